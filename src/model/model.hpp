@@ -1,0 +1,341 @@
+// The hand model: enumerations, cards, packed references, the records of a hand and the
+// store that holds every hand of one text. No Python here: C++ tests, fuzzers and benchmarks
+// link this directly.
+#pragma once
+
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+#include <exception>
+#include <source_location>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace hs {
+
+// ---------------------------------------------------------------------------------------------
+// Internal faults
+// ---------------------------------------------------------------------------------------------
+
+// A broken invariant or a part of the input that the format requires and that is missing. It
+// abandons the whole call; the Python layer turns it into PanicException.
+class Fault : public std::exception {
+public:
+    explicit Fault(std::string message,
+                   std::source_location where = std::source_location::current());
+    const char* what() const noexcept override { return message_.c_str(); }
+    const std::string& message() const noexcept { return message_; }
+    // "file:line (function)" of the place that raised the fault.
+    const std::string& where() const noexcept { return where_; }
+
+private:
+    std::string message_;
+    std::string where_;
+};
+
+[[noreturn]] void fault(std::string message,
+                        std::source_location where = std::source_location::current());
+// "index out of bounds: the len is <len> but the index is <index>"
+[[noreturn]] void fault_index(std::size_t index, std::size_t len,
+                              std::source_location where = std::source_location::current());
+// "missing <what> in '<line>'" (or "missing <what>" when there is no line to quote)
+[[noreturn]] void fault_missing(std::string_view what, std::string_view line = {},
+                                std::source_location where = std::source_location::current());
+// "internal error: entered unreachable code" followed by ": <detail>" when detail is not empty.
+[[noreturn]] void fault_unreachable(std::string_view detail = {},
+                                    std::source_location where = std::source_location::current());
+
+// Checked element access: a bad index is a fault, never undefined behaviour.
+template <class T>
+inline const T& at(const std::vector<T>& v, std::size_t i,
+                   std::source_location where = std::source_location::current()) {
+    if (i >= v.size()) fault_index(i, v.size(), where);
+    return v[i];
+}
+template <class T>
+inline T& at(std::vector<T>& v, std::size_t i,
+             std::source_location where = std::source_location::current()) {
+    if (i >= v.size()) fault_index(i, v.size(), where);
+    return v[i];
+}
+// Checked byte access into a text view.
+inline unsigned char byte_at(std::string_view s, std::size_t i,
+                             std::source_location where = std::source_location::current()) {
+    if (i >= s.size()) fault_index(i, s.size(), where);
+    return static_cast<unsigned char>(s[i]);
+}
+// Checked sub-view [from, to).
+inline std::string_view slice(std::string_view s, std::size_t from, std::size_t to,
+                              std::source_location where = std::source_location::current()) {
+    if (to > s.size()) fault_index(to, s.size(), where);
+    if (from > to) fault_index(from, to, where);
+    return s.substr(from, to - from);
+}
+// Checked suffix view [from, end).
+inline std::string_view tail(std::string_view s, std::size_t from,
+                             std::source_location where = std::source_location::current()) {
+    if (from > s.size()) fault_index(from, s.size(), where);
+    return s.substr(from);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Enumerations
+// ---------------------------------------------------------------------------------------------
+
+enum class Site : std::uint8_t {
+    PokerStars = 0, PokerStarsPluribus = 1, OnGame = 2, Absolute = 3, EverLeaf = 4,
+    BetOnline = 5, FullTiltPoker = 6, PacificPoker = 7, PokerTracker = 8, PartyPoker = 9,
+    GGPoker = 10, Winamax = 11, KingsClub = 12, Bovada = 13, Enet = 14, Cake = 15, Pkr = 16,
+    Winning = 17,
+};
+enum class GameType : std::uint8_t { HoldEm = 0, Omaha = 1, OmahaHiLo = 2 };
+enum class BetType : std::uint8_t { NoLimit = 0, Limit = 1, PotLimit = 2 };
+enum class ActionType : std::uint8_t {
+    Bet = 0, Call = 1, Raise = 2, BetAllIn = 3, CallAllIn = 4, RaiseAllIn = 5, Check = 6,
+    Fold = 7, Muck = 8, Show = 9, Dealt = 10, Ante = 11, BigBlind = 12, SmallBlind = 13,
+    BigSmallBlind = 14, DeadBlind = 15, ExtraBlind = 16, CashOut = 17, CollectMainPot = 18,
+    CollectSidePot1 = 19, CollectSidePot2 = 20, CollectSidePot3 = 21, UncalledBetReturned = 22,
+    Join = 23, Leave = 24, Sitout = 25, Say = 26,
+};
+inline constexpr int kActionTypeCount = 27;
+
+// Member names (the text form of every enumeration). Codes outside the table give "?".
+std::string_view site_name(Site s) noexcept;
+std::string_view game_type_name(GameType g) noexcept;
+std::string_view bet_type_name(BetType b) noexcept;
+std::string_view action_type_name(ActionType a) noexcept;
+
+enum class PayloadKind : std::uint8_t { Amount, Cards, CashOut, Seat, Message, None };
+PayloadKind payload_kind(ActionType a) noexcept;
+
+// The currency of a hand: the symbol's Unicode scalar value ('$', U+00A3, U+00A5, U+20AC,
+// U+20B9), or 0 for a hand whose amounts carry no sign (play money, the Pluribus logs).
+using Currency = char32_t;
+// Appends the UTF-8 encoding of a scalar value; nothing for 0.
+void append_utf8(std::string& out, char32_t c);
+// Byte length of the UTF-8 encoding of c (0 for 0).
+std::size_t utf8_len(char32_t c) noexcept;
+
+// ---------------------------------------------------------------------------------------------
+// Cards
+// ---------------------------------------------------------------------------------------------
+
+// rank in bits 0-5 (A=1, 2..9, T=10, J=11, Q=12, K=13), suit in bits 6-7 (s, c, h, d).
+using Card = std::uint8_t;
+
+// One card from text such as "Ah", "Td", "10d", "AS". Faults on anything else.
+Card card_from_text(std::string_view text);
+char card_rank_char(Card c) noexcept;
+char card_suit_letter(Card c) noexcept;          // s c h d
+std::string_view card_suit_symbol(Card c) noexcept;  // UTF-8 of the suit symbol
+
+struct CardSet {
+    Card cards[5] = {1, 1, 1, 1, 1};
+    std::uint8_t count = 0;
+
+    static CardSet empty() noexcept { return CardSet{}; }
+    // Cards separated by single spaces; every piece (empty ones included) is one card.
+    static CardSet from_text(std::string_view text);
+    void push(Card c);  // faults on a sixth card
+    bool operator==(const CardSet&) const = default;
+};
+static_assert(sizeof(CardSet) == 6);
+
+// ---------------------------------------------------------------------------------------------
+// Packed references
+// ---------------------------------------------------------------------------------------------
+
+inline constexpr std::uint64_t kRefStartMask = (std::uint64_t{1} << 40) - 1;
+inline constexpr std::uint64_t kRefMaxCount = (std::uint64_t{1} << 24) - 1;
+
+// A run of a store list: start in bits 0-39, count in bits 40-63.
+struct Span {
+    std::uint64_t raw = 0;
+    static Span make(std::uint64_t start, std::uint64_t count,
+                     std::source_location where = std::source_location::current());
+    // [start, end) with end >= start
+    static Span between(std::uint64_t start, std::uint64_t end,
+                        std::source_location where = std::source_location::current());
+    std::uint64_t start() const noexcept { return raw & kRefStartMask; }
+    std::uint64_t count() const noexcept { return raw >> 40; }
+    bool operator==(const Span&) const = default;
+};
+// A run of the store's text: offset in bits 0-39, length in bits 40-63.
+struct TextRef {
+    std::uint64_t raw = 0;
+    static TextRef make(std::uint64_t offset, std::uint64_t length,
+                        std::source_location where = std::source_location::current());
+    std::uint64_t offset() const noexcept { return raw & kRefStartMask; }
+    std::uint64_t length() const noexcept { return raw >> 40; }
+    bool operator==(const TextRef&) const = default;
+};
+
+// ---------------------------------------------------------------------------------------------
+// Records
+// ---------------------------------------------------------------------------------------------
+
+// Start date and time: year-2000 in bits 26-31, month-1 in 22-25, day-1 in 17-21, hour in
+// 12-16, minute in 6-11, second in 0-5. Values are stored as read (masked to their widths).
+using PackedDate = std::uint32_t;
+PackedDate pack_date(std::uint64_t year, std::uint64_t month, std::uint64_t day,
+                     std::uint64_t hour, std::uint64_t minute, std::uint64_t second) noexcept;
+struct DateParts { unsigned year, month, day, hour, minute, second; };
+DateParts unpack_date(PackedDate d) noexcept;
+
+inline constexpr std::uint8_t kNone8 = 255;       // no hero / no seat / no dealer
+inline constexpr std::uint8_t kNoSlot = 32;        // a name without a slot in the hand
+inline constexpr std::uint32_t kNoCards = 0xFFFFFFFFu;
+inline constexpr std::uint32_t kNoPayload = 0xFFFFFFFFu;
+
+struct Header {
+    TextRef id;
+    Site site = Site::PokerStars;
+    GameType game_type = GameType::HoldEm;
+    BetType bet_type = BetType::NoLimit;
+    Currency currency = 0;
+    bool is_tournament = false;
+    TextRef table_name;
+    std::uint8_t max_players = 0;
+    std::uint8_t dealer = kNone8;
+    std::uint8_t hero = kNone8;
+    float bet_cap = 0.0f;
+    float ante = 0.0f;
+    float small_blind = 0.0f;
+    float big_blind = 0.0f;
+    PackedDate start_date = 0;
+    Span players;
+    Span actions;
+};
+
+struct Player {
+    TextRef name;
+    std::uint8_t seat = kNone8;
+    float chips = 0.0f;
+};
+
+struct Street {
+    CardSet cards;
+    Span actions;
+    std::uint8_t id = 0;
+};
+
+struct PotInfo {
+    float total = 0, rake = 0, main = 0, side_1 = 0, side_2 = 0, side_3 = 0;
+};
+
+struct Winner {
+    std::uint8_t player_id = 0;
+    float amount = 0.0f;
+    std::uint8_t game_id = 0;
+};
+
+struct Summary {
+    PotInfo pots;
+    Span winners;
+    Span actions;
+};
+
+// payload | player_id << 32 | type << 40, bits 48-63 zero.
+struct Action {
+    std::uint64_t raw = 0;
+    static constexpr Action make(ActionType type, std::uint8_t player_id,
+                                 std::uint32_t payload) noexcept {
+        return Action{std::uint64_t{payload} | std::uint64_t{player_id} << 32 |
+                      std::uint64_t{static_cast<std::uint8_t>(type)} << 40};
+    }
+    static Action with_amount(ActionType type, std::uint8_t player_id, float amount) noexcept {
+        return make(type, player_id, std::bit_cast<std::uint32_t>(amount));
+    }
+    std::uint32_t payload() const noexcept { return static_cast<std::uint32_t>(raw); }
+    std::uint8_t player_id() const noexcept { return static_cast<std::uint8_t>(raw >> 32); }
+    ActionType type() const noexcept { return static_cast<ActionType>((raw >> 40) & 0xFF); }
+    float amount() const noexcept { return std::bit_cast<float>(payload()); }
+    bool operator==(const Action&) const = default;
+};
+static_assert(sizeof(Action) == 8);
+
+struct Hand {
+    Header header;
+    Street preflop;
+    Span flops, turns, rivers, showdowns;
+    Summary summary;
+    std::uint64_t text_start = 0;
+};
+
+// ---------------------------------------------------------------------------------------------
+// The store
+// ---------------------------------------------------------------------------------------------
+
+// Every hand of one text, in flat lists. Lists only grow. Written by one parser on one thread,
+// then frozen and shared read-only.
+struct HandStore {
+    std::string text;
+    std::vector<Hand> hands;
+    std::vector<Player> players;
+    std::vector<Street> flops;
+    std::vector<Street> turns;
+    std::vector<Street> rivers;
+    std::vector<Street> showdowns;
+    std::vector<Action> actions;
+    std::vector<float> amounts;
+    std::vector<CardSet> card_sets;
+    std::vector<Winner> winners;
+
+    HandStore();  // reserves the initial capacities
+
+    // Appends bytes to the text buffer and returns their reference.
+    TextRef push_text(std::string_view s);
+    // The text of a reference; faults when it lies outside the buffer or off char boundaries.
+    std::string_view text_of(TextRef r) const;
+    std::uint32_t push_card_set(const CardSet& c);  // returns the index
+    std::uint32_t push_cash_out(float amount, float fee);  // returns the index of amount
+
+    // Checked resolution of a span against one of the lists.
+    template <class T>
+    std::span<const T> resolve(const std::vector<T>& list, Span s,
+                               std::source_location where = std::source_location::current()) const {
+        const std::uint64_t end = s.start() + s.count();
+        if (end > list.size()) fault_index(end, list.size(), where);
+        return std::span<const T>(list.data() + s.start(), s.count());
+    }
+    // Card payload: the set, or the empty set for kNoCards.
+    CardSet cards_of(std::uint32_t payload) const;
+    struct CashOutValue { float amount, fee; };
+    CashOutValue cash_out_of(std::uint32_t payload) const;
+    // Message of a Say payload in a hand whose parsing began at text_start.
+    std::string_view message_of(std::uint32_t payload, std::uint64_t text_start) const;
+};
+
+// Say payload of a message appended at offset o with length n, in a hand whose text began at t:
+// (o - t) | n << 24. Faults with "Message is too long <n> - max: 255" above 255 bytes.
+std::uint32_t say_payload(std::uint64_t offset, std::uint64_t length, std::uint64_t text_start);
+
+// ---------------------------------------------------------------------------------------------
+// Number forms (shared by the text forms and the JSON writer)
+// ---------------------------------------------------------------------------------------------
+
+// Record float form: shortest round-trip digits, always with a fractional part; exponent form
+// for magnitudes >= 1e16 and non-zero magnitudes < 1e-4 ("1.0", "0.25", "1e16", "5e-5").
+void append_f32_record(std::string& out, float v);
+// Plain form: shortest round-trip digits, positional, no fraction for whole values, never an
+// exponent ("1", "0.25", "10000000000").
+void append_f32_plain(std::string& out, float v);
+void append_u64(std::string& out, std::uint64_t v);
+
+// ---------------------------------------------------------------------------------------------
+// Text forms (repr and str of a view)
+// ---------------------------------------------------------------------------------------------
+
+// The list of hands of a span: compact ("[Hand { ... }, ...]") or pretty (multi-line).
+std::string hands_text(const HandStore& store, Span hands, bool pretty);
+
+// The text form of single records (used by tests and by hands_text). `hand_index` is the
+// position of the hand that owns the record (resolves Say messages).
+std::string card_set_text(const CardSet& c);
+std::string action_text(const HandStore& store, const Action& a, std::uint64_t text_start,
+                        bool pretty);
+std::string hand_text(const HandStore& store, std::size_t hand_index, bool pretty);
+
+}  // namespace hs

@@ -1,0 +1,148 @@
+// The parser cursor shared by every site parser (lines, the end marker, the player table, the
+// building of actions) and the pure value readers.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+#include "model/model.hpp"
+#include "simd/player_table.hpp"
+
+namespace hs {
+
+// The end of the text reads as this line; a literal "@@@" line ends parsing as well.
+inline constexpr std::string_view kEndMarker = "@@@";
+
+// Splits a text into lines. The separator is chosen once, from the first line: "\r\n" when the
+// first '\n' has a '\r' before it, '\n' when there is a '\n', and a lone '\r' for texts that
+// hold no '\n' but do hold '\r' (old Mac files).
+class LineSplitter {
+public:
+    enum class Kind : std::uint8_t { Byte, Pair, Cr };
+    explicit LineSplitter(std::string_view text) noexcept;
+    Kind kind() const noexcept { return kind_; }
+    // The next line's extent [start, end) in the text, without its separator.
+    struct Extent { std::size_t start, end; };
+    std::optional<Extent> next() noexcept;
+
+private:
+    std::string_view text_;
+    std::size_t start_ = 0;
+    Kind kind_ = Kind::Byte;
+};
+
+class Parser {
+public:
+    Parser(std::string_view text, HandStore& store);
+
+    // The current line without its separator and without trailing spaces, tabs and carriage
+    // returns; the end marker once the text is exhausted.
+    std::string_view line() const noexcept { return line_; }
+    void next_line() noexcept;
+    void skip_empty_lines() noexcept;
+    bool at_end() const noexcept { return line_ == kEndMarker; }
+
+    // Starts a hand: clears the table, remembers where the hand's players and text begin.
+    void begin_hand() noexcept;
+
+    HandStore& store() noexcept { return *store_; }
+    const HandStore& store() const noexcept { return *store_; }
+    std::string_view text() const noexcept { return text_; }
+    std::uint64_t first_player() const noexcept { return first_player_; }
+    std::uint64_t text_start() const noexcept { return text_start_; }
+    std::uint8_t player_count() const noexcept { return players_.count; }
+    const PlayerTable& table() const noexcept { return players_; }
+
+    // The player record of slot `id` of the current hand; faults when id is not a slot.
+    Player& player(std::uint8_t id);
+
+    // When set, every name is stripped of a leading "Mr" (if at least one byte remains) before
+    // it is keyed or looked up; stored names keep the full name. Used for the Pluribus logs.
+    void set_strip_mr(bool on) noexcept { strip_mr_ = on; }
+    std::string_view key_name(std::string_view name) const noexcept;
+
+    // Slot of `name` in the current hand, or 32. When several slots share the name's key, the
+    // slot whose full name equals `name` wins; when none equals it, the lowest of them.
+    std::uint8_t find_player(std::string_view name) const;
+    // Appends the name, takes a new slot and pushes Player{name, seat, chips}.
+    std::uint8_t add_seated_player(std::string_view name, std::uint8_t seat, float chips);
+    // find_player, or add the name with chips 0.0 and seat 255.
+    std::uint8_t player_id(std::string_view name);
+    // Action with an amount payload; the player is looked up only (32 when absent).
+    Action make_action(std::string_view name, ActionType type, float amount) const;
+    // Pushes the card set, then builds the action with its index as payload (lookup only).
+    Action make_card_action(std::string_view name, ActionType type, const CardSet& cards);
+
+private:
+    PlayerTable players_;
+    LineSplitter lines_;
+    std::string_view line_;
+    std::string_view text_;
+    HandStore* store_;
+    std::uint64_t first_player_ = 0;
+    std::uint64_t text_start_ = 0;
+    bool strip_mr_ = false;
+};
+
+// ---------------------------------------------------------------------------------------------
+// Value readers: pure functions of a text view; never allocate.
+// ---------------------------------------------------------------------------------------------
+
+struct NumberRead {
+    float value;
+    std::size_t len;  // bytes consumed
+};
+struct IntegerRead {
+    std::uint64_t value;
+    std::size_t len;
+};
+struct SignedRead {
+    float value;
+    std::size_t sign_at;  // offset of the sign (or of the number when the hand has no sign)
+    std::size_t end;      // offset just past the number
+};
+struct SignRead {
+    Currency sign;
+    std::size_t len;
+};
+struct SeatLine {
+    std::size_t seat_start;  // always 5
+    std::size_t seat_len;    // 1 or 2
+    std::string_view name;
+    std::size_t after_paren;  // offset just past the last '('
+};
+struct BracketedCards {
+    CardSet cards;
+    std::size_t open;   // just past '[' (0 when none)
+    std::size_t close;  // just past ']' (0 when none)
+};
+
+// Numeric characters: ASCII digits and the Unicode categories Nd, Nl, No.
+// Length of the leading run of numeric characters (no ',').
+std::size_t numeric_len(std::string_view text) noexcept;
+
+// Grouped amounts: ',' as thousands separator, exactly two decimals.
+std::size_t numeric_run_len(std::string_view text) noexcept;  // numeric characters and ','
+std::optional<NumberRead> read_amount(std::string_view text) noexcept;
+float parse_amount(std::string_view text) noexcept;
+std::uint64_t parse_grouped_integer(std::string_view text) noexcept;
+std::optional<SignedRead> amount_after_last(std::string_view text, Currency sign) noexcept;
+
+// Plain numbers.
+std::optional<IntegerRead> read_integer(std::string_view text) noexcept;
+std::optional<NumberRead> read_decimal(std::string_view text) noexcept;
+// With sign 0 (a hand without a currency sign): the first ASCII digit at or after the start
+// stands where the sign would, and nothing is skipped.
+std::optional<SignedRead> decimal_after_first(std::string_view text, Currency sign) noexcept;
+// With sign 0: the last number of the text.
+std::optional<SignedRead> decimal_after_last(std::string_view text, Currency sign) noexcept;
+
+// Signs, seats, cards.
+std::optional<SignRead> currency_symbol(std::string_view text) noexcept;
+std::optional<SeatLine> read_seat_line(std::string_view line);
+CardSet parse_cards(std::string_view text);
+BracketedCards bracketed_cards(std::string_view text);
+
+}  // namespace hs
