@@ -1,0 +1,24 @@
+"""Shared test helpers: where the real hand histories live."""
+from pathlib import Path
+
+import pytest
+
+ROOT = Path(__file__).resolve().parents[2]
+# Real files from poker sites; only MIT/BSD ones are copied into tests/data, the rest are read
+# in place and their tests skip when the folder is absent.
+CORPUS = ROOT.parent / "shared" / "corpus"
+DATA = ROOT / "tests" / "data"
+
+needs_corpus = pytest.mark.skipif(not CORPUS.is_dir(), reason="hand-history corpus not present")
+
+
+def corpus_files(folder: str) -> list:
+    """Every .txt file of a corpus folder, sorted (empty when the corpus is absent)."""
+    base = CORPUS / folder
+    if not base.is_dir():
+        return []
+    return sorted(base.rglob("*.txt"))
+
+
+def corpus_id(path: Path) -> str:
+    return path.name
