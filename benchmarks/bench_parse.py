@@ -1,0 +1,98 @@
+"""Parsing speed against a plain line scan of the same bytes.
+
+Concatenates the PokerStars corpus files that are valid UTF-8 (repeated) to at least 30 MB, then
+times, best of several runs:
+  - handscribe.parse_str and handscribe.parse_path on it (Python entry points);
+  - the C++ helper bench_scan on the same file: a memchr scan for line ends, the parser cursor's
+    line splitting alone, and a full parse from C++.
+Prints MB/s, hands/s and the ratio parse time / memchr scan time.
+
+    python3 benchmarks/bench_parse.py [--mb 30] [--runs 5]
+"""
+import argparse
+import subprocess
+import sys
+import tempfile
+import time
+from pathlib import Path
+
+import handscribe
+
+ROOT = Path(__file__).resolve().parents[1]
+CORPUS = ROOT.parent / "shared" / "corpus" / "pokerstars"
+
+
+def build_input(target_mb: float) -> bytes:
+    parts = []
+    for path in sorted(CORPUS.rglob("*.txt")):
+        data = path.read_bytes()
+        if data.startswith(b"\xef\xbb\xbf"):
+            data = data[3:]
+        try:
+            data.decode("utf-8")
+        except UnicodeDecodeError:
+            continue
+        if b"\n" not in data:  # old Mac line ends would break the concatenation
+            continue
+        parts.append(data.replace(b"\r\n", b"\n").rstrip(b"\n") + b"\n\n\n")
+    one = b"".join(parts)
+    reps = max(1, int(target_mb * 1e6 / len(one)) + 1)
+    return one * reps
+
+
+def best(runs: int, f):
+    times = []
+    for _ in range(runs):
+        t0 = time.perf_counter()
+        result = f()
+        times.append(time.perf_counter() - t0)
+    return min(times), result
+
+
+def build_scan_helper() -> Path:
+    build = ROOT / "build" / "bench"
+    subprocess.run(["cmake", "-S", str(ROOT), "-B", str(build), "-DHANDSCRIBE_PYTHON=OFF",
+                    "-DHANDSCRIBE_BENCH=ON", "-DCMAKE_BUILD_TYPE=Release"],
+                   check=True, stdout=subprocess.DEVNULL)
+    subprocess.run(["cmake", "--build", str(build), "--target", "bench_scan"], check=True,
+                   stdout=subprocess.DEVNULL)
+    return build / "bench_scan"
+
+
+def main() -> int:
+    ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    ap.add_argument("--mb", type=float, default=30.0)
+    ap.add_argument("--runs", type=int, default=5)
+    args = ap.parse_args()
+    if not CORPUS.is_dir():
+        print(f"corpus not found at {CORPUS}", file=sys.stderr)
+        return 1
+    data = build_input(args.mb)
+    text = data.decode("utf-8")
+    mb = len(data) / 1e6
+    with tempfile.NamedTemporaryFile(suffix=".txt", delete=False) as f:
+        f.write(data)
+        path = f.name
+    try:
+        t_str, view = best(args.runs, lambda: handscribe.parse_str(text))
+        t_path, _ = best(args.runs, lambda: handscribe.parse_path(path))
+        hands = len(view)
+        helper = build_scan_helper()
+        out = subprocess.run([str(helper), path, str(args.runs)], check=True,
+                             capture_output=True, text=True).stdout
+        scan = dict(line.split() for line in out.splitlines())
+    finally:
+        Path(path).unlink()
+    scan_mb_s = float(scan["memchr_scan_mb_s"])
+    print(f"input: {mb:.1f} MB, {hands} hands")
+    print(f"parse_str : {mb / t_str:8.1f} MB/s  {hands / t_str:10.0f} hands/s")
+    print(f"parse_path: {mb / t_path:8.1f} MB/s  {hands / t_path:10.0f} hands/s")
+    print(f"C++ parse : {float(scan['parse_mb_s']):8.1f} MB/s")
+    print(f"splitter  : {float(scan['splitter_mb_s']):8.1f} MB/s (line splitting only)")
+    print(f"memchr    : {scan_mb_s:8.1f} MB/s (line-end scan)")
+    print(f"ratio parse_str / memchr scan: {(scan_mb_s / (mb / t_str)):.2f}x")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,71 @@
+// Times, on one file: a plain memchr scan for line ends, the parser cursor's own line splitting,
+// and a full parse. Prints MB/s for each and the parse/scan ratio.
+//   bench_scan FILE [runs]
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "parsers/parser.hpp"
+#include "parsers/parsers.hpp"
+
+namespace {
+
+template <class F>
+double best_seconds(int runs, F&& f) {
+    double best = 1e30;
+    for (int i = 0; i < runs; ++i) {
+        auto t0 = std::chrono::steady_clock::now();
+        f();
+        auto t1 = std::chrono::steady_clock::now();
+        best = std::min(best, std::chrono::duration<double>(t1 - t0).count());
+    }
+    return best;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        std::fputs("usage: bench_scan FILE [runs]\n", stderr);
+        return 2;
+    }
+    const int runs = argc > 2 ? std::atoi(argv[2]) : 5;
+    std::ifstream in(argv[1], std::ios::binary);
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const double mb = static_cast<double>(text.size()) / 1e6;
+
+    volatile std::size_t sink = 0;
+    const double scan = best_seconds(runs, [&] {
+        std::size_t lines = 0;
+        const char* p = text.data();
+        const char* end = p + text.size();
+        while (p < end) {
+            const void* nl = std::memchr(p, '\n', static_cast<std::size_t>(end - p));
+            if (!nl) break;
+            ++lines;
+            p = static_cast<const char*>(nl) + 1;
+        }
+        sink = sink + lines;
+    });
+    const double split = best_seconds(runs, [&] {
+        hs::LineSplitter lines(text);
+        std::size_t n = 0;
+        while (lines.next()) ++n;
+        sink = sink + n;
+    });
+    std::size_t hands = 0;
+    const double parse = best_seconds(runs, [&] {
+        auto result = hs::parse_text(text);
+        hands = result.ok() ? result.store->hands.size() : 0;
+    });
+    std::printf("bytes %zu\nhands %zu\n", text.size(), hands);
+    std::printf("memchr_scan_mb_s %.1f\n", mb / scan);
+    std::printf("splitter_mb_s %.1f\n", mb / split);
+    std::printf("parse_mb_s %.1f\n", mb / parse);
+    std::printf("parse_hands_s %.0f\n", static_cast<double>(hands) / parse);
+    std::printf("parse_over_scan %.2f\n", parse / scan);
+    return static_cast<int>(sink & 0);
+}
