@@ -1,1 +1,630 @@
-// placeholder: being written
+// The JSON writer and the two layouts written with it.
+//
+// One pass over the store, straight into one growable buffer: no document tree, no allocation
+// per value. Every list and text is reached through the store's checked accessors, so a broken
+// reference is an hs::Fault and the half-written buffer is simply dropped with the exception.
+#include "json/json.hpp"
+
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <string_view>
+
+namespace hs {
+namespace {
+
+constexpr std::size_t kInitialCapacity = 100000;
+
+// Thrown (and caught at the entry points) when a value has no JSON form.
+struct FormatFailure {};
+
+class JsonWriter {
+public:
+    JsonWriter() { buf_.reserve(kInitialCapacity); }
+
+    // Room for n more bytes; growth at least doubles the capacity.
+    void reserve_more(std::size_t n) {
+        const std::size_t need = buf_.size() + n;
+        if (need > buf_.capacity()) {
+            const std::size_t doubled = buf_.capacity() * 2;
+            buf_.reserve(need > doubled ? need : doubled);
+        }
+    }
+    void put(char c) {
+        reserve_more(1);
+        buf_.push_back(c);
+    }
+    void raw(std::string_view s) {
+        reserve_more(s.size());
+        buf_.append(s);
+    }
+
+    void null() { raw("null"); }
+    void flag(bool b) { raw(b ? std::string_view("true") : std::string_view("false")); }
+    void small(std::uint8_t v) {
+        char tmp[3];
+        std::size_t n = 0;
+        if (v >= 100) tmp[n++] = static_cast<char>('0' + v / 100);
+        if (v >= 10) tmp[n++] = static_cast<char>('0' + v / 10 % 10);
+        tmp[n++] = static_cast<char>('0' + v % 10);
+        raw(std::string_view(tmp, n));
+    }
+    void number(std::uint64_t v) {
+        reserve_more(20);
+        append_u64(buf_, v);
+    }
+    void amount(float v) {
+        // JSON has no form for infinities or NaN: that is a formatting failure, never a
+        // number that the reader would reject.
+        if (!std::isfinite(v)) throw FormatFailure{};
+        reserve_more(64);
+        append_f32_plain(buf_, v);
+    }
+    // A JSON string holding the bytes of s, escaped where JSON requires it.
+    void text(std::string_view s) {
+        static constexpr char kHex[] = "0123456789abcdef";
+        reserve_more(s.size() + 2);
+        buf_.push_back('"');
+        std::size_t run = 0;  // start of the bytes not yet copied
+        for (std::size_t i = 0; i < s.size(); ++i) {
+            const auto c = static_cast<unsigned char>(s[i]);
+            if (c >= 0x20 && c != '"' && c != '\\') continue;
+            raw(s.substr(run, i - run));
+            if (c == '"') {
+                raw("\\\"");
+            } else if (c == '\\') {
+                raw("\\\\");
+            } else {
+                const char esc[6] = {'\\', 'u', '0', '0', kHex[c >> 4], kHex[c & 0xF]};
+                raw(std::string_view(esc, 6));
+            }
+            run = i + 1;
+        }
+        raw(s.substr(run));
+        put('"');
+    }
+    // A name from one of the layout's tables: never needs escaping.
+    void name(std::string_view s) {
+        reserve_more(s.size() + 2);
+        buf_.push_back('"');
+        buf_.append(s);
+        buf_.push_back('"');
+    }
+    void card(Card c) {
+        static constexpr char kSuits[4] = {'s', 'c', 'h', 'd'};
+        const unsigned rank = c & 0x3F;
+        char r;
+        switch (rank) {
+            case 1: r = 'A'; break;
+            case 10: r = 'T'; break;
+            case 11: r = 'J'; break;
+            case 12: r = 'Q'; break;
+            case 13: r = 'K'; break;
+            default: r = static_cast<char>(48 + rank); break;  // '0'..'o', never escaped
+        }
+        const char s[4] = {'"', r, kSuits[c >> 6], '"'};
+        raw(std::string_view(s, 4));
+    }
+    // The first `count` cards of a set as an array; a count above five is a broken set.
+    void cards(const CardSet& set) {
+        put('[');
+        for (std::size_t i = 0; i < set.count; ++i) {
+            if (i >= std::size(set.cards)) fault_index(i, std::size(set.cards));
+            if (i != 0) put(',');
+            card(set.cards[i]);
+        }
+        put(']');
+    }
+    // "YYYY-MM-DDTHH:MM:SSZ" from the packed start date, stored values as they are.
+    void date(PackedDate d) {
+        char s[22];
+        const unsigned year = (d >> 26) + 2000;  // 2000..2063: always four digits
+        const unsigned month = ((d >> 22) & 0xF) + 1;
+        const unsigned day = ((d >> 17) & 0x1F) + 1;
+        const unsigned hour = (d >> 12) & 0x1F;
+        const unsigned minute = (d >> 6) & 0x3F;
+        const unsigned second = d & 0x3F;
+        auto two = [&s](std::size_t at, unsigned v) {
+            s[at] = static_cast<char>('0' + v / 10 % 10);
+            s[at + 1] = static_cast<char>('0' + v % 10);
+        };
+        s[0] = '"';
+        two(1, year / 100);
+        two(3, year % 100);
+        s[5] = '-';
+        two(6, month);
+        s[8] = '-';
+        two(9, day);
+        s[11] = 'T';
+        two(12, hour);
+        s[14] = ':';
+        two(15, minute);
+        s[17] = ':';
+        two(18, second);
+        s[20] = 'Z';
+        s[21] = '"';
+        raw(std::string_view(s, 22));
+    }
+
+    std::string take() { return std::move(buf_); }
+
+private:
+    std::string buf_;
+};
+
+// An open object or array: writes the separators, the caller writes the values.
+class Obj {
+public:
+    explicit Obj(JsonWriter& w) : w_(w) { w_.put('{'); }
+    // The key of the next member; the caller writes its value right after.
+    JsonWriter& key(std::string_view k) {
+        w_.reserve_more(k.size() + 4);
+        if (!first_) w_.put(',');
+        first_ = false;
+        w_.put('"');
+        w_.raw(k);
+        w_.raw("\":");
+        return w_;
+    }
+    void close() { w_.put('}'); }
+
+private:
+    JsonWriter& w_;
+    bool first_ = true;
+};
+
+class Arr {
+public:
+    explicit Arr(JsonWriter& w) : w_(w) { w_.put('['); }
+    JsonWriter& next() {
+        if (!first_) w_.put(',');
+        first_ = false;
+        return w_;
+    }
+    void close() { w_.put(']'); }
+
+private:
+    JsonWriter& w_;
+    bool first_ = true;
+};
+
+// Checked lookup in a name table: a code beyond the table is a broken record.
+template <std::size_t N>
+std::string_view name_of(const std::array<std::string_view, N>& table, std::size_t code) {
+    if (code >= N) fault_index(code, N);
+    return table[code];
+}
+
+constexpr std::array<std::string_view, 18> kSiteNames = {
+    "PokerStars", "PokerStarsPluribus", "OnGame", "Absolute", "EverLeaf", "BetOnline",
+    "FullTiltPoker", "PacificPoker", "PokerTracker", "PartyPoker", "GGPoker", "Winamax",
+    "KingsClub", "Bovada", "Enet", "Cake", "Pkr", "Winning",
+};
+constexpr std::array<std::string_view, 3> kGameTypeNames = {"HoldEm", "Omaha", "OmahaHiLo"};
+constexpr std::array<std::string_view, 3> kBetTypeNames = {"NoLimit", "Limit", "PotLimit"};
+constexpr std::array<std::string_view, 3> kBetLimitCodes = {"NL", "FL", "PL"};
+
+// What follows "cards" in an action object.
+enum class Extra : std::uint8_t { None, Bet, BetAllIn, Blind, Pot, Uncalled, CashOut, Seat, Say };
+
+struct ActionForm {
+    std::string_view type;   // value of "type"
+    Extra extra;
+    std::string_view label;  // value of "blind" or "pot"
+    bool has_cards;          // the payload names a card set
+};
+
+constexpr std::array<ActionForm, kActionTypeCount> kActionForms = {{
+    {"bet", Extra::Bet, {}, false},                 // Bet
+    {"call", Extra::Bet, {}, false},                // Call
+    {"raise", Extra::Bet, {}, false},               // Raise
+    {"bet", Extra::BetAllIn, {}, false},            // BetAllIn
+    {"call", Extra::BetAllIn, {}, false},           // CallAllIn
+    {"raise", Extra::BetAllIn, {}, false},          // RaiseAllIn
+    {"check", Extra::None, {}, false},              // Check
+    {"fold", Extra::None, {}, true},                // Fold
+    {"muck", Extra::None, {}, true},                // Muck
+    {"show", Extra::None, {}, true},                // Show
+    {"dealt", Extra::None, {}, true},               // Dealt
+    {"blind", Extra::Blind, "ante", false},         // Ante
+    {"blind", Extra::Blind, "big", false},          // BigBlind
+    {"blind", Extra::Blind, "small", false},        // SmallBlind
+    {"blind", Extra::Blind, "big_small", false},    // BigSmallBlind
+    {"blind", Extra::Blind, "dead", false},         // DeadBlind
+    {"blind", Extra::Blind, "extra", false},        // ExtraBlind
+    {"cashout", Extra::CashOut, {}, false},         // CashOut
+    {"collect_pot", Extra::Pot, "main", false},     // CollectMainPot
+    {"collect_pot", Extra::Pot, "side_1", false},   // CollectSidePot1
+    {"collect_pot", Extra::Pot, "side_2", false},   // CollectSidePot2
+    {"collect_pot", Extra::Pot, "side_3", false},   // CollectSidePot3
+    {"uncalled_bet", Extra::Uncalled, {}, false},   // UncalledBetReturned
+    {"join", Extra::Seat, {}, false},               // Join
+    {"leave", Extra::None, {}, false},              // Leave
+    {"sitout", Extra::None, {}, false},             // Sitout
+    {"say", Extra::Say, {}, false},                 // Say
+}};
+
+// ---------------------------------------------------------------------------------------------
+// Native layout
+// ---------------------------------------------------------------------------------------------
+
+class NativeWriter {
+public:
+    NativeWriter(const HandStore& store, JsonWriter& w) : store_(store), w_(w) {}
+
+    void root(Span hands) {
+        const auto list = store_.resolve(store_.hands, hands);
+        Arr arr(w_);
+        for (const Hand& h : list) {
+            arr.next();
+            hand(h);
+        }
+        arr.close();
+    }
+
+private:
+    void hand(const Hand& h) {
+        text_start_ = h.text_start;  // anchors the Say messages of this hand
+        Obj o(w_);
+        o.key("header");
+        header(h.header);
+        o.key("preflop");
+        street(h.preflop);
+        o.key("flops");
+        streets(store_.flops, h.flops);
+        o.key("turns");
+        streets(store_.turns, h.turns);
+        o.key("rivers");
+        streets(store_.rivers, h.rivers);
+        o.key("showdowns");
+        streets(store_.showdowns, h.showdowns);
+        o.key("summary");
+        summary(h.summary);
+        o.close();
+    }
+
+    void header(const Header& hd) {
+        Obj o(w_);
+        o.key("site").name(name_of(kSiteNames, static_cast<std::size_t>(hd.site)));
+        o.key("game_type").name(name_of(kGameTypeNames, static_cast<std::size_t>(hd.game_type)));
+        o.key("bet_type").name(name_of(kBetTypeNames, static_cast<std::size_t>(hd.bet_type)));
+        o.key("id").text(store_.text_of(hd.id));
+        o.key("table_name").text(store_.text_of(hd.table_name));
+        o.key("start_date").date(hd.start_date);
+        o.key("currency");
+        currency(hd.currency);
+        o.key("is_tournament").flag(hd.is_tournament);
+        o.key("max_players").small(hd.max_players);
+        o.key("dealer_id").small(hd.dealer);
+        o.key("hero_id").small(hd.hero);
+        o.key("bet_cap").amount(hd.bet_cap);
+        o.key("ante").amount(hd.ante);
+        o.key("small_blind").amount(hd.small_blind);
+        o.key("big_blind").amount(hd.big_blind);
+        o.key("players");
+        {
+            const auto list = store_.resolve(store_.players, hd.players);
+            Arr arr(w_);
+            for (std::size_t i = 0; i < list.size(); ++i) {
+                arr.next();
+                player(list[i], i);
+            }
+            arr.close();
+        }
+        o.key("actions");
+        actions(hd.actions);
+        o.close();
+    }
+
+    // The symbol as a one-character string; a hand without a sign has "".
+    void currency(Currency c) {
+        char utf8[4];
+        std::size_t n = 0;
+        if (c == 0) {
+            n = 0;
+        } else if (c < 0x80) {
+            utf8[n++] = static_cast<char>(c);
+        } else if (c < 0x800) {
+            utf8[n++] = static_cast<char>(0xC0 | (c >> 6));
+            utf8[n++] = static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000 && (c < 0xD800 || c > 0xDFFF)) {
+            utf8[n++] = static_cast<char>(0xE0 | (c >> 12));
+            utf8[n++] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            utf8[n++] = static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c >= 0x10000 && c <= 0x10FFFF) {
+            utf8[n++] = static_cast<char>(0xF0 | (c >> 18));
+            utf8[n++] = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            utf8[n++] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            utf8[n++] = static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            std::string detail = "Invalid currency character: U+";
+            append_u64(detail, static_cast<std::uint64_t>(c));
+            fault_unreachable(detail);
+        }
+        w_.text(std::string_view(utf8, n));
+    }
+
+    void player(const Player& p, std::size_t position) {
+        Obj o(w_);
+        o.key("name").text(store_.text_of(p.name));
+        o.key("id").small(static_cast<std::uint8_t>(position));
+        o.key("seat").small(p.seat);
+        o.key("chips").amount(p.chips);
+        o.close();
+    }
+
+    void streets(const std::vector<Street>& list, Span s) {
+        const auto run = store_.resolve(list, s);
+        Arr arr(w_);
+        for (const Street& st : run) {
+            arr.next();
+            street(st);
+        }
+        arr.close();
+    }
+
+    void street(const Street& st) {
+        Obj o(w_);
+        o.key("id").small(st.id);
+        o.key("cards").cards(st.cards);
+        o.key("actions");
+        actions(st.actions);
+        o.close();
+    }
+
+    void summary(const Summary& s) {
+        Obj o(w_);
+        o.key("total_pot").amount(s.pots.total);
+        o.key("main_pot").amount(s.pots.main);
+        o.key("side_pots");
+        {
+            Arr arr(w_);
+            arr.next().amount(s.pots.side_1);
+            arr.next().amount(s.pots.side_2);
+            arr.next().amount(s.pots.side_3);
+            arr.close();
+        }
+        o.key("rake").amount(s.pots.rake);
+        o.key("winners");
+        {
+            const auto list = store_.resolve(store_.winners, s.winners);
+            Arr arr(w_);
+            for (const Winner& win : list) {
+                arr.next();
+                Obj wo(w_);
+                wo.key("player_id").small(win.player_id);
+                wo.key("game_id").small(win.game_id);
+                wo.key("amount").amount(win.amount);
+                wo.close();
+            }
+            arr.close();
+        }
+        o.key("actions");
+        actions(s.actions);
+        o.close();
+    }
+
+    void actions(Span s) {
+        const auto list = store_.resolve(store_.actions, s);
+        Arr arr(w_);
+        for (const Action& a : list) {
+            arr.next();
+            action(a);
+        }
+        arr.close();
+    }
+
+    void action(const Action& a) {
+        const auto code = static_cast<std::size_t>(a.type());
+        if (code >= kActionForms.size()) fault_index(code, kActionForms.size());
+        const ActionForm& form = kActionForms[code];
+        const std::uint32_t payload = a.payload();
+
+        Obj o(w_);
+        o.key("player_id").small(a.player_id());
+        o.key("type").name(form.type);
+        o.key("cards");
+        if (form.has_cards) {
+            w_.cards(store_.cards_of(payload));
+        } else {
+            w_.raw("[]");
+        }
+        switch (form.extra) {
+            case Extra::None:
+                break;
+            case Extra::Bet:
+            case Extra::BetAllIn:
+                o.key("amount").amount(a.amount());
+                o.key("all_in").flag(form.extra == Extra::BetAllIn);
+                break;
+            case Extra::Blind:
+                o.key("amount").amount(a.amount());
+                o.key("blind").name(form.label);
+                break;
+            case Extra::Pot:
+                o.key("amount").amount(a.amount());
+                o.key("pot").name(form.label);
+                break;
+            case Extra::Uncalled:
+                o.key("amount").amount(a.amount());
+                break;
+            case Extra::CashOut: {
+                const auto value = store_.cash_out_of(payload);
+                o.key("amount").amount(value.amount);
+                o.key("fee").amount(value.fee);
+                break;
+            }
+            case Extra::Seat:
+                o.key("seat").small(static_cast<std::uint8_t>(payload & 0xFF));
+                break;
+            case Extra::Say:
+                if ((payload >> 24) != 0) o.key("msg").text(store_.message_of(payload, text_start_));
+                break;
+        }
+        o.close();
+    }
+
+    const HandStore& store_;
+    JsonWriter& w_;
+    std::uint64_t text_start_ = 0;
+};
+
+// ---------------------------------------------------------------------------------------------
+// Open Hand History export
+// ---------------------------------------------------------------------------------------------
+
+class OhhWriter {
+public:
+    OhhWriter(const HandStore& store, JsonWriter& w) : store_(store), w_(w) {}
+
+    void root(Span hands) {
+        const auto list = store_.resolve(store_.hands, hands);
+        Arr arr(w_);
+        for (const Hand& h : list) {
+            arr.next();
+            hand(h);
+        }
+        arr.close();
+    }
+
+private:
+    static std::string_view currency_code(Currency c) {
+        switch (c) {
+            case 0: return "PPC";  // no sign: play money
+            case U'$': return "USD";
+            case U'\u00A3': return "GBP";
+            case U'\u00A5': return "JPY";
+            case U'\u20AC': return "EUR";
+            case U'\u20B9': return "INR";
+            default: break;
+        }
+        std::string detail = "Invalid currency character: '";
+        if (c <= 0x10FFFF && (c < 0xD800 || c > 0xDFFF)) {
+            append_utf8(detail, c);
+        } else {
+            detail += "U+";
+            append_u64(detail, static_cast<std::uint64_t>(c));
+        }
+        detail += '\'';
+        fault_unreachable(detail);
+    }
+
+    void hand(const Hand& h) {
+        const Header& hd = h.header;
+        // The dealer first: nothing of a hand is written before its button seat is known.
+        const auto players = store_.resolve(store_.players, hd.players);
+        if (hd.dealer >= players.size()) fault_index(hd.dealer, players.size());
+        const std::uint8_t dealer_seat = players[hd.dealer].seat;
+
+        Obj o(w_);
+        o.key("spec_version").name("1.4.1");
+        const std::string_view site = name_of(kSiteNames, static_cast<std::size_t>(hd.site));
+        o.key("site_name").name(site);
+        o.key("network_name").name(site);
+        o.key("game_type").name(name_of(kGameTypeNames, static_cast<std::size_t>(hd.game_type)));
+        o.key("table_name").text(store_.text_of(hd.table_name));
+        o.key("game_number").text(store_.text_of(hd.id));
+        o.key("start_date_utc").date(hd.start_date);
+        o.key("tournament").flag(hd.is_tournament);
+        o.key("table_size").small(hd.max_players);
+        o.key("currency").name(currency_code(hd.currency));
+        o.key("dealer_seat").small(dealer_seat);
+        o.key("hero_player_id").null();
+        o.key("small_blind").amount(hd.small_blind);
+        o.key("big_blind").amount(hd.big_blind);
+        o.key("ante_amount").amount(hd.ante);
+        o.key("bet_limit");
+        {
+            Obj bl(w_);
+            bl.key("bet_type").name(name_of(kBetLimitCodes, static_cast<std::size_t>(hd.bet_type)));
+            bl.key("cap").amount(hd.bet_cap);
+            bl.close();
+        }
+        o.key("players");
+        {
+            Arr arr(w_);
+            for (std::size_t i = 0; i < players.size(); ++i) {
+                const Player& p = players[i];
+                arr.next();
+                Obj po(w_);
+                po.key("id").small(static_cast<std::uint8_t>(i));
+                po.key("seat").small(p.seat);
+                po.key("name").text(store_.text_of(p.name));
+                po.key("starting_stack").amount(p.chips);
+                po.key("player_bounty").raw("0");
+                po.close();
+            }
+            arr.close();
+        }
+        o.key("flags");
+        {
+            Arr arr(w_);
+            const bool twice = h.flops.count() >= 2 || h.turns.count() >= 2 ||
+                               h.rivers.count() >= 2 || h.showdowns.count() >= 2;
+            if (twice) arr.next().name("Run_It_Twice");
+            if (hd.hero == kNone8) arr.next().name("Observed");
+            if (hd.bet_cap > 0.0f) arr.next().name("Cap");
+            arr.close();
+        }
+        o.key("rounds");
+        {
+            Arr arr(w_);
+            // The actions before the deal and those of the preflop form one run.
+            arr.next();
+            round("Preflop", 0, nullptr, hd.actions.count() + h.preflop.actions.count());
+            street_list(arr, "Flop", store_.flops, h.flops);
+            street_list(arr, "Turn", store_.turns, h.turns);
+            street_list(arr, "River", store_.rivers, h.rivers);
+            street_list(arr, "Showdown", store_.showdowns, h.showdowns);
+            arr.close();
+        }
+        o.key("pots").raw("[]");
+        o.close();
+    }
+
+    void street_list(Arr& arr, std::string_view label, const std::vector<Street>& list, Span s) {
+        for (const Street& st : store_.resolve(list, s)) {
+            arr.next();
+            round(label, std::uint64_t{st.id} + 1, &st.cards, st.actions.count());
+        }
+    }
+
+    // One round object. The export writes no actions: a round that has any fails the call.
+    void round(std::string_view label, std::uint64_t id, const CardSet* cards,
+               std::uint64_t action_count) {
+        Obj o(w_);
+        o.key("street").name(label);
+        o.key("id").number(id);
+        if (cards != nullptr && cards->count > 0) o.key("cards").cards(*cards);
+        if (action_count != 0) fault("not implemented: JsonOHH - action");
+        o.key("actions").raw("[]");
+        o.close();
+    }
+
+    const HandStore& store_;
+    JsonWriter& w_;
+};
+
+}  // namespace
+
+std::optional<std::string> to_json_native(const HandStore& store, Span hands) {
+    JsonWriter w;
+    try {
+        NativeWriter(store, w).root(hands);
+    } catch (const FormatFailure&) {
+        return std::nullopt;
+    }
+    return w.take();
+}
+
+std::optional<std::string> to_json_ohh(const HandStore& store, Span hands) {
+    JsonWriter w;
+    try {
+        OhhWriter(store, w).root(hands);
+    } catch (const FormatFailure&) {
+        return std::nullopt;
+    }
+    return w.take();
+}
+
+}  // namespace hs
