@@ -1,1 +1,524 @@
-// placeholder: being written
+// The parser cursor (lines, the end marker, player registration, actions) and the value readers.
+#include "parsers/parser.hpp"
+
+#include <algorithm>
+#include <bit>
+#include <charconv>
+#include <cstring>
+#include <limits>
+
+namespace hs {
+
+namespace {
+
+// ---------------------------------------------------------------------------------------------
+// Characters
+// ---------------------------------------------------------------------------------------------
+
+struct CodeRange {
+    char32_t first, last;
+};
+
+// Code points above U+007F in the Unicode general categories Nd, Nl and No (Unicode 14.0),
+// sorted and disjoint. The ASCII digits are tested separately.
+constexpr CodeRange kNumericRanges[] = {
+    {0xB2, 0xB3}, {0xB9, 0xB9}, {0xBC, 0xBE}, {0x660, 0x669}, {0x6F0, 0x6F9}, {0x7C0, 0x7C9},
+    {0x966, 0x96F}, {0x9E6, 0x9EF}, {0x9F4, 0x9F9}, {0xA66, 0xA6F}, {0xAE6, 0xAEF}, {0xB66, 0xB6F},
+    {0xB72, 0xB77}, {0xBE6, 0xBF2}, {0xC66, 0xC6F}, {0xC78, 0xC7E}, {0xCE6, 0xCEF}, {0xD58, 0xD5E},
+    {0xD66, 0xD78}, {0xDE6, 0xDEF}, {0xE50, 0xE59}, {0xED0, 0xED9}, {0xF20, 0xF33},
+    {0x1040, 0x1049}, {0x1090, 0x1099}, {0x1369, 0x137C}, {0x16EE, 0x16F0}, {0x17E0, 0x17E9},
+    {0x17F0, 0x17F9}, {0x1810, 0x1819}, {0x1946, 0x194F}, {0x19D0, 0x19DA}, {0x1A80, 0x1A89},
+    {0x1A90, 0x1A99}, {0x1B50, 0x1B59}, {0x1BB0, 0x1BB9}, {0x1C40, 0x1C49}, {0x1C50, 0x1C59},
+    {0x2070, 0x2070}, {0x2074, 0x2079}, {0x2080, 0x2089}, {0x2150, 0x2182}, {0x2185, 0x2189},
+    {0x2460, 0x249B}, {0x24EA, 0x24FF}, {0x2776, 0x2793}, {0x2CFD, 0x2CFD}, {0x3007, 0x3007},
+    {0x3021, 0x3029}, {0x3038, 0x303A}, {0x3192, 0x3195}, {0x3220, 0x3229}, {0x3248, 0x324F},
+    {0x3251, 0x325F}, {0x3280, 0x3289}, {0x32B1, 0x32BF}, {0xA620, 0xA629}, {0xA6E6, 0xA6EF},
+    {0xA830, 0xA835}, {0xA8D0, 0xA8D9}, {0xA900, 0xA909}, {0xA9D0, 0xA9D9}, {0xA9F0, 0xA9F9},
+    {0xAA50, 0xAA59}, {0xABF0, 0xABF9}, {0xFF10, 0xFF19}, {0x10107, 0x10133}, {0x10140, 0x10178},
+    {0x1018A, 0x1018B}, {0x102E1, 0x102FB}, {0x10320, 0x10323}, {0x10341, 0x10341},
+    {0x1034A, 0x1034A}, {0x103D1, 0x103D5}, {0x104A0, 0x104A9}, {0x10858, 0x1085F},
+    {0x10879, 0x1087F}, {0x108A7, 0x108AF}, {0x108FB, 0x108FF}, {0x10916, 0x1091B},
+    {0x109BC, 0x109BD}, {0x109C0, 0x109CF}, {0x109D2, 0x109FF}, {0x10A40, 0x10A48},
+    {0x10A7D, 0x10A7E}, {0x10A9D, 0x10A9F}, {0x10AEB, 0x10AEF}, {0x10B58, 0x10B5F},
+    {0x10B78, 0x10B7F}, {0x10BA9, 0x10BAF}, {0x10CFA, 0x10CFF}, {0x10D30, 0x10D39},
+    {0x10E60, 0x10E7E}, {0x10F1D, 0x10F26}, {0x10F51, 0x10F54}, {0x10FC5, 0x10FCB},
+    {0x11052, 0x1106F}, {0x110F0, 0x110F9}, {0x11136, 0x1113F}, {0x111D0, 0x111D9},
+    {0x111E1, 0x111F4}, {0x112F0, 0x112F9}, {0x11450, 0x11459}, {0x114D0, 0x114D9},
+    {0x11650, 0x11659}, {0x116C0, 0x116C9}, {0x11730, 0x1173B}, {0x118E0, 0x118F2},
+    {0x11950, 0x11959}, {0x11C50, 0x11C6C}, {0x11D50, 0x11D59}, {0x11DA0, 0x11DA9},
+    {0x11FC0, 0x11FD4}, {0x12400, 0x1246E}, {0x16A60, 0x16A69}, {0x16AC0, 0x16AC9},
+    {0x16B50, 0x16B59}, {0x16B5B, 0x16B61}, {0x16E80, 0x16E96}, {0x1D2E0, 0x1D2F3},
+    {0x1D360, 0x1D378}, {0x1D7CE, 0x1D7FF}, {0x1E140, 0x1E149}, {0x1E2F0, 0x1E2F9},
+    {0x1E8C7, 0x1E8CF}, {0x1E950, 0x1E959}, {0x1EC71, 0x1ECAB}, {0x1ECAD, 0x1ECAF},
+    {0x1ECB1, 0x1ECB4}, {0x1ED01, 0x1ED2D}, {0x1ED2F, 0x1ED3D}, {0x1F100, 0x1F10C},
+    {0x1FBF0, 0x1FBF9},
+};
+
+constexpr bool ranges_sorted() {
+    for (std::size_t i = 0; i < std::size(kNumericRanges); ++i) {
+        if (kNumericRanges[i].first > kNumericRanges[i].last) return false;
+        if (i > 0 && kNumericRanges[i - 1].last >= kNumericRanges[i].first) return false;
+    }
+    return true;
+}
+static_assert(ranges_sorted());
+
+bool is_numeric_code_point(char32_t c) noexcept {
+    if (c >= U'0' && c <= U'9') return true;
+    if (c < kNumericRanges[0].first) return false;
+    // The last range whose first code point is <= c.
+    const auto* it = std::upper_bound(std::begin(kNumericRanges), std::end(kNumericRanges), c,
+                                      [](char32_t v, const CodeRange& r) { return v < r.first; });
+    return it != std::begin(kNumericRanges) && c <= (it - 1)->last;
+}
+
+inline bool is_ascii_digit(unsigned char b) noexcept { return b >= '0' && b <= '9'; }
+
+struct Decoded {
+    char32_t cp;
+    std::size_t len;  // 0 when the bytes at the position are not a well-formed character
+};
+
+// The character that starts at byte i (i < s.size()).
+Decoded decode_at(std::string_view s, std::size_t i) noexcept {
+    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
+    const unsigned char b0 = byte(i);
+    if (b0 < 0x80) return {b0, 1};
+    std::size_t len;
+    char32_t cp;
+    char32_t min;
+    if (b0 >= 0xC2 && b0 <= 0xDF) {
+        len = 2, cp = b0 & 0x1F, min = 0x80;
+    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
+        len = 3, cp = b0 & 0x0F, min = 0x800;
+    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
+        len = 4, cp = b0 & 0x07, min = 0x10000;
+    } else {
+        return {0, 0};
+    }
+    if (s.size() - i < len) return {0, 0};
+    for (std::size_t k = 1; k < len; ++k) {
+        const unsigned char b = byte(i + k);
+        if ((b & 0xC0) != 0x80) return {0, 0};
+        cp = (cp << 6) | (b & 0x3F);
+    }
+    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return {0, 0};
+    return {cp, len};
+}
+
+// Length of the leading run of numeric characters, and of ',' too when `commas` is set.
+std::size_t numeric_prefix(std::string_view s, bool commas) noexcept {
+    std::size_t i = 0;
+    while (i < s.size()) {
+        const auto b = static_cast<unsigned char>(s[i]);
+        if (is_ascii_digit(b) || (commas && b == ',')) {
+            ++i;
+            continue;
+        }
+        if (b < 0x80) break;
+        const Decoded d = decode_at(s, i);
+        if (d.len == 0 || !is_numeric_code_point(d.cp)) break;
+        i += d.len;
+    }
+    return i;
+}
+
+// A character for the digit arithmetic of grouped amounts: a byte that starts no well-formed
+// character counts as a character of its own value.
+inline Decoded char_at(std::string_view s, std::size_t i) noexcept {
+    const Decoded d = decode_at(s, i);
+    if (d.len == 0) return {static_cast<unsigned char>(s[i]), 1};
+    return d;
+}
+
+// (c - '0') modulo 256.
+inline std::uint64_t digit_value(char32_t c) noexcept {
+    return static_cast<std::uint8_t>(static_cast<std::uint32_t>(c) - U'0');
+}
+
+// Integer part of a grouped amount: ',' skipped, stops at '.' or at the end. Returns the value
+// and the offset where it stopped.
+std::uint64_t grouped_integer(std::string_view s, std::size_t& stop) noexcept {
+    std::uint64_t value = 0;
+    std::size_t i = 0;
+    while (i < s.size()) {
+        const Decoded d = char_at(s, i);
+        if (d.cp == U'.') break;
+        if (d.cp != U',') value = value * 10 + digit_value(d.cp);
+        i += d.len;
+    }
+    stop = i;
+    return value;
+}
+
+// The UTF-8 bytes of a sign; an empty view for 0 and for values that are no code point.
+struct SignBytes {
+    char bytes[4];
+    std::size_t len;
+    std::string_view view() const noexcept { return {bytes, len}; }
+};
+
+SignBytes encode_sign(Currency c) noexcept {
+    SignBytes out{{0, 0, 0, 0}, 0};
+    const auto put = [&](std::uint32_t b) { out.bytes[out.len++] = static_cast<char>(b); };
+    const auto v = static_cast<std::uint32_t>(c);
+    if (v == 0 || v > 0x10FFFF) return out;
+    if (v < 0x80) {
+        put(v);
+    } else if (v < 0x800) {
+        put(0xC0 | (v >> 6));
+        put(0x80 | (v & 0x3F));
+    } else if (v < 0x10000) {
+        put(0xE0 | (v >> 12));
+        put(0x80 | ((v >> 6) & 0x3F));
+        put(0x80 | (v & 0x3F));
+    } else {
+        put(0xF0 | (v >> 18));
+        put(0x80 | ((v >> 12) & 0x3F));
+        put(0x80 | ((v >> 6) & 0x3F));
+        put(0x80 | (v & 0x3F));
+    }
+    return out;
+}
+
+// Where the last number of a text begins, for hands whose amounts carry no sign: the start of
+// the last run of ASCII digits and '.' (and ',' for grouped amounts) that holds a digit, past any
+// leading separator that is not a '.' directly before a digit. npos when the text has no digit.
+std::size_t last_number_start(std::string_view s, bool commas) noexcept {
+    std::size_t last = s.size();
+    while (last > 0 && !is_ascii_digit(static_cast<unsigned char>(s[last - 1]))) --last;
+    if (last == 0) return npos;
+    const auto in_run = [&](unsigned char b) {
+        return is_ascii_digit(b) || b == '.' || (commas && b == ',');
+    };
+    std::size_t start = last - 1;
+    while (start > 0 && in_run(static_cast<unsigned char>(s[start - 1]))) --start;
+    while (!is_ascii_digit(static_cast<unsigned char>(s[start]))) {
+        const bool dot_before_digit =
+            s[start] == '.' && is_ascii_digit(static_cast<unsigned char>(s[start + 1]));
+        if (dot_before_digit) break;
+        ++start;
+    }
+    return start;
+}
+
+std::size_t first_digit_at(std::string_view s) noexcept {
+    for (std::size_t i = 0; i < s.size(); ++i)
+        if (is_ascii_digit(static_cast<unsigned char>(s[i]))) return i;
+    return npos;
+}
+
+// Offset and length of the sign in the text, searched forward or from the end.
+struct SignAt {
+    std::size_t at, len;
+};
+std::optional<SignAt> find_sign(std::string_view text, Currency sign, bool last) noexcept {
+    const SignBytes enc = encode_sign(sign);
+    if (enc.len == 0) return std::nullopt;
+    const std::size_t at = last ? rfind_str(text, enc.view()) : find_str(text, enc.view());
+    if (at == npos) return std::nullopt;
+    return SignAt{at, enc.len};
+}
+
+template <class Reader>
+std::optional<SignedRead> read_after(std::string_view text, std::size_t sign_at,
+                                     std::size_t sign_len, Reader read) noexcept {
+    const std::size_t from = sign_at + sign_len;
+    if (from > text.size()) return std::nullopt;
+    const auto r = read(text.substr(from));
+    if (!r) return std::nullopt;
+    return SignedRead{r->value, sign_at, from + r->len};
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Lines
+// ---------------------------------------------------------------------------------------------
+
+LineSplitter::LineSplitter(std::string_view text) noexcept : text_(text) {
+    const std::size_t lf = find_byte(text, '\n');
+    if (lf != npos) {
+        kind_ = (lf > 0 && text[lf - 1] == '\r') ? Kind::Pair : Kind::Byte;
+    } else {
+        kind_ = find_byte(text, '\r') != npos ? Kind::Cr : Kind::Byte;
+    }
+}
+
+std::optional<LineSplitter::Extent> LineSplitter::next() noexcept {
+    if (start_ >= text_.size()) return std::nullopt;
+    std::size_t end;
+    std::size_t sep_len = 1;
+    switch (kind_) {
+        case Kind::Pair:
+            end = find_str(text_, "\r\n", start_);
+            sep_len = 2;
+            break;
+        case Kind::Cr:
+            end = find_byte(text_, '\r', start_);
+            break;
+        case Kind::Byte:
+        default:
+            end = find_byte(text_, '\n', start_);
+            break;
+    }
+    if (end == npos) end = text_.size();
+    const Extent e{start_, end};
+    start_ = end + sep_len;
+    return e;
+}
+
+// ---------------------------------------------------------------------------------------------
+// The cursor
+// ---------------------------------------------------------------------------------------------
+
+Parser::Parser(std::string_view text, HandStore& store)
+    : lines_(text), line_(), text_(text), store_(&store) {
+    players_.clear();
+    next_line();
+}
+
+void Parser::next_line() noexcept {
+    // The end stays the end, whether it is the end of the text or a literal end-marker line.
+    if (line_ == kEndMarker) return;
+    const auto e = lines_.next();
+    if (!e) {
+        line_ = kEndMarker;
+        return;
+    }
+    std::string_view l = text_.substr(e->start, e->end - e->start);
+    while (!l.empty() && (l.back() == ' ' || l.back() == '\t' || l.back() == '\r'))
+        l.remove_suffix(1);
+    line_ = l;
+}
+
+void Parser::skip_empty_lines() noexcept {
+    while (line_.empty()) next_line();
+}
+
+void Parser::begin_hand() noexcept {
+    players_.clear();
+    first_player_ = store_->players.size();
+    text_start_ = store_->text.size();
+}
+
+Player& Parser::player(std::uint8_t id) {
+    return at(store_->players, static_cast<std::size_t>(first_player_ + id));
+}
+
+std::string_view Parser::key_name(std::string_view name) const noexcept {
+    if (strip_mr_ && name.size() > 2 && name[0] == 'M' && name[1] == 'r') return name.substr(2);
+    return name;
+}
+
+std::uint8_t Parser::find_player(std::string_view name) const {
+    const std::string_view key = key_name(name);
+    const std::uint32_t mask = players_.match_mask(key);
+    if (mask == 0) return static_cast<std::uint8_t>(PlayerTable::SLOTS);
+    const auto lowest = static_cast<std::uint8_t>(std::countr_zero(mask));
+    if ((mask & (mask - 1)) == 0) return lowest;
+    // Several players share the key: the one whose whole name matches wins.
+    for (std::uint32_t m = mask; m != 0; m &= m - 1) {
+        const auto slot = static_cast<std::size_t>(std::countr_zero(m));
+        const Player& p = at(store_->players, static_cast<std::size_t>(first_player_ + slot));
+        if (key_name(store_->text_of(p.name)) == key) return static_cast<std::uint8_t>(slot);
+    }
+    return lowest;
+}
+
+std::uint8_t Parser::add_seated_player(std::string_view name, std::uint8_t seat, float chips) {
+    const TextRef ref = store_->push_text(name);
+    const std::uint8_t slot = players_.insert(key_name(name));
+    Player p;
+    p.name = ref;
+    p.seat = seat;
+    p.chips = chips;
+    store_->players.push_back(p);
+    return slot;
+}
+
+std::uint8_t Parser::player_id(std::string_view name) {
+    const std::uint8_t slot = find_player(name);
+    if (slot < PlayerTable::SLOTS) return slot;
+    return add_seated_player(name, kNone8, 0.0f);
+}
+
+Action Parser::make_action(std::string_view name, ActionType type, float amount) const {
+    return Action::with_amount(type, find_player(name), amount);
+}
+
+Action Parser::make_card_action(std::string_view name, ActionType type, const CardSet& cards) {
+    const std::uint32_t index = store_->push_card_set(cards);
+    return Action::make(type, find_player(name), index);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Grouped amounts
+// ---------------------------------------------------------------------------------------------
+
+std::size_t numeric_len(std::string_view text) noexcept { return numeric_prefix(text, false); }
+
+std::size_t numeric_run_len(std::string_view text) noexcept { return numeric_prefix(text, true); }
+
+std::optional<NumberRead> read_amount(std::string_view text) noexcept {
+    const std::size_t r = numeric_run_len(text);
+    std::size_t extent;
+    if (r > 0) {
+        extent = r;
+        if (r < text.size() && text[r] == '.') {
+            const std::size_t s = numeric_run_len(text.substr(r + 1));
+            if (s > 0) extent = r + 1 + s;
+        }
+    } else {
+        if (text.empty() || text[0] != '.') return std::nullopt;
+        const std::size_t s = numeric_run_len(text.substr(1));
+        if (s == 0) return std::nullopt;
+        extent = 1 + s;
+    }
+    return NumberRead{parse_amount(text.substr(0, extent)), extent};
+}
+
+float parse_amount(std::string_view text) noexcept {
+    std::size_t i = 0;
+    const std::uint64_t value = grouped_integer(text, i);
+    char32_t d1 = U'0', d2 = U'0';
+    if (i < text.size()) {  // text[i] is the '.'
+        ++i;
+        if (i < text.size()) {
+            const Decoded a = char_at(text, i);
+            d1 = a.cp;
+            i += a.len;
+            if (i < text.size()) d2 = char_at(text, i).cp;
+        }
+    }
+    const auto cents = static_cast<std::uint8_t>(digit_value(d1) * 10 + digit_value(d2));
+    return static_cast<float>(value) + static_cast<float>(cents) / 100.0f;
+}
+
+std::uint64_t parse_grouped_integer(std::string_view text) noexcept {
+    std::size_t stop = 0;
+    return grouped_integer(text, stop);
+}
+
+std::optional<SignedRead> amount_after_last(std::string_view text, Currency sign) noexcept {
+    if (sign == 0) {
+        const std::size_t at = last_number_start(text, true);
+        if (at == npos) return std::nullopt;
+        return read_after(text, at, 0, read_amount);
+    }
+    const auto s = find_sign(text, sign, true);
+    if (!s) return std::nullopt;
+    return read_after(text, s->at, s->len, read_amount);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Plain numbers
+// ---------------------------------------------------------------------------------------------
+
+std::optional<IntegerRead> read_integer(std::string_view text) noexcept {
+    const std::size_t r = numeric_len(text);
+    if (r == 0) return std::nullopt;
+    std::uint64_t v = 0;
+    const char* end = text.data() + r;
+    const auto res = std::from_chars(text.data(), end, v);
+    if (res.ec != std::errc{} || res.ptr != end) return std::nullopt;
+    return IntegerRead{v, r};
+}
+
+std::optional<NumberRead> read_decimal(std::string_view text) noexcept {
+    const std::size_t r = numeric_len(text);
+    if (r == 0) return std::nullopt;
+    std::size_t extent = r;
+    if (r < text.size() && text[r] == '.') {
+        const std::size_t s = numeric_len(text.substr(r + 1));
+        if (s > 0) extent = r + 1 + s;
+    }
+    // A non-ASCII numeric character leaves from_chars short of the extent: no result.
+    for (std::size_t i = 0; i < extent; ++i) {
+        const auto b = static_cast<unsigned char>(text[i]);
+        if (!is_ascii_digit(b) && b != '.') return std::nullopt;
+    }
+    float v = 0.0f;
+    const char* end = text.data() + extent;
+    const auto res = std::from_chars(text.data(), end, v, std::chars_format::fixed);
+    if (res.ptr != end) return std::nullopt;
+    if (res.ec == std::errc::result_out_of_range) {
+        // Rounded to nearest, a digit string beyond the f32 range is infinite and one below
+        // its smallest subnormal is zero.
+        bool whole_part = false;
+        for (std::size_t i = 0; i < r; ++i) whole_part |= text[i] != '0';
+        v = whole_part ? std::numeric_limits<float>::infinity() : 0.0f;
+    } else if (res.ec != std::errc{}) {
+        return std::nullopt;
+    }
+    return NumberRead{v, extent};
+}
+
+std::optional<SignedRead> decimal_after_first(std::string_view text, Currency sign) noexcept {
+    if (sign == 0) {
+        const std::size_t at = first_digit_at(text);
+        if (at == npos) return std::nullopt;
+        return read_after(text, at, 0, read_decimal);
+    }
+    const auto s = find_sign(text, sign, false);
+    if (!s) return std::nullopt;
+    return read_after(text, s->at, s->len, read_decimal);
+}
+
+std::optional<SignedRead> decimal_after_last(std::string_view text, Currency sign) noexcept {
+    if (sign == 0) {
+        const std::size_t at = last_number_start(text, false);
+        if (at == npos) return std::nullopt;
+        return read_after(text, at, 0, read_decimal);
+    }
+    const auto s = find_sign(text, sign, true);
+    if (!s) return std::nullopt;
+    return read_after(text, s->at, s->len, read_decimal);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Signs, seats, cards
+// ---------------------------------------------------------------------------------------------
+
+std::optional<SignRead> currency_symbol(std::string_view text) noexcept {
+    const auto b = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    if (text.empty()) return std::nullopt;
+    if (b(0) == '$') return SignRead{U'$', 1};
+    if (text.size() < 2) return std::nullopt;
+    if (b(0) == 0xC2 && b(1) == 0xA3) return SignRead{U'\u00A3', 2};
+    if (b(0) == 0xC2 && b(1) == 0xA5) return SignRead{U'\u00A5', 2};
+    if (text.size() < 3) return std::nullopt;
+    if (b(0) == 0xE2 && b(1) == 0x82 && b(2) == 0xAC) return SignRead{U'\u20AC', 3};
+    if (b(0) == 0xE2 && b(1) == 0x82 && b(2) == 0xB9) return SignRead{U'\u20B9', 3};
+    return std::nullopt;
+}
+
+std::optional<SeatLine> read_seat_line(std::string_view line) {
+    // "Seat N: name (chips...)" or "Seat NN: name (chips...)".
+    const unsigned char b6 = byte_at(line, 6);
+    if ((b6 & 0xC0) == 0x80) fault("byte index 6 is not a char boundary in a seat line");
+    const Decoded c6 = decode_at(line, 6);
+    const bool two_digits = c6.len != 0 && is_numeric_code_point(c6.cp);
+    const std::size_t name_start = two_digits ? 9 : 8;
+    const std::size_t paren = rfind_byte(line, '(');
+    if (paren == npos) return std::nullopt;
+    if (paren <= name_start) fault_missing("player name before '('", line);
+    SeatLine out;
+    out.seat_start = 5;
+    out.seat_len = two_digits ? 2 : 1;
+    out.name = slice(line, name_start, paren - 1);
+    out.after_paren = paren + 1;
+    return out;
+}
+
+CardSet parse_cards(std::string_view text) { return CardSet::from_text(text); }
+
+BracketedCards bracketed_cards(std::string_view text) {
+    const std::size_t open = find_byte(text, '[');
+    if (open == npos) return BracketedCards{CardSet::empty(), 0, 0};
+    const std::size_t close = find_byte(text, ']', open);
+    if (close == npos) return BracketedCards{CardSet::empty(), 0, 0};
+    return BracketedCards{parse_cards(slice(text, open + 1, close)), open + 1, close + 1};
+}
+
+}  // namespace hs

@@ -1,1 +1,142 @@
-// placeholder: being written
+// The player table and the byte searches the parsers use to find fields inside a line.
+#include "simd/player_table.hpp"
+
+#include <bit>
+#include <cstring>
+
+#include "model/model.hpp"
+
+#if defined(__x86_64__) || defined(_M_X64)
+#include <emmintrin.h>
+#define HS_PLAYER_TABLE_SSE2 1
+#endif
+
+namespace hs {
+
+namespace {
+
+struct Key {
+    std::uint8_t k0, k1, k2;
+};
+
+// The first three bytes of a name, padded with zero bytes when the name is shorter.
+inline Key key_of(std::string_view name) noexcept {
+    const auto b = [&](std::size_t i) -> std::uint8_t {
+        return i < name.size() ? static_cast<std::uint8_t>(name[i]) : std::uint8_t{0};
+    };
+    return Key{b(0), b(1), b(2)};
+}
+
+// Bits 0..count-1 set; slots at or above count never match.
+inline std::uint32_t used_slots(std::uint8_t count) noexcept {
+    return static_cast<std::uint32_t>((std::uint64_t{1} << (count > 32 ? 32 : count)) - 1);
+}
+
+}  // namespace
+
+void PlayerTable::clear() noexcept {
+    std::memset(first_bytes, 0, SLOTS);
+    std::memset(second_bytes, 0, SLOTS);
+    std::memset(third_bytes, 0, SLOTS);
+    count = 0;
+}
+
+std::uint32_t PlayerTable::match_mask_scalar(std::string_view name) const {
+    if (name.empty()) fault_index(0, 0);
+    const Key k = key_of(name);
+    std::uint32_t mask = 0;
+    for (std::size_t i = 0; i < SLOTS; ++i) {
+        if (first_bytes[i] == k.k0 && second_bytes[i] == k.k1 && third_bytes[i] == k.k2)
+            mask |= std::uint32_t{1} << i;
+    }
+    return mask & used_slots(count);
+}
+
+std::uint32_t PlayerTable::match_mask(std::string_view name) const {
+#ifdef HS_PLAYER_TABLE_SSE2
+    if (name.empty()) fault_index(0, 0);
+    const Key k = key_of(name);
+    const __m128i v0 = _mm_set1_epi8(static_cast<char>(k.k0));
+    const __m128i v1 = _mm_set1_epi8(static_cast<char>(k.k1));
+    const __m128i v2 = _mm_set1_epi8(static_cast<char>(k.k2));
+    const auto half = [&](std::size_t off) -> std::uint32_t {
+        const __m128i a = _mm_load_si128(reinterpret_cast<const __m128i*>(first_bytes + off));
+        const __m128i b = _mm_load_si128(reinterpret_cast<const __m128i*>(second_bytes + off));
+        const __m128i c = _mm_load_si128(reinterpret_cast<const __m128i*>(third_bytes + off));
+        const __m128i eq = _mm_and_si128(_mm_and_si128(_mm_cmpeq_epi8(a, v0), _mm_cmpeq_epi8(b, v1)),
+                                         _mm_cmpeq_epi8(c, v2));
+        return static_cast<std::uint32_t>(_mm_movemask_epi8(eq)) & 0xFFFFu;
+    };
+    const std::uint32_t mask = half(0) | (half(16) << 16);
+    return mask & used_slots(count);
+#else
+    return match_mask_scalar(name);
+#endif
+}
+
+std::uint8_t PlayerTable::find(std::string_view name) const {
+    const std::uint32_t mask = match_mask(name);
+    if (mask == 0) return static_cast<std::uint8_t>(SLOTS);
+    return static_cast<std::uint8_t>(std::countr_zero(mask));
+}
+
+std::uint8_t PlayerTable::insert(std::string_view name) {
+    if (name.empty()) fault("assertion failed: bytes.len() >= Self::STRIDE");
+    if (count >= SLOTS) fault_index(count, SLOTS);
+    const Key k = key_of(name);
+    first_bytes[count] = k.k0;
+    second_bytes[count] = k.k1;
+    third_bytes[count] = k.k2;
+    return count++;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Byte and substring searches
+// ---------------------------------------------------------------------------------------------
+
+std::size_t find_byte(std::string_view s, char c, std::size_t from) noexcept {
+    if (from >= s.size()) return npos;
+    const void* p = std::memchr(s.data() + from, static_cast<unsigned char>(c), s.size() - from);
+    return p ? static_cast<std::size_t>(static_cast<const char*>(p) - s.data()) : npos;
+}
+
+std::size_t rfind_byte(std::string_view s, char c) noexcept {
+    if (s.empty()) return npos;
+#if defined(__GLIBC__)
+    const void* p = ::memrchr(s.data(), static_cast<unsigned char>(c), s.size());
+    return p ? static_cast<std::size_t>(static_cast<const char*>(p) - s.data()) : npos;
+#else
+    for (std::size_t i = s.size(); i-- > 0;)
+        if (s[i] == c) return i;
+    return npos;
+#endif
+}
+
+std::size_t find_str(std::string_view s, std::string_view needle, std::size_t from) noexcept {
+    if (from > s.size()) return npos;
+    if (needle.empty()) return from;
+    if (needle.size() == 1) return find_byte(s, needle[0], from);
+#if defined(__GLIBC__)
+    const void* p = ::memmem(s.data() + from, s.size() - from, needle.data(), needle.size());
+    return p ? static_cast<std::size_t>(static_cast<const char*>(p) - s.data()) : npos;
+#else
+    const std::size_t r = s.find(needle, from);
+    return r == std::string_view::npos ? npos : r;
+#endif
+}
+
+std::size_t rfind_str(std::string_view s, std::string_view needle) noexcept {
+    if (needle.empty()) return s.size();
+    if (needle.size() > s.size()) return npos;
+    if (needle.size() == 1) return rfind_byte(s, needle[0]);
+    // Walk back over the occurrences of the needle's first byte that leave room for the rest.
+    std::string_view head = s.substr(0, s.size() - needle.size() + 1);
+    for (;;) {
+        const std::size_t i = rfind_byte(head, needle[0]);
+        if (i == npos) return npos;
+        if (std::memcmp(s.data() + i + 1, needle.data() + 1, needle.size() - 1) == 0) return i;
+        head = head.substr(0, i);
+    }
+}
+
+}  // namespace hs
