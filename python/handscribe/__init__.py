@@ -1,3 +1,9 @@
 """A blazingly fast parser for poker hand histories"""
 from ._handscribe import *  # noqa: F401,F403
-from ._handscribe import PanicException, __all__  # noqa: F401
+from ._handscribe import PanicException  # noqa: F401
+from ._handscribe import __all__ as _names
+
+# The seven public names, in the order the extension added them; PanicException stays out of
+# it but is reachable as an attribute so that callers can catch it.
+__all__ = list(_names)
+del _names

@@ -1,1 +1,536 @@
-// placeholder: being written
+// The Python extension handscribe._handscribe: the six module functions, the HandView class,
+// argument conversion, the exception mapping and the release of the interpreter lock.
+#define PY_SSIZE_T_CLEAN
+#include <Python.h>
+
+#include <cerrno>
+#include <memory>
+#include <new>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include <unistd.h>
+
+#include "json/json.hpp"
+#include "lib/pool.hpp"
+#include "model/model.hpp"
+#include "parsers/parsers.hpp"
+
+namespace {
+
+constexpr const char* kModuleDoc = "A blazingly fast parser for poker hand histories";
+
+// ---------------------------------------------------------------------------------------------
+// Small helpers
+// ---------------------------------------------------------------------------------------------
+
+// An owned reference, released at scope exit.
+class Ref {
+public:
+    explicit Ref(PyObject* p = nullptr) noexcept : p_(p) {}
+    Ref(const Ref&) = delete;
+    Ref& operator=(const Ref&) = delete;
+    ~Ref() { Py_XDECREF(p_); }
+    PyObject* get() const noexcept { return p_; }
+    PyObject* release() noexcept { return std::exchange(p_, nullptr); }
+    explicit operator bool() const noexcept { return p_ != nullptr; }
+
+private:
+    PyObject* p_;
+};
+
+// Releases the interpreter lock for its scope; the lock is taken back however the scope ends,
+// so exceptions unwinding through it always reach the handlers with the lock held.
+class GilReleased {
+public:
+    GilReleased() noexcept : state_(PyEval_SaveThread()) {}
+    GilReleased(const GilReleased&) = delete;
+    GilReleased& operator=(const GilReleased&) = delete;
+    ~GilReleased() { PyEval_RestoreThread(state_); }
+
+private:
+    PyThreadState* state_;
+};
+
+PyObject* utf8_to_str(std::string_view s) {
+    return PyUnicode_DecodeUTF8(s.data(), static_cast<Py_ssize_t>(s.size()), "replace");
+}
+
+void raise_with_message(PyObject* type, std::string_view message) {
+    Ref text(utf8_to_str(message));
+    if (text) PyErr_SetObject(type, text.get());
+}
+
+// ---------------------------------------------------------------------------------------------
+// Faults
+// ---------------------------------------------------------------------------------------------
+
+PyObject* g_panic_type = nullptr;  // created once per process
+
+PyObject* panic_type() {
+    if (g_panic_type == nullptr) {
+        g_panic_type = PyErr_NewExceptionWithDoc(
+            "handscribe.PanicException",
+            "An internal fault of the parser: a broken invariant or a required part of the "
+            "input that is missing. It abandons the whole call.",
+            PyExc_BaseException, nullptr);
+    }
+    return g_panic_type;
+}
+
+// One line on the process's standard error stream, written with a single call.
+void write_fault_line(std::string_view message, std::string_view where) noexcept {
+    try {
+        std::string line = "handscribe: internal fault: ";
+        line += message;
+        line += " (raised at ";
+        line += where;
+        line += ")\n";
+        const char* p = line.data();
+        std::size_t left = line.size();
+        while (left > 0) {
+            const ssize_t n = ::write(2, p, left);
+            if (n < 0) {
+                if (errno == EINTR) continue;
+                return;
+            }
+            p += n;
+            left -= static_cast<std::size_t>(n);
+        }
+    } catch (...) {
+        // Out of memory while reporting: the exception below still carries the message.
+    }
+}
+
+void raise_panic(std::string_view message, std::string_view where) noexcept {
+    write_fault_line(message, where);
+    PyObject* type = panic_type();
+    if (type == nullptr) return;  // the creation failure is the pending exception
+    raise_with_message(type, message);
+}
+
+// Turns the exception being handled into a pending Python exception. Call inside catch (...)
+// with the interpreter lock held.
+void raise_current_exception() noexcept {
+    try {
+        throw;
+    } catch (const hs::Fault& f) {
+        raise_panic(f.message(), f.where());
+    } catch (const std::bad_alloc&) {
+        PyErr_NoMemory();
+    } catch (const std::exception& e) {
+        raise_panic(e.what(), "an unknown place");
+    } catch (...) {
+        raise_panic("unknown exception", "an unknown place");
+    }
+}
+
+// Runs an entry point body; no C++ exception leaves it.
+template <class F>
+PyObject* guarded(F&& body) noexcept {
+    try {
+        return body();
+    } catch (...) {
+        raise_current_exception();
+        return nullptr;
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Argument conversion
+// ---------------------------------------------------------------------------------------------
+
+std::string type_name(PyObject* obj) {
+    Ref qualname(PyObject_GetAttrString(reinterpret_cast<PyObject*>(Py_TYPE(obj)),
+                                        "__qualname__"));
+    if (qualname && PyUnicode_Check(qualname.get())) {
+        Py_ssize_t n = 0;
+        if (const char* s = PyUnicode_AsUTF8AndSize(qualname.get(), &n))
+            return std::string(s, static_cast<std::size_t>(n));
+    }
+    PyErr_Clear();
+    return Py_TYPE(obj)->tp_name;
+}
+
+// TypeError "argument '<param>': '<type>' object cannot be converted to '<target>'".
+void conversion_error(const char* param, PyObject* obj, const char* target) {
+    std::string message = "argument '";
+    message += param;
+    message += "': '";
+    message += type_name(obj);
+    message += "' object cannot be converted to '";
+    message += target;
+    message += '\'';
+    raise_with_message(PyExc_TypeError, message);
+}
+
+// The UTF-8 of a str argument, valid while the object lives; false with an exception set.
+// Lone surrogates raise CPython's own UnicodeEncodeError.
+bool text_arg(PyObject* obj, const char* param, std::string_view& out) {
+    if (!PyUnicode_Check(obj)) {
+        conversion_error(param, obj, "PyString");
+        return false;
+    }
+    Py_ssize_t n = 0;
+    const char* p = PyUnicode_AsUTF8AndSize(obj, &n);
+    if (p == nullptr) return false;
+    out = std::string_view(p, static_cast<std::size_t>(n));
+    return true;
+}
+
+// A path argument: a str, or an os.PathLike whose path is a str. Returns a new reference to
+// the str, or null with an exception set.
+PyObject* path_arg(PyObject* obj, const char* param) {
+    if (PyUnicode_Check(obj)) {
+        Py_INCREF(obj);
+        return obj;
+    }
+    Ref method(PyObject_GetAttrString(reinterpret_cast<PyObject*>(Py_TYPE(obj)), "__fspath__"));
+    if (!method) {
+        PyErr_Clear();
+        conversion_error(param, obj, "PyString");
+        return nullptr;
+    }
+    Ref path(PyOS_FSPath(obj));
+    if (!path) return nullptr;  // the object's own __fspath__ failed
+    if (!PyUnicode_Check(path.get())) {
+        conversion_error(param, obj, "PyString");
+        return nullptr;
+    }
+    return path.release();
+}
+
+bool path_text(PyObject* obj, const char* param, std::string& out) {
+    Ref path(path_arg(obj, param));
+    if (!path) return false;
+    std::string_view text;
+    if (!text_arg(path.get(), param, text)) return false;
+    out.assign(text);
+    return true;
+}
+
+// The items of a sequence argument, each converted as a single text or path argument and
+// copied. False with an exception set; the first failing item ends the conversion.
+bool collect_texts(PyObject* seq, const char* param, bool paths, std::vector<std::string>& out) {
+    if (!PySequence_Check(seq)) {
+        conversion_error(param, seq, "Sequence");
+        return false;
+    }
+    Py_ssize_t hint = PySequence_Size(seq);  // only sizes the list
+    if (hint < 0) {
+        PyErr_Clear();
+        hint = 0;
+    }
+    out.reserve(static_cast<std::size_t>(hint));
+    Ref iter(PyObject_GetIter(seq));
+    if (!iter) return false;
+    for (;;) {
+        Ref item(PyIter_Next(iter.get()));
+        if (!item) break;
+        if (paths) {
+            std::string path;
+            if (!path_text(item.get(), param, path)) return false;
+            out.push_back(std::move(path));
+        } else {
+            std::string_view text;
+            if (!text_arg(item.get(), param, text)) return false;
+            out.emplace_back(text);
+        }
+    }
+    return PyErr_Occurred() == nullptr;
+}
+
+// ---------------------------------------------------------------------------------------------
+// HandView
+// ---------------------------------------------------------------------------------------------
+
+struct ViewObject {
+    PyObject_HEAD
+    std::shared_ptr<const hs::HandStore> store;
+    hs::Span hands;
+};
+
+PyTypeObject* g_view_type = nullptr;  // created once, at import
+
+ViewObject* as_view(PyObject* self) noexcept { return reinterpret_cast<ViewObject*>(self); }
+
+// A new view over every hand of the store; null with an exception set.
+PyObject* make_view(std::unique_ptr<hs::HandStore> store) {
+    const hs::Span hands = hs::Span::make(0, store->hands.size());
+    std::shared_ptr<const hs::HandStore> shared(std::move(store));
+    PyObject* obj = g_view_type->tp_alloc(g_view_type, 0);
+    if (obj == nullptr) return nullptr;
+    ViewObject* view = as_view(obj);
+    new (&view->store) std::shared_ptr<const hs::HandStore>(std::move(shared));
+    view->hands = hands;
+    return obj;
+}
+
+PyObject* view_new(PyTypeObject*, PyObject*, PyObject*) {
+    PyErr_SetString(PyExc_TypeError, "No constructor defined");
+    return nullptr;
+}
+
+void view_dealloc(PyObject* self) {
+    PyTypeObject* type = Py_TYPE(self);
+    as_view(self)->store.~shared_ptr();
+    type->tp_free(self);
+    Py_DECREF(type);
+}
+
+Py_ssize_t view_len(PyObject* self) {
+    return static_cast<Py_ssize_t>(as_view(self)->hands.count());
+}
+
+PyObject* view_text(PyObject* self, bool pretty) {
+    return guarded([&]() -> PyObject* {
+        const ViewObject* view = as_view(self);
+        const std::string text = hs::hands_text(*view->store, view->hands, pretty);
+        return utf8_to_str(text);
+    });
+}
+PyObject* view_repr(PyObject* self) { return view_text(self, false); }
+PyObject* view_str(PyObject* self) { return view_text(self, true); }
+
+using JsonFn = std::optional<std::string> (*)(const hs::HandStore&, hs::Span);
+
+PyObject* json_result(const std::optional<std::string>& json) {
+    if (!json) {
+        raise_with_message(PyExc_RuntimeError,
+                           std::string("Failed to write json: ") + hs::kJsonFormatError);
+        return nullptr;
+    }
+    return PyUnicode_DecodeUTF8(json->data(), static_cast<Py_ssize_t>(json->size()), "strict");
+}
+
+// The methods keep the interpreter lock while writing.
+PyObject* view_json_with_lock(PyObject* self, JsonFn fn) {
+    return guarded([&]() -> PyObject* {
+        const ViewObject* view = as_view(self);
+        return json_result(fn(*view->store, view->hands));
+    });
+}
+PyObject* view_to_json(PyObject* self, PyObject*) {
+    return view_json_with_lock(self, &hs::to_json_native);
+}
+PyObject* view_to_json_ohh(PyObject* self, PyObject*) {
+    return view_json_with_lock(self, &hs::to_json_ohh);
+}
+
+PyMethodDef kViewMethods[] = {
+    {"to_json", view_to_json, METH_NOARGS, nullptr},
+    {"to_json_ohh", view_to_json_ohh, METH_NOARGS, nullptr},
+    {nullptr, nullptr, 0, nullptr},
+};
+
+PyType_Slot kViewSlots[] = {
+    {Py_tp_new, reinterpret_cast<void*>(view_new)},
+    {Py_tp_dealloc, reinterpret_cast<void*>(view_dealloc)},
+    {Py_tp_repr, reinterpret_cast<void*>(view_repr)},
+    {Py_tp_str, reinterpret_cast<void*>(view_str)},
+    {Py_mp_length, reinterpret_cast<void*>(view_len)},
+    {Py_tp_methods, kViewMethods},
+    {0, nullptr},
+};
+
+PyType_Spec kViewSpec = {
+    "handscribe.HandView",
+    static_cast<int>(sizeof(ViewObject)),
+    0,
+    Py_TPFLAGS_DEFAULT,
+    kViewSlots,
+};
+
+// ---------------------------------------------------------------------------------------------
+// Module functions
+// ---------------------------------------------------------------------------------------------
+
+// The single argument of a function, positional or by keyword; null with TypeError set.
+PyObject* single_arg(PyObject* args, PyObject* kwargs, const char* format, const char* name) {
+    char* keywords[] = {const_cast<char*>(name), nullptr};
+    PyObject* arg = nullptr;
+    if (!PyArg_ParseTupleAndKeywords(args, kwargs, format, keywords, &arg)) return nullptr;
+    return arg;
+}
+
+PyObject* single_result(hs::ParseResult result) {
+    if (!result.ok()) {
+        raise_with_message(PyExc_RuntimeError, result.error);
+        return nullptr;
+    }
+    return make_view(std::move(result.store));
+}
+
+PyObject* py_parse_str(PyObject*, PyObject* args, PyObject* kwargs) {
+    PyObject* src = single_arg(args, kwargs, "O:parse_str", "src");
+    if (src == nullptr) return nullptr;
+    return guarded([&]() -> PyObject* {
+        std::string_view text;  // read in place: the str outlives the call
+        if (!text_arg(src, "src", text)) return nullptr;
+        hs::ParseResult result;
+        {
+            GilReleased unlocked;
+            result = hs::parse_text(text);
+        }
+        return single_result(std::move(result));
+    });
+}
+
+PyObject* py_parse_path(PyObject*, PyObject* args, PyObject* kwargs) {
+    PyObject* path_obj = single_arg(args, kwargs, "O:parse_path", "path");
+    if (path_obj == nullptr) return nullptr;
+    return guarded([&]() -> PyObject* {
+        std::string path;
+        if (!path_text(path_obj, "path", path)) return nullptr;
+        hs::ParseResult result;
+        {
+            GilReleased unlocked;
+            result = hs::parse_file(path);
+        }
+        return single_result(std::move(result));
+    });
+}
+
+// Parses every text (or file) on the pool; the kept stores, one per input that parsed, in
+// input order, become the views of the returned list.
+PyObject* parse_batch(PyObject* seq, const char* param, bool paths) {
+    std::vector<std::string> inputs;
+    if (!collect_texts(seq, param, paths, inputs)) return nullptr;
+    std::vector<std::unique_ptr<hs::HandStore>> stores(inputs.size());
+    {
+        GilReleased unlocked;
+        hs::pool::run_each(inputs.size(), [&](std::size_t i) {
+            hs::ParseResult r = paths ? hs::parse_file(inputs[i]) : hs::parse_text(inputs[i]);
+            if (r.ok()) stores[i] = std::move(r.store);
+        });
+    }
+    inputs.clear();
+    inputs.shrink_to_fit();
+    Py_ssize_t kept = 0;
+    for (const auto& s : stores) kept += s ? 1 : 0;
+    Ref list(PyList_New(kept));
+    if (!list) return nullptr;
+    Py_ssize_t at = 0;
+    for (auto& s : stores) {
+        if (!s) continue;
+        PyObject* view = make_view(std::move(s));
+        if (view == nullptr) return nullptr;
+        PyList_SET_ITEM(list.get(), at++, view);
+    }
+    return list.release();
+}
+
+PyObject* py_parse_strs(PyObject*, PyObject* args, PyObject* kwargs) {
+    PyObject* srcs = single_arg(args, kwargs, "O:parse_strs", "srcs");
+    if (srcs == nullptr) return nullptr;
+    return guarded([&] { return parse_batch(srcs, "srcs", false); });
+}
+
+PyObject* py_parse_paths(PyObject*, PyObject* args, PyObject* kwargs) {
+    PyObject* paths = single_arg(args, kwargs, "O:parse_paths", "paths");
+    if (paths == nullptr) return nullptr;
+    return guarded([&] { return parse_batch(paths, "paths", true); });
+}
+
+// The module functions release the lock while writing; the view's store is held by a shared
+// reference for the duration.
+PyObject* json_function(PyObject* args, PyObject* kwargs, const char* format, JsonFn fn) {
+    PyObject* obj = single_arg(args, kwargs, format, "view");
+    if (obj == nullptr) return nullptr;
+    return guarded([&]() -> PyObject* {
+        if (!PyObject_TypeCheck(obj, g_view_type)) {
+            conversion_error("view", obj, "HandView");
+            return nullptr;
+        }
+        std::shared_ptr<const hs::HandStore> store = as_view(obj)->store;
+        const hs::Span hands = as_view(obj)->hands;
+        std::optional<std::string> json;
+        {
+            GilReleased unlocked;
+            json = fn(*store, hands);
+        }
+        return json_result(json);
+    });
+}
+
+PyObject* py_to_json(PyObject*, PyObject* args, PyObject* kwargs) {
+    return json_function(args, kwargs, "O:to_json", &hs::to_json_native);
+}
+
+PyObject* py_to_json_ohh(PyObject*, PyObject* args, PyObject* kwargs) {
+    return json_function(args, kwargs, "O:to_json_ohh", &hs::to_json_ohh);
+}
+
+template <PyObject* (*F)(PyObject*, PyObject*, PyObject*)>
+PyCFunction with_keywords() {
+    return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(F));
+}
+
+PyMethodDef kFunctions[] = {
+    {"parse_str", with_keywords<py_parse_str>(), METH_VARARGS | METH_KEYWORDS, nullptr},
+    {"parse_strs", with_keywords<py_parse_strs>(), METH_VARARGS | METH_KEYWORDS, nullptr},
+    {"parse_path", with_keywords<py_parse_path>(), METH_VARARGS | METH_KEYWORDS, nullptr},
+    {"parse_paths", with_keywords<py_parse_paths>(), METH_VARARGS | METH_KEYWORDS, nullptr},
+    {"to_json", with_keywords<py_to_json>(), METH_VARARGS | METH_KEYWORDS, nullptr},
+    {"to_json_ohh", with_keywords<py_to_json_ohh>(), METH_VARARGS | METH_KEYWORDS, nullptr},
+    {nullptr, nullptr, 0, nullptr},
+};
+
+PyModuleDef kModule = {
+    PyModuleDef_HEAD_INIT,
+    "handscribe._handscribe",
+    kModuleDoc,
+    -1,
+    kFunctions,
+    nullptr,
+    nullptr,
+    nullptr,
+    nullptr,
+};
+
+// Adds `value` (a new reference, consumed) under `name`; false with an exception set.
+bool add_object(PyObject* module, const char* name, PyObject* value) {
+    if (value == nullptr) return false;
+    if (PyModule_AddObject(module, name, value) < 0) {
+        Py_DECREF(value);
+        return false;
+    }
+    return true;
+}
+
+PyObject* init_module() {
+    Ref module(PyModule_Create(&kModule));
+    if (!module) return nullptr;
+    Ref names(PyList_New(0));
+    if (!names) return nullptr;
+    for (const PyMethodDef* f = kFunctions; f->ml_name != nullptr; ++f) {
+        Ref name(PyUnicode_FromString(f->ml_name));
+        if (!name || PyList_Append(names.get(), name.get()) < 0) return nullptr;
+    }
+    if (g_view_type == nullptr) {
+        g_view_type = reinterpret_cast<PyTypeObject*>(PyType_FromSpec(&kViewSpec));
+        if (g_view_type == nullptr) return nullptr;
+    }
+    Py_INCREF(g_view_type);
+    if (!add_object(module.get(), "HandView", reinterpret_cast<PyObject*>(g_view_type)))
+        return nullptr;
+    {
+        Ref name(PyUnicode_FromString("HandView"));
+        if (!name || PyList_Append(names.get(), name.get()) < 0) return nullptr;
+    }
+    PyObject* panic = panic_type();
+    if (panic == nullptr) return nullptr;
+    Py_INCREF(panic);
+    if (!add_object(module.get(), "PanicException", panic)) return nullptr;
+    if (!add_object(module.get(), "__all__", names.release())) return nullptr;
+    return module.release();
+}
+
+}  // namespace
+
+PyMODINIT_FUNC PyInit__handscribe(void) {
+    return guarded([] { return init_module(); });
+}

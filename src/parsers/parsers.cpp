@@ -1,1 +1,286 @@
-// placeholder: being written
+// Site detection, file input and dispatch to the site parsers.
+#include "parsers/parsers.hpp"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "parsers/ongame.hpp"
+#include "parsers/parser.hpp"
+#include "parsers/pokerstars.hpp"
+
+namespace hs {
+namespace {
+
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
+std::string_view without_byte_order_mark(std::string_view text) noexcept {
+    if (text.starts_with(kByteOrderMark)) return text.substr(kByteOrderMark.size());
+    return text;
+}
+
+// Byte length of the white-space character at the start of `s` (0 when it is not one): ASCII
+// tab, line feed, vertical tab, form feed, carriage return and space, and the non-ASCII
+// characters of the Unicode White_Space property (U+0085, U+00A0, U+1680, U+2000-U+200A,
+// U+2028, U+2029, U+202F, U+205F, U+3000).
+std::size_t white_space_len(std::string_view s) noexcept {
+    if (s.empty()) return 0;
+    const auto b0 = static_cast<unsigned char>(s[0]);
+    if (b0 == ' ' || (b0 >= 0x09 && b0 <= 0x0D)) return 1;
+    if (b0 == 0xC2 && s.size() >= 2) {
+        const auto b1 = static_cast<unsigned char>(s[1]);
+        return (b1 == 0x85 || b1 == 0xA0) ? 2 : 0;
+    }
+    if (s.size() < 3) return 0;
+    const auto b1 = static_cast<unsigned char>(s[1]);
+    const auto b2 = static_cast<unsigned char>(s[2]);
+    if (b0 == 0xE1) return (b1 == 0x9A && b2 == 0x80) ? 3 : 0;
+    if (b0 == 0xE2) {
+        if (b1 == 0x80)
+            return (b2 <= 0x8A || b2 == 0xA8 || b2 == 0xA9 || b2 == 0xAF) && b2 >= 0x80 ? 3 : 0;
+        if (b1 == 0x81) return b2 == 0x9F ? 3 : 0;
+        return 0;
+    }
+    if (b0 == 0xE3) return (b1 == 0x80 && b2 == 0x80) ? 3 : 0;
+    return 0;
+}
+
+std::string_view skip_white_space(std::string_view s) noexcept {
+    std::size_t at = 0;
+    while (at < s.size()) {
+        const std::size_t n = white_space_len(s.substr(at));
+        if (n == 0) break;
+        at += n;
+    }
+    return s.substr(at);
+}
+
+// The first two lines of a text, read as the line reader does: split at '\n' with one '\r'
+// dropped from a line's end, or, for a text that holds no '\n' at all, split at '\r'. A text
+// that ends in its separator has no empty last line.
+struct FirstLines {
+    std::string_view first;
+    std::string_view second;
+    bool has_first = false;
+    bool has_second = false;
+};
+
+FirstLines first_lines(std::string_view rest, bool split_at_cr) noexcept {
+    FirstLines out;
+    if (rest.empty()) return out;
+    const char sep = split_at_cr ? '\r' : '\n';
+    auto line_at = [&](std::size_t from, std::string_view& line) -> std::size_t {
+        const std::size_t cut = rest.find(sep, from);
+        const std::size_t end = cut == std::string_view::npos ? rest.size() : cut;
+        line = rest.substr(from, end - from);
+        if (!split_at_cr && line.ends_with('\r')) line.remove_suffix(1);
+        return cut == std::string_view::npos ? rest.size() : cut + 1;
+    };
+    const std::size_t after_first = line_at(0, out.first);
+    out.has_first = true;
+    if (after_first < rest.size()) {
+        line_at(after_first, out.second);
+        out.has_second = true;
+    }
+    return out;
+}
+
+struct Prefix {
+    std::string_view text;
+    Site site;
+};
+
+// Rules 2 to 14: plain prefixes, tested in this order.
+constexpr Prefix kPrefixes[] = {
+    {"***** History", Site::OnGame},
+    {"BetOnline ", Site::BetOnline},
+    {"Bodog ", Site::Bovada},
+    {"Full Tilt ", Site::FullTiltPoker},
+    {"Everleaf ", Site::EverLeaf},
+    {"Winamax ", Site::Winamax},
+    {"Stage ", Site::Absolute},
+    {"#Game No ", Site::PacificPoker},
+    {"Poker Hand #", Site::GGPoker},
+    {"MERGE_GAME ", Site::PokerTracker},
+    {"Hand#", Site::Cake},
+    {"Table #", Site::Pkr},
+    {"Game started ", Site::Winning},
+};
+
+std::string os_error_text(int code) {
+    char buf[256] = {};
+    // Both the GNU and the XSI forms of strerror_r are handled by overload.
+    struct Pick {
+        static const char* text(const char* gnu, const char*) { return gnu; }
+        static const char* text(int rc, const char* buf) { return rc == 0 ? buf : "Unknown error"; }
+    };
+    const char* msg = Pick::text(strerror_r(code, buf, sizeof buf), buf);
+    std::string out(msg != nullptr ? msg : "Unknown error");
+    out += " (os error ";
+    append_u64(out, static_cast<std::uint64_t>(code));
+    out += ')';
+    return out;
+}
+
+std::string open_error(const std::string& path, std::string_view reason) {
+    std::string out = "Failed to open file at path '";
+    out += path;
+    out += "' with error ";
+    out += reason;
+    return out;
+}
+
+// Reads the whole file into `text`; false with `error` set to errno on failure.
+bool read_whole_file(const std::string& path, std::string& text, int& error) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        error = errno;
+        return false;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0)
+        text.reserve(static_cast<std::size_t>(st.st_size));
+    // Read until end of file: the size may change, and special files report none.
+    std::size_t used = 0;
+    for (;;) {
+        if (text.size() - used < 4096) text.resize(used + std::max<std::size_t>(65536, used / 2));
+        const ssize_t n = ::read(fd, text.data() + used, text.size() - used);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            error = errno;
+            ::close(fd);
+            return false;
+        }
+        if (n == 0) break;
+        used += static_cast<std::size_t>(n);
+    }
+    text.resize(used);
+    ::close(fd);
+    return true;
+}
+
+// Length of the longest prefix of `s` that is well-formed UTF-8: the offset of the first byte
+// of the first invalid or truncated sequence, or the size when all of it is valid.
+std::size_t utf8_valid_prefix(std::string_view s) noexcept {
+    const auto* p = reinterpret_cast<const unsigned char*>(s.data());
+    const std::size_t n = s.size();
+    std::size_t i = 0;
+    while (i < n) {
+        // Eight ASCII bytes at a time.
+        while (i + 8 <= n) {
+            std::uint64_t word;
+            std::memcpy(&word, p + i, 8);
+            if (word & 0x8080808080808080ull) break;
+            i += 8;
+        }
+        if (i >= n) break;
+        const unsigned char b0 = p[i];
+        if (b0 < 0x80) {
+            ++i;
+            continue;
+        }
+        std::size_t len;
+        unsigned char lo = 0x80, hi = 0xBF;  // allowed range of the second byte
+        if (b0 >= 0xC2 && b0 <= 0xDF) {
+            len = 2;
+        } else if (b0 >= 0xE0 && b0 <= 0xEF) {
+            len = 3;
+            if (b0 == 0xE0) lo = 0xA0;       // no overlong forms
+            else if (b0 == 0xED) hi = 0x9F;  // no surrogates
+        } else if (b0 >= 0xF0 && b0 <= 0xF4) {
+            len = 4;
+            if (b0 == 0xF0) lo = 0x90;
+            else if (b0 == 0xF4) hi = 0x8F;  // nothing above U+10FFFF
+        } else {
+            return i;
+        }
+        if (i + 1 >= n || p[i + 1] < lo || p[i + 1] > hi) return i;
+        for (std::size_t k = 2; k < len; ++k)
+            if (i + k >= n || (p[i + k] & 0xC0) != 0x80) return i;
+        i += len;
+    }
+    return n;
+}
+
+}  // namespace
+
+std::variant<Site, std::string> detect_site(std::string_view text) {
+    const std::string_view whole = without_byte_order_mark(text);
+    const std::string_view rest = skip_white_space(whole);
+
+    if (rest.starts_with("PokerStars ")) {
+        const bool split_at_cr = whole.find('\n') == std::string_view::npos;
+        const FirstLines lines = first_lines(rest, split_at_cr);
+        if (!lines.has_second) fault_missing("second line", lines.first);
+        return lines.second.starts_with("Table 'Pluribus") ? Site::PokerStarsPluribus
+                                                            : Site::PokerStars;
+    }
+    for (const Prefix& p : kPrefixes)
+        if (rest.starts_with(p.text)) return p.site;
+    if (rest.size() > 1 && rest[0] == '#' && numeric_len(tail(rest, 1)) > 0)
+        return Site::KingsClub;
+
+    const bool split_at_cr = whole.find('\n') == std::string_view::npos;
+    const FirstLines lines = first_lines(rest, split_at_cr);
+    if (rest.starts_with("Game #"))
+        return lines.first.ends_with("starts.") ? Site::PartyPoker : Site::Enet;
+
+    std::string message = "Invalid poker website - '";
+    message += lines.has_first ? lines.first : kEndMarker;
+    message += '\'';
+    return message;
+}
+
+void run_site_parser(Site site, std::string_view text, HandStore& store) {
+    Parser parser(text, store);
+    switch (site) {
+        case Site::PokerStars: pokerstars::parse_hands(parser); return;
+        case Site::PokerStarsPluribus: pokerstars::parse_pluribus_hands(parser); return;
+        case Site::OnGame: ongame::parse_hands(parser); return;
+        default: break;
+    }
+    fault("Parser has not been implemented for " + std::string(site_name(site)));
+}
+
+ParseResult parse_text(std::string_view text) {
+    const std::string_view body = without_byte_order_mark(text);
+    auto site = detect_site(body);
+    ParseResult result;
+    if (auto* message = std::get_if<std::string>(&site)) {
+        result.error = std::move(*message);
+        return result;
+    }
+    auto store = std::make_unique<HandStore>();
+    run_site_parser(std::get<Site>(site), body, *store);
+    result.store = std::move(store);
+    return result;
+}
+
+ParseResult parse_file(const std::string& path) {
+    ParseResult result;
+    if (path.find('\0') != std::string::npos) {
+        result.error = open_error(path, "file name contained an unexpected NUL byte");
+        return result;
+    }
+    std::string text;
+    int error = 0;
+    if (!read_whole_file(path, text, error)) {
+        result.error = open_error(path, os_error_text(error));
+        return result;
+    }
+    const std::size_t valid = utf8_valid_prefix(text);
+    if (valid != text.size()) {
+        std::string reason = "stream did not contain valid UTF-8 at byte offset ";
+        append_u64(reason, valid);
+        result.error = open_error(path, reason);
+        return result;
+    }
+    return parse_text(text);
+}
+
+}  // namespace hs

@@ -1,0 +1,206 @@
+"""Which site a text comes from, as seen through parse_str: every rule in its order, the
+white space and byte-order-mark handling, and the messages of unknown and unsupported sites."""
+import pytest
+
+import handscribe
+from handscribe import PanicException, parse_str
+
+HAND = """PokerStars Hand #200000000001:  Hold'em No Limit ($0.50/$1 USD) - 2021/03/04 5:06:07 ET
+Table 'Alpha Beta' 6-max Seat #2 is the button
+Seat 2: Anna ($100 in chips)
+Seat 5: Boris ($55.50 in chips)
+Boris: posts small blind $0.50
+Anna: posts big blind $1
+*** HOLE CARDS ***
+Boris: raises $2 to $3
+Anna: folds
+Uncalled bet ($2) returned to Boris
+Boris collected $2 from pot
+Boris: doesn't show hand
+*** SUMMARY ***
+Total pot $2 | Rake $0
+Seat 2: Anna (button) (big blind) folded before Flop
+Seat 5: Boris (small blind) collected ($2)
+
+"""
+PLURIBUS_HAND = HAND.replace("Table 'Alpha Beta'", "Table 'Pluribus Session 7'")
+
+
+@pytest.fixture(scope="module")
+def plain_repr():
+    text = repr(parse_str(HAND))
+    assert text.startswith("[Hand { header: Header { id: '200000000001', site: PokerStars,")
+    return text
+
+
+@pytest.fixture(scope="module")
+def pluribus_repr():
+    text = repr(parse_str(PLURIBUS_HAND))
+    assert "site: PokerStarsPluribus," in text
+    assert "table_name: 'Pluribus Session 7'" in text
+    return text
+
+
+@pytest.mark.parametrize(
+    "variant",
+    [
+        pytest.param(lambda t: "\ufeff" + t, id="byte-order-mark"),
+        pytest.param(lambda t: "\n\n\r\n" + t, id="leading-blank-lines"),
+        pytest.param(lambda t: " \t\u00a0\u3000\u2028" + t, id="leading-unicode-white-space"),
+        pytest.param(lambda t: "\ufeff\n  " + t, id="mark-then-white-space"),
+        pytest.param(lambda t: t.replace("\n", "\r\n"), id="crlf"),
+        pytest.param(lambda t: t.replace("\n", "\r"), id="cr-only"),
+    ],
+)
+def test_variants_of_a_pokerstars_text_read_the_same_hands(variant, plain_repr):
+    assert repr(parse_str(variant(HAND))) == plain_repr
+
+
+@pytest.mark.parametrize(
+    "variant",
+    [
+        pytest.param(lambda t: t, id="lf"),
+        pytest.param(lambda t: t.replace("\n", "\r\n"), id="crlf"),
+        pytest.param(lambda t: t.replace("\n", "\r"), id="cr-only"),
+        pytest.param(lambda t: "\ufeff\n" + t, id="mark-and-blank-line"),
+    ],
+)
+def test_second_line_naming_pluribus_picks_the_pluribus_parser(variant, pluribus_repr):
+    assert repr(parse_str(variant(PLURIBUS_HAND))) == pluribus_repr
+
+
+def test_other_table_names_stay_with_pokerstars(plain_repr):
+    # "Pluribus" anywhere but right after "Table '" does not count.
+    text = HAND.replace("Table 'Alpha Beta'", "Table 'Alpha Pluribus'")
+    assert "site: PokerStars," in repr(parse_str(text))
+    lower = HAND.replace("Table 'Alpha Beta'", "Table 'pluribus Beta'")
+    assert "site: PokerStars," in repr(parse_str(lower))
+
+
+@pytest.mark.parametrize(
+    "text",
+    [
+        pytest.param("PokerStars Hand #1: Hold'em", id="one-line"),
+        pytest.param("PokerStars Hand #1: Hold'em\n", id="one-line-with-newline"),
+        pytest.param("PokerStars Hand #1: Hold'em\r\n", id="one-line-with-crlf"),
+        pytest.param("PokerStars Hand #1: Hold'em\r", id="one-line-with-cr"),
+        pytest.param("\n\n  PokerStars Hand #1: Hold'em", id="after-blank-lines"),
+    ],
+)
+def test_pokerstars_without_second_line_is_a_fault(text):
+    with pytest.raises(PanicException) as info:
+        parse_str(text)
+    assert info.value.args == ("missing second line in 'PokerStars Hand #1: Hold'em'",)
+
+
+FIRST_LINE = HAND.split("\n")[0]
+
+
+@pytest.mark.parametrize(
+    "text",
+    [
+        FIRST_LINE + "\n\n",  # an empty second line is a line
+        FIRST_LINE + "\r\n\r\n",
+        FIRST_LINE + "\r\r",
+        FIRST_LINE + "\nTable",
+        FIRST_LINE + "\nTable 'Pluribu",
+    ],
+)
+def test_pokerstars_with_a_short_second_line_goes_to_the_parser(text):
+    # The parser drops the hand (it has no table line), so nothing is read but no error either.
+    view = parse_str(text)
+    assert isinstance(view, handscribe.HandView)
+    assert (len(view), repr(view), str(view)) == (0, "[]", "[]")
+
+
+UNSUPPORTED = [
+    ("BetOnline ", "BetOnline"),
+    ("Bodog Hand #1", "Bovada"),
+    ("Full Tilt Poker Game #1", "FullTiltPoker"),
+    ("Everleaf Gaming Game #1", "EverLeaf"),
+    ("Winamax Poker - CashGame", "Winamax"),
+    ("Stage #1: Holdem", "Absolute"),
+    ("#Game No : 1", "PacificPoker"),
+    ("Poker Hand #HD1: Hold'em", "GGPoker"),
+    ("MERGE_GAME 1", "PokerTracker"),
+    ("Hand#1 - 2020", "Cake"),
+    ("Table #1 - Hold'em", "Pkr"),
+    ("Game started at: 2020/01/01", "Winning"),
+    ("#5", "KingsClub"),
+    ("#123 Hold'em", "KingsClub"),
+    ("#\u0663", "KingsClub"),      # Arabic-Indic digit three (Nd)
+    ("#\u00bd", "KingsClub"),      # vulgar fraction one half (No)
+    ("#\u216b", "KingsClub"),      # Roman numeral twelve (Nl)
+    ("Game #123 starts.", "PartyPoker"),
+    ("Game #123 starts.\r\nTable", "PartyPoker"),
+    ("Game #123 starts.\nnext line", "PartyPoker"),
+    ("Game #123", "Enet"),
+    ("Game #123 starts. ", "Enet"),     # the line must end right after "starts."
+    ("Game #123\nstarts.", "Enet"),     # only the first line counts
+]
+
+
+@pytest.mark.parametrize(
+"text,site", UNSUPPORTED, ids=repr)
+def test_recognised_sites_without_a_parser_are_faults(text, site):
+    for lead in ("", "\n \t", "\ufeff"):
+        with pytest.raises(PanicException) as info:
+            parse_str(lead + text)
+        assert info.value.args == ("Parser has not been implemented for " + site,)
+
+
+def test_every_recognised_site_without_a_parser_is_covered():
+    sites = {site for _, site in UNSUPPORTED}
+    assert len(sites) == 15
+
+
+def test_fault_is_reported_on_standard_error(capfd):
+    with pytest.raises(PanicException):
+        parse_str("Winamax Poker")
+    err = capfd.readouterr().err
+    assert err.startswith(
+        "handscribe: internal fault: Parser has not been implemented for Winamax (raised at ")
+    assert err.count("\n") == 1 and "parsers.cpp:" in err
+
+
+@pytest.mark.parametrize(
+    "text,line",
+    [
+        ("", "@@@"),
+        (" ", "@@@"),
+        ("\n\r\n\t \u000b\u000c", "@@@"),
+        ("\u00a0\u2003\u3000\u2029\u0085", "@@@"),
+        ("\ufeff", "@@@"),                          # the mark alone leaves nothing
+        ("\ufeff   \n", "@@@"),
+        ("pokerstars Hand #1\nTable 'x'", "pokerstars Hand #1"),
+        ("\ufeffpokerstars Hand", "pokerstars Hand"),  # the mark is removed, not quoted
+        ("PokerStars", "PokerStars"),               # the prefix needs its space
+        ("PokerStarsHand #1\nTable", "PokerStarsHand #1"),
+        ("BetOnline", "BetOnline"),
+        ("#G", "#G"),
+        ("#", "#"),
+        ("# 5", "# 5"),
+        ("#Game No", "#Game No"),
+        ("Game", "Game"),
+        ("Game#1 starts.", "Game#1 starts."),
+        ("Hand #1", "Hand #1"),
+        ("Table 1", "Table 1"),
+        ("  Hello world  \r\nsecond", "Hello world  "),
+        ("Hello\rworld", "Hello"),                  # no '\n' anywhere: '\r' ends lines
+        ("Hello\r\r\nworld", "Hello\r"),            # one '\r' dropped before '\n'
+        ("\n\ufeffPokerStars Hand\nTable", "\ufeffPokerStars Hand"),  # mark not at the start
+        ("\u200bPokerStars Hand\nTable", "\u200bPokerStars Hand"),    # zero width: not space
+        ("\u001cPokerStars Hand\nTable", "\u001cPokerStars Hand"),    # not Unicode white space
+        ("\u00e9t\u00e9 \u2660\n", "\u00e9t\u00e9 \u2660"),
+    ],
+)
+def test_unknown_sites_name_their_first_line(text, line):
+    with pytest.raises(RuntimeError) as info:
+        parse_str(text)
+    assert info.value.args == ("Invalid poker website - '" + line + "'",)
+    assert type(info.value) is RuntimeError
+
+
+def test_exact_ten_bytes_betonline():
+    with pytest.raises(PanicException, match="^Parser has not been implemented for BetOnline$"):
+        parse_str("BetOnline ")
