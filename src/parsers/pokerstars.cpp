@@ -358,7 +358,8 @@ struct StreetLine {
     CardSet cards;
 };
 
-StreetLine parse_street_line(Parser& p) {
+// A board whose bracket is not closed (a hand cut off in the middle) cannot be read: nullopt.
+std::optional<StreetLine> parse_street_line(Parser& p) {
     const string_view line = p.line();
     if (line.size() < 8) fault_missing("street name", line);
     const size_t k = find_str(line, " *", 8);
@@ -374,6 +375,7 @@ StreetLine parse_street_line(Parser& p) {
     if (s.kind != StreetKind::Showdown) {
         const size_t open = rfind_byte(line, '[');
         if (open == npos) fault_missing("board cards", line);
+        if (line.back() != ']') return std::nullopt;
         s.cards = parse_cards(slice(line, open + 1, line.size() - 1));
     }
     p.next_line();
@@ -539,13 +541,14 @@ std::optional<Action> parse_pluribus_action_line(Parser& p, string_view line, Cu
 }
 
 // "Dealt to <name> [cards]" (preflop only).
-Action dealt_line(Parser& p, string_view line, HandState& st) {
+std::optional<Action> dealt_line(Parser& p, string_view line, HandState& st) {
     const size_t open = rfind_byte(line, '[');
     if (open == npos || open < 10) {
         // No cards shown: the player was dealt in, nothing more.
         const std::uint8_t id = p.find_player(name_of(line.substr(9), line));
         return Action::make(ActionType::Dealt, id, kNoCards);
     }
+    if (line.back() != ']') return std::nullopt;  // cut off inside the cards
     const CardSet cards = parse_cards(slice(line, open + 1, line.size() - 1));
     const Action a = p.make_card_action(name_of(line.substr(9, open - 10), line),
                                         ActionType::Dealt, cards);
@@ -655,8 +658,9 @@ SeatResult parse_seat_result(Parser& p, string_view line, Currency cur, Action& 
         }
         if (ends(line, "n't bet)") || ends(line, "re Flop") || ends(line, "he Flop") ||
             ends(line, "he Turn") || ends(line, "he River")) {
+            // "Seat 5: Bob (didn't bet)" carries no fold: a note, skipped.
             const size_t f = find_str(line, " folded ", ns);
-            if (f == npos) fault_missing("' folded '", line);
+            if (f == npos) return SeatResult::Skip;
             out = Action::make(ActionType::Fold, p.find_player(name_to(f)), kNoCards);
             return SeatResult::Action;
         }
@@ -770,7 +774,9 @@ HandResult parse_hand(Parser& p, bool pluribus) {
                  rivers0 = store.rivers.size(), showdowns0 = store.showdowns.size();
     std::uint8_t street_id = 0;
     while (!(p.line().size() >= 6 && starts(p.line(), "*** SU"))) {
-        const StreetLine s = parse_street_line(p);
+        const auto street_line = parse_street_line(p);
+        if (!street_line) return HandResult::Rejected;
+        const StreetLine& s = *street_line;
         const size_t first = store.actions.size();
         while (!is_stars_line(p.line())) {
             const auto a = action_line(p.line());
