@@ -1,0 +1,154 @@
+"""The command line, run as a separate process: `python -m handscribe PATH... [--ohh]`."""
+import json
+import os
+import subprocess
+import sys
+from pathlib import Path
+
+import pytest
+
+import handscribe
+
+from conftest import CORPUS, needs_corpus
+
+STARS = CORPUS / "pokerstars" / "HHSmithy_PokerHandHistoryParser"
+GBP = STARS / "PokerStars__CashGame__Limits__GbpTable.txt"
+RUN_TWICE = STARS / "PokerStars__CashGame__PlayerTests__RunItTwice.txt"
+
+# A hand in which nobody posts or acts before the summary: the only kind the export accepts.
+QUIET_HAND = """\
+PokerStars Hand #1001: Hold'em No Limit ($0.01/$0.02 USD) - 2021/01/01 10:00:00 ET
+Table 'Xi' 6-max Seat #1 is the button
+Seat 1: Ann ($1 in chips)
+Seat 2: Bo ($2.50 in chips)
+*** HOLE CARDS ***
+*** SUMMARY ***
+Total pot $0 | Rake $0
+Seat 1: Ann (button) folded before Flop
+
+"""
+
+
+def run(*args):
+    env = dict(os.environ)
+    env["PYTHONPATH"] = os.pathsep.join(p for p in sys.path if p)
+    return subprocess.run(
+        [sys.executable, "-m", "handscribe", *map(str, args)],
+        capture_output=True,
+        env=env,
+        timeout=120,
+    )
+
+
+def lines(out: bytes) -> list:
+    text = out.decode("utf-8")
+    assert text.endswith("\n")
+    return text[:-1].split("\n")
+
+
+@pytest.fixture
+def quiet(tmp_path: Path) -> Path:
+    p = tmp_path / "quiet.txt"
+    p.write_text(QUIET_HAND, encoding="utf-8")
+    return p
+
+
+@pytest.fixture
+def unknown_site(tmp_path: Path) -> Path:
+    p = tmp_path / "unknown.txt"
+    p.write_text("Lucky Poker Hand 7\nsecond line\n", encoding="utf-8")
+    return p
+
+
+@pytest.fixture
+def no_parser(tmp_path: Path) -> Path:
+    p = tmp_path / "winamax.txt"
+    p.write_text("Winamax Poker - CashGame - HandId: #1\n", encoding="utf-8")
+    return p
+
+
+def test_quiet_hand_native_and_export(quiet):
+    native = run(quiet)
+    assert native.returncode == 0, native.stderr
+    assert native.stderr == b""
+    [line] = lines(native.stdout)
+    [hand] = json.loads(line)
+    assert hand["header"]["id"] == "1001"
+    assert [p["name"] for p in hand["header"]["players"]] == ["Ann", "Bo"]
+
+    ohh = run(quiet, "--ohh")
+    assert ohh.returncode == 0, ohh.stderr
+    [line] = lines(ohh.stdout)
+    assert line == (
+        '[{"spec_version":"1.4.1","site_name":"PokerStars","network_name":"PokerStars",'
+        '"game_type":"HoldEm","table_name":"Xi","game_number":"1001",'
+        '"start_date_utc":"2021-01-01T10:00:00Z","tournament":false,"table_size":6,'
+        '"currency":"USD","dealer_seat":1,"hero_player_id":null,"small_blind":0.01,'
+        '"big_blind":0.02,"ante_amount":0,"bet_limit":{"bet_type":"NL","cap":0},'
+        '"players":[{"id":0,"seat":1,"name":"Ann","starting_stack":1,"player_bounty":0},'
+        '{"id":1,"seat":2,"name":"Bo","starting_stack":2.5,"player_bounty":0}],'
+        '"flags":["Observed"],"rounds":[{"street":"Preflop","id":0,"actions":[]}],"pots":[]}]'
+    )
+
+
+@needs_corpus
+def test_one_real_file_is_its_to_json():
+    r = run(GBP)
+    assert r.returncode == 0, r.stderr
+    assert lines(r.stdout) == [handscribe.to_json(handscribe.parse_path(str(GBP)))]
+
+
+@needs_corpus
+def test_several_files_one_line_each_in_order(quiet):
+    r = run(RUN_TWICE, quiet, GBP)
+    assert r.returncode == 0, r.stderr
+    expected = [handscribe.to_json(handscribe.parse_path(str(p))) for p in (RUN_TWICE, quiet, GBP)]
+    assert lines(r.stdout) == expected
+    # Non-ASCII symbols reach the output as UTF-8.
+    assert '"currency":"£"' in lines(r.stdout)[2]
+
+
+def test_missing_file_exits_1_after_the_others(quiet, tmp_path):
+    missing = tmp_path / "nope.txt"
+    r = run(missing, quiet)
+    assert r.returncode == 1
+    assert lines(r.stdout) == [handscribe.to_json(handscribe.parse_path(str(quiet)))]
+    err = r.stderr.decode()
+    assert err.startswith(f"Failed to open file at path '{missing}' with error ")
+    assert err.count("\n") == 1
+
+
+def test_unknown_site_exits_1_after_the_others(quiet, unknown_site):
+    r = run(unknown_site, quiet, unknown_site)
+    assert r.returncode == 1
+    assert len(lines(r.stdout)) == 1
+    assert r.stderr.decode() == "Invalid poker website - 'Lucky Poker Hand 7'\n" * 2
+
+
+def test_fault_exits_2_at_once(quiet, no_parser):
+    r = run(quiet, no_parser, quiet)
+    assert r.returncode == 2
+    assert len(lines(r.stdout)) == 1  # the file after the fault is not written
+    assert "Parser has not been implemented for Winamax" in r.stderr.decode()
+
+
+@needs_corpus
+def test_export_of_hands_with_actions_is_a_fault(quiet):
+    r = run("--ohh", quiet, GBP, quiet)
+    assert r.returncode == 2
+    assert len(lines(r.stdout)) == 1
+    assert r.stderr.decode().splitlines()[-1] == "not implemented: JsonOHH - action"
+
+
+def test_help_and_usage_errors():
+    r = run("--help")
+    assert r.returncode == 0
+    out = r.stdout.decode()
+    assert out.startswith("usage: python -m handscribe")
+    for word in ("PATH", "--ohh", "Open Hand History", "JSON", "Exit status"):
+        assert word in out
+
+    r = run()  # no path at all
+    assert r.returncode == 2
+    assert r.stdout == b""
+    assert "PATH" in r.stderr.decode()
