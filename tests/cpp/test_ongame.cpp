@@ -1,0 +1,598 @@
+// The OnGame parser on real files (whole text forms against golden texts) and on texts built
+// here for the cases that real files do not show: rejected hands, faults, the end of the text
+// inside a summary, grouped amounts, players without seat lines, and truncation at every byte.
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "model/model.hpp"
+#include "parsers/ongame.hpp"
+#include "parsers/parser.hpp"
+
+namespace {
+
+using hs::ActionType;
+
+std::string read_file(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) ADD_FAILURE() << "cannot open " << path;
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+std::string data_file(const std::string& name) {
+    return read_file(std::string(HS_SOURCE_DIR) + "/tests/data/ongame/" + name);
+}
+
+// Parses like the dispatcher does: the byte-order mark is removed first.
+std::unique_ptr<hs::HandStore> parse(std::string_view text) {
+    if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
+    auto store = std::make_unique<hs::HandStore>();
+    hs::Parser parser(text, *store);
+    hs::ongame::parse_hands(parser);
+    return store;
+}
+
+std::vector<std::string> ids(const hs::HandStore& store) {
+    std::vector<std::string> out;
+    for (const hs::Hand& h : store.hands) out.emplace_back(store.text_of(h.header.id));
+    return out;
+}
+
+std::string all_hands(const hs::HandStore& store) {
+    return hs::hands_text(store, hs::Span::make(0, store.hands.size()), false);
+}
+
+std::string join(const std::vector<std::string>& lines, std::string_view sep = "\n") {
+    std::string out;
+    for (const std::string& l : lines) {
+        out += l;
+        out += sep;
+    }
+    return out;
+}
+
+// A hand with grouped amounts, an all-in bet and two hands shown; ids vary with `n`.
+std::vector<std::string> base_hand(const std::string& n = "7") {
+    return {
+        "***** History for hand R5-100000001-" + n + " *****",
+        "Start hand: Mon Jan 06 01:08:00 CET 2014",
+        "Table: Testville [100000001] (NO_LIMIT TEXAS_HOLDEM $1/$2, Real money)",
+        "Button: seat 3",
+        "Players in round: 3",
+        "Seat 1: Alice ($1,523.85) ",
+        "Seat 3: Bob ($1,256.50) ",
+        "Seat 5: Carol ($2,000.00) ",
+        "Carol posts small blind ($1)",
+        "Alice posts big blind ($2)",
+        "---",
+        "Dealing pocket cards",
+        "Bob raises $4.00 to $6.00",
+        "Carol calls $5.00",
+        "Alice folds",
+        "--- Dealing flop [Ah, Kd, 7c]",
+        "Carol checks",
+        "Bob bets $1,250.50 [all in] ",
+        "Carol calls $1,250.50",
+        "--- Dealing turn [2s]",
+        "--- Dealing river [Td]",
+        "---",
+        "Summary:",
+        "Main pot: $2,515.00 won by Carol ($2,490.00)",
+        "Rake taken: $25",
+        "Seat 1: Alice ($1,521.85), net: -$2",
+        "Seat 3: Bob ($0.00), net: -$1,256.50, [Qs, Qh]",
+        "Seat 5: Carol ($3,234.50), net: +$1,234.50, [As, 7h]",
+        "***** End of hand R5-100000001-" + n + " *****",
+    };
+}
+
+// Checked once against the lines of base_hand() field by field.
+constexpr std::string_view kBaseHandText =
+    "Hand { header: Header { id: '100000001-7', site: OnGame, game_type: HoldEm, currency: '$', "
+    "table_name: 'Testville', max_players: 3, dealer: 1, hero: 255, ante: 0.0, "
+    "small_blind: 1.0, big_blind: 2.0, start_date: 2000/01/01 00:00:00, players: ["
+    "Player { name: 'Alice', seat: 1, chips: 1523.85 }, "
+    "Player { name: 'Bob', seat: 3, chips: 1256.5 }, "
+    "Player { name: 'Carol', seat: 5, chips: 2000.0 }], actions: ["
+    "Action { type: SmallBlind, player_id: 2, amount: 1 }, "
+    "Action { type: BigBlind, player_id: 0, amount: 2 }] }, "
+    "preflop: Street { cards: [  ], actions: ["
+    "Action { type: Raise, player_id: 1, amount: 4 }, "
+    "Action { type: Call, player_id: 2, amount: 5 }, "
+    "Action { type: Fold, player_id: 0, cards: [  ] }] }, "
+    "flops: [Street { cards: [ A♥ K♦ 7♣ ], actions: ["
+    "Action { type: Check, player_id: 2 }, "
+    "Action { type: BetAllIn, player_id: 1, amount: 1250.5 }, "
+    "Action { type: Call, player_id: 2, amount: 1250.5 }] }], "
+    "turns: [Street { cards: [ 2♠ ], actions: [] }], "
+    "rivers: [Street { cards: [ T♦ ], actions: [] }], showdowns: [], "
+    "summary: Summary { pots: PotInfo { total: 2515.0, rake: 25.0, main: 2515.0, side_1: 0.0, "
+    "side_2: 0.0, side_3: 0.0 }, winners: [Winner { player_id: 2, amount: 2490.0, game_id: 0 }], "
+    "actions: [Action { type: Show, player_id: 1, cards: [ Q♠ Q♥ ] }, "
+    "Action { type: Show, player_id: 2, cards: [ A♠ 7♥ ] }] } }";
+
+// Index of the first line of base_hand() that begins with `prefix`.
+std::size_t line_of(const std::vector<std::string>& lines, std::string_view prefix) {
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (std::string_view(lines[i]).substr(0, prefix.size()) == prefix) return i;
+    }
+    ADD_FAILURE() << "no line begins with " << prefix;
+    return 0;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Real files
+// ---------------------------------------------------------------------------------------------
+
+struct GoldenCase {
+    const char* data;
+    const char* golden;
+};
+
+class RealFiles : public ::testing::TestWithParam<GoldenCase> {};
+
+// The golden texts are the ones the Python tests compare with repr() of a view.
+TEST_P(RealFiles, WholeTextFormMatchesGolden) {
+    const auto store = parse(data_file(GetParam().data));
+    std::string golden =
+        read_file(std::string(HS_SOURCE_DIR) + "/tests/python/golden/" + GetParam().golden);
+    if (!golden.empty() && golden.back() == '\n') golden.pop_back();
+    EXPECT_EQ(all_hands(*store), golden);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ongame, RealFiles,
+    ::testing::Values(
+        GoldenCase{"OnGame__CashGame__HandActionTests__AllInHandWithShowdown.txt",
+                   "ongame_allin_showdown.txt"},
+        GoldenCase{"OnGame__CashGame__Tables__Table4.txt", "ongame_four_digit_amounts.txt"},
+        GoldenCase{"OnGame__CashGame__StreetTests__Turn.txt", "ongame_ends_on_turn.txt"}));
+
+TEST(OngameFiles, TenHandsInTextOrderWithTheirOwnPlayers) {
+    const auto store = parse(data_file("OnGame__CashGame__MultipleHandsTests__10MultipleHands.txt"));
+    std::vector<std::string> expected;
+    for (int n = 54; n <= 63; ++n) expected.push_back("362037295-" + std::to_string(n));
+    EXPECT_EQ(ids(*store), expected);
+    // Each hand's players are the six seat lines of that hand: no player leaks across hands.
+    for (const hs::Hand& h : store->hands) {
+        EXPECT_EQ(h.header.players.count(), 6u);
+        EXPECT_EQ(store->text_of(store->players.at(h.header.players.start()).name),
+                  "kalibas20055");
+    }
+}
+
+TEST(OngameFiles, TextEndingInsideTheSummaryDropsTheHandWithoutFault) {
+    const auto store = parse(data_file("OnGame__CashGame__ValidHandTests__InValidHand.txt"));
+    EXPECT_TRUE(store->hands.empty());
+}
+
+TEST(OngameFiles, DashedNameIsAnActionNotASectionLine) {
+    const auto store = parse(data_file("OnGame__CashGame__HandActionTests__NameWithDashes.txt"));
+    ASSERT_EQ(store->hands.size(), 1u);
+    const hs::Hand& h = store->hands[0];
+    EXPECT_EQ(h.flops.count(), 0u);
+    const auto pre = store->resolve(store->actions, h.preflop.actions);
+    ASSERT_EQ(pre.size(), 6u);
+    EXPECT_EQ(pre[0], hs::Action::make(ActionType::Fold, 1, hs::kNoCards));
+    EXPECT_EQ(store->text_of(store->players.at(h.header.players.start() + 1).name),
+              "---Cockatrice---");
+}
+
+TEST(OngameFiles, EuroSignOfThreeBytes) {
+    const auto store = parse(data_file("OnGame__CashGame__Limits__EuroTable.txt"));
+    ASSERT_EQ(store->hands.size(), 1u);
+    const hs::Hand& h = store->hands[0];
+    EXPECT_EQ(h.header.currency, U'\u20AC');
+    EXPECT_FLOAT_EQ(h.header.small_blind, 0.5f);
+    EXPECT_FLOAT_EQ(h.summary.pots.total, 22.0f);
+    const auto river = store->resolve(store->actions, store->rivers.at(h.rivers.start()).actions);
+    ASSERT_EQ(river.size(), 2u);
+    EXPECT_EQ(river[0], hs::Action::with_amount(ActionType::Bet, 5, 5.5f));
+    EXPECT_EQ(river[1], hs::Action::with_amount(ActionType::Call, 1, 5.5f));
+}
+
+// Cutting a real hand short at every byte never crashes: each prefix either parses or raises
+// an internal fault, and a prefix that stops inside the summary never yields the hand.
+TEST(OngameFiles, EveryTruncationParsesOrFaults) {
+    const std::string text = data_file("OnGame__CashGame__HandActionTests__AllInHandWithShowdown.txt");
+    const std::size_t summary_end = text.rfind("***** End");
+    ASSERT_NE(summary_end, std::string::npos);
+    for (std::size_t n = 0; n <= text.size(); ++n) {
+        try {
+            const auto store = parse(std::string_view(text).substr(0, n));
+            if (n <= summary_end) {
+                EXPECT_TRUE(store->hands.empty()) << "cut at " << n;
+            }
+        } catch (const hs::Fault&) {
+        }
+    }
+    EXPECT_EQ(parse(text)->hands.size(), 1u);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Built texts
+// ---------------------------------------------------------------------------------------------
+
+TEST(OngameBuilt, BaseHandFieldByField) {
+    const auto store = parse(join(base_hand()));
+    ASSERT_EQ(store->hands.size(), 1u);
+    EXPECT_EQ(hs::hand_text(*store, 0, false), kBaseHandText);
+    const hs::Hand& h = store->hands[0];
+    EXPECT_EQ(h.header.site, hs::Site::OnGame);
+    EXPECT_EQ(h.header.bet_type, hs::BetType::NoLimit);
+    EXPECT_FALSE(h.header.is_tournament);
+    EXPECT_EQ(h.header.bet_cap, 0.0f);
+    EXPECT_EQ(store->flops.at(h.flops.start()).id, 0);
+    EXPECT_EQ(store->turns.at(h.turns.start()).id, 1);
+    EXPECT_EQ(store->rivers.at(h.rivers.start()).id, 2);
+}
+
+TEST(OngameBuilt, CrLfLineEndsWithTrailingBlanks) {
+    const auto store = parse(join(base_hand(), " \t\r\n"));
+    ASSERT_EQ(store->hands.size(), 1u);
+    EXPECT_EQ(hs::hand_text(*store, 0, false), kBaseHandText);
+}
+
+TEST(OngameBuilt, OnlyEmptyLinesGiveNoHands) {
+    for (const char* text : {"", "\n", "\n\n\n", "\r\n\r\n", "   \n\t\n"}) {
+        EXPECT_TRUE(parse(text)->hands.empty()) << '"' << text << '"';
+    }
+}
+
+TEST(OngameBuilt, HandsSeparatedByEmptyLinesAndBackToBack) {
+    const auto a = base_hand("1"), b = base_hand("2"), c = base_hand("3");
+    const std::string text = "\n\n" + join(a) + "\n\n" + join(b) + join(c) + "\n";
+    EXPECT_EQ(ids(*parse(text)), (std::vector<std::string>{"100000001-1", "100000001-2",
+                                                          "100000001-3"}));
+}
+
+TEST(OngameBuilt, HandIdRunsToTheFirstSpaceAfterByte26) {
+    auto lines = base_hand();
+    lines[0] = "***** History for hand T5-569087-5 (TOURNAMENT: ) *****";
+    EXPECT_EQ(ids(*parse(join(lines))), std::vector<std::string>{"569087-5"});
+    lines[0] = "***** History for hand R5-12345678901234567890";  // no space after the id
+    EXPECT_EQ(ids(*parse(join(lines))), std::vector<std::string>{"12345678901234567890"});
+}
+
+TEST(OngameBuilt, DealerLine) {
+    struct Case {
+        const char* line;
+        std::uint8_t dealer;
+    };
+    for (const Case& c : {Case{"Button: seat 5", 2}, Case{"Button: seat 1", 0},
+                          Case{"Button: R", 255}, Case{"Button: Round", 255},
+                          Case{"Button: seat 7", 7},    // no seat line names seat 7
+                          Case{"Button: seat 259", 1}}) {  // kept to 8 bits: 259 -> 3, Bob's seat
+        auto lines = base_hand();
+        lines[3] = c.line;
+        const auto store = parse(join(lines));
+        ASSERT_EQ(store->hands.size(), 1u) << c.line;
+        EXPECT_EQ(store->hands[0].header.dealer, c.dealer) << c.line;
+    }
+}
+
+TEST(OngameBuilt, TableLineNameAndStakes) {
+    struct Case {
+        const char* line;
+        const char* name;
+        char32_t currency;
+        float small, big;
+    };
+    for (const Case& c : {
+             Case{"Table: [SPEED] Dallas [361717011] (NO_LIMIT TEXAS_HOLDEM $0.50/$1, Real money)",
+                  "[SPEED] Dallas", U'$', 0.5f, 1.0f},
+             Case{"Table: Big [1] (NO_LIMIT TEXAS_HOLDEM \xC2\xA3" "1,000/\xC2\xA3" "2,000.50, x)",
+                  "Big", U'\u00A3', 1000.0f, 2000.5f},
+             Case{"Table: Rupee [1] (NO_LIMIT TEXAS_HOLDEM \xE2\x82\xB9" "5/\xE2\x82\xB9" "10)",
+                  "Rupee", U'\u20B9', 5.0f, 10.0f},
+         }) {
+        auto lines = base_hand();
+        lines[2] = c.line;
+        // Amounts of the other lines keep their '$', which is not this hand's sign: rewrite the
+        // lines that carry amounts to the table's sign.
+        std::string sign;
+        hs::append_utf8(sign, c.currency);
+        for (std::string& l : lines) {
+            if (&l == &lines[2]) continue;
+            std::string out;
+            for (char ch : l) {
+                if (ch == '$') {
+                    out += sign;
+                } else {
+                    out += ch;
+                }
+            }
+            l = out;
+        }
+        const auto store = parse(join(lines));
+        ASSERT_EQ(store->hands.size(), 1u) << c.line;
+        const hs::Header& h = store->hands[0].header;
+        EXPECT_EQ(store->text_of(h.table_name), c.name);
+        EXPECT_EQ(h.currency, c.currency);
+        EXPECT_FLOAT_EQ(h.small_blind, c.small);
+        EXPECT_FLOAT_EQ(h.big_blind, c.big);
+        EXPECT_FLOAT_EQ(store->players.at(h.players.start()).chips, 1523.85f);
+        EXPECT_FLOAT_EQ(store->hands[0].summary.pots.total, 2515.0f);
+    }
+}
+
+TEST(OngameBuilt, PlayersWithoutSeatLines) {
+    auto lines = base_hand();
+    const std::size_t pre = line_of(lines, "Bob raises");
+    lines.insert(lines.begin() + pre, {"Zed folds", "Yan checks", "Xi calls $2.00",
+                                       "Wanda raises $3 to $5", "Zed bets $1"});
+    lines.insert(lines.begin() + line_of(lines, "Alice posts"), "Vic posts big blind ($2)");
+    const auto store = parse(join(lines));
+    ASSERT_EQ(store->hands.size(), 1u);
+    const hs::Hand& h = store->hands[0];
+    // Fold and check register the name (seat 255, chips 0.0); other verbs only look it up.
+    const auto players = store->resolve(store->players, h.header.players);
+    ASSERT_EQ(players.size(), 5u);
+    EXPECT_EQ(store->text_of(players[3].name), "Zed");
+    EXPECT_EQ(players[3].seat, 255);
+    EXPECT_EQ(players[3].chips, 0.0f);
+    EXPECT_EQ(store->text_of(players[4].name), "Yan");
+    const auto blinds = store->resolve(store->actions, h.header.actions);
+    ASSERT_EQ(blinds.size(), 3u);
+    EXPECT_EQ(blinds[1], hs::Action::with_amount(ActionType::BigBlind, hs::kNoSlot, 2.0f));
+    const auto pre_actions = store->resolve(store->actions, h.preflop.actions);
+    ASSERT_GE(pre_actions.size(), 5u);
+    EXPECT_EQ(pre_actions[0], hs::Action::make(ActionType::Fold, 3, hs::kNoCards));
+    EXPECT_EQ(pre_actions[1], hs::Action::make(ActionType::Check, 4, hs::kNoPayload));
+    EXPECT_EQ(pre_actions[2], hs::Action::with_amount(ActionType::Call, hs::kNoSlot, 2.0f));
+    EXPECT_EQ(pre_actions[3], hs::Action::with_amount(ActionType::Raise, hs::kNoSlot, 3.0f));
+    EXPECT_EQ(pre_actions[4], hs::Action::with_amount(ActionType::Bet, 3, 1.0f));
+}
+
+TEST(OngameBuilt, SharedKeysKeepTheirOwnSlots) {
+    auto lines = base_hand();
+    auto rename = [&](std::string_view from, std::string_view to) {
+        for (std::string& l : lines) {
+            for (std::size_t at = l.find(from); at != std::string::npos; at = l.find(from, at)) {
+                l.replace(at, from.size(), to);
+                at += to.size();
+            }
+        }
+    };
+    rename("Alice", "Player1");
+    rename("Bob", "Player2");
+    rename("Carol", "Player3");
+    const auto store = parse(join(lines));
+    ASSERT_EQ(store->hands.size(), 1u);
+    const hs::Hand& h = store->hands[0];
+    const auto blinds = store->resolve(store->actions, h.header.actions);
+    EXPECT_EQ(blinds[0].player_id(), 2);
+    EXPECT_EQ(blinds[1].player_id(), 0);
+    const auto pre = store->resolve(store->actions, h.preflop.actions);
+    EXPECT_EQ(pre[0].player_id(), 1);
+    EXPECT_EQ(pre[1].player_id(), 2);
+    EXPECT_EQ(store->winners.at(h.summary.winners.start()).player_id, 2);
+    const auto shows = store->resolve(store->actions, h.summary.actions);
+    ASSERT_EQ(shows.size(), 2u);
+    EXPECT_EQ(shows[0].player_id(), 1);
+    EXPECT_EQ(shows[1].player_id(), 2);
+}
+
+TEST(OngameBuilt, ActionVerbsAndAllIn) {
+    struct Case {
+        const char* line;
+        hs::Action action;
+    };
+    const Case cases[] = {
+        {"Bob raises $4.00 to $6.00", hs::Action::with_amount(ActionType::Raise, 1, 4.0f)},
+        {"Bob raises $4.00 to $6.00 [all in] ",
+         hs::Action::with_amount(ActionType::RaiseAllIn, 1, 4.0f)},
+        {"Bob bets $1,000.25", hs::Action::with_amount(ActionType::Bet, 1, 1000.25f)},
+        {"Bob bets $7 [all in]", hs::Action::with_amount(ActionType::BetAllIn, 1, 7.0f)},
+        {"Bob calls $.5", hs::Action::with_amount(ActionType::Call, 1, 0.5f)},
+        {"Bob calls $3.999 [all in]", hs::Action::with_amount(ActionType::CallAllIn, 1, 3.99f)},
+        {"Al calls $1", hs::Action::with_amount(ActionType::Call, hs::kNoSlot, 1.0f)},
+        {"Bob folds", hs::Action::make(ActionType::Fold, 1, hs::kNoCards)},
+        {"Bob checks", hs::Action::make(ActionType::Check, 1, hs::kNoPayload)},
+    };
+    for (const Case& c : cases) {
+        auto lines = base_hand();
+        lines[line_of(lines, "Bob raises")] = c.line;
+        const auto store = parse(join(lines));
+        ASSERT_EQ(store->hands.size(), 1u) << c.line;
+        const auto pre = store->resolve(store->actions, store->hands[0].preflop.actions);
+        ASSERT_EQ(pre.size(), 3u);
+        EXPECT_EQ(pre[0], c.action) << c.line;
+    }
+}
+
+TEST(OngameBuilt, SummaryWinnerRakeAndShows) {
+    auto lines = base_hand();
+    const std::size_t pot = line_of(lines, "Main pot");
+    lines[pot] = "Main pot: $10.00 won by Bob ($9.50)";
+    lines.insert(lines.begin() + pot + 1, "");           // empty lines are skipped
+    lines.insert(lines.begin() + pot + 3, "");
+    lines.insert(lines.begin() + pot + 3, "Some note [x]y");  // ends with 'y': ignored
+    lines[line_of(lines, "Seat 5: Carol ($3")] = "Seat 5: Newbie ($3), net: +$1, [9c, 9d]";
+    const auto store = parse(join(lines));
+    ASSERT_EQ(store->hands.size(), 1u);
+    const hs::Summary& s = store->hands[0].summary;
+    EXPECT_FLOAT_EQ(s.pots.total, 10.0f);
+    EXPECT_FLOAT_EQ(s.pots.rake, 0.5f);
+    EXPECT_FLOAT_EQ(s.pots.main, 10.0f);
+    EXPECT_EQ(s.pots.side_1 + s.pots.side_2 + s.pots.side_3, 0.0f);
+    ASSERT_EQ(s.winners.count(), 1u);
+    const hs::Winner& w = store->winners.at(s.winners.start());
+    EXPECT_EQ(w.player_id, 1);
+    EXPECT_FLOAT_EQ(w.amount, 9.5f);
+    EXPECT_EQ(w.game_id, 0);
+    const auto shows = store->resolve(store->actions, s.actions);
+    ASSERT_EQ(shows.size(), 2u);
+    EXPECT_EQ(shows[1].player_id(), hs::kNoSlot);  // a show line of an unknown name
+    EXPECT_EQ(hs::card_set_text(store->cards_of(shows[1].payload())), "[ 9♣ 9♦ ]");
+}
+
+TEST(OngameBuilt, WinnerWithoutSeatLineIsRegistered) {
+    auto lines = base_hand();
+    lines[line_of(lines, "Main pot")] = "Main pot: $10.00 won by Ghost ($10.00)";
+    const auto store = parse(join(lines));
+    ASSERT_EQ(store->hands.size(), 1u);
+    const hs::Hand& h = store->hands[0];
+    EXPECT_EQ(h.header.players.count(), 4u);
+    EXPECT_EQ(store->winners.at(h.summary.winners.start()).player_id, 3);
+    EXPECT_EQ(store->text_of(store->players.at(h.header.players.start() + 3).name), "Ghost");
+    EXPECT_EQ(h.summary.pots.rake, 0.0f);
+}
+
+TEST(OngameBuilt, HandEndingPreflopAndRepeatedStreets) {
+    const auto lines = base_hand();
+    const std::size_t flop = line_of(lines, "--- Dealing flop");
+    // Without the flop, turn and river sections: the betting ends preflop.
+    auto ended = lines;
+    std::size_t bare = flop;
+    while (ended.at(bare) != "---") ++bare;
+    ended.erase(ended.begin() + flop, ended.begin() + bare);
+    auto store = parse(join(ended));
+    ASSERT_EQ(store->hands.size(), 1u);
+    EXPECT_EQ(store->hands[0].flops.count(), 0u);
+    EXPECT_EQ(store->hands[0].turns.count(), 0u);
+    EXPECT_EQ(store->hands[0].rivers.count(), 0u);
+    EXPECT_EQ(store->hands[0].showdowns.count(), 0u);
+
+    // Two flop lines (as some files print after an all-in): both kept, numbered in order.
+    auto twice = lines;
+    twice.insert(twice.begin() + line_of(twice, "--- Dealing turn"), "--- Dealing flop [2d, 3d, 4d]");
+    store = parse(join(twice));
+    ASSERT_EQ(store->hands.size(), 1u);
+    const hs::Hand& h = store->hands[0];
+    ASSERT_EQ(h.flops.count(), 2u);
+    EXPECT_EQ(store->flops.at(h.flops.start() + 1).id, 1);
+    EXPECT_EQ(hs::card_set_text(store->flops.at(h.flops.start() + 1).cards), "[ 2♦ 3♦ 4♦ ]");
+    EXPECT_EQ(store->turns.at(h.turns.start()).id, 2);
+}
+
+// A hand that cannot be read is dropped and the next hand is found; the hand after it parses
+// as if alone. Each case changes one line of the first hand.
+struct Rejected {
+    const char* name;
+    const char* prefix;  // the line to change (first line beginning with it)
+    const char* line;    // its replacement
+};
+
+class OngameRejected : public ::testing::TestWithParam<Rejected> {};
+
+TEST_P(OngameRejected, HandIsDroppedAndTheNextOneRead) {
+    auto first = base_hand("1");
+    first[line_of(first, GetParam().prefix)] = GetParam().line;
+    const auto alone = parse(join(base_hand("2")));
+    // With an empty line between the hands, and with the next hand right after the "***** End"
+    // line of the dropped one.
+    for (const char* between : {"\n", ""}) {
+        const auto store = parse(join(first) + between + join(base_hand("2")));
+        EXPECT_EQ(ids(*store), std::vector<std::string>{"100000001-2"}) << '"' << between << '"';
+        // The records of the dropped hand stay in the store; the kept hand does not see them.
+        if (store->hands.size() == 1) {
+            EXPECT_EQ(hs::hand_text(*store, 0, false), hs::hand_text(*alone, 0, false));
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ongame, OngameRejected,
+    ::testing::Values(
+        Rejected{"TableWithoutBracket", "Table:", "Table: Testville (NO_LIMIT $1/$2)"},
+        Rejected{"TableWithoutSlash", "Table:", "Table: Testville [1] (NO_LIMIT $1-$2)"},
+        Rejected{"TableWithoutSign", "Table:", "Table: Table #40 [569087] (NO_LIMIT 10/20, TC)"},
+        Rejected{"UserLineInPlaceOfDealer", "Button:", "User: Hero"},
+        Rejected{"DealerLineWithoutSpace", "Button:", "Button:"},
+        Rejected{"CountInParentheses", "Players in round", "Players in round: 4 (6)"},
+        Rejected{"SeatWithoutParenthesis", "Seat 3: Bob", "Seat 3: Bob $1,256.50"},
+        Rejected{"SeatWithoutChips", "Seat 3: Bob", "Seat 3: Bob (chips)"},
+        Rejected{"PreflopLineNotAnAction", "Bob raises", "Dealing to Bob: [Ah, Kh]"},
+        Rejected{"PreflopVerbUnknown", "Bob raises", "Bob jams $6.00"},
+        Rejected{"PreflopEmptyLine", "Bob raises", ""},
+        Rejected{"FlopLineNotAnAction", "Carol checks", "Carol says hi"},
+        Rejected{"ShowLineWithoutParenthesis", "Seat 3: Bob ($0", "Seat 3: Bob shows [Qs, Qh]"}),
+    [](const ::testing::TestParamInfo<Rejected>& info) { return std::string(info.param.name); });
+
+// Lines that break what the format always keeps end the whole parse with an internal fault.
+struct Faulty {
+    const char* name;
+    const char* prefix;
+    const char* line;
+    const char* message;  // the fault's message begins with this
+};
+
+class OngameFault : public ::testing::TestWithParam<Faulty> {};
+
+TEST_P(OngameFault, WholeParseFaults) {
+    auto lines = base_hand();
+    lines[line_of(lines, GetParam().prefix)] = GetParam().line;
+    const std::string text = join(base_hand("0")) + join(lines);
+    try {
+        parse(text);
+        ADD_FAILURE() << "no fault";
+    } catch (const hs::Fault& f) {
+        EXPECT_EQ(f.message().rfind(GetParam().message, 0), 0u) << f.message();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ongame, OngameFault,
+    ::testing::Values(
+        Faulty{"ShortHandLine", "*****", "***** History for hand R5-1 *****", "index out of bounds"},
+        Faulty{"ShortTableLine", "Table:", "Table", "index out of bounds"},
+        Faulty{"BigBlindWithoutAmount", "Table:", "Table: T [1] (NL $1/$x)", "missing big blind"},
+        Faulty{"SmallBlindWithoutSign", "Table:", "Table: T [1] (NL 1/$2)", "missing small blind"},
+        Faulty{"SeatNumberNotDigits", "Seat 3:", "Seat x: Bob ($1)", "missing seat number"},
+        Faulty{"BlindWithoutAmount", "Carol posts", "Carol posts small blind", "missing blind amount"},
+        Faulty{"DeadBlind", "Carol posts", "Carol posts dead blind ($1)",
+               "internal error: entered unreachable code"},
+        Faulty{"BlindWithoutName", "Carol posts", " posts big blind ($2)", "missing player name"},
+        Faulty{"StreetOfUnknownKind", "--- Dealing flop", "--- Dealing 4th street [Ah]",
+               "internal error: entered unreachable code"},
+        Faulty{"StreetLineTooShort", "--- Dealing flop", "--- F [Ah]", "index out of bounds"},
+        Faulty{"StreetWithoutCards", "--- Dealing flop", "--- Dealing flop Ah Kd 7c",
+               "missing board cards"},
+        Faulty{"BadBoardCard", "--- Dealing flop", "--- Dealing flop [Ax, Kd, 7c]",
+               "internal error: entered unreachable code: Invalid suit: x"},
+        Faulty{"PotWithoutAmount", "Main pot", "Main pot: none won by Carol ($1)",
+               "missing pot amount"},
+        Faulty{"PotWithoutWinnerAmount", "Main pot", "Main pot: $5 won by Carol",
+               "missing winner amount"}),
+    [](const ::testing::TestParamInfo<Faulty>& info) { return std::string(info.param.name); });
+
+TEST(OngameBuilt, TextEndingBeforeTheClosingStarLine) {
+    auto lines = base_hand("2");
+    lines.pop_back();  // no "***** End" line
+    // Earlier hands are kept; the cut hand is dropped without a fault.
+    const auto store = parse(join(base_hand("1")) + join(lines));
+    EXPECT_EQ(ids(*store), std::vector<std::string>{"100000001-1"});
+    // Cut right after the bare "---" line and right after "Summary:".
+    for (std::string_view last : {"---", "Summary:"}) {
+        auto cut = base_hand("2");
+        std::size_t i = cut.size();
+        while (cut[i - 1] != last) --i;
+        cut.resize(i);
+        EXPECT_EQ(ids(*parse(join(base_hand("1")) + join(cut))),
+                  std::vector<std::string>{"100000001-1"}) << last;
+    }
+}
+
+TEST(OngameBuilt, TextEndingInTheHeaderFaults) {
+    for (std::size_t keep = 1; keep <= 4; ++keep) {
+        auto lines = base_hand();
+        lines.resize(keep);
+        EXPECT_THROW(parse(join(lines)), hs::Fault) << keep << " lines";
+    }
+}
+
+TEST(OngameBuilt, LiteralEndMarkerLineEndsTheText) {
+    const std::string text = join(base_hand("1")) + "@@@\n" + join(base_hand("2"));
+    EXPECT_EQ(ids(*parse(text)), std::vector<std::string>{"100000001-1"});
+}
+
+}  // namespace
