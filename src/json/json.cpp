@@ -8,6 +8,7 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <string_view>
 
 namespace hs {
@@ -20,23 +21,25 @@ struct FormatFailure {};
 
 class JsonWriter {
 public:
-    JsonWriter() { buf_.reserve(kInitialCapacity); }
+    // The buffer is kept at its full capacity and len_ counts the bytes written, so appends are
+    // plain copies behind one bounds test.
+    JsonWriter() {
+        buf_.resize(kInitialCapacity);
+        scratch_.reserve(64);
+    }
 
     // Room for n more bytes; growth at least doubles the capacity.
-    void reserve_more(std::size_t n) {
-        const std::size_t need = buf_.size() + n;
-        if (need > buf_.capacity()) {
-            const std::size_t doubled = buf_.capacity() * 2;
-            buf_.reserve(need > doubled ? need : doubled);
-        }
+    char* room(std::size_t n) {
+        if (buf_.size() - len_ < n) grow(n);
+        return buf_.data() + len_;
     }
     void put(char c) {
-        reserve_more(1);
-        buf_.push_back(c);
+        *room(1) = c;
+        ++len_;
     }
     void raw(std::string_view s) {
-        reserve_more(s.size());
-        buf_.append(s);
+        std::memcpy(room(s.size()), s.data(), s.size());
+        len_ += s.size();
     }
 
     void null() { raw("null"); }
@@ -50,21 +53,22 @@ public:
         raw(std::string_view(tmp, n));
     }
     void number(std::uint64_t v) {
-        reserve_more(20);
-        append_u64(buf_, v);
+        scratch_.clear();
+        append_u64(scratch_, v);
+        raw(scratch_);
     }
     void amount(float v) {
         // JSON has no form for infinities or NaN: that is a formatting failure, never a
         // number that the reader would reject.
         if (!std::isfinite(v)) throw FormatFailure{};
-        reserve_more(64);
-        append_f32_plain(buf_, v);
+        scratch_.clear();
+        append_f32_plain(scratch_, v);
+        raw(scratch_);
     }
     // A JSON string holding the bytes of s, escaped where JSON requires it.
     void text(std::string_view s) {
         static constexpr char kHex[] = "0123456789abcdef";
-        reserve_more(s.size() + 2);
-        buf_.push_back('"');
+        put('"');
         std::size_t run = 0;  // start of the bytes not yet copied
         for (std::size_t i = 0; i < s.size(); ++i) {
             const auto c = static_cast<unsigned char>(s[i]);
@@ -85,10 +89,11 @@ public:
     }
     // A name from one of the layout's tables: never needs escaping.
     void name(std::string_view s) {
-        reserve_more(s.size() + 2);
-        buf_.push_back('"');
-        buf_.append(s);
-        buf_.push_back('"');
+        char* p = room(s.size() + 2);
+        p[0] = '"';
+        std::memcpy(p + 1, s.data(), s.size());
+        p[s.size() + 1] = '"';
+        len_ += s.size() + 2;
     }
     void card(Card c) {
         static constexpr char kSuits[4] = {'s', 'c', 'h', 'd'};
@@ -146,10 +151,34 @@ public:
         raw(std::string_view(s, 22));
     }
 
-    std::string take() { return std::move(buf_); }
+    // ',' unless first, then "key": in one copy.
+    void member_key(std::string_view k, bool first) {
+        char* p = room(k.size() + 4);
+        std::size_t n = 0;
+        if (!first) p[n++] = ',';
+        p[n++] = '"';
+        std::memcpy(p + n, k.data(), k.size());
+        n += k.size();
+        p[n++] = '"';
+        p[n++] = ':';
+        len_ += n;
+    }
+
+    std::string take() {
+        buf_.resize(len_);
+        return std::move(buf_);
+    }
 
 private:
+    [[gnu::noinline]] void grow(std::size_t n) {
+        const std::size_t need = len_ + n;
+        const std::size_t doubled = buf_.size() * 2;
+        buf_.resize(need > doubled ? need : doubled);
+    }
+
     std::string buf_;
+    std::size_t len_ = 0;
+    std::string scratch_;  // number digits, reused: no allocation per value
 };
 
 // An open object or array: writes the separators, the caller writes the values.
@@ -158,12 +187,8 @@ public:
     explicit Obj(JsonWriter& w) : w_(w) { w_.put('{'); }
     // The key of the next member; the caller writes its value right after.
     JsonWriter& key(std::string_view k) {
-        w_.reserve_more(k.size() + 4);
-        if (!first_) w_.put(',');
+        w_.member_key(k, first_);
         first_ = false;
-        w_.put('"');
-        w_.raw(k);
-        w_.raw("\":");
         return w_;
     }
     void close() { w_.put('}'); }
