@@ -1,0 +1,398 @@
+// The parser cursor: line splitting, the end marker, hands, and the player operations.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "model/model.hpp"
+#include "parsers/parser.hpp"
+
+using namespace std::string_literals;
+using hs::ActionType;
+using hs::HandStore;
+using hs::LineSplitter;
+using hs::Parser;
+
+namespace {
+
+// Every line the cursor presents up to the end marker.
+std::vector<std::string> lines_of(std::string_view text) {
+    HandStore store;
+    Parser p(text, store);
+    std::vector<std::string> out;
+    for (int guard = 0; !p.at_end() && guard < 10000; ++guard) {
+        out.emplace_back(p.line());
+        p.next_line();
+    }
+    return out;
+}
+
+using Lines = std::vector<std::string>;
+using Kind = LineSplitter::Kind;
+
+struct SplitCase {
+    const char* what;
+    std::string text;
+    Kind kind;
+    Lines lines;
+};
+
+class Split : public ::testing::TestWithParam<SplitCase> {};
+
+TEST_P(Split, LinesUpToTheEnd) {
+    const SplitCase& c = GetParam();
+    EXPECT_EQ(LineSplitter(c.text).kind(), c.kind) << c.what;
+    EXPECT_EQ(lines_of(c.text), c.lines) << c.what;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, Split,
+    ::testing::Values(
+        SplitCase{"empty text", "", Kind::Byte, {}},
+        SplitCase{"one line without separator", "abc", Kind::Byte, {"abc"}},
+        SplitCase{"pair kind", "a\r\nb", Kind::Pair, {"a", "b"}},
+        SplitCase{"byte kind, later CR LF trimmed", "a\nb\r\n", Kind::Byte, {"a", "b"}},
+        SplitCase{"pair kind, leading separator", "\r\nx", Kind::Pair, {"", "x"}},
+        SplitCase{"byte kind, leading separator", "\nx", Kind::Byte, {"", "x"}},
+        SplitCase{"no empty line after the last separator", "a\r\n\r\n\r\nb\r\n", Kind::Pair,
+                  {"a", "", "", "b"}},
+        SplitCase{"lone LF stays inside a pair-kind line", "a\r\nb\nc\r\nd", Kind::Pair,
+                  {"a", "b\nc", "d"}},
+        SplitCase{"CR only", "a\rb\rc", Kind::Cr, {"a", "b", "c"}},
+        SplitCase{"CR only, trailing separators", "a\r\rb\r", Kind::Cr, {"a", "", "b"}},
+        SplitCase{"CR without LF before the first LF", "a\rb\nc", Kind::Byte, {"a\rb", "c"}},
+        SplitCase{"mixed endings after an LF first line", "h\nx\r\ny\nz\r\n\r\nw", Kind::Byte,
+                  {"h", "x", "y", "z", "", "w"}},
+        SplitCase{"trailing white space", "Alice: folds \nBob: checks\t \r\nTotal pot $0 \n",
+                  Kind::Byte, {"Alice: folds", "Bob: checks", "Total pot $0"}},
+        SplitCase{"leading white space is kept", "  a\n\tb", Kind::Byte, {"  a", "\tb"}},
+        SplitCase{"white-space line is empty", "a\n \t \r\nb", Kind::Byte, {"a", "", "b"}},
+        SplitCase{"only separators", "\n\n", Kind::Byte, {"", ""}},
+        SplitCase{"end-marker line ends the text", "a\n@@@\nb\n", Kind::Byte, {"a"}},
+        SplitCase{"end-marker line with trailing spaces", "a\r\n@@@  \r\nb", Kind::Pair, {"a"}},
+        SplitCase{"longer @ line is a line", "@@@@\n@@\nx", Kind::Byte, {"@@@@", "@@", "x"}},
+        SplitCase{"indented end marker is a line", " @@@\nx", Kind::Byte, {" @@@", "x"}},
+        SplitCase{"multi-byte text", "\xE2\x82\xAC" "1 \r\n\xC2\xA3" "2", Kind::Pair,
+                  {"\xE2\x82\xAC" "1", "\xC2\xA3" "2"}}));
+
+struct ExtentCase {
+    std::string text;
+    std::vector<std::pair<std::size_t, std::size_t>> extents;
+};
+
+class Extents : public ::testing::TestWithParam<ExtentCase> {};
+
+// The splitter itself keeps trailing white space; only the separator is cut.
+TEST_P(Extents, RawExtents) {
+    const ExtentCase& c = GetParam();
+    LineSplitter s(c.text);
+    std::vector<std::pair<std::size_t, std::size_t>> got;
+    while (auto e = s.next()) {
+        got.emplace_back(e->start, e->end);
+        ASSERT_LT(got.size(), 100u);
+    }
+    EXPECT_EQ(got, c.extents);
+    EXPECT_FALSE(s.next().has_value());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, Extents,
+    ::testing::Values(ExtentCase{"", {}}, ExtentCase{"a\nb\r\n", {{0, 1}, {2, 4}}},
+                      ExtentCase{"ab \r\n\r\nc", {{0, 3}, {5, 5}, {7, 8}}},
+                      ExtentCase{"a\r\nb\r", {{0, 1}, {3, 5}}},
+                      ExtentCase{"\r\r", {{0, 0}, {1, 1}}},
+                      ExtentCase{"x\n", {{0, 1}}}));
+
+TEST(Parser, NextLineAfterTheEndKeepsTheMarker) {
+    for (const std::string& text : {"a\nb"s, ""s, "a\n@@@\nb"s, "\r\n\r\n"s}) {
+        HandStore store;
+        Parser p(text, store);
+        for (int i = 0; i < 6; ++i) p.next_line();
+        EXPECT_TRUE(p.at_end()) << text;
+        EXPECT_EQ(p.line(), "@@@");
+        p.skip_empty_lines();
+        EXPECT_EQ(p.line(), "@@@");
+    }
+}
+
+TEST(Parser, SkipEmptyLinesStopsAtTheNextLineOrTheEnd) {
+    HandStore store;
+    Parser p("\n \n\t\r\nHand 1\n\n\n", store);
+    EXPECT_EQ(p.line(), "");
+    p.skip_empty_lines();
+    EXPECT_EQ(p.line(), "Hand 1");
+    p.skip_empty_lines();
+    EXPECT_EQ(p.line(), "Hand 1");
+    p.next_line();
+    p.skip_empty_lines();
+    EXPECT_TRUE(p.at_end());
+}
+
+// Real files: every line of a CR-only and of a CR LF hand history, and the same text re-joined
+// with each separator reads the same.
+const Lines kGbpTable = {
+    "\xEF\xBB\xBFPokerStars Hand #78782145143:  Hold'em No Limit (\xC2\xA3" "0.10/\xC2\xA3"
+    "0.25 GBP) - 2012/04/13 2:45:55 ET",
+    "Table 'Crocus' 6-max Seat #6 is the button",
+    "Seat 2: a0Kribu (\xC2\xA3" "25.35 in chips)",
+    "Seat 6: JOZSEF1981 (\xC2\xA3" "54.98 in chips)",
+    "JOZSEF1981: posts small blind \xC2\xA3" "0.10",
+    "a0Kribu: posts big blind \xC2\xA3" "0.25",
+    "*** HOLE CARDS ***",
+    "JOZSEF1981: raises \xC2\xA3" "0.41 to \xC2\xA3" "0.66",
+    "a0Kribu: folds",
+    "Uncalled bet (\xC2\xA3" "0.41) returned to JOZSEF1981",
+    "JOZSEF1981 collected \xC2\xA3" "0.50 from pot",
+    "JOZSEF1981: doesn't show hand",
+    "*** SUMMARY ***",
+    "Total pot \xC2\xA3" "0.50 | Rake \xC2\xA3" "0",
+    "Seat 2: a0Kribu (big blind) folded before Flop",
+    "Seat 6: JOZSEF1981 (button) (small blind) collected (\xC2\xA3" "0.50)",
+};
+
+const Lines kAlfaterna = {
+    "\xEF\xBB\xBFPokerStars Hand #228678698993:  Hold'em No Limit ($0.25/$0.50 USD) - "
+    "2021/07/30 9:13:41 ET",
+    "Table 'Alfaterna II' 9-max Seat #5 is the button",
+    "Seat 2: artemxxl ($59.86 in chips)",
+    "Seat 3: dontbetme27 ($50 in chips)",
+    "Seat 5: Pete007poker ($50 in chips)",
+    "artemxxl: posts small blind $0.25",
+    "dontbetme27: posts big blind $0.50",
+    "*** HOLE CARDS ***",
+    "Pete007poker: folds",
+    "artemxxl: folds",
+    "Uncalled bet ($0.25) returned to dontbetme27",
+    "dontbetme27 collected $0.50 from pot",
+    "dontbetme27: doesn't show hand",
+    "*** SUMMARY ***",
+    "Total pot $0.50 | Rake $0",
+    "Seat 2: artemxxl (small blind) folded before Flop",
+    "Seat 3: dontbetme27 (big blind) collected ($0.50)",
+    "Seat 5: Pete007poker (button) folded before Flop (didn't bet)",
+    "",
+    "",
+    "",
+};
+
+std::string read_corpus(const std::string& rel) {
+    std::ifstream in(std::string(HS_CORPUS_DIR) + "/" + rel, std::ios::binary);
+    if (!in) return {};
+    std::ostringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+struct FileCase {
+    const char* path;
+    Kind kind;
+    const Lines* lines;
+};
+
+class RealFile : public ::testing::TestWithParam<FileCase> {};
+
+TEST_P(RealFile, EveryLine) {
+    const FileCase& c = GetParam();
+    const std::string text = read_corpus(c.path);
+    if (text.empty()) GTEST_SKIP() << "corpus not available";
+    EXPECT_EQ(LineSplitter(text).kind(), c.kind);
+    EXPECT_EQ(lines_of(text), *c.lines);
+    for (const char* sep : {"\n", "\r\n", "\r"}) {
+        std::string joined;
+        for (const auto& l : *c.lines) joined += l + sep;
+        EXPECT_EQ(lines_of(joined), *c.lines) << "separator of " << std::strlen(sep) << " bytes";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Corpus, RealFile,
+    ::testing::Values(
+        FileCase{"pokerstars/HHSmithy_PokerHandHistoryParser/"
+                 "PokerStars__CashGame__Limits__GbpTable.txt",
+                 Kind::Cr, &kGbpTable},
+        FileCase{"pokerstars/santiweight_poker-handhistory/"
+                 "hh.com_Alfaterna_289FR_2021.07.30_0.txt",
+                 Kind::Pair, &kAlfaterna}));
+
+// ---------------------------------------------------------------------------------------------
+// Hands and players
+// ---------------------------------------------------------------------------------------------
+
+std::string name_of(Parser& p, const HandStore& store, std::uint8_t id) {
+    return std::string(store.text_of(p.player(id).name));
+}
+
+TEST(Parser, SeatedPlayersAndTheirRecords) {
+    HandStore store;
+    Parser p("", store);
+    p.begin_hand();
+    EXPECT_EQ(p.add_seated_player("Alice", 1, 10.5f), 0);
+    EXPECT_EQ(p.add_seated_player("Bob", 4, 2.0f), 1);
+    ASSERT_EQ(store.players.size(), 2u);
+    EXPECT_EQ(store.text, "AliceBob");
+    EXPECT_EQ(name_of(p, store, 1), "Bob");
+    EXPECT_EQ(p.player(1).seat, 4);
+    EXPECT_EQ(p.player(1).chips, 2.0f);
+    EXPECT_EQ(p.player(0).chips, 10.5f);
+    EXPECT_EQ(p.player_count(), 2);
+    EXPECT_THROW(p.player(2), hs::Fault);
+    EXPECT_THROW(p.player(32), hs::Fault);
+    EXPECT_THROW(p.add_seated_player("", 3, 1.0f), hs::Fault);
+}
+
+struct LookupCase {
+    const char* what;
+    bool strip_mr;
+    std::vector<std::string> seated;
+    std::string lookup;
+    unsigned expected;
+};
+
+class Lookup : public ::testing::TestWithParam<LookupCase> {};
+
+TEST_P(Lookup, FindPlayer) {
+    const LookupCase& c = GetParam();
+    HandStore store;
+    Parser p("", store);
+    p.set_strip_mr(c.strip_mr);
+    // An earlier hand whose players share every key, to check that only this hand's count.
+    p.begin_hand();
+    for (const auto& n : c.seated) p.add_seated_player(n + "!", 1, 1.0f);
+    p.begin_hand();
+    std::uint8_t seat = 1;
+    for (const auto& n : c.seated) p.add_seated_player(n, seat++, 1.0f);
+    EXPECT_EQ(p.find_player(c.lookup), c.expected) << c.what;
+    const hs::Action a = p.make_action(c.lookup, ActionType::Call, 0.25f);
+    EXPECT_EQ(a.player_id(), c.expected) << c.what;
+    EXPECT_EQ(a.amount(), 0.25f);
+    EXPECT_EQ(a.type(), ActionType::Call);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, Lookup,
+    ::testing::Values(
+        LookupCase{"empty hand", false, {}, "Bob", 32},
+        LookupCase{"one key: no further compare", false, {"Alice", "Bob"}, "Bobby", 1},
+        LookupCase{"shared key, first", false, {"Player1", "Player2"}, "Player1", 0},
+        LookupCase{"shared key, second", false, {"Player1", "Player2"}, "Player2", 1},
+        LookupCase{"shared key, none equal: lowest", false, {"Player1", "Player2"}, "Player3", 0},
+        LookupCase{"real table", false, {"cartman177", "x", "cartagina"}, "cartagina", 2},
+        LookupCase{"shared key in both halves", false,
+                   {"a00", "a01", "a02", "a03", "a04", "a05", "a06", "a07", "a08", "a09", "a10",
+                    "a11", "a12", "a13", "a14", "a15", "a16", "PlayerA", "PlayerB"},
+                   "PlayerB", 18},
+        LookupCase{"same full name twice: earlier slot", false, {"Bob", "Bob"}, "Bob", 0},
+        LookupCase{"two-byte names", false, {"Al", "Alice", "Ab"}, "Al", 0},
+        LookupCase{"two-byte name against longer", false, {"Alice", "Al"}, "Al", 1},
+        LookupCase{"Mr kept when not stripping", false, {"MrBlue", "MrBlonde", "MrBrown"},
+                   "MrBrown", 2},
+        LookupCase{"Mr stripped", true, {"MrBlue", "MrBlonde", "MrBrown"}, "MrBlonde", 1},
+        LookupCase{"Mr stripped: Blue and Blonde share Blu", true, {"MrBlonde", "MrBlue"},
+                   "MrBlue", 1},
+        LookupCase{"Mr stripped on both sides", true, {"MrWhite", "Pluribus"}, "White", 0},
+        LookupCase{"Mr alone is not stripped", true, {"Mr", "Mrs"}, "Mr", 0},
+        LookupCase{"Mrs keyed on s", true, {"Mr", "Mrs"}, "Mrs", 1}));
+
+TEST(Parser, StrippedKeysKeepTheFullStoredName) {
+    HandStore store;
+    Parser p("", store);
+    p.set_strip_mr(true);
+    EXPECT_EQ(p.key_name("MrBlue"), "Blue");
+    EXPECT_EQ(p.key_name("Mr"), "Mr");
+    EXPECT_EQ(p.key_name("Mx"), "Mx");
+    p.begin_hand();
+    EXPECT_EQ(p.add_seated_player("MrBlue", 2, 100.0f), 0);
+    EXPECT_EQ(store.text, "MrBlue");
+    EXPECT_EQ(p.table().first_bytes[0], 'B');
+    EXPECT_EQ(p.table().third_bytes[0], 'u');
+    p.set_strip_mr(false);
+    EXPECT_EQ(p.key_name("MrBlue"), "MrBlue");
+}
+
+TEST(Parser, PlayerIdAddsUnseatedNamesOnce) {
+    HandStore store;
+    Parser p("", store);
+    p.begin_hand();
+    p.add_seated_player("Alice", 1, 5.0f);
+    EXPECT_EQ(p.player_id("Alice"), 0);
+    EXPECT_EQ(p.player_id("Zoe"), 1);
+    EXPECT_EQ(p.player_id("Zoe"), 1);
+    ASSERT_EQ(store.players.size(), 2u);
+    EXPECT_EQ(p.player(1).seat, hs::kNone8);
+    EXPECT_EQ(p.player(1).chips, 0.0f);
+    EXPECT_EQ(name_of(p, store, 1), "Zoe");
+    EXPECT_EQ(store.text, "AliceZoe");
+}
+
+TEST(Parser, ActionsNeverRegisterNames) {
+    HandStore store;
+    Parser p("", store);
+    p.begin_hand();
+    p.add_seated_player("Alice", 1, 5.0f);
+    const hs::Action a = p.make_action("Mallory", ActionType::Bet, 1.5f);
+    EXPECT_EQ(a, hs::Action::with_amount(ActionType::Bet, hs::kNoSlot, 1.5f));
+    const hs::Action c = p.make_card_action("Mallory", ActionType::Show, hs::CardSet{});
+    EXPECT_EQ(c.player_id(), hs::kNoSlot);
+    EXPECT_EQ(p.player_count(), 1);
+    EXPECT_EQ(store.players.size(), 1u);
+    EXPECT_EQ(store.text, "Alice");
+    EXPECT_THROW(p.make_action("", ActionType::Bet, 1.0f), hs::Fault);
+}
+
+TEST(Parser, CardActionsCarryTheIndexOfTheirCardSet) {
+    HandStore store;
+    const std::size_t before = store.card_sets.size();
+    store.push_card_set(hs::CardSet::from_text("Ah"));
+    store.push_card_set(hs::CardSet::from_text("Kd"));
+    const std::uint32_t n = static_cast<std::uint32_t>(before + 2);
+    Parser p("", store);
+    p.begin_hand();
+    p.add_seated_player("Alice", 1, 5.0f);
+    p.add_seated_player("Bob", 2, 5.0f);
+    const hs::CardSet first = hs::CardSet::from_text("Ah Kd");
+    const hs::CardSet second = hs::CardSet::from_text("2c 2s");
+    const hs::Action a = p.make_card_action("Bob", ActionType::Show, first);
+    const hs::Action b = p.make_card_action("Alice", ActionType::Dealt, second);
+    EXPECT_EQ(a, hs::Action::make(ActionType::Show, 1, n));
+    EXPECT_EQ(b, hs::Action::make(ActionType::Dealt, 0, n + 1));
+    ASSERT_EQ(store.card_sets.size(), n + 2);
+    EXPECT_EQ(store.card_sets[n], first);
+    EXPECT_EQ(store.card_sets[n + 1], second);
+    EXPECT_TRUE(store.actions.empty());
+}
+
+TEST(Parser, BeginHandStartsAFreshTable) {
+    HandStore store;
+    Parser p("", store);
+    EXPECT_EQ(p.first_player(), 0u);
+    EXPECT_EQ(p.text_start(), 0u);
+    p.begin_hand();
+    p.add_seated_player("Alice", 1, 1.0f);
+    p.add_seated_player("Bob", 2, 2.0f);
+    p.begin_hand();
+    EXPECT_EQ(p.first_player(), 2u);
+    EXPECT_EQ(p.text_start(), 8u);
+    EXPECT_EQ(p.player_count(), 0);
+    EXPECT_EQ(p.find_player("Alice"), 32);
+    EXPECT_THROW(p.player(0), hs::Fault);
+    EXPECT_EQ(p.add_seated_player("Bob", 7, 3.0f), 0);
+    EXPECT_EQ(p.player(0).seat, 7);
+    EXPECT_EQ(p.find_player("Bob"), 0);
+    EXPECT_EQ(name_of(p, store, 0), "Bob");
+}
+
+TEST(Parser, ThirtyThirdPlayerOfAHandFaults) {
+    HandStore store;
+    Parser p("", store);
+    for (int hand = 0; hand < 2; ++hand) {
+        p.begin_hand();
+        for (int i = 0; i < 32; ++i) p.add_seated_player(std::to_string(100 + i), 1, 1.0f);
+    }
+    EXPECT_THROW(p.player_id("newcomer"), hs::Fault);
+}
+
+}  // namespace

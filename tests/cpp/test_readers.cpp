@@ -1,0 +1,420 @@
+// The value readers: numbers, grouped and plain amounts, currency signs, seat lines and cards.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "model/model.hpp"
+#include "parsers/parser.hpp"
+
+using namespace std::string_literals;
+
+namespace {
+
+constexpr hs::Currency kDollar = U'$';
+constexpr hs::Currency kPound = U'\u00A3';
+constexpr hs::Currency kYen = U'\u00A5';
+constexpr hs::Currency kEuro = U'\u20AC';
+constexpr hs::Currency kRupee = U'\u20B9';
+
+// The two-decimal result of a grouped amount, written as its own arithmetic.
+float cents_form(std::uint64_t whole, unsigned cents) {
+    return static_cast<float>(whole) + static_cast<float>(cents) / 100.0f;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Numeric runs
+// ---------------------------------------------------------------------------------------------
+
+struct RunCase {
+    std::string text;
+    std::size_t plain, grouped;
+};
+
+class Runs : public ::testing::TestWithParam<RunCase> {};
+
+TEST_P(Runs, NumericPrefix) {
+    const RunCase& c = GetParam();
+    EXPECT_EQ(hs::numeric_len(c.text), c.plain);
+    EXPECT_EQ(hs::numeric_run_len(c.text), c.grouped);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, Runs,
+    ::testing::Values(RunCase{"", 0, 0}, RunCase{"123abc", 3, 3}, RunCase{"1,234.5", 1, 5},
+                      RunCase{",,", 0, 2}, RunCase{" 1", 0, 0}, RunCase{"0/9", 1, 1},
+                      RunCase{"\xD9\xA3\xD9\xA4x", 4, 4},         // Arabic-Indic 3 4 (Nd)
+                      RunCase{"\xC2\xBD", 2, 2},                   // one half (No)
+                      RunCase{"\xC2\xB2\xC2\xB3\xC2\xB9", 6, 6},   // superscripts (No)
+                      RunCase{"\xE2\x85\xAB", 3, 3},               // Roman twelve (Nl)
+                      RunCase{"\xE3\x80\x87", 3, 3},               // ideographic zero (Nl)
+                      RunCase{"\xF0\x9D\x9F\x98" "1", 5, 5},       // double-struck zero (Nd)
+                      RunCase{"1\xC3\xA9", 1, 1},                  // a letter
+                      RunCase{"\xD9\xAB", 0, 0},                   // Arabic decimal separator (Po)
+                      RunCase{"\xC2\xA3" "5", 0, 0},               // a currency sign
+                      RunCase{"7\xC2", 1, 1},                      // cut character
+                      RunCase{"7\xD9", 1, 1},                      // cut character
+                      RunCase{"\xC1\xB1", 0, 0},                   // overlong form of '1'
+                      RunCase{"\xED\xA0\x80", 0, 0},               // surrogate
+                      RunCase{"\xB2", 0, 0}));                     // lone continuation byte
+
+// ---------------------------------------------------------------------------------------------
+// Grouped amounts
+// ---------------------------------------------------------------------------------------------
+
+struct AmountCase {
+    std::string text;
+    std::optional<float> value;
+    std::size_t len;
+};
+
+class Amount : public ::testing::TestWithParam<AmountCase> {};
+
+TEST_P(Amount, ReadAmount) {
+    const AmountCase& c = GetParam();
+    const auto r = hs::read_amount(c.text);
+    ASSERT_EQ(r.has_value(), c.value.has_value()) << c.text;
+    if (!r) return;
+    EXPECT_EQ(r->value, *c.value) << c.text;
+    EXPECT_EQ(r->len, c.len) << c.text;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, Amount,
+    ::testing::Values(AmountCase{"1,234.56 ", cents_form(1234, 56), 8},
+                      AmountCase{".5", 0.5f, 2}, AmountCase{"12.", 12.0f, 2},
+                      AmountCase{"12.x", 12.0f, 2}, AmountCase{"3.999", cents_form(3, 99), 5},
+                      AmountCase{"7", 7.0f, 1}, AmountCase{"1,000,000 in chips", 1e6f, 9},
+                      AmountCase{"12,34.5", 1234.5f, 7},
+                      AmountCase{"0.05/0.10", cents_form(0, 5), 4},
+                      AmountCase{"210.15 [all in]", cents_form(210, 15), 6},
+                      AmountCase{"abc", std::nullopt, 0}, AmountCase{"", std::nullopt, 0},
+                      AmountCase{".", std::nullopt, 0}, AmountCase{".x", std::nullopt, 0},
+                      AmountCase{"$5", std::nullopt, 0},
+                      // a lone ',' after the point counts as a digit: (',' - '0') mod 256
+                      AmountCase{".,", cents_form(0, (252 * 10) % 256), 2},
+                      // non-ASCII numerals enter the arithmetic as (code point - '0') mod 256
+                      AmountCase{"\xD9\xA3", 51.0f, 2}, AmountCase{"\xC2\xB2", 130.0f, 2}));
+
+struct ParseAmountCase {
+    std::string text;
+    float amount;
+    std::uint64_t integer;
+};
+
+class ParseAmount : public ::testing::TestWithParam<ParseAmountCase> {};
+
+TEST_P(ParseAmount, TwoDecimalArithmetic) {
+    const ParseAmountCase& c = GetParam();
+    EXPECT_EQ(hs::parse_amount(c.text), c.amount) << c.text;
+    EXPECT_EQ(hs::parse_grouped_integer(c.text), c.integer) << c.text;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, ParseAmount,
+    ::testing::Values(
+        ParseAmountCase{"3.999", cents_form(3, 99), 3},
+        ParseAmountCase{"1,234.5", 1234.5f, 1234}, ParseAmountCase{"1.2", cents_form(1, 20), 1},
+        ParseAmountCase{"7", 7.0f, 7}, ParseAmountCase{"", 0.0f, 0},
+        ParseAmountCase{".", 0.0f, 0}, ParseAmountCase{",,,", 0.0f, 0},
+        ParseAmountCase{"0.07", cents_form(0, 7), 0},
+        ParseAmountCase{"1523.85", cents_form(1523, 85), 1523},
+        ParseAmountCase{"16777217.00", 16777216.0f, 16777217},
+        ParseAmountCase{"18446744073709551615", 18446744073709551615.0f,
+                        std::numeric_limits<std::uint64_t>::max()},
+        ParseAmountCase{"18446744073709551616.25", cents_form(0, 25), 0},  // wraps to 0
+        ParseAmountCase{"18446744073709551617", 1.0f, 1},
+        ParseAmountCase{"12a", 169.0f, 169},     // 'a' - '0' = 49
+        ParseAmountCase{"1.a", cents_form(1, (49 * 10) % 256), 1},
+        ParseAmountCase{"1.5.5", cents_form(1, (50 + 254) % 256), 1},  // '.' - '0' = 254
+        ParseAmountCase{"\xD9\xA3.\xD9\xA3\xD9\xA3", cents_form(51, (51 * 10 + 51) % 256), 51}));
+
+struct SignedCase {
+    std::string text;
+    hs::Currency sign;
+    std::optional<float> value;
+    std::size_t sign_at, end;
+};
+
+void expect_signed(const std::optional<hs::SignedRead>& r, const SignedCase& c) {
+    ASSERT_EQ(r.has_value(), c.value.has_value()) << c.text;
+    if (!r) return;
+    EXPECT_EQ(r->value, *c.value) << c.text;
+    EXPECT_EQ(r->sign_at, c.sign_at) << c.text;
+    EXPECT_EQ(r->end, c.end) << c.text;
+}
+
+class AmountAfterLast : public ::testing::TestWithParam<SignedCase> {};
+
+TEST_P(AmountAfterLast, Reads) {
+    expect_signed(hs::amount_after_last(GetParam().text, GetParam().sign), GetParam());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, AmountAfterLast,
+    ::testing::Values(
+        SignedCase{"$0.05/$0.10", kDollar, cents_form(0, 10), 6, 11},
+        SignedCase{"Alice: raises $5 to $1,523.85 [all in]", kDollar, cents_form(1523, 85), 20,
+                   29},
+        SignedCase{"\xE2\x82\xAC" "5", kEuro, 5.0f, 0, 4},
+        SignedCase{"\xE2\x82\xB9" "1,00,000 x", kRupee, 100000.0f, 0, 11},
+        SignedCase{"won \xC2\xA3" "1.5 and \xC2\xA3" "2.25", kPound, cents_form(2, 25), 14, 20},
+        SignedCase{"$", kDollar, std::nullopt, 0, 0},
+        SignedCase{"$5 then $x", kDollar, std::nullopt, 0, 0},
+        SignedCase{"no sign 5", kDollar, std::nullopt, 0, 0},
+        SignedCase{"$5", kEuro, std::nullopt, 0, 0},
+        // without a sign: the last number of the text
+        SignedCase{"collected 1,234.5 from pot", 0, 1234.5f, 10, 17},
+        SignedCase{"(50/100)", 0, 100.0f, 4, 7}, SignedCase{"x .5", 0, 0.5f, 2, 4},
+        SignedCase{"a..5", 0, 0.5f, 2, 4}, SignedCase{"7,", 0, 7.0f, 0, 2},
+        SignedCase{"no digits", 0, std::nullopt, 0, 0}));
+
+// ---------------------------------------------------------------------------------------------
+// Plain numbers
+// ---------------------------------------------------------------------------------------------
+
+struct IntegerCase {
+    std::string text;
+    std::optional<std::uint64_t> value;
+    std::size_t len;
+};
+
+class Integer : public ::testing::TestWithParam<IntegerCase> {};
+
+TEST_P(Integer, ReadInteger) {
+    const IntegerCase& c = GetParam();
+    const auto r = hs::read_integer(c.text);
+    ASSERT_EQ(r.has_value(), c.value.has_value()) << c.text;
+    if (!r) return;
+    EXPECT_EQ(r->value, *c.value) << c.text;
+    EXPECT_EQ(r->len, c.len) << c.text;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, Integer,
+    ::testing::Values(IntegerCase{"42abc", 42, 2}, IntegerCase{"007", 7, 3},
+                      IntegerCase{"1,000", 1, 1}, IntegerCase{"12.5", 12, 2},
+                      IntegerCase{"18446744073709551615", 18446744073709551615u, 20},
+                      IntegerCase{"18446744073709551616", std::nullopt, 0},
+                      IntegerCase{"99999999999999999999999", std::nullopt, 0},
+                      IntegerCase{"", std::nullopt, 0}, IntegerCase{"abc", std::nullopt, 0},
+                      IntegerCase{"-5", std::nullopt, 0}, IntegerCase{"+5", std::nullopt, 0},
+                      IntegerCase{"\xD9\xA3", std::nullopt, 0},
+                      IntegerCase{"4\xD9\xA3", std::nullopt, 0},
+                      IntegerCase{"4\xC3\xA9", 4, 1}));
+
+struct DecimalCase {
+    std::string text;
+    std::optional<float> value;
+    std::size_t len;
+};
+
+class Decimal : public ::testing::TestWithParam<DecimalCase> {};
+
+TEST_P(Decimal, ReadDecimal) {
+    const DecimalCase& c = GetParam();
+    const auto r = hs::read_decimal(c.text);
+    ASSERT_EQ(r.has_value(), c.value.has_value()) << c.text;
+    if (!r) return;
+    EXPECT_EQ(r->value, *c.value) << c.text;
+    EXPECT_EQ(r->len, c.len) << c.text;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, Decimal,
+    ::testing::Values(DecimalCase{"1,5", 1.0f, 1}, DecimalCase{".5", std::nullopt, 0},
+                      DecimalCase{"0.25 ", 0.25f, 4}, DecimalCase{"12.", 12.0f, 2},
+                      DecimalCase{"3.999", 3.999f, 5}, DecimalCase{"54.98 in chips)", 54.98f, 5},
+                      DecimalCase{"0.1", 0.1f, 3}, DecimalCase{"20250.0)", 20250.0f, 7},
+                      DecimalCase{"1e5", 1.0f, 1}, DecimalCase{"1.2.3", 1.2f, 3},
+                      // correct rounding: halfway between two floats goes to the even one
+                      DecimalCase{"16777217", 16777216.0f, 8},
+                      DecimalCase{"16777219", 16777220.0f, 8},
+                      DecimalCase{"0.300000011920928955078125", 0.3f, 26},
+                      DecimalCase{std::string(41, '9'), std::numeric_limits<float>::infinity(), 41},
+                      DecimalCase{"0." + std::string(60, '0') + "1", 0.0f, 63},
+                      DecimalCase{"", std::nullopt, 0}, DecimalCase{"x1", std::nullopt, 0},
+                      DecimalCase{"1\xD9\xA3", std::nullopt, 0},
+                      DecimalCase{"1.\xD9\xA3", std::nullopt, 0}));
+
+class DecimalAfterFirst : public ::testing::TestWithParam<SignedCase> {};
+class DecimalAfterLast : public ::testing::TestWithParam<SignedCase> {};
+
+TEST_P(DecimalAfterFirst, Reads) {
+    expect_signed(hs::decimal_after_first(GetParam().text, GetParam().sign), GetParam());
+}
+TEST_P(DecimalAfterLast, Reads) {
+    expect_signed(hs::decimal_after_last(GetParam().text, GetParam().sign), GetParam());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, DecimalAfterFirst,
+    ::testing::Values(
+        SignedCase{"$0.05/$0.10", kDollar, 0.05f, 0, 5},
+        SignedCase{"Total pot \xE2\x82\xAC" "1.50 | Rake \xE2\x82\xAC" "0.02", kEuro, 1.5f, 10,
+                   17},
+        SignedCase{"posts \xC2\xA3" "0.10", kPound, 0.1f, 6, 12},
+        SignedCase{"\xC2\xA5" "300", kYen, 300.0f, 0, 5},
+        SignedCase{"raises \xE2\x82\xB9" "10 to \xE2\x82\xB9" "20", kRupee, 10.0f, 7, 12},
+        SignedCase{"no sign here", kDollar, std::nullopt, 0, 0},
+        SignedCase{"$abc $5", kDollar, std::nullopt, 0, 0},
+        SignedCase{"$", kDollar, std::nullopt, 0, 0},
+        // without a sign: the first ASCII digit stands where the sign would
+        SignedCase{"posts small blind 50", 0, 50.0f, 18, 20},
+        SignedCase{"Hold'em No Limit (50/100)", 0, 50.0f, 18, 20},
+        SignedCase{"Seat 1: Eddie (10000 in chips)", 0, 1.0f, 5, 6},
+        SignedCase{"12.5", 0, 12.5f, 0, 4}, SignedCase{"none", 0, std::nullopt, 0, 0}));
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, DecimalAfterLast,
+    ::testing::Values(
+        SignedCase{"$0.05/$0.10", kDollar, 0.1f, 6, 11},
+        SignedCase{"Total pot \xE2\x82\xAC" "1.50 | Rake \xE2\x82\xAC" "0.02", kEuro, 0.02f, 25,
+                   32},
+        SignedCase{"$5 to $x", kDollar, std::nullopt, 0, 0},
+        SignedCase{"\xC2\xA3" "5", kEuro, std::nullopt, 0, 0},
+        // without a sign: the last number of the text
+        SignedCase{"Hold'em No Limit (50/100)", 0, 100.0f, 21, 24},
+        SignedCase{"won (20250.0)", 0, 20250.0f, 5, 12},
+        SignedCase{"Seat 1: Eddie (10000 in chips)", 0, 10000.0f, 15, 20},
+        SignedCase{"ends with 5.", 0, 5.0f, 10, 11},
+        SignedCase{"x .5", 0, std::nullopt, 0, 0},
+        SignedCase{"1,234 chips", 0, 234.0f, 2, 5},
+        SignedCase{"no digits", 0, std::nullopt, 0, 0}));
+
+// ---------------------------------------------------------------------------------------------
+// Signs
+// ---------------------------------------------------------------------------------------------
+
+struct SymbolCase {
+    std::string text;
+    hs::Currency sign;  // 0: no result
+    std::size_t len;
+};
+
+class Symbol : public ::testing::TestWithParam<SymbolCase> {};
+
+TEST_P(Symbol, CurrencySymbol) {
+    const SymbolCase& c = GetParam();
+    const auto r = hs::currency_symbol(c.text);
+    ASSERT_EQ(r.has_value(), c.sign != 0) << c.text;
+    if (!r) return;
+    EXPECT_EQ(r->sign, c.sign);
+    EXPECT_EQ(r->len, c.len);
+    EXPECT_EQ(hs::utf8_len(r->sign), c.len);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, Symbol,
+    ::testing::Values(SymbolCase{"$1", kDollar, 1}, SymbolCase{"$", kDollar, 1},
+                      SymbolCase{"\xC2\xA3" "0.10", kPound, 2}, SymbolCase{"\xC2\xA5", kYen, 2},
+                      SymbolCase{"\xE2\x82\xAC" "0.02", kEuro, 3},
+                      SymbolCase{"\xE2\x82\xB9" "5", kRupee, 3}, SymbolCase{" $1", 0, 0},
+                      SymbolCase{"", 0, 0}, SymbolCase{"\xC2", 0, 0}, SymbolCase{"\xE2\x82", 0, 0},
+                      SymbolCase{"\xC2\xA2", 0, 0},          // cent sign
+                      SymbolCase{"\xE2\x82\xAD", 0, 0},      // kip sign
+                      SymbolCase{"USD", 0, 0}, SymbolCase{"10", 0, 0}));
+
+// ---------------------------------------------------------------------------------------------
+// Seat lines
+// ---------------------------------------------------------------------------------------------
+
+struct SeatCase {
+    std::string line;
+    bool found;
+    std::size_t seat_len;
+    std::string name;
+    std::size_t after_paren;
+};
+
+class Seat : public ::testing::TestWithParam<SeatCase> {};
+
+TEST_P(Seat, ReadSeatLine) {
+    const SeatCase& c = GetParam();
+    const auto r = hs::read_seat_line(c.line);
+    ASSERT_EQ(r.has_value(), c.found) << c.line;
+    if (!r) return;
+    EXPECT_EQ(r->seat_start, 5u);
+    EXPECT_EQ(r->seat_len, c.seat_len) << c.line;
+    EXPECT_EQ(r->name, c.name) << c.line;
+    EXPECT_EQ(r->after_paren, c.after_paren) << c.line;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, Seat,
+    ::testing::Values(
+        SeatCase{"Seat 3: Bob (1,000)", true, 1, "Bob", 13},
+        SeatCase{"Seat 10: Bob ($5 in chips)", true, 2, "Bob", 14},
+        SeatCase{"Seat 1: Al (x) (5)", true, 1, "Al (x)", 16},
+        SeatCase{"Seat 2: a0Kribu (\xC2\xA3" "25.35 in chips)", true, 1, "a0Kribu", 17},
+        SeatCase{"Seat 6: JOZSEF1981 (button) (small blind) collected (\xC2\xA3" "0.50)", true, 1,
+                 "JOZSEF1981 (button) (small blind) collected", 53},
+        SeatCase{"Seat 1:  (5)", true, 1, "", 10},
+        SeatCase{"Seat 1\xC2\xB2 x (1)", true, 2, "x", 12},  // a numeric character at byte 6
+        SeatCase{"Seat 1: nobody", false, 0, "", 0}, SeatCase{"Seat 1:", false, 0, "", 0},
+        SeatCase{"Seat 10", false, 0, "", 0}));
+
+TEST(Seat, MalformedSeatLinesFault) {
+    for (const std::string& line :
+         {"Seat 1"s, ""s, "Seat 1: (5)"s, "(Seat 1: x"s, "Seat 12:(5)"s, "Seat \xC3\xA9: x (1)"s}) {
+        EXPECT_THROW(hs::read_seat_line(line), hs::Fault) << line;
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Cards
+// ---------------------------------------------------------------------------------------------
+
+// Card bytes: rank in bits 0-5 (A=1 .. K=13), suit in bits 6-7 (s c h d).
+constexpr hs::Card card(unsigned rank, unsigned suit) {
+    return static_cast<hs::Card>(rank | suit << 6);
+}
+constexpr unsigned S = 0, C = 1, H = 2, D = 3;
+
+hs::CardSet set_of(std::initializer_list<hs::Card> cards) {
+    hs::CardSet s;
+    for (hs::Card c : cards) s.cards[s.count++] = c;
+    return s;
+}
+
+struct BracketCase {
+    std::string text;
+    hs::CardSet cards;
+    std::size_t open, close;
+};
+
+class Brackets : public ::testing::TestWithParam<BracketCase> {};
+
+TEST_P(Brackets, BracketedCards) {
+    const BracketCase& c = GetParam();
+    const hs::BracketedCards r = hs::bracketed_cards(c.text);
+    EXPECT_EQ(r.cards, c.cards) << c.text;
+    EXPECT_EQ(r.open, c.open) << c.text;
+    EXPECT_EQ(r.close, c.close) << c.text;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, Brackets,
+    ::testing::Values(
+        BracketCase{"[Ah Kd]", set_of({card(1, H), card(13, D)}), 1, 7},
+        BracketCase{"Dealt to Hero [2c 3d]", set_of({card(2, C), card(3, D)}), 15, 21},
+        BracketCase{"*** TURN *** [Ah Kd Qs] [Jc]",
+                    set_of({card(1, H), card(13, D), card(12, S)}), 14, 23},
+        BracketCase{"[Ts 9s 8s 7s 6s]",
+                    set_of({card(10, S), card(9, S), card(8, S), card(7, S), card(6, S)}), 1, 16},
+        BracketCase{"x: shows [10d] (a pair)", set_of({card(10, D)}), 10, 14},
+        BracketCase{"no brackets", hs::CardSet{}, 0, 0},
+        BracketCase{"]Ah[", hs::CardSet{}, 0, 0},
+        BracketCase{"[Ah Kd", hs::CardSet{}, 0, 0}));
+
+TEST(Brackets, BadCardsFault) {
+    for (const char* text : {"[]", "[Ah  Kd]", "[Ah Kd Qs Jc Tc 9c]", "[Xx]"}) {
+        EXPECT_THROW(hs::bracketed_cards(text), hs::Fault) << text;
+    }
+}
+
+}  // namespace
