@@ -1,0 +1,570 @@
+// The PokerStars and Pluribus parsers on texts built here: one case per line kind, rule and
+// rejection that the real files do not exercise, and the behaviours mended against real files.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "model/model.hpp"
+#include "parsers/parsers.hpp"
+
+namespace {
+
+using hs::ActionType;
+using hs::HandStore;
+
+constexpr const char* kHandLine =
+    "PokerStars Hand #1001:  Hold'em No Limit ($0.01/$0.02 USD) - 2021/03/04 05:06:07 ET";
+constexpr const char* kTable = "Table 'Alpha II' 6-max Seat #4 is the button";
+constexpr const char* kSeats =
+    "Seat 1: Alice ($2.50 in chips)\nSeat 2: Bob ($3 in chips)\n"
+    "Seat 4: Carol ($4 in chips)\nSeat 6: Dave ($5 in chips)";
+constexpr const char* kBlinds = "Alice: posts small blind $0.01\nBob: posts big blind $0.02";
+constexpr const char* kSummary =
+    "*** SUMMARY ***\nTotal pot $0.04 | Rake $0\nSeat 2: Bob collected ($0.04)";
+
+struct Parts {
+    std::string hand_line = kHandLine;
+    std::string table = kTable;
+    std::string seats = kSeats;
+    std::string pre_deal = kBlinds;
+    std::string preflop = "Carol: folds\nDave: folds\nAlice: folds";
+    std::string streets;  // street lines and their rounds, may be empty
+    std::string summary = kSummary;
+};
+
+std::string hand(const Parts& p) {
+    std::string s = p.hand_line + "\n" + p.table + "\n" + p.seats + "\n";
+    if (!p.pre_deal.empty()) s += p.pre_deal + "\n";
+    s += "*** HOLE CARDS ***\n";
+    if (!p.preflop.empty()) s += p.preflop + "\n";
+    if (!p.streets.empty()) s += p.streets + "\n";
+    return s + p.summary + "\n";
+}
+
+std::unique_ptr<HandStore> parse(const std::string& text) {
+    hs::ParseResult r = hs::parse_text(text);
+    EXPECT_TRUE(r.ok()) << r.error;
+    return std::move(r.store);
+}
+
+std::string fault_of(const std::string& text) {
+    try {
+        hs::parse_text(text);
+    } catch (const hs::Fault& f) {
+        return f.message();
+    }
+    return "<no fault>";
+}
+
+std::vector<std::string> ids(const HandStore& s) {
+    std::vector<std::string> out;
+    for (const auto& h : s.hands) out.emplace_back(s.text_of(h.header.id));
+    return out;
+}
+
+std::vector<hs::Action> actions(const HandStore& s, hs::Span span) {
+    auto r = s.resolve(s.actions, span);
+    return {r.begin(), r.end()};
+}
+
+std::string name(const HandStore& s, const hs::Hand& h, std::uint8_t id) {
+    return std::string(s.text_of(hs::at(s.players, h.header.players.start() + id).name));
+}
+
+// --- hand line and table line --------------------------------------------------------------
+
+struct HeaderCase {
+    const char* stakes;
+    const char* sign;
+    hs::GameType game;
+    hs::BetType bet;
+    hs::Currency currency;
+    float small, big, cap;
+};
+
+TEST(PokerStarsHeader, GameLimitStakesAndCurrency) {
+    const HeaderCase cases[] = {
+        {"Hold'em No Limit ($0.01/$0.02 USD)", "$", hs::GameType::HoldEm, hs::BetType::NoLimit, U'$',
+         0.01f, 0.02f, 0.0f},
+        {"Omaha Pot Limit (\u20ac0.05/\u20ac0.10 EUR)", "\u20ac", hs::GameType::Omaha, hs::BetType::PotLimit,
+         U'\u20ac', 0.05f, 0.1f, 0.0f},
+        {"Omaha Hi/Lo Limit ($1/$2 USD)", "$", hs::GameType::OmahaHiLo, hs::BetType::Limit, U'$', 1.0f,
+         2.0f, 0.0f},
+        {"Hold'em No Limit ($1/$2 - $60 Cap USD)", "$", hs::GameType::HoldEm, hs::BetType::NoLimit,
+         U'$', 1.0f, 2.0f, 60.0f},
+        {"Hold'em Pot Limit (\u00a31/\u00a32 GBP)", "\u00a3", hs::GameType::HoldEm, hs::BetType::PotLimit,
+         U'\u00a3', 1.0f, 2.0f, 0.0f},
+        // play money: no sign anywhere, so the blinds, posts and pots are read without one
+        {"Hold'em No Limit (50/100)", "", hs::GameType::HoldEm, hs::BetType::NoLimit, 0, 50.0f,
+         100.0f, 0.0f},
+    };
+    for (const auto& c : cases) {
+        Parts p;
+        p.hand_line = std::string("PokerStars Hand #7:  ") + c.stakes +
+                      " - 2021/03/04 05:06:07 ET [2020/01/02 03:04:05 ET]";
+        const std::string sign = c.sign;
+        p.seats = "Seat 1: Alice (" + sign + "1000 in chips)\nSeat 2: Bob (" + sign + "900 in chips)";
+        p.pre_deal = "Alice: posts small blind " + sign + "50\nBob: posts big blind " + sign + "100";
+        p.preflop = "Alice: folds";
+        p.summary = "*** SUMMARY ***\nTotal pot " + sign + "150 | Rake " + sign +
+                    "0\nSeat 2: Bob collected (" + sign + "150)";
+        auto s = parse(hand(p));
+        ASSERT_EQ(s->hands.size(), 1u) << c.stakes;
+        const auto& h = s->hands[0].header;
+        EXPECT_EQ(h.game_type, c.game) << c.stakes;
+        EXPECT_EQ(h.bet_type, c.bet) << c.stakes;
+        EXPECT_EQ(h.currency, c.currency) << c.stakes;
+        EXPECT_FLOAT_EQ(h.small_blind, c.small) << c.stakes;
+        EXPECT_FLOAT_EQ(h.big_blind, c.big) << c.stakes;
+        EXPECT_FLOAT_EQ(h.bet_cap, c.cap) << c.stakes;
+        // the second, bracketed date is ignored
+        EXPECT_EQ(h.start_date, hs::pack_date(2021, 3, 4, 5, 6, 7));
+        {
+            const auto pre = actions(*s, h.actions);
+            ASSERT_EQ(pre.size(), 2u);
+            EXPECT_FLOAT_EQ(pre[1].amount(), 100.0f);
+            EXPECT_FLOAT_EQ(s->hands[0].summary.pots.total, 150.0f);
+            EXPECT_FLOAT_EQ(hs::at(s->players, 1).chips, 900.0f);
+        }
+    }
+}
+
+TEST(PokerStarsHeader, IdIsTheTextAfterTheFirstHashUpToTheColon) {
+    Parts p;
+    std::string text;
+    for (const char* prefix : {"PokerStars Hand #11:", "PokerStars Zoom Hand #181390547654:",
+                               "PokerStars Game #27853240097:"}) {
+        p.hand_line = std::string(prefix) + "  Hold'em No Limit ($0.01/$0.02 USD) - 2021/03/04 "
+                                            "05:06:07 ET";
+        text += hand(p) + "\n";
+    }
+    auto s = parse(text);
+    EXPECT_EQ(ids(*s), (std::vector<std::string>{"11", "181390547654", "27853240097"}));
+}
+
+TEST(PokerStarsHeader, TableNameSizeAndButton) {
+    Parts p;
+    p.table = "Table 'Alpha II' 9-max Seat #10 is the button";
+    p.seats = "Seat 1: Alice ($2.50 in chips)\nSeat 10: Bob ($3 in chips) is sitting out";
+    auto s = parse(hand(p));
+    ASSERT_EQ(s->hands.size(), 1u);
+    const auto& h = s->hands[0].header;
+    EXPECT_EQ(s->text_of(h.table_name), "Alpha II");
+    EXPECT_EQ(h.max_players, 9);
+    EXPECT_EQ(h.dealer, 1);  // Bob, on seat 10
+    EXPECT_EQ(hs::at(s->players, 1).seat, 10);
+    EXPECT_FLOAT_EQ(hs::at(s->players, 1).chips, 3.0f);
+
+    // play-money and Pluribus tables write a note between the size and the button
+    p.table = "Table 'Pluribus Session 30' 6-max (Play Money) Seat #10 is the button";
+    s = parse(hand(p));
+    EXPECT_EQ(s->hands.at(0).header.dealer, 1);
+    // a button on an empty seat keeps the seat number
+    p.table = "Table 'Alpha II' 6-max Seat #5 is the button";
+    s = parse(hand(p));
+    EXPECT_EQ(s->hands.at(0).header.dealer, 5);
+}
+
+TEST(PokerStarsHeader, Faults) {
+    Parts p;
+    p.hand_line = "PokerStars Hand #5: Tournament #130326981, $10+$1 Hold'em No Limit - Level I "
+                  "(10/20) - 2008/12/29 14:33:21 ET";
+    EXPECT_EQ(fault_of(hand(p)),
+              "internal error: entered unreachable code: Unexpected character 'T' while parsing "
+              "game type in 'Tournament #130326981, $10+$1 Hold'em No Limit - Level I (10/20) - "
+              "2008/12/29 14:33:21 ET'");
+    // no space after the colon: the byte after it is skipped unconditionally
+    p.hand_line = "PokerStars Hand #5:Hold'em No Limit ($1/$2 USD) - 2021/03/04 05:06:07 ET";
+    EXPECT_EQ(fault_of(hand(p)),
+              "internal error: entered unreachable code: Unexpected character 'o' while parsing "
+              "game type in 'old'em No Limit ($1/$2 USD) - 2021/03/04 05:06:07 ET'");
+    p.hand_line = "PokerStars Hand #5:  Hold'em Mixed ($1/$2 USD) - 2021/03/04 05:06:07 ET";
+    EXPECT_EQ(fault_of(hand(p)), "internal error: entered unreachable code");
+    p.hand_line = "PokerStars Hand #5:  Hold'em No Limit (#1/#2 USD) - 2021/03/04 05:06:07 ET";
+    EXPECT_NE(fault_of(hand(p)).find("currency"), std::string::npos);
+    p.hand_line = "PokerStars Hand #5:  Hold'em No Limit ($1/$2 USD) - 2021/03/04";
+    EXPECT_NE(fault_of(hand(p)).find("date"), std::string::npos);
+}
+
+// --- the driver ------------------------------------------------------------------------------
+
+TEST(PokerStarsDriver, RejectedHandsAreDroppedAndTheNextHandIsRead) {
+    Parts good;
+    Parts bad = good;
+    bad.preflop = "Carol: folds\nAlice: posts small blind $0.01";  // a post after the deal
+    Parts next = good;
+    next.hand_line.replace(next.hand_line.find("1001"), 4, "1002");
+    Parts glued = good;
+    glued.hand_line.replace(glued.hand_line.find("1001"), 4, "1003");
+    // 1003's summary runs straight into the next hand line, which still starts that hand
+    const std::string text =
+        "\n\n" + hand(bad) + "\n" + hand(glued) + hand(good) + "\n\n\n" + hand(next) + "\n\n";
+    auto s = parse(text);
+    EXPECT_EQ(ids(*s), (std::vector<std::string>{"1001", "1002"}));
+    EXPECT_TRUE(parse(hand(bad))->hands.empty());
+}
+
+TEST(PokerStarsDriver, AlwaysMakesProgress) {
+    const std::string h = hand(Parts{});
+    const std::pair<std::string, std::size_t> cases[] = {
+        {"PokerStars x\n" + h, 1},                        // shorter than 17 bytes
+        {"PokerStars Hand #1001 has no colon\n" + h, 1},  // rejected without being consumed
+        {"PokerStars Hand #9-12: x\n" + h, 1},            // the last '-' before the ':'
+        {"PokerStars Hand #1001\nPokerStars Hand #1002\n", 0},
+        {h + "\n@@@\n" + h, 1},  // a literal end marker ends the text
+        {h + "\ntrailer\n", 1},   // a short trailer after the last hand
+    };
+    for (const auto& [text, count] : cases) {
+        auto s = parse(text);
+        EXPECT_EQ(ids(*s), std::vector<std::string>(count, "1001")) << text.substr(0, 40);
+    }
+}
+
+// --- seats and pre-deal lines ----------------------------------------------------------------
+
+TEST(PokerStarsPreDeal, PostsStatusChatAndJoins) {
+    Parts p;
+    p.seats = "Seat 1: Alice ($1,234.50 in chips)\nSeat 2: Bob ($3 in chips)";
+    p.pre_deal =
+        "Alice: posts small & big blinds $0.03\nAlice: posts small blind $0.01\n"
+        "Alice: posts big blind $0.02\nAlice: posts the ante $0.01\nZed: posts big blind $0.02\n"
+        "Alice: sits out\nEve: is sitting out\nBob has timed out\nBob is connected\n"
+        "Bob is disconnected\nBob has timed out while disconnected\n"
+        "Bob has timed out while being disconnected\nBob leaves the table\n"
+        "Bob was removed from the table for failing to post\n"
+        "Bob will be allowed to play after the button\nBob has returned\n"
+        "Carol joins the table at seat #7\nBob said, \"h\xc3\xa9llo\"";
+    p.preflop = "Bob: folds";
+    auto s = parse(hand(p));
+    ASSERT_EQ(s->hands.size(), 1u);
+    const auto& h = s->hands[0];
+    using T = ActionType;
+    const std::pair<T, std::uint8_t> want[] = {
+        {T::BigSmallBlind, 0}, {T::SmallBlind, 0}, {T::BigBlind, 0}, {T::Ante, 0},
+        {T::BigBlind, 32},  // a poster without a seat line is not added
+        {T::Sitout, 0}, {T::Sitout, 2}, {T::Leave, 1}, {T::Join, 1}, {T::Leave, 1},
+        {T::Leave, 1}, {T::Leave, 1}, {T::Leave, 1}, {T::Leave, 1}, {T::Join, 1}, {T::Join, 1},
+        {T::Join, 3}, {T::Say, 1},
+    };
+    const auto got = actions(*s, h.header.actions);
+    ASSERT_EQ(got.size(), std::size(want));
+    for (std::size_t i = 0; i < got.size(); ++i) {
+        EXPECT_EQ(got[i].type(), want[i].first) << i;
+        EXPECT_EQ(got[i].player_id(), want[i].second) << i;
+    }
+    EXPECT_FLOAT_EQ(got[0].amount(), 0.03f);
+    EXPECT_EQ(got[8].payload(), 253u);
+    EXPECT_EQ(got[14].payload(), 254u);
+    EXPECT_EQ(got[16].payload(), 7u);
+    EXPECT_EQ(s->message_of(got[17].payload(), h.text_start), "h\xc3\xa9llo");
+    EXPECT_FLOAT_EQ(hs::at(s->players, 0).chips, 1.0f);  // "," ends the amount
+    EXPECT_EQ(h.header.players.count(), 4u);             // Alice, Bob, Eve, Carol
+    EXPECT_EQ(name(*s, h, 2), "Eve");
+    EXPECT_EQ(hs::at(s->players, 2).seat, 255);
+    EXPECT_FLOAT_EQ(hs::at(s->players, 2).chips, 0.0f);
+    EXPECT_EQ(hs::at(s->players, 3).seat, 7);
+}
+
+TEST(PokerStarsPreDeal, ChatIsCutAtTheLastWholeCharacter) {
+    Parts p;
+    const std::string ascii(300, 'x');
+    const std::string euro = std::string(254, 'y') + "\xe2\x82\xac" + "zz";  // cut inside the €
+    p.pre_deal = "Alice said, \"" + ascii + "\"\nBob said, \"" + euro + "\"";
+    auto s = parse(hand(p));
+    ASSERT_EQ(s->hands.size(), 1u);
+    const auto& h = s->hands[0];
+    const auto got = actions(*s, h.header.actions);
+    ASSERT_EQ(got.size(), 2u);
+    EXPECT_EQ(s->message_of(got[0].payload(), h.text_start), std::string(255, 'x'));
+    EXPECT_EQ(s->message_of(got[1].payload(), h.text_start), std::string(254, 'y'));
+}
+
+TEST(PokerStarsPreDeal, RejectionsAndBlindFault) {
+    Parts p;
+    p.seats = "Seat 1: Alice ($2.50 in chips) (away)";  // last '(' is not the chips
+    EXPECT_TRUE(parse(hand(p))->hands.empty());
+    p = Parts{};
+    p.pre_deal = "Alice: waves";
+    EXPECT_TRUE(parse(hand(p))->hands.empty());
+    p.pre_deal = "Alice: posts dead $0.01";
+    EXPECT_EQ(fault_of(hand(p)),
+              "internal error: entered unreachable code: Unexpected character 'd' in blind line: "
+              "'Alice: posts dead $0.01'");
+}
+
+// --- betting rounds --------------------------------------------------------------------------
+
+TEST(PokerStarsRounds, ActionLines) {
+    Parts p;
+    p.seats += "\nSeat 5: Edna ($5 in chips)";
+    p.preflop =
+        "Dealt to Carol [Ah Kd]\nCarol: raises $0.04 to $0.06\nDave: calls $5 and is all-in\n"
+        "Edna: calls $5 and is all in\nAlice: bets $1,250\nBob: raises $1 to $2 and is all-in\n"
+        "Alice: checks\nAlice: folds [7c 2d]\nBob: shows [Ah Kd] (a pair of Aces)\n"
+        "Carol: shows [Qs Qd]\nDave: mucks hand\nEdna: doesn't show hand\n"
+        "Uncalled bet ($0.04) returned to Carol\nCarol collected $1.20 from pot\n"
+        "Dave collected $1 from side pot\nEdna collected $2 from main pot\n"
+        "Carol collected $3 from side pot-2\nDave collected $4 from side pot-1\n"
+        "Edna collected $5 from main pot-1\nBob collected $6 from pot-2\n"
+        "Carol cashed out the hand for $5.00 | Cash Out Fee $0.10\n"
+        "Dave cashed out the hand for $2\nFrank joins the table at seat #3\n"
+        "Frank said, \"gl\"\nEdna is sitting out";
+    auto s = parse(hand(p));
+    ASSERT_EQ(s->hands.size(), 1u);
+    const auto& h = s->hands[0];
+    using T = ActionType;
+    struct Want {
+        T type;
+        std::uint8_t player;
+        float amount;  // amount actions only
+    };
+    const Want want[] = {
+        {T::Dealt, 2, 0},       {T::Raise, 2, 0.04f},      {T::CallAllIn, 3, 5},
+        {T::CallAllIn, 4, 5},   {T::Bet, 0, 1},            {T::RaiseAllIn, 1, 1},
+        {T::Check, 0, 0},       {T::Fold, 0, 0},           {T::Show, 1, 0},
+        {T::Show, 2, 0},        {T::Fold, 3, 0},           {T::Muck, 4, 0},
+        {T::UncalledBetReturned, 2, 0.04f},                {T::CollectMainPot, 2, 1.2f},
+        {T::CollectSidePot1, 3, 1},                        {T::CollectMainPot, 4, 2},
+        {T::CollectSidePot2, 2, 3},                        {T::CollectSidePot1, 3, 4},
+        {T::CollectMainPot, 4, 5},                         {T::CollectMainPot, 1, 6},
+        {T::CashOut, 2, 0},     {T::CashOut, 3, 0},        {T::Join, 5, 0},
+        {T::Say, 5, 0},         {T::Sitout, 4, 0},
+    };
+    const auto got = actions(*s, h.preflop.actions);
+    ASSERT_EQ(got.size(), std::size(want));
+    for (std::size_t i = 0; i < got.size(); ++i) {
+        EXPECT_EQ(got[i].type(), want[i].type) << i;
+        EXPECT_EQ(got[i].player_id(), want[i].player) << i;
+        if (hs::payload_kind(want[i].type) == hs::PayloadKind::Amount) {
+            EXPECT_FLOAT_EQ(got[i].amount(), want[i].amount) << i;
+        }
+    }
+    EXPECT_EQ(s->cards_of(got[0].payload()), hs::CardSet::from_text("Ah Kd"));
+    EXPECT_EQ(h.header.hero, 2);  // the only "Dealt to" line with cards
+    EXPECT_EQ(s->cards_of(got[7].payload()), hs::CardSet::from_text("7c 2d"));
+    EXPECT_EQ(s->cards_of(got[8].payload()), hs::CardSet::from_text("Ah Kd"));
+    EXPECT_EQ(s->cards_of(got[9].payload()), hs::CardSet::from_text("Qs Qd"));
+    EXPECT_EQ(got[10].payload(), hs::kNoPayload);
+    EXPECT_FLOAT_EQ(s->cash_out_of(got[20].payload()).amount, 5.0f);
+    EXPECT_FLOAT_EQ(s->cash_out_of(got[20].payload()).fee, 0.1f);
+    EXPECT_FLOAT_EQ(s->cash_out_of(got[21].payload()).amount, 2.0f);
+    EXPECT_FLOAT_EQ(s->cash_out_of(got[21].payload()).fee, 0.0f);
+    EXPECT_EQ(hs::at(s->players, h.header.players.start() + 5).seat, 3);
+}
+
+TEST(PokerStarsRounds, StreetsAndBoardsRunTwice) {
+    Parts p;
+    p.preflop = "Carol: folds";
+    p.streets =
+        "*** FLOP *** [Ah Kd 2c]\nAlice: checks\n*** TURN *** [Ah Kd 2c] [5s]\n"
+        "*** FIRST RIVER *** [Ah Kd 2c 5s] [6h]\n*** SECOND RIVER *** [Ah Kd 2c 5s] [7h]\n"
+        "*** FIRST SHOW DOWN ***\nBob: shows [Qs Qd]\n*** SECOND SHOW DOWN ***\nBob: shows [Qs Qd]";
+    auto s = parse(hand(p));
+    ASSERT_EQ(s->hands.size(), 1u);
+    const auto& h = s->hands[0];
+    const auto flops = s->resolve(s->flops, h.flops);
+    const auto turns = s->resolve(s->turns, h.turns);
+    const auto rivers = s->resolve(s->rivers, h.rivers);
+    const auto shows = s->resolve(s->showdowns, h.showdowns);
+    ASSERT_EQ(flops.size(), 1u);
+    ASSERT_EQ(turns.size(), 1u);
+    ASSERT_EQ(rivers.size(), 2u);
+    ASSERT_EQ(shows.size(), 2u);
+    EXPECT_EQ(flops[0].cards, hs::CardSet::from_text("Ah Kd 2c"));
+    EXPECT_EQ(turns[0].cards, hs::CardSet::from_text("5s"));
+    EXPECT_EQ(rivers[1].cards, hs::CardSet::from_text("7h"));
+    EXPECT_EQ(shows[1].cards.count, 0);
+    EXPECT_EQ(flops[0].actions.count(), 1u);
+    EXPECT_EQ(shows[1].actions.count(), 1u);
+    const std::uint8_t order[] = {flops[0].id, turns[0].id, rivers[0].id, rivers[1].id,
+                                  shows[0].id, shows[1].id};
+    for (std::uint8_t i = 0; i < 6; ++i) EXPECT_EQ(order[i], i);
+}
+
+TEST(PokerStarsRounds, Faults) {
+    Parts p;
+    p.preflop = "Bob collected $1 from a pot";
+    EXPECT_EQ(fault_of(hand(p)), "internal error: entered unreachable code");
+    p.preflop = "Carol: folds";
+    p.streets = "*** FLIP *** [Ah Kd 2c]";
+    EXPECT_EQ(fault_of(hand(p)), "internal error: entered unreachable code");
+    p.streets = "*** FLOP *** Ah Kd 2c";
+    EXPECT_NE(fault_of(hand(p)), "<no fault>");
+    // a board cut off inside its bracket is a hand that ends there: rejected, not a fault
+    p.streets = "*** FLOP *** [Ah Kd";
+    EXPECT_TRUE(parse(hand(p))->hands.empty());
+}
+
+TEST(PokerStarsRounds, HeroOnlyWhenExactlyOneDealtLineShowsCards) {
+    Parts p;
+    const std::pair<const char*, std::uint8_t> cases[] = {
+        {"Carol: folds", 255},
+        {"Dealt to Bob [Ah Kd]\nDealt to Carol", 1},
+        {"Dealt to Bob [Ah Kd]\nDealt to Carol [2c 2d]", 255},
+    };
+    for (const auto& [preflop, hero] : cases) {
+        p.preflop = preflop;
+        auto s = parse(hand(p));
+        ASSERT_EQ(s->hands.size(), 1u) << preflop;
+        EXPECT_EQ(s->hands[0].header.hero, hero) << preflop;
+    }
+}
+
+// --- summary ---------------------------------------------------------------------------------
+
+TEST(PokerStarsSummary, PotLines) {
+    struct Case {
+        const char* line;
+        hs::PotInfo want;
+    };
+    const Case cases[] = {
+        {"Total pot $1.50 | Rake $0.05", {1.5f, 0.05f, 1.5f, 0, 0, 0}},
+        {"Total pot $10 Main pot $7. Side pot $3. | Rake $0", {10, 0, 7, 3, 0, 0}},
+        {"Total pot $10 Main pot $7. Side pot-1 $2. Side pot-2 $1. | Rake $0", {10, 0, 7, 2, 1, 0}},
+        {"Total pot $1.50 | Rake", {1.5f, 0, 1.5f, 0, 0, 0}},
+        {"Total pot $20 Main pot $10. Side pot-1 $4. Side pot-2 $3. Side pot-3 $2. Side pot-4 $1. "
+         "| Rake $0",
+         {20, 0, 10, 4, 3, 2}},  // a fourth side pot is dropped, the hand kept
+    };
+    for (const auto& c : cases) {
+        Parts p;
+        p.summary = std::string("*** SUMMARY ***\n") + c.line + "\nBoard [Ah Kd 2c]";
+        auto s = parse(hand(p));
+        ASSERT_EQ(s->hands.size(), 1u) << c.line;
+        const auto& got = s->hands[0].summary.pots;
+        EXPECT_FLOAT_EQ(got.total, c.want.total) << c.line;
+        EXPECT_FLOAT_EQ(got.rake, c.want.rake) << c.line;
+        EXPECT_FLOAT_EQ(got.main, c.want.main) << c.line;
+        EXPECT_FLOAT_EQ(got.side_1, c.want.side_1) << c.line;
+        EXPECT_FLOAT_EQ(got.side_2, c.want.side_2) << c.line;
+        EXPECT_FLOAT_EQ(got.side_3, c.want.side_3) << c.line;
+    }
+}
+
+TEST(PokerStarsSummary, SeatResultLinesWithExactNames) {
+    Parts p;
+    // Bob and Bobby share a key: every summary name must be cut exactly to tell them apart.
+    p.seats = "Seat 1: Bobby ($2.50 in chips)\nSeat 2: Bob ($3 in chips)\n"
+              "Seat 3: Carol ($4 in chips)\nSeat 4: Dan ($5 in chips)\nSeat 5: Eve ($6 in chips)";
+    p.pre_deal = "Bobby: posts small blind $0.01\nBob: posts big blind $0.02";
+    p.preflop = "Carol: folds";
+    p.summary =
+        "*** SUMMARY ***\nTotal pot $4 | Rake $0\nHand was run twice\n"
+        "FIRST Board [Ah Kd 2c 3d 4s]\nSECOND Board [Ah Kd 2c 3d 5s]\n"
+        "Seat 1: Bobby (button) (small blind) folded before Flop (didn't bet)\n"
+        "Seat 2: Bob (big blind) showed [Ah Kd] and lost with a pair of Aces, and won ($2) with "
+        "two pair\n"
+        "Seat 1: Bobby (small blind) showed [Qs Qd] and won ($1.50) with a pair of Queens\n"
+        "Seat 3: Carol mucked [2c 3d]\nSeat 4: Dan mucked\nSeat 5: Eve (button) collected ($0.50)\n"
+        "Seat 2: Bob (big blind) folded on the River\nSeat 3: Carol (didn't bet)\n"
+        "Seat 4: Dan sat out";
+    auto s = parse(hand(p));
+    ASSERT_EQ(s->hands.size(), 1u);
+    const auto& h = s->hands[0];
+    using T = ActionType;
+    const std::pair<T, std::uint8_t> want[] = {{T::Fold, 0}, {T::Show, 1}, {T::Show, 0},
+                                               {T::Muck, 2}, {T::Muck, 3}, {T::CollectMainPot, 4},
+                                               {T::Fold, 1}};
+    const auto got = actions(*s, h.summary.actions);
+    ASSERT_EQ(got.size(), std::size(want));
+    for (std::size_t i = 0; i < got.size(); ++i) {
+        EXPECT_EQ(got[i].type(), want[i].first) << i;
+        EXPECT_EQ(got[i].player_id(), want[i].second) << i;
+    }
+    EXPECT_EQ(got[0].payload(), hs::kNoCards);
+    EXPECT_EQ(s->cards_of(got[1].payload()), hs::CardSet::from_text("Ah Kd"));
+    EXPECT_EQ(s->cards_of(got[3].payload()), hs::CardSet::from_text("2c 3d"));
+    EXPECT_EQ(got[4].payload(), hs::kNoCards);
+    EXPECT_FLOAT_EQ(got[5].amount(), 0.5f);
+    const auto winners = s->resolve(s->winners, h.summary.winners);
+    ASSERT_EQ(winners.size(), 3u);
+    EXPECT_EQ(winners[0].player_id, 1);
+    EXPECT_FLOAT_EQ(winners[0].amount, 2.0f);
+    EXPECT_EQ(winners[0].game_id, 1);
+    EXPECT_EQ(winners[1].player_id, 0);
+    EXPECT_FLOAT_EQ(winners[1].amount, 1.5f);
+    EXPECT_EQ(winners[1].game_id, 0);
+    EXPECT_EQ(winners[2].player_id, 4);
+    EXPECT_FLOAT_EQ(winners[2].amount, 0.5f);
+}
+
+TEST(PokerStarsSummary, Rejections) {
+    Parts p;
+    p.summary = std::string(kSummary) + "\nNot a seat line";
+    EXPECT_TRUE(parse(hand(p))->hands.empty());
+    p.summary = std::string(kSummary) + "\nabc";
+    EXPECT_TRUE(parse(hand(p))->hands.empty());
+    p.summary = "*** SUMMARY ***\nTotal pot $0.04 Rake $0\nSeat 2: Bob collected ($0.04)";
+    EXPECT_NE(fault_of(hand(p)).find("'|'"), std::string::npos);
+}
+
+// --- the Pluribus logs -----------------------------------------------------------------------
+
+constexpr const char* kPluribus = R"(PokerStars Hand #30000: Hold'em No Limit (50/100) - 2019/07/11 08:20:00 ET
+Table 'Pluribus Session 30' 6-max (Play Money) Seat #3 is the button
+Seat 1: MrBlue (10000 in chips)
+Seat 2: MrBlonde (10000 in chips)
+Seat 3: MrBrown (10000 in chips)
+MrBlue: posts small blind 50
+MrBlonde: posts big blind 100
+*** HOLE CARDS ***
+Dealt to MrBlue [3c 9s]
+Dealt to MrBlonde [6d 5s]
+Dealt to MrBrown [Ad Kd]
+MrBrown: raises 125 to 225
+MrBlue: folds
+MrBlonde: calls 125
+*** FLOP *** [2c 7d Jh]
+MrBlonde: checks
+MrBrown: bets 300
+MrBlonde: folds
+Uncalled bet (300) returned to MrBrown
+MrBrown collected 450.0 from pot
+*** SUMMARY ***
+Total pot 450 | Rake 0
+Board [2c 7d Jh]
+Seat 1: MrBlue (small blind) folded before Flop
+Seat 2: MrBlonde (big blind) folded on the Flop
+Seat 3: MrBrown (button) collected (450.0)
+)";
+
+TEST(Pluribus, NamesAreStrippedOfMrEverywhere) {
+    auto s = parse(kPluribus);
+    ASSERT_EQ(s->hands.size(), 1u);
+    const auto& h = s->hands[0];
+    EXPECT_EQ(h.header.site, hs::Site::PokerStarsPluribus);
+    EXPECT_EQ(h.header.currency, 0u);
+    EXPECT_EQ(h.header.hero, 255);  // everyone's cards are shown
+    EXPECT_EQ(h.header.dealer, 2);
+    EXPECT_EQ(name(*s, h, 1), "MrBlonde");
+    const auto pre = actions(*s, h.preflop.actions);
+    ASSERT_EQ(pre.size(), 6u);
+    const std::uint8_t players[] = {0, 1, 2, 2, 0, 1};
+    for (std::size_t i = 0; i < 6; ++i) EXPECT_EQ(pre[i].player_id(), players[i]) << i;
+    EXPECT_EQ(s->cards_of(pre[2].payload()), hs::CardSet::from_text("Ad Kd"));
+    const auto sum = actions(*s, h.summary.actions);
+    ASSERT_EQ(sum.size(), 3u);
+    EXPECT_EQ(sum[1].player_id(), 1);
+    EXPECT_EQ(sum[2].player_id(), 2);
+    EXPECT_FLOAT_EQ(sum[2].amount(), 450.0f);
+    EXPECT_EQ(h.header.players.count(), 3u);
+}
+
+TEST(Pluribus, LinesOutsideTheLogVocabularyRejectTheHand) {
+    std::string bad = kPluribus;
+    bad.replace(bad.find("MrBlue: folds"), 13, "MrBlue said, \"hi\"");
+    std::string other = kPluribus;
+    other.replace(other.find("30000"), 5, "30001");
+    std::string sitout = kPluribus;
+    sitout.replace(sitout.find("MrBlue: folds"), 13, "MrBlue: sits out");
+    auto s = parse(bad + "\n" + other + "\n" + sitout + "\n" + other);
+    EXPECT_EQ(ids(*s), (std::vector<std::string>{"30001", "30001"}));
+    // a PokerStars text keeps the chat line
+    std::string stars = bad;
+    stars.replace(stars.find("Pluribus Session"), 8, "Nebula");
+    EXPECT_EQ(parse(stars)->hands.size(), 1u);
+}
+
+}  // namespace
