@@ -1,6 +1,7 @@
-// The OnGame parser on real files (whole text forms against golden texts) and on texts built
-// here for the cases that real files do not show: rejected hands, faults, the end of the text
-// inside a summary, grouped amounts, players without seat lines, and truncation at every byte.
+// The OnGame parser on texts built here for the cases that real files do not show (rejected
+// hands, faults, the end of the text inside a summary, grouped amounts, players without seat
+// lines) and on a real hand cut short at every byte. Real files as a whole, and their golden
+// text forms, are checked by tests/python/test_ongame.py.
 
 #include <gtest/gtest.h>
 
@@ -44,10 +45,6 @@ std::vector<std::string> ids(const hs::HandStore& store) {
     std::vector<std::string> out;
     for (const hs::Hand& h : store.hands) out.emplace_back(store.text_of(h.header.id));
     return out;
-}
-
-std::string all_hands(const hs::HandStore& store) {
-    return hs::hands_text(store, hs::Span::make(0, store.hands.size()), false);
 }
 
 std::string join(const std::vector<std::string>& lines, std::string_view sep = "\n") {
@@ -128,81 +125,11 @@ std::size_t line_of(const std::vector<std::string>& lines, std::string_view pref
     return 0;
 }
 
-// ---------------------------------------------------------------------------------------------
-// Real files
-// ---------------------------------------------------------------------------------------------
-
-struct GoldenCase {
-    const char* data;
-    const char* golden;
-};
-
-class RealFiles : public ::testing::TestWithParam<GoldenCase> {};
-
-// The golden texts are the ones the Python tests compare with repr() of a view.
-TEST_P(RealFiles, WholeTextFormMatchesGolden) {
-    const auto store = parse(data_file(GetParam().data));
-    std::string golden =
-        read_file(std::string(HS_SOURCE_DIR) + "/tests/python/golden/" + GetParam().golden);
-    if (!golden.empty() && golden.back() == '\n') golden.pop_back();
-    EXPECT_EQ(all_hands(*store), golden);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Ongame, RealFiles,
-    ::testing::Values(
-        GoldenCase{"OnGame__CashGame__HandActionTests__AllInHandWithShowdown.txt",
-                   "ongame_allin_showdown.txt"},
-        GoldenCase{"OnGame__CashGame__Tables__Table4.txt", "ongame_four_digit_amounts.txt"},
-        GoldenCase{"OnGame__CashGame__StreetTests__Turn.txt", "ongame_ends_on_turn.txt"}));
-
-TEST(OngameFiles, TenHandsInTextOrderWithTheirOwnPlayers) {
-    const auto store = parse(data_file("OnGame__CashGame__MultipleHandsTests__10MultipleHands.txt"));
-    std::vector<std::string> expected;
-    for (int n = 54; n <= 63; ++n) expected.push_back("362037295-" + std::to_string(n));
-    EXPECT_EQ(ids(*store), expected);
-    // Each hand's players are the six seat lines of that hand: no player leaks across hands.
-    for (const hs::Hand& h : store->hands) {
-        EXPECT_EQ(h.header.players.count(), 6u);
-        EXPECT_EQ(store->text_of(store->players.at(h.header.players.start()).name),
-                  "kalibas20055");
-    }
-}
-
-TEST(OngameFiles, TextEndingInsideTheSummaryDropsTheHandWithoutFault) {
-    const auto store = parse(data_file("OnGame__CashGame__ValidHandTests__InValidHand.txt"));
-    EXPECT_TRUE(store->hands.empty());
-}
-
-TEST(OngameFiles, DashedNameIsAnActionNotASectionLine) {
-    const auto store = parse(data_file("OnGame__CashGame__HandActionTests__NameWithDashes.txt"));
-    ASSERT_EQ(store->hands.size(), 1u);
-    const hs::Hand& h = store->hands[0];
-    EXPECT_EQ(h.flops.count(), 0u);
-    const auto pre = store->resolve(store->actions, h.preflop.actions);
-    ASSERT_EQ(pre.size(), 6u);
-    EXPECT_EQ(pre[0], hs::Action::make(ActionType::Fold, 1, hs::kNoCards));
-    EXPECT_EQ(store->text_of(store->players.at(h.header.players.start() + 1).name),
-              "---Cockatrice---");
-}
-
-TEST(OngameFiles, EuroSignOfThreeBytes) {
-    const auto store = parse(data_file("OnGame__CashGame__Limits__EuroTable.txt"));
-    ASSERT_EQ(store->hands.size(), 1u);
-    const hs::Hand& h = store->hands[0];
-    EXPECT_EQ(h.header.currency, U'\u20AC');
-    EXPECT_FLOAT_EQ(h.header.small_blind, 0.5f);
-    EXPECT_FLOAT_EQ(h.summary.pots.total, 22.0f);
-    const auto river = store->resolve(store->actions, store->rivers.at(h.rivers.start()).actions);
-    ASSERT_EQ(river.size(), 2u);
-    EXPECT_EQ(river[0], hs::Action::with_amount(ActionType::Bet, 5, 5.5f));
-    EXPECT_EQ(river[1], hs::Action::with_amount(ActionType::Call, 1, 5.5f));
-}
-
 // Cutting a real hand short at every byte never crashes: each prefix either parses or raises
 // an internal fault, and a prefix that stops inside the summary never yields the hand.
 TEST(OngameFiles, EveryTruncationParsesOrFaults) {
-    const std::string text = data_file("OnGame__CashGame__HandActionTests__AllInHandWithShowdown.txt");
+    const std::string text =
+        data_file("OnGame__CashGame__HandActionTests__AllInHandWithShowdown.txt");
     const std::size_t summary_end = text.rfind("***** End");
     ASSERT_NE(summary_end, std::string::npos);
     for (std::size_t n = 0; n <= text.size(); ++n) {
@@ -216,10 +143,6 @@ TEST(OngameFiles, EveryTruncationParsesOrFaults) {
     }
     EXPECT_EQ(parse(text)->hands.size(), 1u);
 }
-
-// ---------------------------------------------------------------------------------------------
-// Built texts
-// ---------------------------------------------------------------------------------------------
 
 TEST(OngameBuilt, BaseHandFieldByField) {
     const auto store = parse(join(base_hand()));
@@ -447,25 +370,11 @@ TEST(OngameBuilt, WinnerWithoutSeatLineIsRegistered) {
     EXPECT_EQ(h.summary.pots.rake, 0.0f);
 }
 
-TEST(OngameBuilt, HandEndingPreflopAndRepeatedStreets) {
-    const auto lines = base_hand();
-    const std::size_t flop = line_of(lines, "--- Dealing flop");
-    // Without the flop, turn and river sections: the betting ends preflop.
-    auto ended = lines;
-    std::size_t bare = flop;
-    while (ended.at(bare) != "---") ++bare;
-    ended.erase(ended.begin() + flop, ended.begin() + bare);
-    auto store = parse(join(ended));
-    ASSERT_EQ(store->hands.size(), 1u);
-    EXPECT_EQ(store->hands[0].flops.count(), 0u);
-    EXPECT_EQ(store->hands[0].turns.count(), 0u);
-    EXPECT_EQ(store->hands[0].rivers.count(), 0u);
-    EXPECT_EQ(store->hands[0].showdowns.count(), 0u);
-
+TEST(OngameBuilt, RepeatedStreetsAreKeptInOrder) {
+    auto twice = base_hand();
     // Two flop lines (as some files print after an all-in): both kept, numbered in order.
-    auto twice = lines;
     twice.insert(twice.begin() + line_of(twice, "--- Dealing turn"), "--- Dealing flop [2d, 3d, 4d]");
-    store = parse(join(twice));
+    const auto store = parse(join(twice));
     ASSERT_EQ(store->hands.size(), 1u);
     const hs::Hand& h = store->hands[0];
     ASSERT_EQ(h.flops.count(), 2u);
