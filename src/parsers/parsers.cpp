@@ -248,15 +248,14 @@ void run_site_parser(Site site, std::string_view text, HandStore& store) {
 }
 
 ParseResult parse_text(std::string_view text) {
-    const std::string_view body = without_byte_order_mark(text);
-    auto site = detect_site(body);
+    auto site = detect_site(text);  // removes the mark itself
     ParseResult result;
     if (auto* message = std::get_if<std::string>(&site)) {
         result.error = std::move(*message);
         return result;
     }
     auto store = std::make_unique<HandStore>();
-    run_site_parser(std::get<Site>(site), body, *store);
+    run_site_parser(std::get<Site>(site), without_byte_order_mark(text), *store);
     result.store = std::move(store);
     return result;
 }

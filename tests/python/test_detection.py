@@ -174,6 +174,7 @@ def test_fault_is_reported_on_standard_error(capfd):
         ("\ufeff   \n", "@@@"),
         ("pokerstars Hand #1\nTable 'x'", "pokerstars Hand #1"),
         ("\ufeffpokerstars Hand", "pokerstars Hand"),  # the mark is removed, not quoted
+        ("\ufeff\ufeffPokerStars x\ny", "\ufeffPokerStars x"),  # only one mark is removed
         ("PokerStars", "PokerStars"),               # the prefix needs its space
         ("PokerStarsHand #1\nTable", "PokerStarsHand #1"),
         ("BetOnline", "BetOnline"),
