@@ -1,0 +1,110 @@
+"""Every real PokerStars and Pluribus file of the corpus: the exact hands returned, the reason for
+every hand that is not, and which of the other Stars-like files parse and which raise."""
+import json
+import re
+from pathlib import Path
+
+import pytest
+
+import handscribe
+from conftest import CORPUS, corpus_files, needs_corpus
+
+EXPECTED = Path(__file__).parent / "expected"
+HANDS = json.loads((EXPECTED / "pokerstars_hands.json").read_text(encoding="utf-8"))
+OTHER = json.loads((EXPECTED / "pokerstars_other.json").read_text(encoding="utf-8"))
+
+# Every hand line of a file, whatever its header style.
+HAND_ID = re.compile(r"(?:^|[\r\n])\ufeff?PokerStars (?:Zoom )?(?:Hand|Game) #(\d+):")
+
+
+def rel(path: Path) -> str:
+    return path.relative_to(CORPUS).as_posix()
+
+
+def ids_of(view) -> list:
+    return [hand["header"]["id"] for hand in json.loads(view.to_json())]
+
+
+def text_of(path: Path) -> str:
+    data = path.read_bytes()
+    try:
+        return data.decode("utf-8")
+    except UnicodeDecodeError:
+        return data.decode("utf-8", "replace")
+
+
+MUST_PARSE = corpus_files("pokerstars") + corpus_files("pluribus")
+
+
+@needs_corpus
+def test_every_file_is_pinned():
+    assert sorted(rel(p) for p in MUST_PARSE) == sorted(HANDS)
+    assert sorted(rel(p) for p in corpus_files("pokerstars_other")) == sorted(OTHER)
+
+
+@needs_corpus
+@pytest.mark.parametrize("path", MUST_PARSE, ids=rel)
+def test_hands_returned_and_missing(path):
+    want = HANDS[rel(path)]
+    text = text_of(path)
+    view = handscribe.parse_str(text)
+    assert ids_of(view) == want["returned"]
+    missing = want.get("missing", {})
+    # every hand of the file is either returned or named with the line that rejected it
+    assert sorted(set(want["returned"]) | set(missing)) == sorted(set(HAND_ID.findall(text)))
+    assert not set(want["returned"]) & set(missing)
+    for reason in missing.values():
+        line = re.fullmatch(r"rejected at line: '(.*)'", reason, re.S).group(1)
+        assert line in text
+    if not want.get("invalid_utf8"):
+        assert ids_of(handscribe.parse_path(str(path))) == want["returned"]
+
+
+@needs_corpus
+@pytest.mark.parametrize(
+    "path", [p for p in MUST_PARSE if HANDS[rel(p)].get("invalid_utf8")], ids=rel
+)
+def test_invalid_utf8_files_raise_on_path(path):
+    with pytest.raises(UnicodeDecodeError) as bad:
+        path.read_bytes().decode("utf-8")
+    offset = bad.value.start
+    with pytest.raises(RuntimeError) as err:
+        handscribe.parse_path(str(path))
+    assert str(err.value) == (
+        f"Failed to open file at path '{path}' with error stream did not contain valid UTF-8 "
+        f"at byte offset {offset}"
+    )
+
+
+@needs_corpus
+def test_pinned_totals():
+    returned = {folder: 0 for folder in ("pokerstars", "pluribus")}
+    in_files = dict(returned)
+    for name, entry in HANDS.items():
+        folder = name.split("/")[0]
+        returned[folder] += len(entry["returned"])
+        in_files[folder] += len(entry["returned"]) + len(entry.get("missing", {}))
+    assert in_files == {"pokerstars": 2787, "pluribus": 4717}
+    assert returned == {"pokerstars": 2776, "pluribus": 4717}
+
+
+@needs_corpus
+@pytest.mark.parametrize("path", corpus_files("pokerstars_other"), ids=rel)
+def test_other_files_parse_or_raise(path):
+    want = OTHER[rel(path)]
+    if "hands" in want:
+        assert len(handscribe.parse_path(str(path))) == want["hands"]
+        return
+    kind = {"RuntimeError": RuntimeError, "PanicException": handscribe.PanicException}
+    with pytest.raises(kind[want["raises"]]) as err:
+        handscribe.parse_path(str(path))
+    assert type(err.value) is kind[want["raises"]]
+    assert str(err.value) == want["message"].replace("{path}", str(path))
+
+
+@needs_corpus
+def test_old_header_and_zoom_files_parse():
+    old = [n for n, v in OTHER.items() if "hands" in v and v["hands"] > 0]
+    texts = [(CORPUS / n).read_text(encoding="utf-8-sig", errors="replace") for n in old]
+    assert any(t.startswith("PokerStars Game #") for t in texts)
+    assert any(t.startswith("PokerStars Zoom Hand #") for t in texts)
