@@ -523,6 +523,65 @@ INSTANTIATE_TEST_SUITE_P(
                      h.header.actions = push_actions(st, {Action{std::uint64_t{27} << 40}}); }},
         Breakage{"unknown site", [](HandStore&, Hand& h) { h.header.site = static_cast<Site>(18); }}));
 
+// Random damage to the references and codes of a hand: every outcome is either a whole valid
+// text or a fault (run under the sanitizers, this also shows no read goes astray).
+TEST(NativeJson, RandomDamageIsTextOrFault) {
+    std::uint64_t seed = 0x9E3779B97F4A7C15u;
+    auto next = [&seed] {
+        seed ^= seed << 13;
+        seed ^= seed >> 7;
+        seed ^= seed << 17;
+        return seed;
+    };
+    int faults = 0, texts = 0;
+    for (int round = 0; round < 3000; ++round) {
+        HandStore st;
+        st.card_sets.push_back(cards({0x01, 0x02}));
+        st.amounts = {1.0f, 0.5f};
+        HandBuilder b(st);
+        b.hand.header.actions = push_actions(
+            st, {Action::make(ActionType::Show, 0, 0), Action::make(ActionType::CashOut, 1, 0),
+                 Action::make(ActionType::Say, 1, 0 | 2u << 24),
+                 Action::with_amount(ActionType::Call, 0, 1.5f)});
+        b.hand.flops = push_streets(st.flops, {Street{cards({1, 2, 3}), {}, 1}});
+        b.hand.summary.winners = span(0, 0);
+        // Small values hit the edges of the lists more often than uniform ones would.
+        const std::uint64_t r = next();
+        const std::uint64_t v = (r & 1) ? next() : next() % 12 | (next() % 6) << 40;
+        switch (r >> 1 & 15) {
+            case 0: b.hand.header.players.raw = v; break;
+            case 1: b.hand.header.actions.raw = v; break;
+            case 2: b.hand.flops.raw = v; break;
+            case 3: b.hand.summary.winners.raw = v; break;
+            case 4: b.hand.header.id.raw = v; break;
+            case 5: st.players[0].name.raw = v; break;
+            case 6: st.actions[0].raw = (st.actions[0].raw & ~0xFFFFFFFFull) | (v & 0xFFFFFFFF); break;
+            case 7: st.actions[1].raw = (st.actions[1].raw & ~0xFFFFFFFFull) | (v & 0xFFFFFFFF); break;
+            case 8: st.actions[2].raw = (st.actions[2].raw & ~0xFFFFFFFFull) | (v & 0xFFFFFFFF); break;
+            case 9: st.actions[3].raw = v & 0xFFFFFFFFFFFFull; break;
+            case 10: b.hand.preflop.cards.count = static_cast<std::uint8_t>(v); break;
+            case 11: b.hand.text_start = v; break;
+            case 12: b.hand.header.dealer = static_cast<std::uint8_t>(v); break;
+            case 13: b.hand.header.currency = static_cast<Currency>(v); break;
+            case 14: b.hand.header.site = static_cast<Site>(v); break;
+            default: b.hand.header.bet_type = static_cast<BetType>(v); break;
+        }
+        b.push();
+        for (auto* convert : {&to_json_native, &to_json_ohh}) {
+            try {
+                const auto out = convert(st, all_hands(st));
+                ASSERT_TRUE(out.has_value());
+                ASSERT_TRUE(valid(*out)) << *out;
+                ++texts;
+            } catch (const Fault&) {
+                ++faults;
+            }
+        }
+    }
+    EXPECT_GT(faults, 1000);
+    EXPECT_GT(texts, 500);
+}
+
 TEST(NativeJson, ViewBeyondTheHandList) {
     HandStore st;
     HandBuilder(st).push();
