@@ -5,6 +5,7 @@
 Each file is parsed and written as one line of JSON on standard output, in the order given.
 """
 import argparse
+import os
 import sys
 
 import handscribe
@@ -24,7 +25,8 @@ def _parser() -> argparse.ArgumentParser:
         epilog=(
             "Exit status: 0 when every file was written; 1 when a file could not be read or "
             "its site was not recognised (the message goes to standard error, the other files "
-            "are still written); 2 on an internal fault, which stops at once."
+            "are still written); 2 on an internal fault, which stops at once, or on a usage "
+            "error."
         ),
     )
     p.add_argument("paths", nargs="+", metavar="PATH", help="hand-history file to convert")
@@ -51,6 +53,17 @@ def _write_line(text: str) -> None:
 
 def main(argv=None) -> int:
     args = _parser().parse_args(argv)
+    try:
+        return _convert_all(args)
+    except BrokenPipeError:
+        # The reader went away (`... | head`): stop quietly, and keep the interpreter's final
+        # flush of stdout from failing again.
+        devnull = os.open(os.devnull, os.O_WRONLY)
+        os.dup2(devnull, sys.stdout.fileno())
+        return EXIT_ERROR
+
+
+def _convert_all(args) -> int:
     convert = handscribe.to_json_ohh if args.ohh else handscribe.to_json
     status = EXIT_OK
     for path in args.paths:

@@ -152,3 +152,19 @@ def test_help_and_usage_errors():
     assert r.returncode == 2
     assert r.stdout == b""
     assert "PATH" in r.stderr.decode()
+
+
+@needs_corpus
+def test_reader_going_away_stops_quietly():
+    big = CORPUS / "pokerstars" / "santiweight_poker-handhistory" / "hh.com_Paulina_289FR_2021.07.30_0.txt"
+    env = dict(os.environ)
+    env["PYTHONPATH"] = os.pathsep.join(p for p in sys.path if p)
+    proc = subprocess.Popen(
+        [sys.executable, "-m", "handscribe", str(big), str(big)],
+        stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=env,
+    )
+    assert proc.stdout.read(10) == b'[{"header"'
+    proc.stdout.close()  # far more than a pipe holds is still to come
+    err = proc.stderr.read()
+    assert proc.wait(timeout=120) == 1
+    assert err == b""
