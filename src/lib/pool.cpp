@@ -76,7 +76,6 @@ public:
     Pool& operator=(const Pool&) = delete;
 
     pid_t owner() const noexcept { return owner_; }
-    std::size_t size() const noexcept { return threads_.size(); }
 
     void run(Batch& batch) {
         {
@@ -132,10 +131,6 @@ void forget_pool_in_child() noexcept {
     g_create_mutex = new std::mutex;  // the parent's pool and lock are left behind, unused
 }
 
-const bool g_atfork_registered = [] {
-    return ::pthread_atfork(nullptr, nullptr, &forget_pool_in_child) == 0;
-}();
-
 Pool& current_pool() {
     const pid_t me = ::getpid();
     Pool* pool = g_pool.load(std::memory_order_acquire);
@@ -143,6 +138,10 @@ Pool& current_pool() {
     std::lock_guard<std::mutex> lock(*g_create_mutex);
     pool = g_pool.load(std::memory_order_acquire);
     if (pool == nullptr || pool->owner() != me) {
+        // Handlers survive fork(), so one registration serves the children too.
+        static bool handler_registered = false;
+        if (!handler_registered)
+            handler_registered = ::pthread_atfork(nullptr, nullptr, &forget_pool_in_child) == 0;
         pool = new Pool(me);
         g_pool.store(pool, std::memory_order_release);
     }
@@ -163,11 +162,6 @@ void run(std::size_t count, JobFn fn, void* context) {
         current_pool().run(batch);
     }
     if (batch.error) std::rethrow_exception(batch.error);
-}
-
-std::size_t worker_count() {
-    static_cast<void>(g_atfork_registered);
-    return current_pool().size();
 }
 
 }  // namespace hs::pool

@@ -26,7 +26,4 @@ void run_each(std::size_t count, F&& f) {
         const_cast<void*>(static_cast<const void*>(&f)));
 }
 
-// Number of worker threads in this process's pool (starting it when needed).
-std::size_t worker_count();
-
 }  // namespace hs::pool
