@@ -372,7 +372,7 @@ private:
     void player(const Player& p, std::size_t position) {
         Obj o(w_);
         o.key("name").text(store_.text_of(p.name));
-        o.key("id").small(static_cast<std::uint8_t>(position));
+        o.key("id").number(position);
         o.key("seat").small(p.seat);
         o.key("chips").amount(p.chips);
         o.close();
@@ -572,7 +572,7 @@ private:
                 const Player& p = players[i];
                 arr.next();
                 Obj po(w_);
-                po.key("id").small(static_cast<std::uint8_t>(i));
+                po.key("id").number(i);
                 po.key("seat").small(p.seat);
                 po.key("name").text(store_.text_of(p.name));
                 po.key("starting_stack").amount(p.chips);
