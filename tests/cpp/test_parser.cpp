@@ -8,8 +8,28 @@
 #include <string_view>
 #include <vector>
 
+#include <atomic>
+#include <cstdlib>
+#include <new>
+#include <random>
+
 #include "model/model.hpp"
 #include "parsers/parser.hpp"
+
+// Counts allocations while a test watches, to hold the cursor and the lookups to none.
+namespace {
+std::atomic<bool> g_watch{false};
+std::atomic<long> g_allocations{0};
+[[gnu::noinline]] void release(void* p) noexcept { std::free(p); }
+}  // namespace
+
+void* operator new(std::size_t n) {
+    if (g_watch.load(std::memory_order_relaxed)) g_allocations.fetch_add(1);
+    if (void* p = std::malloc(n == 0 ? 1 : n)) return p;
+    throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept { release(p); }
+void operator delete(void* p, std::size_t) noexcept { release(p); }
 
 using namespace std::string_literals;
 using hs::ActionType;
@@ -393,6 +413,77 @@ TEST(Parser, ThirtyThirdPlayerOfAHandFaults) {
         for (int i = 0; i < 32; ++i) p.add_seated_player(std::to_string(100 + i), 1, 1.0f);
     }
     EXPECT_THROW(p.player_id("newcomer"), hs::Fault);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Random texts and allocations
+// ---------------------------------------------------------------------------------------------
+
+// A plain model of the cursor: separator from the first line, split, trim, stop at the marker.
+std::vector<std::string> model_lines(const std::string& text) {
+    std::string sep = "\n";
+    const std::size_t lf = text.find('\n');
+    if (lf != std::string::npos && lf > 0 && text[lf - 1] == '\r') sep = "\r\n";
+    if (lf == std::string::npos && text.find('\r') != std::string::npos) sep = "\r";
+    std::vector<std::string> out;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find(sep, start);
+        if (end == std::string::npos) end = text.size();
+        std::string l = text.substr(start, end - start);
+        while (!l.empty() && (l.back() == ' ' || l.back() == '\t' || l.back() == '\r')) l.pop_back();
+        if (l == "@@@") break;
+        out.push_back(l);
+        start = end + sep.size();
+    }
+    return out;
+}
+
+TEST(Parser, RandomTextsSplitLikeThePlainModel) {
+    std::mt19937 rng(3);
+    const char* pieces[] = {"\r\n", "\n", "\r", " ", "\t", "a", "bc", "@@@", "@", "\xE2\x82\xAC"};
+    for (int round = 0; round < 4000; ++round) {
+        std::string text;
+        const int n = static_cast<int>(rng() % 24);
+        for (int i = 0; i < n; ++i) text += pieces[rng() % std::size(pieces)];
+        ASSERT_EQ(lines_of(text), model_lines(text)) << "round " << round;
+    }
+}
+
+TEST(Parser, LinesAndLookupsAllocateNothing) {
+    std::string text;
+    for (int i = 0; i < 2000; ++i)
+        text += "Player" + std::to_string(i % 6) + ": raises $1,234.50 to $2.50 [Ah Kd] \r\n\r\n";
+    HandStore store;
+    Parser p(text, store);
+    p.begin_hand();
+    for (int i = 0; i < 6; ++i) p.add_seated_player("Player" + std::to_string(i), 1, 1.0f);
+    p.add_seated_player("Al", 7, 1.0f);
+
+    g_allocations = 0;
+    g_watch = true;
+    std::size_t lines = 0, found = 0;
+    float total = 0.0f;
+    for (; !p.at_end(); p.next_line()) {
+        const std::string_view l = p.line();
+        ++lines;
+        const std::size_t colon = hs::find_byte(l, ':');
+        if (colon == hs::npos) continue;
+        const std::string_view name = l.substr(0, colon);
+        found += p.find_player(name) == static_cast<unsigned>(name.back() - '0');
+        found += p.make_action(name, ActionType::Raise, 1.0f).player_id() < 32;
+        if (auto a = hs::amount_after_last(l, U'$')) total += a->value;
+        if (auto d = hs::decimal_after_first(l, U'$')) total += d->value;
+        if (auto d = hs::decimal_after_last(l, 0)) total += d->value;
+        if (auto i = hs::read_integer(name.substr(6))) total += static_cast<float>(i->value);
+        total += static_cast<float>(hs::bracketed_cards(l).cards.count);
+    }
+    found += p.find_player("Al") == 6;
+    g_watch = false;
+    EXPECT_EQ(g_allocations.load(), 0);
+    EXPECT_EQ(lines, 4000u);
+    EXPECT_EQ(found, 4001u);
+    EXPECT_GT(total, 0.0f);
 }
 
 }  // namespace

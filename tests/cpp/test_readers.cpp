@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <limits>
 #include <optional>
+#include <random>
 #include <string>
 #include <string_view>
 
@@ -415,6 +416,60 @@ TEST(Brackets, BadCardsFault) {
     for (const char* text : {"[]", "[Ah  Kd]", "[Ah Kd Qs Jc Tc 9c]", "[Xx]"}) {
         EXPECT_THROW(hs::bracketed_cards(text), hs::Fault) << text;
     }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Any text: results stay inside the text; the only failure is a fault
+// ---------------------------------------------------------------------------------------------
+
+TEST(Readers, RandomTextsStayInBounds) {
+    std::mt19937 rng(11);
+    const char* pieces[] = {"Seat ", "1", "10", "0", ":", " ", "(", ")", "[", "]", "$", ",", ".",
+                            "Ah", "Kd", "10d", "x", "\xE2\x82\xAC", "\xC2\xA3", "\xD9\xA3",
+                            "\xC2\xB2", "\xC3", "\x82", "\xE2\x82", "\xF0\x9D\x9F\x98"};
+    const hs::Currency signs[] = {0, kDollar, kPound, kEuro};
+    int faults = 0, seats = 0;
+    for (int round = 0; round < 20000; ++round) {
+        std::string text;
+        const int n = static_cast<int>(rng() % 12);
+        for (int i = 0; i < n; ++i) text += pieces[rng() % std::size(pieces)];
+        const std::size_t size = text.size();
+        ASSERT_LE(hs::numeric_len(text), hs::numeric_run_len(text));
+        ASSERT_LE(hs::numeric_run_len(text), size);
+        const auto len = [](const auto& r) -> std::size_t { return r ? r->len : 0; };
+        ASSERT_LE(len(hs::read_amount(text)), size) << text;
+        ASSERT_LE(len(hs::read_decimal(text)), size) << text;
+        ASSERT_LE(len(hs::read_integer(text)), size) << text;
+        ASSERT_LE(len(hs::currency_symbol(text)), size) << text;
+        for (const hs::Currency sign : signs) {
+            for (const auto& r : {hs::amount_after_last(text, sign),
+                                  hs::decimal_after_first(text, sign),
+                                  hs::decimal_after_last(text, sign)}) {
+                if (!r) continue;
+                ASSERT_LT(r->sign_at, r->end) << text;
+                ASSERT_LE(r->end, size) << text;
+            }
+        }
+        try {
+            const hs::BracketedCards b = hs::bracketed_cards(text);
+            ASSERT_LE(b.open, b.close);
+            ASSERT_LE(b.close, size);
+        } catch (const hs::Fault&) {
+            ++faults;
+        }
+        try {
+            if (auto r = hs::read_seat_line(text)) {
+                ++seats;
+                ASSERT_GE(r->name.data(), text.data() + 8);
+                ASSERT_LE(r->name.data() + r->name.size() + 1, text.data() + r->after_paren - 1);
+                ASSERT_EQ(text[r->after_paren - 1], '(');
+            }
+        } catch (const hs::Fault&) {
+            ++faults;
+        }
+    }
+    EXPECT_GT(faults, 0);
+    EXPECT_GT(seats, 0);
 }
 
 }  // namespace
