@@ -19,6 +19,8 @@ STARS = CORPUS / "pokerstars"
 HHSMITHY = STARS / "HHSmithy_PokerHandHistoryParser"
 
 REAL_FILES = corpus_files("pokerstars") + corpus_files("pluribus")
+# OnGame files add grouped amounts and other games; whether each parses is the parser's concern.
+ONGAME_FILES = corpus_files("ongame")
 
 
 def load_view(path: Path):
@@ -216,6 +218,18 @@ def test_real_file_agrees_with_its_text_form(path):
             "site", "game_type", "bet_type", "id", "table_name", "start_date", "currency",
             "is_tournament", "max_players", "dealer_id", "hero_id", "bet_cap", "ante",
             "small_blind", "big_blind", "players", "actions"]
+    check_against_repr(hands, repr(view))
+
+
+@needs_corpus
+@pytest.mark.parametrize("path", ONGAME_FILES, ids=corpus_id)
+def test_ongame_file_agrees_with_its_text_form(path):
+    try:
+        view = handscribe.parse_path(str(path))
+    except (RuntimeError, handscribe.PanicException) as e:
+        pytest.skip(f"does not parse: {e}")
+    hands = json.loads(handscribe.to_json(view), parse_float=positional_float)
+    assert len(hands) == len(view)
     check_against_repr(hands, repr(view))
 
 
