@@ -84,12 +84,35 @@ bool is_section_line(string_view line) noexcept {
     return line == kSection || starts_with(line, "--- ");
 }
 
+// A text cut out of a line by position can begin or end inside a multi-byte character (a table
+// name written right against its '[', a seat name against its '('). The stored texts must be
+// whole characters, so a partial character at either end is left out.
+string_view whole_chars(string_view s) noexcept {
+    const auto continuation = [](char c) noexcept {
+        return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+    };
+    size_t lead = 0;
+    while (lead < s.size() && lead < 3 && continuation(s[lead])) ++lead;
+    s.remove_prefix(lead);
+    const size_t n = s.size();
+    for (size_t k = 1; k <= 4 && k <= n; ++k) {
+        const auto c = static_cast<unsigned char>(s[n - k]);
+        if ((c & 0xC0) == 0x80) continue;
+        const size_t need = c < 0xC0 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+        if (need > k) s.remove_suffix(k);
+        break;
+    }
+    return s;
+}
+
 // The player name that a line gives from byte 0 up to `end` = `at` - `back`. A name that would
 // end before the line begins, or an empty one, is a fault: lines of these shapes always name a
 // player there.
 string_view name_before(string_view line, size_t at, size_t back) {
     if (at < back || at - back == 0) fault_missing("player name", line);
-    return slice(line, 0, at - back);
+    const string_view name = whole_chars(slice(line, 0, at - back));
+    if (name.empty()) fault_missing("player name", line);
+    return name;
 }
 
 // The last word of a line (the text after its last space); nullopt when it has no space.
@@ -117,7 +140,7 @@ bool parse_table_lines(Parser& p, Header& header, Sign& sign) {
     // begin with a bracketed tag ("[SPEED] Dallas"), so a '[' at byte 7 belongs to the name.
     const size_t open = line.size() > 8 ? find_byte(line, '[', 8) : npos;
     if (open == npos) return false;
-    header.table_name = store.push_text(slice(line, 7, open - 1));
+    header.table_name = store.push_text(whole_chars(slice(line, 7, open - 1)));
 
     const size_t slash = rfind_byte(line, '/');
     if (slash == npos) return false;
@@ -186,8 +209,10 @@ bool parse_seat_line(Parser& p, Header& header, const Sign& sign) {
     const auto chips = read_amount(tail(line, chips_at));
     if (!chips) return false;
 
+    const string_view name = whole_chars(seat_line->name);
+    if (name.empty()) fault_missing("player name", line);
     const std::uint8_t slot =
-        p.add_seated_player(seat_line->name, static_cast<std::uint8_t>(seat), chips->value);
+        p.add_seated_player(name, static_cast<std::uint8_t>(seat), chips->value);
     // The dealer line gave a seat number; the seat line of that seat turns it into a slot.
     if (seat == header.dealer) header.dealer = slot;
     return true;
@@ -329,7 +354,7 @@ std::optional<Summary> parse_summary(Parser& p, const Sign& sign, bool& stopped)
     if (!won) fault_missing("winner amount", line);
     // " won by " lies between the total and the name; the space before '(' is left out.
     if (open == 0) fault_missing("winner name", line);
-    const string_view winner = slice(line, total_at + total->len + 8, open - 1);
+    const string_view winner = whole_chars(slice(line, total_at + total->len + 8, open - 1));
     if (winner.empty()) fault_missing("winner name", line);
     const std::uint8_t slot = p.player_id(winner);
     store.winners.push_back(Winner{slot, won->value, 0});
@@ -350,7 +375,9 @@ std::optional<Summary> parse_summary(Parser& p, const Sign& sign, bool& stopped)
             const CardSet cards = parse_cards(slice(l, bracket + 1, l.size() - 1));
             const auto seat_line = read_seat_line(l);
             if (!seat_line) return std::nullopt;
-            store.actions.push_back(p.make_card_action(seat_line->name, ActionType::Show, cards));
+            const string_view name = whole_chars(seat_line->name);
+            if (name.empty()) fault_missing("player name", l);
+            store.actions.push_back(p.make_card_action(name, ActionType::Show, cards));
         }
         p.next_line();
         p.skip_empty_lines();
@@ -386,7 +413,7 @@ Outcome parse_hand(Parser& p) {
     if (hand_line.size() < 37) fault_index(37, hand_line.size());
     const string_view rest = tail(hand_line, 26);
     const size_t id_end = find_byte(rest, ' ');
-    header.id = store.push_text(id_end == npos ? rest : slice(rest, 0, id_end));
+    header.id = store.push_text(whole_chars(id_end == npos ? rest : slice(rest, 0, id_end)));
     p.next_line();
     if (p.at_end()) fault_missing("start line");
     p.next_line();

@@ -247,6 +247,22 @@ TEST(OngameBuilt, TableLineNameAndStakes) {
     }
 }
 
+// Texts cut by position right against a multi-byte character keep whole characters only.
+TEST(OngameBuilt, CutsNextToMultiByteCharactersKeepWholeCharacters) {
+    auto lines = base_hand();
+    lines[2] = "Table: Z\u00fcrich\u20ac[100000001] (NO_LIMIT TEXAS_HOLDEM $1/$2, Real money)";
+    lines[line_of(lines, "Seat 3: Bob")] = "Seat 3: Bob\u00e9($1,256.50)";
+    lines[line_of(lines, "Main pot")] = "Main pot: $2,515.00 won by Carol\u00a3($2,490.00)";
+    const auto store = parse(join(lines));
+    ASSERT_EQ(store->hands.size(), 1u);
+    const hs::Hand& h = store->hands[0];
+    EXPECT_EQ(store->text_of(h.header.table_name), "Z\u00fcrich");
+    EXPECT_EQ(store->text_of(store->players.at(h.header.players.start() + 1).name), "Bob");
+    EXPECT_EQ(h.header.players.count(), 3u);  // the winner is Carol's seat, not a new player
+    EXPECT_EQ(store->winners.at(h.summary.winners.start()).player_id, 2);
+    EXPECT_NO_THROW(hs::hand_text(*store, 0, false));
+}
+
 TEST(OngameBuilt, PlayersWithoutSeatLines) {
     auto lines = base_hand();
     const std::size_t pre = line_of(lines, "Bob raises");
