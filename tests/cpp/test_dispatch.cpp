@@ -3,7 +3,6 @@
 
 #include <unistd.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -53,36 +52,20 @@ INSTANTIATE_TEST_SUITE_P(
     Rules, DetectSite,
     ::testing::Values(
         SiteCase{"PokerStars Hand #1\nTable 'Alpha'", Site::PokerStars},
-        SiteCase{"PokerStars Hand #1\nTable 'Pluribus Session 1'", Site::PokerStarsPluribus},
-        SiteCase{"PokerStars Hand #1\r\nTable 'Pluribus'\r\n", Site::PokerStarsPluribus},
         SiteCase{"PokerStars Hand #1\rTable 'Pluribus'\r", Site::PokerStarsPluribus},
-        SiteCase{"PokerStars Hand #1\n\nTable 'Pluribus'", Site::PokerStars},
-        SiteCase{"\xEF\xBB\xBFPokerStars Hand #1\nTable 'Pluribus", Site::PokerStarsPluribus},
-        SiteCase{"\xEF\xBB\xBF \t\r\n\x0B\x0C" "PokerStars x\ny", Site::PokerStars},
+        SiteCase{"\xEF\xBB\xBFPokerStars Hand #1\r\nTable 'Pluribus", Site::PokerStarsPluribus},
         SiteCase{"\xC2\x85\xC2\xA0\xE1\x9A\x80\xE2\x80\x80\xE2\x80\x8A\xE2\x80\xA8\xE2\x80\xA9"
-                 "\xE2\x80\xAF\xE2\x81\x9F\xE3\x80\x80PokerStars x\ny",
+                 "\xE2\x80\xAF\xE2\x81\x9F\xE3\x80\x80\x0B\x0C" "PokerStars x\ny",
                  Site::PokerStars},
         SiteCase{"***** History for hand R5-1", Site::OnGame},
-        SiteCase{"BetOnline ", Site::BetOnline},
-        SiteCase{"Bodog Hand", Site::Bovada},
-        SiteCase{"Full Tilt Poker", Site::FullTiltPoker},
-        SiteCase{"Everleaf Gaming", Site::EverLeaf},
-        SiteCase{"Winamax Poker", Site::Winamax},
-        SiteCase{"Stage #1", Site::Absolute},
-        SiteCase{"#Game No : 1", Site::PacificPoker},
-        SiteCase{"Poker Hand #1", Site::GGPoker},
-        SiteCase{"MERGE_GAME x", Site::PokerTracker},
-        SiteCase{"Hand#1", Site::Cake},
-        SiteCase{"Table #1", Site::Pkr},
-        SiteCase{"Game started at", Site::Winning},
-        SiteCase{"#0", Site::KingsClub},
-        SiteCase{"#\xD9\xA3", Site::KingsClub},      // U+0663 ARABIC-INDIC DIGIT THREE
-        SiteCase{"#\xE2\x85\xAB", Site::KingsClub},  // U+216B ROMAN NUMERAL TWELVE
-        SiteCase{"Game #1 starts.", Site::PartyPoker},
-        SiteCase{"Game #1 starts.\r\nx", Site::PartyPoker},
-        SiteCase{"Game #1 starts.\rx", Site::PartyPoker},
-        SiteCase{"Game #1 starts. \nx", Site::Enet},
-        SiteCase{"Game #1", Site::Enet}));
+        SiteCase{"BetOnline ", Site::BetOnline}, SiteCase{"Bodog Hand", Site::Bovada},
+        SiteCase{"Full Tilt Poker", Site::FullTiltPoker}, SiteCase{"Everleaf ", Site::EverLeaf},
+        SiteCase{"Winamax Poker", Site::Winamax}, SiteCase{"Stage #1", Site::Absolute},
+        SiteCase{"#Game No : 1", Site::PacificPoker}, SiteCase{"Poker Hand #1", Site::GGPoker},
+        SiteCase{"MERGE_GAME x", Site::PokerTracker}, SiteCase{"Hand#1", Site::Cake},
+        SiteCase{"Table #1", Site::Pkr}, SiteCase{"Game started at", Site::Winning},
+        SiteCase{"#0", Site::KingsClub}, SiteCase{"#\xD9\xA3", Site::KingsClub},
+        SiteCase{"Game #1 starts.\rx", Site::PartyPoker}, SiteCase{"Game #1", Site::Enet}));
 
 struct ErrorCase {
     std::string text;
@@ -106,10 +89,6 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         ErrorCase{"", "@@@"}, ErrorCase{" \r\n\t", "@@@"}, ErrorCase{"\xEF\xBB\xBF", "@@@"},
         ErrorCase{"\xE3\x80\x80\xC2\xA0", "@@@"},
-        ErrorCase{"pokerstars Hand\nTable", "pokerstars Hand"},
-        ErrorCase{"#G", "#G"}, ErrorCase{"#", "#"}, ErrorCase{"#a1", "#a1"},
-        ErrorCase{"Hello\r\nworld", "Hello"}, ErrorCase{"Hello\rworld", "Hello"},
-        ErrorCase{"Hello\r\r\nworld", "Hello\r"},
         // Only a mark at the very start is removed; a second one is text.
         ErrorCase{"\xEF\xBB\xBF\xEF\xBB\xBFPokerStars x\ny", "\xEF\xBB\xBFPokerStars x"},
         // Cut or foreign bytes are never read past the end and never count as white space.
@@ -143,15 +122,6 @@ TEST(Dispatch, SitesWithoutAParserFault) {
         }
         EXPECT_TRUE(store.hands.empty());
     }
-}
-
-TEST(Dispatch, ByteOrderMarkIsInvisibleToTheParser) {
-    const hs::ParseResult plain = hs::parse_text(kHand);
-    const hs::ParseResult marked = hs::parse_text("\xEF\xBB\xBF" + kHand);
-    ASSERT_TRUE(plain.ok() && marked.ok());
-    ASSERT_EQ(plain.store->hands.size(), 1u);
-    EXPECT_EQ(hs::hands_text(*marked.store, hs::Span::make(0, 1), false),
-              hs::hands_text(*plain.store, hs::Span::make(0, 1), false));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -244,19 +214,6 @@ TEST(Files, SpecialFileWithoutASizeIsReadToTheEnd) {
     // /proc files report size 0 but have content.
     const hs::ParseResult r = hs::parse_file("/proc/self/status");
     EXPECT_EQ(r.error.rfind("Invalid poker website - 'Name:", 0), 0u) << r.error;
-}
-
-TEST(Files, CorpusFileWithCarriageReturnsOnly) {
-    const std::string path = std::string(HS_CORPUS_DIR) +
-        "/pokerstars/HHSmithy_PokerHandHistoryParser/PokerStars__CashGame__Limits__GbpTable.txt";
-    if (::access(path.c_str(), R_OK) != 0) GTEST_SKIP() << "corpus not present";
-    const hs::ParseResult r = hs::parse_file(path);
-    ASSERT_TRUE(r.ok()) << r.error;
-    ASSERT_EQ(r.store->hands.size(), 1u);
-    const std::string text = hs::hands_text(*r.store, hs::Span::make(0, 1), false);
-    EXPECT_EQ(text.rfind("[Hand { header: Header { id: '", 0), 0u);
-    EXPECT_NE(text.find("site: PokerStars, game_type: HoldEm, currency: '\xC2\xA3'"),
-              std::string::npos);
 }
 
 }  // namespace
