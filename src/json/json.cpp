@@ -38,6 +38,7 @@ public:
         ++len_;
     }
     void raw(std::string_view s) {
+        if (s.empty()) return;  // an empty view may carry no pointer at all
         std::memcpy(room(s.size()), s.data(), s.size());
         len_ += s.size();
     }
