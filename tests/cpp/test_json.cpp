@@ -327,8 +327,9 @@ struct ActionCase {
     std::uint32_t payload;  // amount types take kAmount's bits
     const char* json;
 };
-constexpr float kAmount = 2.5f;
-const std::uint32_t kAmountBits = std::bit_cast<std::uint32_t>(kAmount);
+// Payload stand-ins that the test replaces: the bits of 2.5, and the Say message of the hand.
+constexpr std::uint32_t A = 0xA0A0A0A0u;
+constexpr std::uint32_t M = 0xB0B0B0B0u;
 
 class ActionKeys : public ::testing::TestWithParam<ActionCase> {};
 
@@ -342,15 +343,12 @@ TEST_P(ActionKeys, KeysAndOrderPerType) {
     st.card_sets.push_back(cards({0x8A, 0xCB, 0x4C, 0x02, 0x03}));  // index 1
     st.amounts = {7.0f, 99.5f, 0.25f};  // a cash-out at index 1
     std::uint32_t payload = GetParam().payload;
-    if (payload == 0xA0A0A0A0u) payload = kAmountBits;
-    if (payload == 0xB0B0B0B0u) payload = msg_off | 8u << 24;
+    if (payload == A) payload = std::bit_cast<std::uint32_t>(2.5f);
+    if (payload == M) payload = msg_off | 8u << 24;
     b.hand.header.actions = push_actions(st, {Action::make(GetParam().type, 4, payload)});
     b.push();
     EXPECT_EQ(native(st), base_with_header_actions(std::string("[") + GetParam().json + "]"));
 }
-
-constexpr std::uint32_t A = 0xA0A0A0A0u;  // placeholder: kAmount's bits
-constexpr std::uint32_t M = 0xB0B0B0B0u;  // placeholder: the Say message
 
 INSTANTIATE_TEST_SUITE_P(
     Json, ActionKeys,
