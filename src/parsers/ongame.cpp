@@ -33,41 +33,12 @@ enum class Outcome : std::uint8_t {
     Stop,  // the text ended inside the hand's summary: drop the hand and end the parse
 };
 
-// The hand's currency sign as UTF-8 bytes, kept beside its code point so that amounts can be
-// found and skipped without re-encoding per line.
+// The hand's currency sign: its code point and its UTF-8 bytes as the table line prints them
+// (a view into the input, which outlives the parse).
 struct Sign {
     Currency code = 0;
-    char bytes[4] = {};
-    std::uint8_t len = 0;
-
-    string_view text() const noexcept { return string_view(bytes, len); }
+    string_view bytes;
 };
-
-Sign make_sign(Currency c) noexcept {
-    Sign s;
-    s.code = c;
-    const auto v = static_cast<std::uint32_t>(c);
-    if (v < 0x80) {
-        s.bytes[0] = static_cast<char>(v);
-        s.len = 1;
-    } else if (v < 0x800) {
-        s.bytes[0] = static_cast<char>(0xC0 | (v >> 6));
-        s.bytes[1] = static_cast<char>(0x80 | (v & 0x3F));
-        s.len = 2;
-    } else if (v < 0x10000) {
-        s.bytes[0] = static_cast<char>(0xE0 | (v >> 12));
-        s.bytes[1] = static_cast<char>(0x80 | ((v >> 6) & 0x3F));
-        s.bytes[2] = static_cast<char>(0x80 | (v & 0x3F));
-        s.len = 3;
-    } else {
-        s.bytes[0] = static_cast<char>(0xF0 | (v >> 18));
-        s.bytes[1] = static_cast<char>(0x80 | ((v >> 12) & 0x3F));
-        s.bytes[2] = static_cast<char>(0x80 | ((v >> 6) & 0x3F));
-        s.bytes[3] = static_cast<char>(0x80 | (v & 0x3F));
-        s.len = 4;
-    }
-    return s;
-}
 
 constexpr string_view kSection = "---";
 
@@ -149,7 +120,7 @@ bool parse_table_lines(Parser& p, Header& header, Sign& sign) {
     // Tables that print their stakes without a sign (tournament chips, some old cash files) are
     // not read: their amounts cannot be told from the other numbers of the lines.
     if (!symbol) return false;
-    sign = make_sign(symbol->sign);
+    sign = Sign{symbol->sign, slice(after_slash, 0, symbol->len)};
     header.currency = symbol->sign;
     const auto big = read_amount(tail(after_slash, symbol->len));
     if (!big) fault_missing("big blind", line);
@@ -204,7 +175,7 @@ bool parse_seat_line(Parser& p, Header& header, const Sign& sign) {
     }
 
     // The sign (or whatever stands in its place) follows the '('.
-    const size_t chips_at = seat_line->after_paren + sign.len;
+    const size_t chips_at = seat_line->after_paren + sign.bytes.size();
     if (chips_at > line.size()) return false;
     const auto chips = read_amount(tail(line, chips_at));
     if (!chips) return false;
@@ -259,9 +230,9 @@ std::optional<Action> parse_action_line(Parser& p, const Sign& sign) {
 
     // All-in lines end "[all in]" (the space after it is already gone).
     const bool all_in = line.back() == ']';
-    const size_t s = find_str(line, sign.text());
+    const size_t s = find_str(line, sign.bytes);
     if (s == npos) return std::nullopt;
-    const auto amount = read_amount(tail(line, s + sign.len));
+    const auto amount = read_amount(tail(line, s + sign.bytes.size()));
     if (!amount) return std::nullopt;
     if (s < 3) return std::nullopt;
 
@@ -343,12 +314,12 @@ std::optional<Summary> parse_summary(Parser& p, const Sign& sign, bool& stopped)
         stopped = true;
         return std::nullopt;
     }
-    const size_t total_at = 10 + sign.len;
+    const size_t total_at = 10 + sign.bytes.size();
     const auto total = read_amount(tail(line, total_at));
     if (!total) fault_missing("pot amount", line);
     const size_t open = rfind_byte(line, '(');
     if (open == npos) fault_missing("winner amount", line);
-    const size_t won_at = open + 1 + sign.len;
+    const size_t won_at = open + 1 + sign.bytes.size();
     if (won_at > line.size()) fault_missing("winner amount", line);
     const auto won = read_amount(tail(line, won_at));
     if (!won) fault_missing("winner amount", line);

@@ -116,6 +116,13 @@ constexpr std::string_view kBaseHandText =
     "actions: [Action { type: Show, player_id: 1, cards: [ Q♠ Q♥ ] }, "
     "Action { type: Show, player_id: 2, cards: [ A♠ 7♥ ] }] } }";
 
+void replace_all(std::string& text, std::string_view from, std::string_view to) {
+    for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at)) {
+        text.replace(at, from.size(), to);
+        at += to.size();
+    }
+}
+
 // Index of the first line of base_hand() that begins with `prefix`.
 std::size_t line_of(const std::vector<std::string>& lines, std::string_view prefix) {
     for (std::size_t i = 0; i < lines.size(); ++i) {
@@ -156,6 +163,17 @@ TEST(OngameBuilt, BaseHandFieldByField) {
     EXPECT_EQ(store->flops.at(h.flops.start()).id, 0);
     EXPECT_EQ(store->turns.at(h.turns.start()).id, 1);
     EXPECT_EQ(store->rivers.at(h.rivers.start()).id, 2);
+}
+
+// A name that begins with dashes, in blind, action, pot and show lines alike.
+TEST(OngameBuilt, NameBeginningWithDashes) {
+    std::string text = join(base_hand());
+    replace_all(text, "Carol", "---Carol---");
+    std::string expected(kBaseHandText);
+    replace_all(expected, "Carol", "---Carol---");
+    const auto store = parse(text);
+    ASSERT_EQ(store->hands.size(), 1u);
+    EXPECT_EQ(hs::hand_text(*store, 0, false), expected);
 }
 
 TEST(OngameBuilt, CrLfLineEndsWithTrailingBlanks) {
@@ -292,19 +310,11 @@ TEST(OngameBuilt, PlayersWithoutSeatLines) {
 }
 
 TEST(OngameBuilt, SharedKeysKeepTheirOwnSlots) {
-    auto lines = base_hand();
-    auto rename = [&](std::string_view from, std::string_view to) {
-        for (std::string& l : lines) {
-            for (std::size_t at = l.find(from); at != std::string::npos; at = l.find(from, at)) {
-                l.replace(at, from.size(), to);
-                at += to.size();
-            }
-        }
-    };
-    rename("Alice", "Player1");
-    rename("Bob", "Player2");
-    rename("Carol", "Player3");
-    const auto store = parse(join(lines));
+    std::string text = join(base_hand());
+    replace_all(text, "Alice", "Player1");
+    replace_all(text, "Bob", "Player2");
+    replace_all(text, "Carol", "Player3");
+    const auto store = parse(text);
     ASSERT_EQ(store->hands.size(), 1u);
     const hs::Hand& h = store->hands[0];
     const auto blinds = store->resolve(store->actions, h.header.actions);
