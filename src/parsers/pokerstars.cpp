@@ -40,6 +40,25 @@ inline string_view rest(string_view s, size_t from) noexcept {
 }
 inline bool is_digit(unsigned char c) noexcept { return c >= '0' && c <= '9'; }
 
+// First occurrence of a short literal at or after `from` (npos when absent). Lines are short, so a
+// byte search for one byte of the literal (the first one that is not a space) and a compare of
+// the rest beats a general substring search.
+size_t find_lit(string_view s, string_view lit, size_t from = 0) noexcept {
+    const size_t anchor = lit[0] == ' ' && lit.size() > 1 ? 1 : 0;
+    if (from > s.size() || s.size() - from < lit.size()) return npos;
+    const char* const base = s.data();
+    const char* p = base + from + anchor;
+    const char* const last = base + s.size() - (lit.size() - anchor);  // last anchor position
+    while (p <= last) {
+        p = static_cast<const char*>(std::memchr(p, lit[anchor], static_cast<size_t>(last - p) + 1));
+        if (p == nullptr) return npos;
+        const char* start = p - anchor;
+        if (std::memcmp(start, lit.data(), lit.size()) == 0) return static_cast<size_t>(start - base);
+        ++p;
+    }
+    return npos;
+}
+
 // Byte length of the UTF-8 character that begins at i (clamped to the text).
 size_t char_len_at(string_view s, size_t i) noexcept {
     if (i >= s.size()) return 0;
@@ -229,7 +248,7 @@ bool parse_table_line(Parser& p, Header& h) {
     if (!max) fault_missing("table size", line);
     h.max_players = static_cast<std::uint8_t>(max->value);
     // The button: the number after the first "Seat #" behind the table name.
-    const size_t seat = find_str(line, "Seat #", q2 + 1);
+    const size_t seat = find_lit(line, "Seat #", q2 + 1);
     if (seat == npos) fault_missing("button seat", line);
     const auto button = read_integer(rest(line, seat + 6));
     if (!button) fault_missing("button seat", line);
@@ -282,6 +301,13 @@ constexpr StatusEnding kStatusEndings[] = {
 };
 
 std::optional<Action> status_line(Parser& p, string_view line) {
+    // Every status ending ends in one of these bytes; most lines end in a digit or a letter
+    // that rules them all out with one compare.
+    if (line.empty()) return std::nullopt;
+    switch (line.back()) {
+        case 't': case 'd': case 'e': case 'n': break;
+        default: return std::nullopt;
+    }
     for (const auto& e : kStatusEndings) {
         if (!ends(line, e.ending)) continue;
         if (line.size() <= e.remove) fault_missing("player name", line);
@@ -314,7 +340,7 @@ Action join_line(Parser& p, string_view line, size_t joins) {
 }
 
 std::optional<Action> parse_pre_deal_line(Parser& p, string_view line, Currency cur) {
-    if (const size_t posts = find_str(line, ": posts"); posts != npos) {
+    if (const size_t posts = find_lit(line, ": posts"); posts != npos) {
         const auto amount = decimal_after_last(line, cur);
         if (!amount) fault_missing("amount", line);
         const size_t kind_start = posts + 8;
@@ -342,7 +368,7 @@ std::optional<Action> parse_pre_deal_line(Parser& p, string_view line, Currency 
     }
     if (auto status = status_line(p, line)) return status;
     if (!line.empty() && line.back() == '"') return chat_line(p, line);
-    if (const size_t joins = find_str(line, " joins "); joins != npos)
+    if (const size_t joins = find_lit(line, " joins "); joins != npos)
         return join_line(p, line, joins);
     return std::nullopt;
 }
@@ -362,7 +388,7 @@ struct StreetLine {
 std::optional<StreetLine> parse_street_line(Parser& p) {
     const string_view line = p.line();
     if (line.size() < 8) fault_missing("street name", line);
-    const size_t k = find_str(line, " *", 8);
+    const size_t k = find_lit(line, " *", 8);
     if (k == npos) fault_missing("street name", line);
     const char a = static_cast<char>(byte_at(line, k - 2));
     const char b = static_cast<char>(byte_at(line, k - 1));
@@ -452,13 +478,21 @@ std::optional<Action> bet_call_raise(Parser& p, string_view line, Currency cur) 
         {": calls", ActionType::Call, ActionType::CallAllIn},
         {": raises", ActionType::Raise, ActionType::RaiseAllIn},
     };
-    for (const auto& w : kWords) {
-        const size_t at = find_str(line, w.word);
-        if (at == npos) continue;
-        const auto amount = decimal_after_first(rest(line, at + w.word.size() + 1), cur);
+    // One pass over the colons of the line finds the first occurrence of each word; the words
+    // are then tried in their order.
+    size_t at[3] = {npos, npos, npos};
+    for (size_t c = find_byte(line, ':'); c != npos; c = find_byte(line, ':', c + 1)) {
+        const string_view from = line.substr(c);
+        for (size_t w = 0; w < 3; ++w) {
+            if (at[w] == npos && starts(from, kWords[w].word)) at[w] = c;
+        }
+    }
+    for (size_t w = 0; w < 3; ++w) {
+        if (at[w] == npos) continue;
+        const auto amount = decimal_after_first(rest(line, at[w] + kWords[w].word.size() + 1), cur);
         if (!amount) fault_missing("amount", line);
-        return p.make_action(name_of(line.substr(0, at), line),
-                             is_all_in(line) ? w.all_in : w.plain, amount->value);
+        return p.make_action(name_of(line.substr(0, at[w]), line),
+                             is_all_in(line) ? kWords[w].all_in : kWords[w].plain, amount->value);
     }
     return std::nullopt;
 }
@@ -475,7 +509,7 @@ Action cash_out(Parser& p, string_view line, size_t at, Currency cur) {
     if (!amount) fault_missing("cash-out amount", line);
     float fee = 0.0f;
     const string_view after = rest(from, amount->end);
-    if (const size_t f = find_str(after, " Fee "); f != npos) {
+    if (const size_t f = find_lit(after, " Fee "); f != npos) {
         const auto v = decimal_after_first(rest(after, f + 5), cur);
         if (!v) fault_missing("cash-out fee", line);
         fee = v->value;
@@ -507,10 +541,10 @@ std::optional<Action> parse_action_line(Parser& p, string_view line, Currency cu
     if (ends(line, "pot")) return collect_pot(p, line, cur);
     if (starts(line, "Uncalled ")) return uncalled(p, line, cur);
     if (auto a = bet_call_raise(p, line, cur)) return a;
-    if (const size_t at = find_str(line, ": shows"); at != npos) return shows(p, line, at);
-    if (const size_t at = find_str(line, " cashed o"); at != npos)
+    if (const size_t at = find_lit(line, ": shows"); at != npos) return shows(p, line, at);
+    if (const size_t at = find_lit(line, " cashed o"); at != npos)
         return cash_out(p, line, at, cur);
-    if (const size_t at = find_str(line, " joins "); at != npos) return join_line(p, line, at);
+    if (const size_t at = find_lit(line, " joins "); at != npos) return join_line(p, line, at);
     if (ends(line, "pot-1") || ends(line, "pot-2")) return collect_numbered_pot(p, line, cur);
     return std::nullopt;
 }
@@ -581,7 +615,7 @@ PotInfo parse_pot_line(string_view line, Currency cur) {
     size_t pos = total->end;
 
     const size_t sign_len = utf8_len(cur);
-    if (const size_t m = find_str(line, "Main ", pos); m != npos) {
+    if (const size_t m = find_lit(line, "Main ", pos); m != npos) {
         const auto main = read_decimal(rest(line, m + 9 + sign_len));
         if (!main) fault_missing("main pot", line);
         pots.main = main->value;
@@ -592,7 +626,7 @@ PotInfo parse_pot_line(string_view line, Currency cur) {
     float* sides[] = {&pots.side_1, &pots.side_2, &pots.side_3};
     unsigned side_count = 0;
     for (;;) {
-        const size_t s = find_str(line, "Side ", pos);
+        const size_t s = find_lit(line, "Side ", pos);
         if (s == npos) break;
         if (s + 8 >= line.size()) fault_missing("side pot", line);
         const size_t start = s + 8 + (line[s + 8] == '-' ? 2 : 0) + 1 + sign_len;
@@ -659,13 +693,13 @@ SeatResult parse_seat_result(Parser& p, string_view line, Currency cur, Action& 
         if (ends(line, "n't bet)") || ends(line, "re Flop") || ends(line, "he Flop") ||
             ends(line, "he Turn") || ends(line, "he River")) {
             // "Seat 5: Bob (didn't bet)" carries no fold: a note, skipped.
-            const size_t f = find_str(line, " folded ", ns);
+            const size_t f = find_lit(line, " folded ", ns);
             if (f == npos) return SeatResult::Skip;
             out = Action::make(ActionType::Fold, p.find_player(name_to(f)), kNoCards);
             return SeatResult::Action;
         }
     }
-    if (const size_t w = find_str(line, "wed [", ns); w != npos) {
+    if (const size_t w = find_lit(line, "wed [", ns); w != npos) {
         if (w < 4) fault_missing("player name", line);
         const string_view name = name_to(w - 4);
         const BracketedCards b = bracketed_cards(line.substr(w));
@@ -696,7 +730,7 @@ std::optional<Summary> parse_summary(Parser& p, Currency cur) {
     sum.pots = parse_pot_line(p.line(), cur);
     p.next_line();
     while (p.line().size() > 7 && starts(p.line(), "Hand was")) p.next_line();
-    while (find_str(p.line(), "Board [") != npos) p.next_line();
+    while (find_lit(p.line(), "Board [") != npos) p.next_line();
 
     const size_t first_action = store.actions.size();
     const size_t first_winner = store.winners.size();
