@@ -4,6 +4,7 @@
 #include <Python.h>
 
 #include <cerrno>
+#include <cxxabi.h>
 #include <memory>
 #include <new>
 #include <optional>
@@ -43,13 +44,15 @@ private:
 };
 
 // Releases the interpreter lock for its scope; the lock is taken back however the scope ends,
-// so exceptions unwinding through it always reach the handlers with the lock held.
+// so exceptions unwinding through it always reach the handlers with the lock held. When the
+// interpreter is shutting down, taking the lock back ends a daemon thread with a forced unwind
+// that starts in this destructor: it must be allowed to leave it (noexcept(false)).
 class GilReleased {
 public:
     GilReleased() noexcept : state_(PyEval_SaveThread()) {}
     GilReleased(const GilReleased&) = delete;
     GilReleased& operator=(const GilReleased&) = delete;
-    ~GilReleased() { PyEval_RestoreThread(state_); }
+    ~GilReleased() noexcept(false) { PyEval_RestoreThread(state_); }
 
 private:
     PyThreadState* state_;
@@ -128,11 +131,14 @@ void raise_current_exception() noexcept {
     }
 }
 
-// Runs an entry point body; no C++ exception leaves it.
+// Runs an entry point body; no C++ exception leaves it. The forced unwind that ends a thread
+// (see GilReleased) is not an exception of ours and goes on.
 template <class F>
-PyObject* guarded(F&& body) noexcept {
+PyObject* guarded(F&& body) {
     try {
         return body();
+    } catch (abi::__forced_unwind&) {
+        throw;
     } catch (...) {
         raise_current_exception();
         return nullptr;

@@ -1,7 +1,10 @@
 """Batch parsing on the worker pool: order, dropped inputs, faults, the corpus parsed as one
 batch, fork safety and concurrent callers."""
 import multiprocessing
+import os
 import re
+import subprocess
+import sys
 import threading
 import warnings
 
@@ -266,3 +269,29 @@ def test_eight_threads_mixing_batch_and_single_calls(tmp_path):
         t.join(120)
     assert not any(t.is_alive() for t in threads), "a batch call never returned"
     assert failures == []
+
+
+DAEMONS = """
+import sys, threading, time
+import handscribe
+text = sys.argv[1]
+def batches():
+    while True:
+        handscribe.parse_strs([text * 300] * 16)
+def singles():
+    while True:
+        handscribe.parse_str(text * 3000)
+for target in (batches, singles, batches, singles):
+    threading.Thread(target=target, daemon=True).start()
+time.sleep(0.3)
+"""
+
+
+def test_interpreter_exit_while_daemon_threads_parse():
+    # Daemon threads that wake up to take the lock back during shutdown are ended by the
+    # interpreter; that must not abort the process.
+    env = dict(os.environ, PYTHONPATH=os.pathsep.join(sys.path))
+    for _ in range(3):
+        result = subprocess.run([sys.executable, "-c", DAEMONS, HAND], env=env,
+                                capture_output=True, text=True, timeout=120)
+        assert (result.returncode, result.stderr) == (0, "")
