@@ -328,8 +328,8 @@ def test_golden(golden, source):
 @needs_corpus
 def test_module_functions_release_the_lock():
     big = STARS / "santiweight_poker-handhistory" / "hh.com_Paulina_289FR_2021.07.30_0.txt"
-    view = handscribe.parse_str(big.read_text(encoding="utf-8") * 8)
-    assert len(view) > 4000
+    view = handscribe.parse_str(big.read_text(encoding="utf-8") * 20)
+    assert len(view) > 10000
 
     ticks = []
     stop = threading.Event()
@@ -344,16 +344,19 @@ def test_module_functions_release_the_lock():
     thread.start()
     try:
         def ticks_inside(convert) -> tuple:
-            """Ticks of the other thread well inside one conversion, and its length."""
+            """Ticks of the other thread in the middle third of one conversion, and its length.
+            The edges are left out: around the call itself the lock changes hands anyway, and
+            on a loaded machine those moments stretch."""
             time.sleep(0.01)
             t0 = time.perf_counter()
-            convert(view)
+            out = convert(view)
             t1 = time.perf_counter()
-            margin = 0.01
-            return sum(1 for t in list(ticks) if t0 + margin < t < t1 - margin), t1 - t0
+            del out
+            third = (t1 - t0) / 3
+            return sum(1 for t in list(ticks) if t0 + third < t < t1 - third), t1 - t0
 
         released, took = max(ticks_inside(handscribe.to_json) for _ in range(3))
-        assert took > 0.05, "view too small to measure"
+        assert took > 0.03, "view too small to measure"
         assert released > 100
         held, _ = min(ticks_inside(lambda v: v.to_json()) for _ in range(3))
         assert held == 0  # the method keeps the lock: the control
