@@ -4,7 +4,7 @@
 #include <Python.h>
 
 #include <cerrno>
-#include <cxxabi.h>
+#include <exception>
 #include <memory>
 #include <new>
 #include <optional>
@@ -131,18 +131,40 @@ void raise_current_exception() noexcept {
     }
 }
 
-// Runs an entry point body; no C++ exception leaves it. The forced unwind that ends a thread
-// (see GilReleased) is not an exception of ours and goes on.
+// Runs an entry point body with the lock held; no C++ exception leaves it.
 template <class F>
-PyObject* guarded(F&& body) {
+PyObject* guarded(F&& body) noexcept {
     try {
         return body();
-    } catch (abi::__forced_unwind&) {
-        throw;
     } catch (...) {
         raise_current_exception();
         return nullptr;
     }
+}
+
+// Raises a kept exception; always null.
+PyObject* raise(const std::exception_ptr& error) noexcept {
+    try {
+        std::rethrow_exception(error);
+    } catch (...) {
+        raise_current_exception();
+    }
+    return nullptr;
+}
+
+// Runs work with the lock released and returns what it threw (null when nothing). The lock is
+// taken back after the handler has finished, in no try block: when the interpreter ends a
+// daemon thread there, the forced unwind meets no handler of ours on its way out.
+template <class F>
+std::exception_ptr unlocked(F&& work) {
+    std::exception_ptr error;
+    GilReleased released;
+    try {
+        work();
+    } catch (...) {
+        error = std::current_exception();
+    }
+    return error;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -370,75 +392,80 @@ PyObject* single_result(hs::ParseResult result) {
     return make_view(std::move(result.store));
 }
 
+// Every function that releases the lock has three steps: argument conversion and result
+// building run inside `guarded` with the lock held; the work in between runs in `unlocked`,
+// which is called from no C++ handler at all (see GilReleased).
+
 PyObject* py_parse_str(PyObject*, PyObject* args, PyObject* kwargs) {
     PyObject* src = single_arg(args, kwargs, "O:parse_str", "src");
     if (src == nullptr) return nullptr;
-    return guarded([&]() -> PyObject* {
-        std::string_view text;  // read in place: the str outlives the call
-        if (!text_arg(src, "src", text)) return nullptr;
-        hs::ParseResult result;
-        {
-            GilReleased unlocked;
-            result = hs::parse_text(text);
-        }
-        return single_result(std::move(result));
-    });
+    std::string_view text;  // read in place: the str outlives the call
+    if (guarded([&]() -> PyObject* { return text_arg(src, "src", text) ? Py_None : nullptr; }) ==
+        nullptr)
+        return nullptr;
+    hs::ParseResult result;
+    if (auto error = unlocked([&] { result = hs::parse_text(text); })) return raise(error);
+    return guarded([&] { return single_result(std::move(result)); });
 }
 
 PyObject* py_parse_path(PyObject*, PyObject* args, PyObject* kwargs) {
     PyObject* path_obj = single_arg(args, kwargs, "O:parse_path", "path");
     if (path_obj == nullptr) return nullptr;
-    return guarded([&]() -> PyObject* {
-        std::string path;
-        if (!path_text(path_obj, "path", path)) return nullptr;
-        hs::ParseResult result;
-        {
-            GilReleased unlocked;
-            result = hs::parse_file(path);
-        }
-        return single_result(std::move(result));
-    });
+    std::string path;
+    if (guarded([&]() -> PyObject* {
+            return path_text(path_obj, "path", path) ? Py_None : nullptr;
+        }) == nullptr)
+        return nullptr;
+    hs::ParseResult result;
+    if (auto error = unlocked([&] { result = hs::parse_file(path); })) return raise(error);
+    return guarded([&] { return single_result(std::move(result)); });
 }
 
 // Parses every text (or file) on the pool; the kept stores, one per input that parsed, in
 // input order, become the views of the returned list.
 PyObject* parse_batch(PyObject* seq, const char* param, bool paths) {
     std::vector<std::string> inputs;
-    if (!collect_texts(seq, param, paths, inputs)) return nullptr;
-    std::vector<std::unique_ptr<hs::HandStore>> stores(inputs.size());
-    {
-        GilReleased unlocked;
+    if (guarded([&]() -> PyObject* {
+            return collect_texts(seq, param, paths, inputs) ? Py_None : nullptr;
+        }) == nullptr)
+        return nullptr;
+    std::vector<std::unique_ptr<hs::HandStore>> stores;
+    auto error = unlocked([&] {
+        stores.resize(inputs.size());
         hs::pool::run_each(inputs.size(), [&](std::size_t i) {
             hs::ParseResult r = paths ? hs::parse_file(inputs[i]) : hs::parse_text(inputs[i]);
             if (r.ok()) stores[i] = std::move(r.store);
         });
-    }
-    inputs.clear();
-    inputs.shrink_to_fit();
-    Py_ssize_t kept = 0;
-    for (const auto& s : stores) kept += s ? 1 : 0;
-    Ref list(PyList_New(kept));
-    if (!list) return nullptr;
-    Py_ssize_t at = 0;
-    for (auto& s : stores) {
-        if (!s) continue;
-        PyObject* view = make_view(std::move(s));
-        if (view == nullptr) return nullptr;
-        PyList_SET_ITEM(list.get(), at++, view);
-    }
-    return list.release();
+    });
+    if (error) return raise(error);
+    return guarded([&]() -> PyObject* {
+        inputs.clear();
+        inputs.shrink_to_fit();
+        Py_ssize_t kept = 0;
+        for (const auto& s : stores) kept += s ? 1 : 0;
+        Ref list(PyList_New(kept));
+        if (!list) return nullptr;
+        Py_ssize_t at = 0;
+        for (auto& s : stores) {
+            if (!s) continue;
+            PyObject* view = make_view(std::move(s));
+            if (view == nullptr) return nullptr;
+            PyList_SET_ITEM(list.get(), at++, view);
+        }
+        return list.release();
+    });
 }
 
 PyObject* py_parse_strs(PyObject*, PyObject* args, PyObject* kwargs) {
     PyObject* srcs = single_arg(args, kwargs, "O:parse_strs", "srcs");
     if (srcs == nullptr) return nullptr;
-    return guarded([&] { return parse_batch(srcs, "srcs", false); });
+    return parse_batch(srcs, "srcs", false);
 }
 
 PyObject* py_parse_paths(PyObject*, PyObject* args, PyObject* kwargs) {
     PyObject* paths = single_arg(args, kwargs, "O:parse_paths", "paths");
     if (paths == nullptr) return nullptr;
-    return guarded([&] { return parse_batch(paths, "paths", true); });
+    return parse_batch(paths, "paths", true);
 }
 
 // The module functions release the lock while writing; the view's store is held by a shared
@@ -446,20 +473,17 @@ PyObject* py_parse_paths(PyObject*, PyObject* args, PyObject* kwargs) {
 PyObject* json_function(PyObject* args, PyObject* kwargs, const char* format, JsonFn fn) {
     PyObject* obj = single_arg(args, kwargs, format, "view");
     if (obj == nullptr) return nullptr;
-    return guarded([&]() -> PyObject* {
-        if (!PyObject_TypeCheck(obj, g_view_type)) {
+    if (!PyObject_TypeCheck(obj, g_view_type)) {
+        return guarded([&]() -> PyObject* {
             conversion_error("view", obj, "HandView");
             return nullptr;
-        }
-        std::shared_ptr<const hs::HandStore> store = as_view(obj)->store;
-        const hs::Span hands = as_view(obj)->hands;
-        std::optional<std::string> json;
-        {
-            GilReleased unlocked;
-            json = fn(*store, hands);
-        }
-        return json_result(json);
-    });
+        });
+    }
+    const std::shared_ptr<const hs::HandStore> store = as_view(obj)->store;
+    const hs::Span hands = as_view(obj)->hands;
+    std::optional<std::string> json;
+    if (auto error = unlocked([&] { json = fn(*store, hands); })) return raise(error);
+    return guarded([&] { return json_result(json); });
 }
 
 PyObject* py_to_json(PyObject*, PyObject* args, PyObject* kwargs) {
