@@ -34,9 +34,10 @@ inline bool ends(string_view s, string_view lit) noexcept {
     return s.size() >= lit.size() &&
            std::memcmp(s.data() + s.size() - lit.size(), lit.data(), lit.size()) == 0;
 }
-// The text from `from` on, or nothing when `from` lies past the end.
+// The text from `from` on, or nothing when `from` lies past the end (an empty view that still
+// points into the line, so that the C library searches never see a null pointer).
 inline string_view rest(string_view s, size_t from) noexcept {
-    return from < s.size() ? s.substr(from) : string_view{};
+    return s.substr(from < s.size() ? from : s.size());
 }
 inline bool is_digit(unsigned char c) noexcept { return c >= '0' && c <= '9'; }
 
@@ -323,7 +324,7 @@ Action chat_line(Parser& p, string_view line) {
     if (q < 7) fault_missing("player name", line);
     const std::uint8_t id = p.player_id(name_of(line.substr(0, q - 7), line));
     const string_view message =
-        q + 1 < line.size() ? line.substr(q + 1, line.size() - 1 - (q + 1)) : string_view{};
+        q + 1 < line.size() ? line.substr(q + 1, line.size() - 1 - (q + 1)) : line.substr(q, 0);
     const TextRef ref = p.store().push_text(cut_at_boundary(message, 255));
     return Action::make(ActionType::Say, id,
                         say_payload(ref.offset(), ref.length(), p.text_start()));

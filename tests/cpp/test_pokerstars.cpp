@@ -2,6 +2,7 @@
 // rejection that the real files do not exercise, and the behaviours mended against real files.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
@@ -568,3 +569,55 @@ TEST(Pluribus, LinesOutsideTheLogVocabularyRejectTheHand) {
 }
 
 }  // namespace
+
+// --- no input crashes ------------------------------------------------------------------------
+
+// Parses `text` and reports whether it ended in a fault; anything else escaping is a failure.
+bool parses_or_faults(const std::string& text) {
+    try {
+        (void)hs::parse_text(text);
+        return true;
+    } catch (const hs::Fault&) {
+        return false;
+    }
+}
+
+std::string read_data(const char* name) {
+    std::string path = std::string(HS_SOURCE_DIR) + "/tests/data/pokerstars/" + name;
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    EXPECT_NE(f, nullptr) << path;
+    std::string out;
+    if (f == nullptr) return out;
+    char buf[4096];
+    for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;) out.append(buf, n);
+    std::fclose(f);
+    return out;
+}
+
+TEST(Robustness, TruncatedAndMangledHandsNeverCrash) {
+    // Cut, drop and overwrite the bytes of real hands: every variant must either parse or end
+    // in a fault (the sanitizer build turns any out-of-bounds access into a failure here).
+    const std::string sources[] = {
+        read_data("PokerStars__CashGame__PlayerTests__RunItTwice.txt"),
+        read_data("PokerStars__CashGame__ExtraHands__SidePot.txt"),
+        kPluribus,
+    };
+    const char replacements[] = {'\n', ' ', ':', '(', '[', '$', '#', '-', '"', '\'', '*'};
+    std::size_t faults = 0, parsed = 0;
+    for (const std::string& src : sources) {
+        ASSERT_FALSE(src.empty());
+        for (std::size_t cut = 0; cut <= src.size(); ++cut) {
+            (parses_or_faults(src.substr(0, cut)) ? parsed : faults)++;
+            std::string dropped = src;
+            dropped.erase(cut, 1);
+            (parses_or_faults(dropped) ? parsed : faults)++;
+            if (cut < src.size()) {
+                std::string changed = src;
+                changed[cut] = replacements[cut % std::size(replacements)];
+                (parses_or_faults(changed) ? parsed : faults)++;
+            }
+        }
+    }
+    EXPECT_GT(parsed, 0u);
+    EXPECT_GT(faults, 0u);
+}
