@@ -1,6 +1,7 @@
 // The value readers: numbers, grouped and plain amounts, currency signs, seat lines and cards.
 #include <gtest/gtest.h>
 
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -235,12 +236,37 @@ INSTANTIATE_TEST_SUITE_P(
                       // correct rounding: halfway between two floats goes to the even one
                       DecimalCase{"16777217", 16777216.0f, 8},
                       DecimalCase{"16777219", 16777220.0f, 8},
+                      DecimalCase{"16777216", 16777216.0f, 8},
+                      DecimalCase{"1677721.7", 1677721.75f, 9},
+                      DecimalCase{"0.0000000001", 1e-10f, 12},
+                      DecimalCase{"0.00000000001", 1e-11f, 13},
                       DecimalCase{"0.300000011920928955078125", 0.3f, 26},
                       DecimalCase{std::string(41, '9'), std::numeric_limits<float>::infinity(), 41},
                       DecimalCase{"0." + std::string(60, '0') + "1", 0.0f, 63},
                       DecimalCase{"", std::nullopt, 0}, DecimalCase{"x1", std::nullopt, 0},
                       DecimalCase{"1\xD9\xA3", std::nullopt, 0},
                       DecimalCase{"1.\xD9\xA3", std::nullopt, 0}));
+
+// Against the general decimal-to-float conversion on random digit strings, around the limits
+// of exact f32 mantissas and powers of ten.
+TEST(Decimal, AgreesWithFromChars) {
+    std::mt19937 rng(5);
+    for (int round = 0; round < 200000; ++round) {
+        std::string text(1 + rng() % 9, '0');
+        for (auto& ch : text) ch = static_cast<char>('0' + rng() % 10);
+        if (rng() % 4 != 0) {
+            std::string frac(1 + rng() % 12, '0');
+            for (auto& ch : frac) ch = static_cast<char>('0' + rng() % 10);
+            text += "." + frac;
+        }
+        float expected = 0.0f;
+        std::from_chars(text.data(), text.data() + text.size(), expected);
+        const auto r = hs::read_decimal(text + " ");
+        ASSERT_TRUE(r.has_value()) << text;
+        ASSERT_EQ(r->value, expected) << text;
+        ASSERT_EQ(r->len, text.size()) << text;
+    }
+}
 
 class DecimalAfterFirst : public ::testing::TestWithParam<SignedCase> {};
 class DecimalAfterLast : public ::testing::TestWithParam<SignedCase> {};
