@@ -1,7 +1,6 @@
 // Site detection, file input and dispatch to the site parsers.
 #include "parsers/parsers.hpp"
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
@@ -142,25 +141,30 @@ bool read_whole_file(const std::string& path, std::string& text, int& error) {
         error = errno;
         return false;
     }
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    // One byte more than the size, so that the read that meets the end of file needs no
+    // growth; the size may change meanwhile, and special files report none.
     struct stat st {};
+    std::size_t capacity = 65536;
     if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0)
-        text.reserve(static_cast<std::size_t>(st.st_size));
-    // Read until end of file: the size may change, and special files report none.
+        capacity = static_cast<std::size_t>(st.st_size) + 1;
+    text.resize(capacity);
     std::size_t used = 0;
     for (;;) {
-        if (text.size() - used < 4096) text.resize(used + std::max<std::size_t>(65536, used / 2));
+        if (used == text.size()) text.resize(text.size() * 2);
         const ssize_t n = ::read(fd, text.data() + used, text.size() - used);
         if (n < 0) {
             if (errno == EINTR) continue;
             error = errno;
-            ::close(fd);
             return false;
         }
         if (n == 0) break;
         used += static_cast<std::size_t>(n);
     }
     text.resize(used);
-    ::close(fd);
     return true;
 }
 
