@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <bit>
 #include <charconv>
-#include <cstring>
 #include <limits>
 
 namespace hs {
