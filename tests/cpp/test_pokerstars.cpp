@@ -446,28 +446,29 @@ TEST(PokerStarsSummary, PotLines) {
 
 TEST(PokerStarsSummary, SeatResultLinesWithExactNames) {
     Parts p;
-    // Bob and Bobby share a key: every summary name must be cut exactly to tell them apart.
-    p.seats = "Seat 1: Bobby ($2.50 in chips)\nSeat 2: Bob ($3 in chips)\n"
+    // Bob and Bobby share a key: a name cut with a note still attached would fall back to the
+    // lowest slot of the key (Bob), so every note must come off for Bobby to be found.
+    p.seats = "Seat 1: Bob ($2.50 in chips)\nSeat 2: Bobby ($3 in chips)\n"
               "Seat 3: Carol ($4 in chips)\nSeat 4: Dan ($5 in chips)\nSeat 5: Eve ($6 in chips)";
-    p.pre_deal = "Bobby: posts small blind $0.01\nBob: posts big blind $0.02";
+    p.pre_deal = "Bob: posts small blind $0.01\nBobby: posts big blind $0.02";
     p.preflop = "Carol: folds";
     p.summary =
         "*** SUMMARY ***\nTotal pot $4 | Rake $0\nHand was run twice\n"
         "FIRST Board [Ah Kd 2c 3d 4s]\nSECOND Board [Ah Kd 2c 3d 5s]\n"
-        "Seat 1: Bobby (button) (small blind) folded before Flop (didn't bet)\n"
-        "Seat 2: Bob (big blind) showed [Ah Kd] and lost with a pair of Aces, and won ($2) with "
+        "Seat 2: Bobby (button) (small blind) folded before Flop (didn't bet)\n"
+        "Seat 2: Bobby (big blind) showed [Ah Kd] and lost with a pair of Aces, and won ($2) with "
         "two pair\n"
-        "Seat 1: Bobby (small blind) showed [Qs Qd] and won ($1.50) with a pair of Queens\n"
+        "Seat 1: Bob (small blind) showed [Qs Qd] and won ($1.50) with a pair of Queens\n"
         "Seat 3: Carol mucked [2c 3d]\nSeat 4: Dan mucked\nSeat 5: Eve (button) collected ($0.50)\n"
-        "Seat 2: Bob (big blind) folded on the River\nSeat 3: Carol (didn't bet)\n"
-        "Seat 4: Dan sat out";
+        "Seat 2: Bobby (big blind) folded on the River\nSeat 2: Bobby (button) mucked\n"
+        "Seat 3: Carol (didn't bet)\nSeat 4: Dan sat out";
     auto s = parse(hand(p));
     ASSERT_EQ(s->hands.size(), 1u);
     const auto& h = s->hands[0];
     using T = ActionType;
-    const std::pair<T, std::uint8_t> want[] = {{T::Fold, 0}, {T::Show, 1}, {T::Show, 0},
+    const std::pair<T, std::uint8_t> want[] = {{T::Fold, 1}, {T::Show, 1}, {T::Show, 0},
                                                {T::Muck, 2}, {T::Muck, 3}, {T::CollectMainPot, 4},
-                                               {T::Fold, 1}};
+                                               {T::Fold, 1}, {T::Muck, 1}};
     const auto got = actions(*s, h.summary.actions);
     ASSERT_EQ(got.size(), std::size(want));
     for (std::size_t i = 0; i < got.size(); ++i) {
@@ -551,6 +552,19 @@ TEST(Pluribus, NamesAreStrippedOfMrEverywhere) {
     EXPECT_EQ(sum[2].player_id(), 2);
     EXPECT_FLOAT_EQ(sum[2].amount(), 450.0f);
     EXPECT_EQ(h.header.players.count(), 3u);
+}
+
+TEST(Pluribus, KeysAreTakenAfterTheMrPrefix) {
+    // A line that names the player without "Mr" is keyed on the same bytes as the seat line.
+    std::string text = kPluribus;
+    text.replace(text.find("MrBlue: folds"), 13, "Blue: folds");
+    auto s = parse(text);
+    ASSERT_EQ(s->hands.size(), 1u);
+    const auto pre = actions(*s, s->hands[0].preflop.actions);
+    ASSERT_EQ(pre.size(), 6u);
+    EXPECT_EQ(pre[4].type(), ActionType::Fold);
+    EXPECT_EQ(pre[4].player_id(), 0);
+    EXPECT_EQ(s->hands[0].header.players.count(), 3u);
 }
 
 TEST(Pluribus, LinesOutsideTheLogVocabularyRejectTheHand) {
