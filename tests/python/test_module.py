@@ -347,9 +347,13 @@ BAD_SCRIPT = """
 def run_mypy(tmp_path, source):
     script = tmp_path / "script.py"
     script.write_text(textwrap.dedent(source))
-    env = dict(os.environ, MYPYPATH=str(pathlib.Path(handscribe.__file__).parent.parent))
+    env = dict(os.environ)
+    base = pathlib.Path(handscribe.__file__).resolve().parent.parent
+    if base.name not in ("site-packages", "dist-packages"):  # installed: found as typed
+        env["MYPYPATH"] = str(base)
     return subprocess.run(
         [sys.executable, "-m", "mypy", "--strict", "--no-incremental",
+         "--python-executable", sys.executable,
          "--cache-dir", str(tmp_path / "cache"), str(script)],
         capture_output=True, text=True, env=env, cwd=tmp_path, timeout=300)
 
