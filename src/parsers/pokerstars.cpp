@@ -68,6 +68,12 @@ size_t char_len_at(string_view s, size_t i) noexcept {
     return n <= s.size() - i ? n : s.size() - i;
 }
 
+// The whole character that holds byte i (for messages that quote it).
+string_view char_at(string_view s, size_t i) noexcept {
+    while (i > 0 && i < s.size() && (static_cast<unsigned char>(s[i]) & 0xC0) == 0x80) --i;
+    return s.substr(i < s.size() ? i : s.size(), char_len_at(s, i));
+}
+
 // Decodes the character at i; returns its scalar value (0xFFFD for a broken sequence).
 char32_t decode_at(string_view s, size_t i, size_t& len) noexcept {
     len = char_len_at(s, i);
@@ -178,10 +184,11 @@ LineResult parse_hand_line(Parser& p, Header& h) {
             limit_at = g + 12;
         }
     } else {
+        const string_view ch = char_at(line, g);
         std::string msg = "Unexpected character '";
-        msg.append(line.substr(g, clen));
+        msg.append(ch);
         msg += "' while parsing game type in '";
-        msg.append(line.substr(g));
+        msg.append(line.substr(static_cast<size_t>(ch.data() - line.data())));
         msg += '\'';
         fault_unreachable(msg);
     }
@@ -357,7 +364,7 @@ std::optional<Action> parse_pre_deal_line(Parser& p, string_view line, Currency 
                 case 't': type = ActionType::Ante; break;
                 default: {
                     std::string msg = "Unexpected character '";
-                    msg.append(kind.substr(0, char_len_at(kind, 0)));
+                    msg.append(char_at(line, kind_start));
                     msg += "' in blind line: '";
                     msg.append(line);
                     msg += '\'';

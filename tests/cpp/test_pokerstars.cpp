@@ -181,6 +181,11 @@ TEST(PokerStarsHeader, Faults) {
     EXPECT_EQ(fault_of(hand(p)),
               "internal error: entered unreachable code: Unexpected character 'o' while parsing "
               "game type in 'old'em No Limit ($1/$2 USD) - 2021/03/04 05:06:07 ET'");
+    // the skipped byte opens a two-byte character: the message quotes the whole character
+    p.hand_line = "PokerStars Hand #5:\xc3\xa9 Hold'em No Limit ($1/$2 USD) - 2021/03/04 05:06:07 ET";
+    EXPECT_EQ(fault_of(hand(p)),
+              "internal error: entered unreachable code: Unexpected character '\xc3\xa9' while "
+              "parsing game type in '\xc3\xa9 Hold'em No Limit ($1/$2 USD) - 2021/03/04 05:06:07 ET'");
     p.hand_line = "PokerStars Hand #5:  Hold'em Mixed ($1/$2 USD) - 2021/03/04 05:06:07 ET";
     EXPECT_EQ(fault_of(hand(p)), "internal error: entered unreachable code");
     p.hand_line = "PokerStars Hand #5:  Hold'em No Limit (#1/#2 USD) - 2021/03/04 05:06:07 ET";
