@@ -1,5 +1,5 @@
 // The PokerStars and Pluribus parsers on texts built here: one case per line kind, rule and
-// rejection that the real files do not exercise, and the behaviours mended against real files.
+// rejection that the real files do not exercise, and the behaviours that real files called for.
 #include <gtest/gtest.h>
 
 #include <cstdio>
