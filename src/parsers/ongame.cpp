@@ -130,6 +130,10 @@ bool parse_table_lines(Parser& p, Header& header, Sign& sign) {
     header.small_blind = small->value;
     p.next_line();
 
+    // A history saved by a logged-in player names that player on a line of its own here
+    // ("User: Hero"); the player's own cards follow in the preflop.
+    if (starts_with(p.line(), "User: ")) p.next_line();
+
     // The dealer line: "Button: seat 8"; a last word beginning with 'R' means no dealer.
     line = p.line();
     if (p.at_end()) fault_missing("dealer line");
@@ -144,14 +148,22 @@ bool parse_table_lines(Parser& p, Header& header, Sign& sign) {
     }
     p.next_line();
 
-    // The count line: "Players in round: 6".
+    // The count line: "Players in round: 6", or with the table's size after the number of
+    // players dealt in: "Players in round: 3 (5)". The last word is what is kept.
     line = p.line();
     if (p.at_end()) fault_missing("player count line");
     const auto count = last_word(line);
     if (!count) return false;
-    const size_t n = numeric_run_len(*count);
+    string_view number = *count;
+    if (!number.empty() && number.front() == '(') {
+        // Only "(<digits>)": the number must fill the parentheses.
+        if (number.size() < 3 || number.back() != ')') return false;
+        number = slice(number, 1, number.size() - 1);
+        if (numeric_run_len(number) != number.size()) return false;
+    }
+    const size_t n = numeric_run_len(number);
     if (n == 0) return false;
-    header.max_players = static_cast<std::uint8_t>(parse_grouped_integer(slice(*count, 0, n)));
+    header.max_players = static_cast<std::uint8_t>(parse_grouped_integer(slice(number, 0, n)));
     p.next_line();
     return true;
 }
@@ -207,6 +219,10 @@ Action parse_blind_line(Parser& p, const Sign& sign) {
             type = ActionType::SmallBlind;
             name = name_before(line, s, 20);
             break;
+        case 'd':  // "<name> posts dead blind (": a missed small blind paid on coming back
+            type = ActionType::DeadBlind;
+            name = name_before(line, s, 19);
+            break;
         default:
             fault_unreachable();
     }
@@ -258,11 +274,39 @@ std::optional<Action> parse_action_line(Parser& p, const Sign& sign) {
     return Action::with_amount(type, p.find_player(name), amount->value);
 }
 
-// Reads action lines up to the next section line. False when a line is not an action.
-bool parse_actions(Parser& p, const Sign& sign) {
+// The hole cards that the preflop of a logged-in player's history shows.
+struct Dealt {
+    unsigned lines = 0;           // "Dealing to" lines with cards
+    std::uint8_t player = kNone8;  // the player of the last of them
+};
+
+// "Dealing to Hero: [Th, 3d]": the player's own hole cards. nullopt when the line is not
+// written that way (no ':' before the cards, or cut inside them).
+std::optional<Action> parse_dealt_line(Parser& p, Dealt& dealt) {
+    const string_view line = p.line();
+    constexpr size_t kAfter = 11;  // "Dealing to "
+    const size_t open = rfind_byte(line, '[');
+    if (open == npos || open < kAfter || line.back() != ']') return std::nullopt;
+    const size_t colon = rfind_byte(slice(line, kAfter, open), ':');
+    if (colon == npos) return std::nullopt;
+    const string_view name = whole_chars(slice(line, kAfter, kAfter + colon));
+    if (name.empty()) fault_missing("player name", line);
+    // The cards are written "Th, 3d": the card reader leaves the ',' after each suit unread.
+    const CardSet cards = parse_cards(slice(line, open + 1, line.size() - 1));
+    const Action action = p.make_card_action(name, ActionType::Dealt, cards);
+    ++dealt.lines;
+    dealt.player = action.player_id();
+    return action;
+}
+
+// Reads action lines up to the next section line. False when a line is not an action. In the
+// preflop (`dealt` given) a "Dealing to" line is the player's own hole cards.
+bool parse_actions(Parser& p, const Sign& sign, Dealt* dealt = nullptr) {
     HandStore& store = p.store();
     while (!is_section_line(p.line())) {
-        const auto action = parse_action_line(p, sign);
+        const auto action = dealt != nullptr && starts_with(p.line(), "Dealing to ")
+                                ? parse_dealt_line(p, *dealt)
+                                : parse_action_line(p, sign);
         if (!action) return false;
         p.next_line();
         store.actions.push_back(*action);
@@ -297,6 +341,16 @@ StreetLine parse_street_line(Parser& p) {
     const CardSet cards = parse_cards(slice(line, open + 1, line.size() - 1));
     p.next_line();
     return StreetLine{kind, cards};
+}
+
+// A summary line that ends with the shown cards and then the hand they make, "[5s, 5h]
+// (TWO_PAIR SEVEN, FIVE)", up to and including the cards' ']'; any other line as it is.
+string_view without_hand_rank(string_view line) {
+    if (line.empty() || line.back() != ')') return line;
+    const size_t open = rfind_byte(line, '(');
+    if (open == npos || open < 2) return line;
+    if (byte_at(line, open - 1) != ' ' || byte_at(line, open - 2) != ']') return line;
+    return slice(line, 0, open - 1);
 }
 
 // From the "---" that closes the betting to the '*' line that closes the hand. nullopt with
@@ -339,12 +393,14 @@ std::optional<Summary> parse_summary(Parser& p, const Sign& sign, bool& stopped)
             return std::nullopt;
         }
         if (!l.empty() && l.front() == '*') break;
-        // "Seat 8: fyabcf ($350.06), net: +$113.91, [Kc, Kh]"
-        if (!l.empty() && l.back() == ']') {
-            const size_t bracket = rfind_byte(l, '[');
+        // "Seat 8: fyabcf ($350.06), net: +$113.91, [Kc, Kh]"; histories of a logged-in player
+        // name the hand after the cards: "..., [5s, 5h] (TWO_PAIR SEVEN, FIVE)".
+        const string_view shown = without_hand_rank(l);
+        if (!shown.empty() && shown.back() == ']') {
+            const size_t bracket = rfind_byte(shown, '[');
             if (bracket == npos) fault_missing("shown cards", l);
-            const CardSet cards = parse_cards(slice(l, bracket + 1, l.size() - 1));
-            const auto seat_line = read_seat_line(l);
+            const CardSet cards = parse_cards(slice(shown, bracket + 1, shown.size() - 1));
+            const auto seat_line = read_seat_line(shown);
             if (!seat_line) return std::nullopt;
             const string_view name = whole_chars(seat_line->name);
             if (name.empty()) fault_missing("player name", l);
@@ -408,7 +464,8 @@ Outcome parse_hand(Parser& p) {
     p.next_line();  // "---"
     p.next_line();  // "Dealing pocket cards"
     const size_t first_preflop = store.actions.size();
-    if (!parse_actions(p, sign)) return Outcome::Skip;
+    Dealt dealt;
+    if (!parse_actions(p, sign, &dealt)) return Outcome::Skip;
     Street preflop;
     preflop.actions = Span::between(first_preflop, store.actions.size());
     preflop.id = 0;
@@ -439,6 +496,8 @@ Outcome parse_hand(Parser& p) {
     if (!summary) return stopped ? Outcome::Stop : Outcome::Skip;
 
     header.players = Span::make(p.first_player(), p.player_count());
+    // The player whose cards the history shows, when it shows one player's cards only.
+    if (dealt.lines == 1 && dealt.player < kNoSlot) header.hero = dealt.player;
     Hand hand;
     hand.header = header;
     hand.preflop = preflop;

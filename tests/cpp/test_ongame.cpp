@@ -1,6 +1,7 @@
 // The OnGame parser on texts built here for the cases that real files do not show (rejected
 // hands, faults, the end of the text inside a summary, grouped amounts, players without seat
-// lines) and on a real hand cut short at every byte. Real files as a whole, and their golden
+// lines, the lines of a history saved by a logged-in player) and on real hands cut short at
+// every byte. Real files as a whole, and their golden
 // text forms, are checked by tests/python/test_ongame.py.
 
 #include <gtest/gtest.h>
@@ -134,9 +135,10 @@ std::size_t line_of(const std::vector<std::string>& lines, std::string_view pref
 
 // Cutting a real hand short at every byte never crashes: each prefix either parses or raises
 // an internal fault, and a prefix that stops inside the summary never yields the hand.
-TEST(OngameFiles, EveryTruncationParsesOrFaults) {
-    const std::string text =
-        data_file("OnGame__CashGame__HandActionTests__AllInHandWithShowdown.txt");
+class OngameFiles : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(OngameFiles, EveryTruncationParsesOrFaults) {
+    const std::string text = data_file(GetParam());
     const std::size_t summary_end = text.rfind("***** End");
     ASSERT_NE(summary_end, std::string::npos);
     for (std::size_t n = 0; n <= text.size(); ++n) {
@@ -150,6 +152,12 @@ TEST(OngameFiles, EveryTruncationParsesOrFaults) {
     }
     EXPECT_EQ(parse(text)->hands.size(), 1u);
 }
+
+INSTANTIATE_TEST_SUITE_P(Ongame, OngameFiles,
+                         ::testing::Values(
+                             "OnGame__CashGame__HandActionTests__AllInHandWithShowdown.txt",
+                             // "User:" line, "(6)" count, own cards, a made hand after a show
+                             "OnGame__CashGame__GeneralHands__HeroName.txt"));
 
 TEST(OngameBuilt, BaseHandFieldByField) {
     const auto store = parse(join(base_hand()));
@@ -409,6 +417,191 @@ TEST(OngameBuilt, RepeatedStreetsAreKeptInOrder) {
     EXPECT_EQ(store->turns.at(h.turns.start()).id, 2);
 }
 
+// A dead blind paid on coming back is one more post.
+TEST(OngameBuilt, DeadBlind) {
+    auto lines = base_hand();
+    lines.insert(lines.begin() + line_of(lines, "---"), "Bob posts dead blind ($1)");
+    const auto store = parse(join(lines));
+    ASSERT_EQ(store->hands.size(), 1u);
+    std::string expected(kBaseHandText);
+    replace_all(expected, "Action { type: BigBlind, player_id: 0, amount: 2 }]",
+                "Action { type: BigBlind, player_id: 0, amount: 2 }, "
+                "Action { type: DeadBlind, player_id: 1, amount: 1 }]");
+    EXPECT_EQ(hs::hand_text(*store, 0, false), expected);
+}
+
+// Show lines of some histories name the made hand after the cards; lines ending with ')' that
+// hold no cards stay ignored.
+TEST(OngameBuilt, ShowLinesWithTheMadeHand) {
+    auto lines = base_hand();
+    lines[line_of(lines, "Seat 3: Bob ($0")] =
+        "Seat 3: Bob ($0.00), net: -$1,256.50, [Qs, Qh] (PAIR QUEEN)";
+    lines[line_of(lines, "Seat 1: Alice ($1,521")] = "Seat 1: Alice ($1,521.85), net: -$2 (away)";
+    lines.insert(lines.begin() + line_of(lines, "Seat 5: Carol ($3"), "Seat 2: Dan ($5) (out)");
+    const auto store = parse(join(lines));
+    ASSERT_EQ(store->hands.size(), 1u);
+    EXPECT_EQ(hs::hand_text(*store, 0, false), kBaseHandText);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Histories saved by a logged-in player: a "User:" line before the dealer line, the table size
+// after the count, and the player's own cards in the preflop.
+// ---------------------------------------------------------------------------------------------
+
+std::vector<std::string> logged_in_hand(const std::string& n = "7") {
+    auto lines = base_hand(n);
+    lines.insert(lines.begin() + line_of(lines, "Button:"), "User: Bob");
+    lines[line_of(lines, "Players in round")] = "Players in round: 3 (6)";
+    lines.insert(lines.begin() + line_of(lines, "Bob raises"), "Dealing to Bob: [Th, 3d]");
+    return lines;
+}
+
+// kBaseHandText with the logged-in player's fields.
+std::string logged_in_text() {
+    std::string text(kBaseHandText);
+    replace_all(text, "max_players: 3, dealer: 1, hero: 255", "max_players: 6, dealer: 1, hero: 1");
+    replace_all(text, "preflop: Street { cards: [  ], actions: [",
+                "preflop: Street { cards: [  ], actions: ["
+                "Action { type: Dealt, player_id: 1, cards: [ T♥ 3♦ ] }, ");
+    return text;
+}
+
+TEST(OngameLoggedIn, WholeHand) {
+    const auto store = parse(join(logged_in_hand()));
+    ASSERT_EQ(store->hands.size(), 1u);
+    EXPECT_EQ(hs::hand_text(*store, 0, false), logged_in_text());
+    // The own cards are one more card set; nothing else moves.
+    EXPECT_EQ(store->card_sets.size(), parse(join(base_hand()))->card_sets.size() + 1);
+}
+
+TEST(OngameLoggedIn, HandsInARowAndAfterADroppedOne) {
+    auto dropped = logged_in_hand("1");
+    dropped[line_of(dropped, "Bob raises")] = "Bob jams $6.00";
+    const auto store = parse(join(dropped) + join(logged_in_hand("2")) + "\n" +
+                             join(base_hand("3")) + join(logged_in_hand("4")));
+    ASSERT_EQ(ids(*store), (std::vector<std::string>{"100000001-2", "100000001-3",
+                                                     "100000001-4"}));
+    EXPECT_EQ(store->hands[0].header.hero, 1);
+    EXPECT_EQ(store->hands[1].header.hero, hs::kNone8);
+    EXPECT_EQ(store->hands[1].header.max_players, 3);
+    std::string fourth = logged_in_text();
+    replace_all(fourth, "100000001-7", "100000001-4");
+    EXPECT_EQ(hs::hand_text(*store, 2, false), fourth);
+}
+
+TEST(OngameLoggedIn, CountLine) {
+    struct Case {
+        const char* line;
+        std::uint8_t max_players;
+    };
+    for (const Case& c : {Case{"Players in round: 3 (5)", 5}, Case{"Players in round: 3 (10)", 10},
+                          Case{"Players in round: 10 (9)", 9}, Case{"Players in round: (4)", 4},
+                          Case{"Players in round: 3 (261)", 5},  // kept to 8 bits
+                          Case{"Players in round: 9", 9}, Case{"Players in round: 6x", 6}}) {
+        auto lines = logged_in_hand();
+        lines[line_of(lines, "Players in round")] = c.line;
+        const auto store = parse(join(lines));
+        ASSERT_EQ(store->hands.size(), 1u) << c.line;
+        EXPECT_EQ(store->hands[0].header.max_players, c.max_players) << c.line;
+    }
+}
+
+// The "User:" line is optional and read only in its place; it names nobody by itself.
+TEST(OngameLoggedIn, UserLine) {
+    auto without = logged_in_hand();
+    without.erase(without.begin() + line_of(without, "User:"));
+    auto other = logged_in_hand();
+    other[line_of(other, "User:")] = "User: Somebody Else";
+    for (const auto& lines : {without, other}) {
+        const auto store = parse(join(lines));
+        ASSERT_EQ(store->hands.size(), 1u);
+        EXPECT_EQ(hs::hand_text(*store, 0, false), logged_in_text());
+    }
+    // After the dealer line it stands where the count line belongs: the hand is dropped.
+    auto late = base_hand();
+    late.insert(late.begin() + line_of(late, "Players in round"), "User: Bob");
+    EXPECT_TRUE(parse(join(late))->hands.empty());
+}
+
+TEST(OngameLoggedIn, OwnCards) {
+    struct Case {
+        const char* name;
+        std::vector<std::string> dealt;  // lines put before "Bob raises"
+        std::vector<hs::Action> actions;  // the preflop's dealt actions, payloads aside
+        std::vector<std::string> cards;
+        std::uint8_t hero;
+    };
+    using hs::Action;
+    const Case cases[] = {
+        {"One", {"Dealing to Carol: [As, 10h]"}, {Action::make(ActionType::Dealt, 2, 0)},
+         {"[ A♠ T♥ ]"}, 2},
+        {"FiveCards", {"Dealing to Alice: [Qs, 8c, 5h, Th, 5s]"},
+         {Action::make(ActionType::Dealt, 0, 0)}, {"[ Q♠ 8♣ 5♥ T♥ 5♠ ]"}, 0},
+        {"Two", {"Dealing to Bob: [Th, 3d]", "Dealing to Carol: [As, Ks]"},
+         {Action::make(ActionType::Dealt, 1, 0), Action::make(ActionType::Dealt, 2, 0)},
+         {"[ T♥ 3♦ ]", "[ A♠ K♠ ]"}, hs::kNone8},
+        {"NoSeatLine", {"Dealing to Zed: [Th, 3d]"},
+         {Action::make(ActionType::Dealt, hs::kNoSlot, 0)}, {"[ T♥ 3♦ ]"}, hs::kNone8},
+    };
+    for (const Case& c : cases) {
+        auto lines = base_hand();
+        lines.insert(lines.begin() + line_of(lines, "Bob raises"), c.dealt.begin(), c.dealt.end());
+        const auto store = parse(join(lines));
+        ASSERT_EQ(store->hands.size(), 1u) << c.name;
+        const hs::Hand& h = store->hands[0];
+        EXPECT_EQ(h.header.hero, c.hero) << c.name;
+        EXPECT_EQ(h.header.players.count(), 3u) << c.name;  // looked up, never registered
+        const auto pre = store->resolve(store->actions, h.preflop.actions);
+        ASSERT_EQ(pre.size(), c.actions.size() + 3) << c.name;
+        for (std::size_t i = 0; i < c.actions.size(); ++i) {
+            EXPECT_EQ(pre[i].type(), c.actions[i].type()) << c.name;
+            EXPECT_EQ(pre[i].player_id(), c.actions[i].player_id()) << c.name;
+            EXPECT_EQ(hs::card_set_text(store->cards_of(pre[i].payload())), c.cards[i]) << c.name;
+        }
+        EXPECT_EQ(pre[c.actions.size()], Action::with_amount(ActionType::Raise, 1, 4.0f)) << c.name;
+    }
+}
+
+// Names with ':' or '[' of their own: the name ends at the last ':' before the cards' '['.
+// Alice is renamed to share Carol's first three bytes, so only the whole name finds Carol.
+TEST(OngameLoggedIn, OwnCardsOfOddNames) {
+    struct Case {
+        const char* alice;
+        const char* carol;
+    };
+    for (const Case& c : {Case{"Carol", "Carol:x"}, Case{"Carol", "Carol:"},
+                          Case{"[x]Alice", "[x]Carol"}, Case{"Car", "Car: [2c]"}}) {
+        std::string text = join(logged_in_hand());
+        replace_all(text, "Dealing to Bob", "Dealing to Carol");
+        replace_all(text, "Alice", "\x01");
+        replace_all(text, "Carol", "\x02");
+        replace_all(text, "\x01", c.alice);
+        replace_all(text, "\x02", c.carol);
+        const auto store = parse(text);
+        ASSERT_EQ(store->hands.size(), 1u) << c.carol;
+        const hs::Hand& h = store->hands[0];
+        EXPECT_EQ(h.header.hero, 2) << c.carol;
+        const auto pre = store->resolve(store->actions, h.preflop.actions);
+        ASSERT_FALSE(pre.empty());
+        EXPECT_EQ(pre[0].type(), ActionType::Dealt);
+        EXPECT_EQ(hs::card_set_text(store->cards_of(pre[0].payload())), "[ T♥ 3♦ ]") << c.carol;
+    }
+}
+
+// A dealt line anywhere among the preflop lines keeps its place.
+TEST(OngameLoggedIn, OwnCardsAfterOtherActions) {
+    auto lines = base_hand();
+    lines.insert(lines.begin() + line_of(lines, "--- Dealing flop"), "Dealing to Alice: [2c, 2d]");
+    const auto store = parse(join(lines));
+    ASSERT_EQ(store->hands.size(), 1u);
+    const auto pre = store->resolve(store->actions, store->hands[0].preflop.actions);
+    ASSERT_EQ(pre.size(), 4u);
+    EXPECT_EQ(pre[2], hs::Action::make(ActionType::Fold, 0, hs::kNoCards));
+    EXPECT_EQ(pre[3].type(), ActionType::Dealt);
+    EXPECT_EQ(pre[3].player_id(), 0);
+    EXPECT_EQ(store->hands[0].header.hero, 0);
+}
+
 // A hand that cannot be read is dropped and the next hand is found; the hand after it parses
 // as if alone. Each case changes one line of the first hand.
 struct Rejected {
@@ -441,12 +634,19 @@ INSTANTIATE_TEST_SUITE_P(
         Rejected{"TableWithoutBracket", "Table:", "Table: Testville (NO_LIMIT $1/$2)"},
         Rejected{"TableWithoutSlash", "Table:", "Table: Testville [1] (NO_LIMIT $1-$2)"},
         Rejected{"TableWithoutSign", "Table:", "Table: Table #40 [569087] (NO_LIMIT 10/20, TC)"},
-        Rejected{"UserLineInPlaceOfDealer", "Button:", "User: Hero"},
+        Rejected{"UserLineWithoutDealerLine", "Button:", "User: Hero"},
         Rejected{"DealerLineWithoutSpace", "Button:", "Button:"},
-        Rejected{"CountInParentheses", "Players in round", "Players in round: 4 (6)"},
+        Rejected{"CountWordNotANumber", "Players in round", "Players in round: 4 (six)"},
+        Rejected{"CountInOpenParenthesis", "Players in round", "Players in round: 4 (6"},
+        Rejected{"CountInEmptyParentheses", "Players in round", "Players in round: 4 ()"},
+        Rejected{"CountAndMoreInParentheses", "Players in round", "Players in round: 4 (6x)"},
         Rejected{"SeatWithoutParenthesis", "Seat 3: Bob", "Seat 3: Bob $1,256.50"},
         Rejected{"SeatWithoutChips", "Seat 3: Bob", "Seat 3: Bob (chips)"},
-        Rejected{"PreflopLineNotAnAction", "Bob raises", "Dealing to Bob: [Ah, Kh]"},
+        Rejected{"PreflopLineNotAnAction", "Bob raises", "Bob shows [Ah, Kh]"},
+        Rejected{"OwnCardsWithoutColon", "Bob raises", "Dealing to Bob [Ah, Kh]"},
+        Rejected{"OwnCardsWithoutBrackets", "Bob raises", "Dealing to Bob: Ah, Kh"},
+        Rejected{"OwnCardsCutShort", "Bob raises", "Dealing to Bob: [Ah, Kh"},
+        Rejected{"OwnCardsOnTheFlop", "Carol checks", "Dealing to Bob: [Ah, Kh]"},
         Rejected{"PreflopVerbUnknown", "Bob raises", "Bob jams $6.00"},
         Rejected{"PreflopEmptyLine", "Bob raises", ""},
         Rejected{"FlopLineNotAnAction", "Carol checks", "Carol says hi"},
@@ -484,8 +684,13 @@ INSTANTIATE_TEST_SUITE_P(
         Faulty{"SmallBlindWithoutSign", "Table:", "Table: T [1] (NL 1/$2)", "missing small blind"},
         Faulty{"SeatNumberNotDigits", "Seat 3:", "Seat x: Bob ($1)", "missing seat number"},
         Faulty{"BlindWithoutAmount", "Carol posts", "Carol posts small blind", "missing blind amount"},
-        Faulty{"DeadBlind", "Carol posts", "Carol posts dead blind ($1)",
+        Faulty{"AnteLine", "Carol posts", "Carol posts ante $0.10",
                "internal error: entered unreachable code"},
+        Faulty{"OwnCardsWithoutName", "Bob raises", "Dealing to : [Ah, Kh]",
+               "missing player name"},
+        Faulty{"OwnCardsEmpty", "Bob raises", "Dealing to Bob: []", "missing card"},
+        Faulty{"OwnCardsBad", "Bob raises", "Dealing to Bob: [Ah, Kx]",
+               "internal error: entered unreachable code: Invalid suit: x"},
         Faulty{"BlindWithoutName", "Carol posts", " posts big blind ($2)", "missing player name"},
         Faulty{"StreetOfUnknownKind", "--- Dealing flop", "--- Dealing 4th street [Ah]",
                "internal error: entered unreachable code"},

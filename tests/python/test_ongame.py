@@ -1,6 +1,7 @@
 """OnGame histories through the public functions: every corpus file pinned to the hand ids it
-returns (each hand that is not returned named with its reason), golden repr() texts of three
-real hands, and grouped amounts."""
+returns (each hand that is not returned named with its reason, each file that faults with its
+message), the logged-in player's lines read against the text of every file that has them, golden
+repr() texts of four real hands, and grouped amounts."""
 import json
 import re
 from pathlib import Path
@@ -26,12 +27,6 @@ def hand_blocks(text):
 
 
 # Why a hand of a real file is not returned; each reason comes with a test of the hand's lines.
-def _user_line(lines):
-    # The history names the viewing player on a line of its own where the button line belongs:
-    # the dealer line's last word ("Hero", "Lakesdie", ...) is not a seat number.
-    return lines[3].startswith("User: ") and not lines[3].rsplit(" ", 1)[1][0].isdigit()
-
-
 def _no_sign(lines):
     # Stakes printed without a currency sign ("10/20, TC", "0.50/1"): tournaments and an old
     # limit file. The table line is not read.
@@ -45,18 +40,25 @@ def _cut_short(lines):
     return not any(line.startswith("*") for line in lines[summary:])
 
 
-USER_LINE = ("'User:' line in place of the button line", _user_line)
 NO_SIGN = ("stakes without a currency sign", _no_sign)
 CUT_SHORT = ("text ends before the summary's closing line", _cut_short)
 
-# file -> (hand ids returned, reason for every other hand of the file)
+
+class Faults:
+    """A file whose parse ends with an internal fault: no hand of it is returned."""
+
+    def __init__(self, message):
+        self.message = message
+
+
+# file -> (hand ids returned, reason for every other hand of the file), or Faults(message)
 EXPECTED = {
     f"{HHS}/OnGame__CashGame__GameTypeTests__FixedLimitHoldem.txt": (["361709806-1"], None),
     f"{HHS}/OnGame__CashGame__GameTypeTests__NoLimitHoldem.txt": (["362012167-85"], None),
     f"{HHS}/OnGame__CashGame__GameTypeTests__PotLimitOmaha.txt": (["361878619-322"], None),
     f"{HHS}/OnGame__CashGame__GameTypeTests__PotLimitOmahaHiLo.txt": (["361875219-2"], None),
     f"{HHS}/OnGame__CashGame__GeneralHands__GeneralHand.txt": (["361850810-464"], None),
-    f"{HHS}/OnGame__CashGame__GeneralHands__HeroName.txt": ([], USER_LINE),
+    f"{HHS}/OnGame__CashGame__GeneralHands__HeroName.txt": (["98754621-43"], None),
     f"{HHS}/OnGame__CashGame__HandActionTests__3BetHand.txt": (["361850810-504"], None),
     f"{HHS}/OnGame__CashGame__HandActionTests__AllInHandWithShowdown.txt":
         (["361850810-476"], None),
@@ -88,17 +90,25 @@ EXPECTED = {
     f"{HHS}/OnGame__CashGame__Tables__Table4.txt": (["361726027-6"], None),
     f"{HHS}/OnGame__CashGame__ValidHandTests__InValidHand.txt": ([], CUT_SHORT),
     f"{HHS}/OnGame__CashGame__ValidHandTests__ValidHand.txt": (["361956504-51"], None),
-    # Other games (draw, stud, Omaha), play money and the remaining Hold'em cash files: all name
-    # the viewing player on a "User:" line.
-    f"{FPDB}/5-Carddraw-PL-USD-1.00-1.00-201111.No.Street.Delimiter.txt": ([], USER_LINE),
-    f"{FPDB}/5-Carddraw-USD-1-2-201109.Goalwin.Sample.txt": ([], USER_LINE),
-    f"{FPDB}/7-Stud-USD-1.00-2.00-201212.big.bring.txt": ([], USER_LINE),
-    f"{FPDB}/LO-9max-0.05-0.10-201009.Sample.txt": ([], USER_LINE),
-    f"{FPDB}/NLHE-5max-USD-0.05-0.10-201302.Strobe.txt": ([], USER_LINE),
-    f"{FPDB}/NLHE-6max-play-0.25-0.50-201204.txt": ([], USER_LINE),
-    f"{FPDB}/NLHE-9max-USD-0.05-0.10-201009.Dead.Small.Blind.txt": ([], USER_LINE),
-    f"{FPDB}/PLO8-USD-0.50-0.50-201111.txt": ([], USER_LINE),
-    # Stakes without a sign: the table line is given up before the "User:" line is reached.
+    # Histories saved by a logged-in player ("User:" line, own cards on "Dealing to" lines).
+    f"{FPDB}/LO-9max-0.05-0.10-201009.Sample.txt":
+        ([f"81867677-{n}" for n in range(656, 665)], None),
+    f"{FPDB}/NLHE-5max-USD-0.05-0.10-201302.Strobe.txt":
+        ([f"69701-{n}" for n in range(1672, 1677)], None),
+    f"{FPDB}/NLHE-6max-play-0.25-0.50-201204.txt": (["232794641-2"], None),
+    # A dead blind posted on coming back ("Hero posts dead blind ($0.05)").
+    f"{FPDB}/NLHE-9max-USD-0.05-0.10-201009.Dead.Small.Blind.txt": (["79836934-72"], None),
+    f"{FPDB}/PLO8-USD-0.50-0.50-201111.txt": (["174523451-25", "174523451-26"], None),
+    # Draw and stud are not read as such. A draw hand without a section line before the draw is
+    # returned with each "<name> changed N cards" line read as a fold (its last bytes are "ds");
+    # a draw hand with one makes its second line the pot line; a stud ante line is no blind.
+    f"{FPDB}/5-Carddraw-PL-USD-1.00-1.00-201111.No.Street.Delimiter.txt":
+        (["192626403-203"], None),
+    f"{FPDB}/5-Carddraw-USD-1-2-201109.Goalwin.Sample.txt":
+        Faults("missing pot amount in 'New hand for Hero: [As, 7c, Jh, Ac, Jd]'"),
+    f"{FPDB}/7-Stud-USD-1.00-2.00-201212.big.bring.txt":
+        Faults("internal error: entered unreachable code"),
+    # Stakes without a sign: the table line is given up.
     f"{FPDB}/LHE-9max-USD-0.50-1.00-201008.All-in.with.showdown.txt": ([], NO_SIGN),
     f"{FPDB}/tour__NLHE-9max-200906.missing.tourno.txt": ([], NO_SIGN),
     f"{FPDB}/tour__R-186-1481_1.txt": ([], NO_SIGN),
@@ -121,6 +131,11 @@ def test_every_corpus_file_is_pinned():
 @pytest.mark.parametrize("name", sorted(EXPECTED), ids=lambda n: n.split("/")[-1])
 def test_corpus_file(name):
     path = ONGAME / name
+    if isinstance(EXPECTED[name], Faults):
+        with pytest.raises(handscribe.PanicException) as fault:
+            handscribe.parse_path(str(path))
+        assert str(fault.value) == EXPECTED[name].message
+        return
     returned, reason = EXPECTED[name]
     view = handscribe.parse_path(str(path))
     assert len(view) == len(returned)
@@ -138,6 +153,55 @@ def test_corpus_file(name):
             assert holds(lines), f"hand {hand_id}: not '{text}'"
 
 
+# Files saved by a logged-in player that return hands.
+LOGGED_IN = [name for name, expected in EXPECTED.items()
+             if not isinstance(expected, Faults) and expected[0]
+             and (not ONGAME.is_dir() or "\nUser: " in (ONGAME / name).read_text(encoding="utf-8"))]
+
+COUNT_LINE = re.compile(r"Players in round: (\d+)(?: \((\d+)\))?")
+DEALT_LINE = re.compile(r"Dealing to (.+): \[(.*)\]")
+SHOW_LINE = re.compile(r"Seat \d+: (.+) \(.*\), net: .*, \[(.*)\](?: \(.*\))?")
+
+
+@needs_corpus
+@pytest.mark.parametrize("name", LOGGED_IN, ids=lambda n: n.split("/")[-1])
+def test_logged_in_player_lines_read_against_the_text(name):
+    text = (ONGAME / name).read_text(encoding="utf-8")
+    assert "\nUser: " in text
+    blocks = dict(hand_blocks(text))
+    hands = json.loads(handscribe.to_json(handscribe.parse_path(str(ONGAME / name))))
+    for hand in hands:
+        lines = blocks[hand["header"]["id"]]
+        header = hand["header"]
+        names = [player["name"] for player in header["players"]]
+
+        # The table size in parentheses when the count line has one, else the plain number.
+        count = COUNT_LINE.fullmatch(next(l for l in lines if l.startswith("Players in round")))
+        assert header["max_players"] == int(count.group(2) or count.group(1))
+
+        # The own cards: a dealt action where the line stands, for the player the "User:" line
+        # names; that player is the hand's hero.
+        start = lines.index("Dealing pocket cards") + 1
+        end = next(i for i in range(start, len(lines)) if lines[i].startswith("---"))
+        preflop = lines[start:end]
+        dealt = [(i, DEALT_LINE.fullmatch(l).groups()) for i, l in enumerate(preflop)
+                 if l.startswith("Dealing to ")]
+        assert len(dealt) == 1
+        at, (player, cards) = dealt[0]
+        assert player == next(l for l in lines if l.startswith("User: "))[len("User: "):]
+        actions = hand["preflop"]["actions"]
+        assert len(actions) == len(preflop)
+        assert actions[at] == {"player_id": names.index(player), "type": "dealt",
+                               "cards": cards.split(", ")}
+        assert [a["type"] for a in actions].count("dealt") == 1
+        assert header["hero_id"] == names.index(player)
+
+        # Shown cards, with or without the made hand after them.
+        shows = [SHOW_LINE.fullmatch(l).groups() for l in lines if SHOW_LINE.fullmatch(l)]
+        assert [(names[a["player_id"]], a["cards"]) for a in hand["summary"]["actions"]] == \
+            [(n, c.split(", ")) for n, c in shows]
+
+
 GOLDEN_CASES = [
     # all-in raise and call on the flop, board run out, two hands shown
     ("OnGame__CashGame__HandActionTests__AllInHandWithShowdown.txt", "ongame_allin_showdown.txt"),
@@ -145,6 +209,9 @@ GOLDEN_CASES = [
     ("OnGame__CashGame__Tables__Table4.txt", "ongame_four_digit_amounts.txt"),
     # ends on the turn: no river
     ("OnGame__CashGame__StreetTests__Turn.txt", "ongame_ends_on_turn.txt"),
+    # saved by a logged-in player: "User:" line, table size "(6)", own cards, a made hand named
+    # after the shown cards
+    ("OnGame__CashGame__GeneralHands__HeroName.txt", "ongame_logged_in.txt"),
 ]
 
 
