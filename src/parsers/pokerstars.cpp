@@ -247,10 +247,12 @@ LineResult parse_hand_line(Parser& p, Header& h) {
 
 bool parse_table_line(Parser& p, Header& h) {
     const string_view line = p.line();
+    // The name runs from the first quote to the last one: a name may hold a quote itself
+    // ("Isildur's PLO 50"), nothing after the name does.
     const size_t q1 = find_byte(line, '\'');
     if (q1 == npos) return false;
-    const size_t q2 = find_byte(line, '\'', q1 + 1);
-    if (q2 == npos) return false;
+    const size_t q2 = rfind_byte(line, '\'');
+    if (q2 == q1) return false;
     h.table_name = p.store().push_text(slice(line, q1 + 1, q2));
     const auto max = read_integer(rest(line, q2 + 2));
     if (!max) fault_missing("table size", line);
@@ -436,6 +438,22 @@ Action cards_at_end(Parser& p, string_view line) {
     return p.make_card_action(name_of(line.substr(0, open - 8), line), type, cards);
 }
 
+// A collect line ends with one of the three pots it can name ("... collected $2 from pot",
+// "... from main pot", "... from side pot"); a player whose name merely ends in "pot" (an
+// uncalled bet returned to "windapot") is not one.
+bool ends_with_pot(string_view line) noexcept {
+    return ends(line, " from pot") || ends(line, " main pot") || ends(line, " side pot");
+}
+bool is_collect_line(string_view line) noexcept {
+    return line.size() >= 3 && line.back() == 't' && ends_with_pot(line);
+}
+// The same with a numbered pot: "... from side pot-1", "... from side pot-2".
+bool is_numbered_collect_line(string_view line) noexcept {
+    const size_t n = line.size();
+    return n >= 2 && (line[n - 1] == '1' || line[n - 1] == '2') && line[n - 2] == '-' &&
+           ends_with_pot(line.substr(0, n - 2));
+}
+
 Action collect_pot(Parser& p, string_view line, Currency cur) {
     const size_t n = line.size();
     if (n < 5) fault_missing("pot", line);
@@ -546,14 +564,14 @@ std::optional<Action> parse_action_line(Parser& p, string_view line, Currency cu
     if (ends(line, "]")) return cards_at_end(p, line);
     if (auto status = status_line(p, line)) return status;
     if (!line.empty() && line.back() == '"') return chat_line(p, line);
-    if (ends(line, "pot")) return collect_pot(p, line, cur);
+    if (is_collect_line(line)) return collect_pot(p, line, cur);
     if (starts(line, "Uncalled ")) return uncalled(p, line, cur);
     if (auto a = bet_call_raise(p, line, cur)) return a;
     if (const size_t at = find_lit(line, ": shows"); at != npos) return shows(p, line, at);
     if (const size_t at = find_lit(line, " cashed o"); at != npos)
         return cash_out(p, line, at, cur);
     if (const size_t at = find_lit(line, " joins "); at != npos) return join_line(p, line, at);
-    if (ends(line, "pot-1") || ends(line, "pot-2")) return collect_numbered_pot(p, line, cur);
+    if (is_numbered_collect_line(line)) return collect_numbered_pot(p, line, cur);
     return std::nullopt;
 }
 
@@ -575,10 +593,10 @@ std::optional<Action> parse_pluribus_action_line(Parser& p, string_view line, Cu
         return Action::make(ActionType::Muck, p.player_id(line.substr(0, n - 19)), kNoPayload);
     }
     if (ends(line, "]")) return cards_at_end(p, line);
-    if (ends(line, "pot")) return collect_pot(p, line, cur);
+    if (is_collect_line(line)) return collect_pot(p, line, cur);
     if (starts(line, "Uncalled ")) return uncalled(p, line, cur);
     if (auto a = bet_call_raise(p, line, cur)) return a;
-    if (ends(line, "pot-1") || ends(line, "pot-2")) return collect_numbered_pot(p, line, cur);
+    if (is_numbered_collect_line(line)) return collect_numbered_pot(p, line, cur);
     return std::nullopt;
 }
 

@@ -168,6 +168,36 @@ TEST(PokerStarsHeader, TableNameSizeAndButton) {
     EXPECT_EQ(s->hands.at(0).header.dealer, 5);
 }
 
+// The table name runs from the first quote of the line to the last one.
+TEST(PokerStarsHeader, TableNameHoldingQuotes) {
+    struct Case {
+        const char* line;
+        const char* name;
+        std::uint8_t max_players, dealer;
+    };
+    const Case cases[] = {
+        {"Table 'Isildur's PLO 50' 2-max Seat #2 is the button", "Isildur's PLO 50", 2, 1},
+        {"Table 'a'b'c' 10-max Seat #1 is the button", "a'b'c", 10, 0},
+        {"Table 'O'Neil' 6-max (Play Money) Seat #4 is the button", "O'Neil", 6, 4},
+        {"Table '' 9-max Seat #2 is the button", "", 9, 1},
+    };
+    for (const auto& c : cases) {
+        Parts p;
+        p.table = c.line;
+        p.seats = "Seat 1: Alice ($2 in chips)\nSeat 2: Bob ($3 in chips)";
+        auto s = parse(hand(p));
+        ASSERT_EQ(s->hands.size(), 1u) << c.line;
+        const auto& h = s->hands[0].header;
+        EXPECT_EQ(s->text_of(h.table_name), c.name);
+        EXPECT_EQ(h.max_players, c.max_players) << c.line;
+        EXPECT_EQ(h.dealer, c.dealer) << c.line;
+    }
+    // a single quote has no closing one: the hand is dropped
+    Parts p;
+    p.table = "Table 'Owa III 6-max Seat #4 is the button";
+    EXPECT_TRUE(parse(hand(p))->hands.empty());
+}
+
 TEST(PokerStarsHeader, Faults) {
     Parts p;
     p.hand_line = "PokerStars Hand #5: Tournament #130326981, $10+$1 Hold'em No Limit - Level I "
@@ -391,8 +421,6 @@ TEST(PokerStarsRounds, StreetsAndBoardsRunTwice) {
 
 TEST(PokerStarsRounds, Faults) {
     Parts p;
-    p.preflop = "Bob collected $1 from a pot";
-    EXPECT_EQ(fault_of(hand(p)), "internal error: entered unreachable code");
     p.preflop = "Carol: folds";
     p.streets = "*** FLIP *** [Ah Kd 2c]";
     EXPECT_EQ(fault_of(hand(p)), "internal error: entered unreachable code");
@@ -401,6 +429,56 @@ TEST(PokerStarsRounds, Faults) {
     // a board cut off inside its bracket is a hand that ends there: rejected, not a fault
     p.streets = "*** FLOP *** [Ah Kd";
     EXPECT_TRUE(parse(hand(p))->hands.empty());
+}
+
+// Only " from pot", " main pot" and " side pot" (numbered or not) make a collect line: a name
+// that ends in "pot" reaches the later rows, in both dialects.
+TEST(PokerStarsRounds, NameEndingInPotIsNoCollectLine) {
+    using T = ActionType;
+    struct Case {
+        const char* line;
+        bool pluribus_too;
+        T type;
+        std::uint8_t player;
+        float amount;
+    };
+    const Case cases[] = {
+        {"Uncalled bet ($2) returned to windapot", true, T::UncalledBetReturned, 4, 2.0f},
+        {"windapot: bets $3", true, T::Bet, 4, 3.0f},
+        {"windapot: raises $1 to $2 and is all-in", true, T::RaiseAllIn, 4, 1.0f},
+        {"windapot collected $5 from pot", true, T::CollectMainPot, 4, 5.0f},
+        {"windapot collected $6 from side pot-2", true, T::CollectSidePot2, 4, 6.0f},
+        {"Uncalled bet ($1) returned to Carol", true, T::UncalledBetReturned, 2, 1.0f},
+        {"windapot has timed out", false, T::Leave, 4, 0.0f},
+    };
+    for (const auto& c : cases) {
+        for (const bool pluribus : {false, true}) {
+            if (pluribus && !c.pluribus_too) continue;
+            Parts p;
+            if (pluribus)
+                p.table = "Table 'Pluribus Session 3' 6-max (Play Money) Seat #4 is the button";
+            p.seats += "\nSeat 5: windapot ($9 in chips)";
+            p.preflop = std::string("Carol: folds\n") + c.line;
+            auto s = parse(hand(p));
+            ASSERT_EQ(s->hands.size(), 1u) << c.line << pluribus;
+            const auto got = actions(*s, s->hands[0].preflop.actions);
+            ASSERT_EQ(got.size(), 2u) << c.line;
+            EXPECT_EQ(got[1].type(), c.type) << c.line;
+            EXPECT_EQ(got[1].player_id(), c.player) << c.line;
+            if (hs::payload_kind(c.type) == hs::PayloadKind::Amount) {
+                EXPECT_FLOAT_EQ(got[1].amount(), c.amount) << c.line;
+            }
+            EXPECT_EQ(s->hands[0].header.site,
+                      pluribus ? hs::Site::PokerStarsPluribus : hs::Site::PokerStars);
+        }
+    }
+    // a line that ends in some other "pot" matches no row: the hand is dropped, nothing faults
+    for (const char* line : {"Bob collected $1 from a pot", "Bob collected $1 from teapot",
+                             "Bob collected $1 from pot-3", "Bob collected $1 from a pot-1"}) {
+        Parts p;
+        p.preflop = line;
+        EXPECT_TRUE(parse(hand(p))->hands.empty()) << line;
+    }
 }
 
 TEST(PokerStarsRounds, HeroOnlyWhenExactlyOneDealtLineShowsCards) {
