@@ -221,13 +221,20 @@ std::string_view name_of(const std::array<std::string_view, N>& table, std::size
     return table[code];
 }
 
-constexpr std::array<std::string_view, 18> kSiteNames = {
-    "PokerStars", "PokerStarsPluribus", "OnGame", "Absolute", "EverLeaf", "BetOnline",
-    "FullTiltPoker", "PacificPoker", "PokerTracker", "PartyPoker", "GGPoker", "Winamax",
-    "KingsClub", "Bovada", "Enet", "Cake", "Pkr", "Winning",
-};
-constexpr std::array<std::string_view, 3> kGameTypeNames = {"HoldEm", "Omaha", "OmahaHiLo"};
-constexpr std::array<std::string_view, 3> kBetTypeNames = {"NoLimit", "Limit", "PotLimit"};
+// Enumeration names come from the model; a code outside its table is a broken record.
+std::string_view checked_name(std::string_view name, std::size_t code, std::size_t count) {
+    if (code >= count) fault_index(code, count);
+    return name;
+}
+std::string_view site_text(Site s) {
+    return checked_name(site_name(s), static_cast<std::size_t>(s), 18);
+}
+std::string_view game_type_text(GameType g) {
+    return checked_name(game_type_name(g), static_cast<std::size_t>(g), 3);
+}
+std::string_view bet_type_text(BetType b) {
+    return checked_name(bet_type_name(b), static_cast<std::size_t>(b), 3);
+}
 constexpr std::array<std::string_view, 3> kBetLimitCodes = {"NL", "FL", "PL"};
 
 // What follows "cards" in an action object.
@@ -311,9 +318,9 @@ private:
 
     void header(const Header& hd) {
         Obj o(w_);
-        o.key("site").name(name_of(kSiteNames, static_cast<std::size_t>(hd.site)));
-        o.key("game_type").name(name_of(kGameTypeNames, static_cast<std::size_t>(hd.game_type)));
-        o.key("bet_type").name(name_of(kBetTypeNames, static_cast<std::size_t>(hd.bet_type)));
+        o.key("site").name(site_text(hd.site));
+        o.key("game_type").name(game_type_text(hd.game_type));
+        o.key("bet_type").name(bet_type_text(hd.bet_type));
         o.key("id").text(store_.text_of(hd.id));
         o.key("table_name").text(store_.text_of(hd.table_name));
         o.key("start_date").date(hd.start_date);
@@ -544,10 +551,10 @@ private:
 
         Obj o(w_);
         o.key("spec_version").name("1.4.1");
-        const std::string_view site = name_of(kSiteNames, static_cast<std::size_t>(hd.site));
+        const std::string_view site = site_text(hd.site);
         o.key("site_name").name(site);
         o.key("network_name").name(site);
-        o.key("game_type").name(name_of(kGameTypeNames, static_cast<std::size_t>(hd.game_type)));
+        o.key("game_type").name(game_type_text(hd.game_type));
         o.key("table_name").text(store_.text_of(hd.table_name));
         o.key("game_number").text(store_.text_of(hd.id));
         o.key("start_date_utc").date(hd.start_date);
