@@ -246,38 +246,6 @@ LineSplitter::LineSplitter(std::string_view text) noexcept : text_(text) {
     }
 }
 
-std::optional<LineSplitter::Extent> LineSplitter::next() noexcept {
-    if (start_ >= text_.size()) return std::nullopt;
-    std::size_t end;
-    std::size_t sep_len = 1;
-    switch (kind_) {
-        case Kind::Pair: {
-            // The next "\r\n" at or after start_: a '\n' from start_ + 1 on with '\r' before it.
-            // A forward byte search is much cheaper per line than a substring search.
-            std::size_t lf = start_ + 1;
-            for (;;) {
-                lf = find_byte(text_, '\n', lf);
-                if (lf == npos || text_[lf - 1] == '\r') break;
-                ++lf;
-            }
-            end = lf == npos ? npos : lf - 1;
-            sep_len = 2;
-            break;
-        }
-        case Kind::Cr:
-            end = find_byte(text_, '\r', start_);
-            break;
-        case Kind::Byte:
-        default:
-            end = find_byte(text_, '\n', start_);
-            break;
-    }
-    if (end == npos) end = text_.size();
-    const Extent e{start_, end};
-    start_ = end + sep_len;
-    return e;
-}
-
 // ---------------------------------------------------------------------------------------------
 // The cursor
 // ---------------------------------------------------------------------------------------------
@@ -286,20 +254,6 @@ Parser::Parser(std::string_view text, HandStore& store)
     : lines_(text), line_(), text_(text), store_(&store) {
     players_.clear();
     next_line();
-}
-
-void Parser::next_line() noexcept {
-    // The end stays the end, whether it is the end of the text or a literal end-marker line.
-    if (line_ == kEndMarker) return;
-    const auto e = lines_.next();
-    if (!e) {
-        line_ = kEndMarker;
-        return;
-    }
-    std::string_view l = text_.substr(e->start, e->end - e->start);
-    while (!l.empty() && (l.back() == ' ' || l.back() == '\t' || l.back() == '\r'))
-        l.remove_suffix(1);
-    line_ = l;
 }
 
 void Parser::skip_empty_lines() noexcept {

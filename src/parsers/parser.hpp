@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <optional>
 #include <string_view>
 
@@ -25,7 +26,7 @@ public:
     Kind kind() const noexcept { return kind_; }
     // The next line's extent [start, end) in the text, without its separator.
     struct Extent { std::size_t start, end; };
-    std::optional<Extent> next() noexcept;
+    inline std::optional<Extent> next() noexcept;
 
 private:
     std::string_view text_;
@@ -40,7 +41,7 @@ public:
     // The current line without its separator and without trailing spaces, tabs and carriage
     // returns; the end marker once the text is exhausted.
     std::string_view line() const noexcept { return line_; }
-    void next_line() noexcept;
+    inline void next_line() noexcept;
     void skip_empty_lines() noexcept;
     bool at_end() const noexcept { return line_ == kEndMarker; }
 
@@ -85,6 +86,54 @@ private:
     std::uint64_t text_start_ = 0;
     bool strip_mr_ = false;
 };
+
+// The line loop runs once per line of every text: both steps are inline, one byte search per line.
+inline std::optional<LineSplitter::Extent> LineSplitter::next() noexcept {
+    const std::size_t size = text_.size();
+    if (start_ >= size) return std::nullopt;
+    const char* const base = text_.data();
+    const std::size_t from = start_;
+    std::size_t end = size;
+    std::size_t sep_len = 1;
+    if (kind_ == Kind::Pair) {
+        // The next "\r\n": a '\n' from start + 1 on with a '\r' before it.
+        sep_len = 2;
+        std::size_t at = from + 1;
+        while (at < size) {
+            const void* lf = std::memchr(base + at, '\n', size - at);
+            if (lf == nullptr) break;
+            const auto i = static_cast<std::size_t>(static_cast<const char*>(lf) - base);
+            if (base[i - 1] == '\r') {  // i >= from + 1 >= 1
+                end = i - 1;
+                break;
+            }
+            at = i + 1;
+        }
+    } else {
+        const void* sep = std::memchr(base + from, kind_ == Kind::Cr ? '\r' : '\n', size - from);
+        if (sep != nullptr) end = static_cast<std::size_t>(static_cast<const char*>(sep) - base);
+    }
+    start_ = end + sep_len;
+    return Extent{from, end};
+}
+
+inline void Parser::next_line() noexcept {
+    // The end stays the end, whether it is the end of the text or a literal end-marker line.
+    if (line_.size() == kEndMarker.size() && line_ == kEndMarker) return;
+    const auto e = lines_.next();
+    if (!e) {
+        line_ = kEndMarker;
+        return;
+    }
+    // Trailing spaces, tabs and carriage returns are not part of the line; most lines end in a
+    // byte above the space, which settles it with one compare.
+    const char* const first = text_.data() + e->start;
+    const char* last = text_.data() + e->end;
+    while (last != first && static_cast<unsigned char>(last[-1]) <= ' ' &&
+           (last[-1] == ' ' || last[-1] == '\t' || last[-1] == '\r'))
+        --last;
+    line_ = std::string_view(first, static_cast<std::size_t>(last - first));
+}
 
 // ---------------------------------------------------------------------------------------------
 // Value readers: pure functions of a text view; never allocate.
