@@ -108,6 +108,10 @@ Decoded decode_at(std::string_view s, std::size_t i) noexcept {
 // Length of the leading run of numeric characters, and of ',' too when `commas` is set.
 std::size_t numeric_prefix(std::string_view s, bool commas) noexcept {
     std::size_t i = 0;
+    // ASCII digits first; characters outside ASCII are decoded only when one is met.
+    const std::size_t n = s.size();
+    while (i < n && is_ascii_digit(static_cast<unsigned char>(s[i]))) ++i;
+    if (i == n || (static_cast<unsigned char>(s[i]) < 0x80 && (!commas || s[i] != ','))) return i;
     while (i < s.size()) {
         const auto b = static_cast<unsigned char>(s[i]);
         if (is_ascii_digit(b) || (commas && b == ',')) {
@@ -382,6 +386,19 @@ std::optional<SignedRead> amount_after_last(std::string_view text, Currency sign
 // ---------------------------------------------------------------------------------------------
 
 std::optional<IntegerRead> read_integer(std::string_view text) noexcept {
+    // ASCII digits ended by an ASCII byte (or the end): at most 19 digits cannot overflow.
+    {
+        const std::size_t n = text.size();
+        std::size_t i = 0;
+        std::uint64_t v = 0;
+        while (i < n && is_ascii_digit(static_cast<unsigned char>(text[i]))) {
+            v = v * 10 + static_cast<unsigned>(text[i] - '0');
+            ++i;
+        }
+        if (i == 0 && (n == 0 || static_cast<unsigned char>(text[0]) < 0x80)) return std::nullopt;
+        if (i > 0 && i <= 19 && (i == n || static_cast<unsigned char>(text[i]) < 0x80))
+            return IntegerRead{v, i};
+    }
     const std::size_t r = numeric_len(text);
     if (r == 0) return std::nullopt;
     std::uint64_t v = 0;
@@ -391,7 +408,42 @@ std::optional<IntegerRead> read_integer(std::string_view text) noexcept {
     return IntegerRead{v, r};
 }
 
+namespace {
+constexpr std::uint64_t kExactMantissa = std::uint64_t{1} << 24;
+// Powers of ten exact in f32: with a mantissa of at most 2^24 one division rounds correctly.
+constexpr float kPow10[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
+
+std::optional<NumberRead> read_decimal_general(std::string_view text) noexcept;
+}  // namespace
+
 std::optional<NumberRead> read_decimal(std::string_view text) noexcept {
+    // The common case: ASCII digits, an optional '.' and ASCII digits, ended by an ASCII byte
+    // or the end of the text. Anything else (a character outside ASCII where the number could
+    // go on, a long mantissa) takes the general path.
+    const auto* const p = reinterpret_cast<const unsigned char*>(text.data());
+    const std::size_t n = text.size();
+    std::size_t i = 0;
+    std::uint64_t mantissa = 0;
+    while (i < n && is_ascii_digit(p[i])) mantissa = mantissa * 10 + (p[i++] - '0');
+    const std::size_t r = i;
+    if (r == 0 && (n == 0 || p[0] < 0x80)) return std::nullopt;
+    if (r == 0 || r > 7) return read_decimal_general(text);
+    std::size_t decimals = 0;
+    if (i < n && p[i] == '.') {
+        std::size_t j = i + 1;
+        while (j < n && is_ascii_digit(p[j]) && j - i <= 10) mantissa = mantissa * 10 + (p[j++] - '0');
+        decimals = j - i - 1;
+        if (decimals > 0) i = j;
+        else if (j < n && p[j] >= 0x80) return read_decimal_general(text);
+    }
+    if ((i < n && (p[i] >= 0x80 || is_ascii_digit(p[i]))) || mantissa > kExactMantissa ||
+        decimals >= std::size(kPow10))
+        return read_decimal_general(text);
+    return NumberRead{static_cast<float>(mantissa) / kPow10[decimals], i};
+}
+
+namespace {
+std::optional<NumberRead> read_decimal_general(std::string_view text) noexcept {
     const std::size_t r = numeric_len(text);
     if (r == 0) return std::nullopt;
     std::size_t extent = r;
@@ -401,7 +453,6 @@ std::optional<NumberRead> read_decimal(std::string_view text) noexcept {
     }
     // A non-ASCII numeric character leaves from_chars short of the extent: no result. The same
     // walk gathers the digits as an integer mantissa and counts the decimals.
-    constexpr std::uint64_t kExactMantissa = std::uint64_t{1} << 24;
     std::uint64_t mantissa = 0;
     std::size_t decimals = 0;
     for (std::size_t i = 0; i < extent; ++i) {
@@ -414,9 +465,7 @@ std::optional<NumberRead> read_decimal(std::string_view text) noexcept {
         }
     }
     // A mantissa of at most 2^24 and a power of ten of at most 10^10 are both exact in f32, so
-    // one division gives the correctly rounded value; anything else takes the general path.
-    static constexpr float kPow10[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f,
-                                       1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
+    // one division gives the correctly rounded value; anything else goes through from_chars.
     if (mantissa <= kExactMantissa && decimals < std::size(kPow10))
         return NumberRead{static_cast<float>(mantissa) / kPow10[decimals], extent};
     float v = 0.0f;
@@ -434,6 +483,7 @@ std::optional<NumberRead> read_decimal(std::string_view text) noexcept {
     }
     return NumberRead{v, extent};
 }
+}  // namespace
 
 std::optional<SignedRead> decimal_after_first(std::string_view text, Currency sign) noexcept {
     if (sign == 0) {
