@@ -588,20 +588,6 @@ TEST(OngameLoggedIn, OwnCardsOfOddNames) {
     }
 }
 
-// A dealt line anywhere among the preflop lines keeps its place.
-TEST(OngameLoggedIn, OwnCardsAfterOtherActions) {
-    auto lines = base_hand();
-    lines.insert(lines.begin() + line_of(lines, "--- Dealing flop"), "Dealing to Alice: [2c, 2d]");
-    const auto store = parse(join(lines));
-    ASSERT_EQ(store->hands.size(), 1u);
-    const auto pre = store->resolve(store->actions, store->hands[0].preflop.actions);
-    ASSERT_EQ(pre.size(), 4u);
-    EXPECT_EQ(pre[2], hs::Action::make(ActionType::Fold, 0, hs::kNoCards));
-    EXPECT_EQ(pre[3].type(), ActionType::Dealt);
-    EXPECT_EQ(pre[3].player_id(), 0);
-    EXPECT_EQ(store->hands[0].header.hero, 0);
-}
-
 // A hand that cannot be read is dropped and the next hand is found; the hand after it parses
 // as if alone. Each case changes one line of the first hand.
 struct Rejected {
