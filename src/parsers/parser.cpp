@@ -274,18 +274,8 @@ Player& Parser::player(std::uint8_t id) {
     return at(store_->players, static_cast<std::size_t>(first_player_ + id));
 }
 
-std::string_view Parser::key_name(std::string_view name) const noexcept {
-    if (strip_mr_ && name.size() > 2 && name[0] == 'M' && name[1] == 'r') return name.substr(2);
-    return name;
-}
-
-std::uint8_t Parser::find_player(std::string_view name) const {
-    const std::string_view key = key_name(name);
-    const std::uint32_t mask = players_.match_mask(key);
-    if (mask == 0) return static_cast<std::uint8_t>(PlayerTable::SLOTS);
-    const auto lowest = static_cast<std::uint8_t>(std::countr_zero(mask));
-    if ((mask & (mask - 1)) == 0) return lowest;
-    // Several players share the key: the one whose whole name matches wins.
+std::uint8_t Parser::find_player_among(std::uint32_t mask, std::string_view key) const {
+    // Several players share the key: the one whose whole name matches wins, else the lowest.
     for (std::uint32_t m = mask; m != 0; m &= m - 1) {
         const auto slot = static_cast<std::size_t>(std::countr_zero(m));
         const Player& p = at(store_->players, static_cast<std::size_t>(first_player_ + slot));
@@ -293,7 +283,7 @@ std::uint8_t Parser::find_player(std::string_view name) const {
             slice(store_->text, p.name.offset(), p.name.offset() + p.name.length());
         if (key_name(stored) == key) return static_cast<std::uint8_t>(slot);
     }
-    return lowest;
+    return static_cast<std::uint8_t>(std::countr_zero(mask));
 }
 
 std::uint8_t Parser::add_seated_player(std::string_view name, std::uint8_t seat, float chips) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <optional>
@@ -62,11 +63,11 @@ public:
     // When set, every name is stripped of a leading "Mr" (if at least one byte remains) before
     // it is keyed or looked up; stored names keep the full name. Used for the Pluribus logs.
     void set_strip_mr(bool on) noexcept { strip_mr_ = on; }
-    std::string_view key_name(std::string_view name) const noexcept;
+    inline std::string_view key_name(std::string_view name) const noexcept;
 
     // Slot of `name` in the current hand, or 32. When several slots share the name's key, the
     // slot whose full name equals `name` wins; when none equals it, the lowest of them.
-    std::uint8_t find_player(std::string_view name) const;
+    inline std::uint8_t find_player(std::string_view name) const;
     // Appends the name, takes a new slot and pushes Player{name, seat, chips}.
     std::uint8_t add_seated_player(std::string_view name, std::uint8_t seat, float chips);
     // find_player, or add the name with chips 0.0 and seat 255.
@@ -77,6 +78,9 @@ public:
     Action make_card_action(std::string_view name, ActionType type, const CardSet& cards);
 
 private:
+    // find_player when several slots hold the key (bits of `mask`).
+    std::uint8_t find_player_among(std::uint32_t mask, std::string_view key) const;
+
     PlayerTable players_;
     LineSplitter lines_;
     std::string_view line_;
@@ -133,6 +137,20 @@ inline void Parser::next_line() noexcept {
            (last[-1] == ' ' || last[-1] == '\t' || last[-1] == '\r'))
         --last;
     line_ = std::string_view(first, static_cast<std::size_t>(last - first));
+}
+
+inline std::string_view Parser::key_name(std::string_view name) const noexcept {
+    if (strip_mr_ && name.size() > 2 && name[0] == 'M' && name[1] == 'r') return name.substr(2);
+    return name;
+}
+
+inline std::uint8_t Parser::find_player(std::string_view name) const {
+    const std::string_view key = key_name(name);
+    const std::uint32_t mask = players_.match_mask(key);
+    if (mask == 0) return static_cast<std::uint8_t>(PlayerTable::SLOTS);
+    // One slot with the key: the common case, six compares and a bit scan.
+    if ((mask & (mask - 1)) == 0) return static_cast<std::uint8_t>(std::countr_zero(mask));
+    return find_player_among(mask, key);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -6,10 +6,6 @@
 
 #include "model/model.hpp"
 
-#if defined(__x86_64__) || defined(_M_X64)
-#include <emmintrin.h>
-#define HS_PLAYER_TABLE_SSE2 1
-#endif
 
 namespace hs {
 
@@ -52,34 +48,6 @@ std::uint32_t PlayerTable::match_mask_scalar(std::string_view name) const {
     return mask & used_slots(count);
 }
 
-std::uint32_t PlayerTable::match_mask(std::string_view name) const {
-#ifdef HS_PLAYER_TABLE_SSE2
-    if (name.empty()) fault_index(0, 0);
-    const Key k = key_of(name);
-    const __m128i v0 = _mm_set1_epi8(static_cast<char>(k.k0));
-    const __m128i v1 = _mm_set1_epi8(static_cast<char>(k.k1));
-    const __m128i v2 = _mm_set1_epi8(static_cast<char>(k.k2));
-    const auto half = [&](std::size_t off) -> std::uint32_t {
-        const __m128i a = _mm_load_si128(reinterpret_cast<const __m128i*>(first_bytes + off));
-        const __m128i b = _mm_load_si128(reinterpret_cast<const __m128i*>(second_bytes + off));
-        const __m128i c = _mm_load_si128(reinterpret_cast<const __m128i*>(third_bytes + off));
-        const __m128i eq = _mm_and_si128(_mm_and_si128(_mm_cmpeq_epi8(a, v0), _mm_cmpeq_epi8(b, v1)),
-                                         _mm_cmpeq_epi8(c, v2));
-        return static_cast<std::uint32_t>(_mm_movemask_epi8(eq)) & 0xFFFFu;
-    };
-    const std::uint32_t mask = half(0) | (half(16) << 16);
-    return mask & used_slots(count);
-#else
-    return match_mask_scalar(name);
-#endif
-}
-
-std::uint8_t PlayerTable::find(std::string_view name) const {
-    const std::uint32_t mask = match_mask(name);
-    if (mask == 0) return static_cast<std::uint8_t>(SLOTS);
-    return static_cast<std::uint8_t>(std::countr_zero(mask));
-}
-
 std::uint8_t PlayerTable::insert(std::string_view name) {
     if (name.empty()) fault("assertion failed: bytes.len() >= Self::STRIDE");
     if (count >= SLOTS) fault_index(count, SLOTS);
@@ -93,24 +61,6 @@ std::uint8_t PlayerTable::insert(std::string_view name) {
 // ---------------------------------------------------------------------------------------------
 // Byte and substring searches
 // ---------------------------------------------------------------------------------------------
-
-std::size_t find_byte(std::string_view s, char c, std::size_t from) noexcept {
-    if (from >= s.size()) return npos;
-    const void* p = std::memchr(s.data() + from, static_cast<unsigned char>(c), s.size() - from);
-    return p ? static_cast<std::size_t>(static_cast<const char*>(p) - s.data()) : npos;
-}
-
-std::size_t rfind_byte(std::string_view s, char c) noexcept {
-    if (s.empty()) return npos;
-#if defined(__GLIBC__)
-    const void* p = ::memrchr(s.data(), static_cast<unsigned char>(c), s.size());
-    return p ? static_cast<std::size_t>(static_cast<const char*>(p) - s.data()) : npos;
-#else
-    for (std::size_t i = s.size(); i-- > 0;)
-        if (s[i] == c) return i;
-    return npos;
-#endif
-}
 
 std::size_t find_str(std::string_view s, std::string_view needle, std::size_t from) noexcept {
     if (from > s.size()) return npos;

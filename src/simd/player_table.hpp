@@ -2,9 +2,18 @@
 // searched with 16-byte vector compares (SSE2 on x86-64, a plain loop elsewhere).
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string_view>
+
+#include "model/model.hpp"
+
+#if defined(__x86_64__) || defined(_M_X64)
+#include <emmintrin.h>
+#define HS_PLAYER_TABLE_SSE2 1
+#endif
 
 namespace hs {
 
@@ -22,12 +31,12 @@ struct PlayerTable {
 
     // Bit i set when slot i (< count) holds the key of `name` (its first three bytes, padded
     // with zero bytes when shorter). Faults on an empty name.
-    std::uint32_t match_mask(std::string_view name) const;
+    inline std::uint32_t match_mask(std::string_view name) const;
     // Same result as match_mask, by a plain loop (the reference for the vector path).
     std::uint32_t match_mask_scalar(std::string_view name) const;
 
     // Lowest slot holding the key of `name`, or 32.
-    std::uint8_t find(std::string_view name) const;
+    inline std::uint8_t find(std::string_view name) const;
 
     // Writes the key into slot `count` and returns that slot. Faults on an empty name and on a
     // 33rd player. Does not look for an existing slot with the same key.
@@ -36,9 +45,77 @@ struct PlayerTable {
 
 // Byte and substring searches (C library where it has them). npos when absent.
 inline constexpr std::size_t npos = static_cast<std::size_t>(-1);
-std::size_t find_byte(std::string_view s, char c, std::size_t from = 0) noexcept;
-std::size_t rfind_byte(std::string_view s, char c) noexcept;
+inline std::size_t find_byte(std::string_view s, char c, std::size_t from = 0) noexcept;
+inline std::size_t rfind_byte(std::string_view s, char c) noexcept;
 std::size_t find_str(std::string_view s, std::string_view needle, std::size_t from = 0) noexcept;
 std::size_t rfind_str(std::string_view s, std::string_view needle) noexcept;
+
+// The lookup and the short searches run several times per line: they are inline.
+
+inline std::uint32_t PlayerTable::match_mask(std::string_view name) const {
+#ifdef HS_PLAYER_TABLE_SSE2
+    if (name.empty()) fault_index(0, 0);
+    // The key: the first three bytes, padded with zero bytes when the name is shorter.
+    const auto k0 = static_cast<char>(name[0]);
+    const char k1 = name.size() > 1 ? name[1] : '\0';
+    const char k2 = name.size() > 2 ? name[2] : '\0';
+    const __m128i v0 = _mm_set1_epi8(k0);
+    const __m128i v1 = _mm_set1_epi8(k1);
+    const __m128i v2 = _mm_set1_epi8(k2);
+    const auto half = [&](std::size_t off) -> std::uint32_t {
+        const __m128i a = _mm_load_si128(reinterpret_cast<const __m128i*>(first_bytes + off));
+        const __m128i b = _mm_load_si128(reinterpret_cast<const __m128i*>(second_bytes + off));
+        const __m128i c = _mm_load_si128(reinterpret_cast<const __m128i*>(third_bytes + off));
+        const __m128i eq = _mm_and_si128(
+            _mm_and_si128(_mm_cmpeq_epi8(a, v0), _mm_cmpeq_epi8(b, v1)), _mm_cmpeq_epi8(c, v2));
+        return static_cast<std::uint32_t>(_mm_movemask_epi8(eq)) & 0xFFFFu;
+    };
+    const std::uint32_t mask = half(0) | (half(16) << 16);
+    // Slots at or above count never match.
+    const std::uint32_t used =
+        static_cast<std::uint32_t>((std::uint64_t{1} << (count > SLOTS ? SLOTS : count)) - 1);
+    return mask & used;
+#else
+    return match_mask_scalar(name);
+#endif
+}
+
+inline std::uint8_t PlayerTable::find(std::string_view name) const {
+    const std::uint32_t mask = match_mask(name);
+    if (mask == 0) return static_cast<std::uint8_t>(SLOTS);
+    return static_cast<std::uint8_t>(std::countr_zero(mask));
+}
+
+// Spans up to this length are searched by a plain loop: shorter than a C library call.
+inline constexpr std::size_t kShortSpan = 16;
+
+inline std::size_t find_byte(std::string_view s, char c, std::size_t from) noexcept {
+    const std::size_t n = s.size();
+    if (from >= n) return npos;
+    if (n - from <= kShortSpan) {
+        for (std::size_t i = from; i < n; ++i)
+            if (s[i] == c) return i;
+        return npos;
+    }
+    const void* p = std::memchr(s.data() + from, static_cast<unsigned char>(c), n - from);
+    return p ? static_cast<std::size_t>(static_cast<const char*>(p) - s.data()) : npos;
+}
+
+inline std::size_t rfind_byte(std::string_view s, char c) noexcept {
+    const std::size_t n = s.size();
+    if (n <= kShortSpan) {
+        for (std::size_t i = n; i-- > 0;)
+            if (s[i] == c) return i;
+        return npos;
+    }
+#if defined(__GLIBC__)
+    const void* p = ::memrchr(s.data(), static_cast<unsigned char>(c), n);
+    return p ? static_cast<std::size_t>(static_cast<const char*>(p) - s.data()) : npos;
+#else
+    for (std::size_t i = n; i-- > 0;)
+        if (s[i] == c) return i;
+    return npos;
+#endif
+}
 
 }  // namespace hs
