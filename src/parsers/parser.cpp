@@ -217,7 +217,13 @@ std::size_t first_digit_at(std::string_view s) noexcept {
 struct SignAt {
     std::size_t at, len;
 };
-std::optional<SignAt> find_sign(std::string_view text, Currency sign, bool last) noexcept {
+inline std::optional<SignAt> find_sign(std::string_view text, Currency sign, bool last) noexcept {
+    if (sign != 0 && sign < 0x80) {  // '$': one byte
+        const auto c = static_cast<char>(sign);
+        const std::size_t at = last ? rfind_byte(text, c) : find_byte(text, c);
+        if (at == npos) return std::nullopt;
+        return SignAt{at, 1};
+    }
     const SignBytes enc = encode_sign(sign);
     if (enc.len == 0) return std::nullopt;
     const std::size_t at = last ? rfind_str(text, enc.view()) : find_str(text, enc.view());

@@ -42,22 +42,24 @@ inline string_view rest(string_view s, size_t from) noexcept {
 inline bool is_digit(unsigned char c) noexcept { return c >= '0' && c <= '9'; }
 
 // First occurrence of a short literal at or after `from` (npos when absent). Lines are short, so a
-// byte search for one byte of the literal (the first one that is not a space) and a compare of
-// the rest beats a general substring search.
-size_t find_lit(string_view s, string_view lit, size_t from = 0) noexcept {
-    const size_t anchor = lit[0] == ' ' && lit.size() > 1 ? 1 : 0;
-    if (from > s.size() || s.size() - from < lit.size()) return npos;
+// scan for one byte of the literal (the first one that is not a space) and a compare of the rest
+// of a length known here beats a general substring search.
+template <size_t N>
+size_t find_lit(string_view s, const char (&lit)[N], size_t from = 0) noexcept {
+    constexpr size_t len = N - 1;
+    static_assert(len >= 2);
+    const size_t anchor = lit[0] == ' ' ? 1 : 0;
+    const size_t n = s.size();
+    if (from > n || n - from < len) return npos;
     const char* const base = s.data();
-    const char* p = base + from + anchor;
-    const char* const last = base + s.size() - (lit.size() - anchor);  // last anchor position
-    while (p <= last) {
-        p = static_cast<const char*>(std::memchr(p, lit[anchor], static_cast<size_t>(last - p) + 1));
-        if (p == nullptr) return npos;
-        const char* start = p - anchor;
-        if (std::memcmp(start, lit.data(), lit.size()) == 0) return static_cast<size_t>(start - base);
-        ++p;
+    const size_t last = n - len;  // last start of a match
+    for (size_t at = from;;) {
+        const size_t hit = find_byte(s.substr(0, last + anchor + 1), lit[anchor], at + anchor);
+        if (hit == npos) return npos;
+        const size_t start = hit - anchor;
+        if (std::memcmp(base + start, lit, len) == 0) return start;
+        at = start + 1;
     }
-    return npos;
 }
 
 // Byte length of the UTF-8 character that begins at i (clamped to the text).
