@@ -303,16 +303,6 @@ std::uint8_t Parser::add_seated_player(std::string_view name, std::uint8_t seat,
     return slot;
 }
 
-std::uint8_t Parser::player_id(std::string_view name) {
-    const std::uint8_t slot = find_player(name);
-    if (slot < PlayerTable::SLOTS) return slot;
-    return add_seated_player(name, kNone8, 0.0f);
-}
-
-Action Parser::make_action(std::string_view name, ActionType type, float amount) const {
-    return Action::with_amount(type, find_player(name), amount);
-}
-
 Action Parser::make_card_action(std::string_view name, ActionType type, const CardSet& cards) {
     const std::uint32_t index = store_->push_card_set(cards);
     return Action::make(type, find_player(name), index);
@@ -406,39 +396,9 @@ std::optional<IntegerRead> read_integer(std::string_view text) noexcept {
 
 namespace {
 constexpr std::uint64_t kExactMantissa = std::uint64_t{1} << 24;
-// Powers of ten exact in f32: with a mantissa of at most 2^24 one division rounds correctly.
 constexpr float kPow10[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
-
-std::optional<NumberRead> read_decimal_general(std::string_view text) noexcept;
 }  // namespace
 
-std::optional<NumberRead> read_decimal(std::string_view text) noexcept {
-    // The common case: ASCII digits, an optional '.' and ASCII digits, ended by an ASCII byte
-    // or the end of the text. Anything else (a character outside ASCII where the number could
-    // go on, a long mantissa) takes the general path.
-    const auto* const p = reinterpret_cast<const unsigned char*>(text.data());
-    const std::size_t n = text.size();
-    std::size_t i = 0;
-    std::uint64_t mantissa = 0;
-    while (i < n && is_ascii_digit(p[i])) mantissa = mantissa * 10 + (p[i++] - '0');
-    const std::size_t r = i;
-    if (r == 0 && (n == 0 || p[0] < 0x80)) return std::nullopt;
-    if (r == 0 || r > 7) return read_decimal_general(text);
-    std::size_t decimals = 0;
-    if (i < n && p[i] == '.') {
-        std::size_t j = i + 1;
-        while (j < n && is_ascii_digit(p[j]) && j - i <= 10) mantissa = mantissa * 10 + (p[j++] - '0');
-        decimals = j - i - 1;
-        if (decimals > 0) i = j;
-        else if (j < n && p[j] >= 0x80) return read_decimal_general(text);
-    }
-    if ((i < n && (p[i] >= 0x80 || is_ascii_digit(p[i]))) || mantissa > kExactMantissa ||
-        decimals >= std::size(kPow10))
-        return read_decimal_general(text);
-    return NumberRead{static_cast<float>(mantissa) / kPow10[decimals], i};
-}
-
-namespace {
 std::optional<NumberRead> read_decimal_general(std::string_view text) noexcept {
     const std::size_t r = numeric_len(text);
     if (r == 0) return std::nullopt;
@@ -479,26 +439,15 @@ std::optional<NumberRead> read_decimal_general(std::string_view text) noexcept {
     }
     return NumberRead{v, extent};
 }
-}  // namespace
 
-std::optional<SignedRead> decimal_after_first(std::string_view text, Currency sign) noexcept {
+std::optional<SignedRead> decimal_after_sign(std::string_view text, Currency sign,
+                                             bool last) noexcept {
     if (sign == 0) {
-        const std::size_t at = first_digit_at(text);
+        const std::size_t at = last ? last_number_start(text, false) : first_digit_at(text);
         if (at == npos) return std::nullopt;
         return read_after(text, at, 0, read_decimal);
     }
-    const auto s = find_sign(text, sign, false);
-    if (!s) return std::nullopt;
-    return read_after(text, s->at, s->len, read_decimal);
-}
-
-std::optional<SignedRead> decimal_after_last(std::string_view text, Currency sign) noexcept {
-    if (sign == 0) {
-        const std::size_t at = last_number_start(text, false);
-        if (at == npos) return std::nullopt;
-        return read_after(text, at, 0, read_decimal);
-    }
-    const auto s = find_sign(text, sign, true);
+    const auto s = find_sign(text, sign, last);
     if (!s) return std::nullopt;
     return read_after(text, s->at, s->len, read_decimal);
 }

@@ -71,9 +71,9 @@ public:
     // Appends the name, takes a new slot and pushes Player{name, seat, chips}.
     std::uint8_t add_seated_player(std::string_view name, std::uint8_t seat, float chips);
     // find_player, or add the name with chips 0.0 and seat 255.
-    std::uint8_t player_id(std::string_view name);
+    inline std::uint8_t player_id(std::string_view name);
     // Action with an amount payload; the player is looked up only (32 when absent).
-    Action make_action(std::string_view name, ActionType type, float amount) const;
+    inline Action make_action(std::string_view name, ActionType type, float amount) const;
     // Pushes the card set, then builds the action with its index as payload (lookup only).
     Action make_card_action(std::string_view name, ActionType type, const CardSet& cards);
 
@@ -153,6 +153,16 @@ inline std::uint8_t Parser::find_player(std::string_view name) const {
     return find_player_among(mask, key);
 }
 
+inline std::uint8_t Parser::player_id(std::string_view name) {
+    const std::uint8_t slot = find_player(name);
+    if (slot < PlayerTable::SLOTS) return slot;
+    return add_seated_player(name, kNone8, 0.0f);
+}
+
+inline Action Parser::make_action(std::string_view name, ActionType type, float amount) const {
+    return Action::with_amount(type, find_player(name), amount);
+}
+
 // ---------------------------------------------------------------------------------------------
 // Value readers: pure functions of a text view; never allocate.
 // ---------------------------------------------------------------------------------------------
@@ -199,17 +209,79 @@ std::optional<SignedRead> amount_after_last(std::string_view text, Currency sign
 
 // Plain numbers.
 std::optional<IntegerRead> read_integer(std::string_view text) noexcept;
-std::optional<NumberRead> read_decimal(std::string_view text) noexcept;
+inline std::optional<NumberRead> read_decimal(std::string_view text) noexcept;
+// read_decimal for the texts its inline fast path leaves aside (a character outside ASCII where
+// the number could go on, a long mantissa); gives the same result for every text.
+std::optional<NumberRead> read_decimal_general(std::string_view text) noexcept;
 // With sign 0 (a hand without a currency sign): the first ASCII digit at or after the start
 // stands where the sign would, and nothing is skipped.
-std::optional<SignedRead> decimal_after_first(std::string_view text, Currency sign) noexcept;
+inline std::optional<SignedRead> decimal_after_first(std::string_view text, Currency sign) noexcept;
 // With sign 0: the last number of the text.
-std::optional<SignedRead> decimal_after_last(std::string_view text, Currency sign) noexcept;
+inline std::optional<SignedRead> decimal_after_last(std::string_view text, Currency sign) noexcept;
+// Both of the above for any sign: first (or last) occurrence.
+std::optional<SignedRead> decimal_after_sign(std::string_view text, Currency sign,
+                                             bool last) noexcept;
 
 // Signs, seats, cards.
 std::optional<SignRead> currency_symbol(std::string_view text) noexcept;
 std::optional<SeatLine> read_seat_line(std::string_view line);
 CardSet parse_cards(std::string_view text);
 BracketedCards bracketed_cards(std::string_view text);
+
+// Amounts are read several times per line: the common forms are settled inline.
+
+inline std::optional<NumberRead> read_decimal(std::string_view text) noexcept {
+    // ASCII digits, an optional '.' and ASCII digits, ended by an ASCII byte or the end of the
+    // text, with at most 7 whole digits: the mantissa stays at most 2^24 + a little, exact in
+    // f32, and 10^k (k <= 10) is exact too, so one division rounds correctly. Anything else
+    // goes to the general reader.
+    const auto* const p = reinterpret_cast<const unsigned char*>(text.data());
+    const std::size_t n = text.size();
+    const auto digit = [](unsigned char b) { return static_cast<unsigned>(b - '0') < 10u; };
+    std::size_t i = 0;
+    std::uint64_t mantissa = 0;
+    while (i < n && digit(p[i])) mantissa = mantissa * 10 + (p[i++] - '0');
+    if (i == 0) {
+        if (n == 0 || p[0] < 0x80) return std::nullopt;
+        return read_decimal_general(text);
+    }
+    if (i > 7) return read_decimal_general(text);
+    std::size_t decimals = 0;
+    if (i < n && p[i] == '.') {
+        const std::size_t stop = n - i - 1 < 11 ? n : i + 11;  // at most 10 decimals here
+        std::size_t j = i + 1;
+        while (j < stop && digit(p[j])) mantissa = mantissa * 10 + (p[j++] - '0');
+        decimals = j - i - 1;
+        if (decimals > 0) i = j;
+        else if (j < n && p[j] >= 0x80) return read_decimal_general(text);
+    }
+    if ((i < n && (p[i] >= 0x80 || digit(p[i]))) || mantissa > (std::uint64_t{1} << 24))
+        return read_decimal_general(text);
+    static constexpr float kPow10[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f,
+                                       1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
+    return NumberRead{static_cast<float>(mantissa) / kPow10[decimals], i};
+}
+
+inline std::optional<SignedRead> decimal_after_first(std::string_view text, Currency sign) noexcept {
+    if (sign == U'$') {
+        const std::size_t at = find_byte(text, '$');
+        if (at == npos) return std::nullopt;
+        const auto r = read_decimal(text.substr(at + 1));
+        if (!r) return std::nullopt;
+        return SignedRead{r->value, at, at + 1 + r->len};
+    }
+    return decimal_after_sign(text, sign, false);
+}
+
+inline std::optional<SignedRead> decimal_after_last(std::string_view text, Currency sign) noexcept {
+    if (sign == U'$') {
+        const std::size_t at = rfind_byte(text, '$');
+        if (at == npos) return std::nullopt;
+        const auto r = read_decimal(text.substr(at + 1));
+        if (!r) return std::nullopt;
+        return SignedRead{r->value, at, at + 1 + r->len};
+    }
+    return decimal_after_sign(text, sign, true);
+}
 
 }  // namespace hs

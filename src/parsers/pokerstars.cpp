@@ -10,6 +10,7 @@
 #include <charconv>
 #include <cstring>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -313,14 +314,23 @@ constexpr StatusEnding kStatusEndings[] = {
 };
 
 std::optional<Action> status_line(Parser& p, string_view line) {
-    // Every status ending ends in one of these bytes; most lines end in a digit or a letter
-    // that rules them all out with one compare.
+    // Every status ending ends in 't', 'd', 'e' or 'n'; only the endings with the line's last
+    // byte are compared, in table order. Most lines end in a digit or another letter.
     if (line.empty()) return std::nullopt;
+    static constexpr std::uint8_t kEndT[] = {0, 1, 2, 8};
+    static constexpr std::uint8_t kEndD[] = {3, 4, 5, 6, 10};
+    static constexpr std::uint8_t kEndE[] = {7};
+    static constexpr std::uint8_t kEndN[] = {9};
+    std::span<const std::uint8_t> rows;
     switch (line.back()) {
-        case 't': case 'd': case 'e': case 'n': break;
+        case 't': rows = kEndT; break;
+        case 'd': rows = kEndD; break;
+        case 'e': rows = kEndE; break;
+        case 'n': rows = kEndN; break;
         default: return std::nullopt;
     }
-    for (const auto& e : kStatusEndings) {
+    for (const std::uint8_t i : rows) {
+        const StatusEnding& e = kStatusEndings[i];
         if (!ends(line, e.ending)) continue;
         if (line.size() <= e.remove) fault_missing("player name", line);
         const std::uint8_t id = p.player_id(line.substr(0, line.size() - e.remove));
@@ -547,7 +557,9 @@ Action cash_out(Parser& p, string_view line, size_t at, Currency cur) {
     return Action::make(ActionType::CashOut, id, index);
 }
 
-std::optional<Action> parse_action_line(Parser& p, string_view line, Currency cur) {
+// Rows that test the line's ending are tried only when the last byte allows them; the order of
+// the rows that remain is unchanged, so the first row that matches still decides.
+std::optional<Action> fold_or_check(Parser& p, string_view line) {
     const size_t n = line.size();
     if (n >= 7 && ends(line, ": folds"))
         return Action::make(ActionType::Fold, p.player_id(name_of(line.substr(0, n - 7), line)),
@@ -555,6 +567,11 @@ std::optional<Action> parse_action_line(Parser& p, string_view line, Currency cu
     if (n >= 8 && ends(line, ": checks"))
         return Action::make(ActionType::Check, p.player_id(name_of(line.substr(0, n - 8), line)),
                             kNoPayload);
+    return std::nullopt;
+}
+
+std::optional<Action> hand_not_shown(Parser& p, string_view line) {
+    const size_t n = line.size();
     if (n >= 6 && ends(line, "s hand")) {
         if (n <= 12) fault_missing("player name", line);
         return Action::make(ActionType::Fold, p.player_id(line.substr(0, n - 12)), kNoPayload);
@@ -563,10 +580,31 @@ std::optional<Action> parse_action_line(Parser& p, string_view line, Currency cu
         if (n <= 19) fault_missing("player name", line);
         return Action::make(ActionType::Muck, p.player_id(line.substr(0, n - 19)), kNoPayload);
     }
-    if (ends(line, "]")) return cards_at_end(p, line);
-    if (auto status = status_line(p, line)) return status;
-    if (!line.empty() && line.back() == '"') return chat_line(p, line);
-    if (is_collect_line(line)) return collect_pot(p, line, cur);
+    return std::nullopt;
+}
+
+std::optional<Action> parse_action_line(Parser& p, string_view line, Currency cur) {
+    if (line.empty()) return std::nullopt;
+    switch (line.back()) {
+        case 's':
+            if (auto a = fold_or_check(p, line)) return a;
+            break;
+        case 'd':
+            if (auto a = hand_not_shown(p, line)) return a;
+            if (auto a = status_line(p, line)) return a;
+            break;
+        case ']': return cards_at_end(p, line);
+        case '"': return chat_line(p, line);
+        case 't':
+            // A line ends either in one of the three pots or in a status ending, never both.
+            if (is_collect_line(line)) return collect_pot(p, line, cur);
+            if (auto a = status_line(p, line)) return a;
+            break;
+        case 'e': case 'n':
+            if (auto a = status_line(p, line)) return a;
+            break;
+        default: break;
+    }
     if (starts(line, "Uncalled ")) return uncalled(p, line, cur);
     if (auto a = bet_call_raise(p, line, cur)) return a;
     if (const size_t at = find_lit(line, ": shows"); at != npos) return shows(p, line, at);
@@ -579,23 +617,20 @@ std::optional<Action> parse_action_line(Parser& p, string_view line, Currency cu
 
 // The Pluribus logs: no status, chat, ": shows", cash-out or join lines inside a round.
 std::optional<Action> parse_pluribus_action_line(Parser& p, string_view line, Currency cur) {
-    const size_t n = line.size();
-    if (n >= 7 && ends(line, ": folds"))
-        return Action::make(ActionType::Fold, p.player_id(name_of(line.substr(0, n - 7), line)),
-                            kNoPayload);
-    if (n >= 8 && ends(line, ": checks"))
-        return Action::make(ActionType::Check, p.player_id(name_of(line.substr(0, n - 8), line)),
-                            kNoPayload);
-    if (n >= 6 && ends(line, "s hand")) {
-        if (n <= 12) fault_missing("player name", line);
-        return Action::make(ActionType::Fold, p.player_id(line.substr(0, n - 12)), kNoPayload);
+    if (line.empty()) return std::nullopt;
+    switch (line.back()) {
+        case 's':
+            if (auto a = fold_or_check(p, line)) return a;
+            break;
+        case 'd':
+            if (auto a = hand_not_shown(p, line)) return a;
+            break;
+        case ']': return cards_at_end(p, line);
+        case 't':
+            if (is_collect_line(line)) return collect_pot(p, line, cur);
+            break;
+        default: break;
     }
-    if (n >= 6 && ends(line, "w hand")) {
-        if (n <= 19) fault_missing("player name", line);
-        return Action::make(ActionType::Muck, p.player_id(line.substr(0, n - 19)), kNoPayload);
-    }
-    if (ends(line, "]")) return cards_at_end(p, line);
-    if (is_collect_line(line)) return collect_pot(p, line, cur);
     if (starts(line, "Uncalled ")) return uncalled(p, line, cur);
     if (auto a = bet_call_raise(p, line, cur)) return a;
     if (is_numbered_collect_line(line)) return collect_numbered_pot(p, line, cur);
