@@ -118,6 +118,7 @@ string_view name_of(string_view name, string_view line) {
 // A summary name loses every trailing position note.
 string_view strip_position_notes(string_view name) noexcept {
     for (;;) {
+        if (name.empty() || name.back() != ')') return name;
         if (ends(name, " (button)")) name.remove_suffix(9);
         else if (ends(name, " (small blind)")) name.remove_suffix(14);
         else if (ends(name, " (big blind)")) name.remove_suffix(12);
@@ -744,17 +745,26 @@ SeatResult parse_seat_result(Parser& p, string_view line, Currency cur, Action& 
         return name_of(strip_position_notes(slice(line, ns, end)), line);
     };
     if (n > 6) {
-        if (ends(line, " folded")) {
-            out = Action::make(ActionType::Fold, p.find_player(name_to(n - 7)), kNoCards);
-            return SeatResult::Action;
+        // The endings, picked by the last byte.
+        bool fold_before = false;
+        switch (line.back()) {
+            case 'd':
+                if (ends(line, " folded")) {
+                    out = Action::make(ActionType::Fold, p.find_player(name_to(n - 7)), kNoCards);
+                    return SeatResult::Action;
+                }
+                if (ends(line, " mucked")) {
+                    out = Action::make(ActionType::Muck, p.find_player(name_to(n - 7)), kNoCards);
+                    return SeatResult::Action;
+                }
+                break;
+            case ')': fold_before = ends(line, "n't bet)"); break;
+            case 'p': fold_before = ends(line, "re Flop") || ends(line, "he Flop"); break;
+            case 'n': fold_before = ends(line, "he Turn"); break;
+            case 'r': fold_before = ends(line, "he River"); break;
+            default: break;
         }
-        if (ends(line, " mucked")) {
-            out = Action::make(ActionType::Muck,
-                               p.find_player(name_to(n - 7)), kNoCards);
-            return SeatResult::Action;
-        }
-        if (ends(line, "n't bet)") || ends(line, "re Flop") || ends(line, "he Flop") ||
-            ends(line, "he Turn") || ends(line, "he River")) {
+        if (fold_before) {
             // "Seat 5: Bob (didn't bet)" carries no fold: a note, skipped.
             const size_t f = find_lit(line, " folded ", ns);
             if (f == npos) return SeatResult::Skip;
