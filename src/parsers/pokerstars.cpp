@@ -148,6 +148,46 @@ std::uint64_t date_piece(string_view piece, string_view line) {
     return v->value;
 }
 
+// The usual form, "2021/03/04 05:06:07" followed by a non-digit or the end, read at fixed
+// places; nothing when the text has another form.
+std::optional<PackedDate> fixed_date(string_view d) noexcept {
+    static constexpr char kShape[] = "dddd/dd/dd dd:dd:dd";
+    // After the seconds: the end, or an ASCII byte that is no digit (a character outside ASCII
+    // could be a numeric one that the general reading takes into the seconds).
+    if (d.size() < 19) return std::nullopt;
+    if (d.size() > 19) {
+        const auto after = static_cast<unsigned char>(d[19]);
+        if (after >= 0x80 || is_digit(after)) return std::nullopt;
+    }
+    for (size_t i = 0; i < 19; ++i) {
+        const auto c = static_cast<unsigned char>(d[i]);
+        if (kShape[i] == 'd' ? !is_digit(c) : c != static_cast<unsigned char>(kShape[i]))
+            return std::nullopt;
+    }
+    const auto num = [&](size_t at, size_t len) {
+        std::uint64_t v = 0;
+        for (size_t i = at; i < at + len; ++i) v = v * 10 + static_cast<unsigned>(d[i] - '0');
+        return v;
+    };
+    return pack_date(num(0, 4), num(5, 2), num(8, 2), num(11, 2), num(14, 2), num(17, 2));
+}
+
+// Any other form: split at '/', '/', ' ', ':', ':' and read each piece's leading digits.
+void general_date(Header& h, string_view date, string_view line) {
+    const size_t s1 = find_byte(date, '/');
+    const size_t s2 = s1 == npos ? npos : find_byte(date, '/', s1 + 1);
+    const size_t s3 = s2 == npos ? npos : find_byte(date, ' ', s2 + 1);
+    const size_t s4 = s3 == npos ? npos : find_byte(date, ':', s3 + 1);
+    const size_t s5 = s4 == npos ? npos : find_byte(date, ':', s4 + 1);
+    if (s5 == npos) fault_missing("date", line);
+    h.start_date = pack_date(date_piece(date.substr(0, s1), line),
+                             date_piece(slice(date, s1 + 1, s2), line),
+                             date_piece(slice(date, s2 + 1, s3), line),
+                             date_piece(slice(date, s3 + 1, s4), line),
+                             date_piece(slice(date, s4 + 1, s5), line),
+                             date_piece(date.substr(s5 + 1), line));
+}
+
 LineResult parse_hand_line(Parser& p, Header& h) {
     const string_view line = p.line();
     if (line.size() < 17) return LineResult::RejectedInPlace;
@@ -205,18 +245,11 @@ LineResult parse_hand_line(Parser& p, Header& h) {
 
     // Date: year/month/day hour:minute:second, each piece read up to its first non-digit.
     const string_view date = rest(line, date_start);
-    const size_t s1 = find_byte(date, '/');
-    const size_t s2 = s1 == npos ? npos : find_byte(date, '/', s1 + 1);
-    const size_t s3 = s2 == npos ? npos : find_byte(date, ' ', s2 + 1);
-    const size_t s4 = s3 == npos ? npos : find_byte(date, ':', s3 + 1);
-    const size_t s5 = s4 == npos ? npos : find_byte(date, ':', s4 + 1);
-    if (s5 == npos) fault_missing("date", line);
-    h.start_date = pack_date(date_piece(date.substr(0, s1), line),
-                             date_piece(slice(date, s1 + 1, s2), line),
-                             date_piece(slice(date, s2 + 1, s3), line),
-                             date_piece(slice(date, s3 + 1, s4), line),
-                             date_piece(slice(date, s4 + 1, s5), line),
-                             date_piece(date.substr(s5 + 1), line));
+    if (const auto packed = fixed_date(date)) {
+        h.start_date = *packed;
+    } else {
+        general_date(h, date, line);
+    }
 
     // Stakes: the last '(' before the date's '-'.
     const size_t open = rfind_byte(line.substr(0, dash), '(');
