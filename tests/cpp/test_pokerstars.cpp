@@ -224,6 +224,80 @@ TEST(PokerStarsHeader, Faults) {
     EXPECT_NE(fault_of(hand(p)).find("date"), std::string::npos);
 }
 
+// The usual date form is read at fixed places, every other form piece by piece: both give the
+// leading digits of each piece.
+TEST(PokerStarsHeader, DateForms) {
+    struct Case {
+        const char* date;
+        hs::PackedDate want;
+    };
+    const Case cases[] = {
+        {"2021/03/04 05:06:07 ET", hs::pack_date(2021, 3, 4, 5, 6, 7)},
+        {"2021/03/04 05:06:07", hs::pack_date(2021, 3, 4, 5, 6, 7)},
+        {"2016/10/14 0:04:07 ET", hs::pack_date(2016, 10, 14, 0, 4, 7)},
+        {"2016/3/1 1:29:41 ET", hs::pack_date(2016, 3, 1, 1, 29, 41)},
+        {"2018/03/09 23:36:32 CET [2018/03/09 17:36:32 ET]", hs::pack_date(2018, 3, 9, 23, 36, 32)},
+        {"2021/03/04 05:06:071 ET", hs::pack_date(2021, 3, 4, 5, 6, 71)},
+        {"2021/03/04 05:06:07x", hs::pack_date(2021, 3, 4, 5, 6, 7)},
+        {"02021/03/04 05:06:07", hs::pack_date(2021, 3, 4, 5, 6, 7)},
+    };
+    for (const auto& c : cases) {
+        Parts p;
+        p.hand_line = std::string("PokerStars Hand #1:  Hold'em No Limit ($1/$2 USD) - ") + c.date;
+        auto s = parse(hand(p));
+        ASSERT_EQ(s->hands.size(), 1u) << c.date;
+        EXPECT_EQ(s->hands[0].header.start_date, c.want) << c.date;
+    }
+    // a numeric character outside ASCII right after the seconds makes them unreadable
+    Parts p;
+    p.hand_line = "PokerStars Hand #1:  Hold'em No Limit ($1/$2 USD) - 2021/03/04 05:06:07\xC2\xB2";
+    EXPECT_NE(fault_of(hand(p)).find("date"), std::string::npos);
+    p.hand_line = "PokerStars Hand #1:  Hold'em No Limit ($1/$2 USD) - 2021/03/04 05:06";
+    EXPECT_NE(fault_of(hand(p)).find("date"), std::string::npos);
+}
+
+// --- file input -------------------------------------------------------------------------------
+
+// A file is read whole and checked as UTF-8: the error names the offset of the first byte of the
+// first bad sequence, wherever it falls in the 16-byte blocks of the check.
+TEST(PokerStarsFile, InvalidUtf8IsReportedAtItsOffset) {
+    const std::string good = hand(Parts{});
+    const std::string path = ::testing::TempDir() + "hs_utf8_check.txt";
+    const auto write = [&](const std::string& bytes) {
+        std::FILE* f = std::fopen(path.c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        ASSERT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), f), bytes.size());
+        std::fclose(f);
+    };
+    const std::string bad[] = {"\xFF", "\xC3", "\xC3(", "\xE2\x82", "\xED\xA0\x80", "\xF4\x90\x80\x80",
+                               "\xC0\xAF", "\x80"};
+    for (std::size_t at : {std::size_t{20}, std::size_t{31}, std::size_t{32}, std::size_t{47},
+                           std::size_t{100}, good.size() - 1}) {
+        for (const std::string& b : bad) {
+            std::string bytes = good;
+            bytes.insert(at, b);
+            write(bytes);
+            const hs::ParseResult r = hs::parse_file(path);
+            EXPECT_FALSE(r.ok());
+            EXPECT_EQ(r.error, "Failed to open file at path '" + path +
+                                   "' with error stream did not contain valid UTF-8 at byte offset " +
+                                   std::to_string(at))
+                << at;
+        }
+    }
+    // characters of two to four bytes across the block edges are valid: the file parses
+    std::string text = good;
+    text.insert(text.find("Alpha"), "\xC3\xA9\xE2\x82\xAC\xF0\x9D\x9F\x98");  // in the table name
+    for (int i = 0; i < 3; ++i) text += "\n" + good;
+    write(text);
+    const hs::ParseResult r = hs::parse_file(path);
+    ASSERT_TRUE(r.ok()) << r.error;
+    ASSERT_EQ(r.store->hands.size(), 4u);
+    EXPECT_EQ(r.store->text_of(r.store->hands[0].header.table_name),
+              "\xC3\xA9\xE2\x82\xAC\xF0\x9D\x9F\x98" "Alpha II");
+    std::remove(path.c_str());
+}
+
 // --- the driver ------------------------------------------------------------------------------
 
 TEST(PokerStarsDriver, RejectedHandsAreDroppedAndTheNextHandIsRead) {
@@ -388,6 +462,44 @@ TEST(PokerStarsRounds, ActionLines) {
     EXPECT_FLOAT_EQ(s->cash_out_of(got[21].payload()).amount, 2.0f);
     EXPECT_FLOAT_EQ(s->cash_out_of(got[21].payload()).fee, 0.0f);
     EXPECT_EQ(hs::at(s->players, h.header.players.start() + 5).seat, 3);
+}
+
+// Every status ending is recognised inside a betting round as before the deal, whatever the
+// row that the line's last byte sends it to.
+TEST(PokerStarsRounds, StatusLinesInARound) {
+    using T = ActionType;
+    const std::pair<const char*, T> cases[] = {
+        {"Bob: sits out", T::Sitout},
+        {"Bob: is sitting out", T::Sitout},
+        {"Bob has timed out", T::Leave},
+        {"Bob is connected", T::Join},
+        {"Bob is disconnected", T::Leave},
+        {"Bob has timed out while disconnected", T::Leave},
+        {"Bob has timed out while being disconnected", T::Leave},
+        {"Bob leaves the table", T::Leave},
+        {"Bob was removed from the table for failing to post", T::Leave},
+        {"Bob will be allowed to play after the button", T::Join},
+        {"Bob has returned", T::Join},
+    };
+    for (const auto& [line, type] : cases) {
+        for (const bool preflop : {true, false}) {
+            Parts p;
+            if (preflop) {
+                p.preflop = std::string("Carol: folds\n") + line;
+            } else {
+                p.streets = std::string("*** FLOP *** [Ah Kd 2c]\n") + line;
+            }
+            auto s = parse(hand(p));
+            ASSERT_EQ(s->hands.size(), 1u) << line;
+            const auto& h = s->hands[0];
+            const auto got = preflop
+                                 ? actions(*s, h.preflop.actions)
+                                 : actions(*s, s->resolve(s->flops, h.flops)[0].actions);
+            ASSERT_FALSE(got.empty()) << line;
+            EXPECT_EQ(got.back().type(), type) << line;
+            EXPECT_EQ(got.back().player_id(), 1) << line;  // Bob
+        }
+    }
 }
 
 TEST(PokerStarsRounds, StreetsAndBoardsRunTwice) {

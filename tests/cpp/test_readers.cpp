@@ -1,6 +1,7 @@
 // The value readers: numbers, grouped and plain amounts, currency signs, seat lines and cards.
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -441,6 +442,67 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(Brackets, BadCardsFault) {
     for (const char* text : {"[]", "[Ah  Kd]", "[Ah Kd Qs Jc Tc 9c]", "[Xx]"}) {
         EXPECT_THROW(hs::bracketed_cards(text), hs::Fault) << text;
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// The inline fast paths against the general readers
+// ---------------------------------------------------------------------------------------------
+
+// Texts near the edges of the fast paths: runs of ASCII digits of every length, dots, numeric
+// characters outside ASCII (which either end the number or make it unreadable), other bytes.
+std::string fast_path_text(std::mt19937& rng) {
+    static const char* const pieces[] = {
+        "0", "1", "5", "9", "12", "999", "1677721", "16777216", "0000000", ".", ".", ",", " ",
+        "$", "$", "x", "\xC2\xB2", "\xD9\xA3", "\xC3\xA9", "\xE2\x82\xAC", "\xF0\x9D\x9F\x98"};
+    std::string text;
+    const int n = static_cast<int>(rng() % 9);
+    for (int i = 0; i < n; ++i) text += pieces[rng() % std::size(pieces)];
+    return text;
+}
+
+void expect_same(const std::optional<hs::NumberRead>& a, const std::optional<hs::NumberRead>& b,
+                 const std::string& text) {
+    ASSERT_EQ(a.has_value(), b.has_value()) << text;
+    if (!a) return;
+    ASSERT_EQ(std::bit_cast<std::uint32_t>(a->value), std::bit_cast<std::uint32_t>(b->value))
+        << text;
+    ASSERT_EQ(a->len, b->len) << text;
+}
+
+void expect_same(const std::optional<hs::SignedRead>& a, const std::optional<hs::SignedRead>& b,
+                 const std::string& text) {
+    ASSERT_EQ(a.has_value(), b.has_value()) << text;
+    if (!a) return;
+    ASSERT_EQ(std::bit_cast<std::uint32_t>(a->value), std::bit_cast<std::uint32_t>(b->value))
+        << text;
+    ASSERT_EQ(a->sign_at, b->sign_at) << text;
+    ASSERT_EQ(a->end, b->end) << text;
+}
+
+TEST(FastPaths, AgreeWithTheGeneralReaders) {
+    std::mt19937 rng(23);
+    for (int round = 0; round < 200000; ++round) {
+        const std::string text = fast_path_text(rng);
+        expect_same(hs::read_decimal(text), hs::read_decimal_general(text), text);
+        // read_integer: the numeric run, parsed whole or not at all
+        const std::size_t run = hs::numeric_len(text);
+        std::optional<std::uint64_t> want;
+        std::uint64_t v = 0;
+        const auto [ptr, ec] = std::from_chars(text.data(), text.data() + run, v);
+        if (run > 0 && ec == std::errc{} && ptr == text.data() + run) want = v;
+        const auto got = hs::read_integer(text);
+        ASSERT_EQ(got.has_value(), want.has_value()) << text;
+        if (got) {
+            ASSERT_EQ(got->value, *want) << text;
+            ASSERT_EQ(got->len, run) << text;
+        }
+        for (const bool last : {false, true}) {
+            const auto fast = last ? hs::decimal_after_last(text, kDollar)
+                                   : hs::decimal_after_first(text, kDollar);
+            expect_same(fast, hs::decimal_after_sign(text, kDollar, last), text);
+        }
+        if (HasFatalFailure()) return;
     }
 }
 
