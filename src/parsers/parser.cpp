@@ -481,8 +481,11 @@ std::optional<SeatLine> read_seat_line(std::string_view line) {
     // "Seat N: name (chips...)" or "Seat NN: name (chips...)".
     const unsigned char b6 = byte_at(line, 6);
     if ((b6 & 0xC0) == 0x80) fault("byte index 6 is not a char boundary in a seat line");
-    const Decoded c6 = decode_at(line, 6);
-    const bool two_digits = c6.len != 0 && is_numeric_code_point(c6.cp);
+    bool two_digits = is_ascii_digit(b6);
+    if (b6 >= 0x80) {
+        const Decoded c6 = decode_at(line, 6);
+        two_digits = c6.len != 0 && is_numeric_code_point(c6.cp);
+    }
     const std::size_t name_start = two_digits ? 9 : 8;
     const std::size_t paren = rfind_byte(line, '(');
     if (paren == npos) return std::nullopt;

@@ -315,10 +315,18 @@ bool parse_seat_line(Parser& p, Header& h) {
     const string_view digits = slice(line, seat_line->seat_start,
                                      seat_line->seat_start + seat_line->seat_len);
     std::uint8_t seat = 0;
-    const auto [ptr, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), seat);
-    if (ec != std::errc{} || ptr != digits.data() + digits.size())
-        fault_missing("seat number", line);
-    const auto chips = read_decimal(rest(line, seat_line->after_paren + utf8_len(h.currency)));
+    const auto d0 = static_cast<unsigned char>(digits[0]);
+    const auto d1 = static_cast<unsigned char>(digits.back());
+    if (is_digit(d0) && is_digit(d1)) {  // one or two ASCII digits: at most 99
+        seat = static_cast<std::uint8_t>(digits.size() == 1 ? d0 - '0'
+                                                            : (d0 - '0') * 10 + (d1 - '0'));
+    } else {
+        const auto [ptr, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), seat);
+        if (ec != std::errc{} || ptr != digits.data() + digits.size())
+            fault_missing("seat number", line);
+    }
+    const size_t sign_len = h.currency < 0x80 ? (h.currency != 0) : utf8_len(h.currency);
+    const auto chips = read_decimal(rest(line, seat_line->after_paren + sign_len));
     if (!chips) return false;
     const std::uint8_t id =
         p.add_seated_player(name_of(seat_line->name, line), seat, chips->value);

@@ -168,6 +168,29 @@ TEST(PokerStarsHeader, TableNameSizeAndButton) {
     EXPECT_EQ(s->hands.at(0).header.dealer, 5);
 }
 
+// Seat numbers of one and two digits; anything else where the number stands is a fault.
+TEST(PokerStarsHeader, SeatNumbers) {
+    const std::pair<const char*, int> seats[] = {{"Seat 1: Bob ($3 in chips)", 1},
+                                                 {"Seat 9: Bob ($3 in chips)", 9},
+                                                 {"Seat 10: Bob ($3 in chips)", 10},
+                                                 {"Seat 99: Bob ($3 in chips)", 99},
+                                                 {"Seat 07: Bob ($3 in chips)", 7}};
+    for (const auto& [line, seat] : seats) {
+        Parts p;
+        p.seats = std::string("Seat 2: Alice ($2 in chips)\n") + line;
+        auto s = parse(hand(p));
+        ASSERT_EQ(s->hands.size(), 1u) << line;
+        EXPECT_EQ(hs::at(s->players, 1).seat, seat) << line;
+        EXPECT_EQ(name(*s, s->hands[0], 1), "Bob") << line;
+    }
+    for (const char* line : {"Seat x: Bob ($3 in chips)", "Seat -1: Bob ($3 in chips)",
+                             "Seat 1\xD9\xA3: Bob ($3 in chips)", "Seat \xD9\xA3: Bob ($3 in chips)"}) {
+        Parts p;
+        p.seats = line;
+        EXPECT_NE(fault_of(hand(p)), "<no fault>") << line;
+    }
+}
+
 // The table name runs from the first quote of the line to the last one.
 TEST(PokerStarsHeader, TableNameHoldingQuotes) {
     struct Case {
