@@ -2,6 +2,7 @@
 #include "parsers/parser.hpp"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <charconv>
 #include <limits>
@@ -498,7 +499,43 @@ std::optional<SeatLine> read_seat_line(std::string_view line) {
     return out;
 }
 
-CardSet parse_cards(std::string_view text) { return CardSet::from_text(text); }
+CardSet parse_cards(std::string_view text) {
+    // The usual form: one to five two-byte ASCII cards ("Ah Kd 7c") separated by single spaces,
+    // read from a table; any other text (a "10", a character outside ASCII, a piece of another
+    // length, a sixth card) goes to the general reader, which gives the same set for this form.
+    static constexpr auto kRanks = [] {
+        std::array<std::uint8_t, 256> t{};
+        t['A'] = 1; t['T'] = 10; t['J'] = 11; t['Q'] = 12; t['K'] = 13;
+        for (int r = 2; r <= 9; ++r) t[static_cast<std::size_t>('0' + r)] = static_cast<std::uint8_t>(r);
+        return t;
+    }();
+    static constexpr auto kSuits = [] {
+        std::array<std::uint8_t, 256> t{};  // suit << 6 | 0x20; 0 for no suit
+        const char lower[4] = {'s', 'c', 'h', 'd'};
+        for (unsigned i = 0; i < 4; ++i) {
+            t[static_cast<unsigned char>(lower[i])] = static_cast<std::uint8_t>(i << 6 | 0x20);
+            t[static_cast<unsigned char>(lower[i] - 32)] = static_cast<std::uint8_t>(i << 6 | 0x20);
+        }
+        return t;
+    }();
+    const std::size_t n = text.size();
+    if (n >= 2 && n <= 14 && n % 3 == 2) {
+        const auto* const b = reinterpret_cast<const unsigned char*>(text.data());
+        CardSet set;
+        const std::size_t count = (n + 1) / 3;
+        for (std::size_t k = 0; k < count; ++k) {
+            const std::size_t at = 3 * k;  // at + 1 < n: the card lies inside the text
+            const std::uint8_t rank = kRanks[b[at]];
+            const std::uint8_t suit = kSuits[b[at + 1]];
+            if (rank == 0 || suit == 0 || (k + 1 < count && b[at + 2] != ' '))
+                return CardSet::from_text(text);
+            set.cards[k] = static_cast<Card>(rank | (suit & 0xC0));
+        }
+        set.count = static_cast<std::uint8_t>(count);
+        return set;
+    }
+    return CardSet::from_text(text);
+}
 
 BracketedCards bracketed_cards(std::string_view text) {
     const std::size_t open = find_byte(text, '[');

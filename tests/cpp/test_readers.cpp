@@ -560,4 +560,49 @@ TEST(Readers, RandomTextsStayInBounds) {
     EXPECT_GT(seats, 0);
 }
 
+// Card texts near the edges of the table-driven path: every rank and suit byte in both cases,
+// "10", pieces of one and three bytes, doubled spaces, a sixth card, characters outside ASCII.
+// The fast reader must give the general reader's set, or fault where it faults.
+TEST(FastPaths, CardsAgreeWithTheGeneralReader) {
+    static const char* const pieces[] = {"A", "K", "Q", "J", "T", "2", "9", "1", "10", "0", "x",
+                                         "s", "c", "h", "d", "S", "H", "D", "C", " ", " ", " ",
+                                         "\xE2\x99\xA0", "\xC5\xBF"};
+    std::mt19937 rng(5);
+    int sets = 0, faults = 0;
+    for (int round = 0; round < 200000; ++round) {
+        std::string text;
+        const int n = 1 + static_cast<int>(rng() % 17);
+        for (int i = 0; i < n; ++i) text += pieces[rng() % std::size(pieces)];
+        std::optional<hs::CardSet> want;
+        try {
+            want = hs::CardSet::from_text(text);
+        } catch (const hs::Fault&) {
+        }
+        if (want) {
+            ++sets;
+            ASSERT_EQ(hs::parse_cards(text), *want) << text;
+        } else {
+            ++faults;
+            ASSERT_THROW(hs::parse_cards(text), hs::Fault) << text;
+        }
+    }
+    EXPECT_GT(sets, 1000);
+    EXPECT_GT(faults, 1000);
+    // Every well-formed board and hand of up to five cards, against the general reader.
+    const std::string ranks = "A23456789TJQK", suits = "schdSCHD";
+    for (std::size_t count = 1; count <= 5; ++count) {
+        for (int round = 0; round < 2000; ++round) {
+            std::string text;
+            for (std::size_t k = 0; k < count; ++k) {
+                if (k) text += ' ';
+                text += ranks[rng() % ranks.size()];
+                text += suits[rng() % suits.size()];
+            }
+            const hs::CardSet got = hs::parse_cards(text);
+            ASSERT_EQ(got.count, count) << text;
+            ASSERT_EQ(got, hs::CardSet::from_text(text)) << text;
+        }
+    }
+}
+
 }  // namespace
