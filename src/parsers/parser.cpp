@@ -293,24 +293,6 @@ std::uint8_t Parser::find_player_among(std::uint32_t mask, std::string_view key)
     return static_cast<std::uint8_t>(std::countr_zero(mask));
 }
 
-std::uint8_t Parser::add_seated_player(std::string_view name, std::uint8_t seat, float chips) {
-    // The reference fits its bit fields in every real text; the checked path faults otherwise.
-    const std::uint64_t offset = store_->text.size();
-    TextRef ref;
-    if (offset <= kRefStartMask && name.size() <= kRefMaxCount) {
-        store_->text.append(name);
-        ref.raw = offset | std::uint64_t{name.size()} << 40;
-    } else {
-        ref = store_->push_text(name);
-    }
-    const std::uint8_t slot = players_.insert(key_name(name));
-    Player p;
-    p.name = ref;
-    p.seat = seat;
-    p.chips = chips;
-    store_->players.push_back(p);
-    return slot;
-}
 
 Action Parser::make_card_action(std::string_view name, ActionType type, const CardSet& cards) {
     const std::uint32_t index = store_->push_card_set(cards);

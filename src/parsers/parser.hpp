@@ -69,7 +69,7 @@ public:
     // slot whose full name equals `name` wins; when none equals it, the lowest of them.
     inline std::uint8_t find_player(std::string_view name) const;
     // Appends the name, takes a new slot and pushes Player{name, seat, chips}.
-    std::uint8_t add_seated_player(std::string_view name, std::uint8_t seat, float chips);
+    inline std::uint8_t add_seated_player(std::string_view name, std::uint8_t seat, float chips);
     // find_player, or add the name with chips 0.0 and seat 255.
     inline std::uint8_t player_id(std::string_view name);
     // Action with an amount payload; the player is looked up only (32 when absent).
@@ -157,6 +157,27 @@ inline std::uint8_t Parser::player_id(std::string_view name) {
     const std::uint8_t slot = find_player(name);
     if (slot < PlayerTable::SLOTS) return slot;
     return add_seated_player(name, kNone8, 0.0f);
+}
+
+// Once per seat line: inline, one append and one push.
+inline std::uint8_t Parser::add_seated_player(std::string_view name, std::uint8_t seat,
+                                              float chips) {
+    // The reference fits its bit fields in every real text; the checked path faults otherwise.
+    const std::uint64_t offset = store_->text.size();
+    TextRef ref;
+    if (offset <= kRefStartMask && name.size() <= kRefMaxCount) [[likely]] {
+        store_->text.append(name);
+        ref.raw = offset | std::uint64_t{name.size()} << 40;
+    } else {
+        ref = store_->push_text(name);
+    }
+    const std::uint8_t slot = players_.insert(key_name(name));
+    Player p;
+    p.name = ref;
+    p.seat = seat;
+    p.chips = chips;
+    store_->players.push_back(p);
+    return slot;
 }
 
 inline Action Parser::make_action(std::string_view name, ActionType type, float amount) const {

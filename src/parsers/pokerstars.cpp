@@ -777,7 +777,15 @@ enum class SeatResult { Action, Skip, Reject };
 
 SeatResult parse_seat_result(Parser& p, string_view line, Currency cur, Action& out) {
     if (!starts(line, "Seat ")) return SeatResult::Reject;
-    const size_t colon = find_byte(line, ':', 5);
+    // The colon follows a seat number of one or two digits: bytes 5 to 7 are looked at first.
+    size_t colon = npos;
+    for (size_t i = 5; i < 8 && i < line.size(); ++i) {
+        if (line[i] == ':') {
+            colon = i;
+            break;
+        }
+    }
+    if (colon == npos) colon = find_byte(line, ':', 8);
     if (colon == npos) fault_missing("':' after the seat number", line);
     const size_t ns = colon + 2;
     const size_t n = line.size();
@@ -813,7 +821,9 @@ SeatResult parse_seat_result(Parser& p, string_view line, Currency cur, Action& 
             return SeatResult::Action;
         }
     }
-    if (const size_t w = find_lit(line, "wed [", ns); w != npos) {
+    // Shown and mucked cards need a '[' after the name; most lines (collections) hold none.
+    const bool bracket = find_byte(line, '[', ns) != npos;
+    if (const size_t w = bracket ? find_lit(line, "wed [", ns) : npos; w != npos) {
         if (w < 4) fault_missing("player name", line);
         const string_view name = name_to(w - 4);
         const BracketedCards b = bracketed_cards(line.substr(w));
@@ -821,7 +831,7 @@ SeatResult parse_seat_result(Parser& p, string_view line, Currency cur, Action& 
         if (b.close != 0) read_results(p, rest(line, w + b.close), out.player_id(), cur, line);
         return SeatResult::Action;
     }
-    if (const size_t k = rfind_str(line, "ked ["); k != npos && k >= ns) {
+    if (const size_t k = bracket ? rfind_str(line, "ked [") : npos; k != npos && k >= ns) {
         const string_view name = name_to(k - 4);
         const BracketedCards b = bracketed_cards(line.substr(k));
         out = p.make_card_action(name, ActionType::Muck, b.cards);

@@ -48,15 +48,6 @@ std::uint32_t PlayerTable::match_mask_scalar(std::string_view name) const {
     return mask & used_slots(count);
 }
 
-std::uint8_t PlayerTable::insert(std::string_view name) {
-    if (name.empty()) fault("assertion failed: bytes.len() >= Self::STRIDE");
-    if (count >= SLOTS) fault_index(count, SLOTS);
-    const Key k = key_of(name);
-    first_bytes[count] = k.k0;
-    second_bytes[count] = k.k1;
-    third_bytes[count] = k.k2;
-    return count++;
-}
 
 // ---------------------------------------------------------------------------------------------
 // Byte and substring searches

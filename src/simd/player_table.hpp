@@ -40,7 +40,7 @@ struct PlayerTable {
 
     // Writes the key into slot `count` and returns that slot. Faults on an empty name and on a
     // 33rd player. Does not look for an existing slot with the same key.
-    std::uint8_t insert(std::string_view name);
+    inline std::uint8_t insert(std::string_view name);
 };
 
 // Byte and substring searches (C library where it has them). npos when absent.
@@ -78,6 +78,16 @@ inline std::uint32_t PlayerTable::match_mask(std::string_view name) const {
 #else
     return match_mask_scalar(name);
 #endif
+}
+
+inline std::uint8_t PlayerTable::insert(std::string_view name) {
+    if (name.empty()) fault("assertion failed: bytes.len() >= Self::STRIDE");
+    if (count >= SLOTS) fault_index(count, SLOTS);
+    const std::size_t slot = count & (SLOTS - 1);  // count < SLOTS here: the mask keeps it
+    first_bytes[slot] = static_cast<std::uint8_t>(name[0]);
+    second_bytes[slot] = name.size() > 1 ? static_cast<std::uint8_t>(name[1]) : std::uint8_t{0};
+    third_bytes[slot] = name.size() > 2 ? static_cast<std::uint8_t>(name[2]) : std::uint8_t{0};
+    return count++;
 }
 
 inline std::uint8_t PlayerTable::find(std::string_view name) const {

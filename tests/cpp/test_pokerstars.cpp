@@ -710,6 +710,52 @@ TEST(PokerStarsSummary, SeatResultLinesWithExactNames) {
     EXPECT_FLOAT_EQ(winners[2].amount, 0.5f);
 }
 
+// The seat number's colon at byte 6, 7 or further on, and names holding brackets: the summary
+// line's player, type and cards do not depend on where the colon stands or on a '[' in a name.
+TEST(PokerStarsSummary, ColonPlacesAndBracketsInNames) {
+    struct Case {
+        const char* seats;
+        const char* line;
+        ActionType type;
+        const char* player;
+        const char* cards;  // nullptr: no cards
+    };
+    const Case cases[] = {
+        {"Seat 1: Dave ($5 in chips)", "Seat 1: Dave collected ($0.04)", ActionType::CollectMainPot,
+         "Dave", nullptr},
+        {"Seat 10: Dave ($5 in chips)", "Seat 10: Dave collected ($0.04)",
+         ActionType::CollectMainPot, "Dave", nullptr},
+        {"Seat 10: Dave ($5 in chips)", "Seat 100: Dave collected ($0.04)",
+         ActionType::CollectMainPot, "Dave", nullptr},
+        {"Seat 6: [Dave] ($5 in chips)", "Seat 6: [Dave] collected ($0.04)",
+         ActionType::CollectMainPot, "[Dave]", nullptr},
+        {"Seat 6: [Dave] ($5 in chips)", "Seat 6: [Dave] showed [Ah Kd] and won ($0.04)",
+         ActionType::Show, "[Dave]", "Ah Kd"},
+        {"Seat 6: Da[ve ($5 in chips)", "Seat 6: Da[ve (button) mucked [7c 2d]", ActionType::Muck,
+         "Da[ve", "7c 2d"},
+        {"Seat 6: Dave ($5 in chips)", "Seat 6: Dave (big blind) folded on the Turn",
+         ActionType::Fold, "Dave", nullptr},
+    };
+    for (const Case& c : cases) {
+        Parts p;
+        p.seats = std::string(c.seats) +
+                  "\nSeat 2: Bob ($3 in chips)\nSeat 3: Alice ($2.50 in chips)";
+        p.preflop = "Alice: folds";
+        p.summary = std::string("*** SUMMARY ***\nTotal pot $0.04 | Rake $0\n") + c.line;
+        auto s = parse(hand(p));
+        ASSERT_EQ(s->hands.size(), 1u) << c.line;
+        const auto& h = s->hands[0];
+        const auto got = actions(*s, h.summary.actions);
+        ASSERT_EQ(got.size(), 1u) << c.line;
+        EXPECT_EQ(got[0].type(), c.type) << c.line;
+        ASSERT_LT(got[0].player_id(), h.header.players.count()) << c.line;
+        EXPECT_EQ(name(*s, h, got[0].player_id()), c.player) << c.line;
+        if (c.cards) {
+            EXPECT_EQ(s->cards_of(got[0].payload()), hs::CardSet::from_text(c.cards)) << c.line;
+        }
+    }
+}
+
 TEST(PokerStarsSummary, Rejections) {
     Parts p;
     p.summary = std::string(kSummary) + "\nNot a seat line";
