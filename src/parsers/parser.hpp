@@ -114,8 +114,31 @@ inline std::optional<LineSplitter::Extent> LineSplitter::next() noexcept {
             at = i + 1;
         }
     } else {
-        const void* sep = std::memchr(base + from, kind_ == Kind::Cr ? '\r' : '\n', size - from);
-        if (sep != nullptr) end = static_cast<std::size_t>(static_cast<const char*>(sep) - base);
+        const char c = kind_ == Kind::Cr ? '\r' : '\n';
+        std::size_t at = from;
+#ifdef HS_PLAYER_TABLE_SSE2
+        // Most lines end within a few 16-byte blocks: compared here, without a library call.
+        // Only whole blocks inside the text are loaded; the last few bytes go to memchr.
+        const __m128i sep = _mm_set1_epi8(c);
+        bool found = false;
+        while (size - at >= 16) {
+            const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(base + at));
+            const auto mask = static_cast<std::uint32_t>(
+                _mm_movemask_epi8(_mm_cmpeq_epi8(block, sep)));
+            if (mask != 0) {
+                end = at + static_cast<std::size_t>(std::countr_zero(mask));
+                found = true;
+                break;
+            }
+            at += 16;
+        }
+        if (!found && at < size) {
+#else
+        {
+#endif
+            const void* hit = std::memchr(base + at, c, size - at);
+            if (hit != nullptr) end = static_cast<std::size_t>(static_cast<const char*>(hit) - base);
+        }
     }
     start_ = end + sep_len;
     return Extent{from, end};

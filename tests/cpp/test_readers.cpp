@@ -10,6 +10,8 @@
 #include <random>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "model/model.hpp"
 #include "parsers/parser.hpp"
@@ -601,6 +603,38 @@ TEST(FastPaths, CardsAgreeWithTheGeneralReader) {
             const hs::CardSet got = hs::parse_cards(text);
             ASSERT_EQ(got.count, count) << text;
             ASSERT_EQ(got, hs::CardSet::from_text(text)) << text;
+        }
+    }
+}
+
+// The line splitter's block search against a plain search, on texts whose line ends fall at
+// every place of a 16-byte block, in the last bytes of the text, and past runs of lines longer
+// than a block; for each of the three separators.
+TEST(FastPaths, LineEndsAgreeWithAPlainSearch) {
+    std::mt19937 rng(11);
+    for (const std::string sep : {"\n", "\r\n", "\r"}) {
+        for (int round = 0; round < 3000; ++round) {
+            std::string text;
+            const int lines = static_cast<int>(rng() % 6);
+            for (int i = 0; i < lines; ++i) {
+                const std::size_t len = rng() % 3 == 0 ? rng() % 70 : rng() % 18;
+                for (std::size_t k = 0; k < len; ++k) text += static_cast<char>('a' + rng() % 26);
+                if (i + 1 < lines || rng() % 2) text += sep;
+            }
+            if (text.empty()) continue;
+            // The separator is chosen from the first line: a '\r' text starts with one here only
+            // when it holds no '\n'.
+            std::vector<std::pair<std::size_t, std::size_t>> want;
+            for (std::size_t at = 0; at < text.size();) {
+                const std::size_t hit = std::string_view(text).find(sep, at);
+                const std::size_t end = hit == std::string_view::npos ? text.size() : hit;
+                want.emplace_back(at, end);
+                at = end + sep.size();
+            }
+            hs::LineSplitter split(text);
+            std::vector<std::pair<std::size_t, std::size_t>> got;
+            while (const auto e = split.next()) got.emplace_back(e->start, e->end);
+            ASSERT_EQ(got, want) << sep.size() << " " << text;
         }
     }
 }
