@@ -56,12 +56,13 @@ inline std::uint32_t PlayerTable::match_mask(std::string_view name) const {
 #ifdef HS_PLAYER_TABLE_SSE2
     if (name.empty()) fault_index(0, 0);
     // The key: the first three bytes, padded with zero bytes when the name is shorter.
-    const auto k0 = static_cast<char>(name[0]);
-    const char k1 = name.size() > 1 ? name[1] : '\0';
-    const char k2 = name.size() > 2 ? name[2] : '\0';
-    const __m128i v0 = _mm_set1_epi8(k0);
-    const __m128i v1 = _mm_set1_epi8(k1);
-    const __m128i v2 = _mm_set1_epi8(k2);
+    // Each key byte is spread over a 32-bit lane by one multiplication, then over the vector.
+    const auto spread = [](std::uint32_t b) {
+        return _mm_set1_epi32(static_cast<int>(b * 0x01010101u));
+    };
+    const __m128i v0 = spread(static_cast<std::uint8_t>(name[0]));
+    const __m128i v1 = spread(name.size() > 1 ? static_cast<std::uint8_t>(name[1]) : 0u);
+    const __m128i v2 = spread(name.size() > 2 ? static_cast<std::uint8_t>(name[2]) : 0u);
     const auto half = [&](std::size_t off) -> std::uint32_t {
         const __m128i a = _mm_load_si128(reinterpret_cast<const __m128i*>(first_bytes + off));
         const __m128i b = _mm_load_si128(reinterpret_cast<const __m128i*>(second_bytes + off));
@@ -70,7 +71,9 @@ inline std::uint32_t PlayerTable::match_mask(std::string_view name) const {
             _mm_and_si128(_mm_cmpeq_epi8(a, v0), _mm_cmpeq_epi8(b, v1)), _mm_cmpeq_epi8(c, v2));
         return static_cast<std::uint32_t>(_mm_movemask_epi8(eq)) & 0xFFFFu;
     };
-    const std::uint32_t mask = half(0) | (half(16) << 16);
+    // Tables of sixteen players or fewer (nearly every hand) never look at the second half.
+    std::uint32_t mask = half(0);
+    if (count > 16) [[unlikely]] mask |= half(16) << 16;
     // Slots at or above count never match.
     const std::uint32_t used =
         static_cast<std::uint32_t>((std::uint64_t{1} << (count > SLOTS ? SLOTS : count)) - 1);
