@@ -391,13 +391,14 @@ namespace {
 
 }  // namespace
 
-Span Span::make(std::uint64_t start, std::uint64_t count, std::source_location where) {
+Span Span::make_checked(std::uint64_t start, std::uint64_t count, std::source_location where) {
     if (start > kRefStartMask) fault_width("span start", start, 40, where);
     if (count > kRefMaxCount) fault_width("span count", count, 24, where);
     return Span{start | count << 40};
 }
 
-Span Span::between(std::uint64_t start, std::uint64_t end, std::source_location where) {
+Span Span::between_checked(std::uint64_t start, std::uint64_t end,
+                           std::source_location where) {
     if (end < start) {
         std::string m = "span end ";
         append_u64(m, end);
@@ -405,7 +406,7 @@ Span Span::between(std::uint64_t start, std::uint64_t end, std::source_location 
         append_u64(m, start);
         fault(std::move(m), where);
     }
-    return make(start, end - start, where);
+    return make_checked(start, end - start, where);
 }
 
 TextRef TextRef::make(std::uint64_t offset, std::uint64_t length, std::source_location where) {

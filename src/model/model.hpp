@@ -153,15 +153,32 @@ inline constexpr std::uint64_t kRefMaxCount = (std::uint64_t{1} << 24) - 1;
 // A run of a store list: start in bits 0-39, count in bits 40-63.
 struct Span {
     std::uint64_t raw = 0;
-    static Span make(std::uint64_t start, std::uint64_t count,
-                     std::source_location where = std::source_location::current());
+    static inline Span make(std::uint64_t start, std::uint64_t count,
+                            std::source_location where = std::source_location::current());
     // [start, end) with end >= start
-    static Span between(std::uint64_t start, std::uint64_t end,
-                        std::source_location where = std::source_location::current());
+    static inline Span between(std::uint64_t start, std::uint64_t end,
+                               std::source_location where = std::source_location::current());
+    // The checked paths behind make and between (they fault on what does not fit).
+    static Span make_checked(std::uint64_t start, std::uint64_t count, std::source_location where);
+    static Span between_checked(std::uint64_t start, std::uint64_t end,
+                                std::source_location where);
     std::uint64_t start() const noexcept { return raw & kRefStartMask; }
     std::uint64_t count() const noexcept { return raw >> 40; }
     bool operator==(const Span&) const = default;
 };
+
+// Spans are made several times per hand: the fitting case inline, the faults out of line.
+inline Span Span::make(std::uint64_t start, std::uint64_t count, std::source_location where) {
+    if (start > kRefStartMask || count > kRefMaxCount) [[unlikely]]
+        return make_checked(start, count, where);
+    return Span{start | count << 40};
+}
+inline Span Span::between(std::uint64_t start, std::uint64_t end, std::source_location where) {
+    if (end < start || start > kRefStartMask || end - start > kRefMaxCount) [[unlikely]]
+        return between_checked(start, end, where);
+    return Span{start | (end - start) << 40};
+}
+
 // A run of the store's text: offset in bits 0-39, length in bits 40-63.
 struct TextRef {
     std::uint64_t raw = 0;
