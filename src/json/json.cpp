@@ -281,21 +281,22 @@ constexpr std::array<ActionForm, kActionTypeCount> kActionForms = {{
 // Native layout
 // ---------------------------------------------------------------------------------------------
 
+// The root array of both layouts: one object per hand of the span, in store order.
+template <class Layout>
+void write_root(const HandStore& store, JsonWriter& w, Span hands, Layout&& layout) {
+    const auto list = store.resolve(store.hands, hands);
+    Arr arr(w);
+    for (const Hand& h : list) {
+        arr.next();
+        layout.hand(h);
+    }
+    arr.close();
+}
+
 class NativeWriter {
 public:
     NativeWriter(const HandStore& store, JsonWriter& w) : store_(store), w_(w) {}
 
-    void root(Span hands) {
-        const auto list = store_.resolve(store_.hands, hands);
-        Arr arr(w_);
-        for (const Hand& h : list) {
-            arr.next();
-            hand(h);
-        }
-        arr.close();
-    }
-
-private:
     void hand(const Hand& h) {
         text_start_ = h.text_start;  // anchors the Say messages of this hand
         Obj o(w_);
@@ -510,16 +511,6 @@ class OhhWriter {
 public:
     OhhWriter(const HandStore& store, JsonWriter& w) : store_(store), w_(w) {}
 
-    void root(Span hands) {
-        const auto list = store_.resolve(store_.hands, hands);
-        Arr arr(w_);
-        for (const Hand& h : list) {
-            arr.next();
-            hand(h);
-        }
-        arr.close();
-    }
-
 private:
     static std::string_view currency_code(Currency c) {
         switch (c) {
@@ -542,6 +533,7 @@ private:
         fault_unreachable(detail);
     }
 
+public:
     void hand(const Hand& h) {
         const Header& hd = h.header;
         // The dealer first: nothing of a hand is written before its button seat is known.
@@ -614,7 +606,7 @@ private:
         o.key("pots").raw("[]");
         o.close();
     }
-
+private:
     void street_list(Arr& arr, std::string_view label, const std::vector<Street>& list, Span s) {
         for (const Street& st : store_.resolve(list, s)) {
             arr.next();
@@ -643,7 +635,7 @@ private:
 std::optional<std::string> to_json_native(const HandStore& store, Span hands) {
     JsonWriter w;
     try {
-        NativeWriter(store, w).root(hands);
+        write_root(store, w, hands, NativeWriter(store, w));
     } catch (const FormatFailure&) {
         return std::nullopt;
     }
@@ -653,7 +645,7 @@ std::optional<std::string> to_json_native(const HandStore& store, Span hands) {
 std::optional<std::string> to_json_ohh(const HandStore& store, Span hands) {
     JsonWriter w;
     try {
-        OhhWriter(store, w).root(hands);
+        write_root(store, w, hands, OhhWriter(store, w));
     } catch (const FormatFailure&) {
         return std::nullopt;
     }
