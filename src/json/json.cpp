@@ -606,6 +606,7 @@ public:
         o.key("pots").raw("[]");
         o.close();
     }
+
 private:
     void street_list(Arr& arr, std::string_view label, const std::vector<Street>& list, Span s) {
         for (const Street& st : store_.resolve(list, s)) {
