@@ -266,6 +266,10 @@ inline std::optional<SignedRead> decimal_after_last(std::string_view text, Curre
 std::optional<SignedRead> decimal_after_sign(std::string_view text, Currency sign,
                                              bool last) noexcept;
 
+// Byte length of the Unicode white-space character at the start of `text` (0 when it is not
+// one).
+std::size_t white_space_len(std::string_view text) noexcept;
+
 // Signs, seats, cards.
 std::optional<SignRead> currency_symbol(std::string_view text) noexcept;
 std::optional<SeatLine> read_seat_line(std::string_view line);

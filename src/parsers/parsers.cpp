@@ -29,32 +29,6 @@ std::string_view without_byte_order_mark(std::string_view text) noexcept {
     return text;
 }
 
-// Byte length of the white-space character at the start of `s` (0 when it is not one): ASCII
-// tab, line feed, vertical tab, form feed, carriage return and space, and the non-ASCII
-// characters of the Unicode White_Space property (U+0085, U+00A0, U+1680, U+2000-U+200A,
-// U+2028, U+2029, U+202F, U+205F, U+3000).
-std::size_t white_space_len(std::string_view s) noexcept {
-    if (s.empty()) return 0;
-    const auto b0 = static_cast<unsigned char>(s[0]);
-    if (b0 == ' ' || (b0 >= 0x09 && b0 <= 0x0D)) return 1;
-    if (b0 == 0xC2 && s.size() >= 2) {
-        const auto b1 = static_cast<unsigned char>(s[1]);
-        return (b1 == 0x85 || b1 == 0xA0) ? 2 : 0;
-    }
-    if (s.size() < 3) return 0;
-    const auto b1 = static_cast<unsigned char>(s[1]);
-    const auto b2 = static_cast<unsigned char>(s[2]);
-    if (b0 == 0xE1) return (b1 == 0x9A && b2 == 0x80) ? 3 : 0;
-    if (b0 == 0xE2) {
-        if (b1 == 0x80)
-            return (b2 <= 0x8A || b2 == 0xA8 || b2 == 0xA9 || b2 == 0xAF) && b2 >= 0x80 ? 3 : 0;
-        if (b1 == 0x81) return b2 == 0x9F ? 3 : 0;
-        return 0;
-    }
-    if (b0 == 0xE3) return (b1 == 0x80 && b2 == 0x80) ? 3 : 0;
-    return 0;
-}
-
 std::string_view skip_white_space(std::string_view s) noexcept {
     std::size_t at = 0;
     while (at < s.size()) {

@@ -77,30 +77,6 @@ string_view char_at(string_view s, size_t i) noexcept {
     return s.substr(i < s.size() ? i : s.size(), char_len_at(s, i));
 }
 
-// Decodes the character at i; returns its scalar value (0xFFFD for a broken sequence).
-char32_t decode_at(string_view s, size_t i, size_t& len) noexcept {
-    len = char_len_at(s, i);
-    if (len == 0) return 0;
-    const auto b0 = static_cast<unsigned char>(s[i]);
-    if (len == 1) return b0 < 0x80 ? b0 : 0xFFFD;
-    char32_t c = len == 2 ? (b0 & 0x1F) : len == 3 ? (b0 & 0x0F) : (b0 & 0x07);
-    for (size_t k = 1; k < len; ++k) {
-        const auto b = static_cast<unsigned char>(s[i + k]);
-        if ((b & 0xC0) != 0x80) {
-            len = k;
-            return 0xFFFD;
-        }
-        c = (c << 6) | (b & 0x3F);
-    }
-    return c;
-}
-
-bool is_white_space(char32_t c) noexcept {
-    return (c >= 9 && c <= 13) || c == ' ' || c == 0x85 || c == 0xA0 || c == 0x1680 ||
-           (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x202F ||
-           c == 0x205F || c == 0x3000;
-}
-
 // The longest prefix of `s` of at most `max` bytes that ends on a character boundary.
 string_view cut_at_boundary(string_view s, size_t max) noexcept {
     if (s.size() <= max) return s;
@@ -208,14 +184,13 @@ LineResult parse_hand_line(Parser& p, Header& h) {
 
     // Game and limit: the byte after the ':' is skipped, then any white space.
     size_t g = colon + 2;
-    size_t clen = 0;
-    char32_t c = 0;
-    for (;;) {
-        if (g >= line.size()) fault_missing("game type", line);
-        c = decode_at(line, g, clen);
-        if (!is_white_space(c)) break;
-        g += clen;
+    while (g < line.size()) {
+        const size_t n = white_space_len(line.substr(g));
+        if (n == 0) break;
+        g += n;
     }
+    if (g >= line.size()) fault_missing("game type", line);
+    const char c = line[g];
     size_t limit_at;
     if (c == 'H') {
         h.game_type = GameType::HoldEm;
