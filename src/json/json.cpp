@@ -11,6 +11,9 @@
 #include <cstring>
 #include <string_view>
 
+#include "model/format.hpp"
+#include "model/utf8.hpp"
+
 namespace hs {
 namespace {
 
@@ -97,18 +100,8 @@ public:
         len_ += s.size() + 2;
     }
     void card(Card c) {
-        static constexpr char kSuits[4] = {'s', 'c', 'h', 'd'};
-        const unsigned rank = c & 0x3F;
-        char r;
-        switch (rank) {
-            case 1: r = 'A'; break;
-            case 10: r = 'T'; break;
-            case 11: r = 'J'; break;
-            case 12: r = 'Q'; break;
-            case 13: r = 'K'; break;
-            default: r = static_cast<char>(48 + rank); break;  // '0'..'o', never escaped
-        }
-        const char s[4] = {'"', r, kSuits[c >> 6], '"'};
+        // The rank byte is '0'..'o' for any six bits: never escaped.
+        const char s[4] = {'"', card_rank_char(c), card_suit_letter(c), '"'};
         raw(std::string_view(s, 4));
     }
     // The first `count` cards of a set as an array; a count above five is a broken set.
@@ -124,29 +117,24 @@ public:
     // "YYYY-MM-DDTHH:MM:SSZ" from the packed start date, stored values as they are.
     void date(PackedDate d) {
         char s[22];
-        const unsigned year = (d >> 26) + 2000;  // 2000..2063: always four digits
-        const unsigned month = ((d >> 22) & 0xF) + 1;
-        const unsigned day = ((d >> 17) & 0x1F) + 1;
-        const unsigned hour = (d >> 12) & 0x1F;
-        const unsigned minute = (d >> 6) & 0x3F;
-        const unsigned second = d & 0x3F;
+        const DateParts p = unpack_date(d);  // the year is 2000..2063: always four digits
         auto two = [&s](std::size_t at, unsigned v) {
             s[at] = static_cast<char>('0' + v / 10 % 10);
             s[at + 1] = static_cast<char>('0' + v % 10);
         };
         s[0] = '"';
-        two(1, year / 100);
-        two(3, year % 100);
+        two(1, p.year / 100);
+        two(3, p.year % 100);
         s[5] = '-';
-        two(6, month);
+        two(6, p.month);
         s[8] = '-';
-        two(9, day);
+        two(9, p.day);
         s[11] = 'T';
-        two(12, hour);
+        two(12, p.hour);
         s[14] = ':';
-        two(15, minute);
+        two(15, p.minute);
         s[17] = ':';
-        two(18, second);
+        two(18, p.second);
         s[20] = 'Z';
         s[21] = '"';
         raw(std::string_view(s, 22));
@@ -221,21 +209,12 @@ std::string_view name_of(const std::array<std::string_view, N>& table, std::size
     return table[code];
 }
 
-// Enumeration names come from the model; a code outside its table is a broken record.
-std::string_view checked_name(std::string_view name, std::size_t code, std::size_t count) {
-    if (code >= count) fault_index(code, count);
-    return name;
+// Enumeration names come from the model's tables; a code outside its table is a broken record.
+template <class Enum, std::size_t N>
+std::string_view enum_text(const std::array<std::string_view, N>& names, Enum code) {
+    return name_of(names, static_cast<std::size_t>(code));
 }
-std::string_view site_text(Site s) {
-    return checked_name(site_name(s), static_cast<std::size_t>(s), 18);
-}
-std::string_view game_type_text(GameType g) {
-    return checked_name(game_type_name(g), static_cast<std::size_t>(g), 3);
-}
-std::string_view bet_type_text(BetType b) {
-    return checked_name(bet_type_name(b), static_cast<std::size_t>(b), 3);
-}
-constexpr std::array<std::string_view, 3> kBetLimitCodes = {"NL", "FL", "PL"};
+constexpr std::array<std::string_view, kBetTypeCount> kBetLimitCodes = {"NL", "FL", "PL"};
 
 // What follows "cards" in an action object.
 enum class Extra : std::uint8_t { None, Bet, BetAllIn, Blind, Pot, Uncalled, CashOut, Seat, Say };
@@ -319,9 +298,9 @@ public:
 
     void header(const Header& hd) {
         Obj o(w_);
-        o.key("site").name(site_text(hd.site));
-        o.key("game_type").name(game_type_text(hd.game_type));
-        o.key("bet_type").name(bet_type_text(hd.bet_type));
+        o.key("site").name(enum_text(kSiteNames, hd.site));
+        o.key("game_type").name(enum_text(kGameTypeNames, hd.game_type));
+        o.key("bet_type").name(enum_text(kBetTypeNames, hd.bet_type));
         o.key("id").text(store_.text_of(hd.id));
         o.key("table_name").text(store_.text_of(hd.table_name));
         o.key("start_date").date(hd.start_date);
@@ -352,30 +331,12 @@ public:
 
     // The symbol as a one-character string; a hand without a sign has "".
     void currency(Currency c) {
-        char utf8[4];
-        std::size_t n = 0;
-        if (c == 0) {
-            n = 0;
-        } else if (c < 0x80) {
-            utf8[n++] = static_cast<char>(c);
-        } else if (c < 0x800) {
-            utf8[n++] = static_cast<char>(0xC0 | (c >> 6));
-            utf8[n++] = static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000 && (c < 0xD800 || c > 0xDFFF)) {
-            utf8[n++] = static_cast<char>(0xE0 | (c >> 12));
-            utf8[n++] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            utf8[n++] = static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c >= 0x10000 && c <= 0x10FFFF) {
-            utf8[n++] = static_cast<char>(0xF0 | (c >> 18));
-            utf8[n++] = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            utf8[n++] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            utf8[n++] = static_cast<char>(0x80 | (c & 0x3F));
-        } else {
+        if (c != 0 && !is_scalar(c)) {
             std::string detail = "Invalid currency character: U+";
             append_u64(detail, static_cast<std::uint64_t>(c));
             fault_unreachable(detail);
         }
-        w_.text(std::string_view(utf8, n));
+        w_.text(encode_utf8(c).view());
     }
 
     void player(const Player& p, std::size_t position) {
@@ -523,7 +484,7 @@ private:
             default: break;
         }
         std::string detail = "Invalid currency character: '";
-        if (c <= 0x10FFFF && (c < 0xD800 || c > 0xDFFF)) {
+        if (is_scalar(c)) {
             append_utf8(detail, c);
         } else {
             detail += "U+";
@@ -543,10 +504,10 @@ public:
 
         Obj o(w_);
         o.key("spec_version").name("1.4.1");
-        const std::string_view site = site_text(hd.site);
+        const std::string_view site = enum_text(kSiteNames, hd.site);
         o.key("site_name").name(site);
         o.key("network_name").name(site);
-        o.key("game_type").name(game_type_text(hd.game_type));
+        o.key("game_type").name(enum_text(kGameTypeNames, hd.game_type));
         o.key("table_name").text(store_.text_of(hd.table_name));
         o.key("game_number").text(store_.text_of(hd.id));
         o.key("start_date_utc").date(hd.start_date);

@@ -18,6 +18,7 @@
 #include "json/json.hpp"
 #include "lib/pool.hpp"
 #include "model/model.hpp"
+#include "model/text_form.hpp"
 #include "parsers/parsers.hpp"
 
 namespace {

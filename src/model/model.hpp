@@ -3,82 +3,19 @@
 // link this directly.
 #pragma once
 
+#include <array>
 #include <bit>
 #include <cstddef>
 #include <cstdint>
-#include <exception>
 #include <source_location>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "model/fault.hpp"
+
 namespace hs {
-
-// ---------------------------------------------------------------------------------------------
-// Internal faults
-// ---------------------------------------------------------------------------------------------
-
-// A broken invariant or a part of the input that the format requires and that is missing. It
-// abandons the whole call; the Python layer turns it into PanicException.
-class Fault : public std::exception {
-public:
-    explicit Fault(std::string message,
-                   std::source_location where = std::source_location::current());
-    const char* what() const noexcept override { return message_.c_str(); }
-    const std::string& message() const noexcept { return message_; }
-    // "file:line (function)" of the place that raised the fault.
-    const std::string& where() const noexcept { return where_; }
-
-private:
-    std::string message_;
-    std::string where_;
-};
-
-[[noreturn]] void fault(std::string message,
-                        std::source_location where = std::source_location::current());
-// "index out of bounds: the len is <len> but the index is <index>"
-[[noreturn]] void fault_index(std::size_t index, std::size_t len,
-                              std::source_location where = std::source_location::current());
-// "missing <what> in '<line>'" (or "missing <what>" when there is no line to quote)
-[[noreturn]] void fault_missing(std::string_view what, std::string_view line = {},
-                                std::source_location where = std::source_location::current());
-// "internal error: entered unreachable code" followed by ": <detail>" when detail is not empty.
-[[noreturn]] void fault_unreachable(std::string_view detail = {},
-                                    std::source_location where = std::source_location::current());
-
-// Checked element access: a bad index is a fault, never undefined behaviour.
-template <class T>
-inline const T& at(const std::vector<T>& v, std::size_t i,
-                   std::source_location where = std::source_location::current()) {
-    if (i >= v.size()) fault_index(i, v.size(), where);
-    return v[i];
-}
-template <class T>
-inline T& at(std::vector<T>& v, std::size_t i,
-             std::source_location where = std::source_location::current()) {
-    if (i >= v.size()) fault_index(i, v.size(), where);
-    return v[i];
-}
-// Checked byte access into a text view.
-inline unsigned char byte_at(std::string_view s, std::size_t i,
-                             std::source_location where = std::source_location::current()) {
-    if (i >= s.size()) fault_index(i, s.size(), where);
-    return static_cast<unsigned char>(s[i]);
-}
-// Checked sub-view [from, to).
-inline std::string_view slice(std::string_view s, std::size_t from, std::size_t to,
-                              std::source_location where = std::source_location::current()) {
-    if (to > s.size()) fault_index(to, s.size(), where);
-    if (from > to) fault_index(from, to, where);
-    return s.substr(from, to - from);
-}
-// Checked suffix view [from, end).
-inline std::string_view tail(std::string_view s, std::size_t from,
-                             std::source_location where = std::source_location::current()) {
-    if (from > s.size()) fault_index(from, s.size(), where);
-    return s.substr(from);
-}
 
 // ---------------------------------------------------------------------------------------------
 // Enumerations
@@ -99,9 +36,36 @@ enum class ActionType : std::uint8_t {
     CollectSidePot1 = 19, CollectSidePot2 = 20, CollectSidePot3 = 21, UncalledBetReturned = 22,
     Join = 23, Leave = 24, Sitout = 25, Say = 26,
 };
-inline constexpr int kActionTypeCount = 27;
+inline constexpr std::size_t kActionTypeCount = 27;
 
-// Member names (the text form of every enumeration). Codes outside the table give "?".
+inline constexpr std::size_t kSiteCount = 18;
+inline constexpr std::size_t kGameTypeCount = 3;
+inline constexpr std::size_t kBetTypeCount = 3;
+
+// Member names (the text form of every enumeration), one table per enumeration, in code order.
+// Each table's size is its enumeration's count, and the last member closes the count, so a
+// member added without its name (or a name without its member) does not compile.
+inline constexpr std::array<std::string_view, kSiteCount> kSiteNames = {
+    "PokerStars", "PokerStarsPluribus", "OnGame", "Absolute", "EverLeaf", "BetOnline",
+    "FullTiltPoker", "PacificPoker", "PokerTracker", "PartyPoker", "GGPoker", "Winamax",
+    "KingsClub", "Bovada", "Enet", "Cake", "Pkr", "Winning",
+};
+inline constexpr std::array<std::string_view, kGameTypeCount> kGameTypeNames = {
+    "HoldEm", "Omaha", "OmahaHiLo"};
+inline constexpr std::array<std::string_view, kBetTypeCount> kBetTypeNames = {
+    "NoLimit", "Limit", "PotLimit"};
+inline constexpr std::array<std::string_view, kActionTypeCount> kActionTypeNames = {
+    "Bet", "Call", "Raise", "BetAllIn", "CallAllIn", "RaiseAllIn", "Check", "Fold", "Muck",
+    "Show", "Dealt", "Ante", "BigBlind", "SmallBlind", "BigSmallBlind", "DeadBlind",
+    "ExtraBlind", "CashOut", "CollectMainPot", "CollectSidePot1", "CollectSidePot2",
+    "CollectSidePot3", "UncalledBetReturned", "Join", "Leave", "Sitout", "Say",
+};
+static_assert(static_cast<std::size_t>(Site::Winning) + 1 == kSiteCount);
+static_assert(static_cast<std::size_t>(GameType::OmahaHiLo) + 1 == kGameTypeCount);
+static_assert(static_cast<std::size_t>(BetType::PotLimit) + 1 == kBetTypeCount);
+static_assert(static_cast<std::size_t>(ActionType::Say) + 1 == kActionTypeCount);
+
+// The member name of a code; codes outside the table give "?".
 std::string_view site_name(Site s) noexcept;
 std::string_view game_type_name(GameType g) noexcept;
 std::string_view bet_type_name(BetType b) noexcept;
@@ -113,10 +77,6 @@ PayloadKind payload_kind(ActionType a) noexcept;
 // The currency of a hand: the symbol's Unicode scalar value ('$', U+00A3, U+00A5, U+20AC,
 // U+20B9), or 0 for a hand whose amounts carry no sign (play money, the Pluribus logs).
 using Currency = char32_t;
-// Appends the UTF-8 encoding of a scalar value; nothing for 0.
-void append_utf8(std::string& out, char32_t c);
-// Byte length of the UTF-8 encoding of c (0 for 0).
-std::size_t utf8_len(char32_t c) noexcept;
 
 // ---------------------------------------------------------------------------------------------
 // Cards
@@ -127,8 +87,17 @@ using Card = std::uint8_t;
 
 // One card from text such as "Ah", "Td", "10d", "AS". Faults on anything else.
 Card card_from_text(std::string_view text);
-char card_rank_char(Card c) noexcept;
-char card_suit_letter(Card c) noexcept;          // s c h d
+// 'A', '2'..'9', 'T', 'J', 'Q', 'K' (other ranks give the byte '0' + rank).
+constexpr char card_rank_char(Card c) noexcept {
+    constexpr char kFaces[14] = {'0', 'A', '2', '3', '4', '5', '6', '7', '8', '9',
+                                 'T', 'J', 'Q', 'K'};
+    const unsigned rank = c & 0x3F;
+    return rank < 14 ? kFaces[rank] : static_cast<char>('0' + rank);
+}
+constexpr char card_suit_letter(Card c) noexcept {  // s c h d
+    constexpr char kLetters[4] = {'s', 'c', 'h', 'd'};
+    return kLetters[(c >> 6) & 3];
+}
 std::string_view card_suit_symbol(Card c) noexcept;  // UTF-8 of the suit symbol
 
 struct CardSet {
@@ -201,7 +170,7 @@ PackedDate pack_date(std::uint64_t year, std::uint64_t month, std::uint64_t day,
 struct DateParts { unsigned year, month, day, hour, minute, second; };
 DateParts unpack_date(PackedDate d) noexcept;
 
-inline constexpr std::uint8_t kNone8 = 255;       // no hero / no seat / no dealer
+inline constexpr std::uint8_t kNone8 = 255;       // no hero / no seat / no dealer / no button
 inline constexpr std::uint8_t kNoSlot = 32;        // a name without a slot in the hand
 inline constexpr std::uint32_t kNoCards = 0xFFFFFFFFu;
 inline constexpr std::uint32_t kNoPayload = 0xFFFFFFFFu;
@@ -215,8 +184,13 @@ struct Header {
     bool is_tournament = false;
     TextRef table_name;
     std::uint8_t max_players = 0;
+    // The player on the button, resolved when the hand is finished from the button's seat: the
+    // first player whose seat line has that seat, kNone8 when none has (a dead button).
     std::uint8_t dealer = kNone8;
     std::uint8_t hero = kNone8;
+    // The button's seat as the history gives it (kNone8 when it gives none); not printed by the
+    // text form nor the JSON layouts.
+    std::uint8_t button_seat = kNone8;
     float bet_cap = 0.0f;
     float ante = 0.0f;
     float small_blind = 0.0f;
@@ -328,31 +302,5 @@ struct HandStore {
 // Say payload of a message appended at offset o with length n, in a hand whose text began at t:
 // (o - t) | n << 24. Faults with "Message is too long <n> - max: 255" above 255 bytes.
 std::uint32_t say_payload(std::uint64_t offset, std::uint64_t length, std::uint64_t text_start);
-
-// ---------------------------------------------------------------------------------------------
-// Number forms (shared by the text forms and the JSON writer)
-// ---------------------------------------------------------------------------------------------
-
-// Record float form: shortest round-trip digits, always with a fractional part; exponent form
-// for magnitudes >= 1e16 and non-zero magnitudes < 1e-4 ("1.0", "0.25", "1e16", "5e-5").
-void append_f32_record(std::string& out, float v);
-// Plain form: shortest round-trip digits, positional, no fraction for whole values, never an
-// exponent ("1", "0.25", "10000000000").
-void append_f32_plain(std::string& out, float v);
-void append_u64(std::string& out, std::uint64_t v);
-
-// ---------------------------------------------------------------------------------------------
-// Text forms (repr and str of a view)
-// ---------------------------------------------------------------------------------------------
-
-// The list of hands of a span: compact ("[Hand { ... }, ...]") or pretty (multi-line).
-std::string hands_text(const HandStore& store, Span hands, bool pretty);
-
-// The text form of single records (used by tests and by hands_text). `hand_index` is the
-// position of the hand that owns the record (resolves Say messages).
-std::string card_set_text(const CardSet& c);
-std::string action_text(const HandStore& store, const Action& a, std::uint64_t text_start,
-                        bool pretty);
-std::string hand_text(const HandStore& store, std::size_t hand_index, bool pretty);
 
 }  // namespace hs

@@ -7,6 +7,8 @@
 #include <charconv>
 #include <limits>
 
+#include "model/utf8.hpp"
+
 namespace hs {
 
 namespace {
@@ -74,38 +76,6 @@ bool is_numeric_code_point(char32_t c) noexcept {
 
 inline bool is_ascii_digit(unsigned char b) noexcept { return b >= '0' && b <= '9'; }
 
-struct Decoded {
-    char32_t cp;
-    std::size_t len;  // 0 when the bytes at the position are not a well-formed character
-};
-
-// The character that starts at byte i (i < s.size()).
-Decoded decode_at(std::string_view s, std::size_t i) noexcept {
-    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
-    const unsigned char b0 = byte(i);
-    if (b0 < 0x80) return {b0, 1};
-    std::size_t len;
-    char32_t cp;
-    char32_t min;
-    if (b0 >= 0xC2 && b0 <= 0xDF) {
-        len = 2, cp = b0 & 0x1F, min = 0x80;
-    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
-        len = 3, cp = b0 & 0x0F, min = 0x800;
-    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
-        len = 4, cp = b0 & 0x07, min = 0x10000;
-    } else {
-        return {0, 0};
-    }
-    if (s.size() - i < len) return {0, 0};
-    for (std::size_t k = 1; k < len; ++k) {
-        const unsigned char b = byte(i + k);
-        if ((b & 0xC0) != 0x80) return {0, 0};
-        cp = (cp << 6) | (b & 0x3F);
-    }
-    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return {0, 0};
-    return {cp, len};
-}
-
 // Length of the leading run of numeric characters, and of ',' too when `commas` is set.
 std::size_t numeric_prefix(std::string_view s, bool commas) noexcept {
     std::size_t i = 0;
@@ -120,7 +90,7 @@ std::size_t numeric_prefix(std::string_view s, bool commas) noexcept {
             continue;
         }
         if (b < 0x80) break;
-        const Decoded d = decode_at(s, i);
+        const Decoded d = decode_utf8(s, i);
         if (d.len == 0 || !is_numeric_code_point(d.cp)) break;
         i += d.len;
     }
@@ -129,10 +99,10 @@ std::size_t numeric_prefix(std::string_view s, bool commas) noexcept {
 
 // A character for the digit arithmetic of grouped amounts: a byte that starts no well-formed
 // character counts as a character of its own value.
-inline Decoded char_at(std::string_view s, std::size_t i) noexcept {
+inline Decoded amount_char_at(std::string_view s, std::size_t i) noexcept {
     const auto b = static_cast<unsigned char>(s[i]);
     if (b < 0x80) return {b, 1};
-    const Decoded d = decode_at(s, i);
+    const Decoded d = decode_utf8(s, i);
     if (d.len == 0) return {static_cast<unsigned char>(s[i]), 1};
     return d;
 }
@@ -148,43 +118,13 @@ std::uint64_t grouped_integer(std::string_view s, std::size_t& stop) noexcept {
     std::uint64_t value = 0;
     std::size_t i = 0;
     while (i < s.size()) {
-        const Decoded d = char_at(s, i);
+        const Decoded d = amount_char_at(s, i);
         if (d.cp == U'.') break;
         if (d.cp != U',') value = value * 10 + digit_value(d.cp);
         i += d.len;
     }
     stop = i;
     return value;
-}
-
-// The UTF-8 bytes of a sign; an empty view for 0 and for values that are no code point.
-struct SignBytes {
-    char bytes[4];
-    std::size_t len;
-    std::string_view view() const noexcept { return {bytes, len}; }
-};
-
-SignBytes encode_sign(Currency c) noexcept {
-    SignBytes out{{0, 0, 0, 0}, 0};
-    const auto put = [&](std::uint32_t b) { out.bytes[out.len++] = static_cast<char>(b); };
-    const auto v = static_cast<std::uint32_t>(c);
-    if (v == 0 || v > 0x10FFFF) return out;
-    if (v < 0x80) {
-        put(v);
-    } else if (v < 0x800) {
-        put(0xC0 | (v >> 6));
-        put(0x80 | (v & 0x3F));
-    } else if (v < 0x10000) {
-        put(0xE0 | (v >> 12));
-        put(0x80 | ((v >> 6) & 0x3F));
-        put(0x80 | (v & 0x3F));
-    } else {
-        put(0xF0 | (v >> 18));
-        put(0x80 | ((v >> 12) & 0x3F));
-        put(0x80 | ((v >> 6) & 0x3F));
-        put(0x80 | (v & 0x3F));
-    }
-    return out;
 }
 
 // Where the last number of a text begins, for hands whose amounts carry no sign: the start of
@@ -225,7 +165,7 @@ inline std::optional<SignAt> find_sign(std::string_view text, Currency sign, boo
         if (at == npos) return std::nullopt;
         return SignAt{at, 1};
     }
-    const SignBytes enc = encode_sign(sign);
+    const Utf8Bytes enc = encode_utf8(sign);
     if (enc.len == 0) return std::nullopt;
     const std::size_t at = last ? rfind_str(text, enc.view()) : find_str(text, enc.view());
     if (at == npos) return std::nullopt;
@@ -332,10 +272,10 @@ float parse_amount(std::string_view text) noexcept {
     if (i < text.size()) {  // text[i] is the '.'
         ++i;
         if (i < text.size()) {
-            const Decoded a = char_at(text, i);
+            const Decoded a = amount_char_at(text, i);
             d1 = a.cp;
             i += a.len;
-            if (i < text.size()) d2 = char_at(text, i).cp;
+            if (i < text.size()) d2 = amount_char_at(text, i).cp;
         }
     }
     const auto cents = static_cast<std::uint8_t>(digit_value(d1) * 10 + digit_value(d2));
@@ -466,7 +406,7 @@ std::optional<SeatLine> read_seat_line(std::string_view line) {
     if ((b6 & 0xC0) == 0x80) fault("byte index 6 is not a char boundary in a seat line");
     bool two_digits = is_ascii_digit(b6);
     if (b6 >= 0x80) {
-        const Decoded c6 = decode_at(line, 6);
+        const Decoded c6 = decode_utf8(line, 6);
         two_digits = c6.len != 0 && is_numeric_code_point(c6.cp);
     }
     const std::size_t name_start = two_digits ? 9 : 8;

@@ -2,8 +2,8 @@
 // building of actions) and the pure value readers.
 #pragma once
 
-#include <cstddef>
 #include <bit>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <optional>
@@ -11,6 +11,7 @@
 
 #include "model/model.hpp"
 #include "simd/player_table.hpp"
+#include "simd/scan.hpp"
 
 namespace hs {
 
@@ -42,6 +43,9 @@ public:
     // The current line without its separator and without trailing spaces, tabs and carriage
     // returns; the end marker once the text is exhausted.
     std::string_view line() const noexcept { return line_; }
+    // The 1-based number of the current line in the text; the end of the text counts as the
+    // line after the last one.
+    std::uint64_t line_number() const noexcept { return line_number_; }
     inline void next_line() noexcept;
     void skip_empty_lines() noexcept;
     bool at_end() const noexcept { return line_ == kEndMarker; }
@@ -60,9 +64,9 @@ public:
     // The player record of slot `id` of the current hand; faults when id is not a slot.
     Player& player(std::uint8_t id);
 
-    // When set, every name is stripped of a leading "Mr" (if at least one byte remains) before
-    // it is keyed or looked up; stored names keep the full name. Used for the Pluribus logs.
-    void set_strip_mr(bool on) noexcept { strip_mr_ = on; }
+    // A prefix that every name loses (when at least one byte remains) before it is keyed or
+    // looked up; stored names keep the full name. Empty for none.
+    void set_key_prefix(std::string_view prefix) noexcept { key_prefix_ = prefix; }
     inline std::string_view key_name(std::string_view name) const noexcept;
 
     // Slot of `name` in the current hand, or 32. When several slots share the name's key, the
@@ -88,7 +92,8 @@ private:
     HandStore* store_;
     std::uint64_t first_player_ = 0;
     std::uint64_t text_start_ = 0;
-    bool strip_mr_ = false;
+    std::uint64_t line_number_ = 0;
+    std::string_view key_prefix_;
 };
 
 // The line loop runs once per line of every text: both steps are inline, one byte search per line.
@@ -114,31 +119,8 @@ inline std::optional<LineSplitter::Extent> LineSplitter::next() noexcept {
             at = i + 1;
         }
     } else {
-        const char c = kind_ == Kind::Cr ? '\r' : '\n';
-        std::size_t at = from;
-#ifdef HS_PLAYER_TABLE_SSE2
-        // Most lines end within a few 16-byte blocks: compared here, without a library call.
-        // Only whole blocks inside the text are loaded; the last few bytes go to memchr.
-        const __m128i sep = _mm_set1_epi8(c);
-        bool found = false;
-        while (size - at >= 16) {
-            const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(base + at));
-            const auto mask = static_cast<std::uint32_t>(
-                _mm_movemask_epi8(_mm_cmpeq_epi8(block, sep)));
-            if (mask != 0) {
-                end = at + static_cast<std::size_t>(std::countr_zero(mask));
-                found = true;
-                break;
-            }
-            at += 16;
-        }
-        if (!found && at < size) {
-#else
-        {
-#endif
-            const void* hit = std::memchr(base + at, c, size - at);
-            if (hit != nullptr) end = static_cast<std::size_t>(static_cast<const char*>(hit) - base);
-        }
+        const std::size_t at = find_byte_blocks(text_, kind_ == Kind::Cr ? '\r' : '\n', from);
+        if (at != npos) end = at;
     }
     start_ = end + sep_len;
     return Extent{from, end};
@@ -147,6 +129,7 @@ inline std::optional<LineSplitter::Extent> LineSplitter::next() noexcept {
 inline void Parser::next_line() noexcept {
     // The end stays the end, whether it is the end of the text or a literal end-marker line.
     if (line_.size() == kEndMarker.size() && line_ == kEndMarker) return;
+    ++line_number_;
     const auto e = lines_.next();
     if (!e) {
         line_ = kEndMarker;
@@ -163,7 +146,9 @@ inline void Parser::next_line() noexcept {
 }
 
 inline std::string_view Parser::key_name(std::string_view name) const noexcept {
-    if (strip_mr_ && name.size() > 2 && name[0] == 'M' && name[1] == 'r') return name.substr(2);
+    const std::size_t n = key_prefix_.size();
+    if (n != 0 && name.size() > n && std::memcmp(name.data(), key_prefix_.data(), n) == 0)
+        return name.substr(n);
     return name;
 }
 

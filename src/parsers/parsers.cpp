@@ -1,20 +1,17 @@
 // Site detection, file input and dispatch to the site parsers.
 #include "parsers/parsers.hpp"
 
-#include <bit>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <memory>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "model/format.hpp"
+#include "model/utf8.hpp"
 #include "parsers/ongame.hpp"
 #include "parsers/parser.hpp"
 #include "parsers/pokerstars.hpp"
@@ -161,60 +158,6 @@ bool read_whole_file(const std::string& path, FileText& text, int& error) {
     return true;
 }
 
-// Length of the longest prefix of `s` that is well-formed UTF-8: the offset of the first byte
-// of the first invalid or truncated sequence, or the size when all of it is valid.
-std::size_t utf8_valid_prefix(std::string_view s) noexcept {
-    const auto* p = reinterpret_cast<const unsigned char*>(s.data());
-    const std::size_t n = s.size();
-    std::size_t i = 0;
-    while (i < n) {
-        // ASCII runs 16 bytes at a time; a block with a byte above 0x7F resumes at that byte.
-#if defined(__SSE2__)
-        while (i + 16 <= n) {
-            const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
-            const auto high = static_cast<unsigned>(_mm_movemask_epi8(block));
-            if (high != 0) {
-                i += static_cast<std::size_t>(std::countr_zero(high));
-                break;
-            }
-            i += 16;
-        }
-#endif
-        while (i + 8 <= n) {
-            std::uint64_t word;
-            std::memcpy(&word, p + i, 8);
-            if (word & 0x8080808080808080ull) break;
-            i += 8;
-        }
-        if (i >= n) break;
-        const unsigned char b0 = p[i];
-        if (b0 < 0x80) {
-            ++i;
-            continue;
-        }
-        std::size_t len;
-        unsigned char lo = 0x80, hi = 0xBF;  // allowed range of the second byte
-        if (b0 >= 0xC2 && b0 <= 0xDF) {
-            len = 2;
-        } else if (b0 >= 0xE0 && b0 <= 0xEF) {
-            len = 3;
-            if (b0 == 0xE0) lo = 0xA0;       // no overlong forms
-            else if (b0 == 0xED) hi = 0x9F;  // no surrogates
-        } else if (b0 >= 0xF0 && b0 <= 0xF4) {
-            len = 4;
-            if (b0 == 0xF0) lo = 0x90;
-            else if (b0 == 0xF4) hi = 0x8F;  // nothing above U+10FFFF
-        } else {
-            return i;
-        }
-        if (i + 1 >= n || p[i + 1] < lo || p[i + 1] > hi) return i;
-        for (std::size_t k = 2; k < len; ++k)
-            if (i + k >= n || (p[i + k] & 0xC0) != 0x80) return i;
-        i += len;
-    }
-    return n;
-}
-
 // Sizes the store's lists from the length of the text, so that a large text fills each list in
 // one allocation instead of repeated growth and copying. The ratios are a little above what real
 // PokerStars files hold per byte (one hand per ~1,350 bytes, a player per ~170, an action per
@@ -264,12 +207,13 @@ std::variant<Site, std::string> detect_site(std::string_view text) {
     return message;
 }
 
-void run_site_parser(Site site, std::string_view text, HandStore& store) {
+void run_site_parser(Site site, std::string_view text, HandStore& store,
+                     std::vector<HandOutcome>& rejected) {
     Parser parser(text, store);
     switch (site) {
-        case Site::PokerStars: pokerstars::parse_hands(parser); return;
-        case Site::PokerStarsPluribus: pokerstars::parse_pluribus_hands(parser); return;
-        case Site::OnGame: ongame::parse_hands(parser); return;
+        case Site::PokerStars: pokerstars::parse_hands(parser, pokerstars::kPokerStars, rejected); return;
+        case Site::PokerStarsPluribus: pokerstars::parse_hands(parser, pokerstars::kPluribus, rejected); return;
+        case Site::OnGame: ongame::parse_hands(parser, rejected); return;
         default: break;
     }
     fault("Parser has not been implemented for " + std::string(site_name(site)));
@@ -284,7 +228,7 @@ ParseResult parse_text(std::string_view text) {
     }
     auto store = std::make_unique<HandStore>();
     reserve_for_text(*store, text.size());
-    run_site_parser(std::get<Site>(site), without_byte_order_mark(text), *store);
+    run_site_parser(std::get<Site>(site), without_byte_order_mark(text), *store, result.rejected);
     result.store = std::move(store);
     return result;
 }

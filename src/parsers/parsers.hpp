@@ -5,8 +5,10 @@
 #include <string>
 #include <string_view>
 #include <variant>
+#include <vector>
 
 #include "model/model.hpp"
+#include "parsers/hand.hpp"
 
 namespace hs {
 
@@ -15,6 +17,8 @@ namespace hs {
 struct ParseResult {
     std::unique_ptr<HandStore> store;  // null on error
     std::string error;
+    // The hands that were rejected and left out of the store, in text order.
+    std::vector<HandOutcome> rejected;
     bool ok() const noexcept { return store != nullptr; }
 };
 
@@ -24,7 +28,9 @@ ParseResult parse_file(const std::string& path);
 // The site of a text, or an error message.
 std::variant<Site, std::string> detect_site(std::string_view text);
 
-// Builds a Parser over the text and runs the site's driver; faults for sites without a parser.
-void run_site_parser(Site site, std::string_view text, HandStore& store);
+// Builds a Parser over the text and runs the site's reader; the rejected hands are appended to
+// `rejected`. Faults for sites without a parser.
+void run_site_parser(Site site, std::string_view text, HandStore& store,
+                     std::vector<HandOutcome>& rejected);
 
 }  // namespace hs

@@ -3,8 +3,11 @@
 // A hand is read line by line through the Parser: the hand line, the table line, the seat
 // lines, the pre-deal lines, the preflop round, one round per street line and the summary.
 // Every line is classified by its first or last bytes and at most a few searches; nothing is
-// allocated beyond the store's own lists. A hand that cannot be read is dropped and the driver
+// allocated beyond the store's own lists. A hand that cannot be read is rejected and the driver
 // resumes at the next hand line; a required part that is missing is a Fault.
+//
+// The Pluribus logs (and the sites written in the same layout) are variants of this reader: a
+// `Variant` says which line kinds a betting round may hold and how names are keyed.
 #include "parsers/pokerstars.hpp"
 
 #include <charconv>
@@ -15,8 +18,11 @@
 #include <string_view>
 
 #include "model/model.hpp"
+#include "model/utf8.hpp"
+#include "parsers/hand.hpp"
+#include "parsers/lines.hpp"
 #include "parsers/parser.hpp"
-#include "simd/player_table.hpp"
+#include "simd/scan.hpp"
 
 namespace hs::pokerstars {
 namespace {
@@ -24,99 +30,26 @@ namespace {
 using std::size_t;
 using std::string_view;
 
-// ---------------------------------------------------------------------------------------------
-// Small byte helpers
-// ---------------------------------------------------------------------------------------------
-
-inline bool starts(string_view s, string_view lit) noexcept {
-    return s.size() >= lit.size() && std::memcmp(s.data(), lit.data(), lit.size()) == 0;
-}
-inline bool ends(string_view s, string_view lit) noexcept {
-    return s.size() >= lit.size() &&
-           std::memcmp(s.data() + s.size() - lit.size(), lit.data(), lit.size()) == 0;
-}
-// The text from `from` on, or nothing when `from` lies past the end (an empty view that still
-// points into the line, so that the C library searches never see a null pointer).
-inline string_view rest(string_view s, size_t from) noexcept {
-    return s.substr(from < s.size() ? from : s.size());
-}
 inline bool is_digit(unsigned char c) noexcept { return c >= '0' && c <= '9'; }
 
-// First occurrence of a short literal at or after `from` (npos when absent). Lines are short, so a
-// scan for one byte of the literal (the first one that is not a space) and a compare of the rest
-// of a length known here beats a general substring search.
-template <size_t N>
-size_t find_lit(string_view s, const char (&lit)[N], size_t from = 0) noexcept {
-    constexpr size_t len = N - 1;
-    static_assert(len >= 2);
-    const size_t anchor = lit[0] == ' ' ? 1 : 0;
-    const size_t n = s.size();
-    if (from > n || n - from < len) return npos;
-    const char* const base = s.data();
-    const size_t last = n - len;  // last start of a match
-    for (size_t at = from;;) {
-        const size_t hit = find_byte(s.substr(0, last + anchor + 1), lit[anchor], at + anchor);
-        if (hit == npos) return npos;
-        const size_t start = hit - anchor;
-        if (std::memcmp(base + start, lit, len) == 0) return start;
-        at = start + 1;
-    }
-}
-
-// Byte length of the UTF-8 character that begins at i (clamped to the text).
-size_t char_len_at(string_view s, size_t i) noexcept {
-    if (i >= s.size()) return 0;
-    const auto b = static_cast<unsigned char>(s[i]);
-    size_t n = b < 0x80 ? 1 : b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : b >= 0xC0 ? 2 : 1;
-    return n <= s.size() - i ? n : s.size() - i;
-}
-
-// The whole character that holds byte i (for messages that quote it).
-string_view char_at(string_view s, size_t i) noexcept {
-    while (i > 0 && i < s.size() && (static_cast<unsigned char>(s[i]) & 0xC0) == 0x80) --i;
-    return s.substr(i < s.size() ? i : s.size(), char_len_at(s, i));
-}
-
-// The longest prefix of `s` of at most `max` bytes that ends on a character boundary.
-string_view cut_at_boundary(string_view s, size_t max) noexcept {
-    if (s.size() <= max) return s;
-    size_t n = max;
-    while (n > 0 && (static_cast<unsigned char>(s[n]) & 0xC0) == 0x80) --n;
-    return s.substr(0, n);
-}
-
-// A name cut from a line: empty names are a fault (no player can be keyed on them).
-string_view name_of(string_view name, string_view line) {
-    if (name.empty()) fault_missing("player name", line);
-    return name;
-}
+// Names are cut by position from lines whose fields are ASCII: a split character is kept as it is.
+constexpr SplitChar kSplit = SplitChar::Keep;
 
 // A summary name loses every trailing position note.
 string_view strip_position_notes(string_view name) noexcept {
+    static constexpr string_view kNotes[] = {" (button)", " (small blind)", " (big blind)"};
     for (;;) {
         if (name.empty() || name.back() != ')') return name;
-        if (ends(name, " (button)")) name.remove_suffix(9);
-        else if (ends(name, " (small blind)")) name.remove_suffix(14);
-        else if (ends(name, " (big blind)")) name.remove_suffix(12);
-        else return name;
+        const string_view* note = std::begin(kNotes);
+        while (note != std::end(kNotes) && !ends(name, *note)) ++note;
+        if (note == std::end(kNotes)) return name;
+        name.remove_suffix(note->size());
     }
 }
-
-// ---------------------------------------------------------------------------------------------
-// Per-hand state
-// ---------------------------------------------------------------------------------------------
-
-struct HandState {
-    Header header;
-    std::uint8_t hero = kNone8;
-    unsigned dealt_with_cards = 0;
-};
 
 // ---------------------------------------------------------------------------------------------
 // Hand line and table line
 // ---------------------------------------------------------------------------------------------
-
-enum class LineResult { Accepted, RejectedInPlace, RejectedMoved };
 
 std::uint64_t date_piece(string_view piece, string_view line) {
     const auto v = read_integer(piece);
@@ -164,21 +97,22 @@ void general_date(Header& h, string_view date, string_view line) {
                              date_piece(date.substr(s5 + 1), line));
 }
 
-LineResult parse_hand_line(Parser& p, Header& h) {
+// The hand line; an empty reason when it was read.
+string_view parse_hand_line(Parser& p, Header& h) {
     const string_view line = p.line();
-    if (line.size() < 17) return LineResult::RejectedInPlace;
+    if (line.size() < 17) return "hand line without a hand id";
     // The id runs from the first '#' to the ':' that follows it.
     const size_t hash = find_byte(line, '#');
-    if (hash == npos) return LineResult::RejectedInPlace;
+    if (hash == npos) return "hand line without a hand id";
     const size_t colon = find_byte(line, ':', hash + 1);
-    if (colon == npos) return LineResult::RejectedInPlace;
+    if (colon == npos) return "hand line without a hand id";
 
     const size_t dash = rfind_byte(line, '-');
     if (dash == npos) fault_missing("'-' before the date", line);
     const size_t date_start = dash + 2;
     if (date_start <= colon) {
         p.next_line();
-        return LineResult::RejectedMoved;
+        return "hand line without a date after the id";
     }
     h.id = p.store().push_text(slice(line, hash + 1, colon));
 
@@ -254,7 +188,7 @@ LineResult parse_hand_line(Parser& p, Header& h) {
         h.bet_cap = cap->value;
     }
     p.next_line();
-    return LineResult::Accepted;
+    return {};
 }
 
 bool parse_table_line(Parser& p, Header& h) {
@@ -270,11 +204,12 @@ bool parse_table_line(Parser& p, Header& h) {
     if (!max) fault_missing("table size", line);
     h.max_players = static_cast<std::uint8_t>(max->value);
     // The button: the number after the first "Seat #" behind the table name.
-    const size_t seat = find_lit(line, "Seat #", q2 + 1);
+    static constexpr char kButton[] = "Seat #";
+    const size_t seat = find_lit(line, kButton, q2 + 1);
     if (seat == npos) fault_missing("button seat", line);
-    const auto button = read_integer(rest(line, seat + 6));
+    const auto button = read_integer(rest(line, seat + std::size(kButton) - 1));
     if (!button) fault_missing("button seat", line);
-    h.dealer = static_cast<std::uint8_t>(button->value);
+    h.button_seat = static_cast<std::uint8_t>(button->value);
     p.next_line();
     return true;
 }
@@ -303,64 +238,53 @@ bool parse_seat_line(Parser& p, Header& h) {
     const size_t sign_len = h.currency < 0x80 ? (h.currency != 0) : utf8_len(h.currency);
     const auto chips = read_decimal(rest(line, seat_line->after_paren + sign_len));
     if (!chips) return false;
-    const std::uint8_t id =
-        p.add_seated_player(name_of(seat_line->name, line), seat, chips->value);
+    p.add_seated_player(cut_name(seat_line->name, 0, seat_line->name.size(), kSplit), seat,
+                        chips->value);
     p.next_line();
-    if (seat == h.dealer) h.dealer = id;
     return true;
 }
 
+// A status line: a phrase at the end of the line after the player's name. A line is tested for
+// the last bytes of a phrase only (the shortest ending that tells the phrases apart), and the
+// name is what stands before the whole phrase.
 struct StatusEnding {
-    string_view ending;
-    size_t remove;
+    Ending ending;
     ActionType type;
     std::uint32_t payload;
 };
 constexpr StatusEnding kStatusEndings[] = {
-    {"s out", 10, ActionType::Sitout, kNoPayload},
-    {"g out", 16, ActionType::Sitout, kNoPayload},
-    {"med out", 14, ActionType::Leave, kNoPayload},
-    {"s connected", 13, ActionType::Join, 253},
-    {"s disconnected", 16, ActionType::Leave, kNoPayload},
-    {"e disconnected", 33, ActionType::Leave, kNoPayload},
-    {"g disconnected", 39, ActionType::Leave, kNoPayload},
-    {"e table", 17, ActionType::Leave, kNoPayload},
-    {"g to post", 47, ActionType::Leave, kNoPayload},
-    {"e button", 41, ActionType::Join, 254},
-    {"s returned", 13, ActionType::Join, 253},
+    {Ending(": sits out", "s out"), ActionType::Sitout, kNoPayload},
+    {Ending(": is sitting out", "g out"), ActionType::Sitout, kNoPayload},
+    {Ending(" has timed out", "med out"), ActionType::Leave, kNoPayload},
+    {Ending(" is connected", "s connected"), ActionType::Join, 253},
+    {Ending(" is disconnected", "s disconnected"), ActionType::Leave, kNoPayload},
+    {Ending(" has timed out while disconnected", "e disconnected"), ActionType::Leave, kNoPayload},
+    {Ending(" has timed out while being disconnected", "g disconnected"), ActionType::Leave,
+     kNoPayload},
+    {Ending(" leaves the table", "e table"), ActionType::Leave, kNoPayload},
+    {Ending(" was removed from the table for failing to post", "g to post"), ActionType::Leave,
+     kNoPayload},
+    {Ending(" will be allowed to play after the button", "e button"), ActionType::Join, 254},
+    {Ending(" has returned", "s returned"), ActionType::Join, 253},
 };
 
 std::optional<Action> status_line(Parser& p, string_view line) {
     // Every status ending ends in 't', 'd', 'e' or 'n'; only the endings with the line's last
     // byte are compared, in table order. Most lines end in a digit or another letter.
     if (line.empty()) return std::nullopt;
-    static constexpr std::uint8_t kEndT[] = {0, 1, 2, 8};
-    static constexpr std::uint8_t kEndD[] = {3, 4, 5, 6, 10};
-    static constexpr std::uint8_t kEndE[] = {7};
-    static constexpr std::uint8_t kEndN[] = {9};
-    std::span<const std::uint8_t> rows;
-    switch (line.back()) {
-        case 't': rows = kEndT; break;
-        case 'd': rows = kEndD; break;
-        case 'e': rows = kEndE; break;
-        case 'n': rows = kEndN; break;
-        default: return std::nullopt;
-    }
-    for (const std::uint8_t i : rows) {
-        const StatusEnding& e = kStatusEndings[i];
-        if (!ends(line, e.ending)) continue;
-        if (line.size() <= e.remove) fault_missing("player name", line);
-        const std::uint8_t id = p.player_id(line.substr(0, line.size() - e.remove));
-        return Action::make(e.type, id, e.payload);
+    const char last = line.back();
+    if (last != 't' && last != 'd' && last != 'e' && last != 'n') return std::nullopt;
+    for (const StatusEnding& e : kStatusEndings) {
+        if (e.ending.test.back() != last || !e.ending.matches(line)) continue;
+        return Action::make(e.type, p.player_id(e.ending.name(line, kSplit)), e.payload);
     }
     return std::nullopt;
 }
 
-// Last byte is '"': a chat message.
+// Last byte is '"': a chat message, "<name> said, "<message>"".
 Action chat_line(Parser& p, string_view line) {
     const size_t q = find_byte(line, '"');
-    if (q < 7) fault_missing("player name", line);
-    const std::uint8_t id = p.player_id(name_of(line.substr(0, q - 7), line));
+    const std::uint8_t id = p.player_id(name_before(line, q, " said, ", kSplit));
     const string_view message =
         q + 1 < line.size() ? line.substr(q + 1, line.size() - 1 - (q + 1)) : line.substr(q, 0);
     const TextRef ref = p.store().push_text(cut_at_boundary(message, 255));
@@ -370,7 +294,7 @@ Action chat_line(Parser& p, string_view line) {
 
 // "<name> joins the table at seat #<n>"
 Action join_line(Parser& p, string_view line, size_t joins) {
-    const std::uint8_t id = p.player_id(name_of(line.substr(0, joins), line));
+    const std::uint8_t id = p.player_id(cut_name(line, 0, joins, kSplit));
     const size_t hash = rfind_byte(line, '#');
     const auto seat = hash == npos ? std::nullopt : read_integer(rest(line, hash + 1));
     if (!seat) fault_missing("seat number", line);
@@ -379,10 +303,11 @@ Action join_line(Parser& p, string_view line, size_t joins) {
 }
 
 std::optional<Action> parse_pre_deal_line(Parser& p, string_view line, Currency cur) {
+    static constexpr char kPosts[] = ": posts ";
     if (const size_t posts = find_lit(line, ": posts"); posts != npos) {
         const auto amount = decimal_after_last(line, cur);
         if (!amount) fault_missing("amount", line);
-        const size_t kind_start = posts + 8;
+        const size_t kind_start = posts + std::size(kPosts) - 1;
         if (amount->sign_at < kind_start + 2) fault_missing("blind kind", line);
         const string_view kind = slice(line, kind_start, amount->sign_at - 1);
         ActionType type;
@@ -403,7 +328,7 @@ std::optional<Action> parse_pre_deal_line(Parser& p, string_view line, Currency 
                 }
             }
         }
-        return p.make_action(name_of(line.substr(0, posts), line), type, amount->value);
+        return p.make_action(cut_name(line, 0, posts, kSplit), type, amount->value);
     }
     if (auto status = status_line(p, line)) return status;
     if (!line.empty() && line.back() == '"') return chat_line(p, line);
@@ -415,8 +340,6 @@ std::optional<Action> parse_pre_deal_line(Parser& p, string_view line, Currency 
 // ---------------------------------------------------------------------------------------------
 // Betting rounds
 // ---------------------------------------------------------------------------------------------
-
-enum class StreetKind { Flop, Turn, River, Showdown };
 
 struct StreetLine {
     StreetKind kind;
@@ -447,79 +370,73 @@ std::optional<StreetLine> parse_street_line(Parser& p) {
     return s;
 }
 
-// Amount after the last sign of `text` and the name that ends 11 bytes before it
+// Amount after the last sign of `text` and the name before the " collected " that ends at it
 // ("<name> collected $1.20").
 Action collect(Parser& p, string_view line, string_view text, ActionType type, Currency cur) {
     const auto amount = decimal_after_last(text, cur);
     if (!amount) fault_missing("amount", line);
-    if (amount->sign_at < 11) fault_missing("player name", line);
-    return p.make_action(name_of(line.substr(0, amount->sign_at - 11), line), type,
+    return p.make_action(name_before(line, amount->sign_at, " collected ", kSplit), type,
                          amount->value);
 }
 
-// Row 5: cards at the end of the line ("Alice: shows [Ah Kd]", "Alice: folds [7c 2d]").
+// Cards at the end of the line ("Alice: shows [Ah Kd]", "Alice: folds [7c 2d]").
 Action cards_at_end(Parser& p, string_view line) {
     const size_t open = rfind_byte(line, '[');
     if (open == npos) fault_missing("'['", line);
-    if (open < 8) fault_missing("player name", line);
+    static constexpr string_view kShows = ": shows ";
+    static_assert(kShows.size() == string_view(": folds ").size());
+    const string_view name = name_before(line, open, kShows, kSplit);
     const CardSet cards = parse_cards(slice(line, open + 1, line.size() - 1));
-    const ActionType type = byte_at(line, open - 6) == 's' ? ActionType::Show : ActionType::Fold;
-    return p.make_card_action(name_of(line.substr(0, open - 8), line), type, cards);
+    const ActionType type =
+        ends(line.substr(0, open), kShows.substr(2)) ? ActionType::Show : ActionType::Fold;
+    return p.make_card_action(name, type, cards);
 }
 
 // A collect line ends with one of the three pots it can name ("... collected $2 from pot",
-// "... from main pot", "... from side pot"); a player whose name merely ends in "pot" (an
-// uncalled bet returned to "windapot") is not one.
-bool ends_with_pot(string_view line) noexcept {
-    return ends(line, " from pot") || ends(line, " main pot") || ends(line, " side pot");
-}
+// "... from main pot", "... from side pot"), tested by the pot's last words; a player whose
+// name merely ends in "pot" (an uncalled bet returned to "windapot") is not one.
+struct PotEnding {
+    Ending ending;
+    ActionType type;
+};
+constexpr PotEnding kPotEndings[] = {
+    {Ending(" from pot"), ActionType::CollectMainPot},
+    {Ending(" from main pot", " main pot"), ActionType::CollectMainPot},
+    {Ending(" from side pot", " side pot"), ActionType::CollectSidePot1},
+};
 bool is_collect_line(string_view line) noexcept {
-    return line.size() >= 3 && line.back() == 't' && ends_with_pot(line);
+    return line.size() >= 3 && line.back() == 't' && ending_row(line, kPotEndings) != nullptr;
 }
 // The same with a numbered pot: "... from side pot-1", "... from side pot-2".
+constexpr string_view kPotNumber = "-1";
 bool is_numbered_collect_line(string_view line) noexcept {
     const size_t n = line.size();
     return n >= 2 && (line[n - 1] == '1' || line[n - 1] == '2') && line[n - 2] == '-' &&
-           ends_with_pot(line.substr(0, n - 2));
+           ending_row(line.substr(0, n - kPotNumber.size()), kPotEndings) != nullptr;
 }
 
-Action collect_pot(Parser& p, string_view line, Currency cur) {
-    const size_t n = line.size();
-    if (n < 5) fault_missing("pot", line);
-    switch (line[n - 5]) {
-        case 'e': return collect(p, line, slice(line, 0, n >= 14 ? n - 14 : 0),
-                                 ActionType::CollectSidePot1, cur);
-        case 'm': return collect(p, line, slice(line, 0, n >= 9 ? n - 9 : 0),
-                                 ActionType::CollectMainPot, cur);
-        case 'n': return collect(p, line, slice(line, 0, n >= 14 ? n - 14 : 0),
-                                 ActionType::CollectMainPot, cur);
-        default: fault_unreachable();
-    }
+// The amount is searched in the text before the pot's phrase (and its number).
+Action collect_pot(Parser& p, string_view line, Currency cur, bool numbered) {
+    const string_view pot = numbered ? line.substr(0, line.size() - kPotNumber.size()) : line;
+    const PotEnding* e = ending_row(pot, kPotEndings);
+    if (e == nullptr) fault_unreachable();
+    const size_t cut = line.size() - pot.size() + e->ending.phrase.size();
+    const string_view text = line.substr(0, line.size() > cut ? line.size() - cut : 0);
+    const bool second_side = numbered && e->type == ActionType::CollectSidePot1 &&
+                             line.back() == '2';
+    return collect(p, line, text, second_side ? ActionType::CollectSidePot2 : e->type, cur);
 }
 
-Action collect_numbered_pot(Parser& p, string_view line, Currency cur) {
-    const size_t n = line.size();
-    if (n < 7) fault_missing("pot", line);
-    const bool second = line[n - 1] == '2';
-    switch (line[n - 7]) {
-        case 'e': return collect(p, line, slice(line, 0, n >= 16 ? n - 16 : 0),
-                                 second ? ActionType::CollectSidePot2
-                                        : ActionType::CollectSidePot1, cur);
-        case 'm': return collect(p, line, slice(line, 0, n >= 11 ? n - 11 : 0),
-                                 ActionType::CollectMainPot, cur);
-        case 'n': return collect(p, line, slice(line, 0, n >= 16 ? n - 16 : 0),
-                                 ActionType::CollectMainPot, cur);
-        default: fault_unreachable();
-    }
-}
-
+// "Uncalled bet ($0.50) returned to <name>"
 Action uncalled(Parser& p, string_view line, Currency cur) {
-    const auto amount = decimal_after_first(rest(line, 14), cur);
+    static constexpr string_view kUncalled = "Uncalled bet (";
+    static constexpr string_view kReturnedTo = "ed to ";
+    const auto amount = decimal_after_first(rest(line, kUncalled.size()), cur);
     if (!amount) fault_missing("amount", line);
-    const size_t to = rfind_str(line, "ed to ");
+    const size_t to = rfind_str(line, kReturnedTo);
     if (to == npos) fault_missing("'returned to'", line);
-    return p.make_action(name_of(line.substr(to + 6), line), ActionType::UncalledBetReturned,
-                         amount->value);
+    return p.make_action(cut_name(line, to + kReturnedTo.size(), line.size(), kSplit),
+                         ActionType::UncalledBetReturned, amount->value);
 }
 
 bool is_all_in(string_view line) noexcept { return ends(line, " in") || ends(line, "all-in"); }
@@ -544,28 +461,34 @@ std::optional<Action> bet_call_raise(Parser& p, string_view line, Currency cur) 
     }
     for (size_t w = 0; w < 3; ++w) {
         if (at[w] == npos) continue;
+        // The word and the space after it.
         const auto amount = decimal_after_first(rest(line, at[w] + kWords[w].word.size() + 1), cur);
         if (!amount) fault_missing("amount", line);
-        return p.make_action(name_of(line.substr(0, at[w]), line),
+        return p.make_action(cut_name(line, 0, at[w], kSplit),
                              is_all_in(line) ? kWords[w].all_in : kWords[w].plain, amount->value);
     }
     return std::nullopt;
 }
 
+// "<name>: shows [Ah Kd] (a pair of Aces)"; `at` is where ": shows" begins.
 Action shows(Parser& p, string_view line, size_t at) {
-    const BracketedCards b = bracketed_cards(rest(line, at + 8));
-    return p.make_card_action(name_of(line.substr(0, at), line), ActionType::Show, b.cards);
+    static constexpr string_view kShows = ": shows ";
+    const BracketedCards b = bracketed_cards(rest(line, at + kShows.size()));
+    return p.make_card_action(cut_name(line, 0, at, kSplit), ActionType::Show, b.cards);
 }
 
+// "<name> cashed out the hand for $4.50 | Cash Out Fee $0.05"; `at` is where the phrase begins.
 Action cash_out(Parser& p, string_view line, size_t at, Currency cur) {
+    static constexpr string_view kCashedOut = " cashed out the hand for ";
+    static constexpr char kFee[] = " Fee ";
     if (at < 3) fault_missing("player name", line);
-    const string_view from = rest(line, at + 25);
+    const string_view from = rest(line, at + kCashedOut.size());
     const auto amount = decimal_after_first(from, cur);
     if (!amount) fault_missing("cash-out amount", line);
     float fee = 0.0f;
     const string_view after = rest(from, amount->end);
-    if (const size_t f = find_lit(after, " Fee "); f != npos) {
-        const auto v = decimal_after_first(rest(after, f + 5), cur);
+    if (const size_t f = find_lit(after, kFee); f != npos) {
+        const auto v = decimal_after_first(rest(after, f + std::size(kFee) - 1), cur);
         if (!v) fault_missing("cash-out fee", line);
         fee = v->value;
     }
@@ -574,100 +497,92 @@ Action cash_out(Parser& p, string_view line, size_t at, Currency cur) {
     return Action::make(ActionType::CashOut, id, index);
 }
 
+// Actions named by the phrase that ends the line.
+struct ActionEnding {
+    Ending ending;
+    ActionType type;
+};
+
 // Rows that test the line's ending are tried only when the last byte allows them; the order of
 // the rows that remain is unchanged, so the first row that matches still decides.
 std::optional<Action> fold_or_check(Parser& p, string_view line) {
-    const size_t n = line.size();
-    if (n >= 7 && ends(line, ": folds"))
-        return Action::make(ActionType::Fold, p.player_id(name_of(line.substr(0, n - 7), line)),
-                            kNoPayload);
-    if (n >= 8 && ends(line, ": checks"))
-        return Action::make(ActionType::Check, p.player_id(name_of(line.substr(0, n - 8), line)),
-                            kNoPayload);
-    return std::nullopt;
+    static constexpr ActionEnding kRows[] = {
+        {Ending(": folds"), ActionType::Fold},
+        {Ending(": checks"), ActionType::Check},
+    };
+    const ActionEnding* e = ending_row(line, kRows);
+    if (e == nullptr) return std::nullopt;
+    return Action::make(e->type, p.player_id(e->ending.name(line, kSplit)), kNoPayload);
 }
 
 std::optional<Action> hand_not_shown(Parser& p, string_view line) {
-    const size_t n = line.size();
-    if (n >= 6 && ends(line, "s hand")) {
-        if (n <= 12) fault_missing("player name", line);
-        return Action::make(ActionType::Fold, p.player_id(line.substr(0, n - 12)), kNoPayload);
-    }
-    if (n >= 6 && ends(line, "w hand")) {
-        if (n <= 19) fault_missing("player name", line);
-        return Action::make(ActionType::Muck, p.player_id(line.substr(0, n - 19)), kNoPayload);
-    }
-    return std::nullopt;
+    static constexpr ActionEnding kRows[] = {
+        {Ending(": mucks hand", "s hand"), ActionType::Fold},
+        {Ending(": doesn't show hand", "w hand"), ActionType::Muck},
+    };
+    const ActionEnding* e = ending_row(line, kRows);
+    if (e == nullptr) return std::nullopt;
+    return Action::make(e->type, p.player_id(e->ending.name(line, kSplit)), kNoPayload);
 }
 
-std::optional<Action> parse_action_line(Parser& p, string_view line, Currency cur) {
+// One line of a betting round; nullopt when the line is none that the variant's rounds hold.
+std::optional<Action> parse_action_line(Parser& p, string_view line, Currency cur,
+                                        const Variant& v) {
     if (line.empty()) return std::nullopt;
+    const bool status = v.allows(RoundLine::Status);
     switch (line.back()) {
         case 's':
             if (auto a = fold_or_check(p, line)) return a;
             break;
         case 'd':
             if (auto a = hand_not_shown(p, line)) return a;
-            if (auto a = status_line(p, line)) return a;
+            if (status)
+                if (auto a = status_line(p, line)) return a;
             break;
         case ']': return cards_at_end(p, line);
-        case '"': return chat_line(p, line);
+        case '"':
+            if (v.allows(RoundLine::Chat)) return chat_line(p, line);
+            break;
         case 't':
             // A line ends either in one of the three pots or in a status ending, never both.
-            if (is_collect_line(line)) return collect_pot(p, line, cur);
-            if (auto a = status_line(p, line)) return a;
+            if (is_collect_line(line)) return collect_pot(p, line, cur, false);
+            if (status)
+                if (auto a = status_line(p, line)) return a;
             break;
         case 'e': case 'n':
-            if (auto a = status_line(p, line)) return a;
+            if (status)
+                if (auto a = status_line(p, line)) return a;
             break;
         default: break;
     }
     if (starts(line, "Uncalled ")) return uncalled(p, line, cur);
     if (auto a = bet_call_raise(p, line, cur)) return a;
-    if (const size_t at = find_lit(line, ": shows"); at != npos) return shows(p, line, at);
-    if (const size_t at = find_lit(line, " cashed o"); at != npos)
-        return cash_out(p, line, at, cur);
-    if (const size_t at = find_lit(line, " joins "); at != npos) return join_line(p, line, at);
-    if (is_numbered_collect_line(line)) return collect_numbered_pot(p, line, cur);
+    if (v.allows(RoundLine::Shows))
+        if (const size_t at = find_lit(line, ": shows"); at != npos) return shows(p, line, at);
+    if (v.allows(RoundLine::CashOut))
+        if (const size_t at = find_lit(line, " cashed o"); at != npos)
+            return cash_out(p, line, at, cur);
+    if (v.allows(RoundLine::Join))
+        if (const size_t at = find_lit(line, " joins "); at != npos) return join_line(p, line, at);
+    if (is_numbered_collect_line(line)) return collect_pot(p, line, cur, true);
     return std::nullopt;
 }
 
-// The Pluribus logs: no status, chat, ": shows", cash-out or join lines inside a round.
-std::optional<Action> parse_pluribus_action_line(Parser& p, string_view line, Currency cur) {
-    if (line.empty()) return std::nullopt;
-    switch (line.back()) {
-        case 's':
-            if (auto a = fold_or_check(p, line)) return a;
-            break;
-        case 'd':
-            if (auto a = hand_not_shown(p, line)) return a;
-            break;
-        case ']': return cards_at_end(p, line);
-        case 't':
-            if (is_collect_line(line)) return collect_pot(p, line, cur);
-            break;
-        default: break;
-    }
-    if (starts(line, "Uncalled ")) return uncalled(p, line, cur);
-    if (auto a = bet_call_raise(p, line, cur)) return a;
-    if (is_numbered_collect_line(line)) return collect_numbered_pot(p, line, cur);
-    return std::nullopt;
-}
-
-// "Dealt to <name> [cards]" (preflop only).
-std::optional<Action> dealt_line(Parser& p, string_view line, HandState& st) {
+// "Dealt to <name> [cards]" (preflop only); nullopt when cut off inside the cards.
+std::optional<Action> dealt_line(HandBuilder& b, string_view line) {
+    static constexpr string_view kDealtTo = "Dealt to ";
+    Parser& p = b.parser();
     const size_t open = rfind_byte(line, '[');
-    if (open == npos || open < 10) {
+    if (open == npos || open <= kDealtTo.size()) {
         // No cards shown: the player was dealt in, nothing more.
-        const std::uint8_t id = p.find_player(name_of(line.substr(9), line));
+        const std::uint8_t id = p.find_player(cut_name(line, kDealtTo.size(), line.size(), kSplit));
         return Action::make(ActionType::Dealt, id, kNoCards);
     }
-    if (line.back() != ']') return std::nullopt;  // cut off inside the cards
+    if (line.back() != ']') return std::nullopt;
     const CardSet cards = parse_cards(slice(line, open + 1, line.size() - 1));
-    const Action a = p.make_card_action(name_of(line.substr(9, open - 10), line),
+    const Action a = p.make_card_action(name_before(line, open, " ", kSplit, kDealtTo.size()),
                                         ActionType::Dealt, cards);
-    ++st.dealt_with_cards;
-    st.hero = a.player_id();
+    b.dealt_cards_to(a.player_id());
     return a;
 }
 
@@ -676,11 +591,15 @@ std::optional<Action> dealt_line(Parser& p, string_view line, HandState& st) {
 // ---------------------------------------------------------------------------------------------
 
 PotInfo parse_pot_line(string_view line, Currency cur) {
+    static constexpr string_view kRake = "| Rake ";
+    static constexpr char kMainPot[] = "Main pot ";
+    static constexpr char kSidePot[] = "Side pot";
+    static constexpr string_view kPotNumber = "-1";
     PotInfo pots;
     const size_t bar = rfind_byte(line, '|');
     if (bar == npos) fault_missing("'|' before the rake", line);
-    if (line.size() > bar + 7) {
-        string_view r = line.substr(bar + 7);
+    if (line.size() > bar + kRake.size()) {
+        string_view r = line.substr(bar + kRake.size());
         if (cur != 0) {
             if (const auto sign = currency_symbol(r); sign && sign->sign == cur)
                 r = r.substr(sign->len);
@@ -696,10 +615,11 @@ PotInfo parse_pot_line(string_view line, Currency cur) {
 
     const size_t sign_len = utf8_len(cur);
     if (const size_t m = find_lit(line, "Main ", pos); m != npos) {
-        const auto main = read_decimal(rest(line, m + 9 + sign_len));
+        const size_t at = m + std::size(kMainPot) - 1 + sign_len;
+        const auto main = read_decimal(rest(line, at));
         if (!main) fault_missing("main pot", line);
         pots.main = main->value;
-        pos = m + 9 + sign_len + main->len;
+        pos = at + main->len;
     } else {
         pots.main = pots.total;
     }
@@ -708,8 +628,10 @@ PotInfo parse_pot_line(string_view line, Currency cur) {
     for (;;) {
         const size_t s = find_lit(line, "Side ", pos);
         if (s == npos) break;
-        if (s + 8 >= line.size()) fault_missing("side pot", line);
-        const size_t start = s + 8 + (line[s + 8] == '-' ? 2 : 0) + 1 + sign_len;
+        // "Side pot $1.50." or "Side pot-2 $1.50."
+        const size_t after = s + std::size(kSidePot) - 1;
+        if (after >= line.size()) fault_missing("side pot", line);
+        const size_t start = after + (line[after] == '-' ? kPotNumber.size() : 0) + 1 + sign_len;
         const auto side = read_decimal(rest(line, start));
         if (!side) fault_missing("side pot", line);
         // More than three side pots: the first three are kept.
@@ -763,22 +685,23 @@ SeatResult parse_seat_result(Parser& p, string_view line, Currency cur, Action& 
     if (colon == npos) colon = find_byte(line, ':', 8);
     if (colon == npos) fault_missing("':' after the seat number", line);
     const size_t ns = colon + 2;
-    const size_t n = line.size();
     auto name_to = [&](size_t end) {
         if (end < ns) fault_missing("player name", line);
-        return name_of(strip_position_notes(slice(line, ns, end)), line);
+        const string_view name = strip_position_notes(slice(line, ns, end));
+        return cut_name(name, 0, name.size(), kSplit);
     };
-    if (n > 6) {
+    if (line.size() > 6) {
         // The endings, picked by the last byte.
+        static constexpr ActionEnding kEndings[] = {
+            {Ending(" folded"), ActionType::Fold},
+            {Ending(" mucked"), ActionType::Muck},
+        };
         bool fold_before = false;
         switch (line.back()) {
             case 'd':
-                if (ends(line, " folded")) {
-                    out = Action::make(ActionType::Fold, p.find_player(name_to(n - 7)), kNoCards);
-                    return SeatResult::Action;
-                }
-                if (ends(line, " mucked")) {
-                    out = Action::make(ActionType::Muck, p.find_player(name_to(n - 7)), kNoCards);
+                if (const ActionEnding* e = ending_row(line, kEndings)) {
+                    const size_t end = line.size() - e->ending.phrase.size();
+                    out = Action::make(e->type, p.find_player(name_to(end)), kNoCards);
                     return SeatResult::Action;
                 }
                 break;
@@ -796,56 +719,63 @@ SeatResult parse_seat_result(Parser& p, string_view line, Currency cur, Action& 
             return SeatResult::Action;
         }
     }
-    // Shown and mucked cards need a '[' after the name; most lines (collections) hold none.
+    // Shown and mucked cards need a '[' after the name; most lines (collections) hold none. The
+    // phrases are found by their last bytes.
+    static constexpr Ending kShowed(" showed [", "wed [");
+    static constexpr Ending kMucked(" mucked [", "ked [");
+    const auto phrase_start = [&](const Ending& e, size_t test_at) {
+        const size_t back = e.phrase.size() - e.test.size();
+        if (test_at < back) fault_missing("player name", line);
+        return test_at - back;
+    };
     const bool bracket = find_byte(line, '[', ns) != npos;
     if (const size_t w = bracket ? find_lit(line, "wed [", ns) : npos; w != npos) {
-        if (w < 4) fault_missing("player name", line);
-        const string_view name = name_to(w - 4);
+        const string_view name = name_to(phrase_start(kShowed, w));
         const BracketedCards b = bracketed_cards(line.substr(w));
         out = p.make_card_action(name, ActionType::Show, b.cards);
         if (b.close != 0) read_results(p, rest(line, w + b.close), out.player_id(), cur, line);
         return SeatResult::Action;
     }
-    if (const size_t k = bracket ? rfind_str(line, "ked [") : npos; k != npos && k >= ns) {
-        const string_view name = name_to(k - 4);
+    if (const size_t k = bracket ? rfind_str(line, kMucked.test) : npos; k != npos && k >= ns) {
+        const string_view name = name_to(phrase_start(kMucked, k));
         const BracketedCards b = bracketed_cards(line.substr(k));
         out = p.make_card_action(name, ActionType::Muck, b.cards);
         return SeatResult::Action;
     }
+    // "Seat 2: Bob collected ($0.04)"
     const size_t open = rfind_byte(line, '(');
     if (open == npos || open < ns) return SeatResult::Skip;
     const auto amount = decimal_after_first(line.substr(open + 1), cur);
     if (!amount) fault_missing("amount collected", line);
-    if (open < 11) fault_missing("player name", line);
-    out = p.make_action(name_to(open - 11), ActionType::CollectMainPot, amount->value);
+    static constexpr string_view kCollected = " collected ";
+    if (open < kCollected.size()) fault_missing("player name", line);
+    out = p.make_action(name_to(open - kCollected.size()), ActionType::CollectMainPot,
+                        amount->value);
     p.store().winners.push_back(Winner{out.player_id(), amount->value, 0});
     return SeatResult::Action;
 }
 
-std::optional<Summary> parse_summary(Parser& p, Currency cur) {
-    HandStore& store = p.store();
+// From the "*** SUMMARY ***" line to the end of the hand; an empty reason when it was read.
+string_view parse_summary(HandBuilder& b, Currency cur) {
+    Parser& p = b.parser();
     p.next_line();
-    Summary sum;
-    sum.pots = parse_pot_line(p.line(), cur);
+    const PotInfo pots = parse_pot_line(p.line(), cur);
     p.next_line();
     while (p.line().size() > 7 && starts(p.line(), "Hand was")) p.next_line();
     while (find_lit(p.line(), "Board [") != npos) p.next_line();
 
-    const size_t first_action = store.actions.size();
-    const size_t first_winner = store.winners.size();
     while (p.line().size() >= 5) {
         Action a;
         switch (parse_seat_result(p, p.line(), cur, a)) {
-            case SeatResult::Reject: return std::nullopt;
-            case SeatResult::Action: store.actions.push_back(a); break;
+            case SeatResult::Reject: return "unrecognised summary line";
+            case SeatResult::Action: b.push(a); break;
             case SeatResult::Skip: break;
         }
         p.next_line();
     }
-    if (!p.line().empty() && !p.at_end()) return std::nullopt;
-    sum.actions = Span::between(first_action, store.actions.size());
-    sum.winners = Span::between(first_winner, store.winners.size());
-    return sum;
+    if (!p.line().empty() && !p.at_end()) return "unrecognised summary line";
+    b.close_summary(pots);
+    return {};
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -856,119 +786,76 @@ inline bool is_stars_line(string_view line) noexcept {
     return line.size() >= 4 && std::memcmp(line.data(), "*** ", 4) == 0;
 }
 
-enum class HandResult { Stored, Rejected, RejectedOnHandLine };
-
-HandResult parse_hand(Parser& p, bool pluribus) {
-    HandStore& store = p.store();
-    HandState st;
-    Header& h = st.header;
-    h.site = pluribus ? Site::PokerStarsPluribus : Site::PokerStars;
-    h.dealer = kNone8;
-    h.hero = kNone8;
+HandOutcome read_hand(HandBuilder& b, const Variant& v) {
+    Parser& p = b.parser();
+    Header& h = b.header();
+    h.site = v.site;
 
     // Header: hand line, table line, seats, pre-deal lines.
-    if (parse_hand_line(p, h) != LineResult::Accepted) return HandResult::RejectedOnHandLine;
-    if (!parse_table_line(p, h)) return HandResult::Rejected;
+    if (const string_view reason = parse_hand_line(p, h); !reason.empty()) return reject(reason);
+    if (!parse_table_line(p, h)) return reject("table line without a table name");
     while (p.line().size() >= 5 && starts(p.line(), "Seat ")) {
-        if (!parse_seat_line(p, h)) return HandResult::Rejected;
+        if (!parse_seat_line(p, h)) return reject("seat line without chips");
     }
-    const size_t first_pre_deal = store.actions.size();
     while (!is_stars_line(p.line())) {
         const auto a = parse_pre_deal_line(p, p.line(), h.currency);
-        if (!a) return HandResult::Rejected;
-        store.actions.push_back(*a);
+        if (!a) return reject("unrecognised line before the deal");
+        b.push(*a);
         p.next_line();
     }
-    h.actions = Span::between(first_pre_deal, store.actions.size());
+    b.close_pre_deal();
     p.next_line();
 
-    auto action_line = [&](string_view line) {
-        return pluribus ? parse_pluribus_action_line(p, line, h.currency)
-                        : parse_action_line(p, line, h.currency);
-    };
-
     // Preflop.
-    const size_t first_preflop = store.actions.size();
     while (!is_stars_line(p.line())) {
         const string_view line = p.line();
         std::optional<Action> a;
-        if (line.size() > 8 && starts(line, "Dealt to ")) a = dealt_line(p, line, st);
-        else a = action_line(line);
-        if (!a) return HandResult::Rejected;
-        store.actions.push_back(*a);
+        if (line.size() > 8 && starts(line, "Dealt to ")) {
+            a = dealt_line(b, line);
+            if (!a) return reject("dealt line cut off inside the cards");
+        } else {
+            a = parse_action_line(p, line, h.currency, v);
+            if (!a) return reject("unrecognised action line");
+        }
+        b.push(*a);
         p.next_line();
     }
-    Hand hand;
-    hand.preflop = Street{CardSet::empty(),
-                          Span::between(first_preflop, store.actions.size()), 0};
+    b.close_preflop();
 
     // Streets after the preflop, each with its round.
-    const size_t flops0 = store.flops.size(), turns0 = store.turns.size(),
-                 rivers0 = store.rivers.size(), showdowns0 = store.showdowns.size();
-    std::uint8_t street_id = 0;
     while (!(p.line().size() >= 6 && starts(p.line(), "*** SU"))) {
-        const auto street_line = parse_street_line(p);
-        if (!street_line) return HandResult::Rejected;
-        const StreetLine& s = *street_line;
-        const size_t first = store.actions.size();
+        const auto street = parse_street_line(p);
+        if (!street) return reject("street line cut off inside the board");
         while (!is_stars_line(p.line())) {
-            const auto a = action_line(p.line());
-            if (!a) return HandResult::Rejected;
-            store.actions.push_back(*a);
+            const auto a = parse_action_line(p, p.line(), h.currency, v);
+            if (!a) return reject("unrecognised action line");
+            b.push(*a);
             p.next_line();
         }
-        const Street street{s.cards, Span::between(first, store.actions.size()), street_id++};
-        switch (s.kind) {
-            case StreetKind::Flop: store.flops.push_back(street); break;
-            case StreetKind::Turn: store.turns.push_back(street); break;
-            case StreetKind::River: store.rivers.push_back(street); break;
-            case StreetKind::Showdown: store.showdowns.push_back(street); break;
-        }
+        b.close_street(street->kind, street->cards);
     }
 
-    const auto summary = parse_summary(p, h.currency);
-    if (!summary) return HandResult::Rejected;
-
-    h.players = Span::make(p.first_player(), p.player_count());
-    if (st.dealt_with_cards == 1 && st.hero < kNoSlot) h.hero = st.hero;
-    hand.header = h;
-    hand.flops = Span::between(flops0, store.flops.size());
-    hand.turns = Span::between(turns0, store.turns.size());
-    hand.rivers = Span::between(rivers0, store.rivers.size());
-    hand.showdowns = Span::between(showdowns0, store.showdowns.size());
-    hand.summary = *summary;
-    hand.text_start = p.text_start();
-    store.hands.push_back(hand);
-    return HandResult::Stored;
-}
-
-// Moves to the next hand line ("PokerStars " at the start) or to the end.
-void skip_to_next_hand(Parser& p) {
-    while (!p.at_end() && !(p.line().size() >= 11 && starts(p.line(), "PokerStars ")))
-        p.next_line();
-}
-
-void run(Parser& p, bool pluribus) {
-    p.set_strip_mr(pluribus);
-    for (;;) {
-        p.skip_empty_lines();
-        if (p.at_end()) return;
-        p.begin_hand();
-        const string_view start = p.line();
-        const HandResult r = parse_hand(p, pluribus);
-        if (r == HandResult::Stored) continue;
-        // Always make progress: a hand line that was not read is left behind first. A hand
-        // rejected later restarts at the line where it stopped when that line is a hand line
-        // (a summary followed directly by the next hand), else at the next hand line.
-        if (r == HandResult::RejectedOnHandLine && p.line().data() == start.data()) p.next_line();
-        skip_to_next_hand(p);
-    }
+    if (const string_view reason = parse_summary(b, h.currency); !reason.empty())
+        return reject(reason);
+    return b.finish();
 }
 
 }  // namespace
 
-void parse_hands(Parser& parser) { run(parser, false); }
+const Variant kPokerStars{Site::PokerStars,
+                          RoundLine::Status | RoundLine::Chat | RoundLine::Shows |
+                              RoundLine::CashOut | RoundLine::Join,
+                          {},
+                          {"PokerStars ", {}}};
 
-void parse_pluribus_hands(Parser& parser) { run(parser, true); }
+// The Pluribus logs: no status, chat, show, cash-out or join lines inside a round, and names
+// keyed without the "Mr" that every player's name begins with.
+const Variant kPluribus{Site::PokerStarsPluribus, 0, "Mr", {"PokerStars ", {}}};
+
+void parse_hands(Parser& parser, const Variant& variant, std::vector<HandOutcome>& rejected) {
+    parser.set_key_prefix(variant.key_prefix);
+    read_hands(parser, variant.bounds, rejected,
+               [&variant](HandBuilder& b) { return read_hand(b, variant); });
+}
 
 }  // namespace hs::pokerstars

@@ -1,5 +1,5 @@
 // The player table: the players of one hand keyed on the first three bytes of their names and
-// searched with 16-byte vector compares (SSE2 on x86-64, a plain loop elsewhere).
+// searched with 16-byte vector compares (SSE2 on x86-64, a plain loop elsewhere; see scan.hpp).
 #pragma once
 
 #include <bit>
@@ -8,12 +8,8 @@
 #include <cstring>
 #include <string_view>
 
-#include "model/model.hpp"
-
-#if defined(__x86_64__) || defined(_M_X64)
-#include <emmintrin.h>
-#define HS_PLAYER_TABLE_SSE2 1
-#endif
+#include "model/fault.hpp"
+#include "simd/scan.hpp"
 
 namespace hs {
 
@@ -43,17 +39,10 @@ struct PlayerTable {
     inline std::uint8_t insert(std::string_view name);
 };
 
-// Byte and substring searches (C library where it has them). npos when absent.
-inline constexpr std::size_t npos = static_cast<std::size_t>(-1);
-inline std::size_t find_byte(std::string_view s, char c, std::size_t from = 0) noexcept;
-inline std::size_t rfind_byte(std::string_view s, char c) noexcept;
-std::size_t find_str(std::string_view s, std::string_view needle, std::size_t from = 0) noexcept;
-std::size_t rfind_str(std::string_view s, std::string_view needle) noexcept;
-
-// The lookup and the short searches run several times per line: they are inline.
+// The lookup runs several times per line: it is inline.
 
 inline std::uint32_t PlayerTable::match_mask(std::string_view name) const {
-#ifdef HS_PLAYER_TABLE_SSE2
+#ifdef HS_SIMD_SSE2
     if (name.empty()) fault_index(0, 0);
     // The key: the first three bytes, padded with zero bytes when the name is shorter.
     // Each key byte is spread over a 32-bit lane by one multiplication, then over the vector.
@@ -97,38 +86,6 @@ inline std::uint8_t PlayerTable::find(std::string_view name) const {
     const std::uint32_t mask = match_mask(name);
     if (mask == 0) return static_cast<std::uint8_t>(SLOTS);
     return static_cast<std::uint8_t>(std::countr_zero(mask));
-}
-
-// Spans up to this length are searched by a plain loop: shorter than a C library call.
-inline constexpr std::size_t kShortSpan = 16;
-
-inline std::size_t find_byte(std::string_view s, char c, std::size_t from) noexcept {
-    const std::size_t n = s.size();
-    if (from >= n) return npos;
-    if (n - from <= kShortSpan) {
-        for (std::size_t i = from; i < n; ++i)
-            if (s[i] == c) return i;
-        return npos;
-    }
-    const void* p = std::memchr(s.data() + from, static_cast<unsigned char>(c), n - from);
-    return p ? static_cast<std::size_t>(static_cast<const char*>(p) - s.data()) : npos;
-}
-
-inline std::size_t rfind_byte(std::string_view s, char c) noexcept {
-    const std::size_t n = s.size();
-    if (n <= kShortSpan) {
-        for (std::size_t i = n; i-- > 0;)
-            if (s[i] == c) return i;
-        return npos;
-    }
-#if defined(__GLIBC__)
-    const void* p = ::memrchr(s.data(), static_cast<unsigned char>(c), n);
-    return p ? static_cast<std::size_t>(static_cast<const char*>(p) - s.data()) : npos;
-#else
-    for (std::size_t i = n; i-- > 0;)
-        if (s[i] == c) return i;
-    return npos;
-#endif
 }
 
 }  // namespace hs

@@ -1,0 +1,75 @@
+// Internal faults and the checked accesses that raise them: a bad index is a fault, never
+// undefined behaviour.
+#pragma once
+
+#include <cstddef>
+#include <exception>
+#include <source_location>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace hs {
+
+// A broken invariant or a part of the input that the format requires and that is missing. It
+// abandons the whole call; the Python layer turns it into PanicException.
+class Fault : public std::exception {
+public:
+    explicit Fault(std::string message,
+                   std::source_location where = std::source_location::current());
+    const char* what() const noexcept override { return message_.c_str(); }
+    const std::string& message() const noexcept { return message_; }
+    // "file:line (function)" of the place that raised the fault.
+    const std::string& where() const noexcept { return where_; }
+
+private:
+    std::string message_;
+    std::string where_;
+};
+
+[[noreturn]] void fault(std::string message,
+                        std::source_location where = std::source_location::current());
+// "index out of bounds: the len is <len> but the index is <index>"
+[[noreturn]] void fault_index(std::size_t index, std::size_t len,
+                              std::source_location where = std::source_location::current());
+// "missing <what> in '<line>'" (or "missing <what>" when there is no line to quote)
+[[noreturn]] void fault_missing(std::string_view what, std::string_view line = {},
+                                std::source_location where = std::source_location::current());
+// "internal error: entered unreachable code" followed by ": <detail>" when detail is not empty.
+[[noreturn]] void fault_unreachable(std::string_view detail = {},
+                                    std::source_location where = std::source_location::current());
+
+// Checked element access: a bad index is a fault, never undefined behaviour.
+template <class T>
+inline const T& at(const std::vector<T>& v, std::size_t i,
+                   std::source_location where = std::source_location::current()) {
+    if (i >= v.size()) fault_index(i, v.size(), where);
+    return v[i];
+}
+template <class T>
+inline T& at(std::vector<T>& v, std::size_t i,
+             std::source_location where = std::source_location::current()) {
+    if (i >= v.size()) fault_index(i, v.size(), where);
+    return v[i];
+}
+// Checked byte access into a text view.
+inline unsigned char byte_at(std::string_view s, std::size_t i,
+                             std::source_location where = std::source_location::current()) {
+    if (i >= s.size()) fault_index(i, s.size(), where);
+    return static_cast<unsigned char>(s[i]);
+}
+// Checked sub-view [from, to).
+inline std::string_view slice(std::string_view s, std::size_t from, std::size_t to,
+                              std::source_location where = std::source_location::current()) {
+    if (to > s.size()) fault_index(to, s.size(), where);
+    if (from > to) fault_index(from, to, where);
+    return s.substr(from, to - from);
+}
+// Checked suffix view [from, end).
+inline std::string_view tail(std::string_view s, std::size_t from,
+                             std::source_location where = std::source_location::current()) {
+    if (from > s.size()) fault_index(from, s.size(), where);
+    return s.substr(from);
+}
+
+}  // namespace hs

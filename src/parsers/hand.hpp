@@ -1,0 +1,214 @@
+// The hand pipeline that every site reader runs in: the hand builder, which turns what a reader
+// pushes into one `Hand` of the store (or takes it all back), and the driver loop, which decides
+// each hand's outcome and where reading resumes after a rejected one.
+//
+// A site reader is a function `HandOutcome (HandBuilder&)` that reads one hand from the parser's
+// current line: it fills the header, pushes actions and closes the sections they belong to, and
+// ends with `return b.finish();`, or returns `reject("...")` naming the line kind that stopped it.
+// Both run once per hand on the hot path: everything here is inline.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "model/model.hpp"
+#include "parsers/lines.hpp"
+#include "parsers/parser.hpp"
+
+namespace hs {
+
+// What came of one hand.
+struct HandOutcome {
+    enum class Kind : std::uint8_t {
+        Stored,     // the hand is in the store
+        Rejected,   // the hand was taken back; reading resumes at the next hand start
+        EndOfText,  // no hand is left
+    };
+    Kind kind = Kind::Stored;
+    std::string_view reason;  // Rejected: a static text naming the line kind that rejected it
+    std::uint64_t line = 0;   // Rejected: the 1-based line number of the hand's first line
+    std::string hand_id;      // Rejected: the hand's id when it was read, else empty
+};
+
+inline HandOutcome reject(std::string_view reason) {
+    return HandOutcome{HandOutcome::Kind::Rejected, reason, 0, {}};
+}
+
+// The reason of a hand that the text ends inside of, whatever line kind the reader expected.
+inline constexpr std::string_view kTextEndsInsideHand = "text ends inside the hand";
+
+enum class StreetKind : std::uint8_t { Flop, Turn, River, Showdown };
+
+class HandBuilder {
+public:
+    explicit HandBuilder(Parser& p) noexcept : p_(p), store_(p.store()) {}
+
+    // Starts a hand at the parser's current line: clears the player table and notes the size
+    // of every list and of the text buffer.
+    inline void begin() noexcept;
+
+    Header& header() noexcept { return hand_.header; }
+    Parser& parser() noexcept { return p_; }
+    HandStore& store() noexcept { return store_; }
+
+    void push(Action a) { store_.actions.push_back(a); }
+    // A "dealt" line that shows a player's own cards: the hand's hero is that player when the
+    // hand shows one player's cards only.
+    void dealt_cards_to(std::uint8_t player) noexcept {
+        ++dealt_lines_;
+        dealt_player_ = player;
+    }
+
+    // The actions pushed since the previous section closed (or since the hand began) become the
+    // section's run: the actions before the deal, the preflop, one street, the summary.
+    void close_pre_deal() noexcept { hand_.header.actions = take_run(); }
+    void close_preflop() noexcept { hand_.preflop = Street{CardSet::empty(), take_run(), 0}; }
+    inline void close_street(StreetKind kind, const CardSet& cards);
+    void close_summary(const PotInfo& pots) noexcept {
+        hand_.summary.pots = pots;
+        hand_.summary.actions = take_run();
+    }
+
+    // Completes the hand (players, hero, dealer, the spans of its streets and winners) and
+    // pushes it onto the store.
+    inline HandOutcome finish();
+    // Truncates every list and the text buffer to where the hand began: a rejected hand leaves
+    // nothing in the store.
+    inline void rollback() noexcept;
+    // The hand's id as read so far (empty before the hand line is read).
+    std::string_view hand_id() const { return store_.text_of(hand_.header.id); }
+
+private:
+    Span take_run() noexcept {
+        const std::size_t end = store_.actions.size();
+        const Span s = Span::between(run_start_, end);
+        run_start_ = end;
+        return s;
+    }
+    // The id of the first player seated on the button's seat; kNone8 when none is.
+    inline std::uint8_t dealer_of(std::uint8_t button_seat) const;
+
+    Parser& p_;
+    HandStore& store_;
+    Hand hand_;
+    struct Sizes {
+        std::size_t flops, turns, rivers, showdowns, actions, winners, card_sets, amounts;
+    } at_{};
+    std::size_t run_start_ = 0;
+    std::uint8_t street_id_ = 0;
+    unsigned dealt_lines_ = 0;
+    std::uint8_t dealt_player_ = kNone8;
+};
+
+inline void HandBuilder::begin() noexcept {
+    p_.begin_hand();
+    hand_ = Hand{};
+    at_ = Sizes{store_.flops.size(),   store_.turns.size(),   store_.rivers.size(),
+                store_.showdowns.size(), store_.actions.size(), store_.winners.size(),
+                store_.card_sets.size(), store_.amounts.size()};
+    run_start_ = at_.actions;
+    street_id_ = 0;
+    dealt_lines_ = 0;
+    dealt_player_ = kNone8;
+}
+
+inline void HandBuilder::close_street(StreetKind kind, const CardSet& cards) {
+    const Street street{cards, take_run(), street_id_++};
+    switch (kind) {
+        case StreetKind::Flop: store_.flops.push_back(street); break;
+        case StreetKind::Turn: store_.turns.push_back(street); break;
+        case StreetKind::River: store_.rivers.push_back(street); break;
+        case StreetKind::Showdown: store_.showdowns.push_back(street); break;
+    }
+}
+
+inline std::uint8_t HandBuilder::dealer_of(std::uint8_t button_seat) const {
+    if (button_seat == kNone8) return kNone8;
+    const std::uint8_t count = p_.player_count();
+    for (std::uint8_t id = 0; id < count; ++id) {
+        if (at(store_.players, p_.first_player() + id).seat == button_seat) return id;
+    }
+    return kNone8;
+}
+
+inline HandOutcome HandBuilder::finish() {
+    Header& h = hand_.header;
+    h.players = Span::make(p_.first_player(), p_.player_count());
+    if (dealt_lines_ == 1 && dealt_player_ < kNoSlot) h.hero = dealt_player_;
+    h.dealer = dealer_of(h.button_seat);
+    hand_.flops = Span::between(at_.flops, store_.flops.size());
+    hand_.turns = Span::between(at_.turns, store_.turns.size());
+    hand_.rivers = Span::between(at_.rivers, store_.rivers.size());
+    hand_.showdowns = Span::between(at_.showdowns, store_.showdowns.size());
+    hand_.summary.winners = Span::between(at_.winners, store_.winners.size());
+    hand_.text_start = p_.text_start();
+    store_.hands.push_back(hand_);
+    return HandOutcome{};
+}
+
+inline void HandBuilder::rollback() noexcept {
+    store_.text.resize(p_.text_start());
+    store_.players.resize(p_.first_player());
+    store_.flops.resize(at_.flops);
+    store_.turns.resize(at_.turns);
+    store_.rivers.resize(at_.rivers);
+    store_.showdowns.resize(at_.showdowns);
+    store_.actions.resize(at_.actions);
+    store_.winners.resize(at_.winners);
+    store_.card_sets.resize(at_.card_sets);
+    store_.amounts.resize(at_.amounts);
+}
+
+// ---------------------------------------------------------------------------------------------
+// The driver
+// ---------------------------------------------------------------------------------------------
+
+// Where a site's hands begin and end, for resuming after a rejected hand.
+struct HandBounds {
+    std::string_view start;  // the start of a hand's first line
+    std::string_view end;    // the start of the line that closes a hand; empty when none does
+};
+
+// Moves past a rejected hand: off its first line when the reader did not get past it, then to
+// the next hand start or the end, and past that line when it closes the rejected hand.
+inline void resume_after(Parser& p, const HandBounds& bounds, std::uint64_t first_line) {
+    if (p.line_number() == first_line) p.next_line();
+    while (!p.at_end() && !starts(p.line(), bounds.start)) p.next_line();
+    if (!bounds.end.empty() && !p.at_end() && starts(p.line(), bounds.end)) p.next_line();
+}
+
+// Reads the next hand with `read_hand`. This is the one place where a hand's outcome is
+// decided: a rejected hand is taken back and reported with the line of its first line and its
+// id, and reading resumes at the next hand start.
+template <class ReadHand>
+HandOutcome next_hand(Parser& p, HandBuilder& b, const HandBounds& bounds, ReadHand& read_hand) {
+    p.skip_empty_lines();
+    if (p.at_end()) return HandOutcome{HandOutcome::Kind::EndOfText, {}, 0, {}};
+    const std::uint64_t first_line = p.line_number();
+    b.begin();
+    HandOutcome outcome = read_hand(b);
+    if (outcome.kind == HandOutcome::Kind::Stored) [[likely]] return outcome;
+    if (p.at_end()) outcome.reason = kTextEndsInsideHand;
+    outcome.line = first_line;
+    outcome.hand_id = b.hand_id();
+    b.rollback();
+    resume_after(p, bounds, first_line);
+    return outcome;
+}
+
+// Reads every hand of the parser's text; the rejected ones are appended to `rejected`.
+template <class ReadHand>
+void read_hands(Parser& p, const HandBounds& bounds, std::vector<HandOutcome>& rejected,
+                ReadHand&& read_hand) {
+    HandBuilder b(p);
+    for (;;) {
+        HandOutcome outcome = next_hand(p, b, bounds, read_hand);
+        if (outcome.kind == HandOutcome::Kind::EndOfText) return;
+        if (outcome.kind == HandOutcome::Kind::Rejected) rejected.push_back(std::move(outcome));
+    }
+}
+
+}  // namespace hs
