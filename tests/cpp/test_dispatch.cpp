@@ -9,6 +9,7 @@
 #include <string_view>
 #include <variant>
 
+#include "model/text_form.hpp"
 #include "parsers/parsers.hpp"
 
 namespace {
@@ -114,7 +115,8 @@ TEST(Dispatch, SitesWithoutAParserFault) {
         const auto site = static_cast<Site>(code);
         hs::HandStore store;
         try {
-            hs::run_site_parser(site, "whatever\n", store);
+            std::vector<hs::HandOutcome> rejected;
+            hs::run_site_parser(site, "whatever\n", store, rejected);
             ADD_FAILURE() << "no fault for site " << code;
         } catch (const hs::Fault& f) {
             EXPECT_EQ(f.message(),

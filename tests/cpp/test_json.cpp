@@ -11,6 +11,7 @@
 
 #include "json/json.hpp"
 #include "model/model.hpp"
+#include "support.hpp"
 
 namespace {
 
@@ -191,16 +192,7 @@ std::string ohh(const HandStore& st) {
     return s;
 }
 
-// The message of the fault that a call raises ("" when none).
-template <class F>
-std::string fault_of(F&& f) {
-    try {
-        f();
-    } catch (const Fault& e) {
-        return e.message();
-    }
-    return "";
-}
+using test::fault_of;
 
 const std::string kHeaderHead =
     R"([{"header":{"site":"PokerStars","game_type":"HoldEm","bet_type":"NoLimit","id":"42",)"

@@ -12,23 +12,16 @@
 #include <string_view>
 #include <vector>
 
+#include "model/format.hpp"
 #include "model/model.hpp"
+#include "model/text_form.hpp"
+#include "model/utf8.hpp"
+#include "support.hpp"
 
 namespace {
 
 using namespace hs;
-
-// The message of the Fault that `f` raises; fails the test when it raises none.
-template <class F>
-std::string fault_of(F&& f) {
-    try {
-        f();
-    } catch (const Fault& e) {
-        return e.message();
-    }
-    ADD_FAILURE() << "no fault raised";
-    return {};
-}
+using test::fault_of;
 
 // ---------------------------------------------------------------------------------------------
 // Faults

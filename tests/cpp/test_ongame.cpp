@@ -14,31 +14,26 @@
 #include <vector>
 
 #include "model/model.hpp"
+#include "model/text_form.hpp"
 #include "parsers/ongame.hpp"
 #include "parsers/parser.hpp"
+#include "support.hpp"
 
 namespace {
 
 using hs::ActionType;
 
-std::string read_file(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) ADD_FAILURE() << "cannot open " << path;
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
+using hs::test::join;
 
-std::string data_file(const std::string& name) {
-    return read_file(std::string(HS_SOURCE_DIR) + "/tests/data/ongame/" + name);
-}
+std::string data_file(const std::string& name) { return hs::test::data_file("ongame/" + name); }
 
 // Parses like the dispatcher does: the byte-order mark is removed first.
 std::unique_ptr<hs::HandStore> parse(std::string_view text) {
     if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
     auto store = std::make_unique<hs::HandStore>();
     hs::Parser parser(text, *store);
-    hs::ongame::parse_hands(parser);
+    std::vector<hs::HandOutcome> rejected;
+    hs::ongame::parse_hands(parser, rejected);
     return store;
 }
 
@@ -48,14 +43,6 @@ std::vector<std::string> ids(const hs::HandStore& store) {
     return out;
 }
 
-std::string join(const std::vector<std::string>& lines, std::string_view sep = "\n") {
-    std::string out;
-    for (const std::string& l : lines) {
-        out += l;
-        out += sep;
-    }
-    return out;
-}
 
 // A hand with grouped amounts, an all-in bet and two hands shown; ids vary with `n`.
 std::vector<std::string> base_hand(const std::string& n = "7") {
@@ -214,17 +201,20 @@ TEST(OngameBuilt, HandIdRunsToTheFirstSpaceAfterByte26) {
 TEST(OngameBuilt, DealerLine) {
     struct Case {
         const char* line;
-        std::uint8_t dealer;
+        std::uint8_t dealer, button_seat;
     };
-    for (const Case& c : {Case{"Button: seat 5", 2}, Case{"Button: seat 1", 0},
-                          Case{"Button: R", 255}, Case{"Button: Round", 255},
-                          Case{"Button: seat 7", 7},    // no seat line names seat 7
-                          Case{"Button: seat 259", 1}}) {  // kept to 8 bits: 259 -> 3, Bob's seat
+    for (const Case& c : {Case{"Button: seat 5", 2, 5}, Case{"Button: seat 1", 0, 1},
+                          Case{"Button: R", 255, 255}, Case{"Button: Round", 255, 255},
+                          // No seat line names seat 7: a dead button, no dealer (the seat number
+                          // used to stay in `dealer`, naming whichever player had that index).
+                          Case{"Button: seat 7", 255, 7},
+                          Case{"Button: seat 259", 1, 3}}) {  // kept to 8 bits: Bob's seat
         auto lines = base_hand();
         lines[3] = c.line;
         const auto store = parse(join(lines));
         ASSERT_EQ(store->hands.size(), 1u) << c.line;
         EXPECT_EQ(store->hands[0].header.dealer, c.dealer) << c.line;
+        EXPECT_EQ(store->hands[0].header.button_seat, c.button_seat) << c.line;
     }
 }
 

@@ -15,6 +15,7 @@
 
 #include "model/model.hpp"
 #include "parsers/parser.hpp"
+#include "support.hpp"
 
 // Counts allocations while a test watches, to hold the cursor and the lookups to none.
 namespace {
@@ -146,13 +147,6 @@ const Lines kGbpTable = {
     "Seat 6: JOZSEF1981 (button) (small blind) collected (\xC2\xA3" "0.50)",
 };
 
-std::string read_corpus(const std::string& rel) {
-    std::ifstream in(std::string(HS_CORPUS_DIR) + "/" + rel, std::ios::binary);
-    if (!in) return {};
-    std::ostringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
 
 struct FileCase {
     const char* path;
@@ -164,7 +158,7 @@ class RealFile : public ::testing::TestWithParam<FileCase> {};
 
 TEST_P(RealFile, EveryLine) {
     const FileCase& c = GetParam();
-    const std::string text = read_corpus(c.path);
+    const std::string text = hs::test::corpus_file(c.path);
     if (text.empty()) GTEST_SKIP() << "corpus not available";
     EXPECT_EQ(LineSplitter(text).kind(), c.kind);
     EXPECT_EQ(lines_of(text), *c.lines);
@@ -222,7 +216,7 @@ TEST_P(Lookup, FindPlayer) {
     const LookupCase& c = GetParam();
     HandStore store;
     Parser p("", store);
-    p.set_strip_mr(c.strip_mr);
+    p.set_key_prefix(c.strip_mr ? "Mr" : "");
     // An earlier hand whose players share every key, to check that only this hand's count.
     p.begin_hand();
     for (const auto& n : c.seated) p.add_seated_player(n + "!", 1, 1.0f);
@@ -264,7 +258,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(Parser, StrippedKeysKeepTheFullStoredName) {
     HandStore store;
     Parser p("", store);
-    p.set_strip_mr(true);
+    p.set_key_prefix("Mr");
     EXPECT_EQ(p.key_name("MrBlue"), "Blue");
     EXPECT_EQ(p.key_name("Mr"), "Mr");
     EXPECT_EQ(p.key_name("Mx"), "Mx");
@@ -273,7 +267,7 @@ TEST(Parser, StrippedKeysKeepTheFullStoredName) {
     EXPECT_EQ(store.text, "MrBlue");
     EXPECT_EQ(p.table().first_bytes[0], 'B');
     EXPECT_EQ(p.table().third_bytes[0], 'u');
-    p.set_strip_mr(false);
+    p.set_key_prefix("");
     EXPECT_EQ(p.key_name("MrBlue"), "MrBlue");
 }
 

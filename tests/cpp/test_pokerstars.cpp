@@ -8,7 +8,9 @@
 #include <vector>
 
 #include "model/model.hpp"
+#include "model/text_form.hpp"
 #include "parsers/parsers.hpp"
+#include "support.hpp"
 
 namespace {
 
@@ -51,12 +53,7 @@ std::unique_ptr<HandStore> parse(const std::string& text) {
 }
 
 std::string fault_of(const std::string& text) {
-    try {
-        hs::parse_text(text);
-    } catch (const hs::Fault& f) {
-        return f.message();
-    }
-    return "<no fault>";
+    return hs::test::fault_of([&] { hs::parse_text(text); });
 }
 
 std::vector<std::string> ids(const HandStore& s) {
@@ -162,10 +159,21 @@ TEST(PokerStarsHeader, TableNameSizeAndButton) {
     p.table = "Table 'Pluribus Session 30' 6-max (Play Money) Seat #10 is the button";
     s = parse(hand(p));
     EXPECT_EQ(s->hands.at(0).header.dealer, 1);
-    // a button on an empty seat keeps the seat number
+    EXPECT_EQ(s->hands.at(0).header.button_seat, 10);
+    // A button on a seat that no seat line names is a dead button: no dealer. (The seat number
+    // used to stay in `dealer`, where it named whichever player had that index.) The hand keeps
+    // the button's seat.
     p.table = "Table 'Alpha II' 6-max Seat #5 is the button";
     s = parse(hand(p));
-    EXPECT_EQ(s->hands.at(0).header.dealer, 5);
+    EXPECT_EQ(s->hands.at(0).header.dealer, hs::kNone8);
+    EXPECT_EQ(s->hands.at(0).header.button_seat, 5);
+    // Seat lines out of seat order: the dealer is the player seated on the button, never the
+    // player whose index happens to equal a later seat number.
+    p.table = "Table 'Alpha II' 6-max Seat #1 is the button";
+    p.seats = "Seat 3: Carol ($4 in chips)\nSeat 4: Dave ($5 in chips)\n"
+              "Seat 1: Alice ($2.50 in chips)\nSeat 2: Bob ($3 in chips)";
+    s = parse(hand(p));
+    EXPECT_EQ(s->hands.at(0).header.dealer, 2);
 }
 
 // Seat numbers of one and two digits; anything else where the number stands is a fault.
@@ -187,7 +195,7 @@ TEST(PokerStarsHeader, SeatNumbers) {
                              "Seat 1\xD9\xA3: Bob ($3 in chips)", "Seat \xD9\xA3: Bob ($3 in chips)"}) {
         Parts p;
         p.seats = line;
-        EXPECT_NE(fault_of(hand(p)), "<no fault>") << line;
+        EXPECT_NE(fault_of(hand(p)), "") << line;
     }
 }
 
@@ -201,7 +209,7 @@ TEST(PokerStarsHeader, TableNameHoldingQuotes) {
     const Case cases[] = {
         {"Table 'Isildur's PLO 50' 2-max Seat #2 is the button", "Isildur's PLO 50", 2, 1},
         {"Table 'a'b'c' 10-max Seat #1 is the button", "a'b'c", 10, 0},
-        {"Table 'O'Neil' 6-max (Play Money) Seat #4 is the button", "O'Neil", 6, 4},
+        {"Table 'O'Neil' 6-max (Play Money) Seat #4 is the button", "O'Neil", 6, hs::kNone8},
         {"Table '' 9-max Seat #2 is the button", "", 9, 1},
     };
     for (const auto& c : cases) {
@@ -560,7 +568,7 @@ TEST(PokerStarsRounds, Faults) {
     p.streets = "*** FLIP *** [Ah Kd 2c]";
     EXPECT_EQ(fault_of(hand(p)), "internal error: entered unreachable code");
     p.streets = "*** FLOP *** Ah Kd 2c";
-    EXPECT_NE(fault_of(hand(p)), "<no fault>");
+    EXPECT_NE(fault_of(hand(p)), "");
     // a board cut off inside its bracket is a hand that ends there: rejected, not a fault
     p.streets = "*** FLOP *** [Ah Kd";
     EXPECT_TRUE(parse(hand(p))->hands.empty());

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "model/model.hpp"
+#include "model/utf8.hpp"
 #include "parsers/parser.hpp"
 
 using namespace std::string_literals;

@@ -1,0 +1,85 @@
+// Helpers shared by the C++ tests: fault messages, test files and the corpus, and the check that
+// a store a parser left is sound.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "json/json.hpp"
+#include "model/check.hpp"
+#include "model/model.hpp"
+
+namespace hs::test {
+
+// The message of the Fault that `f` raises; empty when it raises none.
+template <class F>
+std::string fault_of(F&& f) {
+    try {
+        f();
+    } catch (const Fault& e) {
+        return e.message();
+    }
+    return {};
+}
+
+// The bytes of a file; empty when it cannot be read.
+inline std::string read_file(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return {};
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+// A file of the repository's test data (tests/data/<rel>); a test fails when it is missing.
+inline std::string data_file(const std::string& rel) {
+    const std::string path = std::string(HS_SOURCE_DIR) + "/tests/data/" + rel;
+    std::string text = read_file(path);
+    if (text.empty()) ADD_FAILURE() << "cannot read " << path;
+    return text;
+}
+
+// A file of the shared corpus; empty when the corpus is not there (tests then skip).
+inline std::string corpus_file(const std::string& rel) {
+    return read_file(std::string(HS_CORPUS_DIR) + "/" + rel);
+}
+
+// Every history of the corpus (its .txt files), sorted; empty when the corpus is not there.
+inline std::vector<std::string> corpus_paths() {
+    std::vector<std::string> out;
+    const std::filesystem::path root(HS_CORPUS_DIR);
+    std::error_code ec;
+    if (!std::filesystem::is_directory(root, ec)) return out;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(root, ec))
+        if (e.is_regular_file() && e.path().extension() == ".txt") out.push_back(e.path().string());
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+// Lines joined, each followed by `sep`.
+inline std::string join(const std::vector<std::string>& lines, std::string_view sep = "\n") {
+    std::string out;
+    for (const std::string& l : lines) {
+        out += l;
+        out += sep;
+    }
+    return out;
+}
+
+// A store that a parser left must hold every invariant of the model and write as JSON.
+inline void expect_sound(const HandStore& store, const std::string& what) {
+    EXPECT_EQ(check_store(store), "") << what;
+    try {
+        EXPECT_TRUE(to_json_native(store, Span::make(0, store.hands.size())).has_value()) << what;
+    } catch (const Fault& f) {
+        ADD_FAILURE() << what << ": to_json faults: " << f.message();
+    }
+}
+
+}  // namespace hs::test
