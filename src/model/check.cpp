@@ -67,7 +67,8 @@ private:
     bool text(std::string_view what, TextRef r) {
         if (r.offset() + r.length() > store_.text.size())
             return problem(std::string(what) + " beyond the text at", r.offset());
-        return valid(what, std::string_view(store_.text).substr(r.offset(), r.length()), r.offset());
+        const std::string_view s = std::string_view(store_.text).substr(r.offset(), r.length());
+        return valid(what, s, r.offset());
     }
 
     bool valid(std::string_view what, std::string_view s, std::uint64_t offset) {

@@ -57,7 +57,8 @@ inline std::string_view name_before(std::string_view line, std::size_t at,
 struct Ending {
     std::string_view test;
     std::string_view phrase;
-    consteval Ending(std::string_view phrase_, std::string_view test_) : test(test_), phrase(phrase_) {
+    consteval Ending(std::string_view phrase_, std::string_view test_)
+        : test(test_), phrase(phrase_) {
         if (test.size() > phrase.size() || phrase.substr(phrase.size() - test.size()) != test)
             throw "the phrase must end with the bytes it is tested by";
     }

@@ -211,8 +211,12 @@ void run_site_parser(Site site, std::string_view text, HandStore& store,
                      std::vector<HandOutcome>& rejected) {
     Parser parser(text, store);
     switch (site) {
-        case Site::PokerStars: pokerstars::parse_hands(parser, pokerstars::kPokerStars, rejected); return;
-        case Site::PokerStarsPluribus: pokerstars::parse_hands(parser, pokerstars::kPluribus, rejected); return;
+        case Site::PokerStars:
+            pokerstars::parse_hands(parser, pokerstars::kPokerStars, rejected);
+            return;
+        case Site::PokerStarsPluribus:
+            pokerstars::parse_hands(parser, pokerstars::kPluribus, rejected);
+            return;
         case Site::OnGame: ongame::parse_hands(parser, rejected); return;
         default: break;
     }

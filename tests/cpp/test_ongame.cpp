@@ -120,8 +120,9 @@ std::size_t line_of(const std::vector<std::string>& lines, std::string_view pref
     return 0;
 }
 
-// Cutting a real hand short at every byte never crashes: each prefix either parses or raises
-// an internal fault, and a prefix that stops inside the summary never yields the hand.
+// Cutting a real hand short at every byte never crashes: each prefix either parses (into a sound
+// store) or raises an internal fault, and a prefix that stops inside the summary never yields
+// the hand.
 class OngameFiles : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(OngameFiles, EveryTruncationParsesOrFaults) {
@@ -131,6 +132,7 @@ TEST_P(OngameFiles, EveryTruncationParsesOrFaults) {
     for (std::size_t n = 0; n <= text.size(); ++n) {
         try {
             const auto store = parse(std::string_view(text).substr(0, n));
+            hs::test::expect_sound(*store, "cut at " + std::to_string(n));
             if (n <= summary_end) {
                 EXPECT_TRUE(store->hands.empty()) << "cut at " << n;
             }

@@ -9,6 +9,7 @@
 
 #include "model/model.hpp"
 #include "model/text_form.hpp"
+#include "model/utf8.hpp"
 #include "parsers/parsers.hpp"
 #include "support.hpp"
 
@@ -858,10 +859,14 @@ TEST(Pluribus, LinesOutsideTheLogVocabularyRejectTheHand) {
 
 // --- no input crashes ------------------------------------------------------------------------
 
-// Parses `text` and reports whether it ended in a fault; anything else escaping is a failure.
+// Parses `text` and reports whether it ended in a fault; anything else escaping is a failure. A
+// store that comes out of a text the module accepts (valid UTF-8: an overwritten byte can break
+// a character, and such a text never reaches the parser) must be sound.
 bool parses_or_faults(const std::string& text) {
     try {
-        (void)hs::parse_text(text);
+        const hs::ParseResult r = hs::parse_text(text);
+        if (r.ok() && hs::utf8_valid_prefix(text) == text.size())
+            hs::test::expect_sound(*r.store, text);
         return true;
     } catch (const hs::Fault&) {
         return false;

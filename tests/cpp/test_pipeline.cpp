@@ -1,0 +1,266 @@
+// The shared hand pipeline: the builder's rollback, the driver's outcomes and where it resumes,
+// line numbers, the PokerStars variants as data, the phrase helpers, and the store invariant
+// checker on every corpus file.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "model/check.hpp"
+#include "model/text_form.hpp"
+#include "parsers/hand.hpp"
+#include "parsers/lines.hpp"
+#include "parsers/parser.hpp"
+#include "parsers/parsers.hpp"
+#include "parsers/pokerstars.hpp"
+#include "support.hpp"
+
+namespace {
+
+using hs::test::join;
+
+// 14 lines.
+std::vector<std::string> stars_hand(const std::string& id) {
+    return {"PokerStars Hand #" + id +
+                ":  Hold'em No Limit ($0.01/$0.02 USD) - 2021/03/04 05:06:07 ET",
+            "Table 'Alpha II' 6-max Seat #4 is the button",
+            "Seat 1: Alice ($2.50 in chips)",
+            "Seat 2: Bob ($3 in chips)",
+            "Seat 4: Carol ($4 in chips)",
+            "Alice: posts small blind $0.01",
+            "Bob: posts big blind $0.02",
+            "Alice said, \"hello\"",
+            "*** HOLE CARDS ***",
+            "Dealt to Bob [Ah Kd]",
+            "Carol: folds",
+            "Alice: folds",
+            "*** SUMMARY ***",
+            "Total pot $0.04 | Rake $0",
+            "Seat 2: Bob collected ($0.04)"};
+}
+
+// 27 lines.
+std::vector<std::string> ongame_hand(const std::string& n) {
+    return {"***** History for hand R5-100000001-" + n + " *****",
+            "Start hand: Mon Jan 06 01:08:00 CET 2014",
+            "Table: Testville [100000001] (NO_LIMIT TEXAS_HOLDEM $1/$2, Real money)",
+            "Button: seat 3",
+            "Players in round: 3",
+            "Seat 1: Alice ($1,523.85)",
+            "Seat 3: Bob ($1,256.50)",
+            "Seat 5: Carol ($2,000.00)",
+            "Carol posts small blind ($1)",
+            "Alice posts big blind ($2)",
+            "---",
+            "Dealing pocket cards",
+            "Bob raises $4.00 to $6.00",
+            "Carol calls $5.00",
+            "Alice folds",
+            "--- Dealing flop [Ah, Kd, 7c]",
+            "Carol checks",
+            "Bob checks",
+            "---",
+            "Summary:",
+            "Main pot: $13.00 won by Carol ($12.00)",
+            "Rake taken: $1",
+            "Seat 1: Alice ($1,521.85), net: -$2",
+            "Seat 3: Bob ($1,250.50), net: -$6",
+            "Seat 5: Carol ($2,006.00), net: +$6, [As, 7h]",
+            "***** End of hand R5-100000001-" + n + " *****",
+            ""};
+}
+
+hs::ParseResult parse(const std::string& text) {
+    hs::ParseResult r = hs::parse_text(text);
+    EXPECT_TRUE(r.ok()) << r.error;
+    return r;
+}
+
+// A hand broken in one line between two good hands: the store holds exactly what the two good
+// hands alone give (a rejected hand leaves nothing behind, not even text), and the broken hand
+// is reported with its first line, its id and the line kind that rejected it.
+struct Rejected {
+    const char* what;
+    bool ongame;
+    std::size_t line;         // index in the middle hand of the line to replace
+    const char* replacement;  // nullptr: the text ends after that line
+    std::string_view reason;
+    const char* id;
+};
+
+class RejectedHand : public ::testing::TestWithParam<Rejected> {};
+
+TEST_P(RejectedHand, LeavesNothingAndIsReported) {
+    const Rejected& c = GetParam();
+    const auto hand = [&](const char* id) { return c.ongame ? ongame_hand(id) : stars_hand(id); };
+    std::vector<std::string> bad = hand("2");
+    std::string tail = "\n" + join(hand("3"));
+    if (c.replacement != nullptr) {
+        bad[c.line] = c.replacement;
+    } else {
+        bad.resize(c.line + 1);
+        tail.clear();
+    }
+    const std::string first = join(hand("1")) + "\n";
+    const hs::ParseResult got = parse(first + join(bad) + tail);
+    const hs::ParseResult want = parse(first + (tail.empty() ? "" : tail.substr(1)));
+    ASSERT_TRUE(got.ok() && want.ok());
+    EXPECT_EQ(hs::hands_text(*got.store, hs::Span::make(0, got.store->hands.size()), false),
+              hs::hands_text(*want.store, hs::Span::make(0, want.store->hands.size()), false));
+    EXPECT_EQ(got.store->text, want.store->text);
+    for (const auto& [a, b] : {std::pair{got.store->actions.size(), want.store->actions.size()},
+                               {got.store->players.size(), want.store->players.size()},
+                               {got.store->flops.size(), want.store->flops.size()},
+                               {got.store->winners.size(), want.store->winners.size()},
+                               {got.store->card_sets.size(), want.store->card_sets.size()}})
+        EXPECT_EQ(a, b) << c.what;
+    ASSERT_EQ(got.rejected.size(), 1u) << c.what;
+    const hs::HandOutcome& r = got.rejected[0];
+    EXPECT_EQ(r.kind, hs::HandOutcome::Kind::Rejected);
+    EXPECT_EQ(r.reason, c.reason) << c.what;
+    EXPECT_EQ(r.line, hand("1").size() + 2) << c.what;  // after the first hand and a blank line
+    EXPECT_EQ(r.hand_id, c.id) << c.what;
+    EXPECT_TRUE(want.rejected.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sites, RejectedHand,
+    ::testing::Values(
+        Rejected{"stars hand line", false, 0, "PokerStars Hand 1002", "hand line without a hand id",
+                 ""},
+        Rejected{"stars seat", false, 3, "Seat 2: Bob (lots)", "seat line without chips", "2"},
+        Rejected{"stars pre-deal", false, 7, "Alice waves", "unrecognised line before the deal",
+                 "2"},
+        Rejected{"stars action", false, 11, "Alice: dances", "unrecognised action line", "2"},
+        Rejected{"stars summary", false, 14, "Bob", "unrecognised summary line", "2"},
+        Rejected{"stars text ends", false, 11, nullptr, hs::kTextEndsInsideHand, "2"},
+        Rejected{"ongame count", true, 4, "Players in round: none",
+                 "player count line without a number", "100000001-2"},
+        Rejected{"ongame seat", true, 6, "Seat 3: Bob (lots)", "seat line without chips",
+                 "100000001-2"},
+        Rejected{"ongame action", true, 16, "Carol dances", "unrecognised action line",
+                 "100000001-2"},
+        Rejected{"ongame text ends", true, 22, nullptr, hs::kTextEndsInsideHand, "100000001-2"}),
+    [](const auto& info) {
+        std::string name = info.param.what;
+        for (char& ch : name) ch = (ch == ' ' || ch == '-') ? '_' : ch;
+        return name;
+    });
+
+// The parser counts lines from 1 for every separator; the end counts as the line after the last.
+TEST(Parser, LineNumbers) {
+    for (const char* sep : {"\n", "\r\n", "\r"}) {
+        const std::string text = std::string("a") + sep + sep + "b" + sep + "c";
+        hs::HandStore store;
+        hs::Parser p(text, store);
+        std::vector<std::pair<std::string, std::uint64_t>> seen;
+        for (int i = 0; i < 5; ++i) {
+            seen.emplace_back(p.line(), p.line_number());
+            p.next_line();
+        }
+        const std::vector<std::pair<std::string, std::uint64_t>> want = {
+            {"a", 1}, {"", 2}, {"b", 3}, {"c", 4}, {"@@@", 5}};
+        EXPECT_EQ(seen, want) << std::strlen(sep);
+    }
+}
+
+// The PokerStars variants differ only by data: which line kinds a round may hold, how names are
+// keyed. Each round line kind is read by PokerStars and rejects the hand in the Pluribus logs.
+TEST(Variants, RoundLineKinds) {
+    using T = hs::ActionType;
+    for (const auto& [line, type] : {std::pair{"Carol: sits out", T::Sitout},
+                                     {"Carol said, \"hi\"", T::Say},
+                                     {"Carol: shows [Ah Kd] (a pair of Aces)", T::Show},
+                                     {"Carol cashed out the hand for $1", T::CashOut},
+                                     {"Dan joins the table at seat #5", T::Join}}) {
+        std::vector<std::string> hand = stars_hand("7");
+        hand.insert(hand.begin() + 10, line);
+        for (const auto* v : {&hs::pokerstars::kPokerStars, &hs::pokerstars::kPluribus}) {
+            hs::HandStore store;
+            hs::Parser p(join(hand), store);
+            std::vector<hs::HandOutcome> rejected;
+            hs::pokerstars::parse_hands(p, *v, rejected);
+            const bool stars = v == &hs::pokerstars::kPokerStars;
+            EXPECT_EQ(store.hands.size(), stars ? 1u : 0u) << line;
+            if (stars) EXPECT_EQ(hs::at(store.actions, 4).type(), type) << line;
+            EXPECT_EQ(rejected.size(), stars ? 0u : 1u) << line;
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Phrase helpers
+// ---------------------------------------------------------------------------------------------
+
+TEST(Lines, NamesCutByPhrase) {
+    using hs::SplitChar;
+    static constexpr hs::Ending kSits(": sits out", "s out");
+    EXPECT_TRUE(kSits.matches("Bob: sits out"));
+    EXPECT_TRUE(kSits.matches("Bob gets out"));  // only the test bytes are compared
+    EXPECT_FALSE(kSits.matches("Bob: sits ou"));
+    EXPECT_EQ(kSits.name("Bob: sits out", SplitChar::Keep), "Bob");
+    EXPECT_EQ(hs::name_before("Al collected $1", 13, " collected ", SplitChar::Keep), "Al");
+    // A cut inside a character: kept as bytes, or the partial character left out.
+    const std::string cut = "Z\xC3\xA9";  // "Zé" cut after its first byte
+    EXPECT_EQ(hs::cut_name(cut, 0, 2, SplitChar::Keep), "Z\xC3");
+    EXPECT_EQ(hs::cut_name(cut, 0, 2, SplitChar::Drop), "Z");
+    for (const auto& [line, at] : {std::pair{"x collected $1", std::size_t{2}},  // before the start
+                                   std::pair{" collected $1", std::size_t{11}}}) {  // empty name
+        const auto call = [&] { hs::name_before(line, at, " collected ", SplitChar::Keep); };
+        EXPECT_EQ(hs::test::fault_of(call), std::string("missing player name in '") + line + "'");
+    }
+    EXPECT_EQ(hs::test::fault_of([&] { hs::cut_name("\xC3\xA9", 1, 2, SplitChar::Drop); }),
+              "missing player name in '\xC3\xA9'");
+}
+
+// ---------------------------------------------------------------------------------------------
+// Store invariants
+// ---------------------------------------------------------------------------------------------
+
+// Every history of the corpus that parses leaves a sound store.
+TEST(StoreInvariants, EveryCorpusFile) {
+    const std::vector<std::string> paths = hs::test::corpus_paths();
+    if (paths.empty()) GTEST_SKIP() << "corpus not available";
+    std::size_t stores = 0;
+    for (const std::string& path : paths) {
+        try {
+            const hs::ParseResult r = hs::parse_file(path);
+            if (!r.ok()) continue;
+            hs::test::expect_sound(*r.store, path);
+            ++stores;
+        } catch (const hs::Fault&) {
+        }
+    }
+    EXPECT_GT(stores, 100u);
+}
+
+// The checker finds each kind of broken reference in a sound store.
+TEST(StoreInvariants, BrokenStores) {
+    const hs::ParseResult good = parse(join(stars_hand("1")));
+    ASSERT_EQ(hs::check_store(*good.store), "");
+    struct Case {
+        const char* problem;
+        void (*damage)(hs::HandStore&);
+    };
+    const Case cases[] = {
+        {"hand 0: dealer 3", [](hs::HandStore& s) { s.hands[0].header.dealer = 3; }},
+        {"hand 0: player_id 3", [](hs::HandStore& s) {
+             s.actions[0] = hs::Action::make(hs::ActionType::Check, 3, hs::kNoPayload); }},
+        {"hand 0: players span end beyond its list of 3 5",
+         [](hs::HandStore& s) { s.hands[0].header.players = hs::Span::make(1, 4); }},
+        {"hand 0: id is not valid UTF-8 at 0", [](hs::HandStore& s) { s.text[0] = '\xC3'; }},
+        {"hand 0: card payload 9", [](hs::HandStore& s) {
+             s.actions.back() = hs::Action::make(hs::ActionType::Show, 0, 9); }},
+        {"hand 0: message beyond the text at 200", [](hs::HandStore& s) {
+             s.actions[2] = hs::Action::make(hs::ActionType::Say, 0, 200u | 5u << 24); }},
+    };
+    for (const Case& c : cases) {
+        hs::HandStore s = *good.store;
+        c.damage(s);
+        EXPECT_EQ(hs::check_store(s).substr(0, std::string_view(c.problem).size()), c.problem);
+    }
+}
+
+}  // namespace
