@@ -4,7 +4,6 @@
 #pragma once
 
 #include <cstddef>
-#include <cstdint>
 #include <cstring>
 #include <string_view>
 
@@ -26,17 +25,14 @@ inline std::string_view rest(std::string_view s, std::size_t from) noexcept {
     return s.substr(from < s.size() ? from : s.size());
 }
 
-// What a name cut out of a line by position keeps of a character that the cut splits: its bytes
-// as they are (PokerStars), or nothing of it (OnGame).
-enum class SplitChar : std::uint8_t { Keep, Drop };
-
-// The name in [from, to) of a line. A range that ends before it begins, or a name that comes
-// out empty, is a fault: the lines that are cut this way always name a player there.
-inline std::string_view cut_name(std::string_view line, std::size_t from, std::size_t to,
-                                 SplitChar split) {
+// The name in [from, to) of a line. A cut by position can fall inside a multi-byte character (a
+// seat name written right against its '(', a table name against its '['): the stored texts must
+// be whole characters, so a partial character at either end is left out. A range that ends
+// before it begins, or a name that comes out empty, is a fault: the lines that are cut this way
+// always name a player there.
+inline std::string_view cut_name(std::string_view line, std::size_t from, std::size_t to) {
     if (to < from || to > line.size()) fault_missing("player name", line);
-    std::string_view name = line.substr(from, to - from);
-    if (split == SplitChar::Drop) name = whole_chars(name);
+    const std::string_view name = whole_chars(line.substr(from, to - from));
     if (name.empty()) fault_missing("player name", line);
     return name;
 }
@@ -45,10 +41,9 @@ inline std::string_view cut_name(std::string_view line, std::size_t from, std::s
 // name_before(line, sign_at, " collected ") for "<name> collected $1.20". The phrase is not
 // compared: the caller found it, or found what stands at `at`.
 inline std::string_view name_before(std::string_view line, std::size_t at,
-                                    std::string_view phrase, SplitChar split,
-                                    std::size_t from = 0) {
+                                    std::string_view phrase, std::size_t from = 0) {
     if (at < phrase.size()) fault_missing("player name", line);
-    return cut_name(line, from, at - phrase.size(), split);
+    return cut_name(line, from, at - phrase.size());
 }
 
 // A row of a suffix table: a line is tested for the `test` bytes at its end, and the name before
@@ -65,8 +60,8 @@ struct Ending {
     consteval explicit Ending(std::string_view phrase_) : Ending(phrase_, phrase_) {}
     bool matches(std::string_view line) const noexcept { return ends(line, test); }
     // The name before the phrase at the end of the line.
-    std::string_view name(std::string_view line, SplitChar split) const {
-        return name_before(line, line.size(), phrase, split);
+    std::string_view name(std::string_view line) const {
+        return name_before(line, line.size(), phrase);
     }
 };
 

@@ -38,11 +38,6 @@ struct Sign {
 
 constexpr string_view kSection = "---";
 
-// A text cut out of a line by position can begin or end inside a multi-byte character (a table
-// name written right against its '[', a seat name against its '('). The stored texts must be
-// whole characters, so a partial character at either end is left out.
-constexpr SplitChar kSplit = SplitChar::Drop;
-
 // A section line: the bare "---" or "--- " followed by a street's title. Player names may begin
 // with dashes ("---Cockatrice--- folds"), so three dashes alone do not make a section line.
 bool is_section_line(string_view line) noexcept {
@@ -156,7 +151,7 @@ bool parse_seat_line(Parser& p, const Sign& sign) {
     const auto chips = read_amount(tail(line, chips_at));
     if (!chips) return false;
 
-    p.add_seated_player(cut_name(seat_line->name, 0, seat_line->name.size(), kSplit),
+    p.add_seated_player(cut_name(seat_line->name, 0, seat_line->name.size()),
                         static_cast<std::uint8_t>(seat), chips->value);
     return true;
 }
@@ -173,15 +168,15 @@ Action parse_blind_line(Parser& p, const Sign& sign) {
     switch (byte_at(line, s - 9)) {
         case 'g':
             type = ActionType::BigBlind;
-            name = name_before(line, s, " posts big blind (", kSplit);
+            name = name_before(line, s, " posts big blind (");
             break;
         case 'l':
             type = ActionType::SmallBlind;
-            name = name_before(line, s, " posts small blind (", kSplit);
+            name = name_before(line, s, " posts small blind (");
             break;
         case 'd':  // a missed small blind paid on coming back
             type = ActionType::DeadBlind;
-            name = name_before(line, s, " posts dead blind (", kSplit);
+            name = name_before(line, s, " posts dead blind (");
             break;
         default:
             fault_unreachable();
@@ -195,9 +190,9 @@ std::optional<Action> parse_action_line(Parser& p, const Sign& sign) {
     static constexpr Ending kFolds(" folds", "ds");
     static constexpr Ending kChecks(" checks", "ks");
     if (kFolds.matches(line))
-        return Action::make(ActionType::Fold, p.player_id(kFolds.name(line, kSplit)), kNoCards);
+        return Action::make(ActionType::Fold, p.player_id(kFolds.name(line)), kNoCards);
     if (kChecks.matches(line))
-        return Action::make(ActionType::Check, p.player_id(kChecks.name(line, kSplit)), kNoPayload);
+        return Action::make(ActionType::Check, p.player_id(kChecks.name(line)), kNoPayload);
     if (line.empty()) return std::nullopt;
 
     // All-in lines end "[all in]" (the space after it is already gone).
@@ -227,7 +222,7 @@ std::optional<Action> parse_action_line(Parser& p, const Sign& sign) {
         default:
             return std::nullopt;
     }
-    const string_view name = name_before(line, s, verb, kSplit);
+    const string_view name = name_before(line, s, verb);
     return Action::with_amount(type, p.find_player(name), amount->value);
 }
 
@@ -242,7 +237,7 @@ std::optional<Action> parse_dealt_line(HandBuilder& b) {
     if (open == npos || open < kAfter || line.back() != ']') return std::nullopt;
     const size_t colon = rfind_byte(slice(line, kAfter, open), ':');
     if (colon == npos) return std::nullopt;
-    const string_view name = cut_name(line, kAfter, kAfter + colon, kSplit);
+    const string_view name = cut_name(line, kAfter, kAfter + colon);
     // The cards are written "Th, 3d": the card reader leaves the ',' after each suit unread.
     const CardSet cards = parse_cards(slice(line, open + 1, line.size() - 1));
     const Action action = b.parser().make_card_action(name, ActionType::Dealt, cards);

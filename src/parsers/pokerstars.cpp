@@ -32,9 +32,6 @@ using std::string_view;
 
 inline bool is_digit(unsigned char c) noexcept { return c >= '0' && c <= '9'; }
 
-// Names are cut by position from lines whose fields are ASCII: a split character is kept as it is.
-constexpr SplitChar kSplit = SplitChar::Keep;
-
 // A summary name loses every trailing position note.
 string_view strip_position_notes(string_view name) noexcept {
     static constexpr string_view kNotes[] = {" (button)", " (small blind)", " (big blind)"};
@@ -238,7 +235,7 @@ bool parse_seat_line(Parser& p, Header& h) {
     const size_t sign_len = h.currency < 0x80 ? (h.currency != 0) : utf8_len(h.currency);
     const auto chips = read_decimal(rest(line, seat_line->after_paren + sign_len));
     if (!chips) return false;
-    p.add_seated_player(cut_name(seat_line->name, 0, seat_line->name.size(), kSplit), seat,
+    p.add_seated_player(cut_name(seat_line->name, 0, seat_line->name.size()), seat,
                         chips->value);
     p.next_line();
     return true;
@@ -276,7 +273,7 @@ std::optional<Action> status_line(Parser& p, string_view line) {
     if (last != 't' && last != 'd' && last != 'e' && last != 'n') return std::nullopt;
     for (const StatusEnding& e : kStatusEndings) {
         if (e.ending.test.back() != last || !e.ending.matches(line)) continue;
-        return Action::make(e.type, p.player_id(e.ending.name(line, kSplit)), e.payload);
+        return Action::make(e.type, p.player_id(e.ending.name(line)), e.payload);
     }
     return std::nullopt;
 }
@@ -284,7 +281,7 @@ std::optional<Action> status_line(Parser& p, string_view line) {
 // Last byte is '"': a chat message, "<name> said, "<message>"".
 Action chat_line(Parser& p, string_view line) {
     const size_t q = find_byte(line, '"');
-    const std::uint8_t id = p.player_id(name_before(line, q, " said, ", kSplit));
+    const std::uint8_t id = p.player_id(name_before(line, q, " said, "));
     const string_view message =
         q + 1 < line.size() ? line.substr(q + 1, line.size() - 1 - (q + 1)) : line.substr(q, 0);
     const TextRef ref = p.store().push_text(cut_at_boundary(message, 255));
@@ -294,7 +291,7 @@ Action chat_line(Parser& p, string_view line) {
 
 // "<name> joins the table at seat #<n>"
 Action join_line(Parser& p, string_view line, size_t joins) {
-    const std::uint8_t id = p.player_id(cut_name(line, 0, joins, kSplit));
+    const std::uint8_t id = p.player_id(cut_name(line, 0, joins));
     const size_t hash = rfind_byte(line, '#');
     const auto seat = hash == npos ? std::nullopt : read_integer(rest(line, hash + 1));
     if (!seat) fault_missing("seat number", line);
@@ -328,7 +325,7 @@ std::optional<Action> parse_pre_deal_line(Parser& p, string_view line, Currency 
                 }
             }
         }
-        return p.make_action(cut_name(line, 0, posts, kSplit), type, amount->value);
+        return p.make_action(cut_name(line, 0, posts), type, amount->value);
     }
     if (auto status = status_line(p, line)) return status;
     if (!line.empty() && line.back() == '"') return chat_line(p, line);
@@ -375,7 +372,7 @@ std::optional<StreetLine> parse_street_line(Parser& p) {
 Action collect(Parser& p, string_view line, string_view text, ActionType type, Currency cur) {
     const auto amount = decimal_after_last(text, cur);
     if (!amount) fault_missing("amount", line);
-    return p.make_action(name_before(line, amount->sign_at, " collected ", kSplit), type,
+    return p.make_action(name_before(line, amount->sign_at, " collected "), type,
                          amount->value);
 }
 
@@ -385,7 +382,7 @@ Action cards_at_end(Parser& p, string_view line) {
     if (open == npos) fault_missing("'['", line);
     static constexpr string_view kShows = ": shows ";
     static_assert(kShows.size() == string_view(": folds ").size());
-    const string_view name = name_before(line, open, kShows, kSplit);
+    const string_view name = name_before(line, open, kShows);
     const CardSet cards = parse_cards(slice(line, open + 1, line.size() - 1));
     const ActionType type =
         ends(line.substr(0, open), kShows.substr(2)) ? ActionType::Show : ActionType::Fold;
@@ -435,7 +432,7 @@ Action uncalled(Parser& p, string_view line, Currency cur) {
     if (!amount) fault_missing("amount", line);
     const size_t to = rfind_str(line, kReturnedTo);
     if (to == npos) fault_missing("'returned to'", line);
-    return p.make_action(cut_name(line, to + kReturnedTo.size(), line.size(), kSplit),
+    return p.make_action(cut_name(line, to + kReturnedTo.size(), line.size()),
                          ActionType::UncalledBetReturned, amount->value);
 }
 
@@ -464,7 +461,7 @@ std::optional<Action> bet_call_raise(Parser& p, string_view line, Currency cur) 
         // The word and the space after it.
         const auto amount = decimal_after_first(rest(line, at[w] + kWords[w].word.size() + 1), cur);
         if (!amount) fault_missing("amount", line);
-        return p.make_action(cut_name(line, 0, at[w], kSplit),
+        return p.make_action(cut_name(line, 0, at[w]),
                              is_all_in(line) ? kWords[w].all_in : kWords[w].plain, amount->value);
     }
     return std::nullopt;
@@ -474,7 +471,7 @@ std::optional<Action> bet_call_raise(Parser& p, string_view line, Currency cur) 
 Action shows(Parser& p, string_view line, size_t at) {
     static constexpr string_view kShows = ": shows ";
     const BracketedCards b = bracketed_cards(rest(line, at + kShows.size()));
-    return p.make_card_action(cut_name(line, 0, at, kSplit), ActionType::Show, b.cards);
+    return p.make_card_action(cut_name(line, 0, at), ActionType::Show, b.cards);
 }
 
 // "<name> cashed out the hand for $4.50 | Cash Out Fee $0.05"; `at` is where the phrase begins.
@@ -512,7 +509,7 @@ std::optional<Action> fold_or_check(Parser& p, string_view line) {
     };
     const ActionEnding* e = ending_row(line, kRows);
     if (e == nullptr) return std::nullopt;
-    return Action::make(e->type, p.player_id(e->ending.name(line, kSplit)), kNoPayload);
+    return Action::make(e->type, p.player_id(e->ending.name(line)), kNoPayload);
 }
 
 std::optional<Action> hand_not_shown(Parser& p, string_view line) {
@@ -522,7 +519,7 @@ std::optional<Action> hand_not_shown(Parser& p, string_view line) {
     };
     const ActionEnding* e = ending_row(line, kRows);
     if (e == nullptr) return std::nullopt;
-    return Action::make(e->type, p.player_id(e->ending.name(line, kSplit)), kNoPayload);
+    return Action::make(e->type, p.player_id(e->ending.name(line)), kNoPayload);
 }
 
 // One line of a betting round; nullopt when the line is none that the variant's rounds hold.
@@ -575,12 +572,12 @@ std::optional<Action> dealt_line(HandBuilder& b, string_view line) {
     const size_t open = rfind_byte(line, '[');
     if (open == npos || open <= kDealtTo.size()) {
         // No cards shown: the player was dealt in, nothing more.
-        const std::uint8_t id = p.find_player(cut_name(line, kDealtTo.size(), line.size(), kSplit));
+        const std::uint8_t id = p.find_player(cut_name(line, kDealtTo.size(), line.size()));
         return Action::make(ActionType::Dealt, id, kNoCards);
     }
     if (line.back() != ']') return std::nullopt;
     const CardSet cards = parse_cards(slice(line, open + 1, line.size() - 1));
-    const Action a = p.make_card_action(name_before(line, open, " ", kSplit, kDealtTo.size()),
+    const Action a = p.make_card_action(name_before(line, open, " ", kDealtTo.size()),
                                         ActionType::Dealt, cards);
     b.dealt_cards_to(a.player_id());
     return a;
@@ -688,7 +685,7 @@ SeatResult parse_seat_result(Parser& p, string_view line, Currency cur, Action& 
     auto name_to = [&](size_t end) {
         if (end < ns) fault_missing("player name", line);
         const string_view name = strip_position_notes(slice(line, ns, end));
-        return cut_name(name, 0, name.size(), kSplit);
+        return cut_name(name, 0, name.size());
     };
     if (line.size() > 6) {
         // The endings, picked by the last byte.

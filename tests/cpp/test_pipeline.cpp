@@ -195,23 +195,21 @@ TEST(Variants, RoundLineKinds) {
 // ---------------------------------------------------------------------------------------------
 
 TEST(Lines, NamesCutByPhrase) {
-    using hs::SplitChar;
     static constexpr hs::Ending kSits(": sits out", "s out");
     EXPECT_TRUE(kSits.matches("Bob: sits out"));
     EXPECT_TRUE(kSits.matches("Bob gets out"));  // only the test bytes are compared
     EXPECT_FALSE(kSits.matches("Bob: sits ou"));
-    EXPECT_EQ(kSits.name("Bob: sits out", SplitChar::Keep), "Bob");
-    EXPECT_EQ(hs::name_before("Al collected $1", 13, " collected ", SplitChar::Keep), "Al");
-    // A cut inside a character: kept as bytes, or the partial character left out.
-    const std::string cut = "Z\xC3\xA9";  // "Zé" cut after its first byte
-    EXPECT_EQ(hs::cut_name(cut, 0, 2, SplitChar::Keep), "Z\xC3");
-    EXPECT_EQ(hs::cut_name(cut, 0, 2, SplitChar::Drop), "Z");
+    EXPECT_EQ(kSits.name("Bob: sits out"), "Bob");
+    EXPECT_EQ(hs::name_before("Al collected $1", 13, " collected "), "Al");
+    // A cut inside a character leaves the partial character out.
+    EXPECT_EQ(hs::cut_name("Z\xC3\xA9", 0, 2), "Z");
+    EXPECT_EQ(hs::cut_name("\xC3\xA9Z", 1, 3), "Z");
     for (const auto& [line, at] : {std::pair{"x collected $1", std::size_t{2}},  // before the start
                                    std::pair{" collected $1", std::size_t{11}}}) {  // empty name
-        const auto call = [&] { hs::name_before(line, at, " collected ", SplitChar::Keep); };
+        const auto call = [&] { hs::name_before(line, at, " collected "); };
         EXPECT_EQ(hs::test::fault_of(call), std::string("missing player name in '") + line + "'");
     }
-    EXPECT_EQ(hs::test::fault_of([&] { hs::cut_name("\xC3\xA9", 1, 2, SplitChar::Drop); }),
+    EXPECT_EQ(hs::test::fault_of([&] { hs::cut_name("\xC3\xA9", 1, 2); }),
               "missing player name in '\xC3\xA9'");
 }
 
