@@ -51,7 +51,7 @@ std::string_view char_at(std::string_view s, std::size_t i) noexcept {
     return s.substr(i < s.size() ? i : s.size(), char_len_at(s, i));
 }
 
-std::string_view whole_chars(std::string_view s) noexcept {
+std::string_view whole_chars_general(std::string_view s) noexcept {
     std::size_t lead = 0;
     while (lead < s.size() && lead < 3 && is_continuation(static_cast<unsigned char>(s[lead])))
         ++lead;

@@ -67,8 +67,15 @@ std::size_t utf8_valid_prefix(std::string_view s) noexcept;
 std::size_t char_len_at(std::string_view s, std::size_t i) noexcept;
 // The whole character that holds byte i (for messages that quote it).
 std::string_view char_at(std::string_view s, std::size_t i) noexcept;
-// The text without the partial characters that a cut by position left at either end.
-std::string_view whole_chars(std::string_view s) noexcept;
+// The text without the partial characters that a cut by position left at either end. Names are
+// cut once per line: a text that begins and ends in ASCII is settled inline.
+std::string_view whole_chars_general(std::string_view s) noexcept;
+inline std::string_view whole_chars(std::string_view s) noexcept {
+    if (s.empty() || (static_cast<unsigned char>(s.front()) < 0x80 &&
+                      static_cast<unsigned char>(s.back()) < 0x80))
+        return s;
+    return whole_chars_general(s);
+}
 // The longest prefix of `s` of at most `max` bytes that ends on a character boundary.
 std::string_view cut_at_boundary(std::string_view s, std::size_t max) noexcept;
 
