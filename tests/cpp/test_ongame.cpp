@@ -44,40 +44,7 @@ std::vector<std::string> ids(const hs::HandStore& store) {
 }
 
 
-// A hand with grouped amounts, an all-in bet and two hands shown; ids vary with `n`.
-std::vector<std::string> base_hand(const std::string& n = "7") {
-    return {
-        "***** History for hand R5-100000001-" + n + " *****",
-        "Start hand: Mon Jan 06 01:08:00 CET 2014",
-        "Table: Testville [100000001] (NO_LIMIT TEXAS_HOLDEM $1/$2, Real money)",
-        "Button: seat 3",
-        "Players in round: 3",
-        "Seat 1: Alice ($1,523.85) ",
-        "Seat 3: Bob ($1,256.50) ",
-        "Seat 5: Carol ($2,000.00) ",
-        "Carol posts small blind ($1)",
-        "Alice posts big blind ($2)",
-        "---",
-        "Dealing pocket cards",
-        "Bob raises $4.00 to $6.00",
-        "Carol calls $5.00",
-        "Alice folds",
-        "--- Dealing flop [Ah, Kd, 7c]",
-        "Carol checks",
-        "Bob bets $1,250.50 [all in] ",
-        "Carol calls $1,250.50",
-        "--- Dealing turn [2s]",
-        "--- Dealing river [Td]",
-        "---",
-        "Summary:",
-        "Main pot: $2,515.00 won by Carol ($2,490.00)",
-        "Rake taken: $25",
-        "Seat 1: Alice ($1,521.85), net: -$2",
-        "Seat 3: Bob ($0.00), net: -$1,256.50, [Qs, Qh]",
-        "Seat 5: Carol ($3,234.50), net: +$1,234.50, [As, 7h]",
-        "***** End of hand R5-100000001-" + n + " *****",
-    };
-}
+std::vector<std::string> base_hand(const std::string& n = "7") { return hs::test::ongame_hand(n); }
 
 // Checked once against the lines of base_hand() field by field.
 constexpr std::string_view kBaseHandText =
