@@ -64,12 +64,14 @@ string_view parse_table_lines(Parser& p, Header& header, Sign& sign) {
     string_view line = p.line();
     if (p.at_end()) fault_missing("table line");
     header.game_type = GameType::HoldEm;
-    if (line.size() < 7) fault_index(7, line.size());
+    static constexpr string_view kTable = "Table: ";
+    if (line.size() < kTable.size()) fault_index(kTable.size(), line.size());
     // The name runs from byte 7 to the space before the table number's '['. A name may itself
     // begin with a bracketed tag ("[SPEED] Dallas"), so a '[' at byte 7 belongs to the name.
-    const size_t open = line.size() > 8 ? find_byte(line, '[', 8) : npos;
+    const size_t open = line.size() > kTable.size() + 1 ? find_byte(line, '[', kTable.size() + 1)
+                                                        : npos;
     if (open == npos) return "table line without a table number";
-    header.table_name = store.push_text(whole_chars(slice(line, 7, open - 1)));
+    header.table_name = store.push_text(whole_chars(slice(line, kTable.size(), open - 1)));
 
     const size_t slash = rfind_byte(line, '/');
     if (slash == npos) return "table line without stakes";
@@ -162,10 +164,12 @@ Action parse_blind_line(Parser& p, const Sign& sign) {
     const auto amount = amount_after_last(line, sign.code);
     if (!amount) fault_missing("blind amount", line);
     const size_t s = amount->sign_at;
-    if (s < 9) fault_missing("blind kind", line);
+    // The kind is told by the letter before " blind (": 'g' (big), 'l' (small), 'd' (dead).
+    static constexpr string_view kBlind = " blind (";
+    if (s < kBlind.size() + 1) fault_missing("blind kind", line);
     ActionType type;
     string_view name;
-    switch (byte_at(line, s - 9)) {
+    switch (byte_at(line, s - kBlind.size() - 1)) {
         case 'g':
             type = ActionType::BigBlind;
             name = name_before(line, s, " posts big blind (");
@@ -271,9 +275,11 @@ struct StreetLine {
 // "--- Dealing flop [6d, Kd, 8c]"; advances past the line.
 StreetLine parse_street_line(Parser& p) {
     const string_view line = p.line();
-    if (line.size() <= 12) fault_index(12, line.size());
+    // The street's first letter follows "--- Dealing ".
+    static constexpr string_view kDealing = "--- Dealing ";
+    if (line.size() <= kDealing.size()) fault_index(kDealing.size(), line.size());
     StreetKind kind;
-    switch (byte_at(line, 12)) {
+    switch (byte_at(line, kDealing.size())) {
         case 'f': kind = StreetKind::Flop; break;
         case 't': kind = StreetKind::Turn; break;
         case 'r': kind = StreetKind::River; break;

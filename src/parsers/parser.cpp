@@ -403,7 +403,7 @@ std::optional<SignRead> currency_symbol(std::string_view text) noexcept {
 std::optional<SeatLine> read_seat_line(std::string_view line) {
     // "Seat N: name (chips...)" or "Seat NN: name (chips...)".
     const unsigned char b6 = byte_at(line, 6);
-    if ((b6 & 0xC0) == 0x80) fault("byte index 6 is not a char boundary in a seat line");
+    if (is_continuation(b6)) fault("byte index 6 is not a char boundary in a seat line");
     bool two_digits = is_ascii_digit(b6);
     if (b6 >= 0x80) {
         const Decoded c6 = decode_utf8(line, 6);

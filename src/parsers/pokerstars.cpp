@@ -123,15 +123,17 @@ string_view parse_hand_line(Parser& p, Header& h) {
     if (g >= line.size()) fault_missing("game type", line);
     const char c = line[g];
     size_t limit_at;
+    // The game is told by its first letter; the limit follows the game's words.
+    static constexpr string_view kHoldEm = "Hold'em ", kOmaha = "Omaha ", kHiLo = "Hi/Lo ";
     if (c == 'H') {
         h.game_type = GameType::HoldEm;
-        limit_at = g + 8;
+        limit_at = g + kHoldEm.size();
     } else if (c == 'O') {
         h.game_type = GameType::Omaha;
-        limit_at = g + 6;
+        limit_at = g + kOmaha.size();
         if (limit_at < line.size() && line[limit_at] == 'H') {
             h.game_type = GameType::OmahaHiLo;
-            limit_at = g + 12;
+            limit_at += kHiLo.size();
         }
     } else {
         const string_view ch = char_at(line, g);
