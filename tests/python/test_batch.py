@@ -119,6 +119,15 @@ def test_unsupported_site_faults_the_whole_batch(capfd):
         "handscribe: internal fault: Parser has not been implemented for Winamax (raised at ")
 
 
+def test_rejected_hands_write_nothing_to_standard_error(capfd):
+    # A hand that is rejected and left out is no internal fault: only a fault that reaches
+    # Python as PanicException writes its line.
+    broken = hand(2).replace("*** HOLE CARDS ***", "*** HOLE CARDS ***\nsomeone waves")
+    assert len(parse_strs([hand(1), broken + "\n" + hand(3)])[1]) == 1
+    assert len(parse_str(broken)) == 0
+    assert capfd.readouterr().err == ""
+
+
 def test_several_faults_raise_one_of_them():
     texts = [hand(k) for k in range(50)] + ["Winamax x", "Bodog y"] + [hand(1)] * 50
     with pytest.raises(PanicException) as info:
