@@ -79,7 +79,10 @@ public:
     // nothing in the store.
     inline void rollback() noexcept;
     // The hand's id as read so far (empty before the hand line is read).
-    std::string_view hand_id() const { return store_.text_of(hand_.header.id); }
+    std::string_view hand_id() const {
+        const TextRef id = hand_.header.id;
+        return slice(store_.text, id.offset(), id.offset() + id.length());
+    }
 
 private:
     Span take_run() noexcept {

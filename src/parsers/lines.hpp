@@ -37,6 +37,12 @@ inline std::string_view cut_name(std::string_view line, std::size_t from, std::s
     return name;
 }
 
+// The same for a name already found inside the line (a view into it).
+inline std::string_view cut_name(std::string_view line, std::string_view name) {
+    const auto from = static_cast<std::size_t>(name.data() - line.data());
+    return cut_name(line, from, from + name.size());
+}
+
 // The name from the start of a line (or from `from`) up to `phrase`, which ends at `at`:
 // name_before(line, sign_at, " collected ") for "<name> collected $1.20". The phrase is not
 // compared: the caller found it, or found what stands at `at`.

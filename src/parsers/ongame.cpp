@@ -153,8 +153,8 @@ bool parse_seat_line(Parser& p, const Sign& sign) {
     const auto chips = read_amount(tail(line, chips_at));
     if (!chips) return false;
 
-    p.add_seated_player(cut_name(seat_line->name, 0, seat_line->name.size()),
-                        static_cast<std::uint8_t>(seat), chips->value);
+    p.add_seated_player(cut_name(line, seat_line->name), static_cast<std::uint8_t>(seat),
+                        chips->value);
     return true;
 }
 
@@ -346,9 +346,7 @@ string_view parse_summary(HandBuilder& b, const Sign& sign) {
             const CardSet cards = parse_cards(slice(shown, bracket + 1, shown.size() - 1));
             const auto seat_line = read_seat_line(shown);
             if (!seat_line) return "summary show line without a seat";
-            const string_view name = whole_chars(seat_line->name);
-            if (name.empty()) fault_missing("player name", l);
-            b.push(p.make_card_action(name, ActionType::Show, cards));
+            b.push(p.make_card_action(cut_name(l, seat_line->name), ActionType::Show, cards));
         }
         p.next_line();
         p.skip_empty_lines();

@@ -13,7 +13,6 @@
 #include <charconv>
 #include <cstring>
 #include <optional>
-#include <span>
 #include <string>
 #include <string_view>
 
@@ -237,8 +236,7 @@ bool parse_seat_line(Parser& p, Header& h) {
     const size_t sign_len = h.currency < 0x80 ? (h.currency != 0) : utf8_len(h.currency);
     const auto chips = read_decimal(rest(line, seat_line->after_paren + sign_len));
     if (!chips) return false;
-    p.add_seated_player(cut_name(seat_line->name, 0, seat_line->name.size()), seat,
-                        chips->value);
+    p.add_seated_player(cut_name(line, seat_line->name), seat, chips->value);
     p.next_line();
     return true;
 }
@@ -686,8 +684,7 @@ SeatResult parse_seat_result(Parser& p, string_view line, Currency cur, Action& 
     const size_t ns = colon + 2;
     auto name_to = [&](size_t end) {
         if (end < ns) fault_missing("player name", line);
-        const string_view name = strip_position_notes(slice(line, ns, end));
-        return cut_name(name, 0, name.size());
+        return cut_name(line, strip_position_notes(slice(line, ns, end)));
     };
     if (line.size() > 6) {
         // The endings, picked by the last byte.
