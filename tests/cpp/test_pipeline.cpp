@@ -153,14 +153,17 @@ TEST(Variants, RoundLineKinds) {
                                      {"Dan joins the table at seat #5", T::Join}}) {
         std::vector<std::string> hand = stars_hand("7");
         hand.insert(hand.begin() + 10, line);
+        const std::string text = join(hand);
         for (const auto* v : {&hs::pokerstars::kPokerStars, &hs::pokerstars::kPluribus}) {
             hs::HandStore store;
-            hs::Parser p(join(hand), store);
+            hs::Parser p(text, store);
             std::vector<hs::HandOutcome> rejected;
             hs::pokerstars::parse_hands(p, *v, rejected);
             const bool stars = v == &hs::pokerstars::kPokerStars;
             EXPECT_EQ(store.hands.size(), stars ? 1u : 0u) << line;
-            if (stars) EXPECT_EQ(hs::at(store.actions, 4).type(), type) << line;
+            if (stars) {
+                EXPECT_EQ(hs::at(store.actions, 4).type(), type) << line;
+            }
             EXPECT_EQ(rejected.size(), stars ? 0u : 1u) << line;
         }
     }
