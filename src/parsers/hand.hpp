@@ -54,6 +54,13 @@ public:
     Parser& parser() noexcept { return p_; }
     HandStore& store() noexcept { return store_; }
 
+    // A player of a seat line. Seat lines come first: the players they seat are the hand's first
+    // ones, and the dealer is looked for among them only (a player who joins the table later on
+    // a dead button's seat is not on the button).
+    std::uint8_t seat_player(std::string_view name, std::uint8_t seat, float chips) {
+        ++seated_;
+        return p_.add_seated_player(name, seat, chips);
+    }
     void push(Action a) { store_.actions.push_back(a); }
     // A "dealt" line that shows a player's own cards: the hand's hero is that player when the
     // hand shows one player's cards only.
@@ -91,7 +98,7 @@ private:
         run_start_ = end;
         return s;
     }
-    // The id of the first player seated on the button's seat; kNone8 when none is.
+    // The id of the first player whose seat line has the button's seat; kNone8 when none has.
     inline std::uint8_t dealer_of(std::uint8_t button_seat) const;
 
     Parser& p_;
@@ -102,6 +109,7 @@ private:
     } at_{};
     std::size_t run_start_ = 0;
     std::uint8_t street_id_ = 0;
+    std::uint8_t seated_ = 0;
     unsigned dealt_lines_ = 0;
     std::uint8_t dealt_player_ = kNone8;
 };
@@ -114,6 +122,7 @@ inline void HandBuilder::begin() noexcept {
                 store_.card_sets.size(), store_.amounts.size()};
     run_start_ = at_.actions;
     street_id_ = 0;
+    seated_ = 0;
     dealt_lines_ = 0;
     dealt_player_ = kNone8;
 }
@@ -130,8 +139,7 @@ inline void HandBuilder::close_street(StreetKind kind, const CardSet& cards) {
 
 inline std::uint8_t HandBuilder::dealer_of(std::uint8_t button_seat) const {
     if (button_seat == kNone8) return kNone8;
-    const std::uint8_t count = p_.player_count();
-    for (std::uint8_t id = 0; id < count; ++id) {
+    for (std::uint8_t id = 0; id < seated_; ++id) {
         if (at(store_.players, p_.first_player() + id).seat == button_seat) return id;
     }
     return kNone8;

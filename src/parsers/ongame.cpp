@@ -134,8 +134,8 @@ string_view parse_table_lines(Parser& p, Header& header, Sign& sign) {
 // ---------------------------------------------------------------------------------------------
 
 // One seat line, "Seat 3: Bob ($1,000.00)". False when the hand cannot be read.
-bool parse_seat_line(Parser& p, const Sign& sign) {
-    const string_view line = p.line();
+bool parse_seat_line(HandBuilder& b, const Sign& sign) {
+    const string_view line = b.parser().line();
     const auto seat_line = read_seat_line(line);
     if (!seat_line) return false;
 
@@ -153,8 +153,7 @@ bool parse_seat_line(Parser& p, const Sign& sign) {
     const auto chips = read_amount(tail(line, chips_at));
     if (!chips) return false;
 
-    p.add_seated_player(cut_name(line, seat_line->name), static_cast<std::uint8_t>(seat),
-                        chips->value);
+    b.seat_player(cut_name(line, seat_line->name), static_cast<std::uint8_t>(seat), chips->value);
     return true;
 }
 
@@ -391,7 +390,7 @@ HandOutcome read_hand(HandBuilder& b) {
         return reject(reason);
 
     while (starts(p.line(), "Seat ")) {
-        if (!parse_seat_line(p, sign)) return reject("seat line without chips");
+        if (!parse_seat_line(b, sign)) return reject("seat line without chips");
         p.next_line();
     }
 

@@ -216,7 +216,9 @@ bool parse_table_line(Parser& p, Header& h) {
 // Seats and pre-deal lines
 // ---------------------------------------------------------------------------------------------
 
-bool parse_seat_line(Parser& p, Header& h) {
+bool parse_seat_line(HandBuilder& b) {
+    Parser& p = b.parser();
+    const Header& h = b.header();
     const string_view line = p.line();
     const auto seat_line = read_seat_line(line);
     if (!seat_line) return false;
@@ -236,7 +238,7 @@ bool parse_seat_line(Parser& p, Header& h) {
     const size_t sign_len = h.currency < 0x80 ? (h.currency != 0) : utf8_len(h.currency);
     const auto chips = read_decimal(rest(line, seat_line->after_paren + sign_len));
     if (!chips) return false;
-    p.add_seated_player(cut_name(line, seat_line->name), seat, chips->value);
+    b.seat_player(cut_name(line, seat_line->name), seat, chips->value);
     p.next_line();
     return true;
 }
@@ -791,7 +793,7 @@ HandOutcome read_hand(HandBuilder& b, const Variant& v) {
     if (const string_view reason = parse_hand_line(p, h); !reason.empty()) return reject(reason);
     if (!parse_table_line(p, h)) return reject("table line without a table name");
     while (p.line().size() >= 5 && starts(p.line(), "Seat ")) {
-        if (!parse_seat_line(p, h)) return reject("seat line without chips");
+        if (!parse_seat_line(b)) return reject("seat line without chips");
     }
     while (!is_stars_line(p.line())) {
         const auto a = parse_pre_deal_line(p, p.line(), h.currency);

@@ -167,6 +167,12 @@ TEST(PokerStarsHeader, TableNameSizeAndButton) {
     s = parse(hand(p));
     EXPECT_EQ(s->hands.at(0).header.dealer, hs::kNone8);
     EXPECT_EQ(s->hands.at(0).header.button_seat, 5);
+    // A player who joins on that seat before the deal has no seat line: still no dealer.
+    p.pre_deal = std::string(kBlinds) + "\nEve joins the table at seat #5";
+    s = parse(hand(p));
+    EXPECT_EQ(hs::at(s->players, 2).seat, 5);
+    EXPECT_EQ(s->hands.at(0).header.dealer, hs::kNone8);
+    p.pre_deal = kBlinds;
     // Seat lines out of seat order: the dealer is the player seated on the button, never the
     // player whose index happens to equal a later seat number.
     p.table = "Table 'Alpha II' 6-max Seat #1 is the button";
