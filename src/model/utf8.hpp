@@ -71,8 +71,8 @@ std::string_view char_at(std::string_view s, std::size_t i) noexcept;
 // cut once per line: a text that begins and ends in ASCII is settled inline.
 std::string_view whole_chars_general(std::string_view s) noexcept;
 inline std::string_view whole_chars(std::string_view s) noexcept {
-    if (s.empty() || (static_cast<unsigned char>(s.front()) < 0x80 &&
-                      static_cast<unsigned char>(s.back()) < 0x80))
+    if (s.empty() || ((static_cast<unsigned char>(s.front()) | static_cast<unsigned char>(s.back())) &
+                      0x80) == 0)
         return s;
     return whole_chars_general(s);
 }
