@@ -102,7 +102,7 @@ TEST(Enumerations, ActionNamesAndPayloads) {
         {"CollectSidePot3", K::Amount}, {"UncalledBetReturned", K::Amount}, {"Join", K::Seat},
         {"Leave", K::None}, {"Sitout", K::None}, {"Say", K::Message},
     };
-    for (int i = 0; i < kActionTypeCount; ++i) {
+    for (std::size_t i = 0; i < kActionTypeCount; ++i) {
         const auto t = static_cast<ActionType>(i);
         EXPECT_EQ(action_type_name(t), rows[i].name) << i;
         EXPECT_EQ(payload_kind(t), rows[i].kind) << rows[i].name;
