@@ -1,6 +1,6 @@
 """A blazingly fast parser for poker hand histories"""
 import os
-from typing import List, Sequence, Union
+from typing import Iterator, List, Sequence, SupportsIndex, Union, overload
 
 __all__ = [
     "parse_str",
@@ -16,8 +16,18 @@ _Path = Union[str, "os.PathLike[str]"]
 
 class PanicException(BaseException): ...
 
-class HandView:
+class HandView(Sequence["HandView"]):
+    """The hands of one parsed text, or a run of them. `view[i]` is the one-hand view at i
+    (negative from the end), `view[a:b]` the view of those hands; both share the parsed store.
+    A slice step other than 1 raises ValueError."""
+
     def __len__(self) -> int: ...
+    @overload
+    def __getitem__(self, index: SupportsIndex) -> HandView: ...
+    @overload
+    def __getitem__(self, index: slice) -> HandView: ...
+    def __iter__(self) -> Iterator[HandView]: ...
+    def __reversed__(self) -> Iterator[HandView]: ...
     def to_json(self) -> str: ...
     def to_json_ohh(self) -> str: ...
 
