@@ -382,12 +382,13 @@ Action collect(Parser& p, string_view line, string_view text, ActionType type, C
 Action cards_at_end(Parser& p, string_view line) {
     const size_t open = rfind_byte(line, '[');
     if (open == npos) fault_missing("'['", line);
-    static constexpr string_view kShows = ": shows ";
+    static constexpr string_view kShows = ": shows ", kVerbAfter = ": ";
     static_assert(kShows.size() == string_view(": folds ").size());
     const string_view name = name_before(line, open, kShows);
     const CardSet cards = parse_cards(slice(line, open + 1, line.size() - 1));
-    const ActionType type =
-        ends(line.substr(0, open), kShows.substr(2)) ? ActionType::Show : ActionType::Fold;
+    // The verb's first letter tells the two apart.
+    const size_t verb = open - kShows.size() + kVerbAfter.size();
+    const ActionType type = byte_at(line, verb) == 's' ? ActionType::Show : ActionType::Fold;
     return p.make_card_action(name, type, cards);
 }
 
