@@ -1,9 +1,11 @@
-// The Python extension handscribe._handscribe: the six module functions, the HandView class,
-// argument conversion, the exception mapping and the release of the interpreter lock.
+// The Python extension handscribe._handscribe: the six module functions, the HandView class, the
+// Rejected named tuple, argument conversion, the exception mapping and the release of the
+// interpreter lock.
 #define PY_SSIZE_T_CLEAN
 #include <Python.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <exception>
 #include <memory>
 #include <new>
@@ -280,6 +282,9 @@ struct ViewObject {
     PyObject_HEAD
     std::shared_ptr<const hs::HandStore> store;
     hs::Span hands;
+    // The list of handscribe.Rejected values of the parse that returned the view; null for the
+    // views cut from it, which have none.
+    PyObject* rejected;
 };
 
 PyTypeObject* g_view_type = nullptr;  // created once, at import
@@ -294,13 +299,38 @@ PyObject* new_view(std::shared_ptr<const hs::HandStore> store, hs::Span hands) {
     ViewObject* view = as_view(obj);
     new (&view->store) std::shared_ptr<const hs::HandStore>(std::move(store));
     view->hands = hands;
+    view->rejected = nullptr;
     return obj;
 }
 
-// A new view over every hand of the store; null with an exception set.
-PyObject* make_view(std::unique_ptr<hs::HandStore> store) {
+PyObject* g_rejected_type = nullptr;  // handscribe.Rejected, created once, at import
+
+// A handscribe.Rejected value; null with an exception set.
+PyObject* new_rejected(std::uint64_t line, std::string_view hand_id, std::string_view reason) {
+    Ref number(PyLong_FromUnsignedLongLong(line));
+    Ref id(utf8_to_str(hand_id));
+    Ref why(utf8_to_str(reason));
+    if (!number || !id || !why) return nullptr;
+    return PyObject_CallFunctionObjArgs(g_rejected_type, number.get(), id.get(), why.get(),
+                                        nullptr);
+}
+
+// The view that a parse returns: every hand of the store, and the rejected hand starts as a list
+// of handscribe.Rejected values. Null with an exception set.
+PyObject* make_view(std::unique_ptr<hs::HandStore> store,
+                    const std::vector<hs::Rejection>& rejected) {
+    Ref list(PyList_New(static_cast<Py_ssize_t>(rejected.size())));
+    if (!list) return nullptr;
+    for (std::size_t i = 0; i < rejected.size(); ++i) {
+        const hs::Rejection& r = rejected[i];
+        PyObject* item = new_rejected(r.line, r.hand_id, r.reason);
+        if (item == nullptr) return nullptr;
+        PyList_SET_ITEM(list.get(), static_cast<Py_ssize_t>(i), item);
+    }
     const hs::Span hands = hs::Span::make(0, store->hands.size());
-    return new_view(std::move(store), hands);
+    PyObject* view = new_view(std::move(store), hands);
+    if (view != nullptr) as_view(view)->rejected = list.release();
+    return view;
 }
 
 PyObject* view_new(PyTypeObject*, PyObject*, PyObject*) {
@@ -310,6 +340,7 @@ PyObject* view_new(PyTypeObject*, PyObject*, PyObject*) {
 
 void view_dealloc(PyObject* self) {
     PyTypeObject* type = Py_TYPE(self);
+    Py_XDECREF(as_view(self)->rejected);
     as_view(self)->store.~shared_ptr();
     type->tp_free(self);
     Py_DECREF(type);
@@ -401,6 +432,22 @@ PyObject* view_to_json_ohh(PyObject* self, PyObject*) {
     return view_json_with_lock(self, &hs::to_json_ohh);
 }
 
+// A new list each time for a view cut from another, which holds none.
+PyObject* view_rejected(PyObject* self, void*) {
+    PyObject* list = as_view(self)->rejected;
+    if (list == nullptr) return PyList_New(0);
+    Py_INCREF(list);
+    return list;
+}
+
+PyGetSetDef kViewGetSet[] = {
+    {"rejected", view_rejected, nullptr,
+     "The hand starts of the parsed text that gave no hand, as handscribe.Rejected values in "
+     "text order (empty for a view cut from another).",
+     nullptr},
+    {nullptr, nullptr, nullptr, nullptr, nullptr},
+};
+
 PyMethodDef kViewMethods[] = {
     {"to_json", view_to_json, METH_NOARGS, nullptr},
     {"to_json_ohh", view_to_json_ohh, METH_NOARGS, nullptr},
@@ -417,6 +464,7 @@ PyType_Slot kViewSlots[] = {
     {Py_sq_length, reinterpret_cast<void*>(view_len)},
     {Py_sq_item, reinterpret_cast<void*>(view_sequence_item)},
     {Py_tp_methods, kViewMethods},
+    {Py_tp_getset, kViewGetSet},
     {0, nullptr},
 };
 
@@ -440,12 +488,77 @@ PyObject* single_arg(PyObject* args, PyObject* kwargs, const char* format, const
     return arg;
 }
 
+// A keyword argument whose value is one of a few names: a str, else TypeError; one of the names,
+// else ValueError naming them all. False with the exception set.
+template <class T, std::size_t N>
+bool choice_arg(PyObject* obj, const char* param, const std::pair<std::string_view, T> (&names)[N],
+                T& out) {
+    if (obj == nullptr) return true;  // not given: the default stays
+    std::string_view text;
+    if (!text_arg(obj, param, text)) return false;
+    for (const auto& [name, value] : names) {
+        if (text == name) {
+            out = value;
+            return true;
+        }
+    }
+    std::string message = "argument '";
+    message += param;
+    message += "' must be one of ";
+    for (std::size_t i = 0; i < N; ++i) {
+        message += i == 0 ? "'" : ", '";
+        message += names[i].first;
+        message += '\'';
+    }
+    message += ", not '";
+    message += text;
+    message += '\'';
+    raise_with_message(PyExc_ValueError, message);
+    return false;
+}
+
+constexpr std::pair<std::string_view, hs::Errors> kErrorsNames[] = {
+    {"strict", hs::Errors::Strict},
+    {"skip", hs::Errors::Skip},
+};
+constexpr std::pair<std::string_view, hs::Encoding> kEncodingNames[] = {
+    {"utf-8", hs::Encoding::Utf8},
+    {"cp1252", hs::Encoding::Cp1252},
+    {"latin-1", hs::Encoding::Latin1},
+    {"auto", hs::Encoding::Auto},
+};
+
+// The arguments of a parse function: the input (positional or by keyword), then the keyword-only
+// `errors` and, for paths, `encoding`. False with an exception set.
+struct ParseArgs {
+    PyObject* input = nullptr;
+    hs::Errors errors = hs::Errors::Strict;
+    hs::Encoding encoding = hs::Encoding::Utf8;
+};
+
+bool parse_args(PyObject* args, PyObject* kwargs, const char* format, const char* name,
+                bool paths, ParseArgs& out) {
+    char* keywords[] = {const_cast<char*>(name), const_cast<char*>("errors"),
+                        paths ? const_cast<char*>("encoding") : nullptr, nullptr};
+    PyObject* errors = nullptr;
+    PyObject* encoding = nullptr;
+    if (!PyArg_ParseTupleAndKeywords(args, kwargs, format, keywords, &out.input, &errors,
+                                     &encoding))
+        return false;
+    return guarded([&]() -> PyObject* {
+               return choice_arg(errors, "errors", kErrorsNames, out.errors) &&
+                              choice_arg(encoding, "encoding", kEncodingNames, out.encoding)
+                          ? Py_None
+                          : nullptr;
+           }) != nullptr;
+}
+
 PyObject* single_result(hs::ParseResult result) {
     if (!result.ok()) {
         raise_with_message(PyExc_RuntimeError, result.error);
         return nullptr;
     }
-    return make_view(std::move(result.store));
+    return make_view(std::move(result.store), result.rejected);
 }
 
 // Every function that releases the lock has three steps: argument conversion and result
@@ -453,75 +566,80 @@ PyObject* single_result(hs::ParseResult result) {
 // which is called from no C++ handler at all (see GilReleased).
 
 PyObject* py_parse_str(PyObject*, PyObject* args, PyObject* kwargs) {
-    PyObject* src = single_arg(args, kwargs, "O:parse_str", "src");
-    if (src == nullptr) return nullptr;
+    ParseArgs a;
+    if (!parse_args(args, kwargs, "O|$O:parse_str", "src", false, a)) return nullptr;
     std::string_view text;  // read in place: the str outlives the call
-    if (guarded([&]() -> PyObject* { return text_arg(src, "src", text) ? Py_None : nullptr; }) ==
-        nullptr)
+    if (guarded([&]() -> PyObject* {
+            return text_arg(a.input, "src", text) ? Py_None : nullptr;
+        }) == nullptr)
         return nullptr;
     hs::ParseResult result;
-    if (auto error = unlocked([&] { result = hs::parse_text(text); })) return raise(error);
+    if (auto error = unlocked([&] { result = hs::parse_text(text, a.errors); }))
+        return raise(error);
     return guarded([&] { return single_result(std::move(result)); });
 }
 
 PyObject* py_parse_path(PyObject*, PyObject* args, PyObject* kwargs) {
-    PyObject* path_obj = single_arg(args, kwargs, "O:parse_path", "path");
-    if (path_obj == nullptr) return nullptr;
+    ParseArgs a;
+    if (!parse_args(args, kwargs, "O|$OO:parse_path", "path", true, a)) return nullptr;
     std::string path;
     if (guarded([&]() -> PyObject* {
-            return path_text(path_obj, "path", path) ? Py_None : nullptr;
+            return path_text(a.input, "path", path) ? Py_None : nullptr;
         }) == nullptr)
         return nullptr;
     hs::ParseResult result;
-    if (auto error = unlocked([&] { result = hs::parse_file(path); })) return raise(error);
+    if (auto error = unlocked([&] { result = hs::parse_file(path, a.errors, a.encoding); }))
+        return raise(error);
     return guarded([&] { return single_result(std::move(result)); });
 }
 
-// Parses every text (or file) on the pool; the kept stores, one per input that parsed, in
-// input order, become the views of the returned list.
-PyObject* parse_batch(PyObject* seq, const char* param, bool paths) {
+// Parses every text (or file) on the pool. In strict mode the inputs that could not be read are
+// left out of the returned list; in skip mode each gives an empty view whose one rejection, at
+// line 0, holds the message, so that the list has one view per input, in input order.
+PyObject* parse_batch(const ParseArgs& a, const char* param, bool paths) {
     std::vector<std::string> inputs;
     if (guarded([&]() -> PyObject* {
-            return collect_texts(seq, param, paths, inputs) ? Py_None : nullptr;
+            return collect_texts(a.input, param, paths, inputs) ? Py_None : nullptr;
         }) == nullptr)
         return nullptr;
-    std::vector<std::unique_ptr<hs::HandStore>> stores;
+    std::vector<hs::ParseResult> results;
     auto error = unlocked([&] {
-        stores.resize(inputs.size());
+        results.resize(inputs.size());
         hs::pool::run_each(inputs.size(), [&](std::size_t i) {
-            hs::ParseResult r = paths ? hs::parse_file(inputs[i]) : hs::parse_text(inputs[i]);
-            if (r.ok()) stores[i] = std::move(r.store);
+            results[i] = paths ? hs::parse_file(inputs[i], a.errors, a.encoding)
+                               : hs::parse_text(inputs[i], a.errors);
         });
     });
     if (error) return raise(error);
     return guarded([&]() -> PyObject* {
         inputs.clear();
         inputs.shrink_to_fit();
-        Py_ssize_t kept = 0;
-        for (const auto& s : stores) kept += s ? 1 : 0;
-        Ref list(PyList_New(kept));
+        const bool skip = a.errors == hs::Errors::Skip;
+        Ref list(PyList_New(0));
         if (!list) return nullptr;
-        Py_ssize_t at = 0;
-        for (auto& s : stores) {
-            if (!s) continue;
-            PyObject* view = make_view(std::move(s));
-            if (view == nullptr) return nullptr;
-            PyList_SET_ITEM(list.get(), at++, view);
+        for (hs::ParseResult& r : results) {
+            if (!r.ok()) {
+                if (!skip) continue;
+                r.store = std::make_unique<hs::HandStore>();
+                r.rejected.push_back(hs::Rejection{0, {}, std::move(r.error)});
+            }
+            Ref view(make_view(std::move(r.store), r.rejected));
+            if (!view || PyList_Append(list.get(), view.get()) < 0) return nullptr;
         }
         return list.release();
     });
 }
 
 PyObject* py_parse_strs(PyObject*, PyObject* args, PyObject* kwargs) {
-    PyObject* srcs = single_arg(args, kwargs, "O:parse_strs", "srcs");
-    if (srcs == nullptr) return nullptr;
-    return parse_batch(srcs, "srcs", false);
+    ParseArgs a;
+    if (!parse_args(args, kwargs, "O|$O:parse_strs", "srcs", false, a)) return nullptr;
+    return parse_batch(a, "srcs", false);
 }
 
 PyObject* py_parse_paths(PyObject*, PyObject* args, PyObject* kwargs) {
-    PyObject* paths = single_arg(args, kwargs, "O:parse_paths", "paths");
-    if (paths == nullptr) return nullptr;
-    return parse_batch(paths, "paths", true);
+    ParseArgs a;
+    if (!parse_args(args, kwargs, "O|$OO:parse_paths", "paths", true, a)) return nullptr;
+    return parse_batch(a, "paths", true);
 }
 
 // The module functions release the lock while writing; the view's store is held by a shared
@@ -587,6 +705,30 @@ bool add_object(PyObject* module, const char* name, PyObject* value) {
     return true;
 }
 
+// handscribe.Rejected: a named tuple of the standard library's kind (field access, unpacking,
+// _asdict, a readable repr), made once per process.
+PyObject* rejected_type() {
+    if (g_rejected_type == nullptr) {
+        Ref collections(PyImport_ImportModule("collections"));
+        if (!collections) return nullptr;
+        Ref factory(PyObject_GetAttrString(collections.get(), "namedtuple"));
+        if (!factory) return nullptr;
+        Ref args(Py_BuildValue("(s(sss))", "Rejected", "line", "hand_id", "reason"));
+        Ref kwargs(Py_BuildValue("{ss}", "module", "handscribe"));
+        if (!args || !kwargs) return nullptr;
+        Ref type(PyObject_Call(factory.get(), args.get(), kwargs.get()));
+        if (!type) return nullptr;
+        Ref doc(PyUnicode_FromString(
+            "A hand start of a parsed text that gave no hand: `line`, the 1-based line number of "
+            "the hand's first line (0 for an input that could not be read as a whole); `hand_id`, "
+            "the hand's id when it was read, else \"\"; `reason`, the line kind that rejected "
+            "the hand or the message of its fault."));
+        if (!doc || PyObject_SetAttrString(type.get(), "__doc__", doc.get()) < 0) return nullptr;
+        g_rejected_type = type.release();
+    }
+    return g_rejected_type;
+}
+
 PyObject* init_module() {
     Ref module(PyModule_Create(&kModule));
     if (!module) return nullptr;
@@ -603,8 +745,12 @@ PyObject* init_module() {
     Py_INCREF(g_view_type);
     if (!add_object(module.get(), "HandView", reinterpret_cast<PyObject*>(g_view_type)))
         return nullptr;
-    {
-        Ref name(PyUnicode_FromString("HandView"));
+    PyObject* rejected = rejected_type();
+    if (rejected == nullptr) return nullptr;
+    Py_INCREF(rejected);
+    if (!add_object(module.get(), "Rejected", rejected)) return nullptr;
+    for (const char* type_name : {"HandView", "Rejected"}) {
+        Ref name(PyUnicode_FromString(type_name));
         if (!name || PyList_Append(names.get(), name.get()) < 0) return nullptr;
     }
     PyObject* panic = panic_type();

@@ -14,28 +14,38 @@
 #include <string_view>
 #include <vector>
 
+#include "model/fault.hpp"
 #include "model/model.hpp"
+#include "model/utf8.hpp"
 #include "parsers/lines.hpp"
 #include "parsers/parser.hpp"
 
 namespace hs {
 
-// What came of one hand.
+// What came of one hand, as a site reader returns it.
 struct HandOutcome {
     enum class Kind : std::uint8_t {
-        Stored,     // the hand is in the store
-        Rejected,   // the hand was taken back; reading resumes at the next hand start
-        EndOfText,  // no hand is left
+        Stored,    // the hand is in the store
+        Rejected,  // the hand is to be taken back
     };
     Kind kind = Kind::Stored;
     std::string_view reason;  // Rejected: a static text naming the line kind that rejected it
-    std::uint64_t line = 0;   // Rejected: the 1-based line number of the hand's first line
-    std::string hand_id;      // Rejected: the hand's id when it was read, else empty
 };
 
 inline HandOutcome reject(std::string_view reason) {
-    return HandOutcome{HandOutcome::Kind::Rejected, reason, 0, {}};
+    return HandOutcome{HandOutcome::Kind::Rejected, reason};
 }
+
+// A hand start of the text that gave no hand, as the driver reports it.
+struct Rejection {
+    std::uint64_t line = 0;  // the 1-based line number of the hand's first line
+    std::string hand_id;     // the hand's id when it was read, else empty
+    std::string reason;      // the line kind that rejected it, or the message of its fault
+};
+
+// What a fault inside one hand does: end the whole call (strict), or reject that hand alone and
+// go on with the next one (skip).
+enum class Errors : std::uint8_t { Strict, Skip };
 
 // The reason of a hand that the text ends inside of, whatever line kind the reader expected.
 inline constexpr std::string_view kTextEndsInsideHand = "text ends inside the hand";
@@ -177,48 +187,49 @@ inline void HandBuilder::rollback() noexcept {
 // The driver
 // ---------------------------------------------------------------------------------------------
 
-// Where a site's hands begin and end, for resuming after a rejected hand.
-struct HandBounds {
-    std::string_view start;  // the start of a hand's first line
-    std::string_view end;    // the start of the line that closes a hand; empty when none does
-};
-
-// Moves past a rejected hand: off its first line when the reader did not get past it, then to
-// the next hand start or the end, and past that line when it closes the rejected hand.
-inline void resume_after(Parser& p, const HandBounds& bounds, std::uint64_t first_line) {
-    if (p.line_number() == first_line) p.next_line();
-    while (!p.at_end() && !starts(p.line(), bounds.start)) p.next_line();
-    if (!bounds.end.empty() && !p.at_end() && starts(p.line(), bounds.end)) p.next_line();
+// A hand begins only at a line that starts with the site's hand-start text, after any white
+// space and byte-order marks (an indented first hand, files joined end to end). Every other line
+// met between hands, blank or not, is passed over unread: it is no hand, so each hand start of a
+// text is either stored or reported, and nothing else is.
+bool starts_after_white_space(std::string_view line, std::string_view start) noexcept;
+inline bool is_hand_start(std::string_view line, std::string_view start) noexcept {
+    if (line.empty()) return false;
+    return starts(line, start) || starts_after_white_space(line, start);
 }
 
-// Reads the next hand with `read_hand`. This is the one place where a hand's outcome is
-// decided: a rejected hand is taken back and reported with the line of its first line and its
-// id, and reading resumes at the next hand start.
-template <class ReadHand>
-HandOutcome next_hand(Parser& p, HandBuilder& b, const HandBounds& bounds, ReadHand& read_hand) {
-    p.skip_empty_lines();
-    if (p.at_end()) return HandOutcome{HandOutcome::Kind::EndOfText, {}, 0, {}};
-    const std::uint64_t first_line = p.line_number();
-    b.begin();
-    HandOutcome outcome = read_hand(b);
-    if (outcome.kind == HandOutcome::Kind::Stored) [[likely]] return outcome;
-    if (p.at_end()) outcome.reason = kTextEndsInsideHand;
-    outcome.line = first_line;
-    outcome.hand_id = b.hand_id();
-    b.rollback();
-    resume_after(p, bounds, first_line);
-    return outcome;
+// Moves to the next hand start; false at the end of the text.
+inline bool to_hand_start(Parser& p, std::string_view start) noexcept {
+    while (!p.at_end() && !is_hand_start(p.line(), start)) p.next_line();
+    return !p.at_end();
 }
 
-// Reads every hand of the parser's text; the rejected ones are appended to `rejected`.
+// Takes back the hand that began at `first_line`, reports it, and moves off its first line when
+// the reader did not get past it (the next hand start is looked for from there).
+void take_back(HandBuilder& b, std::uint64_t first_line, std::string_view reason,
+               std::vector<Rejection>& rejected);
+
+// Reads every hand of the parser's text with `read_hand`. This is the one place where a hand's
+// outcome is decided: a rejected hand is taken back and reported with its first line, its id and
+// its reason, and reading resumes at the next hand start. With Errors::Skip, a fault raised while
+// a hand is read rejects that hand the same way, with the fault's message as the reason.
 template <class ReadHand>
-void read_hands(Parser& p, const HandBounds& bounds, std::vector<HandOutcome>& rejected,
-                ReadHand&& read_hand) {
+void read_hands(Parser& p, std::string_view hand_start, Errors errors,
+                std::vector<Rejection>& rejected, ReadHand&& read_hand) {
     HandBuilder b(p);
-    for (;;) {
-        HandOutcome outcome = next_hand(p, b, bounds, read_hand);
-        if (outcome.kind == HandOutcome::Kind::EndOfText) return;
-        if (outcome.kind == HandOutcome::Kind::Rejected) rejected.push_back(std::move(outcome));
+    while (to_hand_start(p, hand_start)) {
+        const std::uint64_t first_line = p.line_number();
+        b.begin();
+        std::string_view reason;
+        try {
+            const HandOutcome outcome = read_hand(b);
+            if (outcome.kind == HandOutcome::Kind::Stored) [[likely]] continue;
+            reason = p.at_end() ? kTextEndsInsideHand : outcome.reason;
+        } catch (const Fault& f) {
+            if (errors == Errors::Strict) throw;
+            take_back(b, first_line, f.message(), rejected);
+            continue;
+        }
+        take_back(b, first_line, reason, rejected);
     }
 }
 

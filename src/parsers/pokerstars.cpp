@@ -845,15 +845,16 @@ const Variant kPokerStars{Site::PokerStars,
                           RoundLine::Status | RoundLine::Chat | RoundLine::Shows |
                               RoundLine::CashOut | RoundLine::Join,
                           {},
-                          {"PokerStars ", {}}};
+                          "PokerStars "};
 
 // The Pluribus logs: no status, chat, show, cash-out or join lines inside a round, and names
 // keyed without the "Mr" that every player's name begins with.
-const Variant kPluribus{Site::PokerStarsPluribus, 0, "Mr", {"PokerStars ", {}}};
+const Variant kPluribus{Site::PokerStarsPluribus, 0, "Mr", "PokerStars "};
 
-void parse_hands(Parser& parser, const Variant& variant, std::vector<HandOutcome>& rejected) {
+void parse_hands(Parser& parser, const Variant& variant, Errors errors,
+                 std::vector<Rejection>& rejected) {
     parser.set_key_prefix(variant.key_prefix);
-    read_hands(parser, variant.bounds, rejected,
+    read_hands(parser, variant.hand_start, errors, rejected,
                [&variant](HandBuilder& b) { return read_hand(b, variant); });
 }
 

@@ -93,8 +93,7 @@ TEST_P(RejectedHand, LeavesNothingAndIsReported) {
                                {got.store->card_sets.size(), want.store->card_sets.size()}})
         EXPECT_EQ(a, b) << c.what;
     ASSERT_EQ(got.rejected.size(), 1u) << c.what;
-    const hs::HandOutcome& r = got.rejected[0];
-    EXPECT_EQ(r.kind, hs::HandOutcome::Kind::Rejected);
+    const hs::Rejection& r = got.rejected[0];
     EXPECT_EQ(r.reason, c.reason) << c.what;
     EXPECT_EQ(r.line, hand("1").size() + 2) << c.what;  // after the first hand and a blank line
     EXPECT_EQ(r.hand_id, c.id) << c.what;
@@ -157,8 +156,8 @@ TEST(Variants, RoundLineKinds) {
         for (const auto* v : {&hs::pokerstars::kPokerStars, &hs::pokerstars::kPluribus}) {
             hs::HandStore store;
             hs::Parser p(text, store);
-            std::vector<hs::HandOutcome> rejected;
-            hs::pokerstars::parse_hands(p, *v, rejected);
+            std::vector<hs::Rejection> rejected;
+            hs::pokerstars::parse_hands(p, *v, hs::Errors::Strict, rejected);
             const bool stars = v == &hs::pokerstars::kPokerStars;
             EXPECT_EQ(store.hands.size(), stars ? 1u : 0u) << line;
             if (stars) {
