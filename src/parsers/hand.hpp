@@ -49,6 +49,8 @@ enum class Errors : std::uint8_t { Strict, Skip };
 
 // The reason of a hand that the text ends inside of, whatever line kind the reader expected.
 inline constexpr std::string_view kTextEndsInsideHand = "text ends inside the hand";
+// The same for a hand that the next hand's first line cuts off.
+inline constexpr std::string_view kCutByNextHand = "next hand begins inside the hand";
 
 enum class StreetKind : std::uint8_t { Flop, Turn, River, Showdown };
 
@@ -187,20 +189,16 @@ inline void HandBuilder::rollback() noexcept {
 // The driver
 // ---------------------------------------------------------------------------------------------
 
-// A hand begins only at a line that starts with the site's hand-start text, after any white
-// space and byte-order marks (an indented first hand, files joined end to end). Every other line
-// met between hands, blank or not, is passed over unread: it is no hand, so each hand start of a
-// text is either stored or reported, and nothing else is.
-bool starts_after_white_space(std::string_view line, std::string_view start) noexcept;
-inline bool is_hand_start(std::string_view line, std::string_view start) noexcept {
-    if (line.empty()) return false;
-    return starts(line, start) || starts_after_white_space(line, start);
-}
-
-// Moves to the next hand start; false at the end of the text.
-inline bool to_hand_start(Parser& p, std::string_view start) noexcept {
-    while (!p.at_end() && !is_hand_start(p.line(), start)) p.next_line();
-    return !p.at_end();
+// A hand begins only at a line that begins a hand (Parser::begins_hand). Every other line met
+// between hands, blank or not, is passed over unread: it is no hand. And a hand ends at the latest
+// where the next one begins (the parser holds that line back). So each hand start of a text is
+// either stored or reported, and nothing else is. Moves to the next hand start; false at the end.
+inline bool to_hand_start(Parser& p) noexcept {
+    for (;;) {
+        if (p.at_end()) return p.take_held_start();
+        if (!p.line().empty() && p.begins_hand(p.line())) return true;
+        p.next_line();
+    }
 }
 
 // Takes back the hand that began at `first_line`, reports it, and moves off its first line when
@@ -216,14 +214,17 @@ template <class ReadHand>
 void read_hands(Parser& p, std::string_view hand_start, Errors errors,
                 std::vector<Rejection>& rejected, ReadHand&& read_hand) {
     HandBuilder b(p);
-    while (to_hand_start(p, hand_start)) {
+    p.set_hand_start(hand_start);
+    while (to_hand_start(p)) {
         const std::uint64_t first_line = p.line_number();
         b.begin();
         std::string_view reason;
         try {
             const HandOutcome outcome = read_hand(b);
             if (outcome.kind == HandOutcome::Kind::Stored) [[likely]] continue;
-            reason = p.at_end() ? kTextEndsInsideHand : outcome.reason;
+            reason = !p.at_end()       ? outcome.reason
+                     : p.holds_start() ? kCutByNextHand
+                                       : kTextEndsInsideHand;
         } catch (const Fault& f) {
             if (errors == Errors::Strict) throw;
             take_back(b, first_line, f.message(), rejected);

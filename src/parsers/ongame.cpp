@@ -352,9 +352,7 @@ string_view parse_summary(HandBuilder& b, const Sign& sign) {
         p.next_line();
         p.skip_empty_lines();
     }
-    // Past the "***** End" line; a hand whose end line is missing ends at the next hand's first
-    // line, which is left for that hand.
-    if (!starts(p.line(), kHandStart)) p.next_line();
+    p.next_line();  // past the '*' line
 
     PotInfo pots;
     pots.total = total->value;

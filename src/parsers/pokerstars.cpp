@@ -772,7 +772,9 @@ string_view parse_summary(HandBuilder& b, Currency cur) {
         }
         p.next_line();
     }
-    if (!p.line().empty() && !p.at_end()) return "unrecognised summary line";
+    // The summary ends at an empty line or at the end of the text: a hand that runs into the next
+    // hand's first line is cut off.
+    if (!p.line().empty() && !p.at_text_end()) return "unrecognised summary line";
     b.close_summary(pots);
     return {};
 }
