@@ -1,6 +1,6 @@
 """A blazingly fast parser for poker hand histories"""
 import os
-from typing import Iterator, List, Sequence, SupportsIndex, Union, overload
+from typing import Iterator, List, Literal, NamedTuple, Sequence, SupportsIndex, Union, overload
 
 __all__ = [
     "parse_str",
@@ -10,11 +10,21 @@ __all__ = [
     "to_json",
     "to_json_ohh",
     "HandView",
+    "Rejected",
 ]
 
 _Path = Union[str, "os.PathLike[str]"]
+_Errors = Literal["strict", "skip"]
+_Encoding = Literal["utf-8", "cp1252", "latin-1", "auto"]
 
 class PanicException(BaseException): ...
+
+class Rejected(NamedTuple):
+    """A hand start of a parsed text that gave no hand."""
+
+    line: int  # 1-based line of the hand's first line; 0 for an input not read as a whole
+    hand_id: str  # the hand's id when it was read, else ""
+    reason: str  # the line kind that rejected the hand, or the message of its fault
 
 class HandView(Sequence["HandView"]):
     """The hands of one parsed text, or a run of them. `view[i]` is the one-hand view at i
@@ -30,10 +40,18 @@ class HandView(Sequence["HandView"]):
     def __reversed__(self) -> Iterator[HandView]: ...
     def to_json(self) -> str: ...
     def to_json_ohh(self) -> str: ...
+    @property
+    def rejected(self) -> List[Rejected]:
+        """The hand starts of the parsed text that gave no hand, in text order (empty for a
+        view cut from another)."""
 
-def parse_str(src: str) -> HandView: ...
-def parse_strs(srcs: Sequence[str]) -> List[HandView]: ...
-def parse_path(path: _Path) -> HandView: ...
-def parse_paths(paths: Sequence[_Path]) -> List[HandView]: ...
+def parse_str(src: str, *, errors: _Errors = "strict") -> HandView: ...
+def parse_strs(srcs: Sequence[str], *, errors: _Errors = "strict") -> List[HandView]: ...
+def parse_path(
+    path: _Path, *, errors: _Errors = "strict", encoding: _Encoding = "utf-8"
+) -> HandView: ...
+def parse_paths(
+    paths: Sequence[_Path], *, errors: _Errors = "strict", encoding: _Encoding = "utf-8"
+) -> List[HandView]: ...
 def to_json(view: HandView) -> str: ...
 def to_json_ohh(view: HandView) -> str: ...

@@ -1,8 +1,10 @@
 """Command line: print hand-history files as JSON.
 
-    python -m handscribe PATH... [--ohh]
+    python -m handscribe PATH... [--ohh] [--errors strict|skip] [--encoding ENCODING] [--report]
 
 Each file is parsed and written as one line of JSON on standard output, in the order given.
+With --report, every hand start that gave no hand is listed on standard error as
+PATH:LINE: HAND_ID: REASON (line 0 for a file that could not be read as a whole).
 """
 import argparse
 import os
@@ -23,10 +25,10 @@ def _parser() -> argparse.ArgumentParser:
             "print each file's hands as one line of JSON: an array with one object per hand."
         ),
         epilog=(
-            "Exit status: 0 when every file was written; 1 when a file could not be read or "
-            "its site was not recognised (the message goes to standard error, the other files "
-            "are still written); 2 on an internal fault, which stops at once, or on a usage "
-            "error."
+            "Exit status: 0 when every file was written; 1 when a file could not be read as a "
+            "whole (unreadable, not in the encoding, site not recognised; the message goes to "
+            "standard error, the other files are still written); 2 on an internal fault, which "
+            "stops at once, or on a usage error."
         ),
     )
     p.add_argument("paths", nargs="+", metavar="PATH", help="hand-history file to convert")
@@ -35,7 +37,30 @@ def _parser() -> argparse.ArgumentParser:
         action="store_true",
         help="write the Open Hand History layout instead of the module's own layout",
     )
+    p.add_argument(
+        "--errors",
+        choices=("strict", "skip"),
+        default="strict",
+        help="strict (the default): a fault inside a hand stops everything; skip: that hand is "
+        "left out and reading goes on with the next one",
+    )
+    p.add_argument(
+        "--encoding",
+        choices=("utf-8", "cp1252", "latin-1", "auto"),
+        default="utf-8",
+        help="how the files are written (default utf-8); auto: UTF-8 with each damaged byte "
+        "read as U+FFFD, or cp1252 for a file without a single multi-byte UTF-8 character",
+    )
+    p.add_argument(
+        "--report",
+        action="store_true",
+        help="list every hand that was left out on standard error as PATH:LINE: HAND_ID: REASON",
+    )
     return p
+
+
+def _report(path, line: int, hand_id: str, reason: str) -> None:
+    print(f"{path}:{line}: {hand_id}: {reason}", file=sys.stderr)
 
 
 def _write_line(text: str) -> None:
@@ -68,14 +93,21 @@ def _convert_all(args) -> int:
     status = EXIT_OK
     for path in args.paths:
         try:
-            text = convert(handscribe.parse_path(path))
+            view = handscribe.parse_path(path, errors=args.errors, encoding=args.encoding)
+            text = convert(view)
         except RuntimeError as e:
-            print(e, file=sys.stderr)
+            if args.report:
+                _report(path, 0, "", str(e))
+            else:
+                print(e, file=sys.stderr)
             status = EXIT_ERROR
             continue
         except handscribe.PanicException as e:
             print(e, file=sys.stderr)
             return EXIT_FAULT
+        if args.report:
+            for rejected in view.rejected:
+                _report(path, *rejected)
         _write_line(text)
     return status
 

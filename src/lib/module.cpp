@@ -673,11 +673,38 @@ PyCFunction with_keywords() {
     return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(F));
 }
 
+// The first lines give the signatures that help() and inspect show.
+constexpr const char* kParseStrDoc =
+    "parse_str(src, *, errors='strict')\n--\n\n"
+    "The hands of one hand-history text, as a HandView.\n\n"
+    "errors='strict' (the default): a fault inside a hand raises PanicException for the whole "
+    "text. errors='skip': that hand is left out (see HandView.rejected) and reading goes on "
+    "with the next hand. A text that cannot be read as a whole (site not recognised, a site "
+    "without a parser in skip mode) raises RuntimeError.";
+constexpr const char* kParsePathDoc =
+    "parse_path(path, *, errors='strict', encoding='utf-8')\n--\n\n"
+    "The hands of one hand-history file, as a HandView; errors as for parse_str.\n\n"
+    "encoding: 'utf-8' (the default: invalid bytes raise RuntimeError), 'cp1252', 'latin-1', "
+    "or 'auto': valid UTF-8 as it is; a file with at least one valid multi-byte UTF-8 sequence "
+    "as UTF-8 with each invalid byte read as U+FFFD; any other file as cp1252. An unreadable "
+    "file raises RuntimeError.";
+constexpr const char* kParseStrsDoc =
+    "parse_strs(srcs, *, errors='strict')\n--\n\n"
+    "parse_str on every text, in parallel: a list of HandView in input order. In strict mode "
+    "the texts that cannot be read as a whole are left out of the list; in skip mode each "
+    "gives an empty view whose one rejection, at line 0, holds the message.";
+constexpr const char* kParsePathsDoc =
+    "parse_paths(paths, *, errors='strict', encoding='utf-8')\n--\n\n"
+    "parse_path on every file, in parallel: a list of HandView in input order. In strict mode "
+    "the files that cannot be read as a whole are left out of the list; in skip mode each "
+    "gives an empty view whose one rejection, at line 0, holds the message.";
+
 PyMethodDef kFunctions[] = {
-    {"parse_str", with_keywords<py_parse_str>(), METH_VARARGS | METH_KEYWORDS, nullptr},
-    {"parse_strs", with_keywords<py_parse_strs>(), METH_VARARGS | METH_KEYWORDS, nullptr},
-    {"parse_path", with_keywords<py_parse_path>(), METH_VARARGS | METH_KEYWORDS, nullptr},
-    {"parse_paths", with_keywords<py_parse_paths>(), METH_VARARGS | METH_KEYWORDS, nullptr},
+    {"parse_str", with_keywords<py_parse_str>(), METH_VARARGS | METH_KEYWORDS, kParseStrDoc},
+    {"parse_strs", with_keywords<py_parse_strs>(), METH_VARARGS | METH_KEYWORDS, kParseStrsDoc},
+    {"parse_path", with_keywords<py_parse_path>(), METH_VARARGS | METH_KEYWORDS, kParsePathDoc},
+    {"parse_paths", with_keywords<py_parse_paths>(), METH_VARARGS | METH_KEYWORDS,
+     kParsePathsDoc},
     {"to_json", with_keywords<py_to_json>(), METH_VARARGS | METH_KEYWORDS, nullptr},
     {"to_json_ohh", with_keywords<py_to_json_ohh>(), METH_VARARGS | METH_KEYWORDS, nullptr},
     {nullptr, nullptr, 0, nullptr},
