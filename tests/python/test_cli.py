@@ -1,4 +1,5 @@
-"""The command line, run as a separate process: `python -m handscribe PATH... [--ohh]`."""
+"""The command line, run as a separate process: `python -m handscribe PATH... [--ohh] [--errors]
+[--encoding] [--report]`."""
 import json
 import os
 import subprocess
@@ -168,3 +169,25 @@ def test_reader_going_away_stops_quietly():
     err = proc.stderr.read()
     assert proc.wait(timeout=120) == 1
     assert err == b""
+
+
+def test_skip_auto_and_report(tmp_path, quiet):
+    from test_tolerant import FAULT, THREE
+    damaged = tmp_path / "damaged.txt"
+    damaged.write_bytes(THREE.replace("Anna", "Ren\xe9").encode("cp1252"))
+    missing = tmp_path / "nope.txt"
+    r = run("--errors", "skip", "--encoding", "auto", "--report", damaged, missing, quiet)
+    assert r.returncode == 1  # a whole file failed
+    out = lines(r.stdout)
+    assert len(out) == 2 and [len(json.loads(line)) for line in out] == [2, 1]
+    assert '"name":"Ren\u00e9"' in out[0]
+    assert r.stderr.decode().splitlines() == [
+        f"{damaged}:18: 300000000002: {FAULT}",
+        f"{missing}:0: : Failed to open file at path '{missing}' with error No such file or "
+        "directory (os error 2)",
+    ]
+    # without --report only the failed file is named; strict stops at the fault
+    r = run("--errors", "skip", "--encoding", "cp1252", damaged)
+    assert (r.returncode, r.stderr) == (0, b"")
+    r = run("--encoding", "cp1252", damaged, quiet)
+    assert (r.returncode, r.stdout) == (2, b"") and FAULT in r.stderr.decode()
