@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <exception>
+#include <optional>
 #include <source_location>
 #include <span>
 #include <string>
@@ -90,8 +91,11 @@ enum class Site : std::uint8_t {
     GGPoker = 10, Winamax = 11, KingsClub = 12, Bovada = 13, Enet = 14, Cake = 15, Pkr = 16,
     Winning = 17,
 };
+inline constexpr int kSiteCount = 18;
 enum class GameType : std::uint8_t { HoldEm = 0, Omaha = 1, OmahaHiLo = 2 };
+inline constexpr int kGameTypeCount = 3;
 enum class BetType : std::uint8_t { NoLimit = 0, Limit = 1, PotLimit = 2 };
+inline constexpr int kBetTypeCount = 3;
 enum class ActionType : std::uint8_t {
     Bet = 0, Call = 1, Raise = 2, BetAllIn = 3, CallAllIn = 4, RaiseAllIn = 5, Check = 6,
     Fold = 7, Muck = 8, Show = 9, Dealt = 10, Ante = 11, BigBlind = 12, SmallBlind = 13,
@@ -113,6 +117,17 @@ PayloadKind payload_kind(ActionType a) noexcept;
 // The currency of a hand: the symbol's Unicode scalar value ('$', U+00A3, U+00A5, U+20AC,
 // U+20B9), or 0 for a hand whose amounts carry no sign (play money, the Pluribus logs).
 using Currency = char32_t;
+// The ISO 4217 codes of the five symbols, in this order: "USD", "GBP", "JPY", "EUR", "INR".
+struct CurrencyCode {
+    Currency symbol;
+    std::string_view code;
+};
+inline constexpr CurrencyCode kCurrencyCodes[] = {
+    {U'$', "USD"}, {U'\u00A3', "GBP"}, {U'\u00A5', "JPY"}, {U'\u20AC', "EUR"}, {U'\u20B9', "INR"},
+};
+// The position of a currency in kCurrencyCodes, or -1 for 0 (no sign: play money has no ISO
+// code). Any other character is a broken record: "Invalid currency character: '<c>'".
+int currency_index(Currency c);
 // Appends the UTF-8 encoding of a scalar value; nothing for 0.
 void append_utf8(std::string& out, char32_t c);
 // Byte length of the UTF-8 encoding of c (0 for 0).
@@ -200,6 +215,9 @@ PackedDate pack_date(std::uint64_t year, std::uint64_t month, std::uint64_t day,
                      std::uint64_t hour, std::uint64_t minute, std::uint64_t second) noexcept;
 struct DateParts { unsigned year, month, day, hour, minute, second; };
 DateParts unpack_date(PackedDate d) noexcept;
+// Seconds from 1970-01-01 00:00:00 to the date as written (no time zone), or nullopt for 0 (no
+// date was read) and for parts outside the calendar (month 13, February 30, hour 24...).
+std::optional<std::int64_t> date_seconds(PackedDate d) noexcept;
 
 inline constexpr std::uint8_t kNone8 = 255;       // no hero / no seat / no dealer
 inline constexpr std::uint8_t kNoSlot = 32;        // a name without a slot in the hand
