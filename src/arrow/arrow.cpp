@@ -23,13 +23,17 @@ namespace {
 
 // nanoarrow reports failures as error codes: out of memory is std::bad_alloc, anything else a
 // broken invariant of ours.
-void check(ArrowErrorCode code, std::string_view what = "arrow call") {
-    if (code == NANOARROW_OK) return;
+[[noreturn, gnu::noinline]] void failed(ArrowErrorCode code, std::string_view what) {
     if (code == ENOMEM) throw std::bad_alloc();
     std::string m(what);
     m += " failed with error code ";
     append_u64(m, static_cast<std::uint64_t>(code));
     fault(std::move(m));
+}
+
+inline void check(ArrowErrorCode code, std::string_view what = "arrow call") {
+    if (code != NANOARROW_OK) [[unlikely]]
+        failed(code, what);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -44,10 +48,11 @@ public:
     ~Buffer() { ArrowBufferReset(&b_); }
 
     template <class T>
-    void push(T v) {
+    [[gnu::always_inline]] void push(T v) {
         check(ArrowBufferAppend(&b_, &v, sizeof v));
     }
     void bytes(std::string_view s) { check(ArrowBufferAppend(&b_, s.data(), s.size())); }
+    void reserve(std::int64_t bytes) { check(ArrowBufferReserve(&b_, bytes)); }
     std::int64_t size() const noexcept { return b_.size_bytes; }
     // Hands the bytes to buffer i of an array; this buffer starts empty again.
     void move_into(ArrowArray* a, std::int64_t i) { check(ArrowArraySetBuffer(a, i, &b_)); }
@@ -63,10 +68,15 @@ public:
     Bits& operator=(const Bits&) = delete;
     ~Bits() { ArrowBitmapReset(&m_); }
 
-    void push(bool v) {
-        check(ArrowBitmapReserve(&m_, 1));
-        ArrowBitmapAppendUnsafe(&m_, v ? 1 : 0, 1);
+    // One bit per row: a zero byte opens every eighth bit (nanoarrow's general append is slow
+    // for single bits).
+    [[gnu::always_inline]] void push(bool v) {
+        const std::int64_t i = m_.size_bits;
+        if ((i & 7) == 0) check(ArrowBufferAppendUInt8(&m_.buffer, 0));
+        if (v) m_.buffer.data[i >> 3] |= static_cast<std::uint8_t>(1u << (i & 7));
+        m_.size_bits = i + 1;
     }
+    void reserve(std::int64_t bits) { check(ArrowBitmapReserve(&m_, bits)); }
     void move_into(ArrowArray* a, std::int64_t i) { check(ArrowArraySetBuffer(a, i, &m_.buffer)); }
     void move_validity_into(ArrowArray* a) { ArrowArraySetValidityBitmap(a, &m_); }
     void clear() noexcept { ArrowBitmapReset(&m_); }
@@ -88,6 +98,7 @@ public:
         buf_.move_into(a, i);
         buf_.push(std::int32_t{0});
     }
+    void reserve(std::int64_t rows) { buf_.reserve(rows * 4); }
 
 private:
     Buffer buf_;
@@ -130,6 +141,11 @@ public:
         if (!nullable_) s->flags &= ~ARROW_FLAG_NULLABLE;
         type(s);
     }
+    // Room for `rows` more rows, so that a batch grows its buffers once.
+    void reserve(std::int64_t rows) {
+        if (nullable_) valid_.reserve(rows);
+        reserve_data(rows);
+    }
     // Moves the rows into `a` (made from field()) and starts a new batch.
     void move_into(ArrowArray* a) {
         data_into(a);
@@ -147,7 +163,8 @@ public:
 protected:
     virtual void type(ArrowSchema* s) const = 0;
     virtual void data_into(ArrowArray* a) = 0;
-    void row(bool valid) {
+    virtual void reserve_data(std::int64_t rows) = 0;
+    [[gnu::always_inline]] void row(bool valid) {
         ++rows_;
         if (!nullable_) {
             if (!valid) fault_unreachable("null in a column without nulls");
@@ -181,6 +198,9 @@ public:
 protected:
     void type(ArrowSchema* s) const override { check(ArrowSchemaSetType(s, kType)); }
     void data_into(ArrowArray* a) override { data_.move_into(a, 1); }
+    void reserve_data(std::int64_t rows) override {
+        data_.reserve(rows * static_cast<std::int64_t>(sizeof(T)));
+    }
 
 private:
     Buffer data_;
@@ -213,6 +233,7 @@ public:
 protected:
     void type(ArrowSchema* s) const override { check(ArrowSchemaSetType(s, NANOARROW_TYPE_BOOL)); }
     void data_into(ArrowArray* a) override { data_.move_into(a, 1); }
+    void reserve_data(std::int64_t rows) override { data_.reserve(rows); }
 
 private:
     Bits data_;
@@ -236,6 +257,10 @@ protected:
     void data_into(ArrowArray* a) override {
         offsets_.move_into(a, 1);
         data_.move_into(a, 2);
+    }
+    void reserve_data(std::int64_t rows) override {
+        offsets_.reserve(rows);
+        data_.reserve(rows * 16);  // ids and names are short
     }
 
 private:
@@ -270,6 +295,7 @@ protected:
         data_.move_into(a, 1);
         fill_names(a->dictionary, names_);
     }
+    void reserve_data(std::int64_t rows) override { data_.reserve(rows); }
 
 private:
     std::vector<std::string> names_;
@@ -290,13 +316,14 @@ public:
         last_ = it->second;
         return last_;
     }
-    // An index from index_of, or null.
-    void push(std::optional<std::int32_t> index) {
-        const std::int32_t i = index ? *index : 0;
-        if (index && static_cast<std::size_t>(i) >= values_.size())
-            fault_index(static_cast<std::size_t>(i), values_.size());
-        data_.push(i);
-        row(index.has_value());
+    // An index from index_of, or kNoLabel for a null.
+    static constexpr std::int32_t kNoLabel = -1;
+    void push(std::int32_t index) {
+        const bool valid = index != kNoLabel;
+        if (valid && (index < 0 || static_cast<std::size_t>(index) >= values_.size()))
+            fault_index(static_cast<std::size_t>(index), values_.size());
+        data_.push(valid ? index : 0);
+        row(valid);
     }
 
 protected:
@@ -308,6 +335,7 @@ protected:
         index_.clear();
         last_ = -1;
     }
+    void reserve_data(std::int64_t rows) override { data_.reserve(rows * 4); }
 
 private:
     std::vector<std::string> values_;
@@ -384,6 +412,7 @@ protected:
         offsets_.move_into(a, 1);
         cards_.move_into(a->children[0]);
     }
+    void reserve_data(std::int64_t rows) override { offsets_.reserve(rows); }
 
 private:
     Offsets offsets_;
@@ -418,6 +447,7 @@ protected:
         boards->null_count = 0;
         boards_ = 0;
     }
+    void reserve_data(std::int64_t rows) override { offsets_.reserve(rows); }
 
 private:
     Offsets offsets_;
@@ -490,6 +520,10 @@ public:
         rows_ = 0;
     }
 
+    void reserve(std::int64_t rows) {
+        for (Column* c : columns_) c->reserve(rows);
+    }
+
 protected:
     Registry columns_;
     std::int64_t rows_ = 0;  // each table's add counts its own rows
@@ -498,9 +532,10 @@ protected:
 // The columns every table starts with: the hand they belong to.
 struct HandKey {
     explicit HandKey(Registry& r) : site(r, "site", false, site_names()), hand_id(r, "hand_id", false) {}
-    void push(const HandStore& store, const Header& h) {
-        site.push(static_cast<std::size_t>(h.site));
-        hand_id.push(store.text_of(h.id));
+    void push(const HandStore& store, const Header& h) { push(h.site, store.text_of(h.id)); }
+    void push(Site s, std::string_view id) {
+        site.push(static_cast<std::size_t>(s));
+        hand_id.push(id);
     }
     Names site;
     Strings hand_id;
@@ -537,7 +572,7 @@ struct HandsTable : Table {
     Boards boards{columns_, "boards", false};
     Labels source{columns_, "source", true};
 
-    void add(const HandStore& store, const Hand& hand, std::optional<std::int32_t> source_index);
+    void add(const HandStore& store, const Hand& hand, std::int32_t source_index);
 };
 
 struct PlayersTable : Table {
@@ -580,8 +615,14 @@ private:
         std::uint8_t board;
         Span actions;
     };
-    void add_run(const HandStore& store, const Hand& hand, std::size_t players, const Run& run,
-                 std::uint32_t& seq);
+    // The hand being added.
+    struct Context {
+        const HandStore& store;
+        Site site;
+        std::string_view id;
+        std::size_t players;
+    };
+    void add_run(const Context& hand, const Run& run, std::uint32_t& seq);
     std::vector<Run> runs_;  // reused
 };
 
@@ -593,8 +634,7 @@ const CardSet& board_street(std::span<const Street> streets, std::size_t k) {
     return streets[std::min(k, streets.size() - 1)].cards;
 }
 
-void HandsTable::add(const HandStore& store, const Hand& hand,
-                     std::optional<std::int32_t> source_index) {
+void HandsTable::add(const HandStore& store, const Hand& hand, std::int32_t source_index) {
     const Header& h = hand.header;
     const auto players = store.resolve(store.players, h.players);
     key.push(store, h);
@@ -635,6 +675,7 @@ void PlayersTable::add(const HandStore& store, const Hand& hand) {
     const Header& h = hand.header;
     const auto players = store.resolve(store.players, h.players);
     const std::size_t n = players.size();
+    const std::string_view id = store.text_of(h.id);
     cards_.assign(n, CardSet::empty());
     won_.assign(n, 0.0f);
     cash_out_.assign(n, std::nullopt);
@@ -669,7 +710,7 @@ void PlayersTable::add(const HandStore& store, const Hand& hand) {
 
     for (std::size_t i = 0; i < n; ++i) {
         const Player& p = players[i];
-        key.push(store, h);
+        key.push(h.site, id);
         player.push(static_cast<std::uint8_t>(i));
         name.push(store.text_of(p.name));
         seat.push(seat_of(p));
@@ -698,21 +739,25 @@ void ActionsTable::add(const HandStore& store, const Hand& hand) {
     streets(store.turns, hand.turns, StreetName::Turn);
     streets(store.rivers, hand.rivers, StreetName::River);
     streets(store.showdowns, hand.showdowns, StreetName::Showdown);
-    // The streets in the order of their lines (a hand run twice interleaves the lists).
-    std::stable_sort(runs_.begin(), runs_.end(),
-                     [](const Run& a, const Run& b) { return a.id < b.id; });
+    // The streets in the order of their lines (a hand run twice interleaves the lists). A few
+    // streets, nearly in order: an insertion sort, stable and without a buffer.
+    for (std::size_t i = 1; i < runs_.size(); ++i)
+        for (std::size_t j = i; j > 0 && runs_[j].id < runs_[j - 1].id; --j)
+            std::swap(runs_[j], runs_[j - 1]);
+    const Context context{store, h.site, store.text_of(h.id), players};
     std::uint32_t seq = 0;
-    add_run(store, hand, players, Run{0, StreetName::Predeal, 0, h.actions}, seq);
-    add_run(store, hand, players, Run{0, StreetName::Preflop, 0, hand.preflop.actions}, seq);
-    for (const Run& run : runs_) add_run(store, hand, players, run, seq);
-    add_run(store, hand, players, Run{0, StreetName::Summary, 0, hand.summary.actions}, seq);
+    add_run(context, Run{0, StreetName::Predeal, 0, h.actions}, seq);
+    add_run(context, Run{0, StreetName::Preflop, 0, hand.preflop.actions}, seq);
+    for (const Run& run : runs_) add_run(context, run, seq);
+    add_run(context, Run{0, StreetName::Summary, 0, hand.summary.actions}, seq);
 }
 
-void ActionsTable::add_run(const HandStore& store, const Hand& hand, std::size_t players,
-                           const Run& run, std::uint32_t& seq) {
+void ActionsTable::add_run(const Context& hand, const Run& run, std::uint32_t& seq) {
+    const HandStore& store = hand.store;
+    const std::size_t players = hand.players;
     for (const Action& a : store.resolve(store.actions, run.actions)) {
         const ActionType type = a.type();
-        key.push(store, hand.header);
+        key.push(hand.site, hand.id);
         this->seq.push(seq++);
         street.push(static_cast<std::size_t>(run.street));
         board.push(run.board);
@@ -785,6 +830,27 @@ struct TablesBuilder::Impl {
     std::size_t pending = 0;  // hands since the last batch
     std::array<TableBatches, kTableCount> done;
 
+    // Room for the rows of `list`: the buffers of a batch grow once.
+    void reserve(const HandStore& store, std::span<const Hand> list) {
+        std::int64_t player_rows = 0;
+        std::int64_t action_rows = 0;
+        for (const Hand& h : list) {
+            player_rows += static_cast<std::int64_t>(h.header.players.count());
+            action_rows += static_cast<std::int64_t>(h.header.actions.count() +
+                                                     h.preflop.actions.count() +
+                                                     h.summary.actions.count());
+            const std::pair<const std::vector<Street>*, Span> streets[] = {
+                {&store.flops, h.flops}, {&store.turns, h.turns},
+                {&store.rivers, h.rivers}, {&store.showdowns, h.showdowns}};
+            for (const auto& [streets_list, span] : streets)
+                for (const Street& st : store.resolve(*streets_list, span))
+                    action_rows += static_cast<std::int64_t>(st.actions.count());
+        }
+        hands.reserve(static_cast<std::int64_t>(list.size()));
+        players.reserve(player_rows);
+        actions.reserve(action_rows);
+    }
+
     void finish_batch() {
         hands.finish(done[0].batches);
         players.finish(done[1].batches);
@@ -802,15 +868,22 @@ TablesBuilder::~TablesBuilder() = default;
 
 void TablesBuilder::add(const HandStore& store, Span hands, std::string_view source) {
     Impl& b = *impl_;
-    for (const Hand& hand : store.resolve(store.hands, hands)) {
-        // Looked up per hand: a batch may end inside the file, and the next has its own
-        // dictionary.
-        b.hands.add(store, hand,
-                    source.empty() ? std::nullopt
-                                   : std::optional<std::int32_t>(b.hands.source.index_of(source)));
-        b.players.add(store, hand);
-        b.actions.add(store, hand);
-        if (++b.pending == b.batch_hands) b.finish_batch();
+    const std::span<const Hand> list = store.resolve(store.hands, hands);
+    for (std::size_t from = 0; from < list.size();) {
+        const std::span<const Hand> chunk =
+            list.subspan(from, std::min(list.size() - from, b.batch_hands - b.pending));
+        b.reserve(store, chunk);
+        // The source is looked up per chunk: the next batch has its own dictionary.
+        const std::int32_t source_index =
+            source.empty() ? Labels::kNoLabel : b.hands.source.index_of(source);
+        for (const Hand& hand : chunk) {
+            b.hands.add(store, hand, source_index);
+            b.players.add(store, hand);
+            b.actions.add(store, hand);
+        }
+        from += chunk.size();
+        b.pending += chunk.size();
+        if (b.pending == b.batch_hands) b.finish_batch();
     }
 }
 
@@ -946,7 +1019,9 @@ double amount_value(float v) {
     if (magnitude < 131072.0) {
         // Below 2^17 a float's rounding interval is narrower than a cent, so it holds at most
         // one whole number of cents; when it does, no shorter decimal rounds to the float.
-        const double value = std::nearbyint(d * 100.0) / 100.0;  // d * 100 is exact
+        // d * 100 is exact, and adding and taking away 1.5 * 2^52 rounds it to a whole number.
+        constexpr double kRound = 6755399441055744.0;
+        const double value = ((d * 100.0 + kRound) - kRound) / 100.0;
         if (static_cast<float>(value) == v) return value;
     } else if (magnitude < 16777216.0 && d == std::nearbyint(d)) {
         return d;  // a whole number below 2^24 is its own shortest decimal
