@@ -73,11 +73,14 @@ public:
     [[gnu::always_inline]] void push(bool v) {
         const std::int64_t i = m_.size_bits;
         if ((i & 7) == 0) check(ArrowBufferAppendUInt8(&m_.buffer, 0));
-        if (v) m_.buffer.data[i >> 3] |= static_cast<std::uint8_t>(1u << (i & 7));
+        if (v) m_.buffer.data[m_.buffer.size_bytes - 1] |= static_cast<std::uint8_t>(1 << (i & 7));
         m_.size_bits = i + 1;
     }
     void reserve(std::int64_t bits) { check(ArrowBitmapReserve(&m_, bits)); }
-    void move_into(ArrowArray* a, std::int64_t i) { check(ArrowArraySetBuffer(a, i, &m_.buffer)); }
+    void move_into(ArrowArray* a, std::int64_t i) {
+        check(ArrowArraySetBuffer(a, i, &m_.buffer));
+        m_.size_bits = 0;
+    }
     void move_validity_into(ArrowArray* a) { ArrowArraySetValidityBitmap(a, &m_); }
     void clear() noexcept { ArrowBitmapReset(&m_); }
 
@@ -253,7 +256,9 @@ public:
     }
 
 protected:
-    void type(ArrowSchema* s) const override { check(ArrowSchemaSetType(s, NANOARROW_TYPE_STRING)); }
+    void type(ArrowSchema* s) const override {
+        check(ArrowSchemaSetType(s, NANOARROW_TYPE_STRING));
+    }
     void data_into(ArrowArray* a) override {
         offsets_.move_into(a, 1);
         data_.move_into(a, 2);
@@ -531,7 +536,8 @@ protected:
 
 // The columns every table starts with: the hand they belong to.
 struct HandKey {
-    explicit HandKey(Registry& r) : site(r, "site", false, site_names()), hand_id(r, "hand_id", false) {}
+    explicit HandKey(Registry& r)
+        : site(r, "site", false, site_names()), hand_id(r, "hand_id", false) {}
     void push(const HandStore& store, const Header& h) { push(h.site, store.text_of(h.id)); }
     void push(Site s, std::string_view id) {
         site.push(static_cast<std::size_t>(s));
@@ -1021,7 +1027,7 @@ double amount_value(float v) {
         // one whole number of cents; when it does, no shorter decimal rounds to the float.
         // d * 100 is exact, and adding and taking away 1.5 * 2^52 rounds it to a whole number.
         constexpr double kRound = 6755399441055744.0;
-        const double value = ((d * 100.0 + kRound) - kRound) / 100.0;
+        const double value = std::copysign(((d * 100.0 + kRound) - kRound) / 100.0, d);
         if (static_cast<float>(value) == v) return value;
     } else if (magnitude < 16777216.0 && d == std::nearbyint(d)) {
         return d;  // a whole number below 2^24 is its own shortest decimal

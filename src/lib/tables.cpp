@@ -109,7 +109,8 @@ PyObject* table_schema(PyObject* self, PyObject*) {
 }
 
 PyMethodDef kTableMethods[] = {
-    {"__arrow_c_stream__", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(table_stream)),
+    {"__arrow_c_stream__",
+     reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(table_stream)),
      METH_VARARGS | METH_KEYWORDS, nullptr},
     {"__arrow_c_schema__", table_schema, METH_NOARGS, nullptr},
     {nullptr, nullptr, 0, nullptr},
@@ -237,9 +238,10 @@ TableSet read_files(const std::vector<std::string>& paths, std::size_t jobs) {
         if (::stat(paths[i].c_str(), &st) == 0) sizes[i] = static_cast<std::uint64_t>(st.st_size);
         total += sizes[i];
     }
-    const std::uint64_t threads = jobs != 0 ? jobs : std::max(1u, std::thread::hardware_concurrency());
-    const std::uint64_t target =
-        std::clamp<std::uint64_t>(total / (4 * threads), std::uint64_t{1} << 20, std::uint64_t{32} << 20);
+    const std::uint64_t threads =
+        jobs != 0 ? jobs : std::max(1u, std::thread::hardware_concurrency());
+    constexpr std::uint64_t kMiB = std::uint64_t{1} << 20;
+    const std::uint64_t target = std::clamp<std::uint64_t>(total / (4 * threads), kMiB, 32 * kMiB);
     const std::vector<std::size_t> starts = group_starts(sizes, target);
     const std::size_t groups = starts.size() - 1;
 
@@ -260,7 +262,8 @@ TableSet read_files(const std::vector<std::string>& paths, std::size_t jobs) {
     for (std::size_t t = 0; t < arrow::kTableCount; ++t) {
         out[t].table = static_cast<arrow::TableId>(t);
         for (TableSet& part : parts)
-            for (arrow::OwnedArray& batch : part[t].batches) out[t].batches.push_back(std::move(batch));
+            for (arrow::OwnedArray& batch : part[t].batches)
+                out[t].batches.push_back(std::move(batch));
     }
     return out;
 }

@@ -146,7 +146,8 @@ TEST(Tables, RunTwiceHandRowByRow) {
     const BatchView actions(TableId::Actions, tables[2].batches[0].raw);
     std::vector<std::string> streets;
     for (std::int64_t i = 0; i < actions.rows(); ++i) {
-        EXPECT_EQ(ArrowArrayViewGetUIntUnsafe(&actions.col("seq"), i), static_cast<std::uint64_t>(i));
+        EXPECT_EQ(ArrowArrayViewGetUIntUnsafe(&actions.col("seq"), i),
+                  static_cast<std::uint64_t>(i));
         const std::string s = actions.text("street", i) +
                               std::to_string(ArrowArrayViewGetUIntUnsafe(&actions.col("board"), i));
         if (streets.empty() || streets.back() != s) streets.push_back(s);
