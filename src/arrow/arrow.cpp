@@ -189,11 +189,11 @@ template <class T, ArrowType kType>
 class Numbers : public Column {
 public:
     using Column::Column;
-    void push(T v) {
+    [[gnu::always_inline]] void push(T v) {
         data_.push(v);
         row(true);
     }
-    void push(std::optional<T> v) {
+    [[gnu::always_inline]] void push(std::optional<T> v) {
         data_.push(v.value_or(T{}));
         row(v.has_value());
     }
@@ -245,7 +245,7 @@ private:
 class Strings : public Column {
 public:
     using Column::Column;
-    void push(std::string_view v) {
+    [[gnu::always_inline]] void push(std::string_view v) {
         data_.bytes(v);
         offsets_.push(data_.size());
         row(true);
@@ -284,7 +284,7 @@ class Names : public Column {
 public:
     Names(Registry& r, const char* name, bool nullable, std::vector<std::string> names)
         : Column(r, name, nullable), names_(std::move(names)) {}
-    void push(std::size_t code) {
+    [[gnu::always_inline]] void push(std::size_t code) {
         if (code >= names_.size()) fault_index(code, names_.size());
         data_.push(static_cast<std::int8_t>(code));
         row(true);
