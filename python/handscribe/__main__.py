@@ -128,7 +128,7 @@ class Progress:
         self.bar = None
         if sys.stderr.isatty():
             try:
-                from tqdm import tqdm
+                from tqdm import tqdm  # type: ignore[import-untyped]
             except ImportError:
                 return
             self.bar = tqdm(total=total_bytes, unit="B", unit_scale=True, file=sys.stderr,

@@ -23,7 +23,7 @@ _FEATURE = "handscribe.dask.read_tables"
 def _frames(tables: "handscribe.Tables") -> Tuple[Any, Any, Any]:
     pa = require("pyarrow", "dask", _FEATURE)
     pd = require("pandas", "dask", _FEATURE)
-    return tuple(  # type: ignore[return-value]
+    return tuple(
         pa.table(t).to_pandas(types_mapper=pd.ArrowDtype)
         for t in (tables.hands, tables.players, tables.actions)
     )
@@ -44,7 +44,7 @@ def read_tables(
     meta = _frames(handscribe.read_tables([]))
     parts = [delayed(_read_group, pure=True)(g) for g in groups(files, blocksize)]
     if not parts:
-        return tuple(dd.from_pandas(m, npartitions=1) for m in meta)  # type: ignore[return-value]
-    return tuple(  # type: ignore[return-value]
+        return tuple(dd.from_pandas(m, npartitions=1) for m in meta)
+    return tuple(
         dd.from_delayed([p[i] for p in parts], meta=meta[i]) for i in range(3)
     )

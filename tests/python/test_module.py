@@ -333,6 +333,12 @@ GOOD_SCRIPT = """
             return handscribe.to_json(view) + view.to_json_ohh() + str(n)
         except PanicException as e:
             raise RuntimeError(str(e)) from e
+
+    def rows(where: pathlib.Path) -> int:
+        tables: handscribe.Tables = handscribe.read_tables([where], jobs=2)
+        table: handscribe.Table = tables.actions
+        table.__arrow_c_stream__()
+        return len(table) + len(handscribe.parse_path(where).to_arrow().hands)
 """
 
 BAD_SCRIPT = """
@@ -341,6 +347,7 @@ BAD_SCRIPT = """
     text: int = view.to_json()
     handscribe.parse_paths([1.5])
     handscribe.HandView.missing
+    handscribe.read_tables(["a"], jobs="2")
 """
 
 
@@ -369,4 +376,4 @@ def test_mypy_rejects_misuse_of_the_api(tmp_path):
     result = run_mypy(tmp_path, BAD_SCRIPT)
     assert result.returncode == 1, result.stdout + result.stderr
     errors = [line for line in result.stdout.splitlines() if ": error:" in line]
-    assert [line.split(":")[1] for line in errors] == ["3", "4", "5", "6"], result.stdout
+    assert [line.split(":")[1] for line in errors] == ["3", "4", "5", "6", "7"], result.stdout
