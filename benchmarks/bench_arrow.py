@@ -20,17 +20,7 @@ import handscribe
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 from bench_batch import build_batch, pick_files  # noqa: E402
-from bench_parse import build_input  # noqa: E402
-
-
-def best(runs: int, f):
-    times = []
-    result = None
-    for _ in range(runs):
-        t0 = time.perf_counter()
-        result = f()
-        times.append(time.perf_counter() - t0)
-    return min(times), result
+from bench_parse import best, build_input  # noqa: E402
 
 
 def main() -> int:

@@ -273,80 +273,71 @@ private:
     Buffer data_;
 };
 
-// Dictionary-encoded strings whose values are a fixed list of names: the index is the code.
 void dictionary_type(ArrowSchema* s, ArrowType index_type) {
     check(ArrowSchemaSetType(s, index_type));
     check(ArrowSchemaAllocateDictionary(s));
     check(ArrowSchemaInitFromType(s->dictionary, NANOARROW_TYPE_STRING));
 }
 
-class Names : public Column {
+// Dictionary-encoded strings: an index per row into the batch's values.
+template <class Index, ArrowType kIndexType>
+class Dictionary : public Column {
 public:
-    Names(Registry& r, const char* name, bool nullable, std::vector<std::string> names)
-        : Column(r, name, nullable), names_(std::move(names)) {}
-    [[gnu::always_inline]] void push(std::size_t code) {
-        if (code >= names_.size()) fault_index(code, names_.size());
-        data_.push(static_cast<std::int8_t>(code));
+    Dictionary(Registry& r, const char* name, bool nullable, std::vector<std::string> values = {})
+        : Column(r, name, nullable), values_(std::move(values)) {}
+    [[gnu::always_inline]] void push(std::size_t index) {
+        if (index >= values_.size()) fault_index(index, values_.size());
+        data_.push(static_cast<Index>(index));
         row(true);
     }
     void push_null() {
-        data_.push(std::int8_t{0});
+        data_.push(Index{0});
         row(false);
     }
 
 protected:
-    void type(ArrowSchema* s) const override { dictionary_type(s, NANOARROW_TYPE_INT8); }
+    void type(ArrowSchema* s) const override { dictionary_type(s, kIndexType); }
     void data_into(ArrowArray* a) override {
         data_.move_into(a, 1);
-        fill_names(a->dictionary, names_);
+        fill_names(a->dictionary, values_);
     }
-    void reserve_data(std::int64_t rows) override { data_.reserve(rows); }
+    void reserve_data(std::int64_t rows) override {
+        data_.reserve(rows * static_cast<std::int64_t>(sizeof(Index)));
+    }
+
+    std::vector<std::string> values_;
 
 private:
-    std::vector<std::string> names_;
     Buffer data_;
 };
 
-// Dictionary-encoded strings whose values are collected per batch (the source paths).
-class Labels : public Column {
+// A fixed list of names: the index is the enumeration's code.
+using Names = Dictionary<std::int8_t, NANOARROW_TYPE_INT8>;
+
+// Values collected per batch (the source paths).
+class Labels : public Dictionary<std::int32_t, NANOARROW_TYPE_INT32> {
 public:
-    using Column::Column;
-    // The index of a value in this batch's dictionary, added when new.
-    // The hands of a file come one after another: the last value is the usual answer.
-    std::int32_t index_of(std::string_view v) {
-        if (last_ >= 0 && values_[static_cast<std::size_t>(last_)] == v) return last_;
-        const auto next = static_cast<std::int32_t>(values_.size());
-        const auto [it, added] = index_.try_emplace(std::string(v), next);
+    using Dictionary::Dictionary;
+    // The index of a value in this batch's dictionary, added when new. The hands of a file come
+    // one after another: the last value is the usual answer.
+    std::size_t index_of(std::string_view v) {
+        if (last_ < values_.size() && values_[last_] == v) return last_;
+        const auto [it, added] = index_.try_emplace(std::string(v), values_.size());
         if (added) values_.emplace_back(v);
         last_ = it->second;
         return last_;
     }
-    // An index from index_of, or kNoLabel for a null.
-    static constexpr std::int32_t kNoLabel = -1;
-    void push(std::int32_t index) {
-        const bool valid = index != kNoLabel;
-        if (valid && (index < 0 || static_cast<std::size_t>(index) >= values_.size()))
-            fault_index(static_cast<std::size_t>(index), values_.size());
-        data_.push(valid ? index : 0);
-        row(valid);
-    }
 
 protected:
-    void type(ArrowSchema* s) const override { dictionary_type(s, NANOARROW_TYPE_INT32); }
     void data_into(ArrowArray* a) override {
-        data_.move_into(a, 1);
-        fill_names(a->dictionary, values_);
+        Dictionary::data_into(a);
         values_.clear();
         index_.clear();
-        last_ = -1;
     }
-    void reserve_data(std::int64_t rows) override { data_.reserve(rows * 4); }
 
 private:
-    std::vector<std::string> values_;
-    std::unordered_map<std::string, std::int32_t> index_;
-    std::int32_t last_ = -1;
-    Buffer data_;
+    std::unordered_map<std::string, std::size_t> index_;
+    std::size_t last_ = 0;
 };
 
 // The 52 cards as "As".."Kd", dictionary index suit * 13 + rank - 1.
@@ -556,6 +547,15 @@ std::optional<std::uint8_t> dealer_seat(std::span<const Player> players, const H
     return players[h.dealer].seat;
 }
 
+// The hand's flops, turns, rivers and showdowns: each list of the store with the hand's span.
+using StreetLists = std::array<std::pair<const std::vector<Street>*, Span>, 4>;
+StreetLists street_lists(const HandStore& store, const Hand& h) {
+    return {{{&store.flops, h.flops},
+             {&store.turns, h.turns},
+             {&store.rivers, h.rivers},
+             {&store.showdowns, h.showdowns}}};
+}
+
 std::optional<std::uint8_t> seat_of(const Player& p) {
     return p.seat == kNone8 ? std::nullopt : std::optional<std::uint8_t>(p.seat);
 }
@@ -578,7 +578,8 @@ struct HandsTable : Table {
     Boards boards{columns_, "boards", false};
     Labels source{columns_, "source", true};
 
-    void add(const HandStore& store, const Hand& hand, std::int32_t source_index);
+    // `source` is an index from source.index_of, or none.
+    void add(const HandStore& store, const Hand& hand, std::optional<std::size_t> source);
 };
 
 struct PlayersTable : Table {
@@ -640,7 +641,8 @@ const CardSet& board_street(std::span<const Street> streets, std::size_t k) {
     return streets[std::min(k, streets.size() - 1)].cards;
 }
 
-void HandsTable::add(const HandStore& store, const Hand& hand, std::int32_t source_index) {
+void HandsTable::add(const HandStore& store, const Hand& hand,
+                     std::optional<std::size_t> source_index) {
     const Header& h = hand.header;
     const auto players = store.resolve(store.players, h.players);
     key.push(store, h);
@@ -673,7 +675,11 @@ void HandsTable::add(const HandStore& store, const Hand& hand, std::int32_t sour
     for (std::size_t k = 0; k < count; ++k)
         boards.push_board(board_street(flops, k), board_street(turns, k), board_street(rivers, k));
     boards.end_row();
-    source.push(source_index);
+    if (source_index) {
+        source.push(*source_index);
+    } else {
+        source.push_null();
+    }
     ++rows_;
 }
 
@@ -705,10 +711,7 @@ void PlayersTable::add(const HandStore& store, const Hand& hand) {
     };
     scan(h.actions);
     scan(hand.preflop.actions);
-    const std::pair<const std::vector<Street>*, Span> streets[] = {
-        {&store.flops, hand.flops}, {&store.turns, hand.turns},
-        {&store.rivers, hand.rivers}, {&store.showdowns, hand.showdowns}};
-    for (const auto& [list, span] : streets)
+    for (const auto& [list, span] : street_lists(store, hand))
         for (const Street& st : store.resolve(*list, span)) scan(st.actions);
     scan(hand.summary.actions);
     for (const Winner& w : store.resolve(store.winners, hand.summary.winners))
@@ -734,17 +737,16 @@ void ActionsTable::add(const HandStore& store, const Hand& hand) {
     const Header& h = hand.header;
     const std::size_t players = h.players.count();
     runs_.clear();
-    auto streets = [&](const std::vector<Street>& list, Span span, StreetName name) {
-        const auto run = store.resolve(list, span);
+    const StreetName names[] = {StreetName::Flop, StreetName::Turn, StreetName::River,
+                                StreetName::Showdown};
+    const StreetLists lists = street_lists(store, hand);
+    for (std::size_t l = 0; l < lists.size(); ++l) {
+        const auto run = store.resolve(*lists[l].first, lists[l].second);
         for (std::size_t k = 0; k < run.size(); ++k) {
             if (k > kNone8) fault_index(k, kNone8);
-            runs_.push_back(Run{run[k].id, name, static_cast<std::uint8_t>(k), run[k].actions});
+            runs_.push_back(Run{run[k].id, names[l], static_cast<std::uint8_t>(k), run[k].actions});
         }
-    };
-    streets(store.flops, hand.flops, StreetName::Flop);
-    streets(store.turns, hand.turns, StreetName::Turn);
-    streets(store.rivers, hand.rivers, StreetName::River);
-    streets(store.showdowns, hand.showdowns, StreetName::Showdown);
+    }
     // The streets in the order of their lines (a hand run twice interleaves the lists). A few
     // streets, nearly in order: an insertion sort, stable and without a buffer.
     for (std::size_t i = 1; i < runs_.size(); ++i)
@@ -845,11 +847,8 @@ struct TablesBuilder::Impl {
             action_rows += static_cast<std::int64_t>(h.header.actions.count() +
                                                      h.preflop.actions.count() +
                                                      h.summary.actions.count());
-            const std::pair<const std::vector<Street>*, Span> streets[] = {
-                {&store.flops, h.flops}, {&store.turns, h.turns},
-                {&store.rivers, h.rivers}, {&store.showdowns, h.showdowns}};
-            for (const auto& [streets_list, span] : streets)
-                for (const Street& st : store.resolve(*streets_list, span))
+            for (const auto& [streets, span] : street_lists(store, h))
+                for (const Street& st : store.resolve(*streets, span))
                     action_rows += static_cast<std::int64_t>(st.actions.count());
         }
         hands.reserve(static_cast<std::int64_t>(list.size()));
@@ -880,8 +879,8 @@ void TablesBuilder::add(const HandStore& store, Span hands, std::string_view sou
             list.subspan(from, std::min(list.size() - from, b.batch_hands - b.pending));
         b.reserve(store, chunk);
         // The source is looked up per chunk: the next batch has its own dictionary.
-        const std::int32_t source_index =
-            source.empty() ? Labels::kNoLabel : b.hands.source.index_of(source);
+        std::optional<std::size_t> source_index;
+        if (!source.empty()) source_index = b.hands.source.index_of(source);
         for (const Hand& hand : chunk) {
             b.hands.add(store, hand, source_index);
             b.players.add(store, hand);
