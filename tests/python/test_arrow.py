@@ -14,6 +14,7 @@ import handscribe
 from conftest import CORPUS, DATA, corpus_files, needs_corpus
 
 pa = pytest.importorskip("pyarrow")
+pc = pytest.importorskip("pyarrow.compute")
 
 FOLDERS = ("pokerstars", "pokerstars_other", "pokerstars_tournaments", "pluribus", "ongame",
            "ggpoker", "winamax")
@@ -124,14 +125,15 @@ def test_golden_rows_of_a_run_twice_hand():
     assert (hand["small_blind"], hand["big_blind"]) == (hd["small_blind"], hd["big_blind"])
     assert (hand["total_pot"], hand["rake"]) == (doc["summary"]["total_pot"],
                                                  doc["summary"]["rake"])
-    hero = players.filter(pa.compute.field("is_hero")).to_pylist()
-    assert [(p["name"], p["hole_cards"]) for p in hero] == [("OneMoreSpin", ["Qh", "3c", "Ks", "7c"])]
+    hero = players.filter(pc.field("is_hero")).to_pylist()
+    assert [(p["name"], p["hole_cards"]) for p in hero] == [
+        ("OneMoreSpin", ["Qh", "3c", "Ks", "7c"])]
     # Winnings over both boards, one amount per winner.
     won = {p["name"]: p["won"] for p in players.to_pylist()}
     for w in doc["summary"]["winners"]:
         assert won[hd["players"][w["player_id"]]["name"]] > 0
     assert sum(won.values()) == pytest.approx(sum(w["amount"] for w in doc["summary"]["winners"]))
-    dealt = actions.filter(pa.compute.equal(actions.column("action"), "Dealt")).to_pylist()
+    dealt = actions.filter(pc.equal(actions.column("action"), "Dealt")).to_pylist()
     assert [(a["street"], a["cards"], a["amount"]) for a in dealt] == [
         ("preflop", ["Qh", "3c", "Ks", "7c"], None)]
 
