@@ -7,9 +7,10 @@
 #include "arrow/arrow.hpp"
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <cmath>
-#include <cerrno>
+#include <cstring>
 #include <limits>
 #include <new>
 #include <optional>
@@ -47,17 +48,30 @@ public:
     Buffer& operator=(const Buffer&) = delete;
     ~Buffer() { ArrowBufferReset(&b_); }
 
+    // Appends of a fixed size compile to a capacity test and a store (the compiler may keep
+    // nanoarrow's general append out of line, with a call to memcpy per value).
     template <class T>
     [[gnu::always_inline]] void push(T v) {
-        check(ArrowBufferAppend(&b_, &v, sizeof v));
+        room(sizeof v);
+        std::memcpy(b_.data + b_.size_bytes, &v, sizeof v);
+        b_.size_bytes += static_cast<std::int64_t>(sizeof v);
     }
-    void bytes(std::string_view s) { check(ArrowBufferAppend(&b_, s.data(), s.size())); }
+    void bytes(std::string_view s) {
+        room(s.size());
+        if (!s.empty()) std::memcpy(b_.data + b_.size_bytes, s.data(), s.size());
+        b_.size_bytes += static_cast<std::int64_t>(s.size());
+    }
     void reserve(std::int64_t bytes) { check(ArrowBufferReserve(&b_, bytes)); }
     std::int64_t size() const noexcept { return b_.size_bytes; }
     // Hands the bytes to buffer i of an array; this buffer starts empty again.
     void move_into(ArrowArray* a, std::int64_t i) { check(ArrowArraySetBuffer(a, i, &b_)); }
 
 private:
+    [[gnu::always_inline]] void room(std::size_t n) {
+        if (b_.capacity_bytes - b_.size_bytes < static_cast<std::int64_t>(n)) [[unlikely]]
+            reserve(static_cast<std::int64_t>(n));
+    }
+
     ArrowBuffer b_;
 };
 
@@ -72,8 +86,13 @@ public:
     // for single bits).
     [[gnu::always_inline]] void push(bool v) {
         const std::int64_t i = m_.size_bits;
-        if ((i & 7) == 0) check(ArrowBufferAppendUInt8(&m_.buffer, 0));
-        if (v) m_.buffer.data[m_.buffer.size_bytes - 1] |= static_cast<std::uint8_t>(1 << (i & 7));
+        ArrowBuffer& bytes = m_.buffer;
+        if ((i & 7) == 0 || bytes.size_bytes == 0) {  // the second test only guards the write
+            if (bytes.size_bytes == bytes.capacity_bytes) [[unlikely]]
+                check(ArrowBufferReserve(&bytes, 1));
+            bytes.data[bytes.size_bytes++] = 0;
+        }
+        if (v) bytes.data[bytes.size_bytes - 1] |= static_cast<std::uint8_t>(1 << (i & 7));
         m_.size_bits = i + 1;
     }
     void reserve(std::int64_t bits) { check(ArrowBitmapReserve(&m_, bits)); }
