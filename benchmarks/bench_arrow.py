@@ -1,7 +1,8 @@
 """Speed of the Arrow tables.
 
   - to_arrow against the parse of the same text: the PokerStars corpus concatenated to --mb
-    megabytes (as bench_parse.py builds it), parse_str then view.to_arrow(), best of --runs;
+    megabytes (as bench_parse.py builds it), parse_str and view.to_arrow() in turn, best of
+    --runs each;
   - read_tables against parse_paths alone, on every corpus file that parses (PokerStars,
     Pluribus, OnGame), repeated to --mb megabytes as bench_batch.py does;
   - the command line writing Parquet for a folder of those files (one run): hands per second.
@@ -20,7 +21,20 @@ import handscribe
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 from bench_batch import build_batch, pick_files  # noqa: E402
-from bench_parse import best, build_input  # noqa: E402
+from bench_parse import build_input  # noqa: E402
+
+
+def paired(runs: int, first, second):
+    """Best times of two calls run in turn, so that a change in the machine's load between
+    runs hits both alike; and their last results."""
+    best = [float("inf"), float("inf")]
+    results = [None, None]
+    for _ in range(runs):
+        for k, f in enumerate((first, second)):
+            t0 = time.perf_counter()
+            results[k] = f()
+            best[k] = min(best[k], time.perf_counter() - t0)
+    return best, results
 
 
 def main() -> int:
@@ -32,8 +46,8 @@ def main() -> int:
     data = build_input(args.mb)
     text = data.decode("utf-8")
     mb = len(data) / 1e6
-    t_parse, view = best(args.runs, lambda: handscribe.parse_str(text))
-    t_arrow, _ = best(args.runs, view.to_arrow)
+    view = handscribe.parse_str(text)
+    (t_parse, t_arrow), _ = paired(args.runs, lambda: handscribe.parse_str(text), view.to_arrow)
     print(f"text: {mb:.1f} MB, {len(view)} hands")
     print(f"parse_str : {t_parse * 1e3:8.1f} ms  {mb / t_parse:8.1f} MB/s")
     print(f"to_arrow  : {t_arrow * 1e3:8.1f} ms  {mb / t_arrow:8.1f} MB/s  "
@@ -42,10 +56,9 @@ def main() -> int:
     files = pick_files()
     batch, total = build_batch(files, args.mb)
     handscribe.parse_paths(batch[:4])  # start the pool, warm the page cache
-    t_paths, views = best(args.runs, lambda: handscribe.parse_paths(batch))
+    (t_paths, t_tables), (views, tables) = paired(
+        args.runs, lambda: handscribe.parse_paths(batch), lambda: handscribe.read_tables(batch))
     hands = sum(len(v) for v in views)
-    del views
-    t_tables, tables = best(args.runs, lambda: handscribe.read_tables(batch))
     assert len(tables.hands) == hands
     print(f"corpus: {len(batch)} files, {total / 1e6:.1f} MB, {hands} hands, "
           f"{os.cpu_count()} cpus")
