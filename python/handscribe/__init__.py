@@ -1,5 +1,8 @@
 """A blazingly fast parser for poker hand histories"""
+from collections.abc import Sequence as _Sequence
+
 from ._handscribe import *  # noqa: F401,F403
+from ._handscribe import HandView as _HandView
 from ._handscribe import PanicException  # noqa: F401
 from ._handscribe import __all__ as _names
 
@@ -8,3 +11,6 @@ from ._handscribe import __all__ as _names
 # handscribe.dask, imported on its own (it needs the `dask` extra).
 __all__ = list(_names)
 del _names
+
+# A view indexes, slices and iterates as a sequence of one-hand views.
+_Sequence.register(_HandView)

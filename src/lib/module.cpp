@@ -147,16 +147,21 @@ PyTypeObject* g_view_type = nullptr;  // created once, at import
 
 ViewObject* as_view(PyObject* self) noexcept { return reinterpret_cast<ViewObject*>(self); }
 
-// A new view over every hand of the store; null with an exception set.
-PyObject* make_view(std::unique_ptr<hs::HandStore> store) {
-    const hs::Span hands = hs::Span::make(0, store->hands.size());
-    std::shared_ptr<const hs::HandStore> shared(std::move(store));
+// A new view over `hands` of a shared store; null with an exception set. Every view, whether
+// a parse returned it or it was cut from another view, is made here.
+PyObject* new_view(std::shared_ptr<const hs::HandStore> store, hs::Span hands) {
     PyObject* obj = g_view_type->tp_alloc(g_view_type, 0);
     if (obj == nullptr) return nullptr;
     ViewObject* view = as_view(obj);
-    new (&view->store) std::shared_ptr<const hs::HandStore>(std::move(shared));
+    new (&view->store) std::shared_ptr<const hs::HandStore>(std::move(store));
     view->hands = hands;
     return obj;
+}
+
+// A new view over every hand of the store; null with an exception set.
+PyObject* make_view(std::unique_ptr<hs::HandStore> store) {
+    const hs::Span hands = hs::Span::make(0, store->hands.size());
+    return new_view(std::move(store), hands);
 }
 
 PyObject* view_new(PyTypeObject*, PyObject*, PyObject*) {
@@ -173,6 +178,53 @@ void view_dealloc(PyObject* self) {
 
 Py_ssize_t view_len(PyObject* self) {
     return static_cast<Py_ssize_t>(as_view(self)->hands.count());
+}
+
+// A sub-view shares the store: it costs one small object and keeps the store alive by itself.
+// `view[i]` takes positions as lists do; out of range is an IndexError, not a fault.
+PyObject* view_item(PyObject* self, Py_ssize_t index) {
+    return guarded([&]() -> PyObject* {
+        const ViewObject* view = as_view(self);
+        const std::optional<hs::Span> hand = view->hands.item(index);
+        if (!hand) {
+            PyErr_SetString(PyExc_IndexError, "HandView index out of range");
+            return nullptr;
+        }
+        return new_view(view->store, *hand);
+    });
+}
+
+// The sequence protocol's item slot (iteration, reversed()): the protocol has already counted
+// a negative index from the end, so one still negative lies before the first hand.
+PyObject* view_sequence_item(PyObject* self, Py_ssize_t index) {
+    return view_item(self, index < 0 ? PY_SSIZE_T_MIN : index);
+}
+
+// `view[i]` and `view[a:b]`. Every writer takes one contiguous run of hands, so a slice with a
+// step other than 1 is refused rather than turned into a list of indices.
+PyObject* view_subscript(PyObject* self, PyObject* key) {
+    if (PyIndex_Check(key)) {
+        // Clipped, not raised: an index beyond any size is simply out of range.
+        const Py_ssize_t index = PyNumber_AsSsize_t(key, nullptr);
+        if (index == -1 && PyErr_Occurred()) return nullptr;  // the object's own __index__
+        return view_item(self, index);
+    }
+    if (PySlice_Check(key)) {
+        Py_ssize_t start = 0, stop = 0, step = 0;
+        if (PySlice_Unpack(key, &start, &stop, &step) < 0) return nullptr;  // zero step, bad ends
+        if (step != 1) {
+            PyErr_SetString(PyExc_ValueError, "HandView slice step must be 1");
+            return nullptr;
+        }
+        return guarded([&]() -> PyObject* {
+            const ViewObject* view = as_view(self);
+            return new_view(view->store, view->hands.sub(start, stop));
+        });
+    }
+    return guarded([&]() -> PyObject* {
+        conversion_error("index", key, "int | slice");
+        return nullptr;
+    });
 }
 
 PyObject* view_text(PyObject* self, bool pretty) {
@@ -237,6 +289,9 @@ PyType_Slot kViewSlots[] = {
     {Py_tp_repr, reinterpret_cast<void*>(view_repr)},
     {Py_tp_str, reinterpret_cast<void*>(view_str)},
     {Py_mp_length, reinterpret_cast<void*>(view_len)},
+    {Py_mp_subscript, reinterpret_cast<void*>(view_subscript)},
+    {Py_sq_length, reinterpret_cast<void*>(view_len)},
+    {Py_sq_item, reinterpret_cast<void*>(view_sequence_item)},
     {Py_tp_methods, kViewMethods},
     {0, nullptr},
 };

@@ -2,6 +2,7 @@
 // forms in which the records print themselves.
 #include "model/model.hpp"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -406,6 +407,11 @@ namespace {
     fault(std::move(m), where);
 }
 
+// A list position among len elements (len < 2^24): a negative one counts from the end.
+std::int64_t list_position(std::int64_t i, std::int64_t len) noexcept {
+    return i < 0 ? i + len : i;
+}
+
 }  // namespace
 
 Span Span::make_checked(std::uint64_t start, std::uint64_t count, std::source_location where) {
@@ -424,6 +430,23 @@ Span Span::between_checked(std::uint64_t start, std::uint64_t end,
         fault(std::move(m), where);
     }
     return make_checked(start, end - start, where);
+}
+
+std::optional<Span> Span::item(std::int64_t index) const {
+    const auto len = static_cast<std::int64_t>(count());
+    const std::int64_t i = list_position(index, len);
+    if (i < 0 || i >= len) return std::nullopt;
+    return make(start() + static_cast<std::uint64_t>(i), 1);
+}
+
+Span Span::sub(std::int64_t from, std::int64_t to) const {
+    const auto len = static_cast<std::int64_t>(count());
+    const auto clamped = [len](std::int64_t i) {
+        return static_cast<std::uint64_t>(std::clamp<std::int64_t>(list_position(i, len), 0, len));
+    };
+    const std::uint64_t first = clamped(from);
+    const std::uint64_t last = std::max(first, clamped(to));
+    return between(start() + first, start() + last);
 }
 
 TextRef TextRef::make(std::uint64_t offset, std::uint64_t length, std::source_location where) {

@@ -179,6 +179,12 @@ struct Span {
                                 std::source_location where);
     std::uint64_t start() const noexcept { return raw & kRefStartMask; }
     std::uint64_t count() const noexcept { return raw >> 40; }
+    // Parts of a span addressed as a Python list addresses its items: a negative position
+    // counts from the end. The one-element span at `index`, or nullopt when it lies outside.
+    std::optional<Span> item(std::int64_t index) const;
+    // The elements [from, to), each end clamped into the span as a list slice clamps it (empty
+    // when `to` is not after `from`).
+    Span sub(std::int64_t from, std::int64_t to) const;
     bool operator==(const Span&) const = default;
 };
 

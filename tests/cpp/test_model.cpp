@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <optional>
 #include <random>
 #include <string>
 #include <string_view>
@@ -255,6 +256,39 @@ TEST(Packing, SpansAndTextRefs) {
               "text offset 1099511627776 does not fit in 40 bits");
     EXPECT_EQ(fault_of([&] { TextRef::make(1, too_many); }),
               "text length 16777216 does not fit in 24 bits");
+}
+
+// Sub-spans addressed as Python lists address their items; the Python tests compare the same
+// arithmetic with list slicing itself.
+TEST(Packing, SubSpansByListPositions) {
+    constexpr std::int64_t kMin = std::numeric_limits<std::int64_t>::min();
+    constexpr std::int64_t kMax = std::numeric_limits<std::int64_t>::max();
+    const Span four = Span::make(5, 4), none = Span::make(5, 0);
+    const Span top = Span::make(kRefStartMask - 2, 2);  // its end is the largest start there is
+
+    struct ItemCase { Span span; std::int64_t index; std::optional<Span> expected; };
+    const ItemCase items[] = {
+        {four, 0, Span::make(5, 1)},  {four, 3, Span::make(8, 1)},  {four, -1, Span::make(8, 1)},
+        {four, -4, Span::make(5, 1)}, {four, 4, std::nullopt},      {four, -5, std::nullopt},
+        {four, kMax, std::nullopt},   {four, kMin, std::nullopt},   {none, 0, std::nullopt},
+        {none, -1, std::nullopt},     {top, -1, Span::make(kRefStartMask - 1, 1)},
+    };
+    for (const ItemCase& c : items)
+        EXPECT_EQ(c.span.item(c.index), c.expected) << c.span.raw << " [" << c.index << "]";
+
+    struct SubCase { Span span; std::int64_t from, to; Span expected; };
+    const SubCase subs[] = {
+        {four, 0, 4, four},                 {four, 1, 3, Span::make(6, 2)},
+        {four, -1, kMax, Span::make(8, 1)}, {four, kMin, 2, Span::make(5, 2)},
+        {four, 0, 0, Span::make(5, 0)},     {four, 3, 1, Span::make(8, 0)},
+        {four, -2, -3, Span::make(7, 0)},   {four, 10, 20, Span::make(9, 0)},
+        {four, -10, -8, Span::make(5, 0)},  {four, kMin, kMax, four},
+        {none, -1, 1, none},                {top, 1, kMax, Span::make(kRefStartMask - 1, 1)},
+        {top, kMax, kMax, Span::make(kRefStartMask, 0)},
+    };
+    for (const SubCase& c : subs)
+        EXPECT_EQ(c.span.sub(c.from, c.to), c.expected)
+            << c.span.raw << " [" << c.from << ":" << c.to << "]";
 }
 
 TEST(Packing, Actions) {

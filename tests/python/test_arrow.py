@@ -201,6 +201,16 @@ def test_tables_type_shape():
     assert len(empty.hands) == 0 and pa.table(empty.players).num_rows == 0
 
 
+def test_sub_views_give_their_own_hands():
+    view = handscribe.parse_path(BAETSLE)
+    whole = pa.table(view.to_arrow().hands).column("hand_id").to_pylist()
+    for part, ids in ((view[3:7], whole[3:7]), (view[-1], whole[-1:]), (view[5:5], [])):
+        hands, players, actions = tables_of(part.to_arrow())
+        assert hands.column("hand_id").to_pylist() == ids
+        assert set(players.column("hand_id").to_pylist()) == set(actions.column(
+            "hand_id").to_pylist()) == set(ids)
+
+
 # ------------------------------------------------------------------------------------------
 # read_tables
 # ------------------------------------------------------------------------------------------

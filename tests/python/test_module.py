@@ -318,7 +318,7 @@ def test_real_file_parses_like_its_text():
 
 GOOD_SCRIPT = """
     import pathlib
-    from typing import List
+    from typing import List, Sequence
     import handscribe
     from handscribe import HandView, PanicException
 
@@ -334,6 +334,12 @@ GOOD_SCRIPT = """
         except PanicException as e:
             raise RuntimeError(str(e)) from e
 
+    def pieces(view: HandView) -> Sequence[HandView]:
+        first: HandView = view[0]
+        last_ten: HandView = view[-10:]
+        texts: List[str] = [render(hand) for hand in view] + [repr(h) for h in reversed(view)]
+        return [first, last_ten, view[1:len(texts)]]
+
     def rows(where: pathlib.Path) -> int:
         tables: handscribe.Tables = handscribe.read_tables([where], jobs=2)
         table: handscribe.Table = tables.actions
@@ -347,6 +353,8 @@ BAD_SCRIPT = """
     text: int = view.to_json()
     handscribe.parse_paths([1.5])
     handscribe.HandView.missing
+    view["first"]
+    first: str = view[0]
     handscribe.read_tables(["a"], jobs="2")
 """
 
@@ -376,4 +384,5 @@ def test_mypy_rejects_misuse_of_the_api(tmp_path):
     result = run_mypy(tmp_path, BAD_SCRIPT)
     assert result.returncode == 1, result.stdout + result.stderr
     errors = [line for line in result.stdout.splitlines() if ": error:" in line]
-    assert [line.split(":")[1] for line in errors] == ["3", "4", "5", "6", "7"], result.stdout
+    assert [line.split(":")[1] for line in errors] == ["3", "4", "5", "6", "7", "8", "9"], \
+        result.stdout
