@@ -551,10 +551,11 @@ struct HandKey {
 // The time the hand started, as written in the history (no time-zone conversion yet).
 std::optional<std::int64_t> start_time(const Header& h) { return date_seconds(h.start_date); }
 
-// The seat of the player on the button; none when the dealer is not a player of the hand.
-std::optional<std::uint8_t> dealer_seat(std::span<const Player> players, const Header& h) {
-    if (h.dealer >= players.size() || players[h.dealer].seat == kNone8) return std::nullopt;
-    return players[h.dealer].seat;
+// The button's seat as the text names it (a seat nobody sits in included); none when it names
+// none.
+std::optional<std::uint8_t> button_seat_of(const Header& h) {
+    if (h.button_seat == kNone8) return std::nullopt;
+    return h.button_seat;
 }
 
 // The hand's flops, turns, rivers and showdowns: each list of the store with the hand's span.
@@ -667,7 +668,7 @@ void HandsTable::add(const HandStore& store, const Hand& hand,
         currency.push(static_cast<std::size_t>(code));
     }
     max_players.push(h.max_players);
-    button_seat.push(dealer_seat(players, h));
+    button_seat.push(button_seat_of(h));
     small_blind.push(amount_value(h.small_blind));
     big_blind.push(amount_value(h.big_blind));
     ante.push(amount_value(h.ante));
