@@ -242,6 +242,11 @@ def main(argv: Optional[List[str]] = None) -> int:
         parser.error("--output is for --format parquet")
     if args.ohh and args.format != "json":
         parser.error("--ohh is a JSON layout: it needs --format json")
+    if args.format == "parquet":
+        try:  # a missing extra is a usage error, said in one line before any file is read
+            require("pyarrow.parquet", "arrow", "--format parquet")
+        except ImportError as e:
+            parser.error(str(e))
     files, errors = _inputs(args)
     for e in errors:
         print(e, file=sys.stderr)

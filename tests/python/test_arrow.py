@@ -2,6 +2,7 @@
 read_tables, the Dask reader on a cluster of processes, and the Parquet command line."""
 import json
 import os
+import re
 import subprocess
 import sys
 from datetime import datetime
@@ -244,7 +245,7 @@ def test_read_tables_argument_errors(jobs, error, message):
         handscribe.read_tables(5)
 
 
-def test_missing_extras_name_the_extra(monkeypatch, tmp_path):
+def test_missing_extras_name_the_extra(monkeypatch, tmp_path, capsys):
     import handscribe.__main__ as cli
     import handscribe.dask as hdask
     monkeypatch.setitem(sys.modules, "dask", None)
@@ -253,8 +254,10 @@ def test_missing_extras_name_the_extra(monkeypatch, tmp_path):
         hdask.read_tables([GBP])
     monkeypatch.setitem(sys.modules, "pyarrow", None)
     monkeypatch.setitem(sys.modules, "pyarrow.parquet", None)
-    with pytest.raises(ImportError, match=r"--format parquet needs .*handscribe\[arrow\]"):
+    with pytest.raises(SystemExit) as exit_:
         cli.main([str(GBP), "--format", "parquet", "--output", str(tmp_path)])
+    assert exit_.value.code == 2
+    assert re.search(r"--format parquet needs .*handscribe\[arrow\]'\n$", capsys.readouterr().err)
 
 
 # ------------------------------------------------------------------------------------------
