@@ -1,6 +1,7 @@
 """A blazingly fast parser for poker hand histories"""
 import os
-from typing import Iterator, List, Literal, NamedTuple, Sequence, SupportsIndex, Union, overload
+from typing import (Any, Iterator, List, Literal, NamedTuple, Optional, Sequence, SupportsIndex,
+                    Tuple, Union, overload)
 
 __all__ = [
     "parse_str",
@@ -9,8 +10,11 @@ __all__ = [
     "parse_paths",
     "to_json",
     "to_json_ohh",
+    "read_tables",
     "HandView",
     "Rejected",
+    "Tables",
+    "Table",
 ]
 
 _Path = Union[str, "os.PathLike[str]"]
@@ -26,6 +30,24 @@ class Rejected(NamedTuple):
     hand_id: str  # the hand's id when it was read, else ""
     reason: str  # the line kind that rejected the hand, or the message of its fault
 
+class Table:
+    """One table as Arrow record batches, read through the Arrow PyCapsule interface."""
+    def __len__(self) -> int: ...
+    def __arrow_c_stream__(self, requested_schema: Optional[Any] = None) -> Any: ...
+    def __arrow_c_schema__(self) -> Any: ...
+
+class Tables:
+    @property
+    def hands(self) -> Table: ...
+    @property
+    def players(self) -> Table: ...
+    @property
+    def actions(self) -> Table: ...
+    @property
+    def rejected(self) -> List[Tuple[str, Rejected]]:
+        """The hand starts of the files that gave no row, as (path, Rejected) pairs in file
+        order."""
+
 class HandView(Sequence["HandView"]):
     """The hands of one parsed text, or a run of them. `view[i]` is the one-hand view at i
     (negative from the end), `view[a:b]` the view of those hands; both share the parsed store.
@@ -40,6 +62,7 @@ class HandView(Sequence["HandView"]):
     def __reversed__(self) -> Iterator[HandView]: ...
     def to_json(self) -> str: ...
     def to_json_ohh(self) -> str: ...
+    def to_arrow(self) -> Tables: ...
     @property
     def rejected(self) -> List[Rejected]:
         """The hand starts of the parsed text that gave no hand, in text order (empty for a
@@ -55,3 +78,10 @@ def parse_paths(
 ) -> List[HandView]: ...
 def to_json(view: HandView) -> str: ...
 def to_json_ohh(view: HandView) -> str: ...
+def read_tables(
+    paths: Sequence[_Path],
+    *,
+    jobs: Optional[int] = None,
+    errors: _Errors = "skip",
+    encoding: _Encoding = "auto",
+) -> Tables: ...

@@ -1,10 +1,7 @@
-// The Python extension handscribe._handscribe: the six module functions, the HandView class, the
-// Rejected named tuple, argument conversion, the exception mapping and the release of the
-// interpreter lock.
-#define PY_SSIZE_T_CLEAN
-#include <Python.h>
+// The Python extension handscribe._handscribe: the module functions, the HandView class and
+// argument conversion.
+#include "lib/glue.hpp"  // Python.h first
 
-#include <cerrno>
 #include <cstdint>
 #include <exception>
 #include <memory>
@@ -15,10 +12,9 @@
 #include <utility>
 #include <vector>
 
-#include <unistd.h>
-
 #include "json/json.hpp"
 #include "lib/pool.hpp"
+#include "lib/tables.hpp"
 #include "model/model.hpp"
 #include "model/text_form.hpp"
 #include "parsers/parsers.hpp"
@@ -27,148 +23,14 @@ namespace {
 
 constexpr const char* kModuleDoc = "A blazingly fast parser for poker hand histories";
 
-// ---------------------------------------------------------------------------------------------
-// Small helpers
-// ---------------------------------------------------------------------------------------------
-
-// An owned reference, released at scope exit.
-class Ref {
-public:
-    explicit Ref(PyObject* p = nullptr) noexcept : p_(p) {}
-    Ref(const Ref&) = delete;
-    Ref& operator=(const Ref&) = delete;
-    ~Ref() { Py_XDECREF(p_); }
-    PyObject* get() const noexcept { return p_; }
-    PyObject* release() noexcept { return std::exchange(p_, nullptr); }
-    explicit operator bool() const noexcept { return p_ != nullptr; }
-
-private:
-    PyObject* p_;
-};
-
-// Releases the interpreter lock for its scope; the lock is taken back however the scope ends,
-// so exceptions unwinding through it always reach the handlers with the lock held. When the
-// interpreter is shutting down, taking the lock back ends a daemon thread with a forced unwind
-// that starts in this destructor: it must be allowed to leave it (noexcept(false)).
-class GilReleased {
-public:
-    GilReleased() noexcept : state_(PyEval_SaveThread()) {}
-    GilReleased(const GilReleased&) = delete;
-    GilReleased& operator=(const GilReleased&) = delete;
-    ~GilReleased() noexcept(false) { PyEval_RestoreThread(state_); }
-
-private:
-    PyThreadState* state_;
-};
-
-PyObject* utf8_to_str(std::string_view s) {
-    return PyUnicode_DecodeUTF8(s.data(), static_cast<Py_ssize_t>(s.size()), "replace");
-}
-
-void raise_with_message(PyObject* type, std::string_view message) {
-    Ref text(utf8_to_str(message));
-    if (text) PyErr_SetObject(type, text.get());
-}
-
-// ---------------------------------------------------------------------------------------------
-// Faults
-// ---------------------------------------------------------------------------------------------
-
-PyObject* g_panic_type = nullptr;  // created once per process
-
-PyObject* panic_type() {
-    if (g_panic_type == nullptr) {
-        g_panic_type = PyErr_NewExceptionWithDoc(
-            "handscribe.PanicException",
-            "An internal fault of the parser: a broken invariant or a required part of the "
-            "input that is missing. It abandons the whole call.",
-            PyExc_BaseException, nullptr);
-    }
-    return g_panic_type;
-}
-
-// One line on the process's standard error stream, written with a single call.
-void write_fault_line(std::string_view message, std::string_view where) noexcept {
-    try {
-        std::string line = "handscribe: internal fault: ";
-        line += message;
-        line += " (raised at ";
-        line += where;
-        line += ")\n";
-        const char* p = line.data();
-        std::size_t left = line.size();
-        while (left > 0) {
-            const ssize_t n = ::write(2, p, left);
-            if (n < 0) {
-                if (errno == EINTR) continue;
-                return;
-            }
-            p += n;
-            left -= static_cast<std::size_t>(n);
-        }
-    } catch (...) {
-        // Out of memory while reporting: the exception below still carries the message.
-    }
-}
-
-void raise_panic(std::string_view message, std::string_view where) noexcept {
-    write_fault_line(message, where);
-    PyObject* type = panic_type();
-    if (type == nullptr) return;  // the creation failure is the pending exception
-    raise_with_message(type, message);
-}
-
-// Turns the exception being handled into a pending Python exception. Call inside catch (...)
-// with the interpreter lock held.
-void raise_current_exception() noexcept {
-    try {
-        throw;
-    } catch (const hs::Fault& f) {
-        raise_panic(f.message(), f.where());
-    } catch (const std::bad_alloc&) {
-        PyErr_NoMemory();
-    } catch (const std::exception& e) {
-        raise_panic(e.what(), "an unknown place");
-    } catch (...) {
-        raise_panic("unknown exception", "an unknown place");
-    }
-}
-
-// Runs an entry point body with the lock held; no C++ exception leaves it.
-template <class F>
-PyObject* guarded(F&& body) noexcept {
-    try {
-        return body();
-    } catch (...) {
-        raise_current_exception();
-        return nullptr;
-    }
-}
-
-// Raises a kept exception; always null.
-PyObject* raise(const std::exception_ptr& error) noexcept {
-    try {
-        std::rethrow_exception(error);
-    } catch (...) {
-        raise_current_exception();
-    }
-    return nullptr;
-}
-
-// Runs work with the lock released and returns what it threw (null when nothing). The lock is
-// taken back after the handler has finished, in no try block: when the interpreter ends a
-// daemon thread there, the forced unwind meets no handler of ours on its way out.
-template <class F>
-std::exception_ptr unlocked(F&& work) {
-    std::exception_ptr error;
-    GilReleased released;
-    try {
-        work();
-    } catch (...) {
-        error = std::current_exception();
-    }
-    return error;
-}
+using hs::py::guarded;
+using hs::py::new_rejected;
+using hs::py::panic_type;
+using hs::py::raise;
+using hs::py::raise_with_message;
+using hs::py::Ref;
+using hs::py::unlocked;
+using hs::py::utf8_to_str;
 
 // ---------------------------------------------------------------------------------------------
 // Argument conversion
@@ -303,18 +165,6 @@ PyObject* new_view(std::shared_ptr<const hs::HandStore> store, hs::Span hands) {
     return obj;
 }
 
-PyObject* g_rejected_type = nullptr;  // handscribe.Rejected, created once, at import
-
-// A handscribe.Rejected value; null with an exception set.
-PyObject* new_rejected(std::uint64_t line, std::string_view hand_id, std::string_view reason) {
-    Ref number(PyLong_FromUnsignedLongLong(line));
-    Ref id(utf8_to_str(hand_id));
-    Ref why(utf8_to_str(reason));
-    if (!number || !id || !why) return nullptr;
-    return PyObject_CallFunctionObjArgs(g_rejected_type, number.get(), id.get(), why.get(),
-                                        nullptr);
-}
-
 // The view that a parse returns: every hand of the store, and the rejected hand starts as a list
 // of handscribe.Rejected values. Null with an exception set.
 PyObject* make_view(std::unique_ptr<hs::HandStore> store,
@@ -432,6 +282,20 @@ PyObject* view_to_json_ohh(PyObject* self, PyObject*) {
     return view_json_with_lock(self, &hs::to_json_ohh);
 }
 
+// The three Arrow tables of the view's hands, built with the interpreter lock released.
+PyObject* view_to_arrow(PyObject* self, PyObject*) {
+    const std::shared_ptr<const hs::HandStore> store = as_view(self)->store;
+    const hs::Span hands = as_view(self)->hands;
+    hs::py::TableSet tables;
+    auto error = unlocked([&] {
+        hs::arrow::TablesBuilder builder;
+        builder.add(*store, hands, {});
+        tables = builder.finish();
+    });
+    if (error) return raise(error);
+    return guarded([&] { return hs::py::make_tables(std::move(tables)); });
+}
+
 // A new list each time for a view cut from another, which holds none.
 PyObject* view_rejected(PyObject* self, void*) {
     PyObject* list = as_view(self)->rejected;
@@ -451,6 +315,7 @@ PyGetSetDef kViewGetSet[] = {
 PyMethodDef kViewMethods[] = {
     {"to_json", view_to_json, METH_NOARGS, nullptr},
     {"to_json_ohh", view_to_json_ohh, METH_NOARGS, nullptr},
+    {"to_arrow", view_to_arrow, METH_NOARGS, nullptr},
     {nullptr, nullptr, 0, nullptr},
 };
 
@@ -668,6 +533,52 @@ PyObject* py_to_json_ohh(PyObject*, PyObject* args, PyObject* kwargs) {
     return json_function(args, kwargs, "O:to_json_ohh", &hs::to_json_ohh);
 }
 
+// read_tables(paths, *, jobs=None, errors="skip", encoding="auto"): every file parsed on the
+// pool straight into one Tables. Made for folders of real files, it skips and decodes what it can
+// by default.
+PyObject* py_read_tables(PyObject*, PyObject* args, PyObject* kwargs) {
+    char* keywords[] = {const_cast<char*>("paths"), const_cast<char*>("jobs"),
+                        const_cast<char*>("errors"), const_cast<char*>("encoding"), nullptr};
+    PyObject* paths = nullptr;
+    PyObject* jobs_arg = Py_None;
+    PyObject* errors_arg = nullptr;
+    PyObject* encoding_arg = nullptr;
+    if (!PyArg_ParseTupleAndKeywords(args, kwargs, "O|$OOO:read_tables", keywords, &paths,
+                                     &jobs_arg, &errors_arg, &encoding_arg))
+        return nullptr;
+    std::vector<std::string> inputs;
+    std::size_t jobs = 0;  // every worker
+    hs::Errors errors = hs::Errors::Skip;
+    hs::Encoding encoding = hs::Encoding::Auto;
+    if (guarded([&]() -> PyObject* {
+            if (jobs_arg != Py_None) {
+                if (!PyLong_Check(jobs_arg)) {
+                    conversion_error("jobs", jobs_arg, "int");
+                    return nullptr;
+                }
+                const long long n = PyLong_AsLongLong(jobs_arg);
+                if (n == -1 && PyErr_Occurred()) return nullptr;
+                if (n < 1) {
+                    PyErr_SetString(PyExc_ValueError, "jobs must be at least 1");
+                    return nullptr;
+                }
+                jobs = static_cast<std::size_t>(n);
+            }
+            if (!choice_arg(errors_arg, "errors", kErrorsNames, errors) ||
+                !choice_arg(encoding_arg, "encoding", kEncodingNames, encoding))
+                return nullptr;
+            return collect_texts(paths, "paths", true, inputs) ? Py_None : nullptr;
+        }) == nullptr)
+        return nullptr;
+    hs::py::TableSet tables;
+    hs::py::FileRejections rejected;
+    if (auto error = unlocked([&] {
+            tables = hs::py::read_files(inputs, jobs, errors, encoding, rejected);
+        }))
+        return raise(error);
+    return guarded([&] { return hs::py::make_tables(std::move(tables), rejected); });
+}
+
 template <PyObject* (*F)(PyObject*, PyObject*, PyObject*)>
 PyCFunction with_keywords() {
     return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(F));
@@ -707,6 +618,7 @@ PyMethodDef kFunctions[] = {
      kParsePathsDoc},
     {"to_json", with_keywords<py_to_json>(), METH_VARARGS | METH_KEYWORDS, nullptr},
     {"to_json_ohh", with_keywords<py_to_json_ohh>(), METH_VARARGS | METH_KEYWORDS, nullptr},
+    {"read_tables", with_keywords<py_read_tables>(), METH_VARARGS | METH_KEYWORDS, nullptr},
     {nullptr, nullptr, 0, nullptr},
 };
 
@@ -732,30 +644,6 @@ bool add_object(PyObject* module, const char* name, PyObject* value) {
     return true;
 }
 
-// handscribe.Rejected: a named tuple of the standard library's kind (field access, unpacking,
-// _asdict, a readable repr), made once per process.
-PyObject* rejected_type() {
-    if (g_rejected_type == nullptr) {
-        Ref collections(PyImport_ImportModule("collections"));
-        if (!collections) return nullptr;
-        Ref factory(PyObject_GetAttrString(collections.get(), "namedtuple"));
-        if (!factory) return nullptr;
-        Ref args(Py_BuildValue("(s(sss))", "Rejected", "line", "hand_id", "reason"));
-        Ref kwargs(Py_BuildValue("{ss}", "module", "handscribe"));
-        if (!args || !kwargs) return nullptr;
-        Ref type(PyObject_Call(factory.get(), args.get(), kwargs.get()));
-        if (!type) return nullptr;
-        Ref doc(PyUnicode_FromString(
-            "A hand start of a parsed text that gave no hand: `line`, the 1-based line number of "
-            "the hand's first line (0 for an input that could not be read as a whole); `hand_id`, "
-            "the hand's id when it was read, else \"\"; `reason`, the line kind that rejected "
-            "the hand or the message of its fault."));
-        if (!doc || PyObject_SetAttrString(type.get(), "__doc__", doc.get()) < 0) return nullptr;
-        g_rejected_type = type.release();
-    }
-    return g_rejected_type;
-}
-
 PyObject* init_module() {
     Ref module(PyModule_Create(&kModule));
     if (!module) return nullptr;
@@ -772,7 +660,7 @@ PyObject* init_module() {
     Py_INCREF(g_view_type);
     if (!add_object(module.get(), "HandView", reinterpret_cast<PyObject*>(g_view_type)))
         return nullptr;
-    PyObject* rejected = rejected_type();
+    PyObject* rejected = hs::py::rejected_type();
     if (rejected == nullptr) return nullptr;
     Py_INCREF(rejected);
     if (!add_object(module.get(), "Rejected", rejected)) return nullptr;
@@ -780,6 +668,7 @@ PyObject* init_module() {
         Ref name(PyUnicode_FromString(type_name));
         if (!name || PyList_Append(names.get(), name.get()) < 0) return nullptr;
     }
+    if (!hs::py::add_table_types(module.get(), names.get())) return nullptr;
     PyObject* panic = panic_type();
     if (panic == nullptr) return nullptr;
     Py_INCREF(panic);

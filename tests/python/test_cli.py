@@ -2,6 +2,7 @@
 [--encoding] [--report]`."""
 import json
 import os
+import re
 import subprocess
 import sys
 from pathlib import Path
@@ -47,6 +48,14 @@ def lines(out: bytes) -> list:
     return text[:-1].split("\n")
 
 
+def messages(err: bytes, files: int, hands: int) -> list:
+    """The lines of standard error before the closing line of totals, which it checks."""
+    *before, last = lines(err)
+    assert re.fullmatch(rf"{files} files, {hands} hands, 0 rejected hands, \d+\.\d MB, "
+                        r"\d+\.\d\d s", last), last
+    return before
+
+
 @pytest.fixture
 def quiet(tmp_path: Path) -> Path:
     p = tmp_path / "quiet.txt"
@@ -71,7 +80,7 @@ def no_parser(tmp_path: Path) -> Path:
 def test_quiet_hand_native_and_export(quiet):
     native = run(quiet)
     assert native.returncode == 0, native.stderr
-    assert native.stderr == b""
+    assert messages(native.stderr, 1, 1) == []
     [line] = lines(native.stdout)
     [hand] = json.loads(line)
     assert hand["header"]["id"] == "1001"
@@ -114,16 +123,15 @@ def test_missing_file_exits_1_after_the_others(quiet, tmp_path):
     r = run(missing, quiet)
     assert r.returncode == 1
     assert lines(r.stdout) == [handscribe.to_json(handscribe.parse_path(str(quiet)))]
-    err = r.stderr.decode()
+    [err] = messages(r.stderr, 2, 1)
     assert err.startswith(f"Failed to open file at path '{missing}' with error ")
-    assert err.count("\n") == 1
 
 
 def test_unknown_site_exits_1_after_the_others(quiet, unknown_site):
     r = run(unknown_site, quiet, unknown_site)
     assert r.returncode == 1
     assert len(lines(r.stdout)) == 1
-    assert r.stderr.decode() == "Invalid poker website - 'Lucky Poker Hand 7'\n" * 2
+    assert messages(r.stderr, 3, 1) == ["Invalid poker website - 'Lucky Poker Hand 7'"] * 2
 
 
 def test_fault_exits_2_at_once(quiet, no_parser):
@@ -145,7 +153,7 @@ def test_help_and_usage_errors():
     r = run("--help")
     assert r.returncode == 0
     out = r.stdout.decode()
-    assert out.startswith("usage: python -m handscribe")
+    assert out.startswith("usage: handscribe")
     for word in ("PATH", "--ohh", "Open Hand History", "JSON", "Exit status"):
         assert word in out
 
@@ -171,23 +179,30 @@ def test_reader_going_away_stops_quietly():
     assert err == b""
 
 
-def test_skip_auto_and_report(tmp_path, quiet):
+@pytest.mark.parametrize("fmt", ["json", "parquet"])
+def test_skip_auto_and_report(tmp_path, quiet, fmt):
     from test_tolerant import FAULT, THREE
     damaged = tmp_path / "damaged.txt"
     damaged.write_bytes(THREE.replace("Anna", "Ren\xe9").encode("cp1252"))
     missing = tmp_path / "nope.txt"
-    r = run("--errors", "skip", "--encoding", "auto", "--report", damaged, missing, quiet)
+    out = ["--format", "parquet", "--output", tmp_path / "out"] if fmt == "parquet" else []
+    if out:
+        pytest.importorskip("pyarrow.parquet")
+    r = run("--errors", "skip", "--encoding", "auto", "--report", *out, damaged, missing, quiet)
     assert r.returncode == 1  # a whole file failed
-    out = lines(r.stdout)
-    assert len(out) == 2 and [len(json.loads(line)) for line in out] == [2, 1]
-    assert '"name":"Ren\u00e9"' in out[0]
-    assert r.stderr.decode().splitlines() == [
+    if not out:
+        written = lines(r.stdout)
+        assert [len(json.loads(line)) for line in written] == [2, 1]
+        assert '"name":"Ren\u00e9"' in written[0]
+    err = r.stderr.decode().splitlines()
+    assert err[:-1] == [
         f"{damaged}:18: 300000000002: {FAULT}",
         f"{missing}:0: : Failed to open file at path '{missing}' with error No such file or "
         "directory (os error 2)",
     ]
+    assert err[-1].startswith("3 files, 3 hands, 1 rejected hands, ")
     # without --report only the failed file is named; strict stops at the fault
-    r = run("--errors", "skip", "--encoding", "cp1252", damaged)
-    assert (r.returncode, r.stderr) == (0, b"")
-    r = run("--encoding", "cp1252", damaged, quiet)
-    assert (r.returncode, r.stdout) == (2, b"") and FAULT in r.stderr.decode()
+    r = run("--errors", "skip", "--encoding", "cp1252", *out, damaged)
+    assert r.returncode == 0 and r.stderr.decode().startswith("1 files, 2 hands, 1 rejected ")
+    r = run("--encoding", "cp1252", *out, damaged, quiet)
+    assert r.returncode == 2 and r.stdout == b"" and FAULT in r.stderr.decode()

@@ -246,3 +246,41 @@ def test_parse_paths_in_skip_mode_equals_parse_path_on_each(folder, tmp_path):
     assert [(repr(v), v.rejected) for v in views] == [single(p) for p in paths]
     assert views[-1].rejected[0].reason.startswith("Failed to open file at path ")
     assert views[1].rejected[0].reason == "Parser has not been implemented for GGPoker"
+
+
+# ------------------------------------------------------------------------------------------
+# Tables
+# ------------------------------------------------------------------------------------------
+
+def test_read_tables_skips_and_decodes_by_default(tmp_path):
+    pa = pytest.importorskip("pyarrow")
+    damaged = tmp_path / "damaged.txt"
+    damaged.write_bytes(THREE.replace("Anna", "Ren\xe9").encode("cp1252"))
+    unknown = tmp_path / "unknown.txt"
+    unknown.write_text("Lucky Poker 7\n")
+    paths = [damaged, tmp_path / "missing.txt", unknown]
+    tables = handscribe.read_tables(paths)
+    views = parse_paths(paths, errors="skip", encoding="auto")
+    assert len(tables.hands) == sum(len(v) for v in views) == 2
+    assert "Ren\u00e9" in pa.table(tables.players).column("name").to_pylist()
+    assert tables.rejected == [(str(p), r) for p, v in zip(paths, views) for r in v.rejected]
+    assert [r.line for _, r in tables.rejected] == [18, 0, 0]
+    assert handscribe.read_tables(paths, errors="skip", encoding="utf-8").rejected[0][1].line == 0
+    with pytest.raises(PanicException, match=re.escape(FAULT)):
+        handscribe.read_tables(paths, errors="strict", encoding="cp1252")
+    strict = handscribe.read_tables([tmp_path / "missing.txt"], errors="strict")
+    assert (len(strict.hands), strict.rejected) == (0, [])  # left out unreported, as before
+    assert parse_str(HAND).to_arrow().rejected == []
+    with pytest.raises(ValueError, match="argument 'encoding'"):
+        handscribe.read_tables(paths, encoding="ascii")
+
+
+def test_dask_reader_takes_the_same_keywords(tmp_path):
+    pytest.importorskip("dask.dataframe")
+    import handscribe.dask
+    path = tmp_path / "h.txt"
+    path.write_bytes(THREE.encode())
+    hands, _, _ = handscribe.dask.read_tables([path])
+    assert len(hands.compute()) == 2
+    with pytest.raises(ValueError, match="argument 'errors'"):
+        handscribe.dask.read_tables([path], errors="lenient")
