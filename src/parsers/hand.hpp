@@ -5,7 +5,8 @@
 // A site reader is a function `HandOutcome (HandBuilder&)` that reads one hand from the parser's
 // current line: it fills the header, pushes actions and closes the sections they belong to, and
 // ends with `return b.finish();`, or returns `reject("...")` naming the line kind that stopped it.
-// Both run once per hand on the hot path: everything here is inline.
+// Both run once per hand on the hot path: everything here is inline, but for taking back a
+// rejected hand.
 #pragma once
 
 #include <cstddef>
@@ -16,7 +17,6 @@
 
 #include "model/fault.hpp"
 #include "model/model.hpp"
-#include "model/utf8.hpp"
 #include "parsers/lines.hpp"
 #include "parsers/parser.hpp"
 
