@@ -264,7 +264,9 @@ ParseResult parse_file(const std::string& path, Errors errors, Encoding encoding
         }
     }
     std::string decoded;
-    return parse_text(decode_text(bytes, encoding, decoded), errors);
+    const std::string_view text = decode_text(bytes, encoding, decoded);
+    if (text.data() != bytes.data()) file = FileText{};  // read from `decoded` alone
+    return parse_text(text, errors);
 }
 
 }  // namespace hs

@@ -148,18 +148,6 @@ TEST(Driver, FaultInsideAHand) {
     EXPECT_EQ(got.rejected[0].reason, message);
 }
 
-// Faults of a text as a whole: in skip mode the result's error.
-TEST(Driver, FaultsOfTheWholeText) {
-    for (const auto& [text, message] :
-         {std::pair{"PokerStars Hand #1", "missing second line in 'PokerStars Hand #1'"},
-          {"Winamax Poker\n", "Parser has not been implemented for Winamax"}}) {
-        EXPECT_EQ(hs::test::fault_of([&] { hs::parse_text(text); }), message);
-        const hs::ParseResult r = hs::parse_text(text, hs::Errors::Skip);
-        EXPECT_FALSE(r.ok());
-        EXPECT_EQ(r.error, message);
-    }
-}
-
 // Hands begin only at hand-start lines (after white space and byte-order marks); other lines
 // between hands are passed over unreported; a hand ends at the latest where the next begins.
 TEST(Driver, HandStarts) {
