@@ -274,19 +274,6 @@ Player& Parser::player(std::uint8_t id) {
     return at(store_->players, static_cast<std::size_t>(first_player_ + id));
 }
 
-std::uint8_t Parser::find_player_among(std::uint32_t mask, std::string_view key) const {
-    // Several players share the key: the one whose whole name matches wins, else the lowest.
-    for (std::uint32_t m = mask; m != 0; m &= m - 1) {
-        const auto slot = static_cast<std::size_t>(std::countr_zero(m));
-        const Player& p = at(store_->players, static_cast<std::size_t>(first_player_ + slot));
-        const std::string_view stored =
-            slice(store_->text, p.name.offset(), p.name.offset() + p.name.length());
-        if (key_name(stored) == key) return static_cast<std::uint8_t>(slot);
-    }
-    return static_cast<std::uint8_t>(std::countr_zero(mask));
-}
-
-
 Action Parser::make_card_action(std::string_view name, ActionType type, const CardSet& cards) {
     const std::uint32_t index = store_->push_card_set(cards);
     return Action::make(type, find_player(name), index);

@@ -83,12 +83,15 @@ public:
     void set_key_prefix(std::string_view prefix) noexcept { key_prefix_ = prefix; }
     inline std::string_view key_name(std::string_view name) const noexcept;
 
-    // Slot of `name` in the current hand, or 32. When several slots share the name's key, the
-    // slot whose full name equals `name` wins; when none equals it, the lowest of them.
+    // Slot of `name` in the current hand, or 32: the slot whose whole name equals `name` (both
+    // keyed); when slots share the name's key but none equals it, the lowest of them. Actions
+    // look players up this way.
     inline std::uint8_t find_player(std::string_view name) const;
     // Appends the name, takes a new slot and pushes Player{name, seat, chips}.
     inline std::uint8_t add_seated_player(std::string_view name, std::uint8_t seat, float chips);
-    // find_player, or add the name with chips 0.0 and seat 255.
+    // The slot whose whole name equals `name`, or a new player with chips 0.0 and seat 255: a
+    // line that may name a player first (a join, a sit-out, a chat line) registers the name, and
+    // a new player whose name begins as a seated one's does is a player of their own.
     inline std::uint8_t player_id(std::string_view name);
     // Action with an amount payload; the player is looked up only (32 when absent).
     inline Action make_action(std::string_view name, ActionType type, float amount) const;
@@ -98,8 +101,12 @@ public:
 private:
     // The current line becomes the end when it begins a hand.
     void hold_if_hand_start() noexcept;
-    // find_player when several slots hold the key (bits of `mask`).
-    std::uint8_t find_player_among(std::uint32_t mask, std::string_view key) const;
+    // A lookup: the slot found (32 for none) and whether its whole name equals the one looked up.
+    struct Found {
+        std::uint8_t slot;
+        bool equal;
+    };
+    inline Found lookup(std::string_view name) const;
 
     PlayerTable players_;
     LineSplitter lines_;
@@ -177,18 +184,27 @@ inline std::string_view Parser::key_name(std::string_view name) const noexcept {
     return name;
 }
 
-inline std::uint8_t Parser::find_player(std::string_view name) const {
+// Several lookups per line: inline. The key narrows the slots to compare, nearly always to one,
+// and that one's name is compared whole: three bytes in common make no one the same player.
+inline Parser::Found Parser::lookup(std::string_view name) const {
     const std::string_view key = key_name(name);
     const std::uint32_t mask = players_.match_mask(key);
-    if (mask == 0) return static_cast<std::uint8_t>(PlayerTable::SLOTS);
-    // One slot with the key: the common case, six compares and a bit scan.
-    if ((mask & (mask - 1)) == 0) return static_cast<std::uint8_t>(std::countr_zero(mask));
-    return find_player_among(mask, key);
+    for (std::uint32_t m = mask; m != 0; m &= m - 1) {
+        const auto slot = static_cast<std::uint8_t>(std::countr_zero(m));
+        const TextRef stored = at(store_->players, first_player_ + slot).name;
+        if (key_name(slice(store_->text, stored.offset(), stored.offset() + stored.length())) ==
+            key)
+            return Found{slot, true};
+    }
+    if (mask == 0) return Found{static_cast<std::uint8_t>(PlayerTable::SLOTS), false};
+    return Found{static_cast<std::uint8_t>(std::countr_zero(mask)), false};
 }
 
+inline std::uint8_t Parser::find_player(std::string_view name) const { return lookup(name).slot; }
+
 inline std::uint8_t Parser::player_id(std::string_view name) {
-    const std::uint8_t slot = find_player(name);
-    if (slot < PlayerTable::SLOTS) return slot;
+    const Found found = lookup(name);
+    if (found.equal) return found.slot;
     return add_seated_player(name, kNone8, 0.0f);
 }
 
