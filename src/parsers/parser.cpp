@@ -274,6 +274,11 @@ Player& Parser::player(std::uint8_t id) {
     return at(store_->players, static_cast<std::size_t>(first_player_ + id));
 }
 
+bool Parser::keyed_name_is(std::uint8_t slot, std::string_view key) const {
+    const TextRef name = at(store_->players, static_cast<std::size_t>(first_player_ + slot)).name;
+    return key_name(slice(store_->text, name.offset(), name.offset() + name.length())) == key;
+}
+
 Action Parser::make_card_action(std::string_view name, ActionType type, const CardSet& cards) {
     const std::uint32_t index = store_->push_card_set(cards);
     return Action::make(type, find_player(name), index);

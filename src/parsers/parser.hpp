@@ -86,7 +86,7 @@ public:
     // Slot of `name` in the current hand, or 32: the slot whose whole name equals `name` (both
     // keyed); when slots share the name's key but none equals it, the lowest of them. Actions
     // look players up this way.
-    inline std::uint8_t find_player(std::string_view name) const;
+    [[gnu::always_inline]] inline std::uint8_t find_player(std::string_view name) const;
     // Appends the name, takes a new slot and pushes Player{name, seat, chips}.
     inline std::uint8_t add_seated_player(std::string_view name, std::uint8_t seat, float chips);
     // The slot whose whole name equals `name`, or a new player with chips 0.0 and seat 255: a
@@ -107,6 +107,8 @@ private:
         bool equal;
     };
     inline Found lookup(std::string_view name) const;
+    // Whether the name of slot `slot` of the current hand, keyed, is `key` (read from the store).
+    bool keyed_name_is(std::uint8_t slot, std::string_view key) const;
 
     PlayerTable players_;
     LineSplitter lines_;
@@ -184,19 +186,22 @@ inline std::string_view Parser::key_name(std::string_view name) const noexcept {
     return name;
 }
 
-// Several lookups per line: inline. The key narrows the slots to compare, nearly always to one,
-// and that one's name is compared whole: three bytes in common make no one the same player.
-inline Parser::Found Parser::lookup(std::string_view name) const {
+// Several lookups per line: inline (forced: the call would cost as much as the lookup). The key
+// narrows the slots to compare, nearly always to one, and that one's name is compared whole (by
+// the table's words, and in the store for a name too long to be held in them): three bytes in
+// common make no one the same player.
+[[gnu::always_inline]] inline Parser::Found Parser::lookup(std::string_view name) const {
     const std::string_view key = key_name(name);
-    const std::uint32_t mask = players_.match_mask(key);
+    if (key.empty()) fault_index(0, 0);
+    const NameWords words = NameWords::of(key);
+    const std::uint32_t mask = players_.key_mask(words.key);
+    if (mask == 0) return Found{static_cast<std::uint8_t>(PlayerTable::SLOTS), false};
     for (std::uint32_t m = mask; m != 0; m &= m - 1) {
         const auto slot = static_cast<std::uint8_t>(std::countr_zero(m));
-        const TextRef stored = at(store_->players, first_player_ + slot).name;
-        if (key_name(slice(store_->text, stored.offset(), stored.offset() + stored.length())) ==
-            key)
+        if (players_.words[slot & (PlayerTable::SLOTS - 1)] == words &&
+            (words.size <= NameWords::kWholeName || keyed_name_is(slot, key)))
             return Found{slot, true};
     }
-    if (mask == 0) return Found{static_cast<std::uint8_t>(PlayerTable::SLOTS), false};
     return Found{static_cast<std::uint8_t>(std::countr_zero(mask)), false};
 }
 
