@@ -276,14 +276,18 @@ TEST(OngameBuilt, PlayersWithoutSeatLines) {
     auto lines = base_hand();
     const std::size_t pre = line_of(lines, "Bob raises");
     lines.insert(lines.begin() + pre, {"Zed folds", "Yan checks", "Xi calls $2.00",
-                                       "Wanda raises $3 to $5", "Zed bets $1"});
+                                       "Wanda raises $3 to $5", "Zed bets $1", "Bobby checks"});
     lines.insert(lines.begin() + line_of(lines, "Alice posts"), "Vic posts big blind ($2)");
     const auto store = parse(join(lines));
     ASSERT_EQ(store->hands.size(), 1u);
     const hs::Hand& h = store->hands[0];
-    // Fold and check register the name (seat 255, chips 0.0); other verbs only look it up.
+    // Fold and check register the name (seat 255, chips 0.0), a name that begins as a seated
+    // one's too ("Bobby", with Bob seated); other verbs only look it up.
     const auto players = store->resolve(store->players, h.header.players);
-    ASSERT_EQ(players.size(), 5u);
+    ASSERT_EQ(players.size(), 6u);
+    EXPECT_EQ(store->text_of(players[5].name), "Bobby");
+    EXPECT_EQ(players[5].seat, 255);
+    EXPECT_EQ(players[1].seat, 3);  // Bob
     EXPECT_EQ(store->text_of(players[3].name), "Zed");
     EXPECT_EQ(players[3].seat, 255);
     EXPECT_EQ(players[3].chips, 0.0f);
@@ -292,12 +296,13 @@ TEST(OngameBuilt, PlayersWithoutSeatLines) {
     ASSERT_EQ(blinds.size(), 3u);
     EXPECT_EQ(blinds[1], hs::Action::with_amount(ActionType::BigBlind, hs::kNoSlot, 2.0f));
     const auto pre_actions = store->resolve(store->actions, h.preflop.actions);
-    ASSERT_GE(pre_actions.size(), 5u);
+    ASSERT_GE(pre_actions.size(), 6u);
     EXPECT_EQ(pre_actions[0], hs::Action::make(ActionType::Fold, 3, hs::kNoCards));
     EXPECT_EQ(pre_actions[1], hs::Action::make(ActionType::Check, 4, hs::kNoPayload));
     EXPECT_EQ(pre_actions[2], hs::Action::with_amount(ActionType::Call, hs::kNoSlot, 2.0f));
     EXPECT_EQ(pre_actions[3], hs::Action::with_amount(ActionType::Raise, hs::kNoSlot, 3.0f));
     EXPECT_EQ(pre_actions[4], hs::Action::with_amount(ActionType::Bet, 3, 1.0f));
+    EXPECT_EQ(pre_actions[5], hs::Action::make(ActionType::Check, 5, hs::kNoPayload));
 }
 
 TEST(OngameBuilt, SharedKeysKeepTheirOwnSlots) {

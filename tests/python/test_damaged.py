@@ -187,3 +187,21 @@ def test_command_line_on_damaged_files(tmp_path):
         for line in written:
             json.loads(line, parse_constant=_no_constant)
         run.stderr.decode("utf-8")  # valid UTF-8 (U+FFFD from the "auto" decoding may be there)
+
+
+def test_a_cut_inside_a_damaged_character_rejects_its_hand(capfd):
+    """One damaged character in a real hand ("Mr. Sjaak 13 leaves the table" with its 'l' turned
+    into a three-byte character) puts the cut of the name inside that character: a fault, so
+    strict mode raises and skip mode rejects that hand alone, and nothing written holds a partial
+    character."""
+    text = (DATA.parent / "fuzz" / "regressions" /
+            "stars_leaves_line_damaged_character.txt").read_text(encoding="utf-8")
+    message = "byte index 14 is not a char boundary in 'Mr. Sjaak 13 \u285eeaves the table'"
+    with pytest.raises(PanicException) as fault:
+        handscribe.parse_str(text)
+    assert str(fault.value) == message
+    capfd.readouterr()
+    view = handscribe.parse_str(text, errors="skip")
+    assert [json.loads(h.to_json())[0]["header"]["id"] for h in view] == ["228688547784"]
+    assert view.rejected == [handscribe.Rejected(1, "228688528189", message)]
+    check_view(view, text)
