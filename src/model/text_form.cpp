@@ -133,6 +133,43 @@ void print_action(Printer& p, const HandStore& store, const Action& a, std::uint
             p.close_record();
             break;
         }
+        case PayloadKind::Finish: {
+            const HandStore::FinishValue v = store.finish_of(a.payload());
+            p.field("data");
+            p.open_record("Finish");
+            p.field("place");
+            p.u64(v.place);
+            p.field("prize");
+            p.f32(v.prize);
+            p.close_record();
+            break;
+        }
+        case PayloadKind::Bounty: {
+            const HandStore::BountyValue v = store.bounty_of(a.payload());
+            p.field("data");
+            p.open_record("Bounty");
+            p.field("amount");
+            p.f32(v.amount);
+            p.field("defeated");
+            p.u64(v.defeated);
+            p.field("increase");
+            p.f32(v.increase);
+            p.field("total");
+            p.f32(v.total);
+            p.close_record();
+            break;
+        }
+        case PayloadKind::Purchase: {
+            const HandStore::PurchaseValue v = store.purchase_of(a.payload());
+            p.field("data");
+            p.open_record("Purchase");
+            p.field("chips");
+            p.f32(v.chips);
+            p.field("cost");
+            p.f32(v.cost);
+            p.close_record();
+            break;
+        }
         case PayloadKind::Seat:
             p.field("seat");
             p.u64(a.payload());
@@ -175,6 +212,42 @@ void print_streets(Printer& p, const HandStore& store, const std::vector<Street>
     p.close_list();
 }
 
+void print_currency(Printer& p, Currency c) {
+    p.out() += '\'';
+    append_utf8(p.out(), c);
+    p.out() += '\'';
+}
+
+void print_tournament(Printer& p, const HandStore& store, const Tournament& t) {
+    p.open_record("Tournament");
+    p.field("id");
+    p.quoted(store.text_of(t.id));
+    p.field("name");
+    p.quoted(store.text_of(t.name));
+    p.field("buy_in_kind");
+    p.out() += buy_in_kind_name(t.buy_in_kind);
+    p.field("currency");
+    print_currency(p, t.currency);
+    p.field("buy_in");
+    p.f32(t.buy_in);
+    p.field("fee");
+    p.f32(t.fee);
+    p.field("bounty_fee");
+    p.f32(t.bounty_fee);
+    p.field("level");
+    p.quoted(store.text_of(t.level));
+    p.field("match_round");
+    p.quoted(store.text_of(t.match_round));
+    p.field("bounties");
+    p.open_list();
+    for (const float bounty : store.resolve(store.amounts, t.bounties)) {
+        p.item();
+        p.f32(bounty);
+    }
+    p.close_list();
+    p.close_record();
+}
+
 void print_header(Printer& p, const HandStore& store, const Header& h, std::uint64_t text_start) {
     p.open_record("Header");
     p.field("id");
@@ -184,9 +257,12 @@ void print_header(Printer& p, const HandStore& store, const Header& h, std::uint
     p.field("game_type");
     p.out() += game_type_name(h.game_type);
     p.field("currency");
-    p.out() += '\'';
-    append_utf8(p.out(), h.currency);
-    p.out() += '\'';
+    print_currency(p, h.currency);
+    // Only a tournament hand has the field: a cash hand prints as it always has.
+    if (h.is_tournament()) {
+        p.field("tournament");
+        print_tournament(p, store, at(store.tournaments, h.tournament));
+    }
     p.field("table_name");
     p.quoted(store.text_of(h.table_name));
     p.field("max_players");

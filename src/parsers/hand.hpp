@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -62,6 +63,14 @@ public:
         return p_.add_seated_player(name, seat, chips);
     }
     void push(Action a) { store_.actions.push_back(a); }
+    // Makes the hand a tournament hand with this record (its bounties come from seat_bounty).
+    inline void push_tournament(const Tournament& t);
+    // The record of a tournament hand; faults for a cash hand.
+    Tournament& tournament() { return at(store_.tournaments, hand_.header.tournament); }
+    // The bounty of the seat line just read in a tournament hand (nullopt when it gives none):
+    // once a seat line gives one, every seated player has one in the record, 0 for the seat
+    // lines that give none.
+    inline void seat_bounty(std::optional<float> bounty);
     // A "dealt" line that shows a player's own cards: the hand's hero is that player when the
     // hand shows one player's cards only.
     void dealt_cards_to(std::uint8_t player) noexcept {
@@ -105,7 +114,8 @@ private:
     HandStore& store_;
     Hand hand_;
     struct Sizes {
-        std::size_t flops, turns, rivers, showdowns, actions, winners, card_sets, amounts;
+        std::size_t flops, turns, rivers, showdowns, actions, winners, card_sets, amounts,
+            tournaments;
     } at_{};
     std::size_t run_start_ = 0;
     std::uint8_t street_id_ = 0;
@@ -119,12 +129,30 @@ inline void HandBuilder::begin() noexcept {
     hand_ = Hand{};
     at_ = Sizes{store_.flops.size(),   store_.turns.size(),   store_.rivers.size(),
                 store_.showdowns.size(), store_.actions.size(), store_.winners.size(),
-                store_.card_sets.size(), store_.amounts.size()};
+                store_.card_sets.size(), store_.amounts.size(), store_.tournaments.size()};
     run_start_ = at_.actions;
     street_id_ = 0;
     seated_ = 0;
     dealt_lines_ = 0;
     dealt_player_ = kNone8;
+}
+
+inline void HandBuilder::push_tournament(const Tournament& t) {
+    hand_.header.tournament = static_cast<std::uint32_t>(store_.tournaments.size());
+    store_.tournaments.push_back(t);
+}
+
+inline void HandBuilder::seat_bounty(std::optional<float> bounty) {
+    Tournament& t = tournament();
+    std::uint64_t start = t.bounties.start();
+    if (t.bounties.count() == 0) {
+        if (!bounty) return;
+        // The first seat line with a bounty: the players seated before it get 0.
+        start = store_.amounts.size();
+        store_.amounts.insert(store_.amounts.end(), seated_ == 0 ? 0u : seated_ - 1u, 0.0f);
+    }
+    store_.amounts.push_back(bounty.value_or(0.0f));
+    t.bounties = Span::between(start, store_.amounts.size());
 }
 
 inline void HandBuilder::close_street(StreetKind kind, const CardSet& cards) {
@@ -171,6 +199,7 @@ inline void HandBuilder::rollback() noexcept {
     store_.winners.resize(at_.winners);
     store_.card_sets.resize(at_.card_sets);
     store_.amounts.resize(at_.amounts);
+    store_.tournaments.resize(at_.tournaments);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -373,6 +373,11 @@ std::optional<NumberRead> read_decimal_general(std::string_view text) noexcept {
 
 std::optional<SignedRead> decimal_after_sign(std::string_view text, Currency sign,
                                              bool last) noexcept {
+    if (sign == kChips) {
+        const std::size_t at = last ? last_number_start(text, true) : first_digit_at(text);
+        if (at == npos) return std::nullopt;
+        return read_after(text, at, 0, read_amount);
+    }
     if (sign == 0) {
         const std::size_t at = last ? last_number_start(text, false) : first_digit_at(text);
         if (at == npos) return std::nullopt;
