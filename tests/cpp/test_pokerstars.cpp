@@ -237,12 +237,12 @@ TEST(PokerStarsHeader, TableNameHoldingQuotes) {
 
 TEST(PokerStarsHeader, Faults) {
     Parts p;
-    p.hand_line = "PokerStars Hand #5: Tournament #130326981, $10+$1 Hold'em No Limit - Level I "
+    // a tournament of a game other than Hold'em and Omaha fails as a cash hand of it does
+    p.hand_line = "PokerStars Hand #5: Tournament #130326981, $10+$1 USD Razz Limit - Level I "
                   "(10/20) - 2008/12/29 14:33:21 ET";
     EXPECT_EQ(fault_of(hand(p)),
-              "internal error: entered unreachable code: Unexpected character 'T' while parsing "
-              "game type in 'Tournament #130326981, $10+$1 Hold'em No Limit - Level I (10/20) - "
-              "2008/12/29 14:33:21 ET'");
+              "internal error: entered unreachable code: Unexpected character 'R' while parsing "
+              "game type in 'Razz Limit - Level I (10/20) - 2008/12/29 14:33:21 ET'");
     // no space after the colon: the byte after it is skipped unconditionally
     p.hand_line = "PokerStars Hand #5:Hold'em No Limit ($1/$2 USD) - 2021/03/04 05:06:07 ET";
     EXPECT_EQ(fault_of(hand(p)),

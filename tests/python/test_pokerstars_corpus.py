@@ -1,5 +1,6 @@
-"""Every real PokerStars and Pluribus file of the corpus: the exact hands returned, the reason for
-every hand that is not, and which of the other Stars-like files parse and which raise."""
+"""Every real PokerStars and Pluribus file of the corpus, cash and tournament: the exact hands
+returned, the reason for every hand that is not, and which of the other Stars-like files parse and
+which raise."""
 import json
 import re
 from pathlib import Path
@@ -11,6 +12,8 @@ from conftest import CORPUS, corpus_files, needs_corpus
 
 EXPECTED = Path(__file__).parent / "expected"
 HANDS = json.loads((EXPECTED / "pokerstars_hands.json").read_text(encoding="utf-8"))
+# Tournament files of a game other than Hold'em and Omaha raise the game-type fault whole.
+HANDS.update(json.loads((EXPECTED / "pokerstars_tournaments.json").read_text(encoding="utf-8")))
 OTHER = json.loads((EXPECTED / "pokerstars_other.json").read_text(encoding="utf-8"))
 
 # Every hand line of a file, whatever its header style.
@@ -33,7 +36,8 @@ def text_of(path: Path) -> str:
         return data.decode("utf-8", "replace")
 
 
-MUST_PARSE = corpus_files("pokerstars") + corpus_files("pluribus")
+MUST_PARSE = (corpus_files("pokerstars") + corpus_files("pluribus")
+              + corpus_files("pokerstars_tournaments"))
 
 
 @needs_corpus
@@ -47,16 +51,20 @@ def test_every_file_is_pinned():
 def test_hands_returned_and_missing(path):
     want = HANDS[rel(path)]
     text = text_of(path)
-    view = handscribe.parse_str(text)
-    assert ids_of(view) == want["returned"]
+    if "raises" in want:
+        with pytest.raises(handscribe.PanicException) as err:
+            handscribe.parse_str(text)
+        assert str(err.value) == want["message"]
+    else:
+        assert ids_of(handscribe.parse_str(text)) == want["returned"]
     missing = want.get("missing", {})
     # every hand of the file is either returned or named with the line that rejected it
     assert sorted(set(want["returned"]) | set(missing)) == sorted(set(HAND_ID.findall(text)))
     assert not set(want["returned"]) & set(missing)
     for reason in missing.values():
-        line = re.fullmatch(r"rejected at line: '(.*)'", reason, re.S).group(1)
-        assert line in text
-    if not want.get("invalid_utf8"):
+        line = re.fullmatch(r"rejected at line: '(.*)'|the file raises .*", reason, re.S).group(1)
+        assert line is None or line in text
+    if not want.get("invalid_utf8") and "raises" not in want:
         assert ids_of(handscribe.parse_path(str(path))) == want["returned"]
 
 
@@ -78,14 +86,14 @@ def test_invalid_utf8_files_raise_on_path(path):
 
 @needs_corpus
 def test_pinned_totals():
-    returned = {folder: 0 for folder in ("pokerstars", "pluribus")}
+    returned = {folder: 0 for folder in ("pokerstars", "pluribus", "pokerstars_tournaments")}
     in_files = dict(returned)
     for name, entry in HANDS.items():
         folder = name.split("/")[0]
         returned[folder] += len(entry["returned"])
         in_files[folder] += len(entry["returned"]) + len(entry.get("missing", {}))
-    assert in_files == {"pokerstars": 2787, "pluribus": 4717}
-    assert returned == {"pokerstars": 2776, "pluribus": 4717}
+    assert in_files == {"pokerstars": 2787, "pluribus": 4717, "pokerstars_tournaments": 541}
+    assert returned == {"pokerstars": 2776, "pluribus": 4717, "pokerstars_tournaments": 535}
 
 
 @needs_corpus
