@@ -106,7 +106,7 @@ void general_date(Header& h, string_view date, string_view line) {
 // past any sign, with ',' between thousands. A sign before it becomes the record's currency
 // when the buy-in gave none (a freeroll's bounties and prizes are money).
 std::optional<SignedRead> tournament_money(Tournament& t, string_view text) {
-    auto amount = decimal_after_first(text, kChips);
+    auto amount = decimal_after_sign(text, kChips, false);
     if (!amount) return amount;
     // Indian rupee prizes are written with a space before the decimal point: "₹1520 .35".
     static constexpr string_view kSpacedPoint = " .";
@@ -175,7 +175,8 @@ size_t read_buy_in(string_view line, size_t at, Tournament& t) {
 
 // "Tournament #<number>, <buy-in> " or "Zoom Tournament #..." where the game would be: the
 // record's number and buy-in, and where the game's words begin; nullopt for any other text.
-std::optional<size_t> read_tournament(Parser& p, string_view line, size_t at, Tournament& t) {
+[[gnu::noinline]] std::optional<size_t> read_tournament(Parser& p, string_view line, size_t at,
+                                                        Tournament& t) {
     static constexpr string_view kTournament = "Tournament #", kZoom = "Zoom ";
     if (starts(rest(line, at), kZoom)) at += kZoom.size();
     if (!starts(rest(line, at), kTournament)) return std::nullopt;
@@ -192,7 +193,8 @@ std::optional<size_t> read_tournament(Parser& p, string_view line, size_t at, To
 
 // The level and a shootout's round between the limit and the stakes' '(': "- Level III (" and
 // "- Match Round I, Level I (". A hand line converted from another layout may give neither.
-void read_level(Parser& p, string_view line, size_t from, size_t open, Tournament& t) {
+[[gnu::noinline]] void read_level(Parser& p, string_view line, size_t from, size_t open,
+                                  Tournament& t) {
     static constexpr string_view kLevel = "Level ", kRound = "Match Round ";
     const string_view part = slice(line, from, open);
     if (const size_t r = find_str(part, kRound); r != npos) {
@@ -358,11 +360,23 @@ bool parse_table_line(Parser& p, Header& h) {
 // A tournament seat line may carry the player's bounty in the parenthesis of the chips and a note
 // after it: "(1500 in chips, $0.50 bounty) out of hand (moved from another table into small
 // blind)". The line is read up to the ')' that closes the chips.
-string_view tournament_seat_line(string_view line) {
+[[gnu::noinline]] string_view tournament_seat_line(string_view line) {
     static constexpr string_view kInChips = " in chips";
     const size_t chips = find_str(line, kInChips);
     const size_t close = chips == npos ? npos : find_byte(line, ')', chips);
     return close == npos ? line : line.substr(0, close + 1);
+}
+
+// The bounty after a tournament seat line's chips: ", $0.50 bounty)".
+[[gnu::noinline]] void seat_bounty(HandBuilder& b, string_view line, string_view after) {
+    static constexpr string_view kBounty = " bounty)";
+    std::optional<float> bounty;
+    if (ends(after, kBounty)) {
+        const auto amount = tournament_money(b.tournament(), after);
+        if (!amount) fault_missing("bounty", line);
+        bounty = amount->value;
+    }
+    b.seat_bounty(bounty);
 }
 
 bool parse_seat_line(HandBuilder& b, Currency cur) {
@@ -387,17 +401,7 @@ bool parse_seat_line(HandBuilder& b, Currency cur) {
     const auto chips = read_number(rest(line, chips_at), cur);
     if (!chips) return false;
     b.seat_player(cut_name(line, seat_line->name), seat, chips->value);
-    if (cur == kChips) {
-        static constexpr string_view kBounty = " bounty)";
-        const string_view after = rest(line, chips_at + chips->len);
-        std::optional<float> bounty;
-        if (ends(after, kBounty)) {
-            const auto amount = tournament_money(b.tournament(), after);
-            if (!amount) fault_missing("bounty", line);
-            bounty = amount->value;
-        }
-        b.seat_bounty(bounty);
-    }
+    if (cur == kChips) seat_bounty(b, line, rest(line, chips_at + chips->len));
     p.next_line();
     return true;
 }
@@ -528,7 +532,7 @@ Action finish_line(HandBuilder& b, string_view line, size_t at, bool winner) {
 // and receives ...": a Rebuy or AddOn of [chips, cost].
 Action purchase_line(HandBuilder& b, string_view line, size_t at, string_view phrase,
                      ActionType type) {
-    const auto chips = decimal_after_first(rest(line, at + phrase.size()), kChips);
+    const auto chips = decimal_after_sign(rest(line, at + phrase.size()), kChips, false);
     if (!chips) fault_missing("chips", line);
     const float cost = money_after(b.tournament(), line, " for ", at).value_or(0.0f);
     const std::uint32_t index = b.store().push_amounts({chips->value, cost});
@@ -572,7 +576,7 @@ std::optional<Action> bounty_line(HandBuilder& b, string_view line, size_t at) {
 
 // The lines that only tournament hands hold, each naming its player first; nullopt for any
 // other line. They are tried after every other kind, so that cash hands never look for them.
-std::optional<Action> tournament_line(HandBuilder& b, string_view line) {
+[[gnu::noinline]] std::optional<Action> tournament_line(HandBuilder& b, string_view line) {
     static constexpr string_view kFinished = " finished the tournament",
                                  kWinsTournament = " wins the tournament",
                                  kRebuy = " re-buys and receives ",
