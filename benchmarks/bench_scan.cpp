@@ -1,5 +1,6 @@
 // Times, on one file: a plain memchr scan for line ends, the parser cursor's own line splitting,
-// and a full parse. Prints MB/s for each and the parse/scan ratio.
+// a full parse and the Arrow tables of the parsed hands. Prints MB/s for each and the parse/scan
+// ratio.
 //   bench_scan FILE [runs]
 #include <chrono>
 #include <cstdio>
@@ -8,6 +9,7 @@
 #include <iterator>
 #include <string>
 
+#include "arrow/arrow.hpp"
 #include "parsers/parser.hpp"
 #include "parsers/parsers.hpp"
 
@@ -61,11 +63,20 @@ int main(int argc, char** argv) {
         auto result = hs::parse_text(text);
         hands = result.ok() ? result.store->hands.size() : 0;
     });
+    const auto parsed = hs::parse_text(text);
+    const double tables = best_seconds(runs, [&] {
+        if (!parsed.ok()) return;
+        hs::arrow::TablesBuilder builder;
+        builder.add(*parsed.store, hs::Span::make(0, parsed.store->hands.size()), {});
+        sink = sink + builder.finish()[0].batches.size();
+    });
     std::printf("bytes %zu\nhands %zu\n", text.size(), hands);
     std::printf("memchr_scan_mb_s %.1f\n", mb / scan);
     std::printf("splitter_mb_s %.1f\n", mb / split);
     std::printf("parse_mb_s %.1f\n", mb / parse);
     std::printf("parse_hands_s %.0f\n", static_cast<double>(hands) / parse);
     std::printf("parse_over_scan %.2f\n", parse / scan);
+    std::printf("arrow_mb_s %.1f\n", mb / tables);
+    std::printf("arrow_over_parse %.2f\n", tables / parse);
     return static_cast<int>(sink & 0);
 }

@@ -1,42 +1,151 @@
-"""Command line: print hand-history files as JSON.
+"""Command line: hand-history files, folders or glob patterns as JSON lines or Parquet datasets.
 
-    python -m handscribe PATH... [--ohh]
+    handscribe PATH... [--glob PATTERN] [--format json|parquet] [--output DIR] [--jobs N] [--ohh]
+    python -m handscribe PATH...
 
-Each file is parsed and written as one line of JSON on standard output, in the order given.
+JSON: each file becomes one line of JSON on standard output, in the order given (folders in
+sorted order). Parquet: the hands, players and actions tables become three datasets under
+--output, written a group of files at a time. Standard error shows a progress bar when it is a
+terminal and ends with one line of totals.
 """
 import argparse
+import collections
+import glob
 import os
 import sys
+import time
+from concurrent.futures import Future, ThreadPoolExecutor
+from pathlib import Path
+from typing import Callable, Deque, Iterator, List, Optional, Tuple
 
 import handscribe
 
+from ._extras import require
+from ._files import file_size, groups
+
 EXIT_OK = 0
-EXIT_ERROR = 1  # a file could not be read or its site is not recognised
+EXIT_ERROR = 1  # a file could not be read, its site is not recognised, or a pattern matched none
 EXIT_FAULT = 2  # an internal fault (PanicException)
+
+TABLES = ("hands", "players", "actions")
+# Input bytes read into tables at once before they are written: bounds the memory of a run.
+PARQUET_GROUP_BYTES = 64 * 2**20
+
+
+def _jobs(text: str) -> int:
+    n = int(text)
+    if n < 1:
+        raise argparse.ArgumentTypeError("must be at least 1")
+    return n
 
 
 def _parser() -> argparse.ArgumentParser:
     p = argparse.ArgumentParser(
-        prog="python -m handscribe",
+        prog="handscribe",
         description=(
             "Parse poker hand-history files (PokerStars, PokerStars Pluribus logs, OnGame) and "
-            "print each file's hands as one line of JSON: an array with one object per hand."
+            "write each file's hands as one line of JSON (an array with one object per hand), "
+            "or all hands as three Parquet datasets."
         ),
         epilog=(
-            "Exit status: 0 when every file was written; 1 when a file could not be read or "
-            "its site was not recognised (the message goes to standard error, the other files "
-            "are still written); 2 on an internal fault, which stops at once, or on a usage "
-            "error."
+            "Exit status: 0 when every file was written; 1 when a file could not be read, its "
+            "site was not recognised or a pattern matched no file (the message goes to "
+            "standard error, the other files are still written); 2 on an internal fault, which "
+            "stops at once, or on a usage error. With --format parquet, files that cannot be "
+            "read are left out."
         ),
     )
-    p.add_argument("paths", nargs="+", metavar="PATH", help="hand-history file to convert")
-    p.add_argument(
-        "--ohh",
-        action="store_true",
-        help="write the Open Hand History layout instead of the module's own layout",
-    )
+    p.add_argument("paths", nargs="+", metavar="PATH",
+                   help="a hand-history file, a folder (searched recursively) or a glob pattern")
+    p.add_argument("--glob", default="*.txt", metavar="PATTERN",
+                   help="names of the files taken from folders (default: %(default)s)")
+    p.add_argument("--format", choices=("json", "parquet"), default="json",
+                   help="json: one line per file on standard output (default); parquet: the "
+                        "hands, players and actions datasets under --output")
+    p.add_argument("--output", metavar="DIR", help="folder of the Parquet datasets")
+    p.add_argument("--jobs", type=_jobs, metavar="N",
+                   help="files parsed at once (default: one per processor)")
+    p.add_argument("--ohh", action="store_true",
+                   help="write the Open Hand History layout instead of the module's own layout")
     return p
 
+
+# ---------------------------------------------------------------------------------------------
+# Inputs and totals
+# ---------------------------------------------------------------------------------------------
+
+def _is_pattern(text: str) -> bool:
+    return any(c in text for c in "*?[")
+
+
+def _inputs(args: argparse.Namespace) -> Tuple[List[str], List[str]]:
+    """The files to read, and the messages of patterns that matched none. A path that does not
+    exist and is no pattern stays in the list: reading it reports the error."""
+    files: List[str] = []
+    errors: List[str] = []
+
+    def folder(path: Path) -> None:
+        files.extend(str(f) for f in sorted(path.rglob(args.glob)) if f.is_file())
+
+    for arg in args.paths:
+        path = Path(arg)
+        if path.is_dir():
+            folder(path)
+        elif path.exists() or not _is_pattern(arg):
+            files.append(arg)
+        else:
+            matches = sorted(Path(m) for m in glob.glob(arg, recursive=True))
+            if not matches:
+                errors.append(f"No file matches '{arg}'")
+            for m in matches:
+                if m.is_dir():
+                    folder(m)
+                else:
+                    files.append(str(m))
+    return files, errors
+
+
+class Totals:
+    """What a run read; printed as its last line on standard error."""
+
+    def __init__(self, files: List[str]) -> None:
+        self.files = len(files)
+        self.bytes = sum(file_size(f) for f in files)
+        self.hands = 0
+        self.rejected = 0  # hands the parsers dropped: counted once the reading reports them
+        self.start = time.perf_counter()
+
+    def line(self) -> str:
+        return (f"{self.files} files, {self.hands} hands, {self.rejected} rejected hands, "
+                f"{self.bytes / 1e6:.1f} MB, {time.perf_counter() - self.start:.2f} s")
+
+
+class Progress:
+    """A tqdm bar over the input bytes when standard error is a terminal and tqdm is installed
+    (the `cli` extra); nothing otherwise."""
+
+    def __init__(self, total_bytes: int) -> None:
+        self.bar = None
+        if sys.stderr.isatty():
+            try:
+                from tqdm import tqdm  # type: ignore[import-untyped]
+            except ImportError:
+                return
+            self.bar = tqdm(total=total_bytes, unit="B", unit_scale=True, file=sys.stderr,
+                            leave=False)
+
+    def advance(self, files: List[str]) -> None:
+        if self.bar is not None:
+            self.bar.update(sum(file_size(f) for f in files))
+
+    def close(self) -> None:
+        if self.bar is not None:
+            self.bar.close()
+
+
+# ---------------------------------------------------------------------------------------------
+# Formats
+# ---------------------------------------------------------------------------------------------
 
 def _write_line(text: str) -> None:
     # The JSON holds player names in any script: write UTF-8 whatever the locale says.
@@ -51,33 +160,112 @@ def _write_line(text: str) -> None:
     out.flush()
 
 
-def main(argv=None) -> int:
-    args = _parser().parse_args(argv)
+def _in_order(pool: ThreadPoolExecutor, work: Callable[[str], Tuple[int, str]],
+              files: List[str], window: int) -> Iterator[Tuple[str, "Future[Tuple[int, str]]"]]:
+    """The files' results in input order, with at most `window` files in flight."""
+    pending: Deque[Tuple[str, "Future[Tuple[int, str]]"]] = collections.deque()
+    for path in files:
+        pending.append((path, pool.submit(work, path)))
+        if len(pending) >= window:
+            yield pending.popleft()
+    while pending:
+        yield pending.popleft()
+
+
+def _write_json(files: List[str], args: argparse.Namespace, totals: Totals,
+                progress: Progress) -> int:
+    convert = handscribe.to_json_ohh if args.ohh else handscribe.to_json
+
+    def one(path: str) -> Tuple[int, str]:
+        # Both calls release the interpreter lock: the threads parse and write in parallel.
+        view = handscribe.parse_path(path)
+        return len(view), convert(view)
+
+    jobs = args.jobs or os.cpu_count() or 1
+    status = EXIT_OK
+    with ThreadPoolExecutor(max_workers=jobs) as pool:
+        for path, future in _in_order(pool, one, files, 2 * jobs):
+            try:
+                hands, text = future.result()
+            except RuntimeError as e:
+                print(e, file=sys.stderr)
+                status = EXIT_ERROR
+                continue
+            except handscribe.PanicException as e:
+                pool.shutdown(cancel_futures=True)
+                print(e, file=sys.stderr)
+                return EXIT_FAULT
+            finally:
+                progress.advance([path])
+            _write_line(text)
+            totals.hands += hands
+    return status
+
+
+def _write_parquet(files: List[str], args: argparse.Namespace, totals: Totals,
+                   progress: Progress) -> int:
+    pa = require("pyarrow", "arrow", "--format parquet")
+    pq = require("pyarrow.parquet", "arrow", "--format parquet")
+    empty = handscribe.read_tables([])
+    writers = {}
     try:
-        return _convert_all(args)
+        for name in TABLES:
+            folder = Path(args.output) / name
+            folder.mkdir(parents=True, exist_ok=True)
+            writers[name] = pq.ParquetWriter(str(folder / "part-0.parquet"),
+                                             pa.schema(getattr(empty, name)))
+        for group in groups(files, PARQUET_GROUP_BYTES):
+            try:
+                tables = handscribe.read_tables(group, jobs=args.jobs)
+            except handscribe.PanicException as e:
+                print(e, file=sys.stderr)
+                return EXIT_FAULT
+            for name in TABLES:
+                writers[name].write_table(pa.table(getattr(tables, name)))
+            totals.hands += len(tables.hands)
+            progress.advance(group)
+    finally:
+        for w in writers.values():
+            w.close()
+    return EXIT_OK
+
+
+WRITERS = {"json": _write_json, "parquet": _write_parquet}
+
+
+def main(argv: Optional[List[str]] = None) -> int:
+    parser = _parser()
+    args = parser.parse_args(argv)
+    if args.format == "parquet" and not args.output:
+        parser.error("--format parquet needs --output DIR")
+    if args.format != "parquet" and args.output:
+        parser.error("--output is for --format parquet")
+    if args.ohh and args.format != "json":
+        parser.error("--ohh is a JSON layout: it needs --format json")
+    if args.format == "parquet":
+        try:  # a missing extra is a usage error, said in one line before any file is read
+            require("pyarrow.parquet", "arrow", "--format parquet")
+        except ImportError as e:
+            parser.error(str(e))
+    files, errors = _inputs(args)
+    for e in errors:
+        print(e, file=sys.stderr)
+    totals = Totals(files)
+    progress = Progress(totals.bytes)
+    try:
+        status = WRITERS[args.format](files, args, totals, progress)
     except BrokenPipeError:
         # The reader went away (`... | head`): stop quietly, and keep the interpreter's final
         # flush of stdout from failing again.
         devnull = os.open(os.devnull, os.O_WRONLY)
         os.dup2(devnull, sys.stdout.fileno())
         return EXIT_ERROR
-
-
-def _convert_all(args) -> int:
-    convert = handscribe.to_json_ohh if args.ohh else handscribe.to_json
-    status = EXIT_OK
-    for path in args.paths:
-        try:
-            text = convert(handscribe.parse_path(path))
-        except RuntimeError as e:
-            print(e, file=sys.stderr)
-            status = EXIT_ERROR
-            continue
-        except handscribe.PanicException as e:
-            print(e, file=sys.stderr)
-            return EXIT_FAULT
-        _write_line(text)
-    return status
+    finally:
+        progress.close()
+    if status == EXIT_FAULT:
+        return status  # the fault's message stays the last line
+    print(totals.line(), file=sys.stderr)
+    return max(status, EXIT_ERROR if errors else EXIT_OK)
 
 
 if __name__ == "__main__":

@@ -527,29 +527,6 @@ class OhhWriter {
 public:
     OhhWriter(const HandStore& store, JsonWriter& w) : store_(store), w_(w) {}
 
-private:
-    static std::string_view currency_code(Currency c) {
-        switch (c) {
-            case 0: return "PPC";  // no sign: play money
-            case U'$': return "USD";
-            case U'\u00A3': return "GBP";
-            case U'\u00A5': return "JPY";
-            case U'\u20AC': return "EUR";
-            case U'\u20B9': return "INR";
-            default: break;
-        }
-        std::string detail = "Invalid currency character: '";
-        if (is_scalar(c)) {
-            append_utf8(detail, c);
-        } else {
-            detail += "U+";
-            append_u64(detail, static_cast<std::uint64_t>(c));
-        }
-        detail += '\'';
-        fault_unreachable(detail);
-    }
-
-public:
     void hand(const Hand& h) {
         const Header& hd = h.header;
         // The dealer first: nothing of a hand is written before its button seat is known.
@@ -568,7 +545,9 @@ public:
         o.key("start_date_utc").date(hd.start_date);
         o.key("tournament").flag(hd.is_tournament());
         o.key("table_size").small(hd.max_players);
-        o.key("currency").name(currency_code(hd.currency));
+        // Hands without a currency sign are play money: the format's "PPC" (play chips).
+        const int currency = currency_index(hd.currency);
+        o.key("currency").name(currency < 0 ? "PPC" : kCurrencyCodes[currency].code);
         o.key("dealer_seat").small(dealer_seat);
         o.key("hero_player_id").null();
         o.key("small_blind").amount(hd.small_blind);

@@ -1,9 +1,7 @@
-// The Python extension handscribe._handscribe: the six module functions, the HandView class,
-// argument conversion, the exception mapping and the release of the interpreter lock.
-#define PY_SSIZE_T_CLEAN
-#include <Python.h>
+// The Python extension handscribe._handscribe: the module functions, the HandView class and
+// argument conversion.
+#include "lib/glue.hpp"  // Python.h first
 
-#include <cerrno>
 #include <exception>
 #include <memory>
 #include <new>
@@ -13,10 +11,9 @@
 #include <utility>
 #include <vector>
 
-#include <unistd.h>
-
 #include "json/json.hpp"
 #include "lib/pool.hpp"
+#include "lib/tables.hpp"
 #include "model/model.hpp"
 #include "model/text_form.hpp"
 #include "parsers/parsers.hpp"
@@ -25,148 +22,13 @@ namespace {
 
 constexpr const char* kModuleDoc = "A blazingly fast parser for poker hand histories";
 
-// ---------------------------------------------------------------------------------------------
-// Small helpers
-// ---------------------------------------------------------------------------------------------
-
-// An owned reference, released at scope exit.
-class Ref {
-public:
-    explicit Ref(PyObject* p = nullptr) noexcept : p_(p) {}
-    Ref(const Ref&) = delete;
-    Ref& operator=(const Ref&) = delete;
-    ~Ref() { Py_XDECREF(p_); }
-    PyObject* get() const noexcept { return p_; }
-    PyObject* release() noexcept { return std::exchange(p_, nullptr); }
-    explicit operator bool() const noexcept { return p_ != nullptr; }
-
-private:
-    PyObject* p_;
-};
-
-// Releases the interpreter lock for its scope; the lock is taken back however the scope ends,
-// so exceptions unwinding through it always reach the handlers with the lock held. When the
-// interpreter is shutting down, taking the lock back ends a daemon thread with a forced unwind
-// that starts in this destructor: it must be allowed to leave it (noexcept(false)).
-class GilReleased {
-public:
-    GilReleased() noexcept : state_(PyEval_SaveThread()) {}
-    GilReleased(const GilReleased&) = delete;
-    GilReleased& operator=(const GilReleased&) = delete;
-    ~GilReleased() noexcept(false) { PyEval_RestoreThread(state_); }
-
-private:
-    PyThreadState* state_;
-};
-
-PyObject* utf8_to_str(std::string_view s) {
-    return PyUnicode_DecodeUTF8(s.data(), static_cast<Py_ssize_t>(s.size()), "replace");
-}
-
-void raise_with_message(PyObject* type, std::string_view message) {
-    Ref text(utf8_to_str(message));
-    if (text) PyErr_SetObject(type, text.get());
-}
-
-// ---------------------------------------------------------------------------------------------
-// Faults
-// ---------------------------------------------------------------------------------------------
-
-PyObject* g_panic_type = nullptr;  // created once per process
-
-PyObject* panic_type() {
-    if (g_panic_type == nullptr) {
-        g_panic_type = PyErr_NewExceptionWithDoc(
-            "handscribe.PanicException",
-            "An internal fault of the parser: a broken invariant or a required part of the "
-            "input that is missing. It abandons the whole call.",
-            PyExc_BaseException, nullptr);
-    }
-    return g_panic_type;
-}
-
-// One line on the process's standard error stream, written with a single call.
-void write_fault_line(std::string_view message, std::string_view where) noexcept {
-    try {
-        std::string line = "handscribe: internal fault: ";
-        line += message;
-        line += " (raised at ";
-        line += where;
-        line += ")\n";
-        const char* p = line.data();
-        std::size_t left = line.size();
-        while (left > 0) {
-            const ssize_t n = ::write(2, p, left);
-            if (n < 0) {
-                if (errno == EINTR) continue;
-                return;
-            }
-            p += n;
-            left -= static_cast<std::size_t>(n);
-        }
-    } catch (...) {
-        // Out of memory while reporting: the exception below still carries the message.
-    }
-}
-
-void raise_panic(std::string_view message, std::string_view where) noexcept {
-    write_fault_line(message, where);
-    PyObject* type = panic_type();
-    if (type == nullptr) return;  // the creation failure is the pending exception
-    raise_with_message(type, message);
-}
-
-// Turns the exception being handled into a pending Python exception. Call inside catch (...)
-// with the interpreter lock held.
-void raise_current_exception() noexcept {
-    try {
-        throw;
-    } catch (const hs::Fault& f) {
-        raise_panic(f.message(), f.where());
-    } catch (const std::bad_alloc&) {
-        PyErr_NoMemory();
-    } catch (const std::exception& e) {
-        raise_panic(e.what(), "an unknown place");
-    } catch (...) {
-        raise_panic("unknown exception", "an unknown place");
-    }
-}
-
-// Runs an entry point body with the lock held; no C++ exception leaves it.
-template <class F>
-PyObject* guarded(F&& body) noexcept {
-    try {
-        return body();
-    } catch (...) {
-        raise_current_exception();
-        return nullptr;
-    }
-}
-
-// Raises a kept exception; always null.
-PyObject* raise(const std::exception_ptr& error) noexcept {
-    try {
-        std::rethrow_exception(error);
-    } catch (...) {
-        raise_current_exception();
-    }
-    return nullptr;
-}
-
-// Runs work with the lock released and returns what it threw (null when nothing). The lock is
-// taken back after the handler has finished, in no try block: when the interpreter ends a
-// daemon thread there, the forced unwind meets no handler of ours on its way out.
-template <class F>
-std::exception_ptr unlocked(F&& work) {
-    std::exception_ptr error;
-    GilReleased released;
-    try {
-        work();
-    } catch (...) {
-        error = std::current_exception();
-    }
-    return error;
-}
+using hs::py::guarded;
+using hs::py::panic_type;
+using hs::py::raise;
+using hs::py::raise_with_message;
+using hs::py::Ref;
+using hs::py::unlocked;
+using hs::py::utf8_to_str;
 
 // ---------------------------------------------------------------------------------------------
 // Argument conversion
@@ -401,9 +263,24 @@ PyObject* view_to_json_ohh(PyObject* self, PyObject*) {
     return view_json_with_lock(self, &hs::to_json_ohh);
 }
 
+// The three Arrow tables of the view's hands, built with the interpreter lock released.
+PyObject* view_to_arrow(PyObject* self, PyObject*) {
+    const std::shared_ptr<const hs::HandStore> store = as_view(self)->store;
+    const hs::Span hands = as_view(self)->hands;
+    hs::py::TableSet tables;
+    auto error = unlocked([&] {
+        hs::arrow::TablesBuilder builder;
+        builder.add(*store, hands, {});
+        tables = builder.finish();
+    });
+    if (error) return raise(error);
+    return guarded([&] { return hs::py::make_tables(std::move(tables)); });
+}
+
 PyMethodDef kViewMethods[] = {
     {"to_json", view_to_json, METH_NOARGS, nullptr},
     {"to_json_ohh", view_to_json_ohh, METH_NOARGS, nullptr},
+    {"to_arrow", view_to_arrow, METH_NOARGS, nullptr},
     {nullptr, nullptr, 0, nullptr},
 };
 
@@ -550,6 +427,39 @@ PyObject* py_to_json_ohh(PyObject*, PyObject* args, PyObject* kwargs) {
     return json_function(args, kwargs, "O:to_json_ohh", &hs::to_json_ohh);
 }
 
+// read_tables(paths, *, jobs=None): every file parsed on the pool straight into one Tables.
+PyObject* py_read_tables(PyObject*, PyObject* args, PyObject* kwargs) {
+    char* keywords[] = {const_cast<char*>("paths"), const_cast<char*>("jobs"), nullptr};
+    PyObject* paths = nullptr;
+    PyObject* jobs_arg = Py_None;
+    if (!PyArg_ParseTupleAndKeywords(args, kwargs, "O|$O:read_tables", keywords, &paths,
+                                     &jobs_arg))
+        return nullptr;
+    std::vector<std::string> inputs;
+    std::size_t jobs = 0;  // every worker
+    if (guarded([&]() -> PyObject* {
+            if (jobs_arg != Py_None) {
+                if (!PyLong_Check(jobs_arg)) {
+                    conversion_error("jobs", jobs_arg, "int");
+                    return nullptr;
+                }
+                const long long n = PyLong_AsLongLong(jobs_arg);
+                if (n == -1 && PyErr_Occurred()) return nullptr;
+                if (n < 1) {
+                    PyErr_SetString(PyExc_ValueError, "jobs must be at least 1");
+                    return nullptr;
+                }
+                jobs = static_cast<std::size_t>(n);
+            }
+            return collect_texts(paths, "paths", true, inputs) ? Py_None : nullptr;
+        }) == nullptr)
+        return nullptr;
+    hs::py::TableSet tables;
+    if (auto error = unlocked([&] { tables = hs::py::read_files(inputs, jobs); }))
+        return raise(error);
+    return guarded([&] { return hs::py::make_tables(std::move(tables)); });
+}
+
 template <PyObject* (*F)(PyObject*, PyObject*, PyObject*)>
 PyCFunction with_keywords() {
     return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(F));
@@ -562,6 +472,7 @@ PyMethodDef kFunctions[] = {
     {"parse_paths", with_keywords<py_parse_paths>(), METH_VARARGS | METH_KEYWORDS, nullptr},
     {"to_json", with_keywords<py_to_json>(), METH_VARARGS | METH_KEYWORDS, nullptr},
     {"to_json_ohh", with_keywords<py_to_json_ohh>(), METH_VARARGS | METH_KEYWORDS, nullptr},
+    {"read_tables", with_keywords<py_read_tables>(), METH_VARARGS | METH_KEYWORDS, nullptr},
     {nullptr, nullptr, 0, nullptr},
 };
 
@@ -607,6 +518,7 @@ PyObject* init_module() {
         Ref name(PyUnicode_FromString("HandView"));
         if (!name || PyList_Append(names.get(), name.get()) < 0) return nullptr;
     }
+    if (!hs::py::add_table_types(module.get(), names.get())) return nullptr;
     PyObject* panic = panic_type();
     if (panic == nullptr) return nullptr;
     Py_INCREF(panic);

@@ -30,6 +30,7 @@ struct Batch {
     std::exception_ptr error;  // the first fault; written once, under error_mutex
     std::mutex error_mutex;
     std::size_t workers = 0;   // pool workers inside this batch; guarded by the pool mutex
+    std::size_t max_workers = 0;  // pool workers allowed in (the caller works besides them)
 
     // Takes and runs jobs until none is left or one has failed.
     void work() noexcept {
@@ -97,7 +98,7 @@ private:
             Batch* batch = nullptr;
             work_ready_.wait(lock, [&] {
                 for (Batch* b : open_)
-                    if (!b->exhausted()) {
+                    if (!b->exhausted() && b->workers < b->max_workers) {
                         batch = b;
                         return true;
                     }
@@ -150,13 +151,14 @@ Pool& current_pool() {
 
 }  // namespace
 
-void run(std::size_t count, JobFn fn, void* context) {
+void run(std::size_t count, JobFn fn, void* context, std::size_t max_threads) {
     if (count == 0) return;
     Batch batch;
     batch.count = count;
     batch.fn = fn;
     batch.context = context;
-    if (count == 1) {
+    batch.max_workers = max_threads == 0 ? count : std::min(count, max_threads) - 1;
+    if (count == 1 || batch.max_workers == 0) {
         batch.work();  // nothing to share
     } else {
         current_pool().run(batch);

@@ -142,6 +142,21 @@ Decoded char_of(std::string_view s) noexcept {
 
 }  // namespace
 
+int currency_index(Currency c) {
+    if (c == 0) return -1;
+    for (std::size_t i = 0; i < std::size(kCurrencyCodes); ++i)
+        if (kCurrencyCodes[i].symbol == c) return static_cast<int>(i);
+    std::string detail = "Invalid currency character: '";
+    if (is_scalar(c)) {
+        append_utf8(detail, c);
+    } else {
+        detail += "U+";
+        append_u64(detail, static_cast<std::uint64_t>(c));
+    }
+    detail += '\'';
+    fault_unreachable(detail);
+}
+
 Card card_from_text(std::string_view text) {
     if (text.empty()) fault_missing("card", text);
     const unsigned char first = byte_at(text, 0);
@@ -303,6 +318,27 @@ PackedDate pack_date(std::uint64_t year, std::uint64_t month, std::uint64_t day,
 DateParts unpack_date(PackedDate d) noexcept {
     return DateParts{2000 + ((d >> 26) & 0x3F), ((d >> 22) & 0xF) + 1, ((d >> 17) & 0x1F) + 1,
                      (d >> 12) & 0x1F, (d >> 6) & 0x3F, d & 0x3F};
+}
+
+std::optional<std::int64_t> date_seconds(PackedDate d) noexcept {
+    if (d == 0) return std::nullopt;
+    const DateParts p = unpack_date(d);
+    const bool leap = p.year % 4 == 0;  // 2000..2063: every fourth year, 2000 included
+    static constexpr unsigned kMonthDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (p.month > 12 || p.hour > 23 || p.minute > 59 || p.second > 59) return std::nullopt;
+    if (p.day > kMonthDays[p.month - 1] + (leap && p.month == 2 ? 1 : 0)) return std::nullopt;
+    // Days since 1970-01-01 in the civil calendar, counted with March as the first month so that
+    // the leap day comes last in its year.
+    const int y = static_cast<int>(p.year) - (p.month <= 2 ? 1 : 0);
+    const int era = y / 400;  // years here are 1999..2063: never negative
+    const int year_of_era = y - era * 400;
+    const int day_of_year =
+        (153 * static_cast<int>(p.month > 2 ? p.month - 3 : p.month + 9) + 2) / 5 +
+        static_cast<int>(p.day) - 1;
+    const int day_of_era =
+        year_of_era * 365 + year_of_era / 4 - year_of_era / 100 + day_of_year;
+    const int days = era * 146097 + day_of_era - 719468;
+    return std::int64_t{days} * 86400 + p.hour * 3600 + p.minute * 60 + p.second;
 }
 
 // ---------------------------------------------------------------------------------------------

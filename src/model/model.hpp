@@ -98,6 +98,17 @@ PayloadKind payload_kind(ActionType a) noexcept;
 // U+20B9), or 0 for a hand whose amounts carry no sign (play money, the Pluribus logs, and every
 // tournament hand, whose amounts are chips: its buy-in's currency is in its Tournament record).
 using Currency = char32_t;
+// The ISO 4217 codes of the five symbols, in this order: "USD", "GBP", "JPY", "EUR", "INR".
+struct CurrencyCode {
+    Currency symbol;
+    std::string_view code;
+};
+inline constexpr CurrencyCode kCurrencyCodes[] = {
+    {U'$', "USD"}, {U'\u00A3', "GBP"}, {U'\u00A5', "JPY"}, {U'\u20AC', "EUR"}, {U'\u20B9', "INR"},
+};
+// The position of a currency in kCurrencyCodes, or -1 for 0 (no sign: play money has no ISO
+// code). Any other character is a broken record: "Invalid currency character: '<c>'".
+int currency_index(Currency c);
 
 // ---------------------------------------------------------------------------------------------
 // Cards
@@ -196,6 +207,9 @@ PackedDate pack_date(std::uint64_t year, std::uint64_t month, std::uint64_t day,
                      std::uint64_t hour, std::uint64_t minute, std::uint64_t second) noexcept;
 struct DateParts { unsigned year, month, day, hour, minute, second; };
 DateParts unpack_date(PackedDate d) noexcept;
+// Seconds from 1970-01-01 00:00:00 to the date as written (no time zone), or nullopt for 0 (no
+// date was read) and for parts outside the calendar (month 13, February 30, hour 24...).
+std::optional<std::int64_t> date_seconds(PackedDate d) noexcept;
 
 inline constexpr std::uint8_t kNone8 = 255;       // no hero / no seat / no dealer / no button
 inline constexpr std::uint8_t kNoSlot = 32;        // a name without a slot in the hand

@@ -323,6 +323,34 @@ TEST(Packing, Dates) {
     EXPECT_EQ(pack_date(2064, 1, 1, 0, 0, 0), 0u);
 }
 
+TEST(Packing, DateSeconds) {
+    struct Case { unsigned y, mo, d, h, mi, s; std::int64_t seconds; };  // -1: no date
+    const Case cases[] = {
+        {2021, 3, 4, 5, 6, 7, 1614834367},   {2000, 1, 1, 0, 0, 1, 946684801},
+        {2000, 2, 29, 0, 0, 0, 951782400},   {2024, 2, 29, 12, 0, 0, 1709208000},
+        {2001, 3, 1, 0, 0, 0, 983404800},    {2063, 12, 31, 23, 59, 59, 2966371199},
+        {2023, 2, 29, 0, 0, 0, -1},          {2021, 4, 31, 0, 0, 0, -1},
+        {2021, 13, 1, 0, 0, 0, -1},          {2021, 1, 1, 24, 0, 0, -1},
+        {2021, 1, 1, 0, 60, 0, -1},          {2021, 1, 1, 0, 0, 60, -1},
+        {2000, 1, 1, 0, 0, 0, -1},  // packs to 0: no date was read
+    };
+    for (const Case& c : cases) {
+        const auto got = date_seconds(pack_date(c.y, c.mo, c.d, c.h, c.mi, c.s));
+        EXPECT_EQ(got.value_or(-1), c.seconds) << c.y << '/' << c.mo << '/' << c.d << ' ' << c.h;
+    }
+}
+
+TEST(Enumerations, CurrencyCodes) {
+    EXPECT_EQ(currency_index(0), -1);
+    const char32_t symbols[] = {U'$', 0xA3, 0xA5, 0x20AC, 0x20B9};
+    const char* codes[] = {"USD", "GBP", "JPY", "EUR", "INR"};
+    for (int i = 0; i < 5; ++i) {
+        ASSERT_EQ(currency_index(symbols[i]), i);
+        EXPECT_EQ(kCurrencyCodes[i].code, codes[i]);
+    }
+    EXPECT_THROW(currency_index(U'X'), Fault);
+}
+
 // ---------------------------------------------------------------------------------------------
 // The store's checked access
 // ---------------------------------------------------------------------------------------------

@@ -19,7 +19,7 @@ from conftest import CORPUS, needs_corpus
 from test_detection import HAND
 
 NAMES = ["parse_str", "parse_strs", "parse_path", "parse_paths", "to_json", "to_json_ohh",
-         "HandView"]
+         "read_tables", "HandView", "Tables", "Table"]
 
 
 @pytest.fixture(scope="module")
@@ -339,6 +339,12 @@ GOOD_SCRIPT = """
         last_ten: HandView = view[-10:]
         texts: List[str] = [render(hand) for hand in view] + [repr(h) for h in reversed(view)]
         return [first, last_ten, view[1:len(texts)]]
+
+    def rows(where: pathlib.Path) -> int:
+        tables: handscribe.Tables = handscribe.read_tables([where], jobs=2)
+        table: handscribe.Table = tables.actions
+        table.__arrow_c_stream__()
+        return len(table) + len(handscribe.parse_path(where).to_arrow().hands)
 """
 
 BAD_SCRIPT = """
@@ -349,6 +355,7 @@ BAD_SCRIPT = """
     handscribe.HandView.missing
     view["first"]
     first: str = view[0]
+    handscribe.read_tables(["a"], jobs="2")
 """
 
 
@@ -377,4 +384,5 @@ def test_mypy_rejects_misuse_of_the_api(tmp_path):
     result = run_mypy(tmp_path, BAD_SCRIPT)
     assert result.returncode == 1, result.stdout + result.stderr
     errors = [line for line in result.stdout.splitlines() if ": error:" in line]
-    assert [line.split(":")[1] for line in errors] == ["3", "4", "5", "6", "7", "8"], result.stdout
+    assert [line.split(":")[1] for line in errors] == ["3", "4", "5", "6", "7", "8", "9"], \
+        result.stdout

@@ -1,0 +1,50 @@
+"""The hand tables as Dask DataFrames, for folders larger than one machine.
+
+    hands, players, actions = handscribe.dask.read_tables(paths)
+
+Each partition is one group of neighbouring files, parsed where the partition is computed (a
+worker of a Dask cluster, or the local scheduler) by `handscribe.read_tables`; its columns are
+pandas columns backed by Arrow (`pandas.ArrowDtype`), with the types of the tables. Needs the
+`dask` extra: pip install 'handscribe[dask]'.
+"""
+import os
+from typing import Any, List, Sequence, Tuple, Union
+
+import handscribe
+
+from ._extras import require
+from ._files import groups
+
+__all__ = ["read_tables"]
+
+_FEATURE = "handscribe.dask.read_tables"
+
+
+def _frames(tables: "handscribe.Tables") -> Tuple[Any, Any, Any]:
+    pa = require("pyarrow", "dask", _FEATURE)
+    pd = require("pandas", "dask", _FEATURE)
+    return tuple(
+        pa.table(t).to_pandas(types_mapper=pd.ArrowDtype)
+        for t in (tables.hands, tables.players, tables.actions)
+    )
+
+
+def _read_group(paths: List[str]) -> Tuple[Any, Any, Any]:
+    return _frames(handscribe.read_tables(paths))
+
+
+def read_tables(
+    paths: Sequence[Union[str, "os.PathLike[str]"]], *, blocksize: int = 64 * 2**20
+) -> Tuple[Any, Any, Any]:
+    """The hands, players and actions tables of the files as three Dask DataFrames, one
+    partition per group of neighbouring files of about `blocksize` bytes."""
+    dd = require("dask.dataframe", "dask", _FEATURE)
+    delayed = require("dask", "dask", _FEATURE).delayed
+    files = [os.fspath(p) for p in paths]
+    meta = _frames(handscribe.read_tables([]))
+    parts = [delayed(_read_group, pure=True)(g) for g in groups(files, blocksize)]
+    if not parts:
+        return tuple(dd.from_pandas(m, npartitions=1) for m in meta)
+    return tuple(
+        dd.from_delayed([p[i] for p in parts], meta=meta[i]) for i in range(3)
+    )

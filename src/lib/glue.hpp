@@ -1,0 +1,84 @@
+// The pieces every part of the module's C API code shares: owned references, the release of
+// the interpreter lock, and the mapping of C++ exceptions to Python exceptions.
+#pragma once
+
+#define PY_SSIZE_T_CLEAN
+#include <Python.h>
+
+#include <exception>
+#include <string_view>
+#include <utility>
+
+namespace hs::py {
+
+// An owned reference, released at scope exit.
+class Ref {
+public:
+    explicit Ref(PyObject* p = nullptr) noexcept : p_(p) {}
+    Ref(const Ref&) = delete;
+    Ref& operator=(const Ref&) = delete;
+    ~Ref() { Py_XDECREF(p_); }
+    PyObject* get() const noexcept { return p_; }
+    PyObject* release() noexcept { return std::exchange(p_, nullptr); }
+    explicit operator bool() const noexcept { return p_ != nullptr; }
+
+private:
+    PyObject* p_;
+};
+
+// Releases the interpreter lock for its scope; the lock is taken back however the scope ends,
+// so exceptions unwinding through it always reach the handlers with the lock held. When the
+// interpreter is shutting down, taking the lock back ends a daemon thread with a forced unwind
+// that starts in this destructor: it must be allowed to leave it (noexcept(false)).
+class GilReleased {
+public:
+    GilReleased() noexcept : state_(PyEval_SaveThread()) {}
+    GilReleased(const GilReleased&) = delete;
+    GilReleased& operator=(const GilReleased&) = delete;
+    ~GilReleased() noexcept(false) { PyEval_RestoreThread(state_); }
+
+private:
+    PyThreadState* state_;
+};
+
+PyObject* utf8_to_str(std::string_view s);
+void raise_with_message(PyObject* type, std::string_view message);
+
+// The type of internal faults, handscribe.PanicException: created once per process, on first
+// use; null with an exception set when that fails.
+PyObject* panic_type();
+
+// Turns the exception being handled into a pending Python exception. Call inside catch (...)
+// with the interpreter lock held.
+void raise_current_exception() noexcept;
+
+// Runs an entry point body with the lock held; no C++ exception leaves it.
+template <class F>
+PyObject* guarded(F&& body) noexcept {
+    try {
+        return body();
+    } catch (...) {
+        raise_current_exception();
+        return nullptr;
+    }
+}
+
+// Raises a kept exception; always null.
+PyObject* raise(const std::exception_ptr& error) noexcept;
+
+// Runs work with the lock released and returns what it threw (null when nothing). The lock is
+// taken back after the handler has finished, in no try block: when the interpreter ends a
+// daemon thread there, the forced unwind meets no handler of ours on its way out.
+template <class F>
+std::exception_ptr unlocked(F&& work) {
+    std::exception_ptr error;
+    GilReleased released;
+    try {
+        work();
+    } catch (...) {
+        error = std::current_exception();
+    }
+    return error;
+}
+
+}  // namespace hs::py

@@ -1,0 +1,336 @@
+"""The Arrow tables: every corpus file against its native JSON, the readers that take them,
+read_tables, the Dask reader on a cluster of processes, and the Parquet command line."""
+import json
+import os
+import re
+import subprocess
+import sys
+from datetime import datetime
+from pathlib import Path
+
+import pytest
+
+import handscribe
+
+from conftest import CORPUS, DATA, corpus_files, needs_corpus
+
+pa = pytest.importorskip("pyarrow")
+pc = pytest.importorskip("pyarrow.compute")
+
+FOLDERS = ("pokerstars", "pokerstars_other", "pokerstars_tournaments", "pluribus", "ongame",
+           "ggpoker", "winamax")
+STREETS = ("predeal", "preflop", "flop", "turn", "river", "showdown", "summary")
+RUN_TWICE = DATA / "pokerstars" / "PokerStars__CashGame__PlayerTests__RunItTwice.txt"
+GBP = DATA / "pokerstars" / "PokerStars__CashGame__Limits__GbpTable.txt"
+BAETSLE = DATA / "pokerstars" / "hh.com_Baetsle_289FR_2021.07.30_0.txt"
+
+
+def tables_of(tables) -> tuple:
+    return tuple(pa.table(getattr(tables, n)) for n in ("hands", "players", "actions"))
+
+
+def rel(path: Path) -> str:
+    return path.relative_to(CORPUS).as_posix()
+
+
+# ------------------------------------------------------------------------------------------
+# Every corpus file against its native JSON
+# ------------------------------------------------------------------------------------------
+
+def expected_rows(hands: list) -> tuple:
+    """Rows of the players and actions tables as the native JSON tells them. Actions carry their
+    hand's position and are listed by street kind and board (the table orders them by their
+    place in the text)."""
+    players, actions = [], []
+    for n, h in enumerate(hands):
+        hd = h["header"]
+        count = len(hd["players"])
+        for p in hd["players"]:
+            players.append((hd["id"], p["id"], p["name"], None if p["seat"] == 255 else p["seat"],
+                            p["chips"]))
+        runs = [("predeal", 0, hd["actions"]), ("preflop", 0, h["preflop"]["actions"])]
+        for kind in ("flop", "turn", "river", "showdown"):
+            runs += [(kind, k, s["actions"]) for k, s in enumerate(h[kind + "s"])]
+        runs.append(("summary", 0, h["summary"]["actions"]))
+        for street, board, run in runs:
+            for a in run:
+                player = a["player_id"] if a["player_id"] < count else None
+                actions.append((n, hd["id"], STREETS.index(street), board, player,
+                                a.get("amount"), a.get("all_in", False)))
+    return players, actions
+
+
+def parsed_files(folder: str):
+    """Every file of a corpus folder that parses on its own, with its view."""
+    for path in corpus_files(folder):
+        try:
+            yield path, handscribe.parse_path(path)
+        except (RuntimeError, handscribe.PanicException):
+            continue  # unreadable, unknown or unsupported: nothing to compare
+
+
+@needs_corpus
+@pytest.mark.parametrize("folder", FOLDERS)
+def test_every_corpus_file_matches_its_native_json(folder):
+    compared = 0
+    for path, view in parsed_files(folder):
+        hands, players, actions = tables_of(view.to_arrow())
+        doc = json.loads(view.to_json())
+        assert hands.column("hand_id").to_pylist() == [h["header"]["id"] for h in doc], path
+        want_players, want_actions = expected_rows(doc)
+        got_players = list(zip(*(players.column(c).to_pylist()
+                                 for c in ("hand_id", "player", "name", "seat", "stack"))))
+        assert got_players == want_players, path
+        # Each hand's actions are numbered from 0 in one run; the position of the hand is the
+        # count of runs so far.
+        seq = actions.column("seq").to_pylist()
+        position = [-1]
+        for s in seq:
+            position.append(position[-1] + (s == 0))
+        assert seq == [i for n in range(len(doc))
+                       for i in range(sum(1 for r in want_actions if r[0] == n))], path
+        streets = [STREETS.index(s) for s in actions.column("street").to_pylist()]
+        got_actions = list(zip(position[1:], actions.column("hand_id").to_pylist(), streets,
+                               *(actions.column(c).to_pylist()
+                                 for c in ("board", "player", "amount", "all_in"))))
+        # Stable sorts by hand, street and board keep each run's own order.
+        key = lambda r: r[:4]  # noqa: E731
+        assert sorted(got_actions, key=key) == sorted(want_actions, key=key), path
+        compared += 1
+    if folder in ("pokerstars", "pluribus", "ongame"):
+        assert compared > 0
+
+
+# ------------------------------------------------------------------------------------------
+# Golden rows
+# ------------------------------------------------------------------------------------------
+
+def test_golden_rows_of_a_run_twice_hand():
+    hands, players, actions = tables_of(handscribe.parse_path(RUN_TWICE).to_arrow())
+    [hand] = hands.to_pylist()
+    assert hand == {
+        "site": "PokerStars", "hand_id": hand["hand_id"], "started_at": hand["started_at"],
+        "table": hand["table"], "game": "Omaha", "limit": "PotLimit", "currency": "USD",
+        "max_players": hand["max_players"], "button_seat": hand["button_seat"],
+        "small_blind": hand["small_blind"], "big_blind": hand["big_blind"], "ante": 0.0,
+        "hero": "OneMoreSpin", "total_pot": hand["total_pot"], "rake": hand["rake"],
+        "boards": [["3d", "Kd", "9h", "8h", "4s"], ["3d", "Kd", "9h", "8h", "Kc"]],
+        "source": None,
+    }
+    doc = json.loads(handscribe.parse_path(RUN_TWICE).to_json())[0]
+    hd = doc["header"]
+    assert (hand["hand_id"], hand["table"], hand["max_players"]) == (
+        hd["id"], hd["table_name"], hd["max_players"])
+    assert hand["started_at"] == datetime.fromisoformat(hd["start_date"].rstrip("Z"))
+    assert hand["button_seat"] == hd["players"][hd["dealer_id"]]["seat"]
+    assert (hand["small_blind"], hand["big_blind"]) == (hd["small_blind"], hd["big_blind"])
+    assert (hand["total_pot"], hand["rake"]) == (doc["summary"]["total_pot"],
+                                                 doc["summary"]["rake"])
+    hero = players.filter(pc.field("is_hero")).to_pylist()
+    assert [(p["name"], p["hole_cards"]) for p in hero] == [
+        ("OneMoreSpin", ["Qh", "3c", "Ks", "7c"])]
+    # Winnings over both boards, one amount per winner.
+    won = {p["name"]: p["won"] for p in players.to_pylist()}
+    for w in doc["summary"]["winners"]:
+        assert won[hd["players"][w["player_id"]]["name"]] > 0
+    assert sum(won.values()) == pytest.approx(sum(w["amount"] for w in doc["summary"]["winners"]))
+    dealt = actions.filter(pc.equal(actions.column("action"), "Dealt")).to_pylist()
+    assert [(a["street"], a["cards"], a["amount"]) for a in dealt] == [
+        ("preflop", ["Qh", "3c", "Ks", "7c"], None)]
+
+
+def test_amounts_are_the_decimals_the_text_prints():
+    hands, players, actions = tables_of(handscribe.parse_path(GBP).to_arrow())
+    assert hands.column("currency").to_pylist() == ["GBP"]
+    text = repr(handscribe.parse_path(GBP))
+    for stack in players.column("stack").to_pylist():
+        assert f"chips: {stack!r}" in text  # 0.1, never 0.10000000149011612
+    for amount in actions.column("amount").drop_null().to_pylist():
+        assert repr(amount).removesuffix(".0") in text
+
+
+def test_play_money_has_no_currency_and_types_are_as_documented():
+    view = handscribe.parse_path(DATA / "pokerstars" / "HH20260111_Z420909_kurhah_playmoney.txt")
+    hands, players, actions = tables_of(view.to_arrow())
+    assert set(hands.column("currency").to_pylist()) == {None}
+    types = {f.name: str(f.type) for t in (hands, players, actions) for f in t.schema}
+    assert types["started_at"] == "timestamp[s]"
+    assert types["site"] == "dictionary<values=string, indices=int8, ordered=0>"
+    assert types["source"] == "dictionary<values=string, indices=int32, ordered=0>"
+    assert types["amount"] == types["stack"] == "double"
+    assert types["boards"].startswith("list<item: list<item: dictionary<")
+
+
+# ------------------------------------------------------------------------------------------
+# The readers
+# ------------------------------------------------------------------------------------------
+
+def test_pyarrow_polars_duckdb_and_pandas_read_the_tables():
+    polars = pytest.importorskip("polars")
+    duckdb = pytest.importorskip("duckdb")
+    pytest.importorskip("pandas")
+    view = handscribe.parse_path(BAETSLE)
+    tables = view.to_arrow()
+    ids = [h["header"]["id"] for h in json.loads(view.to_json())]
+
+    assert pa.table(tables.hands).column("hand_id").to_pylist() == ids
+    assert pa.schema(tables.actions).names[:4] == ["site", "hand_id", "seq", "street"]
+    assert polars.DataFrame(tables.hands)["hand_id"].to_list() == ids
+    assert polars.DataFrame(tables.actions).height == len(tables.actions)
+    players = tables.players  # noqa: F841 - DuckDB finds the table by its variable name
+    top = duckdb.sql("select name, sum(won) as w from players group by name order by w desc, "
+                     "name limit 1").fetchall()
+    frame = pa.table(tables.players).to_pandas()
+    best = frame.groupby("name")["won"].sum().sort_values(ascending=False)
+    assert top == [(best.index[0], best.iloc[0])]
+    assert str(frame["site"].dtype) == "category"
+    # Every export shares the same buffers: reading twice gives the same rows.
+    assert pa.table(tables.actions).equals(pa.table(tables.actions))
+
+
+def test_tables_type_shape():
+    tables = handscribe.parse_path(BAETSLE).to_arrow()
+    assert isinstance(tables, handscribe.Tables)
+    assert all(isinstance(getattr(tables, n), handscribe.Table) for n in ("hands", "players",
+                                                                           "actions"))
+    for cls in (handscribe.Tables, handscribe.Table):
+        with pytest.raises(TypeError, match="No constructor defined"):
+            cls()
+    with pytest.raises(AttributeError):
+        tables.hands = None
+    empty = handscribe.parse_str("PokerStars Hand #1\nTable 'x'\n").to_arrow()  # rejected
+    assert len(empty.hands) == 0 and pa.table(empty.players).num_rows == 0
+
+
+def test_sub_views_give_their_own_hands():
+    view = handscribe.parse_path(BAETSLE)
+    whole = pa.table(view.to_arrow().hands).column("hand_id").to_pylist()
+    for part, ids in ((view[3:7], whole[3:7]), (view[-1], whole[-1:]), (view[5:5], [])):
+        hands, players, actions = tables_of(part.to_arrow())
+        assert hands.column("hand_id").to_pylist() == ids
+        assert set(players.column("hand_id").to_pylist()) == set(actions.column(
+            "hand_id").to_pylist()) == set(ids)
+
+
+# ------------------------------------------------------------------------------------------
+# read_tables
+# ------------------------------------------------------------------------------------------
+
+def test_read_tables_equals_the_views_with_their_sources(tmp_path):
+    bad = tmp_path / "bad.txt"
+    bad.write_bytes(b"PokerStars \xff\n")
+    files = sorted((DATA / "pokerstars").glob("*.txt"))
+    inputs = [files[0], tmp_path / "missing.txt", bad, *files[1:]]
+    views = handscribe.parse_paths(files)
+    for jobs in (None, 1, 3):
+        hands, players, actions = tables_of(handscribe.read_tables(inputs, jobs=jobs))
+        assert hands.column("hand_id").to_pylist() == [
+            i for v in views for i in pa.table(v.to_arrow().hands).column("hand_id").to_pylist()]
+        assert hands.column("source").to_pylist() == [str(f) for f, v in zip(files, views)
+                                                      for _ in range(len(v))]
+        assert players.num_rows == sum(len(v.to_arrow().players) for v in views)
+        assert actions.num_rows == sum(len(v.to_arrow().actions) for v in views)
+    empty = handscribe.read_tables([])
+    assert len(empty.hands) == 0 and pa.schema(empty.hands).names[-1] == "source"
+
+
+@pytest.mark.parametrize("jobs, error, message", [
+    (0, ValueError, "jobs must be at least 1"),
+    ("2", TypeError, "argument 'jobs': 'str' object cannot be converted to 'int'"),
+])
+def test_read_tables_argument_errors(jobs, error, message):
+    with pytest.raises(error, match=message):
+        handscribe.read_tables([str(GBP)], jobs=jobs)
+    with pytest.raises(TypeError, match="cannot be converted to 'Sequence'"):
+        handscribe.read_tables(5)
+
+
+def test_missing_extras_name_the_extra(monkeypatch, tmp_path, capsys):
+    import handscribe.__main__ as cli
+    import handscribe.dask as hdask
+    monkeypatch.setitem(sys.modules, "dask", None)
+    monkeypatch.setitem(sys.modules, "dask.dataframe", None)
+    with pytest.raises(ImportError, match=r"pip install 'handscribe\[dask\]'"):
+        hdask.read_tables([GBP])
+    monkeypatch.setitem(sys.modules, "pyarrow", None)
+    monkeypatch.setitem(sys.modules, "pyarrow.parquet", None)
+    with pytest.raises(SystemExit) as exit_:
+        cli.main([str(GBP), "--format", "parquet", "--output", str(tmp_path)])
+    assert exit_.value.code == 2
+    assert re.search(r"--format parquet needs .*handscribe\[arrow\]'\n$", capsys.readouterr().err)
+
+
+# ------------------------------------------------------------------------------------------
+# Dask on a cluster of two worker processes
+# ------------------------------------------------------------------------------------------
+
+@needs_corpus
+def test_dask_on_a_local_cluster_counts_like_read_tables():
+    distributed = pytest.importorskip("distributed")
+    import handscribe.dask as hdask
+    files = corpus_files("pokerstars")
+    want = [len(t) for t in (lambda t: (t.hands, t.players, t.actions))(
+        handscribe.read_tables(files))]
+    with distributed.LocalCluster(n_workers=2, threads_per_worker=1, processes=True,
+                                  dashboard_address=None) as cluster, \
+            distributed.Client(cluster):
+        frames = hdask.read_tables(files, blocksize=2**20)
+        assert frames[0].npartitions > 2
+        got = [len(f) for f in frames]
+        ids = frames[0]["hand_id"].compute().tolist()
+    assert got == want
+    assert ids == pa.table(handscribe.read_tables(files).hands).column("hand_id").to_pylist()
+
+
+# ------------------------------------------------------------------------------------------
+# The command line on folders
+# ------------------------------------------------------------------------------------------
+
+def cli(*args):
+    env = dict(os.environ)
+    env["PYTHONPATH"] = os.pathsep.join(p for p in sys.path if p)
+    return subprocess.run([sys.executable, "-m", "handscribe", *map(str, args)],
+                          capture_output=True, env=env, timeout=300)
+
+
+@needs_corpus
+def test_cli_turns_a_corpus_folder_into_parquet(tmp_path):
+    pq = pytest.importorskip("pyarrow.parquet")
+    folder = CORPUS / "pokerstars"
+    r = cli(folder, "--format", "parquet", "--output", tmp_path / "out", "--jobs", "2")
+    assert r.returncode == 0, r.stderr
+    files = sorted(p for p in folder.rglob("*.txt"))
+    views = handscribe.parse_paths(files)
+    total = sum(len(v) for v in views)
+    last = r.stderr.decode().splitlines()[-1]
+    assert last.startswith(f"{len(files)} files, {total} hands, 0 rejected hands, ")
+    hands = pq.read_table(tmp_path / "out" / "hands")
+    assert hands.num_rows == total
+    assert hands.column("hand_id").to_pylist() == [
+        i for v in views for i in pa.table(v.to_arrow().hands).column("hand_id").to_pylist()]
+    for name in ("players", "actions"):
+        assert pq.read_table(tmp_path / "out" / name).num_rows == sum(
+            len(getattr(v.to_arrow(), name)) for v in views)
+
+
+def test_cli_inputs_folders_patterns_and_usage(tmp_path):
+    nested = tmp_path / "a" / "b"
+    nested.mkdir(parents=True)
+    (nested / "two.txt").write_bytes(GBP.read_bytes())
+    (tmp_path / "a" / "one.txt").write_bytes(RUN_TWICE.read_bytes())
+    (tmp_path / "a" / "skip.log").write_bytes(RUN_TWICE.read_bytes())
+    r = cli(tmp_path / "a")
+    assert r.returncode == 0, r.stderr
+    expected = [handscribe.to_json(handscribe.parse_path(p))
+                for p in (nested / "two.txt", tmp_path / "a" / "one.txt")]
+    assert r.stdout.decode().splitlines() == expected  # sorted paths: a/b/two.txt first
+    r = cli(tmp_path / "a", "--glob", "*.log")
+    assert len(r.stdout.decode().splitlines()) == 1
+    r = cli(str(tmp_path / "**" / "t*.txt"), tmp_path / "none*.txt", "--jobs", "1")
+    assert r.returncode == 1
+    assert r.stdout.decode().splitlines() == expected[:1]
+    assert r.stderr.decode().splitlines()[0] == f"No file matches '{tmp_path / 'none*.txt'}'"
+    for bad in (["--format", "parquet"], ["--output", tmp_path], ["--format", "parquet",
+                "--output", tmp_path, "--ohh"], ["--jobs", "0"]):
+        r = cli(GBP, *bad)
+        assert r.returncode == 2 and r.stdout == b"", bad
