@@ -487,6 +487,7 @@ std::vector<std::string> site_names() { return names_of(kSiteNames); }
 std::vector<std::string> game_names() { return names_of(kGameTypeNames); }
 std::vector<std::string> limit_names() { return names_of(kBetTypeNames); }
 std::vector<std::string> action_names() { return names_of(kActionTypeNames); }
+std::vector<std::string> buy_in_kind_names() { return names_of(kBuyInKindNames); }
 std::vector<std::string> currency_names() {
     std::vector<std::string> names;
     for (const CurrencyCode& c : kCurrencyCodes) names.emplace_back(c.code);
@@ -588,6 +589,14 @@ struct HandsTable : Table {
     Doubles rake{columns_, "rake", false};
     Boards boards{columns_, "boards", false};
     Labels source{columns_, "source", true};
+    // The tournament of a tournament hand; null for a cash hand.
+    Strings tournament{columns_, "tournament", true};
+    Names buy_in_kind{columns_, "buy_in_kind", true, buy_in_kind_names()};
+    Names buy_in_currency{columns_, "buy_in_currency", true, currency_names()};
+    Doubles buy_in{columns_, "buy_in", true};
+    Doubles fee{columns_, "fee", true};
+    Doubles bounty_fee{columns_, "bounty_fee", true};
+    Strings level{columns_, "level", true};
 
     // `source` is an index from source.index_of, or none.
     void add(const HandStore& store, const Hand& hand, std::optional<std::size_t> source);
@@ -690,6 +699,28 @@ void HandsTable::add(const HandStore& store, const Hand& hand,
         source.push(*source_index);
     } else {
         source.push_null();
+    }
+    if (h.is_tournament()) {
+        const Tournament& t = at(store.tournaments, h.tournament);
+        tournament.push(store.text_of(t.id));
+        buy_in_kind.push(static_cast<std::size_t>(t.buy_in_kind));
+        if (const int c = currency_index(t.currency); c >= 0) {
+            buy_in_currency.push(static_cast<std::size_t>(c));
+        } else {
+            buy_in_currency.push_null();
+        }
+        buy_in.push(amount_value(t.buy_in));
+        fee.push(amount_value(t.fee));
+        bounty_fee.push(amount_value(t.bounty_fee));
+        level.push(store.text_of(t.level));
+    } else {
+        tournament.push_null();
+        buy_in_kind.push_null();
+        buy_in_currency.push_null();
+        buy_in.push(std::nullopt);
+        fee.push(std::nullopt);
+        bounty_fee.push(std::nullopt);
+        level.push_null();
     }
     ++rows_;
 }
