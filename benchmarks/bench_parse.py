@@ -2,9 +2,11 @@
 
 Concatenates the PokerStars corpus files that are valid UTF-8 (repeated) to at least 30 MB, then
 times, best of several runs:
-  - handscribe.parse_str and handscribe.parse_path on it (Python entry points);
+  - handscribe.parse_str and handscribe.parse_path on it (Python entry points), strict and with
+    errors="skip", and parse_path with encoding="auto" on it and on its cp1252 form;
   - the C++ helper bench_scan on the same file: a memchr scan for line ends, the parser cursor's
-    line splitting alone, and a full parse from C++.
+    line splitting alone, a full parse from C++ (strict and skip), and the "auto" decoding alone
+    of the file and of its cp1252 form.
 Prints MB/s, hands/s and the ratio parse time / memchr scan time.
 
     python3 benchmarks/bench_parse.py [--mb 30] [--runs 5]
@@ -70,24 +72,39 @@ def main() -> int:
     data = build_input(args.mb)
     text = data.decode("utf-8")
     mb = len(data) / 1e6
+    # The same hands as an older client wrote them: cp1252, characters outside it as '?'.
+    legacy = text.encode("cp1252", errors="replace")
     with tempfile.NamedTemporaryFile(suffix=".txt", delete=False) as f:
         f.write(data)
         path = f.name
+    with tempfile.NamedTemporaryFile(suffix=".txt", delete=False) as f:
+        f.write(legacy)
+        legacy_path = f.name
     try:
         t_str, view = best(args.runs, lambda: handscribe.parse_str(text))
         t_path, _ = best(args.runs, lambda: handscribe.parse_path(path))
+        t_skip, _ = best(args.runs, lambda: handscribe.parse_str(text, errors="skip"))
+        t_auto, _ = best(args.runs, lambda: handscribe.parse_path(path, encoding="auto"))
+        t_legacy, _ = best(args.runs, lambda: handscribe.parse_path(legacy_path, encoding="auto"))
         hands = len(view)
         helper = build_scan_helper()
-        out = subprocess.run([str(helper), path, str(args.runs)], check=True,
+        out = subprocess.run([str(helper), path, str(args.runs), legacy_path], check=True,
                              capture_output=True, text=True).stdout
         scan = dict(line.split() for line in out.splitlines())
     finally:
         Path(path).unlink()
+        Path(legacy_path).unlink()
     scan_mb_s = float(scan["memchr_scan_mb_s"])
     print(f"input: {mb:.1f} MB, {hands} hands")
     print(f"parse_str : {mb / t_str:8.1f} MB/s  {hands / t_str:10.0f} hands/s")
     print(f"parse_path: {mb / t_path:8.1f} MB/s  {hands / t_path:10.0f} hands/s")
+    print(f"parse_str, errors='skip'       : {mb / t_skip:8.1f} MB/s")
+    print(f"parse_path, encoding='auto'    : {mb / t_auto:8.1f} MB/s (valid UTF-8)")
+    print(f"parse_path, encoding='auto'    : {len(legacy) / 1e6 / t_legacy:8.1f} MB/s (cp1252)")
     print(f"C++ parse : {float(scan['parse_mb_s']):8.1f} MB/s")
+    print(f"C++ parse, skip: {float(scan['parse_skip_mb_s']):8.1f} MB/s")
+    print(f"C++ 'auto' decoding alone: {float(scan['decode_auto_utf8_mb_s']):8.1f} MB/s (valid "
+          f"UTF-8), {float(scan['decode_auto_cp1252_mb_s']):8.1f} MB/s (cp1252)")
     print(f"splitter  : {float(scan['splitter_mb_s']):8.1f} MB/s (line splitting only)")
     print(f"memchr    : {scan_mb_s:8.1f} MB/s (line-end scan)")
     print(f"ratio parse_str / memchr scan: {(scan_mb_s / (mb / t_str)):.2f}x")

@@ -1,7 +1,8 @@
 // Times, on one file: a plain memchr scan for line ends, the parser cursor's own line splitting,
-// a full parse and the Arrow tables of the parsed hands. Prints MB/s for each and the parse/scan
-// ratio.
-//   bench_scan FILE [runs]
+// a full parse (strict, and skipping faulty hands), the Arrow tables of the parsed hands, and the
+// "auto" decoding of the file; with a second file in cp1252, its "auto" decoding too. Prints MB/s
+// for each and the parse/scan ratio.
+//   bench_scan FILE [runs] [CP1252_FILE]
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -10,6 +11,7 @@
 #include <string>
 
 #include "arrow/arrow.hpp"
+#include "model/decode.hpp"
 #include "parsers/parser.hpp"
 #include "parsers/parsers.hpp"
 
@@ -35,8 +37,11 @@ int main(int argc, char** argv) {
         return 2;
     }
     const int runs = argc > 2 ? std::atoi(argv[2]) : 5;
-    std::ifstream in(argv[1], std::ios::binary);
-    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const auto read = [](const char* path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    };
+    const std::string text = read(argv[1]);
     const double mb = static_cast<double>(text.size()) / 1e6;
 
     volatile std::size_t sink = 0;
@@ -63,6 +68,17 @@ int main(int argc, char** argv) {
         auto result = hs::parse_text(text);
         hands = result.ok() ? result.store->hands.size() : 0;
     });
+    const double parse_skip = best_seconds(runs, [&] {
+        sink = sink + hs::parse_text(text, hs::Errors::Skip).rejected.size();
+    });
+    // "auto" on a text in a given encoding, in MB/s of its bytes.
+    const auto decode_mb_s = [&](const std::string& bytes) {
+        std::string buffer;
+        const double t = best_seconds(runs, [&] {
+            sink = sink + hs::decode_text(bytes, hs::Encoding::Auto, buffer).size();
+        });
+        return static_cast<double>(bytes.size()) / 1e6 / t;
+    };
     const auto parsed = hs::parse_text(text);
     const double tables = best_seconds(runs, [&] {
         if (!parsed.ok()) return;
@@ -76,6 +92,9 @@ int main(int argc, char** argv) {
     std::printf("parse_mb_s %.1f\n", mb / parse);
     std::printf("parse_hands_s %.0f\n", static_cast<double>(hands) / parse);
     std::printf("parse_over_scan %.2f\n", parse / scan);
+    std::printf("parse_skip_mb_s %.1f\n", mb / parse_skip);
+    std::printf("decode_auto_utf8_mb_s %.1f\n", decode_mb_s(text));
+    if (argc > 3) std::printf("decode_auto_cp1252_mb_s %.1f\n", decode_mb_s(read(argv[3])));
     std::printf("arrow_mb_s %.1f\n", mb / tables);
     std::printf("arrow_over_parse %.2f\n", tables / parse);
     return static_cast<int>(sink & 0);

@@ -1,6 +1,7 @@
 """A blazingly fast parser for poker hand histories"""
 import os
-from typing import Any, Iterator, List, Optional, Sequence, SupportsIndex, Union, overload
+from typing import (Any, Iterator, List, Literal, NamedTuple, Optional, Sequence, SupportsIndex,
+                    Tuple, Union, overload)
 
 __all__ = [
     "parse_str",
@@ -11,13 +12,23 @@ __all__ = [
     "to_json_ohh",
     "read_tables",
     "HandView",
+    "Rejected",
     "Tables",
     "Table",
 ]
 
 _Path = Union[str, "os.PathLike[str]"]
+_Errors = Literal["strict", "skip"]
+_Encoding = Literal["utf-8", "cp1252", "latin-1", "auto"]
 
 class PanicException(BaseException): ...
+
+class Rejected(NamedTuple):
+    """A hand start of a parsed text that gave no hand."""
+
+    line: int  # 1-based line of the hand's first line; 0 for an input not read as a whole
+    hand_id: str  # the hand's id when it was read, else ""
+    reason: str  # the line kind that rejected the hand, or the message of its fault
 
 class Table:
     """One table as Arrow record batches, read through the Arrow PyCapsule interface."""
@@ -32,6 +43,10 @@ class Tables:
     def players(self) -> Table: ...
     @property
     def actions(self) -> Table: ...
+    @property
+    def rejected(self) -> List[Tuple[str, Rejected]]:
+        """The hand starts of the files that gave no row, as (path, Rejected) pairs in file
+        order."""
 
 class HandView(Sequence["HandView"]):
     """The hands of one parsed text, or a run of them. `view[i]` is the one-hand view at i
@@ -48,11 +63,25 @@ class HandView(Sequence["HandView"]):
     def to_json(self) -> str: ...
     def to_json_ohh(self) -> str: ...
     def to_arrow(self) -> Tables: ...
+    @property
+    def rejected(self) -> List[Rejected]:
+        """The hand starts of the parsed text that gave no hand, in text order (empty for a
+        view cut from another)."""
 
-def parse_str(src: str) -> HandView: ...
-def parse_strs(srcs: Sequence[str]) -> List[HandView]: ...
-def parse_path(path: _Path) -> HandView: ...
-def parse_paths(paths: Sequence[_Path]) -> List[HandView]: ...
+def parse_str(src: str, *, errors: _Errors = "strict") -> HandView: ...
+def parse_strs(srcs: Sequence[str], *, errors: _Errors = "strict") -> List[HandView]: ...
+def parse_path(
+    path: _Path, *, errors: _Errors = "strict", encoding: _Encoding = "utf-8"
+) -> HandView: ...
+def parse_paths(
+    paths: Sequence[_Path], *, errors: _Errors = "strict", encoding: _Encoding = "utf-8"
+) -> List[HandView]: ...
 def to_json(view: HandView) -> str: ...
 def to_json_ohh(view: HandView) -> str: ...
-def read_tables(paths: Sequence[_Path], *, jobs: Optional[int] = None) -> Tables: ...
+def read_tables(
+    paths: Sequence[_Path],
+    *,
+    jobs: Optional[int] = None,
+    errors: _Errors = "skip",
+    encoding: _Encoding = "auto",
+) -> Tables: ...

@@ -1,12 +1,15 @@
 """Command line: hand-history files, folders or glob patterns as JSON lines or Parquet datasets.
 
     handscribe PATH... [--glob PATTERN] [--format json|parquet] [--output DIR] [--jobs N] [--ohh]
+               [--errors strict|skip] [--encoding utf-8|cp1252|latin-1|auto] [--report]
     python -m handscribe PATH...
 
 JSON: each file becomes one line of JSON on standard output, in the order given (folders in
 sorted order). Parquet: the hands, players and actions tables become three datasets under
 --output, written a group of files at a time. Standard error shows a progress bar when it is a
-terminal and ends with one line of totals.
+terminal and ends with one line of totals. With --report, every hand start that gave no hand is
+listed on standard error as PATH:LINE: HAND_ID: REASON (line 0 for a file that could not be read
+as a whole).
 """
 import argparse
 import collections
@@ -16,7 +19,7 @@ import sys
 import time
 from concurrent.futures import Future, ThreadPoolExecutor
 from pathlib import Path
-from typing import Callable, Deque, Iterator, List, Optional, Tuple
+from typing import Callable, Deque, Iterator, List, Optional, Tuple, TypeVar
 
 import handscribe
 
@@ -24,10 +27,11 @@ from ._extras import require
 from ._files import file_size, groups
 
 EXIT_OK = 0
-EXIT_ERROR = 1  # a file could not be read, its site is not recognised, or a pattern matched none
+EXIT_ERROR = 1  # a file could not be read as a whole, or a pattern matched none
 EXIT_FAULT = 2  # an internal fault (PanicException)
 
 TABLES = ("hands", "players", "actions")
+T = TypeVar("T")
 # Input bytes read into tables at once before they are written: bounds the memory of a run.
 PARQUET_GROUP_BYTES = 64 * 2**20
 
@@ -48,11 +52,11 @@ def _parser() -> argparse.ArgumentParser:
             "or all hands as three Parquet datasets."
         ),
         epilog=(
-            "Exit status: 0 when every file was written; 1 when a file could not be read, its "
-            "site was not recognised or a pattern matched no file (the message goes to "
-            "standard error, the other files are still written); 2 on an internal fault, which "
-            "stops at once, or on a usage error. With --format parquet, files that cannot be "
-            "read are left out."
+            "Exit status: 0 when every file was written; 1 when a file could not be read as a "
+            "whole (unreadable, not in the encoding, site not recognised) or a pattern matched "
+            "no file (the message goes to standard error, the other files are still written); "
+            "2 on an internal fault, which stops at once, or on a usage error. With --format "
+            "parquet and --errors strict, files that cannot be read are left out unreported."
         ),
     )
     p.add_argument("paths", nargs="+", metavar="PATH",
@@ -67,6 +71,17 @@ def _parser() -> argparse.ArgumentParser:
                    help="files parsed at once (default: one per processor)")
     p.add_argument("--ohh", action="store_true",
                    help="write the Open Hand History layout instead of the module's own layout")
+    p.add_argument("--errors", choices=("strict", "skip"), default="strict",
+                   help="strict (the default): a fault inside a hand stops everything; skip: "
+                        "that hand is left out and reading goes on with the next one")
+    p.add_argument("--encoding", choices=("utf-8", "cp1252", "latin-1", "auto"),
+                   default="utf-8",
+                   help="how the files are written (default utf-8); auto: UTF-8 with each "
+                        "damaged byte read as U+FFFD, or cp1252 for a file without a single "
+                        "multi-byte UTF-8 character")
+    p.add_argument("--report", action="store_true",
+                   help="list every hand that was left out on standard error as "
+                        "PATH:LINE: HAND_ID: REASON")
     return p
 
 
@@ -112,8 +127,16 @@ class Totals:
         self.files = len(files)
         self.bytes = sum(file_size(f) for f in files)
         self.hands = 0
-        self.rejected = 0  # hands the parsers dropped: counted once the reading reports them
+        self.rejected = 0  # hand starts that gave no hand
         self.start = time.perf_counter()
+
+    def reject(self, path: str, rejected: "handscribe.Rejected", report: bool) -> bool:
+        """Counts a rejection, lists it with --report; whether a whole file failed."""
+        if report:
+            print(f"{path}:{rejected.line}: {rejected.hand_id}: {rejected.reason}",
+                  file=sys.stderr)
+        self.rejected += rejected.line > 0
+        return rejected.line == 0
 
     def line(self) -> str:
         return (f"{self.files} files, {self.hands} hands, {self.rejected} rejected hands, "
@@ -160,10 +183,10 @@ def _write_line(text: str) -> None:
     out.flush()
 
 
-def _in_order(pool: ThreadPoolExecutor, work: Callable[[str], Tuple[int, str]],
-              files: List[str], window: int) -> Iterator[Tuple[str, "Future[Tuple[int, str]]"]]:
+def _in_order(pool: ThreadPoolExecutor, work: Callable[[str], T], files: List[str],
+              window: int) -> Iterator[Tuple[str, "Future[T]"]]:
     """The files' results in input order, with at most `window` files in flight."""
-    pending: Deque[Tuple[str, "Future[Tuple[int, str]]"]] = collections.deque()
+    pending: Deque[Tuple[str, "Future[T]"]] = collections.deque()
     for path in files:
         pending.append((path, pool.submit(work, path)))
         if len(pending) >= window:
@@ -176,19 +199,22 @@ def _write_json(files: List[str], args: argparse.Namespace, totals: Totals,
                 progress: Progress) -> int:
     convert = handscribe.to_json_ohh if args.ohh else handscribe.to_json
 
-    def one(path: str) -> Tuple[int, str]:
+    def one(path: str) -> Tuple["handscribe.HandView", str]:
         # Both calls release the interpreter lock: the threads parse and write in parallel.
-        view = handscribe.parse_path(path)
-        return len(view), convert(view)
+        view = handscribe.parse_path(path, errors=args.errors, encoding=args.encoding)
+        return view, convert(view)
 
     jobs = args.jobs or os.cpu_count() or 1
     status = EXIT_OK
     with ThreadPoolExecutor(max_workers=jobs) as pool:
         for path, future in _in_order(pool, one, files, 2 * jobs):
             try:
-                hands, text = future.result()
+                view, text = future.result()
             except RuntimeError as e:
-                print(e, file=sys.stderr)
+                if args.report:
+                    totals.reject(path, handscribe.Rejected(0, "", str(e)), True)
+                else:
+                    print(e, file=sys.stderr)
                 status = EXIT_ERROR
                 continue
             except handscribe.PanicException as e:
@@ -198,7 +224,9 @@ def _write_json(files: List[str], args: argparse.Namespace, totals: Totals,
             finally:
                 progress.advance([path])
             _write_line(text)
-            totals.hands += hands
+            totals.hands += len(view)
+            for rejected in view.rejected:
+                totals.reject(path, rejected, args.report)
     return status
 
 
@@ -214,20 +242,27 @@ def _write_parquet(files: List[str], args: argparse.Namespace, totals: Totals,
             folder.mkdir(parents=True, exist_ok=True)
             writers[name] = pq.ParquetWriter(str(folder / "part-0.parquet"),
                                              pa.schema(getattr(empty, name)))
+        status = EXIT_OK
         for group in groups(files, PARQUET_GROUP_BYTES):
             try:
-                tables = handscribe.read_tables(group, jobs=args.jobs)
+                tables = handscribe.read_tables(group, jobs=args.jobs, errors=args.errors,
+                                                encoding=args.encoding)
             except handscribe.PanicException as e:
                 print(e, file=sys.stderr)
                 return EXIT_FAULT
             for name in TABLES:
                 writers[name].write_table(pa.table(getattr(tables, name)))
             totals.hands += len(tables.hands)
+            for path, rejected in tables.rejected:
+                if totals.reject(path, rejected, args.report):
+                    if not args.report:
+                        print(rejected.reason, file=sys.stderr)
+                    status = EXIT_ERROR
             progress.advance(group)
     finally:
         for w in writers.values():
             w.close()
-    return EXIT_OK
+    return status
 
 
 WRITERS = {"json": _write_json, "parquet": _write_parquet}

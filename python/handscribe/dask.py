@@ -29,20 +29,25 @@ def _frames(tables: "handscribe.Tables") -> Tuple[Any, Any, Any]:
     )
 
 
-def _read_group(paths: List[str]) -> Tuple[Any, Any, Any]:
-    return _frames(handscribe.read_tables(paths))
+def _read_group(paths: List[str], errors: str, encoding: str) -> Tuple[Any, Any, Any]:
+    return _frames(handscribe.read_tables(paths, errors=errors, encoding=encoding))
 
 
 def read_tables(
-    paths: Sequence[Union[str, "os.PathLike[str]"]], *, blocksize: int = 64 * 2**20
+    paths: Sequence[Union[str, "os.PathLike[str]"]],
+    *,
+    blocksize: int = 64 * 2**20,
+    errors: str = "skip",
+    encoding: str = "auto",
 ) -> Tuple[Any, Any, Any]:
     """The hands, players and actions tables of the files as three Dask DataFrames, one
-    partition per group of neighbouring files of about `blocksize` bytes."""
+    partition per group of neighbouring files of about `blocksize` bytes, each read by
+    `handscribe.read_tables` with `errors` and `encoding`."""
     dd = require("dask.dataframe", "dask", _FEATURE)
     delayed = require("dask", "dask", _FEATURE).delayed
     files = [os.fspath(p) for p in paths]
-    meta = _frames(handscribe.read_tables([]))
-    parts = [delayed(_read_group, pure=True)(g) for g in groups(files, blocksize)]
+    meta = _frames(handscribe.read_tables([], errors=errors, encoding=encoding))  # checks them
+    parts = [delayed(_read_group, pure=True)(g, errors, encoding) for g in groups(files, blocksize)]
     if not parts:
         return tuple(dd.from_pandas(m, npartitions=1) for m in meta)
     return tuple(

@@ -13,7 +13,8 @@
 namespace hs::py {
 namespace {
 
-PyObject* g_panic_type = nullptr;  // created once per process
+PyObject* g_panic_type = nullptr;     // created once per process
+PyObject* g_rejected_type = nullptr;  // the same
 
 // One line on the process's standard error stream, written with a single call.
 void write_fault_line(std::string_view message, std::string_view where) noexcept {
@@ -47,6 +48,38 @@ void raise_panic(std::string_view message, std::string_view where) noexcept {
 }
 
 }  // namespace
+
+PyObject* rejected_type() {
+    if (g_rejected_type == nullptr) {
+        Ref collections(PyImport_ImportModule("collections"));
+        if (!collections) return nullptr;
+        Ref factory(PyObject_GetAttrString(collections.get(), "namedtuple"));
+        if (!factory) return nullptr;
+        Ref args(Py_BuildValue("(s(sss))", "Rejected", "line", "hand_id", "reason"));
+        Ref kwargs(Py_BuildValue("{ss}", "module", "handscribe"));
+        if (!args || !kwargs) return nullptr;
+        Ref type(PyObject_Call(factory.get(), args.get(), kwargs.get()));
+        if (!type) return nullptr;
+        Ref doc(PyUnicode_FromString(
+            "A hand start of a parsed text that gave no hand: `line`, the 1-based line number of "
+            "the hand's first line (0 for an input that could not be read as a whole); `hand_id`, "
+            "the hand's id when it was read, else \"\"; `reason`, the line kind that rejected "
+            "the hand or the message of its fault."));
+        if (!doc || PyObject_SetAttrString(type.get(), "__doc__", doc.get()) < 0) return nullptr;
+        g_rejected_type = type.release();
+    }
+    return g_rejected_type;
+}
+
+PyObject* new_rejected(std::uint64_t line, std::string_view hand_id, std::string_view reason) {
+    PyObject* type = rejected_type();
+    if (type == nullptr) return nullptr;
+    Ref number(PyLong_FromUnsignedLongLong(line));
+    Ref id(utf8_to_str(hand_id));
+    Ref why(utf8_to_str(reason));
+    if (!number || !id || !why) return nullptr;
+    return PyObject_CallFunctionObjArgs(type, number.get(), id.get(), why.get(), nullptr);
+}
 
 PyObject* panic_type() {
     if (g_panic_type == nullptr) {

@@ -1,10 +1,12 @@
 // The pieces every part of the module's C API code shares: owned references, the release of
-// the interpreter lock, and the mapping of C++ exceptions to Python exceptions.
+// the interpreter lock, the mapping of C++ exceptions to Python exceptions, and the rejected
+// hands as Python values.
 #pragma once
 
 #define PY_SSIZE_T_CLEAN
 #include <Python.h>
 
+#include <cstdint>
 #include <exception>
 #include <string_view>
 #include <utility>
@@ -47,6 +49,13 @@ void raise_with_message(PyObject* type, std::string_view message);
 // The type of internal faults, handscribe.PanicException: created once per process, on first
 // use; null with an exception set when that fails.
 PyObject* panic_type();
+
+// handscribe.Rejected, a named tuple type of the standard library's kind (field access,
+// unpacking, _asdict, a readable repr): created once per process, on first use; null with an
+// exception set when that fails.
+PyObject* rejected_type();
+// A handscribe.Rejected value; null with an exception set.
+PyObject* new_rejected(std::uint64_t line, std::string_view hand_id, std::string_view reason);
 
 // Turns the exception being handled into a pending Python exception. Call inside catch (...)
 // with the interpreter lock held.

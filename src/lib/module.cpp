@@ -2,6 +2,7 @@
 // argument conversion.
 #include "lib/glue.hpp"  // Python.h first
 
+#include <cstdint>
 #include <exception>
 #include <memory>
 #include <new>
@@ -23,6 +24,7 @@ namespace {
 constexpr const char* kModuleDoc = "A blazingly fast parser for poker hand histories";
 
 using hs::py::guarded;
+using hs::py::new_rejected;
 using hs::py::panic_type;
 using hs::py::raise;
 using hs::py::raise_with_message;
@@ -142,6 +144,9 @@ struct ViewObject {
     PyObject_HEAD
     std::shared_ptr<const hs::HandStore> store;
     hs::Span hands;
+    // The list of handscribe.Rejected values of the parse that returned the view; null for the
+    // views cut from it, which have none.
+    PyObject* rejected;
 };
 
 PyTypeObject* g_view_type = nullptr;  // created once, at import
@@ -156,13 +161,26 @@ PyObject* new_view(std::shared_ptr<const hs::HandStore> store, hs::Span hands) {
     ViewObject* view = as_view(obj);
     new (&view->store) std::shared_ptr<const hs::HandStore>(std::move(store));
     view->hands = hands;
+    view->rejected = nullptr;
     return obj;
 }
 
-// A new view over every hand of the store; null with an exception set.
-PyObject* make_view(std::unique_ptr<hs::HandStore> store) {
+// The view that a parse returns: every hand of the store, and the rejected hand starts as a list
+// of handscribe.Rejected values. Null with an exception set.
+PyObject* make_view(std::unique_ptr<hs::HandStore> store,
+                    const std::vector<hs::Rejection>& rejected) {
+    Ref list(PyList_New(static_cast<Py_ssize_t>(rejected.size())));
+    if (!list) return nullptr;
+    for (std::size_t i = 0; i < rejected.size(); ++i) {
+        const hs::Rejection& r = rejected[i];
+        PyObject* item = new_rejected(r.line, r.hand_id, r.reason);
+        if (item == nullptr) return nullptr;
+        PyList_SET_ITEM(list.get(), static_cast<Py_ssize_t>(i), item);
+    }
     const hs::Span hands = hs::Span::make(0, store->hands.size());
-    return new_view(std::move(store), hands);
+    PyObject* view = new_view(std::move(store), hands);
+    if (view != nullptr) as_view(view)->rejected = list.release();
+    return view;
 }
 
 PyObject* view_new(PyTypeObject*, PyObject*, PyObject*) {
@@ -172,6 +190,7 @@ PyObject* view_new(PyTypeObject*, PyObject*, PyObject*) {
 
 void view_dealloc(PyObject* self) {
     PyTypeObject* type = Py_TYPE(self);
+    Py_XDECREF(as_view(self)->rejected);
     as_view(self)->store.~shared_ptr();
     type->tp_free(self);
     Py_DECREF(type);
@@ -277,6 +296,22 @@ PyObject* view_to_arrow(PyObject* self, PyObject*) {
     return guarded([&] { return hs::py::make_tables(std::move(tables)); });
 }
 
+// A new list each time for a view cut from another, which holds none.
+PyObject* view_rejected(PyObject* self, void*) {
+    PyObject* list = as_view(self)->rejected;
+    if (list == nullptr) return PyList_New(0);
+    Py_INCREF(list);
+    return list;
+}
+
+PyGetSetDef kViewGetSet[] = {
+    {"rejected", view_rejected, nullptr,
+     "The hand starts of the parsed text that gave no hand, as handscribe.Rejected values in "
+     "text order (empty for a view cut from another).",
+     nullptr},
+    {nullptr, nullptr, nullptr, nullptr, nullptr},
+};
+
 PyMethodDef kViewMethods[] = {
     {"to_json", view_to_json, METH_NOARGS, nullptr},
     {"to_json_ohh", view_to_json_ohh, METH_NOARGS, nullptr},
@@ -294,6 +329,7 @@ PyType_Slot kViewSlots[] = {
     {Py_sq_length, reinterpret_cast<void*>(view_len)},
     {Py_sq_item, reinterpret_cast<void*>(view_sequence_item)},
     {Py_tp_methods, kViewMethods},
+    {Py_tp_getset, kViewGetSet},
     {0, nullptr},
 };
 
@@ -317,12 +353,77 @@ PyObject* single_arg(PyObject* args, PyObject* kwargs, const char* format, const
     return arg;
 }
 
+// A keyword argument whose value is one of a few names: a str, else TypeError; one of the names,
+// else ValueError naming them all. False with the exception set.
+template <class T, std::size_t N>
+bool choice_arg(PyObject* obj, const char* param, const std::pair<std::string_view, T> (&names)[N],
+                T& out) {
+    if (obj == nullptr) return true;  // not given: the default stays
+    std::string_view text;
+    if (!text_arg(obj, param, text)) return false;
+    for (const auto& [name, value] : names) {
+        if (text == name) {
+            out = value;
+            return true;
+        }
+    }
+    std::string message = "argument '";
+    message += param;
+    message += "' must be one of ";
+    for (std::size_t i = 0; i < N; ++i) {
+        message += i == 0 ? "'" : ", '";
+        message += names[i].first;
+        message += '\'';
+    }
+    message += ", not '";
+    message += text;
+    message += '\'';
+    raise_with_message(PyExc_ValueError, message);
+    return false;
+}
+
+constexpr std::pair<std::string_view, hs::Errors> kErrorsNames[] = {
+    {"strict", hs::Errors::Strict},
+    {"skip", hs::Errors::Skip},
+};
+constexpr std::pair<std::string_view, hs::Encoding> kEncodingNames[] = {
+    {"utf-8", hs::Encoding::Utf8},
+    {"cp1252", hs::Encoding::Cp1252},
+    {"latin-1", hs::Encoding::Latin1},
+    {"auto", hs::Encoding::Auto},
+};
+
+// The arguments of a parse function: the input (positional or by keyword), then the keyword-only
+// `errors` and, for paths, `encoding`. False with an exception set.
+struct ParseArgs {
+    PyObject* input = nullptr;
+    hs::Errors errors = hs::Errors::Strict;
+    hs::Encoding encoding = hs::Encoding::Utf8;
+};
+
+bool parse_args(PyObject* args, PyObject* kwargs, const char* format, const char* name,
+                bool paths, ParseArgs& out) {
+    char* keywords[] = {const_cast<char*>(name), const_cast<char*>("errors"),
+                        paths ? const_cast<char*>("encoding") : nullptr, nullptr};
+    PyObject* errors = nullptr;
+    PyObject* encoding = nullptr;
+    if (!PyArg_ParseTupleAndKeywords(args, kwargs, format, keywords, &out.input, &errors,
+                                     &encoding))
+        return false;
+    return guarded([&]() -> PyObject* {
+               return choice_arg(errors, "errors", kErrorsNames, out.errors) &&
+                              choice_arg(encoding, "encoding", kEncodingNames, out.encoding)
+                          ? Py_None
+                          : nullptr;
+           }) != nullptr;
+}
+
 PyObject* single_result(hs::ParseResult result) {
     if (!result.ok()) {
         raise_with_message(PyExc_RuntimeError, result.error);
         return nullptr;
     }
-    return make_view(std::move(result.store));
+    return make_view(std::move(result.store), result.rejected);
 }
 
 // Every function that releases the lock has three steps: argument conversion and result
@@ -330,75 +431,80 @@ PyObject* single_result(hs::ParseResult result) {
 // which is called from no C++ handler at all (see GilReleased).
 
 PyObject* py_parse_str(PyObject*, PyObject* args, PyObject* kwargs) {
-    PyObject* src = single_arg(args, kwargs, "O:parse_str", "src");
-    if (src == nullptr) return nullptr;
+    ParseArgs a;
+    if (!parse_args(args, kwargs, "O|$O:parse_str", "src", false, a)) return nullptr;
     std::string_view text;  // read in place: the str outlives the call
-    if (guarded([&]() -> PyObject* { return text_arg(src, "src", text) ? Py_None : nullptr; }) ==
-        nullptr)
+    if (guarded([&]() -> PyObject* {
+            return text_arg(a.input, "src", text) ? Py_None : nullptr;
+        }) == nullptr)
         return nullptr;
     hs::ParseResult result;
-    if (auto error = unlocked([&] { result = hs::parse_text(text); })) return raise(error);
+    if (auto error = unlocked([&] { result = hs::parse_text(text, a.errors); }))
+        return raise(error);
     return guarded([&] { return single_result(std::move(result)); });
 }
 
 PyObject* py_parse_path(PyObject*, PyObject* args, PyObject* kwargs) {
-    PyObject* path_obj = single_arg(args, kwargs, "O:parse_path", "path");
-    if (path_obj == nullptr) return nullptr;
+    ParseArgs a;
+    if (!parse_args(args, kwargs, "O|$OO:parse_path", "path", true, a)) return nullptr;
     std::string path;
     if (guarded([&]() -> PyObject* {
-            return path_text(path_obj, "path", path) ? Py_None : nullptr;
+            return path_text(a.input, "path", path) ? Py_None : nullptr;
         }) == nullptr)
         return nullptr;
     hs::ParseResult result;
-    if (auto error = unlocked([&] { result = hs::parse_file(path); })) return raise(error);
+    if (auto error = unlocked([&] { result = hs::parse_file(path, a.errors, a.encoding); }))
+        return raise(error);
     return guarded([&] { return single_result(std::move(result)); });
 }
 
-// Parses every text (or file) on the pool; the kept stores, one per input that parsed, in
-// input order, become the views of the returned list.
-PyObject* parse_batch(PyObject* seq, const char* param, bool paths) {
+// Parses every text (or file) on the pool. In strict mode the inputs that could not be read are
+// left out of the returned list; in skip mode each gives an empty view whose one rejection, at
+// line 0, holds the message, so that the list has one view per input, in input order.
+PyObject* parse_batch(const ParseArgs& a, const char* param, bool paths) {
     std::vector<std::string> inputs;
     if (guarded([&]() -> PyObject* {
-            return collect_texts(seq, param, paths, inputs) ? Py_None : nullptr;
+            return collect_texts(a.input, param, paths, inputs) ? Py_None : nullptr;
         }) == nullptr)
         return nullptr;
-    std::vector<std::unique_ptr<hs::HandStore>> stores;
+    std::vector<hs::ParseResult> results;
     auto error = unlocked([&] {
-        stores.resize(inputs.size());
+        results.resize(inputs.size());
         hs::pool::run_each(inputs.size(), [&](std::size_t i) {
-            hs::ParseResult r = paths ? hs::parse_file(inputs[i]) : hs::parse_text(inputs[i]);
-            if (r.ok()) stores[i] = std::move(r.store);
+            results[i] = paths ? hs::parse_file(inputs[i], a.errors, a.encoding)
+                               : hs::parse_text(inputs[i], a.errors);
         });
     });
     if (error) return raise(error);
     return guarded([&]() -> PyObject* {
         inputs.clear();
         inputs.shrink_to_fit();
-        Py_ssize_t kept = 0;
-        for (const auto& s : stores) kept += s ? 1 : 0;
-        Ref list(PyList_New(kept));
+        const bool skip = a.errors == hs::Errors::Skip;
+        Ref list(PyList_New(0));
         if (!list) return nullptr;
-        Py_ssize_t at = 0;
-        for (auto& s : stores) {
-            if (!s) continue;
-            PyObject* view = make_view(std::move(s));
-            if (view == nullptr) return nullptr;
-            PyList_SET_ITEM(list.get(), at++, view);
+        for (hs::ParseResult& r : results) {
+            if (!r.ok()) {
+                if (!skip) continue;
+                r.store = std::make_unique<hs::HandStore>();
+                r.rejected.push_back(hs::Rejection{0, {}, std::move(r.error)});
+            }
+            Ref view(make_view(std::move(r.store), r.rejected));
+            if (!view || PyList_Append(list.get(), view.get()) < 0) return nullptr;
         }
         return list.release();
     });
 }
 
 PyObject* py_parse_strs(PyObject*, PyObject* args, PyObject* kwargs) {
-    PyObject* srcs = single_arg(args, kwargs, "O:parse_strs", "srcs");
-    if (srcs == nullptr) return nullptr;
-    return parse_batch(srcs, "srcs", false);
+    ParseArgs a;
+    if (!parse_args(args, kwargs, "O|$O:parse_strs", "srcs", false, a)) return nullptr;
+    return parse_batch(a, "srcs", false);
 }
 
 PyObject* py_parse_paths(PyObject*, PyObject* args, PyObject* kwargs) {
-    PyObject* paths = single_arg(args, kwargs, "O:parse_paths", "paths");
-    if (paths == nullptr) return nullptr;
-    return parse_batch(paths, "paths", true);
+    ParseArgs a;
+    if (!parse_args(args, kwargs, "O|$OO:parse_paths", "paths", true, a)) return nullptr;
+    return parse_batch(a, "paths", true);
 }
 
 // The module functions release the lock while writing; the view's store is held by a shared
@@ -427,16 +533,23 @@ PyObject* py_to_json_ohh(PyObject*, PyObject* args, PyObject* kwargs) {
     return json_function(args, kwargs, "O:to_json_ohh", &hs::to_json_ohh);
 }
 
-// read_tables(paths, *, jobs=None): every file parsed on the pool straight into one Tables.
+// read_tables(paths, *, jobs=None, errors="skip", encoding="auto"): every file parsed on the
+// pool straight into one Tables. Made for folders of real files, it skips and decodes what it can
+// by default.
 PyObject* py_read_tables(PyObject*, PyObject* args, PyObject* kwargs) {
-    char* keywords[] = {const_cast<char*>("paths"), const_cast<char*>("jobs"), nullptr};
+    char* keywords[] = {const_cast<char*>("paths"), const_cast<char*>("jobs"),
+                        const_cast<char*>("errors"), const_cast<char*>("encoding"), nullptr};
     PyObject* paths = nullptr;
     PyObject* jobs_arg = Py_None;
-    if (!PyArg_ParseTupleAndKeywords(args, kwargs, "O|$O:read_tables", keywords, &paths,
-                                     &jobs_arg))
+    PyObject* errors_arg = nullptr;
+    PyObject* encoding_arg = nullptr;
+    if (!PyArg_ParseTupleAndKeywords(args, kwargs, "O|$OOO:read_tables", keywords, &paths,
+                                     &jobs_arg, &errors_arg, &encoding_arg))
         return nullptr;
     std::vector<std::string> inputs;
     std::size_t jobs = 0;  // every worker
+    hs::Errors errors = hs::Errors::Skip;
+    hs::Encoding encoding = hs::Encoding::Auto;
     if (guarded([&]() -> PyObject* {
             if (jobs_arg != Py_None) {
                 if (!PyLong_Check(jobs_arg)) {
@@ -451,13 +564,19 @@ PyObject* py_read_tables(PyObject*, PyObject* args, PyObject* kwargs) {
                 }
                 jobs = static_cast<std::size_t>(n);
             }
+            if (!choice_arg(errors_arg, "errors", kErrorsNames, errors) ||
+                !choice_arg(encoding_arg, "encoding", kEncodingNames, encoding))
+                return nullptr;
             return collect_texts(paths, "paths", true, inputs) ? Py_None : nullptr;
         }) == nullptr)
         return nullptr;
     hs::py::TableSet tables;
-    if (auto error = unlocked([&] { tables = hs::py::read_files(inputs, jobs); }))
+    hs::py::FileRejections rejected;
+    if (auto error = unlocked([&] {
+            tables = hs::py::read_files(inputs, jobs, errors, encoding, rejected);
+        }))
         return raise(error);
-    return guarded([&] { return hs::py::make_tables(std::move(tables)); });
+    return guarded([&] { return hs::py::make_tables(std::move(tables), rejected); });
 }
 
 template <PyObject* (*F)(PyObject*, PyObject*, PyObject*)>
@@ -465,11 +584,38 @@ PyCFunction with_keywords() {
     return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(F));
 }
 
+// The first lines give the signatures that help() and inspect show.
+constexpr const char* kParseStrDoc =
+    "parse_str(src, *, errors='strict')\n--\n\n"
+    "The hands of one hand-history text, as a HandView.\n\n"
+    "errors='strict' (the default): a fault inside a hand raises PanicException for the whole "
+    "text. errors='skip': that hand is left out (see HandView.rejected) and reading goes on "
+    "with the next hand. A text that cannot be read as a whole (site not recognised, a site "
+    "without a parser in skip mode) raises RuntimeError.";
+constexpr const char* kParsePathDoc =
+    "parse_path(path, *, errors='strict', encoding='utf-8')\n--\n\n"
+    "The hands of one hand-history file, as a HandView; errors as for parse_str.\n\n"
+    "encoding: 'utf-8' (the default: invalid bytes raise RuntimeError), 'cp1252', 'latin-1', "
+    "or 'auto': valid UTF-8 as it is; a file with at least one valid multi-byte UTF-8 sequence "
+    "as UTF-8 with each invalid byte read as U+FFFD; any other file as cp1252. An unreadable "
+    "file raises RuntimeError.";
+constexpr const char* kParseStrsDoc =
+    "parse_strs(srcs, *, errors='strict')\n--\n\n"
+    "parse_str on every text, in parallel: a list of HandView in input order. In strict mode "
+    "the texts that cannot be read as a whole are left out of the list; in skip mode each "
+    "gives an empty view whose one rejection, at line 0, holds the message.";
+constexpr const char* kParsePathsDoc =
+    "parse_paths(paths, *, errors='strict', encoding='utf-8')\n--\n\n"
+    "parse_path on every file, in parallel: a list of HandView in input order. In strict mode "
+    "the files that cannot be read as a whole are left out of the list; in skip mode each "
+    "gives an empty view whose one rejection, at line 0, holds the message.";
+
 PyMethodDef kFunctions[] = {
-    {"parse_str", with_keywords<py_parse_str>(), METH_VARARGS | METH_KEYWORDS, nullptr},
-    {"parse_strs", with_keywords<py_parse_strs>(), METH_VARARGS | METH_KEYWORDS, nullptr},
-    {"parse_path", with_keywords<py_parse_path>(), METH_VARARGS | METH_KEYWORDS, nullptr},
-    {"parse_paths", with_keywords<py_parse_paths>(), METH_VARARGS | METH_KEYWORDS, nullptr},
+    {"parse_str", with_keywords<py_parse_str>(), METH_VARARGS | METH_KEYWORDS, kParseStrDoc},
+    {"parse_strs", with_keywords<py_parse_strs>(), METH_VARARGS | METH_KEYWORDS, kParseStrsDoc},
+    {"parse_path", with_keywords<py_parse_path>(), METH_VARARGS | METH_KEYWORDS, kParsePathDoc},
+    {"parse_paths", with_keywords<py_parse_paths>(), METH_VARARGS | METH_KEYWORDS,
+     kParsePathsDoc},
     {"to_json", with_keywords<py_to_json>(), METH_VARARGS | METH_KEYWORDS, nullptr},
     {"to_json_ohh", with_keywords<py_to_json_ohh>(), METH_VARARGS | METH_KEYWORDS, nullptr},
     {"read_tables", with_keywords<py_read_tables>(), METH_VARARGS | METH_KEYWORDS, nullptr},
@@ -514,8 +660,12 @@ PyObject* init_module() {
     Py_INCREF(g_view_type);
     if (!add_object(module.get(), "HandView", reinterpret_cast<PyObject*>(g_view_type)))
         return nullptr;
-    {
-        Ref name(PyUnicode_FromString("HandView"));
+    PyObject* rejected = hs::py::rejected_type();
+    if (rejected == nullptr) return nullptr;
+    Py_INCREF(rejected);
+    if (!add_object(module.get(), "Rejected", rejected)) return nullptr;
+    for (const char* type_name : {"HandView", "Rejected"}) {
+        Ref name(PyUnicode_FromString(type_name));
         if (!name || PyList_Append(names.get(), name.get()) < 0) return nullptr;
     }
     if (!hs::py::add_table_types(module.get(), names.get())) return nullptr;

@@ -143,11 +143,13 @@ PyObject* make_table(arrow::TableBatches batches) {
 struct TablesObject {
     PyObject_HEAD
     PyObject* tables[arrow::kTableCount];  // hands, players, actions
+    PyObject* rejected;                    // a list of (path, handscribe.Rejected)
 };
 
 void tables_dealloc(PyObject* self) {
     PyTypeObject* type = Py_TYPE(self);
     for (PyObject* t : reinterpret_cast<TablesObject*>(self)->tables) Py_XDECREF(t);
+    Py_XDECREF(reinterpret_cast<TablesObject*>(self)->rejected);
     type->tp_free(self);
     Py_DECREF(type);
 }
@@ -157,6 +159,9 @@ PyMemberDef kTablesMembers[] = {
     {"players", T_OBJECT_EX, offsetof(TablesObject, tables) + sizeof(PyObject*), READONLY, nullptr},
     {"actions", T_OBJECT_EX, offsetof(TablesObject, tables) + 2 * sizeof(PyObject*), READONLY,
      nullptr},
+    {"rejected", T_OBJECT_EX, offsetof(TablesObject, rejected), READONLY,
+     "The hand starts of the files that gave no row, as (path, handscribe.Rejected) pairs in "
+     "file order."},
     {nullptr, 0, 0, 0, nullptr},
 };
 
@@ -214,10 +219,21 @@ bool add_table_types(PyObject* module, PyObject* names) {
            add_type(module, names, kTableSpec, g_table_type);
 }
 
-PyObject* make_tables(TableSet tables) {
+PyObject* make_tables(TableSet tables, const FileRejections& rejected) {
+    Ref list(PyList_New(0));
+    if (!list) return nullptr;
+    for (const auto& [path, file_rejected] : rejected) {
+        for (const Rejection& r : file_rejected) {
+            Ref item(new_rejected(r.line, r.hand_id, r.reason));
+            if (!item) return nullptr;
+            Ref pair(Py_BuildValue("(NO)", utf8_to_str(path), item.get()));
+            if (!pair || PyList_Append(list.get(), pair.get()) < 0) return nullptr;
+        }
+    }
     PyObject* obj = g_tables_type->tp_alloc(g_tables_type, 0);
     if (obj == nullptr) return nullptr;
     auto* set = reinterpret_cast<TablesObject*>(obj);
+    set->rejected = list.release();
     for (std::size_t t = 0; t < arrow::kTableCount; ++t) {
         set->tables[t] = make_table(std::move(tables[t]));
         if (set->tables[t] == nullptr) {
@@ -228,7 +244,8 @@ PyObject* make_tables(TableSet tables) {
     return obj;
 }
 
-TableSet read_files(const std::vector<std::string>& paths, std::size_t jobs) {
+TableSet read_files(const std::vector<std::string>& paths, std::size_t jobs, Errors errors,
+                    Encoding encoding, FileRejections& rejected) {
     // Groups small enough that every thread gets several (files differ in size), large enough
     // that a batch holds thousands of hands.
     std::vector<std::uint64_t> sizes(paths.size(), 0);
@@ -246,17 +263,22 @@ TableSet read_files(const std::vector<std::string>& paths, std::size_t jobs) {
     const std::size_t groups = starts.size() - 1;
 
     std::vector<TableSet> parts(groups);
+    std::vector<std::vector<Rejection>> file_rejected(paths.size());  // each written by one group
     pool::run_each(
         groups,
         [&](std::size_t g) {
             arrow::TablesBuilder builder;
             for (std::size_t i = at(starts, g); i < at(starts, g + 1); ++i) {
-                const ParseResult r = parse_file(at(paths, i));
+                ParseResult r = parse_file(at(paths, i), errors, encoding);
                 if (r.ok()) builder.add(*r.store, Span::make(0, r.store->hands.size()), paths[i]);
+                else if (errors == Errors::Skip) r.rejected.push_back({0, {}, std::move(r.error)});
+                at(file_rejected, i) = std::move(r.rejected);
             }
             parts[g] = builder.finish();
         },
         jobs);
+    for (std::size_t i = 0; i < paths.size(); ++i)
+        if (!file_rejected[i].empty()) rejected.emplace_back(paths[i], std::move(file_rejected[i]));
 
     TableSet out;
     for (std::size_t t = 0; t < arrow::kTableCount; ++t) {

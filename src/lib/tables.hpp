@@ -8,9 +8,11 @@
 #include <array>
 #include <cstddef>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "arrow/arrow.hpp"
+#include "parsers/parsers.hpp"
 
 namespace hs::py {
 
@@ -20,13 +22,20 @@ using TableSet = std::array<arrow::TableBatches, arrow::kTableCount>;
 // false with an exception set.
 bool add_table_types(PyObject* module, PyObject* names);
 
-// A new Tables object that owns the batches; null with an exception set.
-PyObject* make_tables(TableSet tables);
+// The rejected hand starts of each file read into tables (a file that could not be read as a
+// whole in skip mode: one at line 0 with the message), in file order.
+using FileRejections = std::vector<std::pair<std::string, std::vector<Rejection>>>;
+
+// A new Tables object that owns the batches, with its list of (path, handscribe.Rejected) pairs;
+// null with an exception set.
+PyObject* make_tables(TableSet tables, const FileRejections& rejected = {});
 
 // Parses the files on the worker pool with at most `jobs` threads (0: every worker) straight
-// into tables, one batch per group of neighbouring files, rows in file order. Files that cannot
-// be read or whose site is not recognised are left out, as parse_paths leaves them out; faults
-// are thrown. No store outlives its group.
-TableSet read_files(const std::vector<std::string>& paths, std::size_t jobs);
+// into tables, one batch per group of neighbouring files, rows in file order; the files' rejected
+// hand starts go to `rejected`. Files that cannot be read as a whole are left out, as
+// parse_paths leaves them out (in skip mode with their line 0 rejection); faults are thrown. No
+// store outlives its group.
+TableSet read_files(const std::vector<std::string>& paths, std::size_t jobs, Errors errors,
+                    Encoding encoding, FileRejections& rejected);
 
 }  // namespace hs::py

@@ -47,7 +47,7 @@ void fault_index(std::size_t index, std::size_t len, std::source_location where)
     throw Fault(std::move(m), where);
 }
 
-void fault_missing(std::string_view what, std::string_view line, std::source_location where) {
+std::string missing_message(std::string_view what, std::string_view line) {
     std::string m = "missing ";
     m += what;
     if (!line.empty()) {
@@ -55,7 +55,11 @@ void fault_missing(std::string_view what, std::string_view line, std::source_loc
         m += line;
         m += '\'';
     }
-    throw Fault(std::move(m), where);
+    return m;
+}
+
+void fault_missing(std::string_view what, std::string_view line, std::source_location where) {
+    throw Fault(missing_message(what, line), where);
 }
 
 void fault_unreachable(std::string_view detail, std::source_location where) {
@@ -65,6 +69,10 @@ void fault_unreachable(std::string_view detail, std::source_location where) {
         m += detail;
     }
     throw Fault(std::move(m), where);
+}
+
+void fault_input(std::string message, std::source_location where) {
+    throw InputFault(std::move(message), where);
 }
 
 }  // namespace hs

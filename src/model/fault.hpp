@@ -27,17 +27,29 @@ private:
     std::string where_;
 };
 
+// A fault of an input as a whole, met before any hand of it is read (a text that names its site
+// and stops there, a site without a parser). It ends the call as any fault does, except where the
+// caller skips what it cannot read: there it is that input's error.
+class InputFault : public Fault {
+public:
+    using Fault::Fault;
+};
+
 [[noreturn]] void fault(std::string message,
                         std::source_location where = std::source_location::current());
 // "index out of bounds: the len is <len> but the index is <index>"
 [[noreturn]] void fault_index(std::size_t index, std::size_t len,
                               std::source_location where = std::source_location::current());
 // "missing <what> in '<line>'" (or "missing <what>" when there is no line to quote)
+std::string missing_message(std::string_view what, std::string_view line = {});
 [[noreturn]] void fault_missing(std::string_view what, std::string_view line = {},
                                 std::source_location where = std::source_location::current());
 // "internal error: entered unreachable code" followed by ": <detail>" when detail is not empty.
 [[noreturn]] void fault_unreachable(std::string_view detail = {},
                                     std::source_location where = std::source_location::current());
+
+[[noreturn]] void fault_input(std::string message,
+                              std::source_location where = std::source_location::current());
 
 // Checked element access: a bad index is a fault, never undefined behaviour.
 template <class T>

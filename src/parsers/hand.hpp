@@ -5,7 +5,8 @@
 // A site reader is a function `HandOutcome (HandBuilder&)` that reads one hand from the parser's
 // current line: it fills the header, pushes actions and closes the sections they belong to, and
 // ends with `return b.finish();`, or returns `reject("...")` naming the line kind that stopped it.
-// Both run once per hand on the hot path: everything here is inline.
+// Both run once per hand on the hot path: everything here is inline, but for taking back a
+// rejected hand.
 #pragma once
 
 #include <cstddef>
@@ -15,31 +16,42 @@
 #include <string_view>
 #include <vector>
 
+#include "model/fault.hpp"
 #include "model/model.hpp"
 #include "parsers/lines.hpp"
 #include "parsers/parser.hpp"
 
 namespace hs {
 
-// What came of one hand.
+// What came of one hand, as a site reader returns it.
 struct HandOutcome {
     enum class Kind : std::uint8_t {
-        Stored,     // the hand is in the store
-        Rejected,   // the hand was taken back; reading resumes at the next hand start
-        EndOfText,  // no hand is left
+        Stored,    // the hand is in the store
+        Rejected,  // the hand is to be taken back
     };
     Kind kind = Kind::Stored;
     std::string_view reason;  // Rejected: a static text naming the line kind that rejected it
-    std::uint64_t line = 0;   // Rejected: the 1-based line number of the hand's first line
-    std::string hand_id;      // Rejected: the hand's id when it was read, else empty
 };
 
 inline HandOutcome reject(std::string_view reason) {
-    return HandOutcome{HandOutcome::Kind::Rejected, reason, 0, {}};
+    return HandOutcome{HandOutcome::Kind::Rejected, reason};
 }
+
+// A hand start of the text that gave no hand, as the driver reports it.
+struct Rejection {
+    std::uint64_t line = 0;  // the 1-based line number of the hand's first line
+    std::string hand_id;     // the hand's id when it was read, else empty
+    std::string reason;      // the line kind that rejected it, or the message of its fault
+};
+
+// What a fault inside one hand does: end the whole call (strict), or reject that hand alone and
+// go on with the next one (skip).
+enum class Errors : std::uint8_t { Strict, Skip };
 
 // The reason of a hand that the text ends inside of, whatever line kind the reader expected.
 inline constexpr std::string_view kTextEndsInsideHand = "text ends inside the hand";
+// The same for a hand that the next hand's first line cuts off.
+inline constexpr std::string_view kCutByNextHand = "next hand begins inside the hand";
 
 enum class StreetKind : std::uint8_t { Flop, Turn, River, Showdown };
 
@@ -206,48 +218,48 @@ inline void HandBuilder::rollback() noexcept {
 // The driver
 // ---------------------------------------------------------------------------------------------
 
-// Where a site's hands begin and end, for resuming after a rejected hand.
-struct HandBounds {
-    std::string_view start;  // the start of a hand's first line
-    std::string_view end;    // the start of the line that closes a hand; empty when none does
-};
-
-// Moves past a rejected hand: off its first line when the reader did not get past it, then to
-// the next hand start or the end, and past that line when it closes the rejected hand.
-inline void resume_after(Parser& p, const HandBounds& bounds, std::uint64_t first_line) {
-    if (p.line_number() == first_line) p.next_line();
-    while (!p.at_end() && !starts(p.line(), bounds.start)) p.next_line();
-    if (!bounds.end.empty() && !p.at_end() && starts(p.line(), bounds.end)) p.next_line();
-}
-
-// Reads the next hand with `read_hand`. This is the one place where a hand's outcome is
-// decided: a rejected hand is taken back and reported with the line of its first line and its
-// id, and reading resumes at the next hand start.
-template <class ReadHand>
-HandOutcome next_hand(Parser& p, HandBuilder& b, const HandBounds& bounds, ReadHand& read_hand) {
-    p.skip_empty_lines();
-    if (p.at_end()) return HandOutcome{HandOutcome::Kind::EndOfText, {}, 0, {}};
-    const std::uint64_t first_line = p.line_number();
-    b.begin();
-    HandOutcome outcome = read_hand(b);
-    if (outcome.kind == HandOutcome::Kind::Stored) [[likely]] return outcome;
-    if (p.at_end()) outcome.reason = kTextEndsInsideHand;
-    outcome.line = first_line;
-    outcome.hand_id = b.hand_id();
-    b.rollback();
-    resume_after(p, bounds, first_line);
-    return outcome;
-}
-
-// Reads every hand of the parser's text; the rejected ones are appended to `rejected`.
-template <class ReadHand>
-void read_hands(Parser& p, const HandBounds& bounds, std::vector<HandOutcome>& rejected,
-                ReadHand&& read_hand) {
-    HandBuilder b(p);
+// A hand begins only at a line that begins a hand (Parser::begins_hand). Every other line met
+// between hands, blank or not, is passed over unread: it is no hand. And a hand ends at the latest
+// where the next one begins (the parser holds that line back). So each hand start of a text is
+// either stored or reported, and nothing else is. Moves to the next hand start; false at the end.
+inline bool to_hand_start(Parser& p) noexcept {
     for (;;) {
-        HandOutcome outcome = next_hand(p, b, bounds, read_hand);
-        if (outcome.kind == HandOutcome::Kind::EndOfText) return;
-        if (outcome.kind == HandOutcome::Kind::Rejected) rejected.push_back(std::move(outcome));
+        if (p.at_end()) return p.take_held_start();
+        if (!p.line().empty() && p.begins_hand(p.line())) return true;
+        p.next_line();
+    }
+}
+
+// Takes back the hand that began at `first_line`, reports it, and moves off its first line when
+// the reader did not get past it (the next hand start is looked for from there).
+void take_back(HandBuilder& b, std::uint64_t first_line, std::string_view reason,
+               std::vector<Rejection>& rejected);
+
+// Reads every hand of the parser's text with `read_hand`. This is the one place where a hand's
+// outcome is decided: a rejected hand is taken back and reported with its first line, its id and
+// its reason, and reading resumes at the next hand start. With Errors::Skip, a fault raised while
+// a hand is read rejects that hand the same way, with the fault's message as the reason.
+template <class ReadHand>
+void read_hands(Parser& p, std::string_view hand_start, Errors errors,
+                std::vector<Rejection>& rejected, ReadHand&& read_hand) {
+    HandBuilder b(p);
+    p.set_hand_start(hand_start);
+    while (to_hand_start(p)) {
+        const std::uint64_t first_line = p.line_number();
+        b.begin();
+        std::string_view reason;
+        try {
+            const HandOutcome outcome = read_hand(b);
+            if (outcome.kind == HandOutcome::Kind::Stored) [[likely]] continue;
+            reason = !p.at_end()       ? outcome.reason
+                     : p.holds_start() ? kCutByNextHand
+                                       : kTextEndsInsideHand;
+        } catch (const Fault& f) {
+            if (errors == Errors::Strict) throw;
+            take_back(b, first_line, f.message(), rejected);
+            continue;
+        }
+        take_back(b, first_line, reason, rejected);
     }
 }
 

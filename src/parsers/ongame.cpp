@@ -4,7 +4,7 @@
 // sign, the last '(', '[', '/' or ' ' of a line, and the first bytes of section lines. Amounts are
 // grouped amounts (',' between thousands, two decimals).
 //
-// A hand the parser cannot read is rejected and parsing resumes at the next "***** " line; a
+// A hand the parser cannot read is rejected and parsing resumes at the next "***** History" line; a
 // hand that breaks a rule the format always keeps (a short hand line, a blind line without an
 // amount, an unknown street) is an internal fault that ends the whole parse.
 
@@ -37,6 +37,8 @@ struct Sign {
 };
 
 constexpr string_view kSection = "---";
+// What a hand's first line begins with.
+constexpr string_view kHandStart = "***** History";
 
 // A section line: the bare "---" or "--- " followed by a street's title. Player names may begin
 // with dashes ("---Cockatrice--- folds"), so three dashes alone do not make a section line.
@@ -417,14 +419,10 @@ HandOutcome read_hand(HandBuilder& b) {
     return b.finish();
 }
 
-// A rejected hand's reading resumes at the next "***** " line, past it when it is the
-// "***** End" line that closes the rejected hand.
-constexpr HandBounds kBounds{"***** ", "***** End"};
-
 }  // namespace
 
-void parse_hands(Parser& parser, std::vector<HandOutcome>& rejected) {
-    read_hands(parser, kBounds, rejected, read_hand);
+void parse_hands(Parser& parser, Errors errors, std::vector<Rejection>& rejected) {
+    read_hands(parser, kHandStart, errors, rejected, read_hand);
 }
 
 }  // namespace hs::ongame

@@ -9,7 +9,7 @@ namespace hs {
 class Parser;
 namespace ongame {
 
-void parse_hands(Parser& parser, std::vector<HandOutcome>& rejected);
+void parse_hands(Parser& parser, Errors errors, std::vector<Rejection>& rejected);
 
 }  // namespace ongame
 }  // namespace hs

@@ -51,6 +51,20 @@ public:
     void skip_empty_lines() noexcept;
     bool at_end() const noexcept { return line_ == kEndMarker; }
 
+    // What a hand's first line begins with, 8 to 16 bytes. Once it is set, a line that begins a
+    // hand reads as the end of the text, so that no hand read line by line runs into the next
+    // one: the driver takes the line back with `take_held_start` between hands.
+    void set_hand_start(std::string_view start);
+    // Whether a line begins a hand: it starts with the hand start after any white space and
+    // byte-order marks (an indented first hand, files joined end to end).
+    bool begins_hand(std::string_view line) const noexcept;
+    // Whether the end reached is a hand start held back.
+    bool holds_start() const noexcept { return !held_.empty(); }
+    // The end of the text itself.
+    bool at_text_end() const noexcept { return at_end() && held_.empty(); }
+    // Makes the held hand start the current line; false when none is held.
+    bool take_held_start() noexcept;
+
     // Starts a hand: clears the table, remembers where the hand's players and text begin.
     void begin_hand() noexcept;
 
@@ -83,6 +97,8 @@ public:
     Action make_card_action(std::string_view name, ActionType type, const CardSet& cards);
 
 private:
+    // The current line becomes the end when it begins a hand.
+    void hold_if_hand_start() noexcept;
     // find_player when several slots hold the key (bits of `mask`).
     std::uint8_t find_player_among(std::uint32_t mask, std::string_view key) const;
 
@@ -95,6 +111,13 @@ private:
     std::uint64_t text_start_ = 0;
     std::uint64_t line_number_ = 0;
     std::string_view key_prefix_;
+    std::string_view hand_start_;
+    std::uint64_t start_head_ = 0;  // the hand start's first 8 bytes
+    std::uint64_t start_tail_ = 0;  // and its last 8
+    std::string_view held_;
+    // The first bytes that a hand start may have: the start's own, and those of white space and
+    // of the byte-order mark. One look-up per line tells the lines that cannot begin a hand.
+    bool may_start_[256] = {};
 };
 
 // The line loop runs once per line of every text: both steps are inline, one byte search per line.
@@ -144,6 +167,8 @@ inline void Parser::next_line() noexcept {
            (last[-1] == ' ' || last[-1] == '\t' || last[-1] == '\r'))
         --last;
     line_ = std::string_view(first, static_cast<std::size_t>(last - first));
+    if (last != first && may_start_[static_cast<unsigned char>(*first)]) [[unlikely]]
+        hold_if_hand_start();
 }
 
 inline std::string_view Parser::key_name(std::string_view name) const noexcept {
@@ -168,9 +193,11 @@ inline std::uint8_t Parser::player_id(std::string_view name) {
     return add_seated_player(name, kNone8, 0.0f);
 }
 
-// Once per seat line: inline, one append and one push.
-inline std::uint8_t Parser::add_seated_player(std::string_view name, std::uint8_t seat,
-                                              float chips) {
+// Once per seat line: inline, one append and one push (forced, or a large reader around it can
+// tip the compiler into a call).
+[[gnu::always_inline]] inline std::uint8_t Parser::add_seated_player(std::string_view name,
+                                                                     std::uint8_t seat,
+                                                                     float chips) {
     // The reference fits its bit fields in every real text; the checked path faults otherwise.
     const std::uint64_t offset = store_->text.size();
     TextRef ref;

@@ -19,8 +19,6 @@
 namespace hs {
 namespace {
 
-constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
-
 std::string_view without_byte_order_mark(std::string_view text) noexcept {
     if (text.starts_with(kByteOrderMark)) return text.substr(kByteOrderMark.size());
     return text;
@@ -187,7 +185,7 @@ std::variant<Site, std::string> detect_site(std::string_view text) {
     if (rest.starts_with("PokerStars ")) {
         const bool split_at_cr = whole.find('\n') == std::string_view::npos;
         const FirstLines lines = first_lines(rest, split_at_cr);
-        if (!lines.has_second) fault_missing("second line", lines.first);
+        if (!lines.has_second) fault_input(missing_message("second line", lines.first));
         return lines.second.starts_with("Table 'Pluribus") ? Site::PokerStarsPluribus
                                                             : Site::PokerStars;
     }
@@ -207,37 +205,43 @@ std::variant<Site, std::string> detect_site(std::string_view text) {
     return message;
 }
 
-void run_site_parser(Site site, std::string_view text, HandStore& store,
-                     std::vector<HandOutcome>& rejected) {
+void run_site_parser(Site site, std::string_view text, HandStore& store, Errors errors,
+                     std::vector<Rejection>& rejected) {
     Parser parser(text, store);
     switch (site) {
         case Site::PokerStars:
-            pokerstars::parse_hands(parser, pokerstars::kPokerStars, rejected);
+            pokerstars::parse_hands(parser, pokerstars::kPokerStars, errors, rejected);
             return;
         case Site::PokerStarsPluribus:
-            pokerstars::parse_hands(parser, pokerstars::kPluribus, rejected);
+            pokerstars::parse_hands(parser, pokerstars::kPluribus, errors, rejected);
             return;
-        case Site::OnGame: ongame::parse_hands(parser, rejected); return;
+        case Site::OnGame: ongame::parse_hands(parser, errors, rejected); return;
         default: break;
     }
-    fault("Parser has not been implemented for " + std::string(site_name(site)));
+    fault_input("Parser has not been implemented for " + std::string(site_name(site)));
 }
 
-ParseResult parse_text(std::string_view text) {
-    auto site = detect_site(text);  // removes the mark itself
+ParseResult parse_text(std::string_view text, Errors errors) {
     ParseResult result;
-    if (auto* message = std::get_if<std::string>(&site)) {
-        result.error = std::move(*message);
-        return result;
+    try {
+        auto site = detect_site(text);  // removes the mark itself
+        if (auto* message = std::get_if<std::string>(&site)) {
+            result.error = std::move(*message);
+            return result;
+        }
+        auto store = std::make_unique<HandStore>();
+        reserve_for_text(*store, text.size());
+        run_site_parser(std::get<Site>(site), without_byte_order_mark(text), *store, errors,
+                        result.rejected);
+        result.store = std::move(store);
+    } catch (const InputFault& f) {
+        if (errors == Errors::Strict) throw;
+        result.error = f.message();
     }
-    auto store = std::make_unique<HandStore>();
-    reserve_for_text(*store, text.size());
-    run_site_parser(std::get<Site>(site), without_byte_order_mark(text), *store, result.rejected);
-    result.store = std::move(store);
     return result;
 }
 
-ParseResult parse_file(const std::string& path) {
+ParseResult parse_file(const std::string& path, Errors errors, Encoding encoding) {
     ParseResult result;
     if (path.find('\0') != std::string::npos) {
         result.error = open_error(path, "file name contained an unexpected NUL byte");
@@ -249,15 +253,20 @@ ParseResult parse_file(const std::string& path) {
         result.error = open_error(path, os_error_text(error));
         return result;
     }
-    const std::string_view text = file.view();
-    const std::size_t valid = utf8_valid_prefix(text);
-    if (valid != text.size()) {
-        std::string reason = "stream did not contain valid UTF-8 at byte offset ";
-        append_u64(reason, valid);
-        result.error = open_error(path, reason);
-        return result;
+    const std::string_view bytes = file.view();
+    if (encoding == Encoding::Utf8) {
+        const std::size_t valid = utf8_valid_prefix(bytes);
+        if (valid != bytes.size()) {
+            std::string reason = "stream did not contain valid UTF-8 at byte offset ";
+            append_u64(reason, valid);
+            result.error = open_error(path, reason);
+            return result;
+        }
     }
-    return parse_text(text);
+    std::string decoded;
+    const std::string_view text = decode_text(bytes, encoding, decoded);
+    if (text.data() != bytes.data()) file = FileText{};  // read from `decoded` alone
+    return parse_text(text, errors);
 }
 
 }  // namespace hs

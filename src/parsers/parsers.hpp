@@ -7,6 +7,7 @@
 #include <variant>
 #include <vector>
 
+#include "model/decode.hpp"
 #include "model/model.hpp"
 #include "parsers/hand.hpp"
 
@@ -17,20 +18,23 @@ namespace hs {
 struct ParseResult {
     std::unique_ptr<HandStore> store;  // null on error
     std::string error;
-    // The hands that were rejected and left out of the store, in text order.
-    std::vector<HandOutcome> rejected;
+    // The hand starts of the text that gave no hand, in text order.
+    std::vector<Rejection> rejected;
     bool ok() const noexcept { return store != nullptr; }
 };
 
-ParseResult parse_text(std::string_view text);
-ParseResult parse_file(const std::string& path);
+// With Errors::Skip, a fault inside a hand rejects that hand, and a fault of the input as a
+// whole (hs::InputFault) is the result's error.
+ParseResult parse_text(std::string_view text, Errors errors = Errors::Strict);
+ParseResult parse_file(const std::string& path, Errors errors = Errors::Strict,
+                       Encoding encoding = Encoding::Utf8);
 
 // The site of a text, or an error message.
 std::variant<Site, std::string> detect_site(std::string_view text);
 
 // Builds a Parser over the text and runs the site's reader; the rejected hands are appended to
-// `rejected`. Faults for sites without a parser.
-void run_site_parser(Site site, std::string_view text, HandStore& store,
-                     std::vector<HandOutcome>& rejected);
+// `rejected`. An InputFault for sites without a parser.
+void run_site_parser(Site site, std::string_view text, HandStore& store, Errors errors,
+                     std::vector<Rejection>& rejected);
 
 }  // namespace hs

@@ -1030,7 +1030,9 @@ string_view parse_summary(HandBuilder& b, Currency cur) {
         }
         p.next_line();
     }
-    if (!p.line().empty() && !p.at_end()) return "unrecognised summary line";
+    // The summary ends at an empty line or at the end of the text: a hand that runs into the next
+    // hand's first line is cut off.
+    if (!p.line().empty() && !p.at_text_end()) return "unrecognised summary line";
     b.close_summary(pots);
     return {};
 }
@@ -1116,15 +1118,16 @@ const Variant kPokerStars{Site::PokerStars,
                           RoundLine::Status | RoundLine::Chat | RoundLine::Shows |
                               RoundLine::CashOut | RoundLine::Join,
                           {},
-                          {"PokerStars ", {}}};
+                          "PokerStars "};
 
 // The Pluribus logs: no status, chat, show, cash-out or join lines inside a round, and names
 // keyed without the "Mr" that every player's name begins with.
-const Variant kPluribus{Site::PokerStarsPluribus, 0, "Mr", {"PokerStars ", {}}};
+const Variant kPluribus{Site::PokerStarsPluribus, 0, "Mr", "PokerStars "};
 
-void parse_hands(Parser& parser, const Variant& variant, std::vector<HandOutcome>& rejected) {
+void parse_hands(Parser& parser, const Variant& variant, Errors errors,
+                 std::vector<Rejection>& rejected) {
     parser.set_key_prefix(variant.key_prefix);
-    read_hands(parser, variant.bounds, rejected,
+    read_hands(parser, variant.hand_start, errors, rejected,
                [&variant](HandBuilder& b) { return read_hand(b, variant); });
 }
 

@@ -28,14 +28,15 @@ struct Variant {
     Site site;
     std::uint8_t round_lines;     // RoundLine bits
     std::string_view key_prefix;  // what every name loses before it is keyed (empty for none)
-    HandBounds bounds;            // where a hand begins, for resuming after a rejected one
+    std::string_view hand_start;  // what a hand's first line begins with
     bool allows(std::uint8_t kind) const noexcept { return (round_lines & kind) != 0; }
 };
 
 extern const Variant kPokerStars;
 extern const Variant kPluribus;
 
-void parse_hands(Parser& parser, const Variant& variant, std::vector<HandOutcome>& rejected);
+void parse_hands(Parser& parser, const Variant& variant, Errors errors,
+                 std::vector<Rejection>& rejected);
 
 }  // namespace pokerstars
 }  // namespace hs

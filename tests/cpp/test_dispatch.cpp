@@ -115,8 +115,8 @@ TEST(Dispatch, SitesWithoutAParserFault) {
         const auto site = static_cast<Site>(code);
         hs::HandStore store;
         try {
-            std::vector<hs::HandOutcome> rejected;
-            hs::run_site_parser(site, "whatever\n", store, rejected);
+            std::vector<hs::Rejection> rejected;
+            hs::run_site_parser(site, "whatever\n", store, hs::Errors::Strict, rejected);
             ADD_FAILURE() << "no fault for site " << code;
         } catch (const hs::Fault& f) {
             EXPECT_EQ(f.message(),

@@ -1,5 +1,5 @@
 // Tests of the hand model: faults, cards, packed references, the store's checked access, the
-// number forms and the compact and pretty text forms of every record.
+// number forms, the compact and pretty text forms of every record, and the file encodings.
 #include <gtest/gtest.h>
 
 #include <charconv>
@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "model/decode.hpp"
 #include "model/format.hpp"
 #include "model/model.hpp"
 #include "model/text_form.hpp"
@@ -979,6 +980,49 @@ TEST(TextForms, BrokenReferencesFault) {
               "index out of bounds: the len is 2 but the index is 3");
     EXPECT_EQ(fault_of([&] { hand_text(s, 2, false); }),
               "index out of bounds: the len is 2 but the index is 2");
+}
+
+// ---------------------------------------------------------------------------------------------
+// File encodings (every byte of the code pages is checked against Python's codecs in the Python
+// tests; here the edges of the passes)
+// ---------------------------------------------------------------------------------------------
+
+TEST(Decode, EncodingsAtTheEdges) {
+    struct Case {
+        const char* what;
+        std::string_view bytes;
+        Encoding encoding;
+        std::string_view text;
+    };
+    const Case cases[] = {
+        {"cp1252 euro, undefined, a-grave", "\x80\x81\xE0", Encoding::Cp1252,
+         "\xE2\x82\xAC\xEF\xBF\xBD\xC3\xA0"},
+        {"latin-1 keeps the controls", "a\x80\x81\xFF", Encoding::Latin1,
+         "a\xC2\x80\xC2\x81\xC3\xBF"},
+        {"auto: no multi-byte sequence is cp1252", "caf\xE9 \x80", Encoding::Auto,
+         "caf\xC3\xA9 \xE2\x82\xAC"},
+        {"auto: damage first, then a character", "\xFF\xC3\xA9", Encoding::Auto,
+         "\xEF\xBF\xBD\xC3\xA9"},
+        {"auto: a character, then a cut one at the end", "\xC3\xA9x\xE2\x82", Encoding::Auto,
+         "\xC3\xA9x\xEF\xBF\xBD\xEF\xBF\xBD"},
+        {"auto: a surrogate is three damaged bytes", "\xED\xA0\x80\xC3\xA9", Encoding::Auto,
+         "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xC3\xA9"},
+        {"auto: a byte-order mark counts as UTF-8", "\xEF\xBB\xBF\xE9", Encoding::Auto,
+         "\xEF\xBB\xBF\xEF\xBF\xBD"},
+        {"cp1252 of a byte-order mark", "\xEF\xBB\xBF", Encoding::Cp1252,
+         "\xC3\xAF\xC2\xBB\xC2\xBF"},
+        {"empty", "", Encoding::Auto, ""},
+    };
+    for (const Case& c : cases) {
+        std::string buffer;
+        EXPECT_EQ(decode_text(c.bytes, c.encoding, buffer), c.text) << c.what;
+    }
+    // Valid UTF-8 is read in place, under Auto as under Utf8: no copy.
+    const std::string valid = std::string(100, 'a') + "\xC3\xA9\xF0\x9F\x82\xA1";
+    std::string buffer;
+    for (const Encoding e : {Encoding::Auto, Encoding::Utf8})
+        EXPECT_EQ(decode_text(valid, e, buffer).data(), valid.data());
+    EXPECT_TRUE(buffer.empty());
 }
 
 }  // namespace

@@ -32,8 +32,8 @@ std::unique_ptr<hs::HandStore> parse(std::string_view text) {
     if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
     auto store = std::make_unique<hs::HandStore>();
     hs::Parser parser(text, *store);
-    std::vector<hs::HandOutcome> rejected;
-    hs::ongame::parse_hands(parser, rejected);
+    std::vector<hs::Rejection> rejected;
+    hs::ongame::parse_hands(parser, hs::Errors::Strict, rejected);
     return store;
 }
 

@@ -93,8 +93,7 @@ TEST_P(RejectedHand, LeavesNothingAndIsReported) {
                                {got.store->card_sets.size(), want.store->card_sets.size()}})
         EXPECT_EQ(a, b) << c.what;
     ASSERT_EQ(got.rejected.size(), 1u) << c.what;
-    const hs::HandOutcome& r = got.rejected[0];
-    EXPECT_EQ(r.kind, hs::HandOutcome::Kind::Rejected);
+    const hs::Rejection& r = got.rejected[0];
     EXPECT_EQ(r.reason, c.reason) << c.what;
     EXPECT_EQ(r.line, hand("1").size() + 2) << c.what;  // after the first hand and a blank line
     EXPECT_EQ(r.hand_id, c.id) << c.what;
@@ -124,6 +123,63 @@ INSTANTIATE_TEST_SUITE_P(
         for (char& ch : name) ch = (ch == ' ' || ch == '-') ? '_' : ch;
         return name;
     });
+
+std::string hands_of(const hs::ParseResult& r) {
+    return hs::hands_text(*r.store, hs::Span::make(0, r.store->hands.size()), false);
+}
+
+// With Errors::Skip a fault inside a hand rejects that hand alone: its records are taken back and
+// the fault's message is its reason. With Errors::Strict the fault ends the call.
+TEST(Driver, FaultInsideAHand) {
+    std::vector<std::string> bad = stars_hand("2");
+    bad[13] = "Total pot $0.04 Rake $0";  // no '|'
+    const std::string first = join(stars_hand("1")) + "\n";
+    const std::string last = "\n" + join(stars_hand("3"));
+    const std::string message = "missing '|' before the rake in 'Total pot $0.04 Rake $0'";
+    EXPECT_EQ(hs::test::fault_of([&] { hs::parse_text(first + join(bad) + last); }), message);
+    const hs::ParseResult got = hs::parse_text(first + join(bad) + last, hs::Errors::Skip);
+    const hs::ParseResult want = parse(first + last.substr(1));
+    EXPECT_EQ(hands_of(got), hands_of(want));
+    EXPECT_EQ(got.store->text, want.store->text);
+    EXPECT_EQ(got.store->actions.size(), want.store->actions.size());
+    ASSERT_EQ(got.rejected.size(), 1u);
+    EXPECT_EQ(got.rejected[0].line, stars_hand("1").size() + 2);
+    EXPECT_EQ(got.rejected[0].hand_id, "2");
+    EXPECT_EQ(got.rejected[0].reason, message);
+}
+
+// Hands begin only at hand-start lines (after white space and byte-order marks); other lines
+// between hands are passed over unreported; a hand ends at the latest where the next begins.
+TEST(Driver, HandStarts) {
+    const std::string h1 = join(stars_hand("1")), h2 = join(stars_hand("2"));
+    std::vector<std::string> cut = stars_hand("1");
+    cut.resize(9);  // up to the hole cards
+    struct Case {
+        const char* what;
+        std::string text;
+        std::vector<std::string> ids;
+        std::string_view reason;  // of a rejected hand 1, empty for none
+    };
+    const Case cases[] = {
+        {"lines between hands", h1 + "\n\nnot a hand\n  PokerStars\n\n" + h2, {"1", "2"}, {}},
+        {"indented and marked start", h1 + "\n\n \t\xEF\xBB\xBF\xE3\x80\x80" + h2, {"1", "2"}, {}},
+        {"cut off by the next hand", join(cut) + h2, {"2"}, hs::kCutByNextHand},
+        {"summary runs into the next hand", h1 + h2, {"2"}, hs::kCutByNextHand},
+        {"a start line without an id", "PokerStars Hand\nx\n\ny\n" + h2.substr(1), {},
+         "hand line without a hand id"},
+    };
+    for (const Case& c : cases) {
+        const hs::ParseResult r = parse(c.text);
+        std::vector<std::string> ids;
+        for (const hs::Hand& h : r.store->hands) ids.emplace_back(r.store->text_of(h.header.id));
+        EXPECT_EQ(ids, c.ids) << c.what;
+        ASSERT_EQ(r.rejected.size(), c.reason.empty() ? 0u : 1u) << c.what;
+        if (!c.reason.empty()) {
+            EXPECT_EQ(r.rejected[0].line, 1u) << c.what;
+            EXPECT_EQ(r.rejected[0].reason, c.reason) << c.what;
+        }
+    }
+}
 
 // The parser counts lines from 1 for every separator; the end counts as the line after the last.
 TEST(Parser, LineNumbers) {
@@ -157,8 +213,8 @@ TEST(Variants, RoundLineKinds) {
         for (const auto* v : {&hs::pokerstars::kPokerStars, &hs::pokerstars::kPluribus}) {
             hs::HandStore store;
             hs::Parser p(text, store);
-            std::vector<hs::HandOutcome> rejected;
-            hs::pokerstars::parse_hands(p, *v, rejected);
+            std::vector<hs::Rejection> rejected;
+            hs::pokerstars::parse_hands(p, *v, hs::Errors::Strict, rejected);
             const bool stars = v == &hs::pokerstars::kPokerStars;
             EXPECT_EQ(store.hands.size(), stars ? 1u : 0u) << line;
             if (stars) {

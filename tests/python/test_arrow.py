@@ -302,8 +302,10 @@ def test_cli_turns_a_corpus_folder_into_parquet(tmp_path):
     files = sorted(p for p in folder.rglob("*.txt"))
     views = handscribe.parse_paths(files)
     total = sum(len(v) for v in views)
+    rejected = sum(r.line > 0 for v in views for r in v.rejected)
+    assert rejected > 0  # the cancelled hand at least
     last = r.stderr.decode().splitlines()[-1]
-    assert last.startswith(f"{len(files)} files, {total} hands, 0 rejected hands, ")
+    assert last.startswith(f"{len(files)} files, {total} hands, {rejected} rejected hands, ")
     hands = pq.read_table(tmp_path / "out" / "hands")
     assert hands.num_rows == total
     assert hands.column("hand_id").to_pylist() == [

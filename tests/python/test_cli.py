@@ -1,4 +1,5 @@
-"""The command line, run as a separate process: `python -m handscribe PATH... [--ohh]`."""
+"""The command line, run as a separate process: `python -m handscribe PATH... [--ohh] [--errors]
+[--encoding] [--report]`."""
 import json
 import os
 import re
@@ -176,3 +177,32 @@ def test_reader_going_away_stops_quietly():
     err = proc.stderr.read()
     assert proc.wait(timeout=120) == 1
     assert err == b""
+
+
+@pytest.mark.parametrize("fmt", ["json", "parquet"])
+def test_skip_auto_and_report(tmp_path, quiet, fmt):
+    from test_tolerant import FAULT, THREE
+    damaged = tmp_path / "damaged.txt"
+    damaged.write_bytes(THREE.replace("Anna", "Ren\xe9").encode("cp1252"))
+    missing = tmp_path / "nope.txt"
+    out = ["--format", "parquet", "--output", tmp_path / "out"] if fmt == "parquet" else []
+    if out:
+        pytest.importorskip("pyarrow.parquet")
+    r = run("--errors", "skip", "--encoding", "auto", "--report", *out, damaged, missing, quiet)
+    assert r.returncode == 1  # a whole file failed
+    if not out:
+        written = lines(r.stdout)
+        assert [len(json.loads(line)) for line in written] == [2, 1]
+        assert '"name":"Ren\u00e9"' in written[0]
+    err = r.stderr.decode().splitlines()
+    assert err[:-1] == [
+        f"{damaged}:18: 300000000002: {FAULT}",
+        f"{missing}:0: : Failed to open file at path '{missing}' with error No such file or "
+        "directory (os error 2)",
+    ]
+    assert err[-1].startswith("3 files, 3 hands, 1 rejected hands, ")
+    # without --report only the failed file is named; strict stops at the fault
+    r = run("--errors", "skip", "--encoding", "cp1252", *out, damaged)
+    assert r.returncode == 0 and r.stderr.decode().startswith("1 files, 2 hands, 1 rejected ")
+    r = run("--encoding", "cp1252", *out, damaged, quiet)
+    assert r.returncode == 2 and r.stdout == b"" and FAULT in r.stderr.decode()

@@ -19,7 +19,7 @@ from conftest import CORPUS, needs_corpus
 from test_detection import HAND
 
 NAMES = ["parse_str", "parse_strs", "parse_path", "parse_paths", "to_json", "to_json_ohh",
-         "read_tables", "HandView", "Tables", "Table"]
+         "read_tables", "HandView", "Rejected", "Tables", "Table"]
 
 
 @pytest.fixture(scope="module")
@@ -345,6 +345,12 @@ GOOD_SCRIPT = """
         table: handscribe.Table = tables.actions
         table.__arrow_c_stream__()
         return len(table) + len(handscribe.parse_path(where).to_arrow().hands)
+
+    def left_out(where: pathlib.Path) -> List[str]:
+        view = handscribe.parse_path(where, errors="skip", encoding="auto")
+        tables = handscribe.read_tables([where], errors="strict", encoding="cp1252")
+        reasons = [f"{r.line}: {r.hand_id}: {r.reason}" for r in view.rejected]
+        return reasons + [path + r.reason for path, r in tables.rejected]
 """
 
 BAD_SCRIPT = """
@@ -356,6 +362,8 @@ BAD_SCRIPT = """
     view["first"]
     first: str = view[0]
     handscribe.read_tables(["a"], jobs="2")
+    handscribe.parse_str("x", errors="lenient")
+    handscribe.parse_str("x", encoding="auto")
 """
 
 
@@ -384,5 +392,5 @@ def test_mypy_rejects_misuse_of_the_api(tmp_path):
     result = run_mypy(tmp_path, BAD_SCRIPT)
     assert result.returncode == 1, result.stdout + result.stderr
     errors = [line for line in result.stdout.splitlines() if ": error:" in line]
-    assert [line.split(":")[1] for line in errors] == ["3", "4", "5", "6", "7", "8", "9"], \
+    assert [line.split(":")[1] for line in errors] == ["3", "4", "5", "6", "7", "8", "9", "10", "11"], \
         result.stdout

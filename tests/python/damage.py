@@ -1,0 +1,74 @@
+"""Seeded damage of real hand histories, for the tests of hostile input, and an independent count
+of the hand starts of a text.
+
+`damaged(text, seed)` applies a few edits chosen by the seed: a line dropped, doubled, cut short
+(anywhere, the line end included), two neighbouring lines swapped, a character replaced (by ASCII
+that the readers look for, white space, or a character of two, three or four UTF-8 bytes). The
+same seed gives the same text everywhere, so a failure names its seed and replays."""
+import random
+import re
+
+EDITS = ("drop", "double", "cut", "swap", "replace")
+
+REPLACEMENTS = (
+    "", " ", "#", ":", "$", "(", ")", "[", "]", "'", "-", "0", "9", ",", ".", "*", "\t",
+    "\u00a0", "\u3000", "\u2028",  # white space outside ASCII
+    "\u00e9", "\u20ac", "\u00a3", "\u0660",  # two and three bytes: é, €, £, an Arabic zero
+    "\U0001f0a1", "\U0001d7d8",  # four bytes: a playing card, a mathematical digit
+)
+
+# Every header style begins with the site's name, PokerStars' ("PokerStars Hand #", "PokerStars
+# Game #", "PokerStars Zoom Hand #", "PokerStars Home Game #") and OnGame's ("***** History for
+# hand"), after any white space or byte-order mark. The white space is Unicode's White_Space.
+_WHITE = "\t\n\x0b\x0c\r \x85\xa0\u1680\u2000-\u200a\u2028\u2029\u202f\u205f\u3000\ufeff"
+HAND_START = re.compile(f"[{_WHITE}]*(?:PokerStars |\\*\\*\\*\\*\\* History)")
+
+
+def _edit(lines: list, rng: random.Random) -> None:
+    if not lines:
+        return
+    at = rng.randrange(len(lines))
+    kind = rng.choice(EDITS)
+    if kind == "drop":
+        del lines[at]
+    elif kind == "double":
+        lines.insert(at, lines[at])
+    elif kind == "cut":
+        lines[at] = lines[at][: rng.randrange(len(lines[at]) + 1)]
+        if rng.random() < 0.2:  # the text ends there
+            del lines[at + 1:]
+    elif kind == "swap" and at + 1 < len(lines):
+        lines[at], lines[at + 1] = lines[at + 1], lines[at]
+    elif kind == "replace" and lines[at]:
+        i = rng.randrange(len(lines[at]))
+        lines[at] = lines[at][:i] + rng.choice(REPLACEMENTS) + lines[at][i + 1:]
+
+
+def damaged(text: str, seed: int, edits: int = 3) -> str:
+    """The text with 1 to `edits` edits chosen by `seed`."""
+    rng = random.Random(seed)
+    lines = text.split("\n")  # a '\r' stays with its line, so every separator kind survives
+    for _ in range(rng.randint(1, edits)):
+        _edit(lines, rng)
+    return "\n".join(lines)
+
+
+def lines_of(text: str) -> list:
+    """The lines of a text as the format splits them: at "\\r\\n" when the first '\\n' has a '\\r'
+    before it, else at '\\n'; at '\\r' in a text without '\\n'. Nothing after a last separator."""
+    nl = text.find("\n")
+    sep = "\r" if nl < 0 else "\r\n" if nl > 0 and text[nl - 1] == "\r" else "\n"
+    lines = text.split(sep) if text else []
+    if lines and lines[-1] == "":
+        lines.pop()
+    return lines
+
+
+def hand_starts(text: str) -> int:
+    """The hand starts of a text, up to a line "@@@" (which ends any text)."""
+    count = 0
+    for line in lines_of(text.removeprefix("\ufeff")):
+        if line.rstrip(" \t\r") == "@@@":
+            break
+        count += bool(HAND_START.match(line))
+    return count
