@@ -219,7 +219,7 @@ constexpr std::array<std::string_view, kBetTypeCount> kBetLimitCodes = {"NL", "F
 // What follows "cards" in an action object.
 enum class Extra : std::uint8_t {
     None, Bet, BetAllIn, Blind, Pot, Uncalled, CashOut, Seat, Say, Finish, Bounty, SplitBounty,
-    Purchase
+    Purchase, Entry
 };
 
 struct ActionForm {
@@ -262,6 +262,7 @@ constexpr std::array<ActionForm, kActionTypeCount> kActionForms = {{
     {"bounty", Extra::SplitBounty, {}, false},      // SplitBounty
     {"rebuy", Extra::Purchase, {}, false},          // Rebuy
     {"addon", Extra::Purchase, {}, false},          // AddOn
+    {"entry", Extra::Entry, {}, false},             // Entry
 }};
 
 // ---------------------------------------------------------------------------------------------
@@ -355,7 +356,6 @@ public:
     void tournament(const Tournament& t) {
         Obj o(w_);
         o.key("id").text(store_.text_of(t.id));
-        o.key("name").text(store_.text_of(t.name));
         o.key("buy_in_kind").name(enum_text(kBuyInKindNames, t.buy_in_kind));
         o.key("currency");
         currency(t.currency);
@@ -504,6 +504,9 @@ public:
                 o.key("split").flag(form.extra == Extra::SplitBounty);
                 break;
             }
+            case Extra::Entry:
+                o.key("tournament_id").text(store_.message_of(payload, text_start_));
+                break;
             case Extra::Purchase: {
                 const auto value = store_.purchase_of(payload);
                 o.key("chips").amount(value.chips);

@@ -68,6 +68,7 @@ PayloadKind payload_kind(ActionType a) noexcept {
         case ActionType::Join:
             return PayloadKind::Seat;
         case ActionType::Say:
+        case ActionType::Entry:
             return PayloadKind::Message;
         case ActionType::Check:
         case ActionType::Leave:
@@ -446,6 +447,17 @@ HandStore::BountyValue HandStore::bounty_of(std::uint32_t payload) const {
 HandStore::PurchaseValue HandStore::purchase_of(std::uint32_t payload) const {
     const auto v = amounts_of(payload, 2);
     return PurchaseValue{v[0], v[1]};
+}
+
+std::optional<float> HandStore::amount_of(const Action& a) const {
+    switch (payload_kind(a.type())) {
+        case PayloadKind::Amount: return a.amount();
+        case PayloadKind::CashOut: return cash_out_of(a.payload()).amount;
+        case PayloadKind::Finish: return finish_of(a.payload()).prize;
+        case PayloadKind::Bounty: return bounty_of(a.payload()).amount;
+        case PayloadKind::Purchase: return purchase_of(a.payload()).chips;
+        default: return std::nullopt;
+    }
 }
 
 std::string_view HandStore::message_of(std::uint32_t payload, std::uint64_t text_start) const {

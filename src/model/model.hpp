@@ -38,16 +38,16 @@ enum class ActionType : std::uint8_t {
     CollectSidePot1 = 19, CollectSidePot2 = 20, CollectSidePot3 = 21, UncalledBetReturned = 22,
     Join = 23, Leave = 24, Sitout = 25, Say = 26,
     // Tournament events: a player's finishing place, a bounty won (alone or split with others),
-    // chips bought during the tournament.
-    Finish = 27, Bounty = 28, SplitBounty = 29, Rebuy = 30, AddOn = 31,
+    // chips bought during the tournament, a satellite's entry to another tournament won.
+    Finish = 27, Bounty = 28, SplitBounty = 29, Rebuy = 30, AddOn = 31, Entry = 32,
 };
-inline constexpr std::size_t kActionTypeCount = 32;
+inline constexpr std::size_t kActionTypeCount = 33;
 // What a tournament's entry was paid with: money (in the tournament's currency), nothing, the
-// site's player points, its StarsCoin, play money, a ticket, or what the history does not say.
+// site's player points, its StarsCoin, play money, or what the history does not say.
 enum class BuyInKind : std::uint8_t {
-    Money = 0, Freeroll = 1, Points = 2, StarsCoin = 3, PlayMoney = 4, Ticket = 5, Unknown = 6,
+    Money = 0, Freeroll = 1, Points = 2, StarsCoin = 3, PlayMoney = 4, Unknown = 5,
 };
-inline constexpr std::size_t kBuyInKindCount = 7;
+inline constexpr std::size_t kBuyInKindCount = 6;
 
 inline constexpr std::size_t kSiteCount = 18;
 inline constexpr std::size_t kGameTypeCount = 3;
@@ -70,14 +70,14 @@ inline constexpr std::array<std::string_view, kActionTypeCount> kActionTypeNames
     "Show", "Dealt", "Ante", "BigBlind", "SmallBlind", "BigSmallBlind", "DeadBlind",
     "ExtraBlind", "CashOut", "CollectMainPot", "CollectSidePot1", "CollectSidePot2",
     "CollectSidePot3", "UncalledBetReturned", "Join", "Leave", "Sitout", "Say", "Finish",
-    "Bounty", "SplitBounty", "Rebuy", "AddOn",
+    "Bounty", "SplitBounty", "Rebuy", "AddOn", "Entry",
 };
 inline constexpr std::array<std::string_view, kBuyInKindCount> kBuyInKindNames = {
-    "Money", "Freeroll", "Points", "StarsCoin", "PlayMoney", "Ticket", "Unknown"};
+    "Money", "Freeroll", "Points", "StarsCoin", "PlayMoney", "Unknown"};
 static_assert(static_cast<std::size_t>(Site::Winning) + 1 == kSiteCount);
 static_assert(static_cast<std::size_t>(GameType::OmahaHiLo) + 1 == kGameTypeCount);
 static_assert(static_cast<std::size_t>(BetType::PotLimit) + 1 == kBetTypeCount);
-static_assert(static_cast<std::size_t>(ActionType::AddOn) + 1 == kActionTypeCount);
+static_assert(static_cast<std::size_t>(ActionType::Entry) + 1 == kActionTypeCount);
 static_assert(static_cast<std::size_t>(BuyInKind::Unknown) + 1 == kBuyInKindCount);
 
 // The member name of a code; codes outside the table give "?".
@@ -88,7 +88,8 @@ std::string_view action_type_name(ActionType a) noexcept;
 std::string_view buy_in_kind_name(BuyInKind k) noexcept;
 
 // Cash-out, Finish, Bounty and Purchase payloads index a run of the store's `amounts` (see
-// HandStore for the values of each run).
+// HandStore for the values of each run); a Message payload is a text of the hand (a chat
+// message, the number of the tournament a satellite's entry is for).
 enum class PayloadKind : std::uint8_t {
     Amount, Cards, CashOut, Seat, Message, None, Finish, Bounty, Purchase
 };
@@ -225,7 +226,6 @@ std::optional<std::uint32_t> whole_number(float v, std::uint32_t max) noexcept;
 // changes from hand to hand). Texts are as written and empty when the history writes none.
 struct Tournament {
     TextRef id;           // the tournament's number
-    TextRef name;         // the tournament's name, for the sites that write one
     TextRef level;        // "III", "XV" for PokerStars' "Level III"
     TextRef match_round;  // a shootout's round: "I" for "Match Round I"
     BuyInKind buy_in_kind = BuyInKind::Unknown;
@@ -375,7 +375,11 @@ struct HandStore {
     BountyValue bounty_of(std::uint32_t payload) const;
     struct PurchaseValue { float chips, cost; };
     PurchaseValue purchase_of(std::uint32_t payload) const;
-    // Message of a Say payload in a hand whose parsing began at text_start.
+    // What an action moves, as the tables give it: the amount of an Amount payload, a cash-out's
+    // amount, a Finish's prize, a bounty won, the chips of a Rebuy or AddOn; nullopt for the
+    // others.
+    std::optional<float> amount_of(const Action& a) const;
+    // Message of a Say or Entry payload in a hand whose parsing began at text_start.
     std::string_view message_of(std::uint32_t payload, std::uint64_t text_start) const;
 };
 

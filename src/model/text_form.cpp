@@ -175,7 +175,7 @@ void print_action(Printer& p, const HandStore& store, const Action& a, std::uint
             p.u64(a.payload());
             break;
         case PayloadKind::Message:
-            p.field("msg");
+            p.field(a.type() == ActionType::Entry ? "tournament_id" : "msg");
             p.quoted(store.message_of(a.payload(), text_start));
             break;
         case PayloadKind::None:
@@ -222,8 +222,6 @@ void print_tournament(Printer& p, const HandStore& store, const Tournament& t) {
     p.open_record("Tournament");
     p.field("id");
     p.quoted(store.text_of(t.id));
-    p.field("name");
-    p.quoted(store.text_of(t.name));
     p.field("buy_in_kind");
     p.out() += buy_in_kind_name(t.buy_in_kind);
     p.field("currency");

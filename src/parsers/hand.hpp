@@ -6,7 +6,7 @@
 // current line: it fills the header, pushes actions and closes the sections they belong to, and
 // ends with `return b.finish();`, or returns `reject("...")` naming the line kind that stopped it.
 // Both run once per hand on the hot path: everything here is inline, but for taking back a
-// rejected hand.
+// rejected hand and the steps of tournament hands.
 #pragma once
 
 #include <cstddef>
@@ -75,14 +75,13 @@ public:
         return p_.add_seated_player(name, seat, chips);
     }
     void push(Action a) { store_.actions.push_back(a); }
-    // Makes the hand a tournament hand with this record (its bounties come from seat_bounty).
-    inline void push_tournament(const Tournament& t);
-    // The record of a tournament hand; faults for a cash hand.
+    // Tournament hands only (off the hot path): makes the hand a tournament hand with this
+    // record; the record; the bounty of the seat line about to be seated (nullopt when it gives
+    // none): once a seat line gives one, every seated player has one in the record, 0 for those
+    // whose line gives none.
+    void push_tournament(const Tournament& t);
     Tournament& tournament() { return at(store_.tournaments, hand_.header.tournament); }
-    // The bounty of the seat line just read in a tournament hand (nullopt when it gives none):
-    // once a seat line gives one, every seated player has one in the record, 0 for the seat
-    // lines that give none.
-    inline void seat_bounty(std::optional<float> bounty);
+    void seat_bounty(std::optional<float> bounty);
     // A "dealt" line that shows a player's own cards: the hand's hero is that player when the
     // hand shows one player's cards only.
     void dealt_cards_to(std::uint8_t player) noexcept {
@@ -147,24 +146,6 @@ inline void HandBuilder::begin() noexcept {
     seated_ = 0;
     dealt_lines_ = 0;
     dealt_player_ = kNone8;
-}
-
-inline void HandBuilder::push_tournament(const Tournament& t) {
-    hand_.header.tournament = static_cast<std::uint32_t>(store_.tournaments.size());
-    store_.tournaments.push_back(t);
-}
-
-inline void HandBuilder::seat_bounty(std::optional<float> bounty) {
-    Tournament& t = tournament();
-    std::uint64_t start = t.bounties.start();
-    if (t.bounties.count() == 0) {
-        if (!bounty) return;
-        // The first seat line with a bounty: the players seated before it get 0.
-        start = store_.amounts.size();
-        store_.amounts.insert(store_.amounts.end(), seated_ == 0 ? 0u : seated_ - 1u, 0.0f);
-    }
-    store_.amounts.push_back(bounty.value_or(0.0f));
-    t.bounties = Span::between(start, store_.amounts.size());
 }
 
 inline void HandBuilder::close_street(StreetKind kind, const CardSet& cards) {

@@ -22,6 +22,7 @@
 #include "parsers/hand.hpp"
 #include "parsers/lines.hpp"
 #include "parsers/parser.hpp"
+#include "parsers/tournament.hpp"
 #include "simd/scan.hpp"
 
 namespace hs::pokerstars {
@@ -98,122 +99,6 @@ void general_date(Header& h, string_view date, string_view line) {
                              date_piece(date.substr(s5 + 1), line));
 }
 
-// ---------------------------------------------------------------------------------------------
-// The tournament part of a hand line
-// ---------------------------------------------------------------------------------------------
-
-// The amount of a tournament line or seat line that follows `text`'s start: at the first digit,
-// past any sign, with ',' between thousands. A sign before it becomes the record's currency
-// when the buy-in gave none (a freeroll's bounties and prizes are money).
-std::optional<SignedRead> tournament_money(Tournament& t, string_view text) {
-    auto amount = decimal_after_sign(text, kChips, false);
-    if (!amount) return amount;
-    // Indian rupee prizes are written with a space before the decimal point: "₹1520 .35".
-    static constexpr string_view kSpacedPoint = " .";
-    if (starts(rest(text, amount->end), kSpacedPoint)) {
-        const string_view digits = rest(text, amount->end + kSpacedPoint.size());
-        if (const auto cents = read_integer(digits); cents && cents->len <= 2) {
-            amount->value += static_cast<float>(cents->value) / (cents->len == 1 ? 10.0f : 100.0f);
-            amount->end += kSpacedPoint.size() + cents->len;
-        }
-    }
-    if (t.currency != 0) return amount;
-    // A sign is one to three bytes long and ends where the digits begin.
-    for (size_t len = 1; len <= 3 && len <= amount->sign_at; ++len) {
-        const auto sign = currency_symbol(slice(text, amount->sign_at - len, amount->sign_at));
-        if (sign && sign->len == len) {
-            t.currency = sign->sign;
-            break;
-        }
-    }
-    return amount;
-}
-
-// The buy-in between the tournament's number and the game: "$1.84+$0.16 USD", a bounty part
-// ("$0.98+$0.25+$0.16 USD": buy-in, bounty, fee), "€10+€1", "Freeroll", "1FPP", "250 SC",
-// play money ("300+20") or nothing at all. Returns where the game's words begin.
-size_t read_buy_in(string_view line, size_t at, Tournament& t) {
-    static constexpr string_view kFreeroll = "Freeroll", kPoints = "FPP", kStarsCoin = "SC";
-    if (starts(rest(line, at), kFreeroll)) {
-        t.buy_in_kind = BuyInKind::Freeroll;
-        at += kFreeroll.size();
-    } else {
-        // Up to three amounts joined by '+', each after the sign when the buy-in has one.
-        const auto sign = currency_symbol(rest(line, at));
-        if (sign) t.currency = sign->sign;
-        float parts[3] = {};
-        size_t count = 0;
-        for (;;) {
-            const size_t from = at + (sign ? sign->len : 0);
-            const auto amount = read_amount(rest(line, from));
-            if (!amount) break;
-            if (count < 3) parts[count] = amount->value;
-            ++count;
-            at = from + amount->len;
-            if (byte_at(line, at) != '+') break;
-            ++at;
-        }
-        if (count == 0) return at;  // no buy-in written
-        t.buy_in = parts[0];
-        t.fee = parts[count == 3 ? 2 : 1];
-        if (count == 3) t.bounty_fee = parts[1];
-        // A unit after the amounts: "FPP" right after them, "SC", or a currency code ("USD").
-        t.buy_in_kind = sign ? BuyInKind::Money : BuyInKind::PlayMoney;
-        if (starts(rest(line, at), kPoints)) t.buy_in_kind = BuyInKind::Points;
-        size_t word = at;
-        while (byte_at(line, word) == ' ') ++word;
-        size_t end = word;
-        while (end < line.size() && line[end] >= 'A' && line[end] <= 'Z') ++end;
-        if (!sign && slice(line, word, end) == kStarsCoin) t.buy_in_kind = BuyInKind::StarsCoin;
-        if (end > word && byte_at(line, end) == ' ') at = end;
-    }
-    // "$125+$10 - Hold'em No Limit" in histories converted from another layout.
-    static constexpr string_view kDash = " - ";
-    if (starts(rest(line, at), kDash)) at += kDash.size() - 1;
-    return at;
-}
-
-// "Tournament #<number>, <buy-in> " or "Zoom Tournament #..." where the game would be: the
-// record's number and buy-in, and where the game's words begin; nullopt for any other text.
-[[gnu::noinline]] std::optional<size_t> read_tournament(Parser& p, string_view line, size_t at,
-                                                        Tournament& t) {
-    static constexpr string_view kTournament = "Tournament #", kZoom = "Zoom ";
-    if (starts(rest(line, at), kZoom)) at += kZoom.size();
-    if (!starts(rest(line, at), kTournament)) return std::nullopt;
-    const size_t number = at + kTournament.size();
-    const size_t comma = find_byte(line, ',', number);
-    if (comma == npos) fault_missing("',' after the tournament number", line);
-    t.id = p.store().push_text(slice(line, number, comma));
-    size_t game = comma + 1;
-    while (byte_at(line, game) == ' ') ++game;
-    game = read_buy_in(line, game, t);
-    while (byte_at(line, game) == ' ') ++game;
-    return game;
-}
-
-// The level and a shootout's round between the limit and the stakes' '(': "- Level III (" and
-// "- Match Round I, Level I (". A hand line converted from another layout may give neither.
-[[gnu::noinline]] void read_level(Parser& p, string_view line, size_t from, size_t open,
-                                  Tournament& t) {
-    static constexpr string_view kLevel = "Level ", kRound = "Match Round ";
-    const string_view part = slice(line, from, open);
-    if (const size_t r = find_str(part, kRound); r != npos) {
-        const size_t start = r + kRound.size();
-        const size_t comma = find_byte(part, ',', start);
-        if (comma == npos) fault_missing("',' after the match round", line);
-        t.match_round = p.store().push_text(whole_chars(slice(part, start, comma)));
-    }
-    if (const size_t l = rfind_str(part, kLevel); l != npos) {
-        string_view level = part.substr(l + kLevel.size());
-        while (!level.empty() && level.back() == ' ') level.remove_suffix(1);
-        t.level = p.store().push_text(whole_chars(level));
-    }
-}
-
-// ---------------------------------------------------------------------------------------------
-// The hand line
-// ---------------------------------------------------------------------------------------------
-
 // The hand line; an empty reason when it was read. A tournament hand's record is pushed here.
 string_view parse_hand_line(HandBuilder& b) {
     Parser& p = b.parser();
@@ -244,13 +129,8 @@ string_view parse_hand_line(HandBuilder& b) {
     }
     if (g >= line.size()) fault_missing("game type", line);
     // A tournament hand names its tournament and buy-in first.
-    std::optional<Tournament> tournament;
     if (line[g] != 'H' && line[g] != 'O') {
-        Tournament t;
-        if (const auto game = read_tournament(p, line, g, t)) {
-            tournament = t;
-            g = *game;
-        }
+        if (const auto game = tournament::read_tournament(b, line, g)) g = *game;
     }
     const char c = static_cast<char>(byte_at(line, g));
     size_t limit_at;
@@ -299,10 +179,9 @@ string_view parse_hand_line(HandBuilder& b) {
     if (open == npos) fault_missing("'(' before the stakes", line);
     string_view stakes = line.substr(open + 1);
     Currency cur = 0;
-    if (tournament) {
+    if (h.is_tournament()) {
         cur = kChips;  // blinds in chips; the hand's currency stays 0
-        read_level(p, line, std::min(limit_at, open), open, *tournament);
-        b.push_tournament(*tournament);
+        tournament::read_level(b, slice(line, std::min(limit_at, open), open));
     } else if (!stakes.empty() && is_digit(static_cast<unsigned char>(stakes[0]))) {
         cur = 0;  // play money and the Pluribus logs: amounts without a sign
     } else if (const auto sign = currency_symbol(stakes)) {
@@ -311,7 +190,7 @@ string_view parse_hand_line(HandBuilder& b) {
     } else {
         fault_missing("currency symbol", line);
     }
-    h.currency = tournament ? 0 : cur;
+    h.currency = h.is_tournament() ? 0 : cur;
     const auto sb = read_number(stakes, cur);
     if (!sb) fault_missing("small blind", line);
     h.small_blind = sb->value;
@@ -357,31 +236,10 @@ bool parse_table_line(Parser& p, Header& h) {
 // Seats and pre-deal lines
 // ---------------------------------------------------------------------------------------------
 
-// A tournament seat line may carry the player's bounty in the parenthesis of the chips and a note
-// after it: "(1500 in chips, $0.50 bounty) out of hand (moved from another table into small
-// blind)". The line is read up to the ')' that closes the chips.
-[[gnu::noinline]] string_view tournament_seat_line(string_view line) {
-    static constexpr string_view kInChips = " in chips";
-    const size_t chips = find_str(line, kInChips);
-    const size_t close = chips == npos ? npos : find_byte(line, ')', chips);
-    return close == npos ? line : line.substr(0, close + 1);
-}
-
-// The bounty after a tournament seat line's chips: ", $0.50 bounty)".
-[[gnu::noinline]] void seat_bounty(HandBuilder& b, string_view line, string_view after) {
-    static constexpr string_view kBounty = " bounty)";
-    std::optional<float> bounty;
-    if (ends(after, kBounty)) {
-        const auto amount = tournament_money(b.tournament(), after);
-        if (!amount) fault_missing("bounty", line);
-        bounty = amount->value;
-    }
-    b.seat_bounty(bounty);
-}
-
 bool parse_seat_line(HandBuilder& b, Currency cur) {
     Parser& p = b.parser();
-    const string_view line = cur == kChips ? tournament_seat_line(p.line()) : p.line();
+    // A tournament seat line is read up to its chips' parenthesis, its bounty recorded.
+    const string_view line = cur == kChips ? tournament::seat_line(b, p.line()) : p.line();
     const auto seat_line = read_seat_line(line);
     if (!seat_line) return false;
     const string_view digits = slice(line, seat_line->seat_start,
@@ -401,7 +259,6 @@ bool parse_seat_line(HandBuilder& b, Currency cur) {
     const auto chips = read_number(rest(line, chips_at), cur);
     if (!chips) return false;
     b.seat_player(cut_name(line, seat_line->name), seat, chips->value);
-    if (cur == kChips) seat_bounty(b, line, rest(line, chips_at + chips->len));
     p.next_line();
     return true;
 }
@@ -496,100 +353,6 @@ std::optional<Action> parse_pre_deal_line(Parser& p, string_view line, Currency 
     if (!line.empty() && line.back() == '"') return chat_line(p, line);
     if (const size_t joins = find_lit(line, " joins "); joins != npos)
         return join_line(p, line, joins);
-    return std::nullopt;
-}
-
-// ---------------------------------------------------------------------------------------------
-// Tournament lines
-// ---------------------------------------------------------------------------------------------
-
-// The amount after `phrase` in the line, searched from `from`; nullopt when the phrase is absent.
-std::optional<float> money_after(Tournament& t, string_view line, string_view phrase,
-                                 size_t from = 0) {
-    const size_t at = find_str(line, phrase, from);
-    if (at == npos) return std::nullopt;
-    const auto amount = tournament_money(t, rest(line, at + phrase.size()));
-    if (!amount) fault_missing("amount", line);
-    return amount->value;
-}
-
-// "<name> finished the tournament in 4th place[ and received $1.94.]", "<name> wins the
-// tournament and receives $10.80 - congratulations!": a Finish of [place, prize].
-Action finish_line(HandBuilder& b, string_view line, size_t at, bool winner) {
-    static constexpr string_view kIn = " in ";
-    float place = 1.0f;
-    if (!winner) {
-        const size_t in = find_str(line, kIn, at);
-        const auto number = in == npos ? std::nullopt : read_integer(rest(line, in + kIn.size()));
-        place = number ? static_cast<float>(number->value) : 0.0f;
-    }
-    const float prize = money_after(b.tournament(), line, " receive", at).value_or(0.0f);
-    const std::uint32_t index = b.store().push_amounts({place, prize});
-    return Action::make(ActionType::Finish, b.parser().find_player(cut_name(line, 0, at)), index);
-}
-
-// "<name> re-buys and receives 1500 chips for $1" (or "for 2 FPPs"), "<name> takes the add-on
-// and receives ...": a Rebuy or AddOn of [chips, cost].
-Action purchase_line(HandBuilder& b, string_view line, size_t at, string_view phrase,
-                     ActionType type) {
-    const auto chips = decimal_after_sign(rest(line, at + phrase.size()), kChips, false);
-    if (!chips) fault_missing("chips", line);
-    const float cost = money_after(b.tournament(), line, " for ", at).value_or(0.0f);
-    const std::uint32_t index = b.store().push_amounts({chips->value, cost});
-    return Action::make(type, b.parser().find_player(cut_name(line, 0, at)), index);
-}
-
-// "<name> wins the $5 bounty for eliminating <name>", "<name> wins $0.31 for eliminating <name>
-// and their own bounty increases by $0.30 to $4", and "... for splitting the elimination of
-// <name> ...": a Bounty (or SplitBounty) of [amount, increase, new bounty, defeated player]; a
-// line that gives no increase has 0 for both. nullopt when the line is none of these.
-std::optional<Action> bounty_line(HandBuilder& b, string_view line, size_t at) {
-    static constexpr string_view kWins = " wins ", kEliminating = " for eliminating ",
-                                 kSplitting = " for splitting the elimination of ",
-                                 kIncrease = " and their own bounty increases by ", kTo = " to ";
-    size_t defeated = find_str(line, kEliminating, at);
-    ActionType type = ActionType::Bounty;
-    if (defeated != npos) {
-        defeated += kEliminating.size();
-    } else if (defeated = find_str(line, kSplitting, at); defeated != npos) {
-        defeated += kSplitting.size();
-        type = ActionType::SplitBounty;
-    } else {
-        return std::nullopt;
-    }
-    Tournament& t = b.tournament();
-    const auto amount = tournament_money(t, slice(line, at + kWins.size(), defeated));
-    if (!amount) fault_missing("bounty amount", line);
-    size_t defeated_end = line.size();
-    float increase = 0.0f, total = 0.0f;
-    if (const size_t inc = rfind_str(line, kIncrease); inc != npos && inc > defeated) {
-        defeated_end = inc;
-        increase = money_after(t, line, kIncrease, inc).value_or(0.0f);
-        total = money_after(t, line, kTo, inc + kIncrease.size()).value_or(0.0f);
-    }
-    Parser& p = b.parser();
-    const std::uint8_t loser = p.find_player(cut_name(line, defeated, defeated_end));
-    const std::uint32_t index =
-        b.store().push_amounts({amount->value, increase, total, static_cast<float>(loser)});
-    return Action::make(type, p.find_player(cut_name(line, 0, at)), index);
-}
-
-// The lines that only tournament hands hold, each naming its player first; nullopt for any
-// other line. They are tried after every other kind, so that cash hands never look for them.
-[[gnu::noinline]] std::optional<Action> tournament_line(HandBuilder& b, string_view line) {
-    static constexpr string_view kFinished = " finished the tournament",
-                                 kWinsTournament = " wins the tournament",
-                                 kRebuy = " re-buys and receives ",
-                                 kAddOn = " takes the add-on and receives ", kWins = " wins ";
-    if (const size_t at = find_str(line, kFinished); at != npos)
-        return finish_line(b, line, at, false);
-    if (const size_t at = find_str(line, kWinsTournament); at != npos)
-        return finish_line(b, line, at, true);
-    if (const size_t at = find_str(line, kRebuy); at != npos)
-        return purchase_line(b, line, at, kRebuy, ActionType::Rebuy);
-    if (const size_t at = find_str(line, kAddOn); at != npos)
-        return purchase_line(b, line, at, kAddOn, ActionType::AddOn);
-    if (const size_t at = find_str(line, kWins); at != npos) return bounty_line(b, line, at);
     return std::nullopt;
 }
 
@@ -825,6 +588,21 @@ std::optional<Action> parse_action_line(Parser& p, string_view line, Currency cu
     return std::nullopt;
 }
 
+// A line of a round, pushed as its action: one of the variant's kinds, or in a tournament hand one
+// of the lines only tournaments hold. A line that carries nothing is read past. False when no
+// kind takes the line.
+template <bool kTournament>
+[[gnu::always_inline]] inline bool round_line(HandBuilder& b, string_view line, Currency cur,
+                                             const Variant& v) {
+    static constexpr string_view kNoLow = "No low hand qualified";
+    auto a = parse_action_line(b.parser(), line, cur, v);
+    if constexpr (kTournament) {
+        if (!a) a = tournament::event_line(b, line);
+    }
+    if (a) b.push(*a);
+    return a || line == kNoLow;
+}
+
 // "Dealt to <name> [cards]" (preflop only); nullopt when cut off inside the cards.
 std::optional<Action> dealt_line(HandBuilder& b, string_view line) {
     static constexpr string_view kDealtTo = "Dealt to ";
@@ -1045,52 +823,42 @@ inline bool is_stars_line(string_view line) noexcept {
     return line.size() >= 4 && std::memcmp(line.data(), "*** ", 4) == 0;
 }
 
-HandOutcome read_hand(HandBuilder& b, const Variant& v) {
+// A hand after its hand line: the table line, seats, pre-deal lines, rounds and summary. A
+// tournament hand's amounts are chips and its lines include those only tournaments hold; a cash
+// hand's copy of the reader looks for none of that.
+template <bool kTournament>
+HandOutcome read_after_hand_line(HandBuilder& b, const Variant& v) {
     Parser& p = b.parser();
     Header& h = b.header();
-    h.site = v.site;
-
-    // Header: hand line, table line, seats, pre-deal lines.
-    if (const string_view reason = parse_hand_line(b); !reason.empty()) return reject(reason);
-    // The sign the amounts are read under: a tournament hand's are chips.
-    const bool tournament = h.is_tournament();
-    const Currency cur = tournament ? kChips : h.currency;
-    // A line of a round: the variant's kinds, then a tournament's own.
-    const auto round_line = [&](string_view line) {
-        auto a = parse_action_line(p, line, cur, v);
-        if (!a && tournament) a = tournament_line(b, line);
-        return a;
-    };
-    // A line that is no action and carries nothing: read past, once no kind has taken it.
-    static constexpr string_view kNoLow = "No low hand qualified";
+    const Currency cur = kTournament ? kChips : h.currency;
     if (!parse_table_line(p, h)) return reject("table line without a table name");
     while (p.line().size() >= 5 && starts(p.line(), "Seat ")) {
         if (!parse_seat_line(b, cur)) return reject("seat line without chips");
     }
     while (!is_stars_line(p.line())) {
         auto a = parse_pre_deal_line(p, p.line(), cur);
-        if (!a && tournament) a = tournament_line(b, p.line());
+        if constexpr (kTournament) {
+            if (!a) a = tournament::event_line(b, p.line());
+        }
         if (!a) return reject("unrecognised line before the deal");
-        // A tournament's ante is the header's (cash hands keep theirs as actions only).
-        if (tournament && a->type() == ActionType::Ante) h.ante = std::max(h.ante, a->amount());
         b.push(*a);
         p.next_line();
     }
     b.close_pre_deal();
+    // A tournament's ante is the header's; a cash hand's antes stay actions only.
+    if constexpr (kTournament) h.ante = tournament::largest_ante(p.store(), h.actions);
     p.next_line();
 
     // Preflop.
     while (!is_stars_line(p.line())) {
         const string_view line = p.line();
-        std::optional<Action> a;
         if (line.size() > 8 && starts(line, "Dealt to ")) {
-            a = dealt_line(b, line);
+            const auto a = dealt_line(b, line);
             if (!a) return reject("dealt line cut off inside the cards");
-        } else {
-            a = round_line(line);
-            if (!a && line != kNoLow) return reject("unrecognised action line");
+            b.push(*a);
+        } else if (!round_line<kTournament>(b, line, cur, v)) {
+            return reject("unrecognised action line");
         }
-        if (a) b.push(*a);
         p.next_line();
     }
     b.close_preflop();
@@ -1100,9 +868,8 @@ HandOutcome read_hand(HandBuilder& b, const Variant& v) {
         const auto street = parse_street_line(p);
         if (!street) return reject("street line cut off inside the board");
         while (!is_stars_line(p.line())) {
-            const auto a = round_line(p.line());
-            if (a) b.push(*a);
-            else if (p.line() != kNoLow) return reject("unrecognised action line");
+            if (!round_line<kTournament>(b, p.line(), cur, v))
+                return reject("unrecognised action line");
             p.next_line();
         }
         b.close_street(street->kind, street->cards);
@@ -1110,6 +877,13 @@ HandOutcome read_hand(HandBuilder& b, const Variant& v) {
 
     if (const string_view reason = parse_summary(b, cur); !reason.empty()) return reject(reason);
     return b.finish();
+}
+
+HandOutcome read_hand(HandBuilder& b, const Variant& v) {
+    b.header().site = v.site;
+    if (const string_view reason = parse_hand_line(b); !reason.empty()) return reject(reason);
+    return b.header().is_tournament() ? read_after_hand_line<true>(b, v)
+                                      : read_after_hand_line<false>(b, v);
 }
 
 }  // namespace
