@@ -442,7 +442,7 @@ TEST(NativeJson, FullHandWholeText) {
               R"([{"header":{"site":"PokerStarsPluribus","game_type":"OmahaHiLo","bet_type":"PotLimit",)"
               R"("id":"42","table_name":"Alpha","start_date":"2021-03-05T14:07:09Z","currency":")"
               "\xe2\x82\xac"
-              R"(","is_tournament":true,"tournament":{"id":"7","name":"","buy_in_kind":"Money",)"
+              R"(","is_tournament":true,"tournament":{"id":"7","buy_in_kind":"Money",)"
               R"("currency":"$","buy_in":0.98,"fee":0.16,"bounty_fee":0.25,"level":"XV",)"
               R"("match_round":"","bounties":[0.5,0.25]},"max_players":6,"dealer_id":1,)"
               R"("hero_id":255,"bet_cap":80,)"

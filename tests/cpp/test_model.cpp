@@ -106,7 +106,7 @@ TEST(Enumerations, ActionNamesAndPayloads) {
         {"CollectSidePot3", K::Amount}, {"UncalledBetReturned", K::Amount}, {"Join", K::Seat},
         {"Leave", K::None}, {"Sitout", K::None}, {"Say", K::Message}, {"Finish", K::Finish},
         {"Bounty", K::Bounty}, {"SplitBounty", K::Bounty}, {"Rebuy", K::Purchase},
-        {"AddOn", K::Purchase},
+        {"AddOn", K::Purchase}, {"Entry", K::Message},
     };
     for (std::size_t i = 0; i < kActionTypeCount; ++i) {
         const auto t = static_cast<ActionType>(i);
@@ -913,6 +913,8 @@ TEST(TextForms, SingleActions) {
     HandStore s;
     const std::uint32_t cash = s.push_amounts({12.0f, 0.5f});
     const std::uint32_t cards = s.push_card_set(CardSet::from_text("Ah"));
+    const TextRef number = s.push_text("2244219929");
+    const std::uint32_t entry = say_payload(number.offset(), number.length(), 0);
     struct Case { Action a; const char* compact; const char* pretty; };
     const Case cases[] = {
         {amount(ActionType::Raise, 2, 1.5f), "Action { type: Raise, player_id: 2, amount: 1.5 }",
@@ -931,6 +933,9 @@ TEST(TextForms, SingleActions) {
         {bare(ActionType::Join, 9, 4294967294u),
          "Action { type: Join, player_id: 9, seat: 4294967294 }",
          "Action {\n    type: Join,\n    player_id: 9,\n    seat: 4294967294,\n}"},
+        {bare(ActionType::Entry, 3, entry),
+         "Action { type: Entry, player_id: 3, tournament_id: '2244219929' }",
+         "Action {\n    type: Entry,\n    player_id: 3,\n    tournament_id: '2244219929',\n}"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(action_text(s, c.a, 0, false), c.compact);
@@ -965,8 +970,8 @@ TEST(TextForms, BrokenReferencesFault) {
          "index out of bounds: the len is 74 but the index is 90"},
         {"street cards", [](HandStore& s) { s.flops[0].cards.count = 6; },
          "index out of bounds: the len is 5 but the index is 6"},
-        {"action type", [](HandStore& s) { s.actions[0] = bare(static_cast<ActionType>(32), 0); },
-         "internal error: entered unreachable code: Invalid action type: 32"},
+        {"action type", [](HandStore& s) { s.actions[0] = bare(static_cast<ActionType>(33), 0); },
+         "internal error: entered unreachable code: Invalid action type: 33"},
     };
     for (const Case& c : cases) {
         HandStore s = two_hands();

@@ -954,41 +954,43 @@ const hs::Tournament& record(const HandStore& s) {
 // Every buy-in form and level of the hand line; blinds in chips, the hand's currency 0.
 TEST(PokerStarsTournament, HandLines) {
     using K = hs::BuyInKind;
+    using G = hs::GameType;
     struct Case {
         const char* after_id;  // the hand line after "PokerStars Hand #7: "
         const char* number;
+        G game;
         K kind;
         hs::Currency currency;
         float buy_in, fee, bounty_fee, small, big;
         const char* level;
         const char* round;
-        const char* date;
     };
     const char* const kTail = " - 2020/10/11 3:22:15 BRT [2020/10/11 2:22:15 ET]";
     const Case cases[] = {
-        {"Tournament #1, $1.84+$0.16 USD Hold'em No Limit - Level III (25/50)", "1", K::Money,
-         U'$', 1.84f, 0.16f, 0, 25, 50, "III", "", "2020/10/11 03:22:15"},
+        {"Tournament #1, $1.84+$0.16 USD Hold'em No Limit - Level III (25/50)", "1", G::HoldEm,
+         K::Money, U'$', 1.84f, 0.16f, 0, 25, 50, "III", ""},
         {"Tournament #2, $0.98+$0.25+$0.16 USD Omaha Hi/Lo Pot Limit - Level XV (300/600)", "2",
-         K::Money, U'$', 0.98f, 0.16f, 0.25f, 300, 600, "XV", "", "2020/10/11 03:22:15"},
-        {"Tournament #3, Freeroll  Hold'em No Limit - Level I (20/40)", "3", K::Freeroll, 0, 0,
-         0, 0, 20, 40, "I", "", "2020/10/11 03:22:15"},
-        {"Tournament #4, 1FPP Hold'em No Limit - Level II (50/100)", "4", K::Points, 0, 1, 0, 0,
-         50, 100, "II", "", "2020/10/11 03:22:15"},
-        {"Tournament #5, 250 SC Hold'em Limit - Level XI (600/1200)", "5", K::StarsCoin, 0, 250,
-         0, 0, 600, 1200, "XI", "", "2020/10/11 03:22:15"},
-        {"Tournament #6, 300+20 Omaha Pot Limit - Level I (10/20)", "6", K::PlayMoney, 0, 300,
-         20, 0, 10, 20, "I", "", "2020/10/11 03:22:15"},
+         G::OmahaHiLo, K::Money, U'$', 0.98f, 0.16f, 0.25f, 300, 600, "XV", ""},
+        {"Tournament #3, Freeroll  Hold'em No Limit - Level I (20/40)", "3", G::HoldEm,
+         K::Freeroll, 0, 0, 0, 0, 20, 40, "I", ""},
+        {"Tournament #4, 1FPP Hold'em No Limit - Level II (50/100)", "4", G::HoldEm, K::Points, 0,
+         1, 0, 0, 50, 100, "II", ""},
+        {"Tournament #5, 250 SC Hold'em Limit - Level XI (600/1200)", "5", G::HoldEm,
+         K::StarsCoin, 0, 250, 0, 0, 600, 1200, "XI", ""},
+        {"Tournament #6, 300+20 Omaha Pot Limit - Level I (10/20)", "6", G::Omaha, K::PlayMoney,
+         0, 300, 20, 0, 10, 20, "I", ""},
         {"Tournament #7, \xE2\x82\xB9" "136.50+\xE2\x82\xB9" "13.50 INR Hold'em No Limit - Level "
-         "XXVI (2000/4000)", "7", K::Money, U'\u20B9', 136.5f, 13.5f, 0, 2000, 4000, "XXVI", "",
-         "2020/10/11 03:22:15"},
+         "XXVI (2000/4000)", "7", G::HoldEm, K::Money, U'\u20B9', 136.5f, 13.5f, 0, 2000, 4000,
+         "XXVI", ""},
         {"Tournament #8, \xE2\x82\xAC" "10+\xE2\x82\xAC" "1 EUR Hold'em No Limit - Level I "
-         "(1,250/2,500)", "8", K::Money, U'\u20AC', 10, 1, 0, 1250, 2500, "I", "",
-         "2020/10/11 03:22:15"},
-        {"Tournament #9, Hold'em No Limit - Match Round I, Level I (15/30)", "9", K::Unknown, 0,
-         0, 0, 0, 15, 30, "I", "I", "2020/10/11 03:22:15"},
+         "(1,250/2,500)", "8", G::HoldEm, K::Money, U'\u20AC', 10, 1, 0, 1250, 2500, "I", ""},
+        {"Tournament #9, Hold'em No Limit - Match Round I, Level I (15/30)", "9", G::HoldEm,
+         K::Unknown, 0, 0, 0, 0, 15, 30, "I", "I"},
         {"Zoom Tournament #10, $3.00+$0.30 USD Hold'em No Limit - Match Round II, Level IV "
-         "(100/200)", "10", K::Money, U'$', 3, 0.3f, 0, 100, 200, "IV", "II",
-         "2020/10/11 03:22:15"},
+         "(100/200)", "10", G::HoldEm, K::Money, U'$', 3, 0.3f, 0, 100, 200, "IV", "II"},
+        // a mixed game names the hand's game in parentheses
+        {"Tournament #11, $24.55+$2.45 USD Mixed Omaha (Omaha Pot Limit) - Level III (20/40)",
+         "11", G::Omaha, K::Money, U'$', 24.55f, 2.45f, 0, 20, 40, "III", ""},
     };
     for (const Case& c : cases) {
         Parts p = tournament::parts(std::string("PokerStars Hand #7: ") + c.after_id + kTail);
@@ -1007,9 +1009,9 @@ TEST(PokerStarsTournament, HandLines) {
         EXPECT_FLOAT_EQ(t.bounty_fee, c.bounty_fee) << c.after_id;
         EXPECT_EQ(s->text_of(t.level), c.level);
         EXPECT_EQ(s->text_of(t.match_round), c.round);
-        EXPECT_EQ(s->text_of(t.name), "");
         EXPECT_FLOAT_EQ(h.small_blind, c.small) << c.after_id;
         EXPECT_FLOAT_EQ(h.big_blind, c.big) << c.after_id;
+        EXPECT_EQ(h.game_type, c.game) << c.after_id;
     }
     // The old header and the layout of converted histories: " - " inside the date, no level.
     struct Old { const char* line; const char* date; float small; };
@@ -1091,9 +1093,7 @@ TEST(PokerStarsTournament, TournamentLines) {
          "$4.59 to $41.32", T::SplitBounty, 3, {4.6f, 4.59f, 41.32f, 1}},
         {"Alice wins $1 for eliminating Nobody", T::Bounty, 0, {1, 0, 0, hs::kNoSlot}},
     };
-    const std::size_t sizes[] = {2, 2, 2, 2, 2, 2, 2, 2, 4, 4, 4, 4};
-    for (std::size_t i = 0; i < std::size(cases); ++i) {
-        const Case& c = cases[i];
+    for (const Case& c : cases) {
         for (const bool preflop : {true, false}) {
             auto p = tournament::parts();
             (preflop ? p.preflop : p.pre_deal) += std::string("\n") + c.line;
@@ -1104,7 +1104,7 @@ TEST(PokerStarsTournament, TournamentLines) {
             const hs::Action a = got.back();
             EXPECT_EQ(a.type(), c.type) << c.line;
             EXPECT_EQ(a.player_id(), c.player) << c.line;
-            const auto run = s->amounts_of(a.payload(), sizes[i]);
+            const auto run = s->amounts_of(a.payload(), c.values.size());
             EXPECT_EQ(std::vector<float>(run.begin(), run.end()), c.values) << c.line;
             hs::test::expect_sound(*s, c.line);
         }
@@ -1113,12 +1113,21 @@ TEST(PokerStarsTournament, TournamentLines) {
     auto freeroll = tournament::parts("PokerStars Hand #7: Tournament #3, Freeroll  Hold'em No "
                                       "Limit - Level I (20/40) - 2012/09/22 13:59:56 ET");
     EXPECT_EQ(tournament::record(*parse(hand(freeroll))).currency, U'$');
+    // a satellite's entry keeps the number of the tournament it is for
+    auto satellite = tournament::parts();
+    satellite.preflop += "\nBob wins an entry to tournament #2244219929";
+    auto s = parse(hand(satellite));
+    ASSERT_EQ(s->hands.size(), 1u);
+    const hs::Action entry = actions(*s, s->hands[0].preflop.actions).back();
+    EXPECT_EQ(entry.type(), T::Entry);
+    EXPECT_EQ(entry.player_id(), 1);
+    EXPECT_EQ(s->message_of(entry.payload(), s->hands[0].text_start), "2244219929");
     // a cash hand does not read them, nor a tournament hand any other line
     Parts cash;
     cash.preflop += "\nBob finished the tournament in 4th place";
     EXPECT_TRUE(parse(hand(cash))->hands.empty());
     auto other = tournament::parts();
-    other.preflop += "\nBob wins an entry to tournament #123";
+    other.preflop += "\nBob wins a free drink";
     EXPECT_TRUE(parse(hand(other))->hands.empty());
 }
 
