@@ -159,20 +159,27 @@ void read_level(HandBuilder& b, string_view part) {
 // ---------------------------------------------------------------------------------------------
 
 string_view seat_line(HandBuilder& b, string_view line) {
-    static constexpr string_view kInChips = " in chips", kBounty = " bounty";
-    // The name comes first and may hold anything: the last " in chips" is the chips'.
-    const size_t chips = rfind_str(line, kInChips);
-    const size_t close = chips == npos ? npos : find_byte(line, ')', chips);
-    if (close == npos) return line;
-    const string_view inside = slice(line, chips + kInChips.size(), close);
+    static constexpr string_view kInChips = " in chips", kChipsOnly = " in chips)",
+                                 kBounty = " bounty";
     std::optional<float> bounty;
-    if (ends(inside, kBounty)) {
-        const auto amount = money(b.tournament(), inside);
-        if (!amount) fault_missing("bounty", line);
-        bounty = amount->value;
+    string_view cut = line;
+    // Most seat lines end with their chips. In the others, the name comes first and may hold
+    // anything: the last " in chips" is the chips'.
+    if (!ends(line, kChipsOnly)) {
+        const size_t chips = rfind_str(line, kInChips);
+        const size_t close = chips == npos ? npos : find_byte(line, ')', chips);
+        if (close != npos) {
+            cut = line.substr(0, close + 1);
+            const string_view inside = slice(line, chips + kInChips.size(), close);
+            if (ends(inside, kBounty)) {
+                const auto amount = money(b.tournament(), inside);
+                if (!amount) fault_missing("bounty", line);
+                bounty = amount->value;
+            }
+        }
     }
     b.seat_bounty(bounty);
-    return line.substr(0, close + 1);
+    return cut;
 }
 
 // ---------------------------------------------------------------------------------------------
