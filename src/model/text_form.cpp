@@ -1,6 +1,9 @@
 // The text forms in which the records print themselves.
 #include "model/text_form.hpp"
 
+#include <initializer_list>
+#include <optional>
+
 #include "model/format.hpp"
 #include "model/utf8.hpp"
 
@@ -101,6 +104,31 @@ private:
     std::size_t depth_ = 0;
 };
 
+// A field of the record an action's payload resolves to: an amount, or a whole number (a place,
+// a player).
+struct DataField {
+    std::string_view name;
+    float amount = 0.0f;
+    std::optional<std::uint64_t> whole;
+    DataField(std::string_view n, float v) : name(n), amount(v) {}
+    DataField(std::string_view n, std::uint64_t v) : name(n), whole(v) {}
+};
+
+// "data: <record> { <field>: <value>, ... }"
+void print_data(Printer& p, std::string_view record, std::initializer_list<DataField> fields) {
+    p.field("data");
+    p.open_record(record);
+    for (const DataField& f : fields) {
+        p.field(f.name);
+        if (f.whole) {
+            p.u64(*f.whole);
+        } else {
+            p.f32(f.amount);
+        }
+    }
+    p.close_record();
+}
+
 void print_action(Printer& p, const HandStore& store, const Action& a, std::uint64_t text_start) {
     const ActionType type = a.type();
     if (static_cast<unsigned>(type) >= static_cast<unsigned>(kActionTypeCount)) {
@@ -124,50 +152,23 @@ void print_action(Printer& p, const HandStore& store, const Action& a, std::uint
             break;
         case PayloadKind::CashOut: {
             const HandStore::CashOutValue v = store.cash_out_of(a.payload());
-            p.field("data");
-            p.open_record("CashOut");
-            p.field("amount");
-            p.f32(v.amount);
-            p.field("fee");
-            p.f32(v.fee);
-            p.close_record();
+            print_data(p, "CashOut", {{"amount", v.amount}, {"fee", v.fee}});
             break;
         }
         case PayloadKind::Finish: {
             const HandStore::FinishValue v = store.finish_of(a.payload());
-            p.field("data");
-            p.open_record("Finish");
-            p.field("place");
-            p.u64(v.place);
-            p.field("prize");
-            p.f32(v.prize);
-            p.close_record();
+            print_data(p, "Finish", {{"place", std::uint64_t{v.place}}, {"prize", v.prize}});
             break;
         }
         case PayloadKind::Bounty: {
             const HandStore::BountyValue v = store.bounty_of(a.payload());
-            p.field("data");
-            p.open_record("Bounty");
-            p.field("amount");
-            p.f32(v.amount);
-            p.field("defeated");
-            p.u64(v.defeated);
-            p.field("increase");
-            p.f32(v.increase);
-            p.field("total");
-            p.f32(v.total);
-            p.close_record();
+            print_data(p, "Bounty", {{"amount", v.amount}, {"defeated", std::uint64_t{v.defeated}},
+                                     {"increase", v.increase}, {"total", v.total}});
             break;
         }
         case PayloadKind::Purchase: {
             const HandStore::PurchaseValue v = store.purchase_of(a.payload());
-            p.field("data");
-            p.open_record("Purchase");
-            p.field("chips");
-            p.f32(v.chips);
-            p.field("cost");
-            p.f32(v.cost);
-            p.close_record();
+            print_data(p, "Purchase", {{"chips", v.chips}, {"cost", v.cost}});
             break;
         }
         case PayloadKind::Seat:
