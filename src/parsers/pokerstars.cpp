@@ -590,7 +590,8 @@ std::optional<Action> parse_action_line(Parser& p, string_view line, Currency cu
 
 // A line of a round, pushed as its action: one of the variant's kinds, or in a tournament hand one
 // of the lines only tournaments hold. A line that carries nothing is read past. False when no
-// kind takes the line.
+// kind takes the line. Once per action line: inline (forced, or the reader around it calls it and
+// stops taking the line step inline).
 template <bool kTournament>
 [[gnu::always_inline]] inline bool round_line(HandBuilder& b, string_view line, Currency cur,
                                              const Variant& v) {

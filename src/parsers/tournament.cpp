@@ -127,13 +127,11 @@ std::optional<size_t> read_tournament(HandBuilder& b, string_view line, size_t a
     static constexpr string_view kDash = " - ";
     if (starts(rest(line, game), kDash)) game += kDash.size();
     game = skip_spaces(game);
-    const auto is_game = [&](size_t i) {
-        return byte_at(line, i) == 'H' || byte_at(line, i) == 'O';
-    };
-    if (!is_game(game)) {
-        if (const size_t open = find_byte(line, '(', game); open != npos && is_game(open + 1))
-            game = open + 1;
-    }
+    // The first parenthesis after the game's words holds the blinds, which begin with a digit,
+    // unless a mixed game names the game of the hand in one before them.
+    const size_t open = find_byte(line, '(', game);
+    const unsigned char inside = open == npos ? '0' : byte_at(line, open + 1);
+    if (inside < '0' || inside > '9') game = open + 1;
     b.push_tournament(t);
     return game;
 }

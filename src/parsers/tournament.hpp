@@ -21,8 +21,9 @@ namespace hs::tournament {
 // cash hand names its game: pushes the hand's Tournament record and returns where the game's
 // words begin. The buy-in is "$1.84+$0.16 USD", with a bounty part ("$0.98+$0.25+$0.16 USD":
 // buy-in, bounty, fee), "Freeroll", "1FPP", "250 SC", play money ("300+20") or nothing at all.
-// A mixed game names the game of the hand in parentheses ("Mixed Omaha (Omaha Pot Limit)"): its
-// words begin inside them. nullopt, and nothing pushed, when the text names no tournament.
+// A mixed game names the game of the hand in parentheses ("Mixed Omaha (Omaha Pot Limit)",
+// "HORSE (Razz Limit)"): its words begin inside them. nullopt, and nothing pushed, when the text
+// names no tournament.
 std::optional<std::size_t> read_tournament(HandBuilder& b, std::string_view line, std::size_t at);
 
 // The level and a shootout's round in `part`, the hand line between the game and the stakes:

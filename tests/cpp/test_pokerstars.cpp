@@ -244,6 +244,12 @@ TEST(PokerStarsHeader, Faults) {
     EXPECT_EQ(fault_of(hand(p)),
               "internal error: entered unreachable code: Unexpected character 'R' while parsing "
               "game type in 'Razz Limit - Level I (10/20) - 2008/12/29 14:33:21 ET'");
+    // and so does a mixed game's hand of one
+    p.hand_line = "PokerStars Hand #5: Tournament #130326981, $10+$1 USD HORSE (Razz Limit) - "
+                  "Level I (10/20) - 2008/12/29 14:33:21 ET";
+    EXPECT_EQ(fault_of(hand(p)),
+              "internal error: entered unreachable code: Unexpected character 'R' while parsing "
+              "game type in 'Razz Limit) - Level I (10/20) - 2008/12/29 14:33:21 ET'");
     // no space after the colon: the byte after it is skipped unconditionally
     p.hand_line = "PokerStars Hand #5:Hold'em No Limit ($1/$2 USD) - 2021/03/04 05:06:07 ET";
     EXPECT_EQ(fault_of(hand(p)),
@@ -991,6 +997,8 @@ TEST(PokerStarsTournament, HandLines) {
         // a mixed game names the hand's game in parentheses
         {"Tournament #11, $24.55+$2.45 USD Mixed Omaha (Omaha Pot Limit) - Level III (20/40)",
          "11", G::Omaha, K::Money, U'$', 24.55f, 2.45f, 0, 20, 40, "III", ""},
+        {"Tournament #12, $10+$1 USD HORSE (Hold'em Limit) - Level V (100/200)", "12",
+         G::HoldEm, K::Money, U'$', 10, 1, 0, 100, 200, "V", ""},
     };
     for (const Case& c : cases) {
         Parts p = tournament::parts(std::string("PokerStars Hand #7: ") + c.after_id + kTail);
