@@ -75,12 +75,12 @@ public:
         return p_.add_seated_player(name, seat, chips);
     }
     void push(Action a) { store_.actions.push_back(a); }
-    // Tournament hands only (off the hot path): makes the hand a tournament hand with this
-    // record; the record; the bounty of the seat line about to be seated (nullopt when it gives
-    // none): once a seat line gives one, every seated player has one in the record, 0 for those
-    // whose line gives none.
+    // Tournament hands only, off the hot path. push_tournament makes the hand a tournament hand
+    // with this record, which tournament() then gives (a fault for a cash hand).
     void push_tournament(const Tournament& t);
     Tournament& tournament() { return at(store_.tournaments, hand_.header.tournament); }
+    // The bounty of the seat line about to be seated, nullopt when it gives none: once one seat
+    // line gives a bounty, every seated player has one in the record (0 for the others).
     void seat_bounty(std::optional<float> bounty);
     // A "dealt" line that shows a player's own cards: the hand's hero is that player when the
     // hand shows one player's cards only.
