@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The whole test suite: installs what the tests need, then runs the C++ tests (plain and under
-# AddressSanitizer + UndefinedBehaviorSanitizer) and the Python tests against the installed package.
+# AddressSanitizer + UndefinedBehaviorSanitizer), the worker pool test under ThreadSanitizer and
+# the Python tests against the installed package.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -31,6 +32,12 @@ cmake -S . -B build/cpp-sanitize "${GEN[@]}" -DHANDSCRIBE_TESTS=ON -DHANDSCRIBE_
   -DHANDSCRIBE_SANITIZE=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build/cpp-sanitize
 ctest --test-dir build/cpp-sanitize --output-on-failure
+
+echo "== Worker pool test under ThreadSanitizer"
+cmake -S . -B build/cpp-tsan "${GEN[@]}" -DHANDSCRIBE_TESTS=ON -DHANDSCRIBE_PYTHON=OFF \
+  -DHANDSCRIBE_TSAN=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build/cpp-tsan --target test_pool
+ctest --test-dir build/cpp-tsan --output-on-failure -R '^test_pool$'
 
 echo "== Python tests"
 # Run from the tests folder so that the installed package is imported.
