@@ -487,6 +487,7 @@ std::vector<std::string> site_names() { return names_of(kSiteNames); }
 std::vector<std::string> game_names() { return names_of(kGameTypeNames); }
 std::vector<std::string> limit_names() { return names_of(kBetTypeNames); }
 std::vector<std::string> action_names() { return names_of(kActionTypeNames); }
+std::vector<std::string> buy_in_kind_names() { return names_of(kBuyInKindNames); }
 std::vector<std::string> currency_names() {
     std::vector<std::string> names;
     for (const CurrencyCode& c : kCurrencyCodes) names.emplace_back(c.code);
@@ -587,6 +588,14 @@ struct HandsTable : Table {
     Doubles total_pot{columns_, "total_pot", false};
     Doubles rake{columns_, "rake", false};
     Boards boards{columns_, "boards", false};
+    // The tournament of a tournament hand; null for a cash hand.
+    Strings tournament{columns_, "tournament", true};
+    Names buy_in_kind{columns_, "buy_in_kind", true, buy_in_kind_names()};
+    Names buy_in_currency{columns_, "buy_in_currency", true, currency_names()};
+    Doubles buy_in{columns_, "buy_in", true};
+    Doubles fee{columns_, "fee", true};
+    Doubles bounty_fee{columns_, "bounty_fee", true};
+    Strings level{columns_, "level", true};
     Labels source{columns_, "source", true};
 
     // `source` is an index from source.index_of, or none.
@@ -652,6 +661,16 @@ const CardSet& board_street(std::span<const Street> streets, std::size_t k) {
     return streets[std::min(k, streets.size() - 1)].cards;
 }
 
+// A currency's ISO code; null for none (play money, a tournament without a sign).
+void push_currency(Names& column, Currency c) {
+    const int code = currency_index(c);
+    if (code < 0) {
+        column.push_null();
+    } else {
+        column.push(static_cast<std::size_t>(code));
+    }
+}
+
 void HandsTable::add(const HandStore& store, const Hand& hand,
                      std::optional<std::size_t> source_index) {
     const Header& h = hand.header;
@@ -661,12 +680,7 @@ void HandsTable::add(const HandStore& store, const Hand& hand,
     table.push(store.text_of(h.table_name));
     game.push(static_cast<std::size_t>(h.game_type));
     limit.push(static_cast<std::size_t>(h.bet_type));
-    const int code = currency_index(h.currency);
-    if (code < 0) {
-        currency.push_null();
-    } else {
-        currency.push(static_cast<std::size_t>(code));
-    }
+    push_currency(currency, h.currency);
     max_players.push(h.max_players);
     button_seat.push(button_seat_of(h));
     small_blind.push(amount_value(h.small_blind));
@@ -686,6 +700,24 @@ void HandsTable::add(const HandStore& store, const Hand& hand,
     for (std::size_t k = 0; k < count; ++k)
         boards.push_board(board_street(flops, k), board_street(turns, k), board_street(rivers, k));
     boards.end_row();
+    if (h.is_tournament()) {
+        const Tournament& t = at(store.tournaments, h.tournament);
+        tournament.push(store.text_of(t.id));
+        buy_in_kind.push(static_cast<std::size_t>(t.buy_in_kind));
+        push_currency(buy_in_currency, t.currency);
+        buy_in.push(amount_value(t.buy_in));
+        fee.push(amount_value(t.fee));
+        bounty_fee.push(amount_value(t.bounty_fee));
+        level.push(store.text_of(t.level));
+    } else {
+        tournament.push_null();
+        buy_in_kind.push_null();
+        buy_in_currency.push_null();
+        buy_in.push(std::nullopt);
+        fee.push(std::nullopt);
+        bounty_fee.push(std::nullopt);
+        level.push_null();
+    }
     if (source_index) {
         source.push(*source_index);
     } else {
@@ -786,8 +818,8 @@ void ActionsTable::add_run(const Context& hand, const Run& run, std::uint32_t& s
         const PayloadKind kind = payload_kind(type);
         if (kind == PayloadKind::Amount) {
             amount.push(amount_value(a.amount()));
-        } else if (kind == PayloadKind::CashOut) {
-            amount.push(amount_value(store.cash_out_of(a.payload()).amount));
+        } else if (const auto value = store.amount_of(a)) {
+            amount.push(amount_value(*value));
         } else {
             amount.push(std::optional<double>());
         }

@@ -217,7 +217,10 @@ std::string_view enum_text(const std::array<std::string_view, N>& names, Enum co
 constexpr std::array<std::string_view, kBetTypeCount> kBetLimitCodes = {"NL", "FL", "PL"};
 
 // What follows "cards" in an action object.
-enum class Extra : std::uint8_t { None, Bet, BetAllIn, Blind, Pot, Uncalled, CashOut, Seat, Say };
+enum class Extra : std::uint8_t {
+    None, Bet, BetAllIn, Blind, Pot, Uncalled, CashOut, Seat, Say, Finish, Bounty, SplitBounty,
+    Purchase, Entry
+};
 
 struct ActionForm {
     std::string_view type;   // value of "type"
@@ -254,6 +257,12 @@ constexpr std::array<ActionForm, kActionTypeCount> kActionForms = {{
     {"leave", Extra::None, {}, false},              // Leave
     {"sitout", Extra::None, {}, false},             // Sitout
     {"say", Extra::Say, {}, false},                 // Say
+    {"finish", Extra::Finish, {}, false},           // Finish
+    {"bounty", Extra::Bounty, {}, false},           // Bounty
+    {"bounty", Extra::SplitBounty, {}, false},      // SplitBounty
+    {"rebuy", Extra::Purchase, {}, false},          // Rebuy
+    {"addon", Extra::Purchase, {}, false},          // AddOn
+    {"entry", Extra::Entry, {}, false},             // Entry
 }};
 
 // ---------------------------------------------------------------------------------------------
@@ -306,7 +315,12 @@ public:
         o.key("start_date").date(hd.start_date);
         o.key("currency");
         currency(hd.currency);
-        o.key("is_tournament").flag(hd.is_tournament);
+        o.key("is_tournament").flag(hd.is_tournament());
+        // Only a tournament hand has the object: a cash hand is written as it always has been.
+        if (hd.is_tournament()) {
+            o.key("tournament");
+            tournament(at(store_.tournaments, hd.tournament));
+        }
         o.key("max_players").small(hd.max_players);
         o.key("dealer_id").small(hd.dealer);
         o.key("hero_id").small(hd.hero);
@@ -337,6 +351,25 @@ public:
             fault_unreachable(detail);
         }
         w_.text(encode_utf8(c).view());
+    }
+
+    void tournament(const Tournament& t) {
+        Obj o(w_);
+        o.key("id").text(store_.text_of(t.id));
+        o.key("buy_in_kind").name(enum_text(kBuyInKindNames, t.buy_in_kind));
+        o.key("currency");
+        currency(t.currency);
+        o.key("buy_in").amount(t.buy_in);
+        o.key("fee").amount(t.fee);
+        o.key("bounty_fee").amount(t.bounty_fee);
+        o.key("level").text(store_.text_of(t.level));
+        o.key("match_round").text(store_.text_of(t.match_round));
+        o.key("bounties");
+        Arr arr(w_);
+        for (const float bounty : store_.resolve(store_.amounts, t.bounties))
+            arr.next().amount(bounty);
+        arr.close();
+        o.close();
     }
 
     void player(const Player& p, std::size_t position) {
@@ -455,6 +488,31 @@ public:
             case Extra::Say:
                 if ((payload >> 24) != 0) o.key("msg").text(store_.message_of(payload, text_start_));
                 break;
+            case Extra::Finish: {
+                const auto value = store_.finish_of(payload);
+                o.key("place").number(value.place);
+                o.key("prize").amount(value.prize);
+                break;
+            }
+            case Extra::Bounty:
+            case Extra::SplitBounty: {
+                const auto value = store_.bounty_of(payload);
+                o.key("amount").amount(value.amount);
+                o.key("defeated_id").small(value.defeated);
+                o.key("increase").amount(value.increase);
+                o.key("total").amount(value.total);
+                o.key("split").flag(form.extra == Extra::SplitBounty);
+                break;
+            }
+            case Extra::Entry:
+                o.key("tournament_id").text(store_.message_of(payload, text_start_));
+                break;
+            case Extra::Purchase: {
+                const auto value = store_.purchase_of(payload);
+                o.key("chips").amount(value.chips);
+                o.key("cost").amount(value.cost);
+                break;
+            }
         }
         o.close();
     }
@@ -488,7 +546,7 @@ public:
         o.key("table_name").text(store_.text_of(hd.table_name));
         o.key("game_number").text(store_.text_of(hd.id));
         o.key("start_date_utc").date(hd.start_date);
-        o.key("tournament").flag(hd.is_tournament);
+        o.key("tournament").flag(hd.is_tournament());
         o.key("table_size").small(hd.max_players);
         // Hands without a currency sign are play money: the format's "PPC" (play chips).
         const int currency = currency_index(hd.currency);

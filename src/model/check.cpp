@@ -19,6 +19,7 @@ public:
         const Hand& h = store_.hands[index];
         const Header& hd = h.header;
         if (!text("id", hd.id) || !text("table name", hd.table_name)) return false;
+        if (hd.is_tournament() && !tournament(hd.tournament)) return false;
         if (!span("players", store_.players, hd.players)) return false;
         players_ = hd.players.count();
         if (hd.dealer != kNone8 && hd.dealer >= players_) return problem("dealer", hd.dealer);
@@ -76,6 +77,21 @@ private:
         return problem(std::string(what) + " is not valid UTF-8 at", offset);
     }
 
+    bool tournament(std::uint32_t index) {
+        if (index >= store_.tournaments.size()) return problem("tournament", index);
+        const Tournament& t = store_.tournaments[index];
+        return text("tournament id", t.id) && text("level", t.level) &&
+               text("match round", t.match_round) && span("bounties", store_.amounts, t.bounties) &&
+               (static_cast<std::size_t>(t.buy_in_kind) < kBuyInKindCount ||
+                problem("buy-in kind", static_cast<std::uint64_t>(t.buy_in_kind)));
+    }
+
+    // A run of `count` amounts behind a payload.
+    bool amounts(std::string_view what, std::uint32_t payload, std::size_t count) {
+        if (std::uint64_t{payload} + count <= store_.amounts.size()) return true;
+        return problem(what, payload);
+    }
+
     bool player_id(std::uint8_t id) {
         if (id < players_ || id == kNoSlot) return true;
         return problem("player_id", id);
@@ -106,9 +122,21 @@ private:
                     return problem("card count", store_.card_sets[payload].count);
                 return true;
             case PayloadKind::CashOut:
-                if (std::uint64_t{payload} + 1 >= store_.amounts.size())
-                    return problem("cash-out payload", payload);
+                return amounts("cash-out payload", payload, 2);
+            case PayloadKind::Purchase:
+                return amounts("purchase payload", payload, 2);
+            case PayloadKind::Finish: {
+                if (!amounts("finish payload", payload, 2)) return false;
+                if (!whole_number(store_.amounts[payload], kExactWhole))
+                    return problem("finishing place at", payload);
                 return true;
+            }
+            case PayloadKind::Bounty: {
+                if (!amounts("bounty payload", payload, 4)) return false;
+                const auto defeated = whole_number(store_.amounts[payload + 3], kNone8);
+                if (!defeated) return problem("defeated player at", payload);
+                return player_id(static_cast<std::uint8_t>(*defeated));
+            }
             case PayloadKind::Message: {
                 const std::uint64_t offset = text_start_ + (payload & 0xFFFFFFu);
                 if (offset + (payload >> 24) > store_.text.size())

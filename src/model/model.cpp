@@ -34,6 +34,9 @@ std::string_view bet_type_name(BetType b) noexcept {
 std::string_view action_type_name(ActionType a) noexcept {
     return name_in(kActionTypeNames, static_cast<std::size_t>(a));
 }
+std::string_view buy_in_kind_name(BuyInKind k) noexcept {
+    return name_in(kBuyInKindNames, static_cast<std::size_t>(k));
+}
 
 PayloadKind payload_kind(ActionType a) noexcept {
     switch (a) {
@@ -65,11 +68,20 @@ PayloadKind payload_kind(ActionType a) noexcept {
         case ActionType::Join:
             return PayloadKind::Seat;
         case ActionType::Say:
+        case ActionType::Entry:
             return PayloadKind::Message;
         case ActionType::Check:
         case ActionType::Leave:
         case ActionType::Sitout:
             return PayloadKind::None;
+        case ActionType::Finish:
+            return PayloadKind::Finish;
+        case ActionType::Bounty:
+        case ActionType::SplitBounty:
+            return PayloadKind::Bounty;
+        case ActionType::Rebuy:
+        case ActionType::AddOn:
+            return PayloadKind::Purchase;
     }
     return PayloadKind::None;
 }
@@ -379,12 +391,17 @@ std::uint32_t HandStore::push_card_set(const CardSet& c) {
     return static_cast<std::uint32_t>(index);
 }
 
-std::uint32_t HandStore::push_cash_out(float amount, float fee) {
+std::uint32_t HandStore::push_amounts(std::initializer_list<float> values) {
     const std::size_t index = amounts.size();
-    if (index >= kNoPayload - 1) fault_index(index, kNoPayload - 1);
-    amounts.push_back(amount);
-    amounts.push_back(fee);
+    if (index >= kNoPayload - values.size()) fault_index(index, kNoPayload - values.size());
+    amounts.insert(amounts.end(), values);
     return static_cast<std::uint32_t>(index);
+}
+
+std::span<const float> HandStore::amounts_of(std::uint32_t index, std::size_t count) const {
+    const std::uint64_t end = std::uint64_t{index} + count;
+    if (end > amounts.size()) fault_index(end - 1, amounts.size());
+    return std::span<const float>(amounts.data() + index, count);
 }
 
 CardSet HandStore::cards_of(std::uint32_t payload) const {
@@ -393,9 +410,54 @@ CardSet HandStore::cards_of(std::uint32_t payload) const {
 }
 
 HandStore::CashOutValue HandStore::cash_out_of(std::uint32_t payload) const {
-    const std::uint64_t fee_at = std::uint64_t{payload} + 1;
-    if (fee_at >= amounts.size()) fault_index(fee_at, amounts.size());
-    return CashOutValue{amounts[payload], amounts[fee_at]};
+    const auto v = amounts_of(payload, 2);
+    return CashOutValue{v[0], v[1]};
+}
+
+std::optional<std::uint32_t> whole_number(float v, std::uint32_t max) noexcept {
+    if (!(v >= 0.0f && v <= static_cast<float>(max))) return std::nullopt;
+    const auto whole = static_cast<std::uint32_t>(v);
+    if (static_cast<float>(whole) != v) return std::nullopt;
+    return whole;
+}
+
+namespace {
+
+std::uint32_t whole_amount(float v, std::uint32_t max, std::string_view what) {
+    if (const auto whole = whole_number(v, max)) return *whole;
+    std::string m(what);
+    m += " is not a whole number up to ";
+    append_u64(m, max);
+    fault(std::move(m));
+}
+
+}  // namespace
+
+HandStore::FinishValue HandStore::finish_of(std::uint32_t payload) const {
+    const auto v = amounts_of(payload, 2);
+    return FinishValue{whole_amount(v[0], kExactWhole, "finishing place"), v[1]};
+}
+
+HandStore::BountyValue HandStore::bounty_of(std::uint32_t payload) const {
+    const auto v = amounts_of(payload, 4);
+    return BountyValue{v[0], v[1], v[2],
+                       static_cast<std::uint8_t>(whole_amount(v[3], kNone8, "defeated player"))};
+}
+
+HandStore::PurchaseValue HandStore::purchase_of(std::uint32_t payload) const {
+    const auto v = amounts_of(payload, 2);
+    return PurchaseValue{v[0], v[1]};
+}
+
+std::optional<float> HandStore::amount_of(const Action& a) const {
+    switch (payload_kind(a.type())) {
+        case PayloadKind::Amount: return a.amount();
+        case PayloadKind::CashOut: return cash_out_of(a.payload()).amount;
+        case PayloadKind::Finish: return finish_of(a.payload()).prize;
+        case PayloadKind::Bounty: return bounty_of(a.payload()).amount;
+        case PayloadKind::Purchase: return purchase_of(a.payload()).chips;
+        default: return std::nullopt;
+    }
 }
 
 std::string_view HandStore::message_of(std::uint32_t payload, std::uint64_t text_start) const {

@@ -7,6 +7,7 @@
 #include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <optional>
 #include <source_location>
 #include <span>
@@ -36,8 +37,17 @@ enum class ActionType : std::uint8_t {
     BigSmallBlind = 14, DeadBlind = 15, ExtraBlind = 16, CashOut = 17, CollectMainPot = 18,
     CollectSidePot1 = 19, CollectSidePot2 = 20, CollectSidePot3 = 21, UncalledBetReturned = 22,
     Join = 23, Leave = 24, Sitout = 25, Say = 26,
+    // Tournament events: a player's finishing place, a bounty won (alone or split with others),
+    // chips bought during the tournament, a satellite's entry to another tournament won.
+    Finish = 27, Bounty = 28, SplitBounty = 29, Rebuy = 30, AddOn = 31, Entry = 32,
 };
-inline constexpr std::size_t kActionTypeCount = 27;
+inline constexpr std::size_t kActionTypeCount = 33;
+// What a tournament's entry was paid with: money (in the tournament's currency), nothing, the
+// site's player points, its StarsCoin, play money, or what the history does not say.
+enum class BuyInKind : std::uint8_t {
+    Money = 0, Freeroll = 1, Points = 2, StarsCoin = 3, PlayMoney = 4, Unknown = 5,
+};
+inline constexpr std::size_t kBuyInKindCount = 6;
 
 inline constexpr std::size_t kSiteCount = 18;
 inline constexpr std::size_t kGameTypeCount = 3;
@@ -59,24 +69,35 @@ inline constexpr std::array<std::string_view, kActionTypeCount> kActionTypeNames
     "Bet", "Call", "Raise", "BetAllIn", "CallAllIn", "RaiseAllIn", "Check", "Fold", "Muck",
     "Show", "Dealt", "Ante", "BigBlind", "SmallBlind", "BigSmallBlind", "DeadBlind",
     "ExtraBlind", "CashOut", "CollectMainPot", "CollectSidePot1", "CollectSidePot2",
-    "CollectSidePot3", "UncalledBetReturned", "Join", "Leave", "Sitout", "Say",
+    "CollectSidePot3", "UncalledBetReturned", "Join", "Leave", "Sitout", "Say", "Finish",
+    "Bounty", "SplitBounty", "Rebuy", "AddOn", "Entry",
 };
+inline constexpr std::array<std::string_view, kBuyInKindCount> kBuyInKindNames = {
+    "Money", "Freeroll", "Points", "StarsCoin", "PlayMoney", "Unknown"};
 static_assert(static_cast<std::size_t>(Site::Winning) + 1 == kSiteCount);
 static_assert(static_cast<std::size_t>(GameType::OmahaHiLo) + 1 == kGameTypeCount);
 static_assert(static_cast<std::size_t>(BetType::PotLimit) + 1 == kBetTypeCount);
-static_assert(static_cast<std::size_t>(ActionType::Say) + 1 == kActionTypeCount);
+static_assert(static_cast<std::size_t>(ActionType::Entry) + 1 == kActionTypeCount);
+static_assert(static_cast<std::size_t>(BuyInKind::Unknown) + 1 == kBuyInKindCount);
 
 // The member name of a code; codes outside the table give "?".
 std::string_view site_name(Site s) noexcept;
 std::string_view game_type_name(GameType g) noexcept;
 std::string_view bet_type_name(BetType b) noexcept;
 std::string_view action_type_name(ActionType a) noexcept;
+std::string_view buy_in_kind_name(BuyInKind k) noexcept;
 
-enum class PayloadKind : std::uint8_t { Amount, Cards, CashOut, Seat, Message, None };
+// Cash-out, Finish, Bounty and Purchase payloads index a run of the store's `amounts` (see
+// HandStore for the values of each run); a Message payload is a text of the hand (a chat
+// message, the number of the tournament a satellite's entry is for).
+enum class PayloadKind : std::uint8_t {
+    Amount, Cards, CashOut, Seat, Message, None, Finish, Bounty, Purchase
+};
 PayloadKind payload_kind(ActionType a) noexcept;
 
 // The currency of a hand: the symbol's Unicode scalar value ('$', U+00A3, U+00A5, U+20AC,
-// U+20B9), or 0 for a hand whose amounts carry no sign (play money, the Pluribus logs).
+// U+20B9), or 0 for a hand whose amounts carry no sign (play money, the Pluribus logs, and every
+// tournament hand, whose amounts are chips: its buy-in's currency is in its Tournament record).
 using Currency = char32_t;
 // The ISO 4217 codes of the five symbols, in this order: "USD", "GBP", "JPY", "EUR", "INR".
 struct CurrencyCode {
@@ -195,6 +216,27 @@ inline constexpr std::uint8_t kNone8 = 255;       // no hero / no seat / no deal
 inline constexpr std::uint8_t kNoSlot = 32;        // a name without a slot in the hand
 inline constexpr std::uint32_t kNoCards = 0xFFFFFFFFu;
 inline constexpr std::uint32_t kNoPayload = 0xFFFFFFFFu;
+inline constexpr std::uint32_t kNoTournament = 0xFFFFFFFFu;
+inline constexpr std::uint32_t kExactWhole = std::uint32_t{1} << 24;  // every whole f32 up to it
+// A whole number kept among the amounts (a place, a player): nullopt for anything that is not one
+// from 0 to `max` (a float converted to an integer outside its range is no number at all).
+std::optional<std::uint32_t> whole_number(float v, std::uint32_t max) noexcept;
+
+// What a tournament hand tells of its tournament, one record per tournament hand (the level
+// changes from hand to hand). Texts are as written and empty when the history writes none.
+struct Tournament {
+    TextRef id;           // the tournament's number
+    TextRef level;        // "III", "XV" for PokerStars' "Level III"
+    TextRef match_round;  // a shootout's round: "I" for "Match Round I"
+    BuyInKind buy_in_kind = BuyInKind::Unknown;
+    Currency currency = 0;  // of the buy-in, fee, bounties and prizes; 0 when they have no sign
+    float buy_in = 0.0f;
+    float fee = 0.0f;
+    float bounty_fee = 0.0f;  // the part of the buy-in that goes to bounties
+    // The bounty on each seated player's head, in player order, as a run of the store's
+    // amounts; empty when the seat lines give none.
+    Span bounties;
+};
 
 struct Header {
     TextRef id;
@@ -202,7 +244,10 @@ struct Header {
     GameType game_type = GameType::HoldEm;
     BetType bet_type = BetType::NoLimit;
     Currency currency = 0;
-    bool is_tournament = false;
+    // The hand's record in the store's tournaments; kNoTournament for a cash hand. It takes the
+    // room the alignment leaves after `currency`: a cash hand pays nothing for it.
+    std::uint32_t tournament = kNoTournament;
+    bool is_tournament() const noexcept { return tournament != kNoTournament; }
     TextRef table_name;
     std::uint8_t max_players = 0;
     // The player on the button, resolved when the hand is finished from the button's seat: the
@@ -294,6 +339,7 @@ struct HandStore {
     std::vector<float> amounts;
     std::vector<CardSet> card_sets;
     std::vector<Winner> winners;
+    std::vector<Tournament> tournaments;
 
     HandStore();  // reserves the initial capacities
 
@@ -302,7 +348,10 @@ struct HandStore {
     // The text of a reference; faults when it lies outside the buffer or off char boundaries.
     std::string_view text_of(TextRef r) const;
     std::uint32_t push_card_set(const CardSet& c);  // returns the index
-    std::uint32_t push_cash_out(float amount, float fee);  // returns the index of amount
+    // Appends a run of amounts and returns the index of its first.
+    std::uint32_t push_amounts(std::initializer_list<float> values);
+    // The run of `count` amounts at `index`; faults when it does not lie inside the list.
+    std::span<const float> amounts_of(std::uint32_t index, std::size_t count) const;
 
     // Checked resolution of a span against one of the lists.
     template <class T>
@@ -314,9 +363,23 @@ struct HandStore {
     }
     // Card payload: the set, or the empty set for kNoCards.
     CardSet cards_of(std::uint32_t payload) const;
+    // The runs of amounts behind the payloads of those kinds, in the order pushed:
+    // CashOut [amount, fee], Finish [place, prize], Bounty [amount, increase, total, defeated
+    // player], Purchase [chips, cost]. A place (up to kExactWhole) and a player are whole
+    // numbers, exact in an f32; the accessors fault on anything else.
     struct CashOutValue { float amount, fee; };
     CashOutValue cash_out_of(std::uint32_t payload) const;
-    // Message of a Say payload in a hand whose parsing began at text_start.
+    struct FinishValue { std::uint32_t place; float prize; };
+    FinishValue finish_of(std::uint32_t payload) const;
+    struct BountyValue { float amount, increase, total; std::uint8_t defeated; };
+    BountyValue bounty_of(std::uint32_t payload) const;
+    struct PurchaseValue { float chips, cost; };
+    PurchaseValue purchase_of(std::uint32_t payload) const;
+    // What an action moves, as the tables give it: the amount of an Amount payload, a cash-out's
+    // amount, a Finish's prize, a bounty won, the chips of a Rebuy or AddOn; nullopt for the
+    // others.
+    std::optional<float> amount_of(const Action& a) const;
+    // Message of a Say or Entry payload in a hand whose parsing began at text_start.
     std::string_view message_of(std::uint32_t payload, std::uint64_t text_start) const;
 };
 

@@ -1,6 +1,9 @@
 // The text forms in which the records print themselves.
 #include "model/text_form.hpp"
 
+#include <initializer_list>
+#include <optional>
+
 #include "model/format.hpp"
 #include "model/utf8.hpp"
 
@@ -101,6 +104,31 @@ private:
     std::size_t depth_ = 0;
 };
 
+// A field of the record an action's payload resolves to: an amount, or a whole number (a place,
+// a player).
+struct DataField {
+    std::string_view name;
+    float amount = 0.0f;
+    std::optional<std::uint64_t> whole;
+    DataField(std::string_view n, float v) : name(n), amount(v) {}
+    DataField(std::string_view n, std::uint64_t v) : name(n), whole(v) {}
+};
+
+// "data: <record> { <field>: <value>, ... }"
+void print_data(Printer& p, std::string_view record, std::initializer_list<DataField> fields) {
+    p.field("data");
+    p.open_record(record);
+    for (const DataField& f : fields) {
+        p.field(f.name);
+        if (f.whole) {
+            p.u64(*f.whole);
+        } else {
+            p.f32(f.amount);
+        }
+    }
+    p.close_record();
+}
+
 void print_action(Printer& p, const HandStore& store, const Action& a, std::uint64_t text_start) {
     const ActionType type = a.type();
     if (static_cast<unsigned>(type) >= static_cast<unsigned>(kActionTypeCount)) {
@@ -124,13 +152,23 @@ void print_action(Printer& p, const HandStore& store, const Action& a, std::uint
             break;
         case PayloadKind::CashOut: {
             const HandStore::CashOutValue v = store.cash_out_of(a.payload());
-            p.field("data");
-            p.open_record("CashOut");
-            p.field("amount");
-            p.f32(v.amount);
-            p.field("fee");
-            p.f32(v.fee);
-            p.close_record();
+            print_data(p, "CashOut", {{"amount", v.amount}, {"fee", v.fee}});
+            break;
+        }
+        case PayloadKind::Finish: {
+            const HandStore::FinishValue v = store.finish_of(a.payload());
+            print_data(p, "Finish", {{"place", std::uint64_t{v.place}}, {"prize", v.prize}});
+            break;
+        }
+        case PayloadKind::Bounty: {
+            const HandStore::BountyValue v = store.bounty_of(a.payload());
+            print_data(p, "Bounty", {{"amount", v.amount}, {"defeated", std::uint64_t{v.defeated}},
+                                     {"increase", v.increase}, {"total", v.total}});
+            break;
+        }
+        case PayloadKind::Purchase: {
+            const HandStore::PurchaseValue v = store.purchase_of(a.payload());
+            print_data(p, "Purchase", {{"chips", v.chips}, {"cost", v.cost}});
             break;
         }
         case PayloadKind::Seat:
@@ -138,7 +176,7 @@ void print_action(Printer& p, const HandStore& store, const Action& a, std::uint
             p.u64(a.payload());
             break;
         case PayloadKind::Message:
-            p.field("msg");
+            p.field(a.type() == ActionType::Entry ? "tournament_id" : "msg");
             p.quoted(store.message_of(a.payload(), text_start));
             break;
         case PayloadKind::None:
@@ -175,6 +213,40 @@ void print_streets(Printer& p, const HandStore& store, const std::vector<Street>
     p.close_list();
 }
 
+void print_currency(Printer& p, Currency c) {
+    p.out() += '\'';
+    append_utf8(p.out(), c);
+    p.out() += '\'';
+}
+
+void print_tournament(Printer& p, const HandStore& store, const Tournament& t) {
+    p.open_record("Tournament");
+    p.field("id");
+    p.quoted(store.text_of(t.id));
+    p.field("buy_in_kind");
+    p.out() += buy_in_kind_name(t.buy_in_kind);
+    p.field("currency");
+    print_currency(p, t.currency);
+    p.field("buy_in");
+    p.f32(t.buy_in);
+    p.field("fee");
+    p.f32(t.fee);
+    p.field("bounty_fee");
+    p.f32(t.bounty_fee);
+    p.field("level");
+    p.quoted(store.text_of(t.level));
+    p.field("match_round");
+    p.quoted(store.text_of(t.match_round));
+    p.field("bounties");
+    p.open_list();
+    for (const float bounty : store.resolve(store.amounts, t.bounties)) {
+        p.item();
+        p.f32(bounty);
+    }
+    p.close_list();
+    p.close_record();
+}
+
 void print_header(Printer& p, const HandStore& store, const Header& h, std::uint64_t text_start) {
     p.open_record("Header");
     p.field("id");
@@ -184,9 +256,12 @@ void print_header(Printer& p, const HandStore& store, const Header& h, std::uint
     p.field("game_type");
     p.out() += game_type_name(h.game_type);
     p.field("currency");
-    p.out() += '\'';
-    append_utf8(p.out(), h.currency);
-    p.out() += '\'';
+    print_currency(p, h.currency);
+    // Only a tournament hand has the field: a cash hand prints as it always has.
+    if (h.is_tournament()) {
+        p.field("tournament");
+        print_tournament(p, store, at(store.tournaments, h.tournament));
+    }
     p.field("table_name");
     p.quoted(store.text_of(h.table_name));
     p.field("max_players");

@@ -6,11 +6,12 @@
 // current line: it fills the header, pushes actions and closes the sections they belong to, and
 // ends with `return b.finish();`, or returns `reject("...")` naming the line kind that stopped it.
 // Both run once per hand on the hot path: everything here is inline, but for taking back a
-// rejected hand.
+// rejected hand and the steps of tournament hands.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -76,6 +77,13 @@ public:
         return p_.add_seated_player(name, seat, chips);
     }
     void push(Action a) { store_.actions.push_back(a); }
+    // Tournament hands only, off the hot path. push_tournament makes the hand a tournament hand
+    // with this record, which tournament() then gives (a fault for a cash hand).
+    void push_tournament(const Tournament& t);
+    Tournament& tournament() { return at(store_.tournaments, hand_.header.tournament); }
+    // The bounty of the seat line about to be seated, nullopt when it gives none: once one seat
+    // line gives a bounty, every seated player has one in the record (0 for the others).
+    void seat_bounty(std::optional<float> bounty);
     // A "dealt" line that shows a player's own cards: the hand's hero is that player when the
     // hand shows one player's cards only.
     void dealt_cards_to(std::uint8_t player) noexcept {
@@ -119,7 +127,8 @@ private:
     HandStore& store_;
     Hand hand_;
     struct Sizes {
-        std::size_t flops, turns, rivers, showdowns, actions, winners, card_sets, amounts;
+        std::size_t flops, turns, rivers, showdowns, actions, winners, card_sets, amounts,
+            tournaments;
     } at_{};
     std::size_t run_start_ = 0;
     std::uint8_t street_id_ = 0;
@@ -133,7 +142,7 @@ inline void HandBuilder::begin() noexcept {
     hand_ = Hand{};
     at_ = Sizes{store_.flops.size(),   store_.turns.size(),   store_.rivers.size(),
                 store_.showdowns.size(), store_.actions.size(), store_.winners.size(),
-                store_.card_sets.size(), store_.amounts.size()};
+                store_.card_sets.size(), store_.amounts.size(), store_.tournaments.size()};
     run_start_ = at_.actions;
     street_id_ = 0;
     seated_ = 0;
@@ -185,6 +194,7 @@ inline void HandBuilder::rollback() noexcept {
     store_.winners.resize(at_.winners);
     store_.card_sets.resize(at_.card_sets);
     store_.amounts.resize(at_.amounts);
+    store_.tournaments.resize(at_.tournaments);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -378,7 +378,6 @@ HandOutcome read_hand(HandBuilder& b) {
     header.site = Site::OnGame;
     header.game_type = GameType::HoldEm;
     header.bet_type = BetType::NoLimit;
-    header.is_tournament = false;
 
     // The hand line: "***** History for hand R5-361850810-476 *****". The id starts after the
     // "R5-" (or "T5-") prefix and runs to the first space after it.

@@ -310,6 +310,23 @@ std::optional<NumberRead> read_amount(std::string_view text) noexcept {
     return NumberRead{parse_amount(text.substr(0, extent)), extent};
 }
 
+std::optional<NumberRead> read_chips(std::string_view text) noexcept {
+    std::uint64_t value = 0;
+    std::size_t i = 0;
+    for (; i < text.size(); ++i) {
+        const auto b = static_cast<unsigned char>(text[i]);
+        if (is_ascii_digit(b)) {
+            value = value * 10 + (b - '0');
+        } else if (b != ',') {
+            break;
+        }
+    }
+    // A '.' or a character outside ASCII may carry the number on: read_amount's to read.
+    const unsigned char after = i < text.size() ? static_cast<unsigned char>(text[i]) : 0;
+    if (i == 0 || after == '.' || after >= 0x80) return read_amount(text);
+    return NumberRead{static_cast<float>(value), i};
+}
+
 float parse_amount(std::string_view text) noexcept {
     std::size_t i = 0;
     const std::uint64_t value = grouped_integer(text, i);
@@ -418,6 +435,11 @@ std::optional<NumberRead> read_decimal_general(std::string_view text) noexcept {
 
 std::optional<SignedRead> decimal_after_sign(std::string_view text, Currency sign,
                                              bool last) noexcept {
+    if (sign == kChips) {
+        const std::size_t at = last ? last_number_start(text, true) : first_digit_at(text);
+        if (at == npos) return std::nullopt;
+        return read_after(text, at, 0, read_chips);
+    }
     if (sign == 0) {
         const std::size_t at = last ? last_number_start(text, false) : first_digit_at(text);
         if (at == npos) return std::nullopt;

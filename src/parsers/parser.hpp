@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "model/model.hpp"
+#include "model/utf8.hpp"
 #include "simd/player_table.hpp"
 #include "simd/scan.hpp"
 
@@ -291,13 +292,30 @@ inline std::optional<NumberRead> read_decimal(std::string_view text) noexcept;
 // the number could go on, a long mantissa); gives the same result for every text.
 std::optional<NumberRead> read_decimal_general(std::string_view text) noexcept;
 // With sign 0 (a hand without a currency sign): the first ASCII digit at or after the start
-// stands where the sign would, and nothing is skipped.
+// stands where the sign would, and nothing is skipped. With kChips the same, read by read_chips.
 inline std::optional<SignedRead> decimal_after_first(std::string_view text, Currency sign) noexcept;
-// With sign 0: the last number of the text.
+// With sign 0: the last number of the text; with kChips the last one that may hold ','.
 inline std::optional<SignedRead> decimal_after_last(std::string_view text, Currency sign) noexcept;
 // Both of the above for any sign: first (or last) occurrence.
 std::optional<SignedRead> decimal_after_sign(std::string_view text, Currency sign,
                                              bool last) noexcept;
+
+// The sign under which the readers take a tournament hand's amounts: chips, whole numbers
+// without a sign, with or without ',' between thousands. It is no character and never reaches a
+// record: a tournament hand's currency is 0.
+inline constexpr Currency kChips = 0x110000;
+// read_amount for chips, with their common form (ASCII digits and ',', ended by an ASCII byte
+// other than '.') settled first; gives the same result for every text.
+std::optional<NumberRead> read_chips(std::string_view text) noexcept;
+// read_decimal, or read_chips for chips.
+inline std::optional<NumberRead> read_number(std::string_view text, Currency sign) noexcept {
+    return sign == kChips ? read_chips(text) : read_decimal(text);
+}
+// The byte length of the sign written before an amount: none for chips or a hand without one.
+inline std::size_t sign_length(Currency sign) noexcept {
+    if (sign < 0x80) return sign != 0;
+    return sign == kChips ? 0 : utf8_len(sign);
+}
 
 // Byte length of the Unicode white-space character at the start of `text` (0 when it is not
 // one).

@@ -10,6 +10,7 @@
 // `Variant` says which line kinds a betting round may hold and how names are keyed.
 #include "parsers/pokerstars.hpp"
 
+#include <algorithm>
 #include <charconv>
 #include <cstring>
 #include <optional>
@@ -21,6 +22,7 @@
 #include "parsers/hand.hpp"
 #include "parsers/lines.hpp"
 #include "parsers/parser.hpp"
+#include "parsers/tournament.hpp"
 #include "simd/scan.hpp"
 
 namespace hs::pokerstars {
@@ -77,11 +79,15 @@ std::optional<PackedDate> fixed_date(string_view d) noexcept {
     return pack_date(num(0, 4), num(5, 2), num(8, 2), num(11, 2), num(14, 2), num(17, 2));
 }
 
-// Any other form: split at '/', '/', ' ', ':', ':' and read each piece's leading digits.
+// Any other form: split at '/', '/', ' ', ':', ':' and read each piece's leading digits. The
+// old hand line writes " - " between the date and the time ("2007/10/15 - 05:34:03 (ET)"): the
+// hour then begins after it.
 void general_date(Header& h, string_view date, string_view line) {
+    static constexpr string_view kTimeDash = " - ";
     const size_t s1 = find_byte(date, '/');
     const size_t s2 = s1 == npos ? npos : find_byte(date, '/', s1 + 1);
-    const size_t s3 = s2 == npos ? npos : find_byte(date, ' ', s2 + 1);
+    size_t s3 = s2 == npos ? npos : find_byte(date, ' ', s2 + 1);
+    if (s3 != npos && starts(date.substr(s3), kTimeDash)) s3 += kTimeDash.size() - 1;
     const size_t s4 = s3 == npos ? npos : find_byte(date, ':', s3 + 1);
     const size_t s5 = s4 == npos ? npos : find_byte(date, ':', s4 + 1);
     if (s5 == npos) fault_missing("date", line);
@@ -93,8 +99,10 @@ void general_date(Header& h, string_view date, string_view line) {
                              date_piece(date.substr(s5 + 1), line));
 }
 
-// The hand line; an empty reason when it was read.
-string_view parse_hand_line(Parser& p, Header& h) {
+// The hand line; an empty reason when it was read. A tournament hand's record is pushed here.
+string_view parse_hand_line(HandBuilder& b) {
+    Parser& p = b.parser();
+    Header& h = b.header();
     const string_view line = p.line();
     if (line.size() < 17) return "hand line without a hand id";
     // The id runs from the first '#' to the ':' that follows it.
@@ -120,7 +128,11 @@ string_view parse_hand_line(Parser& p, Header& h) {
         g += n;
     }
     if (g >= line.size()) fault_missing("game type", line);
-    const char c = line[g];
+    // A tournament hand names its tournament and buy-in first.
+    if (line[g] != 'H' && line[g] != 'O') {
+        if (const auto game = tournament::read_tournament(b, line, g)) g = *game;
+    }
+    const char c = static_cast<char>(byte_at(line, g));
     size_t limit_at;
     // The game is told by its first letter; the limit follows the game's words.
     static constexpr string_view kHoldEm = "Hold'em ", kOmaha = "Omaha ", kHiLo = "Hi/Lo ";
@@ -154,6 +166,10 @@ string_view parse_hand_line(Parser& p, Header& h) {
     const string_view date = rest(line, date_start);
     if (const auto packed = fixed_date(date)) {
         h.start_date = *packed;
+    } else if (const size_t before = rfind_byte(line.substr(0, dash), '-');
+               find_byte(date, '/') == npos && before != npos && before + 2 > colon) {
+        // The old hand line's date holds a dash of its own: it begins after the dash before.
+        general_date(h, rest(line, before + 2), line);
     } else {
         general_date(h, date, line);
     }
@@ -163,7 +179,10 @@ string_view parse_hand_line(Parser& p, Header& h) {
     if (open == npos) fault_missing("'(' before the stakes", line);
     string_view stakes = line.substr(open + 1);
     Currency cur = 0;
-    if (!stakes.empty() && is_digit(static_cast<unsigned char>(stakes[0]))) {
+    if (h.is_tournament()) {
+        cur = kChips;  // blinds in chips; the hand's currency stays 0
+        tournament::read_level(b, cut_text(line, std::min(limit_at, open), open));
+    } else if (!stakes.empty() && is_digit(static_cast<unsigned char>(stakes[0]))) {
         cur = 0;  // play money and the Pluribus logs: amounts without a sign
     } else if (const auto sign = currency_symbol(stakes)) {
         cur = sign->sign;
@@ -171,8 +190,8 @@ string_view parse_hand_line(Parser& p, Header& h) {
     } else {
         fault_missing("currency symbol", line);
     }
-    h.currency = cur;
-    const auto sb = read_decimal(stakes);
+    h.currency = h.is_tournament() ? 0 : cur;
+    const auto sb = read_number(stakes, cur);
     if (!sb) fault_missing("small blind", line);
     h.small_blind = sb->value;
     const string_view after_sb = rest(stakes, sb->len + 1);
@@ -198,9 +217,10 @@ bool parse_table_line(Parser& p, Header& h) {
     const size_t q2 = rfind_byte(line, '\'');
     if (q2 == q1) return false;
     h.table_name = p.store().push_text(cut_text(line, q1 + 1, q2));
-    const auto max = read_integer(rest(line, q2 + 2));
-    if (!max) fault_missing("table size", line);
-    h.max_players = static_cast<std::uint8_t>(max->value);
+    // The size ("9-max"); old histories write none ("Table '16609627 1' Seat #6 is the button"),
+    // and the size stays 0.
+    if (const auto max = read_integer(rest(line, q2 + 2)))
+        h.max_players = static_cast<std::uint8_t>(max->value);
     // The button: the number after the first "Seat #" behind the table name.
     static constexpr char kButton[] = "Seat #";
     const size_t seat = find_lit(line, kButton, q2 + 1);
@@ -216,10 +236,10 @@ bool parse_table_line(Parser& p, Header& h) {
 // Seats and pre-deal lines
 // ---------------------------------------------------------------------------------------------
 
-bool parse_seat_line(HandBuilder& b) {
+bool parse_seat_line(HandBuilder& b, Currency cur) {
     Parser& p = b.parser();
-    const Header& h = b.header();
-    const string_view line = p.line();
+    // A tournament seat line is read up to its chips' parenthesis, its bounty recorded.
+    const string_view line = cur == kChips ? tournament::seat_line(b, p.line()) : p.line();
     const auto seat_line = read_seat_line(line);
     if (!seat_line) return false;
     const string_view digits = slice(line, seat_line->seat_start,
@@ -235,8 +255,8 @@ bool parse_seat_line(HandBuilder& b) {
         if (ec != std::errc{} || ptr != digits.data() + digits.size())
             fault_missing("seat number", line);
     }
-    const size_t sign_len = h.currency < 0x80 ? (h.currency != 0) : utf8_len(h.currency);
-    const auto chips = read_decimal(rest(line, seat_line->after_paren + sign_len));
+    const size_t chips_at = seat_line->after_paren + sign_length(cur);
+    const auto chips = read_number(rest(line, chips_at), cur);
     if (!chips) return false;
     b.seat_player(cut_name(line, seat_line->name), seat, chips->value);
     p.next_line();
@@ -493,7 +513,7 @@ Action cash_out(Parser& p, string_view line, size_t at, Currency cur) {
         if (!v) fault_missing("cash-out fee", line);
         fee = v->value;
     }
-    const std::uint32_t index = p.store().push_cash_out(amount->value, fee);
+    const std::uint32_t index = p.store().push_amounts({amount->value, fee});
     const std::uint8_t id = p.find_player(line.substr(0, at));
     return Action::make(ActionType::CashOut, id, index);
 }
@@ -569,6 +589,22 @@ std::optional<Action> parse_action_line(Parser& p, string_view line, Currency cu
     return std::nullopt;
 }
 
+// A line of a round, pushed as its action: one of the variant's kinds, or in a tournament hand one
+// of the lines only tournaments hold. A line that carries nothing is read past. False when no
+// kind takes the line. Once per action line: inline (forced, or the reader around it calls it and
+// stops taking the line step inline).
+template <bool kTournament>
+[[gnu::always_inline]] inline bool round_line(HandBuilder& b, string_view line, Currency cur,
+                                             const Variant& v) {
+    static constexpr string_view kNoLow = "No low hand qualified";
+    auto a = parse_action_line(b.parser(), line, cur, v);
+    if constexpr (kTournament) {
+        if (!a) a = tournament::event_line(b, line);
+    }
+    if (a) b.push(*a);
+    return a || line == kNoLow;
+}
+
 // "Dealt to <name> [cards]" (preflop only); nullopt when cut off inside the cards.
 std::optional<Action> dealt_line(HandBuilder& b, string_view line) {
     static constexpr string_view kDealtTo = "Dealt to ";
@@ -605,7 +641,7 @@ PotInfo parse_pot_line(string_view line, Currency cur) {
             if (const auto sign = currency_symbol(r); sign && sign->sign == cur)
                 r = r.substr(sign->len);
         }
-        const auto rake = read_decimal(r);
+        const auto rake = read_number(r, cur);
         if (!rake) fault_missing("rake", line);
         pots.rake = rake->value;
     }
@@ -614,10 +650,10 @@ PotInfo parse_pot_line(string_view line, Currency cur) {
     pots.total = total->value;
     size_t pos = total->end;
 
-    const size_t sign_len = utf8_len(cur);
+    const size_t sign_len = sign_length(cur);
     if (const size_t m = find_lit(line, "Main ", pos); m != npos) {
         const size_t at = m + std::size(kMainPot) - 1 + sign_len;
-        const auto main = read_decimal(rest(line, at));
+        const auto main = read_number(rest(line, at), cur);
         if (!main) fault_missing("main pot", line);
         pots.main = main->value;
         pos = at + main->len;
@@ -633,7 +669,7 @@ PotInfo parse_pot_line(string_view line, Currency cur) {
         const size_t after = s + std::size(kSidePot) - 1;
         if (after >= line.size()) fault_missing("side pot", line);
         const size_t start = after + (line[after] == '-' ? kPotNumber.size() : 0) + 1 + sign_len;
-        const auto side = read_decimal(rest(line, start));
+        const auto side = read_number(rest(line, start), cur);
         if (!side) fault_missing("side pot", line);
         // More than three side pots: the first three are kept.
         if (side_count < 3) *sides[side_count] = side->value;
@@ -742,15 +778,16 @@ SeatResult parse_seat_result(Parser& p, string_view line, Currency cur, Action& 
         out = p.make_card_action(name, ActionType::Muck, b.cards);
         return SeatResult::Action;
     }
-    // "Seat 2: Bob collected ($0.04)"
+    // "Seat 2: Bob collected ($0.04)", or "Seat 6: Bob (big blind) won (12600)" in histories
+    // converted from another layout.
     const size_t open = rfind_byte(line, '(');
     if (open == npos || open < ns) return SeatResult::Skip;
     const auto amount = decimal_after_first(line.substr(open + 1), cur);
     if (!amount) fault_missing("amount collected", line);
-    static constexpr string_view kCollected = " collected ";
-    if (open < kCollected.size()) fault_missing("player name", line);
-    out = p.make_action(name_to(open - kCollected.size()), ActionType::CollectMainPot,
-                        amount->value);
+    static constexpr string_view kCollected = " collected ", kWon = " won ";
+    const string_view phrase = ends(line.substr(0, open), kWon) ? kWon : kCollected;
+    if (open < phrase.size()) fault_missing("player name", line);
+    out = p.make_action(name_to(open - phrase.size()), ActionType::CollectMainPot, amount->value);
     p.store().winners.push_back(Winner{out.player_id(), amount->value, 0});
     return SeatResult::Action;
 }
@@ -788,38 +825,42 @@ inline bool is_stars_line(string_view line) noexcept {
     return line.size() >= 4 && std::memcmp(line.data(), "*** ", 4) == 0;
 }
 
-HandOutcome read_hand(HandBuilder& b, const Variant& v) {
+// A hand after its hand line: the table line, seats, pre-deal lines, rounds and summary. A
+// tournament hand's amounts are chips and its lines include those only tournaments hold; a cash
+// hand's copy of the reader looks for none of that.
+template <bool kTournament>
+HandOutcome read_after_hand_line(HandBuilder& b, const Variant& v) {
     Parser& p = b.parser();
     Header& h = b.header();
-    h.site = v.site;
-
-    // Header: hand line, table line, seats, pre-deal lines.
-    if (const string_view reason = parse_hand_line(p, h); !reason.empty()) return reject(reason);
+    const Currency cur = kTournament ? kChips : h.currency;
     if (!parse_table_line(p, h)) return reject("table line without a table name");
     while (p.line().size() >= 5 && starts(p.line(), "Seat ")) {
-        if (!parse_seat_line(b)) return reject("seat line without chips");
+        if (!parse_seat_line(b, cur)) return reject("seat line without chips");
     }
     while (!is_stars_line(p.line())) {
-        const auto a = parse_pre_deal_line(p, p.line(), h.currency);
+        auto a = parse_pre_deal_line(p, p.line(), cur);
+        if constexpr (kTournament) {
+            if (!a) a = tournament::event_line(b, p.line());
+        }
         if (!a) return reject("unrecognised line before the deal");
         b.push(*a);
         p.next_line();
     }
     b.close_pre_deal();
+    // A tournament's ante is the header's; a cash hand's antes stay actions only.
+    if constexpr (kTournament) h.ante = tournament::largest_ante(p.store(), h.actions);
     p.next_line();
 
     // Preflop.
     while (!is_stars_line(p.line())) {
         const string_view line = p.line();
-        std::optional<Action> a;
         if (line.size() > 8 && starts(line, "Dealt to ")) {
-            a = dealt_line(b, line);
+            const auto a = dealt_line(b, line);
             if (!a) return reject("dealt line cut off inside the cards");
-        } else {
-            a = parse_action_line(p, line, h.currency, v);
-            if (!a) return reject("unrecognised action line");
+            b.push(*a);
+        } else if (!round_line<kTournament>(b, line, cur, v)) {
+            return reject("unrecognised action line");
         }
-        b.push(*a);
         p.next_line();
     }
     b.close_preflop();
@@ -829,17 +870,22 @@ HandOutcome read_hand(HandBuilder& b, const Variant& v) {
         const auto street = parse_street_line(p);
         if (!street) return reject(kBoardCutOff);
         while (!is_stars_line(p.line())) {
-            const auto a = parse_action_line(p, p.line(), h.currency, v);
-            if (!a) return reject("unrecognised action line");
-            b.push(*a);
+            if (!round_line<kTournament>(b, p.line(), cur, v))
+                return reject("unrecognised action line");
             p.next_line();
         }
         b.close_street(street->kind, street->cards);
     }
 
-    if (const string_view reason = parse_summary(b, h.currency); !reason.empty())
-        return reject(reason);
+    if (const string_view reason = parse_summary(b, cur); !reason.empty()) return reject(reason);
     return b.finish();
+}
+
+HandOutcome read_hand(HandBuilder& b, const Variant& v) {
+    b.header().site = v.site;
+    if (const string_view reason = parse_hand_line(b); !reason.empty()) return reject(reason);
+    return b.header().is_tournament() ? read_after_hand_line<true>(b, v)
+                                      : read_after_hand_line<false>(b, v);
 }
 
 }  // namespace

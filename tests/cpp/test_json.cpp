@@ -314,7 +314,17 @@ TEST(NativeJson, FullHandWholeText) {
     h.game_type = GameType::OmahaHiLo;
     h.bet_type = BetType::PotLimit;
     h.currency = U'\u20AC';
-    h.is_tournament = true;
+    h.tournament = static_cast<std::uint32_t>(st.tournaments.size());
+    Tournament t;
+    t.id = st.push_text("7");
+    t.level = st.push_text("XV");
+    t.buy_in_kind = BuyInKind::Money;
+    t.currency = U'$';
+    t.buy_in = 0.98f;
+    t.fee = 0.16f;
+    t.bounty_fee = 0.25f;
+    t.bounties = span(st.push_amounts({0.5f, 0.25f}), 2);
+    st.tournaments.push_back(t);
     h.hero = kNone8;
     h.dealer = 1;
     h.bet_cap = 80;
@@ -330,14 +340,20 @@ TEST(NativeJson, FullHandWholeText) {
     st.winners.push_back(Winner{0, 12.5f, 0});
     st.winners.push_back(Winner{1, 12.5f, 1});
     b.hand.summary.winners = span(w0, 2);
-    b.hand.summary.actions =
-        push_actions(st, {Action::with_amount(ActionType::CollectMainPot, 0, 12.5f)});
+    b.hand.summary.actions = push_actions(
+        st, {Action::with_amount(ActionType::CollectMainPot, 0, 12.5f),
+             Action::make(ActionType::SplitBounty, 0, st.push_amounts({0.13f, 0.12f, 0.62f, 1})),
+             Action::make(ActionType::Finish, 1, st.push_amounts({2, 1.5f})),
+             Action::make(ActionType::AddOn, 0, st.push_amounts({1500, 1}))});
     b.push();
     EXPECT_EQ(native(st),
               R"([{"header":{"site":"PokerStarsPluribus","game_type":"OmahaHiLo","bet_type":"PotLimit",)"
               R"("id":"42","table_name":"Alpha","start_date":"2021-03-05T14:07:09Z","currency":")"
               "\xe2\x82\xac"
-              R"(","is_tournament":true,"max_players":6,"dealer_id":1,"hero_id":255,"bet_cap":80,)"
+              R"(","is_tournament":true,"tournament":{"id":"7","buy_in_kind":"Money",)"
+              R"("currency":"$","buy_in":0.98,"fee":0.16,"bounty_fee":0.25,"level":"XV",)"
+              R"("match_round":"","bounties":[0.5,0.25]},"max_players":6,"dealer_id":1,)"
+              R"("hero_id":255,"bet_cap":80,)"
               R"("ante":0.1,"small_blind":0.25,"big_blind":0.5,"players":[{"name":"alice","id":0,)"
               R"("seat":3,"chips":100},{"name":"bob","id":1,"seat":5,"chips":12.75}],"actions":[)"
               R"({"player_id":0,"type":"blind","cards":[],"amount":0.25,"blind":"small"},)"
@@ -350,7 +366,11 @@ TEST(NativeJson, FullHandWholeText) {
               R"("showdowns":[],"summary":{"total_pot":25.5,"main_pot":20,"side_pots":[5,0,0],)"
               R"("rake":0.5,"winners":[{"player_id":0,"game_id":0,"amount":12.5},)"
               R"({"player_id":1,"game_id":1,"amount":12.5}],"actions":[)"
-              R"({"player_id":0,"type":"collect_pot","cards":[],"amount":12.5,"pot":"main"}]}}])");
+              R"({"player_id":0,"type":"collect_pot","cards":[],"amount":12.5,"pot":"main"},)"
+              R"({"player_id":0,"type":"bounty","cards":[],"amount":0.13,"defeated_id":1,)"
+              R"("increase":0.12,"total":0.62,"split":true},)"
+              R"({"player_id":1,"type":"finish","cards":[],"place":2,"prize":1.5},)"
+              R"({"player_id":0,"type":"addon","cards":[],"chips":1500,"cost":1}]}}])");
 }
 
 TEST(NativeJson, CurrencySymbols) {

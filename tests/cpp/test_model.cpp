@@ -88,6 +88,8 @@ TEST(Enumerations, NamesByCode) {
     EXPECT_EQ(bet_type_name(BetType::PotLimit), "PotLimit");
     EXPECT_EQ(bet_type_name(static_cast<BetType>(3)), "?");
     EXPECT_EQ(action_type_name(static_cast<ActionType>(kActionTypeCount)), "?");
+    EXPECT_EQ(buy_in_kind_name(BuyInKind::StarsCoin), "StarsCoin");
+    EXPECT_EQ(buy_in_kind_name(static_cast<BuyInKind>(kBuyInKindCount)), "?");
 }
 
 TEST(Enumerations, ActionNamesAndPayloads) {
@@ -102,7 +104,9 @@ TEST(Enumerations, ActionNamesAndPayloads) {
         {"ExtraBlind", K::Amount}, {"CashOut", K::CashOut}, {"CollectMainPot", K::Amount},
         {"CollectSidePot1", K::Amount}, {"CollectSidePot2", K::Amount},
         {"CollectSidePot3", K::Amount}, {"UncalledBetReturned", K::Amount}, {"Join", K::Seat},
-        {"Leave", K::None}, {"Sitout", K::None}, {"Say", K::Message},
+        {"Leave", K::None}, {"Sitout", K::None}, {"Say", K::Message}, {"Finish", K::Finish},
+        {"Bounty", K::Bounty}, {"SplitBounty", K::Bounty}, {"Rebuy", K::Purchase},
+        {"AddOn", K::Purchase}, {"Entry", K::Message},
     };
     for (std::size_t i = 0; i < kActionTypeCount; ++i) {
         const auto t = static_cast<ActionType>(i);
@@ -390,8 +394,8 @@ TEST(Store, ListPayloads) {
     EXPECT_EQ(fault_of([&] { s.cards_of(2); }),
               "index out of bounds: the len is 2 but the index is 2");
 
-    EXPECT_EQ(s.push_cash_out(12.0f, 0.5f), 0u);
-    EXPECT_EQ(s.push_cash_out(3.0f, 0.25f), 2u);
+    EXPECT_EQ(s.push_amounts({12.0f, 0.5f}), 0u);
+    EXPECT_EQ(s.push_amounts({3.0f, 0.25f}), 2u);
     EXPECT_EQ(s.cash_out_of(2).amount, 3.0f);
     EXPECT_EQ(s.cash_out_of(2).fee, 0.25f);
     EXPECT_EQ(s.cash_out_of(1).amount, 0.5f);  // any index whose pair lies inside is readable
@@ -551,7 +555,7 @@ HandStore two_hands() {
         hd.players = Span::between(p0, s.players.size());
         const TextRef msg = s.push_text("hi all");
         const std::uint32_t say = say_payload(msg.offset(), msg.length(), h.text_start);
-        const std::uint32_t cash = s.push_cash_out(12.0f, 0.5f);
+        const std::uint32_t cash = s.push_amounts({12.0f, 0.5f});
         hd.actions = push_actions(s, {amount(T::SmallBlind, 0, 0.5f), amount(T::BigBlind, 1, 1.0f),
                                       bare(T::Join, 2, 7), bare(T::Say, 2, say),
                                       bare(T::Sitout, 2), bare(T::Leave, 2),
@@ -907,8 +911,10 @@ TEST(TextForms, SayMessagesResolvePerHand) {
 
 TEST(TextForms, SingleActions) {
     HandStore s;
-    const std::uint32_t cash = s.push_cash_out(12.0f, 0.5f);
+    const std::uint32_t cash = s.push_amounts({12.0f, 0.5f});
     const std::uint32_t cards = s.push_card_set(CardSet::from_text("Ah"));
+    const TextRef number = s.push_text("2244219929");
+    const std::uint32_t entry = say_payload(number.offset(), number.length(), 0);
     struct Case { Action a; const char* compact; const char* pretty; };
     const Case cases[] = {
         {amount(ActionType::Raise, 2, 1.5f), "Action { type: Raise, player_id: 2, amount: 1.5 }",
@@ -927,6 +933,9 @@ TEST(TextForms, SingleActions) {
         {bare(ActionType::Join, 9, 4294967294u),
          "Action { type: Join, player_id: 9, seat: 4294967294 }",
          "Action {\n    type: Join,\n    player_id: 9,\n    seat: 4294967294,\n}"},
+        {bare(ActionType::Entry, 3, entry),
+         "Action { type: Entry, player_id: 3, tournament_id: '2244219929' }",
+         "Action {\n    type: Entry,\n    player_id: 3,\n    tournament_id: '2244219929',\n}"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(action_text(s, c.a, 0, false), c.compact);
@@ -961,8 +970,8 @@ TEST(TextForms, BrokenReferencesFault) {
          "index out of bounds: the len is 74 but the index is 90"},
         {"street cards", [](HandStore& s) { s.flops[0].cards.count = 6; },
          "index out of bounds: the len is 5 but the index is 6"},
-        {"action type", [](HandStore& s) { s.actions[0] = bare(static_cast<ActionType>(27), 0); },
-         "internal error: entered unreachable code: Invalid action type: 27"},
+        {"action type", [](HandStore& s) { s.actions[0] = bare(static_cast<ActionType>(33), 0); },
+         "internal error: entered unreachable code: Invalid action type: 33"},
     };
     for (const Case& c : cases) {
         HandStore s = two_hands();

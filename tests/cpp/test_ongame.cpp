@@ -122,7 +122,7 @@ TEST(OngameBuilt, BaseHandFieldByField) {
     const hs::Hand& h = store->hands[0];
     EXPECT_EQ(h.header.site, hs::Site::OnGame);
     EXPECT_EQ(h.header.bet_type, hs::BetType::NoLimit);
-    EXPECT_FALSE(h.header.is_tournament);
+    EXPECT_FALSE(h.header.is_tournament());
     EXPECT_EQ(h.header.bet_cap, 0.0f);
     EXPECT_EQ(store->flops.at(h.flops.start()).id, 0);
     EXPECT_EQ(store->turns.at(h.turns.start()).id, 1);

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <initializer_list>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -274,15 +276,24 @@ TEST(StoreInvariants, EveryCorpusFile) {
     EXPECT_GT(stores, 100u);
 }
 
+// A way to break a sound store, and the start of the problem the checker names for it.
+struct Damage {
+    const char* problem;
+    void (*damage)(hs::HandStore&);
+};
+
+void expect_problems(const hs::HandStore& good, std::initializer_list<Damage> cases) {
+    ASSERT_EQ(hs::check_store(good), "");
+    for (const Damage& c : cases) {
+        hs::HandStore s = good;
+        c.damage(s);
+        EXPECT_EQ(hs::check_store(s).substr(0, std::string_view(c.problem).size()), c.problem);
+    }
+}
+
 // The checker finds each kind of broken reference in a sound store.
 TEST(StoreInvariants, BrokenStores) {
-    const hs::ParseResult good = parse(join(stars_hand("1")));
-    ASSERT_EQ(hs::check_store(*good.store), "");
-    struct Case {
-        const char* problem;
-        void (*damage)(hs::HandStore&);
-    };
-    const Case cases[] = {
+    expect_problems(*parse(join(stars_hand("1"))).store, {
         {"hand 0: dealer 3", [](hs::HandStore& s) { s.hands[0].header.dealer = 3; }},
         {"hand 0: player_id 3", [](hs::HandStore& s) {
              s.actions[0] = hs::Action::make(hs::ActionType::Check, 3, hs::kNoPayload); }},
@@ -293,12 +304,31 @@ TEST(StoreInvariants, BrokenStores) {
              s.actions.back() = hs::Action::make(hs::ActionType::Show, 0, 9); }},
         {"hand 0: message beyond the text at 200", [](hs::HandStore& s) {
              s.actions[2] = hs::Action::make(hs::ActionType::Say, 0, 200u | 5u << 24); }},
-    };
-    for (const Case& c : cases) {
-        hs::HandStore s = *good.store;
-        c.damage(s);
-        EXPECT_EQ(hs::check_store(s).substr(0, std::string_view(c.problem).size()), c.problem);
-    }
+    });
+}
+
+// The same for the records of a tournament hand: its Tournament and the runs of amounts behind
+// its tournament actions.
+hs::Action& finish_action(hs::HandStore& s) {
+    for (hs::Action& a : s.actions)
+        if (a.type() == hs::ActionType::Finish) return a;
+    throw std::logic_error("no Finish action");
+}
+
+TEST(StoreInvariants, BrokenTournamentStores) {
+    const std::string text = hs::test::data_file("pokerstars/thlorenz_posts-allin.txt");
+    expect_problems(*hs::parse_text(text).store, {
+        {"hand 0: tournament 1", [](hs::HandStore& s) { s.hands[0].header.tournament = 1; }},
+        {"hand 0: bounties span end beyond its list",
+         [](hs::HandStore& s) { s.tournaments[0].bounties = hs::Span::make(0, 1000); }},
+        {"hand 0: finishing place at",
+         [](hs::HandStore& s) { s.amounts.at(finish_action(s).payload()) = 1.5f; }},
+        {"hand 0: player_id 40", [](hs::HandStore& s) {
+             finish_action(s) = hs::Action::make(hs::ActionType::Bounty, 0,
+                                                 s.push_amounts({1, 0, 0, 40})); }},
+        {"hand 0: purchase payload", [](hs::HandStore& s) {
+             finish_action(s) = hs::Action::make(hs::ActionType::Rebuy, 0, 100000); }},
+    });
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "model/format.hpp"
 #include "model/model.hpp"
 #include "model/text_form.hpp"
 #include "parsers/parsers.hpp"
@@ -237,12 +238,18 @@ TEST(PokerStarsHeader, TableNameHoldingQuotes) {
 
 TEST(PokerStarsHeader, Faults) {
     Parts p;
-    p.hand_line = "PokerStars Hand #5: Tournament #130326981, $10+$1 Hold'em No Limit - Level I "
+    // a tournament of a game other than Hold'em and Omaha fails as a cash hand of it does
+    p.hand_line = "PokerStars Hand #5: Tournament #130326981, $10+$1 USD Razz Limit - Level I "
                   "(10/20) - 2008/12/29 14:33:21 ET";
     EXPECT_EQ(fault_of(hand(p)),
-              "internal error: entered unreachable code: Unexpected character 'T' while parsing "
-              "game type in 'Tournament #130326981, $10+$1 Hold'em No Limit - Level I (10/20) - "
-              "2008/12/29 14:33:21 ET'");
+              "internal error: entered unreachable code: Unexpected character 'R' while parsing "
+              "game type in 'Razz Limit - Level I (10/20) - 2008/12/29 14:33:21 ET'");
+    // and so does a mixed game's hand of one
+    p.hand_line = "PokerStars Hand #5: Tournament #130326981, $10+$1 USD HORSE (Razz Limit) - "
+                  "Level I (10/20) - 2008/12/29 14:33:21 ET";
+    EXPECT_EQ(fault_of(hand(p)),
+              "internal error: entered unreachable code: Unexpected character 'R' while parsing "
+              "game type in 'Razz Limit) - Level I (10/20) - 2008/12/29 14:33:21 ET'");
     // no space after the colon: the byte after it is skipped unconditionally
     p.hand_line = "PokerStars Hand #5:Hold'em No Limit ($1/$2 USD) - 2021/03/04 05:06:07 ET";
     EXPECT_EQ(fault_of(hand(p)),
@@ -937,6 +944,7 @@ TEST(Robustness, TruncatedAndMangledHandsNeverCrash) {
     const std::string sources[] = {
         read_data("PokerStars__CashGame__PlayerTests__RunItTwice.txt"),
         read_data("PokerStars__CashGame__ExtraHands__SidePot.txt"),
+        read_data("thlorenz_posts-allin.txt"),
         kPluribus,
     };
     const char replacements[] = {'\n', ' ', ':', '(', '[', '$', '#', '-', '"', '\'', '*'};
@@ -957,4 +965,240 @@ TEST(Robustness, TruncatedAndMangledHandsNeverCrash) {
     }
     EXPECT_GT(parsed, 0u);
     EXPECT_GT(faults, 0u);
+}
+
+// --- tournaments ---------------------------------------------------------------------------
+
+namespace tournament {
+
+// A tournament hand: chips without a sign, antes, seat lines with and without bounties.
+constexpr const char* kHandLine =
+    "PokerStars Hand #7: Tournament #2570765244, $0.98+$0.25+$0.16 USD Hold'em No Limit - Level "
+    "III (25/50) - 2020/10/11 3:22:15 BRT [2020/10/11 2:22:15 ET]";
+
+Parts parts(const std::string& hand_line = kHandLine) {
+    Parts p;
+    p.hand_line = hand_line;
+    p.table = "Table '2570765244 708' 9-max Seat #4 is the button";
+    p.seats = "Seat 1: Alice (1,500 in chips, $0.50 bounty)\nSeat 2: Bob (30 in chips) is sitting "
+              "out\nSeat 4: Carol (2000 in chips, $1 bounty) out of hand (moved from another "
+              "table into small blind)\nSeat 6: Dave (1470 in chips)";
+    p.pre_deal = "Alice: posts the ante 10\nBob: posts the ante 5 and is all-in\n"
+                 "Alice: posts small blind 25\nDave: posts big blind 50";
+    p.preflop = "Carol: folds\nDave: folds";
+    p.summary = "*** SUMMARY ***\nTotal pot 1,065 | Rake 0\nSeat 1: Alice collected (1,065)";
+    return p;
+}
+
+// The same seats without bounties.
+constexpr const char* kPlainSeats = "Seat 1: Alice (1500 in chips)\nSeat 2: Bob (30 in chips)\n"
+                                    "Seat 4: Carol (2000 in chips)\nSeat 6: Dave (1470 in chips)";
+
+const hs::Tournament& record(const HandStore& s) {
+    return hs::at(s.tournaments, s.hands.at(0).header.tournament);
+}
+
+}  // namespace tournament
+
+// Every buy-in form and level of the hand line; blinds in chips, the hand's currency 0.
+TEST(PokerStarsTournament, HandLines) {
+    using K = hs::BuyInKind;
+    using G = hs::GameType;
+    struct Case {
+        const char* after_id;  // the hand line after "PokerStars Hand #7: "
+        const char* number;
+        G game;
+        K kind;
+        hs::Currency currency;
+        float buy_in, fee, bounty_fee, small, big;
+        const char* level;
+        const char* round;
+    };
+    const char* const kTail = " - 2020/10/11 3:22:15 BRT [2020/10/11 2:22:15 ET]";
+    const Case cases[] = {
+        {"Tournament #1, $1.84+$0.16 USD Hold'em No Limit - Level III (25/50)", "1", G::HoldEm,
+         K::Money, U'$', 1.84f, 0.16f, 0, 25, 50, "III", ""},
+        {"Tournament #2, $0.98+$0.25+$0.16 USD Omaha Hi/Lo Pot Limit - Level XV (300/600)", "2",
+         G::OmahaHiLo, K::Money, U'$', 0.98f, 0.16f, 0.25f, 300, 600, "XV", ""},
+        {"Tournament #3, Freeroll  Hold'em No Limit - Level I (20/40)", "3", G::HoldEm,
+         K::Freeroll, 0, 0, 0, 0, 20, 40, "I", ""},
+        {"Tournament #4, 1FPP Hold'em No Limit - Level II (50/100)", "4", G::HoldEm, K::Points, 0,
+         1, 0, 0, 50, 100, "II", ""},
+        {"Tournament #5, 250 SC Hold'em Limit - Level XI (600/1200)", "5", G::HoldEm,
+         K::StarsCoin, 0, 250, 0, 0, 600, 1200, "XI", ""},
+        {"Tournament #6, 300+20 Omaha Pot Limit - Level I (10/20)", "6", G::Omaha, K::PlayMoney,
+         0, 300, 20, 0, 10, 20, "I", ""},
+        {"Tournament #7, \xE2\x82\xB9" "136.50+\xE2\x82\xB9" "13.50 INR Hold'em No Limit - Level "
+         "XXVI (2000/4000)", "7", G::HoldEm, K::Money, U'\u20B9', 136.5f, 13.5f, 0, 2000, 4000,
+         "XXVI", ""},
+        {"Tournament #8, \xE2\x82\xAC" "10+\xE2\x82\xAC" "1 EUR Hold'em No Limit - Level I "
+         "(1,250/2,500)", "8", G::HoldEm, K::Money, U'\u20AC', 10, 1, 0, 1250, 2500, "I", ""},
+        {"Tournament #9, Hold'em No Limit - Match Round I, Level I (15/30)", "9", G::HoldEm,
+         K::Unknown, 0, 0, 0, 0, 15, 30, "I", "I"},
+        {"Zoom Tournament #10, $3.00+$0.30 USD Hold'em No Limit - Match Round II, Level IV "
+         "(100/200)", "10", G::HoldEm, K::Money, U'$', 3, 0.3f, 0, 100, 200, "IV", "II"},
+        // a mixed game names the hand's game in parentheses
+        {"Tournament #11, $24.55+$2.45 USD Mixed Omaha (Omaha Pot Limit) - Level III (20/40)",
+         "11", G::Omaha, K::Money, U'$', 24.55f, 2.45f, 0, 20, 40, "III", ""},
+        {"Tournament #12, $10+$1 USD HORSE (Hold'em Limit) - Level V (100/200)", "12",
+         G::HoldEm, K::Money, U'$', 10, 1, 0, 100, 200, "V", ""},
+    };
+    for (const Case& c : cases) {
+        Parts p = tournament::parts(std::string("PokerStars Hand #7: ") + c.after_id + kTail);
+        p.seats = tournament::kPlainSeats;
+        auto s = parse(hand(p));
+        ASSERT_EQ(s->hands.size(), 1u) << c.after_id;
+        const hs::Header& h = s->hands[0].header;
+        const hs::Tournament& t = tournament::record(*s);
+        EXPECT_TRUE(h.is_tournament());
+        EXPECT_EQ(h.currency, 0u) << c.after_id;
+        EXPECT_EQ(s->text_of(t.id), c.number);
+        EXPECT_EQ(t.buy_in_kind, c.kind) << c.after_id;
+        EXPECT_EQ(t.currency, c.currency) << c.after_id;
+        EXPECT_FLOAT_EQ(t.buy_in, c.buy_in) << c.after_id;
+        EXPECT_FLOAT_EQ(t.fee, c.fee) << c.after_id;
+        EXPECT_FLOAT_EQ(t.bounty_fee, c.bounty_fee) << c.after_id;
+        EXPECT_EQ(s->text_of(t.level), c.level);
+        EXPECT_EQ(s->text_of(t.match_round), c.round);
+        EXPECT_FLOAT_EQ(h.small_blind, c.small) << c.after_id;
+        EXPECT_FLOAT_EQ(h.big_blind, c.big) << c.after_id;
+        EXPECT_EQ(h.game_type, c.game) << c.after_id;
+    }
+    // The old header and the layout of converted histories: " - " inside the date, no level.
+    struct Old { const char* line; const char* date; float small; };
+    const Old old[] = {
+        {"PokerStars Game #7: Tournament #63858762, $5.00+$0.50 Hold'em No Limit - Level II "
+         "(15/30) - 2007/10/15 - 05:34:03 (ET)", "2007/10/15 05:34:03", 15},
+        {"PokerStars Hand #7: Tournament #12305244, $125+$10 - Hold'em No Limit (3000/6000) - "
+         "2015/06/14 21:06:43", "2015/06/14 21:06:43", 3000},
+    };
+    for (const Old& o : old) {
+        auto s = parse(hand(tournament::parts(o.line)));
+        ASSERT_EQ(s->hands.size(), 1u) << o.line;
+        std::string date;
+        hs::append_date(date, s->hands[0].header.start_date);
+        EXPECT_EQ(date, o.date);
+        EXPECT_FLOAT_EQ(s->hands[0].header.small_blind, o.small);
+        EXPECT_FLOAT_EQ(tournament::record(*s).fee, o.small == 15 ? 0.5f : 10);
+    }
+}
+
+// Seat lines: chips with separators, a bounty per seated player once one seat line gives one
+// (0 for the others), notes after the chips; antes fill the header with the largest posted.
+TEST(PokerStarsTournament, SeatLinesAndAntes) {
+    auto s = parse(hand(tournament::parts()));
+    ASSERT_EQ(s->hands.size(), 1u);
+    const hs::Hand& h = s->hands[0];
+    const float chips[] = {1500, 30, 2000, 1470};
+    const std::uint8_t seats[] = {1, 2, 4, 6};
+    const auto players = s->resolve(s->players, h.header.players);
+    ASSERT_EQ(players.size(), 4u);
+    for (std::size_t i = 0; i < 4; ++i) {
+        EXPECT_FLOAT_EQ(players[i].chips, chips[i]) << i;
+        EXPECT_EQ(players[i].seat, seats[i]) << i;
+    }
+    EXPECT_EQ(name(*s, h, 2), "Carol");
+    const auto bounties = s->resolve(s->amounts, tournament::record(*s).bounties);
+    EXPECT_EQ(std::vector<float>(bounties.begin(), bounties.end()),
+              (std::vector<float>{0.5f, 0, 1, 0}));
+    EXPECT_FLOAT_EQ(h.header.ante, 10);
+    EXPECT_EQ(h.header.dealer, 2);
+    EXPECT_FLOAT_EQ(h.summary.pots.total, 1065);
+    const auto pre = actions(*s, h.header.actions);
+    ASSERT_EQ(pre.size(), 4u);
+    EXPECT_EQ(pre[1].type(), ActionType::Ante);
+    EXPECT_FLOAT_EQ(pre[1].amount(), 5);
+    // a tournament without bounties has none, and a cash hand keeps its ante out of the header
+    Parts plain = tournament::parts();
+    plain.seats = tournament::kPlainSeats;
+    EXPECT_EQ(tournament::record(*parse(hand(plain))).bounties.count(), 0u);
+    Parts cash;
+    cash.pre_deal = std::string("Alice: posts the ante $0.01\n") + kBlinds;
+    EXPECT_FLOAT_EQ(parse(hand(cash))->hands.at(0).header.ante, 0);
+}
+
+// The lines only tournaments have, in any round: places, prizes, bounties, rebuys, add-ons.
+TEST(PokerStarsTournament, TournamentLines) {
+    using T = ActionType;
+    struct Case {
+        const char* line;
+        T type;
+        std::uint8_t player;
+        std::vector<float> values;  // the run of amounts behind the payload
+    };
+    const Case cases[] = {
+        {"Bob finished the tournament in 4th place", T::Finish, 1, {4, 0}},
+        {"Bob finished the tournament in 3rd place and received $1.94.", T::Finish, 1, {3, 1.94f}},
+        {"Bob finished the tournament in 2nd place and received \xE2\x82\xB9" "1520 .35.",
+         T::Finish, 1, {2, 1520.35f}},
+        {"Alice wins the tournament and receives $10.80 - congratulations!", T::Finish, 0,
+         {1, 10.8f}},
+        {"Alice re-buys and receives 1,500 chips for $1", T::Rebuy, 0, {1500, 1}},
+        {"Dave re-buys and receives 300 chips for 1 FPPs", T::Rebuy, 3, {300, 1}},
+        {"Dave re-buys and receives 3000 chips for 250 StarsCoin", T::Rebuy, 3, {3000, 250}},
+        {"Carol takes the add-on and receives 2000 chips for $1.00", T::AddOn, 2, {2000, 1}},
+        {"Alice wins the $0.27 bounty for eliminating Bob", T::Bounty, 0, {0.27f, 0, 0, 1}},
+        {"Alice wins $0.31 for eliminating Bob and their own bounty increases by $0.30 to $4",
+         T::Bounty, 0, {0.31f, 0.3f, 4, 1}},
+        {"Dave wins $4.60 for splitting the elimination of Bob and their own bounty increases by "
+         "$4.59 to $41.32", T::SplitBounty, 3, {4.6f, 4.59f, 41.32f, 1}},
+        {"Alice wins $1 for eliminating Nobody", T::Bounty, 0, {1, 0, 0, hs::kNoSlot}},
+    };
+    for (const Case& c : cases) {
+        for (const bool preflop : {true, false}) {
+            auto p = tournament::parts();
+            (preflop ? p.preflop : p.pre_deal) += std::string("\n") + c.line;
+            auto s = parse(hand(p));
+            ASSERT_EQ(s->hands.size(), 1u) << c.line;
+            const hs::Hand& h = s->hands[0];
+            const auto got = actions(*s, preflop ? h.preflop.actions : h.header.actions);
+            const hs::Action a = got.back();
+            EXPECT_EQ(a.type(), c.type) << c.line;
+            EXPECT_EQ(a.player_id(), c.player) << c.line;
+            const auto run = s->amounts_of(a.payload(), c.values.size());
+            EXPECT_EQ(std::vector<float>(run.begin(), run.end()), c.values) << c.line;
+            hs::test::expect_sound(*s, c.line);
+        }
+    }
+    // a freeroll's bounties and prizes give the record its currency
+    auto freeroll = tournament::parts("PokerStars Hand #7: Tournament #3, Freeroll  Hold'em No "
+                                      "Limit - Level I (20/40) - 2012/09/22 13:59:56 ET");
+    EXPECT_EQ(tournament::record(*parse(hand(freeroll))).currency, U'$');
+    // a satellite's entry keeps the number of the tournament it is for
+    auto satellite = tournament::parts();
+    satellite.preflop += "\nBob wins an entry to tournament #2244219929";
+    auto s = parse(hand(satellite));
+    ASSERT_EQ(s->hands.size(), 1u);
+    const hs::Action entry = actions(*s, s->hands[0].preflop.actions).back();
+    EXPECT_EQ(entry.type(), T::Entry);
+    EXPECT_EQ(entry.player_id(), 1);
+    EXPECT_EQ(s->message_of(entry.payload(), s->hands[0].text_start), "2244219929");
+    // a cash hand does not read them, nor a tournament hand any other line
+    Parts cash;
+    cash.preflop += "\nBob finished the tournament in 4th place";
+    EXPECT_TRUE(parse(hand(cash))->hands.empty());
+    auto other = tournament::parts();
+    other.preflop += "\nBob wins a free drink";
+    EXPECT_TRUE(parse(hand(other))->hands.empty());
+}
+
+// Lines that old, converted and Hi/Lo histories write, cash or tournament: a table line without
+// a size, a summary line "won (...)" without cards, "No low hand qualified" in a round.
+TEST(PokerStarsTournament, OlderAndRarerLines) {
+    for (const bool cash : {true, false}) {
+        Parts p = cash ? Parts{} : tournament::parts();
+        p.table = "Table '16609627 1' Seat #4 is the button";
+        p.preflop += "\nNo low hand qualified";
+        p.summary = cash ? "*** SUMMARY ***\nTotal pot $0.04 | Rake $0\nSeat 2: Bob won ($0.04)"
+                         : "*** SUMMARY ***\nTotal pot 1065 | Rake 0\nSeat 2: Bob (big blind) won "
+                           "(1065)";
+        auto s = parse(hand(p));
+        ASSERT_EQ(s->hands.size(), 1u) << cash;
+        const hs::Hand& h = s->hands[0];
+        EXPECT_EQ(h.header.max_players, 0);
+        const auto summary = actions(*s, h.summary.actions);
+        ASSERT_EQ(summary.size(), 1u);
+        EXPECT_EQ(summary[0].player_id(), 1) << cash;
+        EXPECT_FLOAT_EQ(summary[0].amount(), cash ? 0.04f : 1065);
+    }
 }

@@ -488,6 +488,7 @@ TEST(FastPaths, AgreeWithTheGeneralReaders) {
     for (int round = 0; round < 200000; ++round) {
         const std::string text = fast_path_text(rng);
         expect_same(hs::read_decimal(text), hs::read_decimal_general(text), text);
+        expect_same(hs::read_chips(text), hs::read_amount(text), text);
         // read_integer: the numeric run, parsed whole or not at all
         const std::size_t run = hs::numeric_len(text);
         std::optional<std::uint64_t> want;

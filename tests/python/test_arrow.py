@@ -20,6 +20,20 @@ pc = pytest.importorskip("pyarrow.compute")
 FOLDERS = ("pokerstars", "pokerstars_other", "pokerstars_tournaments", "pluribus", "ongame",
            "ggpoker", "winamax")
 STREETS = ("predeal", "preflop", "flop", "turn", "river", "showdown", "summary")
+# The JSON key of the value that an action type's `amount` column holds, where it is not "amount".
+AMOUNT_KEYS = {"finish": "prize", "rebuy": "chips", "addon": "chips"}
+TOURNAMENT_COLUMNS = ("tournament", "buy_in_kind", "buy_in_currency", "buy_in", "fee",
+                      "bounty_fee", "level")
+CODES = {"": None, "$": "USD", "\u00a3": "GBP", "\u00a5": "JPY", "\u20ac": "EUR", "\u20b9": "INR"}
+
+
+def tournament_row(header: dict) -> tuple:
+    """The tournament columns of a hand as its native JSON tells them."""
+    t = header.get("tournament")
+    if t is None:
+        return (None,) * len(TOURNAMENT_COLUMNS)
+    return (t["id"], t["buy_in_kind"], CODES[t["currency"]], t["buy_in"], t["fee"],
+            t["bounty_fee"], t["level"])
 RUN_TWICE = DATA / "pokerstars" / "PokerStars__CashGame__PlayerTests__RunItTwice.txt"
 GBP = DATA / "pokerstars" / "PokerStars__CashGame__Limits__GbpTable.txt"
 BAETSLE = DATA / "pokerstars" / "hh.com_Baetsle_289FR_2021.07.30_0.txt"
@@ -56,7 +70,8 @@ def expected_rows(hands: list) -> tuple:
             for a in run:
                 player = a["player_id"] if a["player_id"] < count else None
                 actions.append((n, hd["id"], STREETS.index(street), board, player,
-                                a.get("amount"), a.get("all_in", False)))
+                                a.get(AMOUNT_KEYS.get(a["type"], "amount")),
+                                a.get("all_in", False)))
     return players, actions
 
 
@@ -77,6 +92,8 @@ def test_every_corpus_file_matches_its_native_json(folder):
         hands, players, actions = tables_of(view.to_arrow())
         doc = json.loads(view.to_json())
         assert hands.column("hand_id").to_pylist() == [h["header"]["id"] for h in doc], path
+        assert list(zip(*(hands.column(c).to_pylist() for c in TOURNAMENT_COLUMNS))) == [
+            tournament_row(h["header"]) for h in doc], path
         want_players, want_actions = expected_rows(doc)
         got_players = list(zip(*(players.column(c).to_pylist()
                                  for c in ("hand_id", "player", "name", "seat", "stack"))))
@@ -115,7 +132,7 @@ def test_golden_rows_of_a_run_twice_hand():
         "small_blind": hand["small_blind"], "big_blind": hand["big_blind"], "ante": 0.0,
         "hero": "OneMoreSpin", "total_pot": hand["total_pot"], "rake": hand["rake"],
         "boards": [["3d", "Kd", "9h", "8h", "4s"], ["3d", "Kd", "9h", "8h", "Kc"]],
-        "source": None,
+        **dict.fromkeys(TOURNAMENT_COLUMNS), "source": None,
     }
     doc = json.loads(handscribe.parse_path(RUN_TWICE).to_json())[0]
     hd = doc["header"]

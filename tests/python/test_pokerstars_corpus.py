@@ -1,5 +1,6 @@
-"""Every real PokerStars and Pluribus file of the corpus: the exact hands returned, the reason for
-every hand that is not, and which of the other Stars-like files parse and which raise."""
+"""Every real PokerStars and Pluribus file of the corpus, cash and tournament: the exact hands
+returned, the reason for every hand that is not, and which of the other Stars-like files parse and
+which raise."""
 import json
 import re
 from pathlib import Path
@@ -11,10 +12,14 @@ from conftest import CORPUS, corpus_files, needs_corpus
 
 EXPECTED = Path(__file__).parent / "expected"
 HANDS = json.loads((EXPECTED / "pokerstars_hands.json").read_text(encoding="utf-8"))
+# A tournament file whose first hand is of a game other than Hold'em and Omaha raises the
+# game-type fault; in skip mode its other hands are returned.
+HANDS.update(json.loads((EXPECTED / "pokerstars_tournaments.json").read_text(encoding="utf-8")))
 OTHER = json.loads((EXPECTED / "pokerstars_other.json").read_text(encoding="utf-8"))
 
-# Every hand line of a file, whatever its header style.
-HAND_ID = re.compile(r"(?:^|[\r\n])\ufeff?PokerStars (?:Zoom )?(?:Hand|Game) #(\d+):")
+# Every hand line of a file, whatever its header style, also one that begins inside another line
+# (a file whose hands were joined without their line ends): no hand begins there.
+HAND_ID = re.compile(r"PokerStars (?:Zoom )?(?:Hand|Game) #(\d+):")
 
 
 def rel(path: Path) -> str:
@@ -33,7 +38,8 @@ def text_of(path: Path) -> str:
         return data.decode("utf-8", "replace")
 
 
-MUST_PARSE = corpus_files("pokerstars") + corpus_files("pluribus")
+MUST_PARSE = (corpus_files("pokerstars") + corpus_files("pluribus")
+              + corpus_files("pokerstars_tournaments"))
 
 
 @needs_corpus
@@ -47,16 +53,24 @@ def test_every_file_is_pinned():
 def test_hands_returned_and_missing(path):
     want = HANDS[rel(path)]
     text = text_of(path)
-    view = handscribe.parse_str(text)
-    assert ids_of(view) == want["returned"]
     missing = want.get("missing", {})
+    if "raises" in want:
+        with pytest.raises(handscribe.PanicException) as err:
+            handscribe.parse_str(text)
+        assert str(err.value) == want["message"]
+        view = handscribe.parse_str(text, errors="skip")
+        assert ids_of(view) == want["returned"]
+        assert {r.hand_id: "faults: " + r.reason for r in view.rejected} == missing
+    else:
+        assert ids_of(handscribe.parse_str(text)) == want["returned"]
     # every hand of the file is either returned or named with the line that rejected it
     assert sorted(set(want["returned"]) | set(missing)) == sorted(set(HAND_ID.findall(text)))
     assert not set(want["returned"]) & set(missing)
     for reason in missing.values():
-        line = re.fullmatch(r"rejected at line: '(.*)'", reason, re.S).group(1)
-        assert line in text
-    if not want.get("invalid_utf8"):
+        line = re.fullmatch(r"(?:rejected at|begins inside the) line: '(.*)'|faults: .*", reason,
+                            re.S).group(1)
+        assert line is None or line in text
+    if not want.get("invalid_utf8") and "raises" not in want:
         assert ids_of(handscribe.parse_path(str(path))) == want["returned"]
 
 
@@ -78,14 +92,14 @@ def test_invalid_utf8_files_raise_on_path(path):
 
 @needs_corpus
 def test_pinned_totals():
-    returned = {folder: 0 for folder in ("pokerstars", "pluribus")}
+    returned = {folder: 0 for folder in ("pokerstars", "pluribus", "pokerstars_tournaments")}
     in_files = dict(returned)
     for name, entry in HANDS.items():
         folder = name.split("/")[0]
         returned[folder] += len(entry["returned"])
         in_files[folder] += len(entry["returned"]) + len(entry.get("missing", {}))
-    assert in_files == {"pokerstars": 2787, "pluribus": 4717}
-    assert returned == {"pokerstars": 2776, "pluribus": 4717}
+    assert in_files == {"pokerstars": 2787, "pluribus": 4717, "pokerstars_tournaments": 543}
+    assert returned == {"pokerstars": 2776, "pluribus": 4717, "pokerstars_tournaments": 536}
 
 
 @needs_corpus
@@ -100,6 +114,9 @@ def test_other_files_parse_or_raise(path):
         handscribe.parse_path(str(path))
     assert type(err.value) is kind[want["raises"]]
     assert str(err.value) == want["message"].replace("{path}", str(path))
+    if "hands_decoded" in want:  # a cp1252 file, read as cp1252 (told or guessed)
+        for encoding in ("cp1252", "auto"):
+            assert len(handscribe.parse_path(path, encoding=encoding)) == want["hands_decoded"]
 
 
 @needs_corpus

@@ -10,6 +10,7 @@ from conftest import CORPUS, DATA
 
 GOLDEN = Path(__file__).parent / "golden"
 STARS = DATA / "pokerstars"
+TOURNAMENTS = CORPUS / "pokerstars_tournaments" / "jejellyroll-fr_fpdb-3"
 
 # name: (source file, hand id)
 CASES = {
@@ -27,6 +28,17 @@ CASES = {
                     "109677324649"),
     "euro": (STARS / "PokerStars__CashGame__GeneralHands__HeroName.txt", "1846552153"),
     "pound": (STARS / "PokerStars__CashGame__Limits__GbpTable.txt", "78782145143"),
+    # tournaments
+    "tournament_sit_and_go_antes": (STARS / "thlorenz_timezone-costarica.sng.txt", "183617887084"),
+    "tournament_freeroll": (STARS / "thlorenz_freeroll.tny.txt", "183617828093"),
+    "tournament_knockout": (TOURNAMENTS / "NLHE-9max-MTT-Freeroll-201909.progressive.bounty.txt",
+                            "204469397162"),
+    "tournament_rebuy": (TOURNAMENTS / "NLHE-9max-SC-MTT-201512.txt", "145645009921"),
+    "tournament_old_game_line": (TOURNAMENTS / "NLHE-USD-MTT-5r-200710.txt", "12637565869"),
+    "tournament_shootout": (TOURNAMENTS / "NLHE-4max-MTT-USD-2-201305.shootout.txt",
+                            "99150131499"),
+    "tournament_omaha_hi_lo_bounty": (TOURNAMENTS / "NLO8-USD-STT-201109.Knockout.sample.txt",
+                                      "68174975772"),
 }
 
 HAND_START = re.compile(r"(?:\r\n|\r|\n)+(?=PokerStars )")
