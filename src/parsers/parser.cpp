@@ -274,6 +274,17 @@ Player& Parser::player(std::uint8_t id) {
     return at(store_->players, static_cast<std::size_t>(first_player_ + id));
 }
 
+Parser::Found Parser::lookup_among(std::uint32_t mask, const NameWords& words,
+                                   std::string_view key) const {
+    for (std::uint32_t m = mask; m != 0; m &= m - 1) {
+        const auto slot = static_cast<std::uint8_t>(std::countr_zero(m));
+        if (players_.words[slot & (PlayerTable::SLOTS - 1)] == words &&
+            (words.size <= NameWords::kWholeName || keyed_name_is(slot, key)))
+            return Found{slot, true};
+    }
+    return Found{static_cast<std::uint8_t>(std::countr_zero(mask)), false};
+}
+
 bool Parser::keyed_name_is(std::uint8_t slot, std::string_view key) const {
     const TextRef name = at(store_->players, static_cast<std::size_t>(first_player_ + slot)).name;
     return key_name(slice(store_->text, name.offset(), name.offset() + name.length())) == key;

@@ -108,6 +108,9 @@ private:
         bool equal;
     };
     inline Found lookup(std::string_view name) const;
+    // The lookup when several slots hold the key (bits of `mask`) or the name is too long for
+    // the words to hold whole.
+    Found lookup_among(std::uint32_t mask, const NameWords& words, std::string_view key) const;
     // Whether the name of slot `slot` of the current hand, keyed, is `key` (read from the store).
     bool keyed_name_is(std::uint8_t slot, std::string_view key) const;
 
@@ -195,18 +198,24 @@ inline std::string_view Parser::key_name(std::string_view name) const noexcept {
     const std::string_view key = key_name(name);
     if (key.empty()) fault_index(0, 0);
     const NameWords words = NameWords::of(key);
-    const std::uint32_t mask = players_.key_mask(words.key);
+    const std::uint32_t mask = players_.key_mask(words.key());
     if (mask == 0) return Found{static_cast<std::uint8_t>(PlayerTable::SLOTS), false};
-    for (std::uint32_t m = mask; m != 0; m &= m - 1) {
-        const auto slot = static_cast<std::uint8_t>(std::countr_zero(m));
-        if (players_.words[slot & (PlayerTable::SLOTS - 1)] == words &&
-            (words.size <= NameWords::kWholeName || keyed_name_is(slot, key)))
-            return Found{slot, true};
-    }
-    return Found{static_cast<std::uint8_t>(std::countr_zero(mask)), false};
+    // One slot with the key and a name the words hold whole: the common case, settled here.
+    const auto slot = static_cast<std::uint8_t>(std::countr_zero(mask));
+    if ((mask & (mask - 1)) == 0 && words.size <= NameWords::kWholeName) [[likely]]
+        return Found{slot, players_.words[slot & (PlayerTable::SLOTS - 1)] == words};
+    return lookup_among(mask, words, key);
 }
 
-inline std::uint8_t Parser::find_player(std::string_view name) const { return lookup(name).slot; }
+// An action's name: one slot with the key is that player whether or not the name equals (the rule
+// for a name that equals no one's), so only several slots are compared.
+inline std::uint8_t Parser::find_player(std::string_view name) const {
+    const std::string_view key = key_name(name);
+    const std::uint32_t mask = players_.match_mask(key);
+    if (mask == 0) return static_cast<std::uint8_t>(PlayerTable::SLOTS);
+    if ((mask & (mask - 1)) == 0) return static_cast<std::uint8_t>(std::countr_zero(mask));
+    return lookup_among(mask, NameWords::of(key), key).slot;
+}
 
 inline std::uint8_t Parser::player_id(std::string_view name) {
     const Found found = lookup(name);

@@ -25,11 +25,13 @@ struct NameWords {
     static constexpr std::size_t kKeyBytes = 3;
     std::uint64_t head = 0;
     std::uint64_t tail = 0;
-    std::size_t size = 0;
-    std::uint32_t key = 0;  // byte i of the key is bits 8i..8i+7
+    std::uint64_t size = 0;
 
     // Once per lookup: inline.
     static inline NameWords of(std::string_view name) noexcept;
+    // The key: the first three bytes (zero bytes past the end of a shorter name), byte i in bits
+    // 8i..8i+7. The head holds them so.
+    std::uint32_t key() const noexcept { return static_cast<std::uint32_t>(head) & 0xFFFFFFu; }
     bool operator==(const NameWords&) const = default;
 };
 
@@ -63,6 +65,11 @@ struct PlayerTable {
 inline NameWords NameWords::of(std::string_view name) noexcept {
     const auto load = [](const char* p, auto word) {
         std::memcpy(&word, p, sizeof word);
+        // The first byte in the low bits, whatever the machine.
+        if constexpr (std::endian::native == std::endian::big) {
+            if constexpr (sizeof word == 8) word = __builtin_bswap64(word);
+            if constexpr (sizeof word == 4) word = __builtin_bswap32(word);
+        }
         return static_cast<std::uint64_t>(word);
     };
     const std::size_t n = name.size();
@@ -75,22 +82,18 @@ inline NameWords NameWords::of(std::string_view name) noexcept {
     } else if (n >= 4) {
         w.head = load(p, std::uint32_t{});
         w.tail = load(p + n - 4, std::uint32_t{});
-    }
-    // A little-endian head holds the first three bytes as the key does.
-    if (std::endian::native == std::endian::little && n >= 4) {
-        w.key = static_cast<std::uint32_t>(w.head) & 0xFFFFFFu;
     } else {
-        for (std::size_t i = 0; i < n && i < kKeyBytes; ++i)
-            w.key |= static_cast<std::uint32_t>(load(p + i, std::uint8_t{})) << (8 * i);
+        // Up to three bytes: the head holds them all.
+        for (std::size_t i = 0; i < n; ++i) w.head |= load(p + i, std::uint8_t{}) << (8 * i);
     }
-    return w;  // a name of up to three bytes is held whole by its key and size
+    return w;
 }
 
 // The lookup runs several times per line: it is inline.
 
 inline std::uint32_t PlayerTable::match_mask(std::string_view name) const {
     if (name.empty()) fault_index(0, 0);
-    return key_mask(NameWords::of(name).key);
+    return key_mask(NameWords::of(name).key());
 }
 
 inline std::uint32_t PlayerTable::key_mask(std::uint32_t key) const noexcept {
@@ -124,7 +127,7 @@ inline std::uint8_t PlayerTable::insert(std::string_view name) {
     if (count >= SLOTS) fault_index(count, SLOTS);
     const std::size_t slot = count & (SLOTS - 1);  // count < SLOTS here: the mask keeps it
     words[slot] = NameWords::of(name);
-    keys[slot] = words[slot].key;
+    keys[slot] = words[slot].key();
     return count++;
 }
 
