@@ -192,8 +192,10 @@ Action parse_blind_line(Parser& p, const Sign& sign) {
 // One action line of a betting round; nullopt when the line is not an action.
 std::optional<Action> parse_action_line(Parser& p, const Sign& sign) {
     const string_view line = p.line();
-    static constexpr Ending kFolds(" folds", "ds");
-    static constexpr Ending kChecks(" checks", "ks");
+    // The whole phrase is compared: a draw's "Player0 changed 2 cards" ends in "ds" too, and
+    // would be a fold by a player named "Player0 changed 2".
+    static constexpr Ending kFolds(" folds");
+    static constexpr Ending kChecks(" checks");
     if (kFolds.matches(line))
         return Action::make(ActionType::Fold, p.player_id(kFolds.name(line)), kNoCards);
     if (kChecks.matches(line))

@@ -623,6 +623,7 @@ INSTANTIATE_TEST_SUITE_P(
         Rejected{"OwnCardsOnTheFlop", "Carol checks", "Dealing to Bob: [Ah, Kh]"},
         Rejected{"PreflopVerbUnknown", "Bob raises", "Bob jams $6.00"},
         Rejected{"PreflopEmptyLine", "Bob raises", ""},
+        Rejected{"DrawLineIsNoFold", "Bob raises", "Bob changed 2 cards"},
         Rejected{"FlopLineNotAnAction", "Carol checks", "Carol says hi"},
         Rejected{"BoardCutOff", "--- Dealing flop", "--- Dealing flop [6d, Kd, 8c"},
         Rejected{"ShowLineWithoutParenthesis", "Seat 3: Bob ($0", "Seat 3: Bob shows [Qs, Qh]"}),
