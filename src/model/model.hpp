@@ -288,6 +288,7 @@ struct Player {
     TextRef name;
     std::uint8_t seat = kNone8;
     bool sitting_out = false;  // the seat line says the player is sitting out
+    bool joined = false;       // seated by a join line during the hand: not dealt in
     float chips = 0.0f;
 };
 

@@ -88,7 +88,9 @@ constexpr std::uint8_t kMinTableSize = 2, kMaxTableSize = 10;
 
 // The amount of each posted blind: PokerStars' "posts small & big blinds $0.15" is a live big
 // blind ("Post BB", the big blind's amount) and a dead small blind ("Post Dead", the rest);
-// OnGame's "posts dead blind" is "Post Dead". Dead money counts for no bet of the round.
+// OnGame's "posts dead blind" is "Post Dead". A second small blind of a hand is one posted out
+// of position by a player coming in, and is dead too ("Post Dead"). Dead money counts for no bet
+// of the round.
 // A "Bet" in the preflop (a site that writes the first voluntary chips there as a bet) is written
 // as "Raise": the format allows no Bet there.
 //
@@ -105,8 +107,9 @@ constexpr std::uint8_t kMinTableSize = 2, kMaxTableSize = 10;
 // (OnGame) gives the summary's winners to the main pot. A cash-out is the cashout_amount and
 // cashout_fee of its player's main-pot entry (win_amount 0 when the player won nothing there).
 //
-// Players without a seat (names met only in chat or status lines) are not listed; an action
-// that the export writes for one fails the hand. The hero's (and any player's) dealt cards are a
+// Players are those dealt in: the seat lines' players (sitting out too, marked so). Names met
+// only in chat or status lines, and players who join the table during the hand, are not listed;
+// an action that the export writes for one of them fails the hand. The hero's (and any player's) dealt cards are a
 // "Dealt Cards" action where the history shows them.
 //
 // Tournaments: tournament_info holds what a hand history says (number, currency, buy-in, fee,
@@ -302,7 +305,7 @@ private:
     std::uint8_t table_size(const Header& hd) const {
         std::uint8_t size = std::max(hd.max_players, kMinTableSize);
         for (const Player& p : players_)
-            if (p.seat != kNone8) size = std::max(size, p.seat);
+            if (dealt_in(p)) size = std::max(size, p.seat);
         if (size > kMaxTableSize) {
             std::string detail = "a table of ";
             append_u64(detail, size);
@@ -330,12 +333,14 @@ private:
         arr.close();
     }
 
-    // The id of a player that the export writes: one with a seat.
+    static bool dealt_in(const Player& p) noexcept { return p.seat != kNone8 && !p.joined; }
+
+    // The id of a player that the export writes: one dealt in.
     std::uint8_t listed(std::uint8_t player) const {
         if (player >= players_.size()) fault_index(player, players_.size());
-        if (players_[player].seat == kNone8) {
+        if (!dealt_in(players_[player])) {
             fault("an action of '" + std::string(store_.text_of(players_[player].name)) +
-                  "', who has no seat");
+                  "', who was not dealt in");
         }
         return player;
     }
@@ -346,7 +351,7 @@ private:
         Arr arr(w_);
         for (std::size_t i = 0; i < players_.size(); ++i) {
             const Player& p = players_[i];
-            if (p.seat == kNone8) continue;
+            if (!dealt_in(p)) continue;
             arr.next();
             Obj po(w_);
             po.key("id").number(i);
@@ -423,6 +428,7 @@ private:
     void rounds(const Hand& h) {
         street_in_.fill(0);
         put_in_.fill(0);
+        small_blind_posted_ = false;
         shown_ = 0;
         pending_shows_.clear();
         round_id_ = 0;
@@ -519,7 +525,12 @@ private:
             if (all > live) post_action(r, p, "Post Dead", all - live, false);
             return;
         }
+        if (type == ActionType::SmallBlind && small_blind_posted_) {
+            post_action(r, listed(a.player_id()), "Post Dead", money_of(a.amount()), false);
+            return;
+        }
         if (const auto form = post_form(type)) {
+            small_blind_posted_ |= type == ActionType::SmallBlind;
             post_action(r, listed(a.player_id()), form->name, money_of(a.amount()), form->live);
         }
     }
@@ -747,6 +758,7 @@ private:
     // The replay: chips each player has in this round and in the hand, the round's highest bet.
     std::array<Money, kNoSlot> street_in_{}, put_in_{};
     Money level_ = 0;
+    bool small_blind_posted_ = false;
     std::uint64_t round_id_ = 0;
     std::uint32_t shown_ = 0;  // players whose cards a Showdown round has shown
     // Kept from hand to hand: no allocation per hand once they have grown.

@@ -356,7 +356,9 @@ Action join_line(Parser& p, string_view line, size_t joins) {
     const size_t hash = rfind_byte(line, '#');
     const auto seat = hash == npos ? std::nullopt : read_integer(rest(line, hash + 1));
     if (!seat) fault_missing("seat number", line);
-    p.player(id).seat = static_cast<std::uint8_t>(seat->value);
+    Player& player = p.player(id);
+    if (player.seat == kNone8) player.joined = true;  // a seat line gives a seat first
+    player.seat = static_cast<std::uint8_t>(seat->value);
     return Action::make(ActionType::Join, id, static_cast<std::uint32_t>(seat->value));
 }
 
