@@ -550,9 +550,9 @@ HandStore two_hands() {
         hd.big_blind = 1.0f;
         hd.start_date = pack_date(2021, 3, 7, 9, 5, 0);
         const std::uint64_t p0 = s.players.size();
-        s.players.push_back({s.push_text("alice"), 1, false, 100.0f});
-        s.players.push_back({s.push_text("bob"), 3, false, 52.25f});
-        s.players.push_back({s.push_text("chlo\xC3\xA9"), kNone8, false, 0.0f});
+        s.players.push_back({.name = s.push_text("alice"), .seat = 1, .chips = 100.0f});
+        s.players.push_back({.name = s.push_text("bob"), .seat = 3, .chips = 52.25f});
+        s.players.push_back({.name = s.push_text("chlo\xC3\xA9"), .seat = kNone8, .chips = 0.0f});
         hd.players = Span::between(p0, s.players.size());
         const TextRef msg = s.push_text("hi all");
         const std::uint32_t say = say_payload(msg.offset(), msg.length(), h.text_start);
@@ -594,7 +594,7 @@ HandStore two_hands() {
         hd.big_blind = 0.0001f;
         hd.start_date = pack_date(2009, 12, 31, 23, 59, 59);
         const std::uint64_t p0 = s.players.size();
-        s.players.push_back({s.push_text("dave_the_great"), 2, false, 2.0f});
+        s.players.push_back({.name = s.push_text("dave_the_great"), .seat = 2, .chips = 2.0f});
         hd.players = Span::between(p0, s.players.size());
         const TextRef msg = s.push_text("yo dog");
         hd.actions = push_actions(
