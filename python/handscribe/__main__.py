@@ -8,11 +8,12 @@ files or Parquet datasets.
 JSON: each file becomes one line of JSON on standard output, in the order given (folders in
 sorted order). OHH: each file becomes one Open Hand History text, on standard output (the texts
 one after the other, a blank line between them, which keeps the whole a valid .ohh stream) or,
-with --output, as one file in DIR named after the input (see _ohh_names). Parquet: the hands, players and actions tables become three datasets under
---output, written a group of files at a time. Standard error shows a progress bar when it is a
-terminal and ends with one line of totals. With --report, every hand start that gave no hand is
-listed on standard error as PATH:LINE: HAND_ID: REASON (line 0 for a file that could not be read
-as a whole).
+with --output, as one file in DIR named after the input (see _ohh_names). Parquet: the hands,
+players and actions tables become three datasets under --output, written a group of files at a
+time. Standard error shows a progress bar when it is a terminal and ends with one line of totals.
+With --report, every hand start that gave no hand is listed on standard error as PATH:LINE:
+HAND_ID: REASON (line 0 for a file that could not be read as a whole), and every hand the .ohh
+export left out as its warning's message.
 """
 import argparse
 import collections

@@ -109,8 +109,8 @@ constexpr std::uint8_t kMinTableSize = 2, kMaxTableSize = 10;
 //
 // Players are those dealt in: the seat lines' players (sitting out too, marked so). Names met
 // only in chat or status lines, and players who join the table during the hand, are not listed;
-// an action that the export writes for one of them fails the hand. The hero's (and any player's) dealt cards are a
-// "Dealt Cards" action where the history shows them.
+// an action that the export writes for one of them fails the hand. The hero's (and any
+// player's) dealt cards are a "Dealt Cards" action where the history shows them.
 //
 // Tournaments: tournament_info holds what a hand history says (number, currency, buy-in, fee,
 // bounty fee, the flags "Bounty" and "Shootout"); its name, start, initial stack, type and speed
@@ -298,7 +298,8 @@ private:
         }
         if (const string_view code = iso_currency(*t); !code.empty()) return code;
         if (t->buy_in_kind == BuyInKind::StarsCoin) return kStarsCoin;
-        if (t->buy_in_kind == BuyInKind::Points) fault("a buy-in in player points, which have no currency code");
+        if (t->buy_in_kind == BuyInKind::Points)
+            fault("a buy-in in player points, which have no currency code");
         return kPlayMoney;
     }
 
