@@ -7,6 +7,13 @@ namespace hs {
 namespace {
 
 constexpr std::int64_t kDay = 86400;
+// The years a PackedDate holds; every fourth of them is a leap year, 2000 included.
+constexpr unsigned kFirstYear = 2000, kLastYear = 2063;
+
+unsigned month_days(unsigned year, unsigned month) noexcept {
+    static constexpr unsigned kMonthDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    return kMonthDays[month - 1] + (month == 2 && year % 4 == 0 ? 1 : 0);
+}
 
 // Days since 1970-01-01 of a civil date (no check: the callers pass real dates).
 std::int64_t days_of(unsigned year, unsigned month, unsigned day) noexcept {
@@ -20,28 +27,29 @@ unsigned weekday(std::int64_t days) noexcept {
 }
 
 // The day of the month of the n-th Sunday (n >= 1) of a month, or of its last Sunday (n = 0).
-unsigned sunday_of(unsigned year, unsigned month, unsigned n, unsigned month_days) noexcept {
+unsigned sunday_of(unsigned year, unsigned month, unsigned n) noexcept {
     if (n == 0) {
-        const unsigned last = weekday(days_of(year, month, month_days));
-        return month_days - last;
+        const unsigned last = month_days(year, month);
+        return last - weekday(days_of(year, month, last));
     }
     const unsigned first = weekday(days_of(year, month, 1));
     return 1 + (7 - first) % 7 + 7 * (n - 1);
 }
 
-// Minutes ahead of UTC of a local US Eastern time (its seconds as if it were UTC).
-int eastern_minutes(unsigned year, unsigned month, std::int64_t local) noexcept {
+// Minutes ahead of UTC of a local US Eastern time.
+int eastern_minutes(const DateParts& local) noexcept {
     // Daylight time begins at 2:00 standard time and ends at 2:00 daylight time, local clocks.
-    const bool rules_2007 = year >= 2007;
+    const bool rules_2007 = local.year >= 2007;
     const unsigned start_month = rules_2007 ? 3 : 4, end_month = rules_2007 ? 11 : 10;
     // Only the months of the changes need their Sundays.
-    if (month < start_month || month > end_month) return -300;
-    if (month > start_month && month < end_month) return -240;
-    const unsigned start_day = sunday_of(year, start_month, rules_2007 ? 2 : 1, 31);
-    const unsigned end_day = sunday_of(year, end_month, rules_2007 ? 1 : 0, 31);
-    const std::int64_t start = days_of(year, start_month, start_day) * kDay + 2 * 3600;
-    const std::int64_t end = days_of(year, end_month, end_day) * kDay + 2 * 3600;
-    return local >= start && local < end ? -240 : -300;
+    if (local.month < start_month || local.month > end_month) return -300;
+    if (local.month > start_month && local.month < end_month) return -240;
+    if (local.month == start_month) {
+        const unsigned day = sunday_of(local.year, start_month, rules_2007 ? 2 : 1);
+        return local.day > day || (local.day == day && local.hour >= 2) ? -240 : -300;
+    }
+    const unsigned day = sunday_of(local.year, end_month, rules_2007 ? 1 : 0);
+    return local.day < day || (local.day == day && local.hour < 2) ? -240 : -300;
 }
 
 struct NamedZone {
@@ -76,38 +84,36 @@ TimeZone zone_named(std::string_view name) noexcept {
     return TimeZone{};
 }
 
-PackedDate date_of_seconds(std::int64_t seconds) noexcept {
-    // The inverse of date_seconds' day count: the civil date of a day number.
-    std::int64_t days = seconds >= 0 ? seconds / kDay : -((-seconds + kDay - 1) / kDay);
-    const std::int64_t rest = seconds - days * kDay;
-    days += 719468;
-    const std::int64_t era = (days >= 0 ? days : days - 146096) / 146097;
-    const std::int64_t day_of_era = days - era * 146097;
-    const std::int64_t year_of_era =
-        (day_of_era - day_of_era / 1460 + day_of_era / 36524 - day_of_era / 146096) / 365;
-    const std::int64_t day_of_year =
-        day_of_era - (365 * year_of_era + year_of_era / 4 - year_of_era / 100);
-    const std::int64_t mp = (5 * day_of_year + 2) / 153;
-    const std::int64_t day = day_of_year - (153 * mp + 2) / 5 + 1;
-    const std::int64_t month = mp < 10 ? mp + 3 : mp - 9;
-    const std::int64_t year = year_of_era + era * 400 + (month <= 2 ? 1 : 0);
-    if (year < 2000 || year > 2063) return 0;
-    return pack_date(static_cast<std::uint64_t>(year), static_cast<std::uint64_t>(month),
-                     static_cast<std::uint64_t>(day), static_cast<std::uint64_t>(rest / 3600),
-                     static_cast<std::uint64_t>(rest / 60 % 60),
-                     static_cast<std::uint64_t>(rest % 60));
-}
-
 PackedDate utc_start(PackedDate written, TimeZone zone) noexcept {
     if (zone.kind == TimeZone::Kind::Unknown) return written;
-    const auto local = date_seconds(written);
-    if (!local) return 0;
-    const DateParts parts = unpack_date(written);
-    const int minutes = zone.kind == TimeZone::Kind::Fixed
-                            ? zone.minutes
-                            : eastern_minutes(parts.year, parts.month, *local);
-    if (minutes == 0) return written;
-    return date_of_seconds(*local - std::int64_t{minutes} * 60);
+    DateParts d = unpack_date(written);
+    if (written == 0 || d.month < 1 || d.month > 12 || d.day < 1 ||
+        d.day > month_days(d.year, d.month) || d.hour > 23 || d.minute > 59 || d.second > 59)
+        return 0;
+    const int minutes = zone.kind == TimeZone::Kind::Fixed ? zone.minutes : eastern_minutes(d);
+    // The offsets are below a day: at most one day's carry, done on the parts (no day count).
+    int clock = static_cast<int>(d.hour * 60 + d.minute) - minutes;
+    if (clock < 0) {
+        clock += 24 * 60;
+        if (--d.day == 0) {
+            if (--d.month == 0) {
+                d.month = 12;
+                if (d.year-- == kFirstYear) return 0;
+            }
+            d.day = month_days(d.year, d.month);
+        }
+    } else if (clock >= 24 * 60) {
+        clock -= 24 * 60;
+        if (++d.day > month_days(d.year, d.month)) {
+            d.day = 1;
+            if (++d.month > 12) {
+                d.month = 1;
+                if (d.year++ == kLastYear) return 0;
+            }
+        }
+    }
+    return pack_date(d.year, d.month, d.day, static_cast<unsigned>(clock / 60),
+                     static_cast<unsigned>(clock % 60), d.second);
 }
 
 }  // namespace hs

@@ -37,7 +37,4 @@ TimeZone zone_named(std::string_view name) noexcept;
 // 2:59) as daylight time too.
 PackedDate utc_start(PackedDate written, TimeZone zone) noexcept;
 
-// The PackedDate of a count of seconds since 1970-01-01 00:00:00; 0 outside 2000..2063.
-PackedDate date_of_seconds(std::int64_t seconds) noexcept;
-
 }  // namespace hs
