@@ -1,9 +1,10 @@
 """Speed of the JSON output on the largest real file.
 
 Parses the largest file of the PokerStars and Pluribus corpus folders once, then times, best of
-several runs (wall clock and CPU time of the calling thread), handscribe.to_json(view) (the interpreter lock released) and view.to_json() (the
-lock held); both include building the Python str. Prints MB of JSON per second and hands per
-second.
+several runs (wall clock and CPU time of the calling thread), handscribe.to_json(view) (the
+interpreter lock released), view.to_json() (the lock held) and the standard Open Hand History
+export handscribe.to_ohh(view), with its time as a multiple of to_json's; all include building
+the Python str. Prints MB of output per second and hands per second.
 
     PYTHONPATH=build/python python3 benchmarks/bench_json.py [--runs 10] [--repeat 1]
 
@@ -57,13 +58,18 @@ def main() -> None:
     view = load(path, args.repeat)
     print(f"file: {path.relative_to(CORPUS)} ({path.stat().st_size / 1e6:.2f} MB, "
           f"x{args.repeat}), hands: {len(view)}")
+    cpus = {}
     for label, fn in (("handscribe.to_json(view)", lambda: handscribe.to_json(view)),
-                      ("view.to_json()", lambda: view.to_json())):
+                      ("view.to_json()", lambda: view.to_json()),
+                      ("handscribe.to_ohh(view)", lambda: handscribe.to_ohh(view))):
         wall, cpu, text = best(fn, args.runs)
+        cpus[label] = cpu
         size = len(text.encode("utf-8"))
         print(f"{label:26s} {size / 1e6:7.2f} MB JSON | wall {wall * 1e3:8.2f} ms "
               f"{size / 1e6 / wall:7.1f} MB/s {len(view) / wall:9.0f} hands/s | "
               f"cpu {cpu * 1e3:8.2f} ms {size / 1e6 / cpu:7.1f} MB/s")
+    print(f"to_ohh / to_json (cpu): "
+          f"{cpus['handscribe.to_ohh(view)'] / cpus['handscribe.to_json(view)']:.2f}x")
 
 
 if __name__ == "__main__":

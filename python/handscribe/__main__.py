@@ -1,22 +1,29 @@
-"""Command line: hand-history files, folders or glob patterns as JSON lines or Parquet datasets.
+"""Command line: hand-history files, folders or glob patterns as JSON lines, Open Hand History
+files or Parquet datasets.
 
-    handscribe PATH... [--glob PATTERN] [--format json|parquet] [--output DIR] [--jobs N] [--ohh]
-               [--errors strict|skip] [--encoding utf-8|cp1252|latin-1|auto] [--report]
+    handscribe PATH... [--glob PATTERN] [--format json|ohh|parquet] [--output DIR] [--jobs N]
+               [--ohh] [--errors strict|skip] [--encoding utf-8|cp1252|latin-1|auto] [--report]
     python -m handscribe PATH...
 
 JSON: each file becomes one line of JSON on standard output, in the order given (folders in
-sorted order). Parquet: the hands, players and actions tables become three datasets under
---output, written a group of files at a time. Standard error shows a progress bar when it is a
-terminal and ends with one line of totals. With --report, every hand start that gave no hand is
-listed on standard error as PATH:LINE: HAND_ID: REASON (line 0 for a file that could not be read
-as a whole).
+sorted order). OHH: each file becomes one Open Hand History text, on standard output (the texts
+one after the other, a blank line between them, which keeps the whole a valid .ohh stream) or,
+with --output, as one file in DIR named after the input (see _ohh_names). Parquet: the hands,
+players and actions tables become three datasets under --output, written a group of files at a
+time. Standard error shows a progress bar when it is a terminal and ends with one line of totals.
+With --report, every hand start that gave no hand is listed on standard error as PATH:LINE:
+HAND_ID: REASON (line 0 for a file that could not be read as a whole), and every hand the .ohh
+export left out as its warning's message.
 """
 import argparse
 import collections
 import glob
 import os
+import re
 import sys
+import threading
 import time
+import warnings
 from concurrent.futures import Future, ThreadPoolExecutor
 from pathlib import Path
 from typing import Callable, Deque, Iterator, List, Optional, Tuple, TypeVar
@@ -49,24 +56,29 @@ def _parser() -> argparse.ArgumentParser:
         description=(
             "Parse poker hand-history files (PokerStars, PokerStars Pluribus logs, OnGame) and "
             "write each file's hands as one line of JSON (an array with one object per hand), "
-            "or all hands as three Parquet datasets."
+            "as an Open Hand History (.ohh) text, or all hands as three Parquet datasets."
         ),
         epilog=(
             "Exit status: 0 when every file was written; 1 when a file could not be read as a "
             "whole (unreadable, not in the encoding, site not recognised) or a pattern matched "
             "no file (the message goes to standard error, the other files are still written); "
             "2 on an internal fault, which stops at once, or on a usage error. With --format "
-            "parquet and --errors strict, files that cannot be read are left out unreported."
+            "parquet and --errors strict, files that cannot be read are left out unreported. "
+            "With --format ohh, a hand the format cannot express is a fault, or with --errors "
+            "skip a hand left out (listed with --report)."
         ),
     )
     p.add_argument("paths", nargs="+", metavar="PATH",
                    help="a hand-history file, a folder (searched recursively) or a glob pattern")
     p.add_argument("--glob", default="*.txt", metavar="PATTERN",
                    help="names of the files taken from folders (default: %(default)s)")
-    p.add_argument("--format", choices=("json", "parquet"), default="json",
-                   help="json: one line per file on standard output (default); parquet: the "
-                        "hands, players and actions datasets under --output")
-    p.add_argument("--output", metavar="DIR", help="folder of the Parquet datasets")
+    p.add_argument("--format", choices=("json", "ohh", "parquet"), default="json",
+                   help="json: one line per file on standard output (default); ohh: one Open "
+                        "Hand History text per file, on standard output or as NAME.ohh files "
+                        "under --output; parquet: the hands, players and actions datasets "
+                        "under --output")
+    p.add_argument("--output", metavar="DIR",
+                   help="folder of the Parquet datasets or of the .ohh files")
     p.add_argument("--jobs", type=_jobs, metavar="N",
                    help="files parsed at once (default: one per processor)")
     p.add_argument("--ohh", action="store_true",
@@ -195,9 +207,35 @@ def _in_order(pool: ThreadPoolExecutor, work: Callable[[str], T], files: List[st
         yield pending.popleft()
 
 
+def _ohh_names(files: List[str]) -> List[str]:
+    """The .ohh file name of each input: its name without the extension, every character other
+    than an ASCII letter, digit, '.', '-' or '_' made '_' (the format asks for ASCII names), and
+    "-2", "-3"... after a name already taken."""
+    names: List[str] = []
+    taken: set = set()
+    for path in files:
+        stem = re.sub(r"[^A-Za-z0-9._-]", "_", Path(path).stem) or "_"
+        name, n = stem, 1
+        while name.lower() in taken:  # case-insensitive file systems too
+            n += 1
+            name = f"{stem}-{n}"
+        taken.add(name.lower())
+        names.append(name + ".ohh")
+    return names
+
+
 def _write_json(files: List[str], args: argparse.Namespace, totals: Totals,
                 progress: Progress) -> int:
-    convert = handscribe.to_json_ohh if args.ohh else handscribe.to_json
+    ohh = args.format == "ohh"
+    if ohh:
+        def convert(view: "handscribe.HandView") -> str:
+            return handscribe.to_ohh(view, errors=args.errors)
+    else:
+        convert = handscribe.to_json_ohh if args.ohh else handscribe.to_json
+    names = dict(zip(files, _ohh_names(files))) if ohh and args.output else {}
+    if names:
+        os.makedirs(args.output, exist_ok=True)
+    written = False  # an .ohh text on standard output already: the next one follows a blank line
 
     def one(path: str) -> Tuple["handscribe.HandView", str]:
         # Both calls release the interpreter lock: the threads parse and write in parallel.
@@ -223,7 +261,13 @@ def _write_json(files: List[str], args: argparse.Namespace, totals: Totals,
                 return EXIT_FAULT
             finally:
                 progress.advance([path])
-            _write_line(text)
+            if names:
+                Path(args.output, names[path]).write_bytes(text.encode("utf-8"))
+            elif not ohh:
+                _write_line(text)
+            elif text:
+                _write_line(text[:-1] if not written else "\n" + text[:-1])
+                written = True
             totals.hands += len(view)
             for rejected in view.rejected:
                 totals.reject(path, rejected, args.report)
@@ -265,7 +309,7 @@ def _write_parquet(files: List[str], args: argparse.Namespace, totals: Totals,
     return status
 
 
-WRITERS = {"json": _write_json, "parquet": _write_parquet}
+WRITERS = {"json": _write_json, "ohh": _write_json, "parquet": _write_parquet}
 
 
 def main(argv: Optional[List[str]] = None) -> int:
@@ -273,8 +317,8 @@ def main(argv: Optional[List[str]] = None) -> int:
     args = parser.parse_args(argv)
     if args.format == "parquet" and not args.output:
         parser.error("--format parquet needs --output DIR")
-    if args.format != "parquet" and args.output:
-        parser.error("--output is for --format parquet")
+    if args.format == "json" and args.output:
+        parser.error("--output is for --format ohh or parquet")
     if args.ohh and args.format != "json":
         parser.error("--ohh is a JSON layout: it needs --format json")
     if args.format == "parquet":
@@ -288,7 +332,20 @@ def main(argv: Optional[List[str]] = None) -> int:
     totals = Totals(files)
     progress = Progress(totals.bytes)
     try:
-        status = WRITERS[args.format](files, args, totals, progress)
+        with warnings.catch_warnings():
+            # A hand the export leaves out (--errors skip) is a UserWarning of to_ohh, issued in
+            # the worker thread that wrote the file: it counts as rejected, --report lists it.
+            lock = threading.Lock()
+
+            def left_out(message, *_args, **_kwargs) -> None:
+                with lock:
+                    totals.rejected += 1
+                    if args.report:
+                        print(message, file=sys.stderr)
+
+            warnings.simplefilter("always", UserWarning)
+            warnings.showwarning = left_out
+            status = WRITERS[args.format](files, args, totals, progress)
     except BrokenPipeError:
         # The reader went away (`... | head`): stop quietly, and keep the interpreter's final
         # flush of stdout from failing again.

@@ -488,11 +488,6 @@ std::vector<std::string> game_names() { return names_of(kGameTypeNames); }
 std::vector<std::string> limit_names() { return names_of(kBetTypeNames); }
 std::vector<std::string> action_names() { return names_of(kActionTypeNames); }
 std::vector<std::string> buy_in_kind_names() { return names_of(kBuyInKindNames); }
-std::vector<std::string> currency_names() {
-    std::vector<std::string> names;
-    for (const CurrencyCode& c : kCurrencyCodes) names.emplace_back(c.code);
-    return names;
-}
 
 // Where an action stands in its hand. Predeal: the posts, joins and chat before the cards.
 enum class StreetName : std::uint8_t { Predeal, Preflop, Flop, Turn, River, Showdown, Summary };
@@ -549,8 +544,9 @@ struct HandKey {
     Strings hand_id;
 };
 
-// The time the hand started, as written in the history (no time-zone conversion yet).
-std::optional<std::int64_t> start_time(const Header& h) { return date_seconds(h.start_date); }
+// The time the hand started in UTC where the history names its zone, as written where it does
+// not (see utc_start).
+std::optional<std::int64_t> start_time(const Header& h) { return date_seconds(h.start_utc); }
 
 // The button's seat as the text names it (a seat nobody sits in included); none when it names
 // none.
@@ -578,7 +574,7 @@ struct HandsTable : Table {
     Strings table{columns_, "table", false};
     Names game{columns_, "game", false, game_names()};
     Names limit{columns_, "limit", false, limit_names()};
-    Names currency{columns_, "currency", true, currency_names()};
+    Labels currency{columns_, "currency", true};
     UInt8s max_players{columns_, "max_players", false};
     UInt8s button_seat{columns_, "button_seat", true};
     Doubles small_blind{columns_, "small_blind", false};
@@ -591,7 +587,7 @@ struct HandsTable : Table {
     // The tournament of a tournament hand; null for a cash hand.
     Strings tournament{columns_, "tournament", true};
     Names buy_in_kind{columns_, "buy_in_kind", true, buy_in_kind_names()};
-    Names buy_in_currency{columns_, "buy_in_currency", true, currency_names()};
+    Labels buy_in_currency{columns_, "buy_in_currency", true};
     Doubles buy_in{columns_, "buy_in", true};
     Doubles fee{columns_, "fee", true};
     Doubles bounty_fee{columns_, "bounty_fee", true};
@@ -661,13 +657,12 @@ const CardSet& board_street(std::span<const Street> streets, std::size_t k) {
     return streets[std::min(k, streets.size() - 1)].cards;
 }
 
-// A currency's ISO code; null for none (play money, a tournament without a sign).
-void push_currency(Names& column, Currency c) {
-    const int code = currency_index(c);
-    if (code < 0) {
+// An ISO 4217 code (see iso_currency); null for none (play money, a tournament without a sign).
+void push_code(Labels& column, std::string_view code) {
+    if (code.empty()) {
         column.push_null();
     } else {
-        column.push(static_cast<std::size_t>(code));
+        column.push(column.index_of(code));
     }
 }
 
@@ -680,7 +675,7 @@ void HandsTable::add(const HandStore& store, const Hand& hand,
     table.push(store.text_of(h.table_name));
     game.push(static_cast<std::size_t>(h.game_type));
     limit.push(static_cast<std::size_t>(h.bet_type));
-    push_currency(currency, h.currency);
+    push_code(currency, iso_currency(h));
     max_players.push(h.max_players);
     button_seat.push(button_seat_of(h));
     small_blind.push(amount_value(h.small_blind));
@@ -704,7 +699,7 @@ void HandsTable::add(const HandStore& store, const Hand& hand,
         const Tournament& t = at(store.tournaments, h.tournament);
         tournament.push(store.text_of(t.id));
         buy_in_kind.push(static_cast<std::size_t>(t.buy_in_kind));
-        push_currency(buy_in_currency, t.currency);
+        push_code(buy_in_currency, iso_currency(t));
         buy_in.push(amount_value(t.buy_in));
         fee.push(amount_value(t.fee));
         bounty_fee.push(amount_value(t.bounty_fee));

@@ -17,6 +17,7 @@
 #include "lib/tables.hpp"
 #include "model/model.hpp"
 #include "model/text_form.hpp"
+#include "ohh/ohh.hpp"
 #include "parsers/parsers.hpp"
 
 namespace {
@@ -282,6 +283,9 @@ PyObject* view_to_json_ohh(PyObject* self, PyObject*) {
     return view_json_with_lock(self, &hs::to_json_ohh);
 }
 
+// Defined with the module functions below, which share the argument conversion.
+PyObject* view_to_ohh(PyObject* self, PyObject* args, PyObject* kwargs);
+
 // The three Arrow tables of the view's hands, built with the interpreter lock released.
 PyObject* view_to_arrow(PyObject* self, PyObject*) {
     const std::shared_ptr<const hs::HandStore> store = as_view(self)->store;
@@ -315,6 +319,8 @@ PyGetSetDef kViewGetSet[] = {
 PyMethodDef kViewMethods[] = {
     {"to_json", view_to_json, METH_NOARGS, nullptr},
     {"to_json_ohh", view_to_json_ohh, METH_NOARGS, nullptr},
+    {"to_ohh", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(view_to_ohh)),
+     METH_VARARGS | METH_KEYWORDS, nullptr},
     {"to_arrow", view_to_arrow, METH_NOARGS, nullptr},
     {nullptr, nullptr, 0, nullptr},
 };
@@ -507,17 +513,20 @@ PyObject* py_parse_paths(PyObject*, PyObject* args, PyObject* kwargs) {
     return parse_batch(a, "paths", true);
 }
 
+// The view argument of a module function; null with TypeError for anything else.
+PyObject* view_arg(PyObject* obj) {
+    if (PyObject_TypeCheck(obj, g_view_type)) return obj;
+    return guarded([&]() -> PyObject* {
+        conversion_error("view", obj, "HandView");
+        return nullptr;
+    });
+}
+
 // The module functions release the lock while writing; the view's store is held by a shared
 // reference for the duration.
 PyObject* json_function(PyObject* args, PyObject* kwargs, const char* format, JsonFn fn) {
     PyObject* obj = single_arg(args, kwargs, format, "view");
-    if (obj == nullptr) return nullptr;
-    if (!PyObject_TypeCheck(obj, g_view_type)) {
-        return guarded([&]() -> PyObject* {
-            conversion_error("view", obj, "HandView");
-            return nullptr;
-        });
-    }
+    if (obj == nullptr || view_arg(obj) == nullptr) return nullptr;
     const std::shared_ptr<const hs::HandStore> store = as_view(obj)->store;
     const hs::Span hands = as_view(obj)->hands;
     std::optional<std::string> json;
@@ -531,6 +540,52 @@ PyObject* py_to_json(PyObject*, PyObject* args, PyObject* kwargs) {
 
 PyObject* py_to_json_ohh(PyObject*, PyObject* args, PyObject* kwargs) {
     return json_function(args, kwargs, "O:to_json_ohh", &hs::to_json_ohh);
+}
+
+// The .ohh text of a view, written with the interpreter lock released, in the given errors mode
+// (a str argument, or nullptr for the default). Each hand left out in skip mode is a UserWarning
+// "hand <id> left out of the Open Hand History export: <reason>", issued once the text is written.
+PyObject* ohh_export(PyObject* view_obj, PyObject* errors_arg) {
+    hs::Errors errors = hs::Errors::Strict;
+    if (guarded([&]() -> PyObject* {
+            return choice_arg(errors_arg, "errors", kErrorsNames, errors) ? Py_None : nullptr;
+        }) == nullptr)
+        return nullptr;
+    const std::shared_ptr<const hs::HandStore> store = as_view(view_obj)->store;
+    const hs::Span hands = as_view(view_obj)->hands;
+    std::optional<hs::OhhText> out;
+    if (auto error = unlocked([&] { out = hs::to_ohh(*store, hands, errors); }))
+        return raise(error);
+    return guarded([&]() -> PyObject* {
+        if (!out) return json_result(std::nullopt);
+        Ref text(utf8_to_str(out->text));
+        if (!text) return nullptr;
+        for (const hs::OhhLeftOut& left : out->left_out) {
+            const std::string message = "hand " + left.hand_id +
+                                        " left out of the Open Hand History export: " +
+                                        left.reason;
+            if (PyErr_WarnEx(PyExc_UserWarning, message.c_str(), 1) < 0) return nullptr;
+        }
+        return text.release();
+    });
+}
+
+PyObject* py_to_ohh(PyObject*, PyObject* args, PyObject* kwargs) {
+    char* keywords[] = {const_cast<char*>("view"), const_cast<char*>("errors"), nullptr};
+    PyObject* view = nullptr;
+    PyObject* errors = nullptr;
+    if (!PyArg_ParseTupleAndKeywords(args, kwargs, "O|$O:to_ohh", keywords, &view, &errors))
+        return nullptr;
+    if (view_arg(view) == nullptr) return nullptr;
+    return ohh_export(view, errors);
+}
+
+PyObject* view_to_ohh(PyObject* self, PyObject* args, PyObject* kwargs) {
+    char* keywords[] = {const_cast<char*>("errors"), nullptr};
+    PyObject* errors = nullptr;
+    if (!PyArg_ParseTupleAndKeywords(args, kwargs, "|$O:to_ohh", keywords, &errors))
+        return nullptr;
+    return ohh_export(self, errors);
 }
 
 // read_tables(paths, *, jobs=None, errors="skip", encoding="auto"): every file parsed on the
@@ -610,6 +665,13 @@ constexpr const char* kParsePathsDoc =
     "the files that cannot be read as a whole are left out of the list; in skip mode each "
     "gives an empty view whose one rejection, at line 0, holds the message.";
 
+constexpr const char* kToOhhDoc =
+    "to_ohh(view, *, errors='strict')\n--\n\n"
+    "The view's hands as an Open Hand History (.ohh) text: one {\"ohh\": {...}} object per "
+    "hand, separated by one blank line. A hand the format cannot express raises "
+    "PanicException naming the hand; with errors='skip' it is left out and reported as a "
+    "UserWarning.";
+
 PyMethodDef kFunctions[] = {
     {"parse_str", with_keywords<py_parse_str>(), METH_VARARGS | METH_KEYWORDS, kParseStrDoc},
     {"parse_strs", with_keywords<py_parse_strs>(), METH_VARARGS | METH_KEYWORDS, kParseStrsDoc},
@@ -618,6 +680,7 @@ PyMethodDef kFunctions[] = {
      kParsePathsDoc},
     {"to_json", with_keywords<py_to_json>(), METH_VARARGS | METH_KEYWORDS, nullptr},
     {"to_json_ohh", with_keywords<py_to_json_ohh>(), METH_VARARGS | METH_KEYWORDS, nullptr},
+    {"to_ohh", with_keywords<py_to_ohh>(), METH_VARARGS | METH_KEYWORDS, kToOhhDoc},
     {"read_tables", with_keywords<py_read_tables>(), METH_VARARGS | METH_KEYWORDS, nullptr},
     {nullptr, nullptr, 0, nullptr},
 };

@@ -35,6 +35,10 @@ public:
     using Fault::Fault;
 };
 
+// What a fault inside one hand does, whether the hand is being read or exported: end the whole
+// call (strict), or leave that hand out and go on with the next one (skip).
+enum class Errors : unsigned char { Strict, Skip };
+
 [[noreturn]] void fault(std::string message,
                         std::source_location where = std::source_location::current());
 // "index out of bounds: the len is <len> but the index is <index>"

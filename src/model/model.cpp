@@ -158,6 +158,19 @@ int currency_index(Currency c) {
     fault_unreachable(detail);
 }
 
+namespace {
+std::string_view iso_code(const std::array<char, 3>& written, Currency sign) {
+    if (written[0] != 0) return std::string_view(written.data(), written.size());
+    const int code = currency_index(sign);
+    return code < 0 ? std::string_view() : kCurrencyCodes[code].code;
+}
+}  // namespace
+
+std::string_view iso_currency(const Header& h) { return iso_code(h.currency_code, h.currency); }
+std::string_view iso_currency(const Tournament& t) {
+    return iso_code(t.currency_code, t.currency);
+}
+
 Card card_from_text(std::string_view text) {
     if (text.empty()) fault_missing("card", text);
     const unsigned char first = byte_at(text, 0);

@@ -233,6 +233,8 @@ struct Tournament {
     float buy_in = 0.0f;
     float fee = 0.0f;
     float bounty_fee = 0.0f;  // the part of the buy-in that goes to bounties
+    // The ISO 4217 code written after the buy-in ("$3.00+$0.30 USD"); zeros when none is.
+    std::array<char, 3> currency_code{};
     // The bounty on each seated player's head, in player order, as a run of the store's
     // amounts; empty when the seat lines give none.
     Span bounties;
@@ -243,11 +245,17 @@ struct Header {
     Site site = Site::PokerStars;
     GameType game_type = GameType::HoldEm;
     BetType bet_type = BetType::NoLimit;
+    // A fast-fold table (PokerStars Zoom), as the hand line says.
+    bool fast_fold = false;
     Currency currency = 0;
     // The hand's record in the store's tournaments; kNoTournament for a cash hand. It takes the
     // room the alignment leaves after `currency`: a cash hand pays nothing for it.
     std::uint32_t tournament = kNoTournament;
     bool is_tournament() const noexcept { return tournament != kNoTournament; }
+    // The start time in UTC where the history names its zone, the time as written where it does
+    // not (see utc_start), 0 when it gives none. `start_date` keeps the time as written, and
+    // stays 0 for histories whose native layout has never carried one (OnGame).
+    PackedDate start_utc = 0;
     TextRef table_name;
     std::uint8_t max_players = 0;
     // The player on the button, resolved when the hand is finished from the button's seat: the
@@ -257,6 +265,10 @@ struct Header {
     // The button's seat as the history gives it (kNone8 when it gives none); not printed by the
     // text form nor the JSON layouts.
     std::uint8_t button_seat = kNone8;
+    // The ISO 4217 code the hand line writes after the stakes ("$0.02/$0.05 CAD"), three ASCII
+    // capitals; zeros when it writes none. Neither is printed by the text form nor the JSON
+    // layouts (see iso_currency).
+    std::array<char, 3> currency_code{};
     float bet_cap = 0.0f;
     float ante = 0.0f;
     float small_blind = 0.0f;
@@ -266,9 +278,17 @@ struct Header {
     Span actions;
 };
 
+// The ISO 4217 code of a hand's amounts: the code its hand line writes, else its sign's code;
+// empty for a hand without either (play money, the Pluribus logs, tournament chips). The same
+// for a tournament's buy-in.
+std::string_view iso_currency(const Header& h);
+std::string_view iso_currency(const Tournament& t);
+
 struct Player {
     TextRef name;
     std::uint8_t seat = kNone8;
+    bool sitting_out = false;  // the seat line says the player is sitting out
+    bool joined = false;       // seated by a join line during the hand: not dealt in
     float chips = 0.0f;
 };
 

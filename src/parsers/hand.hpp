@@ -44,10 +44,6 @@ struct Rejection {
     std::string reason;      // the line kind that rejected it, or the message of its fault
 };
 
-// What a fault inside one hand does: end the whole call (strict), or reject that hand alone and
-// go on with the next one (skip).
-enum class Errors : std::uint8_t { Strict, Skip };
-
 // The reason of a hand that the text ends inside of, whatever line kind the reader expected.
 inline constexpr std::string_view kTextEndsInsideHand = "text ends inside the hand";
 // The same for a hand that the next hand's first line cuts off.

@@ -3,6 +3,7 @@
 // literal and no byte count is written by hand).
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstring>
 #include <string_view>
@@ -23,6 +24,15 @@ inline bool ends(std::string_view s, std::string_view lit) noexcept {
 // points into the line, so that the C library searches never see a null pointer).
 inline std::string_view rest(std::string_view s, std::size_t from) noexcept {
     return s.substr(from < s.size() ? from : s.size());
+}
+
+// An ISO 4217 code: exactly three ASCII capitals ("USD", "CAD"), copied into `out`.
+inline bool read_iso_code(std::string_view word, std::array<char, 3>& out) noexcept {
+    if (word.size() != 3) return false;
+    for (const char c : word)
+        if (c < 'A' || c > 'Z') return false;
+    std::memcpy(out.data(), word.data(), 3);
+    return true;
 }
 
 // The text in [from, to) of a line, for the store. A cut by position (a length counted back

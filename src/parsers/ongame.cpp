@@ -16,6 +16,7 @@
 #include <optional>
 #include <string_view>
 
+#include "model/clock.hpp"
 #include "model/model.hpp"
 #include "model/utf8.hpp"
 #include "parsers/hand.hpp"
@@ -54,7 +55,40 @@ std::optional<string_view> last_word(string_view line) {
 }
 
 // ---------------------------------------------------------------------------------------------
-// Header: the table, dealer and count lines
+// Header: the start, table, dealer and count lines
+// ---------------------------------------------------------------------------------------------
+
+// "Start hand: Mon Jan 06 08:52:00 CET 2014": the start time in UTC (the written time for a zone
+// not known), kept in `start_utc` only: the native layout has never carried an OnGame date.
+// A line of another shape leaves it 0.
+void read_start_line(string_view line, Header& header) {
+    static constexpr string_view kMonths = "JanFebMarAprMayJunJulAugSepOctNovDec";
+    static constexpr string_view kStart = "Start hand: ";
+    if (!starts(line, kStart)) return;
+    // Weekday, month, day, time, zone, year: six words.
+    string_view words[6];
+    size_t from = kStart.size();
+    for (string_view& word : words) {
+        const size_t space = find_byte(line, ' ', from);
+        word = slice(line, from, space == npos ? line.size() : space);
+        from = space == npos ? line.size() : space + 1;
+    }
+    const size_t month = words[1].size() == 3 ? find_str(kMonths, words[1]) : npos;
+    const auto day = read_integer(words[2]);
+    const auto year = read_integer(words[5]);
+    const string_view time = words[3];
+    if (month == npos || month % 3 != 0 || !day || !year || time.size() != 8) return;
+    const auto hour = read_integer(time.substr(0, 2));
+    const auto minute = read_integer(time.substr(3, 2));
+    const auto second = read_integer(time.substr(6, 2));
+    if (!hour || !minute || !second || year->value < 2000 || year->value > 2063) return;
+    const PackedDate written = pack_date(year->value, month / 3 + 1, day->value, hour->value,
+                                         minute->value, second->value);
+    header.start_utc = utc_start(written, zone_named(words[4]));
+}
+
+// ---------------------------------------------------------------------------------------------
+// The table, dealer and count lines
 // ---------------------------------------------------------------------------------------------
 
 // Reads the table, dealer and count lines; an empty reason when they were read. The current line
@@ -391,6 +425,7 @@ HandOutcome read_hand(HandBuilder& b) {
         cut_text(hand_line, kHandLine.size(), id_end == npos ? hand_line.size() : id_end));
     p.next_line();
     if (p.at_end()) fault_missing("start line");
+    read_start_line(p.line(), header);
     p.next_line();
 
     Sign sign;

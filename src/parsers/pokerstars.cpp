@@ -17,6 +17,7 @@
 #include <string>
 #include <string_view>
 
+#include "model/clock.hpp"
 #include "model/model.hpp"
 #include "model/utf8.hpp"
 #include "parsers/hand.hpp"
@@ -99,6 +100,34 @@ void general_date(Header& h, string_view date, string_view line) {
                              date_piece(date.substr(s5 + 1), line));
 }
 
+// The zone of the start time, from what follows the date: " ET", the old " (ET)", a zone and
+// the same time in ET after it (" UTC [2021/03/04 00:06:07 ET]", " CET [...]"), or nothing.
+// The ET time in brackets is taken for zones other than UTC: PokerStars writes "CET" and "WET"
+// in summer too, and "PT" follows rules of its own. The start time in UTC is stored.
+void read_start_zone(Header& h, string_view line, string_view line_for_faults) {
+    if (!line.empty() && line.back() == ']') {
+        const size_t open = rfind_byte(line, '[');
+        if (open == npos) return;
+        if (ends(line.substr(0, open), "UTC ")) {
+            h.start_utc = h.start_date;
+            return;
+        }
+        Header eastern;
+        const string_view inside = slice(line, open + 1, line.size() - 1);
+        if (const auto packed = fixed_date(inside)) {
+            eastern.start_date = *packed;
+        } else {
+            general_date(eastern, inside, line_for_faults);
+        }
+        read_start_zone(eastern, inside, line_for_faults);
+        h.start_utc = eastern.start_utc;
+        return;
+    }
+    const size_t space = rfind_byte(line, ' ');
+    const string_view zone = space == npos ? string_view() : line.substr(space + 1);
+    h.start_utc = utc_start(h.start_date, zone_named(zone));
+}
+
 // The hand line; an empty reason when it was read. A tournament hand's record is pushed here.
 string_view parse_hand_line(HandBuilder& b) {
     Parser& p = b.parser();
@@ -128,6 +157,8 @@ string_view parse_hand_line(HandBuilder& b) {
         g += n;
     }
     if (g >= line.size()) fault_missing("game type", line);
+    static constexpr string_view kZoomHand = "Zoom Hand ", kZoom = "Zoom ";
+    h.fast_fold = ends(line.substr(0, hash), kZoomHand) || starts(line.substr(g), kZoom);
     // A tournament hand names its tournament and buy-in first.
     if (line[g] != 'H' && line[g] != 'O') {
         if (const auto game = tournament::read_tournament(b, line, g)) g = *game;
@@ -173,6 +204,7 @@ string_view parse_hand_line(HandBuilder& b) {
     } else {
         general_date(h, date, line);
     }
+    read_start_zone(h, date, line);
 
     // Stakes: the last '(' before the date's '-'.
     const size_t open = rfind_byte(line.substr(0, dash), '(');
@@ -204,6 +236,10 @@ string_view parse_hand_line(HandBuilder& b) {
         if (!cap) fault_missing("bet cap", line);
         h.bet_cap = cap->value;
     }
+    // The currency's code, when written, is the last word of the stakes: "$0.02/$0.05 CAD)",
+    // "$10/$20 - $400 Cap -  USD)".
+    if (const size_t close = find_byte(after_bb, ')'); close != npos && close >= 4)
+        read_iso_code(slice(after_bb, close - 3, close), h.currency_code);
     p.next_line();
     return {};
 }
@@ -258,7 +294,10 @@ bool parse_seat_line(HandBuilder& b, Currency cur) {
     const size_t chips_at = seat_line->after_paren + sign_length(cur);
     const auto chips = read_number(rest(line, chips_at), cur);
     if (!chips) return false;
-    b.seat_player(cut_name(line, seat_line->name), seat, chips->value);
+    const std::uint8_t slot = b.seat_player(cut_name(line, seat_line->name), seat, chips->value);
+    // "Seat 4: Bob (2500 in chips) is sitting out"
+    static constexpr string_view kSittingOut = ") is sitting out";
+    if (p.line().back() == 't' && ends(p.line(), kSittingOut)) p.player(slot).sitting_out = true;
     p.next_line();
     return true;
 }
@@ -318,7 +357,9 @@ Action join_line(Parser& p, string_view line, size_t joins) {
     const size_t hash = rfind_byte(line, '#');
     const auto seat = hash == npos ? std::nullopt : read_integer(rest(line, hash + 1));
     if (!seat) fault_missing("seat number", line);
-    p.player(id).seat = static_cast<std::uint8_t>(seat->value);
+    Player& player = p.player(id);
+    if (player.seat == kNone8) player.joined = true;  // a seat line gives a seat first
+    player.seat = static_cast<std::uint8_t>(seat->value);
     return Action::make(ActionType::Join, id, static_cast<std::uint32_t>(seat->value));
 }
 

@@ -104,6 +104,7 @@ size_t read_buy_in(string_view line, size_t at, Tournament& t) {
     size_t end = word;
     while (end < line.size() && line[end] >= 'A' && line[end] <= 'Z') ++end;
     if (!sign && slice(line, word, end) == kStarsCoin) t.buy_in_kind = BuyInKind::StarsCoin;
+    if (sign) read_iso_code(slice(line, word, end), t.currency_code);
     return end > word && byte_at(line, end) == ' ' ? end : at;
 }
 

@@ -73,8 +73,8 @@ struct HandBuilder {
         h.big_blind = 0.5f;
         h.start_date = date(2021, 3, 5, 14, 7, 9);
         const std::uint64_t first = st.players.size();
-        st.players.push_back(Player{text(st, "alice"), 3, 100.0f});
-        st.players.push_back(Player{text(st, "bob"), 5, 12.75f});
+        st.players.push_back(Player{.name = text(st, "alice"), .seat = 3, .chips = 100.0f});
+        st.players.push_back(Player{.name = text(st, "bob"), .seat = 5, .chips = 12.75f});
         h.players = span(first, 2);
         hand.preflop.id = 0;
     }

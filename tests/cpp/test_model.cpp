@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "model/clock.hpp"
 #include "model/decode.hpp"
 #include "model/format.hpp"
 #include "model/model.hpp"
@@ -549,9 +550,9 @@ HandStore two_hands() {
         hd.big_blind = 1.0f;
         hd.start_date = pack_date(2021, 3, 7, 9, 5, 0);
         const std::uint64_t p0 = s.players.size();
-        s.players.push_back({s.push_text("alice"), 1, 100.0f});
-        s.players.push_back({s.push_text("bob"), 3, 52.25f});
-        s.players.push_back({s.push_text("chlo\xC3\xA9"), kNone8, 0.0f});
+        s.players.push_back({.name = s.push_text("alice"), .seat = 1, .chips = 100.0f});
+        s.players.push_back({.name = s.push_text("bob"), .seat = 3, .chips = 52.25f});
+        s.players.push_back({.name = s.push_text("chlo\xC3\xA9"), .seat = kNone8, .chips = 0.0f});
         hd.players = Span::between(p0, s.players.size());
         const TextRef msg = s.push_text("hi all");
         const std::uint32_t say = say_payload(msg.offset(), msg.length(), h.text_start);
@@ -593,7 +594,7 @@ HandStore two_hands() {
         hd.big_blind = 0.0001f;
         hd.start_date = pack_date(2009, 12, 31, 23, 59, 59);
         const std::uint64_t p0 = s.players.size();
-        s.players.push_back({s.push_text("dave_the_great"), 2, 2.0f});
+        s.players.push_back({.name = s.push_text("dave_the_great"), .seat = 2, .chips = 2.0f});
         hd.players = Span::between(p0, s.players.size());
         const TextRef msg = s.push_text("yo dog");
         hd.actions = push_actions(
@@ -1031,3 +1032,47 @@ TEST(Decode, EncodingsAtTheEdges) {
 }
 
 }  // namespace
+
+// Start times to UTC: US Eastern time at the changes of both rule sets (2007 and later, 1987 to
+// 2006), fixed zones across a year's end, offsets, and zones that keep the written time.
+TEST(Clock, StartTimesInUtc) {
+    struct Case {
+        std::string_view zone;
+        PackedDate written, utc;
+    };
+    const auto d = [](unsigned y, unsigned mo, unsigned dd, unsigned h, unsigned mi, unsigned s) {
+        return pack_date(y, mo, dd, h, mi, s);
+    };
+    const Case cases[] = {
+        {"ET", d(2021, 3, 14, 1, 59, 59), d(2021, 3, 14, 6, 59, 59)},   // last standard second
+        {"ET", d(2021, 3, 14, 3, 0, 0), d(2021, 3, 14, 7, 0, 0)},       // first daylight one
+        {"ET", d(2021, 11, 7, 0, 59, 59), d(2021, 11, 7, 4, 59, 59)},
+        {"ET", d(2021, 11, 7, 1, 30, 0), d(2021, 11, 7, 5, 30, 0)},     // repeated hour: daylight
+        {"(ET)", d(2021, 11, 7, 2, 0, 0), d(2021, 11, 7, 7, 0, 0)},
+        {"ET", d(2006, 3, 20, 12, 0, 0), d(2006, 3, 20, 17, 0, 0)},     // old rules: still winter
+        {"ET", d(2007, 3, 20, 12, 0, 0), d(2007, 3, 20, 16, 0, 0)},
+        {"ET", d(2006, 4, 2, 1, 59, 59), d(2006, 4, 2, 6, 59, 59)},
+        {"ET", d(2006, 4, 2, 3, 0, 0), d(2006, 4, 2, 7, 0, 0)},
+        {"ET", d(2006, 10, 29, 1, 30, 0), d(2006, 10, 29, 5, 30, 0)},
+        {"ET", d(2006, 10, 29, 2, 0, 0), d(2006, 10, 29, 7, 0, 0)},
+        {"ET", d(2006, 11, 3, 12, 0, 0), d(2006, 11, 3, 17, 0, 0)},     // new rules would say 16
+        {"ET", d(2012, 12, 31, 22, 0, 0), d(2013, 1, 1, 3, 0, 0)},
+        {"CET", d(2014, 1, 1, 0, 30, 0), d(2013, 12, 31, 23, 30, 0)},
+        {"CEST", d(2014, 6, 6, 8, 52, 0), d(2014, 6, 6, 6, 52, 0)},
+        {"EEST", d(2014, 6, 6, 8, 52, 0), d(2014, 6, 6, 5, 52, 0)},
+        {"GST", d(2014, 6, 6, 8, 52, 0), d(2014, 6, 6, 4, 52, 0)},
+        {"GMT+0100", d(2014, 2, 28, 23, 59, 0), d(2014, 2, 28, 22, 59, 0)},
+        {"GMT-0330", d(2016, 2, 28, 22, 0, 0), d(2016, 2, 29, 1, 30, 0)},
+        {"UTC", d(2021, 3, 4, 5, 6, 7), d(2021, 3, 4, 5, 6, 7)},
+        {"PT", d(2021, 3, 4, 5, 6, 7), d(2021, 3, 4, 5, 6, 7)},        // unknown: as written
+        {"GMT+0160", d(2021, 3, 4, 5, 6, 7), d(2021, 3, 4, 5, 6, 7)},
+        {"", d(2021, 3, 4, 5, 6, 7), d(2021, 3, 4, 5, 6, 7)},
+        {"CET", 0, 0},                                                  // no date
+        {"ET", d(2063, 12, 31, 22, 0, 0), 0},                           // beyond the packed years
+    };
+    for (const Case& c : cases) {
+        std::string shown(c.zone);
+        append_date(shown += ' ', c.written);
+        EXPECT_EQ(utc_start(c.written, zone_named(c.zone)), c.utc) << shown;
+    }
+}

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "json/json.hpp"
+#include "ohh/ohh.hpp"
 #include "model/check.hpp"
 #include "model/format.hpp"
 #include "model/model.hpp"
@@ -200,6 +201,22 @@ std::string ohh_json(const HandStore& store) {
     const auto json = to_json_ohh(store, all_hands(store));
     return json ? labelled("OHH JSON", json_error(*json)) : std::string();
 }
+// The standard export in skip mode, where a hand that cannot be written is left out: each line
+// that is not blank must be one valid JSON object, and the reasons shown must be valid UTF-8.
+std::string ohh_file(const HandStore& store) {
+    const auto ohh = to_ohh(store, all_hands(store), Errors::Skip);
+    if (!ohh) return {};
+    std::string finding;
+    std::string_view rest = ohh->text;
+    while (!rest.empty() && finding.empty()) {
+        const std::size_t end = std::min(rest.find('\n'), rest.size());
+        if (end != 0) finding = labelled(".ohh object", json_error(rest.substr(0, end)));
+        rest.remove_prefix(std::min(end + 1, rest.size()));
+    }
+    for (const OhhLeftOut& left : ohh->left_out)
+        if (finding.empty()) finding = labelled(".ohh left-out reason", utf8_error(left.reason));
+    return finding;
+}
 
 // The checks of a parsed store. Each runs on its own, as Python runs each rendering: a fault in
 // one ends that one only. The model's invariants come first, so that a broken store is named
@@ -211,6 +228,7 @@ constexpr StoreCheck kStoreChecks[] = {
     &pretty_text,
     &native_json,
     &ohh_json,
+    &ohh_file,
 };
 
 // Runs one step: its own finding, a finding for an exception other than hs::Fault, or, for a

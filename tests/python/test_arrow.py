@@ -12,7 +12,7 @@ import pytest
 
 import handscribe
 
-from conftest import CORPUS, DATA, corpus_files, needs_corpus
+from conftest import CORPUS, DATA, ROOT, corpus_files, needs_corpus
 
 pa = pytest.importorskip("pyarrow")
 pc = pytest.importorskip("pyarrow.compute")
@@ -138,7 +138,8 @@ def test_golden_rows_of_a_run_twice_hand():
     hd = doc["header"]
     assert (hand["hand_id"], hand["table"], hand["max_players"]) == (
         hd["id"], hd["table_name"], hd["max_players"])
-    assert hand["started_at"] == datetime.fromisoformat(hd["start_date"].rstrip("Z"))
+    # "0:40:18 WET [2014/11/07 19:40:18 ET]": the ET time in UTC.
+    assert hand["started_at"] == datetime(2014, 11, 8, 0, 40, 18)
     assert hand["button_seat"] == hd["players"][hd["dealer_id"]]["seat"]
     assert (hand["small_blind"], hand["big_blind"]) == (hd["small_blind"], hd["big_blind"])
     assert (hand["total_pot"], hand["rake"]) == (doc["summary"]["total_pot"],
@@ -164,6 +165,18 @@ def test_amounts_are_the_decimals_the_text_prints():
         assert f"chips: {stack!r}" in text  # 0.1, never 0.10000000149011612
     for amount in actions.column("amount").drop_null().to_pylist():
         assert repr(amount).removesuffix(".0") in text
+
+
+@pytest.mark.parametrize("path, started_at, currency", [
+    # 12:26:49 ET in January: EST, +5h; "$0.02/$0.05 CAD" is Canadian money.
+    (ROOT / "samples" / "HH20260114_Z420909_real.txt", datetime(2026, 1, 14, 17, 26, 49), "CAD"),
+    # "Start hand: Sun Jan 05 09:12:00 CET 2014": OnGame's zone, the native layout has no date.
+    (DATA / "ongame" / "OnGame__CashGame__StreetTests__Turn.txt", datetime(2014, 1, 5, 8, 12),
+     "USD"),
+])
+def test_start_in_utc_and_the_currency_the_hand_line_writes(path, started_at, currency):
+    [hand] = tables_of(handscribe.parse_path(path)[:1].to_arrow())[0].to_pylist()
+    assert (hand["started_at"], hand["currency"]) == (started_at, currency)
 
 
 def test_play_money_has_no_currency_and_types_are_as_documented():

@@ -206,3 +206,33 @@ def test_skip_auto_and_report(tmp_path, quiet, fmt):
     assert r.returncode == 0 and r.stderr.decode().startswith("1 files, 2 hands, 1 rejected ")
     r = run("--encoding", "cp1252", *out, damaged, quiet)
     assert r.returncode == 2 and r.stdout == b"" and FAULT in r.stderr.decode()
+
+
+@needs_corpus
+def test_format_ohh_to_standard_output_and_to_files(tmp_path):
+    """One .ohh text per file, the texts a valid stream together; with --output one file each,
+    named in ASCII after its input, a taken name numbered."""
+    from test_ohh import INEXPRESSIBLE, TOURNAMENTS
+    from ohh_check import split_ohh
+    fpp = TOURNAMENTS / "NLHE-FPP-MTT-1r-201005.AllinLotsRebuy.txt"
+    euro = tmp_path / "sub" / "caf\u00e9 table.txt"
+    euro.parent.mkdir()
+    euro.write_bytes(GBP.read_bytes())
+    r = run("--format", "ohh", GBP, RUN_TWICE)
+    assert r.returncode == 0, r.stderr
+    texts = [handscribe.to_ohh(handscribe.parse_path(str(p))) for p in (GBP, RUN_TWICE)]
+    assert r.stdout.decode() == "\n".join(texts)
+    assert len(split_ohh(r.stdout.decode())) == 2
+    out = tmp_path / "out"
+    r = run("--format", "ohh", "--output", out, "--errors", "skip", "--report", GBP, euro, fpp)
+    assert r.returncode == 0 and r.stdout == b""
+    names = ["PokerStars__CashGame__Limits__GbpTable.ohh", "caf__table.ohh",
+             "NLHE-FPP-MTT-1r-201005.AllinLotsRebuy.ohh"]
+    assert sorted(p.name for p in out.iterdir()) == sorted(names)
+    assert (out / names[1]).read_text(encoding="utf-8") == texts[0]
+    assert (out / names[2]).read_text(encoding="utf-8") == ""  # no hand can be written
+    err = r.stderr.decode().splitlines()
+    assert all(line.endswith(INEXPRESSIBLE) for line in err[:-1]) and len(err) > 2
+    assert f"{len(err) - 1} rejected hands" in err[-1]
+    r = run("--format", "ohh", GBP, fpp)  # strict: the hand that cannot be written is a fault
+    assert r.returncode == 2 and INEXPRESSIBLE in r.stderr.decode()

@@ -19,7 +19,7 @@ from conftest import CORPUS, needs_corpus
 from test_detection import HAND
 
 NAMES = ["parse_str", "parse_strs", "parse_path", "parse_paths", "to_json", "to_json_ohh",
-         "read_tables", "HandView", "Rejected", "Tables", "Table"]
+         "to_ohh", "read_tables", "HandView", "Rejected", "Tables", "Table"]
 
 
 @pytest.fixture(scope="module")

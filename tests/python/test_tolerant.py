@@ -89,6 +89,7 @@ def test_faults_of_a_whole_input_are_runtime_errors_in_skip_mode(text, message):
         lambda: parse_strs([HAND], errors="Skip"),
         lambda: parse_path("x", encoding="utf8"),
         lambda: parse_paths(["x"], encoding="cp1251"),
+        lambda: handscribe.to_ohh(parse_str(HAND), errors="ignore"),
     ],
 )
 def test_unknown_values_name_the_allowed_ones(call):
@@ -108,6 +109,8 @@ def test_the_new_arguments_are_keywords_only():
         parse_str(HAND, errors=1)
     with pytest.raises(TypeError):
         parse_str(HAND, encoding="auto")  # texts are str: no encoding
+    with pytest.raises(TypeError):
+        parse_str(HAND).to_ohh("skip")
 
 
 # ------------------------------------------------------------------------------------------
