@@ -2,6 +2,7 @@
 format's rules (ohh_check), and golden .ohh files of real hands are checked field by field
 against their source texts."""
 import json
+import os
 import re
 import warnings
 from decimal import Decimal
@@ -25,6 +26,13 @@ CONTRADICTORY = {
 }
 # The only hands the export may leave out: buy-ins in player points have no currency code.
 INEXPRESSIBLE = "a buy-in in player points, which have no currency code"
+# A test file whose seat names were edited by hand ("neverJa(1)ger", "Blahdi:42eblah") while its
+# fold and muck lines name the unedited players: those are players who were not dealt in.
+EDITED_NAMES = {
+    "PokerStars__CashGame__PlayerTests__WithSittingOut.txt":
+        {"an action of 'neverJager', who was not dealt in",
+         "an action of 'Blahdieblah', who was not dealt in"},
+}
 
 
 def returned(native_hand: dict) -> Decimal:
@@ -63,7 +71,8 @@ def test_every_corpus_hand_passes_the_checker(folder):
         except RuntimeError:
             continue  # a site without a reader, or an unreadable file
         text, left_out = export(view)
-        assert set(left_out) <= {INEXPRESSIBLE}, corpus_id(path)
+        allowed = {INEXPRESSIBLE} | EDITED_NAMES.get(os.path.basename(path), set())
+        assert set(left_out) <= allowed, corpus_id(path)
         objects = split_ohh(text)
         assert len(objects) + len(left_out) == len(view), corpus_id(path)
         native = json.loads(view.to_json(), parse_float=Decimal)
