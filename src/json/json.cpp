@@ -104,7 +104,7 @@ public:
         const char s[4] = {'"', card_rank_char(c), card_suit_letter(c), '"'};
         raw(std::string_view(s, 4));
     }
-    // The first `count` cards of a set as an array; a count above five is a broken set.
+    // The first `count` cards of a set as an array; a count above six is a broken set.
     void cards(const CardSet& set) {
         put('[');
         for (std::size_t i = 0; i < set.count; ++i) {
@@ -218,7 +218,7 @@ constexpr std::array<std::string_view, kBetTypeCount> kBetLimitCodes = {"NL", "F
 
 // What follows "cards" in an action object.
 enum class Extra : std::uint8_t {
-    None, Bet, BetAllIn, Blind, Pot, Uncalled, CashOut, Seat, Say, Finish, Bounty, SplitBounty,
+    None, Bet, BetAllIn, Blind, Pot, Amount, CashOut, Seat, Say, Finish, Bounty, SplitBounty,
     Purchase, Entry
 };
 
@@ -252,7 +252,7 @@ constexpr std::array<ActionForm, kActionTypeCount> kActionForms = {{
     {"collect_pot", Extra::Pot, "side_1", false},   // CollectSidePot1
     {"collect_pot", Extra::Pot, "side_2", false},   // CollectSidePot2
     {"collect_pot", Extra::Pot, "side_3", false},   // CollectSidePot3
-    {"uncalled_bet", Extra::Uncalled, {}, false},   // UncalledBetReturned
+    {"uncalled_bet", Extra::Amount, {}, false},     // UncalledBetReturned
     {"join", Extra::Seat, {}, false},               // Join
     {"leave", Extra::None, {}, false},              // Leave
     {"sitout", Extra::None, {}, false},             // Sitout
@@ -263,6 +263,7 @@ constexpr std::array<ActionForm, kActionTypeCount> kActionForms = {{
     {"rebuy", Extra::Purchase, {}, false},          // Rebuy
     {"addon", Extra::Purchase, {}, false},          // AddOn
     {"entry", Extra::Entry, {}, false},             // Entry
+    {"insurance", Extra::Amount, {}, false},        // Insurance
 }};
 
 // ---------------------------------------------------------------------------------------------
@@ -473,7 +474,7 @@ public:
                 o.key("amount").amount(a.amount());
                 o.key("pot").name(form.label);
                 break;
-            case Extra::Uncalled:
+            case Extra::Amount:
                 o.key("amount").amount(a.amount());
                 break;
             case Extra::CashOut: {

@@ -434,7 +434,7 @@ INSTANTIATE_TEST_SUITE_P(
         Breakage{"cash-out pair beyond amounts", [](HandStore& st, Hand& h) {
                      st.amounts = {1.0f, 2.0f, 3.0f};
                      h.header.actions = push_actions(st, {Action::make(ActionType::CashOut, 0, 2)}); }},
-        Breakage{"card count above five", [](HandStore&, Hand& h) { h.preflop.cards.count = 6; }},
+        Breakage{"card count above six", [](HandStore&, Hand& h) { h.preflop.cards.count = 7; }},
         Breakage{"say beyond text", [](HandStore& st, Hand& h) {
                      h.header.actions = push_actions(st, {Action::make(ActionType::Say, 0, 200u | 5u << 24)}); }},
         Breakage{"unknown action type", [](HandStore& st, Hand& h) {
