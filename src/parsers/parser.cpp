@@ -8,6 +8,7 @@
 #include <limits>
 
 #include "model/utf8.hpp"
+#include "parsers/lines.hpp"
 
 namespace hs {
 
@@ -497,9 +498,9 @@ std::optional<SeatLine> read_seat_line(std::string_view line) {
 }
 
 CardSet parse_cards(std::string_view text) {
-    // The usual form: one to five two-byte ASCII cards ("Ah Kd 7c") separated by single spaces,
+    // The usual form: one to six two-byte ASCII cards ("Ah Kd 7c") separated by single spaces,
     // read from a table; any other text (a "10", a character outside ASCII, a piece of another
-    // length, a sixth card) goes to the general reader, which gives the same set for this form.
+    // length, a seventh card) goes to the general reader, which gives the same set for this form.
     static constexpr auto kRanks = [] {
         std::array<std::uint8_t, 256> t{};
         t['A'] = 1; t['T'] = 10; t['J'] = 11; t['Q'] = 12; t['K'] = 13;
@@ -516,7 +517,7 @@ CardSet parse_cards(std::string_view text) {
         return t;
     }();
     const std::size_t n = text.size();
-    if (n >= 2 && n <= 14 && n % 3 == 2) {
+    if (n >= 2 && n <= 3 * kMaxCards - 1 && n % 3 == 2) {
         const auto* const b = reinterpret_cast<const unsigned char*>(text.data());
         CardSet set;
         const std::size_t count = (n + 1) / 3;
@@ -540,6 +541,21 @@ BracketedCards bracketed_cards(std::string_view text) {
     const std::size_t close = find_byte(text, ']', open);
     if (close == npos) return BracketedCards{CardSet::empty(), 0, 0};
     return BracketedCards{parse_cards(slice(text, open + 1, close)), open + 1, close + 1};
+}
+
+std::optional<TrailingRead> amount_sign_after(std::string_view text) noexcept {
+    const auto number = read_decimal(text);
+    if (!number) return std::nullopt;
+    TrailingRead out{number->value, 0, number->len};
+    if (starts(rest(text, out.len), "k")) {
+        out.value *= 1000.0f;
+        ++out.len;
+    }
+    if (const auto sign = currency_symbol(rest(text, out.len))) {
+        out.sign = sign->sign;
+        out.len += sign->len;
+    }
+    return out;
 }
 
 // Byte length of the white-space character at the start of `s` (0 when it is not one): ASCII

@@ -296,6 +296,16 @@ inline std::size_t sign_length(Currency sign) noexcept {
     return sign == kChips ? 0 : utf8_len(sign);
 }
 
+// An amount written with its sign after the number, as Winamax writes them: "0.05€", "3€", and
+// without a sign for play money and chips ("0.10", "1520"). A 'k' right after the number is
+// thousands ("3.37k"). `sign` is 0 when none follows; `len` counts the sign's bytes too.
+struct TrailingRead {
+    float value;
+    Currency sign;
+    std::size_t len;
+};
+std::optional<TrailingRead> amount_sign_after(std::string_view text) noexcept;
+
 // Byte length of the Unicode white-space character at the start of `text` (0 when it is not
 // one).
 std::size_t white_space_len(std::string_view text) noexcept;

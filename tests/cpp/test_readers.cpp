@@ -443,7 +443,7 @@ INSTANTIATE_TEST_SUITE_P(
         BracketCase{"[Ah Kd", hs::CardSet{}, 0, 0}));
 
 TEST(Brackets, BadCardsFault) {
-    for (const char* text : {"[]", "[Ah  Kd]", "[Ah Kd Qs Jc Tc 9c]", "[Xx]"}) {
+    for (const char* text : {"[]", "[Ah  Kd]", "[Ah Kd Qs Jc Tc 9c 8c]", "[Xx]"}) {
         EXPECT_THROW(hs::bracketed_cards(text), hs::Fault) << text;
     }
 }
