@@ -183,6 +183,21 @@ std::optional<SignedRead> read_after(std::string_view text, std::size_t sign_at,
     return SignedRead{r->value, sign_at, from + r->len};
 }
 
+// The number after the sign (the first or the last sign of the text), read by `read`; with
+// sign 0 the first ASCII digit, or the start of the last number, stands where the sign would.
+template <class Reader>
+std::optional<SignedRead> after_sign(std::string_view text, Currency sign, bool last, bool commas,
+                                     Reader read) noexcept {
+    if (sign == 0) {
+        const std::size_t at = last ? last_number_start(text, commas) : first_digit_at(text);
+        if (at == npos) return std::nullopt;
+        return read_after(text, at, 0, read);
+    }
+    const auto s = find_sign(text, sign, last);
+    if (!s) return std::nullopt;
+    return read_after(text, s->at, s->len, read);
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -444,19 +459,43 @@ std::optional<NumberRead> read_decimal_general(std::string_view text) noexcept {
 
 std::optional<SignedRead> decimal_after_sign(std::string_view text, Currency sign,
                                              bool last) noexcept {
-    if (sign == kChips) {
-        const std::size_t at = last ? last_number_start(text, true) : first_digit_at(text);
-        if (at == npos) return std::nullopt;
-        return read_after(text, at, 0, read_chips);
-    }
-    if (sign == 0) {
-        const std::size_t at = last ? last_number_start(text, false) : first_digit_at(text);
-        if (at == npos) return std::nullopt;
-        return read_after(text, at, 0, read_decimal);
-    }
-    const auto s = find_sign(text, sign, last);
-    if (!s) return std::nullopt;
-    return read_after(text, s->at, s->len, read_decimal);
+    if (sign == kChips) return after_sign(text, 0, last, true, read_chips);
+    if ((sign & kGrouped) != 0)
+        return after_sign(text, bare_sign(sign), last, true, read_grouped_decimal);
+    return after_sign(text, sign, last, false, read_decimal);
+}
+
+std::optional<NumberRead> read_grouped_decimal(std::string_view text) noexcept {
+    const auto digit_at = [&](std::size_t i) {
+        return i < text.size() && is_ascii_digit(static_cast<unsigned char>(text[i]));
+    };
+    std::size_t whole = 0;
+    while (digit_at(whole)) ++whole;
+    if (whole == 0 || whole >= text.size() || text[whole] != ',') return read_decimal(text);
+    // The digits without their ',' go to read_decimal; a number too long for the copy is none.
+    char ungrouped[32];
+    std::size_t n = 0, i = 0;
+    const auto copy = [&](std::size_t end) {
+        for (; i < end; ++i) {
+            if (text[i] == ',') continue;
+            if (n == sizeof ungrouped) return false;
+            ungrouped[n++] = text[i];
+        }
+        return true;
+    };
+    std::size_t end = whole;
+    while (end < text.size() && text[end] == ',' && digit_at(end + 1) && digit_at(end + 2) &&
+           digit_at(end + 3) && !digit_at(end + 4))
+        end += 4;
+    if (end < text.size() && text[end] == '.')
+        for (++end; digit_at(end);) ++end;
+    if (!copy(end)) return std::nullopt;
+    const auto r = read_decimal(std::string_view(ungrouped, n));
+    if (!r) return std::nullopt;
+    // The copy's length back in the text: its digits and the ',' among them.
+    std::size_t len = 0;
+    for (std::size_t kept = 0; kept < r->len; ++len) kept += text[len] != ',';
+    return NumberRead{r->value, len};
 }
 
 // ---------------------------------------------------------------------------------------------

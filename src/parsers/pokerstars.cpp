@@ -133,6 +133,7 @@ string_view parse_hand_line(HandBuilder& b, const Variant& v) {
         fault_missing("currency symbol", line);
     }
     h.currency = h.is_tournament() ? 0 : cur;
+    if (!h.is_tournament()) cur = v.reading_sign(cur);
     const auto sb = read_number(stakes, cur);
     if (!sb) fault_missing("small blind", line);
     string_view after_bb = rest(stakes, sb->len);
@@ -564,7 +565,7 @@ PotInfo parse_pot_line(string_view line, Currency cur, bool rake_optional) {
         if (word_end == npos || word_end + 1 >= part.size()) continue;
         string_view r = part.substr(word_end + 1);
         if (cur != 0) {
-            if (const auto sign = currency_symbol(r); sign && sign->sign == cur)
+            if (const auto sign = currency_symbol(r); sign && sign->sign == bare_sign(cur))
                 r = r.substr(sign->len);
         }
         const auto fee = read_number(r, cur);
@@ -758,7 +759,7 @@ template <bool kTournament>
 HandOutcome read_after_hand_line(HandBuilder& b, const Variant& v) {
     Parser& p = b.parser();
     Header& h = b.header();
-    const Currency cur = kTournament ? kChips : h.currency;
+    const Currency cur = kTournament ? kChips : v.reading_sign(h.currency);
     if (!parse_table_line(p, h)) return reject("table line without a table name");
     while (p.line().size() >= 5 && starts(p.line(), "Seat ")) {
         if (!parse_seat_line(b, cur)) return reject("seat line without chips");
@@ -834,16 +835,17 @@ const Variant kPokerStars{Site::PokerStars,
                           "PokerStars ",
                           tournament::read_tournament,
                           false,
-                          {}};
+                          {},
+                          false};
 
 // The Pluribus logs: no status, chat, show, cash-out or join lines inside a round, and names
 // keyed without the "Mr" that every player's name begins with.
 const Variant kPluribus{
-    Site::PokerStarsPluribus, 0, "Mr", "PokerStars ", tournament::read_tournament, false, {}};
+    Site::PokerStarsPluribus, 0, "Mr", "PokerStars ", tournament::read_tournament, false, {}, false};
 
 // GGPoker: hand ids with letters ("RC58843003", "TM247771977"), tournaments named rather than
-// priced, straddles, missed blinds, cash drops, all-in insurance, and tournament pot lines
-// without a rake.
+// priced, straddles, missed blinds, cash drops, all-in insurance, tournament pot lines without a
+// rake, and cash amounts that group their thousands ("$1,289.63").
 const Variant kGGPoker{Site::GGPoker,
                        RoundLine::Status | RoundLine::Chat | RoundLine::Shows |
                            RoundLine::Insurance,
@@ -851,7 +853,8 @@ const Variant kGGPoker{Site::GGPoker,
                        "Poker Hand #",
                        tournament::read_named_tournament,
                        true,
-                       "Cash Drop to Pot "};
+                       "Cash Drop to Pot ",
+                       true};
 
 void parse_hands(Parser& parser, const Variant& variant, Errors errors,
                  std::vector<Rejection>& rejected) {

@@ -10,6 +10,7 @@
 
 #include "model/model.hpp"
 #include "parsers/hand.hpp"
+#include "parsers/parser.hpp"
 
 namespace hs {
 class Parser;
@@ -44,7 +45,13 @@ struct Variant {
     // The pre-deal line that names no player but adds to the pot ("Cash Drop to Pot : total
     // $0.2"), read past; empty for none.
     std::string_view pot_drop;
+    // Whether a cash hand's amounts may group their thousands with ',' ("$1,289.63").
+    bool grouped_amounts;
     bool allows(std::uint8_t kind) const noexcept { return (round_lines & kind) != 0; }
+    // The sign under which a cash hand's amounts are read (see kGrouped).
+    Currency reading_sign(Currency sign) const noexcept {
+        return grouped_amounts ? sign | kGrouped : sign;
+    }
 };
 
 extern const Variant kPokerStars;
