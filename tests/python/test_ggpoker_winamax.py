@@ -131,14 +131,16 @@ GG = CORPUS / "ggpoker" / "jejellyroll-fr_fpdb-3"
 WINAMAX = CORPUS / "winamax" / "jejellyroll-fr_fpdb-3"
 # name: (file, hand id)
 GOLDEN_CASES = {
-    "ggpoker_showdown": (GG / "PLO-6max-USD-0.50-1.00-202004.txt", "OM181427446"),
-    "ggpoker_straddle": (GG / "PLO5-6max-USD-5-10-202104.straddle.txt", None),
+    "ggpoker_showdown_insurance": (GG / "PLO-6max-USD-0.50-1.00-202004.txt", "OM181427480"),
+    "ggpoker_straddle": (GG / "PLO5-6max-USD-0.1-0.25-202104.over.straddle.txt", None),
     "ggpoker_run_twice": (GG / "PLO-6max-USD-2-5-202101.RIT.txt", None),
-    "ggpoker_side_pot": (GG / "PLO-6max-USD-0.01-0.02-202104.STP.txt", None),
+    "ggpoker_cash_drop": (GG / "PLO-6max-USD-0.01-0.02-202104.STP.txt", None),
+    "ggpoker_short_deck": (GG / "NL-ShortDeck-5max-USD-0.2-202103.txt", "SD27208848"),
     "ggpoker_tournament": (GG / "tour__PLO-NLO-6max-MTT-USD-8.40-202104.KO.txt", None),
-    "winamax_showdown": (WINAMAX / "5-Card-PLO8-6max-EUR-1.00-2.00-201611.txt", None),
+    "winamax_showdown_hi_lo": (WINAMAX / "5-Card-PLO8-6max-EUR-1.00-2.00-201611.txt", None),
     "winamax_out_of_position": (WINAMAX / "PLO-5max-EUR-2.00-4.00-201412.sb.oop.txt", None),
-    "winamax_side_pot": (WINAMAX / "tour__NLHE-10max-EUR-0.93-STT-201207.all.in.blind.txt", None),
+    "winamax_side_pots": (WINAMAX / "PLO-FR-EUR-0.02-0.05-201009.Real.side.pot.with.bad.collected.txt",
+                          None),
     "winamax_tournament": (WINAMAX / "tour__NLHE-10max-EUR-0.93-STT-201207.all.in.blind.txt",
                            None),
 }
