@@ -587,7 +587,25 @@ std::optional<TrailingRead> amount_sign_after(std::string_view text) noexcept {
     if (!number) return std::nullopt;
     TrailingRead out{number->value, 0, number->len};
     if (starts(rest(text, out.len), "k")) {
-        out.value *= 1000.0f;
+        // Thousands: the number read again with its point three digits further right, so that
+        // "3.37k" is 3370 exactly rather than 3.37f times 1000.
+        char shifted[48];
+        const std::string_view digits = text.substr(0, out.len);
+        const std::size_t point = find_byte(digits, '.');
+        if (digits.size() + 3 > sizeof shifted) return std::nullopt;
+        std::size_t n = 0;
+        for (std::size_t i = 0; i < digits.size(); ++i)
+            if (i != point) shifted[n++] = digits[i];
+        const std::size_t decimals = point == npos ? 0 : digits.size() - point - 1;
+        for (std::size_t i = decimals; i < 3; ++i) shifted[n++] = '0';
+        if (decimals > 3) {  // the point goes back in, three digits after where it stood
+            std::copy_backward(shifted + point + 3, shifted + n, shifted + n + 1);
+            shifted[point + 3] = '.';
+            ++n;
+        }
+        const auto thousands = read_decimal(std::string_view(shifted, n));
+        if (!thousands) return std::nullopt;
+        out.value = thousands->value;
         ++out.len;
     }
     if (const auto sign = currency_symbol(rest(text, out.len))) {
