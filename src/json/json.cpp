@@ -538,6 +538,13 @@ public:
         if (hd.dealer >= players.size()) fault_index(hd.dealer, players.size());
         const std::uint8_t dealer_seat = players[hd.dealer].seat;
 
+        // The format's game types hold Hold'em and four-card Omaha (hi, hi/lo) only: its
+        // "Omaha" deals four cards and its "Holdem" a full deck, so none of the variants (five
+        // or six cards, short deck, Courchevel) has a nearest type that would not misstate it.
+        if (hd.game_type > GameType::OmahaHiLo)
+            fault("not implemented: JsonOHH - game type " +
+                  std::string(enum_text(kGameTypeNames, hd.game_type)));
+
         Obj o(w_);
         o.key("spec_version").name("1.4.1");
         const std::string_view site = enum_text(kSiteNames, hd.site);

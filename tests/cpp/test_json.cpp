@@ -642,6 +642,19 @@ INSTANTIATE_TEST_SUITE_P(
                       OhhFailure{"dealer", true, false, -1, nullptr},
                       OhhFailure{"dealer before currency", true, true, 1, nullptr}));
 
+// Hold'em and Omaha hi and hi/lo are written; every variant is a hand the format cannot express.
+TEST(OhhJson, VariantsAreNotWritten) {
+    for (std::size_t g = 0; g < kGameTypeCount; ++g) {
+        HandStore st;
+        HandBuilder b(st);
+        b.hand.header.game_type = static_cast<GameType>(g);
+        b.push();
+        const std::string msg = fault_of([&] { (void)to_json_ohh(st, all_hands(st)); });
+        const std::string name(kGameTypeNames[g]);
+        EXPECT_EQ(msg, g <= 2 ? "" : "not implemented: JsonOHH - game type " + name) << name;
+    }
+}
+
 TEST(OhhJson, PreflopRunCoversHeaderAndPreflopActions) {
     // Header actions alone and preflop actions alone both fail; an empty header run whose start
     // is arbitrary with an empty preflop run does not.
