@@ -108,17 +108,28 @@ size_t read_buy_in(string_view line, size_t at, Tournament& t) {
     return end > word && byte_at(line, end) == ' ' ? end : at;
 }
 
-}  // namespace
-
-std::optional<size_t> read_tournament(HandBuilder& b, string_view line, size_t at) {
-    static constexpr string_view kTournament = "Tournament #", kZoom = "Zoom ";
-    if (starts(rest(line, at), kZoom)) at += kZoom.size();
+// "Tournament #<number>," at `at`: the number becomes the record's id. The offset of the ',', or
+// nullopt when the text names no tournament there.
+std::optional<size_t> read_number_part(HandBuilder& b, string_view line, size_t at,
+                                       Tournament& t) {
+    static constexpr string_view kTournament = "Tournament #";
     if (!starts(rest(line, at), kTournament)) return std::nullopt;
     const size_t number = at + kTournament.size();
     const size_t comma = find_byte(line, ',', number);
     if (comma == npos) fault_missing("',' after the tournament number", line);
-    Tournament t;
     t.id = b.store().push_text(slice(line, number, comma));
+    return comma;
+}
+
+}  // namespace
+
+std::optional<size_t> read_tournament(HandBuilder& b, string_view line, size_t at) {
+    static constexpr string_view kZoom = "Zoom ";
+    if (starts(rest(line, at), kZoom)) at += kZoom.size();
+    Tournament t;
+    const auto number_end = read_number_part(b, line, at, t);
+    if (!number_end) return std::nullopt;
+    const size_t comma = *number_end;
     const auto skip_spaces = [&](size_t i) {
         while (byte_at(line, i) == ' ') ++i;
         return i;
@@ -139,13 +150,11 @@ std::optional<size_t> read_tournament(HandBuilder& b, string_view line, size_t a
 }
 
 std::optional<size_t> read_named_tournament(HandBuilder& b, string_view line, size_t at) {
-    static constexpr string_view kTournament = "Tournament #", kLevel = " - Level";
-    if (!starts(rest(line, at), kTournament)) return std::nullopt;
-    const size_t number = at + kTournament.size();
-    const size_t comma = find_byte(line, ',', number);
-    if (comma == npos) fault_missing("',' after the tournament number", line);
+    static constexpr string_view kLevel = " - Level";
     Tournament t;
-    t.id = b.store().push_text(slice(line, number, comma));
+    const auto number_end = read_number_part(b, line, at, t);
+    if (!number_end) return std::nullopt;
+    const size_t comma = *number_end;
     b.push_tournament(t);
     size_t end = rfind_str(line, kLevel);
     if (end == npos || end < comma) end = line.size();

@@ -33,30 +33,28 @@ def number(text: str) -> float:
     return f32(float(text[:-1]) * 1000 if text.endswith("k") else float(text))
 
 
-# Per site: where a hand begins (with its id), the stakes' parenthesis of the hand line, a seat
-# line before the deal, the pot line, a board line of the summary, a collection in the rounds.
-# Amounts are any run of digits, separators and signs ("$1,250", "0.05€", "3.37k").
+# Per site: where a hand begins (with its id), a seat line before the deal, a board line of the
+# summary; for both, the stakes' parenthesis of the hand line, the pot line and a collection in
+# the rounds. Amounts are any run of digits, separators and signs ("$1,250", "0.05€", "3.37k").
 AMOUNT = r"\$?[\d.,]+k?€?"
 SITES = {
     "ggpoker": dict(
         start=re.compile(r"^Poker Hand #(\w+):", re.M),
-        stakes=re.compile(r"\(([^()]*)\) - \d{4}/"),
         seat=re.compile(rf"^Seat (\d+): (.+) \(({AMOUNT}) in chips\)$", re.M),
         deal="*** HOLE CARDS ***",
-        pot=re.compile(rf"^Total pot ({AMOUNT})(.*)$", re.M),
         board=re.compile(r"^(?:\w+ )?Board \[(.*)\]$", re.M),
-        collected=re.compile(rf"^.+ collected ({AMOUNT}) from", re.M),
     ),
     "winamax": dict(
         start=re.compile(r"^Winamax Poker - .*?HandId: #([\w-]+) - ", re.M),
-        stakes=re.compile(r"\(([^()]*)\) - \d{4}/"),
         seat=re.compile(rf"^Seat (\d+): (.+) \(({AMOUNT})\)$", re.M),
         deal="*** ANTE/BLINDS ***",
-        pot=re.compile(rf"^Total pot ({AMOUNT})(.*)$", re.M),
         board=re.compile(r"^Board: \[(.*)\]$", re.M),
-        collected=re.compile(rf"^.+ collected ({AMOUNT}) from", re.M),
     ),
 }
+for site in SITES.values():
+    site.update(stakes=re.compile(r"\(([^()]*)\) - \d{4}/"),
+                pot=re.compile(rf"^Total pot ({AMOUNT})(.*)$", re.M),
+                collected=re.compile(rf"^.+ collected ({AMOUNT}) from", re.M))
 
 
 def hands_by_id(folder: str, text: str) -> dict:
