@@ -71,6 +71,15 @@ void fault_unreachable(std::string_view detail, std::source_location where) {
     throw Fault(std::move(m), where);
 }
 
+void fault_char_boundary(std::size_t index, std::string_view line, std::source_location where) {
+    std::string m = "byte index ";
+    append_u64(m, index);
+    m += " is not a char boundary in '";
+    m += line;
+    m += '\'';
+    throw Fault(std::move(m), where);
+}
+
 void fault_input(std::string message, std::source_location where) {
     throw InputFault(std::move(message), where);
 }

@@ -48,6 +48,11 @@ std::string missing_message(std::string_view what, std::string_view line = {});
 [[noreturn]] void fault_unreachable(std::string_view detail = {},
                                     std::source_location where = std::source_location::current());
 
+// "byte index <index> is not a char boundary in '<line>'": a cut by position that falls inside
+// a multi-byte character of the line.
+[[noreturn]] void fault_char_boundary(std::size_t index, std::string_view line,
+                                      std::source_location where = std::source_location::current());
+
 [[noreturn]] void fault_input(std::string message,
                               std::source_location where = std::source_location::current());
 

@@ -51,22 +51,6 @@ std::string_view char_at(std::string_view s, std::size_t i) noexcept {
     return s.substr(i < s.size() ? i : s.size(), char_len_at(s, i));
 }
 
-std::string_view whole_chars_general(std::string_view s) noexcept {
-    std::size_t lead = 0;
-    while (lead < s.size() && lead < 3 && is_continuation(static_cast<unsigned char>(s[lead])))
-        ++lead;
-    s.remove_prefix(lead);
-    const std::size_t n = s.size();
-    for (std::size_t k = 1; k <= 4 && k <= n; ++k) {
-        const auto c = static_cast<unsigned char>(s[n - k]);
-        if (is_continuation(c)) continue;
-        const std::size_t need = c < 0xC0 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
-        if (need > k) s.remove_suffix(k);
-        break;
-    }
-    return s;
-}
-
 std::string_view cut_at_boundary(std::string_view s, std::size_t max) noexcept {
     if (s.size() <= max) return s;
     std::size_t n = max;

@@ -69,14 +69,10 @@ std::size_t utf8_valid_prefix(std::string_view s) noexcept;
 std::size_t char_len_at(std::string_view s, std::size_t i) noexcept;
 // The whole character that holds byte i (for messages that quote it).
 std::string_view char_at(std::string_view s, std::size_t i) noexcept;
-// The text without the partial characters that a cut by position left at either end. Names are
-// cut once per line: a text that begins and ends in ASCII is settled inline.
-std::string_view whole_chars_general(std::string_view s) noexcept;
-inline std::string_view whole_chars(std::string_view s) noexcept {
-    if (s.empty() || ((static_cast<unsigned char>(s.front()) | static_cast<unsigned char>(s.back())) &
-                      0x80) == 0)
-        return s;
-    return whole_chars_general(s);
+// Whether byte i begins a character or ends the text: a cut there leaves whole characters (in
+// a text that is valid UTF-8). Past the end is no boundary.
+constexpr bool is_char_boundary(std::string_view s, std::size_t i) noexcept {
+    return i == s.size() || (i < s.size() && !is_continuation(static_cast<unsigned char>(s[i])));
 }
 // The longest prefix of `s` of at most `max` bytes that ends on a character boundary.
 std::string_view cut_at_boundary(std::string_view s, std::size_t max) noexcept;

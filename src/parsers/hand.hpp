@@ -52,6 +52,8 @@ enum class Errors : std::uint8_t { Strict, Skip };
 inline constexpr std::string_view kTextEndsInsideHand = "text ends inside the hand";
 // The same for a hand that the next hand's first line cuts off.
 inline constexpr std::string_view kCutByNextHand = "next hand begins inside the hand";
+// The reason of a hand whose street line ends before the board's ']'.
+inline constexpr std::string_view kBoardCutOff = "street line cut off inside the board";
 
 enum class StreetKind : std::uint8_t { Flop, Turn, River, Showdown };
 

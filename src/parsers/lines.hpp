@@ -1,6 +1,6 @@
-// Line helpers shared by the site readers: prefix and suffix tests, and names cut out of a line
-// by the phrase that follows them, so that every length comes from a literal and no byte count
-// is written by hand.
+// Line helpers shared by the site readers: prefix and suffix tests, and the texts and names cut
+// out of a line (names by the phrase that follows them, so that every length comes from a
+// literal and no byte count is written by hand).
 #pragma once
 
 #include <cstddef>
@@ -25,14 +25,23 @@ inline std::string_view rest(std::string_view s, std::size_t from) noexcept {
     return s.substr(from < s.size() ? from : s.size());
 }
 
-// The name in [from, to) of a line. A cut by position can fall inside a multi-byte character (a
-// seat name written right against its '(', a table name against its '['): the stored texts must
-// be whole characters, so a partial character at either end is left out. A range that ends
-// before it begins, or a name that comes out empty, is a fault: the lines that are cut this way
-// always name a player there.
+// The text in [from, to) of a line, for the store. A cut by position (a length counted back
+// from a phrase, a fixed place after a seat number) falls inside a multi-byte character when the
+// line is damaged there ("Mr. Sjaak 13 ⡞eaves the table"); the store holds whole characters
+// only, so such a cut is a fault, as a bad index is, and a hand that holds one is rejected in
+// skip mode. Every text that a reader stores is cut here.
+inline std::string_view cut_text(std::string_view line, std::size_t from, std::size_t to) {
+    const std::string_view text = slice(line, from, to);
+    if (!is_char_boundary(line, from)) fault_char_boundary(from, line);
+    if (!is_char_boundary(line, to)) fault_char_boundary(to, line);
+    return text;
+}
+
+// The name in [from, to) of a line, cut as above. A range that ends before it begins, or a name
+// that comes out empty, is a fault: the lines that are cut this way always name a player there.
 inline std::string_view cut_name(std::string_view line, std::size_t from, std::size_t to) {
     if (to < from || to > line.size()) fault_missing("player name", line);
-    const std::string_view name = whole_chars(line.substr(from, to - from));
+    const std::string_view name = cut_text(line, from, to);
     if (name.empty()) fault_missing("player name", line);
     return name;
 }

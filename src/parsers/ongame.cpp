@@ -73,7 +73,7 @@ string_view parse_table_lines(Parser& p, Header& header, Sign& sign) {
     const size_t open = line.size() > kTable.size() + 1 ? find_byte(line, '[', kTable.size() + 1)
                                                         : npos;
     if (open == npos) return "table line without a table number";
-    header.table_name = store.push_text(whole_chars(slice(line, kTable.size(), open - 1)));
+    header.table_name = store.push_text(cut_text(line, kTable.size(), open - 1));
 
     const size_t slash = rfind_byte(line, '/');
     if (slash == npos) return "table line without stakes";
@@ -192,8 +192,10 @@ Action parse_blind_line(Parser& p, const Sign& sign) {
 // One action line of a betting round; nullopt when the line is not an action.
 std::optional<Action> parse_action_line(Parser& p, const Sign& sign) {
     const string_view line = p.line();
-    static constexpr Ending kFolds(" folds", "ds");
-    static constexpr Ending kChecks(" checks", "ks");
+    // The whole phrase is compared: a draw's "Player0 changed 2 cards" ends in "ds" too, and
+    // would be a fold by a player named "Player0 changed 2".
+    static constexpr Ending kFolds(" folds");
+    static constexpr Ending kChecks(" checks");
     if (kFolds.matches(line))
         return Action::make(ActionType::Fold, p.player_id(kFolds.name(line)), kNoCards);
     if (kChecks.matches(line))
@@ -273,8 +275,9 @@ struct StreetLine {
     CardSet cards;
 };
 
-// "--- Dealing flop [6d, Kd, 8c]"; advances past the line.
-StreetLine parse_street_line(Parser& p) {
+// "--- Dealing flop [6d, Kd, 8c]"; advances past the line. A board whose bracket is not closed
+// (a line cut off in the middle) cannot be read: nullopt.
+std::optional<StreetLine> parse_street_line(Parser& p) {
     const string_view line = p.line();
     // The street's first letter follows "--- Dealing ".
     static constexpr string_view kDealing = "--- Dealing ";
@@ -288,6 +291,7 @@ StreetLine parse_street_line(Parser& p) {
     }
     const size_t open = rfind_byte(line, '[');
     if (open == npos) fault_missing("board cards", line);
+    if (line.back() != ']') return std::nullopt;
     const CardSet cards = parse_cards(slice(line, open + 1, line.size() - 1));
     p.next_line();
     return StreetLine{kind, cards};
@@ -324,12 +328,15 @@ string_view parse_summary(HandBuilder& b, const Sign& sign) {
     if (won_at > line.size()) fault_missing("winner amount", line);
     const auto won = read_amount(tail(line, won_at));
     if (!won) fault_missing("winner amount", line);
-    // " won by " lies between the total and the name; the space before '(' is left out.
-    if (open == 0) fault_missing("winner name", line);
-    const string_view winner =
-        whole_chars(slice(line, total_at + total->len + kWonBy.size(), open - 1));
-    if (winner.empty()) fault_missing("winner name", line);
-    const std::uint8_t slot = p.player_id(winner);
+    // " won by " lies between the total and the name, which ends at the first " (" with the sign
+    // after it: a split pot names every winner ("won by Al ($354.50), Bo ($354.50)"), and the
+    // first is the one kept.
+    const size_t name_at = total_at + total->len + kWonBy.size();
+    size_t name_end = find_lit(line, " (", name_at);
+    while (name_end != npos && !starts(rest(line, name_end + 2), sign.bytes))
+        name_end = find_lit(line, " (", name_end + 1);
+    if (name_end == npos) fault_missing("winner name", line);
+    const std::uint8_t slot = p.player_id(cut_name(line, name_at, name_end));
     b.store().winners.push_back(Winner{slot, won->value, 0});
 
     p.next_line();
@@ -379,9 +386,9 @@ HandOutcome read_hand(HandBuilder& b) {
     static constexpr string_view kHandLine = "***** History for hand R5-";
     const string_view hand_line = p.line();
     if (hand_line.size() < 37) fault_index(37, hand_line.size());  // the shortest hand line
-    const string_view rest = tail(hand_line, kHandLine.size());
-    const size_t id_end = find_byte(rest, ' ');
-    header.id = store.push_text(whole_chars(id_end == npos ? rest : slice(rest, 0, id_end)));
+    const size_t id_end = find_byte(hand_line, ' ', kHandLine.size());
+    header.id = store.push_text(
+        cut_text(hand_line, kHandLine.size(), id_end == npos ? hand_line.size() : id_end));
     p.next_line();
     if (p.at_end()) fault_missing("start line");
     p.next_line();
@@ -409,10 +416,11 @@ HandOutcome read_hand(HandBuilder& b) {
     b.close_preflop();
 
     while (p.line() != kSection) {
-        const StreetLine street_line = parse_street_line(p);
+        const auto street_line = parse_street_line(p);
+        if (!street_line) return reject(kBoardCutOff);
         if (const string_view reason = parse_actions(b, sign, false); !reason.empty())
             return reject(reason);
-        b.close_street(street_line.kind, street_line.cards);
+        b.close_street(street_line->kind, street_line->cards);
     }
 
     if (const string_view reason = parse_summary(b, sign); !reason.empty()) return reject(reason);

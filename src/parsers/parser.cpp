@@ -290,18 +290,21 @@ Player& Parser::player(std::uint8_t id) {
     return at(store_->players, static_cast<std::size_t>(first_player_ + id));
 }
 
-std::uint8_t Parser::find_player_among(std::uint32_t mask, std::string_view key) const {
-    // Several players share the key: the one whose whole name matches wins, else the lowest.
+Parser::Found Parser::lookup_among(std::uint32_t mask, const NameWords& words,
+                                   std::string_view key) const {
     for (std::uint32_t m = mask; m != 0; m &= m - 1) {
-        const auto slot = static_cast<std::size_t>(std::countr_zero(m));
-        const Player& p = at(store_->players, static_cast<std::size_t>(first_player_ + slot));
-        const std::string_view stored =
-            slice(store_->text, p.name.offset(), p.name.offset() + p.name.length());
-        if (key_name(stored) == key) return static_cast<std::uint8_t>(slot);
+        const auto slot = static_cast<std::uint8_t>(std::countr_zero(m));
+        if (players_.words[slot & (PlayerTable::SLOTS - 1)] == words &&
+            (words.size <= NameWords::kWholeName || keyed_name_is(slot, key)))
+            return Found{slot, true};
     }
-    return static_cast<std::uint8_t>(std::countr_zero(mask));
+    return Found{static_cast<std::uint8_t>(std::countr_zero(mask)), false};
 }
 
+bool Parser::keyed_name_is(std::uint8_t slot, std::string_view key) const {
+    const TextRef name = at(store_->players, static_cast<std::size_t>(first_player_ + slot)).name;
+    return key_name(slice(store_->text, name.offset(), name.offset() + name.length())) == key;
+}
 
 Action Parser::make_card_action(std::string_view name, ActionType type, const CardSet& cards) {
     const std::uint32_t index = store_->push_card_set(cards);

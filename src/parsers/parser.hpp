@@ -84,12 +84,15 @@ public:
     void set_key_prefix(std::string_view prefix) noexcept { key_prefix_ = prefix; }
     inline std::string_view key_name(std::string_view name) const noexcept;
 
-    // Slot of `name` in the current hand, or 32. When several slots share the name's key, the
-    // slot whose full name equals `name` wins; when none equals it, the lowest of them.
-    inline std::uint8_t find_player(std::string_view name) const;
+    // Slot of `name` in the current hand, or 32: the slot whose whole name equals `name` (both
+    // keyed); when slots share the name's key but none equals it, the lowest of them. Actions
+    // look players up this way.
+    [[gnu::always_inline]] inline std::uint8_t find_player(std::string_view name) const;
     // Appends the name, takes a new slot and pushes Player{name, seat, chips}.
     inline std::uint8_t add_seated_player(std::string_view name, std::uint8_t seat, float chips);
-    // find_player, or add the name with chips 0.0 and seat 255.
+    // The slot whose whole name equals `name`, or a new player with chips 0.0 and seat 255: a
+    // line that may name a player first (a join, a sit-out, a chat line) registers the name, and
+    // a new player whose name begins as a seated one's does is a player of their own.
     inline std::uint8_t player_id(std::string_view name);
     // Action with an amount payload; the player is looked up only (32 when absent).
     inline Action make_action(std::string_view name, ActionType type, float amount) const;
@@ -99,8 +102,17 @@ public:
 private:
     // The current line becomes the end when it begins a hand.
     void hold_if_hand_start() noexcept;
-    // find_player when several slots hold the key (bits of `mask`).
-    std::uint8_t find_player_among(std::uint32_t mask, std::string_view key) const;
+    // A lookup: the slot found (32 for none) and whether its whole name equals the one looked up.
+    struct Found {
+        std::uint8_t slot;
+        bool equal;
+    };
+    inline Found lookup(std::string_view name) const;
+    // The lookup when several slots hold the key (bits of `mask`) or the name is too long for
+    // the words to hold whole.
+    Found lookup_among(std::uint32_t mask, const NameWords& words, std::string_view key) const;
+    // Whether the name of slot `slot` of the current hand, keyed, is `key` (read from the store).
+    bool keyed_name_is(std::uint8_t slot, std::string_view key) const;
 
     PlayerTable players_;
     LineSplitter lines_;
@@ -178,18 +190,36 @@ inline std::string_view Parser::key_name(std::string_view name) const noexcept {
     return name;
 }
 
+// Several lookups per line: inline (forced: the call would cost as much as the lookup). The key
+// narrows the slots to compare, nearly always to one, and that one's name is compared whole (by
+// the table's words, and in the store for a name too long to be held in them): three bytes in
+// common make no one the same player.
+[[gnu::always_inline]] inline Parser::Found Parser::lookup(std::string_view name) const {
+    const std::string_view key = key_name(name);
+    if (key.empty()) fault_index(0, 0);
+    const NameWords words = NameWords::of(key);
+    const std::uint32_t mask = players_.key_mask(words.key());
+    if (mask == 0) return Found{static_cast<std::uint8_t>(PlayerTable::SLOTS), false};
+    // One slot with the key and a name the words hold whole: the common case, settled here.
+    const auto slot = static_cast<std::uint8_t>(std::countr_zero(mask));
+    if ((mask & (mask - 1)) == 0 && words.size <= NameWords::kWholeName) [[likely]]
+        return Found{slot, players_.words[slot & (PlayerTable::SLOTS - 1)] == words};
+    return lookup_among(mask, words, key);
+}
+
+// An action's name: one slot with the key is that player whether or not the name equals (the rule
+// for a name that equals no one's), so only several slots are compared.
 inline std::uint8_t Parser::find_player(std::string_view name) const {
     const std::string_view key = key_name(name);
     const std::uint32_t mask = players_.match_mask(key);
     if (mask == 0) return static_cast<std::uint8_t>(PlayerTable::SLOTS);
-    // One slot with the key: the common case, six compares and a bit scan.
     if ((mask & (mask - 1)) == 0) return static_cast<std::uint8_t>(std::countr_zero(mask));
-    return find_player_among(mask, key);
+    return lookup_among(mask, NameWords::of(key), key).slot;
 }
 
 inline std::uint8_t Parser::player_id(std::string_view name) {
-    const std::uint8_t slot = find_player(name);
-    if (slot < PlayerTable::SLOTS) return slot;
+    const Found found = lookup(name);
+    if (found.equal) return found.slot;
     return add_seated_player(name, kNone8, 0.0f);
 }
 

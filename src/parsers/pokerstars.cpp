@@ -83,7 +83,7 @@ string_view parse_hand_line(HandBuilder& b, const Variant& v) {
         p.next_line();
         return "hand line without a date after the id";
     }
-    h.id = p.store().push_text(slice(line, hash + 1, colon));
+    h.id = p.store().push_text(cut_text(line, hash + 1, colon));
 
     // Game and limit: the byte after the ':' is skipped, then any white space.
     size_t g = colon + 2;
@@ -123,7 +123,7 @@ string_view parse_hand_line(HandBuilder& b, const Variant& v) {
     Currency cur = 0;
     if (h.is_tournament()) {
         cur = kChips;  // blinds in chips; the hand's currency stays 0
-        tournament::read_level(b, slice(line, std::min(limit_at, open), open));
+        tournament::read_level(b, cut_text(line, std::min(limit_at, open), open));
     } else if (!stakes.empty() && is_digit(static_cast<unsigned char>(stakes[0]))) {
         cur = 0;  // play money and the Pluribus logs: amounts without a sign
     } else if (const auto sign = currency_symbol(stakes)) {
@@ -166,7 +166,7 @@ bool parse_table_line(Parser& p, Header& h) {
     if (q1 == npos) return false;
     const size_t q2 = rfind_byte(line, '\'');
     if (q2 == q1) return false;
-    h.table_name = p.store().push_text(slice(line, q1 + 1, q2));
+    h.table_name = p.store().push_text(cut_text(line, q1 + 1, q2));
     // The size ("9-max"); old histories write none ("Table '16609627 1' Seat #6 is the button"),
     // and the size stays 0.
     if (const auto max = read_integer(rest(line, q2 + 2)))
@@ -223,7 +223,8 @@ struct StatusEnding {
 };
 constexpr StatusEnding kStatusEndings[] = {
     {Ending(": sits out", "s out"), ActionType::Sitout, kNoPayload},
-    {Ending(": is sitting out", "g out"), ActionType::Sitout, kNoPayload},
+    {Ending(": is sitting out", ": is sitting out"), ActionType::Sitout, kNoPayload},
+    {Ending(" is sitting out", "g out"), ActionType::Sitout, kNoPayload},  // tournaments
     {Ending(" has timed out", "med out"), ActionType::Leave, kNoPayload},
     {Ending(" is connected", "s connected"), ActionType::Join, 253},
     {Ending(" is disconnected", "s disconnected"), ActionType::Leave, kNoPayload},
@@ -255,7 +256,7 @@ Action chat_line(Parser& p, string_view line) {
     const size_t q = find_byte(line, '"');
     const std::uint8_t id = p.player_id(name_before(line, q, " said, "));
     const string_view message =
-        q + 1 < line.size() ? line.substr(q + 1, line.size() - 1 - (q + 1)) : line.substr(q, 0);
+        q + 1 < line.size() ? cut_text(line, q + 1, line.size() - 1) : line.substr(q, 0);
     const TextRef ref = p.store().push_text(cut_at_boundary(message, 255));
     return Action::make(ActionType::Say, id,
                         say_payload(ref.offset(), ref.length(), p.text_start()));
@@ -805,7 +806,7 @@ HandOutcome read_after_hand_line(HandBuilder& b, const Variant& v) {
     // Streets after the preflop, each with its round.
     while (!(p.line().size() >= 6 && starts(p.line(), "*** SU"))) {
         const auto street = parse_street_line(p);
-        if (!street) return reject("street line cut off inside the board");
+        if (!street) return reject(kBoardCutOff);
         while (!is_stars_line(p.line())) {
             if (!round_line<kTournament>(b, p.line(), cur, v))
                 return reject("unrecognised action line");

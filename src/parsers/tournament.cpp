@@ -117,7 +117,7 @@ std::optional<size_t> read_number_part(HandBuilder& b, string_view line, size_t 
     const size_t number = at + kTournament.size();
     const size_t comma = find_byte(line, ',', number);
     if (comma == npos) fault_missing("',' after the tournament number", line);
-    t.id = b.store().push_text(slice(line, number, comma));
+    t.id = b.store().push_text(cut_text(line, number, comma));
     return comma;
 }
 
@@ -170,14 +170,15 @@ void read_level(HandBuilder& b, string_view part) {
         const size_t start = r + kRound.size();
         const size_t comma = find_byte(part, ',', start);
         if (comma == npos) fault_missing("',' after the match round", part);
-        t.match_round = b.store().push_text(whole_chars(slice(part, start, comma)));
+        t.match_round = b.store().push_text(cut_text(part, start, comma));
     }
     if (const size_t l = rfind_str(part, kLevel); l != npos) {
         // "Level III " (PokerStars) or "Level14" (GGPoker).
-        string_view level = part.substr(l + kLevel.size());
-        while (!level.empty() && level.front() == ' ') level.remove_prefix(1);
-        while (!level.empty() && level.back() == ' ') level.remove_suffix(1);
-        t.level = b.store().push_text(whole_chars(level));
+        size_t start = l + kLevel.size();
+        while (start < part.size() && part[start] == ' ') ++start;
+        size_t end = part.size();
+        while (end > start && part[end - 1] == ' ') --end;
+        t.level = b.store().push_text(cut_text(part, start, end));
     }
 }
 
@@ -247,8 +248,8 @@ Action purchase_line(HandBuilder& b, string_view line, size_t at, string_view ph
 // tournament the satellite was played for.
 Action entry_line(HandBuilder& b, string_view line, size_t at, string_view phrase) {
     Parser& p = b.parser();
-    const string_view number = rest(line, at + phrase.size());
-    if (number.empty()) fault_missing("tournament number", line);
+    if (at + phrase.size() >= line.size()) fault_missing("tournament number", line);
+    const string_view number = cut_text(line, at + phrase.size(), line.size());
     const TextRef ref = p.store().push_text(cut_at_boundary(number, 255));
     return Action::make(ActionType::Entry, p.find_player(cut_name(line, 0, at)),
                         say_payload(ref.offset(), ref.length(), p.text_start()));

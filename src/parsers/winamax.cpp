@@ -9,6 +9,7 @@
 // readers' (sections.hpp); the driver and the builder are every site's.
 #include "parsers/winamax.hpp"
 
+#include <algorithm>
 #include <optional>
 #include <string_view>
 
@@ -79,9 +80,9 @@ void read_tournament(HandBuilder& b, string_view part) {
                 if (count >= 3) t.bounty_fee = parts[1];
             }
         }
-        string_view written = part.substr(level + kLevel.size());
-        if (ends(written, kDash)) written.remove_suffix(kDash.size());
-        t.level = b.store().push_text(whole_chars(written));
+        const size_t from = level + kLevel.size();
+        const size_t to = ends(part, kDash) ? part.size() - kDash.size() : part.size();
+        t.level = b.store().push_text(cut_text(part, from, std::max(from, to)));
     }
     b.push_tournament(t);
 }
@@ -98,7 +99,7 @@ string_view parse_hand_line(HandBuilder& b) {
     const size_t id_start = id_at + kHandId.size();
     const size_t id_end = find_str(line, kDash, id_start);
     if (id_end == npos) return "hand line without a hand id";
-    h.id = p.store().push_text(slice(line, id_start, id_end));
+    h.id = p.store().push_text(cut_text(line, id_start, id_end));
     if (const size_t t = find_str(line.substr(0, id_at), kTournament); t != npos)
         read_tournament(b, slice(line, t + kTournament.size(), id_at));
 
@@ -146,7 +147,7 @@ bool parse_table_line(HandBuilder& b) {
     const size_t q1 = find_byte(line, '\'');
     const size_t q2 = rfind_byte(line, '\'');
     if (q1 == npos || q2 == q1) return false;
-    const string_view name = slice(line, q1 + 1, q2);
+    const string_view name = cut_text(line, q1 + 1, q2);
     h.table_name = p.store().push_text(name);
     if (const auto max = read_integer(rest(line, q2 + 2)))
         h.max_players = static_cast<std::uint8_t>(max->value);
@@ -160,7 +161,7 @@ bool parse_table_line(HandBuilder& b) {
         Tournament& t = b.tournament();
         const size_t number = rfind_byte(name, '(');
         const size_t end = number == npos ? npos : find_byte(name, ')', number);
-        if (end != npos) t.id = p.store().push_text(slice(name, number + 1, end));
+        if (end != npos) t.id = p.store().push_text(cut_text(name, number + 1, end));
         if (t.buy_in_kind == BuyInKind::Money && find_str(line, kPlayMoney, q2) != npos)
             t.buy_in_kind = BuyInKind::PlayMoney;
     }
@@ -416,7 +417,7 @@ HandOutcome read_hand(HandBuilder& b) {
     b.close_preflop();
     while (!starts(p.line(), kSummary)) {
         const auto street = parse_street_line(p);
-        if (!street) return reject("street line cut off inside the board");
+        if (!street) return reject(kBoardCutOff);
         while (!is_stars_line(p.line())) {
             if (!round_line(b, p.line())) return reject("unrecognised action line");
             p.next_line();

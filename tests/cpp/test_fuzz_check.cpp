@@ -85,13 +85,14 @@ std::string read_file(const fs::path& path) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-// Every regular file below `dir` whose name does not start with a dot (nothing when it is
-// absent).
+// Every regular file below `dir` whose name does not start with a dot, notes (.md) left out
+// (nothing when it is absent).
 std::vector<fs::path> files_below(const fs::path& dir) {
     std::vector<fs::path> out;
     if (!fs::exists(dir)) return out;
     for (const auto& e : fs::recursive_directory_iterator(dir))
-        if (e.is_regular_file() && e.path().filename().string().front() != '.')
+        if (e.is_regular_file() && e.path().filename().string().front() != '.' &&
+            e.path().extension() != ".md")
             out.push_back(e.path());
     return out;
 }

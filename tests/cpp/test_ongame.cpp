@@ -233,33 +233,61 @@ TEST(OngameBuilt, TableLineNameAndStakes) {
 }
 
 // Texts cut by position right against a multi-byte character keep whole characters only.
-TEST(OngameBuilt, CutsNextToMultiByteCharactersKeepWholeCharacters) {
+// A text cut by position next to a multi-byte character: a cut that falls inside it is a fault
+// (the store never holds part of a character), one that falls beside it is read.
+TEST(OngameBuilt, CutsInsideACharacterAreFaults) {
+    const struct {
+        const char* prefix;
+        std::string line;
+        std::size_t at;  // the byte of the line that the cut falls on; 0 for none
+    } cases[] = {
+        {"Table:", "Table: Z\u00fcrich\u20ac[100000001] (NO_LIMIT TEXAS_HOLDEM $1/$2, Real money)",
+         16},
+        {"Seat 3: Bob", "Seat 3: Bob\u00e9($1,256.50)", 12},
+        {"Main pot", "Main pot: $2,515.00 won by\u00e9Carol ($2,490.00)", 27},
+        {"Table:", "Table: Z\u00fcrich\u20ac [100000001] (NO_LIMIT TEXAS_HOLDEM $1/$2, Real money)",
+         0},
+        {"Seat 3: Bob", "Seat 3: Bob\u00e9 ($1,256.50)", 0},
+    };
+    for (const auto& c : cases) {
+        auto lines = base_hand();
+        lines[line_of(lines, c.prefix)] = c.line;
+        const std::string fault = hs::test::fault_of([&] { parse(join(lines)); });
+        EXPECT_EQ(fault, c.at == 0 ? "" : "byte index " + std::to_string(c.at) +
+                                              " is not a char boundary in '" + c.line + "'");
+    }
+}
+
+// A split pot names every winner ("won by Bob ($10.00), Carol ($10.00)"): the first one is the
+// winner kept, with the last amount, as with one winner; no player is added.
+TEST(OngameBuilt, SplitPotWinnerIsTheFirstSeatedPlayer) {
     auto lines = base_hand();
-    lines[2] = "Table: Z\u00fcrich\u20ac[100000001] (NO_LIMIT TEXAS_HOLDEM $1/$2, Real money)";
-    lines[line_of(lines, "Seat 3: Bob")] = "Seat 3: Bob\u00e9($1,256.50)";
-    lines[line_of(lines, "Main pot")] = "Main pot: $2,515.00 won by Carol\u00a3($2,490.00)";
+    lines[line_of(lines, "Main pot")] = "Main pot: $20.00 won by Bob ($10.00), Carol ($9.00)";
     const auto store = parse(join(lines));
     ASSERT_EQ(store->hands.size(), 1u);
     const hs::Hand& h = store->hands[0];
-    EXPECT_EQ(store->text_of(h.header.table_name), "Z\u00fcrich");
-    EXPECT_EQ(store->text_of(store->players.at(h.header.players.start() + 1).name), "Bob");
-    EXPECT_EQ(h.header.players.count(), 3u);  // the winner is Carol's seat, not a new player
-    EXPECT_EQ(store->winners.at(h.summary.winners.start()).player_id, 2);
-    EXPECT_NO_THROW(hs::hand_text(*store, 0, false));
+    EXPECT_EQ(h.header.players.count(), 3u);
+    const hs::Winner w = store->winners.at(h.summary.winners.start());
+    EXPECT_EQ(w.player_id, 1);
+    EXPECT_EQ(w.amount, 9.0f);
 }
 
 TEST(OngameBuilt, PlayersWithoutSeatLines) {
     auto lines = base_hand();
     const std::size_t pre = line_of(lines, "Bob raises");
     lines.insert(lines.begin() + pre, {"Zed folds", "Yan checks", "Xi calls $2.00",
-                                       "Wanda raises $3 to $5", "Zed bets $1"});
+                                       "Wanda raises $3 to $5", "Zed bets $1", "Bobby checks"});
     lines.insert(lines.begin() + line_of(lines, "Alice posts"), "Vic posts big blind ($2)");
     const auto store = parse(join(lines));
     ASSERT_EQ(store->hands.size(), 1u);
     const hs::Hand& h = store->hands[0];
-    // Fold and check register the name (seat 255, chips 0.0); other verbs only look it up.
+    // Fold and check register the name (seat 255, chips 0.0), a name that begins as a seated
+    // one's too ("Bobby", with Bob seated); other verbs only look it up.
     const auto players = store->resolve(store->players, h.header.players);
-    ASSERT_EQ(players.size(), 5u);
+    ASSERT_EQ(players.size(), 6u);
+    EXPECT_EQ(store->text_of(players[5].name), "Bobby");
+    EXPECT_EQ(players[5].seat, 255);
+    EXPECT_EQ(players[1].seat, 3);  // Bob
     EXPECT_EQ(store->text_of(players[3].name), "Zed");
     EXPECT_EQ(players[3].seat, 255);
     EXPECT_EQ(players[3].chips, 0.0f);
@@ -268,12 +296,13 @@ TEST(OngameBuilt, PlayersWithoutSeatLines) {
     ASSERT_EQ(blinds.size(), 3u);
     EXPECT_EQ(blinds[1], hs::Action::with_amount(ActionType::BigBlind, hs::kNoSlot, 2.0f));
     const auto pre_actions = store->resolve(store->actions, h.preflop.actions);
-    ASSERT_GE(pre_actions.size(), 5u);
+    ASSERT_GE(pre_actions.size(), 6u);
     EXPECT_EQ(pre_actions[0], hs::Action::make(ActionType::Fold, 3, hs::kNoCards));
     EXPECT_EQ(pre_actions[1], hs::Action::make(ActionType::Check, 4, hs::kNoPayload));
     EXPECT_EQ(pre_actions[2], hs::Action::with_amount(ActionType::Call, hs::kNoSlot, 2.0f));
     EXPECT_EQ(pre_actions[3], hs::Action::with_amount(ActionType::Raise, hs::kNoSlot, 3.0f));
     EXPECT_EQ(pre_actions[4], hs::Action::with_amount(ActionType::Bet, 3, 1.0f));
+    EXPECT_EQ(pre_actions[5], hs::Action::make(ActionType::Check, 5, hs::kNoPayload));
 }
 
 TEST(OngameBuilt, SharedKeysKeepTheirOwnSlots) {
@@ -594,7 +623,9 @@ INSTANTIATE_TEST_SUITE_P(
         Rejected{"OwnCardsOnTheFlop", "Carol checks", "Dealing to Bob: [Ah, Kh]"},
         Rejected{"PreflopVerbUnknown", "Bob raises", "Bob jams $6.00"},
         Rejected{"PreflopEmptyLine", "Bob raises", ""},
+        Rejected{"DrawLineIsNoFold", "Bob raises", "Bob changed 2 cards"},
         Rejected{"FlopLineNotAnAction", "Carol checks", "Carol says hi"},
+        Rejected{"BoardCutOff", "--- Dealing flop", "--- Dealing flop [6d, Kd, 8c"},
         Rejected{"ShowLineWithoutParenthesis", "Seat 3: Bob ($0", "Seat 3: Bob shows [Qs, Qh]"}),
     [](const ::testing::TestParamInfo<Rejected>& info) { return std::string(info.param.name); });
 

@@ -208,6 +208,7 @@ struct LookupCase {
     std::vector<std::string> seated;
     std::string lookup;
     unsigned expected;
+    bool equal = true;  // the slot found holds the very name: player_id registers none
 };
 
 class Lookup : public ::testing::TestWithParam<LookupCase> {};
@@ -228,16 +229,31 @@ TEST_P(Lookup, FindPlayer) {
     EXPECT_EQ(a.player_id(), c.expected) << c.what;
     EXPECT_EQ(a.amount(), 0.25f);
     EXPECT_EQ(a.type(), ActionType::Call);
+    // Registering: the slot whose name equals, else a new player of their own.
+    EXPECT_EQ(p.player_id(c.lookup), c.equal ? c.expected : c.seated.size()) << c.what;
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Table, Lookup,
     ::testing::Values(
-        LookupCase{"empty hand", false, {}, "Bob", 32},
-        LookupCase{"one key: no further compare", false, {"Alice", "Bob"}, "Bobby", 1},
+        LookupCase{"empty hand", false, {}, "Bob", 32, false},
+        LookupCase{"one slot with the key, another name", false, {"Alice", "Bob"}, "Bobby", 1,
+                   false},
+        LookupCase{"one slot with the key, a shorter name", false, {"Peter_K"}, "Pet", 0, false},
         LookupCase{"shared key, first", false, {"Player1", "Player2"}, "Player1", 0},
         LookupCase{"shared key, second", false, {"Player1", "Player2"}, "Player2", 1},
-        LookupCase{"shared key, none equal: lowest", false, {"Player1", "Player2"}, "Player3", 0},
+        LookupCase{"shared key, none equal: lowest", false, {"Player1", "Player2"}, "Player3", 0,
+                   false},
+        LookupCase{"names of 8 to 16 bytes", false, {"Mr. Sjaak 13", "Mr. Sjaak 14"},
+                   "Mr. Sjaak 14", 1},
+        LookupCase{"16 bytes, last one differs", false, {"0123456789abcdef"}, "0123456789abcdeF",
+                   0, false},
+        LookupCase{"longer names: first and last 8 bytes alike", false,
+                   {"Abcdefgh_1_ijklmnop", "Abcdefgh_2_ijklmnop"}, "Abcdefgh_2_ijklmnop", 1},
+        LookupCase{"longer name, another middle", false, {"Abcdefgh_1_ijklmnop"},
+                   "Abcdefgh_3_ijklmnop", 0, false},
+        LookupCase{"a name of zero bytes after its key", false, {std::string("Al\0", 3)}, "Al", 0,
+                   false},
         LookupCase{"real table", false, {"cartman177", "x", "cartagina"}, "cartagina", 2},
         LookupCase{"shared key in both halves", false,
                    {"a00", "a01", "a02", "a03", "a04", "a05", "a06", "a07", "a08", "a09", "a10",
@@ -252,6 +268,7 @@ INSTANTIATE_TEST_SUITE_P(
         LookupCase{"Mr stripped: Blue and Blonde share Blu", true, {"MrBlonde", "MrBlue"},
                    "MrBlue", 1},
         LookupCase{"Mr stripped on both sides", true, {"MrWhite", "Pluribus"}, "White", 0},
+        LookupCase{"Mr stripped from the line's name only", true, {"MrBlue"}, "Blue", 0},
         LookupCase{"Mr alone is not stripped", true, {"Mr", "Mrs"}, "Mr", 0},
         LookupCase{"Mrs keyed on s", true, {"Mr", "Mrs"}, "Mrs", 1}));
 
@@ -265,8 +282,7 @@ TEST(Parser, StrippedKeysKeepTheFullStoredName) {
     p.begin_hand();
     EXPECT_EQ(p.add_seated_player("MrBlue", 2, 100.0f), 0);
     EXPECT_EQ(store.text, "MrBlue");
-    EXPECT_EQ(p.table().first_bytes[0], 'B');
-    EXPECT_EQ(p.table().third_bytes[0], 'u');
+    EXPECT_EQ(p.table().keys[0], 'B' | 'l' << 8 | 'u' << 16);
     p.set_key_prefix("");
     EXPECT_EQ(p.key_name("MrBlue"), "MrBlue");
 }

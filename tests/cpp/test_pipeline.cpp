@@ -238,16 +238,21 @@ TEST(Lines, NamesCutByPhrase) {
     EXPECT_FALSE(kSits.matches("Bob: sits ou"));
     EXPECT_EQ(kSits.name("Bob: sits out"), "Bob");
     EXPECT_EQ(hs::name_before("Al collected $1", 13, " collected "), "Al");
-    // A cut inside a character leaves the partial character out.
-    EXPECT_EQ(hs::cut_name("Z\xC3\xA9", 0, 2), "Z");
-    EXPECT_EQ(hs::cut_name("\xC3\xA9Z", 1, 3), "Z");
+    // A cut inside a character is a fault at either end, an empty cut of a whole line is none.
+    for (const auto& [line, from, to, at] : {std::tuple{"Z\xC3\xA9", 0, 2, 2},
+                                             std::tuple{"\xC3\xA9Z", 1, 3, 1},
+                                             std::tuple{"\xC3\xA9", 1, 2, 1}}) {
+        const auto call = [&] { hs::cut_name(line, from, to); };
+        EXPECT_EQ(hs::test::fault_of(call), "byte index " + std::to_string(at) +
+                                                " is not a char boundary in '" + line + "'");
+    }
+    EXPECT_EQ(hs::cut_text("\xC3\xA9Z", 2, 3), "Z");
+    EXPECT_EQ(hs::cut_text("\xC3\xA9Z", 3, 3), "");
     for (const auto& [line, at] : {std::pair{"x collected $1", std::size_t{2}},  // before the start
                                    std::pair{" collected $1", std::size_t{11}}}) {  // empty name
         const auto call = [&] { hs::name_before(line, at, " collected "); };
         EXPECT_EQ(hs::test::fault_of(call), std::string("missing player name in '") + line + "'");
     }
-    EXPECT_EQ(hs::test::fault_of([&] { hs::cut_name("\xC3\xA9", 1, 2); }),
-              "missing player name in '\xC3\xA9'");
 }
 
 // ---------------------------------------------------------------------------------------------

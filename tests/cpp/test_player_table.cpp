@@ -83,24 +83,21 @@ TEST(PlayerTable, InsertWritesTheKeyAndDoesNotLookForDuplicates) {
     EXPECT_EQ(t.insert("Bobby"), 1);
     EXPECT_EQ(t.insert("Q"), 2);
     EXPECT_EQ(t.count, 3);
-    const std::uint8_t first[] = {'B', 'B', 'Q'};
-    const std::uint8_t second[] = {'o', 'o', 0};
-    const std::uint8_t third[] = {'b', 'b', 0};
-    for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(t.first_bytes[i], first[i]);
-        EXPECT_EQ(t.second_bytes[i], second[i]);
-        EXPECT_EQ(t.third_bytes[i], third[i]);
-    }
+    const std::uint32_t bob = 'B' | 'o' << 8 | 'b' << 16;
+    EXPECT_EQ(t.keys[0], bob);
+    EXPECT_EQ(t.keys[1], bob);
+    EXPECT_EQ(t.keys[2], std::uint32_t{'Q'});
     EXPECT_EQ(t.match_mask("Bobcat"), 0b011u);
+    // The words hold a name of up to 16 bytes whole: equal words, equal names.
+    EXPECT_EQ(t.words[0], hs::NameWords::of("Bob"));
+    EXPECT_NE(t.words[1], hs::NameWords::of("Bobbi"));
+    EXPECT_NE(t.words[1], hs::NameWords::of("Bob"));
 }
 
 TEST(PlayerTable, ClearForgetsEverySlot) {
     PlayerTable t = table_of({"Alice", "Bob", "Carol"});
     t.clear();
     EXPECT_EQ(t.count, 0);
-    for (std::size_t i = 0; i < PlayerTable::SLOTS; ++i) {
-        EXPECT_EQ(t.first_bytes[i] | t.second_bytes[i] | t.third_bytes[i], 0) << i;
-    }
     EXPECT_EQ(t.find("Bob"), 32);
     EXPECT_EQ(t.insert("Carol"), 0);
 }
@@ -141,11 +138,8 @@ TEST(PlayerTable, VectorPathEqualsPlainLoop) {
     int matched = 0;
     for (int round = 0; round < 5000; ++round) {
         PlayerTable t;
-        for (std::size_t i = 0; i < PlayerTable::SLOTS; ++i) {
-            t.first_bytes[i] = pick();
-            t.second_bytes[i] = pick();
-            t.third_bytes[i] = pick();
-        }
+        for (std::size_t i = 0; i < PlayerTable::SLOTS; ++i)
+            t.keys[i] = pick() | pick() << 8 | pick() << 16;
         t.count = static_cast<std::uint8_t>(rng() % 33);
         for (int k = 0; k < 8; ++k) {
             std::string key(1 + rng() % 4, '\0');

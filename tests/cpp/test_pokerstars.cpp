@@ -434,6 +434,48 @@ TEST(PokerStarsPreDeal, PostsStatusChatAndJoins) {
     EXPECT_EQ(hs::at(s->players, 3).seat, 7);
 }
 
+// Names first met in a line (a join, a sit-out, a leave, a chat line) whose first three bytes are
+// a seated player's: each is a player of their own, and the seated player keeps their seat,
+// chips and actions. An action on a name that is no player's goes to the lowest slot of its key.
+TEST(PokerStarsPreDeal, NewPlayersSharingASeatedPlayersKeyAreTheirOwn) {
+    Parts p;
+    p.seats = "Seat 1: Peter_K ($2.50 in chips)\nSeat 2: Mr. Sjaak 13 ($3 in chips)\n"
+              "Seat 4: Bob ($4 in chips)";
+    p.pre_deal =
+        "Peter_K: posts small blind $0.01\nMr. Sjaak 13: posts big blind $0.02\n"
+        "Petra77 joins the table at seat #9\nPetrus: sits out\nMr. Sjaak 14 leaves the table\n"
+        "Bobby said, \"hi\"\nMr. Sjaak 14 has returned\nPeter_K is disconnected";
+    p.preflop = "Petra77: folds\nBobby: checks\nPete: calls $0.01\nPeter_K: folds\nBob: folds";
+    p.summary = "*** SUMMARY ***\nTotal pot $0.03 | Rake $0\nSeat 9: Petra77 folded before Flop\n"
+                "Seat 2: Mr. Sjaak 13 (big blind) collected ($0.03)";
+    auto s = parse(hand(p));
+    ASSERT_EQ(s->hands.size(), 1u);
+    const auto& h = s->hands[0];
+    const struct {
+        const char* name;
+        int seat;
+        float chips;
+    } players[] = {{"Peter_K", 1, 2.5f}, {"Mr. Sjaak 13", 2, 3},  {"Bob", 4, 4},
+                   {"Petra77", 9, 0},    {"Petrus", 255, 0},      {"Mr. Sjaak 14", 255, 0},
+                   {"Bobby", 255, 0}};
+    ASSERT_EQ(h.header.players.count(), std::size(players));
+    for (std::size_t i = 0; i < std::size(players); ++i) {
+        const hs::Player& got = hs::at(s->players, h.header.players.start() + i);
+        EXPECT_EQ(s->text_of(got.name), players[i].name) << i;
+        EXPECT_EQ(got.seat, players[i].seat) << i;
+        EXPECT_FLOAT_EQ(got.chips, players[i].chips) << i;
+    }
+    const auto ids_of = [&](hs::Span span) {
+        std::vector<int> out;
+        for (const hs::Action& a : actions(*s, span)) out.push_back(a.player_id());
+        return out;
+    };
+    EXPECT_EQ(ids_of(h.header.actions), (std::vector<int>{0, 1, 3, 4, 5, 6, 5, 0}));
+    EXPECT_EQ(ids_of(h.preflop.actions), (std::vector<int>{3, 6, 0, 0, 2}));  // "Pete" calls
+    EXPECT_EQ(ids_of(h.summary.actions), (std::vector<int>{3, 1}));
+    EXPECT_EQ(hs::at(s->winners, h.summary.winners.start()).player_id, 1);
+}
+
 TEST(PokerStarsPreDeal, ChatIsCutAtTheLastWholeCharacter) {
     Parts p;
     const std::string ascii(300, 'x');
@@ -528,6 +570,7 @@ TEST(PokerStarsRounds, StatusLinesInARound) {
     const std::pair<const char*, T> cases[] = {
         {"Bob: sits out", T::Sitout},
         {"Bob: is sitting out", T::Sitout},
+        {"Bob is sitting out", T::Sitout},  // tournaments write it without the colon
         {"Bob has timed out", T::Leave},
         {"Bob is connected", T::Join},
         {"Bob is disconnected", T::Leave},

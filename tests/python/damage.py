@@ -3,8 +3,11 @@ of the hand starts of a text.
 
 `damaged(text, seed)` applies a few edits chosen by the seed: a line dropped, doubled, cut short
 (anywhere, the line end included), two neighbouring lines swapped, a character replaced (by ASCII
-that the readers look for, white space, or a character of two, three or four UTF-8 bytes). The
-same seed gives the same text everywhere, so a failure names its seed and replays."""
+that the readers look for, white space, or a character of two, three or four UTF-8 bytes).
+`damaged_bytes(text, seed)` is that text in UTF-8 with a few bytes removed (which can cut a
+character) or bytes inserted that no valid UTF-8 text holds there, as a damaged file has them. The
+same seed gives the same text everywhere, so a failure names its seed and replays. `decoded` reads
+bytes as `parse_path` does for each encoding."""
 import random
 import re
 
@@ -53,6 +56,54 @@ def damaged(text: str, seed: int, edits: int = 3) -> str:
     for _ in range(rng.randint(1, edits)):
         _edit(lines, rng)
     return "\n".join(lines)
+
+
+# A stray continuation byte, sequences cut short, bytes that begin no character, and a byte that
+# cp1252 leaves undefined.
+BAD_BYTES = (b"\x80", b"\xa1", b"\xc3", b"\xe2\x82", b"\xf0\x9f\x82", b"\xff", b"\xc0", b"\x9d")
+
+
+def damaged_bytes(text: str, seed: int, edits: int = 3) -> bytes:
+    """damaged(text, seed) in UTF-8 with 1 to `edits` bytes removed or bad bytes inserted."""
+    rng = random.Random(-seed - 1)  # not the stream that damaged() draws from
+    data = bytearray(damaged(text, seed).encode("utf-8"))
+    for _ in range(rng.randint(1, edits)):
+        at = rng.randrange(len(data) + 1)
+        if at < len(data) and rng.random() < 0.5:
+            del data[at]
+        else:
+            data[at:at] = rng.choice(BAD_BYTES)
+    return bytes(data)
+
+
+def decoded(data: bytes, encoding: str) -> str:
+    """The text that `parse_path` reads from the bytes with `encoding`, the byte-order mark
+    dropped where it counts as UTF-8 ("auto": valid UTF-8 as it is, bytes with one valid multi-byte
+    sequence as UTF-8 with U+FFFD for each byte that begins no character, any other bytes as
+    cp1252). Raises UnicodeDecodeError where "utf-8" raises RuntimeError."""
+    if encoding in ("cp1252", "latin-1"):
+        return data.decode(encoding, "replace")
+    try:
+        return data.decode("utf-8").removeprefix("\ufeff")
+    except UnicodeDecodeError:
+        if encoding == "utf-8":
+            raise
+    chars, multi_byte, i = [], False, 0
+    while i < len(data):
+        n = next((n for n in (1, 2, 3, 4) if _is_char(data[i:i + n])), 0)
+        chars.append(data[i:i + n].decode("utf-8") if n else "\ufffd")
+        multi_byte |= n > 1
+        i += n or 1
+    if not multi_byte:
+        return data.decode("cp1252", "replace")
+    return "".join(chars).removeprefix("\ufeff")
+
+
+def _is_char(piece: bytes) -> bool:
+    try:
+        return len(piece.decode("utf-8")) == 1
+    except UnicodeDecodeError:
+        return False
 
 
 def lines_of(text: str) -> list:

@@ -98,14 +98,16 @@ def test_values_read_from_the_text(path):
         assert f32(hd["big_blind"]) == stakes[-1]
         assert f32(hd["small_blind"]) == (stakes[-2] if len(stakes) > 1 else 0.0)
         seats = site["seat"].findall(hand.split(site["deal"])[0])
-        assert [(p["seat"], p["name"], f32(p["chips"])) for p in hd["players"]] == [
+        # the seated players first; a player named only in action lines follows them
+        assert [(p["seat"], p["name"], f32(p["chips"])) for p in hd["players"][:len(seats)]] == [
             (int(s), n, number(c)) for s, n, c in seats]
         # every action, and every winner, names a player of the hand
         actions = list(hd["actions"])
         for street in [h["preflop"], *h["flops"], *h["turns"], *h["rivers"], *h["showdowns"]]:
             actions += street["actions"]
-        assert all(a["player_id"] < len(seats) for a in actions + h["summary"]["actions"])
-        assert all(w["player_id"] < len(seats) for w in h["summary"]["winners"])
+        players = len(hd["players"])
+        assert all(a["player_id"] < players for a in actions + h["summary"]["actions"])
+        assert all(w["player_id"] < players for w in h["summary"]["winners"])
         # the boards, one per run, as the summary writes them (GGPoker may list a flop's cards
         # in another order there than on the flop's line)
         runs = [sorted(c for s in (f, t, r) for c in s["cards"]) for f, t, r in

@@ -40,7 +40,13 @@ def _cut_short(lines):
     return not any(line.startswith("*") for line in lines[summary:])
 
 
+def _draw(lines):
+    # A draw game: its "<name> changed N cards" lines are no betting action.
+    return any(" changed " in line and line.endswith(" cards") for line in lines)
+
+
 NO_SIGN = ("stakes without a currency sign", _no_sign)
+DRAW = ("a draw's 'changed N cards' line", _draw)
 CUT_SHORT = ("text ends before the summary's closing line", _cut_short)
 
 
@@ -100,10 +106,9 @@ EXPECTED = {
     f"{FPDB}/NLHE-9max-USD-0.05-0.10-201009.Dead.Small.Blind.txt": (["79836934-72"], None),
     f"{FPDB}/PLO8-USD-0.50-0.50-201111.txt": (["174523451-25", "174523451-26"], None),
     # Draw and stud are not read as such. A draw hand without a section line before the draw is
-    # returned with each "<name> changed N cards" line read as a fold (its last bytes are "ds");
-    # a draw hand with one makes its second line the pot line; a stud ante line is no blind.
-    f"{FPDB}/5-Carddraw-PL-USD-1.00-1.00-201111.No.Street.Delimiter.txt":
-        (["192626403-203"], None),
+    # dropped at its first "<name> changed N cards" line (no betting action); a draw hand with
+    # one makes its second line the pot line; a stud ante line is no blind.
+    f"{FPDB}/5-Carddraw-PL-USD-1.00-1.00-201111.No.Street.Delimiter.txt": ([], DRAW),
     f"{FPDB}/5-Carddraw-USD-1-2-201109.Goalwin.Sample.txt":
         Faults("missing pot amount in 'New hand for Hero: [As, 7c, Jh, Ac, Jd]'"),
     f"{FPDB}/7-Stud-USD-1.00-2.00-201212.big.bring.txt":

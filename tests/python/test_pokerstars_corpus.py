@@ -125,3 +125,36 @@ def test_old_header_and_zoom_files_parse():
     texts = [(CORPUS / n).read_text(encoding="utf-8-sig", errors="replace") for n in old]
     assert any(t.startswith("PokerStars Game #") for t in texts)
     assert any(t.startswith("PokerStars Zoom Hand #") for t in texts)
+
+
+# Real hands in which a player first met in a line (a sit-out, a leave) shares the first three
+# bytes of a seated player's name: each is a player of their own, at seat 255, and the line's
+# action is theirs; the seated player keeps their seat.
+SHARED_KEYS = [
+    ("pokerstars/santiweight_poker-handhistory/hh.com_Ahrensa_289FR_2021.07.30_0.txt",
+     ["228681031447", "228681051395", "228681059153", "228681070760", "228681075186",
+      "228681184775"], "cartman177", ("cartagina", 6), "sitout"),
+    ("pokerstars/jejellyroll-fr_fpdb-3/PLO-6max-USD-200-400-201505.rit.leaves.table.txt",
+     ["134782498345"], "Player1", ("Player0", 3), "leave"),
+]
+
+
+@needs_corpus
+@pytest.mark.parametrize("name,hand_ids,newcomer,seated,action", SHARED_KEYS,
+                         ids=[s[0].split("/")[-1] for s in SHARED_KEYS])
+def test_names_sharing_a_seated_players_key_are_players_of_their_own(name, hand_ids, newcomer,
+                                                                     seated, action):
+    hands = {h["header"]["id"]: h for h in json.loads(
+        handscribe.parse_path(str(CORPUS / name), encoding="auto").to_json())}
+    for hand_id in hand_ids:
+        players = [(p["name"], p["seat"]) for p in hands[hand_id]["header"]["players"]]
+        assert seated in players and (newcomer, 255) in players, hand_id
+        theirs = [players[a["player_id"]][0] for part in all_actions(hands[hand_id])
+                  for a in part if a["type"] == action]
+        assert newcomer in theirs and seated[0] not in theirs, hand_id
+
+
+def all_actions(hand) -> list:
+    streets = [s for key in ("flops", "turns", "rivers", "showdowns") for s in hand[key]]
+    return [hand["header"]["actions"], hand["preflop"]["actions"],
+            *(s["actions"] for s in streets), hand["summary"]["actions"]]
