@@ -7,11 +7,14 @@ times, best of several runs:
   - the C++ helper bench_scan on the same file: a memchr scan for line ends, the parser cursor's
     line splitting alone, a full parse from C++ (strict and skip), and the "auto" decoding alone
     of the file and of its cp1252 form.
-Prints MB/s, hands/s and the ratio parse time / memchr scan time.
+Prints MB/s, hands/s and the ratio parse time / memchr scan time; then hands/s of parse_str per
+site (PokerStars, Pluribus, OnGame, GGPoker, Winamax), each on its corpus files that parse
+(repeated to at least a tenth of --mb).
 
     python3 benchmarks/bench_parse.py [--mb 30] [--runs 5]
 """
 import argparse
+import os
 import subprocess
 import sys
 import tempfile
@@ -24,9 +27,30 @@ ROOT = Path(__file__).resolve().parents[1]
 CORPUS = ROOT.parent / "shared" / "corpus" / "pokerstars"
 
 
-def build_input(target_mb: float) -> bytes:
+# The corpus folders of each site's files, for the per-site figures.
+SITES = {"PokerStars": "pokerstars", "Pluribus": "pluribus", "OnGame": "ongame",
+         "GGPoker": "ggpoker", "Winamax": "winamax"}
+
+
+def parses(text: str) -> bool:
+    """Whether the text parses, strict; the fault's report on standard error is left unwritten."""
+    sys.stderr.flush()
+    saved = os.dup(2)
+    try:
+        with open(os.devnull, "w") as null:
+            os.dup2(null.fileno(), 2)
+            handscribe.parse_str(text)
+        return True
+    except (RuntimeError, handscribe.PanicException):
+        return False
+    finally:
+        os.dup2(saved, 2)
+        os.close(saved)
+
+
+def build_input(target_mb: float, folder: Path = CORPUS) -> bytes:
     parts = []
-    for path in sorted(CORPUS.rglob("*.txt")):
+    for path in sorted(folder.rglob("*.txt")):
         data = path.read_bytes()
         if data.startswith(b"\xef\xbb\xbf"):
             data = data[3:]
@@ -36,6 +60,8 @@ def build_input(target_mb: float) -> bytes:
             continue
         if b"\n" not in data:  # old Mac line ends would break the concatenation
             continue
+        if folder != CORPUS and not parses(data.decode("utf-8")):
+            continue  # per site: only the files that parse (no stud or draw file)
         parts.append(data.replace(b"\r\n", b"\n").rstrip(b"\n") + b"\n\n\n")
     one = b"".join(parts)
     reps = max(1, int(target_mb * 1e6 / len(one)) + 1)
@@ -108,6 +134,13 @@ def main() -> int:
     print(f"splitter  : {float(scan['splitter_mb_s']):8.1f} MB/s (line splitting only)")
     print(f"memchr    : {scan_mb_s:8.1f} MB/s (line-end scan)")
     print(f"ratio parse_str / memchr scan: {(scan_mb_s / (mb / t_str)):.2f}x")
+    for site, folder in SITES.items():
+        if not (CORPUS.parent / folder).is_dir():
+            continue
+        site_text = build_input(args.mb / 10, CORPUS.parent / folder).decode("utf-8")
+        t_site, site_view = best(args.runs, lambda: handscribe.parse_str(site_text))
+        print(f"{site:<10}: {len(site_text.encode()) / 1e6 / t_site:8.1f} MB/s  "
+              f"{len(site_view) / t_site:10.0f} hands/s")
     return 0
 
 

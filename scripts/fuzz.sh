@@ -31,8 +31,10 @@ cmake -S . -B "$BUILD" "${GEN[@]}" -DCMAKE_CXX_COMPILER="$CXX" -DHANDSCRIBE_PYTH
   -DHANDSCRIBE_FUZZ=ON -DHANDSCRIBE_SANITIZE=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$BUILD" --target fuzz_parse
 
-# Seeds, rebuilt every run: whole files would make every input as long as the longest one, so
-# each file is cut at blank lines into pieces of about half the length limit.
+# Seeds, rebuilt every run (the test data, the saved findings, the hands written as seeds for the
+# layouts whose real files may not be copied here): whole files would make every input as long
+# as the longest one, so each file is cut at blank lines into pieces of about half the length
+# limit.
 SEEDS=$BUILD/seeds
 rm -rf "$SEEDS"
 mkdir -p "$SEEDS" "$BUILD/corpus" "$BUILD/findings"
@@ -44,7 +46,7 @@ cut_into_seeds() {  # FILE NAME
 }
 while IFS= read -r -d '' f; do
   cut_into_seeds "$f" "${f//\//_}"
-done < <(find tests/data tests/fuzz/regressions -type f ! -name '*.md' ! -name '.*' -print0)
+done < <(find tests/data tests/fuzz/regressions tests/fuzz/seeds -type f ! -name '*.md' ! -name '.*' -print0)
 CORPUS=../shared/corpus
 if [ -f "$CORPUS/MANIFEST.tsv" ]; then
   # Only the files whose licence allows copying them (column 5: MIT or BSD).

@@ -20,7 +20,7 @@ namespace {
 
 // What follows "cards" in an action object.
 enum class Extra : std::uint8_t {
-    None, Bet, BetAllIn, Blind, Pot, Uncalled, CashOut, Seat, Say, Finish, Bounty, SplitBounty,
+    None, Bet, BetAllIn, Blind, Pot, Amount, CashOut, Seat, Say, Finish, Bounty, SplitBounty,
     Purchase, Entry
 };
 
@@ -54,7 +54,7 @@ constexpr std::array<ActionForm, kActionTypeCount> kActionForms = {{
     {"collect_pot", Extra::Pot, "side_1", false},   // CollectSidePot1
     {"collect_pot", Extra::Pot, "side_2", false},   // CollectSidePot2
     {"collect_pot", Extra::Pot, "side_3", false},   // CollectSidePot3
-    {"uncalled_bet", Extra::Uncalled, {}, false},   // UncalledBetReturned
+    {"uncalled_bet", Extra::Amount, {}, false},     // UncalledBetReturned
     {"join", Extra::Seat, {}, false},               // Join
     {"leave", Extra::None, {}, false},              // Leave
     {"sitout", Extra::None, {}, false},             // Sitout
@@ -65,6 +65,7 @@ constexpr std::array<ActionForm, kActionTypeCount> kActionForms = {{
     {"rebuy", Extra::Purchase, {}, false},          // Rebuy
     {"addon", Extra::Purchase, {}, false},          // AddOn
     {"entry", Extra::Entry, {}, false},             // Entry
+    {"insurance", Extra::Amount, {}, false},        // Insurance
 }};
 
 // ---------------------------------------------------------------------------------------------
@@ -275,7 +276,7 @@ public:
                 o.key("amount").amount(a.amount());
                 o.key("pot").name(form.label);
                 break;
-            case Extra::Uncalled:
+            case Extra::Amount:
                 o.key("amount").amount(a.amount());
                 break;
             case Extra::CashOut: {
@@ -338,6 +339,13 @@ public:
         const auto players = store_.resolve(store_.players, hd.players);
         if (hd.dealer >= players.size()) fault_index(hd.dealer, players.size());
         const std::uint8_t dealer_seat = players[hd.dealer].seat;
+
+        // The format's game types hold Hold'em and four-card Omaha (hi, hi/lo) only: its
+        // "Omaha" deals four cards and its "Holdem" a full deck, so none of the variants (five
+        // or six cards, short deck, Courchevel) has a nearest type that would not misstate it.
+        if (hd.game_type > GameType::OmahaHiLo)
+            fault("not implemented: JsonOHH - game type " +
+                  std::string(enum_text(kGameTypeNames, hd.game_type)));
 
         Obj o(w_);
         o.key("spec_version").name("1.4.1");

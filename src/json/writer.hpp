@@ -103,7 +103,7 @@ public:
         const char s[4] = {'"', card_rank_char(c), card_suit_letter(c), '"'};
         raw(std::string_view(s, 4));
     }
-    // The first `count` cards of a set as an array; a count above five is a broken set.
+    // The first `count` cards of a set as an array; a count above six is a broken set.
     void cards(const CardSet& set) {
         put('[');
         for (std::size_t i = 0; i < set.count; ++i) {

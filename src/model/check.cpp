@@ -98,7 +98,7 @@ private:
     }
 
     bool street(const Street& s) {
-        if (s.cards.count > 5) return problem("card count", s.cards.count);
+        if (s.cards.count > kMaxCards) return problem("card count", s.cards.count);
         return actions(s.actions);
     }
 
@@ -118,7 +118,7 @@ private:
             case PayloadKind::Cards:
                 if (payload != kNoCards && payload >= store_.card_sets.size())
                     return problem("card payload", payload);
-                if (payload != kNoCards && store_.card_sets[payload].count > 5)
+                if (payload != kNoCards && store_.card_sets[payload].count > kMaxCards)
                     return problem("card count", store_.card_sets[payload].count);
                 return true;
             case PayloadKind::CashOut:

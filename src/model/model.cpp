@@ -57,6 +57,7 @@ PayloadKind payload_kind(ActionType a) noexcept {
         case ActionType::CollectSidePot2:
         case ActionType::CollectSidePot3:
         case ActionType::UncalledBetReturned:
+        case ActionType::Insurance:
             return PayloadKind::Amount;
         case ActionType::Fold:
         case ActionType::Muck:
@@ -234,7 +235,7 @@ std::string_view card_suit_symbol(Card c) noexcept {
 }
 
 void CardSet::push(Card c) {
-    if (count >= 5) fault_index(count, 5);
+    if (count >= kMaxCards) fault_index(count, kMaxCards);
     cards[count] = c;
     ++count;
 }

@@ -29,7 +29,13 @@ enum class Site : std::uint8_t {
     GGPoker = 10, Winamax = 11, KingsClub = 12, Bovada = 13, Enet = 14, Cake = 15, Pkr = 16,
     Winning = 17,
 };
-enum class GameType : std::uint8_t { HoldEm = 0, Omaha = 1, OmahaHiLo = 2 };
+// The Omaha variants deal five or six hole cards; Courchevel deals five and shows the first card
+// of the flop before the preflop round; short deck Hold'em is played without the twos to fives.
+enum class GameType : std::uint8_t {
+    HoldEm = 0, Omaha = 1, OmahaHiLo = 2, FiveCardOmaha = 3, FiveCardOmahaHiLo = 4,
+    SixCardOmaha = 5, SixCardOmahaHiLo = 6, ShortDeckHoldEm = 7, Courchevel = 8,
+    CourchevelHiLo = 9,
+};
 enum class BetType : std::uint8_t { NoLimit = 0, Limit = 1, PotLimit = 2 };
 enum class ActionType : std::uint8_t {
     Bet = 0, Call = 1, Raise = 2, BetAllIn = 3, CallAllIn = 4, RaiseAllIn = 5, Check = 6,
@@ -40,17 +46,20 @@ enum class ActionType : std::uint8_t {
     // Tournament events: a player's finishing place, a bounty won (alone or split with others),
     // chips bought during the tournament, a satellite's entry to another tournament won.
     Finish = 27, Bounty = 28, SplitBounty = 29, Rebuy = 30, AddOn = 31, Entry = 32,
+    // The premium a player pays for all-in insurance: money out of the stack, not into the pot.
+    Insurance = 33,
 };
-inline constexpr std::size_t kActionTypeCount = 33;
+inline constexpr std::size_t kActionTypeCount = 34;
 // What a tournament's entry was paid with: money (in the tournament's currency), nothing, the
-// site's player points, its StarsCoin, play money, or what the history does not say.
+// site's player points, its StarsCoin, play money, what the history does not say, or a ticket
+// won before (a qualifier's seat, a site's gift).
 enum class BuyInKind : std::uint8_t {
-    Money = 0, Freeroll = 1, Points = 2, StarsCoin = 3, PlayMoney = 4, Unknown = 5,
+    Money = 0, Freeroll = 1, Points = 2, StarsCoin = 3, PlayMoney = 4, Unknown = 5, Ticket = 6,
 };
-inline constexpr std::size_t kBuyInKindCount = 6;
+inline constexpr std::size_t kBuyInKindCount = 7;
 
 inline constexpr std::size_t kSiteCount = 18;
-inline constexpr std::size_t kGameTypeCount = 3;
+inline constexpr std::size_t kGameTypeCount = 10;
 inline constexpr std::size_t kBetTypeCount = 3;
 
 // Member names (the text form of every enumeration), one table per enumeration, in code order.
@@ -62,7 +71,8 @@ inline constexpr std::array<std::string_view, kSiteCount> kSiteNames = {
     "KingsClub", "Bovada", "Enet", "Cake", "Pkr", "Winning",
 };
 inline constexpr std::array<std::string_view, kGameTypeCount> kGameTypeNames = {
-    "HoldEm", "Omaha", "OmahaHiLo"};
+    "HoldEm",       "Omaha",          "OmahaHiLo",  "FiveCardOmaha",  "FiveCardOmahaHiLo",
+    "SixCardOmaha", "SixCardOmahaHiLo", "ShortDeckHoldEm", "Courchevel", "CourchevelHiLo"};
 inline constexpr std::array<std::string_view, kBetTypeCount> kBetTypeNames = {
     "NoLimit", "Limit", "PotLimit"};
 inline constexpr std::array<std::string_view, kActionTypeCount> kActionTypeNames = {
@@ -70,15 +80,15 @@ inline constexpr std::array<std::string_view, kActionTypeCount> kActionTypeNames
     "Show", "Dealt", "Ante", "BigBlind", "SmallBlind", "BigSmallBlind", "DeadBlind",
     "ExtraBlind", "CashOut", "CollectMainPot", "CollectSidePot1", "CollectSidePot2",
     "CollectSidePot3", "UncalledBetReturned", "Join", "Leave", "Sitout", "Say", "Finish",
-    "Bounty", "SplitBounty", "Rebuy", "AddOn", "Entry",
+    "Bounty", "SplitBounty", "Rebuy", "AddOn", "Entry", "Insurance",
 };
 inline constexpr std::array<std::string_view, kBuyInKindCount> kBuyInKindNames = {
-    "Money", "Freeroll", "Points", "StarsCoin", "PlayMoney", "Unknown"};
+    "Money", "Freeroll", "Points", "StarsCoin", "PlayMoney", "Unknown", "Ticket"};
 static_assert(static_cast<std::size_t>(Site::Winning) + 1 == kSiteCount);
-static_assert(static_cast<std::size_t>(GameType::OmahaHiLo) + 1 == kGameTypeCount);
+static_assert(static_cast<std::size_t>(GameType::CourchevelHiLo) + 1 == kGameTypeCount);
 static_assert(static_cast<std::size_t>(BetType::PotLimit) + 1 == kBetTypeCount);
-static_assert(static_cast<std::size_t>(ActionType::Entry) + 1 == kActionTypeCount);
-static_assert(static_cast<std::size_t>(BuyInKind::Unknown) + 1 == kBuyInKindCount);
+static_assert(static_cast<std::size_t>(ActionType::Insurance) + 1 == kActionTypeCount);
+static_assert(static_cast<std::size_t>(BuyInKind::Ticket) + 1 == kBuyInKindCount);
 
 // The member name of a code; codes outside the table give "?".
 std::string_view site_name(Site s) noexcept;
@@ -133,17 +143,20 @@ constexpr char card_suit_letter(Card c) noexcept {  // s c h d
 }
 std::string_view card_suit_symbol(Card c) noexcept;  // UTF-8 of the suit symbol
 
+// Up to six cards: the hole cards of six-card Omaha, a board, a hand shown. A seventh byte for
+// the sixth card keeps a Street at 24 bytes (the Span after the set is aligned to 8 either way).
+inline constexpr std::uint8_t kMaxCards = 6;
 struct CardSet {
-    Card cards[5] = {1, 1, 1, 1, 1};
+    Card cards[kMaxCards] = {1, 1, 1, 1, 1, 1};
     std::uint8_t count = 0;
 
     static CardSet empty() noexcept { return CardSet{}; }
     // Cards separated by single spaces; every piece (empty ones included) is one card.
     static CardSet from_text(std::string_view text);
-    void push(Card c);  // faults on a sixth card
+    void push(Card c);  // faults on a seventh card
     bool operator==(const CardSet&) const = default;
 };
-static_assert(sizeof(CardSet) == 6);
+static_assert(sizeof(CardSet) == 7);
 
 // ---------------------------------------------------------------------------------------------
 // Packed references

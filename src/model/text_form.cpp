@@ -12,7 +12,7 @@ namespace hs {
 namespace {
 
 void append_card_set(std::string& out, const CardSet& c) {
-    if (c.count > 5) fault_index(c.count, 5);
+    if (c.count > kMaxCards) fault_index(c.count, kMaxCards);
     out += "[ ";
     for (std::uint8_t i = 0; i < c.count; ++i) {
         if (i) out += ' ';

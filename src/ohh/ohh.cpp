@@ -70,7 +70,8 @@ constexpr std::array<SiteForm, kSiteCount> kSiteForms = {{
 }};
 
 // The format's game names, in the model's code order. A game the format has no name for fails
-// the hand.
+// the hand: its "Omaha" deals four cards and its "Holdem" a full deck, so five- and six-card
+// Omaha, short deck and Courchevel have no name that would not misstate them.
 constexpr std::array<string_view, kGameTypeCount> kGameNames = {"Holdem", "Omaha", "OmahaHiLo"};
 
 // Money without a sign: cash play money and the Pluribus logs' chips are play chips, "XPM" (the
@@ -250,7 +251,10 @@ public:
         if (hd.start_utc == 0) fault("no start time");
         o.key("start_date_utc").date(hd.start_utc);
         o.key("table_name").text(store_.text_of(hd.table_name));
-        o.key("game_type").name(name_of(kGameNames, static_cast<std::size_t>(hd.game_type)));
+        const string_view game = name_of(kGameNames, static_cast<std::size_t>(hd.game_type));
+        if (game.empty()) fault(std::string("a game the format has no name for: ") +
+                                std::string(enum_text(kGameTypeNames, hd.game_type)));
+        o.key("game_type").name(game);
         o.key("bet_limit");
         {
             Obj bl(w_);

@@ -90,7 +90,10 @@ public:
     // The actions pushed since the previous section closed (or since the hand began) become the
     // section's run: the actions before the deal, the preflop, one street, the summary.
     void close_pre_deal() noexcept { hand_.header.actions = take_run(); }
-    void close_preflop() noexcept { hand_.preflop = Street{CardSet::empty(), take_run(), 0}; }
+    // The preflop's cards are those shown before its round (Courchevel's first flop card).
+    void close_preflop(const CardSet& shown = CardSet::empty()) noexcept {
+        hand_.preflop = Street{shown, take_run(), 0};
+    }
     inline void close_street(StreetKind kind, const CardSet& cards);
     void close_summary(const PotInfo& pots) noexcept {
         hand_.summary.pots = pots;

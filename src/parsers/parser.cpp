@@ -8,6 +8,7 @@
 #include <limits>
 
 #include "model/utf8.hpp"
+#include "parsers/lines.hpp"
 
 namespace hs {
 
@@ -180,6 +181,21 @@ std::optional<SignedRead> read_after(std::string_view text, std::size_t sign_at,
     const auto r = read(text.substr(from));
     if (!r) return std::nullopt;
     return SignedRead{r->value, sign_at, from + r->len};
+}
+
+// The number after the sign (the first or the last sign of the text), read by `read`; with
+// sign 0 the first ASCII digit, or the start of the last number, stands where the sign would.
+template <class Reader>
+std::optional<SignedRead> after_sign(std::string_view text, Currency sign, bool last, bool commas,
+                                     Reader read) noexcept {
+    if (sign == 0) {
+        const std::size_t at = last ? last_number_start(text, commas) : first_digit_at(text);
+        if (at == npos) return std::nullopt;
+        return read_after(text, at, 0, read);
+    }
+    const auto s = find_sign(text, sign, last);
+    if (!s) return std::nullopt;
+    return read_after(text, s->at, s->len, read);
 }
 
 }  // namespace
@@ -446,19 +462,43 @@ std::optional<NumberRead> read_decimal_general(std::string_view text) noexcept {
 
 std::optional<SignedRead> decimal_after_sign(std::string_view text, Currency sign,
                                              bool last) noexcept {
-    if (sign == kChips) {
-        const std::size_t at = last ? last_number_start(text, true) : first_digit_at(text);
-        if (at == npos) return std::nullopt;
-        return read_after(text, at, 0, read_chips);
-    }
-    if (sign == 0) {
-        const std::size_t at = last ? last_number_start(text, false) : first_digit_at(text);
-        if (at == npos) return std::nullopt;
-        return read_after(text, at, 0, read_decimal);
-    }
-    const auto s = find_sign(text, sign, last);
-    if (!s) return std::nullopt;
-    return read_after(text, s->at, s->len, read_decimal);
+    if (sign == kChips) return after_sign(text, 0, last, true, read_chips);
+    if ((sign & kGrouped) != 0)
+        return after_sign(text, bare_sign(sign), last, true, read_grouped_decimal);
+    return after_sign(text, sign, last, false, read_decimal);
+}
+
+std::optional<NumberRead> read_grouped_decimal(std::string_view text) noexcept {
+    const auto digit_at = [&](std::size_t i) {
+        return i < text.size() && is_ascii_digit(static_cast<unsigned char>(text[i]));
+    };
+    std::size_t whole = 0;
+    while (digit_at(whole)) ++whole;
+    if (whole == 0 || whole >= text.size() || text[whole] != ',') return read_decimal(text);
+    // The digits without their ',' go to read_decimal; a number too long for the copy is none.
+    char ungrouped[32];
+    std::size_t n = 0, i = 0;
+    const auto copy = [&](std::size_t end) {
+        for (; i < end; ++i) {
+            if (text[i] == ',') continue;
+            if (n == sizeof ungrouped) return false;
+            ungrouped[n++] = text[i];
+        }
+        return true;
+    };
+    std::size_t end = whole;
+    while (end < text.size() && text[end] == ',' && digit_at(end + 1) && digit_at(end + 2) &&
+           digit_at(end + 3) && !digit_at(end + 4))
+        end += 4;
+    if (end < text.size() && text[end] == '.')
+        for (++end; digit_at(end);) ++end;
+    if (!copy(end)) return std::nullopt;
+    const auto r = read_decimal(std::string_view(ungrouped, n));
+    if (!r) return std::nullopt;
+    // The copy's length back in the text: its digits and the ',' among them.
+    std::size_t len = 0;
+    for (std::size_t kept = 0; kept < r->len; ++len) kept += text[len] != ',';
+    return NumberRead{r->value, len};
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -500,9 +540,9 @@ std::optional<SeatLine> read_seat_line(std::string_view line) {
 }
 
 CardSet parse_cards(std::string_view text) {
-    // The usual form: one to five two-byte ASCII cards ("Ah Kd 7c") separated by single spaces,
+    // The usual form: one to six two-byte ASCII cards ("Ah Kd 7c") separated by single spaces,
     // read from a table; any other text (a "10", a character outside ASCII, a piece of another
-    // length, a sixth card) goes to the general reader, which gives the same set for this form.
+    // length, a seventh card) goes to the general reader, which gives the same set for this form.
     static constexpr auto kRanks = [] {
         std::array<std::uint8_t, 256> t{};
         t['A'] = 1; t['T'] = 10; t['J'] = 11; t['Q'] = 12; t['K'] = 13;
@@ -519,7 +559,7 @@ CardSet parse_cards(std::string_view text) {
         return t;
     }();
     const std::size_t n = text.size();
-    if (n >= 2 && n <= 14 && n % 3 == 2) {
+    if (n >= 2 && n <= 3 * kMaxCards - 1 && n % 3 == 2) {
         const auto* const b = reinterpret_cast<const unsigned char*>(text.data());
         CardSet set;
         const std::size_t count = (n + 1) / 3;
@@ -543,6 +583,39 @@ BracketedCards bracketed_cards(std::string_view text) {
     const std::size_t close = find_byte(text, ']', open);
     if (close == npos) return BracketedCards{CardSet::empty(), 0, 0};
     return BracketedCards{parse_cards(slice(text, open + 1, close)), open + 1, close + 1};
+}
+
+std::optional<TrailingRead> amount_sign_after(std::string_view text) noexcept {
+    const auto number = read_decimal(text);
+    if (!number) return std::nullopt;
+    TrailingRead out{number->value, 0, number->len};
+    if (starts(rest(text, out.len), "k")) {
+        // Thousands: the number read again with its point three digits further right, so that
+        // "3.37k" is 3370 exactly rather than 3.37f times 1000.
+        char shifted[48];
+        const std::string_view digits = text.substr(0, out.len);
+        const std::size_t point = find_byte(digits, '.');
+        if (digits.size() + 3 > sizeof shifted) return std::nullopt;
+        std::size_t n = 0;
+        for (std::size_t i = 0; i < digits.size(); ++i)
+            if (i != point) shifted[n++] = digits[i];
+        const std::size_t decimals = point == npos ? 0 : digits.size() - point - 1;
+        for (std::size_t i = decimals; i < 3; ++i) shifted[n++] = '0';
+        if (decimals > 3) {  // the point goes back in, three digits after where it stood
+            std::copy_backward(shifted + point + 3, shifted + n, shifted + n + 1);
+            shifted[point + 3] = '.';
+            ++n;
+        }
+        const auto thousands = read_decimal(std::string_view(shifted, n));
+        if (!thousands) return std::nullopt;
+        out.value = thousands->value;
+        ++out.len;
+    }
+    if (const auto sign = currency_symbol(rest(text, out.len))) {
+        out.sign = sign->sign;
+        out.len += sign->len;
+    }
+    return out;
 }
 
 // Byte length of the white-space character at the start of `s` (0 when it is not one): ASCII

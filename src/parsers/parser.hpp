@@ -316,15 +316,37 @@ inline constexpr Currency kChips = 0x110000;
 // read_amount for chips, with their common form (ASCII digits and ',', ended by an ASCII byte
 // other than '.') settled first; gives the same result for every text.
 std::optional<NumberRead> read_chips(std::string_view text) noexcept;
-// read_decimal, or read_chips for chips.
+// A mark on a sign (any but kChips) under which the readers take amounts whose whole part may
+// group its thousands with ',' ("$1,289.63", as GGPoker writes cash amounts); amounts read
+// under the bare sign end at a ','. Like kChips it never reaches a record.
+inline constexpr Currency kGrouped = 0x200000;
+// The sign itself, without the kGrouped mark.
+constexpr Currency bare_sign(Currency sign) noexcept { return sign & ~kGrouped; }
+// read_decimal with ',' between thousands: a ',' followed by exactly three ASCII digits carries
+// the whole part on ("1,289.63", "2,000"); any other ',' ends the number.
+std::optional<NumberRead> read_grouped_decimal(std::string_view text) noexcept;
+// read_decimal, read_chips for chips, read_grouped_decimal under a kGrouped sign.
 inline std::optional<NumberRead> read_number(std::string_view text, Currency sign) noexcept {
-    return sign == kChips ? read_chips(text) : read_decimal(text);
+    if (sign == kChips) return read_chips(text);
+    return (sign & kGrouped) != 0 ? read_grouped_decimal(text) : read_decimal(text);
 }
 // The byte length of the sign written before an amount: none for chips or a hand without one.
 inline std::size_t sign_length(Currency sign) noexcept {
     if (sign < 0x80) return sign != 0;
-    return sign == kChips ? 0 : utf8_len(sign);
+    if (sign == kChips) return 0;
+    sign = bare_sign(sign);
+    return sign < 0x80 ? sign != 0 : utf8_len(sign);
 }
+
+// An amount written with its sign after the number, as Winamax writes them: "0.05€", "3€", and
+// without a sign for play money and chips ("0.10", "1520"). A 'k' right after the number is
+// thousands ("3.37k"). `sign` is 0 when none follows; `len` counts the sign's bytes too.
+struct TrailingRead {
+    float value;
+    Currency sign;
+    std::size_t len;
+};
+std::optional<TrailingRead> amount_sign_after(std::string_view text) noexcept;
 
 // Byte length of the Unicode white-space character at the start of `text` (0 when it is not
 // one).

@@ -15,6 +15,7 @@
 #include "parsers/ongame.hpp"
 #include "parsers/parser.hpp"
 #include "parsers/pokerstars.hpp"
+#include "parsers/winamax.hpp"
 
 namespace hs {
 namespace {
@@ -215,7 +216,11 @@ void run_site_parser(Site site, std::string_view text, HandStore& store, Errors 
         case Site::PokerStarsPluribus:
             pokerstars::parse_hands(parser, pokerstars::kPluribus, errors, rejected);
             return;
+        case Site::GGPoker:
+            pokerstars::parse_hands(parser, pokerstars::kGGPoker, errors, rejected);
+            return;
         case Site::OnGame: ongame::parse_hands(parser, errors, rejected); return;
+        case Site::Winamax: winamax::parse_hands(parser, errors, rejected); return;
         default: break;
     }
     fault_input("Parser has not been implemented for " + std::string(site_name(site)));

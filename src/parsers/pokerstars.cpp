@@ -23,6 +23,7 @@
 #include "parsers/hand.hpp"
 #include "parsers/lines.hpp"
 #include "parsers/parser.hpp"
+#include "parsers/sections.hpp"
 #include "parsers/tournament.hpp"
 #include "simd/scan.hpp"
 
@@ -34,18 +35,6 @@ using std::string_view;
 
 inline bool is_digit(unsigned char c) noexcept { return c >= '0' && c <= '9'; }
 
-// A summary name loses every trailing position note.
-string_view strip_position_notes(string_view name) noexcept {
-    static constexpr string_view kNotes[] = {" (button)", " (small blind)", " (big blind)"};
-    for (;;) {
-        if (name.empty() || name.back() != ')') return name;
-        const string_view* note = std::begin(kNotes);
-        while (note != std::end(kNotes) && !ends(name, *note)) ++note;
-        if (note == std::end(kNotes)) return name;
-        name.remove_suffix(note->size());
-    }
-}
-
 // ---------------------------------------------------------------------------------------------
 // Hand line and table line
 // ---------------------------------------------------------------------------------------------
@@ -54,30 +43,6 @@ std::uint64_t date_piece(string_view piece, string_view line) {
     const auto v = read_integer(piece);
     if (!v) fault_missing("date", line);
     return v->value;
-}
-
-// The usual form, "2021/03/04 05:06:07" followed by a non-digit or the end, read at fixed
-// places; nothing when the text has another form.
-std::optional<PackedDate> fixed_date(string_view d) noexcept {
-    static constexpr char kShape[] = "dddd/dd/dd dd:dd:dd";
-    // After the seconds: the end, or an ASCII byte that is no digit (a character outside ASCII
-    // could be a numeric one that the general reading takes into the seconds).
-    if (d.size() < 19) return std::nullopt;
-    if (d.size() > 19) {
-        const auto after = static_cast<unsigned char>(d[19]);
-        if (after >= 0x80 || is_digit(after)) return std::nullopt;
-    }
-    for (size_t i = 0; i < 19; ++i) {
-        const auto c = static_cast<unsigned char>(d[i]);
-        if (kShape[i] == 'd' ? !is_digit(c) : c != static_cast<unsigned char>(kShape[i]))
-            return std::nullopt;
-    }
-    const auto num = [&](size_t at, size_t len) {
-        std::uint64_t v = 0;
-        for (size_t i = at; i < at + len; ++i) v = v * 10 + static_cast<unsigned>(d[i] - '0');
-        return v;
-    };
-    return pack_date(num(0, 4), num(5, 2), num(8, 2), num(11, 2), num(14, 2), num(17, 2));
 }
 
 // Any other form: split at '/', '/', ' ', ':', ':' and read each piece's leading digits. The
@@ -129,7 +94,7 @@ void read_start_zone(Header& h, string_view line, string_view line_for_faults) {
 }
 
 // The hand line; an empty reason when it was read. A tournament hand's record is pushed here.
-string_view parse_hand_line(HandBuilder& b) {
+string_view parse_hand_line(HandBuilder& b, const Variant& v) {
     Parser& p = b.parser();
     Header& h = b.header();
     const string_view line = p.line();
@@ -159,39 +124,16 @@ string_view parse_hand_line(HandBuilder& b) {
     if (g >= line.size()) fault_missing("game type", line);
     static constexpr string_view kZoomHand = "Zoom Hand ", kZoom = "Zoom ";
     h.fast_fold = ends(line.substr(0, hash), kZoomHand) || starts(line.substr(g), kZoom);
-    // A tournament hand names its tournament and buy-in first.
-    if (line[g] != 'H' && line[g] != 'O') {
-        if (const auto game = tournament::read_tournament(b, line, g)) g = *game;
+    // A tournament hand names its tournament first.
+    std::optional<GameRead> game = read_game(line, g);
+    if (!game) {
+        if (const auto at = v.read_tournament(b, line, g)) g = *at;
+        game = read_game(line, g);
+        if (!game) fault_game(line, g);
     }
-    const char c = static_cast<char>(byte_at(line, g));
-    size_t limit_at;
-    // The game is told by its first letter; the limit follows the game's words.
-    static constexpr string_view kHoldEm = "Hold'em ", kOmaha = "Omaha ", kHiLo = "Hi/Lo ";
-    if (c == 'H') {
-        h.game_type = GameType::HoldEm;
-        limit_at = g + kHoldEm.size();
-    } else if (c == 'O') {
-        h.game_type = GameType::Omaha;
-        limit_at = g + kOmaha.size();
-        if (limit_at < line.size() && line[limit_at] == 'H') {
-            h.game_type = GameType::OmahaHiLo;
-            limit_at += kHiLo.size();
-        }
-    } else {
-        const string_view ch = char_at(line, g);
-        std::string msg = "Unexpected character '";
-        msg.append(ch);
-        msg += "' while parsing game type in '";
-        msg.append(line.substr(static_cast<size_t>(ch.data() - line.data())));
-        msg += '\'';
-        fault_unreachable(msg);
-    }
-    switch (byte_at(line, limit_at)) {
-        case 'N': h.bet_type = BetType::NoLimit; break;
-        case 'L': h.bet_type = BetType::Limit; break;
-        case 'P': h.bet_type = BetType::PotLimit; break;
-        default: fault_unreachable();
-    }
+    h.game_type = game->game;
+    h.bet_type = game->bet;
+    const size_t limit_at = game->end;
 
     // Date: year/month/day hour:minute:second, each piece read up to its first non-digit.
     const string_view date = rest(line, date_start);
@@ -223,14 +165,22 @@ string_view parse_hand_line(HandBuilder& b) {
         fault_missing("currency symbol", line);
     }
     h.currency = h.is_tournament() ? 0 : cur;
+    if (!h.is_tournament()) cur = v.reading_sign(cur);
     const auto sb = read_number(stakes, cur);
     if (!sb) fault_missing("small blind", line);
-    h.small_blind = sb->value;
-    const string_view after_sb = rest(stakes, sb->len + 1);
-    const auto bb = decimal_after_first(after_sb, cur);
-    if (!bb) fault_missing("big blind", line);
-    h.big_blind = bb->value;
-    const string_view after_bb = rest(after_sb, bb->end);
+    string_view after_bb = rest(stakes, sb->len);
+    if (starts(after_bb, ")")) {
+        // One stake only: a game without a small blind (GGPoker's short deck, whose one blind is
+        // the button's).
+        h.big_blind = sb->value;
+    } else {
+        h.small_blind = sb->value;
+        const string_view after_sb = rest(stakes, sb->len + 1);
+        const auto bb = decimal_after_first(after_sb, cur);
+        if (!bb) fault_missing("big blind", line);
+        h.big_blind = bb->value;
+        after_bb = rest(after_sb, bb->end);
+    }
     if (starts(after_bb, " -")) {
         const auto cap = decimal_after_first(rest(after_bb, 3), cur);
         if (!cap) fault_missing("bet cap", line);
@@ -376,9 +326,11 @@ std::optional<Action> parse_pre_deal_line(Parser& p, string_view line, Currency 
             type = ActionType::BigSmallBlind;
         } else {
             switch (kind.front()) {
+                // "big blind", and GGPoker's short deck "button blind": the hand's one blind.
                 case 'b': type = ActionType::BigBlind; break;
                 case 's': type = ActionType::SmallBlind; break;
                 case 't': type = ActionType::Ante; break;
+                case 'm': type = ActionType::DeadBlind; break;  // "missed blind"
                 default: {
                     std::string msg = "Unexpected character '";
                     msg.append(char_at(line, kind_start));
@@ -391,6 +343,12 @@ std::optional<Action> parse_pre_deal_line(Parser& p, string_view line, Currency 
         }
         return p.make_action(cut_name(line, 0, posts), type, amount->value);
     }
+    // "<name>: straddle $0.04": a blind the player chose to post.
+    if (const size_t straddle = find_lit(line, ": straddle "); straddle != npos) {
+        const auto amount = decimal_after_first(rest(line, straddle), cur);
+        if (!amount) fault_missing("amount", line);
+        return p.make_action(cut_name(line, 0, straddle), ActionType::ExtraBlind, amount->value);
+    }
     if (auto status = status_line(p, line)) return status;
     if (!line.empty() && line.back() == '"') return chat_line(p, line);
     if (const size_t joins = find_lit(line, " joins "); joins != npos)
@@ -401,35 +359,6 @@ std::optional<Action> parse_pre_deal_line(Parser& p, string_view line, Currency 
 // ---------------------------------------------------------------------------------------------
 // Betting rounds
 // ---------------------------------------------------------------------------------------------
-
-struct StreetLine {
-    StreetKind kind;
-    CardSet cards;
-};
-
-// A board whose bracket is not closed (a hand cut off in the middle) cannot be read: nullopt.
-std::optional<StreetLine> parse_street_line(Parser& p) {
-    const string_view line = p.line();
-    if (line.size() < 8) fault_missing("street name", line);
-    const size_t k = find_lit(line, " *", 8);
-    if (k == npos) fault_missing("street name", line);
-    const char a = static_cast<char>(byte_at(line, k - 2));
-    const char b = static_cast<char>(byte_at(line, k - 1));
-    StreetLine s{StreetKind::Showdown, CardSet::empty()};
-    if (a == 'O' && b == 'P') s.kind = StreetKind::Flop;
-    else if (a == 'R' && b == 'N') s.kind = StreetKind::Turn;
-    else if (a == 'E' && b == 'R') s.kind = StreetKind::River;
-    else if (a == 'W' && b == 'N') s.kind = StreetKind::Showdown;
-    else fault_unreachable();
-    if (s.kind != StreetKind::Showdown) {
-        const size_t open = rfind_byte(line, '[');
-        if (open == npos) fault_missing("board cards", line);
-        if (line.back() != ']') return std::nullopt;
-        s.cards = parse_cards(slice(line, open + 1, line.size() - 1));
-    }
-    p.next_line();
-    return s;
-}
 
 // Amount after the last sign of `text` and the name before the " collected " that ends at it
 // ("<name> collected $1.20").
@@ -587,6 +516,8 @@ std::optional<Action> hand_not_shown(Parser& p, string_view line) {
     return Action::make(e->type, p.player_id(e->ending.name(line)), kNoPayload);
 }
 
+constexpr char kPaysPremium[] = ": pay premium of all-in insurance (";
+
 // One line of a betting round; nullopt when the line is none that the variant's rounds hold.
 std::optional<Action> parse_action_line(Parser& p, string_view line, Currency cur,
                                         const Variant& v) {
@@ -627,6 +558,13 @@ std::optional<Action> parse_action_line(Parser& p, string_view line, Currency cu
     if (v.allows(RoundLine::Join))
         if (const size_t at = find_lit(line, " joins "); at != npos) return join_line(p, line, at);
     if (is_numbered_collect_line(line)) return collect_pot(p, line, cur, true);
+    if (v.allows(RoundLine::Insurance))
+        if (const size_t at = find_lit(line, kPaysPremium); at != npos) {
+            const size_t from = at + std::size(kPaysPremium) - 1;
+            const auto premium = decimal_after_first(rest(line, from), cur);
+            if (!premium) fault_missing("premium", line);
+            return p.make_action(cut_name(line, 0, at), ActionType::Insurance, premium->value);
+        }
     return std::nullopt;
 }
 
@@ -638,53 +576,43 @@ template <bool kTournament>
 [[gnu::always_inline]] inline bool round_line(HandBuilder& b, string_view line, Currency cur,
                                              const Variant& v) {
     static constexpr string_view kNoLow = "No low hand qualified";
+    static constexpr char kInsured[] = ": get an all-in insurance (";
     auto a = parse_action_line(b.parser(), line, cur, v);
     if constexpr (kTournament) {
         if (!a) a = tournament::event_line(b, line);
     }
     if (a) b.push(*a);
-    return a || line == kNoLow;
-}
-
-// "Dealt to <name> [cards]" (preflop only); nullopt when cut off inside the cards.
-std::optional<Action> dealt_line(HandBuilder& b, string_view line) {
-    static constexpr string_view kDealtTo = "Dealt to ";
-    Parser& p = b.parser();
-    const size_t open = rfind_byte(line, '[');
-    if (open == npos || open <= kDealtTo.size()) {
-        // No cards shown: the player was dealt in, nothing more.
-        const std::uint8_t id = p.find_player(cut_name(line, kDealtTo.size(), line.size()));
-        return Action::make(ActionType::Dealt, id, kNoCards);
-    }
-    if (line.back() != ']') return std::nullopt;
-    const CardSet cards = parse_cards(slice(line, open + 1, line.size() - 1));
-    const Action a = p.make_card_action(name_before(line, open, " ", kDealtTo.size()),
-                                        ActionType::Dealt, cards);
-    b.dealt_cards_to(a.player_id());
-    return a;
+    return a || line == kNoLow ||
+           (v.allows(RoundLine::Insurance) && find_lit(line, kInsured) != npos);
 }
 
 // ---------------------------------------------------------------------------------------------
 // Summary
 // ---------------------------------------------------------------------------------------------
 
-PotInfo parse_pot_line(string_view line, Currency cur) {
-    static constexpr string_view kRake = "| Rake ";
+PotInfo parse_pot_line(string_view line, Currency cur, bool rake_optional) {
     static constexpr char kMainPot[] = "Main pot ";
     static constexpr char kSidePot[] = "Side pot";
     static constexpr string_view kPotNumber = "-1";
     PotInfo pots;
-    const size_t bar = rfind_byte(line, '|');
-    if (bar == npos) fault_missing("'|' before the rake", line);
-    if (line.size() > bar + kRake.size()) {
-        string_view r = line.substr(bar + kRake.size());
+    // The site's take: every part after the first '|', each an amount after a one-word name ("|
+    // Rake $0.10", GGPoker's "| Rake $0.02 | Jackpot $0.02 | Bingo $0").
+    size_t bar = find_byte(line, '|');
+    if (bar == npos && !rake_optional) fault_missing("'|' before the rake", line);
+    while (bar != npos) {
+        const size_t next = find_byte(line, '|', bar + 1);
+        const string_view part = slice(line, bar, next == npos ? line.size() : next);
+        bar = next;
+        const size_t word_end = find_byte(part, ' ', 2);
+        if (word_end == npos || word_end + 1 >= part.size()) continue;
+        string_view r = part.substr(word_end + 1);
         if (cur != 0) {
-            if (const auto sign = currency_symbol(r); sign && sign->sign == cur)
+            if (const auto sign = currency_symbol(r); sign && sign->sign == bare_sign(cur))
                 r = r.substr(sign->len);
         }
-        const auto rake = read_number(r, cur);
-        if (!rake) fault_missing("rake", line);
-        pots.rake = rake->value;
+        const auto fee = read_number(r, cur);
+        if (!fee) fault_missing("rake", line);
+        pots.rake += fee->value;
     }
     const auto total = decimal_after_first(line, cur);
     if (!total) fault_missing("total pot", line);
@@ -834,10 +762,10 @@ SeatResult parse_seat_result(Parser& p, string_view line, Currency cur, Action& 
 }
 
 // From the "*** SUMMARY ***" line to the end of the hand; an empty reason when it was read.
-string_view parse_summary(HandBuilder& b, Currency cur) {
+string_view parse_summary(HandBuilder& b, Currency cur, const Variant& v) {
     Parser& p = b.parser();
     p.next_line();
-    const PotInfo pots = parse_pot_line(p.line(), cur);
+    const PotInfo pots = parse_pot_line(p.line(), cur, v.rake_optional);
     p.next_line();
     while (p.line().size() > 7 && starts(p.line(), "Hand was")) p.next_line();
     while (find_lit(p.line(), "Board [") != npos) p.next_line();
@@ -873,7 +801,7 @@ template <bool kTournament>
 HandOutcome read_after_hand_line(HandBuilder& b, const Variant& v) {
     Parser& p = b.parser();
     Header& h = b.header();
-    const Currency cur = kTournament ? kChips : h.currency;
+    const Currency cur = kTournament ? kChips : v.reading_sign(h.currency);
     if (!parse_table_line(p, h)) return reject("table line without a table name");
     while (p.line().size() >= 5 && starts(p.line(), "Seat ")) {
         if (!parse_seat_line(b, cur)) return reject("seat line without chips");
@@ -883,8 +811,11 @@ HandOutcome read_after_hand_line(HandBuilder& b, const Variant& v) {
         if constexpr (kTournament) {
             if (!a) a = tournament::event_line(b, p.line());
         }
-        if (!a) return reject("unrecognised line before the deal");
-        b.push(*a);
+        if (a) {
+            b.push(*a);
+        } else if (v.pot_drop.empty() || !starts(p.line(), v.pot_drop)) {
+            return reject("unrecognised line before the deal");
+        }
         p.next_line();
     }
     b.close_pre_deal();
@@ -892,19 +823,26 @@ HandOutcome read_after_hand_line(HandBuilder& b, const Variant& v) {
     if constexpr (kTournament) h.ante = tournament::largest_ante(p.store(), h.actions);
     p.next_line();
 
-    // Preflop.
-    while (!is_stars_line(p.line())) {
-        const string_view line = p.line();
-        if (line.size() > 8 && starts(line, "Dealt to ")) {
-            const auto a = dealt_line(b, line);
-            if (!a) return reject("dealt line cut off inside the cards");
-            b.push(*a);
-        } else if (!round_line<kTournament>(b, line, cur, v)) {
-            return reject("unrecognised action line");
+    // Preflop. Courchevel shows the flop's first card before the round: "*** PRE-FLOP *** [8s]".
+    static constexpr string_view kPreFlop = "*** PRE-FLOP *** [";
+    CardSet shown = CardSet::empty();
+    for (;;) {
+        while (!is_stars_line(p.line())) {
+            const string_view line = p.line();
+            if (line.size() > 8 && starts(line, "Dealt to ")) {
+                const auto a = dealt_line(b, line);
+                if (!a) return reject("dealt line cut off inside the cards");
+                b.push(*a);
+            } else if (!round_line<kTournament>(b, line, cur, v)) {
+                return reject("unrecognised action line");
+            }
+            p.next_line();
         }
+        if (!starts(p.line(), kPreFlop) || p.line().back() != ']') break;
+        shown = parse_cards(slice(p.line(), kPreFlop.size(), p.line().size() - 1));
         p.next_line();
     }
-    b.close_preflop();
+    b.close_preflop(shown);
 
     // Streets after the preflop, each with its round.
     while (!(p.line().size() >= 6 && starts(p.line(), "*** SU"))) {
@@ -918,13 +856,14 @@ HandOutcome read_after_hand_line(HandBuilder& b, const Variant& v) {
         b.close_street(street->kind, street->cards);
     }
 
-    if (const string_view reason = parse_summary(b, cur); !reason.empty()) return reject(reason);
+    if (const string_view reason = parse_summary(b, cur, v); !reason.empty())
+        return reject(reason);
     return b.finish();
 }
 
 HandOutcome read_hand(HandBuilder& b, const Variant& v) {
     b.header().site = v.site;
-    if (const string_view reason = parse_hand_line(b); !reason.empty()) return reject(reason);
+    if (const string_view reason = parse_hand_line(b, v); !reason.empty()) return reject(reason);
     return b.header().is_tournament() ? read_after_hand_line<true>(b, v)
                                       : read_after_hand_line<false>(b, v);
 }
@@ -935,11 +874,29 @@ const Variant kPokerStars{Site::PokerStars,
                           RoundLine::Status | RoundLine::Chat | RoundLine::Shows |
                               RoundLine::CashOut | RoundLine::Join,
                           {},
-                          "PokerStars "};
+                          "PokerStars ",
+                          tournament::read_tournament,
+                          false,
+                          {},
+                          false};
 
 // The Pluribus logs: no status, chat, show, cash-out or join lines inside a round, and names
 // keyed without the "Mr" that every player's name begins with.
-const Variant kPluribus{Site::PokerStarsPluribus, 0, "Mr", "PokerStars "};
+const Variant kPluribus{
+    Site::PokerStarsPluribus, 0, "Mr", "PokerStars ", tournament::read_tournament, false, {}, false};
+
+// GGPoker: hand ids with letters ("RC58843003", "TM247771977"), tournaments named rather than
+// priced, straddles, missed blinds, cash drops, all-in insurance, tournament pot lines without a
+// rake, and cash amounts that group their thousands ("$1,289.63").
+const Variant kGGPoker{Site::GGPoker,
+                       RoundLine::Status | RoundLine::Chat | RoundLine::Shows |
+                           RoundLine::Insurance,
+                       {},
+                       "Poker Hand #",
+                       tournament::read_named_tournament,
+                       true,
+                       "Cash Drop to Pot ",
+                       true};
 
 void parse_hands(Parser& parser, const Variant& variant, Errors errors,
                  std::vector<Rejection>& rejected) {

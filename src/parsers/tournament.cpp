@@ -10,6 +10,7 @@
 #include "model/utf8.hpp"
 #include "parsers/lines.hpp"
 #include "parsers/parser.hpp"
+#include "parsers/sections.hpp"
 #include "simd/scan.hpp"
 
 namespace hs::tournament {
@@ -108,17 +109,28 @@ size_t read_buy_in(string_view line, size_t at, Tournament& t) {
     return end > word && byte_at(line, end) == ' ' ? end : at;
 }
 
-}  // namespace
-
-std::optional<size_t> read_tournament(HandBuilder& b, string_view line, size_t at) {
-    static constexpr string_view kTournament = "Tournament #", kZoom = "Zoom ";
-    if (starts(rest(line, at), kZoom)) at += kZoom.size();
+// "Tournament #<number>," at `at`: the number becomes the record's id. The offset of the ',', or
+// nullopt when the text names no tournament there.
+std::optional<size_t> read_number_part(HandBuilder& b, string_view line, size_t at,
+                                       Tournament& t) {
+    static constexpr string_view kTournament = "Tournament #";
     if (!starts(rest(line, at), kTournament)) return std::nullopt;
     const size_t number = at + kTournament.size();
     const size_t comma = find_byte(line, ',', number);
     if (comma == npos) fault_missing("',' after the tournament number", line);
-    Tournament t;
     t.id = b.store().push_text(cut_text(line, number, comma));
+    return comma;
+}
+
+}  // namespace
+
+std::optional<size_t> read_tournament(HandBuilder& b, string_view line, size_t at) {
+    static constexpr string_view kZoom = "Zoom ";
+    if (starts(rest(line, at), kZoom)) at += kZoom.size();
+    Tournament t;
+    const auto number_end = read_number_part(b, line, at, t);
+    if (!number_end) return std::nullopt;
+    const size_t comma = *number_end;
     const auto skip_spaces = [&](size_t i) {
         while (byte_at(line, i) == ' ') ++i;
         return i;
@@ -129,16 +141,31 @@ std::optional<size_t> read_tournament(HandBuilder& b, string_view line, size_t a
     if (starts(rest(line, game), kDash)) game += kDash.size();
     game = skip_spaces(game);
     // The first parenthesis after the game's words holds the blinds, which begin with a digit,
-    // unless a mixed game names the game of the hand in one before them.
+    // unless a mixed game names the game of the hand in one before them ("Mixed Omaha (5 Card
+    // Omaha Pot Limit)" too).
     const size_t open = find_byte(line, '(', game);
     const unsigned char inside = open == npos ? '0' : byte_at(line, open + 1);
-    if (inside < '0' || inside > '9') game = open + 1;
+    if (inside < '0' || inside > '9' || read_game(line, open + 1)) game = open + 1;
     b.push_tournament(t);
     return game;
 }
 
+std::optional<size_t> read_named_tournament(HandBuilder& b, string_view line, size_t at) {
+    static constexpr string_view kLevel = " - Level";
+    Tournament t;
+    const auto number_end = read_number_part(b, line, at, t);
+    if (!number_end) return std::nullopt;
+    const size_t comma = *number_end;
+    b.push_tournament(t);
+    size_t end = rfind_str(line, kLevel);
+    if (end == npos || end < comma) end = line.size();
+    for (size_t g = end; g > comma + 1; --g)
+        if (line[g - 1] == ' ' && read_game(line, g)) return g;
+    return comma + 1;
+}
+
 void read_level(HandBuilder& b, string_view part) {
-    static constexpr string_view kLevel = "Level ", kRound = "Match Round ";
+    static constexpr string_view kLevel = "Level", kRound = "Match Round ";
     Tournament& t = b.tournament();
     if (const size_t r = find_str(part, kRound); r != npos) {
         const size_t start = r + kRound.size();
@@ -147,9 +174,12 @@ void read_level(HandBuilder& b, string_view part) {
         t.match_round = b.store().push_text(cut_text(part, start, comma));
     }
     if (const size_t l = rfind_str(part, kLevel); l != npos) {
+        // "Level III " (PokerStars) or "Level14" (GGPoker).
+        size_t start = l + kLevel.size();
+        while (start < part.size() && part[start] == ' ') ++start;
         size_t end = part.size();
-        while (end > l + kLevel.size() && part[end - 1] == ' ') --end;
-        t.level = b.store().push_text(cut_text(part, l + kLevel.size(), end));
+        while (end > start && part[end - 1] == ' ') --end;
+        t.level = b.store().push_text(cut_text(part, start, end));
     }
 }
 

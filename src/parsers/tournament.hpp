@@ -26,9 +26,18 @@ namespace hs::tournament {
 // names no tournament.
 std::optional<std::size_t> read_tournament(HandBuilder& b, std::string_view line, std::size_t at);
 
+// GGPoker's "Tournament #<number>, <name> <game> - Level<n>(<blinds>)" at `at`: pushes the
+// hand's record (number only: the buy-in is part of the name) and returns where the game's words
+// begin. The name stands where PokerStars writes the buy-in and may hold anything, game words
+// too ("WSOP #77: $5,000 No Limit Hold'em Main Event [Flight W], $25M GTD Hold'em No Limit"): the
+// game is the last one named before the level. nullopt, and nothing pushed, when the text names
+// no tournament.
+std::optional<std::size_t> read_named_tournament(HandBuilder& b, std::string_view line,
+                                                 std::size_t at);
+
 // The level and a shootout's round in `part`, the hand line between the game and the stakes:
-// "- Level III " and "- Match Round I, Level I ". A hand line converted from another layout may
-// give neither.
+// "- Level III ", "- Match Round I, Level I " and GGPoker's "- Level14". A hand line converted
+// from another layout may give neither.
 void read_level(HandBuilder& b, std::string_view part);
 
 // A seat line up to the ')' that closes its chips; its bounty, the ", $0.50 bounty" in that

@@ -434,7 +434,7 @@ INSTANTIATE_TEST_SUITE_P(
         Breakage{"cash-out pair beyond amounts", [](HandStore& st, Hand& h) {
                      st.amounts = {1.0f, 2.0f, 3.0f};
                      h.header.actions = push_actions(st, {Action::make(ActionType::CashOut, 0, 2)}); }},
-        Breakage{"card count above five", [](HandStore&, Hand& h) { h.preflop.cards.count = 6; }},
+        Breakage{"card count above six", [](HandStore&, Hand& h) { h.preflop.cards.count = 7; }},
         Breakage{"say beyond text", [](HandStore& st, Hand& h) {
                      h.header.actions = push_actions(st, {Action::make(ActionType::Say, 0, 200u | 5u << 24)}); }},
         Breakage{"unknown action type", [](HandStore& st, Hand& h) {
@@ -641,6 +641,19 @@ INSTANTIATE_TEST_SUITE_P(
                       OhhFailure{"currency before actions", false, true, 0, kBadCurrency},
                       OhhFailure{"dealer", true, false, -1, nullptr},
                       OhhFailure{"dealer before currency", true, true, 1, nullptr}));
+
+// Hold'em and Omaha hi and hi/lo are written; every variant is a hand the format cannot express.
+TEST(OhhJson, VariantsAreNotWritten) {
+    for (std::size_t g = 0; g < kGameTypeCount; ++g) {
+        HandStore st;
+        HandBuilder b(st);
+        b.hand.header.game_type = static_cast<GameType>(g);
+        b.push();
+        const std::string msg = fault_of([&] { (void)to_json_ohh(st, all_hands(st)); });
+        const std::string name(kGameTypeNames[g]);
+        EXPECT_EQ(msg, g <= 2 ? "" : "not implemented: JsonOHH - game type " + name) << name;
+    }
+}
 
 TEST(OhhJson, PreflopRunCoversHeaderAndPreflopActions) {
     // Header actions alone and preflop actions alone both fail; an empty header run whose start

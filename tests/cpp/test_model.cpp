@@ -85,7 +85,8 @@ TEST(Enumerations, NamesByCode) {
     for (unsigned i = 0; i < 18; ++i) EXPECT_EQ(site_name(static_cast<Site>(i)), sites[i]);
     EXPECT_EQ(site_name(static_cast<Site>(18)), "?");
     EXPECT_EQ(game_type_name(GameType::OmahaHiLo), "OmahaHiLo");
-    EXPECT_EQ(game_type_name(static_cast<GameType>(3)), "?");
+    EXPECT_EQ(game_type_name(GameType::CourchevelHiLo), "CourchevelHiLo");
+    EXPECT_EQ(game_type_name(static_cast<GameType>(10)), "?");
     EXPECT_EQ(bet_type_name(BetType::PotLimit), "PotLimit");
     EXPECT_EQ(bet_type_name(static_cast<BetType>(3)), "?");
     EXPECT_EQ(action_type_name(static_cast<ActionType>(kActionTypeCount)), "?");
@@ -107,7 +108,7 @@ TEST(Enumerations, ActionNamesAndPayloads) {
         {"CollectSidePot3", K::Amount}, {"UncalledBetReturned", K::Amount}, {"Join", K::Seat},
         {"Leave", K::None}, {"Sitout", K::None}, {"Say", K::Message}, {"Finish", K::Finish},
         {"Bounty", K::Bounty}, {"SplitBounty", K::Bounty}, {"Rebuy", K::Purchase},
-        {"AddOn", K::Purchase}, {"Entry", K::Message},
+        {"AddOn", K::Purchase}, {"Entry", K::Message}, {"Insurance", K::Amount},
     };
     for (std::size_t i = 0; i < kActionTypeCount; ++i) {
         const auto t = static_cast<ActionType>(i);
@@ -188,6 +189,7 @@ TEST(Cards, SetFromTextAndPrint) {
     struct Case { const char* text; std::uint8_t count; const char* printed; };
     const Case cases[] = {
         {"As Kd 7c 2h 3s", 5, "[ A\xE2\x99\xA0 K\xE2\x99\xA6 7\xE2\x99\xA3 2\xE2\x99\xA5 3\xE2\x99\xA0 ]"},
+        {"As Kd 7c 2h 3s 4s", 6, "[ A\xE2\x99\xA0 K\xE2\x99\xA6 7\xE2\x99\xA3 2\xE2\x99\xA5 3\xE2\x99\xA0 4\xE2\x99\xA0 ]"},
         {"Ah", 1, "[ A\xE2\x99\xA5 ]"},
         {"10c Td", 2, "[ T\xE2\x99\xA3 T\xE2\x99\xA6 ]"},
     };
@@ -195,18 +197,18 @@ TEST(Cards, SetFromTextAndPrint) {
         const CardSet set = CardSet::from_text(c.text);
         EXPECT_EQ(set.count, c.count) << c.text;
         EXPECT_EQ(card_set_text(set), c.printed) << c.text;
-        for (std::uint8_t i = set.count; i < 5; ++i) EXPECT_EQ(set.cards[i], 0x01) << c.text;
+        for (std::uint8_t i = set.count; i < kMaxCards; ++i) EXPECT_EQ(set.cards[i], 0x01) << c.text;
     }
     EXPECT_EQ(card_set_text(CardSet::empty()), "[  ]");
     const CardSet two = CardSet::from_text("As Ks");
     EXPECT_NE(two, CardSet::empty());
-    EXPECT_EQ(two, (CardSet{{0x01, 0x0D, 0x01, 0x01, 0x01}, 2}));
+    EXPECT_EQ(two, (CardSet{{0x01, 0x0D, 0x01, 0x01, 0x01, 0x01}, 2}));
 }
 
 TEST(Cards, SetFaults) {
     struct Case { const char* text; const char* message; };
     const Case cases[] = {
-        {"As Kd 7c 2h 3s 4s", "index out of bounds: the len is 5 but the index is 5"},
+        {"As Kd 7c 2h 3s 4s 5s", "index out of bounds: the len is 6 but the index is 6"},
         {"As  Kd", "missing card"},
         {" As", "missing card"},
         {"As ", "missing card"},
@@ -216,13 +218,13 @@ TEST(Cards, SetFaults) {
     for (const Case& c : cases)
         EXPECT_EQ(fault_of([&] { CardSet::from_text(c.text); }), c.message) << c.text;
 
-    CardSet full = CardSet::from_text("As Kd 7c 2h 3s");
+    CardSet full = CardSet::from_text("As Kd 7c 2h 3s 4s");
     EXPECT_EQ(fault_of([&] { full.push(0x01); }),
-              "index out of bounds: the len is 5 but the index is 5");
+              "index out of bounds: the len is 6 but the index is 6");
     CardSet broken;
-    broken.count = 6;
+    broken.count = 7;
     EXPECT_EQ(fault_of([&] { card_set_text(broken); }),
-              "index out of bounds: the len is 5 but the index is 6");
+              "index out of bounds: the len is 6 but the index is 7");
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -969,10 +971,10 @@ TEST(TextForms, BrokenReferencesFault) {
          "index out of bounds: the len is 2 but the index is 2"},
         {"say message", [](HandStore& s) { s.actions[3] = bare(ActionType::Say, 2, 70u | 20u << 24); },
          "index out of bounds: the len is 74 but the index is 90"},
-        {"street cards", [](HandStore& s) { s.flops[0].cards.count = 6; },
-         "index out of bounds: the len is 5 but the index is 6"},
-        {"action type", [](HandStore& s) { s.actions[0] = bare(static_cast<ActionType>(33), 0); },
-         "internal error: entered unreachable code: Invalid action type: 33"},
+        {"street cards", [](HandStore& s) { s.flops[0].cards.count = 7; },
+         "index out of bounds: the len is 6 but the index is 7"},
+        {"action type", [](HandStore& s) { s.actions[0] = bare(static_cast<ActionType>(kActionTypeCount), 0); },
+         "internal error: entered unreachable code: Invalid action type: 34"},
     };
     for (const Case& c : cases) {
         HandStore s = two_hands();

@@ -98,6 +98,19 @@ TEST(PokerStarsHeader, GameLimitStakesAndCurrency) {
         // play money: no sign anywhere, so the blinds, posts and pots are read without one
         {"Hold'em No Limit (50/100)", "", hs::GameType::HoldEm, hs::BetType::NoLimit, 0, 50.0f,
          100.0f, 0.0f},
+        // the variants, each name with its limit
+        {"5 Card Omaha Pot Limit ($1/$2 USD)", "$", hs::GameType::FiveCardOmaha,
+         hs::BetType::PotLimit, U'$', 1.0f, 2.0f, 0.0f},
+        {"5 Card Omaha Hi/Lo Pot Limit ($1/$2 USD)", "$", hs::GameType::FiveCardOmahaHiLo,
+         hs::BetType::PotLimit, U'$', 1.0f, 2.0f, 0.0f},
+        {"6 Card Omaha Pot Limit ($1/$2 USD)", "$", hs::GameType::SixCardOmaha,
+         hs::BetType::PotLimit, U'$', 1.0f, 2.0f, 0.0f},
+        {"6 Card Omaha Hi/Lo Limit ($1/$2 USD)", "$", hs::GameType::SixCardOmahaHiLo,
+         hs::BetType::Limit, U'$', 1.0f, 2.0f, 0.0f},
+        {"Courchevel Pot Limit ($1/$2 USD)", "$", hs::GameType::Courchevel, hs::BetType::PotLimit,
+         U'$', 1.0f, 2.0f, 0.0f},
+        {"Courchevel Hi/Lo Pot Limit ($1/$2 USD)", "$", hs::GameType::CourchevelHiLo,
+         hs::BetType::PotLimit, U'$', 1.0f, 2.0f, 0.0f},
     };
     for (const auto& c : cases) {
         Parts p;

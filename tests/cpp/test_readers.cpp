@@ -298,7 +298,14 @@ INSTANTIATE_TEST_SUITE_P(
         SignedCase{"posts small blind 50", 0, 50.0f, 18, 20},
         SignedCase{"Hold'em No Limit (50/100)", 0, 50.0f, 18, 20},
         SignedCase{"Seat 1: Eddie (10000 in chips)", 0, 1.0f, 5, 6},
-        SignedCase{"12.5", 0, 12.5f, 0, 4}, SignedCase{"none", 0, std::nullopt, 0, 0}));
+        SignedCase{"12.5", 0, 12.5f, 0, 4}, SignedCase{"none", 0, std::nullopt, 0, 0},
+        // under a kGrouped sign a ',' followed by three digits carries the whole part on
+        SignedCase{"($1,289.63 in chips)", kDollar | hs::kGrouped, 1289.63f, 1, 10},
+        SignedCase{"raises $1,000,000 to $2", kDollar | hs::kGrouped, 1e6f, 7, 17},
+        SignedCase{"$2,000)", kDollar | hs::kGrouped, 2000.0f, 0, 6},
+        SignedCase{"$1,5 and $1,0000", kDollar | hs::kGrouped, 1.0f, 0, 2},
+        SignedCase{"$0.5/$1", kDollar | hs::kGrouped, 0.5f, 0, 4},
+        SignedCase{"($1,289.63 in chips)", kDollar, 1.0f, 1, 3}));
 
 INSTANTIATE_TEST_SUITE_P(
     Table, DecimalAfterLast,
@@ -315,7 +322,39 @@ INSTANTIATE_TEST_SUITE_P(
         SignedCase{"ends with 5.", 0, 5.0f, 10, 11},
         SignedCase{"x .5", 0, std::nullopt, 0, 0},
         SignedCase{"1,234 chips", 0, 234.0f, 2, 5},
+        SignedCase{"1,234 chips", hs::kGrouped, 1234.0f, 0, 5},
+        SignedCase{"won ($1,5,000)", kDollar | hs::kGrouped, 1.0f, 5, 7},
         SignedCase{"no digits", 0, std::nullopt, 0, 0}));
+
+// Amounts with the sign after the number (Winamax).
+struct TrailingCase {
+    std::string text;
+    std::optional<float> value;
+    hs::Currency sign;
+    std::size_t len;
+};
+
+class Trailing : public ::testing::TestWithParam<TrailingCase> {};
+
+TEST_P(Trailing, AmountSignAfter) {
+    const TrailingCase& c = GetParam();
+    const auto r = hs::amount_sign_after(c.text);
+    ASSERT_EQ(r.has_value(), c.value.has_value()) << c.text;
+    if (!r) return;
+    EXPECT_EQ(r->value, *c.value) << c.text;
+    EXPECT_EQ(r->sign, c.sign) << c.text;
+    EXPECT_EQ(r->len, c.len) << c.text;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, Trailing,
+    ::testing::Values(TrailingCase{"0.05\xE2\x82\xAC out of position", 0.05f, kEuro, 7},
+                      TrailingCase{"3\xE2\x82\xAC)", 3.0f, kEuro, 4},
+                      TrailingCase{"3.37k | No rake", 3370.0f, 0, 5},
+                      TrailingCase{"1.2345k", 1234.5f, 0, 7},
+                      TrailingCase{"12k\xE2\x82\xAC", 12000.0f, kEuro, 6},
+                      TrailingCase{"1520)", 1520.0f, 0, 4}, TrailingCase{"0.10", 0.1f, 0, 4},
+                      TrailingCase{"$5", std::nullopt, 0, 0}, TrailingCase{"", std::nullopt, 0, 0}));
 
 // ---------------------------------------------------------------------------------------------
 // Signs
@@ -443,7 +482,7 @@ INSTANTIATE_TEST_SUITE_P(
         BracketCase{"[Ah Kd", hs::CardSet{}, 0, 0}));
 
 TEST(Brackets, BadCardsFault) {
-    for (const char* text : {"[]", "[Ah  Kd]", "[Ah Kd Qs Jc Tc 9c]", "[Xx]"}) {
+    for (const char* text : {"[]", "[Ah  Kd]", "[Ah Kd Qs Jc Tc 9c 8c]", "[Xx]"}) {
         EXPECT_THROW(hs::bracketed_cards(text), hs::Fault) << text;
     }
 }

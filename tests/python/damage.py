@@ -21,10 +21,12 @@ REPLACEMENTS = (
 )
 
 # Every header style begins with the site's name, PokerStars' ("PokerStars Hand #", "PokerStars
-# Game #", "PokerStars Zoom Hand #", "PokerStars Home Game #") and OnGame's ("***** History for
-# hand"), after any white space or byte-order mark. The white space is Unicode's White_Space.
+# Game #", "PokerStars Zoom Hand #", "PokerStars Home Game #"), OnGame's ("***** History for
+# hand"), GGPoker's ("Poker Hand #") and Winamax's ("Winamax Poker"), after any white space or
+# byte-order mark. The white space is Unicode's White_Space.
 _WHITE = "\t\n\x0b\x0c\r \x85\xa0\u1680\u2000-\u200a\u2028\u2029\u202f\u205f\u3000\ufeff"
-HAND_START = re.compile(f"[{_WHITE}]*(?:PokerStars |\\*\\*\\*\\*\\* History)")
+HAND_START = re.compile(
+    f"[{_WHITE}]*(?:PokerStars |\\*\\*\\*\\*\\* History|Poker Hand #|Winamax )")
 
 
 def _edit(lines: list, rng: random.Random) -> None:

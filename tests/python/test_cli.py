@@ -72,8 +72,8 @@ def unknown_site(tmp_path: Path) -> Path:
 
 @pytest.fixture
 def no_parser(tmp_path: Path) -> Path:
-    p = tmp_path / "winamax.txt"
-    p.write_text("Winamax Poker - CashGame - HandId: #1\n", encoding="utf-8")
+    p = tmp_path / "bodog.txt"
+    p.write_text("Bodog Hand #1\n", encoding="utf-8")
     return p
 
 
@@ -138,7 +138,7 @@ def test_fault_exits_2_at_once(quiet, no_parser):
     r = run(quiet, no_parser, quiet)
     assert r.returncode == 2
     assert len(lines(r.stdout)) == 1  # the file after the fault is not written
-    assert "Parser has not been implemented for Winamax" in r.stderr.decode()
+    assert "Parser has not been implemented for Bovada" in r.stderr.decode()
 
 
 @needs_corpus
@@ -177,6 +177,22 @@ def test_reader_going_away_stops_quietly():
     err = proc.stderr.read()
     assert proc.wait(timeout=120) == 1
     assert err == b""
+
+
+@needs_corpus
+def test_ggpoker_and_winamax_files_and_a_stud_file_reported():
+    gg = CORPUS / "ggpoker" / "jejellyroll-fr_fpdb-3" / "PLO-6max-USD-2-5-202101.RIT.txt"
+    wm = CORPUS / "winamax" / "jejellyroll-fr_fpdb-3" / "PLO-5max-EUR-2.00-4.00-201412.sb.oop.txt"
+    stud = CORPUS / "winamax" / "jejellyroll-fr_fpdb-3" / "Razz-6max-EUR-25-50-201611._8games_.txt"
+    r = run("--errors", "skip", "--report", gg, wm, stud)
+    assert r.returncode == 0, r.stderr
+    assert lines(r.stdout) == [handscribe.to_json(handscribe.parse_path(p)) for p in (gg, wm)] + [
+        "[]"]
+    err = r.stderr.decode().splitlines()
+    assert err[0] == (f"{stud}:1: 9250793-444-1478990340: internal error: entered unreachable "
+                      "code: Unexpected character 'R' while parsing game type in 'Razz fixed "
+                      "limit (5€/25€/50€) - 2016/11/12 22:39:00 UTC'")
+    assert err[-1].startswith("3 files, 2 hands, 1 rejected hands, ")
 
 
 @pytest.mark.parametrize("fmt", ["json", "parquet"])

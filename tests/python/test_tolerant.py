@@ -61,7 +61,7 @@ def test_views_cut_from_another_have_no_rejections():
     "text,message",
     [
         ("PokerStars Hand #1: Hold'em", "missing second line in 'PokerStars Hand #1: Hold'em'"),
-        ("Winamax Poker - x\n", "Parser has not been implemented for Winamax"),
+        ("Bodog Hand #1\n", "Parser has not been implemented for Bovada"),
         ("\nGame #7 starts.\n", "Parser has not been implemented for PartyPoker"),
     ],
 )
@@ -233,10 +233,13 @@ def test_every_hand_start_is_returned_or_reported(path):
 
 
 @needs_corpus
-@pytest.mark.parametrize("folder", ["pokerstars", "pokerstars_other", "ongame", "winamax"])
+@pytest.mark.parametrize("folder", ["pokerstars", "pokerstars_other", "ongame", "winamax",
+                                    "ggpoker"])
 def test_parse_paths_in_skip_mode_equals_parse_path_on_each(folder, tmp_path):
     paths = corpus_files(folder) + [tmp_path / "missing.txt"]
-    paths.insert(1, corpus_files("ggpoker")[0])  # a site without a parser
+    unsupported = tmp_path / "bodog.txt"
+    unsupported.write_text("Bodog Hand #1\n", encoding="utf-8")
+    paths.insert(1, unsupported)  # a site without a parser
 
     def single(p):
         try:
@@ -248,7 +251,7 @@ def test_parse_paths_in_skip_mode_equals_parse_path_on_each(folder, tmp_path):
     views = parse_paths(paths, errors="skip")
     assert [(repr(v), v.rejected) for v in views] == [single(p) for p in paths]
     assert views[-1].rejected[0].reason.startswith("Failed to open file at path ")
-    assert views[1].rejected[0].reason == "Parser has not been implemented for GGPoker"
+    assert views[1].rejected[0].reason == "Parser has not been implemented for Bovada"
 
 
 # ------------------------------------------------------------------------------------------
