@@ -5,12 +5,14 @@ import json
 import os
 import subprocess
 import sys
+import warnings
 
 import pytest
 
 import handscribe
 from conftest import DATA, ROOT
 from damage import damaged, damaged_bytes, decoded, hand_starts, lines_of
+from ohh_check import split_ohh
 from handscribe import PanicException
 
 try:
@@ -93,6 +95,12 @@ WRITERS = (
     (lambda v: v.to_json_ohh(), (RuntimeError, PanicException)),
     (handscribe.to_json_ohh, (RuntimeError, PanicException)),
 )
+# The standard export: a hand it cannot express is a PanicException naming it in strict mode, a
+# warning in skip mode (whose text is checked too).
+OHH_WRITERS = (
+    (lambda v: v.to_ohh(), PanicException),
+    (lambda v: handscribe.to_ohh(v, errors="skip"), ()),
+)
 
 
 def check_view(view, source: str) -> None:
@@ -106,6 +114,16 @@ def check_view(view, source: str) -> None:
                 check_json(write(v), source)
             except documented as e:
                 check_text(str(e), source)
+        for write, documented in OHH_WRITERS:
+            with warnings.catch_warnings(record=True) as caught:
+                warnings.simplefilter("always")
+                try:
+                    for obj in split_ohh(write(v)):
+                        check_json(obj, source)
+                except documented as e:
+                    check_text(str(e), source)
+            for w in caught:
+                check_text(str(w.message), source)
         for r in v.rejected:
             check_text(r.hand_id, source)
             check_text(r.reason, source)
