@@ -219,6 +219,17 @@ std::optional<Action> post_line(Parser& p, string_view line) {
     return std::nullopt;
 }
 
+// Winamax writes a post of both blinds as two lines: "posts small blind 3€ out of position" (the
+// two blinds' sum) then "posts big blind 0€ out of position". The second makes the first the one
+// post of both that other sites write ("posts small & big blinds"); true when it did.
+bool joins_both_blinds(Action* previous, const Action& a) noexcept {
+    if (a.type() != ActionType::BigBlind || a.amount() != 0.0f || previous == nullptr ||
+        previous->type() != ActionType::DeadBlind || previous->player_id() != a.player_id())
+        return false;
+    *previous = Action::with_amount(ActionType::BigSmallBlind, a.player_id(), previous->amount());
+    return true;
+}
+
 // Actions named by the phrase that ends the line.
 struct ActionEnding {
     Ending ending;
@@ -407,7 +418,7 @@ HandOutcome read_hand(HandBuilder& b) {
                                  kNoPayload);
             if (!a && h.is_tournament()) a = tournament::event_line(b, line);
             if (!a) return reject("unrecognised line before the deal");
-            b.push(*a);
+            if (!joins_both_blinds(b.last_pushed(), *a)) b.push(*a);
         }
         p.next_line();
     }

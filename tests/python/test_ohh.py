@@ -23,6 +23,9 @@ FOLDERS = ["pokerstars", "pokerstars_other", "pokerstars_tournaments", "pluribus
 CONTRADICTORY = {
     "109715173634": "the summary's total pot ($0.50) leaves out the antes and blinds",
     "2667630751": "'raises 30 to 40' over a bet of 20 writes the chips added as the raise",
+    "6468352-1737-1408024646": "a total pot and a collection of 10€ from the 9€ put in",
+    "6307872438747255-64-1288123510": "a total '3.37k' and a collection of 3368 from the 3367.5 "
+                                      "put in",
 }
 # The only hands the export may leave out: buy-ins in player points have no currency code.
 INEXPRESSIBLE = "a buy-in in player points, which have no currency code"
