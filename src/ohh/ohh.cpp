@@ -88,8 +88,9 @@ constexpr std::array<string_view, kGameTypeCount> kGameNames = {"Holdem", "Omaha
 // Money without a sign: cash play money and the Pluribus logs' chips are play chips, "XPM" (the
 // code since 1.4.6; "PPC" before). A tournament hand's amounts are chips: its currency is its
 // buy-in's (the format has no code for chips), a StarsCoin buy-in "XSC", and a tournament whose
-// hand names no money at all (a freeroll, a play-money or unwritten buy-in) plays for play
-// chips, "XPM". A buy-in in player points (FPP) is a currency without a code: the hand cannot be
+// hand names no money at all (a freeroll, a play-money or unwritten buy-in, a Winamax ticket won
+// before) plays for play chips, "XPM"; a ticket's buy-in and fee, which its hands do not give,
+// are null. A buy-in in player points (FPP) is a currency without a code: the hand cannot be
 // written.
 constexpr string_view kPlayMoney = "XPM", kStarsCoin = "XSC";
 
@@ -110,6 +111,12 @@ constexpr std::uint8_t kMinTableSize = 2, kMaxTableSize = 10;
 // history's showdown rounds (one per board of a hand run twice), and the last of them (or one
 // after the streets when the history has none) also takes the shows of the betting rounds and
 // the cards the summary alone shows or mucks. Cards folded face up stay on the Fold.
+//
+// GGPoker's all-in insurance premium goes to the site, not into the pot, and no action of the
+// format carries it: it is left out (the player's win is the pot's, as the history writes it).
+//
+// Chips the site adds to the pot (GGPoker's cash drop) are an "Add to Pot" without a player, the
+// first action of the Preflop round (the history writes them before the posts).
 //
 // Pots: the main pot is the total less the side pots, which PokerStars lists after the rake is
 // taken, so the whole rake is in the main pot; each pot's rake is its amount less its wins (a
@@ -392,10 +399,15 @@ private:
         Obj o(w_);
         o.key("tournament_number").text(store_.text_of(t.id));
         o.key("currency").name(currency);
-        o.key("buyin_amount");
-        write_money(w_, money_of(t.buy_in));
-        o.key("fee_amount");
-        write_money(w_, money_of(t.fee));
+        const auto price = [&](string_view key, float amount) {
+            o.key(key);
+            if (t.buy_in_kind == BuyInKind::Ticket)
+                w_.null();
+            else
+                write_money(w_, money_of(amount));
+        };
+        price("buyin_amount", t.buy_in);
+        price("fee_amount", t.fee);
         o.key("bounty_fee_amount");
         write_money(w_, money_of(t.bounty_fee));
         o.key("flags");
@@ -423,12 +435,13 @@ private:
             o_.key("actions");
             arr_.emplace(w_);
         }
-        // An action object with its number and player; the caller adds the rest and closes it.
+        // An action object with its number and player (none for kNoSlot: the site's own); the
+        // caller adds the rest and closes it.
         Obj action(std::uint8_t player, string_view name) {
             arr_->next();
             Obj a(w_);
             a.key("action_number").number(number_++);
-            a.key("player_id").small(player);
+            if (player != kNoSlot) a.key("player_id").small(player);
             a.key("action").name(name);
             return a;
         }
@@ -466,6 +479,12 @@ private:
         {
             Round r(*this, round_id_++, "Preflop", nullptr);
             level_ = 0;
+            if (const Money added = money_of(h.summary.pots.added); added != 0) {
+                Obj a = r.action(kNoSlot, "Add to Pot");
+                a.key("amount");
+                write_money(w_, added);
+                a.close();
+            }
             for (const Action& a : store_.resolve(store_.actions, h.header.actions)) post(r, a);
             betting(r, h.preflop.actions, true);
             note_unmatched();

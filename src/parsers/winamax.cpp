@@ -167,8 +167,12 @@ bool parse_table_line(HandBuilder& b) {
         const size_t number = rfind_byte(name, '(');
         const size_t end = number == npos ? npos : find_byte(name, ')', number);
         if (end != npos) t.id = p.store().push_text(cut_text(name, number + 1, end));
+        // A buy-in in money without a sign ("buyIn: 0.93-0.07") is in euros, the only money
+        // Winamax plays for, unless the table is a play-money one.
         if (t.buy_in_kind == BuyInKind::Money && find_str(line, kPlayMoney, q2) != npos)
             t.buy_in_kind = BuyInKind::PlayMoney;
+        else if (t.buy_in_kind == BuyInKind::Money && t.currency == 0)
+            t.currency = U'€';
     }
     p.next_line();
     return true;
