@@ -313,6 +313,9 @@ struct Street {
 
 struct PotInfo {
     float total = 0, rake = 0, main = 0, side_1 = 0, side_2 = 0, side_3 = 0;
+    // Chips the site put in the pot, no player's (GGPoker's "Cash Drop to Pot : total $0.2"):
+    // part of the total. Printed by neither the text form nor the JSON layouts.
+    float added = 0;
 };
 
 struct Winner {

@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <span>
 #include <string_view>
+#include <vector>
 
 #include "json/writer.hpp"
 
@@ -39,34 +40,44 @@ using std::string_view;
 // at 1).
 constexpr std::uint64_t kFirstActionNumber = 0;
 
-// Site and network names, and what the first amount of a raise line means on each site:
-// PokerStars' "raises $2 to $3" stores the raise over the bet ($2), OnGame's "raises $2.50 to
-// $3.00" the chips the raiser adds. The Pluribus logs are research logs written in PokerStars'
-// layout, not PokerStars hands: they are named for themselves.
+// Site and network names, what the first amount of a raise line means on each site, and what its
+// summary's total holds. PokerStars' "raises $2 to $3" stores the raise over the bet ($2), OnGame's
+// "raises $2.50 to $3.00" the chips the raiser adds. PokerStars' "Total pot" holds the rake, and a
+// bet nobody called comes back in an "Uncalled bet ... returned" line, outside the total. Winamax
+// writes no returns: such a bet stays in "Total pot" and in its bettor's "collected" (an unmatched
+// all-in even makes a "side pot" of its own), and its total is what is left after the rake. The
+// format counts returned chips in no pot, so on such a site the export takes the unmatched chips
+// of the last round that had bets out of the bettor's last pot and win (a pot left empty goes).
+// The Pluribus logs are research logs written in PokerStars' layout, not PokerStars hands: they
+// are named for themselves.
 enum class RaiseAmount : std::uint8_t { OverTheBet, ChipsAdded };
+enum class Returns : std::uint8_t { Written, InThePot };
+enum class Total : std::uint8_t { WithRake, LessRake };
 struct SiteForm {
     string_view site, network;
-    RaiseAmount raise;
+    RaiseAmount raise = RaiseAmount::OverTheBet;
+    Returns returns = Returns::Written;
+    Total total = Total::WithRake;
 };
 constexpr std::array<SiteForm, kSiteCount> kSiteForms = {{
-    {"PokerStars", "PokerStars", RaiseAmount::OverTheBet},               // PokerStars
-    {"Pluribus", "Pluribus", RaiseAmount::OverTheBet},                   // PokerStarsPluribus
-    {"OnGame", "OnGame", RaiseAmount::ChipsAdded},                       // OnGame
-    {"Absolute Poker", "Cereus", RaiseAmount::OverTheBet},               // Absolute
-    {"Everleaf", "Everleaf Gaming", RaiseAmount::OverTheBet},            // EverLeaf
-    {"BetOnline", "Chico", RaiseAmount::OverTheBet},                     // BetOnline
-    {"Full Tilt Poker", "Full Tilt Poker", RaiseAmount::OverTheBet},     // FullTiltPoker
-    {"Pacific Poker", "888 Poker", RaiseAmount::OverTheBet},             // PacificPoker
-    {"PokerTracker", "PokerTracker", RaiseAmount::OverTheBet},           // PokerTracker
-    {"partypoker", "partypoker", RaiseAmount::OverTheBet},               // PartyPoker
-    {"GGPoker", "GGNetwork", RaiseAmount::OverTheBet},                   // GGPoker
-    {"Winamax", "Winamax", RaiseAmount::OverTheBet},                     // Winamax
-    {"Kings Club", "Kings Club", RaiseAmount::OverTheBet},               // KingsClub
-    {"Bovada", "Bovada", RaiseAmount::OverTheBet},                       // Bovada
-    {"Enet", "Enet", RaiseAmount::OverTheBet},                           // Enet
-    {"Cake Poker", "Cake Network", RaiseAmount::OverTheBet},             // Cake
-    {"PKR", "PKR", RaiseAmount::OverTheBet},                             // Pkr
-    {"Winning Poker", "Winning Poker Network", RaiseAmount::OverTheBet},  // Winning
+    {"PokerStars", "PokerStars"},                                   // PokerStars
+    {"Pluribus", "Pluribus"},                                       // PokerStarsPluribus
+    {"OnGame", "OnGame", RaiseAmount::ChipsAdded},                  // OnGame
+    {"Absolute Poker", "Cereus"},                                   // Absolute
+    {"Everleaf", "Everleaf Gaming"},                                // EverLeaf
+    {"BetOnline", "Chico"},                                         // BetOnline
+    {"Full Tilt Poker", "Full Tilt Poker"},                         // FullTiltPoker
+    {"Pacific Poker", "888 Poker"},                                 // PacificPoker
+    {"PokerTracker", "PokerTracker"},                               // PokerTracker
+    {"partypoker", "partypoker"},                                   // PartyPoker
+    {"GGPoker", "GGNetwork"},                                       // GGPoker
+    {"Winamax", "Winamax", RaiseAmount::OverTheBet, Returns::InThePot, Total::LessRake},  // Winamax
+    {"Kings Club", "Kings Club"},                                   // KingsClub
+    {"Bovada", "Bovada"},                                           // Bovada
+    {"Enet", "Enet"},                                               // Enet
+    {"Cake Poker", "Cake Network"},                                 // Cake
+    {"PKR", "PKR"},                                                 // Pkr
+    {"Winning Poker", "Winning Poker Network"},                     // Winning
 }};
 
 // The format's game names, in the model's code order. A game the format has no name for fails
@@ -77,8 +88,9 @@ constexpr std::array<string_view, kGameTypeCount> kGameNames = {"Holdem", "Omaha
 // Money without a sign: cash play money and the Pluribus logs' chips are play chips, "XPM" (the
 // code since 1.4.6; "PPC" before). A tournament hand's amounts are chips: its currency is its
 // buy-in's (the format has no code for chips), a StarsCoin buy-in "XSC", and a tournament whose
-// hand names no money at all (a freeroll, a play-money or unwritten buy-in) plays for play
-// chips, "XPM". A buy-in in player points (FPP) is a currency without a code: the hand cannot be
+// hand names no money at all (a freeroll, a play-money or unwritten buy-in, a Winamax ticket won
+// before) plays for play chips, "XPM"; a ticket's buy-in and fee, which its hands do not give,
+// are null. A buy-in in player points (FPP) is a currency without a code: the hand cannot be
 // written.
 constexpr string_view kPlayMoney = "XPM", kStarsCoin = "XSC";
 
@@ -100,11 +112,20 @@ constexpr std::uint8_t kMinTableSize = 2, kMaxTableSize = 10;
 // after the streets when the history has none) also takes the shows of the betting rounds and
 // the cards the summary alone shows or mucks. Cards folded face up stay on the Fold.
 //
+// GGPoker's all-in insurance premium goes to the site, not into the pot, and no action of the
+// format carries it: it is left out (the player's win is the pot's, as the history writes it).
+//
+// Chips the site adds to the pot (GGPoker's cash drop) are an "Add to Pot" without a player, the
+// first action of the Preflop round (the history writes them before the posts).
+//
 // Pots: the main pot is the total less the side pots, which PokerStars lists after the rake is
 // taken, so the whole rake is in the main pot; each pot's rake is its amount less its wins (a
 // pot whose wins exceed it cannot be written). Every collect line is one player_wins entry of its
 // pot, in text order: a split, the halves of a hi/lo pot and the boards of a hand run twice give
-// several entries, a player's several entries are not added up. A hand without collect lines
+// several entries, a player's several entries are not added up. A summary that lists no side
+// pots (Winamax) while collect lines name them makes each side pot what its collections take,
+// the rest of the total being the main pot. The total is taken with the rake and without the
+// chips returned, per site (see kSiteForms). A hand without collect lines
 // (OnGame) gives the summary's winners to the main pot. A cash-out is the cashout_amount and
 // cashout_fee of its player's main-pot entry (win_amount 0 when the player won nothing there).
 //
@@ -378,10 +399,15 @@ private:
         Obj o(w_);
         o.key("tournament_number").text(store_.text_of(t.id));
         o.key("currency").name(currency);
-        o.key("buyin_amount");
-        write_money(w_, money_of(t.buy_in));
-        o.key("fee_amount");
-        write_money(w_, money_of(t.fee));
+        const auto price = [&](string_view key, float amount) {
+            o.key(key);
+            if (t.buy_in_kind == BuyInKind::Ticket)
+                w_.null();
+            else
+                write_money(w_, money_of(amount));
+        };
+        price("buyin_amount", t.buy_in);
+        price("fee_amount", t.fee);
         o.key("bounty_fee_amount");
         write_money(w_, money_of(t.bounty_fee));
         o.key("flags");
@@ -409,12 +435,13 @@ private:
             o_.key("actions");
             arr_.emplace(w_);
         }
-        // An action object with its number and player; the caller adds the rest and closes it.
+        // An action object with its number and player (none for kNoSlot: the site's own); the
+        // caller adds the rest and closes it.
         Obj action(std::uint8_t player, string_view name) {
             arr_->next();
             Obj a(w_);
             a.key("action_number").number(number_++);
-            a.key("player_id").small(player);
+            if (player != kNoSlot) a.key("player_id").small(player);
             a.key("action").name(name);
             return a;
         }
@@ -437,6 +464,7 @@ private:
         shown_ = 0;
         pending_shows_.clear();
         round_id_ = 0;
+        unmatched_ = 0;
 
         // The four street lists merged in the order of the history's street lines.
         const auto flops = store_.resolve(store_.flops, h.flops);
@@ -451,8 +479,15 @@ private:
         {
             Round r(*this, round_id_++, "Preflop", nullptr);
             level_ = 0;
+            if (const Money added = money_of(h.summary.pots.added); added != 0) {
+                Obj a = r.action(kNoSlot, "Add to Pot");
+                a.key("amount");
+                write_money(w_, added);
+                a.close();
+            }
             for (const Action& a : store_.resolve(store_.actions, h.header.actions)) post(r, a);
             betting(r, h.preflop.actions, true);
+            note_unmatched();
             r.close();
         }
         std::size_t fi = 0, ti = 0, ri = 0, si = 0;
@@ -488,6 +523,7 @@ private:
             street_in_.fill(0);
             level_ = 0;
             betting(r, st->actions, false);
+            note_unmatched();
             r.close();
         }
         if (last_showdown == nullptr && (!pending_shows_.empty() || summary_shows(h))) {
@@ -505,6 +541,26 @@ private:
         if (!live) return;
         street_in_[player] += m;
         level_ = std::max(level_, street_in_[player]);
+    }
+
+    // After a round's betting: the top bettor's chips above the next one's. Only the last round
+    // with bets can leave any unmatched (a round after it is dealt to all-in players or to none).
+    void note_unmatched() {
+        Money top = 0, next = 0;
+        std::uint8_t who = 0;
+        for (std::size_t i = 0; i < players_.size(); ++i) {
+            const Money m = street_in_[i];
+            if (m > top) {
+                next = top;
+                top = m;
+                who = static_cast<std::uint8_t>(i);
+            } else if (m > next) {
+                next = m;
+            }
+        }
+        if (top == 0) return;
+        unmatched_ = top - next;
+        unmatched_player_ = who;
     }
 
     // A post: all in when it takes the player's whole stack.
@@ -558,6 +614,10 @@ private:
                     if (raise && site_->raise == RaiseAmount::OverTheBet)
                         added = level_ + m - street_in_[p];
                     if (added < 0) fault("a raise below the chips already in");
+                    // An all-in adds no more than the stack holds: where the big blind is all in
+                    // for less than the small blind, Winamax writes the raise over the big blind.
+                    if (is_all_in(type))
+                        added = std::min(added, money_of(players_[p].chips) - put_in_[p]);
                     put(p, added, true);
                     const string_view name =
                         raise || (bet && preflop) ? "Raise" : bet ? "Bet" : "Call";
@@ -663,23 +723,31 @@ private:
         const float sides[] = {info.side_1, info.side_2, info.side_3};
         std::array<Money, 4> amounts{};
         std::size_t count = 1;
-        Money side_total = 0;
         for (const float side : sides) {
             if (side == 0.0f) break;
             amounts[count++] = money_of(side);
-            side_total += amounts[count - 1];
         }
-        amounts[0] = money_of(info.total) - side_total;
+        const bool listed_sides = count > 1;
 
         wins_.clear();
         collect_runs(h, [&](std::span<const Action> actions) {
             for (const Action& a : actions) {
                 if (const auto pot = collected_pot(a.type())) {
+                    const Money m = money_of(a.amount());
+                    if (!listed_sides && *pot != 0) {
+                        amounts[*pot] += m;
+                        count = std::max(count, *pot + 1);
+                    }
                     if (*pot >= count) fault("a collection from a side pot the summary lists not");
-                    wins_.push_back(Win{*pot, listed(a.player_id()), money_of(a.amount())});
+                    wins_.push_back(Win{*pot, listed(a.player_id()), m});
                 }
             }
         });
+        Money total = money_of(info.total);
+        if (site_->total == Total::LessRake) total += money_of(info.rake);
+        amounts[0] = total;
+        for (std::size_t pot = 1; pot < count; ++pot) amounts[0] -= amounts[pot];
+        if (site_->returns == Returns::InThePot) take_back_unmatched(amounts, count);
         if (wins_.empty()) {
             for (const Winner& win : store_.resolve(store_.winners, h.summary.winners))
                 wins_.push_back(Win{0, listed(win.player_id), money_of(win.amount)});
@@ -735,6 +803,28 @@ private:
         arr.close();
     }
 
+    // The unmatched chips of a site that leaves them in the pot, out of the last pot their bettor
+    // collects from and of the bettor's largest win there; that pot goes when nothing is left of
+    // it. A bettor who collects nothing was given them back outside the pots.
+    void take_back_unmatched(std::array<Money, 4>& amounts, std::size_t& count) {
+        if (unmatched_ == 0) return;
+        Win* from = nullptr;
+        for (Win& win : wins_) {
+            if (win.player == unmatched_player_ &&
+                (from == nullptr || win.pot > from->pot ||
+                 (win.pot == from->pot && win.amount > from->amount)))
+                from = &win;
+        }
+        if (from == nullptr) return;
+        if (from->amount < unmatched_) fault("unmatched chips beyond their bettor's win");
+        from->amount -= unmatched_;
+        amounts[from->pot] -= unmatched_;
+        if (amounts[from->pot] == 0 && from->pot + 1 == count && count > 1) {
+            --count;
+            std::erase_if(wins_, [&](const Win& w) { return w.pot == count; });
+        }
+    }
+
     void bounties(const Hand& h) {
         Arr arr(w_);
         const auto each = [&](std::span<const Action> actions) {
@@ -765,6 +855,9 @@ private:
     Money level_ = 0;
     bool small_blind_posted_ = false;
     std::uint64_t round_id_ = 0;
+    // The chips of the last round's top bettor that nobody matched, and whose they are.
+    Money unmatched_ = 0;
+    std::uint8_t unmatched_player_ = 0;
     std::uint32_t shown_ = 0;  // players whose cards a Showdown round has shown
     // Kept from hand to hand: no allocation per hand once they have grown.
     std::vector<Action> pending_shows_;

@@ -73,6 +73,10 @@ public:
         return p_.add_seated_player(name, seat, chips);
     }
     void push(Action a) { store_.actions.push_back(a); }
+    // The last action of the section still open; nullptr when it has none yet.
+    Action* last_pushed() noexcept {
+        return store_.actions.size() > run_start_ ? &store_.actions.back() : nullptr;
+    }
     // Tournament hands only, off the hot path. push_tournament makes the hand a tournament hand
     // with this record, which tournament() then gives (a fault for a cash hand).
     void push_tournament(const Tournament& t);

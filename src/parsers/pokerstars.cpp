@@ -761,11 +761,13 @@ SeatResult parse_seat_result(Parser& p, string_view line, Currency cur, Action& 
     return SeatResult::Action;
 }
 
-// From the "*** SUMMARY ***" line to the end of the hand; an empty reason when it was read.
-string_view parse_summary(HandBuilder& b, Currency cur, const Variant& v) {
+// From the "*** SUMMARY ***" line to the end of the hand, with the chips the site added to the
+// pot before the deal; an empty reason when it was read.
+string_view parse_summary(HandBuilder& b, Currency cur, const Variant& v, float added) {
     Parser& p = b.parser();
     p.next_line();
-    const PotInfo pots = parse_pot_line(p.line(), cur, v.rake_optional);
+    PotInfo pots = parse_pot_line(p.line(), cur, v.rake_optional);
+    pots.added = added;
     p.next_line();
     while (p.line().size() > 7 && starts(p.line(), "Hand was")) p.next_line();
     while (find_lit(p.line(), "Board [") != npos) p.next_line();
@@ -806,6 +808,7 @@ HandOutcome read_after_hand_line(HandBuilder& b, const Variant& v) {
     while (p.line().size() >= 5 && starts(p.line(), "Seat ")) {
         if (!parse_seat_line(b, cur)) return reject("seat line without chips");
     }
+    float added = 0;
     while (!is_stars_line(p.line())) {
         auto a = parse_pre_deal_line(p, p.line(), cur);
         if constexpr (kTournament) {
@@ -813,7 +816,11 @@ HandOutcome read_after_hand_line(HandBuilder& b, const Variant& v) {
         }
         if (a) {
             b.push(*a);
-        } else if (v.pot_drop.empty() || !starts(p.line(), v.pot_drop)) {
+        } else if (!v.pot_drop.empty() && starts(p.line(), v.pot_drop)) {
+            const auto drop = decimal_after_first(rest(p.line(), v.pot_drop.size()), cur);
+            if (!drop) fault_missing("amount", p.line());
+            added += drop->value;
+        } else {
             return reject("unrecognised line before the deal");
         }
         p.next_line();
@@ -856,7 +863,7 @@ HandOutcome read_after_hand_line(HandBuilder& b, const Variant& v) {
         b.close_street(street->kind, street->cards);
     }
 
-    if (const string_view reason = parse_summary(b, cur, v); !reason.empty())
+    if (const string_view reason = parse_summary(b, cur, v, added); !reason.empty())
         return reject(reason);
     return b.finish();
 }

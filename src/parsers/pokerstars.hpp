@@ -43,7 +43,7 @@ struct Variant {
     // Jackpot $0.02 | Bingo $0").
     bool rake_optional;
     // The pre-deal line that names no player but adds to the pot ("Cash Drop to Pot : total
-    // $0.2"), read past; empty for none.
+    // $0.2"), kept as the pot's `added` chips; empty for none.
     std::string_view pot_drop;
     // Whether a cash hand's amounts may group their thousands with ',' ("$1,289.63").
     bool grouped_amounts;

@@ -167,8 +167,12 @@ bool parse_table_line(HandBuilder& b) {
         const size_t number = rfind_byte(name, '(');
         const size_t end = number == npos ? npos : find_byte(name, ')', number);
         if (end != npos) t.id = p.store().push_text(cut_text(name, number + 1, end));
+        // A buy-in in money without a sign ("buyIn: 0.93-0.07") is in euros, the only money
+        // Winamax plays for, unless the table is a play-money one.
         if (t.buy_in_kind == BuyInKind::Money && find_str(line, kPlayMoney, q2) != npos)
             t.buy_in_kind = BuyInKind::PlayMoney;
+        else if (t.buy_in_kind == BuyInKind::Money && t.currency == 0)
+            t.currency = U'€';
     }
     p.next_line();
     return true;
@@ -217,6 +221,17 @@ std::optional<Action> post_line(Parser& p, string_view line) {
         return Action::with_amount(type, p.player_id(cut_name(line, 0, at)), amount.value);
     }
     return std::nullopt;
+}
+
+// Winamax writes a post of both blinds as two lines: "posts small blind 3€ out of position" (the
+// two blinds' sum) then "posts big blind 0€ out of position". The second makes the first the one
+// post of both that other sites write ("posts small & big blinds"); true when it did.
+bool joins_both_blinds(Action* previous, const Action& a) noexcept {
+    if (a.type() != ActionType::BigBlind || a.amount() != 0.0f || previous == nullptr ||
+        previous->type() != ActionType::DeadBlind || previous->player_id() != a.player_id())
+        return false;
+    *previous = Action::with_amount(ActionType::BigSmallBlind, a.player_id(), previous->amount());
+    return true;
 }
 
 // Actions named by the phrase that ends the line.
@@ -407,7 +422,7 @@ HandOutcome read_hand(HandBuilder& b) {
                                  kNoPayload);
             if (!a && h.is_tournament()) a = tournament::event_line(b, line);
             if (!a) return reject("unrecognised line before the deal");
-            b.push(*a);
+            if (!joins_both_blinds(b.last_pushed(), *a)) b.push(*a);
         }
         p.next_line();
     }

@@ -121,6 +121,7 @@ def check_hand(doc: dict, uncalled: Optional[Decimal] = None) -> dict:
     need(hero is None or hero in players, "hero_player_id does not resolve")
 
     put_in: Dict[int, Decimal] = {pid: Decimal(0) for pid in players}
+    added = Decimal(0)
     rounds = field(h, "rounds", list)
     need(len(rounds) > 0 and rounds[0].get("street") == "Preflop", "no Preflop round 0")
     for number, r in enumerate(rounds):
@@ -144,6 +145,9 @@ def check_hand(doc: dict, uncalled: Optional[Decimal] = None) -> dict:
             if name in PAYING:
                 need(amount is not None and amount > 0, f"{name} without an amount")
                 put_in[pid] += amount
+            elif name == "Add to Pot":  # the site's chips, in the pot like the players'
+                need(amount is not None and amount > 0, f"{name} without an amount")
+                added += amount
             if name in ("Dealt Cards", "Shows Cards", "Mucks Cards"):
                 need(bool(a.get("cards")), f"{name} without cards")
     for pid, chips in put_in.items():
@@ -163,8 +167,9 @@ def check_hand(doc: dict, uncalled: Optional[Decimal] = None) -> dict:
         need(won + rake == amount, f"pot {number}: wins {won} + rake {rake} != {amount}")
         pot_total += amount
     returned = unmatched(rounds) if uncalled is None else {uncalled}
-    need(sum(put_in.values()) - pot_total in returned,
-         f"chips put in {sum(put_in.values())} less {returned} returned != pots {pot_total}")
+    chips = sum(put_in.values()) + added
+    need(chips - pot_total in returned,
+         f"chips put in {chips} less {returned} returned != pots {pot_total}")
     for b in field(h, "tournament_bounties", list, optional=True) or []:
         need(field(b, "player_id", int) in players, "bounty winner does not resolve")
         need(field(b, "defeated_player_id", int) in players, "defeated player does not resolve")

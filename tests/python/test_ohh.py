@@ -23,6 +23,9 @@ FOLDERS = ["pokerstars", "pokerstars_other", "pokerstars_tournaments", "pluribus
 CONTRADICTORY = {
     "109715173634": "the summary's total pot ($0.50) leaves out the antes and blinds",
     "2667630751": "'raises 30 to 40' over a bet of 20 writes the chips added as the raise",
+    "6468352-1737-1408024646": "a total pot and a collection of 10€ from the 9€ put in",
+    "6307872438747255-64-1288123510": "a total '3.37k' and a collection of 3368 from the 3367.5 "
+                                      "put in",
 }
 # The only hands the export may leave out: buy-ins in player points have no currency code.
 INEXPRESSIBLE = "a buy-in in player points, which have no currency code"
@@ -290,3 +293,75 @@ def test_a_hand_that_cannot_be_written_fails_or_is_left_out():
         handscribe.to_ohh(view)
     text, left_out = export(view)
     assert text == "" and left_out == [INEXPRESSIBLE] * len(view)
+
+
+# ------------------------------------------------------------------------------------------
+# GGPoker and Winamax: what each site's totals and collections hold, and its other lines
+# ------------------------------------------------------------------------------------------
+
+GG = CORPUS / "ggpoker" / "jejellyroll-fr_fpdb-3"
+WINAMAX = CORPUS / "winamax" / "jejellyroll-fr_fpdb-3"
+
+# file, hand id, pots as (amount, rake, [(winner, win)]), then the first Preflop actions as
+# (player or None, action, amount) where they show the point, then tournament_info's currency,
+# buy-in and fee.
+SITE_CASES = {
+    # "bets 2670 and is all-in", all fold, "collected 3720", "Total pot 3720 | No rake".
+    "winamax_unmatched_bet": (
+        WINAMAX / "tour__NLHE-Free-MTT-201103.Full.History.txt", "56408884989919569-2-1319722416",
+        [(1050, 0, [("pichou69", 1050)])], None, ("XPM", 0, 0)),
+    # The unmatched 0.10€ bet sits in "collected 0.19€"; "Total pot 0.19€ | Rake 0.01€".
+    "winamax_rake_after_total": (
+        WINAMAX / "LHE-2max-EUR-0.05-0.10-201204.txt", "2769259-665-1335035306",
+        [(0.1, 0.01, [("Player0", 0.09)])], None, None),
+    # An all-in raise over a big blind all in for 119 < the small blind's 200: the raiser's
+    # unmatched 854 is "side pot 1", which goes; the raise adds the whole 1795 stack left.
+    "winamax_unmatched_side_pot": (
+        WINAMAX / "tour__NLHE-10max-EUR-0.93-STT-201207.all.in.blind.txt",
+        "118267374808858625-31-1343075816", [(2701, 0, [("Player1", 2701)])],
+        {14: ("Player4", "Raise", 1795)}, ("EUR", 0.93, 0.07)),
+    # A side pot the summary does not list, from its collection; the bettor's unmatched 0.22€
+    # ("side pot 2") goes. The whole rake is the main pot's.
+    "winamax_side_pot": (
+        WINAMAX / "PLO-FR-EUR-0.02-0.05-201009.Real.side.pot.with.bad.collected.txt",
+        "270777-217-1284853532",
+        [(3.6, 0.22, [("Player7", 3.38)]), (0.88, 0, [("Player25", 0.88)])],
+        None, None),
+    # "posts small blind 3€ out of position" + "posts big blind 0€ out of position".
+    "winamax_post_both": (
+        WINAMAX / "PLO-5max-EUR-1.00-2.00-201611.post.both.txt", "9260931-103-1479198677",
+        [(8, 0.52, [("Player4", 7.48)])],
+        {2: ("Player4", "Post BB", 2), 3: ("Player4", "Post Dead", 1)}, None),
+    "winamax_ticket": (
+        WINAMAX / "tour__NLHE-Ticket-MTT-201207.ticket.only.txt", "113666927963930625-1-1341268367",
+        None, None, ("XPM", None, None)),
+    # "Cash Drop to Pot : total $0.2"; "Total pot $2.81 | Rake $0.06 | Jackpot $0.02".
+    "ggpoker_cash_drop": (
+        GG / "PLO-6max-USD-0.01-0.02-202104.STP.txt", "RC58843003",
+        [(2.81, 0.08, [("291a0936", 2.73)])], {0: (None, "Add to Pot", 0.2)}, None),
+}
+
+
+@pytest.mark.parametrize("name", sorted(SITE_CASES))
+def test_site_pots_and_lines(name):
+    path, hand_id, pots, actions, tournament = SITE_CASES[name]
+    if not path.is_file():
+        pytest.skip(f"{path} not present")
+    text, _ = export(handscribe.parse_path(path, errors="skip"))
+    [doc] = [json.loads(o, parse_float=Decimal) for o in split_ohh(text) if f'"{hand_id}"' in o]
+    h = check_hand(doc)
+    names = {p["id"]: p["name"] for p in h["players"]}
+    if pots is not None:
+        assert [(p["amount"], p["rake"], [(names[w["player_id"]], w["win_amount"])
+                                           for w in p["player_wins"]]) for p in h["pots"]] == [
+            (Decimal(str(a)), Decimal(str(r)), [(n, Decimal(str(x))) for n, x in wins])
+            for a, r, wins in pots]
+    for number, (player, action, amount) in (actions or {}).items():
+        a = h["rounds"][0]["actions"][number]
+        assert (names.get(a.get("player_id")), a["action"], a["amount"]) == (
+            player, action, Decimal(str(amount)))
+    if tournament is not None:
+        info = h["tournament_info"]
+        assert (info["currency"], info["buyin_amount"], info["fee_amount"]) == tuple(
+            None if v is None else v if isinstance(v, str) else Decimal(str(v))
+            for v in tournament)
