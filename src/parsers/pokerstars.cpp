@@ -488,12 +488,6 @@ Action cash_out(Parser& p, string_view line, size_t at, Currency cur) {
     return Action::make(ActionType::CashOut, id, index);
 }
 
-// Actions named by the phrase that ends the line.
-struct ActionEnding {
-    Ending ending;
-    ActionType type;
-};
-
 // Rows that test the line's ending are tried only when the last byte allows them; the order of
 // the rows that remain is unchanged, so the first row that matches still decides.
 std::optional<Action> fold_or_check(Parser& p, string_view line) {

@@ -10,6 +10,7 @@
 
 #include "model/model.hpp"
 #include "parsers/hand.hpp"
+#include "parsers/lines.hpp"
 
 namespace hs {
 
@@ -50,6 +51,13 @@ struct StreetLine {
 // The street line at the parser's line, which it moves past; nullopt for a board whose bracket
 // is not closed (a hand cut off in the middle).
 std::optional<StreetLine> parse_street_line(Parser& p);
+
+// A row of a suffix table of actions: the phrase that ends the line and the action it names
+// (the name is the text before the phrase; see `ending_row`).
+struct ActionEnding {
+    Ending ending;
+    ActionType type;
+};
 
 // A summary seat line's name without its trailing position notes (" (button)", " (small blind)",
 // " (big blind)", in any number).

@@ -235,10 +235,6 @@ bool joins_both_blinds(Action* previous, const Action& a) noexcept {
 }
 
 // Actions named by the phrase that ends the line.
-struct ActionEnding {
-    Ending ending;
-    ActionType type;
-};
 constexpr ActionEnding kEndings[] = {
     {Ending(" folds"), ActionType::Fold},
     {Ending(" checks"), ActionType::Check},
