@@ -10,10 +10,10 @@
 #include <iterator>
 #include <string>
 
-#include "arrow/arrow.hpp"
-#include "model/decode.hpp"
-#include "parsers/parser.hpp"
-#include "parsers/parsers.hpp"
+#include "export/arrow.hpp"
+#include "input/decode.hpp"
+#include "reader/parser.hpp"
+#include "sites/parse.hpp"
 
 namespace {
 

@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "json/json.hpp"
-#include "model/check.hpp"
-#include "model/model.hpp"
+#include "export/json.hpp"
+#include "support/check_store.hpp"
+#include "core/model.hpp"
 
 namespace hs::test {
 

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "arrow/arrow.hpp"
-#include "parsers/parsers.hpp"
+#include "export/arrow.hpp"
+#include "sites/parse.hpp"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include <string_view>
 #include <variant>
 
-#include "model/text_form.hpp"
-#include "parsers/parsers.hpp"
+#include "export/text_form.hpp"
+#include "sites/parse.hpp"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "fuzz/check.hpp"
-#include "json/json.hpp"
-#include "model/model.hpp"
+#include "export/json.hpp"
+#include "core/model.hpp"
 #include "support.hpp"
 
 namespace {

@@ -13,12 +13,12 @@
 #include <string_view>
 #include <vector>
 
-#include "model/clock.hpp"
-#include "model/decode.hpp"
-#include "model/format.hpp"
-#include "model/model.hpp"
-#include "model/text_form.hpp"
-#include "model/utf8.hpp"
+#include "core/clock.hpp"
+#include "input/decode.hpp"
+#include "core/format.hpp"
+#include "core/model.hpp"
+#include "export/text_form.hpp"
+#include "core/utf8.hpp"
 #include "support.hpp"
 
 namespace {

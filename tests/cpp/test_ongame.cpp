@@ -13,10 +13,10 @@
 #include <string_view>
 #include <vector>
 
-#include "model/model.hpp"
-#include "model/text_form.hpp"
-#include "parsers/ongame.hpp"
-#include "parsers/parser.hpp"
+#include "core/model.hpp"
+#include "export/text_form.hpp"
+#include "sites/ongame.hpp"
+#include "reader/parser.hpp"
 #include "support.hpp"
 
 namespace {

@@ -13,8 +13,8 @@
 #include <new>
 #include <random>
 
-#include "model/model.hpp"
-#include "parsers/parser.hpp"
+#include "core/model.hpp"
+#include "reader/parser.hpp"
 #include "support.hpp"
 
 // Counts allocations while a test watches, to hold the cursor and the lookups to none.

@@ -10,13 +10,13 @@
 #include <string_view>
 #include <vector>
 
-#include "model/check.hpp"
-#include "model/text_form.hpp"
-#include "parsers/hand.hpp"
-#include "parsers/lines.hpp"
-#include "parsers/parser.hpp"
-#include "parsers/parsers.hpp"
-#include "parsers/pokerstars.hpp"
+#include "support/check_store.hpp"
+#include "export/text_form.hpp"
+#include "reader/hand.hpp"
+#include "reader/phrases.hpp"
+#include "reader/parser.hpp"
+#include "sites/parse.hpp"
+#include "sites/pokerstars.hpp"
 #include "support.hpp"
 
 namespace {

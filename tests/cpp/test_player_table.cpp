@@ -6,8 +6,8 @@
 #include <string_view>
 #include <vector>
 
-#include "model/model.hpp"
-#include "simd/player_table.hpp"
+#include "core/model.hpp"
+#include "reader/player_table.hpp"
 
 using namespace std::string_literals;
 using hs::PlayerTable;

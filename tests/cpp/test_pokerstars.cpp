@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "model/format.hpp"
-#include "model/model.hpp"
-#include "model/text_form.hpp"
-#include "parsers/parsers.hpp"
+#include "core/format.hpp"
+#include "core/model.hpp"
+#include "export/text_form.hpp"
+#include "sites/parse.hpp"
 #include "support.hpp"
 
 namespace {

@@ -17,7 +17,7 @@
 #include <thread>
 #include <vector>
 
-#include "lib/pool.hpp"
+#include "batch/pool.hpp"
 
 // Read by ThreadSanitizer only. A report must fail the test even in a forked child (which leaves
 // with _exit), and the pool starts threads in a child forked from a threaded parent by design,

@@ -13,9 +13,9 @@
 #include <utility>
 #include <vector>
 
-#include "model/model.hpp"
-#include "model/utf8.hpp"
-#include "parsers/parser.hpp"
+#include "core/model.hpp"
+#include "core/utf8.hpp"
+#include "reader/parser.hpp"
 
 using namespace std::string_literals;
 

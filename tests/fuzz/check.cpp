@@ -5,14 +5,14 @@
 #include <exception>
 #include <optional>
 
-#include "json/json.hpp"
-#include "ohh/ohh.hpp"
-#include "model/check.hpp"
-#include "model/format.hpp"
-#include "model/model.hpp"
-#include "model/text_form.hpp"
-#include "model/utf8.hpp"
-#include "parsers/parsers.hpp"
+#include "export/json.hpp"
+#include "export/ohh.hpp"
+#include "support/check_store.hpp"
+#include "core/format.hpp"
+#include "core/model.hpp"
+#include "export/text_form.hpp"
+#include "core/utf8.hpp"
+#include "sites/parse.hpp"
 
 namespace hs::fuzz {
 

@@ -1,0 +1,87 @@
+// Internal faults: the message and the place in the code that raised them.
+#include "core/fault.hpp"
+
+#include <utility>
+
+#include "core/format.hpp"
+
+namespace hs {
+
+namespace {
+
+std::string_view base_name(const char* path) {
+    std::string_view p = path ? path : "";
+    const std::size_t slash = p.find_last_of("/\\");
+    return slash == std::string_view::npos ? p : p.substr(slash + 1);
+}
+
+std::string place_of(const std::source_location& where) {
+    std::string s;
+    s.reserve(96);
+    s += base_name(where.file_name());
+    s += ':';
+    append_u64(s, where.line());
+    const std::string_view fn = where.function_name() ? where.function_name() : "";
+    if (!fn.empty()) {
+        s += " (";
+        s += fn;
+        s += ')';
+    }
+    return s;
+}
+
+}  // namespace
+
+Fault::Fault(std::string message, std::source_location where)
+    : message_(std::move(message)), where_(place_of(where)) {}
+
+void fault(std::string message, std::source_location where) {
+    throw Fault(std::move(message), where);
+}
+
+void fault_index(std::size_t index, std::size_t len, std::source_location where) {
+    std::string m = "index out of bounds: the len is ";
+    append_u64(m, len);
+    m += " but the index is ";
+    append_u64(m, index);
+    throw Fault(std::move(m), where);
+}
+
+std::string missing_message(std::string_view what, std::string_view line) {
+    std::string m = "missing ";
+    m += what;
+    if (!line.empty()) {
+        m += " in '";
+        m += line;
+        m += '\'';
+    }
+    return m;
+}
+
+void fault_missing(std::string_view what, std::string_view line, std::source_location where) {
+    throw Fault(missing_message(what, line), where);
+}
+
+void fault_unreachable(std::string_view detail, std::source_location where) {
+    std::string m = "internal error: entered unreachable code";
+    if (!detail.empty()) {
+        m += ": ";
+        m += detail;
+    }
+    throw Fault(std::move(m), where);
+}
+
+void fault_char_boundary(std::size_t index, std::string_view line, std::source_location where) {
+    std::string m = "byte index ";
+    append_u64(m, index);
+    m += " is not a char boundary in '";
+    m += line;
+    m += '\'';
+    throw Fault(std::move(m), where);
+}
+
+void fault_input(std::string message, std::source_location where) {
+    throw InputFault(std::move(message), where);
+}
+
+}  // namespace hs

@@ -1,0 +1,426 @@
+// The hand model: enumerations, cards, packed references, the records of a hand and the
+// store that holds every hand of one text. No Python here: C++ tests, fuzzers and benchmarks
+// link this directly.
+#pragma once
+
+#include <array>
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+#include <initializer_list>
+#include <optional>
+#include <source_location>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/fault.hpp"
+
+namespace hs {
+
+// ---------------------------------------------------------------------------------------------
+// Enumerations
+// ---------------------------------------------------------------------------------------------
+
+enum class Site : std::uint8_t {
+    PokerStars = 0, PokerStarsPluribus = 1, OnGame = 2, Absolute = 3, EverLeaf = 4,
+    BetOnline = 5, FullTiltPoker = 6, PacificPoker = 7, PokerTracker = 8, PartyPoker = 9,
+    GGPoker = 10, Winamax = 11, KingsClub = 12, Bovada = 13, Enet = 14, Cake = 15, Pkr = 16,
+    Winning = 17,
+};
+// The Omaha variants deal five or six hole cards; Courchevel deals five and shows the first card
+// of the flop before the preflop round; short deck Hold'em is played without the twos to fives.
+enum class GameType : std::uint8_t {
+    HoldEm = 0, Omaha = 1, OmahaHiLo = 2, FiveCardOmaha = 3, FiveCardOmahaHiLo = 4,
+    SixCardOmaha = 5, SixCardOmahaHiLo = 6, ShortDeckHoldEm = 7, Courchevel = 8,
+    CourchevelHiLo = 9,
+};
+enum class BetType : std::uint8_t { NoLimit = 0, Limit = 1, PotLimit = 2 };
+enum class ActionType : std::uint8_t {
+    Bet = 0, Call = 1, Raise = 2, BetAllIn = 3, CallAllIn = 4, RaiseAllIn = 5, Check = 6,
+    Fold = 7, Muck = 8, Show = 9, Dealt = 10, Ante = 11, BigBlind = 12, SmallBlind = 13,
+    BigSmallBlind = 14, DeadBlind = 15, ExtraBlind = 16, CashOut = 17, CollectMainPot = 18,
+    CollectSidePot1 = 19, CollectSidePot2 = 20, CollectSidePot3 = 21, UncalledBetReturned = 22,
+    Join = 23, Leave = 24, Sitout = 25, Say = 26,
+    // Tournament events: a player's finishing place, a bounty won (alone or split with others),
+    // chips bought during the tournament, a satellite's entry to another tournament won.
+    Finish = 27, Bounty = 28, SplitBounty = 29, Rebuy = 30, AddOn = 31, Entry = 32,
+    // The premium a player pays for all-in insurance: money out of the stack, not into the pot.
+    Insurance = 33,
+};
+inline constexpr std::size_t kActionTypeCount = 34;
+// What a tournament's entry was paid with: money (in the tournament's currency), nothing, the
+// site's player points, its StarsCoin, play money, what the history does not say, or a ticket
+// won before (a qualifier's seat, a site's gift).
+enum class BuyInKind : std::uint8_t {
+    Money = 0, Freeroll = 1, Points = 2, StarsCoin = 3, PlayMoney = 4, Unknown = 5, Ticket = 6,
+};
+inline constexpr std::size_t kBuyInKindCount = 7;
+
+inline constexpr std::size_t kSiteCount = 18;
+inline constexpr std::size_t kGameTypeCount = 10;
+inline constexpr std::size_t kBetTypeCount = 3;
+
+// Member names (the text form of every enumeration), one table per enumeration, in code order.
+// Each table's size is its enumeration's count, and the last member closes the count, so a
+// member added without its name (or a name without its member) does not compile.
+inline constexpr std::array<std::string_view, kSiteCount> kSiteNames = {
+    "PokerStars", "PokerStarsPluribus", "OnGame", "Absolute", "EverLeaf", "BetOnline",
+    "FullTiltPoker", "PacificPoker", "PokerTracker", "PartyPoker", "GGPoker", "Winamax",
+    "KingsClub", "Bovada", "Enet", "Cake", "Pkr", "Winning",
+};
+inline constexpr std::array<std::string_view, kGameTypeCount> kGameTypeNames = {
+    "HoldEm",       "Omaha",          "OmahaHiLo",  "FiveCardOmaha",  "FiveCardOmahaHiLo",
+    "SixCardOmaha", "SixCardOmahaHiLo", "ShortDeckHoldEm", "Courchevel", "CourchevelHiLo"};
+inline constexpr std::array<std::string_view, kBetTypeCount> kBetTypeNames = {
+    "NoLimit", "Limit", "PotLimit"};
+inline constexpr std::array<std::string_view, kActionTypeCount> kActionTypeNames = {
+    "Bet", "Call", "Raise", "BetAllIn", "CallAllIn", "RaiseAllIn", "Check", "Fold", "Muck",
+    "Show", "Dealt", "Ante", "BigBlind", "SmallBlind", "BigSmallBlind", "DeadBlind",
+    "ExtraBlind", "CashOut", "CollectMainPot", "CollectSidePot1", "CollectSidePot2",
+    "CollectSidePot3", "UncalledBetReturned", "Join", "Leave", "Sitout", "Say", "Finish",
+    "Bounty", "SplitBounty", "Rebuy", "AddOn", "Entry", "Insurance",
+};
+inline constexpr std::array<std::string_view, kBuyInKindCount> kBuyInKindNames = {
+    "Money", "Freeroll", "Points", "StarsCoin", "PlayMoney", "Unknown", "Ticket"};
+static_assert(static_cast<std::size_t>(Site::Winning) + 1 == kSiteCount);
+static_assert(static_cast<std::size_t>(GameType::CourchevelHiLo) + 1 == kGameTypeCount);
+static_assert(static_cast<std::size_t>(BetType::PotLimit) + 1 == kBetTypeCount);
+static_assert(static_cast<std::size_t>(ActionType::Insurance) + 1 == kActionTypeCount);
+static_assert(static_cast<std::size_t>(BuyInKind::Ticket) + 1 == kBuyInKindCount);
+
+// The member name of a code; codes outside the table give "?".
+std::string_view site_name(Site s) noexcept;
+std::string_view game_type_name(GameType g) noexcept;
+std::string_view bet_type_name(BetType b) noexcept;
+std::string_view action_type_name(ActionType a) noexcept;
+std::string_view buy_in_kind_name(BuyInKind k) noexcept;
+
+// Cash-out, Finish, Bounty and Purchase payloads index a run of the store's `amounts` (see
+// HandStore for the values of each run); a Message payload is a text of the hand (a chat
+// message, the number of the tournament a satellite's entry is for).
+enum class PayloadKind : std::uint8_t {
+    Amount, Cards, CashOut, Seat, Message, None, Finish, Bounty, Purchase
+};
+PayloadKind payload_kind(ActionType a) noexcept;
+
+// The currency of a hand: the symbol's Unicode scalar value ('$', U+00A3, U+00A5, U+20AC,
+// U+20B9), or 0 for a hand whose amounts carry no sign (play money, the Pluribus logs, and every
+// tournament hand, whose amounts are chips: its buy-in's currency is in its Tournament record).
+using Currency = char32_t;
+// The ISO 4217 codes of the five symbols, in this order: "USD", "GBP", "JPY", "EUR", "INR".
+struct CurrencyCode {
+    Currency symbol;
+    std::string_view code;
+};
+inline constexpr CurrencyCode kCurrencyCodes[] = {
+    {U'$', "USD"}, {U'\u00A3', "GBP"}, {U'\u00A5', "JPY"}, {U'\u20AC', "EUR"}, {U'\u20B9', "INR"},
+};
+// The position of a currency in kCurrencyCodes, or -1 for 0 (no sign: play money has no ISO
+// code). Any other character is a broken record: "Invalid currency character: '<c>'".
+int currency_index(Currency c);
+
+// ---------------------------------------------------------------------------------------------
+// Cards
+// ---------------------------------------------------------------------------------------------
+
+// rank in bits 0-5 (A=1, 2..9, T=10, J=11, Q=12, K=13), suit in bits 6-7 (s, c, h, d).
+using Card = std::uint8_t;
+
+// One card from text such as "Ah", "Td", "10d", "AS". Faults on anything else.
+Card card_from_text(std::string_view text);
+// 'A', '2'..'9', 'T', 'J', 'Q', 'K' (other ranks give the byte '0' + rank).
+constexpr char card_rank_char(Card c) noexcept {
+    constexpr char kFaces[14] = {'0', 'A', '2', '3', '4', '5', '6', '7', '8', '9',
+                                 'T', 'J', 'Q', 'K'};
+    const unsigned rank = c & 0x3F;
+    return rank < 14 ? kFaces[rank] : static_cast<char>('0' + rank);
+}
+constexpr char card_suit_letter(Card c) noexcept {  // s c h d
+    constexpr char kLetters[4] = {'s', 'c', 'h', 'd'};
+    return kLetters[(c >> 6) & 3];
+}
+std::string_view card_suit_symbol(Card c) noexcept;  // UTF-8 of the suit symbol
+
+// Up to six cards: the hole cards of six-card Omaha, a board, a hand shown. A seventh byte for
+// the sixth card keeps a Street at 24 bytes (the Span after the set is aligned to 8 either way).
+inline constexpr std::uint8_t kMaxCards = 6;
+struct CardSet {
+    Card cards[kMaxCards] = {1, 1, 1, 1, 1, 1};
+    std::uint8_t count = 0;
+
+    static CardSet empty() noexcept { return CardSet{}; }
+    // Cards separated by single spaces; every piece (empty ones included) is one card.
+    static CardSet from_text(std::string_view text);
+    void push(Card c);  // faults on a seventh card
+    bool operator==(const CardSet&) const = default;
+};
+static_assert(sizeof(CardSet) == 7);
+
+// ---------------------------------------------------------------------------------------------
+// Packed references
+// ---------------------------------------------------------------------------------------------
+
+inline constexpr std::uint64_t kRefStartMask = (std::uint64_t{1} << 40) - 1;
+inline constexpr std::uint64_t kRefMaxCount = (std::uint64_t{1} << 24) - 1;
+
+// A run of a store list: start in bits 0-39, count in bits 40-63.
+struct Span {
+    std::uint64_t raw = 0;
+    static inline Span make(std::uint64_t start, std::uint64_t count,
+                            std::source_location where = std::source_location::current());
+    // [start, end) with end >= start
+    static inline Span between(std::uint64_t start, std::uint64_t end,
+                               std::source_location where = std::source_location::current());
+    // The checked paths behind make and between (they fault on what does not fit).
+    static Span make_checked(std::uint64_t start, std::uint64_t count, std::source_location where);
+    static Span between_checked(std::uint64_t start, std::uint64_t end,
+                                std::source_location where);
+    std::uint64_t start() const noexcept { return raw & kRefStartMask; }
+    std::uint64_t count() const noexcept { return raw >> 40; }
+    // Parts of a span addressed as a Python list addresses its items: a negative position
+    // counts from the end. The one-element span at `index`, or nullopt when it lies outside.
+    std::optional<Span> item(std::int64_t index) const;
+    // The elements [from, to), each end clamped into the span as a list slice clamps it (empty
+    // when `to` is not after `from`).
+    Span sub(std::int64_t from, std::int64_t to) const;
+    bool operator==(const Span&) const = default;
+};
+
+// Spans are made several times per hand: the fitting case inline, the faults out of line.
+inline Span Span::make(std::uint64_t start, std::uint64_t count, std::source_location where) {
+    if (start > kRefStartMask || count > kRefMaxCount) [[unlikely]]
+        return make_checked(start, count, where);
+    return Span{start | count << 40};
+}
+inline Span Span::between(std::uint64_t start, std::uint64_t end, std::source_location where) {
+    if (end < start || start > kRefStartMask || end - start > kRefMaxCount) [[unlikely]]
+        return between_checked(start, end, where);
+    return Span{start | (end - start) << 40};
+}
+
+// A run of the store's text: offset in bits 0-39, length in bits 40-63.
+struct TextRef {
+    std::uint64_t raw = 0;
+    static TextRef make(std::uint64_t offset, std::uint64_t length,
+                        std::source_location where = std::source_location::current());
+    std::uint64_t offset() const noexcept { return raw & kRefStartMask; }
+    std::uint64_t length() const noexcept { return raw >> 40; }
+    bool operator==(const TextRef&) const = default;
+};
+
+// ---------------------------------------------------------------------------------------------
+// Records
+// ---------------------------------------------------------------------------------------------
+
+// Start date and time: year-2000 in bits 26-31, month-1 in 22-25, day-1 in 17-21, hour in
+// 12-16, minute in 6-11, second in 0-5. Values are stored as read (masked to their widths).
+using PackedDate = std::uint32_t;
+PackedDate pack_date(std::uint64_t year, std::uint64_t month, std::uint64_t day,
+                     std::uint64_t hour, std::uint64_t minute, std::uint64_t second) noexcept;
+struct DateParts { unsigned year, month, day, hour, minute, second; };
+DateParts unpack_date(PackedDate d) noexcept;
+// Seconds from 1970-01-01 00:00:00 to the date as written (no time zone), or nullopt for 0 (no
+// date was read) and for parts outside the calendar (month 13, February 30, hour 24...).
+std::optional<std::int64_t> date_seconds(PackedDate d) noexcept;
+
+inline constexpr std::uint8_t kNone8 = 255;       // no hero / no seat / no dealer / no button
+inline constexpr std::uint8_t kNoSlot = 32;        // a name without a slot in the hand
+inline constexpr std::uint32_t kNoCards = 0xFFFFFFFFu;
+inline constexpr std::uint32_t kNoPayload = 0xFFFFFFFFu;
+inline constexpr std::uint32_t kNoTournament = 0xFFFFFFFFu;
+inline constexpr std::uint32_t kExactWhole = std::uint32_t{1} << 24;  // every whole f32 up to it
+// A whole number kept among the amounts (a place, a player): nullopt for anything that is not one
+// from 0 to `max` (a float converted to an integer outside its range is no number at all).
+std::optional<std::uint32_t> whole_number(float v, std::uint32_t max) noexcept;
+
+// What a tournament hand tells of its tournament, one record per tournament hand (the level
+// changes from hand to hand). Texts are as written and empty when the history writes none.
+struct Tournament {
+    TextRef id;           // the tournament's number
+    TextRef level;        // "III", "XV" for PokerStars' "Level III"
+    TextRef match_round;  // a shootout's round: "I" for "Match Round I"
+    BuyInKind buy_in_kind = BuyInKind::Unknown;
+    Currency currency = 0;  // of the buy-in, fee, bounties and prizes; 0 when they have no sign
+    float buy_in = 0.0f;
+    float fee = 0.0f;
+    float bounty_fee = 0.0f;  // the part of the buy-in that goes to bounties
+    // The ISO 4217 code written after the buy-in ("$3.00+$0.30 USD"); zeros when none is.
+    std::array<char, 3> currency_code{};
+    // The bounty on each seated player's head, in player order, as a run of the store's
+    // amounts; empty when the seat lines give none.
+    Span bounties;
+};
+
+struct Header {
+    TextRef id;
+    Site site = Site::PokerStars;
+    GameType game_type = GameType::HoldEm;
+    BetType bet_type = BetType::NoLimit;
+    // A fast-fold table (PokerStars Zoom), as the hand line says.
+    bool fast_fold = false;
+    Currency currency = 0;
+    // The hand's record in the store's tournaments; kNoTournament for a cash hand. It takes the
+    // room the alignment leaves after `currency`: a cash hand pays nothing for it.
+    std::uint32_t tournament = kNoTournament;
+    bool is_tournament() const noexcept { return tournament != kNoTournament; }
+    // The start time in UTC where the history names its zone, the time as written where it does
+    // not (see utc_start), 0 when it gives none. `start_date` keeps the time as written, and
+    // stays 0 for histories whose native layout has never carried one (OnGame).
+    PackedDate start_utc = 0;
+    TextRef table_name;
+    std::uint8_t max_players = 0;
+    // The player on the button, resolved when the hand is finished from the button's seat: the
+    // first player whose seat line has that seat, kNone8 when none has (a dead button).
+    std::uint8_t dealer = kNone8;
+    std::uint8_t hero = kNone8;
+    // The button's seat as the history gives it (kNone8 when it gives none); not printed by the
+    // text form nor the JSON layouts.
+    std::uint8_t button_seat = kNone8;
+    // The ISO 4217 code the hand line writes after the stakes ("$0.02/$0.05 CAD"), three ASCII
+    // capitals; zeros when it writes none. Neither is printed by the text form nor the JSON
+    // layouts (see iso_currency).
+    std::array<char, 3> currency_code{};
+    float bet_cap = 0.0f;
+    float ante = 0.0f;
+    float small_blind = 0.0f;
+    float big_blind = 0.0f;
+    PackedDate start_date = 0;
+    Span players;
+    Span actions;
+};
+
+// The ISO 4217 code of a hand's amounts: the code its hand line writes, else its sign's code;
+// empty for a hand without either (play money, the Pluribus logs, tournament chips). The same
+// for a tournament's buy-in.
+std::string_view iso_currency(const Header& h);
+std::string_view iso_currency(const Tournament& t);
+
+struct Player {
+    TextRef name;
+    std::uint8_t seat = kNone8;
+    bool sitting_out = false;  // the seat line says the player is sitting out
+    bool joined = false;       // seated by a join line during the hand: not dealt in
+    float chips = 0.0f;
+};
+
+struct Street {
+    CardSet cards;
+    Span actions;
+    std::uint8_t id = 0;
+};
+
+struct PotInfo {
+    float total = 0, rake = 0, main = 0, side_1 = 0, side_2 = 0, side_3 = 0;
+    // Chips the site put in the pot, no player's (GGPoker's "Cash Drop to Pot : total $0.2"):
+    // part of the total. Printed by neither the text form nor the JSON layouts.
+    float added = 0;
+};
+
+struct Winner {
+    std::uint8_t player_id = 0;
+    float amount = 0.0f;
+    std::uint8_t game_id = 0;
+};
+
+struct Summary {
+    PotInfo pots;
+    Span winners;
+    Span actions;
+};
+
+// payload | player_id << 32 | type << 40, bits 48-63 zero.
+struct Action {
+    std::uint64_t raw = 0;
+    static constexpr Action make(ActionType type, std::uint8_t player_id,
+                                 std::uint32_t payload) noexcept {
+        return Action{std::uint64_t{payload} | std::uint64_t{player_id} << 32 |
+                      std::uint64_t{static_cast<std::uint8_t>(type)} << 40};
+    }
+    static Action with_amount(ActionType type, std::uint8_t player_id, float amount) noexcept {
+        return make(type, player_id, std::bit_cast<std::uint32_t>(amount));
+    }
+    std::uint32_t payload() const noexcept { return static_cast<std::uint32_t>(raw); }
+    std::uint8_t player_id() const noexcept { return static_cast<std::uint8_t>(raw >> 32); }
+    ActionType type() const noexcept { return static_cast<ActionType>((raw >> 40) & 0xFF); }
+    float amount() const noexcept { return std::bit_cast<float>(payload()); }
+    bool operator==(const Action&) const = default;
+};
+static_assert(sizeof(Action) == 8);
+
+struct Hand {
+    Header header;
+    Street preflop;
+    Span flops, turns, rivers, showdowns;
+    Summary summary;
+    std::uint64_t text_start = 0;
+};
+
+// ---------------------------------------------------------------------------------------------
+// The store
+// ---------------------------------------------------------------------------------------------
+
+// Every hand of one text, in flat lists. Lists only grow. Written by one parser on one thread,
+// then frozen and shared read-only.
+struct HandStore {
+    std::string text;
+    std::vector<Hand> hands;
+    std::vector<Player> players;
+    std::vector<Street> flops;
+    std::vector<Street> turns;
+    std::vector<Street> rivers;
+    std::vector<Street> showdowns;
+    std::vector<Action> actions;
+    std::vector<float> amounts;
+    std::vector<CardSet> card_sets;
+    std::vector<Winner> winners;
+    std::vector<Tournament> tournaments;
+
+    HandStore();  // reserves the initial capacities
+
+    // Appends bytes to the text buffer and returns their reference.
+    TextRef push_text(std::string_view s);
+    // The text of a reference; faults when it lies outside the buffer or off char boundaries.
+    std::string_view text_of(TextRef r) const;
+    std::uint32_t push_card_set(const CardSet& c);  // returns the index
+    // Appends a run of amounts and returns the index of its first.
+    std::uint32_t push_amounts(std::initializer_list<float> values);
+    // The run of `count` amounts at `index`; faults when it does not lie inside the list.
+    std::span<const float> amounts_of(std::uint32_t index, std::size_t count) const;
+
+    // Checked resolution of a span against one of the lists.
+    template <class T>
+    std::span<const T> resolve(const std::vector<T>& list, Span s,
+                               std::source_location where = std::source_location::current()) const {
+        const std::uint64_t end = s.start() + s.count();
+        if (end > list.size()) fault_index(end, list.size(), where);
+        return std::span<const T>(list.data() + s.start(), s.count());
+    }
+    // Card payload: the set, or the empty set for kNoCards.
+    CardSet cards_of(std::uint32_t payload) const;
+    // The runs of amounts behind the payloads of those kinds, in the order pushed:
+    // CashOut [amount, fee], Finish [place, prize], Bounty [amount, increase, total, defeated
+    // player], Purchase [chips, cost]. A place (up to kExactWhole) and a player are whole
+    // numbers, exact in an f32; the accessors fault on anything else.
+    struct CashOutValue { float amount, fee; };
+    CashOutValue cash_out_of(std::uint32_t payload) const;
+    struct FinishValue { std::uint32_t place; float prize; };
+    FinishValue finish_of(std::uint32_t payload) const;
+    struct BountyValue { float amount, increase, total; std::uint8_t defeated; };
+    BountyValue bounty_of(std::uint32_t payload) const;
+    struct PurchaseValue { float chips, cost; };
+    PurchaseValue purchase_of(std::uint32_t payload) const;
+    // What an action moves, as the tables give it: the amount of an Amount payload, a cash-out's
+    // amount, a Finish's prize, a bounty won, the chips of a Rebuy or AddOn; nullopt for the
+    // others.
+    std::optional<float> amount_of(const Action& a) const;
+    // Message of a Say or Entry payload in a hand whose parsing began at text_start.
+    std::string_view message_of(std::uint32_t payload, std::uint64_t text_start) const;
+};
+
+// Say payload of a message appended at offset o with length n, in a hand whose text began at t:
+// (o - t) | n << 24. Faults with "Message is too long <n> - max: 255" above 255 bytes.
+std::uint32_t say_payload(std::uint64_t offset, std::uint64_t length, std::uint64_t text_start);
+
+}  // namespace hs

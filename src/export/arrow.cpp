@@ -1,0 +1,1085 @@
+// The Arrow tables.
+//
+// Each column appends its rows straight into nanoarrow buffers (no per-value dispatch on the
+// type); finishing a batch moves those buffers into arrays made from the table's schema and
+// validates the result. Every list and text of the store is reached through its checked
+// accessors, so a broken reference is an hs::Fault, never a bad read.
+#include "export/arrow.hpp"
+
+#include "core/format.hpp"
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <new>
+#include <optional>
+#include <string>
+#include <system_error>
+#include <unordered_map>
+#include <utility>
+
+namespace hs::arrow {
+namespace {
+
+// nanoarrow reports failures as error codes: out of memory is std::bad_alloc, anything else a
+// broken invariant of ours.
+[[noreturn, gnu::noinline]] void failed(ArrowErrorCode code, std::string_view what) {
+    if (code == ENOMEM) throw std::bad_alloc();
+    std::string m(what);
+    m += " failed with error code ";
+    append_u64(m, static_cast<std::uint64_t>(code));
+    fault(std::move(m));
+}
+
+inline void check(ArrowErrorCode code, std::string_view what = "arrow call") {
+    if (code != NANOARROW_OK) [[unlikely]]
+        failed(code, what);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Buffers
+// ---------------------------------------------------------------------------------------------
+
+class Buffer {
+public:
+    Buffer() noexcept { ArrowBufferInit(&b_); }
+    Buffer(const Buffer&) = delete;
+    Buffer& operator=(const Buffer&) = delete;
+    ~Buffer() { ArrowBufferReset(&b_); }
+
+    // Appends of a fixed size compile to a capacity test and a store (the compiler may keep
+    // nanoarrow's general append out of line, with a call to memcpy per value).
+    template <class T>
+    [[gnu::always_inline]] void push(T v) {
+        room(sizeof v);
+        std::memcpy(b_.data + b_.size_bytes, &v, sizeof v);
+        b_.size_bytes += static_cast<std::int64_t>(sizeof v);
+    }
+    void bytes(std::string_view s) {
+        room(s.size());
+        if (!s.empty()) std::memcpy(b_.data + b_.size_bytes, s.data(), s.size());
+        b_.size_bytes += static_cast<std::int64_t>(s.size());
+    }
+    void reserve(std::int64_t bytes) { check(ArrowBufferReserve(&b_, bytes)); }
+    std::int64_t size() const noexcept { return b_.size_bytes; }
+    // Hands the bytes to buffer i of an array; this buffer starts empty again.
+    void move_into(ArrowArray* a, std::int64_t i) { check(ArrowArraySetBuffer(a, i, &b_)); }
+
+private:
+    [[gnu::always_inline]] void room(std::size_t n) {
+        if (b_.capacity_bytes - b_.size_bytes < static_cast<std::int64_t>(n)) [[unlikely]]
+            reserve(static_cast<std::int64_t>(n));
+    }
+
+    ArrowBuffer b_;
+};
+
+class Bits {
+public:
+    Bits() noexcept { ArrowBitmapInit(&m_); }
+    Bits(const Bits&) = delete;
+    Bits& operator=(const Bits&) = delete;
+    ~Bits() { ArrowBitmapReset(&m_); }
+
+    // One bit per row: a zero byte opens every eighth bit (nanoarrow's general append is slow
+    // for single bits).
+    [[gnu::always_inline]] void push(bool v) {
+        const std::int64_t i = m_.size_bits;
+        ArrowBuffer& bytes = m_.buffer;
+        if ((i & 7) == 0 || bytes.size_bytes == 0) {  // the second test only guards the write
+            if (bytes.size_bytes == bytes.capacity_bytes) [[unlikely]]
+                check(ArrowBufferReserve(&bytes, 1));
+            bytes.data[bytes.size_bytes++] = 0;
+        }
+        if (v) bytes.data[bytes.size_bytes - 1] |= static_cast<std::uint8_t>(1 << (i & 7));
+        m_.size_bits = i + 1;
+    }
+    void reserve(std::int64_t bits) { check(ArrowBitmapReserve(&m_, bits)); }
+    void move_into(ArrowArray* a, std::int64_t i) {
+        check(ArrowArraySetBuffer(a, i, &m_.buffer));
+        m_.size_bits = 0;
+    }
+    void move_validity_into(ArrowArray* a) { ArrowArraySetValidityBitmap(a, &m_); }
+    void clear() noexcept { ArrowBitmapReset(&m_); }
+
+private:
+    ArrowBitmap m_;
+};
+
+// Offsets of a variable-length column: 32-bit, starting at 0.
+class Offsets {
+public:
+    Offsets() { buf_.push(std::int32_t{0}); }
+    void push(std::int64_t end) {
+        constexpr std::int64_t kMax = std::numeric_limits<std::int32_t>::max();
+        if (end > kMax) fault_index(static_cast<std::size_t>(end), kMax);
+        buf_.push(static_cast<std::int32_t>(end));
+    }
+    void move_into(ArrowArray* a, std::int64_t i) {
+        buf_.move_into(a, i);
+        buf_.push(std::int32_t{0});
+    }
+    void reserve(std::int64_t rows) { buf_.reserve(rows * 4); }
+
+private:
+    Buffer buf_;
+};
+
+// A string array holding `names` (the values of a dictionary).
+void fill_names(ArrowArray* a, const std::vector<std::string>& names) {
+    Offsets offsets;
+    Buffer data;
+    for (const std::string& n : names) {
+        data.bytes(n);
+        offsets.push(data.size());
+    }
+    offsets.move_into(a, 1);
+    data.move_into(a, 2);
+    a->length = static_cast<std::int64_t>(names.size());
+    a->null_count = 0;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Columns
+// ---------------------------------------------------------------------------------------------
+
+class Column;
+using Registry = std::vector<Column*>;
+
+// One column of a table: its field in the schema and the rows appended since the last batch.
+// Nullable columns keep a validity bit per row and drop the bitmap when no row is null.
+class Column {
+public:
+    Column(Registry& registry, const char* name, bool nullable) : name_(name), nullable_(nullable) {
+        registry.push_back(this);
+    }
+    Column(const Column&) = delete;
+    Column& operator=(const Column&) = delete;
+    virtual ~Column() = default;
+
+    void field(ArrowSchema* s) const {
+        check(ArrowSchemaSetName(s, name_), "schema name");
+        if (!nullable_) s->flags &= ~ARROW_FLAG_NULLABLE;
+        type(s);
+    }
+    // Room for `rows` more rows, so that a batch grows its buffers once.
+    void reserve(std::int64_t rows) {
+        if (nullable_) valid_.reserve(rows);
+        reserve_data(rows);
+    }
+    // Moves the rows into `a` (made from field()) and starts a new batch.
+    void move_into(ArrowArray* a) {
+        data_into(a);
+        if (nulls_ != 0) {
+            valid_.move_validity_into(a);
+        } else {
+            valid_.clear();
+        }
+        a->length = rows_;
+        a->null_count = nulls_;
+        rows_ = 0;
+        nulls_ = 0;
+    }
+
+protected:
+    virtual void type(ArrowSchema* s) const = 0;
+    virtual void data_into(ArrowArray* a) = 0;
+    virtual void reserve_data(std::int64_t rows) = 0;
+    [[gnu::always_inline]] void row(bool valid) {
+        ++rows_;
+        if (!nullable_) {
+            if (!valid) fault_unreachable("null in a column without nulls");
+            return;
+        }
+        valid_.push(valid);
+        nulls_ += valid ? 0 : 1;
+    }
+
+private:
+    const char* name_;
+    bool nullable_;
+    std::int64_t rows_ = 0;
+    std::int64_t nulls_ = 0;
+    Bits valid_;
+};
+
+template <class T, ArrowType kType>
+class Numbers : public Column {
+public:
+    using Column::Column;
+    [[gnu::always_inline]] void push(T v) {
+        data_.push(v);
+        row(true);
+    }
+    [[gnu::always_inline]] void push(std::optional<T> v) {
+        data_.push(v.value_or(T{}));
+        row(v.has_value());
+    }
+
+protected:
+    void type(ArrowSchema* s) const override { check(ArrowSchemaSetType(s, kType)); }
+    void data_into(ArrowArray* a) override { data_.move_into(a, 1); }
+    void reserve_data(std::int64_t rows) override {
+        data_.reserve(rows * static_cast<std::int64_t>(sizeof(T)));
+    }
+
+private:
+    Buffer data_;
+};
+
+using UInt8s = Numbers<std::uint8_t, NANOARROW_TYPE_UINT8>;
+using UInt32s = Numbers<std::uint32_t, NANOARROW_TYPE_UINT32>;
+using Doubles = Numbers<double, NANOARROW_TYPE_DOUBLE>;
+
+// Seconds, without a time zone.
+class Timestamps : public Numbers<std::int64_t, NANOARROW_TYPE_INT64> {
+public:
+    using Numbers::Numbers;
+
+protected:
+    void type(ArrowSchema* s) const override {
+        check(ArrowSchemaSetTypeDateTime(s, NANOARROW_TYPE_TIMESTAMP, NANOARROW_TIME_UNIT_SECOND,
+                                         nullptr));
+    }
+};
+
+class Bools : public Column {
+public:
+    using Column::Column;
+    void push(bool v) {
+        data_.push(v);
+        row(true);
+    }
+
+protected:
+    void type(ArrowSchema* s) const override { check(ArrowSchemaSetType(s, NANOARROW_TYPE_BOOL)); }
+    void data_into(ArrowArray* a) override { data_.move_into(a, 1); }
+    void reserve_data(std::int64_t rows) override { data_.reserve(rows); }
+
+private:
+    Bits data_;
+};
+
+class Strings : public Column {
+public:
+    using Column::Column;
+    [[gnu::always_inline]] void push(std::string_view v) {
+        data_.bytes(v);
+        offsets_.push(data_.size());
+        row(true);
+    }
+    void push_null() {
+        offsets_.push(data_.size());
+        row(false);
+    }
+
+protected:
+    void type(ArrowSchema* s) const override {
+        check(ArrowSchemaSetType(s, NANOARROW_TYPE_STRING));
+    }
+    void data_into(ArrowArray* a) override {
+        offsets_.move_into(a, 1);
+        data_.move_into(a, 2);
+    }
+    void reserve_data(std::int64_t rows) override {
+        offsets_.reserve(rows);
+        data_.reserve(rows * 16);  // ids and names are short
+    }
+
+private:
+    Offsets offsets_;
+    Buffer data_;
+};
+
+void dictionary_type(ArrowSchema* s, ArrowType index_type) {
+    check(ArrowSchemaSetType(s, index_type));
+    check(ArrowSchemaAllocateDictionary(s));
+    check(ArrowSchemaInitFromType(s->dictionary, NANOARROW_TYPE_STRING));
+}
+
+// Dictionary-encoded strings: an index per row into the batch's values.
+template <class Index, ArrowType kIndexType>
+class Dictionary : public Column {
+public:
+    Dictionary(Registry& r, const char* name, bool nullable, std::vector<std::string> values = {})
+        : Column(r, name, nullable), values_(std::move(values)) {}
+    [[gnu::always_inline]] void push(std::size_t index) {
+        if (index >= values_.size()) fault_index(index, values_.size());
+        data_.push(static_cast<Index>(index));
+        row(true);
+    }
+    void push_null() {
+        data_.push(Index{0});
+        row(false);
+    }
+
+protected:
+    void type(ArrowSchema* s) const override { dictionary_type(s, kIndexType); }
+    void data_into(ArrowArray* a) override {
+        data_.move_into(a, 1);
+        fill_names(a->dictionary, values_);
+    }
+    void reserve_data(std::int64_t rows) override {
+        data_.reserve(rows * static_cast<std::int64_t>(sizeof(Index)));
+    }
+
+    std::vector<std::string> values_;
+
+private:
+    Buffer data_;
+};
+
+// A fixed list of names: the index is the enumeration's code.
+using Names = Dictionary<std::int8_t, NANOARROW_TYPE_INT8>;
+
+// Values collected per batch (the source paths).
+class Labels : public Dictionary<std::int32_t, NANOARROW_TYPE_INT32> {
+public:
+    using Dictionary::Dictionary;
+    // The index of a value in this batch's dictionary, added when new. The hands of a file come
+    // one after another: the last value is the usual answer.
+    std::size_t index_of(std::string_view v) {
+        if (last_ < values_.size() && values_[last_] == v) return last_;
+        const auto [it, added] = index_.try_emplace(std::string(v), values_.size());
+        if (added) values_.emplace_back(v);
+        last_ = it->second;
+        return last_;
+    }
+
+protected:
+    void data_into(ArrowArray* a) override {
+        Dictionary::data_into(a);
+        values_.clear();
+        index_.clear();
+    }
+
+private:
+    std::unordered_map<std::string, std::size_t> index_;
+    std::size_t last_ = 0;
+};
+
+// The 52 cards as "As".."Kd", dictionary index suit * 13 + rank - 1.
+std::vector<std::string> card_names() {
+    std::vector<std::string> names;
+    names.reserve(52);
+    for (unsigned suit = 0; suit < 4; ++suit) {
+        for (unsigned rank = 1; rank <= 13; ++rank) {
+            const Card c = static_cast<Card>(rank | suit << 6);
+            names.push_back({card_rank_char(c), card_suit_letter(c)});
+        }
+    }
+    return names;
+}
+
+std::int8_t card_index(Card c) {
+    const unsigned rank = c & 0x3F;
+    if (rank < 1 || rank > 13) fault_index(rank, 14);
+    return static_cast<std::int8_t>((c >> 6) * 13 + rank - 1);
+}
+
+void card_list_type(ArrowSchema* s) {
+    check(ArrowSchemaSetType(s, NANOARROW_TYPE_LIST));
+    dictionary_type(s->children[0], NANOARROW_TYPE_INT8);
+}
+
+// The cards of a set, appended to a list's child.
+class CardValues {
+public:
+    void push(const CardSet& set) {
+        if (set.count > std::size(set.cards)) fault_index(set.count, std::size(set.cards));
+        for (std::size_t i = 0; i < set.count; ++i) data_.push(card_index(set.cards[i]));
+        count_ += set.count;
+    }
+    std::int64_t count() const noexcept { return count_; }
+    void move_into(ArrowArray* child) {
+        data_.move_into(child, 1);
+        fill_names(child->dictionary, names_);
+        child->length = count_;
+        child->null_count = 0;
+        count_ = 0;
+    }
+
+private:
+    std::vector<std::string> names_ = card_names();
+    Buffer data_;
+    std::int64_t count_ = 0;
+};
+
+// A list of cards per row; null for no cards.
+class CardLists : public Column {
+public:
+    using Column::Column;
+    void push(const CardSet& set) {
+        if (set.count == 0) {
+            offsets_.push(cards_.count());
+            row(false);
+            return;
+        }
+        cards_.push(set);
+        offsets_.push(cards_.count());
+        row(true);
+    }
+
+protected:
+    void type(ArrowSchema* s) const override { card_list_type(s); }
+    void data_into(ArrowArray* a) override {
+        offsets_.move_into(a, 1);
+        cards_.move_into(a->children[0]);
+    }
+    void reserve_data(std::int64_t rows) override { offsets_.reserve(rows); }
+
+private:
+    Offsets offsets_;
+    CardValues cards_;
+};
+
+// A list of boards per row, each board a list of cards.
+class Boards : public Column {
+public:
+    using Column::Column;
+    void push_board(const CardSet& flop, const CardSet& turn, const CardSet& river) {
+        for (const CardSet* street : {&flop, &turn, &river}) cards_.push(*street);
+        board_offsets_.push(cards_.count());
+        ++boards_;
+    }
+    void end_row() {
+        offsets_.push(boards_);
+        row(true);
+    }
+
+protected:
+    void type(ArrowSchema* s) const override {
+        check(ArrowSchemaSetType(s, NANOARROW_TYPE_LIST));
+        card_list_type(s->children[0]);
+    }
+    void data_into(ArrowArray* a) override {
+        offsets_.move_into(a, 1);
+        ArrowArray* boards = a->children[0];
+        board_offsets_.move_into(boards, 1);
+        cards_.move_into(boards->children[0]);
+        boards->length = boards_;
+        boards->null_count = 0;
+        boards_ = 0;
+    }
+    void reserve_data(std::int64_t rows) override { offsets_.reserve(rows); }
+
+private:
+    Offsets offsets_;
+    Offsets board_offsets_;
+    CardValues cards_;
+    std::int64_t boards_ = 0;
+};
+
+// ---------------------------------------------------------------------------------------------
+// Tables
+// ---------------------------------------------------------------------------------------------
+
+// The member names of an enumeration, in code order (the dictionary of its column).
+template <std::size_t N>
+std::vector<std::string> names_of(const std::array<std::string_view, N>& table) {
+    return std::vector<std::string>(table.begin(), table.end());
+}
+
+std::vector<std::string> site_names() { return names_of(kSiteNames); }
+std::vector<std::string> game_names() { return names_of(kGameTypeNames); }
+std::vector<std::string> limit_names() { return names_of(kBetTypeNames); }
+std::vector<std::string> action_names() { return names_of(kActionTypeNames); }
+std::vector<std::string> buy_in_kind_names() { return names_of(kBuyInKindNames); }
+
+// Where an action stands in its hand. Predeal: the posts, joins and chat before the cards.
+enum class StreetName : std::uint8_t { Predeal, Preflop, Flop, Turn, River, Showdown, Summary };
+std::vector<std::string> street_names() {
+    return {"predeal", "preflop", "flop", "turn", "river", "showdown", "summary"};
+}
+
+// The columns of one table in schema order, and the record batch they make.
+class Table {
+public:
+    Table() = default;
+    Table(const Table&) = delete;
+    Table& operator=(const Table&) = delete;
+
+    void schema(ArrowSchema* out) const {
+        ArrowSchemaInit(out);
+        check(ArrowSchemaSetTypeStruct(out, static_cast<std::int64_t>(columns_.size())));
+        for (std::size_t i = 0; i < columns_.size(); ++i) columns_[i]->field(out->children[i]);
+    }
+    void finish(std::vector<OwnedArray>& batches) {
+        OwnedSchema s;
+        schema(&s.raw);
+        OwnedArray batch;
+        ArrowError error{};
+        check(ArrowArrayInitFromSchema(&batch.raw, &s.raw, &error), error.message);
+        for (std::size_t i = 0; i < columns_.size(); ++i)
+            columns_[i]->move_into(batch.raw.children[i]);
+        batch.raw.length = rows_;
+        batch.raw.null_count = 0;
+        check(ArrowArrayFinishBuildingDefault(&batch.raw, &error), error.message);
+        batches.push_back(std::move(batch));
+        rows_ = 0;
+    }
+
+    void reserve(std::int64_t rows) {
+        for (Column* c : columns_) c->reserve(rows);
+    }
+
+protected:
+    Registry columns_;
+    std::int64_t rows_ = 0;  // each table's add counts its own rows
+};
+
+// The columns every table starts with: the hand they belong to.
+struct HandKey {
+    explicit HandKey(Registry& r)
+        : site(r, "site", false, site_names()), hand_id(r, "hand_id", false) {}
+    void push(const HandStore& store, const Header& h) { push(h.site, store.text_of(h.id)); }
+    void push(Site s, std::string_view id) {
+        site.push(static_cast<std::size_t>(s));
+        hand_id.push(id);
+    }
+    Names site;
+    Strings hand_id;
+};
+
+// The time the hand started in UTC where the history names its zone, as written where it does
+// not (see utc_start).
+std::optional<std::int64_t> start_time(const Header& h) { return date_seconds(h.start_utc); }
+
+// The button's seat as the text names it (a seat nobody sits in included); none when it names
+// none.
+std::optional<std::uint8_t> button_seat_of(const Header& h) {
+    if (h.button_seat == kNone8) return std::nullopt;
+    return h.button_seat;
+}
+
+// The hand's flops, turns, rivers and showdowns: each list of the store with the hand's span.
+using StreetLists = std::array<std::pair<const std::vector<Street>*, Span>, 4>;
+StreetLists street_lists(const HandStore& store, const Hand& h) {
+    return {{{&store.flops, h.flops},
+             {&store.turns, h.turns},
+             {&store.rivers, h.rivers},
+             {&store.showdowns, h.showdowns}}};
+}
+
+std::optional<std::uint8_t> seat_of(const Player& p) {
+    return p.seat == kNone8 ? std::nullopt : std::optional<std::uint8_t>(p.seat);
+}
+
+struct HandsTable : Table {
+    HandKey key{columns_};
+    Timestamps started_at{columns_, "started_at", true};
+    Strings table{columns_, "table", false};
+    Names game{columns_, "game", false, game_names()};
+    Names limit{columns_, "limit", false, limit_names()};
+    Labels currency{columns_, "currency", true};
+    UInt8s max_players{columns_, "max_players", false};
+    UInt8s button_seat{columns_, "button_seat", true};
+    Doubles small_blind{columns_, "small_blind", false};
+    Doubles big_blind{columns_, "big_blind", false};
+    Doubles ante{columns_, "ante", false};
+    Strings hero{columns_, "hero", true};
+    Doubles total_pot{columns_, "total_pot", false};
+    Doubles rake{columns_, "rake", false};
+    Boards boards{columns_, "boards", false};
+    // The tournament of a tournament hand; null for a cash hand.
+    Strings tournament{columns_, "tournament", true};
+    Names buy_in_kind{columns_, "buy_in_kind", true, buy_in_kind_names()};
+    Labels buy_in_currency{columns_, "buy_in_currency", true};
+    Doubles buy_in{columns_, "buy_in", true};
+    Doubles fee{columns_, "fee", true};
+    Doubles bounty_fee{columns_, "bounty_fee", true};
+    Strings level{columns_, "level", true};
+    Labels source{columns_, "source", true};
+
+    // `source` is an index from source.index_of, or none.
+    void add(const HandStore& store, const Hand& hand, std::optional<std::size_t> source);
+};
+
+struct PlayersTable : Table {
+    HandKey key{columns_};
+    UInt8s player{columns_, "player", false};
+    Strings name{columns_, "name", false};
+    UInt8s seat{columns_, "seat", true};
+    Doubles stack{columns_, "stack", false};
+    Bools is_hero{columns_, "is_hero", false};
+    CardLists hole_cards{columns_, "hole_cards", true};
+    Doubles won{columns_, "won", false};
+    Doubles cash_out{columns_, "cash_out", true};
+
+    void add(const HandStore& store, const Hand& hand);
+
+private:
+    // Per player of the hand being added (reused: no allocation per hand).
+    std::vector<CardSet> cards_;
+    std::vector<float> won_;
+    std::vector<std::optional<float>> cash_out_;
+};
+
+struct ActionsTable : Table {
+    HandKey key{columns_};
+    UInt32s seq{columns_, "seq", false};
+    Names street{columns_, "street", false, street_names()};
+    UInt8s board{columns_, "board", false};
+    UInt8s player{columns_, "player", true};
+    Names action{columns_, "action", false, action_names()};
+    Doubles amount{columns_, "amount", true};
+    Bools all_in{columns_, "all_in", false};
+    CardLists cards{columns_, "cards", true};
+
+    void add(const HandStore& store, const Hand& hand);
+
+private:
+    struct Run {
+        std::uint8_t id;  // the street's place in the text
+        StreetName street;
+        std::uint8_t board;
+        Span actions;
+    };
+    // The hand being added.
+    struct Context {
+        const HandStore& store;
+        Site site;
+        std::string_view id;
+        std::size_t players;
+    };
+    void add_run(const Context& hand, const Run& run, std::uint32_t& seq);
+    std::vector<Run> runs_;  // reused
+};
+
+// Board k of a hand: the k-th flop, turn and river, or the last one dealt of a street that was
+// dealt fewer times (a hand run twice from the turn shares its flop).
+const CardSet& board_street(std::span<const Street> streets, std::size_t k) {
+    static const CardSet kNone{};
+    if (streets.empty()) return kNone;
+    return streets[std::min(k, streets.size() - 1)].cards;
+}
+
+// An ISO 4217 code (see iso_currency); null for none (play money, a tournament without a sign).
+void push_code(Labels& column, std::string_view code) {
+    if (code.empty()) {
+        column.push_null();
+    } else {
+        column.push(column.index_of(code));
+    }
+}
+
+void HandsTable::add(const HandStore& store, const Hand& hand,
+                     std::optional<std::size_t> source_index) {
+    const Header& h = hand.header;
+    const auto players = store.resolve(store.players, h.players);
+    key.push(store, h);
+    started_at.push(start_time(h));
+    table.push(store.text_of(h.table_name));
+    game.push(static_cast<std::size_t>(h.game_type));
+    limit.push(static_cast<std::size_t>(h.bet_type));
+    push_code(currency, iso_currency(h));
+    max_players.push(h.max_players);
+    button_seat.push(button_seat_of(h));
+    small_blind.push(amount_value(h.small_blind));
+    big_blind.push(amount_value(h.big_blind));
+    ante.push(amount_value(h.ante));
+    if (h.hero < players.size()) {
+        hero.push(store.text_of(players[h.hero].name));
+    } else {
+        hero.push_null();
+    }
+    total_pot.push(amount_value(hand.summary.pots.total));
+    rake.push(amount_value(hand.summary.pots.rake));
+    const auto flops = store.resolve(store.flops, hand.flops);
+    const auto turns = store.resolve(store.turns, hand.turns);
+    const auto rivers = store.resolve(store.rivers, hand.rivers);
+    const std::size_t count = std::max({flops.size(), turns.size(), rivers.size()});
+    for (std::size_t k = 0; k < count; ++k)
+        boards.push_board(board_street(flops, k), board_street(turns, k), board_street(rivers, k));
+    boards.end_row();
+    if (h.is_tournament()) {
+        const Tournament& t = at(store.tournaments, h.tournament);
+        tournament.push(store.text_of(t.id));
+        buy_in_kind.push(static_cast<std::size_t>(t.buy_in_kind));
+        push_code(buy_in_currency, iso_currency(t));
+        buy_in.push(amount_value(t.buy_in));
+        fee.push(amount_value(t.fee));
+        bounty_fee.push(amount_value(t.bounty_fee));
+        level.push(store.text_of(t.level));
+    } else {
+        tournament.push_null();
+        buy_in_kind.push_null();
+        buy_in_currency.push_null();
+        buy_in.push(std::nullopt);
+        fee.push(std::nullopt);
+        bounty_fee.push(std::nullopt);
+        level.push_null();
+    }
+    if (source_index) {
+        source.push(*source_index);
+    } else {
+        source.push_null();
+    }
+    ++rows_;
+}
+
+void PlayersTable::add(const HandStore& store, const Hand& hand) {
+    const Header& h = hand.header;
+    const auto players = store.resolve(store.players, h.players);
+    const std::size_t n = players.size();
+    const std::string_view id = store.text_of(h.id);
+    cards_.assign(n, CardSet::empty());
+    won_.assign(n, 0.0f);
+    cash_out_.assign(n, std::nullopt);
+    // Cards: the first set that an action of the player shows (dealt, shown, mucked, folded).
+    auto scan = [&](Span s) {
+        for (const Action& a : store.resolve(store.actions, s)) {
+            const std::size_t p = a.player_id();
+            if (p >= n) continue;
+            switch (payload_kind(a.type())) {
+                case PayloadKind::Cards:
+                    if (cards_[p].count == 0) cards_[p] = store.cards_of(a.payload());
+                    break;
+                case PayloadKind::CashOut:
+                    cash_out_[p] =
+                        cash_out_[p].value_or(0.0f) + store.cash_out_of(a.payload()).amount;
+                    break;
+                default:
+                    break;
+            }
+        }
+    };
+    scan(h.actions);
+    scan(hand.preflop.actions);
+    for (const auto& [list, span] : street_lists(store, hand))
+        for (const Street& st : store.resolve(*list, span)) scan(st.actions);
+    scan(hand.summary.actions);
+    for (const Winner& w : store.resolve(store.winners, hand.summary.winners))
+        if (w.player_id < n) won_[w.player_id] += w.amount;
+
+    for (std::size_t i = 0; i < n; ++i) {
+        const Player& p = players[i];
+        key.push(h.site, id);
+        player.push(static_cast<std::uint8_t>(i));
+        name.push(store.text_of(p.name));
+        seat.push(seat_of(p));
+        stack.push(amount_value(p.chips));
+        is_hero.push(i == h.hero);
+        hole_cards.push(cards_[i]);
+        won.push(amount_value(won_[i]));
+        cash_out.push(cash_out_[i] ? std::optional<double>(amount_value(*cash_out_[i]))
+                                   : std::nullopt);
+        ++rows_;
+    }
+}
+
+void ActionsTable::add(const HandStore& store, const Hand& hand) {
+    const Header& h = hand.header;
+    const std::size_t players = h.players.count();
+    runs_.clear();
+    const StreetName names[] = {StreetName::Flop, StreetName::Turn, StreetName::River,
+                                StreetName::Showdown};
+    const StreetLists lists = street_lists(store, hand);
+    for (std::size_t l = 0; l < lists.size(); ++l) {
+        const auto run = store.resolve(*lists[l].first, lists[l].second);
+        for (std::size_t k = 0; k < run.size(); ++k) {
+            if (k > kNone8) fault_index(k, kNone8);
+            runs_.push_back(Run{run[k].id, names[l], static_cast<std::uint8_t>(k), run[k].actions});
+        }
+    }
+    // The streets in the order of their lines (a hand run twice interleaves the lists). A few
+    // streets, nearly in order: an insertion sort, stable and without a buffer.
+    for (std::size_t i = 1; i < runs_.size(); ++i)
+        for (std::size_t j = i; j > 0 && runs_[j].id < runs_[j - 1].id; --j)
+            std::swap(runs_[j], runs_[j - 1]);
+    const Context context{store, h.site, store.text_of(h.id), players};
+    std::uint32_t seq = 0;
+    add_run(context, Run{0, StreetName::Predeal, 0, h.actions}, seq);
+    add_run(context, Run{0, StreetName::Preflop, 0, hand.preflop.actions}, seq);
+    for (const Run& run : runs_) add_run(context, run, seq);
+    add_run(context, Run{0, StreetName::Summary, 0, hand.summary.actions}, seq);
+}
+
+void ActionsTable::add_run(const Context& hand, const Run& run, std::uint32_t& seq) {
+    const HandStore& store = hand.store;
+    const std::size_t players = hand.players;
+    for (const Action& a : store.resolve(store.actions, run.actions)) {
+        const ActionType type = a.type();
+        key.push(hand.site, hand.id);
+        this->seq.push(seq++);
+        street.push(static_cast<std::size_t>(run.street));
+        board.push(run.board);
+        player.push(a.player_id() < players ? std::optional<std::uint8_t>(a.player_id())
+                                            : std::nullopt);
+        action.push(static_cast<std::size_t>(type));
+        const PayloadKind kind = payload_kind(type);
+        if (kind == PayloadKind::Amount) {
+            amount.push(amount_value(a.amount()));
+        } else if (const auto value = store.amount_of(a)) {
+            amount.push(amount_value(*value));
+        } else {
+            amount.push(std::optional<double>());
+        }
+        all_in.push(type == ActionType::BetAllIn || type == ActionType::CallAllIn ||
+                    type == ActionType::RaiseAllIn);
+        cards.push(kind == PayloadKind::Cards ? store.cards_of(a.payload()) : CardSet::empty());
+        ++rows_;
+    }
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Owned structures
+// ---------------------------------------------------------------------------------------------
+
+OwnedArray::OwnedArray(OwnedArray&& other) noexcept : raw(other.raw) {
+    other.raw.release = nullptr;
+}
+OwnedArray& OwnedArray::operator=(OwnedArray&& other) noexcept {
+    if (this != &other) {
+        if (raw.release != nullptr) raw.release(&raw);
+        raw = other.raw;
+        other.raw.release = nullptr;
+    }
+    return *this;
+}
+OwnedArray::~OwnedArray() {
+    if (raw.release != nullptr) raw.release(&raw);
+}
+OwnedSchema::~OwnedSchema() {
+    if (raw.release != nullptr) raw.release(&raw);
+}
+
+std::int64_t TableBatches::rows() const noexcept {
+    std::int64_t n = 0;
+    for (const OwnedArray& b : batches) n += b.raw.length;
+    return n;
+}
+
+void table_schema(TableId table, ArrowSchema* out) {
+    switch (table) {
+        case TableId::Hands: HandsTable().schema(out); return;
+        case TableId::Players: PlayersTable().schema(out); return;
+        case TableId::Actions: ActionsTable().schema(out); return;
+    }
+    fault_index(static_cast<std::size_t>(table), kTableCount);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Builder
+// ---------------------------------------------------------------------------------------------
+
+struct TablesBuilder::Impl {
+    HandsTable hands;
+    PlayersTable players;
+    ActionsTable actions;
+    std::size_t batch_hands;
+    std::size_t pending = 0;  // hands since the last batch
+    std::array<TableBatches, kTableCount> done;
+
+    // Room for the rows of `list`: the buffers of a batch grow once.
+    void reserve(const HandStore& store, std::span<const Hand> list) {
+        std::int64_t player_rows = 0;
+        std::int64_t action_rows = 0;
+        for (const Hand& h : list) {
+            player_rows += static_cast<std::int64_t>(h.header.players.count());
+            action_rows += static_cast<std::int64_t>(h.header.actions.count() +
+                                                     h.preflop.actions.count() +
+                                                     h.summary.actions.count());
+            for (const auto& [streets, span] : street_lists(store, h))
+                for (const Street& st : store.resolve(*streets, span))
+                    action_rows += static_cast<std::int64_t>(st.actions.count());
+        }
+        hands.reserve(static_cast<std::int64_t>(list.size()));
+        players.reserve(player_rows);
+        actions.reserve(action_rows);
+    }
+
+    void finish_batch() {
+        hands.finish(done[0].batches);
+        players.finish(done[1].batches);
+        actions.finish(done[2].batches);
+        pending = 0;
+    }
+};
+
+TablesBuilder::TablesBuilder(std::size_t batch_hands) : impl_(std::make_unique<Impl>()) {
+    impl_->batch_hands = std::max<std::size_t>(1, batch_hands);
+    for (std::size_t t = 0; t < kTableCount; ++t) impl_->done[t].table = static_cast<TableId>(t);
+}
+
+TablesBuilder::~TablesBuilder() = default;
+
+void TablesBuilder::add(const HandStore& store, Span hands, std::string_view source) {
+    Impl& b = *impl_;
+    const std::span<const Hand> list = store.resolve(store.hands, hands);
+    for (std::size_t from = 0; from < list.size();) {
+        const std::span<const Hand> chunk =
+            list.subspan(from, std::min(list.size() - from, b.batch_hands - b.pending));
+        b.reserve(store, chunk);
+        // The source is looked up per chunk: the next batch has its own dictionary.
+        std::optional<std::size_t> source_index;
+        if (!source.empty()) source_index = b.hands.source.index_of(source);
+        for (const Hand& hand : chunk) {
+            b.hands.add(store, hand, source_index);
+            b.players.add(store, hand);
+            b.actions.add(store, hand);
+        }
+        from += chunk.size();
+        b.pending += chunk.size();
+        if (b.pending == b.batch_hands) b.finish_batch();
+    }
+}
+
+std::array<TableBatches, kTableCount> TablesBuilder::finish() {
+    if (impl_->pending != 0) impl_->finish_batch();
+    std::array<TableBatches, kTableCount> out = std::move(impl_->done);
+    for (std::size_t t = 0; t < kTableCount; ++t) {
+        impl_->done[t].batches.clear();
+        impl_->done[t].table = static_cast<TableId>(t);
+    }
+    return out;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Export
+// ---------------------------------------------------------------------------------------------
+
+namespace {
+
+// An array that mirrors one of the kept batches (same buffers) and holds the batches alive
+// until it and every child taken from it are released.
+struct Shared {
+    std::shared_ptr<const TableBatches> owner;
+    std::vector<ArrowArray> children;
+    std::vector<ArrowArray*> child_pointers;
+    ArrowArray dictionary{};
+};
+
+void release_shared(ArrowArray* a) {
+    auto* node = static_cast<Shared*>(a->private_data);
+    for (ArrowArray& c : node->children)
+        if (c.release != nullptr) c.release(&c);
+    if (node->dictionary.release != nullptr) node->dictionary.release(&node->dictionary);
+    delete node;
+    a->release = nullptr;
+}
+
+void share(const ArrowArray& src, const std::shared_ptr<const TableBatches>& owner,
+           ArrowArray* out) {
+    auto node = std::make_unique<Shared>();
+    node->owner = owner;
+    node->children.resize(static_cast<std::size_t>(src.n_children));
+    node->child_pointers.resize(node->children.size());
+    try {
+        for (std::size_t i = 0; i < node->children.size(); ++i) {
+            share(*src.children[i], owner, &node->children[i]);
+            node->child_pointers[i] = &node->children[i];
+        }
+        if (src.dictionary != nullptr) share(*src.dictionary, owner, &node->dictionary);
+    } catch (...) {
+        ArrowArray partial{};
+        partial.private_data = node.release();
+        release_shared(&partial);  // the children made so far
+        throw;
+    }
+    *out = src;  // length, offset, null count, buffers: the kept arrays' own
+    out->children = node->child_pointers.empty() ? nullptr : node->child_pointers.data();
+    out->dictionary = src.dictionary != nullptr ? &node->dictionary : nullptr;
+    out->release = &release_shared;
+    out->private_data = node.release();
+}
+
+struct Stream {
+    std::shared_ptr<const TableBatches> data;
+    std::size_t next = 0;
+    std::string error;
+};
+
+Stream* stream_of(ArrowArrayStream* s) { return static_cast<Stream*>(s->private_data); }
+
+// No exception may leave a callback: a failure is an error code and a message.
+template <class F>
+int guarded_call(ArrowArrayStream* s, F&& f) noexcept {
+    try {
+        f();
+        return NANOARROW_OK;
+    } catch (const std::bad_alloc&) {
+        return ENOMEM;
+    } catch (const std::exception& e) {
+        try {
+            stream_of(s)->error = e.what();
+        } catch (...) {
+        }
+        return EIO;
+    }
+}
+
+int stream_schema(ArrowArrayStream* s, ArrowSchema* out) {
+    return guarded_call(s, [&] { table_schema(stream_of(s)->data->table, out); });
+}
+
+int stream_next(ArrowArrayStream* s, ArrowArray* out) {
+    return guarded_call(s, [&] {
+        Stream& st = *stream_of(s);
+        if (st.next >= st.data->batches.size()) {
+            out->release = nullptr;  // the end of the stream
+            return;
+        }
+        share(st.data->batches[st.next].raw, st.data, out);
+        ++st.next;
+    });
+}
+
+const char* stream_error(ArrowArrayStream* s) {
+    const std::string& e = stream_of(s)->error;
+    return e.empty() ? nullptr : e.c_str();
+}
+
+void stream_release(ArrowArrayStream* s) {
+    delete stream_of(s);
+    s->release = nullptr;
+}
+
+}  // namespace
+
+void export_stream(std::shared_ptr<const TableBatches> data, ArrowArrayStream* out) {
+    auto stream = std::make_unique<Stream>();
+    stream->data = std::move(data);
+    out->get_schema = &stream_schema;
+    out->get_next = &stream_next;
+    out->get_last_error = &stream_error;
+    out->release = &stream_release;
+    out->private_data = stream.release();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Amounts
+// ---------------------------------------------------------------------------------------------
+
+double amount_value(float v) {
+    const double d = v;
+    const double magnitude = std::fabs(d);
+    if (magnitude < 131072.0) {
+        // Below 2^17 a float's rounding interval is narrower than a cent, so it holds at most
+        // one whole number of cents; when it does, no shorter decimal rounds to the float.
+        // d * 100 is exact, and adding and taking away 1.5 * 2^52 rounds it to a whole number.
+        constexpr double kRound = 6755399441055744.0;
+        const double value = std::copysign(((d * 100.0 + kRound) - kRound) / 100.0, d);
+        if (static_cast<float>(value) == v) return value;
+    } else if (magnitude < 16777216.0 && d == std::nearbyint(d)) {
+        return d;  // a whole number below 2^24 is its own shortest decimal
+    }
+    return amount_value_exact(v);
+}
+
+double amount_value_exact(float v) {
+    std::string text;
+    append_f32_plain(text, v);
+    double d = 0.0;
+    const auto r = std::from_chars(text.data(), text.data() + text.size(), d);
+    if (r.ec != std::errc() || r.ptr != text.data() + text.size())
+        fault_unreachable("amount does not read back: " + text);
+    return d;
+}
+
+}  // namespace hs::arrow

@@ -1,0 +1,19 @@
+// The JSON writer and the two layouts: the module's own and the Open Hand History export.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "core/model.hpp"
+
+namespace hs {
+
+// The formatter's failure text, reported as "Failed to write json: " + this.
+inline constexpr const char* kJsonFormatError = "an error occurred when formatting an argument";
+
+// The hands of `hands` as one compact JSON array. nullopt on a formatting failure; broken store
+// invariants and the export's own failures are thrown as hs::Fault.
+std::optional<std::string> to_json_native(const HandStore& store, Span hands);
+std::optional<std::string> to_json_ohh(const HandStore& store, Span hands);
+
+}  // namespace hs

@@ -1,0 +1,903 @@
+// The standard Open Hand History export.
+//
+// One pass over the store per hand, straight into the shared JSON writer. What the records hold
+// in the history's own terms is turned into the format's here: the chips each action adds (the
+// betting of each round is replayed), the pots with their winners and rake, the rounds of a hand
+// run twice, the UTC start time the readers stored. Amounts are exact decimals while they are
+// added up (see Money), so a pot less its wins is the history's own figure.
+//
+// The format leaves some points open; each is decided once, in the "Choices" section below.
+#include "export/ohh.hpp"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <span>
+#include <string_view>
+#include <vector>
+
+#include "export/json_writer.hpp"
+
+#ifndef HANDSCRIBE_VERSION
+#error "HANDSCRIBE_VERSION is set by the build from pyproject.toml"
+#endif
+
+namespace hs {
+
+const std::string_view kOhhInternalVersion = HANDSCRIBE_VERSION;
+
+namespace {
+
+using std::string_view;
+
+// ---------------------------------------------------------------------------------------------
+// Choices: what the format leaves open, decided here once
+// ---------------------------------------------------------------------------------------------
+
+// Action numbers restart at 0 in every round, as the format's text says (its examples begin
+// at 1).
+constexpr std::uint64_t kFirstActionNumber = 0;
+
+// Site and network names, what the first amount of a raise line means on each site, and what its
+// summary's total holds. PokerStars' "raises $2 to $3" stores the raise over the bet ($2), OnGame's
+// "raises $2.50 to $3.00" the chips the raiser adds. PokerStars' "Total pot" holds the rake, and a
+// bet nobody called comes back in an "Uncalled bet ... returned" line, outside the total. Winamax
+// writes no returns: such a bet stays in "Total pot" and in its bettor's "collected" (an unmatched
+// all-in even makes a "side pot" of its own), and its total is what is left after the rake. The
+// format counts returned chips in no pot, so on such a site the export takes the unmatched chips
+// of the last round that had bets out of the bettor's last pot and win (a pot left empty goes).
+// The Pluribus logs are research logs written in PokerStars' layout, not PokerStars hands: they
+// are named for themselves.
+enum class RaiseAmount : std::uint8_t { OverTheBet, ChipsAdded };
+enum class Returns : std::uint8_t { Written, InThePot };
+enum class Total : std::uint8_t { WithRake, LessRake };
+struct SiteForm {
+    string_view site, network;
+    RaiseAmount raise = RaiseAmount::OverTheBet;
+    Returns returns = Returns::Written;
+    Total total = Total::WithRake;
+};
+constexpr std::array<SiteForm, kSiteCount> kSiteForms = {{
+    {"PokerStars", "PokerStars"},                                   // PokerStars
+    {"Pluribus", "Pluribus"},                                       // PokerStarsPluribus
+    {"OnGame", "OnGame", RaiseAmount::ChipsAdded},                  // OnGame
+    {"Absolute Poker", "Cereus"},                                   // Absolute
+    {"Everleaf", "Everleaf Gaming"},                                // EverLeaf
+    {"BetOnline", "Chico"},                                         // BetOnline
+    {"Full Tilt Poker", "Full Tilt Poker"},                         // FullTiltPoker
+    {"Pacific Poker", "888 Poker"},                                 // PacificPoker
+    {"PokerTracker", "PokerTracker"},                               // PokerTracker
+    {"partypoker", "partypoker"},                                   // PartyPoker
+    {"GGPoker", "GGNetwork"},                                       // GGPoker
+    {"Winamax", "Winamax", RaiseAmount::OverTheBet, Returns::InThePot, Total::LessRake},  // Winamax
+    {"Kings Club", "Kings Club"},                                   // KingsClub
+    {"Bovada", "Bovada"},                                           // Bovada
+    {"Enet", "Enet"},                                               // Enet
+    {"Cake Poker", "Cake Network"},                                 // Cake
+    {"PKR", "PKR"},                                                 // Pkr
+    {"Winning Poker", "Winning Poker Network"},                     // Winning
+}};
+
+// The format's game names, in the model's code order. A game the format has no name for fails
+// the hand: its "Omaha" deals four cards and its "Holdem" a full deck, so five- and six-card
+// Omaha, short deck and Courchevel have no name that would not misstate them.
+constexpr std::array<string_view, kGameTypeCount> kGameNames = {"Holdem", "Omaha", "OmahaHiLo"};
+
+// Money without a sign: cash play money and the Pluribus logs' chips are play chips, "XPM" (the
+// code since 1.4.6; "PPC" before). A tournament hand's amounts are chips: its currency is its
+// buy-in's (the format has no code for chips), a StarsCoin buy-in "XSC", and a tournament whose
+// hand names no money at all (a freeroll, a play-money or unwritten buy-in, a Winamax ticket won
+// before) plays for play chips, "XPM"; a ticket's buy-in and fee, which its hands do not give,
+// are null. A buy-in in player points (FPP) is a currency without a code: the hand cannot be
+// written.
+constexpr string_view kPlayMoney = "XPM", kStarsCoin = "XSC";
+
+// The table's size is at least its largest seat number (OnGame writes the number of players
+// dealt in where PokerStars writes the size; old histories write none) and at least 2. Sizes
+// above 10 cannot be written.
+constexpr std::uint8_t kMinTableSize = 2, kMaxTableSize = 10;
+
+// The amount of each posted blind: PokerStars' "posts small & big blinds $0.15" is a live big
+// blind ("Post BB", the big blind's amount) and a dead small blind ("Post Dead", the rest);
+// OnGame's "posts dead blind" is "Post Dead". A second small blind of a hand is one posted out
+// of position by a player coming in, and is dead too ("Post Dead"). Dead money counts for no bet
+// of the round.
+// A "Bet" in the preflop (a site that writes the first voluntary chips there as a bet) is written
+// as "Raise": the format allows no Bet there.
+//
+// Shows: every "Shows Cards" and every "Mucks Cards" with known cards is in a Showdown round: the
+// history's showdown rounds (one per board of a hand run twice), and the last of them (or one
+// after the streets when the history has none) also takes the shows of the betting rounds and
+// the cards the summary alone shows or mucks. Cards folded face up stay on the Fold.
+//
+// GGPoker's all-in insurance premium goes to the site, not into the pot, and no action of the
+// format carries it: it is left out (the player's win is the pot's, as the history writes it).
+//
+// Chips the site adds to the pot (GGPoker's cash drop) are an "Add to Pot" without a player, the
+// first action of the Preflop round (the history writes them before the posts).
+//
+// Pots: the main pot is the total less the side pots, which PokerStars lists after the rake is
+// taken, so the whole rake is in the main pot; each pot's rake is its amount less its wins (a
+// pot whose wins exceed it cannot be written). Every collect line is one player_wins entry of its
+// pot, in text order: a split, the halves of a hi/lo pot and the boards of a hand run twice give
+// several entries, a player's several entries are not added up. A summary that lists no side
+// pots (Winamax) while collect lines name them makes each side pot what its collections take,
+// the rest of the total being the main pot. The total is taken with the rake and without the
+// chips returned, per site (see kSiteForms). A hand without collect lines
+// (OnGame) gives the summary's winners to the main pot. A cash-out is the cashout_amount and
+// cashout_fee of its player's main-pot entry (win_amount 0 when the player won nothing there).
+//
+// Players are those dealt in: the seat lines' players (sitting out too, marked so). Names met
+// only in chat or status lines, and players who join the table during the hand, are not listed;
+// an action that the export writes for one of them fails the hand. The hero's (and any
+// player's) dealt cards are a "Dealt Cards" action where the history shows them.
+//
+// Tournaments: tournament_info holds what a hand history says (number, currency, buy-in, fee,
+// bounty fee, the flags "Bounty" and "Shootout"); its name, start, initial stack, type and speed
+// are not in a hand history and are left out.
+
+// ---------------------------------------------------------------------------------------------
+// Money: exact decimals
+// ---------------------------------------------------------------------------------------------
+
+// An amount in millionths. Each f32 of the store becomes the shortest decimal that reads back as
+// it (the digits the history wrote), so that sums and differences are exact.
+using Money = std::int64_t;
+constexpr Money kUnit = 1000000;
+constexpr float kMoneyLimit = 1e12f;  // below 2^63 millionths
+
+Money money_of(float v) {
+    if (!std::isfinite(v) || std::fabs(v) >= kMoneyLimit) {
+        std::string detail = "amount out of range: ";
+        append_f32_plain(detail, v);
+        fault(detail);
+    }
+    char buf[48];
+    const auto res = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed);
+    if (res.ec != std::errc()) fault_unreachable("float conversion failed");
+    Money whole = 0, fraction = 0, scale = kUnit;
+    bool negative = false, in_fraction = false;
+    for (const char* p = buf; p != res.ptr; ++p) {
+        if (*p == '-') {
+            negative = true;
+        } else if (*p == '.') {
+            in_fraction = true;
+        } else if (!in_fraction) {
+            whole = whole * 10 + (*p - '0');
+        } else if (scale > 1) {  // digits beyond the millionths are dropped
+            scale /= 10;
+            fraction += (*p - '0') * scale;
+        }
+    }
+    const Money m = whole * kUnit + fraction;
+    return negative ? -m : m;
+}
+
+// The decimal form of an amount: digits, and the fraction without trailing zeros ("0.5", "12").
+void write_money(JsonWriter& w, Money m) {
+    char buf[32];
+    char* end = buf + sizeof buf;
+    char* p = end;
+    Money a = m < 0 ? -m : m;
+    Money fraction = a % kUnit;
+    if (fraction != 0) {
+        int digits = 6;
+        while (fraction % 10 == 0) {
+            fraction /= 10;
+            --digits;
+        }
+        for (; digits > 0; --digits) {
+            *--p = static_cast<char>('0' + fraction % 10);
+            fraction /= 10;
+        }
+        *--p = '.';
+    }
+    Money whole = a / kUnit;
+    do {
+        *--p = static_cast<char>('0' + whole % 10);
+        whole /= 10;
+    } while (whole != 0);
+    if (m < 0) *--p = '-';
+    w.raw(string_view(p, static_cast<std::size_t>(end - p)));
+}
+
+// ---------------------------------------------------------------------------------------------
+// The writer of one hand
+// ---------------------------------------------------------------------------------------------
+
+// The format's name of a posted blind, and whether its chips count for the round's bets.
+struct PostForm {
+    string_view name;
+    bool live;
+};
+std::optional<PostForm> post_form(ActionType t) noexcept {
+    switch (t) {
+        case ActionType::Ante: return PostForm{"Post Ante", false};
+        case ActionType::SmallBlind: return PostForm{"Post SB", true};
+        case ActionType::BigBlind: return PostForm{"Post BB", true};
+        case ActionType::DeadBlind: return PostForm{"Post Dead", false};
+        case ActionType::ExtraBlind: return PostForm{"Post Extra Blind", true};
+        default: return std::nullopt;
+    }
+}
+
+bool is_all_in(ActionType t) noexcept {
+    return t == ActionType::BetAllIn || t == ActionType::CallAllIn || t == ActionType::RaiseAllIn;
+}
+
+// The pot a collect action names: 0 for the main pot, k for side pot k.
+std::optional<std::size_t> collected_pot(ActionType t) noexcept {
+    switch (t) {
+        case ActionType::CollectMainPot: return 0;
+        case ActionType::CollectSidePot1: return 1;
+        case ActionType::CollectSidePot2: return 2;
+        case ActionType::CollectSidePot3: return 3;
+        default: return std::nullopt;
+    }
+}
+
+enum class RoundKind : std::uint8_t { Betting, Showdown };
+
+class HandWriter {
+public:
+    HandWriter(const HandStore& store, JsonWriter& w) : store_(store), w_(w) {}
+
+    void hand(const Hand& h) {
+        const Header& hd = h.header;
+        hand_ = &h;
+        players_ = store_.resolve(store_.players, hd.players);
+        if (players_.size() > kNoSlot) fault_index(players_.size(), kNoSlot);
+        const auto site = static_cast<std::size_t>(hd.site);
+        if (site >= kSiteForms.size()) fault_index(site, kSiteForms.size());
+        site_ = &kSiteForms[site];
+        const Tournament* t =
+            hd.is_tournament() ? &at(store_.tournaments, hd.tournament) : nullptr;
+        const string_view currency = currency_of(hd, t);
+
+        Obj root(w_);
+        root.key("ohh");
+        Obj o(w_);
+        o.key("spec_version").name(kOhhSpecVersion);
+        o.key("site_name").name(site_->site);
+        o.key("network_name").name(site_->network);
+        o.key("internal_version").name(kOhhInternalVersion);
+        if (t != nullptr) {
+            o.key("tournament").flag(true);
+            o.key("tournament_info");
+            tournament_info(*t, currency);
+        }
+        o.key("game_number").text(store_.text_of(hd.id));
+        if (hd.start_utc == 0) fault("no start time");
+        o.key("start_date_utc").date(hd.start_utc);
+        o.key("table_name").text(store_.text_of(hd.table_name));
+        const string_view game = name_of(kGameNames, static_cast<std::size_t>(hd.game_type));
+        if (game.empty()) fault(std::string("a game the format has no name for: ") +
+                                std::string(enum_text(kGameTypeNames, hd.game_type)));
+        o.key("game_type").name(game);
+        o.key("bet_limit");
+        {
+            Obj bl(w_);
+            bl.key("bet_type").name(name_of(kBetLimitCodes, static_cast<std::size_t>(hd.bet_type)));
+            bl.key("bet_cap");
+            write_money(w_, money_of(hd.bet_cap));
+            bl.close();
+        }
+        o.key("table_size").small(table_size(hd));
+        o.key("currency").name(currency);
+        if (hd.button_seat == kNone8) fault("no button seat");
+        o.key("dealer_seat").small(hd.button_seat);
+        o.key("small_blind_amount");
+        write_money(w_, money_of(hd.small_blind));
+        o.key("big_blind_amount");
+        write_money(w_, money_of(hd.big_blind));
+        o.key("ante_amount");
+        write_money(w_, largest_ante(hd));
+        if (hd.hero != kNone8) o.key("hero_player_id").small(listed(hd.hero));
+        o.key("flags");
+        flags(h);
+        o.key("players");
+        players(t);
+        o.key("rounds");
+        rounds(h);
+        o.key("pots");
+        pots(h);
+        if (t != nullptr) {
+            o.key("tournament_bounties");
+            bounties(h);
+        }
+        o.close();
+        root.close();
+    }
+
+private:
+    // -----------------------------------------------------------------------------------------
+    // Header
+    // -----------------------------------------------------------------------------------------
+
+    static string_view currency_of(const Header& hd, const Tournament* t) {
+        if (t == nullptr) {
+            const string_view code = iso_currency(hd);
+            return code.empty() ? kPlayMoney : code;
+        }
+        if (const string_view code = iso_currency(*t); !code.empty()) return code;
+        if (t->buy_in_kind == BuyInKind::StarsCoin) return kStarsCoin;
+        if (t->buy_in_kind == BuyInKind::Points)
+            fault("a buy-in in player points, which have no currency code");
+        return kPlayMoney;
+    }
+
+    std::uint8_t table_size(const Header& hd) const {
+        std::uint8_t size = std::max(hd.max_players, kMinTableSize);
+        for (const Player& p : players_)
+            if (dealt_in(p)) size = std::max(size, p.seat);
+        if (size > kMaxTableSize) {
+            std::string detail = "a table of ";
+            append_u64(detail, size);
+            detail += " seats";
+            fault(detail);
+        }
+        return size;
+    }
+
+    Money largest_ante(const Header& hd) const {
+        Money ante = 0;
+        for (const Action& a : store_.resolve(store_.actions, hd.actions))
+            if (a.type() == ActionType::Ante) ante = std::max(ante, money_of(a.amount()));
+        return ante;
+    }
+
+    void flags(const Hand& h) {
+        Arr arr(w_);
+        const bool twice = h.flops.count() >= 2 || h.turns.count() >= 2 ||
+                           h.rivers.count() >= 2 || h.showdowns.count() >= 2;
+        if (twice) arr.next().name("Run_It_Twice");
+        if (h.header.hero == kNone8) arr.next().name("Observed");
+        if (h.header.fast_fold) arr.next().name("Fast");
+        if (h.header.bet_cap > 0.0f) arr.next().name("Cap");
+        arr.close();
+    }
+
+    static bool dealt_in(const Player& p) noexcept { return p.seat != kNone8 && !p.joined; }
+
+    // The id of a player that the export writes: one dealt in.
+    std::uint8_t listed(std::uint8_t player) const {
+        if (player >= players_.size()) fault_index(player, players_.size());
+        if (!dealt_in(players_[player])) {
+            fault("an action of '" + std::string(store_.text_of(players_[player].name)) +
+                  "', who was not dealt in");
+        }
+        return player;
+    }
+
+    void players(const Tournament* t) {
+        const auto bounties =
+            t != nullptr ? store_.resolve(store_.amounts, t->bounties) : std::span<const float>();
+        Arr arr(w_);
+        for (std::size_t i = 0; i < players_.size(); ++i) {
+            const Player& p = players_[i];
+            if (!dealt_in(p)) continue;
+            arr.next();
+            Obj po(w_);
+            po.key("id").number(i);
+            po.key("seat").small(p.seat);
+            po.key("name").text(store_.text_of(p.name));
+            po.key("starting_stack");
+            write_money(w_, money_of(p.chips));
+            if (i < bounties.size()) {
+                po.key("player_bounty");
+                write_money(w_, money_of(bounties[i]));
+            }
+            if (p.sitting_out) po.key("is_sitting_out").flag(true);
+            po.close();
+        }
+        arr.close();
+    }
+
+    void tournament_info(const Tournament& t, string_view currency) {
+        Obj o(w_);
+        o.key("tournament_number").text(store_.text_of(t.id));
+        o.key("currency").name(currency);
+        const auto price = [&](string_view key, float amount) {
+            o.key(key);
+            if (t.buy_in_kind == BuyInKind::Ticket)
+                w_.null();
+            else
+                write_money(w_, money_of(amount));
+        };
+        price("buyin_amount", t.buy_in);
+        price("fee_amount", t.fee);
+        o.key("bounty_fee_amount");
+        write_money(w_, money_of(t.bounty_fee));
+        o.key("flags");
+        {
+            Arr arr(w_);
+            if (t.bounty_fee > 0.0f || t.bounties.count() != 0) arr.next().name("Bounty");
+            if (t.match_round.length() != 0) arr.next().name("Shootout");
+            arr.close();
+        }
+        o.close();
+    }
+
+    // -----------------------------------------------------------------------------------------
+    // Rounds
+    // -----------------------------------------------------------------------------------------
+
+    // An open round object: its actions are numbered as they are written.
+    class Round {
+    public:
+        Round(HandWriter& hw, std::uint64_t id, string_view street, const CardSet* cards)
+            : w_(hw.w_), o_(w_) {
+            o_.key("id").number(id);
+            o_.key("street").name(street);
+            if (cards != nullptr && cards->count != 0) o_.key("cards").cards(*cards);
+            o_.key("actions");
+            arr_.emplace(w_);
+        }
+        // An action object with its number and player (none for kNoSlot: the site's own); the
+        // caller adds the rest and closes it.
+        Obj action(std::uint8_t player, string_view name) {
+            arr_->next();
+            Obj a(w_);
+            a.key("action_number").number(number_++);
+            if (player != kNoSlot) a.key("player_id").small(player);
+            a.key("action").name(name);
+            return a;
+        }
+        void close() {
+            arr_->close();
+            o_.close();
+        }
+
+    private:
+        JsonWriter& w_;
+        Obj o_;
+        std::optional<Arr> arr_;
+        std::uint64_t number_ = kFirstActionNumber;
+    };
+
+    void rounds(const Hand& h) {
+        street_in_.fill(0);
+        put_in_.fill(0);
+        small_blind_posted_ = false;
+        shown_ = 0;
+        pending_shows_.clear();
+        round_id_ = 0;
+        unmatched_ = 0;
+
+        // The four street lists merged in the order of the history's street lines.
+        const auto flops = store_.resolve(store_.flops, h.flops);
+        const auto turns = store_.resolve(store_.turns, h.turns);
+        const auto rivers = store_.resolve(store_.rivers, h.rivers);
+        const auto showdowns = store_.resolve(store_.showdowns, h.showdowns);
+        const std::size_t street_count =
+            flops.size() + turns.size() + rivers.size() + showdowns.size();
+
+        Arr arr(w_);
+        arr.next();
+        {
+            Round r(*this, round_id_++, "Preflop", nullptr);
+            level_ = 0;
+            if (const Money added = money_of(h.summary.pots.added); added != 0) {
+                Obj a = r.action(kNoSlot, "Add to Pot");
+                a.key("amount");
+                write_money(w_, added);
+                a.close();
+            }
+            for (const Action& a : store_.resolve(store_.actions, h.header.actions)) post(r, a);
+            betting(r, h.preflop.actions, true);
+            note_unmatched();
+            r.close();
+        }
+        std::size_t fi = 0, ti = 0, ri = 0, si = 0;
+        const Street* last_showdown = showdowns.empty() ? nullptr : &showdowns.back();
+        for (std::size_t n = 0; n < street_count; ++n) {
+            // The street whose id is n: the ids count the street lines of the hand from 0.
+            const Street* st = nullptr;
+            string_view name;
+            if (fi < flops.size() && flops[fi].id == n) {
+                st = &flops[fi++];
+                name = "Flop";
+            } else if (ti < turns.size() && turns[ti].id == n) {
+                st = &turns[ti++];
+                name = "Turn";
+            } else if (ri < rivers.size() && rivers[ri].id == n) {
+                st = &rivers[ri++];
+                name = "River";
+            } else if (si < showdowns.size() && showdowns[si].id == n) {
+                st = &showdowns[si++];
+                name = "Showdown";
+            } else {
+                fault_unreachable("street ids out of order");
+            }
+            arr.next();
+            if (name == "Showdown") {
+                Round r(*this, round_id_++, name, nullptr);
+                shows(r, store_.resolve(store_.actions, st->actions));
+                if (st == last_showdown) late_shows(r, h);
+                r.close();
+                continue;
+            }
+            Round r(*this, round_id_++, name, &st->cards);
+            street_in_.fill(0);
+            level_ = 0;
+            betting(r, st->actions, false);
+            note_unmatched();
+            r.close();
+        }
+        if (last_showdown == nullptr && (!pending_shows_.empty() || summary_shows(h))) {
+            arr.next();
+            Round r(*this, round_id_++, "Showdown", nullptr);
+            late_shows(r, h);
+            r.close();
+        }
+        arr.close();
+    }
+
+    // The chips `player` puts in: counted for the hand, and for the round's bets when live.
+    void put(std::uint8_t player, Money m, bool live) {
+        put_in_[player] += m;
+        if (!live) return;
+        street_in_[player] += m;
+        level_ = std::max(level_, street_in_[player]);
+    }
+
+    // After a round's betting: the top bettor's chips above the next one's. Only the last round
+    // with bets can leave any unmatched (a round after it is dealt to all-in players or to none).
+    void note_unmatched() {
+        Money top = 0, next = 0;
+        std::uint8_t who = 0;
+        for (std::size_t i = 0; i < players_.size(); ++i) {
+            const Money m = street_in_[i];
+            if (m > top) {
+                next = top;
+                top = m;
+                who = static_cast<std::uint8_t>(i);
+            } else if (m > next) {
+                next = m;
+            }
+        }
+        if (top == 0) return;
+        unmatched_ = top - next;
+        unmatched_player_ = who;
+    }
+
+    // A post: all in when it takes the player's whole stack.
+    void post_action(Round& r, std::uint8_t player, string_view name, Money m, bool live) {
+        put(player, m, live);
+        Obj a = r.action(player, name);
+        a.key("amount");
+        write_money(w_, m);
+        const Money stack = money_of(players_[player].chips);
+        a.key("is_allin").flag(stack > 0 && put_in_[player] >= stack);
+        a.close();
+    }
+
+    // A line before the deal: posts are written, joins, sit-outs, chat and tournament events are
+    // not actions of the format.
+    void post(Round& r, const Action& a) {
+        const ActionType type = a.type();
+        if (type == ActionType::BigSmallBlind) {
+            const std::uint8_t p = listed(a.player_id());
+            const Money all = money_of(a.amount());
+            const Money live = std::min(all, money_of(hand_->header.big_blind));
+            post_action(r, p, "Post BB", live, true);
+            if (all > live) post_action(r, p, "Post Dead", all - live, false);
+            return;
+        }
+        if (type == ActionType::SmallBlind && small_blind_posted_) {
+            post_action(r, listed(a.player_id()), "Post Dead", money_of(a.amount()), false);
+            return;
+        }
+        if (const auto form = post_form(type)) {
+            small_blind_posted_ |= type == ActionType::SmallBlind;
+            post_action(r, listed(a.player_id()), form->name, money_of(a.amount()), form->live);
+        }
+    }
+
+    void betting(Round& r, Span actions, bool preflop) {
+        for (const Action& a : store_.resolve(store_.actions, actions)) {
+            const ActionType type = a.type();
+            switch (type) {
+                case ActionType::Bet:
+                case ActionType::BetAllIn:
+                case ActionType::Call:
+                case ActionType::CallAllIn:
+                case ActionType::Raise:
+                case ActionType::RaiseAllIn: {
+                    const std::uint8_t p = listed(a.player_id());
+                    const Money m = money_of(a.amount());
+                    const bool raise = type == ActionType::Raise || type == ActionType::RaiseAllIn;
+                    const bool bet = type == ActionType::Bet || type == ActionType::BetAllIn;
+                    Money added = m;
+                    if (raise && site_->raise == RaiseAmount::OverTheBet)
+                        added = level_ + m - street_in_[p];
+                    if (added < 0) fault("a raise below the chips already in");
+                    // An all-in adds no more than the stack holds: where the big blind is all in
+                    // for less than the small blind, Winamax writes the raise over the big blind.
+                    if (is_all_in(type))
+                        added = std::min(added, money_of(players_[p].chips) - put_in_[p]);
+                    put(p, added, true);
+                    const string_view name =
+                        raise || (bet && preflop) ? "Raise" : bet ? "Bet" : "Call";
+                    Obj o = r.action(p, name);
+                    o.key("amount");
+                    write_money(w_, added);
+                    o.key("is_allin").flag(is_all_in(type));
+                    o.close();
+                    break;
+                }
+                case ActionType::Check:
+                    r.action(listed(a.player_id()), "Check").close();
+                    break;
+                case ActionType::Fold: {
+                    const std::uint8_t p = listed(a.player_id());
+                    Obj o = r.action(p, "Fold");
+                    const CardSet cards = store_.cards_of(a.payload());
+                    if (cards.count != 0) o.key("cards").cards(cards);
+                    o.close();
+                    break;
+                }
+                case ActionType::Dealt: {
+                    const CardSet cards = store_.cards_of(a.payload());
+                    if (cards.count == 0) break;  // dealt in, cards not shown
+                    Obj o = r.action(listed(a.player_id()), "Dealt Cards");
+                    o.key("cards").cards(cards);
+                    o.close();
+                    break;
+                }
+                case ActionType::Show:
+                    if (store_.cards_of(a.payload()).count != 0) pending_shows_.push_back(a);
+                    break;
+                default:
+                    // Posts of a late player are written where they stand; collections, returns,
+                    // cash-outs, chat, seat changes and tournament events are no actions.
+                    if (preflop) post(r, a);
+                    break;
+            }
+        }
+    }
+
+    // "Shows Cards" and "Mucks Cards" of the actions that show cards.
+    void shows(Round& r, std::span<const Action> actions) {
+        for (const Action& a : actions) {
+            const ActionType type = a.type();
+            if (type != ActionType::Show && type != ActionType::Muck) continue;
+            const CardSet cards = store_.cards_of(a.payload());
+            if (cards.count == 0) continue;
+            const std::uint8_t p = listed(a.player_id());
+            shown_ |= std::uint32_t{1} << p;
+            Obj o = r.action(p, type == ActionType::Show ? "Shows Cards" : "Mucks Cards");
+            o.key("cards").cards(cards);
+            o.close();
+        }
+    }
+
+    // Whether the summary shows cards of a player that no round has shown.
+    bool summary_shows(const Hand& h) const {
+        for (const Action& a : store_.resolve(store_.actions, h.summary.actions)) {
+            if ((a.type() == ActionType::Show || a.type() == ActionType::Muck) &&
+                a.player_id() < kNoSlot && (shown_ >> a.player_id() & 1) == 0 &&
+                store_.cards_of(a.payload()).count != 0)
+                return true;
+        }
+        return false;
+    }
+
+    // The shows of the betting rounds, then the cards that only the summary shows.
+    void late_shows(Round& r, const Hand& h) {
+        shows(r, pending_shows_);
+        for (const Action& a : store_.resolve(store_.actions, h.summary.actions)) {
+            if (a.player_id() < kNoSlot && (shown_ >> a.player_id() & 1) != 0) continue;
+            shows(r, std::span<const Action>(&a, 1));
+        }
+    }
+
+    // -----------------------------------------------------------------------------------------
+    // Pots
+    // -----------------------------------------------------------------------------------------
+
+    struct Win {
+        std::size_t pot;
+        std::uint8_t player;
+        Money amount;
+        Money cashout = 0, fee = 0;
+        bool cashed_out = false;
+    };
+
+    void collect_runs(const Hand& h, auto&& each) const {
+        each(store_.resolve(store_.actions, h.preflop.actions));
+        for (const auto* list : {&store_.flops, &store_.turns, &store_.rivers, &store_.showdowns}) {
+            const Span s = list == &store_.flops   ? h.flops
+                           : list == &store_.turns ? h.turns
+                           : list == &store_.rivers ? h.rivers
+                                                    : h.showdowns;
+            for (const Street& st : store_.resolve(*list, s))
+                each(store_.resolve(store_.actions, st.actions));
+        }
+    }
+
+    void pots(const Hand& h) {
+        const PotInfo& info = h.summary.pots;
+        const float sides[] = {info.side_1, info.side_2, info.side_3};
+        std::array<Money, 4> amounts{};
+        std::size_t count = 1;
+        for (const float side : sides) {
+            if (side == 0.0f) break;
+            amounts[count++] = money_of(side);
+        }
+        const bool listed_sides = count > 1;
+
+        wins_.clear();
+        collect_runs(h, [&](std::span<const Action> actions) {
+            for (const Action& a : actions) {
+                if (const auto pot = collected_pot(a.type())) {
+                    const Money m = money_of(a.amount());
+                    if (!listed_sides && *pot != 0) {
+                        amounts[*pot] += m;
+                        count = std::max(count, *pot + 1);
+                    }
+                    if (*pot >= count) fault("a collection from a side pot the summary lists not");
+                    wins_.push_back(Win{*pot, listed(a.player_id()), m});
+                }
+            }
+        });
+        Money total = money_of(info.total);
+        if (site_->total == Total::LessRake) total += money_of(info.rake);
+        amounts[0] = total;
+        for (std::size_t pot = 1; pot < count; ++pot) amounts[0] -= amounts[pot];
+        if (site_->returns == Returns::InThePot) take_back_unmatched(amounts, count);
+        if (wins_.empty()) {
+            for (const Winner& win : store_.resolve(store_.winners, h.summary.winners))
+                wins_.push_back(Win{0, listed(win.player_id), money_of(win.amount)});
+        }
+        collect_runs(h, [&](std::span<const Action> actions) {
+            for (const Action& a : actions) {
+                if (a.type() != ActionType::CashOut) continue;
+                const std::uint8_t p = listed(a.player_id());
+                auto win = std::find_if(wins_.begin(), wins_.end(), [p](const Win& w) {
+                    return w.pot == 0 && w.player == p;
+                });
+                if (win == wins_.end()) win = wins_.insert(wins_.end(), Win{0, p, 0});
+                const auto value = store_.cash_out_of(a.payload());
+                win->cashout = money_of(value.amount);
+                win->fee = money_of(value.fee);
+                win->cashed_out = true;
+            }
+        });
+
+        Arr arr(w_);
+        for (std::size_t pot = 0; pot < count; ++pot) {
+            Money won = 0;
+            for (const Win& win : wins_)
+                if (win.pot == pot) won += win.amount;
+            if (won > amounts[pot]) fault("a pot whose wins exceed it");
+            arr.next();
+            Obj o(w_);
+            o.key("number").number(pot);
+            o.key("amount");
+            write_money(w_, amounts[pot]);
+            o.key("rake");
+            write_money(w_, amounts[pot] - won);
+            o.key("player_wins");
+            Arr wa(w_);
+            for (const Win& win : wins_) {
+                if (win.pot != pot) continue;
+                wa.next();
+                Obj wo(w_);
+                wo.key("player_id").small(win.player);
+                wo.key("win_amount");
+                write_money(w_, win.amount);
+                if (win.cashed_out) {
+                    wo.key("cashout_amount");
+                    write_money(w_, win.cashout);
+                    wo.key("cashout_fee");
+                    write_money(w_, win.fee);
+                }
+                wo.close();
+            }
+            wa.close();
+            o.close();
+        }
+        arr.close();
+    }
+
+    // The unmatched chips of a site that leaves them in the pot, out of the last pot their bettor
+    // collects from and of the bettor's largest win there; that pot goes when nothing is left of
+    // it. A bettor who collects nothing was given them back outside the pots.
+    void take_back_unmatched(std::array<Money, 4>& amounts, std::size_t& count) {
+        if (unmatched_ == 0) return;
+        Win* from = nullptr;
+        for (Win& win : wins_) {
+            if (win.player == unmatched_player_ &&
+                (from == nullptr || win.pot > from->pot ||
+                 (win.pot == from->pot && win.amount > from->amount)))
+                from = &win;
+        }
+        if (from == nullptr) return;
+        if (from->amount < unmatched_) fault("unmatched chips beyond their bettor's win");
+        from->amount -= unmatched_;
+        amounts[from->pot] -= unmatched_;
+        if (amounts[from->pot] == 0 && from->pot + 1 == count && count > 1) {
+            --count;
+            std::erase_if(wins_, [&](const Win& w) { return w.pot == count; });
+        }
+    }
+
+    void bounties(const Hand& h) {
+        Arr arr(w_);
+        const auto each = [&](std::span<const Action> actions) {
+            for (const Action& a : actions) {
+                if (a.type() != ActionType::Bounty && a.type() != ActionType::SplitBounty) continue;
+                const auto value = store_.bounty_of(a.payload());
+                arr.next();
+                Obj o(w_);
+                o.key("player_id").small(listed(a.player_id()));
+                o.key("bounty_won");
+                write_money(w_, money_of(value.amount));
+                o.key("defeated_player_id").small(listed(value.defeated));
+                o.close();
+            }
+        };
+        each(store_.resolve(store_.actions, h.header.actions));
+        collect_runs(h, each);
+        arr.close();
+    }
+
+    const HandStore& store_;
+    JsonWriter& w_;
+    const Hand* hand_ = nullptr;
+    const SiteForm* site_ = nullptr;
+    std::span<const Player> players_;
+    // The replay: chips each player has in this round and in the hand, the round's highest bet.
+    std::array<Money, kNoSlot> street_in_{}, put_in_{};
+    Money level_ = 0;
+    bool small_blind_posted_ = false;
+    std::uint64_t round_id_ = 0;
+    // The chips of the last round's top bettor that nobody matched, and whose they are.
+    Money unmatched_ = 0;
+    std::uint8_t unmatched_player_ = 0;
+    std::uint32_t shown_ = 0;  // players whose cards a Showdown round has shown
+    // Kept from hand to hand: no allocation per hand once they have grown.
+    std::vector<Action> pending_shows_;
+    std::vector<Win> wins_;
+};
+
+// The message of a hand that cannot be written: its id, then the reason.
+std::string hand_message(const HandStore& store, const Hand& h, std::string_view reason) {
+    std::string message = "Open Hand History: hand ";
+    message += store.text_of(h.header.id);
+    message += ": ";
+    message += reason;
+    return message;
+}
+
+}  // namespace
+
+std::optional<OhhText> to_ohh(const HandStore& store, Span hands, Errors errors) {
+    JsonWriter w;
+    OhhText out;
+    HandWriter writer(store, w);
+    try {
+        for (const Hand& h : store.resolve(store.hands, hands)) {
+            const std::size_t start = w.size();
+            if (start != 0) w.put('\n');
+            try {
+                writer.hand(h);
+                w.put('\n');
+            } catch (const Fault& f) {
+                if (errors == Errors::Strict) throw Fault(hand_message(store, h, f.message()));
+                w.truncate(start);
+                out.left_out.push_back(
+                    OhhLeftOut{std::string(store.text_of(h.header.id)), f.message()});
+            }
+        }
+    } catch (const FormatFailure&) {
+        return std::nullopt;
+    }
+    out.text = w.take();
+    return out;
+}
+
+}  // namespace hs

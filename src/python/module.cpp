@@ -1,0 +1,747 @@
+// The Python extension handscribe._handscribe: the module functions, the HandView class and
+// argument conversion.
+#include "python/glue.hpp"  // Python.h first
+
+#include <cstdint>
+#include <exception>
+#include <memory>
+#include <new>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "export/json.hpp"
+#include "batch/pool.hpp"
+#include "python/tables.hpp"
+#include "core/model.hpp"
+#include "export/text_form.hpp"
+#include "export/ohh.hpp"
+#include "sites/parse.hpp"
+
+namespace {
+
+constexpr const char* kModuleDoc = "A blazingly fast parser for poker hand histories";
+
+using hs::py::guarded;
+using hs::py::new_rejected;
+using hs::py::panic_type;
+using hs::py::raise;
+using hs::py::raise_with_message;
+using hs::py::Ref;
+using hs::py::unlocked;
+using hs::py::utf8_to_str;
+
+// ---------------------------------------------------------------------------------------------
+// Argument conversion
+// ---------------------------------------------------------------------------------------------
+
+std::string type_name(PyObject* obj) {
+    Ref qualname(PyObject_GetAttrString(reinterpret_cast<PyObject*>(Py_TYPE(obj)),
+                                        "__qualname__"));
+    if (qualname && PyUnicode_Check(qualname.get())) {
+        Py_ssize_t n = 0;
+        if (const char* s = PyUnicode_AsUTF8AndSize(qualname.get(), &n))
+            return std::string(s, static_cast<std::size_t>(n));
+    }
+    PyErr_Clear();
+    return Py_TYPE(obj)->tp_name;
+}
+
+// TypeError "argument '<param>': '<type>' object cannot be converted to '<target>'".
+void conversion_error(const char* param, PyObject* obj, const char* target) {
+    std::string message = "argument '";
+    message += param;
+    message += "': '";
+    message += type_name(obj);
+    message += "' object cannot be converted to '";
+    message += target;
+    message += '\'';
+    raise_with_message(PyExc_TypeError, message);
+}
+
+// The UTF-8 of a str argument, valid while the object lives; false with an exception set.
+// Lone surrogates raise CPython's own UnicodeEncodeError.
+bool text_arg(PyObject* obj, const char* param, std::string_view& out) {
+    if (!PyUnicode_Check(obj)) {
+        conversion_error(param, obj, "PyString");
+        return false;
+    }
+    Py_ssize_t n = 0;
+    const char* p = PyUnicode_AsUTF8AndSize(obj, &n);
+    if (p == nullptr) return false;
+    out = std::string_view(p, static_cast<std::size_t>(n));
+    return true;
+}
+
+// A path argument: a str, or an os.PathLike whose path is a str. Returns a new reference to
+// the str, or null with an exception set.
+PyObject* path_arg(PyObject* obj, const char* param) {
+    if (PyUnicode_Check(obj)) {
+        Py_INCREF(obj);
+        return obj;
+    }
+    Ref method(PyObject_GetAttrString(reinterpret_cast<PyObject*>(Py_TYPE(obj)), "__fspath__"));
+    if (!method) {
+        PyErr_Clear();
+        conversion_error(param, obj, "PyString");
+        return nullptr;
+    }
+    Ref path(PyOS_FSPath(obj));
+    if (!path) return nullptr;  // the object's own __fspath__ failed
+    if (!PyUnicode_Check(path.get())) {
+        conversion_error(param, obj, "PyString");
+        return nullptr;
+    }
+    return path.release();
+}
+
+bool path_text(PyObject* obj, const char* param, std::string& out) {
+    Ref path(path_arg(obj, param));
+    if (!path) return false;
+    std::string_view text;
+    if (!text_arg(path.get(), param, text)) return false;
+    out.assign(text);
+    return true;
+}
+
+// The items of a sequence argument, each converted as a single text or path argument and
+// copied. False with an exception set; the first failing item ends the conversion.
+bool collect_texts(PyObject* seq, const char* param, bool paths, std::vector<std::string>& out) {
+    if (!PySequence_Check(seq)) {
+        conversion_error(param, seq, "Sequence");
+        return false;
+    }
+    Py_ssize_t hint = PySequence_Size(seq);  // only sizes the list
+    if (hint < 0) {
+        PyErr_Clear();
+        hint = 0;
+    }
+    out.reserve(static_cast<std::size_t>(hint));
+    Ref iter(PyObject_GetIter(seq));
+    if (!iter) return false;
+    for (;;) {
+        Ref item(PyIter_Next(iter.get()));
+        if (!item) break;
+        if (paths) {
+            std::string path;
+            if (!path_text(item.get(), param, path)) return false;
+            out.push_back(std::move(path));
+        } else {
+            std::string_view text;
+            if (!text_arg(item.get(), param, text)) return false;
+            out.emplace_back(text);
+        }
+    }
+    return PyErr_Occurred() == nullptr;
+}
+
+// ---------------------------------------------------------------------------------------------
+// HandView
+// ---------------------------------------------------------------------------------------------
+
+struct ViewObject {
+    PyObject_HEAD
+    std::shared_ptr<const hs::HandStore> store;
+    hs::Span hands;
+    // The list of handscribe.Rejected values of the parse that returned the view; null for the
+    // views cut from it, which have none.
+    PyObject* rejected;
+};
+
+PyTypeObject* g_view_type = nullptr;  // created once, at import
+
+ViewObject* as_view(PyObject* self) noexcept { return reinterpret_cast<ViewObject*>(self); }
+
+// A new view over `hands` of a shared store; null with an exception set. Every view, whether
+// a parse returned it or it was cut from another view, is made here.
+PyObject* new_view(std::shared_ptr<const hs::HandStore> store, hs::Span hands) {
+    PyObject* obj = g_view_type->tp_alloc(g_view_type, 0);
+    if (obj == nullptr) return nullptr;
+    ViewObject* view = as_view(obj);
+    new (&view->store) std::shared_ptr<const hs::HandStore>(std::move(store));
+    view->hands = hands;
+    view->rejected = nullptr;
+    return obj;
+}
+
+// The view that a parse returns: every hand of the store, and the rejected hand starts as a list
+// of handscribe.Rejected values. Null with an exception set.
+PyObject* make_view(std::unique_ptr<hs::HandStore> store,
+                    const std::vector<hs::Rejection>& rejected) {
+    Ref list(PyList_New(static_cast<Py_ssize_t>(rejected.size())));
+    if (!list) return nullptr;
+    for (std::size_t i = 0; i < rejected.size(); ++i) {
+        const hs::Rejection& r = rejected[i];
+        PyObject* item = new_rejected(r.line, r.hand_id, r.reason);
+        if (item == nullptr) return nullptr;
+        PyList_SET_ITEM(list.get(), static_cast<Py_ssize_t>(i), item);
+    }
+    const hs::Span hands = hs::Span::make(0, store->hands.size());
+    PyObject* view = new_view(std::move(store), hands);
+    if (view != nullptr) as_view(view)->rejected = list.release();
+    return view;
+}
+
+PyObject* view_new(PyTypeObject*, PyObject*, PyObject*) {
+    PyErr_SetString(PyExc_TypeError, "No constructor defined");
+    return nullptr;
+}
+
+void view_dealloc(PyObject* self) {
+    PyTypeObject* type = Py_TYPE(self);
+    Py_XDECREF(as_view(self)->rejected);
+    as_view(self)->store.~shared_ptr();
+    type->tp_free(self);
+    Py_DECREF(type);
+}
+
+Py_ssize_t view_len(PyObject* self) {
+    return static_cast<Py_ssize_t>(as_view(self)->hands.count());
+}
+
+// A sub-view shares the store: it costs one small object and keeps the store alive by itself.
+// `view[i]` takes positions as lists do; out of range is an IndexError, not a fault.
+PyObject* view_item(PyObject* self, Py_ssize_t index) {
+    return guarded([&]() -> PyObject* {
+        const ViewObject* view = as_view(self);
+        const std::optional<hs::Span> hand = view->hands.item(index);
+        if (!hand) {
+            PyErr_SetString(PyExc_IndexError, "HandView index out of range");
+            return nullptr;
+        }
+        return new_view(view->store, *hand);
+    });
+}
+
+// The sequence protocol's item slot (iteration, reversed()): the protocol has already counted
+// a negative index from the end, so one still negative lies before the first hand.
+PyObject* view_sequence_item(PyObject* self, Py_ssize_t index) {
+    return view_item(self, index < 0 ? PY_SSIZE_T_MIN : index);
+}
+
+// `view[i]` and `view[a:b]`. Every writer takes one contiguous run of hands, so a slice with a
+// step other than 1 is refused rather than turned into a list of indices.
+PyObject* view_subscript(PyObject* self, PyObject* key) {
+    if (PyIndex_Check(key)) {
+        // Clipped, not raised: an index beyond any size is simply out of range.
+        const Py_ssize_t index = PyNumber_AsSsize_t(key, nullptr);
+        if (index == -1 && PyErr_Occurred()) return nullptr;  // the object's own __index__
+        return view_item(self, index);
+    }
+    if (PySlice_Check(key)) {
+        Py_ssize_t start = 0, stop = 0, step = 0;
+        if (PySlice_Unpack(key, &start, &stop, &step) < 0) return nullptr;  // zero step, bad ends
+        if (step != 1) {
+            PyErr_SetString(PyExc_ValueError, "HandView slice step must be 1");
+            return nullptr;
+        }
+        return guarded([&]() -> PyObject* {
+            const ViewObject* view = as_view(self);
+            return new_view(view->store, view->hands.sub(start, stop));
+        });
+    }
+    return guarded([&]() -> PyObject* {
+        conversion_error("index", key, "int | slice");
+        return nullptr;
+    });
+}
+
+PyObject* view_text(PyObject* self, bool pretty) {
+    return guarded([&]() -> PyObject* {
+        const ViewObject* view = as_view(self);
+        const std::string text = hs::hands_text(*view->store, view->hands, pretty);
+        return utf8_to_str(text);
+    });
+}
+PyObject* view_repr(PyObject* self) { return view_text(self, false); }
+PyObject* view_str(PyObject* self) { return view_text(self, true); }
+
+using JsonFn = std::optional<std::string> (*)(const hs::HandStore&, hs::Span);
+
+PyObject* json_result(const std::optional<std::string>& json) {
+    if (!json) {
+        raise_with_message(PyExc_RuntimeError,
+                           std::string("Failed to write json: ") + hs::kJsonFormatError);
+        return nullptr;
+    }
+    return PyUnicode_DecodeUTF8(json->data(), static_cast<Py_ssize_t>(json->size()), "strict");
+}
+
+// The methods keep the interpreter lock while writing.
+PyObject* view_json_with_lock(PyObject* self, JsonFn fn) {
+    return guarded([&]() -> PyObject* {
+        const ViewObject* view = as_view(self);
+        return json_result(fn(*view->store, view->hands));
+    });
+}
+PyObject* view_to_json(PyObject* self, PyObject*) {
+    return view_json_with_lock(self, &hs::to_json_native);
+}
+PyObject* view_to_json_ohh(PyObject* self, PyObject*) {
+    return view_json_with_lock(self, &hs::to_json_ohh);
+}
+
+// Defined with the module functions below, which share the argument conversion.
+PyObject* view_to_ohh(PyObject* self, PyObject* args, PyObject* kwargs);
+
+// The three Arrow tables of the view's hands, built with the interpreter lock released.
+PyObject* view_to_arrow(PyObject* self, PyObject*) {
+    const std::shared_ptr<const hs::HandStore> store = as_view(self)->store;
+    const hs::Span hands = as_view(self)->hands;
+    hs::py::TableSet tables;
+    auto error = unlocked([&] {
+        hs::arrow::TablesBuilder builder;
+        builder.add(*store, hands, {});
+        tables = builder.finish();
+    });
+    if (error) return raise(error);
+    return guarded([&] { return hs::py::make_tables(std::move(tables)); });
+}
+
+// A new list each time for a view cut from another, which holds none.
+PyObject* view_rejected(PyObject* self, void*) {
+    PyObject* list = as_view(self)->rejected;
+    if (list == nullptr) return PyList_New(0);
+    Py_INCREF(list);
+    return list;
+}
+
+PyGetSetDef kViewGetSet[] = {
+    {"rejected", view_rejected, nullptr,
+     "The hand starts of the parsed text that gave no hand, as handscribe.Rejected values in "
+     "text order (empty for a view cut from another).",
+     nullptr},
+    {nullptr, nullptr, nullptr, nullptr, nullptr},
+};
+
+PyMethodDef kViewMethods[] = {
+    {"to_json", view_to_json, METH_NOARGS, nullptr},
+    {"to_json_ohh", view_to_json_ohh, METH_NOARGS, nullptr},
+    {"to_ohh", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(view_to_ohh)),
+     METH_VARARGS | METH_KEYWORDS, nullptr},
+    {"to_arrow", view_to_arrow, METH_NOARGS, nullptr},
+    {nullptr, nullptr, 0, nullptr},
+};
+
+PyType_Slot kViewSlots[] = {
+    {Py_tp_new, reinterpret_cast<void*>(view_new)},
+    {Py_tp_dealloc, reinterpret_cast<void*>(view_dealloc)},
+    {Py_tp_repr, reinterpret_cast<void*>(view_repr)},
+    {Py_tp_str, reinterpret_cast<void*>(view_str)},
+    {Py_mp_length, reinterpret_cast<void*>(view_len)},
+    {Py_mp_subscript, reinterpret_cast<void*>(view_subscript)},
+    {Py_sq_length, reinterpret_cast<void*>(view_len)},
+    {Py_sq_item, reinterpret_cast<void*>(view_sequence_item)},
+    {Py_tp_methods, kViewMethods},
+    {Py_tp_getset, kViewGetSet},
+    {0, nullptr},
+};
+
+PyType_Spec kViewSpec = {
+    "handscribe.HandView",
+    static_cast<int>(sizeof(ViewObject)),
+    0,
+    Py_TPFLAGS_DEFAULT,
+    kViewSlots,
+};
+
+// ---------------------------------------------------------------------------------------------
+// Module functions
+// ---------------------------------------------------------------------------------------------
+
+// The single argument of a function, positional or by keyword; null with TypeError set.
+PyObject* single_arg(PyObject* args, PyObject* kwargs, const char* format, const char* name) {
+    char* keywords[] = {const_cast<char*>(name), nullptr};
+    PyObject* arg = nullptr;
+    if (!PyArg_ParseTupleAndKeywords(args, kwargs, format, keywords, &arg)) return nullptr;
+    return arg;
+}
+
+// A keyword argument whose value is one of a few names: a str, else TypeError; one of the names,
+// else ValueError naming them all. False with the exception set.
+template <class T, std::size_t N>
+bool choice_arg(PyObject* obj, const char* param, const std::pair<std::string_view, T> (&names)[N],
+                T& out) {
+    if (obj == nullptr) return true;  // not given: the default stays
+    std::string_view text;
+    if (!text_arg(obj, param, text)) return false;
+    for (const auto& [name, value] : names) {
+        if (text == name) {
+            out = value;
+            return true;
+        }
+    }
+    std::string message = "argument '";
+    message += param;
+    message += "' must be one of ";
+    for (std::size_t i = 0; i < N; ++i) {
+        message += i == 0 ? "'" : ", '";
+        message += names[i].first;
+        message += '\'';
+    }
+    message += ", not '";
+    message += text;
+    message += '\'';
+    raise_with_message(PyExc_ValueError, message);
+    return false;
+}
+
+constexpr std::pair<std::string_view, hs::Errors> kErrorsNames[] = {
+    {"strict", hs::Errors::Strict},
+    {"skip", hs::Errors::Skip},
+};
+constexpr std::pair<std::string_view, hs::Encoding> kEncodingNames[] = {
+    {"utf-8", hs::Encoding::Utf8},
+    {"cp1252", hs::Encoding::Cp1252},
+    {"latin-1", hs::Encoding::Latin1},
+    {"auto", hs::Encoding::Auto},
+};
+
+// The arguments of a parse function: the input (positional or by keyword), then the keyword-only
+// `errors` and, for paths, `encoding`. False with an exception set.
+struct ParseArgs {
+    PyObject* input = nullptr;
+    hs::Errors errors = hs::Errors::Strict;
+    hs::Encoding encoding = hs::Encoding::Utf8;
+};
+
+bool parse_args(PyObject* args, PyObject* kwargs, const char* format, const char* name,
+                bool paths, ParseArgs& out) {
+    char* keywords[] = {const_cast<char*>(name), const_cast<char*>("errors"),
+                        paths ? const_cast<char*>("encoding") : nullptr, nullptr};
+    PyObject* errors = nullptr;
+    PyObject* encoding = nullptr;
+    if (!PyArg_ParseTupleAndKeywords(args, kwargs, format, keywords, &out.input, &errors,
+                                     &encoding))
+        return false;
+    return guarded([&]() -> PyObject* {
+               return choice_arg(errors, "errors", kErrorsNames, out.errors) &&
+                              choice_arg(encoding, "encoding", kEncodingNames, out.encoding)
+                          ? Py_None
+                          : nullptr;
+           }) != nullptr;
+}
+
+PyObject* single_result(hs::ParseResult result) {
+    if (!result.ok()) {
+        raise_with_message(PyExc_RuntimeError, result.error);
+        return nullptr;
+    }
+    return make_view(std::move(result.store), result.rejected);
+}
+
+// Every function that releases the lock has three steps: argument conversion and result
+// building run inside `guarded` with the lock held; the work in between runs in `unlocked`,
+// which is called from no C++ handler at all (see GilReleased).
+
+PyObject* py_parse_str(PyObject*, PyObject* args, PyObject* kwargs) {
+    ParseArgs a;
+    if (!parse_args(args, kwargs, "O|$O:parse_str", "src", false, a)) return nullptr;
+    std::string_view text;  // read in place: the str outlives the call
+    if (guarded([&]() -> PyObject* {
+            return text_arg(a.input, "src", text) ? Py_None : nullptr;
+        }) == nullptr)
+        return nullptr;
+    hs::ParseResult result;
+    if (auto error = unlocked([&] { result = hs::parse_text(text, a.errors); }))
+        return raise(error);
+    return guarded([&] { return single_result(std::move(result)); });
+}
+
+PyObject* py_parse_path(PyObject*, PyObject* args, PyObject* kwargs) {
+    ParseArgs a;
+    if (!parse_args(args, kwargs, "O|$OO:parse_path", "path", true, a)) return nullptr;
+    std::string path;
+    if (guarded([&]() -> PyObject* {
+            return path_text(a.input, "path", path) ? Py_None : nullptr;
+        }) == nullptr)
+        return nullptr;
+    hs::ParseResult result;
+    if (auto error = unlocked([&] { result = hs::parse_file(path, a.errors, a.encoding); }))
+        return raise(error);
+    return guarded([&] { return single_result(std::move(result)); });
+}
+
+// Parses every text (or file) on the pool. In strict mode the inputs that could not be read are
+// left out of the returned list; in skip mode each gives an empty view whose one rejection, at
+// line 0, holds the message, so that the list has one view per input, in input order.
+PyObject* parse_batch(const ParseArgs& a, const char* param, bool paths) {
+    std::vector<std::string> inputs;
+    if (guarded([&]() -> PyObject* {
+            return collect_texts(a.input, param, paths, inputs) ? Py_None : nullptr;
+        }) == nullptr)
+        return nullptr;
+    std::vector<hs::ParseResult> results;
+    auto error = unlocked([&] {
+        results.resize(inputs.size());
+        hs::pool::run_each(inputs.size(), [&](std::size_t i) {
+            results[i] = paths ? hs::parse_file(inputs[i], a.errors, a.encoding)
+                               : hs::parse_text(inputs[i], a.errors);
+        });
+    });
+    if (error) return raise(error);
+    return guarded([&]() -> PyObject* {
+        inputs.clear();
+        inputs.shrink_to_fit();
+        const bool skip = a.errors == hs::Errors::Skip;
+        Ref list(PyList_New(0));
+        if (!list) return nullptr;
+        for (hs::ParseResult& r : results) {
+            if (!r.ok()) {
+                if (!skip) continue;
+                r.store = std::make_unique<hs::HandStore>();
+                r.rejected.push_back(hs::Rejection{0, {}, std::move(r.error)});
+            }
+            Ref view(make_view(std::move(r.store), r.rejected));
+            if (!view || PyList_Append(list.get(), view.get()) < 0) return nullptr;
+        }
+        return list.release();
+    });
+}
+
+PyObject* py_parse_strs(PyObject*, PyObject* args, PyObject* kwargs) {
+    ParseArgs a;
+    if (!parse_args(args, kwargs, "O|$O:parse_strs", "srcs", false, a)) return nullptr;
+    return parse_batch(a, "srcs", false);
+}
+
+PyObject* py_parse_paths(PyObject*, PyObject* args, PyObject* kwargs) {
+    ParseArgs a;
+    if (!parse_args(args, kwargs, "O|$OO:parse_paths", "paths", true, a)) return nullptr;
+    return parse_batch(a, "paths", true);
+}
+
+// The view argument of a module function; null with TypeError for anything else.
+PyObject* view_arg(PyObject* obj) {
+    if (PyObject_TypeCheck(obj, g_view_type)) return obj;
+    return guarded([&]() -> PyObject* {
+        conversion_error("view", obj, "HandView");
+        return nullptr;
+    });
+}
+
+// The module functions release the lock while writing; the view's store is held by a shared
+// reference for the duration.
+PyObject* json_function(PyObject* args, PyObject* kwargs, const char* format, JsonFn fn) {
+    PyObject* obj = single_arg(args, kwargs, format, "view");
+    if (obj == nullptr || view_arg(obj) == nullptr) return nullptr;
+    const std::shared_ptr<const hs::HandStore> store = as_view(obj)->store;
+    const hs::Span hands = as_view(obj)->hands;
+    std::optional<std::string> json;
+    if (auto error = unlocked([&] { json = fn(*store, hands); })) return raise(error);
+    return guarded([&] { return json_result(json); });
+}
+
+PyObject* py_to_json(PyObject*, PyObject* args, PyObject* kwargs) {
+    return json_function(args, kwargs, "O:to_json", &hs::to_json_native);
+}
+
+PyObject* py_to_json_ohh(PyObject*, PyObject* args, PyObject* kwargs) {
+    return json_function(args, kwargs, "O:to_json_ohh", &hs::to_json_ohh);
+}
+
+// The .ohh text of a view, written with the interpreter lock released, in the given errors mode
+// (a str argument, or nullptr for the default). Each hand left out in skip mode is a UserWarning
+// "hand <id> left out of the Open Hand History export: <reason>", issued once the text is written.
+PyObject* ohh_export(PyObject* view_obj, PyObject* errors_arg) {
+    hs::Errors errors = hs::Errors::Strict;
+    if (guarded([&]() -> PyObject* {
+            return choice_arg(errors_arg, "errors", kErrorsNames, errors) ? Py_None : nullptr;
+        }) == nullptr)
+        return nullptr;
+    const std::shared_ptr<const hs::HandStore> store = as_view(view_obj)->store;
+    const hs::Span hands = as_view(view_obj)->hands;
+    std::optional<hs::OhhText> out;
+    if (auto error = unlocked([&] { out = hs::to_ohh(*store, hands, errors); }))
+        return raise(error);
+    return guarded([&]() -> PyObject* {
+        if (!out) return json_result(std::nullopt);
+        Ref text(utf8_to_str(out->text));
+        if (!text) return nullptr;
+        for (const hs::OhhLeftOut& left : out->left_out) {
+            const std::string message = "hand " + left.hand_id +
+                                        " left out of the Open Hand History export: " +
+                                        left.reason;
+            if (PyErr_WarnEx(PyExc_UserWarning, message.c_str(), 1) < 0) return nullptr;
+        }
+        return text.release();
+    });
+}
+
+PyObject* py_to_ohh(PyObject*, PyObject* args, PyObject* kwargs) {
+    char* keywords[] = {const_cast<char*>("view"), const_cast<char*>("errors"), nullptr};
+    PyObject* view = nullptr;
+    PyObject* errors = nullptr;
+    if (!PyArg_ParseTupleAndKeywords(args, kwargs, "O|$O:to_ohh", keywords, &view, &errors))
+        return nullptr;
+    if (view_arg(view) == nullptr) return nullptr;
+    return ohh_export(view, errors);
+}
+
+PyObject* view_to_ohh(PyObject* self, PyObject* args, PyObject* kwargs) {
+    char* keywords[] = {const_cast<char*>("errors"), nullptr};
+    PyObject* errors = nullptr;
+    if (!PyArg_ParseTupleAndKeywords(args, kwargs, "|$O:to_ohh", keywords, &errors))
+        return nullptr;
+    return ohh_export(self, errors);
+}
+
+// read_tables(paths, *, jobs=None, errors="skip", encoding="auto"): every file parsed on the
+// pool straight into one Tables. Made for folders of real files, it skips and decodes what it can
+// by default.
+PyObject* py_read_tables(PyObject*, PyObject* args, PyObject* kwargs) {
+    char* keywords[] = {const_cast<char*>("paths"), const_cast<char*>("jobs"),
+                        const_cast<char*>("errors"), const_cast<char*>("encoding"), nullptr};
+    PyObject* paths = nullptr;
+    PyObject* jobs_arg = Py_None;
+    PyObject* errors_arg = nullptr;
+    PyObject* encoding_arg = nullptr;
+    if (!PyArg_ParseTupleAndKeywords(args, kwargs, "O|$OOO:read_tables", keywords, &paths,
+                                     &jobs_arg, &errors_arg, &encoding_arg))
+        return nullptr;
+    std::vector<std::string> inputs;
+    std::size_t jobs = 0;  // every worker
+    hs::Errors errors = hs::Errors::Skip;
+    hs::Encoding encoding = hs::Encoding::Auto;
+    if (guarded([&]() -> PyObject* {
+            if (jobs_arg != Py_None) {
+                if (!PyLong_Check(jobs_arg)) {
+                    conversion_error("jobs", jobs_arg, "int");
+                    return nullptr;
+                }
+                const long long n = PyLong_AsLongLong(jobs_arg);
+                if (n == -1 && PyErr_Occurred()) return nullptr;
+                if (n < 1) {
+                    PyErr_SetString(PyExc_ValueError, "jobs must be at least 1");
+                    return nullptr;
+                }
+                jobs = static_cast<std::size_t>(n);
+            }
+            if (!choice_arg(errors_arg, "errors", kErrorsNames, errors) ||
+                !choice_arg(encoding_arg, "encoding", kEncodingNames, encoding))
+                return nullptr;
+            return collect_texts(paths, "paths", true, inputs) ? Py_None : nullptr;
+        }) == nullptr)
+        return nullptr;
+    hs::py::TableSet tables;
+    hs::py::FileRejections rejected;
+    if (auto error = unlocked([&] {
+            tables = hs::py::read_files(inputs, jobs, errors, encoding, rejected);
+        }))
+        return raise(error);
+    return guarded([&] { return hs::py::make_tables(std::move(tables), rejected); });
+}
+
+template <PyObject* (*F)(PyObject*, PyObject*, PyObject*)>
+PyCFunction with_keywords() {
+    return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(F));
+}
+
+// The first lines give the signatures that help() and inspect show.
+constexpr const char* kParseStrDoc =
+    "parse_str(src, *, errors='strict')\n--\n\n"
+    "The hands of one hand-history text, as a HandView.\n\n"
+    "errors='strict' (the default): a fault inside a hand raises PanicException for the whole "
+    "text. errors='skip': that hand is left out (see HandView.rejected) and reading goes on "
+    "with the next hand. A text that cannot be read as a whole (site not recognised, a site "
+    "without a parser in skip mode) raises RuntimeError.";
+constexpr const char* kParsePathDoc =
+    "parse_path(path, *, errors='strict', encoding='utf-8')\n--\n\n"
+    "The hands of one hand-history file, as a HandView; errors as for parse_str.\n\n"
+    "encoding: 'utf-8' (the default: invalid bytes raise RuntimeError), 'cp1252', 'latin-1', "
+    "or 'auto': valid UTF-8 as it is; a file with at least one valid multi-byte UTF-8 sequence "
+    "as UTF-8 with each invalid byte read as U+FFFD; any other file as cp1252. An unreadable "
+    "file raises RuntimeError.";
+constexpr const char* kParseStrsDoc =
+    "parse_strs(srcs, *, errors='strict')\n--\n\n"
+    "parse_str on every text, in parallel: a list of HandView in input order. In strict mode "
+    "the texts that cannot be read as a whole are left out of the list; in skip mode each "
+    "gives an empty view whose one rejection, at line 0, holds the message.";
+constexpr const char* kParsePathsDoc =
+    "parse_paths(paths, *, errors='strict', encoding='utf-8')\n--\n\n"
+    "parse_path on every file, in parallel: a list of HandView in input order. In strict mode "
+    "the files that cannot be read as a whole are left out of the list; in skip mode each "
+    "gives an empty view whose one rejection, at line 0, holds the message.";
+
+constexpr const char* kToOhhDoc =
+    "to_ohh(view, *, errors='strict')\n--\n\n"
+    "The view's hands as an Open Hand History (.ohh) text: one {\"ohh\": {...}} object per "
+    "hand, separated by one blank line. A hand the format cannot express raises "
+    "PanicException naming the hand; with errors='skip' it is left out and reported as a "
+    "UserWarning.";
+
+PyMethodDef kFunctions[] = {
+    {"parse_str", with_keywords<py_parse_str>(), METH_VARARGS | METH_KEYWORDS, kParseStrDoc},
+    {"parse_strs", with_keywords<py_parse_strs>(), METH_VARARGS | METH_KEYWORDS, kParseStrsDoc},
+    {"parse_path", with_keywords<py_parse_path>(), METH_VARARGS | METH_KEYWORDS, kParsePathDoc},
+    {"parse_paths", with_keywords<py_parse_paths>(), METH_VARARGS | METH_KEYWORDS,
+     kParsePathsDoc},
+    {"to_json", with_keywords<py_to_json>(), METH_VARARGS | METH_KEYWORDS, nullptr},
+    {"to_json_ohh", with_keywords<py_to_json_ohh>(), METH_VARARGS | METH_KEYWORDS, nullptr},
+    {"to_ohh", with_keywords<py_to_ohh>(), METH_VARARGS | METH_KEYWORDS, kToOhhDoc},
+    {"read_tables", with_keywords<py_read_tables>(), METH_VARARGS | METH_KEYWORDS, nullptr},
+    {nullptr, nullptr, 0, nullptr},
+};
+
+PyModuleDef kModule = {
+    PyModuleDef_HEAD_INIT,
+    "handscribe._handscribe",
+    kModuleDoc,
+    -1,
+    kFunctions,
+    nullptr,
+    nullptr,
+    nullptr,
+    nullptr,
+};
+
+// Adds `value` (a new reference, consumed) under `name`; false with an exception set.
+bool add_object(PyObject* module, const char* name, PyObject* value) {
+    if (value == nullptr) return false;
+    if (PyModule_AddObject(module, name, value) < 0) {
+        Py_DECREF(value);
+        return false;
+    }
+    return true;
+}
+
+PyObject* init_module() {
+    Ref module(PyModule_Create(&kModule));
+    if (!module) return nullptr;
+    Ref names(PyList_New(0));
+    if (!names) return nullptr;
+    for (const PyMethodDef* f = kFunctions; f->ml_name != nullptr; ++f) {
+        Ref name(PyUnicode_FromString(f->ml_name));
+        if (!name || PyList_Append(names.get(), name.get()) < 0) return nullptr;
+    }
+    if (g_view_type == nullptr) {
+        g_view_type = reinterpret_cast<PyTypeObject*>(PyType_FromSpec(&kViewSpec));
+        if (g_view_type == nullptr) return nullptr;
+    }
+    Py_INCREF(g_view_type);
+    if (!add_object(module.get(), "HandView", reinterpret_cast<PyObject*>(g_view_type)))
+        return nullptr;
+    PyObject* rejected = hs::py::rejected_type();
+    if (rejected == nullptr) return nullptr;
+    Py_INCREF(rejected);
+    if (!add_object(module.get(), "Rejected", rejected)) return nullptr;
+    for (const char* type_name : {"HandView", "Rejected"}) {
+        Ref name(PyUnicode_FromString(type_name));
+        if (!name || PyList_Append(names.get(), name.get()) < 0) return nullptr;
+    }
+    if (!hs::py::add_table_types(module.get(), names.get())) return nullptr;
+    PyObject* panic = panic_type();
+    if (panic == nullptr) return nullptr;
+    Py_INCREF(panic);
+    if (!add_object(module.get(), "PanicException", panic)) return nullptr;
+    if (!add_object(module.get(), "__all__", names.release())) return nullptr;
+    return module.release();
+}
+
+}  // namespace
+
+PyMODINIT_FUNC PyInit__handscribe(void) {
+    return guarded([] { return init_module(); });
+}

@@ -1,0 +1,34 @@
+// The steps off the hot path: taking back a rejected hand, and what only tournament hands hold.
+#include "reader/hand.hpp"
+
+namespace hs {
+
+void HandBuilder::push_tournament(const Tournament& t) {
+    const std::size_t index = store_.tournaments.size();
+    if (index >= kNoTournament) fault_index(index, kNoTournament);
+    hand_.header.tournament = static_cast<std::uint32_t>(index);
+    store_.tournaments.push_back(t);
+}
+
+void HandBuilder::seat_bounty(std::optional<float> bounty) {
+    Tournament& t = tournament();
+    std::uint64_t start = t.bounties.start();
+    if (t.bounties.count() == 0) {
+        if (!bounty) return;
+        // The first seat line with a bounty: the players seated before it get 0.
+        start = store_.amounts.size();
+        store_.amounts.insert(store_.amounts.end(), seated_, 0.0f);
+    }
+    store_.amounts.push_back(bounty.value_or(0.0f));
+    t.bounties = Span::between(start, store_.amounts.size());
+}
+
+void take_back(HandBuilder& b, std::uint64_t first_line, std::string_view reason,
+               std::vector<Rejection>& rejected) {
+    rejected.push_back(Rejection{first_line, std::string(b.hand_id()), std::string(reason)});
+    b.rollback();
+    Parser& p = b.parser();
+    if (p.line_number() == first_line) p.next_line();
+}
+
+}  // namespace hs

@@ -1,0 +1,252 @@
+// The hand pipeline that every site reader runs in: the hand builder, which turns what a reader
+// pushes into one `Hand` of the store (or takes it all back), and the driver loop, which decides
+// each hand's outcome and where reading resumes after a rejected one.
+//
+// A site reader is a function `HandOutcome (HandBuilder&)` that reads one hand from the parser's
+// current line: it fills the header, pushes actions and closes the sections they belong to, and
+// ends with `return b.finish();`, or returns `reject("...")` naming the line kind that stopped it.
+// Both run once per hand on the hot path: everything here is inline, but for taking back a
+// rejected hand and the steps of tournament hands.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/fault.hpp"
+#include "core/model.hpp"
+#include "reader/phrases.hpp"
+#include "reader/parser.hpp"
+
+namespace hs {
+
+// What came of one hand, as a site reader returns it.
+struct HandOutcome {
+    enum class Kind : std::uint8_t {
+        Stored,    // the hand is in the store
+        Rejected,  // the hand is to be taken back
+    };
+    Kind kind = Kind::Stored;
+    std::string_view reason;  // Rejected: a static text naming the line kind that rejected it
+};
+
+inline HandOutcome reject(std::string_view reason) {
+    return HandOutcome{HandOutcome::Kind::Rejected, reason};
+}
+
+// A hand start of the text that gave no hand, as the driver reports it.
+struct Rejection {
+    std::uint64_t line = 0;  // the 1-based line number of the hand's first line
+    std::string hand_id;     // the hand's id when it was read, else empty
+    std::string reason;      // the line kind that rejected it, or the message of its fault
+};
+
+// The reason of a hand that the text ends inside of, whatever line kind the reader expected.
+inline constexpr std::string_view kTextEndsInsideHand = "text ends inside the hand";
+// The same for a hand that the next hand's first line cuts off.
+inline constexpr std::string_view kCutByNextHand = "next hand begins inside the hand";
+// The reason of a hand whose street line ends before the board's ']'.
+inline constexpr std::string_view kBoardCutOff = "street line cut off inside the board";
+
+enum class StreetKind : std::uint8_t { Flop, Turn, River, Showdown };
+
+class HandBuilder {
+public:
+    explicit HandBuilder(Parser& p) noexcept : p_(p), store_(p.store()) {}
+
+    // Starts a hand at the parser's current line: clears the player table and notes the size
+    // of every list and of the text buffer.
+    inline void begin() noexcept;
+
+    Header& header() noexcept { return hand_.header; }
+    Parser& parser() noexcept { return p_; }
+    HandStore& store() noexcept { return store_; }
+
+    // A player of a seat line. Seat lines come first: the players they seat are the hand's first
+    // ones, and the dealer is looked for among them only (a player who joins the table later on
+    // a dead button's seat is not on the button).
+    std::uint8_t seat_player(std::string_view name, std::uint8_t seat, float chips) {
+        ++seated_;
+        return p_.add_seated_player(name, seat, chips);
+    }
+    void push(Action a) { store_.actions.push_back(a); }
+    // The last action of the section still open; nullptr when it has none yet.
+    Action* last_pushed() noexcept {
+        return store_.actions.size() > run_start_ ? &store_.actions.back() : nullptr;
+    }
+    // Tournament hands only, off the hot path. push_tournament makes the hand a tournament hand
+    // with this record, which tournament() then gives (a fault for a cash hand).
+    void push_tournament(const Tournament& t);
+    Tournament& tournament() { return at(store_.tournaments, hand_.header.tournament); }
+    // The bounty of the seat line about to be seated, nullopt when it gives none: once one seat
+    // line gives a bounty, every seated player has one in the record (0 for the others).
+    void seat_bounty(std::optional<float> bounty);
+    // A "dealt" line that shows a player's own cards: the hand's hero is that player when the
+    // hand shows one player's cards only.
+    void dealt_cards_to(std::uint8_t player) noexcept {
+        ++dealt_lines_;
+        dealt_player_ = player;
+    }
+
+    // The actions pushed since the previous section closed (or since the hand began) become the
+    // section's run: the actions before the deal, the preflop, one street, the summary.
+    void close_pre_deal() noexcept { hand_.header.actions = take_run(); }
+    // The preflop's cards are those shown before its round (Courchevel's first flop card).
+    void close_preflop(const CardSet& shown = CardSet::empty()) noexcept {
+        hand_.preflop = Street{shown, take_run(), 0};
+    }
+    inline void close_street(StreetKind kind, const CardSet& cards);
+    void close_summary(const PotInfo& pots) noexcept {
+        hand_.summary.pots = pots;
+        hand_.summary.actions = take_run();
+    }
+
+    // Completes the hand (players, hero, dealer, the spans of its streets and winners) and
+    // pushes it onto the store.
+    inline HandOutcome finish();
+    // Truncates every list and the text buffer to where the hand began: a rejected hand leaves
+    // nothing in the store.
+    inline void rollback() noexcept;
+    // The hand's id as read so far (empty before the hand line is read).
+    std::string_view hand_id() const {
+        const TextRef id = hand_.header.id;
+        return slice(store_.text, id.offset(), id.offset() + id.length());
+    }
+
+private:
+    Span take_run() noexcept {
+        const std::size_t end = store_.actions.size();
+        const Span s = Span::between(run_start_, end);
+        run_start_ = end;
+        return s;
+    }
+    // The id of the first player whose seat line has the button's seat; kNone8 when none has.
+    inline std::uint8_t dealer_of(std::uint8_t button_seat) const;
+
+    Parser& p_;
+    HandStore& store_;
+    Hand hand_;
+    struct Sizes {
+        std::size_t flops, turns, rivers, showdowns, actions, winners, card_sets, amounts,
+            tournaments;
+    } at_{};
+    std::size_t run_start_ = 0;
+    std::uint8_t street_id_ = 0;
+    std::uint8_t seated_ = 0;
+    unsigned dealt_lines_ = 0;
+    std::uint8_t dealt_player_ = kNone8;
+};
+
+inline void HandBuilder::begin() noexcept {
+    p_.begin_hand();
+    hand_ = Hand{};
+    at_ = Sizes{store_.flops.size(),   store_.turns.size(),   store_.rivers.size(),
+                store_.showdowns.size(), store_.actions.size(), store_.winners.size(),
+                store_.card_sets.size(), store_.amounts.size(), store_.tournaments.size()};
+    run_start_ = at_.actions;
+    street_id_ = 0;
+    seated_ = 0;
+    dealt_lines_ = 0;
+    dealt_player_ = kNone8;
+}
+
+inline void HandBuilder::close_street(StreetKind kind, const CardSet& cards) {
+    const Street street{cards, take_run(), street_id_++};
+    switch (kind) {
+        case StreetKind::Flop: store_.flops.push_back(street); break;
+        case StreetKind::Turn: store_.turns.push_back(street); break;
+        case StreetKind::River: store_.rivers.push_back(street); break;
+        case StreetKind::Showdown: store_.showdowns.push_back(street); break;
+    }
+}
+
+inline std::uint8_t HandBuilder::dealer_of(std::uint8_t button_seat) const {
+    if (button_seat == kNone8) return kNone8;
+    for (std::uint8_t id = 0; id < seated_; ++id) {
+        if (at(store_.players, p_.first_player() + id).seat == button_seat) return id;
+    }
+    return kNone8;
+}
+
+inline HandOutcome HandBuilder::finish() {
+    Header& h = hand_.header;
+    h.players = Span::make(p_.first_player(), p_.player_count());
+    if (dealt_lines_ == 1 && dealt_player_ < kNoSlot) h.hero = dealt_player_;
+    h.dealer = dealer_of(h.button_seat);
+    hand_.flops = Span::between(at_.flops, store_.flops.size());
+    hand_.turns = Span::between(at_.turns, store_.turns.size());
+    hand_.rivers = Span::between(at_.rivers, store_.rivers.size());
+    hand_.showdowns = Span::between(at_.showdowns, store_.showdowns.size());
+    hand_.summary.winners = Span::between(at_.winners, store_.winners.size());
+    hand_.text_start = p_.text_start();
+    store_.hands.push_back(hand_);
+    return HandOutcome{};
+}
+
+inline void HandBuilder::rollback() noexcept {
+    store_.text.resize(p_.text_start());
+    store_.players.resize(p_.first_player());
+    store_.flops.resize(at_.flops);
+    store_.turns.resize(at_.turns);
+    store_.rivers.resize(at_.rivers);
+    store_.showdowns.resize(at_.showdowns);
+    store_.actions.resize(at_.actions);
+    store_.winners.resize(at_.winners);
+    store_.card_sets.resize(at_.card_sets);
+    store_.amounts.resize(at_.amounts);
+    store_.tournaments.resize(at_.tournaments);
+}
+
+// ---------------------------------------------------------------------------------------------
+// The driver
+// ---------------------------------------------------------------------------------------------
+
+// A hand begins only at a line that begins a hand (Parser::begins_hand). Every other line met
+// between hands, blank or not, is passed over unread: it is no hand. And a hand ends at the latest
+// where the next one begins (the parser holds that line back). So each hand start of a text is
+// either stored or reported, and nothing else is. Moves to the next hand start; false at the end.
+inline bool to_hand_start(Parser& p) noexcept {
+    for (;;) {
+        if (p.at_end()) return p.take_held_start();
+        if (!p.line().empty() && p.begins_hand(p.line())) return true;
+        p.next_line();
+    }
+}
+
+// Takes back the hand that began at `first_line`, reports it, and moves off its first line when
+// the reader did not get past it (the next hand start is looked for from there).
+void take_back(HandBuilder& b, std::uint64_t first_line, std::string_view reason,
+               std::vector<Rejection>& rejected);
+
+// Reads every hand of the parser's text with `read_hand`. This is the one place where a hand's
+// outcome is decided: a rejected hand is taken back and reported with its first line, its id and
+// its reason, and reading resumes at the next hand start. With Errors::Skip, a fault raised while
+// a hand is read rejects that hand the same way, with the fault's message as the reason.
+template <class ReadHand>
+void read_hands(Parser& p, std::string_view hand_start, Errors errors,
+                std::vector<Rejection>& rejected, ReadHand&& read_hand) {
+    HandBuilder b(p);
+    p.set_hand_start(hand_start);
+    while (to_hand_start(p)) {
+        const std::uint64_t first_line = p.line_number();
+        b.begin();
+        std::string_view reason;
+        try {
+            const HandOutcome outcome = read_hand(b);
+            if (outcome.kind == HandOutcome::Kind::Stored) [[likely]] continue;
+            reason = !p.at_end()       ? outcome.reason
+                     : p.holds_start() ? kCutByNextHand
+                                       : kTextEndsInsideHand;
+        } catch (const Fault& f) {
+            if (errors == Errors::Strict) throw;
+            take_back(b, first_line, f.message(), rejected);
+            continue;
+        }
+        take_back(b, first_line, reason, rejected);
+    }
+}
+
+}  // namespace hs

@@ -1,0 +1,471 @@
+// OnGame network hand histories ("***** History for hand ...").
+//
+// Fields are read by position within a line or relative to a few markers: the hand's currency
+// sign, the last '(', '[', '/' or ' ' of a line, and the first bytes of section lines. Amounts are
+// grouped amounts (',' between thousands, two decimals).
+//
+// A hand the parser cannot read is rejected and parsing resumes at the next "***** History" line; a
+// hand that breaks a rule the format always keeps (a short hand line, a blind line without an
+// amount, an unknown street) is an internal fault that ends the whole parse.
+
+#include "sites/ongame.hpp"
+
+#include <charconv>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+#include "core/clock.hpp"
+#include "core/model.hpp"
+#include "core/utf8.hpp"
+#include "reader/hand.hpp"
+#include "reader/phrases.hpp"
+#include "reader/parser.hpp"
+#include "core/scan.hpp"
+
+namespace hs::ongame {
+namespace {
+
+using std::size_t;
+using std::string_view;
+
+// The hand's currency sign: its code point and its UTF-8 bytes as the table line prints them
+// (a view into the input, which outlives the parse).
+struct Sign {
+    Currency code = 0;
+    string_view bytes;
+};
+
+constexpr string_view kSection = "---";
+// What a hand's first line begins with.
+constexpr string_view kHandStart = "***** History";
+
+// A section line: the bare "---" or "--- " followed by a street's title. Player names may begin
+// with dashes ("---Cockatrice--- folds"), so three dashes alone do not make a section line.
+bool is_section_line(string_view line) noexcept {
+    return line == kSection || starts(line, "--- ");
+}
+
+// The last word of a line (the text after its last space); nullopt when it has no space.
+std::optional<string_view> last_word(string_view line) {
+    const size_t sp = rfind_byte(line, ' ');
+    if (sp == npos) return std::nullopt;
+    return tail(line, sp + 1);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Header: the start, table, dealer and count lines
+// ---------------------------------------------------------------------------------------------
+
+// "Start hand: Mon Jan 06 08:52:00 CET 2014": the start time in UTC (the written time for a zone
+// not known), kept in `start_utc` only: the native layout has never carried an OnGame date.
+// A line of another shape leaves it 0.
+void read_start_line(string_view line, Header& header) {
+    static constexpr string_view kMonths = "JanFebMarAprMayJunJulAugSepOctNovDec";
+    static constexpr string_view kStart = "Start hand: ";
+    if (!starts(line, kStart)) return;
+    // Weekday, month, day, time, zone, year: six words.
+    string_view words[6];
+    size_t from = kStart.size();
+    for (string_view& word : words) {
+        const size_t space = find_byte(line, ' ', from);
+        word = slice(line, from, space == npos ? line.size() : space);
+        from = space == npos ? line.size() : space + 1;
+    }
+    const size_t month = words[1].size() == 3 ? find_str(kMonths, words[1]) : npos;
+    const auto day = read_integer(words[2]);
+    const auto year = read_integer(words[5]);
+    const string_view time = words[3];
+    if (month == npos || month % 3 != 0 || !day || !year || time.size() != 8) return;
+    const auto hour = read_integer(time.substr(0, 2));
+    const auto minute = read_integer(time.substr(3, 2));
+    const auto second = read_integer(time.substr(6, 2));
+    if (!hour || !minute || !second || year->value < 2000 || year->value > 2063) return;
+    const PackedDate written = pack_date(year->value, month / 3 + 1, day->value, hour->value,
+                                         minute->value, second->value);
+    header.start_utc = utc_start(written, zone_named(words[4]));
+}
+
+// ---------------------------------------------------------------------------------------------
+// The table, dealer and count lines
+// ---------------------------------------------------------------------------------------------
+
+// Reads the table, dealer and count lines; an empty reason when they were read. The current line
+// is then the first seat line and `sign` holds the hand's currency sign.
+string_view parse_table_lines(Parser& p, Header& header, Sign& sign) {
+    HandStore& store = p.store();
+
+    // The table line: "Table: <name> [<number>] (<game> $0.50/$1, Real money)".
+    string_view line = p.line();
+    if (p.at_end()) fault_missing("table line");
+    header.game_type = GameType::HoldEm;
+    static constexpr string_view kTable = "Table: ";
+    if (line.size() < kTable.size()) fault_index(kTable.size(), line.size());
+    // The name runs from byte 7 to the space before the table number's '['. A name may itself
+    // begin with a bracketed tag ("[SPEED] Dallas"), so a '[' at byte 7 belongs to the name.
+    const size_t open = line.size() > kTable.size() + 1 ? find_byte(line, '[', kTable.size() + 1)
+                                                        : npos;
+    if (open == npos) return "table line without a table number";
+    header.table_name = store.push_text(cut_text(line, kTable.size(), open - 1));
+
+    const size_t slash = rfind_byte(line, '/');
+    if (slash == npos) return "table line without stakes";
+    const string_view after_slash = tail(line, slash + 1);
+    const auto symbol = currency_symbol(after_slash);
+    // Tables that print their stakes without a sign (tournament chips, some old cash files) are
+    // not read: their amounts cannot be told from the other numbers of the lines.
+    if (!symbol) return "table line without a currency sign";
+    sign = Sign{symbol->sign, slice(after_slash, 0, symbol->len)};
+    header.currency = symbol->sign;
+    const auto big = read_amount(tail(after_slash, symbol->len));
+    if (!big) fault_missing("big blind", line);
+    header.big_blind = big->value;
+    const auto small = amount_after_last(slice(line, 0, slash), symbol->sign);
+    if (!small) fault_missing("small blind", line);
+    header.small_blind = small->value;
+    p.next_line();
+
+    // A history saved by a logged-in player names that player on a line of its own here
+    // ("User: Hero"); the player's own cards follow in the preflop.
+    if (starts(p.line(), "User: ")) p.next_line();
+
+    // The dealer line: "Button: seat 8"; a last word beginning with 'R' means no dealer.
+    line = p.line();
+    if (p.at_end()) fault_missing("dealer line");
+    const auto dealer = last_word(line);
+    if (!dealer) return "dealer line without a seat";
+    if (!dealer->empty() && dealer->front() == 'R') {
+        header.button_seat = kNone8;
+    } else {
+        const size_t n = numeric_run_len(*dealer);
+        if (n == 0) return "dealer line without a seat";
+        header.button_seat =
+            static_cast<std::uint8_t>(parse_grouped_integer(slice(*dealer, 0, n)));
+    }
+    p.next_line();
+
+    // The count line: "Players in round: 6", or with the table's size after the number of
+    // players dealt in: "Players in round: 3 (5)". The last word is what is kept.
+    line = p.line();
+    if (p.at_end()) fault_missing("player count line");
+    const auto count = last_word(line);
+    if (!count) return "player count line without a number";
+    string_view number = *count;
+    if (!number.empty() && number.front() == '(') {
+        // Only "(<digits>)": the number must fill the parentheses.
+        if (number.size() < 3 || number.back() != ')') return "player count line without a number";
+        number = slice(number, 1, number.size() - 1);
+        if (numeric_run_len(number) != number.size()) return "player count line without a number";
+    }
+    const size_t n = numeric_run_len(number);
+    if (n == 0) return "player count line without a number";
+    header.max_players = static_cast<std::uint8_t>(parse_grouped_integer(slice(number, 0, n)));
+    p.next_line();
+    return {};
+}
+
+// ---------------------------------------------------------------------------------------------
+// Seats, blinds and actions
+// ---------------------------------------------------------------------------------------------
+
+// One seat line, "Seat 3: Bob ($1,000.00)". False when the hand cannot be read.
+bool parse_seat_line(HandBuilder& b, const Sign& sign) {
+    const string_view line = b.parser().line();
+    const auto seat_line = read_seat_line(line);
+    if (!seat_line) return false;
+
+    const string_view digits = slice(line, seat_line->seat_start,
+                                     seat_line->seat_start + seat_line->seat_len);
+    unsigned seat = 0;
+    const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), seat);
+    if (ec != std::errc{} || end != digits.data() + digits.size() || seat > 255) {
+        fault_missing("seat number", line);
+    }
+
+    // The sign (or whatever stands in its place) follows the '('.
+    const size_t chips_at = seat_line->after_paren + sign.bytes.size();
+    if (chips_at > line.size()) return false;
+    const auto chips = read_amount(tail(line, chips_at));
+    if (!chips) return false;
+
+    b.seat_player(cut_name(line, seat_line->name), static_cast<std::uint8_t>(seat), chips->value);
+    return true;
+}
+
+// One blind line: "Bob posts big blind ($1)" or "Al posts small blind ($0.50)".
+Action parse_blind_line(Parser& p, const Sign& sign) {
+    const string_view line = p.line();
+    const auto amount = amount_after_last(line, sign.code);
+    if (!amount) fault_missing("blind amount", line);
+    const size_t s = amount->sign_at;
+    // The kind is told by the letter before " blind (": 'g' (big), 'l' (small), 'd' (dead).
+    static constexpr string_view kBlind = " blind (";
+    if (s < kBlind.size() + 1) fault_missing("blind kind", line);
+    ActionType type;
+    string_view name;
+    switch (byte_at(line, s - kBlind.size() - 1)) {
+        case 'g':
+            type = ActionType::BigBlind;
+            name = name_before(line, s, " posts big blind (");
+            break;
+        case 'l':
+            type = ActionType::SmallBlind;
+            name = name_before(line, s, " posts small blind (");
+            break;
+        case 'd':  // a missed small blind paid on coming back
+            type = ActionType::DeadBlind;
+            name = name_before(line, s, " posts dead blind (");
+            break;
+        default:
+            fault_unreachable();
+    }
+    return Action::with_amount(type, p.find_player(name), amount->value);
+}
+
+// One action line of a betting round; nullopt when the line is not an action.
+std::optional<Action> parse_action_line(Parser& p, const Sign& sign) {
+    const string_view line = p.line();
+    // The whole phrase is compared: a draw's "Player0 changed 2 cards" ends in "ds" too, and
+    // would be a fold by a player named "Player0 changed 2".
+    static constexpr Ending kFolds(" folds");
+    static constexpr Ending kChecks(" checks");
+    if (kFolds.matches(line))
+        return Action::make(ActionType::Fold, p.player_id(kFolds.name(line)), kNoCards);
+    if (kChecks.matches(line))
+        return Action::make(ActionType::Check, p.player_id(kChecks.name(line)), kNoPayload);
+    if (line.empty()) return std::nullopt;
+
+    // All-in lines end "[all in]" (the space after it is already gone).
+    const bool all_in = line.back() == ']';
+    const size_t s = find_str(line, sign.bytes);
+    if (s == npos) return std::nullopt;
+    const auto amount = read_amount(tail(line, s + sign.bytes.size()));
+    if (!amount) return std::nullopt;
+    if (s < 3) return std::nullopt;
+
+    // The verb before the amount, told by its last letter but one.
+    ActionType type;
+    string_view verb;
+    switch (byte_at(line, s - 3)) {
+        case 'e':  // "<name> raises $2.50 to $3.00"
+            type = all_in ? ActionType::RaiseAllIn : ActionType::Raise;
+            verb = " raises ";
+            break;
+        case 't':  // "<name> bets $4.00"
+            type = all_in ? ActionType::BetAllIn : ActionType::Bet;
+            verb = " bets ";
+            break;
+        case 'l':  // "<name> calls $1.50"
+            type = all_in ? ActionType::CallAllIn : ActionType::Call;
+            verb = " calls ";
+            break;
+        default:
+            return std::nullopt;
+    }
+    const string_view name = name_before(line, s, verb);
+    return Action::with_amount(type, p.find_player(name), amount->value);
+}
+
+constexpr string_view kDealingTo = "Dealing to ";
+
+// "Dealing to Hero: [Th, 3d]": the player's own hole cards. nullopt when the line is not
+// written that way (no ':' before the cards, or cut inside them).
+std::optional<Action> parse_dealt_line(HandBuilder& b) {
+    const string_view line = b.parser().line();
+    constexpr size_t kAfter = kDealingTo.size();
+    const size_t open = rfind_byte(line, '[');
+    if (open == npos || open < kAfter || line.back() != ']') return std::nullopt;
+    const size_t colon = rfind_byte(slice(line, kAfter, open), ':');
+    if (colon == npos) return std::nullopt;
+    const string_view name = cut_name(line, kAfter, kAfter + colon);
+    // The cards are written "Th, 3d": the card reader leaves the ',' after each suit unread.
+    const CardSet cards = parse_cards(slice(line, open + 1, line.size() - 1));
+    const Action action = b.parser().make_card_action(name, ActionType::Dealt, cards);
+    b.dealt_cards_to(action.player_id());
+    return action;
+}
+
+// Reads action lines up to the next section line; an empty reason when they were read. In the
+// preflop a "Dealing to" line is the player's own hole cards.
+string_view parse_actions(HandBuilder& b, const Sign& sign, bool preflop) {
+    Parser& p = b.parser();
+    while (!is_section_line(p.line())) {
+        const bool dealt = preflop && starts(p.line(), kDealingTo);
+        const auto action = dealt ? parse_dealt_line(b) : parse_action_line(p, sign);
+        if (!action) return dealt ? "dealing line without cards" : "unrecognised action line";
+        p.next_line();
+        b.push(*action);
+    }
+    return {};
+}
+
+// ---------------------------------------------------------------------------------------------
+// Streets and summary
+// ---------------------------------------------------------------------------------------------
+
+struct StreetLine {
+    StreetKind kind;
+    CardSet cards;
+};
+
+// "--- Dealing flop [6d, Kd, 8c]"; advances past the line. A board whose bracket is not closed
+// (a line cut off in the middle) cannot be read: nullopt.
+std::optional<StreetLine> parse_street_line(Parser& p) {
+    const string_view line = p.line();
+    // The street's first letter follows "--- Dealing ".
+    static constexpr string_view kDealing = "--- Dealing ";
+    if (line.size() <= kDealing.size()) fault_index(kDealing.size(), line.size());
+    StreetKind kind;
+    switch (byte_at(line, kDealing.size())) {
+        case 'f': kind = StreetKind::Flop; break;
+        case 't': kind = StreetKind::Turn; break;
+        case 'r': kind = StreetKind::River; break;
+        default: fault_unreachable();
+    }
+    const size_t open = rfind_byte(line, '[');
+    if (open == npos) fault_missing("board cards", line);
+    if (line.back() != ']') return std::nullopt;
+    const CardSet cards = parse_cards(slice(line, open + 1, line.size() - 1));
+    p.next_line();
+    return StreetLine{kind, cards};
+}
+
+// A summary line that ends with the shown cards and then the hand they make, "[5s, 5h]
+// (TWO_PAIR SEVEN, FIVE)", up to and including the cards' ']'; any other line as it is.
+string_view without_hand_rank(string_view line) {
+    if (line.empty() || line.back() != ')') return line;
+    const size_t open = rfind_byte(line, '(');
+    if (open == npos || open < 2) return line;
+    if (byte_at(line, open - 1) != ' ' || byte_at(line, open - 2) != ']') return line;
+    return slice(line, 0, open - 1);
+}
+
+// From the "---" that closes the betting to the '*' line that closes the hand; an empty reason
+// when it was read.
+string_view parse_summary(HandBuilder& b, const Sign& sign) {
+    static constexpr string_view kMainPot = "Main pot: ";
+    static constexpr string_view kWonBy = " won by ";
+    Parser& p = b.parser();
+    p.next_line();  // the "---" line
+    p.next_line();  // "Summary:"
+
+    // The pot line: "Main pot: $229.82 won by fyabcf ($226.82)".
+    const string_view line = p.line();
+    if (p.at_end()) return kTextEndsInsideHand;
+    const size_t total_at = kMainPot.size() + sign.bytes.size();
+    const auto total = read_amount(tail(line, total_at));
+    if (!total) fault_missing("pot amount", line);
+    const size_t open = rfind_byte(line, '(');
+    if (open == npos) fault_missing("winner amount", line);
+    const size_t won_at = open + 1 + sign.bytes.size();
+    if (won_at > line.size()) fault_missing("winner amount", line);
+    const auto won = read_amount(tail(line, won_at));
+    if (!won) fault_missing("winner amount", line);
+    // " won by " lies between the total and the name, which ends at the first " (" with the sign
+    // after it: a split pot names every winner ("won by Al ($354.50), Bo ($354.50)"), and the
+    // first is the one kept.
+    const size_t name_at = total_at + total->len + kWonBy.size();
+    size_t name_end = find_lit(line, " (", name_at);
+    while (name_end != npos && !starts(rest(line, name_end + 2), sign.bytes))
+        name_end = find_lit(line, " (", name_end + 1);
+    if (name_end == npos) fault_missing("winner name", line);
+    const std::uint8_t slot = p.player_id(cut_name(line, name_at, name_end));
+    b.store().winners.push_back(Winner{slot, won->value, 0});
+
+    p.next_line();
+    p.skip_empty_lines();
+    for (;;) {
+        const string_view l = p.line();
+        if (p.at_end()) return kTextEndsInsideHand;
+        if (!l.empty() && l.front() == '*') break;
+        // "Seat 8: fyabcf ($350.06), net: +$113.91, [Kc, Kh]"; histories of a logged-in player
+        // name the hand after the cards: "..., [5s, 5h] (TWO_PAIR SEVEN, FIVE)".
+        const string_view shown = without_hand_rank(l);
+        if (!shown.empty() && shown.back() == ']') {
+            const size_t bracket = rfind_byte(shown, '[');
+            if (bracket == npos) fault_missing("shown cards", l);
+            const CardSet cards = parse_cards(slice(shown, bracket + 1, shown.size() - 1));
+            const auto seat_line = read_seat_line(shown);
+            if (!seat_line) return "summary show line without a seat";
+            b.push(p.make_card_action(cut_name(l, seat_line->name), ActionType::Show, cards));
+        }
+        p.next_line();
+        p.skip_empty_lines();
+    }
+    p.next_line();  // past the '*' line
+
+    PotInfo pots;
+    pots.total = total->value;
+    pots.rake = total->value - won->value;
+    pots.main = total->value;
+    b.close_summary(pots);
+    return {};
+}
+
+// ---------------------------------------------------------------------------------------------
+// One hand
+// ---------------------------------------------------------------------------------------------
+
+HandOutcome read_hand(HandBuilder& b) {
+    Parser& p = b.parser();
+    HandStore& store = p.store();
+    Header& header = b.header();
+    header.site = Site::OnGame;
+    header.game_type = GameType::HoldEm;
+    header.bet_type = BetType::NoLimit;
+
+    // The hand line: "***** History for hand R5-361850810-476 *****". The id starts after the
+    // "R5-" (or "T5-") prefix and runs to the first space after it.
+    static constexpr string_view kHandLine = "***** History for hand R5-";
+    const string_view hand_line = p.line();
+    if (hand_line.size() < 37) fault_index(37, hand_line.size());  // the shortest hand line
+    const size_t id_end = find_byte(hand_line, ' ', kHandLine.size());
+    header.id = store.push_text(
+        cut_text(hand_line, kHandLine.size(), id_end == npos ? hand_line.size() : id_end));
+    p.next_line();
+    if (p.at_end()) fault_missing("start line");
+    read_start_line(p.line(), header);
+    p.next_line();
+
+    Sign sign;
+    if (const string_view reason = parse_table_lines(p, header, sign); !reason.empty())
+        return reject(reason);
+
+    while (starts(p.line(), "Seat ")) {
+        if (!parse_seat_line(b, sign)) return reject("seat line without chips");
+        p.next_line();
+    }
+
+    while (!is_section_line(p.line())) {
+        const Action blind = parse_blind_line(p, sign);
+        p.next_line();
+        b.push(blind);
+    }
+    b.close_pre_deal();
+
+    p.next_line();  // "---"
+    p.next_line();  // "Dealing pocket cards"
+    if (const string_view reason = parse_actions(b, sign, true); !reason.empty())
+        return reject(reason);
+    b.close_preflop();
+
+    while (p.line() != kSection) {
+        const auto street_line = parse_street_line(p);
+        if (!street_line) return reject(kBoardCutOff);
+        if (const string_view reason = parse_actions(b, sign, false); !reason.empty())
+            return reject(reason);
+        b.close_street(street_line->kind, street_line->cards);
+    }
+
+    if (const string_view reason = parse_summary(b, sign); !reason.empty()) return reject(reason);
+    return b.finish();
+}
+
+}  // namespace
+
+void parse_hands(Parser& parser, Errors errors, std::vector<Rejection>& rejected) {
+    read_hands(parser, kHandStart, errors, rejected, read_hand);
+}
+
+}  // namespace hs::ongame

@@ -1,0 +1,40 @@
+// Site detection and dispatch: the two parse entry points that the Python layer calls.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+#include "input/decode.hpp"
+#include "core/model.hpp"
+#include "reader/hand.hpp"
+
+namespace hs {
+
+// A filled store, or an error message (site not recognised, file unreadable). Internal faults
+// are thrown as hs::Fault.
+struct ParseResult {
+    std::unique_ptr<HandStore> store;  // null on error
+    std::string error;
+    // The hand starts of the text that gave no hand, in text order.
+    std::vector<Rejection> rejected;
+    bool ok() const noexcept { return store != nullptr; }
+};
+
+// With Errors::Skip, a fault inside a hand rejects that hand, and a fault of the input as a
+// whole (hs::InputFault) is the result's error.
+ParseResult parse_text(std::string_view text, Errors errors = Errors::Strict);
+ParseResult parse_file(const std::string& path, Errors errors = Errors::Strict,
+                       Encoding encoding = Encoding::Utf8);
+
+// The site of a text, or an error message.
+std::variant<Site, std::string> detect_site(std::string_view text);
+
+// Builds a Parser over the text and runs the site's reader; the rejected hands are appended to
+// `rejected`. An InputFault for sites without a parser.
+void run_site_parser(Site site, std::string_view text, HandStore& store, Errors errors,
+                     std::vector<Rejection>& rejected);
+
+}  // namespace hs

@@ -1,0 +1,909 @@
+// PokerStars hand histories and the Pluribus logs written in the same layout.
+//
+// A hand is read line by line through the Parser: the hand line, the table line, the seat
+// lines, the pre-deal lines, the preflop round, one round per street line and the summary.
+// Every line is classified by its first or last bytes and at most a few searches; nothing is
+// allocated beyond the store's own lists. A hand that cannot be read is rejected and the driver
+// resumes at the next hand line; a required part that is missing is a Fault.
+//
+// The Pluribus logs (and the sites written in the same layout) are variants of this reader: a
+// `Variant` says which line kinds a betting round may hold and how names are keyed.
+#include "sites/pokerstars.hpp"
+
+#include <algorithm>
+#include <charconv>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "core/clock.hpp"
+#include "core/model.hpp"
+#include "core/utf8.hpp"
+#include "reader/hand.hpp"
+#include "reader/phrases.hpp"
+#include "reader/parser.hpp"
+#include "reader/shared_lines.hpp"
+#include "reader/tournament.hpp"
+#include "core/scan.hpp"
+
+namespace hs::pokerstars {
+namespace {
+
+using std::size_t;
+using std::string_view;
+
+inline bool is_digit(unsigned char c) noexcept { return c >= '0' && c <= '9'; }
+
+// ---------------------------------------------------------------------------------------------
+// Hand line and table line
+// ---------------------------------------------------------------------------------------------
+
+std::uint64_t date_piece(string_view piece, string_view line) {
+    const auto v = read_integer(piece);
+    if (!v) fault_missing("date", line);
+    return v->value;
+}
+
+// Any other form: split at '/', '/', ' ', ':', ':' and read each piece's leading digits. The
+// old hand line writes " - " between the date and the time ("2007/10/15 - 05:34:03 (ET)"): the
+// hour then begins after it.
+void general_date(Header& h, string_view date, string_view line) {
+    static constexpr string_view kTimeDash = " - ";
+    const size_t s1 = find_byte(date, '/');
+    const size_t s2 = s1 == npos ? npos : find_byte(date, '/', s1 + 1);
+    size_t s3 = s2 == npos ? npos : find_byte(date, ' ', s2 + 1);
+    if (s3 != npos && starts(date.substr(s3), kTimeDash)) s3 += kTimeDash.size() - 1;
+    const size_t s4 = s3 == npos ? npos : find_byte(date, ':', s3 + 1);
+    const size_t s5 = s4 == npos ? npos : find_byte(date, ':', s4 + 1);
+    if (s5 == npos) fault_missing("date", line);
+    h.start_date = pack_date(date_piece(date.substr(0, s1), line),
+                             date_piece(slice(date, s1 + 1, s2), line),
+                             date_piece(slice(date, s2 + 1, s3), line),
+                             date_piece(slice(date, s3 + 1, s4), line),
+                             date_piece(slice(date, s4 + 1, s5), line),
+                             date_piece(date.substr(s5 + 1), line));
+}
+
+// The zone of the start time, from what follows the date: " ET", the old " (ET)", a zone and
+// the same time in ET after it (" UTC [2021/03/04 00:06:07 ET]", " CET [...]"), or nothing.
+// The ET time in brackets is taken for zones other than UTC: PokerStars writes "CET" and "WET"
+// in summer too, and "PT" follows rules of its own. The start time in UTC is stored.
+void read_start_zone(Header& h, string_view line, string_view line_for_faults) {
+    if (!line.empty() && line.back() == ']') {
+        const size_t open = rfind_byte(line, '[');
+        if (open == npos) return;
+        if (ends(line.substr(0, open), "UTC ")) {
+            h.start_utc = h.start_date;
+            return;
+        }
+        Header eastern;
+        const string_view inside = slice(line, open + 1, line.size() - 1);
+        if (const auto packed = fixed_date(inside)) {
+            eastern.start_date = *packed;
+        } else {
+            general_date(eastern, inside, line_for_faults);
+        }
+        read_start_zone(eastern, inside, line_for_faults);
+        h.start_utc = eastern.start_utc;
+        return;
+    }
+    const size_t space = rfind_byte(line, ' ');
+    const string_view zone = space == npos ? string_view() : line.substr(space + 1);
+    h.start_utc = utc_start(h.start_date, zone_named(zone));
+}
+
+// The hand line; an empty reason when it was read. A tournament hand's record is pushed here.
+string_view parse_hand_line(HandBuilder& b, const Variant& v) {
+    Parser& p = b.parser();
+    Header& h = b.header();
+    const string_view line = p.line();
+    if (line.size() < 17) return "hand line without a hand id";
+    // The id runs from the first '#' to the ':' that follows it.
+    const size_t hash = find_byte(line, '#');
+    if (hash == npos) return "hand line without a hand id";
+    const size_t colon = find_byte(line, ':', hash + 1);
+    if (colon == npos) return "hand line without a hand id";
+
+    const size_t dash = rfind_byte(line, '-');
+    if (dash == npos) fault_missing("'-' before the date", line);
+    const size_t date_start = dash + 2;
+    if (date_start <= colon) {
+        p.next_line();
+        return "hand line without a date after the id";
+    }
+    h.id = p.store().push_text(cut_text(line, hash + 1, colon));
+
+    // Game and limit: the byte after the ':' is skipped, then any white space.
+    size_t g = colon + 2;
+    while (g < line.size()) {
+        const size_t n = white_space_len(line.substr(g));
+        if (n == 0) break;
+        g += n;
+    }
+    if (g >= line.size()) fault_missing("game type", line);
+    static constexpr string_view kZoomHand = "Zoom Hand ", kZoom = "Zoom ";
+    h.fast_fold = ends(line.substr(0, hash), kZoomHand) || starts(line.substr(g), kZoom);
+    // A tournament hand names its tournament first.
+    std::optional<GameRead> game = read_game(line, g);
+    if (!game) {
+        if (const auto at = v.read_tournament(b, line, g)) g = *at;
+        game = read_game(line, g);
+        if (!game) fault_game(line, g);
+    }
+    h.game_type = game->game;
+    h.bet_type = game->bet;
+    const size_t limit_at = game->end;
+
+    // Date: year/month/day hour:minute:second, each piece read up to its first non-digit.
+    const string_view date = rest(line, date_start);
+    if (const auto packed = fixed_date(date)) {
+        h.start_date = *packed;
+    } else if (const size_t before = rfind_byte(line.substr(0, dash), '-');
+               find_byte(date, '/') == npos && before != npos && before + 2 > colon) {
+        // The old hand line's date holds a dash of its own: it begins after the dash before.
+        general_date(h, rest(line, before + 2), line);
+    } else {
+        general_date(h, date, line);
+    }
+    read_start_zone(h, date, line);
+
+    // Stakes: the last '(' before the date's '-'.
+    const size_t open = rfind_byte(line.substr(0, dash), '(');
+    if (open == npos) fault_missing("'(' before the stakes", line);
+    string_view stakes = line.substr(open + 1);
+    Currency cur = 0;
+    if (h.is_tournament()) {
+        cur = kChips;  // blinds in chips; the hand's currency stays 0
+        tournament::read_level(b, cut_text(line, std::min(limit_at, open), open));
+    } else if (!stakes.empty() && is_digit(static_cast<unsigned char>(stakes[0]))) {
+        cur = 0;  // play money and the Pluribus logs: amounts without a sign
+    } else if (const auto sign = currency_symbol(stakes)) {
+        cur = sign->sign;
+        stakes = stakes.substr(sign->len);
+    } else {
+        fault_missing("currency symbol", line);
+    }
+    h.currency = h.is_tournament() ? 0 : cur;
+    if (!h.is_tournament()) cur = v.reading_sign(cur);
+    const auto sb = read_number(stakes, cur);
+    if (!sb) fault_missing("small blind", line);
+    string_view after_bb = rest(stakes, sb->len);
+    if (starts(after_bb, ")")) {
+        // One stake only: a game without a small blind (GGPoker's short deck, whose one blind is
+        // the button's).
+        h.big_blind = sb->value;
+    } else {
+        h.small_blind = sb->value;
+        const string_view after_sb = rest(stakes, sb->len + 1);
+        const auto bb = decimal_after_first(after_sb, cur);
+        if (!bb) fault_missing("big blind", line);
+        h.big_blind = bb->value;
+        after_bb = rest(after_sb, bb->end);
+    }
+    if (starts(after_bb, " -")) {
+        const auto cap = decimal_after_first(rest(after_bb, 3), cur);
+        if (!cap) fault_missing("bet cap", line);
+        h.bet_cap = cap->value;
+    }
+    // The currency's code, when written, is the last word of the stakes: "$0.02/$0.05 CAD)",
+    // "$10/$20 - $400 Cap -  USD)".
+    if (const size_t close = find_byte(after_bb, ')'); close != npos && close >= 4)
+        read_iso_code(slice(after_bb, close - 3, close), h.currency_code);
+    p.next_line();
+    return {};
+}
+
+bool parse_table_line(Parser& p, Header& h) {
+    const string_view line = p.line();
+    // The name runs from the first quote to the last one: a name may hold a quote itself
+    // ("Isildur's PLO 50"), nothing after the name does.
+    const size_t q1 = find_byte(line, '\'');
+    if (q1 == npos) return false;
+    const size_t q2 = rfind_byte(line, '\'');
+    if (q2 == q1) return false;
+    h.table_name = p.store().push_text(cut_text(line, q1 + 1, q2));
+    // The size ("9-max"); old histories write none ("Table '16609627 1' Seat #6 is the button"),
+    // and the size stays 0.
+    if (const auto max = read_integer(rest(line, q2 + 2)))
+        h.max_players = static_cast<std::uint8_t>(max->value);
+    // The button: the number after the first "Seat #" behind the table name.
+    static constexpr char kButton[] = "Seat #";
+    const size_t seat = find_lit(line, kButton, q2 + 1);
+    if (seat == npos) fault_missing("button seat", line);
+    const auto button = read_integer(rest(line, seat + std::size(kButton) - 1));
+    if (!button) fault_missing("button seat", line);
+    h.button_seat = static_cast<std::uint8_t>(button->value);
+    p.next_line();
+    return true;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Seats and pre-deal lines
+// ---------------------------------------------------------------------------------------------
+
+bool parse_seat_line(HandBuilder& b, Currency cur) {
+    Parser& p = b.parser();
+    // A tournament seat line is read up to its chips' parenthesis, its bounty recorded.
+    const string_view line = cur == kChips ? tournament::seat_line(b, p.line()) : p.line();
+    const auto seat_line = read_seat_line(line);
+    if (!seat_line) return false;
+    const string_view digits = slice(line, seat_line->seat_start,
+                                     seat_line->seat_start + seat_line->seat_len);
+    std::uint8_t seat = 0;
+    const auto d0 = static_cast<unsigned char>(digits[0]);
+    const auto d1 = static_cast<unsigned char>(digits.back());
+    if (is_digit(d0) && is_digit(d1)) {  // one or two ASCII digits: at most 99
+        seat = static_cast<std::uint8_t>(digits.size() == 1 ? d0 - '0'
+                                                            : (d0 - '0') * 10 + (d1 - '0'));
+    } else {
+        const auto [ptr, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), seat);
+        if (ec != std::errc{} || ptr != digits.data() + digits.size())
+            fault_missing("seat number", line);
+    }
+    const size_t chips_at = seat_line->after_paren + sign_length(cur);
+    const auto chips = read_number(rest(line, chips_at), cur);
+    if (!chips) return false;
+    const std::uint8_t slot = b.seat_player(cut_name(line, seat_line->name), seat, chips->value);
+    // "Seat 4: Bob (2500 in chips) is sitting out"
+    static constexpr string_view kSittingOut = ") is sitting out";
+    if (p.line().back() == 't' && ends(p.line(), kSittingOut)) p.player(slot).sitting_out = true;
+    p.next_line();
+    return true;
+}
+
+// A status line: a phrase at the end of the line after the player's name. A line is tested for
+// the last bytes of a phrase only (the shortest ending that tells the phrases apart), and the
+// name is what stands before the whole phrase.
+struct StatusEnding {
+    Ending ending;
+    ActionType type;
+    std::uint32_t payload;
+};
+constexpr StatusEnding kStatusEndings[] = {
+    {Ending(": sits out", "s out"), ActionType::Sitout, kNoPayload},
+    {Ending(": is sitting out", ": is sitting out"), ActionType::Sitout, kNoPayload},
+    {Ending(" is sitting out", "g out"), ActionType::Sitout, kNoPayload},  // tournaments
+    {Ending(" has timed out", "med out"), ActionType::Leave, kNoPayload},
+    {Ending(" is connected", "s connected"), ActionType::Join, 253},
+    {Ending(" is disconnected", "s disconnected"), ActionType::Leave, kNoPayload},
+    {Ending(" has timed out while disconnected", "e disconnected"), ActionType::Leave, kNoPayload},
+    {Ending(" has timed out while being disconnected", "g disconnected"), ActionType::Leave,
+     kNoPayload},
+    {Ending(" leaves the table", "e table"), ActionType::Leave, kNoPayload},
+    {Ending(" was removed from the table for failing to post", "g to post"), ActionType::Leave,
+     kNoPayload},
+    {Ending(" will be allowed to play after the button", "e button"), ActionType::Join, 254},
+    {Ending(" has returned", "s returned"), ActionType::Join, 253},
+};
+
+std::optional<Action> status_line(Parser& p, string_view line) {
+    // Every status ending ends in 't', 'd', 'e' or 'n'; only the endings with the line's last
+    // byte are compared, in table order. Most lines end in a digit or another letter.
+    if (line.empty()) return std::nullopt;
+    const char last = line.back();
+    if (last != 't' && last != 'd' && last != 'e' && last != 'n') return std::nullopt;
+    for (const StatusEnding& e : kStatusEndings) {
+        if (e.ending.test.back() != last || !e.ending.matches(line)) continue;
+        return Action::make(e.type, p.player_id(e.ending.name(line)), e.payload);
+    }
+    return std::nullopt;
+}
+
+// Last byte is '"': a chat message, "<name> said, "<message>"".
+Action chat_line(Parser& p, string_view line) {
+    const size_t q = find_byte(line, '"');
+    const std::uint8_t id = p.player_id(name_before(line, q, " said, "));
+    const string_view message =
+        q + 1 < line.size() ? cut_text(line, q + 1, line.size() - 1) : line.substr(q, 0);
+    const TextRef ref = p.store().push_text(cut_at_boundary(message, 255));
+    return Action::make(ActionType::Say, id,
+                        say_payload(ref.offset(), ref.length(), p.text_start()));
+}
+
+// "<name> joins the table at seat #<n>"
+Action join_line(Parser& p, string_view line, size_t joins) {
+    const std::uint8_t id = p.player_id(cut_name(line, 0, joins));
+    const size_t hash = rfind_byte(line, '#');
+    const auto seat = hash == npos ? std::nullopt : read_integer(rest(line, hash + 1));
+    if (!seat) fault_missing("seat number", line);
+    Player& player = p.player(id);
+    if (player.seat == kNone8) player.joined = true;  // a seat line gives a seat first
+    player.seat = static_cast<std::uint8_t>(seat->value);
+    return Action::make(ActionType::Join, id, static_cast<std::uint32_t>(seat->value));
+}
+
+std::optional<Action> parse_pre_deal_line(Parser& p, string_view line, Currency cur) {
+    static constexpr char kPosts[] = ": posts ";
+    if (const size_t posts = find_lit(line, ": posts"); posts != npos) {
+        const auto amount = decimal_after_last(line, cur);
+        if (!amount) fault_missing("amount", line);
+        const size_t kind_start = posts + std::size(kPosts) - 1;
+        if (amount->sign_at < kind_start + 2) fault_missing("blind kind", line);
+        const string_view kind = slice(line, kind_start, amount->sign_at - 1);
+        ActionType type;
+        if (kind.back() == 's') {
+            type = ActionType::BigSmallBlind;
+        } else {
+            switch (kind.front()) {
+                // "big blind", and GGPoker's short deck "button blind": the hand's one blind.
+                case 'b': type = ActionType::BigBlind; break;
+                case 's': type = ActionType::SmallBlind; break;
+                case 't': type = ActionType::Ante; break;
+                case 'm': type = ActionType::DeadBlind; break;  // "missed blind"
+                default: {
+                    std::string msg = "Unexpected character '";
+                    msg.append(char_at(line, kind_start));
+                    msg += "' in blind line: '";
+                    msg.append(line);
+                    msg += '\'';
+                    fault_unreachable(msg);
+                }
+            }
+        }
+        return p.make_action(cut_name(line, 0, posts), type, amount->value);
+    }
+    // "<name>: straddle $0.04": a blind the player chose to post.
+    if (const size_t straddle = find_lit(line, ": straddle "); straddle != npos) {
+        const auto amount = decimal_after_first(rest(line, straddle), cur);
+        if (!amount) fault_missing("amount", line);
+        return p.make_action(cut_name(line, 0, straddle), ActionType::ExtraBlind, amount->value);
+    }
+    if (auto status = status_line(p, line)) return status;
+    if (!line.empty() && line.back() == '"') return chat_line(p, line);
+    if (const size_t joins = find_lit(line, " joins "); joins != npos)
+        return join_line(p, line, joins);
+    return std::nullopt;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Betting rounds
+// ---------------------------------------------------------------------------------------------
+
+// Amount after the last sign of `text` and the name before the " collected " that ends at it
+// ("<name> collected $1.20").
+Action collect(Parser& p, string_view line, string_view text, ActionType type, Currency cur) {
+    const auto amount = decimal_after_last(text, cur);
+    if (!amount) fault_missing("amount", line);
+    return p.make_action(name_before(line, amount->sign_at, " collected "), type,
+                         amount->value);
+}
+
+// Cards at the end of the line ("Alice: shows [Ah Kd]", "Alice: folds [7c 2d]").
+Action cards_at_end(Parser& p, string_view line) {
+    const size_t open = rfind_byte(line, '[');
+    if (open == npos) fault_missing("'['", line);
+    static constexpr string_view kShows = ": shows ", kVerbAfter = ": ";
+    static_assert(kShows.size() == string_view(": folds ").size());
+    const string_view name = name_before(line, open, kShows);
+    const CardSet cards = parse_cards(slice(line, open + 1, line.size() - 1));
+    // The verb's first letter tells the two apart.
+    const size_t verb = open - kShows.size() + kVerbAfter.size();
+    const ActionType type = byte_at(line, verb) == 's' ? ActionType::Show : ActionType::Fold;
+    return p.make_card_action(name, type, cards);
+}
+
+// A collect line ends with one of the three pots it can name ("... collected $2 from pot",
+// "... from main pot", "... from side pot"), tested by the pot's last words; a player whose
+// name merely ends in "pot" (an uncalled bet returned to "windapot") is not one.
+struct PotEnding {
+    Ending ending;
+    ActionType type;
+};
+constexpr PotEnding kPotEndings[] = {
+    {Ending(" from pot"), ActionType::CollectMainPot},
+    {Ending(" from main pot", " main pot"), ActionType::CollectMainPot},
+    {Ending(" from side pot", " side pot"), ActionType::CollectSidePot1},
+};
+bool is_collect_line(string_view line) noexcept {
+    return line.size() >= 3 && line.back() == 't' && ending_row(line, kPotEndings) != nullptr;
+}
+// The same with a numbered pot: "... from side pot-1", "... from side pot-2".
+constexpr string_view kPotNumber = "-1";
+bool is_numbered_collect_line(string_view line) noexcept {
+    const size_t n = line.size();
+    return n >= 2 && (line[n - 1] == '1' || line[n - 1] == '2') && line[n - 2] == '-' &&
+           ending_row(line.substr(0, n - kPotNumber.size()), kPotEndings) != nullptr;
+}
+
+// The amount is searched in the text before the pot's phrase (and its number).
+Action collect_pot(Parser& p, string_view line, Currency cur, bool numbered) {
+    const string_view pot = numbered ? line.substr(0, line.size() - kPotNumber.size()) : line;
+    const PotEnding* e = ending_row(pot, kPotEndings);
+    if (e == nullptr) fault_unreachable();
+    const size_t cut = line.size() - pot.size() + e->ending.phrase.size();
+    const string_view text = line.substr(0, line.size() > cut ? line.size() - cut : 0);
+    const bool second_side = numbered && e->type == ActionType::CollectSidePot1 &&
+                             line.back() == '2';
+    return collect(p, line, text, second_side ? ActionType::CollectSidePot2 : e->type, cur);
+}
+
+// "Uncalled bet ($0.50) returned to <name>"
+Action uncalled(Parser& p, string_view line, Currency cur) {
+    static constexpr string_view kUncalled = "Uncalled bet (";
+    static constexpr string_view kReturnedTo = "ed to ";
+    const auto amount = decimal_after_first(rest(line, kUncalled.size()), cur);
+    if (!amount) fault_missing("amount", line);
+    const size_t to = rfind_str(line, kReturnedTo);
+    if (to == npos) fault_missing("'returned to'", line);
+    return p.make_action(cut_name(line, to + kReturnedTo.size(), line.size()),
+                         ActionType::UncalledBetReturned, amount->value);
+}
+
+bool is_all_in(string_view line) noexcept { return ends(line, " in") || ends(line, "all-in"); }
+
+std::optional<Action> bet_call_raise(Parser& p, string_view line, Currency cur) {
+    static constexpr struct {
+        string_view word;
+        ActionType plain, all_in;
+    } kWords[] = {
+        {": bets", ActionType::Bet, ActionType::BetAllIn},
+        {": calls", ActionType::Call, ActionType::CallAllIn},
+        {": raises", ActionType::Raise, ActionType::RaiseAllIn},
+    };
+    // One pass over the colons of the line finds the first occurrence of each word; the words
+    // are then tried in their order.
+    size_t at[3] = {npos, npos, npos};
+    for (size_t c = find_byte(line, ':'); c != npos; c = find_byte(line, ':', c + 1)) {
+        const string_view from = line.substr(c);
+        for (size_t w = 0; w < 3; ++w) {
+            if (at[w] == npos && starts(from, kWords[w].word)) at[w] = c;
+        }
+    }
+    for (size_t w = 0; w < 3; ++w) {
+        if (at[w] == npos) continue;
+        // The word and the space after it.
+        const auto amount = decimal_after_first(rest(line, at[w] + kWords[w].word.size() + 1), cur);
+        if (!amount) fault_missing("amount", line);
+        return p.make_action(cut_name(line, 0, at[w]),
+                             is_all_in(line) ? kWords[w].all_in : kWords[w].plain, amount->value);
+    }
+    return std::nullopt;
+}
+
+// "<name>: shows [Ah Kd] (a pair of Aces)"; `at` is where ": shows" begins.
+Action shows(Parser& p, string_view line, size_t at) {
+    static constexpr string_view kShows = ": shows ";
+    const BracketedCards b = bracketed_cards(rest(line, at + kShows.size()));
+    return p.make_card_action(cut_name(line, 0, at), ActionType::Show, b.cards);
+}
+
+// "<name> cashed out the hand for $4.50 | Cash Out Fee $0.05"; `at` is where the phrase begins.
+Action cash_out(Parser& p, string_view line, size_t at, Currency cur) {
+    static constexpr string_view kCashedOut = " cashed out the hand for ";
+    static constexpr char kFee[] = " Fee ";
+    if (at < 3) fault_missing("player name", line);
+    const string_view from = rest(line, at + kCashedOut.size());
+    const auto amount = decimal_after_first(from, cur);
+    if (!amount) fault_missing("cash-out amount", line);
+    float fee = 0.0f;
+    const string_view after = rest(from, amount->end);
+    if (const size_t f = find_lit(after, kFee); f != npos) {
+        const auto v = decimal_after_first(rest(after, f + std::size(kFee) - 1), cur);
+        if (!v) fault_missing("cash-out fee", line);
+        fee = v->value;
+    }
+    const std::uint32_t index = p.store().push_amounts({amount->value, fee});
+    const std::uint8_t id = p.find_player(line.substr(0, at));
+    return Action::make(ActionType::CashOut, id, index);
+}
+
+// Rows that test the line's ending are tried only when the last byte allows them; the order of
+// the rows that remain is unchanged, so the first row that matches still decides.
+std::optional<Action> fold_or_check(Parser& p, string_view line) {
+    static constexpr ActionEnding kRows[] = {
+        {Ending(": folds"), ActionType::Fold},
+        {Ending(": checks"), ActionType::Check},
+    };
+    const ActionEnding* e = ending_row(line, kRows);
+    if (e == nullptr) return std::nullopt;
+    return Action::make(e->type, p.player_id(e->ending.name(line)), kNoPayload);
+}
+
+std::optional<Action> hand_not_shown(Parser& p, string_view line) {
+    static constexpr ActionEnding kRows[] = {
+        {Ending(": mucks hand", "s hand"), ActionType::Fold},
+        {Ending(": doesn't show hand", "w hand"), ActionType::Muck},
+    };
+    const ActionEnding* e = ending_row(line, kRows);
+    if (e == nullptr) return std::nullopt;
+    return Action::make(e->type, p.player_id(e->ending.name(line)), kNoPayload);
+}
+
+constexpr char kPaysPremium[] = ": pay premium of all-in insurance (";
+
+// One line of a betting round; nullopt when the line is none that the variant's rounds hold.
+std::optional<Action> parse_action_line(Parser& p, string_view line, Currency cur,
+                                        const Variant& v) {
+    if (line.empty()) return std::nullopt;
+    const bool status = v.allows(RoundLine::Status);
+    switch (line.back()) {
+        case 's':
+            if (auto a = fold_or_check(p, line)) return a;
+            break;
+        case 'd':
+            if (auto a = hand_not_shown(p, line)) return a;
+            if (status)
+                if (auto a = status_line(p, line)) return a;
+            break;
+        case ']': return cards_at_end(p, line);
+        case '"':
+            if (v.allows(RoundLine::Chat)) return chat_line(p, line);
+            break;
+        case 't':
+            // A line ends either in one of the three pots or in a status ending, never both.
+            if (is_collect_line(line)) return collect_pot(p, line, cur, false);
+            if (status)
+                if (auto a = status_line(p, line)) return a;
+            break;
+        case 'e': case 'n':
+            if (status)
+                if (auto a = status_line(p, line)) return a;
+            break;
+        default: break;
+    }
+    if (starts(line, "Uncalled ")) return uncalled(p, line, cur);
+    if (auto a = bet_call_raise(p, line, cur)) return a;
+    if (v.allows(RoundLine::Shows))
+        if (const size_t at = find_lit(line, ": shows"); at != npos) return shows(p, line, at);
+    if (v.allows(RoundLine::CashOut))
+        if (const size_t at = find_lit(line, " cashed o"); at != npos)
+            return cash_out(p, line, at, cur);
+    if (v.allows(RoundLine::Join))
+        if (const size_t at = find_lit(line, " joins "); at != npos) return join_line(p, line, at);
+    if (is_numbered_collect_line(line)) return collect_pot(p, line, cur, true);
+    if (v.allows(RoundLine::Insurance))
+        if (const size_t at = find_lit(line, kPaysPremium); at != npos) {
+            const size_t from = at + std::size(kPaysPremium) - 1;
+            const auto premium = decimal_after_first(rest(line, from), cur);
+            if (!premium) fault_missing("premium", line);
+            return p.make_action(cut_name(line, 0, at), ActionType::Insurance, premium->value);
+        }
+    return std::nullopt;
+}
+
+// A line of a round, pushed as its action: one of the variant's kinds, or in a tournament hand one
+// of the lines only tournaments hold. A line that carries nothing is read past. False when no
+// kind takes the line. Once per action line: inline (forced, or the reader around it calls it and
+// stops taking the line step inline).
+template <bool kTournament>
+[[gnu::always_inline]] inline bool round_line(HandBuilder& b, string_view line, Currency cur,
+                                             const Variant& v) {
+    static constexpr string_view kNoLow = "No low hand qualified";
+    static constexpr char kInsured[] = ": get an all-in insurance (";
+    auto a = parse_action_line(b.parser(), line, cur, v);
+    if constexpr (kTournament) {
+        if (!a) a = tournament::event_line(b, line);
+    }
+    if (a) b.push(*a);
+    return a || line == kNoLow ||
+           (v.allows(RoundLine::Insurance) && find_lit(line, kInsured) != npos);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Summary
+// ---------------------------------------------------------------------------------------------
+
+PotInfo parse_pot_line(string_view line, Currency cur, bool rake_optional) {
+    static constexpr char kMainPot[] = "Main pot ";
+    static constexpr char kSidePot[] = "Side pot";
+    static constexpr string_view kPotNumber = "-1";
+    PotInfo pots;
+    // The site's take: every part after the first '|', each an amount after a one-word name ("|
+    // Rake $0.10", GGPoker's "| Rake $0.02 | Jackpot $0.02 | Bingo $0").
+    size_t bar = find_byte(line, '|');
+    if (bar == npos && !rake_optional) fault_missing("'|' before the rake", line);
+    while (bar != npos) {
+        const size_t next = find_byte(line, '|', bar + 1);
+        const string_view part = slice(line, bar, next == npos ? line.size() : next);
+        bar = next;
+        const size_t word_end = find_byte(part, ' ', 2);
+        if (word_end == npos || word_end + 1 >= part.size()) continue;
+        string_view r = part.substr(word_end + 1);
+        if (cur != 0) {
+            if (const auto sign = currency_symbol(r); sign && sign->sign == bare_sign(cur))
+                r = r.substr(sign->len);
+        }
+        const auto fee = read_number(r, cur);
+        if (!fee) fault_missing("rake", line);
+        pots.rake += fee->value;
+    }
+    const auto total = decimal_after_first(line, cur);
+    if (!total) fault_missing("total pot", line);
+    pots.total = total->value;
+    size_t pos = total->end;
+
+    const size_t sign_len = sign_length(cur);
+    if (const size_t m = find_lit(line, "Main ", pos); m != npos) {
+        const size_t at = m + std::size(kMainPot) - 1 + sign_len;
+        const auto main = read_number(rest(line, at), cur);
+        if (!main) fault_missing("main pot", line);
+        pots.main = main->value;
+        pos = at + main->len;
+    } else {
+        pots.main = pots.total;
+    }
+    float* sides[] = {&pots.side_1, &pots.side_2, &pots.side_3};
+    unsigned side_count = 0;
+    for (;;) {
+        const size_t s = find_lit(line, "Side ", pos);
+        if (s == npos) break;
+        // "Side pot $1.50." or "Side pot-2 $1.50."
+        const size_t after = s + std::size(kSidePot) - 1;
+        if (after >= line.size()) fault_missing("side pot", line);
+        const size_t start = after + (line[after] == '-' ? kPotNumber.size() : 0) + 1 + sign_len;
+        const auto side = read_number(rest(line, start), cur);
+        if (!side) fault_missing("side pot", line);
+        // More than three side pots: the first three are kept.
+        if (side_count < 3) *sides[side_count] = side->value;
+        ++side_count;
+        pos = start + side->len + 1;
+    }
+    return pots;
+}
+
+// "... showed [cards] and won ($1.50) with ..., and lost with ..."
+void read_results(Parser& p, string_view text, std::uint8_t id, Currency cur,
+                  string_view line) {
+    auto& winners = p.store().winners;
+    std::uint8_t game = 0;
+    bool after_won = false;
+    size_t i = 0;
+    while (i <= text.size()) {
+        size_t sp = find_byte(text, ' ', i);
+        if (sp == npos) sp = text.size();
+        const string_view word = text.substr(i, sp - i);
+        if (after_won && !word.empty() && word.front() == '(') {
+            const auto amount = decimal_after_first(word.substr(1), cur);
+            if (!amount) fault_missing("amount won", line);
+            winners.back().amount = amount->value;
+        }
+        after_won = false;
+        if (word == "lost") {
+            ++game;
+        } else if (word == "won") {
+            winners.push_back(Winner{id, 0.0f, game});
+            ++game;
+            after_won = true;
+        }
+        i = sp + 1;
+    }
+}
+
+enum class SeatResult { Action, Skip, Reject };
+
+SeatResult parse_seat_result(Parser& p, string_view line, Currency cur, Action& out) {
+    if (!starts(line, "Seat ")) return SeatResult::Reject;
+    // The colon follows a seat number of one or two digits: bytes 5 to 7 are looked at first.
+    size_t colon = npos;
+    for (size_t i = 5; i < 8 && i < line.size(); ++i) {
+        if (line[i] == ':') {
+            colon = i;
+            break;
+        }
+    }
+    if (colon == npos) colon = find_byte(line, ':', 8);
+    if (colon == npos) fault_missing("':' after the seat number", line);
+    const size_t ns = colon + 2;
+    auto name_to = [&](size_t end) {
+        if (end < ns) fault_missing("player name", line);
+        return cut_name(line, strip_position_notes(slice(line, ns, end)));
+    };
+    if (line.size() > 6) {
+        // The endings, picked by the last byte.
+        static constexpr ActionEnding kEndings[] = {
+            {Ending(" folded"), ActionType::Fold},
+            {Ending(" mucked"), ActionType::Muck},
+        };
+        bool fold_before = false;
+        switch (line.back()) {
+            case 'd':
+                if (const ActionEnding* e = ending_row(line, kEndings)) {
+                    const size_t end = line.size() - e->ending.phrase.size();
+                    out = Action::make(e->type, p.find_player(name_to(end)), kNoCards);
+                    return SeatResult::Action;
+                }
+                break;
+            case ')': fold_before = ends(line, "n't bet)"); break;
+            case 'p': fold_before = ends(line, "re Flop") || ends(line, "he Flop"); break;
+            case 'n': fold_before = ends(line, "he Turn"); break;
+            case 'r': fold_before = ends(line, "he River"); break;
+            default: break;
+        }
+        if (fold_before) {
+            // "Seat 5: Bob (didn't bet)" carries no fold: a note, skipped.
+            const size_t f = find_lit(line, " folded ", ns);
+            if (f == npos) return SeatResult::Skip;
+            out = Action::make(ActionType::Fold, p.find_player(name_to(f)), kNoCards);
+            return SeatResult::Action;
+        }
+    }
+    // Shown and mucked cards need a '[' after the name; most lines (collections) hold none. The
+    // phrases are found by their last bytes.
+    static constexpr Ending kShowed(" showed [", "wed [");
+    static constexpr Ending kMucked(" mucked [", "ked [");
+    const auto phrase_start = [&](const Ending& e, size_t test_at) {
+        const size_t back = e.phrase.size() - e.test.size();
+        if (test_at < back) fault_missing("player name", line);
+        return test_at - back;
+    };
+    const bool bracket = find_byte(line, '[', ns) != npos;
+    if (const size_t w = bracket ? find_lit(line, "wed [", ns) : npos; w != npos) {
+        const string_view name = name_to(phrase_start(kShowed, w));
+        const BracketedCards b = bracketed_cards(line.substr(w));
+        out = p.make_card_action(name, ActionType::Show, b.cards);
+        if (b.close != 0) read_results(p, rest(line, w + b.close), out.player_id(), cur, line);
+        return SeatResult::Action;
+    }
+    if (const size_t k = bracket ? rfind_str(line, kMucked.test) : npos; k != npos && k >= ns) {
+        const string_view name = name_to(phrase_start(kMucked, k));
+        const BracketedCards b = bracketed_cards(line.substr(k));
+        out = p.make_card_action(name, ActionType::Muck, b.cards);
+        return SeatResult::Action;
+    }
+    // "Seat 2: Bob collected ($0.04)", or "Seat 6: Bob (big blind) won (12600)" in histories
+    // converted from another layout.
+    const size_t open = rfind_byte(line, '(');
+    if (open == npos || open < ns) return SeatResult::Skip;
+    const auto amount = decimal_after_first(line.substr(open + 1), cur);
+    if (!amount) fault_missing("amount collected", line);
+    static constexpr string_view kCollected = " collected ", kWon = " won ";
+    const string_view phrase = ends(line.substr(0, open), kWon) ? kWon : kCollected;
+    if (open < phrase.size()) fault_missing("player name", line);
+    out = p.make_action(name_to(open - phrase.size()), ActionType::CollectMainPot, amount->value);
+    p.store().winners.push_back(Winner{out.player_id(), amount->value, 0});
+    return SeatResult::Action;
+}
+
+// From the "*** SUMMARY ***" line to the end of the hand, with the chips the site added to the
+// pot before the deal; an empty reason when it was read.
+string_view parse_summary(HandBuilder& b, Currency cur, const Variant& v, float added) {
+    Parser& p = b.parser();
+    p.next_line();
+    PotInfo pots = parse_pot_line(p.line(), cur, v.rake_optional);
+    pots.added = added;
+    p.next_line();
+    while (p.line().size() > 7 && starts(p.line(), "Hand was")) p.next_line();
+    while (find_lit(p.line(), "Board [") != npos) p.next_line();
+
+    while (p.line().size() >= 5) {
+        Action a;
+        switch (parse_seat_result(p, p.line(), cur, a)) {
+            case SeatResult::Reject: return "unrecognised summary line";
+            case SeatResult::Action: b.push(a); break;
+            case SeatResult::Skip: break;
+        }
+        p.next_line();
+    }
+    // The summary ends at an empty line or at the end of the text: a hand that runs into the next
+    // hand's first line is cut off.
+    if (!p.line().empty() && !p.at_text_end()) return "unrecognised summary line";
+    b.close_summary(pots);
+    return {};
+}
+
+// ---------------------------------------------------------------------------------------------
+// One hand
+// ---------------------------------------------------------------------------------------------
+
+inline bool is_stars_line(string_view line) noexcept {
+    return line.size() >= 4 && std::memcmp(line.data(), "*** ", 4) == 0;
+}
+
+// A hand after its hand line: the table line, seats, pre-deal lines, rounds and summary. A
+// tournament hand's amounts are chips and its lines include those only tournaments hold; a cash
+// hand's copy of the reader looks for none of that.
+template <bool kTournament>
+HandOutcome read_after_hand_line(HandBuilder& b, const Variant& v) {
+    Parser& p = b.parser();
+    Header& h = b.header();
+    const Currency cur = kTournament ? kChips : v.reading_sign(h.currency);
+    if (!parse_table_line(p, h)) return reject("table line without a table name");
+    while (p.line().size() >= 5 && starts(p.line(), "Seat ")) {
+        if (!parse_seat_line(b, cur)) return reject("seat line without chips");
+    }
+    float added = 0;
+    while (!is_stars_line(p.line())) {
+        auto a = parse_pre_deal_line(p, p.line(), cur);
+        if constexpr (kTournament) {
+            if (!a) a = tournament::event_line(b, p.line());
+        }
+        if (a) {
+            b.push(*a);
+        } else if (!v.pot_drop.empty() && starts(p.line(), v.pot_drop)) {
+            const auto drop = decimal_after_first(rest(p.line(), v.pot_drop.size()), cur);
+            if (!drop) fault_missing("amount", p.line());
+            added += drop->value;
+        } else {
+            return reject("unrecognised line before the deal");
+        }
+        p.next_line();
+    }
+    b.close_pre_deal();
+    // A tournament's ante is the header's; a cash hand's antes stay actions only.
+    if constexpr (kTournament) h.ante = tournament::largest_ante(p.store(), h.actions);
+    p.next_line();
+
+    // Preflop. Courchevel shows the flop's first card before the round: "*** PRE-FLOP *** [8s]".
+    static constexpr string_view kPreFlop = "*** PRE-FLOP *** [";
+    CardSet shown = CardSet::empty();
+    for (;;) {
+        while (!is_stars_line(p.line())) {
+            const string_view line = p.line();
+            if (line.size() > 8 && starts(line, "Dealt to ")) {
+                const auto a = dealt_line(b, line);
+                if (!a) return reject("dealt line cut off inside the cards");
+                b.push(*a);
+            } else if (!round_line<kTournament>(b, line, cur, v)) {
+                return reject("unrecognised action line");
+            }
+            p.next_line();
+        }
+        if (!starts(p.line(), kPreFlop) || p.line().back() != ']') break;
+        shown = parse_cards(slice(p.line(), kPreFlop.size(), p.line().size() - 1));
+        p.next_line();
+    }
+    b.close_preflop(shown);
+
+    // Streets after the preflop, each with its round.
+    while (!(p.line().size() >= 6 && starts(p.line(), "*** SU"))) {
+        const auto street = parse_street_line(p);
+        if (!street) return reject(kBoardCutOff);
+        while (!is_stars_line(p.line())) {
+            if (!round_line<kTournament>(b, p.line(), cur, v))
+                return reject("unrecognised action line");
+            p.next_line();
+        }
+        b.close_street(street->kind, street->cards);
+    }
+
+    if (const string_view reason = parse_summary(b, cur, v, added); !reason.empty())
+        return reject(reason);
+    return b.finish();
+}
+
+HandOutcome read_hand(HandBuilder& b, const Variant& v) {
+    b.header().site = v.site;
+    if (const string_view reason = parse_hand_line(b, v); !reason.empty()) return reject(reason);
+    return b.header().is_tournament() ? read_after_hand_line<true>(b, v)
+                                      : read_after_hand_line<false>(b, v);
+}
+
+}  // namespace
+
+const Variant kPokerStars{Site::PokerStars,
+                          RoundLine::Status | RoundLine::Chat | RoundLine::Shows |
+                              RoundLine::CashOut | RoundLine::Join,
+                          {},
+                          "PokerStars ",
+                          tournament::read_tournament,
+                          false,
+                          {},
+                          false};
+
+// The Pluribus logs: no status, chat, show, cash-out or join lines inside a round, and names
+// keyed without the "Mr" that every player's name begins with.
+const Variant kPluribus{
+    Site::PokerStarsPluribus, 0, "Mr", "PokerStars ", tournament::read_tournament, false, {}, false};
+
+// GGPoker: hand ids with letters ("RC58843003", "TM247771977"), tournaments named rather than
+// priced, straddles, missed blinds, cash drops, all-in insurance, tournament pot lines without a
+// rake, and cash amounts that group their thousands ("$1,289.63").
+const Variant kGGPoker{Site::GGPoker,
+                       RoundLine::Status | RoundLine::Chat | RoundLine::Shows |
+                           RoundLine::Insurance,
+                       {},
+                       "Poker Hand #",
+                       tournament::read_named_tournament,
+                       true,
+                       "Cash Drop to Pot ",
+                       true};
+
+void parse_hands(Parser& parser, const Variant& variant, Errors errors,
+                 std::vector<Rejection>& rejected) {
+    parser.set_key_prefix(variant.key_prefix);
+    read_hands(parser, variant.hand_start, errors, rejected,
+               [&variant](HandBuilder& b) { return read_hand(b, variant); });
+}
+
+}  // namespace hs::pokerstars
