@@ -68,15 +68,13 @@ int main(int argc, char** argv) {
         auto result = hs::parse_text(text);
         hands = result.ok() ? result.store->hands.size() : 0;
     });
-    const double parse_skip = best_seconds(runs, [&] {
-        sink = sink + hs::parse_text(text, hs::Errors::Skip).rejected.size();
-    });
+    const double parse_skip = best_seconds(
+        runs, [&] { sink = sink + hs::parse_text(text, hs::Errors::Skip).rejected.size(); });
     // "auto" on a text in a given encoding, in MB/s of its bytes.
     const auto decode_mb_s = [&](const std::string& bytes) {
         std::string buffer;
-        const double t = best_seconds(runs, [&] {
-            sink = sink + hs::decode_text(bytes, hs::Encoding::Auto, buffer).size();
-        });
+        const double t = best_seconds(
+            runs, [&] { sink = sink + hs::decode_text(bytes, hs::Encoding::Auto, buffer).size(); });
         return static_cast<double>(bytes.size()) / 1e6 / t;
     };
     const auto parsed = hs::parse_text(text);

@@ -29,7 +29,7 @@ struct Batch {
     std::atomic<bool> failed{false};
     std::exception_ptr error;  // the first fault; written once, under error_mutex
     std::mutex error_mutex;
-    std::size_t workers = 0;   // pool workers inside this batch; guarded by the pool mutex
+    std::size_t workers = 0;      // pool workers inside this batch; guarded by the pool mutex
     std::size_t max_workers = 0;  // pool workers allowed in (the caller works besides them)
 
     // Takes and runs jobs until none is left or one has failed.
@@ -53,7 +53,7 @@ struct Batch {
 };
 
 class Pool {
-public:
+  public:
     explicit Pool(pid_t owner) : owner_(owner) {
         const unsigned n = std::max(1u, std::thread::hardware_concurrency());
         threads_.reserve(n);
@@ -91,7 +91,7 @@ public:
         batch_left_.wait(lock, [&] { return batch.workers == 0; });
     }
 
-private:
+  private:
     void worker_loop() {
         std::unique_lock<std::mutex> lock(mutex_);
         for (;;) {

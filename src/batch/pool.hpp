@@ -22,8 +22,8 @@ void run(std::size_t count, JobFn fn, void* context, std::size_t max_threads = 0
 template <class F>
 void run_each(std::size_t count, F&& f, std::size_t max_threads = 0) {
     using Fn = std::remove_reference_t<F>;
-    run(count,
-        [](void* ctx, std::size_t i) { (*static_cast<Fn*>(ctx))(i); },
+    run(
+        count, [](void* ctx, std::size_t i) { (*static_cast<Fn*>(ctx))(i); },
         const_cast<void*>(static_cast<const void*>(&f)), max_threads);
 }
 

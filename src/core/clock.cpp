@@ -57,8 +57,16 @@ struct NamedZone {
     std::int16_t minutes;
 };
 constexpr std::array<NamedZone, 10> kFixedZones = {{
-    {"UTC", 0}, {"GMT", 0}, {"WET", 0}, {"WEST", 60}, {"CET", 60}, {"CEST", 120},
-    {"EET", 120}, {"EEST", 180}, {"MSK", 180}, {"GST", 240},
+    {"UTC", 0},
+    {"GMT", 0},
+    {"WET", 0},
+    {"WEST", 60},
+    {"CET", 60},
+    {"CEST", 120},
+    {"EET", 120},
+    {"EEST", 180},
+    {"MSK", 180},
+    {"GST", 240},
 }};
 
 }  // namespace

@@ -14,7 +14,7 @@ namespace hs {
 // A broken invariant or a part of the input that the format requires and that is missing. It
 // abandons the whole call; the Python layer turns it into PanicException.
 class Fault : public std::exception {
-public:
+  public:
     explicit Fault(std::string message,
                    std::source_location where = std::source_location::current());
     const char* what() const noexcept override { return message_.c_str(); }
@@ -22,7 +22,7 @@ public:
     // "file:line (function)" of the place that raised the fault.
     const std::string& where() const noexcept { return where_; }
 
-private:
+  private:
     std::string message_;
     std::string where_;
 };
@@ -31,7 +31,7 @@ private:
 // and stops there, a site without a parser). It ends the call as any fault does, except where the
 // caller skips what it cannot read: there it is that input's error.
 class InputFault : public Fault {
-public:
+  public:
     using Fault::Fault;
 };
 

@@ -152,5 +152,4 @@ void append_date(std::string& out, PackedDate date) {
     append_2digits(out, p.second);
 }
 
-
 }  // namespace hs

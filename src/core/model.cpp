@@ -57,32 +57,23 @@ PayloadKind payload_kind(ActionType a) noexcept {
         case ActionType::CollectSidePot2:
         case ActionType::CollectSidePot3:
         case ActionType::UncalledBetReturned:
-        case ActionType::Insurance:
-            return PayloadKind::Amount;
+        case ActionType::Insurance: return PayloadKind::Amount;
         case ActionType::Fold:
         case ActionType::Muck:
         case ActionType::Show:
-        case ActionType::Dealt:
-            return PayloadKind::Cards;
-        case ActionType::CashOut:
-            return PayloadKind::CashOut;
-        case ActionType::Join:
-            return PayloadKind::Seat;
+        case ActionType::Dealt: return PayloadKind::Cards;
+        case ActionType::CashOut: return PayloadKind::CashOut;
+        case ActionType::Join: return PayloadKind::Seat;
         case ActionType::Say:
-        case ActionType::Entry:
-            return PayloadKind::Message;
+        case ActionType::Entry: return PayloadKind::Message;
         case ActionType::Check:
         case ActionType::Leave:
-        case ActionType::Sitout:
-            return PayloadKind::None;
-        case ActionType::Finish:
-            return PayloadKind::Finish;
+        case ActionType::Sitout: return PayloadKind::None;
+        case ActionType::Finish: return PayloadKind::Finish;
         case ActionType::Bounty:
-        case ActionType::SplitBounty:
-            return PayloadKind::Bounty;
+        case ActionType::SplitBounty: return PayloadKind::Bounty;
         case ActionType::Rebuy:
-        case ActionType::AddOn:
-            return PayloadKind::Purchase;
+        case ActionType::AddOn: return PayloadKind::Purchase;
     }
     return PayloadKind::None;
 }
@@ -168,9 +159,7 @@ std::string_view iso_code(const std::array<char, 3>& written, Currency sign) {
 }  // namespace
 
 std::string_view iso_currency(const Header& h) { return iso_code(h.currency_code, h.currency); }
-std::string_view iso_currency(const Tournament& t) {
-    return iso_code(t.currency_code, t.currency);
-}
+std::string_view iso_currency(const Tournament& t) { return iso_code(t.currency_code, t.currency); }
 
 Card card_from_text(std::string_view text) {
     if (text.empty()) fault_missing("card", text);
@@ -283,8 +272,7 @@ Span Span::make_checked(std::uint64_t start, std::uint64_t count, std::source_lo
     return Span{start | count << 40};
 }
 
-Span Span::between_checked(std::uint64_t start, std::uint64_t end,
-                           std::source_location where) {
+Span Span::between_checked(std::uint64_t start, std::uint64_t end, std::source_location where) {
     if (end < start) {
         std::string m = "span end ";
         append_u64(m, end);
@@ -322,8 +310,8 @@ TextRef TextRef::make(std::uint64_t offset, std::uint64_t length, std::source_lo
 // Dates
 // ---------------------------------------------------------------------------------------------
 
-PackedDate pack_date(std::uint64_t year, std::uint64_t month, std::uint64_t day,
-                     std::uint64_t hour, std::uint64_t minute, std::uint64_t second) noexcept {
+PackedDate pack_date(std::uint64_t year, std::uint64_t month, std::uint64_t day, std::uint64_t hour,
+                     std::uint64_t minute, std::uint64_t second) noexcept {
     const std::uint64_t packed = ((year - 2000) & 0x3F) << 26 | ((month - 1) & 0xF) << 22 |
                                  ((day - 1) & 0x1F) << 17 | (hour & 0x1F) << 12 |
                                  (minute & 0x3F) << 6 | (second & 0x3F);
@@ -332,7 +320,7 @@ PackedDate pack_date(std::uint64_t year, std::uint64_t month, std::uint64_t day,
 
 DateParts unpack_date(PackedDate d) noexcept {
     return DateParts{2000 + ((d >> 26) & 0x3F), ((d >> 22) & 0xF) + 1, ((d >> 17) & 0x1F) + 1,
-                     (d >> 12) & 0x1F, (d >> 6) & 0x3F, d & 0x3F};
+                     (d >> 12) & 0x1F,          (d >> 6) & 0x3F,       d & 0x3F};
 }
 
 std::optional<std::int64_t> date_seconds(PackedDate d) noexcept {
@@ -350,8 +338,7 @@ std::optional<std::int64_t> date_seconds(PackedDate d) noexcept {
     const int day_of_year =
         (153 * static_cast<int>(p.month > 2 ? p.month - 3 : p.month + 9) + 2) / 5 +
         static_cast<int>(p.day) - 1;
-    const int day_of_era =
-        year_of_era * 365 + year_of_era / 4 - year_of_era / 100 + day_of_year;
+    const int day_of_era = year_of_era * 365 + year_of_era / 4 - year_of_era / 100 + day_of_year;
     const int days = era * 146097 + day_of_era - 719468;
     return std::int64_t{days} * 86400 + p.hour * 3600 + p.minute * 60 + p.second;
 }
@@ -477,8 +464,8 @@ std::optional<float> HandStore::amount_of(const Action& a) const {
 std::string_view HandStore::message_of(std::uint32_t payload, std::uint64_t text_start) const {
     const std::uint64_t offset = payload & 0xFFFFFFu;
     const std::uint64_t length = payload >> 24;
-    if (text_start > kRefStartMask) fault_width("text offset", text_start, 40,
-                                                std::source_location::current());
+    if (text_start > kRefStartMask)
+        fault_width("text offset", text_start, 40, std::source_location::current());
     return text_of(TextRef::make(text_start + offset, length));
 }
 
@@ -497,8 +484,8 @@ std::uint32_t say_payload(std::uint64_t offset, std::uint64_t length, std::uint6
         fault(std::move(m));
     }
     const std::uint64_t relative = offset - text_start;
-    if (relative > 0xFFFFFFu) fault_width("message offset", relative, 24,
-                                          std::source_location::current());
+    if (relative > 0xFFFFFFu)
+        fault_width("message offset", relative, 24, std::source_location::current());
     return static_cast<std::uint32_t>(relative | length << 24);
 }
 

@@ -24,28 +24,76 @@ namespace hs {
 // ---------------------------------------------------------------------------------------------
 
 enum class Site : std::uint8_t {
-    PokerStars = 0, PokerStarsPluribus = 1, OnGame = 2, Absolute = 3, EverLeaf = 4,
-    BetOnline = 5, FullTiltPoker = 6, PacificPoker = 7, PokerTracker = 8, PartyPoker = 9,
-    GGPoker = 10, Winamax = 11, KingsClub = 12, Bovada = 13, Enet = 14, Cake = 15, Pkr = 16,
+    PokerStars = 0,
+    PokerStarsPluribus = 1,
+    OnGame = 2,
+    Absolute = 3,
+    EverLeaf = 4,
+    BetOnline = 5,
+    FullTiltPoker = 6,
+    PacificPoker = 7,
+    PokerTracker = 8,
+    PartyPoker = 9,
+    GGPoker = 10,
+    Winamax = 11,
+    KingsClub = 12,
+    Bovada = 13,
+    Enet = 14,
+    Cake = 15,
+    Pkr = 16,
     Winning = 17,
 };
 // The Omaha variants deal five or six hole cards; Courchevel deals five and shows the first card
 // of the flop before the preflop round; short deck Hold'em is played without the twos to fives.
 enum class GameType : std::uint8_t {
-    HoldEm = 0, Omaha = 1, OmahaHiLo = 2, FiveCardOmaha = 3, FiveCardOmahaHiLo = 4,
-    SixCardOmaha = 5, SixCardOmahaHiLo = 6, ShortDeckHoldEm = 7, Courchevel = 8,
+    HoldEm = 0,
+    Omaha = 1,
+    OmahaHiLo = 2,
+    FiveCardOmaha = 3,
+    FiveCardOmahaHiLo = 4,
+    SixCardOmaha = 5,
+    SixCardOmahaHiLo = 6,
+    ShortDeckHoldEm = 7,
+    Courchevel = 8,
     CourchevelHiLo = 9,
 };
 enum class BetType : std::uint8_t { NoLimit = 0, Limit = 1, PotLimit = 2 };
 enum class ActionType : std::uint8_t {
-    Bet = 0, Call = 1, Raise = 2, BetAllIn = 3, CallAllIn = 4, RaiseAllIn = 5, Check = 6,
-    Fold = 7, Muck = 8, Show = 9, Dealt = 10, Ante = 11, BigBlind = 12, SmallBlind = 13,
-    BigSmallBlind = 14, DeadBlind = 15, ExtraBlind = 16, CashOut = 17, CollectMainPot = 18,
-    CollectSidePot1 = 19, CollectSidePot2 = 20, CollectSidePot3 = 21, UncalledBetReturned = 22,
-    Join = 23, Leave = 24, Sitout = 25, Say = 26,
+    Bet = 0,
+    Call = 1,
+    Raise = 2,
+    BetAllIn = 3,
+    CallAllIn = 4,
+    RaiseAllIn = 5,
+    Check = 6,
+    Fold = 7,
+    Muck = 8,
+    Show = 9,
+    Dealt = 10,
+    Ante = 11,
+    BigBlind = 12,
+    SmallBlind = 13,
+    BigSmallBlind = 14,
+    DeadBlind = 15,
+    ExtraBlind = 16,
+    CashOut = 17,
+    CollectMainPot = 18,
+    CollectSidePot1 = 19,
+    CollectSidePot2 = 20,
+    CollectSidePot3 = 21,
+    UncalledBetReturned = 22,
+    Join = 23,
+    Leave = 24,
+    Sitout = 25,
+    Say = 26,
     // Tournament events: a player's finishing place, a bounty won (alone or split with others),
     // chips bought during the tournament, a satellite's entry to another tournament won.
-    Finish = 27, Bounty = 28, SplitBounty = 29, Rebuy = 30, AddOn = 31, Entry = 32,
+    Finish = 27,
+    Bounty = 28,
+    SplitBounty = 29,
+    Rebuy = 30,
+    AddOn = 31,
+    Entry = 32,
     // The premium a player pays for all-in insurance: money out of the stack, not into the pot.
     Insurance = 33,
 };
@@ -54,7 +102,13 @@ inline constexpr std::size_t kActionTypeCount = 34;
 // site's player points, its StarsCoin, play money, what the history does not say, or a ticket
 // won before (a qualifier's seat, a site's gift).
 enum class BuyInKind : std::uint8_t {
-    Money = 0, Freeroll = 1, Points = 2, StarsCoin = 3, PlayMoney = 4, Unknown = 5, Ticket = 6,
+    Money = 0,
+    Freeroll = 1,
+    Points = 2,
+    StarsCoin = 3,
+    PlayMoney = 4,
+    Unknown = 5,
+    Ticket = 6,
 };
 inline constexpr std::size_t kBuyInKindCount = 7;
 
@@ -66,21 +120,63 @@ inline constexpr std::size_t kBetTypeCount = 3;
 // Each table's size is its enumeration's count, and the last member closes the count, so a
 // member added without its name (or a name without its member) does not compile.
 inline constexpr std::array<std::string_view, kSiteCount> kSiteNames = {
-    "PokerStars", "PokerStarsPluribus", "OnGame", "Absolute", "EverLeaf", "BetOnline",
-    "FullTiltPoker", "PacificPoker", "PokerTracker", "PartyPoker", "GGPoker", "Winamax",
-    "KingsClub", "Bovada", "Enet", "Cake", "Pkr", "Winning",
+    "PokerStars",    "PokerStarsPluribus",
+    "OnGame",        "Absolute",
+    "EverLeaf",      "BetOnline",
+    "FullTiltPoker", "PacificPoker",
+    "PokerTracker",  "PartyPoker",
+    "GGPoker",       "Winamax",
+    "KingsClub",     "Bovada",
+    "Enet",          "Cake",
+    "Pkr",           "Winning",
 };
-inline constexpr std::array<std::string_view, kGameTypeCount> kGameTypeNames = {
-    "HoldEm",       "Omaha",          "OmahaHiLo",  "FiveCardOmaha",  "FiveCardOmahaHiLo",
-    "SixCardOmaha", "SixCardOmahaHiLo", "ShortDeckHoldEm", "Courchevel", "CourchevelHiLo"};
-inline constexpr std::array<std::string_view, kBetTypeCount> kBetTypeNames = {
-    "NoLimit", "Limit", "PotLimit"};
+inline constexpr std::array<std::string_view, kGameTypeCount> kGameTypeNames = {"HoldEm",
+                                                                                "Omaha",
+                                                                                "OmahaHiLo",
+                                                                                "FiveCardOmaha",
+                                                                                "FiveCardOmahaHiLo",
+                                                                                "SixCardOmaha",
+                                                                                "SixCardOmahaHiLo",
+                                                                                "ShortDeckHoldEm",
+                                                                                "Courchevel",
+                                                                                "CourchevelHiLo"};
+inline constexpr std::array<std::string_view, kBetTypeCount> kBetTypeNames = {"NoLimit", "Limit",
+                                                                              "PotLimit"};
 inline constexpr std::array<std::string_view, kActionTypeCount> kActionTypeNames = {
-    "Bet", "Call", "Raise", "BetAllIn", "CallAllIn", "RaiseAllIn", "Check", "Fold", "Muck",
-    "Show", "Dealt", "Ante", "BigBlind", "SmallBlind", "BigSmallBlind", "DeadBlind",
-    "ExtraBlind", "CashOut", "CollectMainPot", "CollectSidePot1", "CollectSidePot2",
-    "CollectSidePot3", "UncalledBetReturned", "Join", "Leave", "Sitout", "Say", "Finish",
-    "Bounty", "SplitBounty", "Rebuy", "AddOn", "Entry", "Insurance",
+    "Bet",
+    "Call",
+    "Raise",
+    "BetAllIn",
+    "CallAllIn",
+    "RaiseAllIn",
+    "Check",
+    "Fold",
+    "Muck",
+    "Show",
+    "Dealt",
+    "Ante",
+    "BigBlind",
+    "SmallBlind",
+    "BigSmallBlind",
+    "DeadBlind",
+    "ExtraBlind",
+    "CashOut",
+    "CollectMainPot",
+    "CollectSidePot1",
+    "CollectSidePot2",
+    "CollectSidePot3",
+    "UncalledBetReturned",
+    "Join",
+    "Leave",
+    "Sitout",
+    "Say",
+    "Finish",
+    "Bounty",
+    "SplitBounty",
+    "Rebuy",
+    "AddOn",
+    "Entry",
+    "Insurance",
 };
 inline constexpr std::array<std::string_view, kBuyInKindCount> kBuyInKindNames = {
     "Money", "Freeroll", "Points", "StarsCoin", "PlayMoney", "Unknown", "Ticket"};
@@ -101,7 +197,15 @@ std::string_view buy_in_kind_name(BuyInKind k) noexcept;
 // HandStore for the values of each run); a Message payload is a text of the hand (a chat
 // message, the number of the tournament a satellite's entry is for).
 enum class PayloadKind : std::uint8_t {
-    Amount, Cards, CashOut, Seat, Message, None, Finish, Bounty, Purchase
+    Amount,
+    Cards,
+    CashOut,
+    Seat,
+    Message,
+    None,
+    Finish,
+    Bounty,
+    Purchase
 };
 PayloadKind payload_kind(ActionType a) noexcept;
 
@@ -132,8 +236,8 @@ using Card = std::uint8_t;
 Card card_from_text(std::string_view text);
 // 'A', '2'..'9', 'T', 'J', 'Q', 'K' (other ranks give the byte '0' + rank).
 constexpr char card_rank_char(Card c) noexcept {
-    constexpr char kFaces[14] = {'0', 'A', '2', '3', '4', '5', '6', '7', '8', '9',
-                                 'T', 'J', 'Q', 'K'};
+    constexpr char kFaces[14] = {'0', 'A', '2', '3', '4', '5', '6',
+                                 '7', '8', '9', 'T', 'J', 'Q', 'K'};
     const unsigned rank = c & 0x3F;
     return rank < 14 ? kFaces[rank] : static_cast<char>('0' + rank);
 }
@@ -175,8 +279,7 @@ struct Span {
                                std::source_location where = std::source_location::current());
     // The checked paths behind make and between (they fault on what does not fit).
     static Span make_checked(std::uint64_t start, std::uint64_t count, std::source_location where);
-    static Span between_checked(std::uint64_t start, std::uint64_t end,
-                                std::source_location where);
+    static Span between_checked(std::uint64_t start, std::uint64_t end, std::source_location where);
     std::uint64_t start() const noexcept { return raw & kRefStartMask; }
     std::uint64_t count() const noexcept { return raw >> 40; }
     // Parts of a span addressed as a Python list addresses its items: a negative position
@@ -217,16 +320,18 @@ struct TextRef {
 // Start date and time: year-2000 in bits 26-31, month-1 in 22-25, day-1 in 17-21, hour in
 // 12-16, minute in 6-11, second in 0-5. Values are stored as read (masked to their widths).
 using PackedDate = std::uint32_t;
-PackedDate pack_date(std::uint64_t year, std::uint64_t month, std::uint64_t day,
-                     std::uint64_t hour, std::uint64_t minute, std::uint64_t second) noexcept;
-struct DateParts { unsigned year, month, day, hour, minute, second; };
+PackedDate pack_date(std::uint64_t year, std::uint64_t month, std::uint64_t day, std::uint64_t hour,
+                     std::uint64_t minute, std::uint64_t second) noexcept;
+struct DateParts {
+    unsigned year, month, day, hour, minute, second;
+};
 DateParts unpack_date(PackedDate d) noexcept;
 // Seconds from 1970-01-01 00:00:00 to the date as written (no time zone), or nullopt for 0 (no
 // date was read) and for parts outside the calendar (month 13, February 30, hour 24...).
 std::optional<std::int64_t> date_seconds(PackedDate d) noexcept;
 
-inline constexpr std::uint8_t kNone8 = 255;       // no hero / no seat / no dealer / no button
-inline constexpr std::uint8_t kNoSlot = 32;        // a name without a slot in the hand
+inline constexpr std::uint8_t kNone8 = 255;  // no hero / no seat / no dealer / no button
+inline constexpr std::uint8_t kNoSlot = 32;  // a name without a slot in the hand
 inline constexpr std::uint32_t kNoCards = 0xFFFFFFFFu;
 inline constexpr std::uint32_t kNoPayload = 0xFFFFFFFFu;
 inline constexpr std::uint32_t kNoTournament = 0xFFFFFFFFu;
@@ -403,13 +508,23 @@ struct HandStore {
     // CashOut [amount, fee], Finish [place, prize], Bounty [amount, increase, total, defeated
     // player], Purchase [chips, cost]. A place (up to kExactWhole) and a player are whole
     // numbers, exact in an f32; the accessors fault on anything else.
-    struct CashOutValue { float amount, fee; };
+    struct CashOutValue {
+        float amount, fee;
+    };
     CashOutValue cash_out_of(std::uint32_t payload) const;
-    struct FinishValue { std::uint32_t place; float prize; };
+    struct FinishValue {
+        std::uint32_t place;
+        float prize;
+    };
     FinishValue finish_of(std::uint32_t payload) const;
-    struct BountyValue { float amount, increase, total; std::uint8_t defeated; };
+    struct BountyValue {
+        float amount, increase, total;
+        std::uint8_t defeated;
+    };
     BountyValue bounty_of(std::uint32_t payload) const;
-    struct PurchaseValue { float chips, cost; };
+    struct PurchaseValue {
+        float chips, cost;
+    };
     PurchaseValue purchase_of(std::uint32_t payload) const;
     // What an action moves, as the tables give it: the amount of an Amount payload, a cash-out's
     // amount, a Finish's prize, a bounty won, the chips of a Rebuy or AddOn; nullopt for the

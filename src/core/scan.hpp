@@ -113,8 +113,7 @@ inline std::size_t find_byte_blocks(std::string_view s, char c, std::size_t from
     const __m128i sep = _mm_set1_epi8(c);
     while (size - at >= 16) {
         const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(base + at));
-        const auto mask =
-            static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, sep)));
+        const auto mask = static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, sep)));
         if (mask != 0) return at + static_cast<std::size_t>(std::countr_zero(mask));
         at += 16;
     }

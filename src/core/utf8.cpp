@@ -22,12 +22,16 @@ std::size_t utf8_valid_prefix(std::string_view s) noexcept {
             len = 2;
         } else if (b0 >= 0xE0 && b0 <= 0xEF) {
             len = 3;
-            if (b0 == 0xE0) lo = 0xA0;       // no overlong forms
-            else if (b0 == 0xED) hi = 0x9F;  // no surrogates
+            if (b0 == 0xE0)
+                lo = 0xA0;  // no overlong forms
+            else if (b0 == 0xED)
+                hi = 0x9F;  // no surrogates
         } else if (b0 >= 0xF0 && b0 <= 0xF4) {
             len = 4;
-            if (b0 == 0xF0) lo = 0x90;
-            else if (b0 == 0xF4) hi = 0x8F;  // nothing above U+10FFFF
+            if (b0 == 0xF0)
+                lo = 0x90;
+            else if (b0 == 0xF4)
+                hi = 0x8F;  // nothing above U+10FFFF
         } else {
             return i;
         }

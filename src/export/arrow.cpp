@@ -44,7 +44,7 @@ inline void check(ArrowErrorCode code, std::string_view what = "arrow call") {
 // ---------------------------------------------------------------------------------------------
 
 class Buffer {
-public:
+  public:
     Buffer() noexcept { ArrowBufferInit(&b_); }
     Buffer(const Buffer&) = delete;
     Buffer& operator=(const Buffer&) = delete;
@@ -68,7 +68,7 @@ public:
     // Hands the bytes to buffer i of an array; this buffer starts empty again.
     void move_into(ArrowArray* a, std::int64_t i) { check(ArrowArraySetBuffer(a, i, &b_)); }
 
-private:
+  private:
     [[gnu::always_inline]] void room(std::size_t n) {
         if (b_.capacity_bytes - b_.size_bytes < static_cast<std::int64_t>(n)) [[unlikely]]
             reserve(static_cast<std::int64_t>(n));
@@ -78,7 +78,7 @@ private:
 };
 
 class Bits {
-public:
+  public:
     Bits() noexcept { ArrowBitmapInit(&m_); }
     Bits(const Bits&) = delete;
     Bits& operator=(const Bits&) = delete;
@@ -105,13 +105,13 @@ public:
     void move_validity_into(ArrowArray* a) { ArrowArraySetValidityBitmap(a, &m_); }
     void clear() noexcept { ArrowBitmapReset(&m_); }
 
-private:
+  private:
     ArrowBitmap m_;
 };
 
 // Offsets of a variable-length column: 32-bit, starting at 0.
 class Offsets {
-public:
+  public:
     Offsets() { buf_.push(std::int32_t{0}); }
     void push(std::int64_t end) {
         constexpr std::int64_t kMax = std::numeric_limits<std::int32_t>::max();
@@ -124,7 +124,7 @@ public:
     }
     void reserve(std::int64_t rows) { buf_.reserve(rows * 4); }
 
-private:
+  private:
     Buffer buf_;
 };
 
@@ -152,7 +152,7 @@ using Registry = std::vector<Column*>;
 // One column of a table: its field in the schema and the rows appended since the last batch.
 // Nullable columns keep a validity bit per row and drop the bitmap when no row is null.
 class Column {
-public:
+  public:
     Column(Registry& registry, const char* name, bool nullable) : name_(name), nullable_(nullable) {
         registry.push_back(this);
     }
@@ -184,7 +184,7 @@ public:
         nulls_ = 0;
     }
 
-protected:
+  protected:
     virtual void type(ArrowSchema* s) const = 0;
     virtual void data_into(ArrowArray* a) = 0;
     virtual void reserve_data(std::int64_t rows) = 0;
@@ -198,7 +198,7 @@ protected:
         nulls_ += valid ? 0 : 1;
     }
 
-private:
+  private:
     const char* name_;
     bool nullable_;
     std::int64_t rows_ = 0;
@@ -208,7 +208,7 @@ private:
 
 template <class T, ArrowType kType>
 class Numbers : public Column {
-public:
+  public:
     using Column::Column;
     [[gnu::always_inline]] void push(T v) {
         data_.push(v);
@@ -219,14 +219,14 @@ public:
         row(v.has_value());
     }
 
-protected:
+  protected:
     void type(ArrowSchema* s) const override { check(ArrowSchemaSetType(s, kType)); }
     void data_into(ArrowArray* a) override { data_.move_into(a, 1); }
     void reserve_data(std::int64_t rows) override {
         data_.reserve(rows * static_cast<std::int64_t>(sizeof(T)));
     }
 
-private:
+  private:
     Buffer data_;
 };
 
@@ -236,10 +236,10 @@ using Doubles = Numbers<double, NANOARROW_TYPE_DOUBLE>;
 
 // Seconds, without a time zone.
 class Timestamps : public Numbers<std::int64_t, NANOARROW_TYPE_INT64> {
-public:
+  public:
     using Numbers::Numbers;
 
-protected:
+  protected:
     void type(ArrowSchema* s) const override {
         check(ArrowSchemaSetTypeDateTime(s, NANOARROW_TYPE_TIMESTAMP, NANOARROW_TIME_UNIT_SECOND,
                                          nullptr));
@@ -247,24 +247,24 @@ protected:
 };
 
 class Bools : public Column {
-public:
+  public:
     using Column::Column;
     void push(bool v) {
         data_.push(v);
         row(true);
     }
 
-protected:
+  protected:
     void type(ArrowSchema* s) const override { check(ArrowSchemaSetType(s, NANOARROW_TYPE_BOOL)); }
     void data_into(ArrowArray* a) override { data_.move_into(a, 1); }
     void reserve_data(std::int64_t rows) override { data_.reserve(rows); }
 
-private:
+  private:
     Bits data_;
 };
 
 class Strings : public Column {
-public:
+  public:
     using Column::Column;
     [[gnu::always_inline]] void push(std::string_view v) {
         data_.bytes(v);
@@ -276,7 +276,7 @@ public:
         row(false);
     }
 
-protected:
+  protected:
     void type(ArrowSchema* s) const override {
         check(ArrowSchemaSetType(s, NANOARROW_TYPE_STRING));
     }
@@ -289,7 +289,7 @@ protected:
         data_.reserve(rows * 16);  // ids and names are short
     }
 
-private:
+  private:
     Offsets offsets_;
     Buffer data_;
 };
@@ -303,7 +303,7 @@ void dictionary_type(ArrowSchema* s, ArrowType index_type) {
 // Dictionary-encoded strings: an index per row into the batch's values.
 template <class Index, ArrowType kIndexType>
 class Dictionary : public Column {
-public:
+  public:
     Dictionary(Registry& r, const char* name, bool nullable, std::vector<std::string> values = {})
         : Column(r, name, nullable), values_(std::move(values)) {}
     [[gnu::always_inline]] void push(std::size_t index) {
@@ -316,7 +316,7 @@ public:
         row(false);
     }
 
-protected:
+  protected:
     void type(ArrowSchema* s) const override { dictionary_type(s, kIndexType); }
     void data_into(ArrowArray* a) override {
         data_.move_into(a, 1);
@@ -328,7 +328,7 @@ protected:
 
     std::vector<std::string> values_;
 
-private:
+  private:
     Buffer data_;
 };
 
@@ -337,7 +337,7 @@ using Names = Dictionary<std::int8_t, NANOARROW_TYPE_INT8>;
 
 // Values collected per batch (the source paths).
 class Labels : public Dictionary<std::int32_t, NANOARROW_TYPE_INT32> {
-public:
+  public:
     using Dictionary::Dictionary;
     // The index of a value in this batch's dictionary, added when new. The hands of a file come
     // one after another: the last value is the usual answer.
@@ -349,14 +349,14 @@ public:
         return last_;
     }
 
-protected:
+  protected:
     void data_into(ArrowArray* a) override {
         Dictionary::data_into(a);
         values_.clear();
         index_.clear();
     }
 
-private:
+  private:
     std::unordered_map<std::string, std::size_t> index_;
     std::size_t last_ = 0;
 };
@@ -387,7 +387,7 @@ void card_list_type(ArrowSchema* s) {
 
 // The cards of a set, appended to a list's child.
 class CardValues {
-public:
+  public:
     void push(const CardSet& set) {
         if (set.count > std::size(set.cards)) fault_index(set.count, std::size(set.cards));
         for (std::size_t i = 0; i < set.count; ++i) data_.push(card_index(set.cards[i]));
@@ -402,7 +402,7 @@ public:
         count_ = 0;
     }
 
-private:
+  private:
     std::vector<std::string> names_ = card_names();
     Buffer data_;
     std::int64_t count_ = 0;
@@ -410,7 +410,7 @@ private:
 
 // A list of cards per row; null for no cards.
 class CardLists : public Column {
-public:
+  public:
     using Column::Column;
     void push(const CardSet& set) {
         if (set.count == 0) {
@@ -423,7 +423,7 @@ public:
         row(true);
     }
 
-protected:
+  protected:
     void type(ArrowSchema* s) const override { card_list_type(s); }
     void data_into(ArrowArray* a) override {
         offsets_.move_into(a, 1);
@@ -431,14 +431,14 @@ protected:
     }
     void reserve_data(std::int64_t rows) override { offsets_.reserve(rows); }
 
-private:
+  private:
     Offsets offsets_;
     CardValues cards_;
 };
 
 // A list of boards per row, each board a list of cards.
 class Boards : public Column {
-public:
+  public:
     using Column::Column;
     void push_board(const CardSet& flop, const CardSet& turn, const CardSet& river) {
         for (const CardSet* street : {&flop, &turn, &river}) cards_.push(*street);
@@ -450,7 +450,7 @@ public:
         row(true);
     }
 
-protected:
+  protected:
     void type(ArrowSchema* s) const override {
         check(ArrowSchemaSetType(s, NANOARROW_TYPE_LIST));
         card_list_type(s->children[0]);
@@ -466,7 +466,7 @@ protected:
     }
     void reserve_data(std::int64_t rows) override { offsets_.reserve(rows); }
 
-private:
+  private:
     Offsets offsets_;
     Offsets board_offsets_;
     CardValues cards_;
@@ -497,7 +497,7 @@ std::vector<std::string> street_names() {
 
 // The columns of one table in schema order, and the record batch they make.
 class Table {
-public:
+  public:
     Table() = default;
     Table(const Table&) = delete;
     Table& operator=(const Table&) = delete;
@@ -526,7 +526,7 @@ public:
         for (Column* c : columns_) c->reserve(rows);
     }
 
-protected:
+  protected:
     Registry columns_;
     std::int64_t rows_ = 0;  // each table's add counts its own rows
 };
@@ -611,7 +611,7 @@ struct PlayersTable : Table {
 
     void add(const HandStore& store, const Hand& hand);
 
-private:
+  private:
     // Per player of the hand being added (reused: no allocation per hand).
     std::vector<CardSet> cards_;
     std::vector<float> won_;
@@ -631,7 +631,7 @@ struct ActionsTable : Table {
 
     void add(const HandStore& store, const Hand& hand);
 
-private:
+  private:
     struct Run {
         std::uint8_t id;  // the street's place in the text
         StreetName street;
@@ -742,8 +742,7 @@ void PlayersTable::add(const HandStore& store, const Hand& hand) {
                     cash_out_[p] =
                         cash_out_[p].value_or(0.0f) + store.cash_out_of(a.payload()).amount;
                     break;
-                default:
-                    break;
+                default: break;
             }
         }
     };
@@ -882,9 +881,8 @@ struct TablesBuilder::Impl {
         std::int64_t action_rows = 0;
         for (const Hand& h : list) {
             player_rows += static_cast<std::int64_t>(h.header.players.count());
-            action_rows += static_cast<std::int64_t>(h.header.actions.count() +
-                                                     h.preflop.actions.count() +
-                                                     h.summary.actions.count());
+            action_rows += static_cast<std::int64_t>(
+                h.header.actions.count() + h.preflop.actions.count() + h.summary.actions.count());
             for (const auto& [streets, span] : street_lists(store, h))
                 for (const Street& st : store.resolve(*streets, span))
                     action_rows += static_cast<std::int64_t>(st.actions.count());

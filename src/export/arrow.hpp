@@ -20,7 +20,7 @@ inline constexpr std::size_t kTableCount = 3;
 
 // Owned C data structures: released with the object. Move-only.
 class OwnedArray {
-public:
+  public:
     OwnedArray() noexcept = default;
     OwnedArray(OwnedArray&& other) noexcept;
     OwnedArray& operator=(OwnedArray&& other) noexcept;
@@ -29,7 +29,7 @@ public:
 };
 
 class OwnedSchema {
-public:
+  public:
     OwnedSchema() noexcept = default;
     OwnedSchema(const OwnedSchema&) = delete;
     OwnedSchema& operator=(const OwnedSchema&) = delete;
@@ -50,7 +50,7 @@ struct TableBatches {
 // Rows for the three tables, finished into a record batch per table every `batch_hands` hands
 // (so that no string column of a batch outgrows its 32-bit offsets).
 class TablesBuilder {
-public:
+  public:
     static constexpr std::size_t kBatchHands = 65536;
     explicit TablesBuilder(std::size_t batch_hands = kBatchHands);
     TablesBuilder(const TablesBuilder&) = delete;
@@ -64,7 +64,7 @@ public:
     // afterwards.
     std::array<TableBatches, kTableCount> finish();
 
-private:
+  private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };

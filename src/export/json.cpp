@@ -11,61 +11,73 @@
 #include <cstring>
 #include <string_view>
 
-#include "export/json_writer.hpp"
 #include "core/format.hpp"
 #include "core/utf8.hpp"
+#include "export/json_writer.hpp"
 
 namespace hs {
 namespace {
 
 // What follows "cards" in an action object.
 enum class Extra : std::uint8_t {
-    None, Bet, BetAllIn, Blind, Pot, Amount, CashOut, Seat, Say, Finish, Bounty, SplitBounty,
-    Purchase, Entry
+    None,
+    Bet,
+    BetAllIn,
+    Blind,
+    Pot,
+    Amount,
+    CashOut,
+    Seat,
+    Say,
+    Finish,
+    Bounty,
+    SplitBounty,
+    Purchase,
+    Entry
 };
 
 struct ActionForm {
-    std::string_view type;   // value of "type"
+    std::string_view type;  // value of "type"
     Extra extra;
     std::string_view label;  // value of "blind" or "pot"
     bool has_cards;          // the payload names a card set
 };
 
 constexpr std::array<ActionForm, kActionTypeCount> kActionForms = {{
-    {"bet", Extra::Bet, {}, false},                 // Bet
-    {"call", Extra::Bet, {}, false},                // Call
-    {"raise", Extra::Bet, {}, false},               // Raise
-    {"bet", Extra::BetAllIn, {}, false},            // BetAllIn
-    {"call", Extra::BetAllIn, {}, false},           // CallAllIn
-    {"raise", Extra::BetAllIn, {}, false},          // RaiseAllIn
-    {"check", Extra::None, {}, false},              // Check
-    {"fold", Extra::None, {}, true},                // Fold
-    {"muck", Extra::None, {}, true},                // Muck
-    {"show", Extra::None, {}, true},                // Show
-    {"dealt", Extra::None, {}, true},               // Dealt
-    {"blind", Extra::Blind, "ante", false},         // Ante
-    {"blind", Extra::Blind, "big", false},          // BigBlind
-    {"blind", Extra::Blind, "small", false},        // SmallBlind
-    {"blind", Extra::Blind, "big_small", false},    // BigSmallBlind
-    {"blind", Extra::Blind, "dead", false},         // DeadBlind
-    {"blind", Extra::Blind, "extra", false},        // ExtraBlind
-    {"cashout", Extra::CashOut, {}, false},         // CashOut
-    {"collect_pot", Extra::Pot, "main", false},     // CollectMainPot
-    {"collect_pot", Extra::Pot, "side_1", false},   // CollectSidePot1
-    {"collect_pot", Extra::Pot, "side_2", false},   // CollectSidePot2
-    {"collect_pot", Extra::Pot, "side_3", false},   // CollectSidePot3
-    {"uncalled_bet", Extra::Amount, {}, false},     // UncalledBetReturned
-    {"join", Extra::Seat, {}, false},               // Join
-    {"leave", Extra::None, {}, false},              // Leave
-    {"sitout", Extra::None, {}, false},             // Sitout
-    {"say", Extra::Say, {}, false},                 // Say
-    {"finish", Extra::Finish, {}, false},           // Finish
-    {"bounty", Extra::Bounty, {}, false},           // Bounty
-    {"bounty", Extra::SplitBounty, {}, false},      // SplitBounty
-    {"rebuy", Extra::Purchase, {}, false},          // Rebuy
-    {"addon", Extra::Purchase, {}, false},          // AddOn
-    {"entry", Extra::Entry, {}, false},             // Entry
-    {"insurance", Extra::Amount, {}, false},        // Insurance
+    {"bet", Extra::Bet, {}, false},                // Bet
+    {"call", Extra::Bet, {}, false},               // Call
+    {"raise", Extra::Bet, {}, false},              // Raise
+    {"bet", Extra::BetAllIn, {}, false},           // BetAllIn
+    {"call", Extra::BetAllIn, {}, false},          // CallAllIn
+    {"raise", Extra::BetAllIn, {}, false},         // RaiseAllIn
+    {"check", Extra::None, {}, false},             // Check
+    {"fold", Extra::None, {}, true},               // Fold
+    {"muck", Extra::None, {}, true},               // Muck
+    {"show", Extra::None, {}, true},               // Show
+    {"dealt", Extra::None, {}, true},              // Dealt
+    {"blind", Extra::Blind, "ante", false},        // Ante
+    {"blind", Extra::Blind, "big", false},         // BigBlind
+    {"blind", Extra::Blind, "small", false},       // SmallBlind
+    {"blind", Extra::Blind, "big_small", false},   // BigSmallBlind
+    {"blind", Extra::Blind, "dead", false},        // DeadBlind
+    {"blind", Extra::Blind, "extra", false},       // ExtraBlind
+    {"cashout", Extra::CashOut, {}, false},        // CashOut
+    {"collect_pot", Extra::Pot, "main", false},    // CollectMainPot
+    {"collect_pot", Extra::Pot, "side_1", false},  // CollectSidePot1
+    {"collect_pot", Extra::Pot, "side_2", false},  // CollectSidePot2
+    {"collect_pot", Extra::Pot, "side_3", false},  // CollectSidePot3
+    {"uncalled_bet", Extra::Amount, {}, false},    // UncalledBetReturned
+    {"join", Extra::Seat, {}, false},              // Join
+    {"leave", Extra::None, {}, false},             // Leave
+    {"sitout", Extra::None, {}, false},            // Sitout
+    {"say", Extra::Say, {}, false},                // Say
+    {"finish", Extra::Finish, {}, false},          // Finish
+    {"bounty", Extra::Bounty, {}, false},          // Bounty
+    {"bounty", Extra::SplitBounty, {}, false},     // SplitBounty
+    {"rebuy", Extra::Purchase, {}, false},         // Rebuy
+    {"addon", Extra::Purchase, {}, false},         // AddOn
+    {"entry", Extra::Entry, {}, false},            // Entry
+    {"insurance", Extra::Amount, {}, false},       // Insurance
 }};
 
 // ---------------------------------------------------------------------------------------------
@@ -85,7 +97,7 @@ void write_root(const HandStore& store, JsonWriter& w, Span hands, Layout&& layo
 }
 
 class NativeWriter {
-public:
+  public:
     NativeWriter(const HandStore& store, JsonWriter& w) : store_(store), w_(w) {}
 
     void hand(const Hand& h) {
@@ -261,8 +273,7 @@ public:
             w_.raw("[]");
         }
         switch (form.extra) {
-            case Extra::None:
-                break;
+            case Extra::None: break;
             case Extra::Bet:
             case Extra::BetAllIn:
                 o.key("amount").amount(a.amount());
@@ -276,20 +287,17 @@ public:
                 o.key("amount").amount(a.amount());
                 o.key("pot").name(form.label);
                 break;
-            case Extra::Amount:
-                o.key("amount").amount(a.amount());
-                break;
+            case Extra::Amount: o.key("amount").amount(a.amount()); break;
             case Extra::CashOut: {
                 const auto value = store_.cash_out_of(payload);
                 o.key("amount").amount(value.amount);
                 o.key("fee").amount(value.fee);
                 break;
             }
-            case Extra::Seat:
-                o.key("seat").small(static_cast<std::uint8_t>(payload & 0xFF));
-                break;
+            case Extra::Seat: o.key("seat").small(static_cast<std::uint8_t>(payload & 0xFF)); break;
             case Extra::Say:
-                if ((payload >> 24) != 0) o.key("msg").text(store_.message_of(payload, text_start_));
+                if ((payload >> 24) != 0)
+                    o.key("msg").text(store_.message_of(payload, text_start_));
                 break;
             case Extra::Finish: {
                 const auto value = store_.finish_of(payload);
@@ -330,7 +338,7 @@ public:
 // ---------------------------------------------------------------------------------------------
 
 class OhhWriter {
-public:
+  public:
     OhhWriter(const HandStore& store, JsonWriter& w) : store_(store), w_(w) {}
 
     void hand(const Hand& h) {
@@ -415,7 +423,7 @@ public:
         o.close();
     }
 
-private:
+  private:
     void street_list(Arr& arr, std::string_view label, const std::vector<Street>& list, Span s) {
         for (const Street& st : store_.resolve(list, s)) {
             arr.next();

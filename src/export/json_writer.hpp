@@ -22,7 +22,7 @@ inline constexpr std::size_t kInitialCapacity = 100000;
 struct FormatFailure {};
 
 class JsonWriter {
-public:
+  public:
     // The buffer is kept at its full capacity and len_ counts the bytes written, so appends are
     // plain copies behind one bounds test.
     JsonWriter() {
@@ -161,7 +161,7 @@ public:
         return std::move(buf_);
     }
 
-private:
+  private:
     [[gnu::noinline]] void grow(std::size_t n) {
         const std::size_t need = len_ + n;
         const std::size_t doubled = buf_.size() * 2;
@@ -175,7 +175,7 @@ private:
 
 // An open object or array: writes the separators, the caller writes the values.
 class Obj {
-public:
+  public:
     explicit Obj(JsonWriter& w) : w_(w) { w_.put('{'); }
     // The key of the next member; the caller writes its value right after.
     JsonWriter& key(std::string_view k) {
@@ -185,13 +185,13 @@ public:
     }
     void close() { w_.put('}'); }
 
-private:
+  private:
     JsonWriter& w_;
     bool first_ = true;
 };
 
 class Arr {
-public:
+  public:
     explicit Arr(JsonWriter& w) : w_(w) { w_.put('['); }
     JsonWriter& next() {
         if (!first_) w_.put(',');
@@ -200,7 +200,7 @@ public:
     }
     void close() { w_.put(']'); }
 
-private:
+  private:
     JsonWriter& w_;
     bool first_ = true;
 };

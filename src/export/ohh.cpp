@@ -60,24 +60,24 @@ struct SiteForm {
     Total total = Total::WithRake;
 };
 constexpr std::array<SiteForm, kSiteCount> kSiteForms = {{
-    {"PokerStars", "PokerStars"},                                   // PokerStars
-    {"Pluribus", "Pluribus"},                                       // PokerStarsPluribus
-    {"OnGame", "OnGame", RaiseAmount::ChipsAdded},                  // OnGame
-    {"Absolute Poker", "Cereus"},                                   // Absolute
-    {"Everleaf", "Everleaf Gaming"},                                // EverLeaf
-    {"BetOnline", "Chico"},                                         // BetOnline
-    {"Full Tilt Poker", "Full Tilt Poker"},                         // FullTiltPoker
-    {"Pacific Poker", "888 Poker"},                                 // PacificPoker
-    {"PokerTracker", "PokerTracker"},                               // PokerTracker
-    {"partypoker", "partypoker"},                                   // PartyPoker
-    {"GGPoker", "GGNetwork"},                                       // GGPoker
+    {"PokerStars", "PokerStars"},                   // PokerStars
+    {"Pluribus", "Pluribus"},                       // PokerStarsPluribus
+    {"OnGame", "OnGame", RaiseAmount::ChipsAdded},  // OnGame
+    {"Absolute Poker", "Cereus"},                   // Absolute
+    {"Everleaf", "Everleaf Gaming"},                // EverLeaf
+    {"BetOnline", "Chico"},                         // BetOnline
+    {"Full Tilt Poker", "Full Tilt Poker"},         // FullTiltPoker
+    {"Pacific Poker", "888 Poker"},                 // PacificPoker
+    {"PokerTracker", "PokerTracker"},               // PokerTracker
+    {"partypoker", "partypoker"},                   // PartyPoker
+    {"GGPoker", "GGNetwork"},                       // GGPoker
     {"Winamax", "Winamax", RaiseAmount::OverTheBet, Returns::InThePot, Total::LessRake},  // Winamax
-    {"Kings Club", "Kings Club"},                                   // KingsClub
-    {"Bovada", "Bovada"},                                           // Bovada
-    {"Enet", "Enet"},                                               // Enet
-    {"Cake Poker", "Cake Network"},                                 // Cake
-    {"PKR", "PKR"},                                                 // Pkr
-    {"Winning Poker", "Winning Poker Network"},                     // Winning
+    {"Kings Club", "Kings Club"},                // KingsClub
+    {"Bovada", "Bovada"},                        // Bovada
+    {"Enet", "Enet"},                            // Enet
+    {"Cake Poker", "Cake Network"},              // Cake
+    {"PKR", "PKR"},                              // Pkr
+    {"Winning Poker", "Winning Poker Network"},  // Winning
 }};
 
 // The format's game names, in the model's code order. A game the format has no name for fails
@@ -241,7 +241,7 @@ std::optional<std::size_t> collected_pot(ActionType t) noexcept {
 enum class RoundKind : std::uint8_t { Betting, Showdown };
 
 class HandWriter {
-public:
+  public:
     HandWriter(const HandStore& store, JsonWriter& w) : store_(store), w_(w) {}
 
     void hand(const Hand& h) {
@@ -252,8 +252,7 @@ public:
         const auto site = static_cast<std::size_t>(hd.site);
         if (site >= kSiteForms.size()) fault_index(site, kSiteForms.size());
         site_ = &kSiteForms[site];
-        const Tournament* t =
-            hd.is_tournament() ? &at(store_.tournaments, hd.tournament) : nullptr;
+        const Tournament* t = hd.is_tournament() ? &at(store_.tournaments, hd.tournament) : nullptr;
         const string_view currency = currency_of(hd, t);
 
         Obj root(w_);
@@ -273,8 +272,9 @@ public:
         o.key("start_date_utc").date(hd.start_utc);
         o.key("table_name").text(store_.text_of(hd.table_name));
         const string_view game = name_of(kGameNames, static_cast<std::size_t>(hd.game_type));
-        if (game.empty()) fault(std::string("a game the format has no name for: ") +
-                                std::string(enum_text(kGameTypeNames, hd.game_type)));
+        if (game.empty())
+            fault(std::string("a game the format has no name for: ") +
+                  std::string(enum_text(kGameTypeNames, hd.game_type)));
         o.key("game_type").name(game);
         o.key("bet_limit");
         {
@@ -311,7 +311,7 @@ public:
         root.close();
     }
 
-private:
+  private:
     // -----------------------------------------------------------------------------------------
     // Header
     // -----------------------------------------------------------------------------------------
@@ -350,8 +350,8 @@ private:
 
     void flags(const Hand& h) {
         Arr arr(w_);
-        const bool twice = h.flops.count() >= 2 || h.turns.count() >= 2 ||
-                           h.rivers.count() >= 2 || h.showdowns.count() >= 2;
+        const bool twice = h.flops.count() >= 2 || h.turns.count() >= 2 || h.rivers.count() >= 2 ||
+                           h.showdowns.count() >= 2;
         if (twice) arr.next().name("Run_It_Twice");
         if (h.header.hero == kNone8) arr.next().name("Observed");
         if (h.header.fast_fold) arr.next().name("Fast");
@@ -426,7 +426,7 @@ private:
 
     // An open round object: its actions are numbered as they are written.
     class Round {
-    public:
+      public:
         Round(HandWriter& hw, std::uint64_t id, string_view street, const CardSet* cards)
             : w_(hw.w_), o_(w_) {
             o_.key("id").number(id);
@@ -450,7 +450,7 @@ private:
             o_.close();
         }
 
-    private:
+      private:
         JsonWriter& w_;
         Obj o_;
         std::optional<Arr> arr_;
@@ -619,8 +619,9 @@ private:
                     if (is_all_in(type))
                         added = std::min(added, money_of(players_[p].chips) - put_in_[p]);
                     put(p, added, true);
-                    const string_view name =
-                        raise || (bet && preflop) ? "Raise" : bet ? "Bet" : "Call";
+                    const string_view name = raise || (bet && preflop) ? "Raise"
+                                             : bet                     ? "Bet"
+                                                                       : "Call";
                     Obj o = r.action(p, name);
                     o.key("amount");
                     write_money(w_, added);
@@ -628,9 +629,7 @@ private:
                     o.close();
                     break;
                 }
-                case ActionType::Check:
-                    r.action(listed(a.player_id()), "Check").close();
-                    break;
+                case ActionType::Check: r.action(listed(a.player_id()), "Check").close(); break;
                 case ActionType::Fold: {
                     const std::uint8_t p = listed(a.player_id());
                     Obj o = r.action(p, "Fold");
@@ -709,8 +708,8 @@ private:
     void collect_runs(const Hand& h, auto&& each) const {
         each(store_.resolve(store_.actions, h.preflop.actions));
         for (const auto* list : {&store_.flops, &store_.turns, &store_.rivers, &store_.showdowns}) {
-            const Span s = list == &store_.flops   ? h.flops
-                           : list == &store_.turns ? h.turns
+            const Span s = list == &store_.flops    ? h.flops
+                           : list == &store_.turns  ? h.turns
                            : list == &store_.rivers ? h.rivers
                                                     : h.showdowns;
             for (const Street& st : store_.resolve(*list, s))
@@ -756,9 +755,8 @@ private:
             for (const Action& a : actions) {
                 if (a.type() != ActionType::CashOut) continue;
                 const std::uint8_t p = listed(a.player_id());
-                auto win = std::find_if(wins_.begin(), wins_.end(), [p](const Win& w) {
-                    return w.pot == 0 && w.player == p;
-                });
+                auto win = std::find_if(wins_.begin(), wins_.end(),
+                                        [p](const Win& w) { return w.pot == 0 && w.player == p; });
                 if (win == wins_.end()) win = wins_.insert(wins_.end(), Win{0, p, 0});
                 const auto value = store_.cash_out_of(a.payload());
                 win->cashout = money_of(value.amount);

@@ -26,7 +26,7 @@ void append_card_set(std::string& out, const CardSet& c) {
 // or element (and the trailing comma of the pretty layout) is written when the next field,
 // element or closing bracket comes, so one flag per open level is enough: `first_`.
 class Printer {
-public:
+  public:
     Printer(std::string& out, bool pretty) : out_(out), pretty_(pretty) {}
 
     void open_record(std::string_view name) {
@@ -92,7 +92,7 @@ public:
     void u64(std::uint64_t v) { append_u64(out_, v); }
     void f32(float v) { append_f32_record(out_, v); }
 
-private:
+  private:
     void newline(std::size_t depth) {
         out_ += '\n';
         out_.append(depth * 4, ' ');
@@ -162,8 +162,11 @@ void print_action(Printer& p, const HandStore& store, const Action& a, std::uint
         }
         case PayloadKind::Bounty: {
             const HandStore::BountyValue v = store.bounty_of(a.payload());
-            print_data(p, "Bounty", {{"amount", v.amount}, {"defeated", std::uint64_t{v.defeated}},
-                                     {"increase", v.increase}, {"total", v.total}});
+            print_data(p, "Bounty",
+                       {{"amount", v.amount},
+                        {"defeated", std::uint64_t{v.defeated}},
+                        {"increase", v.increase},
+                        {"total", v.total}});
             break;
         }
         case PayloadKind::Purchase: {
@@ -179,8 +182,7 @@ void print_action(Printer& p, const HandStore& store, const Action& a, std::uint
             p.field(a.type() == ActionType::Entry ? "tournament_id" : "msg");
             p.quoted(store.message_of(a.payload(), text_start));
             break;
-        case PayloadKind::None:
-            break;
+        case PayloadKind::None: break;
     }
     p.close_record();
 }
@@ -297,8 +299,7 @@ void print_header(Printer& p, const HandStore& store, const Header& h, std::uint
     p.close_record();
 }
 
-void print_summary(Printer& p, const HandStore& store, const Summary& s,
-                   std::uint64_t text_start) {
+void print_summary(Printer& p, const HandStore& store, const Summary& s, std::uint64_t text_start) {
     p.open_record("Summary");
     p.field("pots");
     p.open_record("PotInfo");

@@ -15,7 +15,7 @@ namespace hs::py {
 
 // An owned reference, released at scope exit.
 class Ref {
-public:
+  public:
     explicit Ref(PyObject* p = nullptr) noexcept : p_(p) {}
     Ref(const Ref&) = delete;
     Ref& operator=(const Ref&) = delete;
@@ -24,7 +24,7 @@ public:
     PyObject* release() noexcept { return std::exchange(p_, nullptr); }
     explicit operator bool() const noexcept { return p_ != nullptr; }
 
-private:
+  private:
     PyObject* p_;
 };
 
@@ -33,13 +33,13 @@ private:
 // interpreter is shutting down, taking the lock back ends a daemon thread with a forced unwind
 // that starts in this destructor: it must be allowed to leave it (noexcept(false)).
 class GilReleased {
-public:
+  public:
     GilReleased() noexcept : state_(PyEval_SaveThread()) {}
     GilReleased(const GilReleased&) = delete;
     GilReleased& operator=(const GilReleased&) = delete;
     ~GilReleased() noexcept(false) { PyEval_RestoreThread(state_); }
 
-private:
+  private:
     PyThreadState* state_;
 };
 

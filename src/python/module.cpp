@@ -12,12 +12,12 @@
 #include <utility>
 #include <vector>
 
-#include "export/json.hpp"
 #include "batch/pool.hpp"
-#include "python/tables.hpp"
 #include "core/model.hpp"
-#include "export/text_form.hpp"
+#include "export/json.hpp"
 #include "export/ohh.hpp"
+#include "export/text_form.hpp"
+#include "python/tables.hpp"
 #include "sites/parse.hpp"
 
 namespace {
@@ -38,8 +38,7 @@ using hs::py::utf8_to_str;
 // ---------------------------------------------------------------------------------------------
 
 std::string type_name(PyObject* obj) {
-    Ref qualname(PyObject_GetAttrString(reinterpret_cast<PyObject*>(Py_TYPE(obj)),
-                                        "__qualname__"));
+    Ref qualname(PyObject_GetAttrString(reinterpret_cast<PyObject*>(Py_TYPE(obj)), "__qualname__"));
     if (qualname && PyUnicode_Check(qualname.get())) {
         Py_ssize_t n = 0;
         if (const char* s = PyUnicode_AsUTF8AndSize(qualname.get(), &n))
@@ -142,8 +141,7 @@ bool collect_texts(PyObject* seq, const char* param, bool paths, std::vector<std
 // ---------------------------------------------------------------------------------------------
 
 struct ViewObject {
-    PyObject_HEAD
-    std::shared_ptr<const hs::HandStore> store;
+    PyObject_HEAD std::shared_ptr<const hs::HandStore> store;
     hs::Span hands;
     // The list of handscribe.Rejected values of the parse that returned the view; null for the
     // views cut from it, which have none.
@@ -340,11 +338,7 @@ PyType_Slot kViewSlots[] = {
 };
 
 PyType_Spec kViewSpec = {
-    "handscribe.HandView",
-    static_cast<int>(sizeof(ViewObject)),
-    0,
-    Py_TPFLAGS_DEFAULT,
-    kViewSlots,
+    "handscribe.HandView", static_cast<int>(sizeof(ViewObject)), 0, Py_TPFLAGS_DEFAULT, kViewSlots,
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -407,8 +401,8 @@ struct ParseArgs {
     hs::Encoding encoding = hs::Encoding::Utf8;
 };
 
-bool parse_args(PyObject* args, PyObject* kwargs, const char* format, const char* name,
-                bool paths, ParseArgs& out) {
+bool parse_args(PyObject* args, PyObject* kwargs, const char* format, const char* name, bool paths,
+                ParseArgs& out) {
     char* keywords[] = {const_cast<char*>(name), const_cast<char*>("errors"),
                         paths ? const_cast<char*>("encoding") : nullptr, nullptr};
     PyObject* errors = nullptr;
@@ -562,8 +556,7 @@ PyObject* ohh_export(PyObject* view_obj, PyObject* errors_arg) {
         if (!text) return nullptr;
         for (const hs::OhhLeftOut& left : out->left_out) {
             const std::string message = "hand " + left.hand_id +
-                                        " left out of the Open Hand History export: " +
-                                        left.reason;
+                                        " left out of the Open Hand History export: " + left.reason;
             if (PyErr_WarnEx(PyExc_UserWarning, message.c_str(), 1) < 0) return nullptr;
         }
         return text.release();
@@ -583,8 +576,7 @@ PyObject* py_to_ohh(PyObject*, PyObject* args, PyObject* kwargs) {
 PyObject* view_to_ohh(PyObject* self, PyObject* args, PyObject* kwargs) {
     char* keywords[] = {const_cast<char*>("errors"), nullptr};
     PyObject* errors = nullptr;
-    if (!PyArg_ParseTupleAndKeywords(args, kwargs, "|$O:to_ohh", keywords, &errors))
-        return nullptr;
+    if (!PyArg_ParseTupleAndKeywords(args, kwargs, "|$O:to_ohh", keywords, &errors)) return nullptr;
     return ohh_export(self, errors);
 }
 
@@ -627,9 +619,8 @@ PyObject* py_read_tables(PyObject*, PyObject* args, PyObject* kwargs) {
         return nullptr;
     hs::py::TableSet tables;
     hs::py::FileRejections rejected;
-    if (auto error = unlocked([&] {
-            tables = hs::py::read_files(inputs, jobs, errors, encoding, rejected);
-        }))
+    if (auto error = unlocked(
+            [&] { tables = hs::py::read_files(inputs, jobs, errors, encoding, rejected); }))
         return raise(error);
     return guarded([&] { return hs::py::make_tables(std::move(tables), rejected); });
 }
@@ -676,8 +667,7 @@ PyMethodDef kFunctions[] = {
     {"parse_str", with_keywords<py_parse_str>(), METH_VARARGS | METH_KEYWORDS, kParseStrDoc},
     {"parse_strs", with_keywords<py_parse_strs>(), METH_VARARGS | METH_KEYWORDS, kParseStrsDoc},
     {"parse_path", with_keywords<py_parse_path>(), METH_VARARGS | METH_KEYWORDS, kParsePathDoc},
-    {"parse_paths", with_keywords<py_parse_paths>(), METH_VARARGS | METH_KEYWORDS,
-     kParsePathsDoc},
+    {"parse_paths", with_keywords<py_parse_paths>(), METH_VARARGS | METH_KEYWORDS, kParsePathsDoc},
     {"to_json", with_keywords<py_to_json>(), METH_VARARGS | METH_KEYWORDS, nullptr},
     {"to_json_ohh", with_keywords<py_to_json_ohh>(), METH_VARARGS | METH_KEYWORDS, nullptr},
     {"to_ohh", with_keywords<py_to_ohh>(), METH_VARARGS | METH_KEYWORDS, kToOhhDoc},

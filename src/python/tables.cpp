@@ -5,10 +5,10 @@
 // PyCapsule interface take them without a copy, as often as they like.
 #include "python/tables.hpp"
 
+#include <structmember.h>
 #include <algorithm>
 #include <cstdint>
 #include <memory>
-#include <structmember.h>
 #include <thread>
 #include <utility>
 
@@ -33,8 +33,7 @@ PyObject* no_constructor(PyTypeObject*, PyObject*, PyObject*) {
 // ---------------------------------------------------------------------------------------------
 
 struct TableObject {
-    PyObject_HEAD
-    std::shared_ptr<const arrow::TableBatches> data;
+    PyObject_HEAD std::shared_ptr<const arrow::TableBatches> data;
 };
 
 PyTypeObject* g_table_type = nullptr;
@@ -141,9 +140,8 @@ PyObject* make_table(arrow::TableBatches batches) {
 // ---------------------------------------------------------------------------------------------
 
 struct TablesObject {
-    PyObject_HEAD
-    PyObject* tables[arrow::kTableCount];  // hands, players, actions
-    PyObject* rejected;                    // a list of (path, handscribe.Rejected)
+    PyObject_HEAD PyObject* tables[arrow::kTableCount];  // hands, players, actions
+    PyObject* rejected;                                  // a list of (path, handscribe.Rejected)
 };
 
 void tables_dealloc(PyObject* self) {
@@ -270,8 +268,10 @@ TableSet read_files(const std::vector<std::string>& paths, std::size_t jobs, Err
             arrow::TablesBuilder builder;
             for (std::size_t i = at(starts, g); i < at(starts, g + 1); ++i) {
                 ParseResult r = parse_file(at(paths, i), errors, encoding);
-                if (r.ok()) builder.add(*r.store, Span::make(0, r.store->hands.size()), paths[i]);
-                else if (errors == Errors::Skip) r.rejected.push_back({0, {}, std::move(r.error)});
+                if (r.ok())
+                    builder.add(*r.store, Span::make(0, r.store->hands.size()), paths[i]);
+                else if (errors == Errors::Skip)
+                    r.rejected.push_back({0, {}, std::move(r.error)});
                 at(file_rejected, i) = std::move(r.rejected);
             }
             parts[g] = builder.finish();

@@ -18,8 +18,8 @@
 
 #include "core/fault.hpp"
 #include "core/model.hpp"
-#include "reader/phrases.hpp"
 #include "reader/parser.hpp"
+#include "reader/phrases.hpp"
 
 namespace hs {
 
@@ -54,7 +54,7 @@ inline constexpr std::string_view kBoardCutOff = "street line cut off inside the
 enum class StreetKind : std::uint8_t { Flop, Turn, River, Showdown };
 
 class HandBuilder {
-public:
+  public:
     explicit HandBuilder(Parser& p) noexcept : p_(p), store_(p.store()) {}
 
     // Starts a hand at the parser's current line: clears the player table and notes the size
@@ -116,7 +116,7 @@ public:
         return slice(store_.text, id.offset(), id.offset() + id.length());
     }
 
-private:
+  private:
     Span take_run() noexcept {
         const std::size_t end = store_.actions.size();
         const Span s = Span::between(run_start_, end);
@@ -143,7 +143,7 @@ private:
 inline void HandBuilder::begin() noexcept {
     p_.begin_hand();
     hand_ = Hand{};
-    at_ = Sizes{store_.flops.size(),   store_.turns.size(),   store_.rivers.size(),
+    at_ = Sizes{store_.flops.size(),     store_.turns.size(),   store_.rivers.size(),
                 store_.showdowns.size(), store_.actions.size(), store_.winners.size(),
                 store_.card_sets.size(), store_.amounts.size(), store_.tournaments.size()};
     run_start_ = at_.actions;
@@ -236,7 +236,8 @@ void read_hands(Parser& p, std::string_view hand_start, Errors errors,
         std::string_view reason;
         try {
             const HandOutcome outcome = read_hand(b);
-            if (outcome.kind == HandOutcome::Kind::Stored) [[likely]] continue;
+            if (outcome.kind == HandOutcome::Kind::Stored) [[likely]]
+                continue;
             reason = !p.at_end()       ? outcome.reason
                      : p.holds_start() ? kCutByNextHand
                                        : kTextEndsInsideHand;

@@ -10,9 +10,9 @@
 #include <string_view>
 
 #include "core/model.hpp"
+#include "core/scan.hpp"
 #include "core/utf8.hpp"
 #include "reader/player_table.hpp"
-#include "core/scan.hpp"
 
 namespace hs {
 
@@ -23,22 +23,24 @@ inline constexpr std::string_view kEndMarker = "@@@";
 // first '\n' has a '\r' before it, '\n' when there is a '\n', and a lone '\r' for texts that
 // hold no '\n' but do hold '\r' (old Mac files).
 class LineSplitter {
-public:
+  public:
     enum class Kind : std::uint8_t { Byte, Pair, Cr };
     explicit LineSplitter(std::string_view text) noexcept;
     Kind kind() const noexcept { return kind_; }
     // The next line's extent [start, end) in the text, without its separator.
-    struct Extent { std::size_t start, end; };
+    struct Extent {
+        std::size_t start, end;
+    };
     inline std::optional<Extent> next() noexcept;
 
-private:
+  private:
     std::string_view text_;
     std::size_t start_ = 0;
     Kind kind_ = Kind::Byte;
 };
 
 class Parser {
-public:
+  public:
     Parser(std::string_view text, HandStore& store);
 
     // The current line without its separator and without trailing spaces, tabs and carriage
@@ -99,7 +101,7 @@ public:
     // Pushes the card set, then builds the action with its index as payload (lookup only).
     Action make_card_action(std::string_view name, ActionType type, const CardSet& cards);
 
-private:
+  private:
     // The current line becomes the end when it begins a hand.
     void hold_if_hand_start() noexcept;
     // A lookup: the slot found (32 for none) and whether its whole name equals the one looked up.
@@ -382,8 +384,10 @@ inline std::optional<NumberRead> read_decimal(std::string_view text) noexcept {
         std::size_t j = i + 1;
         while (j < stop && digit(p[j])) mantissa = mantissa * 10 + (p[j++] - '0');
         decimals = j - i - 1;
-        if (decimals > 0) i = j;
-        else if (j < n && p[j] >= 0x80) return read_decimal_general(text);
+        if (decimals > 0)
+            i = j;
+        else if (j < n && p[j] >= 0x80)
+            return read_decimal_general(text);
     }
     if ((i < n && (p[i] >= 0x80 || digit(p[i]))) || mantissa > (std::uint64_t{1} << 24))
         return read_decimal_general(text);
@@ -392,7 +396,8 @@ inline std::optional<NumberRead> read_decimal(std::string_view text) noexcept {
     return NumberRead{static_cast<float>(mantissa) / kPow10[decimals], i};
 }
 
-inline std::optional<SignedRead> decimal_after_first(std::string_view text, Currency sign) noexcept {
+inline std::optional<SignedRead> decimal_after_first(std::string_view text,
+                                                     Currency sign) noexcept {
     if (sign == U'$') {
         const std::size_t at = find_byte(text, '$');
         if (at == npos) return std::nullopt;

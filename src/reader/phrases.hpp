@@ -65,8 +65,8 @@ inline std::string_view cut_name(std::string_view line, std::string_view name) {
 // The name from the start of a line (or from `from`) up to `phrase`, which ends at `at`:
 // name_before(line, sign_at, " collected ") for "<name> collected $1.20". The phrase is not
 // compared: the caller found it, or found what stands at `at`.
-inline std::string_view name_before(std::string_view line, std::size_t at,
-                                    std::string_view phrase, std::size_t from = 0) {
+inline std::string_view name_before(std::string_view line, std::size_t at, std::string_view phrase,
+                                    std::size_t from = 0) {
     if (at < phrase.size()) fault_missing("player name", line);
     return cut_name(line, from, at - phrase.size());
 }

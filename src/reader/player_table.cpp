@@ -5,7 +5,6 @@
 
 namespace hs {
 
-
 std::uint32_t PlayerTable::match_mask_scalar(std::string_view name) const {
     if (name.empty()) fault_index(0, 0);
     // The key read byte by byte, whatever the machine's byte order.

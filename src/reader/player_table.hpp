@@ -113,7 +113,8 @@ inline std::uint32_t PlayerTable::key_mask(std::uint32_t key) const noexcept {
     };
     // Tables of sixteen players or fewer (nearly every hand) never look at the second half.
     std::uint32_t mask = sixteen(0);
-    if (count > 16) [[unlikely]] mask |= sixteen(16) << 16;
+    if (count > 16) [[unlikely]]
+        mask |= sixteen(16) << 16;
     return mask & used;
 #else
     std::uint32_t mask = 0;

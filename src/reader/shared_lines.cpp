@@ -4,10 +4,10 @@
 #include <string>
 
 #include "core/fault.hpp"
-#include "core/utf8.hpp"
-#include "reader/phrases.hpp"
-#include "reader/parser.hpp"
 #include "core/scan.hpp"
+#include "core/utf8.hpp"
+#include "reader/parser.hpp"
+#include "reader/phrases.hpp"
 
 namespace hs {
 namespace {
@@ -55,9 +55,13 @@ std::optional<GameRead> read_game(string_view line, size_t at) {
         if (name.limit) return GameRead{name.game, *name.limit, end};
         // The limit is told by its first letter.
         switch (byte_at(line, end)) {
-            case 'N': case 'n': return GameRead{name.game, BetType::NoLimit, end};
-            case 'P': case 'p': return GameRead{name.game, BetType::PotLimit, end};
-            case 'L': case 'F': case 'f': return GameRead{name.game, BetType::Limit, end};
+            case 'N':
+            case 'n': return GameRead{name.game, BetType::NoLimit, end};
+            case 'P':
+            case 'p': return GameRead{name.game, BetType::PotLimit, end};
+            case 'L':
+            case 'F':
+            case 'f': return GameRead{name.game, BetType::Limit, end};
             default: fault_unreachable();
         }
     }
@@ -104,11 +108,16 @@ std::optional<StreetLine> parse_street_line(Parser& p) {
     const char a = static_cast<char>(byte_at(line, k - 2));
     const char b = static_cast<char>(byte_at(line, k - 1));
     StreetLine s{StreetKind::Showdown, CardSet::empty()};
-    if (a == 'O' && b == 'P') s.kind = StreetKind::Flop;
-    else if (a == 'R' && b == 'N') s.kind = StreetKind::Turn;
-    else if (a == 'E' && b == 'R') s.kind = StreetKind::River;
-    else if (a == 'W' && b == 'N') s.kind = StreetKind::Showdown;
-    else fault_unreachable();
+    if (a == 'O' && b == 'P')
+        s.kind = StreetKind::Flop;
+    else if (a == 'R' && b == 'N')
+        s.kind = StreetKind::Turn;
+    else if (a == 'E' && b == 'R')
+        s.kind = StreetKind::River;
+    else if (a == 'W' && b == 'N')
+        s.kind = StreetKind::Showdown;
+    else
+        fault_unreachable();
     if (s.kind != StreetKind::Showdown) {
         const size_t open = rfind_byte(line, '[');
         if (open == npos) fault_missing("board cards", line);
@@ -139,8 +148,8 @@ std::optional<Action> dealt_line(HandBuilder& b, string_view line) {
     }
     if (line.back() != ']') return std::nullopt;
     const CardSet cards = parse_cards(slice(line, open + 1, line.size() - 1));
-    const Action a = p.make_card_action(name_before(line, open, " ", kDealtTo.size()),
-                                        ActionType::Dealt, cards);
+    const Action a =
+        p.make_card_action(name_before(line, open, " ", kDealtTo.size()), ActionType::Dealt, cards);
     b.dealt_cards_to(a.player_id());
     return a;
 }

@@ -7,11 +7,11 @@
 #include <cstdint>
 
 #include "core/fault.hpp"
-#include "core/utf8.hpp"
-#include "reader/phrases.hpp"
-#include "reader/parser.hpp"
-#include "reader/shared_lines.hpp"
 #include "core/scan.hpp"
+#include "core/utf8.hpp"
+#include "reader/parser.hpp"
+#include "reader/phrases.hpp"
+#include "reader/shared_lines.hpp"
 
 namespace hs::tournament {
 namespace {
@@ -111,8 +111,7 @@ size_t read_buy_in(string_view line, size_t at, Tournament& t) {
 
 // "Tournament #<number>," at `at`: the number becomes the record's id. The offset of the ',', or
 // nullopt when the text names no tournament there.
-std::optional<size_t> read_number_part(HandBuilder& b, string_view line, size_t at,
-                                       Tournament& t) {
+std::optional<size_t> read_number_part(HandBuilder& b, string_view line, size_t at, Tournament& t) {
     static constexpr string_view kTournament = "Tournament #";
     if (!starts(rest(line, at), kTournament)) return std::nullopt;
     const size_t number = at + kTournament.size();

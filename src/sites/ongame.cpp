@@ -18,11 +18,11 @@
 
 #include "core/clock.hpp"
 #include "core/model.hpp"
+#include "core/scan.hpp"
 #include "core/utf8.hpp"
 #include "reader/hand.hpp"
-#include "reader/phrases.hpp"
 #include "reader/parser.hpp"
-#include "core/scan.hpp"
+#include "reader/phrases.hpp"
 
 namespace hs::ongame {
 namespace {
@@ -43,9 +43,7 @@ constexpr string_view kHandStart = "***** History";
 
 // A section line: the bare "---" or "--- " followed by a street's title. Player names may begin
 // with dashes ("---Cockatrice--- folds"), so three dashes alone do not make a section line.
-bool is_section_line(string_view line) noexcept {
-    return line == kSection || starts(line, "--- ");
-}
+bool is_section_line(string_view line) noexcept { return line == kSection || starts(line, "--- "); }
 
 // The last word of a line (the text after its last space); nullopt when it has no space.
 std::optional<string_view> last_word(string_view line) {
@@ -104,8 +102,8 @@ string_view parse_table_lines(Parser& p, Header& header, Sign& sign) {
     if (line.size() < kTable.size()) fault_index(kTable.size(), line.size());
     // The name runs from byte 7 to the space before the table number's '['. A name may itself
     // begin with a bracketed tag ("[SPEED] Dallas"), so a '[' at byte 7 belongs to the name.
-    const size_t open = line.size() > kTable.size() + 1 ? find_byte(line, '[', kTable.size() + 1)
-                                                        : npos;
+    const size_t open =
+        line.size() > kTable.size() + 1 ? find_byte(line, '[', kTable.size() + 1) : npos;
     if (open == npos) return "table line without a table number";
     header.table_name = store.push_text(cut_text(line, kTable.size(), open - 1));
 
@@ -140,8 +138,7 @@ string_view parse_table_lines(Parser& p, Header& header, Sign& sign) {
     } else {
         const size_t n = numeric_run_len(*dealer);
         if (n == 0) return "dealer line without a seat";
-        header.button_seat =
-            static_cast<std::uint8_t>(parse_grouped_integer(slice(*dealer, 0, n)));
+        header.button_seat = static_cast<std::uint8_t>(parse_grouped_integer(slice(*dealer, 0, n)));
     }
     p.next_line();
 
@@ -175,8 +172,8 @@ bool parse_seat_line(HandBuilder& b, const Sign& sign) {
     const auto seat_line = read_seat_line(line);
     if (!seat_line) return false;
 
-    const string_view digits = slice(line, seat_line->seat_start,
-                                     seat_line->seat_start + seat_line->seat_len);
+    const string_view digits =
+        slice(line, seat_line->seat_start, seat_line->seat_start + seat_line->seat_len);
     unsigned seat = 0;
     const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), seat);
     if (ec != std::errc{} || end != digits.data() + digits.size() || seat > 255) {
@@ -217,8 +214,7 @@ Action parse_blind_line(Parser& p, const Sign& sign) {
             type = ActionType::DeadBlind;
             name = name_before(line, s, " posts dead blind (");
             break;
-        default:
-            fault_unreachable();
+        default: fault_unreachable();
     }
     return Action::with_amount(type, p.find_player(name), amount->value);
 }
@@ -260,8 +256,7 @@ std::optional<Action> parse_action_line(Parser& p, const Sign& sign) {
             type = all_in ? ActionType::CallAllIn : ActionType::Call;
             verb = " calls ";
             break;
-        default:
-            return std::nullopt;
+        default: return std::nullopt;
     }
     const string_view name = name_before(line, s, verb);
     return Action::with_amount(type, p.find_player(name), amount->value);

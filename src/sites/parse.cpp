@@ -12,8 +12,8 @@
 
 #include "core/format.hpp"
 #include "core/utf8.hpp"
-#include "sites/ongame.hpp"
 #include "reader/parser.hpp"
+#include "sites/ongame.hpp"
 #include "sites/pokerstars.hpp"
 #include "sites/winamax.hpp"
 
@@ -188,12 +188,11 @@ std::variant<Site, std::string> detect_site(std::string_view text) {
         const FirstLines lines = first_lines(rest, split_at_cr);
         if (!lines.has_second) fault_input(missing_message("second line", lines.first));
         return lines.second.starts_with("Table 'Pluribus") ? Site::PokerStarsPluribus
-                                                            : Site::PokerStars;
+                                                           : Site::PokerStars;
     }
     for (const Prefix& p : kPrefixes)
         if (rest.starts_with(p.text)) return p.site;
-    if (rest.size() > 1 && rest[0] == '#' && numeric_len(tail(rest, 1)) > 0)
-        return Site::KingsClub;
+    if (rest.size() > 1 && rest[0] == '#' && numeric_len(tail(rest, 1)) > 0) return Site::KingsClub;
 
     const bool split_at_cr = whole.find('\n') == std::string_view::npos;
     const FirstLines lines = first_lines(rest, split_at_cr);

@@ -7,8 +7,8 @@
 #include <variant>
 #include <vector>
 
-#include "input/decode.hpp"
 #include "core/model.hpp"
+#include "input/decode.hpp"
 #include "reader/hand.hpp"
 
 namespace hs {

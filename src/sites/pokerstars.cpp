@@ -19,13 +19,13 @@
 
 #include "core/clock.hpp"
 #include "core/model.hpp"
+#include "core/scan.hpp"
 #include "core/utf8.hpp"
 #include "reader/hand.hpp"
-#include "reader/phrases.hpp"
 #include "reader/parser.hpp"
+#include "reader/phrases.hpp"
 #include "reader/shared_lines.hpp"
 #include "reader/tournament.hpp"
-#include "core/scan.hpp"
 
 namespace hs::pokerstars {
 namespace {
@@ -57,12 +57,10 @@ void general_date(Header& h, string_view date, string_view line) {
     const size_t s4 = s3 == npos ? npos : find_byte(date, ':', s3 + 1);
     const size_t s5 = s4 == npos ? npos : find_byte(date, ':', s4 + 1);
     if (s5 == npos) fault_missing("date", line);
-    h.start_date = pack_date(date_piece(date.substr(0, s1), line),
-                             date_piece(slice(date, s1 + 1, s2), line),
-                             date_piece(slice(date, s2 + 1, s3), line),
-                             date_piece(slice(date, s3 + 1, s4), line),
-                             date_piece(slice(date, s4 + 1, s5), line),
-                             date_piece(date.substr(s5 + 1), line));
+    h.start_date = pack_date(
+        date_piece(date.substr(0, s1), line), date_piece(slice(date, s1 + 1, s2), line),
+        date_piece(slice(date, s2 + 1, s3), line), date_piece(slice(date, s3 + 1, s4), line),
+        date_piece(slice(date, s4 + 1, s5), line), date_piece(date.substr(s5 + 1), line));
 }
 
 // The zone of the start time, from what follows the date: " ET", the old " (ET)", a zone and
@@ -228,14 +226,14 @@ bool parse_seat_line(HandBuilder& b, Currency cur) {
     const string_view line = cur == kChips ? tournament::seat_line(b, p.line()) : p.line();
     const auto seat_line = read_seat_line(line);
     if (!seat_line) return false;
-    const string_view digits = slice(line, seat_line->seat_start,
-                                     seat_line->seat_start + seat_line->seat_len);
+    const string_view digits =
+        slice(line, seat_line->seat_start, seat_line->seat_start + seat_line->seat_len);
     std::uint8_t seat = 0;
     const auto d0 = static_cast<unsigned char>(digits[0]);
     const auto d1 = static_cast<unsigned char>(digits.back());
     if (is_digit(d0) && is_digit(d1)) {  // one or two ASCII digits: at most 99
-        seat = static_cast<std::uint8_t>(digits.size() == 1 ? d0 - '0'
-                                                            : (d0 - '0') * 10 + (d1 - '0'));
+        seat =
+            static_cast<std::uint8_t>(digits.size() == 1 ? d0 - '0' : (d0 - '0') * 10 + (d1 - '0'));
     } else {
         const auto [ptr, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), seat);
         if (ec != std::errc{} || ptr != digits.data() + digits.size())
@@ -365,8 +363,7 @@ std::optional<Action> parse_pre_deal_line(Parser& p, string_view line, Currency 
 Action collect(Parser& p, string_view line, string_view text, ActionType type, Currency cur) {
     const auto amount = decimal_after_last(text, cur);
     if (!amount) fault_missing("amount", line);
-    return p.make_action(name_before(line, amount->sign_at, " collected "), type,
-                         amount->value);
+    return p.make_action(name_before(line, amount->sign_at, " collected "), type, amount->value);
 }
 
 // Cards at the end of the line ("Alice: shows [Ah Kd]", "Alice: folds [7c 2d]").
@@ -413,8 +410,8 @@ Action collect_pot(Parser& p, string_view line, Currency cur, bool numbered) {
     if (e == nullptr) fault_unreachable();
     const size_t cut = line.size() - pot.size() + e->ending.phrase.size();
     const string_view text = line.substr(0, line.size() > cut ? line.size() - cut : 0);
-    const bool second_side = numbered && e->type == ActionType::CollectSidePot1 &&
-                             line.back() == '2';
+    const bool second_side =
+        numbered && e->type == ActionType::CollectSidePot1 && line.back() == '2';
     return collect(p, line, text, second_side ? ActionType::CollectSidePot2 : e->type, cur);
 }
 
@@ -536,7 +533,8 @@ std::optional<Action> parse_action_line(Parser& p, string_view line, Currency cu
             if (status)
                 if (auto a = status_line(p, line)) return a;
             break;
-        case 'e': case 'n':
+        case 'e':
+        case 'n':
             if (status)
                 if (auto a = status_line(p, line)) return a;
             break;
@@ -568,7 +566,7 @@ std::optional<Action> parse_action_line(Parser& p, string_view line, Currency cu
 // stops taking the line step inline).
 template <bool kTournament>
 [[gnu::always_inline]] inline bool round_line(HandBuilder& b, string_view line, Currency cur,
-                                             const Variant& v) {
+                                              const Variant& v) {
     static constexpr string_view kNoLow = "No low hand qualified";
     static constexpr char kInsured[] = ": get an all-in insurance (";
     auto a = parse_action_line(b.parser(), line, cur, v);
@@ -643,8 +641,7 @@ PotInfo parse_pot_line(string_view line, Currency cur, bool rake_optional) {
 }
 
 // "... showed [cards] and won ($1.50) with ..., and lost with ..."
-void read_results(Parser& p, string_view text, std::uint8_t id, Currency cur,
-                  string_view line) {
+void read_results(Parser& p, string_view text, std::uint8_t id, Currency cur, string_view line) {
     auto& winners = p.store().winners;
     std::uint8_t game = 0;
     bool after_won = false;
@@ -871,33 +868,33 @@ HandOutcome read_hand(HandBuilder& b, const Variant& v) {
 
 }  // namespace
 
-const Variant kPokerStars{Site::PokerStars,
-                          RoundLine::Status | RoundLine::Chat | RoundLine::Shows |
-                              RoundLine::CashOut | RoundLine::Join,
-                          {},
-                          "PokerStars ",
-                          tournament::read_tournament,
-                          false,
-                          {},
-                          false};
+const Variant kPokerStars{
+    Site::PokerStars,
+    RoundLine::Status | RoundLine::Chat | RoundLine::Shows | RoundLine::CashOut | RoundLine::Join,
+    {},
+    "PokerStars ",
+    tournament::read_tournament,
+    false,
+    {},
+    false};
 
 // The Pluribus logs: no status, chat, show, cash-out or join lines inside a round, and names
 // keyed without the "Mr" that every player's name begins with.
-const Variant kPluribus{
-    Site::PokerStarsPluribus, 0, "Mr", "PokerStars ", tournament::read_tournament, false, {}, false};
+const Variant kPluribus{Site::PokerStarsPluribus,    0,     "Mr", "PokerStars ",
+                        tournament::read_tournament, false, {},   false};
 
 // GGPoker: hand ids with letters ("RC58843003", "TM247771977"), tournaments named rather than
 // priced, straddles, missed blinds, cash drops, all-in insurance, tournament pot lines without a
 // rake, and cash amounts that group their thousands ("$1,289.63").
-const Variant kGGPoker{Site::GGPoker,
-                       RoundLine::Status | RoundLine::Chat | RoundLine::Shows |
-                           RoundLine::Insurance,
-                       {},
-                       "Poker Hand #",
-                       tournament::read_named_tournament,
-                       true,
-                       "Cash Drop to Pot ",
-                       true};
+const Variant kGGPoker{
+    Site::GGPoker,
+    RoundLine::Status | RoundLine::Chat | RoundLine::Shows | RoundLine::Insurance,
+    {},
+    "Poker Hand #",
+    tournament::read_named_tournament,
+    true,
+    "Cash Drop to Pot ",
+    true};
 
 void parse_hands(Parser& parser, const Variant& variant, Errors errors,
                  std::vector<Rejection>& rejected) {

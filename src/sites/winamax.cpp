@@ -15,12 +15,12 @@
 
 #include "core/clock.hpp"
 #include "core/model.hpp"
+#include "core/scan.hpp"
 #include "reader/hand.hpp"
-#include "reader/phrases.hpp"
 #include "reader/parser.hpp"
+#include "reader/phrases.hpp"
 #include "reader/shared_lines.hpp"
 #include "reader/tournament.hpp"
-#include "core/scan.hpp"
 
 namespace hs::winamax {
 namespace {
@@ -264,7 +264,7 @@ Action collect_line(Parser& p, string_view line, size_t at, string_view phrase) 
     if (const size_t side = find_str(line, kSidePot, at); side != npos) {
         const auto number = read_integer(rest(line, side + kSidePot.size()));
         const std::uint64_t n = number ? number->value : 1;
-        type = n <= 1 ? ActionType::CollectSidePot1
+        type = n <= 1   ? ActionType::CollectSidePot1
                : n == 2 ? ActionType::CollectSidePot2
                         : ActionType::CollectSidePot3;
     }
@@ -339,8 +339,8 @@ SeatResult parse_seat_result(HandBuilder& b, string_view line) {
     };
     auto& winners = p.store().winners;
     if (const size_t w = find_str(line, kShowed, ns); w != npos) {
-        const Action show = p.make_card_action(name_to(w), ActionType::Show,
-                                               bracketed_cards(line.substr(w)).cards);
+        const Action show =
+            p.make_card_action(name_to(w), ActionType::Show, bracketed_cards(line.substr(w)).cards);
         b.push(show);
         if (const size_t won = find_str(line, kAndWon, w); won != npos) {
             const float amount = amount_at(rest(line, won + kAndWon.size()), line).value;

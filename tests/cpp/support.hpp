@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "core/model.hpp"
 #include "export/json.hpp"
 #include "support/check_store.hpp"
-#include "core/model.hpp"
 
 namespace hs::test {
 

@@ -34,7 +34,7 @@ TEST(Amounts, KnownValues) {
     EXPECT_EQ(amount_value(0.25f), 0.25);
     EXPECT_EQ(amount_value(1523.85f), 1523.85);
     EXPECT_EQ(amount_value(150000.0f), 150000.0);
-    EXPECT_EQ(amount_value(0.001f), 0.001);      // below a cent: the exact path
+    EXPECT_EQ(amount_value(0.001f), 0.001);        // below a cent: the exact path
     EXPECT_EQ(amount_value(131072.5f), 131072.5);  // above 2^17, not whole: the exact path
     EXPECT_EQ(amount_value(1e20f), 1e20);
     EXPECT_TRUE(std::isnan(amount_value(std::nanf(""))));
@@ -63,7 +63,7 @@ TEST(Amounts, FastPathAgreesWithTheTextFormOnRandomFloats) {
 
 // A validated view over one batch of a table.
 class BatchView {
-public:
+  public:
     BatchView(TableId table, const ArrowArray& batch) {
         table_schema(table, &schema_.raw);
         ArrowError error{};
@@ -108,7 +108,7 @@ public:
         return ArrowArrayViewGetDoubleUnsafe(&col(name), i);
     }
 
-private:
+  private:
     OwnedSchema schema_;
     ArrowArrayView view_{};
 };

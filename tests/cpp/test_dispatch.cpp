@@ -56,7 +56,8 @@ INSTANTIATE_TEST_SUITE_P(
         SiteCase{"PokerStars Hand #1\rTable 'Pluribus'\r", Site::PokerStarsPluribus},
         SiteCase{"\xEF\xBB\xBFPokerStars Hand #1\r\nTable 'Pluribus", Site::PokerStarsPluribus},
         SiteCase{"\xC2\x85\xC2\xA0\xE1\x9A\x80\xE2\x80\x80\xE2\x80\x8A\xE2\x80\xA8\xE2\x80\xA9"
-                 "\xE2\x80\xAF\xE2\x81\x9F\xE3\x80\x80\x0B\x0C" "PokerStars x\ny",
+                 "\xE2\x80\xAF\xE2\x81\x9F\xE3\x80\x80\x0B\x0C"
+                 "PokerStars x\ny",
                  Site::PokerStars},
         SiteCase{"***** History for hand R5-1", Site::OnGame},
         SiteCase{"BetOnline ", Site::BetOnline}, SiteCase{"Bodog Hand", Site::Bovada},
@@ -94,13 +95,13 @@ INSTANTIATE_TEST_SUITE_P(
         ErrorCase{"\xEF\xBB\xBF\xEF\xBB\xBFPokerStars x\ny", "\xEF\xBB\xBFPokerStars x"},
         // Cut or foreign bytes are never read past the end and never count as white space.
         ErrorCase{"\xE2\x80", "\xE2\x80"}, ErrorCase{"\xC2", "\xC2"},
-        ErrorCase{"\xE2\x80\x8B x", "\xE2\x80\x8B x"},   // U+200B is not white space
+        ErrorCase{"\xE2\x80\x8B x", "\xE2\x80\x8B x"},  // U+200B is not white space
         ErrorCase{"\xE2\x80\x7F", "\xE2\x80\x7F"}, ErrorCase{"\xFF\n", "\xFF"},
         ErrorCase{std::string("\0PokerStars x\ny", 15), std::string("\0PokerStars x", 13)}));
 
 TEST(Dispatch, SingleLinePokerStarsTextIsAFault) {
-    for (const char* text : {"PokerStars Hand", "PokerStars Hand\n", "PokerStars Hand\r\n",
-                             "\n\nPokerStars Hand\r"}) {
+    for (const char* text :
+         {"PokerStars Hand", "PokerStars Hand\n", "PokerStars Hand\r\n", "\n\nPokerStars Hand\r"}) {
         try {
             static_cast<void>(hs::detect_site(text));
             ADD_FAILURE() << "no fault for " << text;
@@ -132,7 +133,7 @@ TEST(Dispatch, SitesWithoutAParserFault) {
 // ---------------------------------------------------------------------------------------------
 
 class TempDir : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         dir_ = std::filesystem::temp_directory_path() /
                ("hs_dispatch_" + std::to_string(::getpid()) + "_" +
@@ -154,9 +155,8 @@ TEST_F(TempDir, MissingFileAndDirectory) {
     EXPECT_EQ(hs::parse_file(missing).error,
               "Failed to open file at path '" + missing +
                   "' with error No such file or directory (os error 2)");
-    EXPECT_EQ(hs::parse_file(dir_.string()).error,
-              "Failed to open file at path '" + dir_.string() +
-                  "' with error Is a directory (os error 21)");
+    EXPECT_EQ(hs::parse_file(dir_.string()).error, "Failed to open file at path '" + dir_.string() +
+                                                       "' with error Is a directory (os error 21)");
     const std::string with_nul("a\0b", 3);
     EXPECT_EQ(hs::parse_file(with_nul).error,
               "Failed to open file at path '" + with_nul +
@@ -170,14 +170,16 @@ TEST_F(TempDir, InvalidUtf8ReportsTheFirstBadOffset) {
     };
     const Case cases[] = {
         {"\x80", 0},
-        {"abcdefgh\xC3", 8},                        // cut at the end
+        {"abcdefgh\xC3", 8},  // cut at the end
         {"abcdefghijklmno\xE2\x82", 15},
-        {"\xEF\xBB\xBF" "abc\xF0\x9F\x82", 6},
-        {"a\xC1\xBF", 1},                           // overlong two-byte form
-        {"ab\xE0\x9F\xBF", 2},                      // overlong three-byte form
-        {"abc\xF0\x8F\xBF\xBF", 3},                 // overlong four-byte form
-        {"abcd\xED\xBF\xBF", 4},                    // surrogate
-        {"\xF4\x90\x80\x80", 0},                    // above U+10FFFF
+        {"\xEF\xBB\xBF"
+         "abc\xF0\x9F\x82",
+         6},
+        {"a\xC1\xBF", 1},            // overlong two-byte form
+        {"ab\xE0\x9F\xBF", 2},       // overlong three-byte form
+        {"abc\xF0\x8F\xBF\xBF", 3},  // overlong four-byte form
+        {"abcd\xED\xBF\xBF", 4},     // surrogate
+        {"\xF4\x90\x80\x80", 0},     // above U+10FFFF
         {"\xF5\x80\x80\x80", 0},
         {"\xC3\xA9\xE2\x82\xAC\xF0\x9F\x82\xA1\xC3\x28", 9},  // bad continuation
         {std::string(70000, 'a') + "\xC3\xA9\xFF", 70002},
@@ -192,8 +194,9 @@ TEST_F(TempDir, InvalidUtf8ReportsTheFirstBadOffset) {
 }
 
 TEST_F(TempDir, ValidMultiByteTextIsAccepted) {
-    const std::string path = write("ok.txt", "\xC3\xA9t\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x82\xA1 "
-                                             "\xF4\x8F\xBF\xBF\n");
+    const std::string path = write("ok.txt",
+                                   "\xC3\xA9t\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x82\xA1 "
+                                   "\xF4\x8F\xBF\xBF\n");
     EXPECT_EQ(hs::parse_file(path).error,
               "Invalid poker website - '\xC3\xA9t\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x82\xA1 "
               "\xF4\x8F\xBF\xBF'");

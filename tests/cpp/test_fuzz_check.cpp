@@ -33,12 +33,20 @@ TEST(FuzzCheck, Utf8RepairAndValidation) {
         {"", "", ""},
         {"Seat 1: Anna", "Seat 1: Anna", ""},
         {"\xC3\xA9\xE2\x82\xAC\xF0\x9F\x82\xA1", "\xC3\xA9\xE2\x82\xAC\xF0\x9F\x82\xA1", ""},
-        {"\xE2\xA1\x9E" "eaves", "\xE2\xA1\x9E" "eaves", ""},
-        {"a\xC3", "a" + kR, "invalid UTF-8 at byte 1"},                  // cut at the end
-        {"\xE2\x82" "A", kR + kR + "A", "invalid UTF-8 at byte 0"},
-        {"\xA1\x9E" "eaves", kR + kR + "eaves", "invalid UTF-8 at byte 0"},  // lone continuations
-        {"\xC0\xAF", kR + kR, "invalid UTF-8 at byte 0"},               // overlong
-        {"x\xED\xA0\x80", "x" + kR + kR + kR, "invalid UTF-8 at byte 1"},   // a surrogate
+        {"\xE2\xA1\x9E"
+         "eaves",
+         "\xE2\xA1\x9E"
+         "eaves",
+         ""},
+        {"a\xC3", "a" + kR, "invalid UTF-8 at byte 1"},  // cut at the end
+        {"\xE2\x82"
+         "A",
+         kR + kR + "A", "invalid UTF-8 at byte 0"},
+        {"\xA1\x9E"
+         "eaves",
+         kR + kR + "eaves", "invalid UTF-8 at byte 0"},                      // lone continuations
+        {"\xC0\xAF", kR + kR, "invalid UTF-8 at byte 0"},                    // overlong
+        {"x\xED\xA0\x80", "x" + kR + kR + kR, "invalid UTF-8 at byte 1"},    // a surrogate
         {"\xF4\x90\x80\x80", kR + kR + kR + kR, "invalid UTF-8 at byte 0"},  // above U+10FFFF
         {"ab\xFF", "ab" + kR, "invalid UTF-8 at byte 2"},
     };
@@ -56,7 +64,7 @@ TEST(FuzzCheck, JsonReader) {
         {"\"\xE2\x82\xAC\"", ""},
         {"", "expected a value at byte 0"},
         {"[1,]", "expected a value at byte 3"},
-        {"[1 ]", "expected ',' or ']' at byte 2"},     // the layouts write no white space
+        {"[1 ]", "expected ',' or ']' at byte 2"},  // the layouts write no white space
         {"{\"a\":1,}", "expected a key at byte 7"},
         {"{a:1}", "expected a key at byte 1"},
         {"{\"a\" :1}", "expected ':' at byte 4"},

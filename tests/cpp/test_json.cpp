@@ -8,9 +8,9 @@
 #include <string_view>
 #include <vector>
 
-#include "fuzz/check.hpp"
-#include "export/json.hpp"
 #include "core/model.hpp"
+#include "export/json.hpp"
+#include "fuzz/check.hpp"
 #include "support.hpp"
 
 namespace {
@@ -146,7 +146,8 @@ class Amounts : public ::testing::TestWithParam<AmountCase> {};
 TEST_P(Amounts, WrittenShortestAndPositional) {
     HandStore st;
     HandBuilder b(st);
-    b.hand.header.actions = push_actions(st, {Action::with_amount(ActionType::Bet, 1, GetParam().value)});
+    b.hand.header.actions =
+        push_actions(st, {Action::with_amount(ActionType::Bet, 1, GetParam().value)});
     b.push();
     EXPECT_EQ(native(st), base_with_header_actions(
                               std::string(R"([{"player_id":1,"type":"bet","cards":[],"amount":)") +
@@ -180,8 +181,11 @@ TEST(NativeJson, TextsAreEscaped) {
     b.hand.header.table_name = text(st, "T\n'x'/");
     b.push();
     const std::string out = native(st);
-    EXPECT_NE(out.find(R"("name":"a\"b\\c\u0009d\u0001\u001f)" "\x7f" R"(","id":0)"),
-              std::string::npos) << out;
+    EXPECT_NE(out.find(R"("name":"a\"b\\c\u0009d\u0001\u001f)"
+                       "\x7f"
+                       R"(","id":0)"),
+              std::string::npos)
+        << out;
     EXPECT_NE(out.find("\"name\":\"J\xc3\xb6rg \xe2\x82\xac\",\"id\":1"), std::string::npos) << out;
     EXPECT_NE(out.find(R"("table_name":"T\u000a'x'/")"), std::string::npos) << out;
 }
@@ -205,19 +209,24 @@ TEST(NativeJson, CardsAndStreets) {
 }
 
 TEST(NativeJson, Dates) {
-    struct Case { PackedDate d; const char* text; };
-    for (const Case& c : {Case{date(2021, 3, 5, 14, 7, 9), "2021-03-05T14:07:09Z"},
-                          Case{0, "2000-01-01T00:00:00Z"},
-                          Case{date(2009, 12, 31, 23, 59, 59), "2009-12-31T23:59:59Z"},
-                          Case{0xFFFFFFFFu, "2063-16-32T31:63:63Z"}}) {
+    struct Case {
+        PackedDate d;
+        const char* text;
+    };
+    for (const Case& c :
+         {Case{date(2021, 3, 5, 14, 7, 9), "2021-03-05T14:07:09Z"}, Case{0, "2000-01-01T00:00:00Z"},
+          Case{date(2009, 12, 31, 23, 59, 59), "2009-12-31T23:59:59Z"},
+          Case{0xFFFFFFFFu, "2063-16-32T31:63:63Z"}}) {
         HandStore st;
         HandBuilder b(st);
         b.hand.header.start_date = c.d;
         b.push();
         EXPECT_NE(native(st).find(std::string("\"start_date\":\"") + c.text + "\","),
-                  std::string::npos) << c.text;
+                  std::string::npos)
+            << c.text;
         EXPECT_NE(ohh(st).find(std::string("\"start_date_utc\":\"") + c.text + "\","),
-                  std::string::npos) << c.text;
+                  std::string::npos)
+            << c.text;
     }
 }
 
@@ -237,11 +246,11 @@ TEST_P(ActionKeys, KeysAndOrderPerType) {
     HandStore st;
     st.text = "0123456789";  // hand texts begin after this, so Say offsets are relative
     HandBuilder b(st);
-    const std::uint32_t msg_off = static_cast<std::uint32_t>(text(st, "hi \"you\"").offset() -
-                                                             b.hand.text_start);
-    st.card_sets.push_back(cards({0x01, 0x0D}));                // index 0
+    const std::uint32_t msg_off =
+        static_cast<std::uint32_t>(text(st, "hi \"you\"").offset() - b.hand.text_start);
+    st.card_sets.push_back(cards({0x01, 0x0D}));                    // index 0
     st.card_sets.push_back(cards({0x8A, 0xCB, 0x4C, 0x02, 0x03}));  // index 1
-    st.amounts = {7.0f, 99.5f, 0.25f};  // a cash-out at index 1
+    st.amounts = {7.0f, 99.5f, 0.25f};                              // a cash-out at index 1
     std::uint32_t payload = GetParam().payload;
     if (payload == A) payload = std::bit_cast<std::uint32_t>(2.5f);
     if (payload == M) payload = msg_off | 8u << 24;
@@ -253,34 +262,58 @@ TEST_P(ActionKeys, KeysAndOrderPerType) {
 INSTANTIATE_TEST_SUITE_P(
     Json, ActionKeys,
     ::testing::Values(
-        ActionCase{ActionType::Bet, A, R"({"player_id":4,"type":"bet","cards":[],"amount":2.5,"all_in":false})"},
-        ActionCase{ActionType::Call, A, R"({"player_id":4,"type":"call","cards":[],"amount":2.5,"all_in":false})"},
-        ActionCase{ActionType::Raise, A, R"({"player_id":4,"type":"raise","cards":[],"amount":2.5,"all_in":false})"},
-        ActionCase{ActionType::BetAllIn, A, R"({"player_id":4,"type":"bet","cards":[],"amount":2.5,"all_in":true})"},
-        ActionCase{ActionType::CallAllIn, A, R"({"player_id":4,"type":"call","cards":[],"amount":2.5,"all_in":true})"},
-        ActionCase{ActionType::RaiseAllIn, A, R"({"player_id":4,"type":"raise","cards":[],"amount":2.5,"all_in":true})"},
+        ActionCase{ActionType::Bet, A,
+                   R"({"player_id":4,"type":"bet","cards":[],"amount":2.5,"all_in":false})"},
+        ActionCase{ActionType::Call, A,
+                   R"({"player_id":4,"type":"call","cards":[],"amount":2.5,"all_in":false})"},
+        ActionCase{ActionType::Raise, A,
+                   R"({"player_id":4,"type":"raise","cards":[],"amount":2.5,"all_in":false})"},
+        ActionCase{ActionType::BetAllIn, A,
+                   R"({"player_id":4,"type":"bet","cards":[],"amount":2.5,"all_in":true})"},
+        ActionCase{ActionType::CallAllIn, A,
+                   R"({"player_id":4,"type":"call","cards":[],"amount":2.5,"all_in":true})"},
+        ActionCase{ActionType::RaiseAllIn, A,
+                   R"({"player_id":4,"type":"raise","cards":[],"amount":2.5,"all_in":true})"},
         ActionCase{ActionType::Check, kNoPayload, R"({"player_id":4,"type":"check","cards":[]})"},
         ActionCase{ActionType::Fold, kNoCards, R"({"player_id":4,"type":"fold","cards":[]})"},
         ActionCase{ActionType::Fold, 0, R"({"player_id":4,"type":"fold","cards":["As","Ks"]})"},
-        ActionCase{ActionType::Muck, 1, R"({"player_id":4,"type":"muck","cards":["Th","Jd","Qc","2s","3s"]})"},
+        ActionCase{ActionType::Muck, 1,
+                   R"({"player_id":4,"type":"muck","cards":["Th","Jd","Qc","2s","3s"]})"},
         ActionCase{ActionType::Show, 0, R"({"player_id":4,"type":"show","cards":["As","Ks"]})"},
         ActionCase{ActionType::Dealt, kNoCards, R"({"player_id":4,"type":"dealt","cards":[]})"},
-        ActionCase{ActionType::Ante, A, R"({"player_id":4,"type":"blind","cards":[],"amount":2.5,"blind":"ante"})"},
-        ActionCase{ActionType::BigBlind, A, R"({"player_id":4,"type":"blind","cards":[],"amount":2.5,"blind":"big"})"},
-        ActionCase{ActionType::SmallBlind, A, R"({"player_id":4,"type":"blind","cards":[],"amount":2.5,"blind":"small"})"},
-        ActionCase{ActionType::BigSmallBlind, A, R"({"player_id":4,"type":"blind","cards":[],"amount":2.5,"blind":"big_small"})"},
-        ActionCase{ActionType::DeadBlind, A, R"({"player_id":4,"type":"blind","cards":[],"amount":2.5,"blind":"dead"})"},
-        ActionCase{ActionType::ExtraBlind, A, R"({"player_id":4,"type":"blind","cards":[],"amount":2.5,"blind":"extra"})"},
-        ActionCase{ActionType::CashOut, 1, R"({"player_id":4,"type":"cashout","cards":[],"amount":99.5,"fee":0.25})"},
-        ActionCase{ActionType::CollectMainPot, A, R"({"player_id":4,"type":"collect_pot","cards":[],"amount":2.5,"pot":"main"})"},
-        ActionCase{ActionType::CollectSidePot1, A, R"({"player_id":4,"type":"collect_pot","cards":[],"amount":2.5,"pot":"side_1"})"},
-        ActionCase{ActionType::CollectSidePot2, A, R"({"player_id":4,"type":"collect_pot","cards":[],"amount":2.5,"pot":"side_2"})"},
-        ActionCase{ActionType::CollectSidePot3, A, R"({"player_id":4,"type":"collect_pot","cards":[],"amount":2.5,"pot":"side_3"})"},
-        ActionCase{ActionType::UncalledBetReturned, A, R"({"player_id":4,"type":"uncalled_bet","cards":[],"amount":2.5})"},
-        ActionCase{ActionType::Join, 0x1207, R"({"player_id":4,"type":"join","cards":[],"seat":7})"},
+        ActionCase{ActionType::Ante, A,
+                   R"({"player_id":4,"type":"blind","cards":[],"amount":2.5,"blind":"ante"})"},
+        ActionCase{ActionType::BigBlind, A,
+                   R"({"player_id":4,"type":"blind","cards":[],"amount":2.5,"blind":"big"})"},
+        ActionCase{ActionType::SmallBlind, A,
+                   R"({"player_id":4,"type":"blind","cards":[],"amount":2.5,"blind":"small"})"},
+        ActionCase{ActionType::BigSmallBlind, A,
+                   R"({"player_id":4,"type":"blind","cards":[],"amount":2.5,"blind":"big_small"})"},
+        ActionCase{ActionType::DeadBlind, A,
+                   R"({"player_id":4,"type":"blind","cards":[],"amount":2.5,"blind":"dead"})"},
+        ActionCase{ActionType::ExtraBlind, A,
+                   R"({"player_id":4,"type":"blind","cards":[],"amount":2.5,"blind":"extra"})"},
+        ActionCase{ActionType::CashOut, 1,
+                   R"({"player_id":4,"type":"cashout","cards":[],"amount":99.5,"fee":0.25})"},
+        ActionCase{ActionType::CollectMainPot, A,
+                   R"({"player_id":4,"type":"collect_pot","cards":[],"amount":2.5,"pot":"main"})"},
+        ActionCase{
+            ActionType::CollectSidePot1, A,
+            R"({"player_id":4,"type":"collect_pot","cards":[],"amount":2.5,"pot":"side_1"})"},
+        ActionCase{
+            ActionType::CollectSidePot2, A,
+            R"({"player_id":4,"type":"collect_pot","cards":[],"amount":2.5,"pot":"side_2"})"},
+        ActionCase{
+            ActionType::CollectSidePot3, A,
+            R"({"player_id":4,"type":"collect_pot","cards":[],"amount":2.5,"pot":"side_3"})"},
+        ActionCase{ActionType::UncalledBetReturned, A,
+                   R"({"player_id":4,"type":"uncalled_bet","cards":[],"amount":2.5})"},
+        ActionCase{ActionType::Join, 0x1207,
+                   R"({"player_id":4,"type":"join","cards":[],"seat":7})"},
         ActionCase{ActionType::Leave, kNoPayload, R"({"player_id":4,"type":"leave","cards":[]})"},
         ActionCase{ActionType::Sitout, kNoPayload, R"({"player_id":4,"type":"sitout","cards":[]})"},
-        ActionCase{ActionType::Say, M, R"({"player_id":4,"type":"say","cards":[],"msg":"hi \"you\""})"},
+        ActionCase{ActionType::Say, M,
+                   R"({"player_id":4,"type":"say","cards":[],"msg":"hi \"you\""})"},
         ActionCase{ActionType::Say, 0, R"({"player_id":4,"type":"say","cards":[]})"}));
 
 TEST(NativeJson, SayIsAnchoredAtTheHandBeingWritten) {
@@ -331,8 +364,9 @@ TEST(NativeJson, FullHandWholeText) {
     h.ante = 0.1f;
     h.actions = push_actions(st, {Action::with_amount(ActionType::SmallBlind, 0, 0.25f),
                                   Action::with_amount(ActionType::BigBlind, 1, 0.5f)});
-    b.hand.preflop.actions = push_actions(st, {Action::with_amount(ActionType::RaiseAllIn, 0, 12.75f),
-                                               Action::make(ActionType::Check, 1, kNoPayload)});
+    b.hand.preflop.actions =
+        push_actions(st, {Action::with_amount(ActionType::RaiseAllIn, 0, 12.75f),
+                          Action::make(ActionType::Check, 1, kNoPayload)});
     b.hand.flops = push_streets(st.flops, {Street{cards({0x01, 0x02, 0x03}), {}, 1},
                                            Street{cards({0x44, 0x45, 0x46}), {}, 4}});
     b.hand.summary.pots = PotInfo{25.5f, 0.5f, 20.0f, 5.0f, 0.0f, 0.0f};
@@ -346,44 +380,49 @@ TEST(NativeJson, FullHandWholeText) {
              Action::make(ActionType::Finish, 1, st.push_amounts({2, 1.5f})),
              Action::make(ActionType::AddOn, 0, st.push_amounts({1500, 1}))});
     b.push();
-    EXPECT_EQ(native(st),
-              R"([{"header":{"site":"PokerStarsPluribus","game_type":"OmahaHiLo","bet_type":"PotLimit",)"
-              R"("id":"42","table_name":"Alpha","start_date":"2021-03-05T14:07:09Z","currency":")"
-              "\xe2\x82\xac"
-              R"(","is_tournament":true,"tournament":{"id":"7","buy_in_kind":"Money",)"
-              R"("currency":"$","buy_in":0.98,"fee":0.16,"bounty_fee":0.25,"level":"XV",)"
-              R"("match_round":"","bounties":[0.5,0.25]},"max_players":6,"dealer_id":1,)"
-              R"("hero_id":255,"bet_cap":80,)"
-              R"("ante":0.1,"small_blind":0.25,"big_blind":0.5,"players":[{"name":"alice","id":0,)"
-              R"("seat":3,"chips":100},{"name":"bob","id":1,"seat":5,"chips":12.75}],"actions":[)"
-              R"({"player_id":0,"type":"blind","cards":[],"amount":0.25,"blind":"small"},)"
-              R"({"player_id":1,"type":"blind","cards":[],"amount":0.5,"blind":"big"}]},)"
-              R"("preflop":{"id":0,"cards":[],"actions":[)"
-              R"({"player_id":0,"type":"raise","cards":[],"amount":12.75,"all_in":true},)"
-              R"({"player_id":1,"type":"check","cards":[]}]},)"
-              R"("flops":[{"id":1,"cards":["As","2s","3s"],"actions":[]},)"
-              R"({"id":4,"cards":["4c","5c","6c"],"actions":[]}],"turns":[],"rivers":[],)"
-              R"("showdowns":[],"summary":{"total_pot":25.5,"main_pot":20,"side_pots":[5,0,0],)"
-              R"("rake":0.5,"winners":[{"player_id":0,"game_id":0,"amount":12.5},)"
-              R"({"player_id":1,"game_id":1,"amount":12.5}],"actions":[)"
-              R"({"player_id":0,"type":"collect_pot","cards":[],"amount":12.5,"pot":"main"},)"
-              R"({"player_id":0,"type":"bounty","cards":[],"amount":0.13,"defeated_id":1,)"
-              R"("increase":0.12,"total":0.62,"split":true},)"
-              R"({"player_id":1,"type":"finish","cards":[],"place":2,"prize":1.5},)"
-              R"({"player_id":0,"type":"addon","cards":[],"chips":1500,"cost":1}]}}])");
+    EXPECT_EQ(
+        native(st),
+        R"([{"header":{"site":"PokerStarsPluribus","game_type":"OmahaHiLo","bet_type":"PotLimit",)"
+        R"("id":"42","table_name":"Alpha","start_date":"2021-03-05T14:07:09Z","currency":")"
+        "\xe2\x82\xac"
+        R"(","is_tournament":true,"tournament":{"id":"7","buy_in_kind":"Money",)"
+        R"("currency":"$","buy_in":0.98,"fee":0.16,"bounty_fee":0.25,"level":"XV",)"
+        R"("match_round":"","bounties":[0.5,0.25]},"max_players":6,"dealer_id":1,)"
+        R"("hero_id":255,"bet_cap":80,)"
+        R"("ante":0.1,"small_blind":0.25,"big_blind":0.5,"players":[{"name":"alice","id":0,)"
+        R"("seat":3,"chips":100},{"name":"bob","id":1,"seat":5,"chips":12.75}],"actions":[)"
+        R"({"player_id":0,"type":"blind","cards":[],"amount":0.25,"blind":"small"},)"
+        R"({"player_id":1,"type":"blind","cards":[],"amount":0.5,"blind":"big"}]},)"
+        R"("preflop":{"id":0,"cards":[],"actions":[)"
+        R"({"player_id":0,"type":"raise","cards":[],"amount":12.75,"all_in":true},)"
+        R"({"player_id":1,"type":"check","cards":[]}]},)"
+        R"("flops":[{"id":1,"cards":["As","2s","3s"],"actions":[]},)"
+        R"({"id":4,"cards":["4c","5c","6c"],"actions":[]}],"turns":[],"rivers":[],)"
+        R"("showdowns":[],"summary":{"total_pot":25.5,"main_pot":20,"side_pots":[5,0,0],)"
+        R"("rake":0.5,"winners":[{"player_id":0,"game_id":0,"amount":12.5},)"
+        R"({"player_id":1,"game_id":1,"amount":12.5}],"actions":[)"
+        R"({"player_id":0,"type":"collect_pot","cards":[],"amount":12.5,"pot":"main"},)"
+        R"({"player_id":0,"type":"bounty","cards":[],"amount":0.13,"defeated_id":1,)"
+        R"("increase":0.12,"total":0.62,"split":true},)"
+        R"({"player_id":1,"type":"finish","cards":[],"place":2,"prize":1.5},)"
+        R"({"player_id":0,"type":"addon","cards":[],"chips":1500,"cost":1}]}}])");
 }
 
 TEST(NativeJson, CurrencySymbols) {
-    struct Case { Currency c; const char* text; };
-    for (const Case& c : {Case{0, ""}, Case{U'$', "$"}, Case{U'\u00A3', "\xc2\xa3"},
-                          Case{U'\u00A5', "\xc2\xa5"}, Case{U'\u20AC', "\xe2\x82\xac"},
-                          Case{U'\u20B9', "\xe2\x82\xb9"}, Case{U'"', "\\\""}}) {
+    struct Case {
+        Currency c;
+        const char* text;
+    };
+    for (const Case& c :
+         {Case{0, ""}, Case{U'$', "$"}, Case{U'\u00A3', "\xc2\xa3"}, Case{U'\u00A5', "\xc2\xa5"},
+          Case{U'\u20AC', "\xe2\x82\xac"}, Case{U'\u20B9', "\xe2\x82\xb9"}, Case{U'"', "\\\""}}) {
         HandStore st;
         HandBuilder b(st);
         b.hand.header.currency = c.c;
         b.push();
         EXPECT_NE(native(st).find(std::string("\"currency\":\"") + c.text + "\",\"is_tournament\""),
-                  std::string::npos) << c.text;
+                  std::string::npos)
+            << c.text;
     }
 }
 
@@ -423,23 +462,38 @@ TEST_P(BrokenStore, IsAFault) {
 INSTANTIATE_TEST_SUITE_P(
     Json, BrokenStore,
     ::testing::Values(
-        Breakage{"players span beyond list", [](HandStore&, Hand& h) { h.header.players = span(1, 2); }},
-        Breakage{"action span beyond list", [](HandStore&, Hand& h) { h.preflop.actions = span(0, 1); }},
+        Breakage{"players span beyond list",
+                 [](HandStore&, Hand& h) { h.header.players = span(1, 2); }},
+        Breakage{"action span beyond list",
+                 [](HandStore&, Hand& h) { h.preflop.actions = span(0, 1); }},
         Breakage{"flops beyond list", [](HandStore&, Hand& h) { h.flops = span(0, 1); }},
-        Breakage{"winners beyond list", [](HandStore&, Hand& h) { h.summary.winners = span(3, 1); }},
-        Breakage{"text beyond buffer", [](HandStore& st, Hand& h) {
-                     h.header.table_name = TextRef{(st.text.size() - 2) | std::uint64_t{5} << 40}; }},
-        Breakage{"card index beyond card_sets", [](HandStore& st, Hand& h) {
-                     h.header.actions = push_actions(st, {Action::make(ActionType::Show, 0, 3)}); }},
-        Breakage{"cash-out pair beyond amounts", [](HandStore& st, Hand& h) {
+        Breakage{"winners beyond list",
+                 [](HandStore&, Hand& h) { h.summary.winners = span(3, 1); }},
+        Breakage{"text beyond buffer",
+                 [](HandStore& st, Hand& h) {
+                     h.header.table_name = TextRef{(st.text.size() - 2) | std::uint64_t{5} << 40};
+                 }},
+        Breakage{"card index beyond card_sets",
+                 [](HandStore& st, Hand& h) {
+                     h.header.actions = push_actions(st, {Action::make(ActionType::Show, 0, 3)});
+                 }},
+        Breakage{"cash-out pair beyond amounts",
+                 [](HandStore& st, Hand& h) {
                      st.amounts = {1.0f, 2.0f, 3.0f};
-                     h.header.actions = push_actions(st, {Action::make(ActionType::CashOut, 0, 2)}); }},
+                     h.header.actions = push_actions(st, {Action::make(ActionType::CashOut, 0, 2)});
+                 }},
         Breakage{"card count above six", [](HandStore&, Hand& h) { h.preflop.cards.count = 7; }},
-        Breakage{"say beyond text", [](HandStore& st, Hand& h) {
-                     h.header.actions = push_actions(st, {Action::make(ActionType::Say, 0, 200u | 5u << 24)}); }},
-        Breakage{"unknown action type", [](HandStore& st, Hand& h) {
-                     h.header.actions = push_actions(st, {Action{std::uint64_t{27} << 40}}); }},
-        Breakage{"unknown site", [](HandStore&, Hand& h) { h.header.site = static_cast<Site>(18); }}));
+        Breakage{"say beyond text",
+                 [](HandStore& st, Hand& h) {
+                     h.header.actions =
+                         push_actions(st, {Action::make(ActionType::Say, 0, 200u | 5u << 24)});
+                 }},
+        Breakage{"unknown action type",
+                 [](HandStore& st, Hand& h) {
+                     h.header.actions = push_actions(st, {Action{std::uint64_t{27} << 40}});
+                 }},
+        Breakage{"unknown site",
+                 [](HandStore&, Hand& h) { h.header.site = static_cast<Site>(18); }}));
 
 // Random damage to the references and codes of a hand: every outcome is either a whole valid
 // text or a fault (run under the sanitizers, this also shows no read goes astray).
@@ -473,9 +527,15 @@ TEST(NativeJson, RandomDamageIsTextOrFault) {
             case 3: b.hand.summary.winners.raw = v; break;
             case 4: b.hand.header.id.raw = v; break;
             case 5: st.players[0].name.raw = v; break;
-            case 6: st.actions[0].raw = (st.actions[0].raw & ~0xFFFFFFFFull) | (v & 0xFFFFFFFF); break;
-            case 7: st.actions[1].raw = (st.actions[1].raw & ~0xFFFFFFFFull) | (v & 0xFFFFFFFF); break;
-            case 8: st.actions[2].raw = (st.actions[2].raw & ~0xFFFFFFFFull) | (v & 0xFFFFFFFF); break;
+            case 6:
+                st.actions[0].raw = (st.actions[0].raw & ~0xFFFFFFFFull) | (v & 0xFFFFFFFF);
+                break;
+            case 7:
+                st.actions[1].raw = (st.actions[1].raw & ~0xFFFFFFFFull) | (v & 0xFFFFFFFF);
+                break;
+            case 8:
+                st.actions[2].raw = (st.actions[2].raw & ~0xFFFFFFFFull) | (v & 0xFFFFFFFF);
+                break;
             case 9: st.actions[3].raw = v & 0xFFFFFFFFFFFFull; break;
             case 10: b.hand.preflop.cards.count = static_cast<std::uint8_t>(v); break;
             case 11: b.hand.text_start = v; break;
@@ -514,15 +574,16 @@ TEST(NativeJson, ViewBeyondTheHandList) {
 TEST(OhhJson, BaseHandWholeText) {
     HandStore st;
     HandBuilder(st).push();
-    EXPECT_EQ(ohh(st),
-              R"([{"spec_version":"1.4.1","site_name":"PokerStars","network_name":"PokerStars",)"
-              R"("game_type":"HoldEm","table_name":"Alpha","game_number":"42",)"
-              R"("start_date_utc":"2021-03-05T14:07:09Z","tournament":false,"table_size":6,)"
-              R"("currency":"USD","dealer_seat":3,"hero_player_id":null,"small_blind":0.25,)"
-              R"("big_blind":0.5,"ante_amount":0,"bet_limit":{"bet_type":"NL","cap":0},)"
-              R"("players":[{"id":0,"seat":3,"name":"alice","starting_stack":100,"player_bounty":0},)"
-              R"({"id":1,"seat":5,"name":"bob","starting_stack":12.75,"player_bounty":0}],)"
-              R"("flags":[],"rounds":[{"street":"Preflop","id":0,"actions":[]}],"pots":[]}])");
+    EXPECT_EQ(
+        ohh(st),
+        R"([{"spec_version":"1.4.1","site_name":"PokerStars","network_name":"PokerStars",)"
+        R"("game_type":"HoldEm","table_name":"Alpha","game_number":"42",)"
+        R"("start_date_utc":"2021-03-05T14:07:09Z","tournament":false,"table_size":6,)"
+        R"("currency":"USD","dealer_seat":3,"hero_player_id":null,"small_blind":0.25,)"
+        R"("big_blind":0.5,"ante_amount":0,"bet_limit":{"bet_type":"NL","cap":0},)"
+        R"("players":[{"id":0,"seat":3,"name":"alice","starting_stack":100,"player_bounty":0},)"
+        R"({"id":1,"seat":5,"name":"bob","starting_stack":12.75,"player_bounty":0}],)"
+        R"("flags":[],"rounds":[{"street":"Preflop","id":0,"actions":[]}],"pots":[]}])");
 }
 
 TEST(OhhJson, StreetsFlagsAndLimits) {
@@ -558,10 +619,16 @@ TEST(OhhJson, StreetsFlagsAndLimits) {
 }
 
 TEST(OhhJson, FlagsEachAlone) {
-    struct Case { int twice_list; std::uint8_t hero; float cap; const char* flags; };
-    for (const Case& c : {Case{-1, 0, 0, "[]"}, Case{0, 0, 0, R"(["Run_It_Twice"])"},
-                          Case{3, 0, 0, R"(["Run_It_Twice"])"}, Case{-1, kNone8, 0, R"(["Observed"])"},
-                          Case{-1, 1, 2.0f, R"(["Cap"])"}, Case{2, kNone8, 0, R"(["Run_It_Twice","Observed"])"}}) {
+    struct Case {
+        int twice_list;
+        std::uint8_t hero;
+        float cap;
+        const char* flags;
+    };
+    for (const Case& c :
+         {Case{-1, 0, 0, "[]"}, Case{0, 0, 0, R"(["Run_It_Twice"])"},
+          Case{3, 0, 0, R"(["Run_It_Twice"])"}, Case{-1, kNone8, 0, R"(["Observed"])"},
+          Case{-1, 1, 2.0f, R"(["Cap"])"}, Case{2, kNone8, 0, R"(["Run_It_Twice","Observed"])"}}) {
         HandStore st;
         HandBuilder b(st);
         b.hand.header.hero = c.hero;
@@ -571,13 +638,17 @@ TEST(OhhJson, FlagsEachAlone) {
         if (c.twice_list >= 0)
             *spans[c.twice_list] = push_streets(*lists[c.twice_list], {Street{}, Street{}});
         b.push();
-        EXPECT_NE(ohh(st).find(std::string("\"flags\":") + c.flags + ",\"rounds\""), std::string::npos)
+        EXPECT_NE(ohh(st).find(std::string("\"flags\":") + c.flags + ",\"rounds\""),
+                  std::string::npos)
             << c.flags;
     }
 }
 
 TEST(OhhJson, CurrencyCodes) {
-    struct Case { Currency c; const char* code; };
+    struct Case {
+        Currency c;
+        const char* code;
+    };
     for (const Case& c : {Case{U'$', "USD"}, Case{U'\u00A3', "GBP"}, Case{U'\u00A5', "JPY"},
                           Case{U'\u20AC', "EUR"}, Case{U'\u20B9', "INR"}, Case{0, "PPC"}}) {
         HandStore st;
@@ -585,7 +656,8 @@ TEST(OhhJson, CurrencyCodes) {
         b.hand.header.currency = c.c;
         b.push();
         EXPECT_NE(ohh(st).find(std::string("\"currency\":\"") + c.code + "\",\"dealer_seat\""),
-                  std::string::npos) << c.code;
+                  std::string::npos)
+            << c.code;
     }
 }
 
@@ -598,7 +670,7 @@ struct OhhFailure {
     const char* what;
     bool bad_dealer;
     bool bad_currency;
-    int action_in;  // -1 none, 0 header, 1 preflop, 2 flop, 3 showdown
+    int action_in;        // -1 none, 0 header, 1 preflop, 2 flop, 3 showdown
     const char* message;  // nullptr: the index fault
 };
 

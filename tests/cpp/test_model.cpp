@@ -14,11 +14,11 @@
 #include <vector>
 
 #include "core/clock.hpp"
-#include "input/decode.hpp"
 #include "core/format.hpp"
 #include "core/model.hpp"
-#include "export/text_form.hpp"
 #include "core/utf8.hpp"
+#include "export/text_form.hpp"
+#include "input/decode.hpp"
 #include "support.hpp"
 
 namespace {
@@ -38,7 +38,8 @@ TEST(Faults, MessagesAndPlace) {
     const Case cases[] = {
         {"index out of bounds: the len is 3 but the index is 5",
          fault_of([] { fault_index(5, 3); })},
-        {"missing amount in 'Seat 1: bob'", fault_of([] { fault_missing("amount", "Seat 1: bob"); })},
+        {"missing amount in 'Seat 1: bob'",
+         fault_of([] { fault_missing("amount", "Seat 1: bob"); })},
         {"missing amount", fault_of([] { fault_missing("amount"); })},
         {"internal error: entered unreachable code", fault_of([] { fault_unreachable(); })},
         {"internal error: entered unreachable code: Bad thing",
@@ -78,10 +79,15 @@ TEST(Faults, CheckedViewHelpers) {
 // ---------------------------------------------------------------------------------------------
 
 TEST(Enumerations, NamesByCode) {
-    const char* const sites[] = {"PokerStars", "PokerStarsPluribus", "OnGame", "Absolute",
-                                 "EverLeaf", "BetOnline", "FullTiltPoker", "PacificPoker",
-                                 "PokerTracker", "PartyPoker", "GGPoker", "Winamax", "KingsClub",
-                                 "Bovada", "Enet", "Cake", "Pkr", "Winning"};
+    const char* const sites[] = {"PokerStars",    "PokerStarsPluribus",
+                                 "OnGame",        "Absolute",
+                                 "EverLeaf",      "BetOnline",
+                                 "FullTiltPoker", "PacificPoker",
+                                 "PokerTracker",  "PartyPoker",
+                                 "GGPoker",       "Winamax",
+                                 "KingsClub",     "Bovada",
+                                 "Enet",          "Cake",
+                                 "Pkr",           "Winning"};
     for (unsigned i = 0; i < 18; ++i) EXPECT_EQ(site_name(static_cast<Site>(i)), sites[i]);
     EXPECT_EQ(site_name(static_cast<Site>(18)), "?");
     EXPECT_EQ(game_type_name(GameType::OmahaHiLo), "OmahaHiLo");
@@ -96,19 +102,45 @@ TEST(Enumerations, NamesByCode) {
 
 TEST(Enumerations, ActionNamesAndPayloads) {
     using K = PayloadKind;
-    struct Row { const char* name; K kind; };
+    struct Row {
+        const char* name;
+        K kind;
+    };
     const Row rows[kActionTypeCount] = {
-        {"Bet", K::Amount}, {"Call", K::Amount}, {"Raise", K::Amount},
-        {"BetAllIn", K::Amount}, {"CallAllIn", K::Amount}, {"RaiseAllIn", K::Amount},
-        {"Check", K::None}, {"Fold", K::Cards}, {"Muck", K::Cards}, {"Show", K::Cards},
-        {"Dealt", K::Cards}, {"Ante", K::Amount}, {"BigBlind", K::Amount},
-        {"SmallBlind", K::Amount}, {"BigSmallBlind", K::Amount}, {"DeadBlind", K::Amount},
-        {"ExtraBlind", K::Amount}, {"CashOut", K::CashOut}, {"CollectMainPot", K::Amount},
-        {"CollectSidePot1", K::Amount}, {"CollectSidePot2", K::Amount},
-        {"CollectSidePot3", K::Amount}, {"UncalledBetReturned", K::Amount}, {"Join", K::Seat},
-        {"Leave", K::None}, {"Sitout", K::None}, {"Say", K::Message}, {"Finish", K::Finish},
-        {"Bounty", K::Bounty}, {"SplitBounty", K::Bounty}, {"Rebuy", K::Purchase},
-        {"AddOn", K::Purchase}, {"Entry", K::Message}, {"Insurance", K::Amount},
+        {"Bet", K::Amount},
+        {"Call", K::Amount},
+        {"Raise", K::Amount},
+        {"BetAllIn", K::Amount},
+        {"CallAllIn", K::Amount},
+        {"RaiseAllIn", K::Amount},
+        {"Check", K::None},
+        {"Fold", K::Cards},
+        {"Muck", K::Cards},
+        {"Show", K::Cards},
+        {"Dealt", K::Cards},
+        {"Ante", K::Amount},
+        {"BigBlind", K::Amount},
+        {"SmallBlind", K::Amount},
+        {"BigSmallBlind", K::Amount},
+        {"DeadBlind", K::Amount},
+        {"ExtraBlind", K::Amount},
+        {"CashOut", K::CashOut},
+        {"CollectMainPot", K::Amount},
+        {"CollectSidePot1", K::Amount},
+        {"CollectSidePot2", K::Amount},
+        {"CollectSidePot3", K::Amount},
+        {"UncalledBetReturned", K::Amount},
+        {"Join", K::Seat},
+        {"Leave", K::None},
+        {"Sitout", K::None},
+        {"Say", K::Message},
+        {"Finish", K::Finish},
+        {"Bounty", K::Bounty},
+        {"SplitBounty", K::Bounty},
+        {"Rebuy", K::Purchase},
+        {"AddOn", K::Purchase},
+        {"Entry", K::Message},
+        {"Insurance", K::Amount},
     };
     for (std::size_t i = 0; i < kActionTypeCount; ++i) {
         const auto t = static_cast<ActionType>(i);
@@ -118,10 +150,17 @@ TEST(Enumerations, ActionNamesAndPayloads) {
 }
 
 TEST(Enumerations, Utf8OfCurrencies) {
-    struct Case { char32_t c; const char* utf8; };
-    const Case cases[] = {{U'$', "$"}, {0xA3, "\xC2\xA3"}, {0xA5, "\xC2\xA5"},
-                          {0x20AC, "\xE2\x82\xAC"}, {0x20B9, "\xE2\x82\xB9"},
-                          {0x1F0A1, "\xF0\x9F\x82\xA1"}, {0, ""}};
+    struct Case {
+        char32_t c;
+        const char* utf8;
+    };
+    const Case cases[] = {{U'$', "$"},
+                          {0xA3, "\xC2\xA3"},
+                          {0xA5, "\xC2\xA5"},
+                          {0x20AC, "\xE2\x82\xAC"},
+                          {0x20B9, "\xE2\x82\xB9"},
+                          {0x1F0A1, "\xF0\x9F\x82\xA1"},
+                          {0, ""}};
     for (const Case& c : cases) {
         std::string out = "x";
         append_utf8(out, c.c);
@@ -135,19 +174,26 @@ TEST(Enumerations, Utf8OfCurrencies) {
 // ---------------------------------------------------------------------------------------------
 
 TEST(Cards, FromText) {
-    struct Case { const char* text; Card card; };
+    struct Case {
+        const char* text;
+        Card card;
+    };
     const Case cases[] = {
-        {"10h", 0x8A}, {"Th", 0x8A}, {"1xh", 0x8A}, {"AS", 0x01}, {"As", 0x01},
-        {"Kd", 0xCD}, {"2c", 0x42}, {"9H", 0x89}, {"Qs", 0x0C}, {"Jc", 0x4B},
-        {"7dx", 0xC7},           // characters after the suit are ignored
-        {"10D", 0xCA},
-        {"1\xC3\xA9s", 0x0A},    // the skipped character after the one is a whole character
+        {"10h", 0x8A}, {"Th", 0x8A},         {"1xh", 0x8A}, {"AS", 0x01},
+        {"As", 0x01},  {"Kd", 0xCD},         {"2c", 0x42},  {"9H", 0x89},
+        {"Qs", 0x0C},  {"Jc", 0x4B},         {"7dx", 0xC7},  // characters after the suit are
+                                                             // ignored
+        {"10D", 0xCA}, {"1\xC3\xA9s", 0x0A},  // the skipped character after the one is a whole
+                                              // character
     };
     for (const Case& c : cases) EXPECT_EQ(card_from_text(c.text), c.card) << c.text;
 }
 
 TEST(Cards, FromTextFaults) {
-    struct Case { std::string_view text; const char* message; };
+    struct Case {
+        std::string_view text;
+        const char* message;
+    };
     const Case cases[] = {
         {"", "missing card"},
         {"A", "missing card suit in 'A'"},
@@ -155,15 +201,18 @@ TEST(Cards, FromTextFaults) {
         {"10", "missing card suit in '10'"},
         {"Ax", "internal error: entered unreachable code: Invalid suit: x in 'Ax'"},
         {"AX", "internal error: entered unreachable code: Invalid suit: x in 'AX'"},
-        {"A\xC3\x89", "internal error: entered unreachable code: Invalid suit: \xC3\xA9 in "
-                      "'A\xC3\x89'"},
-        {"K\xE2\x82\xAC", "internal error: entered unreachable code: Invalid suit: \xE2\x82\xAC "
-                          "in 'K\xE2\x82\xAC'"},
+        {"A\xC3\x89",
+         "internal error: entered unreachable code: Invalid suit: \xC3\xA9 in "
+         "'A\xC3\x89'"},
+        {"K\xE2\x82\xAC",
+         "internal error: entered unreachable code: Invalid suit: \xE2\x82\xAC "
+         "in 'K\xE2\x82\xAC'"},
         {"xh", "internal error: entered unreachable code: Invalid rank: x in 'xh'"},
         {"0s", "internal error: entered unreachable code: Invalid rank: 0 in '0s'"},
         {"ah", "internal error: entered unreachable code: Invalid rank: a in 'ah'"},
-        {"\xC3\x89s", "internal error: entered unreachable code: Invalid rank: \xC3\x89 in "
-                      "'\xC3\x89s'"},
+        {"\xC3\x89s",
+         "internal error: entered unreachable code: Invalid rank: \xC3\x89 in "
+         "'\xC3\x89s'"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(fault_of([&] { card_from_text(c.text); }), c.message) << c.text;
@@ -186,10 +235,16 @@ TEST(Cards, EveryCardRoundTripsThroughBothForms) {
 }
 
 TEST(Cards, SetFromTextAndPrint) {
-    struct Case { const char* text; std::uint8_t count; const char* printed; };
+    struct Case {
+        const char* text;
+        std::uint8_t count;
+        const char* printed;
+    };
     const Case cases[] = {
-        {"As Kd 7c 2h 3s", 5, "[ A\xE2\x99\xA0 K\xE2\x99\xA6 7\xE2\x99\xA3 2\xE2\x99\xA5 3\xE2\x99\xA0 ]"},
-        {"As Kd 7c 2h 3s 4s", 6, "[ A\xE2\x99\xA0 K\xE2\x99\xA6 7\xE2\x99\xA3 2\xE2\x99\xA5 3\xE2\x99\xA0 4\xE2\x99\xA0 ]"},
+        {"As Kd 7c 2h 3s", 5,
+         "[ A\xE2\x99\xA0 K\xE2\x99\xA6 7\xE2\x99\xA3 2\xE2\x99\xA5 3\xE2\x99\xA0 ]"},
+        {"As Kd 7c 2h 3s 4s", 6,
+         "[ A\xE2\x99\xA0 K\xE2\x99\xA6 7\xE2\x99\xA3 2\xE2\x99\xA5 3\xE2\x99\xA0 4\xE2\x99\xA0 ]"},
         {"Ah", 1, "[ A\xE2\x99\xA5 ]"},
         {"10c Td", 2, "[ T\xE2\x99\xA3 T\xE2\x99\xA6 ]"},
     };
@@ -197,7 +252,8 @@ TEST(Cards, SetFromTextAndPrint) {
         const CardSet set = CardSet::from_text(c.text);
         EXPECT_EQ(set.count, c.count) << c.text;
         EXPECT_EQ(card_set_text(set), c.printed) << c.text;
-        for (std::uint8_t i = set.count; i < kMaxCards; ++i) EXPECT_EQ(set.cards[i], 0x01) << c.text;
+        for (std::uint8_t i = set.count; i < kMaxCards; ++i)
+            EXPECT_EQ(set.cards[i], 0x01) << c.text;
     }
     EXPECT_EQ(card_set_text(CardSet::empty()), "[  ]");
     const CardSet two = CardSet::from_text("As Ks");
@@ -206,7 +262,10 @@ TEST(Cards, SetFromTextAndPrint) {
 }
 
 TEST(Cards, SetFaults) {
-    struct Case { const char* text; const char* message; };
+    struct Case {
+        const char* text;
+        const char* message;
+    };
     const Case cases[] = {
         {"As Kd 7c 2h 3s 4s 5s", "index out of bounds: the len is 6 but the index is 6"},
         {"As  Kd", "missing card"},
@@ -232,7 +291,9 @@ TEST(Cards, SetFaults) {
 // ---------------------------------------------------------------------------------------------
 
 TEST(Packing, SpansAndTextRefs) {
-    struct Case { std::uint64_t start, count; };
+    struct Case {
+        std::uint64_t start, count;
+    };
     const Case cases[] = {{0, 0}, {5, 3}, {kRefStartMask, kRefMaxCount}, {1, kRefMaxCount}};
     for (const Case& c : cases) {
         const Span s = Span::make(c.start, c.count);
@@ -267,24 +328,45 @@ TEST(Packing, SubSpansByListPositions) {
     const Span four = Span::make(5, 4), none = Span::make(5, 0);
     const Span top = Span::make(kRefStartMask - 2, 2);  // its end is the largest start there is
 
-    struct ItemCase { Span span; std::int64_t index; std::optional<Span> expected; };
+    struct ItemCase {
+        Span span;
+        std::int64_t index;
+        std::optional<Span> expected;
+    };
     const ItemCase items[] = {
-        {four, 0, Span::make(5, 1)},  {four, 3, Span::make(8, 1)},  {four, -1, Span::make(8, 1)},
-        {four, -4, Span::make(5, 1)}, {four, 4, std::nullopt},      {four, -5, std::nullopt},
-        {four, kMax, std::nullopt},   {four, kMin, std::nullopt},   {none, 0, std::nullopt},
-        {none, -1, std::nullopt},     {top, -1, Span::make(kRefStartMask - 1, 1)},
+        {four, 0, Span::make(5, 1)},
+        {four, 3, Span::make(8, 1)},
+        {four, -1, Span::make(8, 1)},
+        {four, -4, Span::make(5, 1)},
+        {four, 4, std::nullopt},
+        {four, -5, std::nullopt},
+        {four, kMax, std::nullopt},
+        {four, kMin, std::nullopt},
+        {none, 0, std::nullopt},
+        {none, -1, std::nullopt},
+        {top, -1, Span::make(kRefStartMask - 1, 1)},
     };
     for (const ItemCase& c : items)
         EXPECT_EQ(c.span.item(c.index), c.expected) << c.span.raw << " [" << c.index << "]";
 
-    struct SubCase { Span span; std::int64_t from, to; Span expected; };
+    struct SubCase {
+        Span span;
+        std::int64_t from, to;
+        Span expected;
+    };
     const SubCase subs[] = {
-        {four, 0, 4, four},                 {four, 1, 3, Span::make(6, 2)},
-        {four, -1, kMax, Span::make(8, 1)}, {four, kMin, 2, Span::make(5, 2)},
-        {four, 0, 0, Span::make(5, 0)},     {four, 3, 1, Span::make(8, 0)},
-        {four, -2, -3, Span::make(7, 0)},   {four, 10, 20, Span::make(9, 0)},
-        {four, -10, -8, Span::make(5, 0)},  {four, kMin, kMax, four},
-        {none, -1, 1, none},                {top, 1, kMax, Span::make(kRefStartMask - 1, 1)},
+        {four, 0, 4, four},
+        {four, 1, 3, Span::make(6, 2)},
+        {four, -1, kMax, Span::make(8, 1)},
+        {four, kMin, 2, Span::make(5, 2)},
+        {four, 0, 0, Span::make(5, 0)},
+        {four, 3, 1, Span::make(8, 0)},
+        {four, -2, -3, Span::make(7, 0)},
+        {four, 10, 20, Span::make(9, 0)},
+        {four, -10, -8, Span::make(5, 0)},
+        {four, kMin, kMax, four},
+        {none, -1, 1, none},
+        {top, 1, kMax, Span::make(kRefStartMask - 1, 1)},
         {top, kMax, kMax, Span::make(kRefStartMask, 0)},
     };
     for (const SubCase& c : subs)
@@ -308,8 +390,12 @@ TEST(Packing, Actions) {
 }
 
 TEST(Packing, Dates) {
-    struct Case { unsigned y, mo, d, h, mi, s; };
-    const Case cases[] = {{2021, 3, 7, 9, 5, 0}, {2000, 1, 1, 0, 0, 0}, {2063, 12, 31, 23, 59, 59},
+    struct Case {
+        unsigned y, mo, d, h, mi, s;
+    };
+    const Case cases[] = {{2021, 3, 7, 9, 5, 0},
+                          {2000, 1, 1, 0, 0, 0},
+                          {2063, 12, 31, 23, 59, 59},
                           {2009, 11, 16, 12, 30, 45}};
     for (const Case& c : cases) {
         const PackedDate p = pack_date(c.y, c.mo, c.d, c.h, c.mi, c.s);
@@ -328,14 +414,17 @@ TEST(Packing, Dates) {
 }
 
 TEST(Packing, DateSeconds) {
-    struct Case { unsigned y, mo, d, h, mi, s; std::int64_t seconds; };  // -1: no date
+    struct Case {
+        unsigned y, mo, d, h, mi, s;
+        std::int64_t seconds;
+    };  // -1: no date
     const Case cases[] = {
-        {2021, 3, 4, 5, 6, 7, 1614834367},   {2000, 1, 1, 0, 0, 1, 946684801},
-        {2000, 2, 29, 0, 0, 0, 951782400},   {2024, 2, 29, 12, 0, 0, 1709208000},
-        {2001, 3, 1, 0, 0, 0, 983404800},    {2063, 12, 31, 23, 59, 59, 2966371199},
-        {2023, 2, 29, 0, 0, 0, -1},          {2021, 4, 31, 0, 0, 0, -1},
-        {2021, 13, 1, 0, 0, 0, -1},          {2021, 1, 1, 24, 0, 0, -1},
-        {2021, 1, 1, 0, 60, 0, -1},          {2021, 1, 1, 0, 0, 60, -1},
+        {2021, 3, 4, 5, 6, 7, 1614834367}, {2000, 1, 1, 0, 0, 1, 946684801},
+        {2000, 2, 29, 0, 0, 0, 951782400}, {2024, 2, 29, 12, 0, 0, 1709208000},
+        {2001, 3, 1, 0, 0, 0, 983404800},  {2063, 12, 31, 23, 59, 59, 2966371199},
+        {2023, 2, 29, 0, 0, 0, -1},        {2021, 4, 31, 0, 0, 0, -1},
+        {2021, 13, 1, 0, 0, 0, -1},        {2021, 1, 1, 24, 0, 0, -1},
+        {2021, 1, 1, 0, 60, 0, -1},        {2021, 1, 1, 0, 0, 60, -1},
         {2000, 1, 1, 0, 0, 0, -1},  // packs to 0: no date was read
     };
     for (const Case& c : cases) {
@@ -370,12 +459,15 @@ TEST(Store, TextReferences) {
     EXPECT_EQ(s.text_of(TextRef::make(14, 0)), "");
     EXPECT_EQ(s.text_of(TextRef::make(6, 2)), "\xC3\xA9");
 
-    struct Case { std::uint64_t offset, length; const char* message; };
+    struct Case {
+        std::uint64_t offset, length;
+        const char* message;
+    };
     const Case cases[] = {
         {12, 3, "index out of bounds: the len is 14 but the index is 15"},
         {15, 0, "index out of bounds: the len is 14 but the index is 15"},
-        {7, 2, "text reference 7..9 is not on character boundaries"},   // starts mid-character
-        {5, 2, "text reference 5..7 is not on character boundaries"},   // ends mid-character
+        {7, 2, "text reference 7..9 is not on character boundaries"},  // starts mid-character
+        {5, 2, "text reference 5..7 is not on character boundaries"},  // ends mid-character
         {7, 0, "text reference 7..7 is not on character boundaries"},
     };
     for (const Case& c : cases)
@@ -435,7 +527,11 @@ TEST(Store, SayPayloads) {
 // ---------------------------------------------------------------------------------------------
 
 TEST(Numbers, FloatForms) {
-    struct Case { float v; const char* record; const char* plain; };
+    struct Case {
+        float v;
+        const char* record;
+        const char* plain;
+    };
     const Case cases[] = {
         {1.0f, "1.0", "1"},
         {0.25f, "0.25", "0.25"},
@@ -560,14 +656,14 @@ HandStore two_hands() {
         const std::uint32_t say = say_payload(msg.offset(), msg.length(), h.text_start);
         const std::uint32_t cash = s.push_amounts({12.0f, 0.5f});
         hd.actions = push_actions(s, {amount(T::SmallBlind, 0, 0.5f), amount(T::BigBlind, 1, 1.0f),
-                                      bare(T::Join, 2, 7), bare(T::Say, 2, say),
-                                      bare(T::Sitout, 2), bare(T::Leave, 2),
-                                      bare(T::CashOut, 1, cash)});
+                                      bare(T::Join, 2, 7), bare(T::Say, 2, say), bare(T::Sitout, 2),
+                                      bare(T::Leave, 2), bare(T::CashOut, 1, cash)});
         const std::uint32_t hole = s.push_card_set(CardSet::from_text("As Kh"));
-        h.preflop = street(s, nullptr, {bare(T::Dealt, 0, hole), amount(T::Raise, 0, 3.0f),
-                                        amount(T::Call, 1, 2.0f), bare(T::Fold, 2, kNoCards)});
-        const Street flop1 = street(s, "2c 7d Th", {amount(T::BetAllIn, 0, 97.0f),
-                                                    amount(T::CallAllIn, 1, 49.25f)});
+        h.preflop = street(s, nullptr,
+                           {bare(T::Dealt, 0, hole), amount(T::Raise, 0, 3.0f),
+                            amount(T::Call, 1, 2.0f), bare(T::Fold, 2, kNoCards)});
+        const Street flop1 =
+            street(s, "2c 7d Th", {amount(T::BetAllIn, 0, 97.0f), amount(T::CallAllIn, 1, 49.25f)});
         const Street flop2 = street(s, "Qs Jd 9h", {bare(T::Check, 0)});
         h.flops = push_streets(s.flops, {flop1, flop2});
         const std::uint32_t shown = s.push_card_set(CardSet::from_text("Qc Qd"));
@@ -578,8 +674,8 @@ HandStore two_hands() {
         s.winners.push_back({1, 51.0f, 0});
         s.winners.push_back({0, 51.0f, 1});
         h.summary.winners = Span::between(w0, s.winners.size());
-        h.summary.actions = push_actions(s, {amount(T::CollectMainPot, 1, 51.0f),
-                                             amount(T::UncalledBetReturned, 0, 47.75f)});
+        h.summary.actions = push_actions(
+            s, {amount(T::CollectMainPot, 1, 51.0f), amount(T::UncalledBetReturned, 0, 47.75f)});
         s.hands.push_back(h);
     }
     {
@@ -618,15 +714,19 @@ const char* const kHand0Compact =
     "Action { type: Leave, player_id: 2 }, Action { type: CashOut, player_id: 1, "
     "data: CashOut { amount: 12.0, fee: 0.5 } }] }, "
     "preflop: Street { cards: [  ], actions: [Action { type: Dealt, player_id: 0, "
-    "cards: [ A" SP " K" HE " ] }, Action { type: Raise, player_id: 0, amount: 3 }, "
+    "cards: [ A" SP " K" HE
+    " ] }, Action { type: Raise, player_id: 0, amount: 3 }, "
     "Action { type: Call, player_id: 1, amount: 2 }, Action { type: Fold, player_id: 2, "
     "cards: [  ] }] }, "
-    "flops: [Street { cards: [ 2" CL " 7" DI " T" HE " ], actions: [Action { type: BetAllIn, "
+    "flops: [Street { cards: [ 2" CL " 7" DI " T" HE
+    " ], actions: [Action { type: BetAllIn, "
     "player_id: 0, amount: 97 }, Action { type: CallAllIn, player_id: 1, amount: 49.25 }] }, "
-    "Street { cards: [ Q" SP " J" DI " 9" HE " ], actions: [Action { type: Check, "
+    "Street { cards: [ Q" SP " J" DI " 9" HE
+    " ], actions: [Action { type: Check, "
     "player_id: 0 }] }], turns: [], rivers: [], "
     "showdowns: [Street { cards: [  ], actions: [Action { type: Show, player_id: 1, "
-    "cards: [ Q" CL " Q" DI " ] }, Action { type: Muck, player_id: 0, cards: [  ] }] }], "
+    "cards: [ Q" CL " Q" DI
+    " ] }, Action { type: Muck, player_id: 0, cards: [  ] }] }], "
     "summary: Summary { pots: PotInfo { total: 104.5, rake: 2.5, main: 102.0, side_1: 0.0, "
     "side_2: 0.0, side_3: 0.0 }, winners: [Winner { player_id: 1, amount: 51.0, game_id: 0 }, "
     "Winner { player_id: 0, amount: 51.0, game_id: 1 }], actions: [Action { "
@@ -918,7 +1018,11 @@ TEST(TextForms, SingleActions) {
     const std::uint32_t cards = s.push_card_set(CardSet::from_text("Ah"));
     const TextRef number = s.push_text("2244219929");
     const std::uint32_t entry = say_payload(number.offset(), number.length(), 0);
-    struct Case { Action a; const char* compact; const char* pretty; };
+    struct Case {
+        Action a;
+        const char* compact;
+        const char* pretty;
+    };
     const Case cases[] = {
         {amount(ActionType::Raise, 2, 1.5f), "Action { type: Raise, player_id: 2, amount: 1.5 }",
          "Action {\n    type: Raise,\n    player_id: 2,\n    amount: 1.5,\n}"},
@@ -931,7 +1035,8 @@ TEST(TextForms, SingleActions) {
         {bare(ActionType::Show, 32, cards),
          "Action { type: Show, player_id: 32, cards: [ A" HE " ] }",
          "Action {\n    type: Show,\n    player_id: 32,\n    cards: [ A" HE " ],\n}"},
-        {amount(ActionType::Bet, 1, 1e16f), "Action { type: Bet, player_id: 1, amount: 10000000000000000 }",
+        {amount(ActionType::Bet, 1, 1e16f),
+         "Action { type: Bet, player_id: 1, amount: 10000000000000000 }",
          "Action {\n    type: Bet,\n    player_id: 1,\n    amount: 10000000000000000,\n}"},
         {bare(ActionType::Join, 9, 4294967294u),
          "Action { type: Join, player_id: 9, seat: 4294967294 }",
@@ -969,11 +1074,13 @@ TEST(TextForms, BrokenReferencesFault) {
          "index out of bounds: the len is 2 but the index is 2"},
         {"cash-out pair", [](HandStore& s) { s.actions[6] = bare(ActionType::CashOut, 1, 1); },
          "index out of bounds: the len is 2 but the index is 2"},
-        {"say message", [](HandStore& s) { s.actions[3] = bare(ActionType::Say, 2, 70u | 20u << 24); },
+        {"say message",
+         [](HandStore& s) { s.actions[3] = bare(ActionType::Say, 2, 70u | 20u << 24); },
          "index out of bounds: the len is 74 but the index is 90"},
         {"street cards", [](HandStore& s) { s.flops[0].cards.count = 7; },
          "index out of bounds: the len is 6 but the index is 7"},
-        {"action type", [](HandStore& s) { s.actions[0] = bare(static_cast<ActionType>(kActionTypeCount), 0); },
+        {"action type",
+         [](HandStore& s) { s.actions[0] = bare(static_cast<ActionType>(kActionTypeCount), 0); },
          "internal error: entered unreachable code: Invalid action type: 34"},
     };
     for (const Case& c : cases) {
@@ -1046,18 +1153,18 @@ TEST(Clock, StartTimesInUtc) {
         return pack_date(y, mo, dd, h, mi, s);
     };
     const Case cases[] = {
-        {"ET", d(2021, 3, 14, 1, 59, 59), d(2021, 3, 14, 6, 59, 59)},   // last standard second
-        {"ET", d(2021, 3, 14, 3, 0, 0), d(2021, 3, 14, 7, 0, 0)},       // first daylight one
+        {"ET", d(2021, 3, 14, 1, 59, 59), d(2021, 3, 14, 6, 59, 59)},  // last standard second
+        {"ET", d(2021, 3, 14, 3, 0, 0), d(2021, 3, 14, 7, 0, 0)},      // first daylight one
         {"ET", d(2021, 11, 7, 0, 59, 59), d(2021, 11, 7, 4, 59, 59)},
-        {"ET", d(2021, 11, 7, 1, 30, 0), d(2021, 11, 7, 5, 30, 0)},     // repeated hour: daylight
+        {"ET", d(2021, 11, 7, 1, 30, 0), d(2021, 11, 7, 5, 30, 0)},  // repeated hour: daylight
         {"(ET)", d(2021, 11, 7, 2, 0, 0), d(2021, 11, 7, 7, 0, 0)},
-        {"ET", d(2006, 3, 20, 12, 0, 0), d(2006, 3, 20, 17, 0, 0)},     // old rules: still winter
+        {"ET", d(2006, 3, 20, 12, 0, 0), d(2006, 3, 20, 17, 0, 0)},  // old rules: still winter
         {"ET", d(2007, 3, 20, 12, 0, 0), d(2007, 3, 20, 16, 0, 0)},
         {"ET", d(2006, 4, 2, 1, 59, 59), d(2006, 4, 2, 6, 59, 59)},
         {"ET", d(2006, 4, 2, 3, 0, 0), d(2006, 4, 2, 7, 0, 0)},
         {"ET", d(2006, 10, 29, 1, 30, 0), d(2006, 10, 29, 5, 30, 0)},
         {"ET", d(2006, 10, 29, 2, 0, 0), d(2006, 10, 29, 7, 0, 0)},
-        {"ET", d(2006, 11, 3, 12, 0, 0), d(2006, 11, 3, 17, 0, 0)},     // new rules would say 16
+        {"ET", d(2006, 11, 3, 12, 0, 0), d(2006, 11, 3, 17, 0, 0)},  // new rules would say 16
         {"ET", d(2012, 12, 31, 22, 0, 0), d(2013, 1, 1, 3, 0, 0)},
         {"CET", d(2014, 1, 1, 0, 30, 0), d(2013, 12, 31, 23, 30, 0)},
         {"CEST", d(2014, 6, 6, 8, 52, 0), d(2014, 6, 6, 6, 52, 0)},
@@ -1066,11 +1173,11 @@ TEST(Clock, StartTimesInUtc) {
         {"GMT+0100", d(2014, 2, 28, 23, 59, 0), d(2014, 2, 28, 22, 59, 0)},
         {"GMT-0330", d(2016, 2, 28, 22, 0, 0), d(2016, 2, 29, 1, 30, 0)},
         {"UTC", d(2021, 3, 4, 5, 6, 7), d(2021, 3, 4, 5, 6, 7)},
-        {"PT", d(2021, 3, 4, 5, 6, 7), d(2021, 3, 4, 5, 6, 7)},        // unknown: as written
+        {"PT", d(2021, 3, 4, 5, 6, 7), d(2021, 3, 4, 5, 6, 7)},  // unknown: as written
         {"GMT+0160", d(2021, 3, 4, 5, 6, 7), d(2021, 3, 4, 5, 6, 7)},
         {"", d(2021, 3, 4, 5, 6, 7), d(2021, 3, 4, 5, 6, 7)},
-        {"CET", 0, 0},                                                  // no date
-        {"ET", d(2063, 12, 31, 22, 0, 0), 0},                           // beyond the packed years
+        {"CET", 0, 0},                         // no date
+        {"ET", d(2063, 12, 31, 22, 0, 0), 0},  // beyond the packed years
     };
     for (const Case& c : cases) {
         std::string shown(c.zone);

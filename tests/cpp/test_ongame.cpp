@@ -15,8 +15,8 @@
 
 #include "core/model.hpp"
 #include "export/text_form.hpp"
-#include "sites/ongame.hpp"
 #include "reader/parser.hpp"
+#include "sites/ongame.hpp"
 #include "support.hpp"
 
 namespace {
@@ -42,7 +42,6 @@ std::vector<std::string> ids(const hs::HandStore& store) {
     for (const hs::Hand& h : store.hands) out.emplace_back(store.text_of(h.header.id));
     return out;
 }
-
 
 std::vector<std::string> base_hand(const std::string& n = "7") { return hs::test::ongame_hand(n); }
 
@@ -109,11 +108,11 @@ TEST_P(OngameFiles, EveryTruncationParsesOrFaults) {
     EXPECT_EQ(parse(text)->hands.size(), 1u);
 }
 
-INSTANTIATE_TEST_SUITE_P(Ongame, OngameFiles,
-                         ::testing::Values(
-                             "OnGame__CashGame__HandActionTests__AllInHandWithShowdown.txt",
-                             // "User:" line, "(6)" count, own cards, a made hand after a show
-                             "OnGame__CashGame__GeneralHands__HeroName.txt"));
+INSTANTIATE_TEST_SUITE_P(
+    Ongame, OngameFiles,
+    ::testing::Values("OnGame__CashGame__HandActionTests__AllInHandWithShowdown.txt",
+                      // "User:" line, "(6)" count, own cards, a made hand after a show
+                      "OnGame__CashGame__GeneralHands__HeroName.txt"));
 
 TEST(OngameBuilt, BaseHandFieldByField) {
     const auto store = parse(join(base_hand()));
@@ -155,8 +154,8 @@ TEST(OngameBuilt, OnlyEmptyLinesGiveNoHands) {
 TEST(OngameBuilt, HandsSeparatedByEmptyLinesAndBackToBack) {
     const auto a = base_hand("1"), b = base_hand("2"), c = base_hand("3");
     const std::string text = "\n\n" + join(a) + "\n\n" + join(b) + join(c) + "\n";
-    EXPECT_EQ(ids(*parse(text)), (std::vector<std::string>{"100000001-1", "100000001-2",
-                                                          "100000001-3"}));
+    EXPECT_EQ(ids(*parse(text)),
+              (std::vector<std::string>{"100000001-1", "100000001-2", "100000001-3"}));
 }
 
 TEST(OngameBuilt, HandIdRunsToTheFirstSpaceAfterByte26) {
@@ -197,9 +196,13 @@ TEST(OngameBuilt, TableLineNameAndStakes) {
     for (const Case& c : {
              Case{"Table: [SPEED] Dallas [361717011] (NO_LIMIT TEXAS_HOLDEM $0.50/$1, Real money)",
                   "[SPEED] Dallas", U'$', 0.5f, 1.0f},
-             Case{"Table: Big [1] (NO_LIMIT TEXAS_HOLDEM \xC2\xA3" "1,000/\xC2\xA3" "2,000.50, x)",
+             Case{"Table: Big [1] (NO_LIMIT TEXAS_HOLDEM \xC2\xA3"
+                  "1,000/\xC2\xA3"
+                  "2,000.50, x)",
                   "Big", U'\u00A3', 1000.0f, 2000.5f},
-             Case{"Table: Rupee [1] (NO_LIMIT TEXAS_HOLDEM \xE2\x82\xB9" "5/\xE2\x82\xB9" "10)",
+             Case{"Table: Rupee [1] (NO_LIMIT TEXAS_HOLDEM \xE2\x82\xB9"
+                  "5/\xE2\x82\xB9"
+                  "10)",
                   "Rupee", U'\u20B9', 5.0f, 10.0f},
          }) {
         auto lines = base_hand();
@@ -253,8 +256,9 @@ TEST(OngameBuilt, CutsInsideACharacterAreFaults) {
         auto lines = base_hand();
         lines[line_of(lines, c.prefix)] = c.line;
         const std::string fault = hs::test::fault_of([&] { parse(join(lines)); });
-        EXPECT_EQ(fault, c.at == 0 ? "" : "byte index " + std::to_string(c.at) +
-                                              " is not a char boundary in '" + c.line + "'");
+        EXPECT_EQ(fault, c.at == 0 ? ""
+                                   : "byte index " + std::to_string(c.at) +
+                                         " is not a char boundary in '" + c.line + "'");
     }
 }
 
@@ -358,7 +362,7 @@ TEST(OngameBuilt, SummaryWinnerRakeAndShows) {
     auto lines = base_hand();
     const std::size_t pot = line_of(lines, "Main pot");
     lines[pot] = "Main pot: $10.00 won by Bob ($9.50)";
-    lines.insert(lines.begin() + pot + 1, "");           // empty lines are skipped
+    lines.insert(lines.begin() + pot + 1, "");  // empty lines are skipped
     lines.insert(lines.begin() + pot + 3, "");
     lines.insert(lines.begin() + pot + 3, "Some note [x]y");  // ends with 'y': ignored
     lines[line_of(lines, "Seat 5: Carol ($3")] = "Seat 5: Newbie ($3), net: +$1, [9c, 9d]";
@@ -395,7 +399,8 @@ TEST(OngameBuilt, WinnerWithoutSeatLineIsRegistered) {
 TEST(OngameBuilt, RepeatedStreetsAreKeptInOrder) {
     auto twice = base_hand();
     // Two flop lines (as some files print after an all-in): both kept, numbered in order.
-    twice.insert(twice.begin() + line_of(twice, "--- Dealing turn"), "--- Dealing flop [2d, 3d, 4d]");
+    twice.insert(twice.begin() + line_of(twice, "--- Dealing turn"),
+                 "--- Dealing flop [2d, 3d, 4d]");
     const auto store = parse(join(twice));
     ASSERT_EQ(store->hands.size(), 1u);
     const hs::Hand& h = store->hands[0];
@@ -467,8 +472,7 @@ TEST(OngameLoggedIn, HandsInARowAndAfterADroppedOne) {
     dropped[line_of(dropped, "Bob raises")] = "Bob jams $6.00";
     const auto store = parse(join(dropped) + join(logged_in_hand("2")) + "\n" +
                              join(base_hand("3")) + join(logged_in_hand("4")));
-    ASSERT_EQ(ids(*store), (std::vector<std::string>{"100000001-2", "100000001-3",
-                                                     "100000001-4"}));
+    ASSERT_EQ(ids(*store), (std::vector<std::string>{"100000001-2", "100000001-3", "100000001-4"}));
     EXPECT_EQ(store->hands[0].header.hero, 1);
     EXPECT_EQ(store->hands[1].header.hero, hs::kNone8);
     EXPECT_EQ(store->hands[1].header.max_players, 3);
@@ -514,22 +518,33 @@ TEST(OngameLoggedIn, UserLine) {
 TEST(OngameLoggedIn, OwnCards) {
     struct Case {
         const char* name;
-        std::vector<std::string> dealt;  // lines put before "Bob raises"
+        std::vector<std::string> dealt;   // lines put before "Bob raises"
         std::vector<hs::Action> actions;  // the preflop's dealt actions, payloads aside
         std::vector<std::string> cards;
         std::uint8_t hero;
     };
     using hs::Action;
     const Case cases[] = {
-        {"One", {"Dealing to Carol: [As, 10h]"}, {Action::make(ActionType::Dealt, 2, 0)},
-         {"[ A♠ T♥ ]"}, 2},
-        {"FiveCards", {"Dealing to Alice: [Qs, 8c, 5h, Th, 5s]"},
-         {Action::make(ActionType::Dealt, 0, 0)}, {"[ Q♠ 8♣ 5♥ T♥ 5♠ ]"}, 0},
-        {"Two", {"Dealing to Bob: [Th, 3d]", "Dealing to Carol: [As, Ks]"},
+        {"One",
+         {"Dealing to Carol: [As, 10h]"},
+         {Action::make(ActionType::Dealt, 2, 0)},
+         {"[ A♠ T♥ ]"},
+         2},
+        {"FiveCards",
+         {"Dealing to Alice: [Qs, 8c, 5h, Th, 5s]"},
+         {Action::make(ActionType::Dealt, 0, 0)},
+         {"[ Q♠ 8♣ 5♥ T♥ 5♠ ]"},
+         0},
+        {"Two",
+         {"Dealing to Bob: [Th, 3d]", "Dealing to Carol: [As, Ks]"},
          {Action::make(ActionType::Dealt, 1, 0), Action::make(ActionType::Dealt, 2, 0)},
-         {"[ T♥ 3♦ ]", "[ A♠ K♠ ]"}, hs::kNone8},
-        {"NoSeatLine", {"Dealing to Zed: [Th, 3d]"},
-         {Action::make(ActionType::Dealt, hs::kNoSlot, 0)}, {"[ T♥ 3♦ ]"}, hs::kNone8},
+         {"[ T♥ 3♦ ]", "[ A♠ K♠ ]"},
+         hs::kNone8},
+        {"NoSeatLine",
+         {"Dealing to Zed: [Th, 3d]"},
+         {Action::make(ActionType::Dealt, hs::kNoSlot, 0)},
+         {"[ T♥ 3♦ ]"},
+         hs::kNone8},
     };
     for (const Case& c : cases) {
         auto lines = base_hand();
@@ -654,16 +669,17 @@ TEST_P(OngameFault, WholeParseFaults) {
 INSTANTIATE_TEST_SUITE_P(
     Ongame, OngameFault,
     ::testing::Values(
-        Faulty{"ShortHandLine", "*****", "***** History for hand R5-1 *****", "index out of bounds"},
+        Faulty{"ShortHandLine", "*****", "***** History for hand R5-1 *****",
+               "index out of bounds"},
         Faulty{"ShortTableLine", "Table:", "Table", "index out of bounds"},
         Faulty{"BigBlindWithoutAmount", "Table:", "Table: T [1] (NL $1/$x)", "missing big blind"},
         Faulty{"SmallBlindWithoutSign", "Table:", "Table: T [1] (NL 1/$2)", "missing small blind"},
         Faulty{"SeatNumberNotDigits", "Seat 3:", "Seat x: Bob ($1)", "missing seat number"},
-        Faulty{"BlindWithoutAmount", "Carol posts", "Carol posts small blind", "missing blind amount"},
+        Faulty{"BlindWithoutAmount", "Carol posts", "Carol posts small blind",
+               "missing blind amount"},
         Faulty{"AnteLine", "Carol posts", "Carol posts ante $0.10",
                "internal error: entered unreachable code"},
-        Faulty{"OwnCardsWithoutName", "Bob raises", "Dealing to : [Ah, Kh]",
-               "missing player name"},
+        Faulty{"OwnCardsWithoutName", "Bob raises", "Dealing to : [Ah, Kh]", "missing player name"},
         Faulty{"OwnCardsEmpty", "Bob raises", "Dealing to Bob: []", "missing card"},
         Faulty{"OwnCardsBad", "Bob raises", "Dealing to Bob: [Ah, Kx]",
                "internal error: entered unreachable code: Invalid suit: x"},
@@ -694,7 +710,8 @@ TEST(OngameBuilt, TextEndingBeforeTheClosingStarLine) {
         while (cut[i - 1] != last) --i;
         cut.resize(i);
         EXPECT_EQ(ids(*parse(join(base_hand("1")) + join(cut))),
-                  std::vector<std::string>{"100000001-1"}) << last;
+                  std::vector<std::string>{"100000001-1"})
+            << last;
     }
 }
 

@@ -79,17 +79,25 @@ INSTANTIATE_TEST_SUITE_P(
         SplitCase{"byte kind, later CR LF trimmed", "a\nb\r\n", Kind::Byte, {"a", "b"}},
         SplitCase{"pair kind, leading separator", "\r\nx", Kind::Pair, {"", "x"}},
         SplitCase{"byte kind, leading separator", "\nx", Kind::Byte, {"", "x"}},
-        SplitCase{"no empty line after the last separator", "a\r\n\r\n\r\nb\r\n", Kind::Pair,
+        SplitCase{"no empty line after the last separator",
+                  "a\r\n\r\n\r\nb\r\n",
+                  Kind::Pair,
                   {"a", "", "", "b"}},
-        SplitCase{"lone LF stays inside a pair-kind line", "a\r\nb\nc\r\nd", Kind::Pair,
+        SplitCase{"lone LF stays inside a pair-kind line",
+                  "a\r\nb\nc\r\nd",
+                  Kind::Pair,
                   {"a", "b\nc", "d"}},
         SplitCase{"CR only", "a\rb\rc", Kind::Cr, {"a", "b", "c"}},
         SplitCase{"CR only, trailing separators", "a\r\rb\r", Kind::Cr, {"a", "", "b"}},
         SplitCase{"CR without LF before the first LF", "a\rb\nc", Kind::Byte, {"a\rb", "c"}},
-        SplitCase{"mixed endings after an LF first line", "h\nx\r\ny\nz\r\n\r\nw", Kind::Byte,
+        SplitCase{"mixed endings after an LF first line",
+                  "h\nx\r\ny\nz\r\n\r\nw",
+                  Kind::Byte,
                   {"h", "x", "y", "z", "", "w"}},
-        SplitCase{"trailing white space", "Alice: folds \nBob: checks\t \r\nTotal pot $0 \n",
-                  Kind::Byte, {"Alice: folds", "Bob: checks", "Total pot $0"}},
+        SplitCase{"trailing white space",
+                  "Alice: folds \nBob: checks\t \r\nTotal pot $0 \n",
+                  Kind::Byte,
+                  {"Alice: folds", "Bob: checks", "Total pot $0"}},
         SplitCase{"leading white space is kept", "  a\n\tb", Kind::Byte, {"  a", "\tb"}},
         SplitCase{"white-space line is empty", "a\n \t \r\nb", Kind::Byte, {"a", "", "b"}},
         SplitCase{"only separators", "\n\n", Kind::Byte, {"", ""}},
@@ -97,8 +105,15 @@ INSTANTIATE_TEST_SUITE_P(
         SplitCase{"end-marker line with trailing spaces", "a\r\n@@@  \r\nb", Kind::Pair, {"a"}},
         SplitCase{"longer @ line is a line", "@@@@\n@@\nx", Kind::Byte, {"@@@@", "@@", "x"}},
         SplitCase{"indented end marker is a line", " @@@\nx", Kind::Byte, {" @@@", "x"}},
-        SplitCase{"multi-byte text", "\xE2\x82\xAC" "1 \r\n\xC2\xA3" "2", Kind::Pair,
-                  {"\xE2\x82\xAC" "1", "\xC2\xA3" "2"}}));
+        SplitCase{"multi-byte text",
+                  "\xE2\x82\xAC"
+                  "1 \r\n\xC2\xA3"
+                  "2",
+                  Kind::Pair,
+                  {"\xE2\x82\xAC"
+                   "1",
+                   "\xC2\xA3"
+                   "2"}}));
 
 TEST(Parser, NextLineAfterTheEndKeepsTheMarker) {
     for (const std::string& text : {"a\nb"s, ""s, "a\n@@@\nb"s, "\r\n\r\n"s}) {
@@ -128,25 +143,36 @@ TEST(Parser, SkipEmptyLinesStopsAtTheNextLineOrTheEnd) {
 // A real file: every line of a CR-only hand history, and the same text re-joined with each
 // separator reads the same.
 const Lines kGbpTable = {
-    "\xEF\xBB\xBFPokerStars Hand #78782145143:  Hold'em No Limit (\xC2\xA3" "0.10/\xC2\xA3"
+    "\xEF\xBB\xBFPokerStars Hand #78782145143:  Hold'em No Limit (\xC2\xA3"
+    "0.10/\xC2\xA3"
     "0.25 GBP) - 2012/04/13 2:45:55 ET",
     "Table 'Crocus' 6-max Seat #6 is the button",
-    "Seat 2: a0Kribu (\xC2\xA3" "25.35 in chips)",
-    "Seat 6: JOZSEF1981 (\xC2\xA3" "54.98 in chips)",
-    "JOZSEF1981: posts small blind \xC2\xA3" "0.10",
-    "a0Kribu: posts big blind \xC2\xA3" "0.25",
+    "Seat 2: a0Kribu (\xC2\xA3"
+    "25.35 in chips)",
+    "Seat 6: JOZSEF1981 (\xC2\xA3"
+    "54.98 in chips)",
+    "JOZSEF1981: posts small blind \xC2\xA3"
+    "0.10",
+    "a0Kribu: posts big blind \xC2\xA3"
+    "0.25",
     "*** HOLE CARDS ***",
-    "JOZSEF1981: raises \xC2\xA3" "0.41 to \xC2\xA3" "0.66",
+    "JOZSEF1981: raises \xC2\xA3"
+    "0.41 to \xC2\xA3"
+    "0.66",
     "a0Kribu: folds",
-    "Uncalled bet (\xC2\xA3" "0.41) returned to JOZSEF1981",
-    "JOZSEF1981 collected \xC2\xA3" "0.50 from pot",
+    "Uncalled bet (\xC2\xA3"
+    "0.41) returned to JOZSEF1981",
+    "JOZSEF1981 collected \xC2\xA3"
+    "0.50 from pot",
     "JOZSEF1981: doesn't show hand",
     "*** SUMMARY ***",
-    "Total pot \xC2\xA3" "0.50 | Rake \xC2\xA3" "0",
+    "Total pot \xC2\xA3"
+    "0.50 | Rake \xC2\xA3"
+    "0",
     "Seat 2: a0Kribu (big blind) folded before Flop",
-    "Seat 6: JOZSEF1981 (button) (small blind) collected (\xC2\xA3" "0.50)",
+    "Seat 6: JOZSEF1981 (button) (small blind) collected (\xC2\xA3"
+    "0.50)",
 };
-
 
 struct FileCase {
     const char* path;
@@ -169,12 +195,10 @@ TEST_P(RealFile, EveryLine) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Corpus, RealFile,
-    ::testing::Values(
-        FileCase{"pokerstars/HHSmithy_PokerHandHistoryParser/"
-                 "PokerStars__CashGame__Limits__GbpTable.txt",
-                 Kind::Cr, &kGbpTable}));
+INSTANTIATE_TEST_SUITE_P(Corpus, RealFile,
+                         ::testing::Values(FileCase{"pokerstars/HHSmithy_PokerHandHistoryParser/"
+                                                    "PokerStars__CashGame__Limits__GbpTable.txt",
+                                                    Kind::Cr, &kGbpTable}));
 
 // ---------------------------------------------------------------------------------------------
 // Hands and players
@@ -237,36 +261,49 @@ INSTANTIATE_TEST_SUITE_P(
     Table, Lookup,
     ::testing::Values(
         LookupCase{"empty hand", false, {}, "Bob", 32, false},
-        LookupCase{"one slot with the key, another name", false, {"Alice", "Bob"}, "Bobby", 1,
-                   false},
+        LookupCase{
+            "one slot with the key, another name", false, {"Alice", "Bob"}, "Bobby", 1, false},
         LookupCase{"one slot with the key, a shorter name", false, {"Peter_K"}, "Pet", 0, false},
         LookupCase{"shared key, first", false, {"Player1", "Player2"}, "Player1", 0},
         LookupCase{"shared key, second", false, {"Player1", "Player2"}, "Player2", 1},
-        LookupCase{"shared key, none equal: lowest", false, {"Player1", "Player2"}, "Player3", 0,
+        LookupCase{
+            "shared key, none equal: lowest", false, {"Player1", "Player2"}, "Player3", 0, false},
+        LookupCase{
+            "names of 8 to 16 bytes", false, {"Mr. Sjaak 13", "Mr. Sjaak 14"}, "Mr. Sjaak 14", 1},
+        LookupCase{"16 bytes, last one differs",
+                   false,
+                   {"0123456789abcdef"},
+                   "0123456789abcdeF",
+                   0,
                    false},
-        LookupCase{"names of 8 to 16 bytes", false, {"Mr. Sjaak 13", "Mr. Sjaak 14"},
-                   "Mr. Sjaak 14", 1},
-        LookupCase{"16 bytes, last one differs", false, {"0123456789abcdef"}, "0123456789abcdeF",
-                   0, false},
-        LookupCase{"longer names: first and last 8 bytes alike", false,
-                   {"Abcdefgh_1_ijklmnop", "Abcdefgh_2_ijklmnop"}, "Abcdefgh_2_ijklmnop", 1},
-        LookupCase{"longer name, another middle", false, {"Abcdefgh_1_ijklmnop"},
-                   "Abcdefgh_3_ijklmnop", 0, false},
-        LookupCase{"a name of zero bytes after its key", false, {std::string("Al\0", 3)}, "Al", 0,
+        LookupCase{"longer names: first and last 8 bytes alike",
+                   false,
+                   {"Abcdefgh_1_ijklmnop", "Abcdefgh_2_ijklmnop"},
+                   "Abcdefgh_2_ijklmnop",
+                   1},
+        LookupCase{"longer name, another middle",
+                   false,
+                   {"Abcdefgh_1_ijklmnop"},
+                   "Abcdefgh_3_ijklmnop",
+                   0,
                    false},
+        LookupCase{
+            "a name of zero bytes after its key", false, {std::string("Al\0", 3)}, "Al", 0, false},
         LookupCase{"real table", false, {"cartman177", "x", "cartagina"}, "cartagina", 2},
-        LookupCase{"shared key in both halves", false,
+        LookupCase{"shared key in both halves",
+                   false,
                    {"a00", "a01", "a02", "a03", "a04", "a05", "a06", "a07", "a08", "a09", "a10",
                     "a11", "a12", "a13", "a14", "a15", "a16", "PlayerA", "PlayerB"},
-                   "PlayerB", 18},
+                   "PlayerB",
+                   18},
         LookupCase{"same full name twice: earlier slot", false, {"Bob", "Bob"}, "Bob", 0},
         LookupCase{"two-byte names", false, {"Al", "Alice", "Ab"}, "Al", 0},
         LookupCase{"two-byte name against longer", false, {"Alice", "Al"}, "Al", 1},
-        LookupCase{"Mr kept when not stripping", false, {"MrBlue", "MrBlonde", "MrBrown"},
-                   "MrBrown", 2},
+        LookupCase{
+            "Mr kept when not stripping", false, {"MrBlue", "MrBlonde", "MrBrown"}, "MrBrown", 2},
         LookupCase{"Mr stripped", true, {"MrBlue", "MrBlonde", "MrBrown"}, "MrBlonde", 1},
-        LookupCase{"Mr stripped: Blue and Blonde share Blu", true, {"MrBlonde", "MrBlue"},
-                   "MrBlue", 1},
+        LookupCase{
+            "Mr stripped: Blue and Blonde share Blu", true, {"MrBlonde", "MrBlue"}, "MrBlue", 1},
         LookupCase{"Mr stripped on both sides", true, {"MrWhite", "Pluribus"}, "White", 0},
         LookupCase{"Mr stripped from the line's name only", true, {"MrBlue"}, "Blue", 0},
         LookupCase{"Mr alone is not stripped", true, {"Mr", "Mrs"}, "Mr", 0},
@@ -385,7 +422,8 @@ std::vector<std::string> model_lines(const std::string& text) {
         std::size_t end = text.find(sep, start);
         if (end == std::string::npos) end = text.size();
         std::string l = text.substr(start, end - start);
-        while (!l.empty() && (l.back() == ' ' || l.back() == '\t' || l.back() == '\r')) l.pop_back();
+        while (!l.empty() && (l.back() == ' ' || l.back() == '\t' || l.back() == '\r'))
+            l.pop_back();
         if (l == "@@@") break;
         out.push_back(l);
         start = end + sep.size();

@@ -10,14 +10,14 @@
 #include <string_view>
 #include <vector>
 
-#include "support/check_store.hpp"
 #include "export/text_form.hpp"
 #include "reader/hand.hpp"
-#include "reader/phrases.hpp"
 #include "reader/parser.hpp"
+#include "reader/phrases.hpp"
 #include "sites/parse.hpp"
 #include "sites/pokerstars.hpp"
 #include "support.hpp"
+#include "support/check_store.hpp"
 
 namespace {
 
@@ -25,22 +25,22 @@ using hs::test::join;
 
 // 14 lines.
 std::vector<std::string> stars_hand(const std::string& id) {
-    return {"PokerStars Hand #" + id +
-                ":  Hold'em No Limit ($0.01/$0.02 USD) - 2021/03/04 05:06:07 ET",
-            "Table 'Alpha II' 6-max Seat #4 is the button",
-            "Seat 1: Alice ($2.50 in chips)",
-            "Seat 2: Bob ($3 in chips)",
-            "Seat 4: Carol ($4 in chips)",
-            "Alice: posts small blind $0.01",
-            "Bob: posts big blind $0.02",
-            "Alice said, \"hello\"",
-            "*** HOLE CARDS ***",
-            "Dealt to Bob [Ah Kd]",
-            "Carol: folds",
-            "Alice: folds",
-            "*** SUMMARY ***",
-            "Total pot $0.04 | Rake $0",
-            "Seat 2: Bob collected ($0.04)"};
+    return {
+        "PokerStars Hand #" + id + ":  Hold'em No Limit ($0.01/$0.02 USD) - 2021/03/04 05:06:07 ET",
+        "Table 'Alpha II' 6-max Seat #4 is the button",
+        "Seat 1: Alice ($2.50 in chips)",
+        "Seat 2: Bob ($3 in chips)",
+        "Seat 4: Carol ($4 in chips)",
+        "Alice: posts small blind $0.01",
+        "Bob: posts big blind $0.02",
+        "Alice said, \"hello\"",
+        "*** HOLE CARDS ***",
+        "Dealt to Bob [Ah Kd]",
+        "Carol: folds",
+        "Alice: folds",
+        "*** SUMMARY ***",
+        "Total pot $0.04 | Rake $0",
+        "Seat 2: Bob collected ($0.04)"};
 }
 
 // 29 lines.
@@ -167,7 +167,9 @@ TEST(Driver, HandStarts) {
         {"indented and marked start", h1 + "\n\n \t\xEF\xBB\xBF\xE3\x80\x80" + h2, {"1", "2"}, {}},
         {"cut off by the next hand", join(cut) + h2, {"2"}, hs::kCutByNextHand},
         {"summary runs into the next hand", h1 + h2, {"2"}, hs::kCutByNextHand},
-        {"a start line without an id", "PokerStars Hand\nx\n\ny\n" + h2.substr(1), {},
+        {"a start line without an id",
+         "PokerStars Hand\nx\n\ny\n" + h2.substr(1),
+         {},
          "hand line without a hand id"},
     };
     for (const Case& c : cases) {
@@ -239,12 +241,12 @@ TEST(Lines, NamesCutByPhrase) {
     EXPECT_EQ(kSits.name("Bob: sits out"), "Bob");
     EXPECT_EQ(hs::name_before("Al collected $1", 13, " collected "), "Al");
     // A cut inside a character is a fault at either end, an empty cut of a whole line is none.
-    for (const auto& [line, from, to, at] : {std::tuple{"Z\xC3\xA9", 0, 2, 2},
-                                             std::tuple{"\xC3\xA9Z", 1, 3, 1},
-                                             std::tuple{"\xC3\xA9", 1, 2, 1}}) {
+    for (const auto& [line, from, to, at] :
+         {std::tuple{"Z\xC3\xA9", 0, 2, 2}, std::tuple{"\xC3\xA9Z", 1, 3, 1},
+          std::tuple{"\xC3\xA9", 1, 2, 1}}) {
         const auto call = [&] { hs::cut_name(line, from, to); };
-        EXPECT_EQ(hs::test::fault_of(call), "byte index " + std::to_string(at) +
-                                                " is not a char boundary in '" + line + "'");
+        EXPECT_EQ(hs::test::fault_of(call),
+                  "byte index " + std::to_string(at) + " is not a char boundary in '" + line + "'");
     }
     EXPECT_EQ(hs::cut_text("\xC3\xA9Z", 2, 3), "Z");
     EXPECT_EQ(hs::cut_text("\xC3\xA9Z", 3, 3), "");
@@ -293,18 +295,26 @@ void expect_problems(const hs::HandStore& good, std::initializer_list<Damage> ca
 
 // The checker finds each kind of broken reference in a sound store.
 TEST(StoreInvariants, BrokenStores) {
-    expect_problems(*parse(join(stars_hand("1"))).store, {
-        {"hand 0: dealer 3", [](hs::HandStore& s) { s.hands[0].header.dealer = 3; }},
-        {"hand 0: player_id 3", [](hs::HandStore& s) {
-             s.actions[0] = hs::Action::make(hs::ActionType::Check, 3, hs::kNoPayload); }},
-        {"hand 0: players span end beyond its list of 3 5",
-         [](hs::HandStore& s) { s.hands[0].header.players = hs::Span::make(1, 4); }},
-        {"hand 0: id is not valid UTF-8 at 0", [](hs::HandStore& s) { s.text[0] = '\xC3'; }},
-        {"hand 0: card payload 9", [](hs::HandStore& s) {
-             s.actions.back() = hs::Action::make(hs::ActionType::Show, 0, 9); }},
-        {"hand 0: message beyond the text at 200", [](hs::HandStore& s) {
-             s.actions[2] = hs::Action::make(hs::ActionType::Say, 0, 200u | 5u << 24); }},
-    });
+    expect_problems(
+        *parse(join(stars_hand("1"))).store,
+        {
+            {"hand 0: dealer 3", [](hs::HandStore& s) { s.hands[0].header.dealer = 3; }},
+            {"hand 0: player_id 3",
+             [](hs::HandStore& s) {
+                 s.actions[0] = hs::Action::make(hs::ActionType::Check, 3, hs::kNoPayload);
+             }},
+            {"hand 0: players span end beyond its list of 3 5",
+             [](hs::HandStore& s) { s.hands[0].header.players = hs::Span::make(1, 4); }},
+            {"hand 0: id is not valid UTF-8 at 0", [](hs::HandStore& s) { s.text[0] = '\xC3'; }},
+            {"hand 0: card payload 9",
+             [](hs::HandStore& s) {
+                 s.actions.back() = hs::Action::make(hs::ActionType::Show, 0, 9);
+             }},
+            {"hand 0: message beyond the text at 200",
+             [](hs::HandStore& s) {
+                 s.actions[2] = hs::Action::make(hs::ActionType::Say, 0, 200u | 5u << 24);
+             }},
+        });
 }
 
 // The same for the records of a tournament hand: its Tournament and the runs of amounts behind
@@ -317,18 +327,24 @@ hs::Action& finish_action(hs::HandStore& s) {
 
 TEST(StoreInvariants, BrokenTournamentStores) {
     const std::string text = hs::test::data_file("pokerstars/thlorenz_posts-allin.txt");
-    expect_problems(*hs::parse_text(text).store, {
-        {"hand 0: tournament 1", [](hs::HandStore& s) { s.hands[0].header.tournament = 1; }},
-        {"hand 0: bounties span end beyond its list",
-         [](hs::HandStore& s) { s.tournaments[0].bounties = hs::Span::make(0, 1000); }},
-        {"hand 0: finishing place at",
-         [](hs::HandStore& s) { s.amounts.at(finish_action(s).payload()) = 1.5f; }},
-        {"hand 0: player_id 40", [](hs::HandStore& s) {
-             finish_action(s) = hs::Action::make(hs::ActionType::Bounty, 0,
-                                                 s.push_amounts({1, 0, 0, 40})); }},
-        {"hand 0: purchase payload", [](hs::HandStore& s) {
-             finish_action(s) = hs::Action::make(hs::ActionType::Rebuy, 0, 100000); }},
-    });
+    expect_problems(
+        *hs::parse_text(text).store,
+        {
+            {"hand 0: tournament 1", [](hs::HandStore& s) { s.hands[0].header.tournament = 1; }},
+            {"hand 0: bounties span end beyond its list",
+             [](hs::HandStore& s) { s.tournaments[0].bounties = hs::Span::make(0, 1000); }},
+            {"hand 0: finishing place at",
+             [](hs::HandStore& s) { s.amounts.at(finish_action(s).payload()) = 1.5f; }},
+            {"hand 0: player_id 40",
+             [](hs::HandStore& s) {
+                 finish_action(s) =
+                     hs::Action::make(hs::ActionType::Bounty, 0, s.push_amounts({1, 0, 0, 40}));
+             }},
+            {"hand 0: purchase payload",
+             [](hs::HandStore& s) {
+                 finish_action(s) = hs::Action::make(hs::ActionType::Rebuy, 0, 100000);
+             }},
+        });
 }
 
 }  // namespace

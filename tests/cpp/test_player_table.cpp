@@ -55,20 +55,22 @@ INSTANTIATE_TEST_SUITE_P(
         FindCase{"zero key only matches used slots", {"Al", "Bob"}, "\0\0\0"s, 32},
         FindCase{"zero-padded key that is used", {"Al", "\0"s}, "\0\0"s, 1},
         FindCase{"high half of the table",
-                 {"a00", "a01", "a02", "a03", "a04", "a05", "a06", "a07", "a08", "a09", "a10",
-                  "a11", "a12", "a13", "a14", "a15", "a16", "a17", "a18", "a19"},
-                 "a17", 17},
+                 {"a00", "a01", "a02", "a03", "a04", "a05", "a06", "a07", "a08", "a09",
+                  "a10", "a11", "a12", "a13", "a14", "a15", "a16", "a17", "a18", "a19"},
+                 "a17",
+                 17},
         FindCase{"duplicate in both halves",
                  {"a00", "a01", "a02", "a03", "a04", "a05", "a06", "a07", "a08", "a09", "a10",
                   "a11", "a12", "a13", "a14", "a15", "zed", "zed"},
-                 "zed", 16}));
+                 "zed",
+                 16}));
 
 TEST(PlayerTable, EverySlotOfAFullTableIsFound) {
     PlayerTable t;
     std::vector<std::string> names;
     for (int i = 0; i < 32; ++i) {
-        names.push_back(std::string{static_cast<char>('A' + i % 26), static_cast<char>('a' + i / 26),
-                                    'x'});
+        names.push_back(
+            std::string{static_cast<char>('A' + i % 26), static_cast<char>('a' + i / 26), 'x'});
         EXPECT_EQ(t.insert(names.back()), i);
     }
     EXPECT_EQ(t.count, 32);
@@ -162,7 +164,10 @@ std::size_t ref(std::size_t r) { return r == std::string_view::npos ? hs::npos :
 constexpr std::size_t NP = hs::npos;
 
 TEST(Search, MultiByteNeedlesAndStartsBeyondTheText) {
-    const std::string_view euros = "\xE2\x82\xAC" "5/\xE2\x82\xAC" "10";
+    const std::string_view euros =
+        "\xE2\x82\xAC"
+        "5/\xE2\x82\xAC"
+        "10";
     EXPECT_EQ(hs::find_str(euros, "\xE2\x82\xAC"), 0u);
     EXPECT_EQ(hs::find_str(euros, "\xE2\x82\xAC", 1), 5u);
     EXPECT_EQ(hs::rfind_str(euros, "\xE2\x82\xAC"), 5u);

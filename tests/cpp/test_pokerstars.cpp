@@ -85,16 +85,16 @@ struct HeaderCase {
 
 TEST(PokerStarsHeader, GameLimitStakesAndCurrency) {
     const HeaderCase cases[] = {
-        {"Hold'em No Limit ($0.01/$0.02 USD)", "$", hs::GameType::HoldEm, hs::BetType::NoLimit, U'$',
-         0.01f, 0.02f, 0.0f},
-        {"Omaha Pot Limit (\u20ac0.05/\u20ac0.10 EUR)", "\u20ac", hs::GameType::Omaha, hs::BetType::PotLimit,
-         U'\u20ac', 0.05f, 0.1f, 0.0f},
-        {"Omaha Hi/Lo Limit ($1/$2 USD)", "$", hs::GameType::OmahaHiLo, hs::BetType::Limit, U'$', 1.0f,
-         2.0f, 0.0f},
+        {"Hold'em No Limit ($0.01/$0.02 USD)", "$", hs::GameType::HoldEm, hs::BetType::NoLimit,
+         U'$', 0.01f, 0.02f, 0.0f},
+        {"Omaha Pot Limit (\u20ac0.05/\u20ac0.10 EUR)", "\u20ac", hs::GameType::Omaha,
+         hs::BetType::PotLimit, U'\u20ac', 0.05f, 0.1f, 0.0f},
+        {"Omaha Hi/Lo Limit ($1/$2 USD)", "$", hs::GameType::OmahaHiLo, hs::BetType::Limit, U'$',
+         1.0f, 2.0f, 0.0f},
         {"Hold'em No Limit ($1/$2 - $60 Cap USD)", "$", hs::GameType::HoldEm, hs::BetType::NoLimit,
          U'$', 1.0f, 2.0f, 60.0f},
-        {"Hold'em Pot Limit (\u00a31/\u00a32 GBP)", "\u00a3", hs::GameType::HoldEm, hs::BetType::PotLimit,
-         U'\u00a3', 1.0f, 2.0f, 0.0f},
+        {"Hold'em Pot Limit (\u00a31/\u00a32 GBP)", "\u00a3", hs::GameType::HoldEm,
+         hs::BetType::PotLimit, U'\u00a3', 1.0f, 2.0f, 0.0f},
         // play money: no sign anywhere, so the blinds, posts and pots are read without one
         {"Hold'em No Limit (50/100)", "", hs::GameType::HoldEm, hs::BetType::NoLimit, 0, 50.0f,
          100.0f, 0.0f},
@@ -117,8 +117,10 @@ TEST(PokerStarsHeader, GameLimitStakesAndCurrency) {
         p.hand_line = std::string("PokerStars Hand #7:  ") + c.stakes +
                       " - 2021/03/04 05:06:07 ET [2020/01/02 03:04:05 ET]";
         const std::string sign = c.sign;
-        p.seats = "Seat 1: Alice (" + sign + "1000 in chips)\nSeat 2: Bob (" + sign + "900 in chips)";
-        p.pre_deal = "Alice: posts small blind " + sign + "50\nBob: posts big blind " + sign + "100";
+        p.seats =
+            "Seat 1: Alice (" + sign + "1000 in chips)\nSeat 2: Bob (" + sign + "900 in chips)";
+        p.pre_deal =
+            "Alice: posts small blind " + sign + "50\nBob: posts big blind " + sign + "100";
         p.preflop = "Alice: folds";
         p.summary = "*** SUMMARY ***\nTotal pot " + sign + "150 | Rake " + sign +
                     "0\nSeat 2: Bob collected (" + sign + "150)";
@@ -148,8 +150,9 @@ TEST(PokerStarsHeader, IdIsTheTextAfterTheFirstHashUpToTheColon) {
     std::string text;
     for (const char* prefix : {"PokerStars Hand #11:", "PokerStars Zoom Hand #181390547654:",
                                "PokerStars Game #27853240097:"}) {
-        p.hand_line = std::string(prefix) + "  Hold'em No Limit ($0.01/$0.02 USD) - 2021/03/04 "
-                                            "05:06:07 ET";
+        p.hand_line = std::string(prefix) +
+                      "  Hold'em No Limit ($0.01/$0.02 USD) - 2021/03/04 "
+                      "05:06:07 ET";
         text += hand(p) + "\n";
     }
     auto s = parse(text);
@@ -190,8 +193,9 @@ TEST(PokerStarsHeader, TableNameSizeAndButton) {
     // Seat lines out of seat order: the dealer is the player seated on the button, never the
     // player whose index happens to equal a later seat number.
     p.table = "Table 'Alpha II' 6-max Seat #1 is the button";
-    p.seats = "Seat 3: Carol ($4 in chips)\nSeat 4: Dave ($5 in chips)\n"
-              "Seat 1: Alice ($2.50 in chips)\nSeat 2: Bob ($3 in chips)";
+    p.seats =
+        "Seat 3: Carol ($4 in chips)\nSeat 4: Dave ($5 in chips)\n"
+        "Seat 1: Alice ($2.50 in chips)\nSeat 2: Bob ($3 in chips)";
     s = parse(hand(p));
     EXPECT_EQ(s->hands.at(0).header.dealer, 2);
 }
@@ -211,8 +215,9 @@ TEST(PokerStarsHeader, SeatNumbers) {
         EXPECT_EQ(hs::at(s->players, 1).seat, seat) << line;
         EXPECT_EQ(name(*s, s->hands[0], 1), "Bob") << line;
     }
-    for (const char* line : {"Seat x: Bob ($3 in chips)", "Seat -1: Bob ($3 in chips)",
-                             "Seat 1\xD9\xA3: Bob ($3 in chips)", "Seat \xD9\xA3: Bob ($3 in chips)"}) {
+    for (const char* line :
+         {"Seat x: Bob ($3 in chips)", "Seat -1: Bob ($3 in chips)",
+          "Seat 1\xD9\xA3: Bob ($3 in chips)", "Seat \xD9\xA3: Bob ($3 in chips)"}) {
         Parts p;
         p.seats = line;
         EXPECT_NE(fault_of(hand(p)), "") << line;
@@ -252,14 +257,16 @@ TEST(PokerStarsHeader, TableNameHoldingQuotes) {
 TEST(PokerStarsHeader, Faults) {
     Parts p;
     // a tournament of a game other than Hold'em and Omaha fails as a cash hand of it does
-    p.hand_line = "PokerStars Hand #5: Tournament #130326981, $10+$1 USD Razz Limit - Level I "
-                  "(10/20) - 2008/12/29 14:33:21 ET";
+    p.hand_line =
+        "PokerStars Hand #5: Tournament #130326981, $10+$1 USD Razz Limit - Level I "
+        "(10/20) - 2008/12/29 14:33:21 ET";
     EXPECT_EQ(fault_of(hand(p)),
               "internal error: entered unreachable code: Unexpected character 'R' while parsing "
               "game type in 'Razz Limit - Level I (10/20) - 2008/12/29 14:33:21 ET'");
     // and so does a mixed game's hand of one
-    p.hand_line = "PokerStars Hand #5: Tournament #130326981, $10+$1 USD HORSE (Razz Limit) - "
-                  "Level I (10/20) - 2008/12/29 14:33:21 ET";
+    p.hand_line =
+        "PokerStars Hand #5: Tournament #130326981, $10+$1 USD HORSE (Razz Limit) - "
+        "Level I (10/20) - 2008/12/29 14:33:21 ET";
     EXPECT_EQ(fault_of(hand(p)),
               "internal error: entered unreachable code: Unexpected character 'R' while parsing "
               "game type in 'Razz Limit) - Level I (10/20) - 2008/12/29 14:33:21 ET'");
@@ -269,10 +276,12 @@ TEST(PokerStarsHeader, Faults) {
               "internal error: entered unreachable code: Unexpected character 'o' while parsing "
               "game type in 'old'em No Limit ($1/$2 USD) - 2021/03/04 05:06:07 ET'");
     // the skipped byte opens a two-byte character: the message quotes the whole character
-    p.hand_line = "PokerStars Hand #5:\xc3\xa9 Hold'em No Limit ($1/$2 USD) - 2021/03/04 05:06:07 ET";
-    EXPECT_EQ(fault_of(hand(p)),
-              "internal error: entered unreachable code: Unexpected character '\xc3\xa9' while "
-              "parsing game type in '\xc3\xa9 Hold'em No Limit ($1/$2 USD) - 2021/03/04 05:06:07 ET'");
+    p.hand_line =
+        "PokerStars Hand #5:\xc3\xa9 Hold'em No Limit ($1/$2 USD) - 2021/03/04 05:06:07 ET";
+    EXPECT_EQ(
+        fault_of(hand(p)),
+        "internal error: entered unreachable code: Unexpected character '\xc3\xa9' while "
+        "parsing game type in '\xc3\xa9 Hold'em No Limit ($1/$2 USD) - 2021/03/04 05:06:07 ET'");
     p.hand_line = "PokerStars Hand #5:  Hold'em Mixed ($1/$2 USD) - 2021/03/04 05:06:07 ET";
     EXPECT_EQ(fault_of(hand(p)), "internal error: entered unreachable code");
     p.hand_line = "PokerStars Hand #5:  Hold'em No Limit (#1/#2 USD) - 2021/03/04 05:06:07 ET";
@@ -326,7 +335,8 @@ TEST(PokerStarsFile, InvalidUtf8IsReportedAtItsOffset) {
         ASSERT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), f), bytes.size());
         std::fclose(f);
     };
-    const std::string bad[] = {"\xFF", "\xC3", "\xC3(", "\xE2\x82", "\xED\xA0\x80", "\xF4\x90\x80\x80",
+    const std::string bad[] = {"\xFF",     "\xC3",         "\xC3(",
+                               "\xE2\x82", "\xED\xA0\x80", "\xF4\x90\x80\x80",
                                "\xC0\xAF", "\x80"};
     for (std::size_t at : {std::size_t{20}, std::size_t{31}, std::size_t{32}, std::size_t{47},
                            std::size_t{100}, good.size() - 1}) {
@@ -336,9 +346,10 @@ TEST(PokerStarsFile, InvalidUtf8IsReportedAtItsOffset) {
             write(bytes);
             const hs::ParseResult r = hs::parse_file(path);
             EXPECT_FALSE(r.ok());
-            EXPECT_EQ(r.error, "Failed to open file at path '" + path +
-                                   "' with error stream did not contain valid UTF-8 at byte offset " +
-                                   std::to_string(at))
+            EXPECT_EQ(r.error,
+                      "Failed to open file at path '" + path +
+                          "' with error stream did not contain valid UTF-8 at byte offset " +
+                          std::to_string(at))
                 << at;
         }
     }
@@ -351,7 +362,8 @@ TEST(PokerStarsFile, InvalidUtf8IsReportedAtItsOffset) {
     ASSERT_TRUE(r.ok()) << r.error;
     ASSERT_EQ(r.store->hands.size(), 4u);
     EXPECT_EQ(r.store->text_of(r.store->hands[0].header.table_name),
-              "\xC3\xA9\xE2\x82\xAC\xF0\x9D\x9F\x98" "Alpha II");
+              "\xC3\xA9\xE2\x82\xAC\xF0\x9D\x9F\x98"
+              "Alpha II");
     std::remove(path.c_str());
 }
 
@@ -381,7 +393,7 @@ TEST(PokerStarsDriver, AlwaysMakesProgress) {
         {"PokerStars Hand #9-12: x\n" + h, 1},            // the last '-' before the ':'
         {"PokerStars Hand #1001\nPokerStars Hand #1002\n", 0},
         {h + "\n@@@\n" + h, 1},  // a literal end marker ends the text
-        {h + "\ntrailer\n", 1},   // a short trailer after the last hand
+        {h + "\ntrailer\n", 1},  // a short trailer after the last hand
     };
     for (const auto& [text, count] : cases) {
         auto s = parse(text);
@@ -411,9 +423,10 @@ TEST(PokerStarsPreDeal, PostsStatusChatAndJoins) {
     const std::pair<T, std::uint8_t> want[] = {
         {T::BigSmallBlind, 0}, {T::SmallBlind, 0}, {T::BigBlind, 0}, {T::Ante, 0},
         {T::BigBlind, 32},  // a poster without a seat line is not added
-        {T::Sitout, 0}, {T::Sitout, 2}, {T::Leave, 1}, {T::Join, 1}, {T::Leave, 1},
-        {T::Leave, 1}, {T::Leave, 1}, {T::Leave, 1}, {T::Leave, 1}, {T::Join, 1}, {T::Join, 1},
-        {T::Join, 3}, {T::Say, 1},
+        {T::Sitout, 0},        {T::Sitout, 2},     {T::Leave, 1},    {T::Join, 1},
+        {T::Leave, 1},         {T::Leave, 1},      {T::Leave, 1},    {T::Leave, 1},
+        {T::Leave, 1},         {T::Join, 1},       {T::Join, 1},     {T::Join, 3},
+        {T::Say, 1},
     };
     const auto got = actions(*s, h.header.actions);
     ASSERT_EQ(got.size(), std::size(want));
@@ -439,15 +452,17 @@ TEST(PokerStarsPreDeal, PostsStatusChatAndJoins) {
 // chips and actions. An action on a name that is no player's goes to the lowest slot of its key.
 TEST(PokerStarsPreDeal, NewPlayersSharingASeatedPlayersKeyAreTheirOwn) {
     Parts p;
-    p.seats = "Seat 1: Peter_K ($2.50 in chips)\nSeat 2: Mr. Sjaak 13 ($3 in chips)\n"
-              "Seat 4: Bob ($4 in chips)";
+    p.seats =
+        "Seat 1: Peter_K ($2.50 in chips)\nSeat 2: Mr. Sjaak 13 ($3 in chips)\n"
+        "Seat 4: Bob ($4 in chips)";
     p.pre_deal =
         "Peter_K: posts small blind $0.01\nMr. Sjaak 13: posts big blind $0.02\n"
         "Petra77 joins the table at seat #9\nPetrus: sits out\nMr. Sjaak 14 leaves the table\n"
         "Bobby said, \"hi\"\nMr. Sjaak 14 has returned\nPeter_K is disconnected";
     p.preflop = "Petra77: folds\nBobby: checks\nPete: calls $0.01\nPeter_K: folds\nBob: folds";
-    p.summary = "*** SUMMARY ***\nTotal pot $0.03 | Rake $0\nSeat 9: Petra77 folded before Flop\n"
-                "Seat 2: Mr. Sjaak 13 (big blind) collected ($0.03)";
+    p.summary =
+        "*** SUMMARY ***\nTotal pot $0.03 | Rake $0\nSeat 9: Petra77 folded before Flop\n"
+        "Seat 2: Mr. Sjaak 13 (big blind) collected ($0.03)";
     auto s = parse(hand(p));
     ASSERT_EQ(s->hands.size(), 1u);
     const auto& h = s->hands[0];
@@ -455,8 +470,8 @@ TEST(PokerStarsPreDeal, NewPlayersSharingASeatedPlayersKeyAreTheirOwn) {
         const char* name;
         int seat;
         float chips;
-    } players[] = {{"Peter_K", 1, 2.5f}, {"Mr. Sjaak 13", 2, 3},  {"Bob", 4, 4},
-                   {"Petra77", 9, 0},    {"Petrus", 255, 0},      {"Mr. Sjaak 14", 255, 0},
+    } players[] = {{"Peter_K", 1, 2.5f}, {"Mr. Sjaak 13", 2, 3}, {"Bob", 4, 4},
+                   {"Petra77", 9, 0},    {"Petrus", 255, 0},     {"Mr. Sjaak 14", 255, 0},
                    {"Bobby", 255, 0}};
     ASSERT_EQ(h.header.players.count(), std::size(players));
     for (std::size_t i = 0; i < std::size(players); ++i) {
@@ -530,16 +545,31 @@ TEST(PokerStarsRounds, ActionLines) {
         float amount;  // amount actions only
     };
     const Want want[] = {
-        {T::Dealt, 2, 0},       {T::Raise, 2, 0.04f},      {T::CallAllIn, 3, 5},
-        {T::CallAllIn, 4, 5},   {T::Bet, 0, 1},            {T::RaiseAllIn, 1, 1},
-        {T::Check, 0, 0},       {T::Fold, 0, 0},           {T::Show, 1, 0},
-        {T::Show, 2, 0},        {T::Fold, 3, 0},           {T::Muck, 4, 0},
-        {T::UncalledBetReturned, 2, 0.04f},                {T::CollectMainPot, 2, 1.2f},
-        {T::CollectSidePot1, 3, 1},                        {T::CollectMainPot, 4, 2},
-        {T::CollectSidePot2, 2, 3},                        {T::CollectSidePot1, 3, 4},
-        {T::CollectMainPot, 4, 5},                         {T::CollectMainPot, 1, 6},
-        {T::CashOut, 2, 0},     {T::CashOut, 3, 0},        {T::Join, 5, 0},
-        {T::Say, 5, 0},         {T::Sitout, 4, 0},
+        {T::Dealt, 2, 0},
+        {T::Raise, 2, 0.04f},
+        {T::CallAllIn, 3, 5},
+        {T::CallAllIn, 4, 5},
+        {T::Bet, 0, 1},
+        {T::RaiseAllIn, 1, 1},
+        {T::Check, 0, 0},
+        {T::Fold, 0, 0},
+        {T::Show, 1, 0},
+        {T::Show, 2, 0},
+        {T::Fold, 3, 0},
+        {T::Muck, 4, 0},
+        {T::UncalledBetReturned, 2, 0.04f},
+        {T::CollectMainPot, 2, 1.2f},
+        {T::CollectSidePot1, 3, 1},
+        {T::CollectMainPot, 4, 2},
+        {T::CollectSidePot2, 2, 3},
+        {T::CollectSidePot1, 3, 4},
+        {T::CollectMainPot, 4, 5},
+        {T::CollectMainPot, 1, 6},
+        {T::CashOut, 2, 0},
+        {T::CashOut, 3, 0},
+        {T::Join, 5, 0},
+        {T::Say, 5, 0},
+        {T::Sitout, 4, 0},
     };
     const auto got = actions(*s, h.preflop.actions);
     ASSERT_EQ(got.size(), std::size(want));
@@ -592,9 +622,8 @@ TEST(PokerStarsRounds, StatusLinesInARound) {
             auto s = parse(hand(p));
             ASSERT_EQ(s->hands.size(), 1u) << line;
             const auto& h = s->hands[0];
-            const auto got = preflop
-                                 ? actions(*s, h.preflop.actions)
-                                 : actions(*s, s->resolve(s->flops, h.flops)[0].actions);
+            const auto got = preflop ? actions(*s, h.preflop.actions)
+                                     : actions(*s, s->resolve(s->flops, h.flops)[0].actions);
             ASSERT_FALSE(got.empty()) << line;
             EXPECT_EQ(got.back().type(), type) << line;
             EXPECT_EQ(got.back().player_id(), 1) << line;  // Bob
@@ -626,8 +655,8 @@ TEST(PokerStarsRounds, StreetsAndBoardsRunTwice) {
     EXPECT_EQ(shows[1].cards.count, 0);
     EXPECT_EQ(flops[0].actions.count(), 1u);
     EXPECT_EQ(shows[1].actions.count(), 1u);
-    const std::uint8_t order[] = {flops[0].id, turns[0].id, rivers[0].id, rivers[1].id,
-                                  shows[0].id, shows[1].id};
+    const std::uint8_t order[] = {flops[0].id,  turns[0].id, rivers[0].id,
+                                  rivers[1].id, shows[0].id, shows[1].id};
     for (std::uint8_t i = 0; i < 6; ++i) EXPECT_EQ(order[i], i);
 }
 
@@ -743,8 +772,9 @@ TEST(PokerStarsSummary, SeatResultLinesWithExactNames) {
     Parts p;
     // Bob and Bobby share a key: a name cut with a note still attached would fall back to the
     // lowest slot of the key (Bob), so every note must come off for Bobby to be found.
-    p.seats = "Seat 1: Bob ($2.50 in chips)\nSeat 2: Bobby ($3 in chips)\n"
-              "Seat 3: Carol ($4 in chips)\nSeat 4: Dan ($5 in chips)\nSeat 5: Eve ($6 in chips)";
+    p.seats =
+        "Seat 1: Bob ($2.50 in chips)\nSeat 2: Bobby ($3 in chips)\n"
+        "Seat 3: Carol ($4 in chips)\nSeat 4: Dan ($5 in chips)\nSeat 5: Eve ($6 in chips)";
     p.pre_deal = "Bob: posts small blind $0.01\nBobby: posts big blind $0.02";
     p.preflop = "Carol: folds";
     p.summary =
@@ -815,8 +845,8 @@ TEST(PokerStarsSummary, ColonPlacesAndBracketsInNames) {
     };
     for (const Case& c : cases) {
         Parts p;
-        p.seats = std::string(c.seats) +
-                  "\nSeat 2: Bob ($3 in chips)\nSeat 3: Alice ($2.50 in chips)";
+        p.seats =
+            std::string(c.seats) + "\nSeat 2: Bob ($3 in chips)\nSeat 3: Alice ($2.50 in chips)";
         p.preflop = "Alice: folds";
         p.summary = std::string("*** SUMMARY ***\nTotal pot $0.04 | Rake $0\n") + c.line;
         auto s = parse(hand(p));
@@ -845,7 +875,8 @@ TEST(PokerStarsSummary, Rejections) {
 
 // --- the Pluribus logs -----------------------------------------------------------------------
 
-constexpr const char* kPluribus = R"(PokerStars Hand #30000: Hold'em No Limit (50/100) - 2019/07/11 08:20:00 ET
+constexpr const char* kPluribus =
+    R"(PokerStars Hand #30000: Hold'em No Limit (50/100) - 2019/07/11 08:20:00 ET
 Table 'Pluribus Session 30' 6-max (Play Money) Seat #3 is the button
 Seat 1: MrBlue (10000 in chips)
 Seat 2: MrBlonde (10000 in chips)
@@ -993,19 +1024,22 @@ Parts parts(const std::string& hand_line = kHandLine) {
     Parts p;
     p.hand_line = hand_line;
     p.table = "Table '2570765244 708' 9-max Seat #4 is the button";
-    p.seats = "Seat 1: Alice (1,500 in chips, $0.50 bounty)\nSeat 2: Bob (30 in chips) is sitting "
-              "out\nSeat 4: Carol (2000 in chips, $1 bounty) out of hand (moved from another "
-              "table into small blind)\nSeat 6: Dave (1470 in chips)";
-    p.pre_deal = "Alice: posts the ante 10\nBob: posts the ante 5 and is all-in\n"
-                 "Alice: posts small blind 25\nDave: posts big blind 50";
+    p.seats =
+        "Seat 1: Alice (1,500 in chips, $0.50 bounty)\nSeat 2: Bob (30 in chips) is sitting "
+        "out\nSeat 4: Carol (2000 in chips, $1 bounty) out of hand (moved from another "
+        "table into small blind)\nSeat 6: Dave (1470 in chips)";
+    p.pre_deal =
+        "Alice: posts the ante 10\nBob: posts the ante 5 and is all-in\n"
+        "Alice: posts small blind 25\nDave: posts big blind 50";
     p.preflop = "Carol: folds\nDave: folds";
     p.summary = "*** SUMMARY ***\nTotal pot 1,065 | Rake 0\nSeat 1: Alice collected (1,065)";
     return p;
 }
 
 // The same seats without bounties.
-constexpr const char* kPlainSeats = "Seat 1: Alice (1500 in chips)\nSeat 2: Bob (30 in chips)\n"
-                                    "Seat 4: Carol (2000 in chips)\nSeat 6: Dave (1470 in chips)";
+constexpr const char* kPlainSeats =
+    "Seat 1: Alice (1500 in chips)\nSeat 2: Bob (30 in chips)\n"
+    "Seat 4: Carol (2000 in chips)\nSeat 6: Dave (1470 in chips)";
 
 const hs::Tournament& record(const HandStore& s) {
     return hs::at(s.tournaments, s.hands.at(0).header.tournament);
@@ -1033,28 +1067,34 @@ TEST(PokerStarsTournament, HandLines) {
          K::Money, U'$', 1.84f, 0.16f, 0, 25, 50, "III", ""},
         {"Tournament #2, $0.98+$0.25+$0.16 USD Omaha Hi/Lo Pot Limit - Level XV (300/600)", "2",
          G::OmahaHiLo, K::Money, U'$', 0.98f, 0.16f, 0.25f, 300, 600, "XV", ""},
-        {"Tournament #3, Freeroll  Hold'em No Limit - Level I (20/40)", "3", G::HoldEm,
-         K::Freeroll, 0, 0, 0, 0, 20, 40, "I", ""},
+        {"Tournament #3, Freeroll  Hold'em No Limit - Level I (20/40)", "3", G::HoldEm, K::Freeroll,
+         0, 0, 0, 0, 20, 40, "I", ""},
         {"Tournament #4, 1FPP Hold'em No Limit - Level II (50/100)", "4", G::HoldEm, K::Points, 0,
          1, 0, 0, 50, 100, "II", ""},
-        {"Tournament #5, 250 SC Hold'em Limit - Level XI (600/1200)", "5", G::HoldEm,
-         K::StarsCoin, 0, 250, 0, 0, 600, 1200, "XI", ""},
-        {"Tournament #6, 300+20 Omaha Pot Limit - Level I (10/20)", "6", G::Omaha, K::PlayMoney,
-         0, 300, 20, 0, 10, 20, "I", ""},
-        {"Tournament #7, \xE2\x82\xB9" "136.50+\xE2\x82\xB9" "13.50 INR Hold'em No Limit - Level "
-         "XXVI (2000/4000)", "7", G::HoldEm, K::Money, U'\u20B9', 136.5f, 13.5f, 0, 2000, 4000,
-         "XXVI", ""},
-        {"Tournament #8, \xE2\x82\xAC" "10+\xE2\x82\xAC" "1 EUR Hold'em No Limit - Level I "
-         "(1,250/2,500)", "8", G::HoldEm, K::Money, U'\u20AC', 10, 1, 0, 1250, 2500, "I", ""},
+        {"Tournament #5, 250 SC Hold'em Limit - Level XI (600/1200)", "5", G::HoldEm, K::StarsCoin,
+         0, 250, 0, 0, 600, 1200, "XI", ""},
+        {"Tournament #6, 300+20 Omaha Pot Limit - Level I (10/20)", "6", G::Omaha, K::PlayMoney, 0,
+         300, 20, 0, 10, 20, "I", ""},
+        {"Tournament #7, \xE2\x82\xB9"
+         "136.50+\xE2\x82\xB9"
+         "13.50 INR Hold'em No Limit - Level "
+         "XXVI (2000/4000)",
+         "7", G::HoldEm, K::Money, U'\u20B9', 136.5f, 13.5f, 0, 2000, 4000, "XXVI", ""},
+        {"Tournament #8, \xE2\x82\xAC"
+         "10+\xE2\x82\xAC"
+         "1 EUR Hold'em No Limit - Level I "
+         "(1,250/2,500)",
+         "8", G::HoldEm, K::Money, U'\u20AC', 10, 1, 0, 1250, 2500, "I", ""},
         {"Tournament #9, Hold'em No Limit - Match Round I, Level I (15/30)", "9", G::HoldEm,
          K::Unknown, 0, 0, 0, 0, 15, 30, "I", "I"},
         {"Zoom Tournament #10, $3.00+$0.30 USD Hold'em No Limit - Match Round II, Level IV "
-         "(100/200)", "10", G::HoldEm, K::Money, U'$', 3, 0.3f, 0, 100, 200, "IV", "II"},
+         "(100/200)",
+         "10", G::HoldEm, K::Money, U'$', 3, 0.3f, 0, 100, 200, "IV", "II"},
         // a mixed game names the hand's game in parentheses
-        {"Tournament #11, $24.55+$2.45 USD Mixed Omaha (Omaha Pot Limit) - Level III (20/40)",
-         "11", G::Omaha, K::Money, U'$', 24.55f, 2.45f, 0, 20, 40, "III", ""},
-        {"Tournament #12, $10+$1 USD HORSE (Hold'em Limit) - Level V (100/200)", "12",
-         G::HoldEm, K::Money, U'$', 10, 1, 0, 100, 200, "V", ""},
+        {"Tournament #11, $24.55+$2.45 USD Mixed Omaha (Omaha Pot Limit) - Level III (20/40)", "11",
+         G::Omaha, K::Money, U'$', 24.55f, 2.45f, 0, 20, 40, "III", ""},
+        {"Tournament #12, $10+$1 USD HORSE (Hold'em Limit) - Level V (100/200)", "12", G::HoldEm,
+         K::Money, U'$', 10, 1, 0, 100, 200, "V", ""},
     };
     for (const Case& c : cases) {
         Parts p = tournament::parts(std::string("PokerStars Hand #7: ") + c.after_id + kTail);
@@ -1078,12 +1118,18 @@ TEST(PokerStarsTournament, HandLines) {
         EXPECT_EQ(h.game_type, c.game) << c.after_id;
     }
     // The old header and the layout of converted histories: " - " inside the date, no level.
-    struct Old { const char* line; const char* date; float small; };
+    struct Old {
+        const char* line;
+        const char* date;
+        float small;
+    };
     const Old old[] = {
         {"PokerStars Game #7: Tournament #63858762, $5.00+$0.50 Hold'em No Limit - Level II "
-         "(15/30) - 2007/10/15 - 05:34:03 (ET)", "2007/10/15 05:34:03", 15},
+         "(15/30) - 2007/10/15 - 05:34:03 (ET)",
+         "2007/10/15 05:34:03", 15},
         {"PokerStars Hand #7: Tournament #12305244, $125+$10 - Hold'em No Limit (3000/6000) - "
-         "2015/06/14 21:06:43", "2015/06/14 21:06:43", 3000},
+         "2015/06/14 21:06:43",
+         "2015/06/14 21:06:43", 3000},
     };
     for (const Old& o : old) {
         auto s = parse(hand(tournament::parts(o.line)));
@@ -1142,9 +1188,14 @@ TEST(PokerStarsTournament, TournamentLines) {
     const Case cases[] = {
         {"Bob finished the tournament in 4th place", T::Finish, 1, {4, 0}},
         {"Bob finished the tournament in 3rd place and received $1.94.", T::Finish, 1, {3, 1.94f}},
-        {"Bob finished the tournament in 2nd place and received \xE2\x82\xB9" "1520 .35.",
-         T::Finish, 1, {2, 1520.35f}},
-        {"Alice wins the tournament and receives $10.80 - congratulations!", T::Finish, 0,
+        {"Bob finished the tournament in 2nd place and received \xE2\x82\xB9"
+         "1520 .35.",
+         T::Finish,
+         1,
+         {2, 1520.35f}},
+        {"Alice wins the tournament and receives $10.80 - congratulations!",
+         T::Finish,
+         0,
          {1, 10.8f}},
         {"Alice re-buys and receives 1,500 chips for $1", T::Rebuy, 0, {1500, 1}},
         {"Dave re-buys and receives 300 chips for 1 FPPs", T::Rebuy, 3, {300, 1}},
@@ -1152,9 +1203,14 @@ TEST(PokerStarsTournament, TournamentLines) {
         {"Carol takes the add-on and receives 2000 chips for $1.00", T::AddOn, 2, {2000, 1}},
         {"Alice wins the $0.27 bounty for eliminating Bob", T::Bounty, 0, {0.27f, 0, 0, 1}},
         {"Alice wins $0.31 for eliminating Bob and their own bounty increases by $0.30 to $4",
-         T::Bounty, 0, {0.31f, 0.3f, 4, 1}},
+         T::Bounty,
+         0,
+         {0.31f, 0.3f, 4, 1}},
         {"Dave wins $4.60 for splitting the elimination of Bob and their own bounty increases by "
-         "$4.59 to $41.32", T::SplitBounty, 3, {4.6f, 4.59f, 41.32f, 1}},
+         "$4.59 to $41.32",
+         T::SplitBounty,
+         3,
+         {4.6f, 4.59f, 41.32f, 1}},
         {"Alice wins $1 for eliminating Nobody", T::Bounty, 0, {1, 0, 0, hs::kNoSlot}},
     };
     for (const Case& c : cases) {
@@ -1174,8 +1230,9 @@ TEST(PokerStarsTournament, TournamentLines) {
         }
     }
     // a freeroll's bounties and prizes give the record its currency
-    auto freeroll = tournament::parts("PokerStars Hand #7: Tournament #3, Freeroll  Hold'em No "
-                                      "Limit - Level I (20/40) - 2012/09/22 13:59:56 ET");
+    auto freeroll = tournament::parts(
+        "PokerStars Hand #7: Tournament #3, Freeroll  Hold'em No "
+        "Limit - Level I (20/40) - 2012/09/22 13:59:56 ET");
     EXPECT_EQ(tournament::record(*parse(hand(freeroll))).currency, U'$');
     // a satellite's entry keeps the number of the tournament it is for
     auto satellite = tournament::parts();

@@ -54,19 +54,23 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(RunCase{"", 0, 0}, RunCase{"123abc", 3, 3}, RunCase{"1,234.5", 1, 5},
                       RunCase{",,", 0, 2}, RunCase{" 1", 0, 0}, RunCase{"0/9", 1, 1},
                       RunCase{"\xD9\xA3\xD9\xA4x", 4, 4},         // Arabic-Indic 3 4 (Nd)
-                      RunCase{"\xC2\xBD", 2, 2},                   // one half (No)
-                      RunCase{"\xC2\xB2\xC2\xB3\xC2\xB9", 6, 6},   // superscripts (No)
-                      RunCase{"\xE2\x85\xAB", 3, 3},               // Roman twelve (Nl)
-                      RunCase{"\xE3\x80\x87", 3, 3},               // ideographic zero (Nl)
-                      RunCase{"\xF0\x9D\x9F\x98" "1", 5, 5},       // double-struck zero (Nd)
-                      RunCase{"1\xC3\xA9", 1, 1},                  // a letter
-                      RunCase{"\xD9\xAB", 0, 0},                   // Arabic decimal separator (Po)
-                      RunCase{"\xC2\xA3" "5", 0, 0},               // a currency sign
-                      RunCase{"7\xC2", 1, 1},                      // cut character
-                      RunCase{"7\xD9", 1, 1},                      // cut character
-                      RunCase{"\xC1\xB1", 0, 0},                   // overlong form of '1'
-                      RunCase{"\xED\xA0\x80", 0, 0},               // surrogate
-                      RunCase{"\xB2", 0, 0}));                     // lone continuation byte
+                      RunCase{"\xC2\xBD", 2, 2},                  // one half (No)
+                      RunCase{"\xC2\xB2\xC2\xB3\xC2\xB9", 6, 6},  // superscripts (No)
+                      RunCase{"\xE2\x85\xAB", 3, 3},              // Roman twelve (Nl)
+                      RunCase{"\xE3\x80\x87", 3, 3},              // ideographic zero (Nl)
+                      RunCase{"\xF0\x9D\x9F\x98"
+                              "1",
+                              5, 5},               // double-struck zero (Nd)
+                      RunCase{"1\xC3\xA9", 1, 1},  // a letter
+                      RunCase{"\xD9\xAB", 0, 0},   // Arabic decimal separator (Po)
+                      RunCase{"\xC2\xA3"
+                              "5",
+                              0, 0},                  // a currency sign
+                      RunCase{"7\xC2", 1, 1},         // cut character
+                      RunCase{"7\xD9", 1, 1},         // cut character
+                      RunCase{"\xC1\xB1", 0, 0},      // overlong form of '1'
+                      RunCase{"\xED\xA0\x80", 0, 0},  // surrogate
+                      RunCase{"\xB2", 0, 0}));        // lone continuation byte
 
 // ---------------------------------------------------------------------------------------------
 // Grouped amounts
@@ -91,11 +95,10 @@ TEST_P(Amount, ReadAmount) {
 
 INSTANTIATE_TEST_SUITE_P(
     Table, Amount,
-    ::testing::Values(AmountCase{"1,234.56 ", cents_form(1234, 56), 8},
-                      AmountCase{".5", 0.5f, 2}, AmountCase{"12.", 12.0f, 2},
-                      AmountCase{"12.x", 12.0f, 2}, AmountCase{"3.999", cents_form(3, 99), 5},
-                      AmountCase{"7", 7.0f, 1}, AmountCase{"1,000,000 in chips", 1e6f, 9},
-                      AmountCase{"12,34.5", 1234.5f, 7},
+    ::testing::Values(AmountCase{"1,234.56 ", cents_form(1234, 56), 8}, AmountCase{".5", 0.5f, 2},
+                      AmountCase{"12.", 12.0f, 2}, AmountCase{"12.x", 12.0f, 2},
+                      AmountCase{"3.999", cents_form(3, 99), 5}, AmountCase{"7", 7.0f, 1},
+                      AmountCase{"1,000,000 in chips", 1e6f, 9}, AmountCase{"12,34.5", 1234.5f, 7},
                       AmountCase{"0.05/0.10", cents_form(0, 5), 4},
                       AmountCase{"210.15 [all in]", cents_form(210, 15), 6},
                       AmountCase{"abc", std::nullopt, 0}, AmountCase{"", std::nullopt, 0},
@@ -123,18 +126,17 @@ TEST_P(ParseAmount, TwoDecimalArithmetic) {
 INSTANTIATE_TEST_SUITE_P(
     Table, ParseAmount,
     ::testing::Values(
-        ParseAmountCase{"3.999", cents_form(3, 99), 3},
-        ParseAmountCase{"1,234.5", 1234.5f, 1234}, ParseAmountCase{"1.2", cents_form(1, 20), 1},
-        ParseAmountCase{"7", 7.0f, 7}, ParseAmountCase{"", 0.0f, 0},
-        ParseAmountCase{".", 0.0f, 0}, ParseAmountCase{",,,", 0.0f, 0},
-        ParseAmountCase{"0.07", cents_form(0, 7), 0},
+        ParseAmountCase{"3.999", cents_form(3, 99), 3}, ParseAmountCase{"1,234.5", 1234.5f, 1234},
+        ParseAmountCase{"1.2", cents_form(1, 20), 1}, ParseAmountCase{"7", 7.0f, 7},
+        ParseAmountCase{"", 0.0f, 0}, ParseAmountCase{".", 0.0f, 0},
+        ParseAmountCase{",,,", 0.0f, 0}, ParseAmountCase{"0.07", cents_form(0, 7), 0},
         ParseAmountCase{"1523.85", cents_form(1523, 85), 1523},
         ParseAmountCase{"16777217.00", 16777216.0f, 16777217},
         ParseAmountCase{"18446744073709551615", 18446744073709551615.0f,
                         std::numeric_limits<std::uint64_t>::max()},
         ParseAmountCase{"18446744073709551616.25", cents_form(0, 25), 0},  // wraps to 0
         ParseAmountCase{"18446744073709551617", 1.0f, 1},
-        ParseAmountCase{"12a", 169.0f, 169},     // 'a' - '0' = 49
+        ParseAmountCase{"12a", 169.0f, 169},  // 'a' - '0' = 49
         ParseAmountCase{"1.a", cents_form(1, (49 * 10) % 256), 1},
         ParseAmountCase{"1.5.5", cents_form(1, (50 + 254) % 256), 1},  // '.' - '0' = 254
         ParseAmountCase{"\xD9\xA3.\xD9\xA3\xD9\xA3", cents_form(51, (51 * 10 + 51) % 256), 51}));
@@ -162,22 +164,28 @@ TEST_P(AmountAfterLast, Reads) {
 
 INSTANTIATE_TEST_SUITE_P(
     Table, AmountAfterLast,
-    ::testing::Values(
-        SignedCase{"$0.05/$0.10", kDollar, cents_form(0, 10), 6, 11},
-        SignedCase{"Alice: raises $5 to $1,523.85 [all in]", kDollar, cents_form(1523, 85), 20,
-                   29},
-        SignedCase{"\xE2\x82\xAC" "5", kEuro, 5.0f, 0, 4},
-        SignedCase{"\xE2\x82\xB9" "1,00,000 x", kRupee, 100000.0f, 0, 11},
-        SignedCase{"won \xC2\xA3" "1.5 and \xC2\xA3" "2.25", kPound, cents_form(2, 25), 14, 20},
-        SignedCase{"$", kDollar, std::nullopt, 0, 0},
-        SignedCase{"$5 then $x", kDollar, std::nullopt, 0, 0},
-        SignedCase{"no sign 5", kDollar, std::nullopt, 0, 0},
-        SignedCase{"$5", kEuro, std::nullopt, 0, 0},
-        // without a sign: the last number of the text
-        SignedCase{"collected 1,234.5 from pot", 0, 1234.5f, 10, 17},
-        SignedCase{"(50/100)", 0, 100.0f, 4, 7}, SignedCase{"x .5", 0, 0.5f, 2, 4},
-        SignedCase{"a..5", 0, 0.5f, 2, 4}, SignedCase{"7,", 0, 7.0f, 0, 2},
-        SignedCase{"no digits", 0, std::nullopt, 0, 0}));
+    ::testing::Values(SignedCase{"$0.05/$0.10", kDollar, cents_form(0, 10), 6, 11},
+                      SignedCase{"Alice: raises $5 to $1,523.85 [all in]", kDollar,
+                                 cents_form(1523, 85), 20, 29},
+                      SignedCase{"\xE2\x82\xAC"
+                                 "5",
+                                 kEuro, 5.0f, 0, 4},
+                      SignedCase{"\xE2\x82\xB9"
+                                 "1,00,000 x",
+                                 kRupee, 100000.0f, 0, 11},
+                      SignedCase{"won \xC2\xA3"
+                                 "1.5 and \xC2\xA3"
+                                 "2.25",
+                                 kPound, cents_form(2, 25), 14, 20},
+                      SignedCase{"$", kDollar, std::nullopt, 0, 0},
+                      SignedCase{"$5 then $x", kDollar, std::nullopt, 0, 0},
+                      SignedCase{"no sign 5", kDollar, std::nullopt, 0, 0},
+                      SignedCase{"$5", kEuro, std::nullopt, 0, 0},
+                      // without a sign: the last number of the text
+                      SignedCase{"collected 1,234.5 from pot", 0, 1234.5f, 10, 17},
+                      SignedCase{"(50/100)", 0, 100.0f, 4, 7}, SignedCase{"x .5", 0, 0.5f, 2, 4},
+                      SignedCase{"a..5", 0, 0.5f, 2, 4}, SignedCase{"7,", 0, 7.0f, 0, 2},
+                      SignedCase{"no digits", 0, std::nullopt, 0, 0}));
 
 // ---------------------------------------------------------------------------------------------
 // Plain numbers
@@ -210,8 +218,7 @@ INSTANTIATE_TEST_SUITE_P(
                       IntegerCase{"", std::nullopt, 0}, IntegerCase{"abc", std::nullopt, 0},
                       IntegerCase{"-5", std::nullopt, 0}, IntegerCase{"+5", std::nullopt, 0},
                       IntegerCase{"\xD9\xA3", std::nullopt, 0},
-                      IntegerCase{"4\xD9\xA3", std::nullopt, 0},
-                      IntegerCase{"4\xC3\xA9", 4, 1}));
+                      IntegerCase{"4\xD9\xA3", std::nullopt, 0}, IntegerCase{"4\xC3\xA9", 4, 1}));
 
 struct DecimalCase {
     std::string text;
@@ -232,24 +239,21 @@ TEST_P(Decimal, ReadDecimal) {
 
 INSTANTIATE_TEST_SUITE_P(
     Table, Decimal,
-    ::testing::Values(DecimalCase{"1,5", 1.0f, 1}, DecimalCase{".5", std::nullopt, 0},
-                      DecimalCase{"0.25 ", 0.25f, 4}, DecimalCase{"12.", 12.0f, 2},
-                      DecimalCase{"3.999", 3.999f, 5}, DecimalCase{"54.98 in chips)", 54.98f, 5},
-                      DecimalCase{"0.1", 0.1f, 3}, DecimalCase{"20250.0)", 20250.0f, 7},
-                      DecimalCase{"1e5", 1.0f, 1}, DecimalCase{"1.2.3", 1.2f, 3},
-                      // correct rounding: halfway between two floats goes to the even one
-                      DecimalCase{"16777217", 16777216.0f, 8},
-                      DecimalCase{"16777219", 16777220.0f, 8},
-                      DecimalCase{"16777216", 16777216.0f, 8},
-                      DecimalCase{"1677721.7", 1677721.75f, 9},
-                      DecimalCase{"0.0000000001", 1e-10f, 12},
-                      DecimalCase{"0.00000000001", 1e-11f, 13},
-                      DecimalCase{"0.300000011920928955078125", 0.3f, 26},
-                      DecimalCase{std::string(41, '9'), std::numeric_limits<float>::infinity(), 41},
-                      DecimalCase{"0." + std::string(60, '0') + "1", 0.0f, 63},
-                      DecimalCase{"", std::nullopt, 0}, DecimalCase{"x1", std::nullopt, 0},
-                      DecimalCase{"1\xD9\xA3", std::nullopt, 0},
-                      DecimalCase{"1.\xD9\xA3", std::nullopt, 0}));
+    ::testing::Values(
+        DecimalCase{"1,5", 1.0f, 1}, DecimalCase{".5", std::nullopt, 0},
+        DecimalCase{"0.25 ", 0.25f, 4}, DecimalCase{"12.", 12.0f, 2},
+        DecimalCase{"3.999", 3.999f, 5}, DecimalCase{"54.98 in chips)", 54.98f, 5},
+        DecimalCase{"0.1", 0.1f, 3}, DecimalCase{"20250.0)", 20250.0f, 7},
+        DecimalCase{"1e5", 1.0f, 1}, DecimalCase{"1.2.3", 1.2f, 3},
+        // correct rounding: halfway between two floats goes to the even one
+        DecimalCase{"16777217", 16777216.0f, 8}, DecimalCase{"16777219", 16777220.0f, 8},
+        DecimalCase{"16777216", 16777216.0f, 8}, DecimalCase{"1677721.7", 1677721.75f, 9},
+        DecimalCase{"0.0000000001", 1e-10f, 12}, DecimalCase{"0.00000000001", 1e-11f, 13},
+        DecimalCase{"0.300000011920928955078125", 0.3f, 26},
+        DecimalCase{std::string(41, '9'), std::numeric_limits<float>::infinity(), 41},
+        DecimalCase{"0." + std::string(60, '0') + "1", 0.0f, 63}, DecimalCase{"", std::nullopt, 0},
+        DecimalCase{"x1", std::nullopt, 0}, DecimalCase{"1\xD9\xA3", std::nullopt, 0},
+        DecimalCase{"1.\xD9\xA3", std::nullopt, 0}));
 
 // Against the general decimal-to-float conversion on random digit strings, around the limits
 // of exact f32 mantissas and powers of ten.
@@ -286,11 +290,20 @@ INSTANTIATE_TEST_SUITE_P(
     Table, DecimalAfterFirst,
     ::testing::Values(
         SignedCase{"$0.05/$0.10", kDollar, 0.05f, 0, 5},
-        SignedCase{"Total pot \xE2\x82\xAC" "1.50 | Rake \xE2\x82\xAC" "0.02", kEuro, 1.5f, 10,
-                   17},
-        SignedCase{"posts \xC2\xA3" "0.10", kPound, 0.1f, 6, 12},
-        SignedCase{"\xC2\xA5" "300", kYen, 300.0f, 0, 5},
-        SignedCase{"raises \xE2\x82\xB9" "10 to \xE2\x82\xB9" "20", kRupee, 10.0f, 7, 12},
+        SignedCase{"Total pot \xE2\x82\xAC"
+                   "1.50 | Rake \xE2\x82\xAC"
+                   "0.02",
+                   kEuro, 1.5f, 10, 17},
+        SignedCase{"posts \xC2\xA3"
+                   "0.10",
+                   kPound, 0.1f, 6, 12},
+        SignedCase{"\xC2\xA5"
+                   "300",
+                   kYen, 300.0f, 0, 5},
+        SignedCase{"raises \xE2\x82\xB9"
+                   "10 to \xE2\x82\xB9"
+                   "20",
+                   kRupee, 10.0f, 7, 12},
         SignedCase{"no sign here", kDollar, std::nullopt, 0, 0},
         SignedCase{"$abc $5", kDollar, std::nullopt, 0, 0},
         SignedCase{"$", kDollar, std::nullopt, 0, 0},
@@ -309,22 +322,25 @@ INSTANTIATE_TEST_SUITE_P(
 
 INSTANTIATE_TEST_SUITE_P(
     Table, DecimalAfterLast,
-    ::testing::Values(
-        SignedCase{"$0.05/$0.10", kDollar, 0.1f, 6, 11},
-        SignedCase{"Total pot \xE2\x82\xAC" "1.50 | Rake \xE2\x82\xAC" "0.02", kEuro, 0.02f, 25,
-                   32},
-        SignedCase{"$5 to $x", kDollar, std::nullopt, 0, 0},
-        SignedCase{"\xC2\xA3" "5", kEuro, std::nullopt, 0, 0},
-        // without a sign: the last number of the text
-        SignedCase{"Hold'em No Limit (50/100)", 0, 100.0f, 21, 24},
-        SignedCase{"won (20250.0)", 0, 20250.0f, 5, 12},
-        SignedCase{"Seat 1: Eddie (10000 in chips)", 0, 10000.0f, 15, 20},
-        SignedCase{"ends with 5.", 0, 5.0f, 10, 11},
-        SignedCase{"x .5", 0, std::nullopt, 0, 0},
-        SignedCase{"1,234 chips", 0, 234.0f, 2, 5},
-        SignedCase{"1,234 chips", hs::kGrouped, 1234.0f, 0, 5},
-        SignedCase{"won ($1,5,000)", kDollar | hs::kGrouped, 1.0f, 5, 7},
-        SignedCase{"no digits", 0, std::nullopt, 0, 0}));
+    ::testing::Values(SignedCase{"$0.05/$0.10", kDollar, 0.1f, 6, 11},
+                      SignedCase{"Total pot \xE2\x82\xAC"
+                                 "1.50 | Rake \xE2\x82\xAC"
+                                 "0.02",
+                                 kEuro, 0.02f, 25, 32},
+                      SignedCase{"$5 to $x", kDollar, std::nullopt, 0, 0},
+                      SignedCase{"\xC2\xA3"
+                                 "5",
+                                 kEuro, std::nullopt, 0, 0},
+                      // without a sign: the last number of the text
+                      SignedCase{"Hold'em No Limit (50/100)", 0, 100.0f, 21, 24},
+                      SignedCase{"won (20250.0)", 0, 20250.0f, 5, 12},
+                      SignedCase{"Seat 1: Eddie (10000 in chips)", 0, 10000.0f, 15, 20},
+                      SignedCase{"ends with 5.", 0, 5.0f, 10, 11},
+                      SignedCase{"x .5", 0, std::nullopt, 0, 0},
+                      SignedCase{"1,234 chips", 0, 234.0f, 2, 5},
+                      SignedCase{"1,234 chips", hs::kGrouped, 1234.0f, 0, 5},
+                      SignedCase{"won ($1,5,000)", kDollar | hs::kGrouped, 1.0f, 5, 7},
+                      SignedCase{"no digits", 0, std::nullopt, 0, 0}));
 
 // Amounts with the sign after the number (Winamax).
 struct TrailingCase {
@@ -354,7 +370,8 @@ INSTANTIATE_TEST_SUITE_P(
                       TrailingCase{"1.2345k", 1234.5f, 0, 7},
                       TrailingCase{"12k\xE2\x82\xAC", 12000.0f, kEuro, 6},
                       TrailingCase{"1520)", 1520.0f, 0, 4}, TrailingCase{"0.10", 0.1f, 0, 4},
-                      TrailingCase{"$5", std::nullopt, 0, 0}, TrailingCase{"", std::nullopt, 0, 0}));
+                      TrailingCase{"$5", std::nullopt, 0, 0},
+                      TrailingCase{"", std::nullopt, 0, 0}));
 
 // ---------------------------------------------------------------------------------------------
 // Signs
@@ -378,16 +395,24 @@ TEST_P(Symbol, CurrencySymbol) {
     EXPECT_EQ(hs::utf8_len(r->sign), c.len);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, Symbol,
-    ::testing::Values(SymbolCase{"$1", kDollar, 1}, SymbolCase{"$", kDollar, 1},
-                      SymbolCase{"\xC2\xA3" "0.10", kPound, 2}, SymbolCase{"\xC2\xA5", kYen, 2},
-                      SymbolCase{"\xE2\x82\xAC" "0.02", kEuro, 3},
-                      SymbolCase{"\xE2\x82\xB9" "5", kRupee, 3}, SymbolCase{" $1", 0, 0},
-                      SymbolCase{"", 0, 0}, SymbolCase{"\xC2", 0, 0}, SymbolCase{"\xE2\x82", 0, 0},
-                      SymbolCase{"\xC2\xA2", 0, 0},          // cent sign
-                      SymbolCase{"\xE2\x82\xAD", 0, 0},      // kip sign
-                      SymbolCase{"USD", 0, 0}, SymbolCase{"10", 0, 0}));
+INSTANTIATE_TEST_SUITE_P(Table, Symbol,
+                         ::testing::Values(SymbolCase{"$1", kDollar, 1},
+                                           SymbolCase{"$", kDollar, 1},
+                                           SymbolCase{"\xC2\xA3"
+                                                      "0.10",
+                                                      kPound, 2},
+                                           SymbolCase{"\xC2\xA5", kYen, 2},
+                                           SymbolCase{"\xE2\x82\xAC"
+                                                      "0.02",
+                                                      kEuro, 3},
+                                           SymbolCase{"\xE2\x82\xB9"
+                                                      "5",
+                                                      kRupee, 3},
+                                           SymbolCase{" $1", 0, 0}, SymbolCase{"", 0, 0},
+                                           SymbolCase{"\xC2", 0, 0}, SymbolCase{"\xE2\x82", 0, 0},
+                                           SymbolCase{"\xC2\xA2", 0, 0},      // cent sign
+                                           SymbolCase{"\xE2\x82\xAD", 0, 0},  // kip sign
+                                           SymbolCase{"USD", 0, 0}, SymbolCase{"10", 0, 0}));
 
 // ---------------------------------------------------------------------------------------------
 // Seat lines
@@ -416,17 +441,20 @@ TEST_P(Seat, ReadSeatLine) {
 
 INSTANTIATE_TEST_SUITE_P(
     Table, Seat,
-    ::testing::Values(
-        SeatCase{"Seat 3: Bob (1,000)", true, 1, "Bob", 13},
-        SeatCase{"Seat 10: Bob ($5 in chips)", true, 2, "Bob", 14},
-        SeatCase{"Seat 1: Al (x) (5)", true, 1, "Al (x)", 16},
-        SeatCase{"Seat 2: a0Kribu (\xC2\xA3" "25.35 in chips)", true, 1, "a0Kribu", 17},
-        SeatCase{"Seat 6: JOZSEF1981 (button) (small blind) collected (\xC2\xA3" "0.50)", true, 1,
-                 "JOZSEF1981 (button) (small blind) collected", 53},
-        SeatCase{"Seat 1:  (5)", true, 1, "", 10},
-        SeatCase{"Seat 1\xC2\xB2 x (1)", true, 2, "x", 12},  // a numeric character at byte 6
-        SeatCase{"Seat 1: nobody", false, 0, "", 0}, SeatCase{"Seat 1:", false, 0, "", 0},
-        SeatCase{"Seat 10", false, 0, "", 0}));
+    ::testing::Values(SeatCase{"Seat 3: Bob (1,000)", true, 1, "Bob", 13},
+                      SeatCase{"Seat 10: Bob ($5 in chips)", true, 2, "Bob", 14},
+                      SeatCase{"Seat 1: Al (x) (5)", true, 1, "Al (x)", 16},
+                      SeatCase{"Seat 2: a0Kribu (\xC2\xA3"
+                               "25.35 in chips)",
+                               true, 1, "a0Kribu", 17},
+                      SeatCase{"Seat 6: JOZSEF1981 (button) (small blind) collected (\xC2\xA3"
+                               "0.50)",
+                               true, 1, "JOZSEF1981 (button) (small blind) collected", 53},
+                      SeatCase{"Seat 1:  (5)", true, 1, "", 10},
+                      SeatCase{"Seat 1\xC2\xB2 x (1)", true, 2, "x",
+                               12},  // a numeric character at byte 6
+                      SeatCase{"Seat 1: nobody", false, 0, "", 0},
+                      SeatCase{"Seat 1:", false, 0, "", 0}, SeatCase{"Seat 10", false, 0, "", 0}));
 
 TEST(Seat, MalformedSeatLinesFault) {
     for (const std::string& line :
@@ -472,13 +500,12 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         BracketCase{"[Ah Kd]", set_of({card(1, H), card(13, D)}), 1, 7},
         BracketCase{"Dealt to Hero [2c 3d]", set_of({card(2, C), card(3, D)}), 15, 21},
-        BracketCase{"*** TURN *** [Ah Kd Qs] [Jc]",
-                    set_of({card(1, H), card(13, D), card(12, S)}), 14, 23},
+        BracketCase{"*** TURN *** [Ah Kd Qs] [Jc]", set_of({card(1, H), card(13, D), card(12, S)}),
+                    14, 23},
         BracketCase{"[Ts 9s 8s 7s 6s]",
                     set_of({card(10, S), card(9, S), card(8, S), card(7, S), card(6, S)}), 1, 16},
         BracketCase{"x: shows [10d] (a pair)", set_of({card(10, D)}), 10, 14},
-        BracketCase{"no brackets", hs::CardSet{}, 0, 0},
-        BracketCase{"]Ah[", hs::CardSet{}, 0, 0},
+        BracketCase{"no brackets", hs::CardSet{}, 0, 0}, BracketCase{"]Ah[", hs::CardSet{}, 0, 0},
         BracketCase{"[Ah Kd", hs::CardSet{}, 0, 0}));
 
 TEST(Brackets, BadCardsFault) {
@@ -494,9 +521,27 @@ TEST(Brackets, BadCardsFault) {
 // Texts near the edges of the fast paths: runs of ASCII digits of every length, dots, numeric
 // characters outside ASCII (which either end the number or make it unreadable), other bytes.
 std::string fast_path_text(std::mt19937& rng) {
-    static const char* const pieces[] = {
-        "0", "1", "5", "9", "12", "999", "1677721", "16777216", "0000000", ".", ".", ",", " ",
-        "$", "$", "x", "\xC2\xB2", "\xD9\xA3", "\xC3\xA9", "\xE2\x82\xAC", "\xF0\x9D\x9F\x98"};
+    static const char* const pieces[] = {"0",
+                                         "1",
+                                         "5",
+                                         "9",
+                                         "12",
+                                         "999",
+                                         "1677721",
+                                         "16777216",
+                                         "0000000",
+                                         ".",
+                                         ".",
+                                         ",",
+                                         " ",
+                                         "$",
+                                         "$",
+                                         "x",
+                                         "\xC2\xB2",
+                                         "\xD9\xA3",
+                                         "\xC3\xA9",
+                                         "\xE2\x82\xAC",
+                                         "\xF0\x9D\x9F\x98"};
     std::string text;
     const int n = static_cast<int>(rng() % 9);
     for (int i = 0; i < n; ++i) text += pieces[rng() % std::size(pieces)];
@@ -555,9 +600,31 @@ TEST(FastPaths, AgreeWithTheGeneralReaders) {
 
 TEST(Readers, RandomTextsStayInBounds) {
     std::mt19937 rng(11);
-    const char* pieces[] = {"Seat ", "1", "10", "0", ":", " ", "(", ")", "[", "]", "$", ",", ".",
-                            "Ah", "Kd", "10d", "x", "\xE2\x82\xAC", "\xC2\xA3", "\xD9\xA3",
-                            "\xC2\xB2", "\xC3", "\x82", "\xE2\x82", "\xF0\x9D\x9F\x98"};
+    const char* pieces[] = {"Seat ",
+                            "1",
+                            "10",
+                            "0",
+                            ":",
+                            " ",
+                            "(",
+                            ")",
+                            "[",
+                            "]",
+                            "$",
+                            ",",
+                            ".",
+                            "Ah",
+                            "Kd",
+                            "10d",
+                            "x",
+                            "\xE2\x82\xAC",
+                            "\xC2\xA3",
+                            "\xD9\xA3",
+                            "\xC2\xB2",
+                            "\xC3",
+                            "\x82",
+                            "\xE2\x82",
+                            "\xF0\x9D\x9F\x98"};
     const hs::Currency signs[] = {0, kDollar, kPound, kEuro};
     int faults = 0, seats = 0;
     for (int round = 0; round < 20000; ++round) {
@@ -573,9 +640,9 @@ TEST(Readers, RandomTextsStayInBounds) {
         ASSERT_LE(len(hs::read_integer(text)), size) << text;
         ASSERT_LE(len(hs::currency_symbol(text)), size) << text;
         for (const hs::Currency sign : signs) {
-            for (const auto& r : {hs::amount_after_last(text, sign),
-                                  hs::decimal_after_first(text, sign),
-                                  hs::decimal_after_last(text, sign)}) {
+            for (const auto& r :
+                 {hs::amount_after_last(text, sign), hs::decimal_after_first(text, sign),
+                  hs::decimal_after_last(text, sign)}) {
                 if (!r) continue;
                 ASSERT_LT(r->sign_at, r->end) << text;
                 ASSERT_LE(r->end, size) << text;
@@ -607,9 +674,9 @@ TEST(Readers, RandomTextsStayInBounds) {
 // "10", pieces of one and three bytes, doubled spaces, a sixth card, characters outside ASCII.
 // The fast reader must give the general reader's set, or fault where it faults.
 TEST(FastPaths, CardsAgreeWithTheGeneralReader) {
-    static const char* const pieces[] = {"A", "K", "Q", "J", "T", "2", "9", "1", "10", "0", "x",
-                                         "s", "c", "h", "d", "S", "H", "D", "C", " ", " ", " ",
-                                         "\xE2\x99\xA0", "\xC5\xBF"};
+    static const char* const pieces[] = {
+        "A", "K", "Q", "J", "T", "2", "9", "1", "10",           "0",       "x", "s", "c", "h",
+        "d", "S", "H", "D", "C", " ", " ", " ", "\xE2\x99\xA0", "\xC5\xBF"};
     std::mt19937 rng(5);
     int sets = 0, faults = 0;
     for (int round = 0; round < 200000; ++round) {

@@ -5,14 +5,14 @@
 #include <exception>
 #include <optional>
 
-#include "export/json.hpp"
-#include "export/ohh.hpp"
-#include "support/check_store.hpp"
 #include "core/format.hpp"
 #include "core/model.hpp"
-#include "export/text_form.hpp"
 #include "core/utf8.hpp"
+#include "export/json.hpp"
+#include "export/ohh.hpp"
+#include "export/text_form.hpp"
 #include "sites/parse.hpp"
+#include "support/check_store.hpp"
 
 namespace hs::fuzz {
 
@@ -21,8 +21,10 @@ std::string repair_utf8(std::string_view bytes) {
     out.reserve(bytes.size());
     for (std::size_t i = 0; i < bytes.size();) {
         const std::size_t len = decode_utf8(bytes, i).len;
-        if (len == 0) append_utf8(out, kReplacementChar);
-        else out.append(bytes.substr(i, len));
+        if (len == 0)
+            append_utf8(out, kReplacementChar);
+        else
+            out.append(bytes.substr(i, len));
         i += len == 0 ? 1 : len;
     }
     return out;
@@ -49,7 +51,7 @@ namespace {
 // A recursive reader of one JSON value. Nesting is bounded, so that no input can exhaust the
 // stack of the reader itself.
 class JsonReader {
-public:
+  public:
     explicit JsonReader(std::string_view s) : s_(s) {}
 
     std::string error() {
@@ -58,7 +60,7 @@ public:
         return error_;
     }
 
-private:
+  private:
     static constexpr int kMaxDepth = 64;
 
     bool fail(std::string_view what) {
@@ -115,9 +117,10 @@ private:
         unsigned v = 0;
         for (int k = 0; k < 4; ++k) {
             const char c = s_[i_ + k];
-            const int d = c >= '0' && c <= '9' ? c - '0'
+            const int d = c >= '0' && c <= '9'   ? c - '0'
                           : c >= 'a' && c <= 'f' ? c - 'a' + 10
-                          : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+                          : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                                 : -1;
             if (d < 0) return std::nullopt;
             v = v << 4 | static_cast<unsigned>(d);
         }
@@ -223,12 +226,7 @@ std::string ohh_file(const HandStore& store) {
 // before a renderer trips on it.
 using StoreCheck = std::string (*)(const HandStore&);
 constexpr StoreCheck kStoreChecks[] = {
-    &check_store,
-    &compact_text,
-    &pretty_text,
-    &native_json,
-    &ohh_json,
-    &ohh_file,
+    &check_store, &compact_text, &pretty_text, &native_json, &ohh_json, &ohh_file,
 };
 
 // Runs one step: its own finding, a finding for an exception other than hs::Fault, or, for a

@@ -11,7 +11,7 @@ namespace {
 
 // Walks one hand; the first problem found is kept and the rest of the walk is skipped.
 class Checker {
-public:
+  public:
     explicit Checker(const HandStore& store) : store_(store) {}
 
     bool hand(std::size_t index) {
@@ -29,10 +29,9 @@ public:
         if (h.text_start > store_.text.size()) return problem("text start", h.text_start);
         text_start_ = h.text_start;
         if (!actions(hd.actions) || !street(h.preflop)) return false;
-        for (const auto& [list, s] : {std::pair{&store_.flops, h.flops},
-                                      std::pair{&store_.turns, h.turns},
-                                      std::pair{&store_.rivers, h.rivers},
-                                      std::pair{&store_.showdowns, h.showdowns}}) {
+        for (const auto& [list, s] :
+             {std::pair{&store_.flops, h.flops}, std::pair{&store_.turns, h.turns},
+              std::pair{&store_.rivers, h.rivers}, std::pair{&store_.showdowns, h.showdowns}}) {
             if (!span("streets", *list, s)) return false;
             for (const Street& st : store_.resolve(*list, s))
                 if (!street(st)) return false;
@@ -45,7 +44,7 @@ public:
 
     std::string take() { return std::move(problem_); }
 
-private:
+  private:
     bool problem(std::string_view what, std::uint64_t value) {
         problem_ = "hand ";
         append_u64(problem_, index_);
@@ -121,10 +120,8 @@ private:
                 if (payload != kNoCards && store_.card_sets[payload].count > kMaxCards)
                     return problem("card count", store_.card_sets[payload].count);
                 return true;
-            case PayloadKind::CashOut:
-                return amounts("cash-out payload", payload, 2);
-            case PayloadKind::Purchase:
-                return amounts("purchase payload", payload, 2);
+            case PayloadKind::CashOut: return amounts("cash-out payload", payload, 2);
+            case PayloadKind::Purchase: return amounts("purchase payload", payload, 2);
             case PayloadKind::Finish: {
                 if (!amounts("finish payload", payload, 2)) return false;
                 if (!whole_number(store_.amounts[payload], kExactWhole))
@@ -141,11 +138,10 @@ private:
                 const std::uint64_t offset = text_start_ + (payload & 0xFFFFFFu);
                 if (offset + (payload >> 24) > store_.text.size())
                     return problem("message beyond the text at", offset);
-                return valid("message",
-                             std::string_view(store_.text).substr(offset, payload >> 24), offset);
+                return valid("message", std::string_view(store_.text).substr(offset, payload >> 24),
+                             offset);
             }
-            default:
-                return true;
+            default: return true;
         }
     }
 
