@@ -14,6 +14,8 @@
 #include "core/utf8.hpp"
 #include "reader/parser.hpp"
 #include "sites/ongame.hpp"
+#include "sites/pacificpoker.hpp"
+#include "sites/partypoker.hpp"
 #include "sites/pokerstars.hpp"
 #include "sites/winamax.hpp"
 
@@ -190,6 +192,15 @@ std::variant<Site, std::string> detect_site(std::string_view text) {
         return lines.second.starts_with("Table 'Pluribus") ? Site::PokerStarsPluribus
                                                            : Site::PokerStars;
     }
+    // PartyPoker writes its hand line "***** Hand History for Game ..." (or "... For Game") first,
+    // or after a "#Game No : ..." line as 888poker does; 888poker names its brand in that line.
+    static constexpr std::string_view kPartyHistory = "***** Hand History ";
+    if (rest.starts_with(kPartyHistory)) return Site::PartyPoker;
+    if (rest.starts_with("#Game No ")) {
+        const bool split_at_cr = whole.find('\n') == std::string_view::npos;
+        const FirstLines lines = first_lines(rest, split_at_cr);
+        if (lines.has_second && lines.second.starts_with(kPartyHistory)) return Site::PartyPoker;
+    }
     for (const Prefix& p : kPrefixes)
         if (rest.starts_with(p.text)) return p.site;
     if (rest.size() > 1 && rest[0] == '#' && numeric_len(tail(rest, 1)) > 0) return Site::KingsClub;
@@ -220,6 +231,8 @@ void run_site_parser(Site site, std::string_view text, HandStore& store, Errors 
             return;
         case Site::OnGame: ongame::parse_hands(parser, errors, rejected); return;
         case Site::Winamax: winamax::parse_hands(parser, errors, rejected); return;
+        case Site::PacificPoker: pacificpoker::parse_hands(parser, errors, rejected); return;
+        case Site::PartyPoker: partypoker::parse_hands(parser, errors, rejected); return;
         default: break;
     }
     fault_input("Parser has not been implemented for " + std::string(site_name(site)));

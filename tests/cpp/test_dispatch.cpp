@@ -67,7 +67,12 @@ INSTANTIATE_TEST_SUITE_P(
         SiteCase{"MERGE_GAME x", Site::PokerTracker}, SiteCase{"Hand#1", Site::Cake},
         SiteCase{"Table #1", Site::Pkr}, SiteCase{"Game started at", Site::Winning},
         SiteCase{"#0", Site::KingsClub}, SiteCase{"#\xD9\xA3", Site::KingsClub},
-        SiteCase{"Game #1 starts.\rx", Site::PartyPoker}, SiteCase{"Game #1", Site::Enet}));
+        SiteCase{"Game #1 starts.\rx", Site::PartyPoker}, SiteCase{"Game #1", Site::Enet},
+        // PartyPoker's hand line, alone or after the "#Game No" line that 888poker writes too.
+        SiteCase{"***** Hand History for Game 1 *****", Site::PartyPoker},
+        SiteCase{"#Game No : 1\r\n***** Hand History For Game 1 *****", Site::PartyPoker},
+        SiteCase{"#Game No : 1\n***** 888poker Hand History for Game 1 *****",
+                 Site::PacificPoker}));
 
 struct ErrorCase {
     std::string text;
@@ -114,7 +119,9 @@ TEST(Dispatch, SingleLinePokerStarsTextIsAFault) {
 TEST(Dispatch, SitesWithoutAParserFault) {
     for (int code = 3; code <= 17; ++code) {
         const auto site = static_cast<Site>(code);
-        if (site == Site::GGPoker || site == Site::Winamax) continue;
+        if (site == Site::GGPoker || site == Site::Winamax || site == Site::PacificPoker ||
+            site == Site::PartyPoker)
+            continue;
         hs::HandStore store;
         try {
             std::vector<hs::Rejection> rejected;
