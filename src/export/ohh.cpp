@@ -42,14 +42,17 @@ constexpr std::uint64_t kFirstActionNumber = 0;
 
 // Site and network names, what the first amount of a raise line means on each site, and what its
 // summary's total holds. PokerStars' "raises $2 to $3" stores the raise over the bet ($2), OnGame's
-// "raises $2.50 to $3.00" the chips the raiser adds. PokerStars' "Total pot" holds the rake, and a
-// bet nobody called comes back in an "Uncalled bet ... returned" line, outside the total. Winamax
-// writes no returns: such a bet stays in "Total pot" and in its bettor's "collected" (an unmatched
-// all-in even makes a "side pot" of its own), and its total is what is left after the rake. The
-// format counts returned chips in no pot, so on such a site the export takes the unmatched chips
-// of the last round that had bets out of the bettor's last pot and win (a pot left empty goes).
-// The Pluribus logs are research logs written in PokerStars' layout, not PokerStars hands: they
-// are named for themselves.
+// "raises $2.50 to $3.00" the chips the raiser adds, as do 888poker's "raises [$1.40]" and
+// PartyPoker's "raises [$30 USD]" and "raises 2.40 to 2.65". PokerStars' "Total pot" holds the
+// rake, and a bet nobody called comes back in an "Uncalled bet ... returned" line, outside the
+// total. Winamax writes no returns: such a bet stays in "Total pot" and in its bettor's "collected"
+// (an unmatched all-in even makes a "side pot" of its own), and its total is what is left after the
+// rake; PartyPoker's collections hold such chips the same way (its reader's total is every chip
+// put in). 888poker's reader writes the returns that the collections leave out. The format counts
+// returned chips in no pot, so on such a site the export takes the unmatched chips of the last
+// round that had bets out of the bettor's last pot and win (a pot left empty goes). The Pluribus
+// logs are research logs written in PokerStars' layout, not PokerStars hands: they are named for
+// themselves.
 enum class RaiseAmount : std::uint8_t { OverTheBet, ChipsAdded };
 enum class Returns : std::uint8_t { Written, InThePot };
 enum class Total : std::uint8_t { WithRake, LessRake };
@@ -60,17 +63,17 @@ struct SiteForm {
     Total total = Total::WithRake;
 };
 constexpr std::array<SiteForm, kSiteCount> kSiteForms = {{
-    {"PokerStars", "PokerStars"},                   // PokerStars
-    {"Pluribus", "Pluribus"},                       // PokerStarsPluribus
-    {"OnGame", "OnGame", RaiseAmount::ChipsAdded},  // OnGame
-    {"Absolute Poker", "Cereus"},                   // Absolute
-    {"Everleaf", "Everleaf Gaming"},                // EverLeaf
-    {"BetOnline", "Chico"},                         // BetOnline
-    {"Full Tilt Poker", "Full Tilt Poker"},         // FullTiltPoker
-    {"Pacific Poker", "888 Poker"},                 // PacificPoker
-    {"PokerTracker", "PokerTracker"},               // PokerTracker
-    {"partypoker", "partypoker"},                   // PartyPoker
-    {"GGPoker", "GGNetwork"},                       // GGPoker
+    {"PokerStars", "PokerStars"},                                              // PokerStars
+    {"Pluribus", "Pluribus"},                                                  // PokerStarsPluribus
+    {"OnGame", "OnGame", RaiseAmount::ChipsAdded},                             // OnGame
+    {"Absolute Poker", "Cereus"},                                              // Absolute
+    {"Everleaf", "Everleaf Gaming"},                                           // EverLeaf
+    {"BetOnline", "Chico"},                                                    // BetOnline
+    {"Full Tilt Poker", "Full Tilt Poker"},                                    // FullTiltPoker
+    {"Pacific Poker", "888 Poker", RaiseAmount::ChipsAdded},                   // PacificPoker
+    {"PokerTracker", "PokerTracker"},                                          // PokerTracker
+    {"partypoker", "partypoker", RaiseAmount::ChipsAdded, Returns::InThePot},  // PartyPoker
+    {"GGPoker", "GGNetwork"},                                                  // GGPoker
     {"Winamax", "Winamax", RaiseAmount::OverTheBet, Returns::InThePot, Total::LessRake},  // Winamax
     {"Kings Club", "Kings Club"},                // KingsClub
     {"Bovada", "Bovada"},                        // Bovada
