@@ -11,7 +11,7 @@ import pytest
 
 import handscribe
 
-from conftest import CORPUS, needs_corpus
+from conftest import CORPUS, DATA, needs_corpus
 
 STARS = CORPUS / "pokerstars" / "HHSmithy_PokerHandHistoryParser"
 GBP = STARS / "PokerStars__CashGame__Limits__GbpTable.txt"
@@ -193,6 +193,17 @@ def test_ggpoker_and_winamax_files_and_a_stud_file_reported():
                       "code: Unexpected character 'R' while parsing game type in 'Razz fixed "
                       "limit (5€/25€/50€) - 2016/11/12 22:39:00 UTC'")
     assert err[-1].startswith("3 files, 2 hands, 1 rejected hands, ")
+
+
+def test_888poker_and_partypoker_files():
+    # an 888poker hand and five PartyPoker hands framed by "Game #... starts." lines
+    pacific = DATA / "pacificpoker" / "Pacific__CashGame__PlayerTests__OmahaShowdown.txt"
+    party = DATA / "partypoker" / "PartyPoker__CashGame__MultipleHandsTests__5MultipleHands.txt"
+    r = run("--errors", "skip", "--encoding", "auto", "--report", pacific, party)
+    assert r.returncode == 0, r.stderr
+    assert lines(r.stdout) == [handscribe.to_json(handscribe.parse_path(p)) for p in (pacific,
+                                                                                       party)]
+    assert r.stderr.decode().splitlines()[-1].startswith("2 files, 6 hands, 0 rejected hands, ")
 
 
 @pytest.mark.parametrize("fmt", ["json", "parquet"])
