@@ -8,12 +8,13 @@ times, best of several runs:
     line splitting alone, a full parse from C++ (strict and skip), and the "auto" decoding alone
     of the file and of its cp1252 form.
 Prints MB/s, hands/s and the ratio parse time / memchr scan time; then hands/s of parse_str per
-site (PokerStars, Pluribus, OnGame, GGPoker, Winamax), each on its corpus files that parse
-(repeated to at least a tenth of --mb).
+site (PokerStars, Pluribus, OnGame, GGPoker, Winamax, 888poker, PartyPoker), each on its corpus
+files that parse as that site's (repeated to at least a tenth of --mb).
 
     python3 benchmarks/bench_parse.py [--mb 30] [--runs 5]
 """
 import argparse
+import json
 import os
 import subprocess
 import sys
@@ -29,18 +30,22 @@ CORPUS = ROOT.parent / "shared" / "corpus" / "pokerstars"
 
 # The corpus folders of each site's files, for the per-site figures.
 SITES = {"PokerStars": "pokerstars", "Pluribus": "pluribus", "OnGame": "ongame",
-         "GGPoker": "ggpoker", "Winamax": "winamax"}
+         "GGPoker": "ggpoker", "Winamax": "winamax", "888poker": "pacificpoker",
+         "PartyPoker": "partypoker"}
+# The site name of each folder's hands (a folder may hold another site's file).
+SITE_NAMES = {"pacificpoker": "PacificPoker", "partypoker": "PartyPoker"}
 
 
-def parses(text: str) -> bool:
-    """Whether the text parses, strict; the fault's report on standard error is left unwritten."""
+def parses(text: str, site: str = "") -> bool:
+    """Whether the text parses, strict, and all its hands are the site's when one is named; the
+    fault's report on standard error is left unwritten."""
     sys.stderr.flush()
     saved = os.dup(2)
     try:
         with open(os.devnull, "w") as null:
             os.dup2(null.fileno(), 2)
-            handscribe.parse_str(text)
-        return True
+            view = handscribe.parse_str(text)
+        return not site or all(h["header"]["site"] == site for h in json.loads(view.to_json()))
     except (RuntimeError, handscribe.PanicException):
         return False
     finally:
@@ -60,8 +65,8 @@ def build_input(target_mb: float, folder: Path = CORPUS) -> bytes:
             continue
         if b"\n" not in data:  # old Mac line ends would break the concatenation
             continue
-        if folder != CORPUS and not parses(data.decode("utf-8")):
-            continue  # per site: only the files that parse (no stud or draw file)
+        if folder != CORPUS and not parses(data.decode("utf-8"), SITE_NAMES.get(folder.name, "")):
+            continue  # per site: only the site's files that parse (no stud or draw file)
         parts.append(data.replace(b"\r\n", b"\n").rstrip(b"\n") + b"\n\n\n")
     one = b"".join(parts)
     reps = max(1, int(target_mb * 1e6 / len(one)) + 1)
