@@ -23,10 +23,12 @@ REPLACEMENTS = (
 # Every header style begins with the site's name, PokerStars' ("PokerStars Hand #", "PokerStars
 # Game #", "PokerStars Zoom Hand #", "PokerStars Home Game #"), OnGame's ("***** History for
 # hand"), GGPoker's ("Poker Hand #"), Winamax's ("Winamax Poker"), 888poker's ("#Game No") and
-# PartyPoker's ("***** Hand History"), after any white space or byte-order mark. The white space is Unicode's White_Space.
+# PartyPoker's ("***** Hand History"), after any white space or byte-order mark. The white space
+# is Unicode's White_Space.
 _WHITE = "\t\n\x0b\x0c\r \x85\xa0\u1680\u2000-\u200a\u2028\u2029\u202f\u205f\u3000\ufeff"
 HAND_START = re.compile(
-    f"[{_WHITE}]*(?:PokerStars |\\*\\*\\*\\*\\* History|Poker Hand #|Winamax |#Game No|\\*\\*\\*\\*\\* Hand)")
+    f"[{_WHITE}]*(?:PokerStars |\\*\\*\\*\\*\\* History|Poker Hand #|Winamax |#Game No"
+    "|\\*\\*\\*\\*\\* Hand)")
 _WHITE_CHARS = "\t\n\x0b\x0c\r \x85\xa0\u1680" + "".join(map(chr, range(0x2000, 0x200b))) + \
     "\u2028\u2029\u202f\u205f\u3000\ufeff"
 _PARTY_START = re.compile(f"[{_WHITE}]*\\*\\*\\*\\*\\* Hand")

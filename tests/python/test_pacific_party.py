@@ -71,8 +71,8 @@ def party_blinds(hand: str) -> tuple:
     "0.10/0.25 Omaha", "Blinds(50/100)"), else the posts' (its "$2 USD PL Omaha" names the
     table's buy-in)."""
     game = hand.split("\n")[1]
-    m = re.match(rf"^({AMOUNT})/({AMOUNT}) ", game) or re.search(rf"Blinds\(({AMOUNT})/({AMOUNT})\)",
-                                                                   hand)
+    m = re.match(rf"^({AMOUNT})/({AMOUNT}) ", game) or re.search(
+        rf"Blinds\(({AMOUNT})/({AMOUNT})\)", hand)
     if m:
         return number(m[1]), number(m[2])
     posts = [re.search(rf" posts {kind} [\[(]\s?({AMOUNT})", hand) for kind in ("small blind",
@@ -191,8 +191,8 @@ PACIFIC = CORPUS / "pacificpoker" / "jejellyroll-fr_fpdb-3"
 PARTY = CORPUS / "partypoker" / "jejellyroll-fr_fpdb-3"
 # name: (file, hand id)
 GOLDEN_CASES = {
-    "pacific_showdown": (DATA / "pacificpoker" / "Pacific__CashGame__PlayerTests__OmahaShowdown.txt",
-                         None),
+    "pacific_showdown": (DATA / "pacificpoker" /
+                         "Pacific__CashGame__PlayerTests__OmahaShowdown.txt", None),
     "pacific_dead_blind": (DATA / "pacificpoker" /
                            "Pacific__CashGame__HandActionTests__PostingDead.txt", None),
     "pacific_tournament_side_pot": (PACIFIC / "NLHE-FREE-MTT-$75Freeroll20120217.txt",
