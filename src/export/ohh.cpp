@@ -223,10 +223,6 @@ std::optional<PostForm> post_form(ActionType t) noexcept {
     }
 }
 
-bool is_all_in(ActionType t) noexcept {
-    return t == ActionType::BetAllIn || t == ActionType::CallAllIn || t == ActionType::RaiseAllIn;
-}
-
 // The pot a collect action names: 0 for the main pot, k for side pot k.
 std::optional<std::size_t> collected_pot(ActionType t) noexcept {
     switch (t) {
