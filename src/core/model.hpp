@@ -572,8 +572,7 @@ void each_street(const HandStore& store, const Hand& h, F&& f) {
         store.resolve(store.rivers, h.rivers), store.resolve(store.showdowns, h.showdowns)};
     constexpr Round kRounds[] = {Round::Flop, Round::Turn, Round::River, Round::Showdown};
     std::size_t next[4] = {0, 0, 0, 0};
-    const std::size_t count =
-        lists[0].size() + lists[1].size() + lists[2].size() + lists[3].size();
+    const std::size_t count = lists[0].size() + lists[1].size() + lists[2].size() + lists[3].size();
     for (std::size_t n = 0; n < count; ++n) {
         std::size_t l = 0;
         while (l < 4 && !(next[l] < lists[l].size() && lists[l][next[l]].id == n)) ++l;

@@ -815,7 +815,7 @@ void PlayersTable::add(const HandStore& store, const Hand& hand, const facts::Re
 void ActionsTable::add(const HandStore& store, const Hand& hand, const facts::Replay& facts,
                        std::optional<std::size_t> source_index) {
     const Header& h = hand.header;
-    const Context context{store, facts, h.site, store.text_of(h.id), h.players.count(),
+    const Context context{store,       facts, h.site, store.text_of(h.id), h.players.count(),
                           source_index};
     std::uint32_t seq = 0;
     add_run(context, Round::Predeal, 0, h.actions, seq);
@@ -826,8 +826,8 @@ void ActionsTable::add(const HandStore& store, const Hand& hand, const facts::Re
     });
 }
 
-void ActionsTable::add_run(const Context& hand, Round round, std::size_t board_index,
-                           Span actions, std::uint32_t& seq) {
+void ActionsTable::add_run(const Context& hand, Round round, std::size_t board_index, Span actions,
+                           std::uint32_t& seq) {
     const HandStore& store = hand.store;
     const std::size_t players = hand.players;
     if (board_index > kNone8) fault_index(board_index, kNone8);

@@ -16,16 +16,15 @@ constexpr std::array<SiteRules, kSiteCount> kSiteRules = [] {
     rules.fill(kPokerStars);
     rules[static_cast<std::size_t>(Site::OnGame)].raise = RaiseAmount::ChipsAdded;
     rules[static_cast<std::size_t>(Site::Winamax)] =
-        SiteRules{RaiseAmount::OverTheBet, Returns::InThePot, Total::LessRake,
-                  Straddle::ChipsAdded, LateSmallBlind::Live};
+        SiteRules{RaiseAmount::OverTheBet, Returns::InThePot, Total::LessRake, Straddle::ChipsAdded,
+                  LateSmallBlind::Live};
     rules[static_cast<std::size_t>(Site::GGPoker)].straddle = Straddle::StreetTotal;
     return rules;
 }();
 
 // A post's chips count for the round's bets when it is live (antes and dead blinds do not).
 bool live_post(ActionType t) noexcept {
-    return t == ActionType::SmallBlind || t == ActionType::BigBlind ||
-           t == ActionType::ExtraBlind;
+    return t == ActionType::SmallBlind || t == ActionType::BigBlind || t == ActionType::ExtraBlind;
 }
 
 bool is_post(ActionType t) noexcept {
@@ -42,7 +41,8 @@ bool is_post(ActionType t) noexcept {
 
 // An action of a player dealt in (not a seat change, a chat line or a tournament event).
 bool plays(ActionType t) noexcept {
-    return static_cast<std::uint8_t>(t) <= static_cast<std::uint8_t>(ActionType::UncalledBetReturned) &&
+    return static_cast<std::uint8_t>(t) <=
+               static_cast<std::uint8_t>(ActionType::UncalledBetReturned) &&
            t != ActionType::CashOut;
 }
 
@@ -132,8 +132,7 @@ const HandFacts& Replay::run(const HandStore& store, const Hand& h) {
     for (const Action& a : store.resolve(store.actions, hd.actions)) step(a, Round::Predeal);
     hand_.pot_at[0] = pot_now();
     hand_.has_pot[0] = true;
-    for (const Action& a : store.resolve(store.actions, h.preflop.actions))
-        step(a, Round::Preflop);
+    for (const Action& a : store.resolve(store.actions, h.preflop.actions)) step(a, Round::Preflop);
     close_betting();
     std::uint32_t in_at_flop = 0;
     each_street(store, h, [&](Round round, std::size_t, const Street& st) {
@@ -142,7 +141,8 @@ const HandFacts& Replay::run(const HandStore& store, const Hand& h) {
             for (const Action& a : actions) step(a, round);
             return;
         }
-        const std::size_t k = static_cast<std::size_t>(round) - static_cast<std::size_t>(Round::Preflop);
+        const std::size_t k =
+            static_cast<std::size_t>(round) - static_cast<std::size_t>(Round::Preflop);
         if (!hand_.has_pot[k]) {
             hand_.pot_at[k] = pot_now();
             hand_.has_pot[k] = true;
@@ -162,8 +162,8 @@ const HandFacts& Replay::run(const HandStore& store, const Hand& h) {
 
 void Replay::step(const Action& a, Round round) {
     const ActionType type = a.type();
-    ActionFacts& f = actions_[static_cast<std::size_t>(&a - store_->actions.data()) -
-                              hand_.first_action];
+    ActionFacts& f =
+        actions_[static_cast<std::size_t>(&a - store_->actions.data()) - hand_.first_action];
     f.round = round;
     const std::uint8_t p = a.player_id();
     const bool betting = round != Round::Summary;
@@ -173,7 +173,8 @@ void Replay::step(const Action& a, Round round) {
     const auto put = [&](Money m, bool live) {
         // Nobody puts in more than the stack holds (a line that says more contradicts the seat
         // line: the stack wins).
-        if (stack_[p] > 0 && m > stack_[p] - put_in_[p]) m = std::max<Money>(stack_[p] - put_in_[p], 0);
+        if (stack_[p] > 0 && m > stack_[p] - put_in_[p])
+            m = std::max<Money>(stack_[p] - put_in_[p], 0);
         put_in_[p] += m;
         if (live) {
             street_in_[p] += m;
@@ -204,7 +205,8 @@ void Replay::step(const Action& a, Round round) {
             const bool raise = type == ActionType::Raise || type == ActionType::RaiseAllIn;
             const bool bet = type == ActionType::Bet || type == ActionType::BetAllIn;
             Money added = m;
-            if (raise && rules_.raise == RaiseAmount::OverTheBet) added = level_ + m - street_in_[p];
+            if (raise && rules_.raise == RaiseAmount::OverTheBet)
+                added = level_ + m - street_in_[p];
             if (added < 0) {
                 note("a raise below the chips already in");
                 added = 0;

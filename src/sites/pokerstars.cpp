@@ -18,8 +18,8 @@
 #include <string_view>
 
 #include "core/clock.hpp"
-#include "core/money.hpp"
 #include "core/model.hpp"
+#include "core/money.hpp"
 #include "core/scan.hpp"
 #include "core/utf8.hpp"
 #include "reader/hand.hpp"
