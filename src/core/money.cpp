@@ -60,9 +60,8 @@ Money money_of(float v) {
     return money_slow(v);
 }
 
-void append_money(std::string& out, Money m) {
-    char buf[32];
-    char* end = buf + sizeof buf;
+std::string_view money_text(Money m, MoneyBuffer& buf) noexcept {
+    char* end = buf.data() + buf.size();
     char* p = end;
     // The magnitude as unsigned: the most negative value has none as a signed number.
     std::uint64_t a = m < 0 ? 0 - static_cast<std::uint64_t>(m) : static_cast<std::uint64_t>(m);
@@ -85,7 +84,7 @@ void append_money(std::string& out, Money m) {
         whole /= 10;
     } while (whole != 0);
     if (m < 0) *--p = '-';
-    out.append(p, static_cast<std::size_t>(end - p));
+    return std::string_view(p, static_cast<std::size_t>(end - p));
 }
 
 }  // namespace hs

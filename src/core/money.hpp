@@ -3,9 +3,11 @@
 // of Money are exact, so a pot less its wins is the history's own figure.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace hs {
 
@@ -22,8 +24,14 @@ std::optional<std::int64_t> whole_cents(float v) noexcept;
 // amount that is not finite or whose magnitude is 1e12 or more.
 Money money_of(float v);
 
-// The decimal form: digits, and the fraction without trailing zeros ("0.5", "12", "-3.25").
-void append_money(std::string& out, Money m);
+// The decimal form: digits, and the fraction without trailing zeros ("0.5", "12", "-3.25"),
+// written at the end of `buf`.
+using MoneyBuffer = std::array<char, 32>;
+std::string_view money_text(Money m, MoneyBuffer& buf) noexcept;
+inline void append_money(std::string& out, Money m) {
+    MoneyBuffer buf;
+    out += money_text(m, buf);
+}
 // The float64 nearest to the decimal (a correctly rounded division: 0.1, never
 // 0.10000000000000001 noise from a float).
 inline double money_value(Money m) noexcept {
