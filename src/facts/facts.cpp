@@ -133,7 +133,7 @@ const HandFacts& Replay::run(const HandStore& store, const Hand& h) {
     hand_.pot_at[0] = pot_now();
     hand_.has_pot[0] = true;
     for (const Action& a : store.resolve(store.actions, h.preflop.actions)) step(a, Round::Preflop);
-    close_betting();
+    close_betting(Round::Preflop);
     std::uint32_t in_at_flop = 0;
     each_street(store, h, [&](Round round, std::size_t, const Street& st) {
         const auto actions = store.resolve(store.actions, st.actions);
@@ -151,7 +151,7 @@ const HandFacts& Replay::run(const HandStore& store, const Hand& h) {
         std::fill_n(street_in_.begin(), n, 0);
         level_ = 0;
         for (const Action& a : actions) step(a, round);
-        close_betting();
+        close_betting(round);
     });
     for (const Action& a : store.resolve(store.actions, h.summary.actions)) step(a, Round::Summary);
     if (hand_.has_pot[1])
@@ -300,7 +300,7 @@ void Replay::note(std::string_view problem) noexcept {
     if (hand_.problem.empty()) hand_.problem = problem;
 }
 
-void Replay::close_betting() {
+void Replay::close_betting(Round round) {
     // The top bettor's chips above the next one's. Only the last round with bets can leave any
     // unmatched (a round after it is dealt to all-in players or to none).
     Money top = 0, next = 0;
@@ -318,6 +318,7 @@ void Replay::close_betting() {
     if (top == 0) return;
     hand_.unmatched = top - next;
     hand_.unmatched_player = who;
+    unmatched_round_ = round;
 }
 
 void Replay::finish(const Hand& h) {
@@ -372,6 +373,9 @@ void Replay::finish(const Hand& h) {
                 players_[p].won -= hand_.unmatched;
                 hand_.total_pot -= hand_.unmatched;
             }
+            // Nor were they in the pot of a street dealt after their round.
+            for (std::size_t k = static_cast<std::size_t>(unmatched_round_); k < 4; ++k)
+                if (hand_.has_pot[k]) hand_.pot_at[k] -= hand_.unmatched;
         }
     } else {
         // A hand without a return line whose total leaves the unmatched chips out (old

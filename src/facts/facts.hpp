@@ -145,7 +145,7 @@ class Replay {
 
   private:
     void step(const Action& a, Round round);
-    void close_betting();
+    void close_betting(Round round);
     void note(std::string_view problem) noexcept;
     Money money(float v);  // money_of, an amount out of range being 0 and noted
     void finish(const Hand& hand);
@@ -165,6 +165,7 @@ class Replay {
     bool small_blind_posted_ = false;
     bool collected_in_rounds_ = false;
     bool returns_written_ = false;
+    Round unmatched_round_ = Round::Preflop;  // the round whose bets left hand_.unmatched
 };
 
 // The facts of every hand of a store, in lists parallel to the store's: hands[i] for
