@@ -87,17 +87,14 @@ const HandFacts& Replay::run(const HandStore& store, const Hand& h) {
     if (players.size() > kNoSlot) fault_index(players.size(), kNoSlot);
     const std::size_t n = players.size();
 
-    // The hand's actions are one run of the store's list, from the header's to the summary's.
+    // The hand's actions are one run of the store's list, from the header's to the summary's
+    // (an action outside it is a broken store: step() checks each).
     const Span runs[] = {hd.actions, h.preflop.actions, h.summary.actions};
     std::uint64_t first = hd.actions.start(), end = first;
     for (const Span s : runs) {
         first = std::min(first, s.start());
         end = std::max(end, s.start() + s.count());
     }
-    each_street(store, h, [&](Round, std::size_t, const Street& st) {
-        first = std::min(first, st.actions.start());
-        end = std::max(end, st.actions.start() + st.actions.count());
-    });
     if (end > store.actions.size()) fault_index(end, store.actions.size());
 
     hand_ = HandFacts{};
@@ -162,8 +159,11 @@ const HandFacts& Replay::run(const HandStore& store, const Hand& h) {
 
 void Replay::step(const Action& a, Round round) {
     const ActionType type = a.type();
-    ActionFacts& f =
-        actions_[static_cast<std::size_t>(&a - store_->actions.data()) - hand_.first_action];
+    const std::size_t at =
+        static_cast<std::size_t>(&a - store_->actions.data()) - hand_.first_action;
+    if (at >= actions_.size()) [[unlikely]]
+        fault_index(at, actions_.size());
+    ActionFacts& f = actions_[at];
     f.round = round;
     const std::uint8_t p = a.player_id();
     const bool betting = round != Round::Summary;
