@@ -85,7 +85,10 @@ class ChipCount {
 
   private:
     static std::int64_t units(float amount) { return std::llround(double{amount} * 100.0); }
-    static float money(std::int64_t units) { return static_cast<float>(units) / 100.0f; }
+    // Through a double: the hundredths of a large amount are not all exact in a float.
+    static float money(std::int64_t units) {
+        return static_cast<float>(static_cast<double>(units) / 100.0);
+    }
     std::int64_t pot_units() const {
         std::int64_t sum = 0;
         for (const std::int64_t h : hand_) sum += h;

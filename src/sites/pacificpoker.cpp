@@ -30,7 +30,6 @@
 #include "reader/parser.hpp"
 #include "reader/phrases.hpp"
 #include "reader/shared_lines.hpp"
-#include "reader/tournament.hpp"
 
 namespace hs::pacificpoker {
 namespace {
@@ -455,7 +454,7 @@ HandOutcome read_hand(HandBuilder& b, ChipCount& chips) {
         if (!action_line(b, chips, p.line())) return reject("unrecognised line before the deal");
     }
     b.close_pre_deal();
-    if (h.is_tournament()) h.ante = tournament::largest_ante(p.store(), h.actions);
+    if (h.is_tournament()) h.ante = largest_ante(p.store(), h.actions);
     OpenSection open;
     if (p.line() == kDealing) p.next_line();
     while (p.line() != kSummary) {

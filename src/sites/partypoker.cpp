@@ -698,10 +698,7 @@ HandOutcome read_hand(HandBuilder& b, ChipCount& chips) {
         if (!action_line(b, chips, open, line)) return reject("unrecognised line before the deal");
     }
     b.close_pre_deal();
-    if (h.is_tournament()) {
-        for (const Action& a : p.store().resolve(p.store().actions, h.actions))
-            if (a.type() == ActionType::Ante && a.amount() > h.ante) h.ante = a.amount();
-    }
+    if (h.is_tournament()) h.ante = largest_ante(p.store(), h.actions);
     p.next_line();
     bool summary = false;
     for (; !ends_hand(p); p.next_line()) {
