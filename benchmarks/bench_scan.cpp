@@ -12,7 +12,7 @@
 
 #include "export/arrow.hpp"
 #include "input/decode.hpp"
-#include "reader/parser.hpp"
+#include "reader/cursor.hpp"
 #include "sites/parse.hpp"
 
 namespace {

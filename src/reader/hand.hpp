@@ -18,7 +18,7 @@
 
 #include "core/fault.hpp"
 #include "core/model.hpp"
-#include "reader/parser.hpp"
+#include "reader/cursor.hpp"
 #include "reader/phrases.hpp"
 
 namespace hs {

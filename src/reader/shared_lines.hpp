@@ -1,7 +1,6 @@
 // Readers of the parts that several sites' layouts share: the game's name and the date on the
-// hand line, dealt lines, the street lines with their boards, and the position notes of summary
-// seat lines. The site readers
-// call them once per hand or per street, never per action line.
+// hand line, seat lines, cards, dealt lines, the street lines with their boards, and the position
+// notes of summary seat lines. The site readers call them once per hand, per seat or per street.
 #pragma once
 
 #include <cstddef>
@@ -13,6 +12,26 @@
 #include "reader/phrases.hpp"
 
 namespace hs {
+
+struct SeatLine {
+    std::size_t seat_start;  // always 5
+    std::size_t seat_len;    // 1 or 2
+    std::string_view name;
+    std::size_t after_paren;  // offset just past the last '('
+};
+struct BracketedCards {
+    CardSet cards;
+    std::size_t open;   // just past '[' (0 when none)
+    std::size_t close;  // just past ']' (0 when none)
+};
+
+// "Seat N: name (chips...)" or "Seat NN: name (chips...)": where the seat number and the name
+// stand; nullopt when the line has no '('.
+std::optional<SeatLine> read_seat_line(std::string_view line);
+// Cards written "Ah Kd 7c" (see CardSet::from_text for the other forms).
+CardSet parse_cards(std::string_view text);
+// The cards between the first '[' and the ']' after it; none when there is no such pair.
+BracketedCards bracketed_cards(std::string_view text);
 
 // A game as a hand line names it, and where the text after its words begins.
 struct GameRead {

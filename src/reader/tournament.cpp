@@ -9,7 +9,7 @@
 #include "core/fault.hpp"
 #include "core/scan.hpp"
 #include "core/utf8.hpp"
-#include "reader/parser.hpp"
+#include "reader/cursor.hpp"
 #include "reader/phrases.hpp"
 #include "reader/shared_lines.hpp"
 
@@ -50,7 +50,7 @@ void join_spaced_decimals(string_view text, SignedRead& amount) {
 // thousands. The sign before it becomes the record's currency when none was met before (a
 // freeroll's bounties and prizes are money).
 std::optional<SignedRead> money(Tournament& t, string_view text) {
-    auto amount = decimal_after_sign(text, kChips, false);
+    auto amount = decimal_after_sign(text, kChipAmounts, false);
     if (!amount) return amount;
     join_spaced_decimals(text, *amount);
     if (t.currency == 0) t.currency = sign_before(text, amount->sign_at);
@@ -237,7 +237,7 @@ Action finish_line(HandBuilder& b, string_view line, size_t at, bool winner) {
 Action purchase_line(HandBuilder& b, string_view line, size_t at, string_view phrase,
                      ActionType type) {
     static constexpr string_view kFor = " for ";
-    const auto chips = decimal_after_sign(rest(line, at + phrase.size()), kChips, false);
+    const auto chips = decimal_after_sign(rest(line, at + phrase.size()), kChipAmounts, false);
     if (!chips) fault_missing("chips", line);
     const float cost = money_after(b.tournament(), line, kFor, at).value_or(0.0f);
     const std::uint32_t index = b.store().push_amounts({chips->value, cost});

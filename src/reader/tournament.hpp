@@ -4,7 +4,7 @@
 // that its cash hands never run them; they live apart from every reader so that the readers of
 // other sites that write the same parts can share them.
 //
-// A tournament hand's amounts are chips, read under the sign kChips (parser.hpp). Its money
+// A tournament hand's amounts are chips, read in the form kChipAmounts (numbers.hpp). Its money
 // (buy-in, bounties, prizes) is read here; the first currency sign met is the record's currency.
 #pragma once
 

@@ -16,13 +16,15 @@
 #include <optional>
 #include <string_view>
 
+#include "core/chars.hpp"
 #include "core/clock.hpp"
 #include "core/model.hpp"
 #include "core/scan.hpp"
 #include "core/utf8.hpp"
+#include "reader/cursor.hpp"
 #include "reader/hand.hpp"
-#include "reader/parser.hpp"
 #include "reader/phrases.hpp"
+#include "reader/shared_lines.hpp"
 
 namespace hs::ongame {
 namespace {
@@ -299,14 +301,9 @@ string_view parse_actions(HandBuilder& b, const Sign& sign, bool preflop) {
 // Streets and summary
 // ---------------------------------------------------------------------------------------------
 
-struct StreetLine {
-    StreetKind kind;
-    CardSet cards;
-};
-
 // "--- Dealing flop [6d, Kd, 8c]"; advances past the line. A board whose bracket is not closed
 // (a line cut off in the middle) cannot be read: nullopt.
-std::optional<StreetLine> parse_street_line(Parser& p) {
+std::optional<StreetLine> read_dealing_line(Parser& p) {
     const string_view line = p.line();
     // The street's first letter follows "--- Dealing ".
     static constexpr string_view kDealing = "--- Dealing ";
@@ -446,7 +443,7 @@ HandOutcome read_hand(HandBuilder& b) {
     b.close_preflop();
 
     while (p.line() != kSection) {
-        const auto street_line = parse_street_line(p);
+        const auto street_line = read_dealing_line(p);
         if (!street_line) return reject(kBoardCutOff);
         if (const string_view reason = parse_actions(b, sign, false); !reason.empty())
             return reject(reason);

@@ -17,12 +17,13 @@
 #include <string>
 #include <string_view>
 
+#include "core/chars.hpp"
 #include "core/clock.hpp"
 #include "core/model.hpp"
 #include "core/scan.hpp"
 #include "core/utf8.hpp"
+#include "reader/cursor.hpp"
 #include "reader/hand.hpp"
-#include "reader/parser.hpp"
 #include "reader/phrases.hpp"
 #include "reader/shared_lines.hpp"
 #include "reader/tournament.hpp"
@@ -32,8 +33,6 @@ namespace {
 
 using std::size_t;
 using std::string_view;
-
-inline bool is_digit(unsigned char c) noexcept { return c >= '0' && c <= '9'; }
 
 // ---------------------------------------------------------------------------------------------
 // Hand line and table line
@@ -150,20 +149,18 @@ string_view parse_hand_line(HandBuilder& b, const Variant& v) {
     const size_t open = rfind_byte(line.substr(0, dash), '(');
     if (open == npos) fault_missing("'(' before the stakes", line);
     string_view stakes = line.substr(open + 1);
-    Currency cur = 0;
+    AmountForm cur = kChipAmounts;  // a tournament's blinds; the hand's currency stays 0
     if (h.is_tournament()) {
-        cur = kChips;  // blinds in chips; the hand's currency stays 0
         tournament::read_level(b, cut_text(line, std::min(limit_at, open), open));
-    } else if (!stakes.empty() && is_digit(static_cast<unsigned char>(stakes[0]))) {
-        cur = 0;  // play money and the Pluribus logs: amounts without a sign
+    } else if (!stakes.empty() && is_ascii_digit(static_cast<unsigned char>(stakes[0]))) {
+        cur = v.amounts(0);  // play money and the Pluribus logs: amounts without a sign
     } else if (const auto sign = currency_symbol(stakes)) {
-        cur = sign->sign;
+        cur = v.amounts(sign->sign);
         stakes = stakes.substr(sign->len);
     } else {
         fault_missing("currency symbol", line);
     }
-    h.currency = h.is_tournament() ? 0 : cur;
-    if (!h.is_tournament()) cur = v.reading_sign(cur);
+    h.currency = cur.sign;
     const auto sb = read_number(stakes, cur);
     if (!sb) fault_missing("small blind", line);
     string_view after_bb = rest(stakes, sb->len);
@@ -220,10 +217,11 @@ bool parse_table_line(Parser& p, Header& h) {
 // Seats and pre-deal lines
 // ---------------------------------------------------------------------------------------------
 
-bool parse_seat_line(HandBuilder& b, Currency cur) {
+bool parse_seat_line(HandBuilder& b, AmountForm cur) {
     Parser& p = b.parser();
     // A tournament seat line is read up to its chips' parenthesis, its bounty recorded.
-    const string_view line = cur == kChips ? tournament::seat_line(b, p.line()) : p.line();
+    const string_view line =
+        cur.form == NumberForm::Chips ? tournament::seat_line(b, p.line()) : p.line();
     const auto seat_line = read_seat_line(line);
     if (!seat_line) return false;
     const string_view digits =
@@ -231,7 +229,7 @@ bool parse_seat_line(HandBuilder& b, Currency cur) {
     std::uint8_t seat = 0;
     const auto d0 = static_cast<unsigned char>(digits[0]);
     const auto d1 = static_cast<unsigned char>(digits.back());
-    if (is_digit(d0) && is_digit(d1)) {  // one or two ASCII digits: at most 99
+    if (is_ascii_digit(d0) && is_ascii_digit(d1)) {  // one or two ASCII digits: at most 99
         seat =
             static_cast<std::uint8_t>(digits.size() == 1 ? d0 - '0' : (d0 - '0') * 10 + (d1 - '0'));
     } else {
@@ -311,7 +309,7 @@ Action join_line(Parser& p, string_view line, size_t joins) {
     return Action::make(ActionType::Join, id, static_cast<std::uint32_t>(seat->value));
 }
 
-std::optional<Action> parse_pre_deal_line(Parser& p, string_view line, Currency cur) {
+std::optional<Action> parse_pre_deal_line(Parser& p, string_view line, AmountForm cur) {
     static constexpr char kPosts[] = ": posts ";
     if (const size_t posts = find_lit(line, ": posts"); posts != npos) {
         const auto amount = decimal_after_last(line, cur);
@@ -360,7 +358,7 @@ std::optional<Action> parse_pre_deal_line(Parser& p, string_view line, Currency 
 
 // Amount after the last sign of `text` and the name before the " collected " that ends at it
 // ("<name> collected $1.20").
-Action collect(Parser& p, string_view line, string_view text, ActionType type, Currency cur) {
+Action collect(Parser& p, string_view line, string_view text, ActionType type, AmountForm cur) {
     const auto amount = decimal_after_last(text, cur);
     if (!amount) fault_missing("amount", line);
     return p.make_action(name_before(line, amount->sign_at, " collected "), type, amount->value);
@@ -404,7 +402,7 @@ bool is_numbered_collect_line(string_view line) noexcept {
 }
 
 // The amount is searched in the text before the pot's phrase (and its number).
-Action collect_pot(Parser& p, string_view line, Currency cur, bool numbered) {
+Action collect_pot(Parser& p, string_view line, AmountForm cur, bool numbered) {
     const string_view pot = numbered ? line.substr(0, line.size() - kPotNumber.size()) : line;
     const PotEnding* e = ending_row(pot, kPotEndings);
     if (e == nullptr) fault_unreachable();
@@ -416,7 +414,7 @@ Action collect_pot(Parser& p, string_view line, Currency cur, bool numbered) {
 }
 
 // "Uncalled bet ($0.50) returned to <name>"
-Action uncalled(Parser& p, string_view line, Currency cur) {
+Action uncalled(Parser& p, string_view line, AmountForm cur) {
     static constexpr string_view kUncalled = "Uncalled bet (";
     static constexpr string_view kReturnedTo = "ed to ";
     const auto amount = decimal_after_first(rest(line, kUncalled.size()), cur);
@@ -429,7 +427,7 @@ Action uncalled(Parser& p, string_view line, Currency cur) {
 
 bool is_all_in(string_view line) noexcept { return ends(line, " in") || ends(line, "all-in"); }
 
-std::optional<Action> bet_call_raise(Parser& p, string_view line, Currency cur) {
+std::optional<Action> bet_call_raise(Parser& p, string_view line, AmountForm cur) {
     static constexpr struct {
         string_view word;
         ActionType plain, all_in;
@@ -466,7 +464,7 @@ Action shows(Parser& p, string_view line, size_t at) {
 }
 
 // "<name> cashed out the hand for $4.50 | Cash Out Fee $0.05"; `at` is where the phrase begins.
-Action cash_out(Parser& p, string_view line, size_t at, Currency cur) {
+Action cash_out(Parser& p, string_view line, size_t at, AmountForm cur) {
     static constexpr string_view kCashedOut = " cashed out the hand for ";
     static constexpr char kFee[] = " Fee ";
     if (at < 3) fault_missing("player name", line);
@@ -510,7 +508,7 @@ std::optional<Action> hand_not_shown(Parser& p, string_view line) {
 constexpr char kPaysPremium[] = ": pay premium of all-in insurance (";
 
 // One line of a betting round; nullopt when the line is none that the variant's rounds hold.
-std::optional<Action> parse_action_line(Parser& p, string_view line, Currency cur,
+std::optional<Action> parse_action_line(Parser& p, string_view line, AmountForm cur,
                                         const Variant& v) {
     if (line.empty()) return std::nullopt;
     const bool status = v.allows(RoundLine::Status);
@@ -565,7 +563,7 @@ std::optional<Action> parse_action_line(Parser& p, string_view line, Currency cu
 // kind takes the line. Once per action line: inline (forced, or the reader around it calls it and
 // stops taking the line step inline).
 template <bool kTournament>
-[[gnu::always_inline]] inline bool round_line(HandBuilder& b, string_view line, Currency cur,
+[[gnu::always_inline]] inline bool round_line(HandBuilder& b, string_view line, AmountForm cur,
                                               const Variant& v) {
     static constexpr string_view kNoLow = "No low hand qualified";
     static constexpr char kInsured[] = ": get an all-in insurance (";
@@ -582,7 +580,7 @@ template <bool kTournament>
 // Summary
 // ---------------------------------------------------------------------------------------------
 
-PotInfo parse_pot_line(string_view line, Currency cur, bool rake_optional) {
+PotInfo parse_pot_line(string_view line, AmountForm cur, bool rake_optional) {
     static constexpr char kMainPot[] = "Main pot ";
     static constexpr char kSidePot[] = "Side pot";
     static constexpr string_view kPotNumber = "-1";
@@ -598,8 +596,8 @@ PotInfo parse_pot_line(string_view line, Currency cur, bool rake_optional) {
         const size_t word_end = find_byte(part, ' ', 2);
         if (word_end == npos || word_end + 1 >= part.size()) continue;
         string_view r = part.substr(word_end + 1);
-        if (cur != 0) {
-            if (const auto sign = currency_symbol(r); sign && sign->sign == bare_sign(cur))
+        if (cur.sign != 0) {
+            if (const auto sign = currency_symbol(r); sign && sign->sign == cur.sign)
                 r = r.substr(sign->len);
         }
         const auto fee = read_number(r, cur);
@@ -641,7 +639,7 @@ PotInfo parse_pot_line(string_view line, Currency cur, bool rake_optional) {
 }
 
 // "... showed [cards] and won ($1.50) with ..., and lost with ..."
-void read_results(Parser& p, string_view text, std::uint8_t id, Currency cur, string_view line) {
+void read_results(Parser& p, string_view text, std::uint8_t id, AmountForm cur, string_view line) {
     auto& winners = p.store().winners;
     std::uint8_t game = 0;
     bool after_won = false;
@@ -669,7 +667,7 @@ void read_results(Parser& p, string_view text, std::uint8_t id, Currency cur, st
 
 enum class SeatResult { Action, Skip, Reject };
 
-SeatResult parse_seat_result(Parser& p, string_view line, Currency cur, Action& out) {
+SeatResult parse_seat_result(Parser& p, string_view line, AmountForm cur, Action& out) {
     if (!starts(line, "Seat ")) return SeatResult::Reject;
     // The colon follows a seat number of one or two digits: bytes 5 to 7 are looked at first.
     size_t colon = npos;
@@ -754,7 +752,7 @@ SeatResult parse_seat_result(Parser& p, string_view line, Currency cur, Action& 
 
 // From the "*** SUMMARY ***" line to the end of the hand, with the chips the site added to the
 // pot before the deal; an empty reason when it was read.
-string_view parse_summary(HandBuilder& b, Currency cur, const Variant& v, float added) {
+string_view parse_summary(HandBuilder& b, AmountForm cur, const Variant& v, float added) {
     Parser& p = b.parser();
     p.next_line();
     PotInfo pots = parse_pot_line(p.line(), cur, v.rake_optional);
@@ -794,7 +792,7 @@ template <bool kTournament>
 HandOutcome read_after_hand_line(HandBuilder& b, const Variant& v) {
     Parser& p = b.parser();
     Header& h = b.header();
-    const Currency cur = kTournament ? kChips : v.reading_sign(h.currency);
+    const AmountForm cur = kTournament ? kChipAmounts : v.amounts(h.currency);
     if (!parse_table_line(p, h)) return reject("table line without a table name");
     while (p.line().size() >= 5 && starts(p.line(), "Seat ")) {
         if (!parse_seat_line(b, cur)) return reject("seat line without chips");

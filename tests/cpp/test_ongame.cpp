@@ -15,7 +15,7 @@
 
 #include "core/model.hpp"
 #include "export/text_form.hpp"
-#include "reader/parser.hpp"
+#include "reader/cursor.hpp"
 #include "sites/ongame.hpp"
 #include "support.hpp"
 

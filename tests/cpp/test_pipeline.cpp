@@ -12,7 +12,7 @@
 
 #include "export/text_form.hpp"
 #include "reader/hand.hpp"
-#include "reader/parser.hpp"
+#include "reader/cursor.hpp"
 #include "reader/phrases.hpp"
 #include "sites/parse.hpp"
 #include "sites/pokerstars.hpp"
