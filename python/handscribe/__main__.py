@@ -102,6 +102,16 @@ def _parser() -> argparse.ArgumentParser:
 # Inputs and totals
 # ---------------------------------------------------------------------------------------------
 
+def _cut(text: str, most: int = 200) -> str:
+    """The text cut to `most` characters with "…" after a cut: what a message holds of its input
+    at the most."""
+    return text if len(text) <= most else text[:most] + "\u2026"
+
+
+def _quoted(text: str) -> str:
+    return "'" + _cut(text) + "'"
+
+
 def _is_pattern(text: str) -> bool:
     return any(c in text for c in "*?[")
 
@@ -124,7 +134,7 @@ def _inputs(args: argparse.Namespace) -> Tuple[List[str], List[str]]:
         else:
             matches = sorted(Path(m) for m in glob.glob(arg, recursive=True))
             if not matches:
-                errors.append(f"No file matches '{arg}'")
+                errors.append(f"No file matches {_quoted(arg)}")
             for m in matches:
                 if m.is_dir():
                     folder(m)
@@ -146,7 +156,7 @@ class Totals:
     def reject(self, path: str, rejected: "handscribe.Rejected", report: bool) -> bool:
         """Counts a rejection, lists it with --report; whether a whole file failed."""
         if report:
-            print(f"{path}:{rejected.line}: {rejected.hand_id}: {rejected.reason}",
+            print(f"{path}:{rejected.line}: {_cut(rejected.hand_id)}: {rejected.reason}",
                   file=sys.stderr)
         self.rejected += rejected.line > 0
         return rejected.line == 0

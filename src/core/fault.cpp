@@ -32,7 +32,7 @@ std::string place_of(const std::source_location& where) {
 
 }  // namespace
 
-void append_quoted(std::string& out, std::string_view text) {
+void append_cut(std::string& out, std::string_view text) {
     // The byte where character kQuotedChars + 1 begins, if the text has that many.
     std::size_t chars = 0, cut = text.size();
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -43,9 +43,13 @@ void append_quoted(std::string& out, std::string_view text) {
         }
         ++chars;
     }
-    out += '\'';
     out.append(text.substr(0, cut));
     if (cut != text.size()) out += "\u2026";
+}
+
+void append_quoted(std::string& out, std::string_view text) {
+    out += '\'';
+    append_cut(out, text);
     out += '\'';
 }
 

@@ -57,6 +57,8 @@ inline constexpr std::size_t kQuotedChars = 200;
 // Appends the text between single quotes, cut to kQuotedChars characters (on a character
 // boundary, "…" after the cut): '<text>'.
 void append_quoted(std::string& out, std::string_view text);
+// The same without the quotes.
+void append_cut(std::string& out, std::string_view text);
 
 [[noreturn]] void fault(std::string message,
                         std::source_location where = std::source_location::current());

@@ -1,6 +1,7 @@
 // The readers of the parts that several sites' layouts share (see shared_lines.hpp).
 #include "reader/shared_lines.hpp"
 
+#include <algorithm>
 #include <array>
 #include <string>
 
@@ -120,13 +121,17 @@ BracketedCards bracketed_cards(std::string_view text) {
 }
 
 std::optional<GameRead> read_game(string_view line, size_t at) {
-    const string_view from = rest(line, at);
+    // `at` may fall inside a character (a byte skipped unread before it): its whole character.
+    const string_view from =
+        at < line.size() ? line.substr(static_cast<size_t>(char_at(line, at).data() - line.data()))
+                         : string_view();
     for (const GameName& name : kGameNames) {
         if (!starts(from, name.words)) continue;
         const size_t end = at + name.words.size();
         if (name.limit) return GameRead{name.game, *name.limit, end};
-        // The limit is told by its first letter.
-        switch (byte_at(line, end)) {
+        // The limit is told by its first letter; a game without one is not read.
+        if (end >= line.size()) fault_game(line, at);
+        switch (line[end]) {
             case 'N':
             case 'n': return GameRead{name.game, BetType::NoLimit, end};
             case 'P':
@@ -134,20 +139,26 @@ std::optional<GameRead> read_game(string_view line, size_t at) {
             case 'L':
             case 'F':
             case 'f': return GameRead{name.game, BetType::Limit, end};
-            default: fault_unreachable();
+            default: fault_game(line, at);
         }
     }
     return std::nullopt;
 }
 
 void fault_game(string_view line, size_t at) {
-    const string_view ch = char_at(line, at);
-    std::string msg = "Unexpected character '";
-    msg.append(ch);
-    msg += "' while parsing game type in '";
-    msg.append(line.substr(static_cast<size_t>(ch.data() - line.data())));
-    msg += '\'';
-    fault_unreachable(msg);
+    // The game's words run to the stakes' '(', a mixed game's ')' or the " - " before a level.
+    // `at` may fall inside a character (a byte skipped unread before it): its whole character.
+    const string_view from =
+        at < line.size() ? line.substr(static_cast<size_t>(char_at(line, at).data() - line.data()))
+                         : string_view();
+    size_t end = from.size();
+    for (const char c : {'(', ')'}) end = std::min(end, find_byte(from, c));
+    end = std::min(end, find_str(from, " - "));
+    string_view game = from.substr(0, end);
+    while (!game.empty() && game.back() == ' ') game.remove_suffix(1);
+    std::string message = "game not read: ";
+    append_cut(message, game.empty() ? from : game);
+    throw InputError(std::move(message));
 }
 
 std::optional<PackedDate> fixed_date(string_view d) noexcept {
@@ -189,7 +200,7 @@ std::optional<StreetLine> parse_street_line(Parser& p) {
     else if (a == 'W' && b == 'N')
         s.kind = StreetKind::Showdown;
     else
-        fault_unreachable();
+        fault_line("unrecognised street line", line);
     if (s.kind != StreetKind::Showdown) {
         const size_t open = rfind_byte(line, '[');
         if (open == npos) fault_missing("board cards", line);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstring>
 #include <optional>
 #include <string_view>
 
@@ -46,8 +47,8 @@ struct GameRead {
 // nullopt when no game that the model holds begins there; a limit that is none of those faults.
 std::optional<GameRead> read_game(std::string_view line, std::size_t at);
 
-// The fault of a hand line whose game the model does not hold (stud, razz, draw, Badugi), with the
-// character at `at` and the text from there.
+// The input error of a hand line whose game no reader reads (stud, razz, draw, Badugi, a limit
+// of another name): "game not read: <the game's words as the line writes them>".
 [[noreturn]] void fault_game(std::string_view line, std::size_t at);
 
 // The usual date form, "2021/03/04 05:06:07" followed by a non-digit or the end, read at fixed
@@ -70,6 +71,20 @@ struct StreetLine {
 // The street line at the parser's line, which it moves past; nullopt for a board whose bracket
 // is not closed (a hand cut off in the middle).
 std::optional<StreetLine> parse_street_line(Parser& p);
+
+// A line that begins "*** ": a section of the hand (a street, the summary) in the layouts that
+// write them so.
+inline bool is_stars_line(std::string_view line) noexcept {
+    return line.size() >= 4 && std::memcmp(line.data(), "*** ", 4) == 0;
+}
+
+// A row of a table of bets, calls and raises: the verb before the amount and the action it
+// names, plain or all-in.
+struct Wager {
+    std::string_view verb;
+    ActionType plain, all_in;
+    ActionType type(bool is_all_in) const noexcept { return is_all_in ? all_in : plain; }
+};
 
 // A row of a suffix table of actions: the phrase that ends the line and the action it names
 // (the name is the text before the phrase; see `ending_row`).

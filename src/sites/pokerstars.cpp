@@ -25,6 +25,7 @@
 #include "reader/cursor.hpp"
 #include "reader/hand.hpp"
 #include "reader/phrases.hpp"
+#include "reader/rounds.hpp"
 #include "reader/shared_lines.hpp"
 #include "reader/tournament.hpp"
 
@@ -90,25 +91,23 @@ void read_start_zone(Header& h, string_view line, string_view line_for_faults) {
     h.start_utc = utc_start(h.start_date, zone_named(zone));
 }
 
-// The hand line; an empty reason when it was read. A tournament hand's record is pushed here.
-string_view parse_hand_line(HandBuilder& b, const Variant& v) {
+// The hand line; a hand line that cannot be read is an input error. A tournament hand's record
+// is pushed here.
+void parse_hand_line(HandBuilder& b, const Variant& v) {
     Parser& p = b.parser();
     Header& h = b.header();
     const string_view line = p.line();
-    if (line.size() < 17) return "hand line without a hand id";
+    if (line.size() < 17) fault_line(kHandLineWithoutId, line);
     // The id runs from the first '#' to the ':' that follows it.
     const size_t hash = find_byte(line, '#');
-    if (hash == npos) return "hand line without a hand id";
+    if (hash == npos) fault_line(kHandLineWithoutId, line);
     const size_t colon = find_byte(line, ':', hash + 1);
-    if (colon == npos) return "hand line without a hand id";
+    if (colon == npos) fault_line(kHandLineWithoutId, line);
 
     const size_t dash = rfind_byte(line, '-');
     if (dash == npos) fault_missing("'-' before the date", line);
     const size_t date_start = dash + 2;
-    if (date_start <= colon) {
-        p.next_line();
-        return "hand line without a date after the id";
-    }
+    if (date_start <= colon) fault_line("hand line without a date after the id", line);
     h.id = p.store().push_text(cut_text(line, hash + 1, colon));
 
     // Game and limit: the byte after the ':' is skipped, then any white space.
@@ -186,7 +185,6 @@ string_view parse_hand_line(HandBuilder& b, const Variant& v) {
     if (const size_t close = find_byte(after_bb, ')'); close != npos && close >= 4)
         read_iso_code(slice(after_bb, close - 3, close), h.currency_code);
     p.next_line();
-    return {};
 }
 
 bool parse_table_line(Parser& p, Header& h) {
@@ -330,9 +328,8 @@ std::optional<Action> parse_pre_deal_line(Parser& p, string_view line, AmountFor
                 default: {
                     std::string msg = "Unexpected character '";
                     msg.append(char_at(line, kind_start));
-                    msg += "' in blind line: '";
-                    msg.append(line);
-                    msg += '\'';
+                    msg += "' in blind line: ";
+                    append_quoted(msg, line);
                     fault_unreachable(msg);
                 }
             }
@@ -428,10 +425,7 @@ Action uncalled(Parser& p, string_view line, AmountForm cur) {
 bool is_all_in(string_view line) noexcept { return ends(line, " in") || ends(line, "all-in"); }
 
 std::optional<Action> bet_call_raise(Parser& p, string_view line, AmountForm cur) {
-    static constexpr struct {
-        string_view word;
-        ActionType plain, all_in;
-    } kWords[] = {
+    static constexpr Wager kWords[] = {
         {": bets", ActionType::Bet, ActionType::BetAllIn},
         {": calls", ActionType::Call, ActionType::CallAllIn},
         {": raises", ActionType::Raise, ActionType::RaiseAllIn},
@@ -442,16 +436,16 @@ std::optional<Action> bet_call_raise(Parser& p, string_view line, AmountForm cur
     for (size_t c = find_byte(line, ':'); c != npos; c = find_byte(line, ':', c + 1)) {
         const string_view from = line.substr(c);
         for (size_t w = 0; w < 3; ++w) {
-            if (at[w] == npos && starts(from, kWords[w].word)) at[w] = c;
+            if (at[w] == npos && starts(from, kWords[w].verb)) at[w] = c;
         }
     }
     for (size_t w = 0; w < 3; ++w) {
         if (at[w] == npos) continue;
         // The word and the space after it.
-        const auto amount = decimal_after_first(rest(line, at[w] + kWords[w].word.size() + 1), cur);
+        const auto amount = decimal_after_first(rest(line, at[w] + kWords[w].verb.size() + 1), cur);
         if (!amount) fault_missing("amount", line);
-        return p.make_action(cut_name(line, 0, at[w]),
-                             is_all_in(line) ? kWords[w].all_in : kWords[w].plain, amount->value);
+        return p.make_action(cut_name(line, 0, at[w]), kWords[w].type(is_all_in(line)),
+                             amount->value);
     }
     return std::nullopt;
 }
@@ -665,8 +659,6 @@ void read_results(Parser& p, string_view text, std::uint8_t id, AmountForm cur, 
     }
 }
 
-enum class SeatResult { Action, Skip, Reject };
-
 SeatResult parse_seat_result(Parser& p, string_view line, AmountForm cur, Action& out) {
     if (!starts(line, "Seat ")) return SeatResult::Reject;
     // The colon follows a seat number of one or two digits: bytes 5 to 7 are looked at first.
@@ -761,18 +753,13 @@ string_view parse_summary(HandBuilder& b, AmountForm cur, const Variant& v, floa
     while (p.line().size() > 7 && starts(p.line(), "Hand was")) p.next_line();
     while (find_lit(p.line(), "Board [") != npos) p.next_line();
 
-    while (p.line().size() >= 5) {
+    const string_view reason = read_summary_seats(p, [&](string_view line) {
         Action a;
-        switch (parse_seat_result(p, p.line(), cur, a)) {
-            case SeatResult::Reject: return "unrecognised summary line";
-            case SeatResult::Action: b.push(a); break;
-            case SeatResult::Skip: break;
-        }
-        p.next_line();
-    }
-    // The summary ends at an empty line or at the end of the text: a hand that runs into the next
-    // hand's first line is cut off.
-    if (!p.line().empty() && !p.at_text_end()) return "unrecognised summary line";
+        const SeatResult r = parse_seat_result(p, line, cur, a);
+        if (r == SeatResult::Action) b.push(a);
+        return r;
+    });
+    if (!reason.empty()) return reason;
     b.close_summary(pots);
     return {};
 }
@@ -781,9 +768,21 @@ string_view parse_summary(HandBuilder& b, AmountForm cur, const Variant& v, floa
 // One hand
 // ---------------------------------------------------------------------------------------------
 
-inline bool is_stars_line(string_view line) noexcept {
-    return line.size() >= 4 && std::memcmp(line.data(), "*** ", 4) == 0;
-}
+// The rounds after the preflop: each begins at its street line and ends at the next "*** "
+// line; the streets end at the summary's.
+template <bool kTournament>
+struct Streets {
+    const Variant& v;
+    AmountForm cur;
+    static bool at_summary(string_view line) noexcept {
+        return line.size() >= 6 && starts(line, "*** SU");
+    }
+    static std::optional<StreetLine> street_line(Parser& p) { return parse_street_line(p); }
+    static bool round_ends(string_view line) noexcept { return is_stars_line(line); }
+    bool round_line(HandBuilder& b, string_view line) const {
+        return pokerstars::round_line<kTournament>(b, line, cur, v);
+    }
+};
 
 // A hand after its hand line: the table line, seats, pre-deal lines, rounds and summary. A
 // tournament hand's amounts are chips and its lines include those only tournaments hold; a cash
@@ -798,22 +797,23 @@ HandOutcome read_after_hand_line(HandBuilder& b, const Variant& v) {
         if (!parse_seat_line(b, cur)) return reject("seat line without chips");
     }
     float added = 0;
-    while (!is_stars_line(p.line())) {
-        auto a = parse_pre_deal_line(p, p.line(), cur);
+    const string_view pre_deal = read_round(p, is_stars_line, [&](string_view line) {
+        auto a = parse_pre_deal_line(p, line, cur);
         if constexpr (kTournament) {
-            if (!a) a = tournament::event_line(b, p.line());
+            if (!a) a = tournament::event_line(b, line);
         }
         if (a) {
             b.push(*a);
-        } else if (!v.pot_drop.empty() && starts(p.line(), v.pot_drop)) {
-            const auto drop = decimal_after_first(rest(p.line(), v.pot_drop.size()), cur);
-            if (!drop) fault_missing("amount", p.line());
+        } else if (!v.pot_drop.empty() && starts(line, v.pot_drop)) {
+            const auto drop = decimal_after_first(rest(line, v.pot_drop.size()), cur);
+            if (!drop) fault_missing("amount", line);
             added += drop->value;
         } else {
-            return reject("unrecognised line before the deal");
+            return kUnrecognisedPreDeal;
         }
-        p.next_line();
-    }
+        return string_view();
+    });
+    if (!pre_deal.empty()) return reject(pre_deal);
     b.close_pre_deal();
     // A tournament's ante is the header's; a cash hand's antes stay actions only.
     if constexpr (kTournament) h.ante = tournament::largest_ante(p.store(), h.actions);
@@ -823,34 +823,25 @@ HandOutcome read_after_hand_line(HandBuilder& b, const Variant& v) {
     static constexpr string_view kPreFlop = "*** PRE-FLOP *** [";
     CardSet shown = CardSet::empty();
     for (;;) {
-        while (!is_stars_line(p.line())) {
-            const string_view line = p.line();
+        const string_view reason = read_round(p, is_stars_line, [&](string_view line) {
             if (line.size() > 8 && starts(line, "Dealt to ")) {
                 const auto a = dealt_line(b, line);
-                if (!a) return reject("dealt line cut off inside the cards");
+                if (!a) return kDealtCutOff;
                 b.push(*a);
             } else if (!round_line<kTournament>(b, line, cur, v)) {
-                return reject("unrecognised action line");
+                return kUnrecognisedAction;
             }
-            p.next_line();
-        }
+            return string_view();
+        });
+        if (!reason.empty()) return reject(reason);
         if (!starts(p.line(), kPreFlop) || p.line().back() != ']') break;
         shown = parse_cards(slice(p.line(), kPreFlop.size(), p.line().size() - 1));
         p.next_line();
     }
     b.close_preflop(shown);
 
-    // Streets after the preflop, each with its round.
-    while (!(p.line().size() >= 6 && starts(p.line(), "*** SU"))) {
-        const auto street = parse_street_line(p);
-        if (!street) return reject(kBoardCutOff);
-        while (!is_stars_line(p.line())) {
-            if (!round_line<kTournament>(b, p.line(), cur, v))
-                return reject("unrecognised action line");
-            p.next_line();
-        }
-        b.close_street(street->kind, street->cards);
-    }
+    if (const string_view reason = read_streets(b, Streets<kTournament>{v, cur}); !reason.empty())
+        return reject(reason);
 
     if (const string_view reason = parse_summary(b, cur, v, added); !reason.empty())
         return reject(reason);
@@ -859,7 +850,7 @@ HandOutcome read_after_hand_line(HandBuilder& b, const Variant& v) {
 
 HandOutcome read_hand(HandBuilder& b, const Variant& v) {
     b.header().site = v.site;
-    if (const string_view reason = parse_hand_line(b, v); !reason.empty()) return reject(reason);
+    parse_hand_line(b, v);
     return b.header().is_tournament() ? read_after_hand_line<true>(b, v)
                                       : read_after_hand_line<false>(b, v);
 }
