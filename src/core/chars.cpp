@@ -73,15 +73,8 @@ bool is_numeric_code_point(char32_t c) noexcept {
     return it != std::begin(kNumericRanges) && c <= (it - 1)->last;
 }
 
-namespace {
-
-// Length of the leading run of numeric characters, and of ',' too when `commas` is set.
-std::size_t numeric_prefix(std::string_view s, bool commas) noexcept {
+std::size_t numeric_prefix_general(std::string_view s, bool commas) noexcept {
     std::size_t i = 0;
-    // ASCII digits first; characters outside ASCII are decoded only when one is met.
-    const std::size_t n = s.size();
-    while (i < n && is_ascii_digit(static_cast<unsigned char>(s[i]))) ++i;
-    if (i == n || (static_cast<unsigned char>(s[i]) < 0x80 && (!commas || s[i] != ','))) return i;
     while (i < s.size()) {
         const auto b = static_cast<unsigned char>(s[i]);
         if (is_ascii_digit(b) || (commas && b == ',')) {
@@ -95,12 +88,6 @@ std::size_t numeric_prefix(std::string_view s, bool commas) noexcept {
     }
     return i;
 }
-
-}  // namespace
-
-std::size_t numeric_len(std::string_view text) noexcept { return numeric_prefix(text, false); }
-
-std::size_t numeric_run_len(std::string_view text) noexcept { return numeric_prefix(text, true); }
 
 // Byte length of the white-space character at the start of `s` (0 when it is not one): ASCII
 // tab, line feed, vertical tab, form feed, carriage return and space, and the non-ASCII

@@ -13,10 +13,26 @@ constexpr bool is_ascii_digit(unsigned char b) noexcept { return b >= '0' && b <
 // Whether the code point is numeric: an ASCII digit or in Nd, Nl or No.
 bool is_numeric_code_point(char32_t c) noexcept;
 
-// Length of the leading run of numeric characters.
-std::size_t numeric_len(std::string_view text) noexcept;
+// Length of the leading run of numeric characters, and of ',' too when `commas` is set, for a
+// text whose run goes on past its ASCII digits (a character outside ASCII or a ',').
+std::size_t numeric_prefix_general(std::string_view text, bool commas) noexcept;
+
+// Length of the leading run of numeric characters. Most runs are ASCII digits ended by another
+// ASCII byte: settled inline.
+inline std::size_t numeric_len(std::string_view text) noexcept {
+    std::size_t i = 0;
+    while (i < text.size() && is_ascii_digit(static_cast<unsigned char>(text[i]))) ++i;
+    if (i == text.size() || static_cast<unsigned char>(text[i]) < 0x80) return i;
+    return numeric_prefix_general(text, false);
+}
 // The same run with ',' counted as a numeric character (grouped amounts: "1,000.00").
-std::size_t numeric_run_len(std::string_view text) noexcept;
+inline std::size_t numeric_run_len(std::string_view text) noexcept {
+    std::size_t i = 0;
+    while (i < text.size() && is_ascii_digit(static_cast<unsigned char>(text[i]))) ++i;
+    if (i == text.size() || (static_cast<unsigned char>(text[i]) < 0x80 && text[i] != ','))
+        return i;
+    return numeric_prefix_general(text, true);
+}
 
 // Byte length of the Unicode white-space character at the start of `text` (0 when it is not
 // one).

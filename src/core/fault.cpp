@@ -33,6 +33,10 @@ std::string place_of(const std::source_location& where) {
 }  // namespace
 
 void append_cut(std::string& out, std::string_view text) {
+    if (text.size() <= kQuotedChars) {  // no more characters than bytes
+        out.append(text);
+        return;
+    }
     // The byte where character kQuotedChars + 1 begins, if the text has that many.
     std::size_t chars = 0, cut = text.size();
     for (std::size_t i = 0; i < text.size(); ++i) {

@@ -74,7 +74,8 @@ class Parser {
     // a new player whose name begins as a seated one's does is a player of their own.
     inline std::uint8_t player_id(std::string_view name);
     // Action with an amount payload; the player is looked up only (32 when absent).
-    inline Action make_action(std::string_view name, ActionType type, float amount) const;
+    [[gnu::always_inline]] inline Action make_action(std::string_view name, ActionType type,
+                                                     float amount) const;
     // Pushes the card set, then builds the action with its index as payload (lookup only).
     Action make_card_action(std::string_view name, ActionType type, const CardSet& cards);
 
@@ -195,7 +196,8 @@ inline std::uint8_t Parser::player_id(std::string_view name) {
     return slot;
 }
 
-inline Action Parser::make_action(std::string_view name, ActionType type, float amount) const {
+[[gnu::always_inline]] inline Action Parser::make_action(std::string_view name, ActionType type,
+                                                         float amount) const {
     return Action::with_amount(type, find_player(name), amount);
 }
 

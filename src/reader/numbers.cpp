@@ -31,7 +31,7 @@ inline std::uint64_t digit_value(char32_t c) noexcept {
 
 // Integer part of a grouped amount: ',' skipped, stops at '.' or at the end. Returns the value
 // and the offset where it stopped.
-std::uint64_t grouped_integer(std::string_view s, std::size_t& stop) noexcept {
+inline std::uint64_t grouped_integer(std::string_view s, std::size_t& stop) noexcept {
     std::uint64_t value = 0;
     std::size_t i = 0;
     while (i < s.size()) {
@@ -264,7 +264,7 @@ std::optional<NumberRead> read_decimal_general(std::string_view text) noexcept {
 std::optional<SignedRead> decimal_after_sign(std::string_view text, AmountForm form,
                                              bool last) noexcept {
     switch (form.form) {
-        case NumberForm::Chips: return after_sign(text, form.sign, last, true, read_chips);
+        case NumberForm::Chips: return after_sign(text, 0, last, true, read_chips);
         case NumberForm::Grouped:
             return after_sign(text, form.sign, last, true, read_grouped_decimal);
         case NumberForm::Plain: break;

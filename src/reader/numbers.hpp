@@ -18,7 +18,8 @@ namespace hs {
 enum class NumberForm : std::uint8_t {
     Plain,    // ASCII digits, an optional '.' and decimals: "1.50", "300" (read_decimal)
     Grouped,  // the same with ',' between thousands: "1,289.63", as GGPoker writes cash amounts
-    Chips,    // tournament chips: whole numbers with or without ',' between thousands (read_chips)
+    Chips,    // tournament chips: whole numbers with or without ',' between thousands, and never
+              // a sign before them (read_chips)
 };
 
 // How a hand writes its amounts: the currency sign before each (0 for none) and the number's
@@ -56,7 +57,8 @@ std::optional<SignedRead> amount_after_last(std::string_view text, Currency sign
 
 // Plain numbers.
 std::optional<IntegerRead> read_integer(std::string_view text) noexcept;
-inline std::optional<NumberRead> read_decimal(std::string_view text) noexcept;
+[[gnu::always_inline]] inline std::optional<NumberRead> read_decimal(
+    std::string_view text) noexcept;
 // read_decimal for the texts its inline fast path leaves aside (a character outside ASCII where
 // the number could go on, a long mantissa); gives the same result for every text.
 std::optional<NumberRead> read_decimal_general(std::string_view text) noexcept;
@@ -110,7 +112,8 @@ std::optional<SignRead> currency_symbol(std::string_view text) noexcept;
 
 // Amounts are read several times per line: the common forms are settled inline.
 
-inline std::optional<NumberRead> read_decimal(std::string_view text) noexcept {
+[[gnu::always_inline]] inline std::optional<NumberRead> read_decimal(
+    std::string_view text) noexcept {
     // ASCII digits, an optional '.' and ASCII digits, ended by an ASCII byte or the end of the
     // text, with at most 7 whole digits: the mantissa stays at most 2^24 + a little, exact in
     // f32, and 10^k (k <= 10) is exact too, so one division rounds correctly. Anything else
