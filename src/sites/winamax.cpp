@@ -403,7 +403,7 @@ HandOutcome read_hand(HandBuilder& b) {
     });
     if (!pre_deal.empty()) return reject(pre_deal);
     if (!dealt) b.close_pre_deal();
-    if (h.is_tournament()) h.ante = tournament::largest_ante(p.store(), h.actions);
+    if (h.is_tournament()) h.ante = largest_ante(p.store(), h.actions);
     p.next_line();
 
     const string_view preflop = read_round(p, is_stars_line, [&](string_view line) {
