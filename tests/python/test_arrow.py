@@ -328,14 +328,15 @@ def test_cli_turns_a_corpus_folder_into_parquet(tmp_path):
     pq = pytest.importorskip("pyarrow.parquet")
     folder = CORPUS / "pokerstars"
     r = cli(folder, "--format", "parquet", "--output", tmp_path / "out", "--jobs", "2")
-    assert r.returncode == 0, r.stderr
+    assert r.returncode == 1, r.stderr  # a folder is read with --errors skip: hands left out
     files = sorted(p for p in folder.rglob("*.txt"))
     views = handscribe.parse_paths(files)
     total = sum(len(v) for v in views)
     rejected = sum(r.line > 0 for v in views for r in v.rejected)
     assert rejected > 0  # the cancelled hand at least
     last = r.stderr.decode().splitlines()[-1]
-    assert last.startswith(f"{len(files)} files, {total} hands, {rejected} rejected hands, ")
+    assert last.startswith(f"{len(files)} files, {total} hands, {rejected} rejected hands, "
+                           f"{len(files) - len(views)} files not read, ")
     hands = pq.read_table(tmp_path / "out" / "hands")
     assert hands.num_rows == total
     assert hands.column("hand_id").to_pylist() == [
@@ -353,15 +354,17 @@ def test_cli_inputs_folders_patterns_and_usage(tmp_path):
     (tmp_path / "a" / "skip.log").write_bytes(RUN_TWICE.read_bytes())
     r = cli(tmp_path / "a")
     assert r.returncode == 0, r.stderr
-    expected = [handscribe.to_json(handscribe.parse_path(p))
+    # From a folder each line names its file.
+    expected = ['{"source": "%s", "hands": %s}' % (p, handscribe.to_json(handscribe.parse_path(p)))
                 for p in (nested / "two.txt", tmp_path / "a" / "one.txt")]
     assert r.stdout.decode().splitlines() == expected  # sorted paths: a/b/two.txt first
     r = cli(tmp_path / "a", "--glob", "*.log")
     assert len(r.stdout.decode().splitlines()) == 1
     r = cli(str(tmp_path / "**" / "t*.txt"), tmp_path / "none*.txt", "--jobs", "1")
-    assert r.returncode == 1
+    assert r.returncode == 3  # an input error
     assert r.stdout.decode().splitlines() == expected[:1]
-    assert r.stderr.decode().splitlines()[0] == f"No file matches '{tmp_path / 'none*.txt'}'"
+    assert r.stderr.decode().splitlines()[0] == (
+        f"handscribe: no file matches '{tmp_path / 'none*.txt'}'")
     for bad in (["--format", "parquet"], ["--output", tmp_path], ["--format", "parquet",
                 "--output", tmp_path, "--ohh"], ["--jobs", "0"]):
         r = cli(GBP, *bad)
