@@ -6,8 +6,9 @@ Each partition is one run of neighbouring files, parsed where the partition is c
 worker of a Dask cluster, or the local scheduler) by `handscribe.read_tables`. Every table has
 a `source` column, the file each row was read from: (`source`, `hand_id`) names a hand, while
 (`site`, `hand_id`) does not when a hand appears in two files. Text columns are pandas strings
-backed by Arrow (`string[pyarrow]`), the other columns `pandas.ArrowDtype` of the tables' types,
-so merges, group-bys and shuffles (the P2P shuffle of `distributed` too) take them. Needs the
+backed by Arrow (`string[pyarrow]`), lists (cards, boards) Python objects, the other columns
+`pandas.ArrowDtype` of the tables' types: the types that merges, group-bys and shuffles (the P2P
+shuffle of `distributed` too) take. Needs the
 `dask` extra: pip install 'handscribe[dask]'.
 """
 import math
@@ -65,6 +66,8 @@ def _frame(table: Any) -> Any:
     def mapper(t: Any) -> Any:
         if pa.types.is_string(t) or pa.types.is_large_string(t):
             return text
+        if pa.types.is_nested(t):
+            return None  # lists (of cards, of boards) as Python objects: shuffles take them
         return pd.ArrowDtype(t)
 
     return _plain(table).to_pandas(types_mapper=mapper)

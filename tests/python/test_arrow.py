@@ -3,6 +3,7 @@ read_tables, the Dask reader on a cluster of processes, and the Parquet command 
 import json
 import os
 import re
+import shutil
 import subprocess
 import sys
 from datetime import datetime
@@ -310,6 +311,44 @@ def test_dask_on_a_local_cluster_counts_like_read_tables():
         ids = frames[0]["hand_id"].compute().tolist()
     assert got == want
     assert ids == pa.table(handscribe.read_tables(files).hands).column("hand_id").to_pylist()
+
+
+def test_dask_merges_and_groups_by_file_and_hand_with_the_p2p_shuffle(tmp_path):
+    """The same files in two folders: (site, hand_id) repeats, (source, hand_id) does not; the
+    P2P shuffle of two worker processes merges and groups the three tables on it."""
+    distributed = pytest.importorskip("distributed")
+    dask = pytest.importorskip("dask")
+    import handscribe.dask as hdask
+    for copy in ("a", "b"):
+        shutil.copytree(DATA, tmp_path / copy)
+    want = handscribe.read_tables(tmp_path)
+    counts = [len(t) for t in want]
+    with distributed.LocalCluster(n_workers=2, threads_per_worker=1, processes=True,
+                                  dashboard_address=None) as cluster, \
+            distributed.Client(cluster), dask.config.set({"dataframe.shuffle.method": "p2p"}):
+        frames = hdask.read_tables(tmp_path)
+        assert frames._fields == ("hands", "players", "actions")
+        assert frames.hands.npartitions >= 4  # two per worker thread
+        for f in frames:
+            assert "source" in f.columns
+        key = ["source", "hand_id"]
+        per_hand = frames.players.merge(frames.hands[key + ["total_pot"]], on=key).compute()
+        actions = frames.actions.groupby(key).seq.count().compute()
+        hands = frames.hands.compute()
+    assert len(per_hand) == counts[1]
+    assert actions.sum() == counts[2]
+    assert len(hands) == counts[0] and not hands.duplicated(key).any()
+    assert hands.duplicated(["site", "hand_id"]).sum() == counts[0] // 2
+    assert set(hands.source) == {str(p) for p in tmp_path.rglob("*.txt")}
+
+
+def test_dask_partitions_spread_over_the_workers():
+    from handscribe.dask import partitions
+    files = [str(p) for p in sorted(DATA.rglob("*.txt"))]
+    for threads, blocksize, least in ((2, None, 4), (8, None, 16), (1, 1, len(files))):
+        runs = partitions(files, blocksize, threads)
+        assert [f for r in runs for f in r] == files  # in order, each once
+        assert len(runs) == least
 
 
 # ------------------------------------------------------------------------------------------
