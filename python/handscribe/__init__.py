@@ -1,12 +1,17 @@
 """A blazingly fast parser for poker hand histories"""
 from collections.abc import Sequence as _Sequence
 
-from ._handscribe import *  # noqa: F401,F403
+from . import _api
+from ._handscribe import *  # noqa: F403
 from ._handscribe import HandView as _HandView
 from ._handscribe import PanicException  # noqa: F401
 from ._handscribe import __all__ as _names
+
 # The functions that take paths, texts and encoding names, in Python over the extension's own.
-from ._api import parse_path, parse_paths, parse_strs, read_tables  # noqa: F401
+parse_path = _api.parse_path
+parse_paths = _api.parse_paths
+parse_strs = _api.parse_strs
+read_tables = _api.read_tables
 
 
 def _version() -> str:

@@ -1,28 +1,35 @@
 """A blazingly fast parser for poker hand histories"""
 import os
-from typing import (Any, Iterable, Iterator, List, Literal, NamedTuple, Optional, Sequence,
-                    SupportsIndex, Tuple, Union, overload)
+from collections.abc import Iterable, Iterator, Sequence
+from typing import (
+    Any,
+    Literal,
+    NamedTuple,
+    SupportsIndex,
+    Union,
+    overload,
+)
 
 __all__ = [
-    "parse_str",
-    "parse_strs",
+    "HandView",
+    "Rejected",
+    "Table",
+    "Tables",
     "parse_path",
     "parse_paths",
+    "parse_str",
+    "parse_strs",
+    "read_tables",
     "to_json",
     "to_json_ohh",
     "to_ohh",
-    "read_tables",
-    "HandView",
-    "Rejected",
-    "Tables",
-    "Table",
 ]
 
 __version__: str
 
 _Path = Union[str, "os.PathLike[str]"]
 # One path (a file, or a folder searched for files), or any iterable of them.
-_Paths = Union[_Path, Iterable[_Path]]
+_Paths = _Path | Iterable[_Path]
 _Errors = Literal["strict", "skip"]
 # Any name Python's codecs know for UTF-8, cp1252 or Latin-1 ("utf8", "windows-1252", ...),
 # or "auto".
@@ -41,7 +48,7 @@ class Table:
     """One table as Arrow record batches, read through the Arrow PyCapsule interface."""
     def __len__(self) -> int: ...
     def __repr__(self) -> str: ...
-    def __arrow_c_stream__(self, requested_schema: Optional[Any] = None) -> Any: ...
+    def __arrow_c_stream__(self, requested_schema: Any | None = None) -> Any: ...
     def __arrow_c_schema__(self) -> Any: ...
 
 class Tables:
@@ -54,7 +61,7 @@ class Tables:
     def __iter__(self) -> Iterator[Table]: ...
     def __repr__(self) -> str: ...
     @property
-    def rejected(self) -> List[Tuple[str, Rejected]]:
+    def rejected(self) -> list[tuple[str, Rejected]]:
         """The hand starts of the files that gave no row, as (path, Rejected) pairs in file
         order."""
 
@@ -81,14 +88,14 @@ class HandView(Sequence["HandView"]):
     def to_ohh(self, *, errors: _Errors = "strict") -> str: ...
     def to_arrow(self) -> Tables: ...
     @property
-    def rejected(self) -> List[Rejected]:
+    def rejected(self) -> list[Rejected]:
         """The hand starts of the parsed text that gave no hand, in text order (empty for a
         view cut from another)."""
 
 def parse_str(src: str, *, errors: _Errors = "strict") -> HandView: ...
 def parse_strs(
-    srcs: Union[str, Iterable[str]], *, errors: _Errors = "strict", jobs: Optional[int] = None
-) -> List[HandView]: ...
+    srcs: str | Iterable[str], *, errors: _Errors = "strict", jobs: int | None = None
+) -> list[HandView]: ...
 def parse_path(
     path: _Path, *, errors: _Errors = "strict", encoding: _Encoding = "utf-8"
 ) -> HandView: ...
@@ -97,16 +104,16 @@ def parse_paths(
     *,
     errors: _Errors = "strict",
     encoding: _Encoding = "utf-8",
-    jobs: Optional[int] = None,
+    jobs: int | None = None,
     glob: str = "*.txt",
-) -> List[HandView]: ...
+) -> list[HandView]: ...
 def to_json(view: HandView) -> str: ...
 def to_json_ohh(view: HandView) -> str: ...
 def to_ohh(view: HandView, *, errors: _Errors = "strict") -> str: ...
 def read_tables(
     paths: _Paths,
     *,
-    jobs: Optional[int] = None,
+    jobs: int | None = None,
     errors: _Errors = "skip",
     encoding: _Encoding = "auto",
     glob: str = "*.txt",

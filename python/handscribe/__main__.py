@@ -28,14 +28,15 @@ import sys
 import threading
 import time
 import warnings
+from collections.abc import Iterator
 from concurrent.futures import Future, ThreadPoolExecutor
 from pathlib import Path
-from typing import Callable, Deque, IO, Iterator, List, Optional, Tuple, TypeVar
+from typing import IO, Callable, Optional, TypeVar
 
 import handscribe
 from handscribe import _handscribe
 
-from ._api import ENCODINGS, encoding_name
+from ._api import encoding_name
 from ._extras import require
 from ._files import DEFAULT_GLOB, file_size, folder_files, groups
 
@@ -85,7 +86,9 @@ def _encoding(text: str) -> str:
     try:
         return str(encoding_name(text))
     except ValueError as e:
-        raise argparse.ArgumentTypeError(str(e).replace("argument 'encoding': ", ""))
+        raise argparse.ArgumentTypeError(
+            str(e).replace("argument 'encoding' ", "") + " (or another name of one of them)"
+        ) from None
 
 
 def _parser() -> argparse.ArgumentParser:
@@ -143,12 +146,12 @@ def _is_pattern(text: str) -> bool:
     return any(c in text for c in "*?[")
 
 
-def _inputs(args: argparse.Namespace) -> Tuple[List[str], List[str], bool]:
+def _inputs(args: argparse.Namespace) -> tuple[list[str], list[str], bool]:
     """The files to read, the messages of patterns that matched none, and whether a folder or
     a pattern was given. A path that does not exist and is no pattern stays in the list:
     reading it reports the error."""
-    files: List[str] = []
-    errors: List[str] = []
+    files: list[str] = []
+    errors: list[str] = []
     searched = False
     for arg in args.paths:
         path = Path(arg)
@@ -208,7 +211,7 @@ class Messages:
 class Totals:
     """What a run read; printed as its last line on standard error."""
 
-    def __init__(self, files: List[str], messages: Messages) -> None:
+    def __init__(self, files: list[str], messages: Messages) -> None:
         self.files = len(files)
         self.bytes = sum(file_size(f) for f in files)
         self.hands = 0
@@ -259,7 +262,7 @@ class Progress:
             messages.bar = self.bar
         self.messages = messages
 
-    def advance(self, files: List[str]) -> None:
+    def advance(self, files: list[str]) -> None:
         if self.bar is not None:
             self.bar.update(sum(file_size(f) for f in files))
 
@@ -293,10 +296,10 @@ def _write_line(text: str) -> None:
     out.flush()
 
 
-def _in_order(pool: ThreadPoolExecutor, work: Callable[[str], T], files: List[str],
-              window: int) -> Iterator[Tuple[str, "Future[T]"]]:
+def _in_order(pool: ThreadPoolExecutor, work: Callable[[str], T], files: list[str],
+              window: int) -> Iterator[tuple[str, "Future[T]"]]:
     """The files' results in input order, with at most `window` files in flight."""
-    pending: Deque[Tuple[str, "Future[T]"]] = collections.deque()
+    pending: collections.deque[tuple[str, Future[T]]] = collections.deque()
     for path in files:
         pending.append((path, pool.submit(work, path)))
         if len(pending) >= window:
@@ -305,11 +308,11 @@ def _in_order(pool: ThreadPoolExecutor, work: Callable[[str], T], files: List[st
         yield pending.popleft()
 
 
-def _ohh_names(files: List[str]) -> List[str]:
+def _ohh_names(files: list[str]) -> list[str]:
     """The .ohh file name of each input: its name without the extension, every character other
     than an ASCII letter, digit, '.', '-' or '_' made '_' (the format asks for ASCII names), and
     "-2", "-3"... after a name already taken."""
-    names: List[str] = []
+    names: list[str] = []
     taken: set = set()
     for path in files:
         stem = re.sub(r"[^A-Za-z0-9._-]", "_", Path(path).stem) or "_"
@@ -335,7 +338,7 @@ def _json_line(path: str, text: str, named: bool) -> str:
     return '{"source": ' + json.dumps(path, ensure_ascii=False) + ', "hands": ' + text + "}"
 
 
-def _write_json(files: List[str], args: argparse.Namespace, totals: Totals,
+def _write_json(files: list[str], args: argparse.Namespace, totals: Totals,
                 progress: Progress, named: bool) -> int:
     ohh = args.format == "ohh"
     if ohh:
@@ -346,7 +349,7 @@ def _write_json(files: List[str], args: argparse.Namespace, totals: Totals,
     names = dict(zip(files, _ohh_names(files))) if ohh and args.output else {}
     current = threading.local()  # the file whose export a worker thread is writing
 
-    def one(path: str) -> Tuple["handscribe.HandView", str]:
+    def one(path: str) -> tuple["handscribe.HandView", str]:
         # Both calls release the interpreter lock: the threads parse and write in parallel.
         view = handscribe.parse_path(path, errors=args.errors, encoding=args.encoding)
         current.path = path
@@ -403,7 +406,7 @@ class ParquetOutput:
         self.pa = require("pyarrow", "arrow", "--format parquet")
         self.pq = require("pyarrow.parquet", "arrow", "--format parquet")
         self.root = Path(root)
-        self.made: List[Path] = []  # folders and files this run made, in order
+        self.made: list[Path] = []  # folders and files this run made, in order
         self.writers: dict = {}
         self.mkdir(self.root)
 
@@ -456,7 +459,7 @@ class ParquetOutput:
             self.made = []
 
 
-def _write_parquet(files: List[str], args: argparse.Namespace, totals: Totals,
+def _write_parquet(files: list[str], args: argparse.Namespace, totals: Totals,
                    progress: Progress, named: bool) -> int:
     output = ParquetOutput(args.output)
     status = EXIT_OK
@@ -482,7 +485,7 @@ def _write_parquet(files: List[str], args: argparse.Namespace, totals: Totals,
     return status
 
 
-def _fault_file(group: List[str], args: argparse.Namespace) -> str:
+def _fault_file(group: list[str], args: argparse.Namespace) -> str:
     """The file of a group whose reading faults (read again one at a time, as the message must
     name it); the group's first file when none does alone."""
     for path in group:
@@ -530,7 +533,7 @@ def _is_hand_history(path: str) -> bool:
     return True
 
 
-def main(argv: Optional[List[str]] = None) -> int:
+def main(argv: Optional[list[str]] = None) -> int:
     parser = _parser()
     args = parser.parse_args(argv)
     _usage_checks(parser, args)

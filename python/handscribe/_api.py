@@ -3,7 +3,7 @@ path or many, folders, generators, any encoding name Python knows) and hand the 
 plain lists and names it reads."""
 import codecs
 import os
-from typing import Any, List, Optional
+from typing import Any, Optional
 
 from . import _handscribe as _ext
 from ._files import DEFAULT_GLOB, expand, texts
@@ -21,17 +21,17 @@ def encoding_name(encoding: Any) -> Any:
         return encoding
     if encoding.lower() == "auto":
         return "auto"
-    choices = "'utf-8', 'cp1252', 'latin-1' or 'auto'"
+    # The extension's own message for a name it does not take.
+    refused = ValueError("argument 'encoding' must be one of 'utf-8', 'cp1252', 'latin-1', "
+                         f"'auto', not '{encoding}'")
     try:
         codec = codecs.lookup(encoding).name
     except LookupError:
-        raise ValueError(f"argument 'encoding': unknown encoding '{encoding}'; "
-                         f"use {choices}") from None
+        raise refused from None
     try:
         return _CODECS[codec]
     except KeyError:
-        raise ValueError(f"argument 'encoding': '{encoding}' ({codec}) is not an encoding "
-                         f"hand histories are read in; use {choices}") from None
+        raise refused from None
 
 
 def parse_path(path: Any, *, errors: str = "strict", encoding: str = "utf-8") -> Any:
@@ -56,7 +56,7 @@ def parse_path(path: Any, *, errors: str = "strict", encoding: str = "utf-8") ->
 
 
 def parse_paths(paths: Any, *, errors: str = "strict", encoding: str = "utf-8",
-                jobs: Optional[int] = None, glob: str = DEFAULT_GLOB) -> List[Any]:
+                jobs: Optional[int] = None, glob: str = DEFAULT_GLOB) -> list[Any]:
     """parse_path on every file, in parallel on `jobs` threads (None: one per processor): a
     list of HandView in file order.
 
@@ -69,7 +69,7 @@ def parse_paths(paths: Any, *, errors: str = "strict", encoding: str = "utf-8",
                             encoding=encoding_name(encoding), jobs=jobs)
 
 
-def parse_strs(srcs: Any, *, errors: str = "strict", jobs: Optional[int] = None) -> List[Any]:
+def parse_strs(srcs: Any, *, errors: str = "strict", jobs: Optional[int] = None) -> list[Any]:
     """parse_str on every text, in parallel on `jobs` threads (None: one per processor): a list
     of HandView in input order.
 

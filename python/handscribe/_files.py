@@ -2,9 +2,9 @@
 Dask reader: a path, a folder searched for files, or any iterable of those; and groups of
 neighbouring files."""
 import os
-from collections.abc import Iterable, Mapping
+from collections.abc import Iterable, Iterator, Mapping, Sequence
 from pathlib import Path
-from typing import Any, Iterator, List, Sequence
+from typing import Any
 
 DEFAULT_GLOB = "*.txt"
 
@@ -26,12 +26,12 @@ def path_text(obj: Any, param: str) -> str:
     raise _not_converted(param, obj, "PyString")
 
 
-def folder_files(folder: str, glob: str) -> List[str]:
+def folder_files(folder: str, glob: str) -> list[str]:
     """The files under `folder` (searched recursively) whose names match `glob`, sorted."""
     return [str(f) for f in sorted(Path(folder).rglob(glob)) if f.is_file()]
 
 
-def expand(paths: Any, param: str = "paths", glob: str = DEFAULT_GLOB) -> List[str]:
+def expand(paths: Any, param: str = "paths", glob: str = DEFAULT_GLOB) -> list[str]:
     """The files of a path argument: one path (str or os.PathLike), a folder (the files under it
     matching `glob`), or any iterable of those (lists, generators, Path.rglob). A str is one
     path, never a sequence of characters. A path that does not exist stays in the list: reading
@@ -46,7 +46,7 @@ def expand(paths: Any, param: str = "paths", glob: str = DEFAULT_GLOB) -> List[s
         items = paths
     else:
         raise _not_converted(param, paths, "Sequence")
-    files: List[str] = []
+    files: list[str] = []
     for item in items:
         path = path_text(item, param)
         if os.path.isdir(path):
@@ -66,7 +66,10 @@ def texts(srcs: Any, param: str = "srcs") -> Sequence[Any]:
     if isinstance(srcs, (list, tuple)):
         return srcs  # type: ignore[return-value]  # the items are checked as they are copied
     if isinstance(srcs, Iterable) and not isinstance(srcs, Mapping):
-        return [text for text in srcs]  # no len(): iteration alone
+        items = []
+        for text in srcs:  # iteration alone: list(srcs) would ask for a length first
+            items.append(text)
+        return items
     raise _not_converted(param, srcs, "Sequence")
 
 
@@ -77,9 +80,9 @@ def file_size(path: str) -> int:
         return 0  # the reader reports or skips it
 
 
-def groups(paths: Sequence[str], max_bytes: int) -> Iterator[List[str]]:
+def groups(paths: Sequence[str], max_bytes: int) -> Iterator[list[str]]:
     """Runs of files in order, each of at most `max_bytes` of text (a larger file alone)."""
-    group: List[str] = []
+    group: list[str] = []
     size = 0
     for path in paths:
         n = file_size(path)

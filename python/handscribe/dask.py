@@ -13,14 +13,14 @@ shuffle of `distributed` too) take. Needs the
 """
 import math
 import os
-from typing import Any, List, NamedTuple, Optional
+from typing import Any, NamedTuple, Optional
 
 import handscribe
 
 from ._extras import require
 from ._files import DEFAULT_GLOB, expand, file_size
 
-__all__ = ["read_tables", "DaskTables"]
+__all__ = ["DaskTables", "read_tables"]
 
 _FEATURE = "handscribe.dask.read_tables"
 # Text read per partition when the files allow more partitions than the workers need.
@@ -87,7 +87,7 @@ def _own_sources() -> bool:
     return all("source" in pa.table(t).schema.names for t in handscribe.read_tables([]))
 
 
-def _tables(paths: List[str], errors: str, encoding: str) -> List[Any]:
+def _tables(paths: list[str], errors: str, encoding: str) -> list[Any]:
     """The hands, players and actions of the files as Arrow tables, each with `source`."""
     pa = require("pyarrow", "dask", _FEATURE)
     if _own_sources():
@@ -102,7 +102,7 @@ def _tables(paths: List[str], errors: str, encoding: str) -> List[Any]:
     return [pa.concat_tables([f[i] for f in per_file]) for i in range(3)]
 
 
-def _read_run(paths: List[str], errors: str, encoding: str) -> Any:
+def _read_run(paths: list[str], errors: str, encoding: str) -> Any:
     return tuple(_frame(t) for t in _tables(paths, errors, encoding))
 
 
@@ -119,7 +119,7 @@ def _threads() -> int:
     return os.cpu_count() or 1
 
 
-def partitions(files: List[str], blocksize: Optional[int], threads: int) -> List[List[str]]:
+def partitions(files: list[str], blocksize: Optional[int], threads: int) -> list[list[str]]:
     """Runs of neighbouring files of about equal size: at least two per thread when there are
     files enough, and no more than `blocksize` bytes each (a larger file alone)."""
     if not files:
@@ -128,7 +128,7 @@ def partitions(files: List[str], blocksize: Optional[int], threads: int) -> List
     total = sum(sizes) or 1
     count = max(2 * threads, math.ceil(total / (blocksize or _PARTITION_BYTES)))
     count = min(count, len(files))
-    parts: List[List[str]] = [[] for _ in range(count)]
+    parts: list[list[str]] = [[] for _ in range(count)]
     done = 0
     for path, size in zip(files, sizes):
         # The file goes where the middle of its bytes falls.
