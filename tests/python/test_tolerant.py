@@ -274,7 +274,10 @@ def test_read_tables_skips_and_decodes_by_default(tmp_path):
     with pytest.raises(PanicException, match=re.escape(FAULT)):
         handscribe.read_tables(paths, errors="strict", encoding="cp1252")
     strict = handscribe.read_tables([tmp_path / "missing.txt"], errors="strict")
-    assert (len(strict.hands), strict.rejected) == (0, [])  # left out unreported, as before
+    # Left out, and named in strict mode too (the command line names every file it could not read).
+    [(path, rejected)] = strict.rejected
+    assert (len(strict.hands), path, rejected.line) == (0, str(tmp_path / "missing.txt"), 0)
+    assert rejected.reason.startswith("Failed to open file at path ")
     assert parse_str(HAND).to_arrow().rejected == []
     with pytest.raises(ValueError, match="argument 'encoding'"):
         handscribe.read_tables(paths, encoding="ascii")
