@@ -25,6 +25,7 @@ import os
 import re
 import shutil
 import sys
+import textwrap
 import threading
 import time
 import warnings
@@ -58,20 +59,23 @@ GAMES = ("Hold'em, Omaha and Omaha Hi/Lo (4, 5 or 6 cards), short-deck Hold'em a
 EXIT_HELP = f"""\
 exit status:
   {EXIT_OK}  every file was read and every hand written
-  {EXIT_REJECTED}  the run ended but left hands out: hand starts that gave no hand, files that
-     could not be read (with --errors skip), hands the .ohh export cannot express
+  {EXIT_REJECTED}  hands rejected: the run ended but left hands out (hand starts that gave no
+     hand, files that could not be read with --errors skip, hands the .ohh export cannot
+     express; --report lists them)
   {EXIT_USAGE}  usage error: the arguments cannot be run
   {EXIT_INPUT}  input or output error: a file named with --errors strict could not be read
-     (missing, not in the encoding, site not recognised), a pattern matched no file, or an
-     output cannot be written; the other files are still written
-  {EXIT_FAULT}  internal fault: reading stopped at once (with --errors strict, at a fault inside
-     a hand: --errors skip leaves such hands out); the file is named
+     (missing, not in the encoding, site not recognised), a pattern matched no file, or
+     an output cannot be written; the other files are still written
+  {EXIT_FAULT}  internal fault: reading stopped at once (with --errors strict, at a fault
+     inside a hand: --errors skip leaves such hands out); the file is named
 
 JSON on standard output: one line per file; for a single file argument the array of its hands,
 otherwise {{"source": "PATH", "hands": [...]}} naming the file it comes from.
 
-sites read: {SITES}.
-games read: {GAMES}.
+sites read:
+{textwrap.fill(SITES + ".", 92, initial_indent="  ", subsequent_indent="  ")}
+games read:
+{textwrap.fill(GAMES + ".", 92, initial_indent="  ", subsequent_indent="  ")}
 """
 
 
