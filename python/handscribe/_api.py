@@ -17,7 +17,7 @@ def encoding_name(encoding: Any) -> Any:
     """The extension's name of an encoding given by any name Python's codecs know for it
     ("UTF-8", "utf8", "windows-1252", "latin1"...), or "auto". ValueError for an encoding that
     is unknown or not read here; a non-str is left for the extension to refuse."""
-    if not isinstance(encoding, str):
+    if not isinstance(encoding, str) or encoding in ENCODINGS:
         return encoding
     if encoding.lower() == "auto":
         return "auto"
