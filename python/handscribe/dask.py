@@ -73,33 +73,12 @@ def _frame(table: Any) -> Any:
     return _plain(table).to_pandas(types_mapper=mapper)
 
 
-def _with_source(table: Any, path: Optional[str]) -> Any:
-    """The table with a `source` column of `path` when it has none of its own."""
-    pa = require("pyarrow", "dask", _FEATURE)
-    if "source" in table.schema.names:
-        return table
-    return table.append_column("source", pa.array([path] * table.num_rows, pa.string()))
-
-
-def _own_sources() -> bool:
-    """Whether every table the extension makes has its own `source` column."""
-    pa = require("pyarrow", "dask", _FEATURE)
-    return all("source" in pa.table(t).schema.names for t in handscribe.read_tables([]))
-
-
 def _tables(paths: list[str], errors: str, encoding: str) -> list[Any]:
-    """The hands, players and actions of the files as Arrow tables, each with `source`."""
+    """The hands, players and actions of the files as Arrow tables (each names its file in
+    `source`)."""
     pa = require("pyarrow", "dask", _FEATURE)
-    if _own_sources():
-        return [pa.table(t) for t in
-                handscribe.read_tables(paths, jobs=1, errors=errors, encoding=encoding)]
-    # The players and actions rows do not name their file: read the files one at a time.
-    if not paths:
-        return [_with_source(pa.table(t), None) for t in handscribe.read_tables([])]
-    per_file = [[_with_source(pa.table(t), path) for t in
-                 handscribe.read_tables([path], jobs=1, errors=errors, encoding=encoding)]
-                for path in paths]
-    return [pa.concat_tables([f[i] for f in per_file]) for i in range(3)]
+    return [pa.table(t) for t in
+            handscribe.read_tables(paths, jobs=1, errors=errors, encoding=encoding)]
 
 
 def _read_run(paths: list[str], errors: str, encoding: str) -> Any:
