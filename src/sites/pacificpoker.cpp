@@ -24,10 +24,11 @@
 #include "core/model.hpp"
 #include "core/scan.hpp"
 #include "reader/chip_count.hpp"
+#include "reader/cursor.hpp"
 #include "reader/hand.hpp"
 #include "reader/local_amounts.hpp"
+#include "reader/numbers.hpp"
 #include "reader/open_section.hpp"
-#include "reader/parser.hpp"
 #include "reader/phrases.hpp"
 #include "reader/shared_lines.hpp"
 
