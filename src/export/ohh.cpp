@@ -48,6 +48,9 @@ constexpr std::uint64_t kFirstActionNumber = 0;
 // all-in even makes a "side pot" of its own), and its total is what is left after the rake. The
 // format counts returned chips in no pot, so on such a site the export takes the unmatched chips
 // of the last round that had bets out of the bettor's last pot and win (a pot left empty goes).
+// The Winning Poker Network writes the chips the raiser adds ("raises (130)" after a blind of
+// 10, "raises $0.22 to $0.22"), returns its unmatched bets, and totals what is left after the
+// rake (its jackpot fee counted in the rake).
 // The Pluribus logs are research logs written in PokerStars' layout, not PokerStars hands: they
 // are named for themselves.
 enum class RaiseAmount : std::uint8_t { OverTheBet, ChipsAdded };
@@ -72,12 +75,13 @@ constexpr std::array<SiteForm, kSiteCount> kSiteForms = {{
     {"partypoker", "partypoker"},                   // PartyPoker
     {"GGPoker", "GGNetwork"},                       // GGPoker
     {"Winamax", "Winamax", RaiseAmount::OverTheBet, Returns::InThePot, Total::LessRake},  // Winamax
-    {"Kings Club", "Kings Club"},                // KingsClub
-    {"Bovada", "Bovada"},                        // Bovada
-    {"Enet", "Enet"},                            // Enet
-    {"Cake Poker", "Cake Network"},              // Cake
-    {"PKR", "PKR"},                              // Pkr
-    {"Winning Poker", "Winning Poker Network"},  // Winning
+    {"Kings Club", "Kings Club"},    // KingsClub
+    {"Bovada", "Bovada"},            // Bovada
+    {"Enet", "Enet"},                // Enet
+    {"Cake Poker", "Cake Network"},  // Cake
+    {"PKR", "PKR"},                  // Pkr
+    {"Winning Poker", "Winning Poker Network", RaiseAmount::ChipsAdded, Returns::Written,
+     Total::LessRake},  // Winning
 }};
 
 // The format's game names, in the model's code order. A game the format has no name for fails

@@ -16,6 +16,7 @@
 #include "sites/ongame.hpp"
 #include "sites/pokerstars.hpp"
 #include "sites/winamax.hpp"
+#include "sites/winning.hpp"
 
 namespace hs {
 namespace {
@@ -194,6 +195,14 @@ std::variant<Site, std::string> detect_site(std::string_view text) {
         if (rest.starts_with(p.text)) return p.site;
     if (rest.size() > 1 && rest[0] == '#' && numeric_len(tail(rest, 1)) > 0) return Site::KingsClub;
 
+    // Winning Poker Network's current layout: "Hand #<number> - " ("Game Hand #" for tournaments).
+    for (const std::string_view hand :
+         {std::string_view("Hand #"), std::string_view("Game Hand #")}) {
+        if (!rest.starts_with(hand)) continue;
+        const std::size_t digits = numeric_len(tail(rest, hand.size()));
+        if (digits > 0 && tail(rest, hand.size() + digits).starts_with(" - ")) return Site::Winning;
+    }
+
     const bool split_at_cr = whole.find('\n') == std::string_view::npos;
     const FirstLines lines = first_lines(rest, split_at_cr);
     if (rest.starts_with("Game #"))
@@ -207,6 +216,8 @@ std::variant<Site, std::string> detect_site(std::string_view text) {
 
 void run_site_parser(Site site, std::string_view text, HandStore& store, Errors errors,
                      std::vector<Rejection>& rejected) {
+    std::string unjoined;
+    if (site == Site::Winning) text = winning::split_joined_hands(text, unjoined);
     Parser parser(text, store);
     switch (site) {
         case Site::PokerStars:
@@ -220,6 +231,7 @@ void run_site_parser(Site site, std::string_view text, HandStore& store, Errors 
             return;
         case Site::OnGame: ongame::parse_hands(parser, errors, rejected); return;
         case Site::Winamax: winamax::parse_hands(parser, errors, rejected); return;
+        case Site::Winning: winning::parse_hands(parser, errors, rejected); return;
         default: break;
     }
     fault_input("Parser has not been implemented for " + std::string(site_name(site)));
