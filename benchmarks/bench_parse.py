@@ -8,8 +8,9 @@ times, best of several runs:
     line splitting alone, a full parse from C++ (strict and skip), and the "auto" decoding alone
     of the file and of its cp1252 form.
 Prints MB/s, hands/s and the ratio parse time / memchr scan time; then hands/s of parse_str per
-site (PokerStars, Pluribus, OnGame, GGPoker, Winamax, Winning in each of its layouts), each on
-its corpus files that parse into hands (repeated to at least a tenth of --mb).
+site (PokerStars, Pluribus, OnGame, GGPoker, Winamax, Winning in each of its layouts, Bovada and
+its Ignition brand), each on its corpus files that parse into hands (repeated to at least a tenth
+of --mb).
 
     python3 benchmarks/bench_parse.py [--mb 30] [--runs 5]
 """
@@ -31,7 +32,8 @@ CORPUS = ROOT.parent / "shared" / "corpus" / "pokerstars"
 # layouts (which one text does not mix) what the first line of the layout's files begins with.
 SITES = {"PokerStars": ("pokerstars", None), "Pluribus": ("pluribus", None),
          "OnGame": ("ongame", None), "GGPoker": ("ggpoker", None), "Winamax": ("winamax", None),
-         "Winning": ("winning", "Hand #"), "Winning (older layout)": ("winning", "Game started")}
+         "Winning": ("winning", "Hand #"), "Winning (older layout)": ("winning", "Game started"),
+         "Bovada": ("bovada", "Bovada Hand #"), "Ignition": ("bovada", "Ignition Hand #")}
 
 
 def parses(text: str) -> bool:

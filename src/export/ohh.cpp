@@ -51,6 +51,8 @@ constexpr std::uint64_t kFirstActionNumber = 0;
 // The Winning Poker Network writes the chips the raiser adds ("raises (130)" after a blind of
 // 10, "raises $0.22 to $0.22"), returns its unmatched bets, and totals what is left after the
 // rake (its jackpot fee counted in the rake).
+// Bovada writes the chips added too ("Raises $33.92 to $35.42" after a bet of $1.50), and a
+// total with the rake.
 // The Pluribus logs are research logs written in PokerStars' layout, not PokerStars hands: they
 // are named for themselves.
 enum class RaiseAmount : std::uint8_t { OverTheBet, ChipsAdded };
@@ -75,11 +77,11 @@ constexpr std::array<SiteForm, kSiteCount> kSiteForms = {{
     {"partypoker", "partypoker"},                   // PartyPoker
     {"GGPoker", "GGNetwork"},                       // GGPoker
     {"Winamax", "Winamax", RaiseAmount::OverTheBet, Returns::InThePot, Total::LessRake},  // Winamax
-    {"Kings Club", "Kings Club"},    // KingsClub
-    {"Bovada", "Bovada"},            // Bovada
-    {"Enet", "Enet"},                // Enet
-    {"Cake Poker", "Cake Network"},  // Cake
-    {"PKR", "PKR"},                  // Pkr
+    {"Kings Club", "Kings Club"},                   // KingsClub
+    {"Bovada", "Bovada", RaiseAmount::ChipsAdded},  // Bovada
+    {"Enet", "Enet"},                               // Enet
+    {"Cake Poker", "Cake Network"},                 // Cake
+    {"PKR", "PKR"},                                 // Pkr
     {"Winning Poker", "Winning Poker Network", RaiseAmount::ChipsAdded, Returns::Written,
      Total::LessRake},  // Winning
 }};
@@ -99,7 +101,8 @@ constexpr std::array<string_view, kGameTypeCount> kGameNames = {"Holdem", "Omaha
 constexpr string_view kPlayMoney = "XPM", kStarsCoin = "XSC";
 
 // The table's size is at least its largest seat number (OnGame writes the number of players
-// dealt in where PokerStars writes the size; old histories write none) and at least 2. Sizes
+// dealt in where PokerStars writes the size; old histories write none), at least the button's
+// seat (a dead button's seat may be empty) and at least 2. Sizes
 // above 10 cannot be written.
 constexpr std::uint8_t kMinTableSize = 2, kMaxTableSize = 10;
 
@@ -334,6 +337,7 @@ class HandWriter {
 
     std::uint8_t table_size(const Header& hd) const {
         std::uint8_t size = std::max(hd.max_players, kMinTableSize);
+        if (hd.button_seat != kNone8) size = std::max(size, hd.button_seat);
         for (const Player& p : players_)
             if (dealt_in(p)) size = std::max(size, p.seat);
         if (size > kMaxTableSize) {

@@ -13,6 +13,7 @@
 #include "core/format.hpp"
 #include "core/utf8.hpp"
 #include "reader/parser.hpp"
+#include "sites/bovada.hpp"
 #include "sites/ongame.hpp"
 #include "sites/pokerstars.hpp"
 #include "sites/winamax.hpp"
@@ -195,6 +196,12 @@ std::variant<Site, std::string> detect_site(std::string_view text) {
         if (rest.starts_with(p.text)) return p.site;
     if (rest.size() > 1 && rest[0] == '#' && numeric_len(tail(rest, 1)) > 0) return Site::KingsClub;
 
+    // Bovada's other brands ("Bodog " is rule 4; "Bodog.com", "Bodog.eu").
+    for (const std::string_view brand :
+         {std::string_view("Bovada Hand #"), std::string_view("Ignition Hand #"),
+          std::string_view("Bodog.")})
+        if (rest.starts_with(brand)) return Site::Bovada;
+
     // Winning Poker Network's current layout: "Hand #<number> - " ("Game Hand #" for tournaments).
     for (const std::string_view hand :
          {std::string_view("Hand #"), std::string_view("Game Hand #")}) {
@@ -232,6 +239,7 @@ void run_site_parser(Site site, std::string_view text, HandStore& store, Errors 
         case Site::OnGame: ongame::parse_hands(parser, errors, rejected); return;
         case Site::Winamax: winamax::parse_hands(parser, errors, rejected); return;
         case Site::Winning: winning::parse_hands(parser, errors, rejected); return;
+        case Site::Bovada: bovada::parse_hands(parser, errors, rejected); return;
         default: break;
     }
     fault_input("Parser has not been implemented for " + std::string(site_name(site)));

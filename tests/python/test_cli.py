@@ -72,8 +72,8 @@ def unknown_site(tmp_path: Path) -> Path:
 
 @pytest.fixture
 def no_parser(tmp_path: Path) -> Path:
-    p = tmp_path / "bodog.txt"
-    p.write_text("Bodog Hand #1\n", encoding="utf-8")
+    p = tmp_path / "everleaf.txt"
+    p.write_text("Everleaf Gaming Game #1\n", encoding="utf-8")
     return p
 
 
@@ -138,7 +138,7 @@ def test_fault_exits_2_at_once(quiet, no_parser):
     r = run(quiet, no_parser, quiet)
     assert r.returncode == 2
     assert len(lines(r.stdout)) == 1  # the file after the fault is not written
-    assert "Parser has not been implemented for Bovada" in r.stderr.decode()
+    assert "Parser has not been implemented for EverLeaf" in r.stderr.decode()
 
 
 @needs_corpus

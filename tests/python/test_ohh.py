@@ -17,7 +17,7 @@ from test_pokerstars_golden import GOLDEN, STARS, TOURNAMENTS, one_hand
 
 VERSION = re.search(r'^version = "(.+)"', (ROOT / "pyproject.toml").read_text(), re.M)[1]
 FOLDERS = ["pokerstars", "pokerstars_other", "pokerstars_tournaments", "pluribus", "ongame",
-           "ggpoker", "winamax"]
+           "ggpoker", "winamax", "winning", "bovada"]
 
 # Hands whose own lines contradict each other, so no export of them can add up.
 CONTRADICTORY = {
@@ -26,6 +26,9 @@ CONTRADICTORY = {
     "6468352-1737-1408024646": "a total pot and a collection of 10€ from the 9€ put in",
     "6307872438747255-64-1288123510": "a total '3.37k' and a collection of 3368 from the 3367.5 "
                                       "put in",
+    **{number: "0.25 put in that neither the pot nor the rake counts" for number in (
+        "261441841", "261442219", "261442490", "261442843", "261443389", "266899075",
+        "258671202")},
 }
 # The only hands the export may leave out: buy-ins in player points have no currency code.
 INEXPRESSIBLE = "a buy-in in player points, which have no currency code"
