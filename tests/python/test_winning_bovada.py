@@ -219,10 +219,11 @@ GOLDEN_CASES = {
 }
 
 
-@needs_corpus
 @pytest.mark.parametrize("name", sorted(GOLDEN_CASES))
 def test_repr(name):
     path, hand_id = GOLDEN_CASES[name]
+    if not path.is_file():
+        pytest.skip("hand-history corpus not present")
     view = parse(path)
     hands = [view[i] for i in range(len(view))
              if hand_id is None or json.loads(view[i].to_json())[0]["header"]["id"] == hand_id]
