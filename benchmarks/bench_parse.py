@@ -21,6 +21,7 @@ import sys
 import tempfile
 import time
 from pathlib import Path
+from typing import Optional
 
 import handscribe
 
@@ -52,7 +53,7 @@ def parses(text: str) -> bool:
         os.close(saved)
 
 
-def build_input(target_mb: float, folder: Path = CORPUS, first: str = None) -> bytes:
+def build_input(target_mb: float, folder: Path = CORPUS, first: Optional[str] = None) -> bytes:
     parts = []
     for path in sorted(folder.rglob("*.txt")):
         data = path.read_bytes()

@@ -22,9 +22,10 @@ REPLACEMENTS = (
 
 # Every header style begins with the site's name, PokerStars' ("PokerStars Hand #", "PokerStars
 # Game #", "PokerStars Zoom Hand #", "PokerStars Home Game #"), OnGame's ("***** History for
-# hand"), GGPoker's ("Poker Hand #"), Winamax's ("Winamax Poker") and Winning's ("Game started
+# hand"), GGPoker's ("Poker Hand #"), Winamax's ("Winamax Poker"), Winning's ("Game started
 # at:", "Hand #", "Game Hand #") and Bovada's brands' ("Bovada Hand #", "Ignition Hand #",
-# "Bodog UK Hand #"...), after any white space or byte-order mark. The white space is Unicode's White_Space.
+# "Bodog UK Hand #"...), after any white space or byte-order mark. The white space is Unicode's
+# White_Space.
 _WHITE = "\t\n\x0b\x0c\r \x85\xa0\u1680\u2000-\u200a\u2028\u2029\u202f\u205f\u3000\ufeff"
 HAND_START = re.compile(
     f"[{_WHITE}]*(?:PokerStars |\\*\\*\\*\\*\\* History|Poker Hand #|Winamax |Game started|"

@@ -25,9 +25,8 @@ CONTRADICTORY = {
     "6468352-1737-1408024646": "a total pot and a collection of 10€ from the 9€ put in",
     "6307872438747255-64-1288123510": "a total '3.37k' and a collection of 3368 from the 3367.5 "
                                       "put in",
-    **{number: "0.25 put in that neither the pot nor the rake counts" for number in (
-        "261441841", "261442219", "261442490", "261442843", "261443389", "266899075",
-        "258671202")},
+    **dict.fromkeys(("261441841", "261442219", "261442490", "261442843", "261443389", "266899075",
+                     "258671202"), "0.25 put in that neither the pot nor the rake counts"),
 }
 # The only hands the export may leave out: buy-ins in player points have no currency code.
 INEXPRESSIBLE = "a buy-in in player points, which have no currency code"

@@ -133,7 +133,7 @@ def chips_put_in(hand: dict) -> Decimal:
 
 
 @needs_corpus
-@pytest.mark.parametrize("path", [p for p in FILES if EXPECTED.get(rel(p), {}).get("returned")], ids=rel)
+@pytest.mark.parametrize("path", [p for p in FILES if EXPECTED[rel(p)]["returned"]], ids=rel)
 def test_values_read_from_the_text(path):
     text = text_of(path)
     site = LAYOUTS[layout_of(rel(path).split("/")[0], text)]
