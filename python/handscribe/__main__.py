@@ -56,7 +56,7 @@ def _parser() -> argparse.ArgumentParser:
         prog="handscribe",
         description=(
             "Parse poker hand-history files (PokerStars, PokerStars Pluribus logs, OnGame, "
-            "GGPoker, Winamax) and "
+            "GGPoker, Winamax, Winning Poker Network, Bovada) and "
             "write each file's hands as one line of JSON (an array with one object per hand), "
             "as an Open Hand History (.ohh) text, or all hands as three Parquet datasets."
         ),

@@ -17,7 +17,7 @@ pa = pytest.importorskip("pyarrow")
 pc = pytest.importorskip("pyarrow.compute")
 
 FOLDERS = ("pokerstars", "pokerstars_other", "pokerstars_tournaments", "pluribus", "ongame",
-           "ggpoker", "winamax")
+           "ggpoker", "winamax", "winning", "bovada")
 STREETS = ("predeal", "preflop", "flop", "turn", "river", "showdown", "summary")
 # The JSON key of the value that an action type's `amount` column holds, where it is not "amount".
 AMOUNT_KEYS = {"finish": "prize", "rebuy": "chips", "addon": "chips"}
@@ -115,7 +115,8 @@ def test_every_corpus_file_matches_its_native_json(folder):
         key = lambda r: r[:4]  # noqa: E731
         assert sorted(got_actions, key=key) == sorted(want_actions, key=key), path
         compared += 1
-    if folder in ("pokerstars", "pluribus", "ongame", "ggpoker", "winamax", "data"):
+    if folder in ("pokerstars", "pluribus", "ongame", "ggpoker", "winamax", "winning", "bovada",
+                  "data"):
         assert compared > 0
 
 

@@ -196,6 +196,18 @@ def test_ggpoker_and_winamax_files_and_a_stud_file_reported():
     assert err[-1].startswith("3 files, 2 hands, 1 rejected hands, ")
 
 
+@needs_corpus
+def test_winning_in_utf16_and_bovada_files():
+    utf16 = (CORPUS / "winning" / "jejellyroll-fr_fpdb-3" /
+             "NLHE-2max-USD-2.40_HH00000000_T5732551-G0-201608.Hyper.txt")
+    bovada = CORPUS / "bovada" / "thlorenz_hhp" / "sng-sidepot.txt"
+    r = run("--encoding", "auto", utf16, bovada)
+    assert r.returncode == 0, r.stderr
+    assert lines(r.stdout) == [handscribe.to_json(handscribe.parse_path(p, encoding="auto"))
+                               for p in (utf16, bovada)]
+    assert len(json.loads(lines(r.stdout)[0])) == 10
+
+
 @pytest.mark.parametrize("fmt", ["json", "parquet"])
 def test_skip_auto_and_report(tmp_path, quiet, fmt):
     from test_tolerant import FAULT, THREE
