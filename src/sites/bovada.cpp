@@ -191,7 +191,9 @@ bool seat_line(HandBuilder& b, string_view line, unsigned& largest_seat) {
     const std::uint8_t id = b.seat_player(
         cut_name(line, name),
         static_cast<std::uint8_t>(std::min<std::uint64_t>(seat->value, kNone8 - 1)), chips->value);
-    if (seat->value > largest_seat) largest_seat = static_cast<unsigned>(seat->value);
+    largest_seat =
+        std::max(largest_seat,
+                 static_cast<unsigned>(std::min<std::uint64_t>(seat->value, std::uint64_t{1000})));
     if (ends(text, kHero)) b.header().hero = id;
     if (b.header().currency == 0 && !b.header().is_tournament())
         if (const auto sign = currency_symbol(rest(line, paren + 1)))
