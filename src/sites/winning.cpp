@@ -298,7 +298,7 @@ struct Reader {
 };
 
 // "Pot: 75.74. Rake 3. JP fee 0.24": what is left after the rake, then the rake and the jackpot
-// fee, which are the site's take together.
+// fee, which are the site's take together (the fee is the jackpot's part).
 PotInfo pot_line(string_view line) {
     static constexpr string_view kPot = "Pot: ", kRake = " Rake ", kJackpot = " JP fee ";
     if (!starts(line, kPot)) fault_missing("pot", line);
@@ -307,8 +307,10 @@ PotInfo pot_line(string_view line) {
     pots.main = pots.total;
     if (const size_t r = find_str(line, kRake); r != npos)
         pots.rake = sum_hundredths(pots.rake, money_at(rest(line, r + kRake.size()), line));
-    if (const size_t j = find_str(line, kJackpot); j != npos)
-        pots.rake = sum_hundredths(pots.rake, money_at(rest(line, j + kJackpot.size()), line));
+    if (const size_t j = find_str(line, kJackpot); j != npos) {
+        pots.jackpot = money_at(rest(line, j + kJackpot.size()), line);
+        pots.rake = sum_hundredths(pots.rake, pots.jackpot);
+    }
     return pots;
 }
 
@@ -681,9 +683,9 @@ struct Reader {
 };
 
 // "Total pot $246.00 | Rake $2.76 | JP Fee $0.24": what is left after the rake, and the rake
-// with the jackpot fee.
+// with the jackpot fee (which is also the jackpot's part).
 PotInfo pot_line(string_view line) {
-    static constexpr string_view kTotal = "Total pot ";
+    static constexpr string_view kTotal = "Total pot ", kRake = "| Rake ";
     if (!starts(line, kTotal)) fault_missing("total pot", line);
     PotInfo pots;
     pots.total = money_at(line.substr(kTotal.size()), line);
@@ -696,7 +698,9 @@ PotInfo pot_line(string_view line) {
         while (end > 0 && part[end - 1] == ' ') --end;
         const size_t space = rfind_byte(part.substr(0, end), ' ');
         if (space == npos) fault_missing("rake", line);
-        pots.rake = sum_hundredths(pots.rake, money_at(rest(part, space + 1), line));
+        const float fee = money_at(rest(part, space + 1), line);
+        pots.rake = sum_hundredths(pots.rake, fee);
+        if (!starts(part, kRake)) pots.jackpot = sum_hundredths(pots.jackpot, fee);
     }
     return pots;
 }
