@@ -388,7 +388,9 @@ HandOutcome read_hand(HandBuilder& b) {
     while (!starts(p.line(), "*** ") && !starts(p.line(), kSummary)) {
         const string_view line = p.line();
         const bool before = !r.dealt;
-        if (before && starts(line, kPlayer) && find_lit(line, " received") != npos) {
+        // The deal ends the posts; so does a returned blind in a hand cancelled before it.
+        if (before && ((starts(line, kPlayer) && find_lit(line, " received") != npos) ||
+                       starts(line, "Uncalled bet"))) {
             b.close_pre_deal();
             r.dealt = true;
         }
