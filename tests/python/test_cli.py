@@ -218,9 +218,10 @@ def test_winning_in_utf16_and_bovada_files():
     bovada = CORPUS / "bovada" / "thlorenz_hhp" / "sng-sidepot.txt"
     r = run("--encoding", "auto", utf16, bovada)
     assert r.returncode == 0, r.stderr
-    assert lines(r.stdout) == [handscribe.to_json(handscribe.parse_path(p, encoding="auto"))
-                               for p in (utf16, bovada)]
-    assert len(json.loads(lines(r.stdout)[0])) == 10
+    assert lines(r.stdout) == [
+        named(p, handscribe.to_json(handscribe.parse_path(p, encoding="auto")))
+        for p in (utf16, bovada)]
+    assert len(json.loads(lines(r.stdout)[0])["hands"]) == 10
 
 
 @pytest.mark.parametrize("fmt", ["json", "parquet"])
