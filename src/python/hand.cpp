@@ -39,6 +39,12 @@ PyObject* g_tournament_type = nullptr;  // a named tuple type
 // Values
 // ---------------------------------------------------------------------------------------------
 
+// Hand, Player and Action objects are made by the views only.
+PyObject* no_constructor(PyTypeObject*, PyObject*, PyObject*) {
+    PyErr_SetString(PyExc_TypeError, "No constructor defined");
+    return nullptr;
+}
+
 PyObject* none() {
     Py_INCREF(Py_None);
     return Py_None;
@@ -325,6 +331,7 @@ PyGetSetDef kPlayerGetSet[] = {
 };
 
 PyType_Slot kPlayerSlots[] = {
+    {Py_tp_new, reinterpret_cast<void*>(no_constructor)},
     {Py_tp_dealloc, reinterpret_cast<void*>(player_dealloc)},
     {Py_tp_repr, reinterpret_cast<void*>(player_repr)},
     {Py_tp_getset, kPlayerGetSet},
@@ -447,6 +454,7 @@ PyGetSetDef kActionGetSet[] = {
 };
 
 PyType_Slot kActionSlots[] = {
+    {Py_tp_new, reinterpret_cast<void*>(no_constructor)},
     {Py_tp_dealloc, reinterpret_cast<void*>(action_dealloc)},
     {Py_tp_repr, reinterpret_cast<void*>(action_repr)},
     {Py_tp_getset, kActionGetSet},
@@ -785,9 +793,13 @@ std::string summary_line(const HandStore& store, const Hand& hand) {
     append_money(out, h.currency, h.small_blind);
     out += '/';
     append_money(out, h.currency, h.big_blind);
+    // The players dealt in: seated, neither sitting out nor joined during the hand.
+    std::size_t dealt = 0;
+    for (const Player& p : store.resolve(store.players, h.players))
+        dealt += p.seat != kNone8 && !p.sitting_out && !p.joined ? 1 : 0;
     out += ", ";
-    append_u64(out, h.players.count());
-    out += h.players.count() == 1 ? " player" : " players";
+    append_u64(out, dealt);
+    out += dealt == 1 ? " player" : " players";
     out += ", pot ";
     append_money(out, h.currency, hand.summary.pots.total);
     return out;
@@ -853,7 +865,7 @@ PyMethodDef kHandMethods[] = {
     {"summary", hand_summary, METH_NOARGS,
      "summary()\n--\n\n"
      "One line for a log or a notebook: site, hand number, (tournament,) game and stakes, "
-     "players and pot, e.g. \"PokerStars #259309793379 NLHE $0.05/$0.10, 6 players, pot "
+     "the players dealt in and the pot, e.g. \"PokerStars #259309793379 NLHE $0.05/$0.10, 6 players, pot "
      "$3.45\"."},
     {nullptr, nullptr, 0, nullptr},
 };
