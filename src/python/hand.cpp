@@ -136,6 +136,7 @@ StreetLists street_lists(const HandStore& store, const Hand& h) {
 // One action of the hand with its street and, for a hand run twice, its board.
 struct ActionRow {
     Action action;
+    std::uint64_t index;  // in the store's actions
     StreetName street;
     std::uint8_t board;
 };
@@ -205,9 +206,11 @@ std::vector<ActionRow> action_rows(const HandStore& store, const Hand& hand) {
                                Run{0, StreetName::Preflop, 0, hand.preflop.actions}});
     runs.push_back(Run{0, StreetName::Summary, 0, hand.summary.actions});
     std::vector<ActionRow> rows;
-    for (const Run& run : runs)
-        for (const Action& a : store.resolve(store.actions, run.actions))
-            rows.push_back(ActionRow{a, run.street, run.board});
+    for (const Run& run : runs) {
+        const auto actions = store.resolve(store.actions, run.actions);
+        for (std::size_t i = 0; i < actions.size(); ++i)
+            rows.push_back(ActionRow{actions[i], run.actions.start() + i, run.street, run.board});
+    }
     return rows;
 }
 
@@ -865,7 +868,8 @@ PyMethodDef kHandMethods[] = {
     {"summary", hand_summary, METH_NOARGS,
      "summary()\n--\n\n"
      "One line for a log or a notebook: site, hand number, (tournament,) game and stakes, "
-     "the players dealt in and the pot, e.g. \"PokerStars #259309793379 NLHE $0.05/$0.10, 6 players, pot "
+     "the players dealt in and the pot, e.g. \"PokerStars #259309793379 NLHE $0.05/$0.10, 6 "
+     "players, pot "
      "$3.45\"."},
     {nullptr, nullptr, 0, nullptr},
 };
