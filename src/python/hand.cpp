@@ -764,7 +764,7 @@ std::string_view limit_label(BetType b) {
 
 // Money with its sign and at least two decimals when it has any ("$0.10", "$3.45", "$1"); chips
 // (no sign) as their shortest decimal.
-void append_money(std::string& out, Currency sign, float v) {
+void append_amount(std::string& out, Currency sign, float v) {
     if (v < 0) {
         out += '-';
         v = -v;
@@ -793,9 +793,9 @@ std::string summary_line(const HandStore& store, const Hand& hand) {
     out += limit_label(h.bet_type);
     out += game_label(h.game_type);
     out += ' ';
-    append_money(out, h.currency, h.small_blind);
+    append_amount(out, h.currency, h.small_blind);
     out += '/';
-    append_money(out, h.currency, h.big_blind);
+    append_amount(out, h.currency, h.big_blind);
     // The players dealt in: seated, neither sitting out nor joined during the hand.
     std::size_t dealt = 0;
     for (const Player& p : store.resolve(store.players, h.players))
@@ -804,7 +804,7 @@ std::string summary_line(const HandStore& store, const Hand& hand) {
     append_u64(out, dealt);
     out += dealt == 1 ? " player" : " players";
     out += ", pot ";
-    append_money(out, h.currency, hand.summary.pots.total);
+    append_amount(out, h.currency, hand.summary.pots.total);
     return out;
 }
 
