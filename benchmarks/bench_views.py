@@ -37,7 +37,7 @@ def slices(view) -> int:
 
 
 def attributes(view) -> float:
-    return sum(len(hand.id) + hand.players[0].won for hand in view)
+    return sum(len(hand.id) + hand.players[0].net for hand in view)
 
 
 def main() -> None:

@@ -26,6 +26,7 @@
 #include "core/utf8.hpp"
 #include "export/arrow.hpp"
 #include "export/text_form.hpp"
+#include "facts/facts.hpp"
 
 namespace hs::py {
 namespace {
@@ -80,11 +81,8 @@ std::array<PyObject*, kBetTypeCount> g_bet_types{};
 std::array<PyObject*, kActionTypeCount> g_kinds{};
 std::array<PyObject*, kBuyInKindCount> g_buy_in_kinds{};
 
-// Where an action stands in its hand, as the actions table names it.
-enum class StreetName : std::uint8_t { Predeal, Preflop, Flop, Turn, River, Showdown, Summary };
-constexpr std::array<std::string_view, 7> kStreetNames = {"predeal", "preflop",  "flop",   "turn",
-                                                          "river",   "showdown", "summary"};
-std::array<PyObject*, 7> g_streets{};
+std::array<PyObject*, kRoundCount> g_rounds{};
+std::array<PyObject*, facts::kPositionCount> g_positions{};
 
 // "As".."Kd": rank letter and suit letter.
 PyObject* card(Card c) {
@@ -124,29 +122,39 @@ PyObject* seat_or_none(std::uint8_t seat) {
 // The hand behind the objects
 // ---------------------------------------------------------------------------------------------
 
-// The streets of a hand after the preflop, each list of the store with the hand's span.
-using StreetLists = std::array<std::pair<const std::vector<Street>*, Span>, 4>;
-StreetLists street_lists(const HandStore& store, const Hand& h) {
-    return {{{&store.flops, h.flops},
-             {&store.turns, h.turns},
-             {&store.rivers, h.rivers},
-             {&store.showdowns, h.showdowns}}};
-}
-
-// One action of the hand with its street and, for a hand run twice, its board.
+// One action of the hand with its round and, for a hand run twice, its board.
 struct ActionRow {
     Action action;
     std::uint64_t index;  // in the store's actions
-    StreetName street;
+    Round round;
     std::uint8_t board;
 };
 
-// What a hand's players are owed by its actions: the first cards an action shows for each, the
-// cash-outs and the winnings of the summary.
-struct PlayerRead {
-    CardSet cards;
-    float won = 0.0f;
-    std::optional<float> cash_out;
+// Every action row of a hand, as the actions table lists them: the posts before the cards, the
+// preflop, the later streets in the order of their lines. The summary's seat lines repeat what
+// the rounds said and are no rows.
+std::vector<ActionRow> action_rows(const HandStore& store, const Hand& hand) {
+    std::vector<ActionRow> rows;
+    auto add = [&](Round round, std::size_t board, Span span) {
+        if (board > kNone8) fault_index(board, kNone8);
+        const auto actions = store.resolve(store.actions, span);
+        for (std::size_t i = 0; i < actions.size(); ++i)
+            rows.push_back(
+                ActionRow{actions[i], span.start() + i, round, static_cast<std::uint8_t>(board)});
+    };
+    add(Round::Predeal, 0, hand.header.actions);
+    add(Round::Preflop, 0, hand.preflop.actions);
+    each_street(store, hand, [&](Round round, std::size_t board, const Street& st) {
+        add(round, board, st.actions);
+    });
+    return rows;
+}
+
+// The facts of one hand, copied out of the replay (which keeps its buffers for the next hand).
+struct Facts {
+    facts::HandFacts hand;
+    std::vector<facts::PlayerFacts> players;
+    std::vector<facts::ActionFacts> actions;  // from hand.first_action on
 };
 
 // One hand of a shared store, and what is read from it once for all of its objects. Objects
@@ -166,76 +174,57 @@ class HandCache {
         if (i >= list.size()) fault_index(i, list.size());
         return list[i];
     }
-    const PlayerRead& player_read(std::size_t i) {
-        if (!reads_) read_players();
-        return at(*reads_, i);
+    // The first cards an action (the summary's included) shows for player i.
+    const CardSet& cards(std::size_t i) {
+        if (!cards_) read_cards();
+        return at(*cards_, i);
+    }
+    // The hand's facts, replayed on first use.
+    const Facts& facts();
+    const facts::PlayerFacts& player_facts(std::size_t i) { return at(facts().players, i); }
+    const facts::ActionFacts& action_facts(std::uint64_t store_index) {
+        const Facts& f = facts();
+        const std::uint64_t first = f.hand.first_action;
+        if (store_index < first) fault_index(store_index, first);
+        return at(f.actions, store_index - first);
     }
 
   private:
-    void read_players();
+    void read_cards();
 
     std::shared_ptr<const HandStore> store_;
     std::size_t index_;
-    std::optional<std::vector<PlayerRead>> reads_;
+    std::optional<std::vector<CardSet>> cards_;
+    std::optional<Facts> facts_;
 };
 
-// Every action of a hand in the order of the text: the posts before the cards, the preflop,
-// the later streets by their lines (a hand run twice interleaves the store's lists), the
-// summary's seat lines.
-std::vector<ActionRow> action_rows(const HandStore& store, const Hand& hand) {
-    struct Run {
-        std::uint8_t id;
-        StreetName street;
-        std::uint8_t board;
-        Span actions;
-    };
-    std::vector<Run> runs;
-    const StreetName names[] = {StreetName::Flop, StreetName::Turn, StreetName::River,
-                                StreetName::Showdown};
-    const StreetLists lists = street_lists(store, hand);
-    for (std::size_t l = 0; l < lists.size(); ++l) {
-        const auto run = store.resolve(*lists[l].first, lists[l].second);
-        for (std::size_t k = 0; k < run.size(); ++k) {
-            if (k > kNone8) fault_index(k, kNone8);
-            runs.push_back(Run{run[k].id, names[l], static_cast<std::uint8_t>(k), run[k].actions});
-        }
+const Facts& HandCache::facts() {
+    if (!facts_) {
+        static facts::Replay replay;  // used under the interpreter lock only
+        Facts f;
+        f.hand = replay.run(*store_, hand());
+        const auto players = replay.players();
+        f.players.assign(players.begin(), players.end());
+        f.actions.reserve(f.hand.actions);
+        for (std::uint64_t k = 0; k < f.hand.actions; ++k)
+            f.actions.push_back(replay.action(f.hand.first_action + k));
+        facts_ = std::move(f);
     }
-    std::stable_sort(runs.begin(), runs.end(),
-                     [](const Run& a, const Run& b) { return a.id < b.id; });
-    runs.insert(runs.begin(), {Run{0, StreetName::Predeal, 0, hand.header.actions},
-                               Run{0, StreetName::Preflop, 0, hand.preflop.actions}});
-    runs.push_back(Run{0, StreetName::Summary, 0, hand.summary.actions});
-    std::vector<ActionRow> rows;
-    for (const Run& run : runs) {
-        const auto actions = store.resolve(store.actions, run.actions);
-        for (std::size_t i = 0; i < actions.size(); ++i)
-            rows.push_back(ActionRow{actions[i], run.actions.start() + i, run.street, run.board});
-    }
-    return rows;
+    return *facts_;
 }
 
-void HandCache::read_players() {
+void HandCache::read_cards() {
     const HandStore& store = *store_;
     const Hand& h = hand();
-    std::vector<PlayerRead> reads(players().size());
-    for (const ActionRow& row : action_rows(store, h)) {
-        const std::size_t p = row.action.player_id();
-        if (p >= reads.size()) continue;
-        switch (payload_kind(row.action.type())) {
-            case PayloadKind::Cards:
-                if (reads[p].cards.count == 0)
-                    reads[p].cards = store.cards_of(row.action.payload());
-                break;
-            case PayloadKind::CashOut:
-                reads[p].cash_out = reads[p].cash_out.value_or(0.0f) +
-                                    store.cash_out_of(row.action.payload()).amount;
-                break;
-            default: break;
-        }
-    }
-    for (const Winner& w : store.resolve(store.winners, h.summary.winners))
-        if (w.player_id < reads.size()) reads[w.player_id].won += w.amount;
-    reads_ = std::move(reads);
+    std::vector<CardSet> cards(players().size(), CardSet::empty());
+    auto scan = [&](const Action& a) {
+        const std::size_t p = a.player_id();
+        if (p < cards.size() && payload_kind(a.type()) == PayloadKind::Cards && cards[p].count == 0)
+            cards[p] = store.cards_of(a.payload());
+    };
+    for (const ActionRow& row : action_rows(store, h)) scan(row.action);
+    for (const Action& a : store.resolve(store.actions, h.summary.actions)) scan(a);
+    cards_ = std::move(cards);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -291,17 +280,47 @@ PyObject* player_is_hero(PyObject* self, void*) {
     });
 }
 PyObject* player_hole_cards(PyObject* self, void*) {
-    return player_get(
-        self, [](HandCache& c, std::size_t i) { return cards_or_none(c.player_read(i).cards); });
+    return player_get(self, [](HandCache& c, std::size_t i) { return cards_or_none(c.cards(i)); });
+}
+
+// A getter of a player's fact: `read(facts)` inside the exception guard.
+template <class F>
+PyObject* player_fact(PyObject* self, F&& read) {
+    return player_get(self, [&](HandCache& c, std::size_t i) { return read(c.player_facts(i)); });
+}
+
+PyObject* money(Money m) { return PyFloat_FromDouble(money_value(m)); }
+PyObject* money_or_none(bool has, Money m) { return has ? money(m) : none(); }
+PyObject* round_name(std::size_t round) { return member(g_rounds, kRoundNames, round); }
+
+PyObject* player_position(PyObject* self, void*) {
+    return player_fact(self, [](const facts::PlayerFacts& f) {
+        return f.position == kNone8 ? none()
+                                    : member(g_positions, facts::kPositionNames, f.position);
+    });
+}
+PyObject* player_invested(PyObject* self, void*) {
+    return player_fact(self, [](const facts::PlayerFacts& f) { return money(f.invested); });
 }
 PyObject* player_won(PyObject* self, void*) {
-    return player_get(self,
-                      [](HandCache& c, std::size_t i) { return amount(c.player_read(i).won); });
+    return player_fact(self, [](const facts::PlayerFacts& f) { return money(f.won); });
+}
+PyObject* player_net(PyObject* self, void*) {
+    return player_fact(self, [](const facts::PlayerFacts& f) { return money(f.net); });
 }
 PyObject* player_cash_out(PyObject* self, void*) {
-    return player_get(self, [](HandCache& c, std::size_t i) {
-        return optional_amount(c.player_read(i).cash_out);
+    return player_fact(
+        self, [](const facts::PlayerFacts& f) { return money_or_none(f.cashed_out, f.cash_out); });
+}
+PyObject* player_all_in_street(PyObject* self, void*) {
+    return player_fact(self, [](const facts::PlayerFacts& f) {
+        return f.all_in_round == facts::kNoRound ? none() : round_name(f.all_in_round);
     });
+}
+// The flags, each a member of PlayerFacts.
+template <bool facts::PlayerFacts::*kFlag>
+PyObject* player_flag(PyObject* self, void*) {
+    return player_fact(self, [](const facts::PlayerFacts& f) { return boolean(f.*kFlag); });
 }
 
 PyObject* player_repr(PyObject* self) {
@@ -327,9 +346,34 @@ PyGetSetDef kPlayerGetSet[] = {
      "tuple[str, ...] | None: the first cards the hand shows for the player (dealt, shown, "
      "mucked or folded face up), as \"Ah\"; None when it shows none.",
      nullptr},
-    {"won", player_won, nullptr, "float: chips won over all boards (0 when none).", nullptr},
+    {"position", player_position, nullptr,
+     "str | None: 'BTN', 'SB', 'BB', 'UTG', 'UTG+1', 'UTG+2', 'MP', 'LJ', 'HJ' or 'CO', by the "
+     "players dealt in (heads-up the button is 'BTN' and posts the small blind); None for a "
+     "player not dealt in, or without a button.",
+     nullptr},
+    {"invested", player_invested, nullptr,
+     "float: chips put in the pot, uncalled chips returned already taken off.", nullptr},
+    {"won", player_won, nullptr, "float: chips taken from the pots, over all boards.", nullptr},
+    {"net", player_net, nullptr,
+     "float: won - invested; after a cash-out, what the site paid - invested.", nullptr},
     {"cash_out", player_cash_out, nullptr,
      "float | None: what the site paid for the player's cash-out; None without one.", nullptr},
+    {"vpip", player_flag<&facts::PlayerFacts::vpip>, nullptr,
+     "bool: put chips in before the flop without being forced to.", nullptr},
+    {"pfr", player_flag<&facts::PlayerFacts::pfr>, nullptr, "bool: raised before the flop.",
+     nullptr},
+    {"three_bet", player_flag<&facts::PlayerFacts::three_bet>, nullptr,
+     "bool: made the second raise before the flop.", nullptr},
+    {"saw_flop", player_flag<&facts::PlayerFacts::saw_flop>, nullptr,
+     "bool: still in the hand when the flop was dealt.", nullptr},
+    {"saw_showdown", player_flag<&facts::PlayerFacts::saw_showdown>, nullptr,
+     "bool: in the hand (not folded) when two or more were at its end.", nullptr},
+    {"won_at_showdown", player_flag<&facts::PlayerFacts::won_at_showdown>, nullptr,
+     "bool: saw the showdown and won chips there.", nullptr},
+    {"all_in_street", player_all_in_street, nullptr,
+     "str | None: the street where the player went all in ('preflop', 'flop'...); None if "
+     "never.",
+     nullptr},
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 
@@ -389,7 +433,7 @@ PyObject* action_get(PyObject* self, F&& read) {
 
 PyObject* action_street(PyObject* self, void*) {
     return action_get(self, [](HandCache&, const ActionRow& r) {
-        return member(g_streets, kStreetNames, static_cast<std::size_t>(r.street));
+        return round_name(static_cast<std::size_t>(r.round));
     });
 }
 PyObject* action_player(PyObject* self, void*) {
@@ -411,6 +455,23 @@ PyObject* action_cards(PyObject* self, void*) {
     return action_get(self, [](HandCache& c, const ActionRow& r) -> PyObject* {
         if (payload_kind(r.action.type()) != PayloadKind::Cards) return none();
         return cards_or_none(c.store().cards_of(r.action.payload()));
+    });
+}
+PyObject* action_chips(PyObject* self, void*) {
+    return action_get(self, [](HandCache& c, const ActionRow& r) {
+        const facts::ActionFacts& f = c.action_facts(r.index);
+        return money_or_none(f.has_chips, f.chips);
+    });
+}
+PyObject* action_to(PyObject* self, void*) {
+    return action_get(self, [](HandCache& c, const ActionRow& r) {
+        const facts::ActionFacts& f = c.action_facts(r.index);
+        return money_or_none(f.has_to, f.to);
+    });
+}
+PyObject* action_all_in(PyObject* self, void*) {
+    return action_get(self, [](HandCache& c, const ActionRow& r) {
+        return boolean(c.action_facts(r.index).all_in);
     });
 }
 PyObject* action_board(PyObject* self, void*) {
@@ -435,7 +496,7 @@ PyObject* action_repr(PyObject* self) {
 PyGetSetDef kActionGetSet[] = {
     {"street", action_street, nullptr,
      "str: 'predeal' (posts, joins and chat before the cards), 'preflop', 'flop', 'turn', "
-     "'river', 'showdown' or 'summary'.",
+     "'river' or 'showdown'.",
      nullptr},
     {"board", action_board, nullptr,
      "int: for the later streets of a hand run twice, which board (0 or 1); 0 otherwise.", nullptr},
@@ -448,7 +509,19 @@ PyGetSetDef kActionGetSet[] = {
      "'Raise', 'Fold', 'SmallBlind', 'CollectMainPot', ...).",
      nullptr},
     {"amount", action_amount, nullptr,
-     "float | None: the amount as the history writes it (the actions table's `amount`).", nullptr},
+     "float | None: the amount as the history writes it (the actions table's `amount`: a "
+     "raise's is its increment over the bet on PokerStars).",
+     nullptr},
+    {"chips", action_chips, nullptr,
+     "float | None: the chips the action puts in the pot (a post, bet, call or raise); None "
+     "for the others.",
+     nullptr},
+    {"to", action_to, nullptr,
+     "float | None: the player's total on the street after a bet or raise; None for the "
+     "others.",
+     nullptr},
+    {"all_in", action_all_in, nullptr, "bool: the action puts the player's last chips in.",
+     nullptr},
     {"cards", action_cards, nullptr,
      "tuple[str, ...] | None: the cards a Dealt, Show, Muck or Fold action shows; None when "
      "none.",
@@ -601,10 +674,14 @@ PyObject* hand_ante(PyObject* self, void*) {
     return hand_get(self, [](HandCache&, const Hand& h) { return amount(h.header.ante); });
 }
 PyObject* hand_total_pot(PyObject* self, void*) {
-    return hand_get(self, [](HandCache&, const Hand& h) { return amount(h.summary.pots.total); });
+    return hand_get(self,
+                    [](HandCache& c, const Hand&) { return money(c.facts().hand.total_pot); });
 }
 PyObject* hand_rake(PyObject* self, void*) {
-    return hand_get(self, [](HandCache&, const Hand& h) { return amount(h.summary.pots.rake); });
+    return hand_get(self, [](HandCache& c, const Hand&) { return money(c.facts().hand.rake); });
+}
+PyObject* hand_jackpot(PyObject* self, void*) {
+    return hand_get(self, [](HandCache& c, const Hand&) { return money(c.facts().hand.jackpot); });
 }
 
 PyObject* hand_currency(PyObject* self, void*) {
@@ -687,7 +764,7 @@ PyObject* hand_winners(PyObject* self, void*) {
         Ref list(PyList_New(0));
         if (!list) return nullptr;
         for (Py_ssize_t i = 0; i < PyTuple_GET_SIZE(players.get()); ++i) {
-            if (h->cache->player_read(static_cast<std::size_t>(i)).won <= 0.0f) continue;
+            if (h->cache->player_facts(static_cast<std::size_t>(i)).won <= 0) continue;
             if (PyList_Append(list.get(), PyTuple_GET_ITEM(players.get(), i)) < 0) return nullptr;
         }
         return PyList_AsTuple(list.get());
@@ -764,23 +841,19 @@ std::string_view limit_label(BetType b) {
 
 // Money with its sign and at least two decimals when it has any ("$0.10", "$3.45", "$1"); chips
 // (no sign) as their shortest decimal.
-void append_amount(std::string& out, Currency sign, float v) {
-    if (v < 0) {
+void append_amount(std::string& out, Currency sign, Money m) {
+    if (m < 0) {
         out += '-';
-        v = -v;
+        m = -m;
     }
-    if (sign == 0) {
-        append_f32_plain(out, v);
-        return;
-    }
-    append_utf8(out, sign);
+    if (sign != 0) append_utf8(out, sign);
     const std::size_t start = out.size();
-    append_f32_plain(out, v);
+    append_money(out, m);
     const std::size_t dot = out.find('.', start);
-    if (dot != std::string::npos && out.size() - dot == 2) out += '0';
+    if (sign != 0 && dot != std::string::npos && out.size() - dot == 2) out += '0';
 }
 
-std::string summary_line(const HandStore& store, const Hand& hand) {
+std::string summary_line(const HandStore& store, const Hand& hand, const facts::HandFacts& f) {
     const Header& h = hand.header;
     std::string out(site_name(h.site));
     out += " #";
@@ -793,24 +866,21 @@ std::string summary_line(const HandStore& store, const Hand& hand) {
     out += limit_label(h.bet_type);
     out += game_label(h.game_type);
     out += ' ';
-    append_amount(out, h.currency, h.small_blind);
+    append_amount(out, h.currency, money_of(h.small_blind));
     out += '/';
-    append_amount(out, h.currency, h.big_blind);
-    // The players dealt in: seated, neither sitting out nor joined during the hand.
-    std::size_t dealt = 0;
-    for (const Player& p : store.resolve(store.players, h.players))
-        dealt += p.seat != kNone8 && !p.sitting_out && !p.joined ? 1 : 0;
+    append_amount(out, h.currency, money_of(h.big_blind));
     out += ", ";
-    append_u64(out, dealt);
-    out += dealt == 1 ? " player" : " players";
+    append_u64(out, f.dealt_in);
+    out += f.dealt_in == 1 ? " player" : " players";
     out += ", pot ";
-    append_amount(out, h.currency, hand.summary.pots.total);
+    append_amount(out, h.currency, f.total_pot);
     return out;
 }
 
 PyObject* hand_summary(PyObject* self, PyObject*) {
-    return hand_get(
-        self, [](HandCache& c, const Hand& h) { return utf8_to_str(summary_line(c.store(), h)); });
+    return hand_get(self, [](HandCache& c, const Hand& h) {
+        return utf8_to_str(summary_line(c.store(), h, c.facts().hand));
+    });
 }
 
 PyGetSetDef kHandGetSet[] = {
@@ -849,8 +919,11 @@ PyGetSetDef kHandGetSet[] = {
      "tuple[tuple[str, ...], ...]: every board; a hand run twice has two, each repeating the "
      "cards dealt before the board was split.",
      nullptr},
-    {"total_pot", hand_total_pot, nullptr, "float: the pot, from the summary.", nullptr},
-    {"rake", hand_rake, nullptr, "float: the rake, from the summary.", nullptr},
+    {"total_pot", hand_total_pot, nullptr,
+     "float: every chip in the pots with the rake, returned chips left out.", nullptr},
+    {"rake", hand_rake, nullptr, "float: the site's rake, its jackpot fees apart.", nullptr},
+    {"jackpot", hand_jackpot, nullptr,
+     "float: jackpot and draw fees taken apart from the rake (GGPoker); 0 elsewhere.", nullptr},
     {"hero", hand_hero, nullptr,
      "Player | None: the player whose cards the history shows; None when none.", nullptr},
     {"players", hand_players, nullptr, "tuple[Player, ...]: the players, in seat-line order.",

@@ -18,10 +18,13 @@ FOLDERS = ("pokerstars", "pokerstars_other", "pokerstars_tournaments", "pluribus
 HAND_COLUMNS = {"id": "hand_id", "site": "site", "game": "game", "bet_type": "limit",
                 "table": "table", "max_players": "max_players", "currency": "currency",
                 "small_blind": "small_blind", "big_blind": "big_blind", "ante": "ante",
-                "button_seat": "button_seat", "total_pot": "total_pot", "rake": "rake"}
-PLAYER_COLUMNS = {"name": "name", "seat": "seat", "stack": "stack", "is_hero": "is_hero",
-                  "won": "won", "cash_out": "cash_out"}
-ACTION_COLUMNS = {"street": "street", "board": "board", "kind": "action", "amount": "amount"}
+                "button_seat": "button_seat", "total_pot": "total_pot", "rake": "rake",
+                "jackpot": "jackpot"}
+PLAYER_COLUMNS = {n: n for n in (
+    "name", "seat", "stack", "is_hero", "position", "invested", "won", "net", "cash_out", "vpip",
+    "pfr", "three_bet", "saw_flop", "saw_showdown", "won_at_showdown", "all_in_street")}
+ACTION_COLUMNS = {"street": "street", "board": "board", "kind": "action", "amount": "amount",
+                  "chips": "chips", "to": "to", "all_in": "all_in"}
 # Tournament fields in the order of the named tuple, and their columns.
 TOURNAMENT_COLUMNS = ("tournament", "level", "buy_in_kind", "buy_in_currency", "buy_in", "fee",
                       "bounty_fee")
@@ -107,8 +110,12 @@ WINAMAX = CORPUS / "winamax" / "jejellyroll-fr_fpdb-3" / \
 def corpus_param(*values, id):
     return pytest.param(*values, marks=needs_corpus, id=id)
 
-# (file, hand id, hand attributes, summary, players: name -> (seat, stack, hole cards, won),
-#  actions: position -> (street, player, kind, amount, cards))
+# (file, hand id, hand attributes, summary line,
+#  players: name -> (seat, stack, hole cards, position, invested, won, net, all-in street, flags),
+#  actions: position -> (street, player, kind, amount, chips, to, all in, cards)).
+# Flags: V vpip, P pfr, 3 three-bet, F saw the flop, S saw the showdown, W won at showdown.
+FLAGS = {"V": "vpip", "P": "pfr", "3": "three_bet", "F": "saw_flop", "S": "saw_showdown",
+         "W": "won_at_showdown"}
 GOLDEN = [
     pytest.param(
         DATA / "pokerstars" / "PokerStars__CashGame__ExtraHands__SidePot.txt", "85998509763",
@@ -116,18 +123,26 @@ GOLDEN = [
              table="Rarahu IV Fast,40-100 bb", max_players=9,
              started_at=datetime.datetime(2012, 9, 10, 23, 43, 58, tzinfo=UTC),  # 19:43:58 EDT
              currency="EUR", small_blind=0.05, big_blind=0.1, ante=0.0, button_seat=9,
-             board=("8s", "Qh", "Ks", "9s", "Tc"), total_pot=19.84, rake=0.89, hero=None,
-             tournament=None),
+             board=("8s", "Qh", "Ks", "9s", "Tc"), total_pot=19.84, rake=0.89, jackpot=0.0,
+             hero=None, tournament=None),
         "PokerStars #85998509763 NLHE €0.05/€0.10, 8 players, pot €19.84",
-        {"mofdis": (1, 7.18, ("As", "Kd"), 0.0), "metra1977": (2, 8.45, None, 0.0),
-         "CrSilva.11": (3, 1.38, ("Jh", "Ad"), 5.37), "danystorm": (4, 12.3, None, 0.0),
-         "Lenorina": (5, 4.0, ("Qc", "Qd"), 0.0), "soplak": (7, 20.85, None, 0.0),
-         "VodkinFirst": (8, 4.1, None, 0.0), "templargio": (9, 38.94, ("9d", "Jd"), 13.58),
-         "Skyhand": (None, 0.0, None, 0.0)},  # sits out, without a seat line
-        {2: ("predeal", "Skyhand", "Sitout", None, None),
-         11: ("preflop", "CrSilva.11", "RaiseAllIn", 0.78, None),
-         24: ("river", "templargio", "UncalledBetReturned", 9.69, None),
-         27: ("showdown", "templargio", "CollectSidePot2", 6.08, None)},
+        # 0.05 + 0.55 + 0.78 preflop, 2.62 on the flop, 3.18 all in on the river
+        {"mofdis": (1, 7.18, ("As", "Kd"), "SB", 7.18, 0.0, -7.18, "river", "VFS"),
+         "metra1977": (2, 8.45, None, "BB", 0.1, 0.0, -0.1, None, ""),
+         "CrSilva.11": (3, 1.38, ("Jh", "Ad"), "UTG", 1.38, 5.37, 3.99, "preflop", "VPFSW"),
+         "danystorm": (4, 12.3, None, "UTG+1", 0.0, 0.0, 0.0, None, ""),
+         "Lenorina": (5, 4.0, ("Qc", "Qd"), "LJ", 4.0, 0.0, -4.0, "flop", "VP3FS"),
+         "soplak": (7, 20.85, None, "HJ", 0.0, 0.0, 0.0, None, ""),
+         "VodkinFirst": (8, 4.1, None, "CO", 0.0, 0.0, 0.0, None, ""),
+         # 12.87 bet on the river, 9.69 returned: 7.18 in, 6.08 + 7.50 won
+         "templargio": (9, 38.94, ("9d", "Jd"), "BTN", 7.18, 13.58, 6.4, None, "VFSW"),
+         # sits out, without a seat line: not dealt in
+         "Skyhand": (None, 0.0, None, None, 0.0, 0.0, 0.0, None, "")},
+        {2: ("predeal", "Skyhand", "Sitout", None, None, None, False, None),
+         # "raises €0.78 to €1.38 and is all-in" with €0.20 in
+         11: ("preflop", "CrSilva.11", "RaiseAllIn", 0.78, 1.18, 1.38, True, None),
+         24: ("river", "templargio", "UncalledBetReturned", 9.69, None, None, False, None),
+         27: ("showdown", "templargio", "CollectSidePot2", 6.08, None, None, False, None)},
         id="showdown-side-pots"),
     pytest.param(
         DATA / "pokerstars" / "PokerStars__CashGame__PlayerTests__RunItTwice.txt",
@@ -140,15 +155,19 @@ GOLDEN = [
              boards=(("3d", "Kd", "9h", "8h", "4s"), ("3d", "Kd", "9h", "8h", "Kc")),
              total_pot=3030.0, rake=3.0, tournament=None),
         "PokerStars #124689908714 PLO $10/$20, 6 players, pot $3030",
-        {"jedimaster82": (1, 1000.0, None, 0.0),
-         "OneMoreSpin": (2, 1859.8, ("Qh", "3c", "Ks", "7c"), 0.0),
-         "FLATC@T": (3, 2000.0, ("Jd", "Ts", "Qd", "Qs"), 3027.0),
-         "KENZA_MILOU": (4, 1000.0, ("7s", "9s", "7h", "Jh"), 0.0),
-         "Legheliel": (5, 2000.0, None, 0.0), "danfiu": (6, 2000.0, None, 0.0)},
-        {11: ("preflop", "FLATC@T", "Say", None, None),
-         16: ("turn", "FLATC@T", "BetAllIn", 990.0, None),
-         24: ("showdown", "FLATC@T", "Show", None, ("Jd", "Ts", "Qd", "Qs")),
-         27: ("showdown", "FLATC@T", "CollectMainPot", 1503.5, None)},
+        {"jedimaster82": (1, 1000.0, None, "BTN", 0.0, 0.0, 0.0, None, ""),
+         "OneMoreSpin": (2, 1859.8, ("Qh", "3c", "Ks", "7c"), "SB", 10.0, 0.0, -10.0, None, ""),
+         # $1010 in, the $990 all-in bet returned; $1513.50 won on each board
+         "FLATC@T": (3, 2000.0, ("Jd", "Ts", "Qd", "Qs"), "BB", 1010.0, 3027.0, 2017.0, "turn",
+                     "VP3FSW"),
+         "KENZA_MILOU": (4, 1000.0, ("7s", "9s", "7h", "Jh"), "LJ", 1000.0, 0.0, -1000.0,
+                         "preflop", "VPFS"),
+         "Legheliel": (5, 2000.0, None, "HJ", 1010.0, 0.0, -1010.0, None, "VPF"),
+         "danfiu": (6, 2000.0, None, "CO", 0.0, 0.0, 0.0, None, "")},
+        {11: ("preflop", "FLATC@T", "Say", None, None, None, False, None),
+         16: ("turn", "FLATC@T", "BetAllIn", 990.0, 990.0, 990.0, True, None),
+         24: ("showdown", "FLATC@T", "Show", None, None, None, False, ("Jd", "Ts", "Qd", "Qs")),
+         27: ("showdown", "FLATC@T", "CollectMainPot", 1503.5, None, None, False, None)},
         id="run-twice"),
     corpus_param(
         KNOCKOUT, "68174975772",
@@ -159,11 +178,14 @@ GOLDEN = [
              board=("8c", "Qh", "8h", "2c", "8d"), total_pot=5640.0, rake=0.0,
              tournament=("447493868", "VI", "Money", "USD", 1.08, 0.15, 0.27)),
         "PokerStars #68174975772 tournament #447493868 NLO8 100/200, 3 players, pot 5640",
-        {"APTEM-89": (2, 3796.0, ("6d", "Ks", "Js", "Kc"), 5640.0),
-         "StaKuGorPS": (8, 6884.0, None, 0.0),
-         "Hero": (9, 2820.0, ("Tc", "9d", "7s", "4s"), 0.0)},
-        {12: ("showdown", "APTEM-89", "Bounty", 0.27, None),  # the $0.27 bounty for Hero
-         13: ("showdown", "Hero", "Finish", 1.94, None)},  # 3rd place, $1.94
+        {"APTEM-89": (2, 3796.0, ("6d", "Ks", "Js", "Kc"), "BB", 2820.0, 5640.0, 2820.0, None,
+                      "VFSW"),
+         "StaKuGorPS": (8, 6884.0, None, "BTN", 0.0, 0.0, 0.0, None, ""),
+         "Hero": (9, 2820.0, ("Tc", "9d", "7s", "4s"), "SB", 2820.0, 0.0, -2820.0, "flop",
+                  "VPFS")},
+        {4: ("preflop", "Hero", "Raise", 400.0, 500.0, 600.0, False, None),  # 100 posted
+         12: ("showdown", "APTEM-89", "Bounty", 0.27, None, None, False, None),  # for Hero
+         13: ("showdown", "Hero", "Finish", 1.94, None, None, False, None)},  # 3rd, $1.94
         id="tournament-bounty"),
     corpus_param(
         PLURIBUS, "35000",
@@ -173,28 +195,37 @@ GOLDEN = [
              currency=None, small_blind=50.0, big_blind=100.0, button_seat=6,
              board=("5d", "Kd", "As", "5h", "6h"), total_pot=1000.0, rake=0.0, hero=None),
         "PokerStarsPluribus #35000 NLHE 50/100, 6 players, pot 1000",
-        {"MrWhite": (1, 10000.0, ("4s", "9c"), 0.0), "Gogo": (2, 10000.0, ("7d", "7c"), 0.0),
-         "Budd": (3, 10000.0, ("3c", "2h"), 0.0), "Eddie": (4, 10000.0, ("Jc", "9s"), 0.0),
-         "Bill": (5, 10000.0, ("6d", "Jd"), 0.0),
-         "Pluribus": (6, 10000.0, ("Kc", "8d"), 1000.0)},
-        {11: ("preflop", "Pluribus", "Raise", 125.0, None),
-         19: ("river", "Pluribus", "Bet", 250.0, None)},
+        {"MrWhite": (1, 10000.0, ("4s", "9c"), "SB", 50.0, 0.0, -50.0, None, ""),
+         "Gogo": (2, 10000.0, ("7d", "7c"), "BB", 475.0, 0.0, -475.0, None, "VFS"),
+         "Budd": (3, 10000.0, ("3c", "2h"), "LJ", 0.0, 0.0, 0.0, None, ""),
+         "Eddie": (4, 10000.0, ("Jc", "9s"), "HJ", 0.0, 0.0, 0.0, None, ""),
+         "Bill": (5, 10000.0, ("6d", "Jd"), "CO", 0.0, 0.0, 0.0, None, ""),
+         # its "collected 1000.0" stands before the summary
+         "Pluribus": (6, 10000.0, ("Kc", "8d"), "BTN", 475.0, 1000.0, 525.0, None, "VPFSW")},
+        {11: ("preflop", "Pluribus", "Raise", 125.0, 225.0, 225.0, False, None),
+         19: ("river", "Pluribus", "Bet", 250.0, 250.0, 250.0, False, None)},
         id="pluribus"),
     corpus_param(
         WINAMAX, "351984-130-1286650224",
+        # "Total pot 8.20€ | Rake 0.35€" is after the rake and keeps the 1.64€ of Player4's
+        # all-in that Player8 could not call: 8.20 + 0.35 - 1.64 was in the pot.
         dict(site="Winamax", game="HoldEm", bet_type="NoLimit", table="Chelles", max_players=9,
              started_at=datetime.datetime(2010, 10, 9, 19, 50, 24, tzinfo=UTC),
              currency="EUR", small_blind=0.02, big_blind=0.05, button_seat=2,
-             board=("7s", "2d", "6h", "9c", "9d"), total_pot=8.2, rake=0.35),
-        "Winamax #351984-130-1286650224 NLHE €0.02/€0.05, 9 players, pot €8.20",
-        {"Hero": (1, 5.0, ("Ks", "Th"), 0.0), "Player2": (2, 6.28, None, 0.0),
-         "Player3": (3, 5.06, None, 0.0), "Player4": (4, 5.01, ("9h", "6s"), 8.2),
-         "Player5": (5, 7.07, None, 0.0), "Player6": (6, 3.2, None, 0.0),
-         "Player7": (7, 6.61, None, 0.0), "Player8": (8, 3.37, ("7d", "8d"), 0.0),
-         "Player9": (9, 4.76, None, 0.0)},
-        {2: ("predeal", "Hero", "BigBlind", 0.05, None),  # out of position
-         21: ("turn", "Player4", "Raise", 0.05, None),
-         24: ("river", "Player8", "CallAllIn", 3.17, None)},
+             board=("7s", "2d", "6h", "9c", "9d"), total_pot=6.91, rake=0.35),
+        "Winamax #351984-130-1286650224 NLHE €0.02/€0.05, 9 players, pot €6.91",
+        {"Hero": (1, 5.0, ("Ks", "Th"), "CO", 0.1, 0.0, -0.1, None, "F"),
+         "Player2": (2, 6.28, None, "BTN", 0.05, 0.0, -0.05, None, "VF"),
+         "Player3": (3, 5.06, None, "SB", 0.02, 0.0, -0.02, None, ""),
+         "Player4": (4, 5.01, ("9h", "6s"), "BB", 3.37, 6.56, 3.19, "river", "FSW"),
+         "Player5": (5, 7.07, None, "UTG", 0.0, 0.0, 0.0, None, ""),
+         "Player6": (6, 3.2, None, "UTG+1", 0.0, 0.0, 0.0, None, ""),
+         "Player7": (7, 6.61, None, "UTG+2", 0.0, 0.0, 0.0, None, ""),
+         "Player8": (8, 3.37, ("7d", "8d"), "LJ", 3.37, 0.0, -3.37, "river", "VFS"),
+         "Player9": (9, 4.76, None, "HJ", 0.0, 0.0, 0.0, None, "")},
+        {2: ("predeal", "Hero", "BigBlind", 0.05, 0.05, None, False, None),  # out of position
+         21: ("turn", "Player4", "Raise", 0.05, 0.1, 0.1, False, None),  # 0.05€ to 0.10€
+         24: ("river", "Player8", "CallAllIn", 3.17, 3.17, None, True, None)},
         id="winamax"),
 ]
 
@@ -207,11 +238,16 @@ def test_golden_hands(path, hand_id, attributes, summary, players, actions):
         got["tournament"] = tuple(got["tournament"])
     assert got == attributes
     assert h.summary() == summary
-    assert {p.name: (p.seat, p.stack, p.hole_cards, p.won) for p in h.players} == players
     assert [p.name for p in h.players] == list(players)
+    for p in h.players:
+        flags = "".join(k for k, name in FLAGS.items() if getattr(p, name))
+        assert (p.seat, p.stack, p.hole_cards, p.position, p.invested, p.won, p.net,
+                p.all_in_street, flags) == players[p.name], p.name
+    assert h.winners == tuple(p for p in h.players if p.won > 0)
     for i, want in actions.items():
         a = h.actions[i]
-        assert (a.street, a.player and a.player.name, a.kind, a.amount, a.cards) == want, i
+        assert (a.street, a.player and a.player.name, a.kind, a.amount, a.chips, a.to, a.all_in,
+                a.cards) == want, i
 
 
 # ------------------------------------------------------------------------------------------

@@ -371,13 +371,17 @@ GOOD_SCRIPT = """
             for p in hand.players:
                 cards: Tuple[str, ...] = p.hole_cards or ()
                 seat: int = p.seat if p.seat is not None else -1
-                lines.append(f"{p.name} {seat} {p.stack + p.won} {p is hero} {cards}")
+                net: float = p.net + p.invested - p.won
+                where: Optional[str] = p.position or p.all_in_street
+                lines.append(f"{p.name} {seat} {p.stack + net} {p is hero} {cards} {where}")
+                lines.append(f"{p.vpip and p.pfr and p.three_bet} {p.saw_flop} {p.saw_showdown}")
+                lines.append(f"{p.won_at_showdown} {p.cash_out}")
             for a in hand.actions:
                 who: str = a.player.name if a.player is not None else "-"
-                amount: float = a.amount or 0.0
-                lines.append(f"{a.street} {who} {a.kind} {amount} {a.cards}")
+                chips: float = (a.chips or 0.0) + (a.to or 0.0) + (a.amount or 0.0)
+                lines.append(f"{a.street} {who} {a.kind} {chips} {a.all_in} {a.cards}")
             if hand.tournament is not None:
-                lines.append(hand.tournament.id + str(hand.tournament.buy_in + hand.ante))
+                lines.append(hand.tournament.id + str(hand.tournament.buy_in + hand.jackpot))
         return lines
 """
 
