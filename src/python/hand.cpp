@@ -25,7 +25,6 @@
 #include "core/format.hpp"
 #include "core/utf8.hpp"
 #include "export/arrow.hpp"
-#include "export/text_form.hpp"
 #include "facts/facts.hpp"
 
 namespace hs::py {
@@ -552,7 +551,6 @@ struct HandObject {
     std::shared_ptr<HandCache> cache;  // made on the first attribute read
     PyObject* players;                 // the tuple of Player, made on first use
     PyObject* actions;                 // the tuple of Action, the same
-    Py_hash_t hash;                    // -1 until computed
 };
 
 HandObject* as_hand(PyObject* self) noexcept { return reinterpret_cast<HandObject*>(self); }
@@ -792,40 +790,8 @@ PyObject* hand_tournament(PyObject* self, void*) {
 }
 
 // ---------------------------------------------------------------------------------------------
-// Equality, hashing, summary
+// The summary line
 // ---------------------------------------------------------------------------------------------
-
-// Hands are values: two Hands are equal when their text forms are (the same hand of the same
-// parse always is; the same hand parsed twice is too). Equal text forms have equal sites and
-// ids, so the hash is taken from those two alone and costs no text form.
-bool same_hand(HandObject* a, HandObject* b) {
-    if (a->view.store == b->view.store && a->view.hands == b->view.hands) return true;
-    const HandCache& x = cache_of(a);
-    const HandCache& y = cache_of(b);
-    const Header& hx = x.hand().header;
-    const Header& hy = y.hand().header;
-    if (hx.site != hy.site || x.store().text_of(hx.id) != y.store().text_of(hy.id)) return false;
-    return hand_text(x.store(), hand_index(a), false) == hand_text(y.store(), hand_index(b), false);
-}
-
-PyObject* hand_richcompare(PyObject* a, PyObject* b, int op) {
-    if ((op != Py_EQ && op != Py_NE) || !PyObject_TypeCheck(b, g_hand_type))
-        Py_RETURN_NOTIMPLEMENTED;
-    return guarded(
-        [&]() -> PyObject* { return boolean(same_hand(as_hand(a), as_hand(b)) == (op == Py_EQ)); });
-}
-
-Py_hash_t hand_hash(PyObject* self) {
-    HandObject* h = as_hand(self);
-    if (h->hash != -1) return h->hash;
-    Ref id(hand_id(self, nullptr));
-    if (!id) return -1;
-    Py_hash_t hash = PyObject_Hash(id.get());
-    if (hash == -1) return -1;
-    hash = hash * 1000003 + static_cast<Py_hash_t>(cache_of(h).hand().header.site);
-    h->hash = hash == -1 ? -2 : hash;
-    return h->hash;
-}
 
 // "HE", "O", "O8" (Omaha hi-lo), "O5"/"O6" and "O5-8"/"O6-8" (five- and six-card Omaha, hi and
 // hi-lo), "SD" (short deck), "C"/"C8" (Courchevel); after the limit: "NL", "PL", "FL".
@@ -949,15 +915,13 @@ PyMethodDef kHandMethods[] = {
 
 PyType_Slot kHandSlots[] = {
     {Py_tp_dealloc, reinterpret_cast<void*>(hand_dealloc)},
-    {Py_tp_richcompare, reinterpret_cast<void*>(hand_richcompare)},
-    {Py_tp_hash, reinterpret_cast<void*>(hand_hash)},
     {Py_tp_getset, kHandGetSet},
     {Py_tp_methods, kHandMethods},
     {Py_tp_doc,
      const_cast<char*>(
          "One hand of a parsed text: a one-hand HandView (its repr, str and exports write the "
-         "hand) whose attributes read the hand when first asked for. Two Hands are equal when "
-         "their text forms are, and hash alike then.")},
+         "hand) whose attributes read the hand when first asked for. Equal, as any view, to the "
+         "views of the same hand of the same parse.")},
     {0, nullptr},
 };
 
@@ -988,7 +952,6 @@ PyObject* new_hand(std::shared_ptr<const HandStore> store, Span hand) {
     new (&h->cache) std::shared_ptr<HandCache>();
     h->players = nullptr;
     h->actions = nullptr;
-    h->hash = -1;
     return obj;
 }
 
