@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "batch/pool.hpp"
+#include "core/fault.hpp"
 #include "core/model.hpp"
 #include "export/json.hpp"
 #include "export/ohh.hpp"
@@ -461,9 +462,8 @@ bool choice_arg(PyObject* obj, const char* param, const std::pair<std::string_vi
         message += names[i].first;
         message += '\'';
     }
-    message += ", not '";
-    message += text;
-    message += '\'';
+    message += ", not ";
+    hs::append_quoted(message, text);
     raise_with_message(PyExc_ValueError, message);
     return false;
 }
