@@ -20,13 +20,15 @@
 #include <optional>
 #include <string_view>
 
+#include "core/chars.hpp"
 #include "core/clock.hpp"
 #include "core/model.hpp"
 #include "core/scan.hpp"
 #include "core/utf8.hpp"
 #include "reader/bets.hpp"
+#include "reader/cursor.hpp"
 #include "reader/hand.hpp"
-#include "reader/parser.hpp"
+#include "reader/numbers.hpp"
 #include "reader/phrases.hpp"
 #include "reader/shared_lines.hpp"
 
