@@ -1055,19 +1055,9 @@ void export_stream(std::shared_ptr<const TableBatches> data, ArrowArrayStream* o
 // ---------------------------------------------------------------------------------------------
 
 double amount_value(float v) {
-    const double d = v;
-    const double magnitude = std::fabs(d);
-    if (magnitude < 131072.0) {
-        // Below 2^17 a float's rounding interval is narrower than a cent, so it holds at most
-        // one whole number of cents; when it does, no shorter decimal rounds to the float.
-        // d * 100 is exact, and adding and taking away 1.5 * 2^52 rounds it to a whole number.
-        constexpr double kRound = 6755399441055744.0;
-        const double value = std::copysign(((d * 100.0 + kRound) - kRound) / 100.0, d);
-        if (static_cast<float>(value) == v) return value;
-    } else if (magnitude < 16777216.0 && d == std::nearbyint(d)) {
-        return d;  // a whole number below 2^24 is its own shortest decimal
-    }
-    return amount_value_exact(v);
+    if (!std::isfinite(v)) return amount_value_exact(v);  // one NaN, the infinities
+    if (v == 0.0f) return v;                              // both zeros
+    return decimal_double(shortest_decimal(v));
 }
 
 double amount_value_exact(float v) {
