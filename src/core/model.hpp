@@ -421,6 +421,9 @@ struct PotInfo {
     // Chips the site put in the pot, no player's (GGPoker's "Cash Drop to Pot : total $0.2"):
     // part of the total. Printed by neither the text form nor the JSON layouts.
     float added = 0;
+    // The part of `rake` that the site takes for something else than its rake (GGPoker's
+    // "| Jackpot $0.02 | Bingo $0"). Printed by neither the text form nor the JSON layouts.
+    float jackpot = 0;
 };
 
 struct Winner {

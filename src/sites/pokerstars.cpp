@@ -18,6 +18,7 @@
 #include <string_view>
 
 #include "core/clock.hpp"
+#include "core/format.hpp"
 #include "core/model.hpp"
 #include "core/scan.hpp"
 #include "core/utf8.hpp"
@@ -586,6 +587,7 @@ PotInfo parse_pot_line(string_view line, Currency cur, bool rake_optional) {
     static constexpr char kMainPot[] = "Main pot ";
     static constexpr char kSidePot[] = "Side pot";
     static constexpr string_view kPotNumber = "-1";
+    static constexpr string_view kRake = "Rake";
     PotInfo pots;
     // The site's take: every part after the first '|', each an amount after a one-word name ("|
     // Rake $0.10", GGPoker's "| Rake $0.02 | Jackpot $0.02 | Bingo $0").
@@ -604,7 +606,9 @@ PotInfo parse_pot_line(string_view line, Currency cur, bool rake_optional) {
         }
         const auto fee = read_number(r, cur);
         if (!fee) fault_missing("rake", line);
-        pots.rake += fee->value;
+        pots.rake = written_sum(pots.rake, fee->value);
+        if (part.substr(2, word_end - 2) != kRake)
+            pots.jackpot = written_sum(pots.jackpot, fee->value);
     }
     const auto total = decimal_after_first(line, cur);
     if (!total) fault_missing("total pot", line);
