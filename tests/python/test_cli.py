@@ -228,9 +228,9 @@ def test_skip_auto_and_report(tmp_path, quiet, fmt):
 def test_format_ohh_to_standard_output_and_to_files(tmp_path):
     """One .ohh text per file, the texts a valid stream together; with --output one file each,
     named in ASCII after its input, a taken name numbered."""
-    from test_ohh import INEXPRESSIBLE, TOURNAMENTS
+    from test_ohh import NO_GAME_NAME, SHORT_DECK
     from ohh_check import split_ohh
-    fpp = TOURNAMENTS / "NLHE-FPP-MTT-1r-201005.AllinLotsRebuy.txt"
+    short_deck = SHORT_DECK  # every hand of a game the format has no name for
     euro = tmp_path / "sub" / "caf\u00e9 table.txt"
     euro.parent.mkdir()
     euro.write_bytes(GBP.read_bytes())
@@ -240,15 +240,16 @@ def test_format_ohh_to_standard_output_and_to_files(tmp_path):
     assert r.stdout.decode() == "\n".join(texts)
     assert len(split_ohh(r.stdout.decode())) == 2
     out = tmp_path / "out"
-    r = run("--format", "ohh", "--output", out, "--errors", "skip", "--report", GBP, euro, fpp)
+    r = run("--format", "ohh", "--output", out, "--errors", "skip", "--report", GBP, euro,
+            short_deck)
     assert r.returncode == 0 and r.stdout == b""
     names = ["PokerStars__CashGame__Limits__GbpTable.ohh", "caf__table.ohh",
-             "NLHE-FPP-MTT-1r-201005.AllinLotsRebuy.ohh"]
+             "NL-ShortDeck-5max-USD-0.2-202103.ohh"]
     assert sorted(p.name for p in out.iterdir()) == sorted(names)
     assert (out / names[1]).read_text(encoding="utf-8") == texts[0]
     assert (out / names[2]).read_text(encoding="utf-8") == ""  # no hand can be written
     err = r.stderr.decode().splitlines()
-    assert all(line.endswith(INEXPRESSIBLE) for line in err[:-1]) and len(err) > 2
+    assert all(NO_GAME_NAME + "ShortDeckHoldEm" in line for line in err[:-1]) and len(err) > 2
     assert f"{len(err) - 1} rejected hands" in err[-1]
-    r = run("--format", "ohh", GBP, fpp)  # strict: the hand that cannot be written is a fault
-    assert r.returncode == 2 and INEXPRESSIBLE in r.stderr.decode()
+    r = run("--format", "ohh", GBP, short_deck)  # strict: a hand that cannot be written: a fault
+    assert r.returncode == 2 and NO_GAME_NAME in r.stderr.decode()
