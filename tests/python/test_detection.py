@@ -158,7 +158,7 @@ def test_fault_is_reported_on_standard_error(capfd):
     err = capfd.readouterr().err
     assert err.startswith(
         "handscribe: internal fault: Parser has not been implemented for Bovada (raised at ")
-    assert err.count("\n") == 1 and "parsers.cpp:" in err
+    assert err.count("\n") == 1 and "parse.cpp:" in err
 
 
 @pytest.mark.parametrize(
