@@ -20,8 +20,8 @@ from pathlib import Path
 import handscribe
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
-from bench_batch import build_batch, pick_files  # noqa: E402
-from bench_parse import build_input  # noqa: E402
+from bench_batch import build_batch, pick_files
+from bench_parse import build_input
 
 
 def paired(runs: int, first, second):

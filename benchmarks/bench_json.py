@@ -60,7 +60,7 @@ def main() -> None:
           f"x{args.repeat}), hands: {len(view)}")
     cpus = {}
     for label, fn in (("handscribe.to_json(view)", lambda: handscribe.to_json(view)),
-                      ("view.to_json()", lambda: view.to_json()),
+                      ("view.to_json()", view.to_json),
                       ("handscribe.to_ohh(view)", lambda: handscribe.to_ohh(view))):
         wall, cpu, text = best(fn, args.runs)
         cpus[label] = cpu

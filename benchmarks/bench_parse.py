@@ -88,7 +88,8 @@ def build_scan_helper() -> Path:
 
 
 def main() -> int:
-    ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    ap = argparse.ArgumentParser(description=__doc__,
+                                 formatter_class=argparse.RawDescriptionHelpFormatter)
     ap.add_argument("--mb", type=float, default=30.0)
     ap.add_argument("--runs", type=int, default=5)
     args = ap.parse_args()
@@ -138,7 +139,7 @@ def main() -> int:
         if not (CORPUS.parent / folder).is_dir():
             continue
         site_text = build_input(args.mb / 10, CORPUS.parent / folder).decode("utf-8")
-        t_site, site_view = best(args.runs, lambda: handscribe.parse_str(site_text))
+        t_site, site_view = best(args.runs, lambda t=site_text: handscribe.parse_str(t))
         print(f"{site:<10}: {len(site_text.encode()) / 1e6 / t_site:8.1f} MB/s  "
               f"{len(site_view) / t_site:10.0f} hands/s")
     return 0

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# The whole test suite: installs what the tests need, then runs the C++ tests (plain and under
-# AddressSanitizer + UndefinedBehaviorSanitizer), the worker pool test under ThreadSanitizer and
-# the Python tests against the installed package.
+# The whole test suite: installs what the tests need, lints the Python tree (ruff), then runs the
+# C++ tests (plain and under AddressSanitizer + UndefinedBehaviorSanitizer), the worker pool test
+# under ThreadSanitizer and the Python tests against the installed package.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -18,6 +18,9 @@ fi
 
 PY=${PYTHON:-python3}
 "$PY" -m pip install -q ".[test]"
+
+echo "== Python lint (ruff, configured in pyproject.toml)"
+"$PY" -m ruff check python tests/python benchmarks
 
 GEN=()
 command -v ninja >/dev/null 2>&1 && GEN=(-G Ninja)

@@ -1,7 +1,7 @@
 """A blazingly fast parser for poker hand histories"""
 from collections.abc import Sequence as _Sequence
 
-from ._handscribe import *  # noqa: F401,F403
+from ._handscribe import *  # noqa: F403
 from ._handscribe import HandView as _HandView
 from ._handscribe import PanicException  # noqa: F401
 from ._handscribe import __all__ as _names

@@ -1,21 +1,28 @@
 """A blazingly fast parser for poker hand histories"""
 import os
-from typing import (Any, Iterator, List, Literal, NamedTuple, Optional, Sequence, SupportsIndex,
-                    Tuple, Union, overload)
+from collections.abc import Iterator, Sequence
+from typing import (
+    Any,
+    Literal,
+    NamedTuple,
+    SupportsIndex,
+    Union,
+    overload,
+)
 
 __all__ = [
-    "parse_str",
-    "parse_strs",
+    "HandView",
+    "Rejected",
+    "Table",
+    "Tables",
     "parse_path",
     "parse_paths",
+    "parse_str",
+    "parse_strs",
+    "read_tables",
     "to_json",
     "to_json_ohh",
     "to_ohh",
-    "read_tables",
-    "HandView",
-    "Rejected",
-    "Tables",
-    "Table",
 ]
 
 _Path = Union[str, "os.PathLike[str]"]
@@ -34,7 +41,7 @@ class Rejected(NamedTuple):
 class Table:
     """One table as Arrow record batches, read through the Arrow PyCapsule interface."""
     def __len__(self) -> int: ...
-    def __arrow_c_stream__(self, requested_schema: Optional[Any] = None) -> Any: ...
+    def __arrow_c_stream__(self, requested_schema: Any | None = None) -> Any: ...
     def __arrow_c_schema__(self) -> Any: ...
 
 class Tables:
@@ -45,7 +52,7 @@ class Tables:
     @property
     def actions(self) -> Table: ...
     @property
-    def rejected(self) -> List[Tuple[str, Rejected]]:
+    def rejected(self) -> list[tuple[str, Rejected]]:
         """The hand starts of the files that gave no row, as (path, Rejected) pairs in file
         order."""
 
@@ -66,25 +73,25 @@ class HandView(Sequence["HandView"]):
     def to_ohh(self, *, errors: _Errors = "strict") -> str: ...
     def to_arrow(self) -> Tables: ...
     @property
-    def rejected(self) -> List[Rejected]:
+    def rejected(self) -> list[Rejected]:
         """The hand starts of the parsed text that gave no hand, in text order (empty for a
         view cut from another)."""
 
 def parse_str(src: str, *, errors: _Errors = "strict") -> HandView: ...
-def parse_strs(srcs: Sequence[str], *, errors: _Errors = "strict") -> List[HandView]: ...
+def parse_strs(srcs: Sequence[str], *, errors: _Errors = "strict") -> list[HandView]: ...
 def parse_path(
     path: _Path, *, errors: _Errors = "strict", encoding: _Encoding = "utf-8"
 ) -> HandView: ...
 def parse_paths(
     paths: Sequence[_Path], *, errors: _Errors = "strict", encoding: _Encoding = "utf-8"
-) -> List[HandView]: ...
+) -> list[HandView]: ...
 def to_json(view: HandView) -> str: ...
 def to_json_ohh(view: HandView) -> str: ...
 def to_ohh(view: HandView, *, errors: _Errors = "strict") -> str: ...
 def read_tables(
     paths: Sequence[_Path],
     *,
-    jobs: Optional[int] = None,
+    jobs: int | None = None,
     errors: _Errors = "skip",
     encoding: _Encoding = "auto",
 ) -> Tables: ...

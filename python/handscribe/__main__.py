@@ -24,9 +24,10 @@ import sys
 import threading
 import time
 import warnings
+from collections.abc import Iterator
 from concurrent.futures import Future, ThreadPoolExecutor
 from pathlib import Path
-from typing import Callable, Deque, Iterator, List, Optional, Tuple, TypeVar
+from typing import Callable, Optional, TypeVar
 
 import handscribe
 
@@ -54,8 +55,8 @@ def _parser() -> argparse.ArgumentParser:
     p = argparse.ArgumentParser(
         prog="handscribe",
         description=(
-            "Parse poker hand-history files (PokerStars, PokerStars Pluribus logs, OnGame, GGPoker, "
-            "Winamax) and "
+            "Parse poker hand-history files (PokerStars, PokerStars Pluribus logs, OnGame, "
+            "GGPoker, Winamax) and "
             "write each file's hands as one line of JSON (an array with one object per hand), "
             "as an Open Hand History (.ohh) text, or all hands as three Parquet datasets."
         ),
@@ -106,11 +107,11 @@ def _is_pattern(text: str) -> bool:
     return any(c in text for c in "*?[")
 
 
-def _inputs(args: argparse.Namespace) -> Tuple[List[str], List[str]]:
+def _inputs(args: argparse.Namespace) -> tuple[list[str], list[str]]:
     """The files to read, and the messages of patterns that matched none. A path that does not
     exist and is no pattern stays in the list: reading it reports the error."""
-    files: List[str] = []
-    errors: List[str] = []
+    files: list[str] = []
+    errors: list[str] = []
 
     def folder(path: Path) -> None:
         files.extend(str(f) for f in sorted(path.rglob(args.glob)) if f.is_file())
@@ -136,7 +137,7 @@ def _inputs(args: argparse.Namespace) -> Tuple[List[str], List[str]]:
 class Totals:
     """What a run read; printed as its last line on standard error."""
 
-    def __init__(self, files: List[str]) -> None:
+    def __init__(self, files: list[str]) -> None:
         self.files = len(files)
         self.bytes = sum(file_size(f) for f in files)
         self.hands = 0
@@ -170,7 +171,7 @@ class Progress:
             self.bar = tqdm(total=total_bytes, unit="B", unit_scale=True, file=sys.stderr,
                             leave=False)
 
-    def advance(self, files: List[str]) -> None:
+    def advance(self, files: list[str]) -> None:
         if self.bar is not None:
             self.bar.update(sum(file_size(f) for f in files))
 
@@ -196,10 +197,10 @@ def _write_line(text: str) -> None:
     out.flush()
 
 
-def _in_order(pool: ThreadPoolExecutor, work: Callable[[str], T], files: List[str],
-              window: int) -> Iterator[Tuple[str, "Future[T]"]]:
+def _in_order(pool: ThreadPoolExecutor, work: Callable[[str], T], files: list[str],
+              window: int) -> Iterator[tuple[str, "Future[T]"]]:
     """The files' results in input order, with at most `window` files in flight."""
-    pending: Deque[Tuple[str, "Future[T]"]] = collections.deque()
+    pending: collections.deque[tuple[str, Future[T]]] = collections.deque()
     for path in files:
         pending.append((path, pool.submit(work, path)))
         if len(pending) >= window:
@@ -208,11 +209,11 @@ def _in_order(pool: ThreadPoolExecutor, work: Callable[[str], T], files: List[st
         yield pending.popleft()
 
 
-def _ohh_names(files: List[str]) -> List[str]:
+def _ohh_names(files: list[str]) -> list[str]:
     """The .ohh file name of each input: its name without the extension, every character other
     than an ASCII letter, digit, '.', '-' or '_' made '_' (the format asks for ASCII names), and
     "-2", "-3"... after a name already taken."""
-    names: List[str] = []
+    names: list[str] = []
     taken: set = set()
     for path in files:
         stem = re.sub(r"[^A-Za-z0-9._-]", "_", Path(path).stem) or "_"
@@ -225,7 +226,7 @@ def _ohh_names(files: List[str]) -> List[str]:
     return names
 
 
-def _write_json(files: List[str], args: argparse.Namespace, totals: Totals,
+def _write_json(files: list[str], args: argparse.Namespace, totals: Totals,
                 progress: Progress) -> int:
     ohh = args.format == "ohh"
     if ohh:
@@ -238,7 +239,7 @@ def _write_json(files: List[str], args: argparse.Namespace, totals: Totals,
         os.makedirs(args.output, exist_ok=True)
     written = False  # an .ohh text on standard output already: the next one follows a blank line
 
-    def one(path: str) -> Tuple["handscribe.HandView", str]:
+    def one(path: str) -> tuple["handscribe.HandView", str]:
         # Both calls release the interpreter lock: the threads parse and write in parallel.
         view = handscribe.parse_path(path, errors=args.errors, encoding=args.encoding)
         return view, convert(view)
@@ -275,7 +276,7 @@ def _write_json(files: List[str], args: argparse.Namespace, totals: Totals,
     return status
 
 
-def _write_parquet(files: List[str], args: argparse.Namespace, totals: Totals,
+def _write_parquet(files: list[str], args: argparse.Namespace, totals: Totals,
                    progress: Progress) -> int:
     pa = require("pyarrow", "arrow", "--format parquet")
     pq = require("pyarrow.parquet", "arrow", "--format parquet")
@@ -313,7 +314,7 @@ def _write_parquet(files: List[str], args: argparse.Namespace, totals: Totals,
 WRITERS = {"json": _write_json, "ohh": _write_json, "parquet": _write_parquet}
 
 
-def main(argv: Optional[List[str]] = None) -> int:
+def main(argv: Optional[list[str]] = None) -> int:
     parser = _parser()
     args = parser.parse_args(argv)
     if args.format == "parquet" and not args.output:

@@ -1,6 +1,6 @@
 """Groups of neighbouring files, shared by the command line and the Dask reader."""
 import os
-from typing import Iterator, List, Sequence
+from collections.abc import Iterator, Sequence
 
 
 def file_size(path: str) -> int:
@@ -10,9 +10,9 @@ def file_size(path: str) -> int:
         return 0  # the reader reports or skips it
 
 
-def groups(paths: Sequence[str], max_bytes: int) -> Iterator[List[str]]:
+def groups(paths: Sequence[str], max_bytes: int) -> Iterator[list[str]]:
     """Runs of files in order, each of at most `max_bytes` of text (a larger file alone)."""
-    group: List[str] = []
+    group: list[str] = []
     size = 0
     for path in paths:
         n = file_size(path)

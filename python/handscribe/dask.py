@@ -8,7 +8,8 @@ pandas columns backed by Arrow (`pandas.ArrowDtype`), with the types of the tabl
 `dask` extra: pip install 'handscribe[dask]'.
 """
 import os
-from typing import Any, List, Sequence, Tuple, Union
+from collections.abc import Sequence
+from typing import Any, Union
 
 import handscribe
 
@@ -20,7 +21,7 @@ __all__ = ["read_tables"]
 _FEATURE = "handscribe.dask.read_tables"
 
 
-def _frames(tables: "handscribe.Tables") -> Tuple[Any, Any, Any]:
+def _frames(tables: "handscribe.Tables") -> tuple[Any, Any, Any]:
     pa = require("pyarrow", "dask", _FEATURE)
     pd = require("pandas", "dask", _FEATURE)
     return tuple(
@@ -29,7 +30,7 @@ def _frames(tables: "handscribe.Tables") -> Tuple[Any, Any, Any]:
     )
 
 
-def _read_group(paths: List[str], errors: str, encoding: str) -> Tuple[Any, Any, Any]:
+def _read_group(paths: list[str], errors: str, encoding: str) -> tuple[Any, Any, Any]:
     return _frames(handscribe.read_tables(paths, errors=errors, encoding=encoding))
 
 
@@ -39,7 +40,7 @@ def read_tables(
     blocksize: int = 64 * 2**20,
     errors: str = "skip",
     encoding: str = "auto",
-) -> Tuple[Any, Any, Any]:
+) -> tuple[Any, Any, Any]:
     """The hands, players and actions tables of the files as three Dask DataFrames, one
     partition per group of neighbouring files of about `blocksize` bytes, each read by
     `handscribe.read_tables` with `errors` and `encoding`."""

@@ -4,7 +4,7 @@ accounting of chips and pots. It knows nothing of handscribe's writer."""
 import re
 from datetime import datetime
 from decimal import Decimal
-from typing import Dict, List, Optional
+from typing import Optional
 
 GAME_TYPES = {"Holdem", "Omaha", "OmahaHiLo", "Stud", "StudHiLo", "Draw"}
 BET_TYPES = {"NL", "PL", "FL"}
@@ -71,7 +71,7 @@ def field(obj: dict, key: str, types, optional: bool = False, nullable: bool = F
     if value is None:
         need(nullable, f"{key!r} is null")
         return None
-    need(isinstance(value, types) and not isinstance(value, bool) or
+    need((isinstance(value, types) and not isinstance(value, bool)) or
          (types is bool and isinstance(value, bool)), f"{key!r} has type {type(value).__name__}")
     return value
 
@@ -125,8 +125,8 @@ def unmatched(rounds: list) -> set:
     went in, the top bettor's live chips above the next one's, or nothing when those chips were
     a posted blind that nobody called (some sites leave a walk's blind in the pot)."""
     for r in reversed(rounds):
-        live: Dict[int, Decimal] = {}
-        last: Dict[int, str] = {}
+        live: dict[int, Decimal] = {}
+        last: dict[int, str] = {}
         for a in r["actions"]:
             if a["action"] in PAYING and a["action"] not in DEAD:
                 live[a["player_id"]] = live.get(a["player_id"], Decimal(0)) + a["amount"]
@@ -170,7 +170,7 @@ def check_hand(doc: dict, uncalled: Optional[Decimal] = None) -> dict:
         need("tournament_info" not in h and "tournament_bounties" not in h,
              "tournament objects in a cash hand")
 
-    players: Dict[int, dict] = {}
+    players: dict[int, dict] = {}
     seats = set()
     for p in field(h, "players", list):
         keys(p, "player")
@@ -188,7 +188,7 @@ def check_hand(doc: dict, uncalled: Optional[Decimal] = None) -> dict:
     hero = field(h, "hero_player_id", int, optional=True, nullable=True)
     need(hero is None or hero in players, "hero_player_id does not resolve")
 
-    put_in: Dict[int, Decimal] = {pid: Decimal(0) for pid in players}
+    put_in: dict[int, Decimal] = {pid: Decimal(0) for pid in players}
     added = Decimal(0)
     rounds = field(h, "rounds", list)
     need(len(rounds) > 0 and rounds[0].get("street") == "Preflop", "no Preflop round 0")
@@ -257,7 +257,7 @@ def check_hand(doc: dict, uncalled: Optional[Decimal] = None) -> dict:
     return h
 
 
-def split_ohh(text: str) -> List[str]:
+def split_ohh(text: str) -> list[str]:
     """The objects of an .ohh text: each followed by a newline, separated by one blank line."""
     if text == "":
         return []

@@ -10,7 +10,6 @@ from pathlib import Path
 import pytest
 
 import handscribe
-
 from conftest import CORPUS, needs_corpus
 
 STARS = CORPUS / "pokerstars" / "HHSmithy_PokerHandHistoryParser"
@@ -39,6 +38,7 @@ def run(*args):
         capture_output=True,
         env=env,
         timeout=120,
+        check=False,
     )
 
 
@@ -165,7 +165,8 @@ def test_help_and_usage_errors():
 
 @needs_corpus
 def test_reader_going_away_stops_quietly():
-    big = CORPUS / "pokerstars" / "santiweight_poker-handhistory" / "hh.com_Paulina_289FR_2021.07.30_0.txt"
+    big = (CORPUS / "pokerstars" / "santiweight_poker-handhistory"
+           / "hh.com_Paulina_289FR_2021.07.30_0.txt")
     env = dict(os.environ)
     env["PYTHONPATH"] = os.pathsep.join(p for p in sys.path if p)
     proc = subprocess.Popen(
@@ -228,8 +229,8 @@ def test_skip_auto_and_report(tmp_path, quiet, fmt):
 def test_format_ohh_to_standard_output_and_to_files(tmp_path):
     """One .ohh text per file, the texts a valid stream together; with --output one file each,
     named in ASCII after its input, a taken name numbered."""
-    from test_ohh import NO_GAME_NAME, SHORT_DECK
     from ohh_check import split_ohh
+    from test_ohh import NO_GAME_NAME, SHORT_DECK
     short_deck = SHORT_DECK  # every hand of a game the format has no name for
     euro = tmp_path / "sub" / "caf\u00e9 table.txt"
     euro.parent.mkdir()

@@ -139,8 +139,8 @@ GOLDEN_CASES = {
     "ggpoker_tournament": (GG / "tour__PLO-NLO-6max-MTT-USD-8.40-202104.KO.txt", None),
     "winamax_showdown_hi_lo": (WINAMAX / "5-Card-PLO8-6max-EUR-1.00-2.00-201611.txt", None),
     "winamax_out_of_position": (WINAMAX / "PLO-5max-EUR-2.00-4.00-201412.sb.oop.txt", None),
-    "winamax_side_pots": (WINAMAX / "PLO-FR-EUR-0.02-0.05-201009.Real.side.pot.with.bad.collected.txt",
-                          None),
+    "winamax_side_pots": (
+        WINAMAX / "PLO-FR-EUR-0.02-0.05-201009.Real.side.pot.with.bad.collected.txt", None),
     "winamax_tournament": (WINAMAX / "tour__NLHE-10max-EUR-0.93-STT-201207.all.in.blind.txt",
                            None),
 }

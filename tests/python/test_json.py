@@ -11,7 +11,6 @@ from pathlib import Path
 import pytest
 
 import handscribe
-
 from conftest import CORPUS, corpus_files, corpus_id, needs_corpus
 
 GOLDEN = Path(__file__).resolve().parent / "golden"
@@ -78,7 +77,8 @@ def action_type(a: dict) -> str:
         return t.capitalize() + ("AllIn" if a["all_in"] else "")
     if t == "blind":
         return {"ante": "Ante", "big": "BigBlind", "small": "SmallBlind",
-                "big_small": "BigSmallBlind", "dead": "DeadBlind", "extra": "ExtraBlind"}[a["blind"]]
+                "big_small": "BigSmallBlind", "dead": "DeadBlind",
+                "extra": "ExtraBlind"}[a["blind"]]
     if t == "collect_pot":
         return {"main": "CollectMainPot", "side_1": "CollectSidePot1",
                 "side_2": "CollectSidePot2", "side_3": "CollectSidePot3"}[a["pot"]]
@@ -95,7 +95,7 @@ KEYS = {  # the keys of an action object per member name
        ("Ante", "BigBlind", "SmallBlind", "BigSmallBlind", "DeadBlind", "ExtraBlind")},
     **{n: BASE + ["amount", "pot"] for n in
        ("CollectMainPot", "CollectSidePot1", "CollectSidePot2", "CollectSidePot3")},
-    **{n: BASE for n in ("Check", "Fold", "Muck", "Show", "Dealt", "Leave", "Sitout")},
+    **dict.fromkeys(("Check", "Fold", "Muck", "Show", "Dealt", "Leave", "Sitout"), BASE),
     "CashOut": BASE + ["amount", "fee"],
     "UncalledBetReturned": BASE + ["amount"],
     "Join": BASE + ["seat"],
@@ -201,7 +201,8 @@ def check_against_repr(hands: list, text_form: str) -> None:
         assert [f32(x) for x in got] == [f32(x) for x in (total, rake, main, s1, s2, s3)]
     for w, (pid, amount, game) in zip(json_winners, winners):
         assert list(w) == ["player_id", "game_id", "amount"]
-        assert (w["player_id"], f32(w["amount"]), w["game_id"]) == (int(pid), f32(amount), int(game))
+        assert (w["player_id"], f32(w["amount"]), w["game_id"]) == (
+            int(pid), f32(amount), int(game))
 
 
 @needs_corpus
@@ -303,11 +304,13 @@ def baetsle_cash_out_hand() -> str:
 
 
 GOLDEN_CASES = [
-    ("json_run_it_twice.json", lambda: HHSMITHY / "PokerStars__CashGame__PlayerTests__RunItTwice.txt"),
+    ("json_run_it_twice.json",
+     lambda: HHSMITHY / "PokerStars__CashGame__PlayerTests__RunItTwice.txt"),
     ("json_gbp.json", lambda: HHSMITHY / "PokerStars__CashGame__Limits__GbpTable.txt"),
     ("json_eur_joins.json", lambda: HHSMITHY / "PokerStars__CashGame__GeneralHands__HeroName.txt"),
     ("json_cap.json", lambda: HHSMITHY / "OnGame__CashGame__GameTypeTests__CapNoLimitHoldem.txt"),
-    ("json_sitout.json", lambda: HHSMITHY / "PokerStars__CashGame__PlayerTests__WithSittingOut.txt"),
+    ("json_sitout.json",
+     lambda: HHSMITHY / "PokerStars__CashGame__PlayerTests__WithSittingOut.txt"),
     ("json_cash_out.json", baetsle_cash_out_hand),
 ]
 

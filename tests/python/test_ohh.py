@@ -6,12 +6,11 @@ import os
 import re
 import warnings
 from decimal import Decimal
-from pathlib import Path
 
 import pytest
 
 import handscribe
-from conftest import CORPUS, DATA, ROOT, corpus_files, corpus_id
+from conftest import CORPUS, DATA, ROOT, corpus_files, corpus_id, data_files
 from ohh_check import check_hand, split_ohh
 from test_pokerstars_golden import GOLDEN, STARS, TOURNAMENTS, one_hand
 
@@ -64,9 +63,9 @@ def export(view) -> tuple:
     return text, [str(w.message).split(": ", 1)[1] for w in caught]
 
 
-@pytest.mark.parametrize("folder", FOLDERS)
+@pytest.mark.parametrize("folder", FOLDERS + ["data"])
 def test_every_corpus_hand_passes_the_checker(folder):
-    files = corpus_files(folder)
+    files = data_files() if folder == "data" else corpus_files(folder)
     if not files:
         pytest.skip(f"no {folder} corpus")
     checked = 0

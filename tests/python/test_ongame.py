@@ -181,7 +181,7 @@ def test_logged_in_player_lines_read_against_the_text(name):
         names = [player["name"] for player in header["players"]]
 
         # The table size in parentheses when the count line has one, else the plain number.
-        count = COUNT_LINE.fullmatch(next(l for l in lines if l.startswith("Players in round")))
+        count = COUNT_LINE.fullmatch(next(x for x in lines if x.startswith("Players in round")))
         assert header["max_players"] == int(count.group(2) or count.group(1))
 
         # The own cards: a dealt action where the line stands, for the player the "User:" line
@@ -189,11 +189,11 @@ def test_logged_in_player_lines_read_against_the_text(name):
         start = lines.index("Dealing pocket cards") + 1
         end = next(i for i in range(start, len(lines)) if lines[i].startswith("---"))
         preflop = lines[start:end]
-        dealt = [(i, DEALT_LINE.fullmatch(l).groups()) for i, l in enumerate(preflop)
-                 if l.startswith("Dealing to ")]
+        dealt = [(i, DEALT_LINE.fullmatch(x).groups()) for i, x in enumerate(preflop)
+                 if x.startswith("Dealing to ")]
         assert len(dealt) == 1
         at, (player, cards) = dealt[0]
-        assert player == next(l for l in lines if l.startswith("User: "))[len("User: "):]
+        assert player == next(x for x in lines if x.startswith("User: "))[len("User: "):]
         actions = hand["preflop"]["actions"]
         assert len(actions) == len(preflop)
         assert actions[at] == {"player_id": names.index(player), "type": "dealt",
@@ -202,7 +202,7 @@ def test_logged_in_player_lines_read_against_the_text(name):
         assert header["hero_id"] == names.index(player)
 
         # Shown cards, with or without the made hand after them.
-        shows = [SHOW_LINE.fullmatch(l).groups() for l in lines if SHOW_LINE.fullmatch(l)]
+        shows = [SHOW_LINE.fullmatch(x).groups() for x in lines if SHOW_LINE.fullmatch(x)]
         assert [(names[a["player_id"]], a["cards"]) for a in hand["summary"]["actions"]] == \
             [(n, c.split(", ")) for n, c in shows]
 

@@ -92,7 +92,7 @@ def test_invalid_utf8_files_raise_on_path(path):
 
 @needs_corpus
 def test_pinned_totals():
-    returned = {folder: 0 for folder in ("pokerstars", "pluribus", "pokerstars_tournaments")}
+    returned = dict.fromkeys(("pokerstars", "pluribus", "pokerstars_tournaments"), 0)
     in_files = dict(returned)
     for name, entry in HANDS.items():
         folder = name.split("/")[0]

@@ -39,8 +39,8 @@ CASES = {
                             "99150131499"),
     "tournament_omaha_hi_lo_bounty": (TOURNAMENTS / "NLO8-USD-STT-201109.Knockout.sample.txt",
                                       "68174975772"),
-    "tournament_courchevel_hi_lo": (TOURNAMENTS / "PL-Courcheval-HL-6max-USD-7.50-201705.fixed.flop.txt",
-                                    "170983530791"),
+    "tournament_courchevel_hi_lo": (
+        TOURNAMENTS / "PL-Courcheval-HL-6max-USD-7.50-201705.fixed.flop.txt", "170983530791"),
 }
 
 HAND_START = re.compile(r"(?:\r\n|\r|\n)+(?=PokerStars )")

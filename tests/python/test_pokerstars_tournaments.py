@@ -27,15 +27,16 @@ def test_cash_hands_print_no_tournament():
 
 HAND_LINE = re.compile(
     r"PokerStars (?:Hand|Game) #(?P<id>\d+): (?:Zoom )?Tournament #(?P<number>\d+), "
-    r"(?P<buy_in>.*?) ?(?:Hold'em|(?:5 Card )?Omaha|Courchevel).*?(?:Level (?P<level>\w+) )?\((?P<sb>[\d,]+)/"
+    r"(?P<buy_in>.*?) ?(?:Hold'em|(?:5 Card )?Omaha|Courchevel).*?"
+    r"(?:Level (?P<level>\w+) )?\((?P<sb>[\d,]+)/"
     r"(?P<bb>[\d,]+)\)"
 )
 SEAT = re.compile(r"^Seat (\d+): (.+?) \(([\d,]+) in chips(?:, .(\S+) bounty)?\)", re.M)
 ANTE = re.compile(r"^.+?: posts the ante ([\d,]+)", re.M)
 TOTAL = re.compile(r"^Total pot ([\d,]+)", re.M)
 PLACE = re.compile(r"^(.+) finished the tournament in (\d+)\w\w place", re.M)
-BOUNTY = re.compile(r"^(.+) wins (?:the )?\$([\d.]+) (?:bounty )?for (?:splitting the elimination of "
-                    r"|eliminating )(.+?)(?: and |$)", re.M)
+BOUNTY = re.compile(r"^(.+) wins (?:the )?\$([\d.]+) (?:bounty )?for "
+                    r"(?:splitting the elimination of |eliminating )(.+?)(?: and |$)", re.M)
 HAND_START = re.compile(r"(?:\r\n|\r|\n)+(?=PokerStars )")
 
 

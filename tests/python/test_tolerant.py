@@ -7,10 +7,9 @@ import re
 import pytest
 
 import handscribe
-from handscribe import PanicException, Rejected, parse_path, parse_paths, parse_str, parse_strs
-
 from conftest import CORPUS, corpus_files, needs_corpus
 from damage import HAND_START, hand_starts, lines_of
+from handscribe import PanicException, Rejected, parse_path, parse_paths, parse_str, parse_strs
 from test_detection import HAND
 from test_pokerstars_corpus import HANDS, ids_of, rel
 
@@ -76,8 +75,8 @@ def test_faults_of_a_whole_input_are_runtime_errors_in_skip_mode(text, message):
     views = parse_strs([hand(1), text, "Lucky Poker 7", hand(3)], errors="skip")
     assert [len(v) for v in views] == [1, 0, 0, 1]
     assert [v.rejected for v in views] == [
-        [], [Rejected(0, "", message)], [Rejected(0, "", "Invalid poker website - 'Lucky Poker 7'")],
-        [],
+        [], [Rejected(0, "", message)],
+        [Rejected(0, "", "Invalid poker website - 'Lucky Poker 7'")], [],
     ]
     assert len(parse_strs([hand(1), "Lucky Poker 7"])) == 1  # strict still drops
 
@@ -198,8 +197,8 @@ def test_the_cp1252_file():
                                   "NLHE-3max-EUR-5.00-202103.classic.txt"])
 def test_files_of_an_unknown_site_in_cp1252_name_it(name):
     path = CORPUS / "pokerstars_other" / "jejellyroll-fr_fpdb-3" / name
-    with pytest.raises(RuntimeError, match="^Invalid poker website - 'Run It Once Poker Hand #\\d+: "
-                       "Tournament #\\d+, \u20ac"):
+    with pytest.raises(RuntimeError, match="^Invalid poker website - 'Run It Once Poker Hand "
+                                           "#\\d+: Tournament #\\d+, \u20ac"):
         parse_path(path, encoding="auto", errors="skip")
 
 

@@ -8,9 +8,8 @@ import operator
 
 import pytest
 
-from handscribe import HandView, parse_path, parse_str, to_json, to_json_ohh
-
 from conftest import CORPUS, DATA, needs_corpus
+from handscribe import HandView, parse_path, parse_str, to_json, to_json_ohh
 from test_detection import HAND
 
 BIG = 2 ** 70  # beyond any Py_ssize_t: clipped as list positions are
