@@ -6,6 +6,7 @@ import os
 import re
 import warnings
 from decimal import Decimal
+from pathlib import Path
 
 import pytest
 
@@ -286,7 +287,8 @@ def test_a_hand_that_cannot_be_written_fails_or_is_left_out():
     view = handscribe.parse_path(path)
     first = json.loads(view[0].to_json())[0]["header"]["id"]
     reason = NO_GAME_NAME + "CourchevelHiLo"
-    with pytest.raises(handscribe.PanicException, match=f"Open Hand History: hand {first}: {reason}"):
+    message = f"Open Hand History: hand {first}: {reason}"
+    with pytest.raises(handscribe.PanicException, match=message):
         handscribe.to_ohh(view)
     text, left_out = export(view)
     assert text == "" and left_out == [reason] * len(view)
