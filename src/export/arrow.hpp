@@ -74,8 +74,8 @@ class TablesBuilder {
 void export_stream(std::shared_ptr<const TableBatches> data, ArrowArrayStream* out);
 
 // An amount as the float64 nearest to the shortest decimal that reads back as the same float
-// (the digits the text form prints): 0.1f gives 0.1, never 0.10000000149011612 (see
-// shortest_decimal).
+// (the digits the text form prints): 0.1f gives 0.1, never 0.10000000149011612. Whole cents
+// and whole numbers are found by arithmetic; other values go through `amount_value_exact`.
 double amount_value(float v);
 // The same value through the text form and back: the reference for `amount_value`.
 double amount_value_exact(float v);

@@ -312,11 +312,4 @@ std::optional<Action> event_line(HandBuilder& b, string_view line) {
     return std::nullopt;
 }
 
-float largest_ante(const HandStore& store, Span actions) {
-    float ante = 0.0f;
-    for (const Action& a : store.resolve(store.actions, actions))
-        if (a.type() == ActionType::Ante) ante = std::max(ante, a.amount());
-    return ante;
-}
-
 }  // namespace hs::tournament

@@ -48,7 +48,4 @@ std::string_view seat_line(HandBuilder& b, std::string_view line);
 // A line of a tournament event, each naming its player first; nullopt for any other line.
 std::optional<Action> event_line(HandBuilder& b, std::string_view line);
 
-// The largest ante among the actions, 0 when none: a tournament hand's header ante.
-float largest_ante(const HandStore& store, Span actions);
-
 }  // namespace hs::tournament

@@ -179,21 +179,12 @@ TEST(Cards, FromText) {
         Card card;
     };
     const Case cases[] = {
-        {"10h", 0x8A},
-        {"Th", 0x8A},
-        {"1xh", 0x8A},
-        {"AS", 0x01},
-        {"As", 0x01},
-        {"Kd", 0xCD},
-        {"2c", 0x42},
-        {"9H", 0x89},
-        {"Qs", 0x0C},
-        {"Jc", 0x4B},
-        {"7dx", 0xC7},  // characters after the suit are
-                        // ignored
-        {"10D", 0xCA},
-        {"1\xC3\xA9s", 0x0A},  // the skipped character after the one is a whole
-                               // character
+        {"10h", 0x8A}, {"Th", 0x8A},         {"1xh", 0x8A}, {"AS", 0x01},
+        {"As", 0x01},  {"Kd", 0xCD},         {"2c", 0x42},  {"9H", 0x89},
+        {"Qs", 0x0C},  {"Jc", 0x4B},         {"7dx", 0xC7},  // characters after the suit are
+                                                             // ignored
+        {"10D", 0xCA}, {"1\xC3\xA9s", 0x0A},  // the skipped character after the one is a whole
+                                              // character
     };
     for (const Case& c : cases) EXPECT_EQ(card_from_text(c.text), c.card) << c.text;
 }
@@ -601,63 +592,6 @@ TEST(Numbers, FloatFormsRoundTrip) {
                 ASSERT_NE(s.find('.'), std::string::npos) << s;
             }
         }
-    }
-}
-
-// An amount of two places as the grouped-amount reader takes it: the whole part and the cents,
-// each made a float, added in float.
-float two_step(std::int64_t whole, std::int64_t cents) {
-    const float fraction = static_cast<float>(cents) / 100.0f;
-    return static_cast<float>(whole) + fraction;
-}
-
-// The decimal a history wrote for a stored amount: the shortest one that reads back as it, but
-// the two-place amount that the readers' two-step reading turned into it where that is another.
-TEST(Numbers, WrittenDecimals) {
-    struct Case {
-        float v;
-        Decimal shortest, written;
-    };
-    const Case cases[] = {
-        {0.1f, {1, -1}, {1, -1}},
-        {0.125f, {125, -3}, {125, -3}},
-        {1523.85f, {152385, -2}, {152385, -2}},
-        {150000.0f, {15, 4}, {15, 4}},
-        {131072.5f, {1310725, -1}, {1310725, -1}},
-        {1e20f, {1, 20}, {1, 20}},
-        {-0.5f, {-5, -1}, {-5, -1}},
-        {0.0f, {0, 0}, {0, 0}},
-        {two_step(1, 84), {18399999, -7}, {184, -2}},  // 1 + 0.84f
-        {two_step(10, 70), {107, -1}, {107, -1}},      // no noise: as it is
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(shortest_decimal(c.v), c.shortest) << c.v;
-        EXPECT_EQ(written_decimal(c.v), c.written) << c.v;
-    }
-    EXPECT_EQ(written_sum(0.03f, 0.02f), 0.05f);  // 0.03f + 0.02f is 0.049999997f
-    EXPECT_EQ(written_sum(two_step(1, 84), 0.16f), 2.0f);
-    EXPECT_EQ(written_sum(0.0f, 0.07f), 0.07f);
-}
-
-// Every amount of two places read in two steps gives back its own digits below 2^17, where a
-// float's rounding interval is narrower than a cent; above, a decimal of at most two places.
-TEST(Numbers, TwoStepAmountsGiveTheirDigits) {
-    std::mt19937 rng(7);
-    std::uniform_int_distribution<std::int64_t> whole(0, (1 << 24) - 1);
-    for (int i = 0; i < 200000; ++i) {
-        const std::int64_t w = i < 100000 ? i / 100 : whole(rng), cents = i % 100;
-        const std::string text =
-            std::to_string(w) + (cents < 10 ? ".0" : ".") + std::to_string(cents);
-        const Decimal d = written_decimal(two_step(w, cents));
-        ASSERT_GE(d.exp, -2) << text;
-        if (w >= 131072) continue;
-        Decimal expected{w * 100 + cents, -2};
-        while (expected.units != 0 && expected.units % 10 == 0) {
-            expected.units /= 10;
-            ++expected.exp;
-        }
-        if (expected.units == 0) expected.exp = 0;
-        ASSERT_EQ(d, expected) << text;
     }
 }
 
