@@ -260,8 +260,8 @@ def test_format_ohh_to_standard_output_and_to_files(tmp_path):
     """One .ohh text per file, the texts a valid stream together; with --output one file each,
     named in ASCII after its input, a taken name numbered."""
     from ohh_check import split_ohh
-    from test_ohh import INEXPRESSIBLE, TOURNAMENTS
-    fpp = TOURNAMENTS / "NLHE-FPP-MTT-1r-201005.AllinLotsRebuy.txt"
+    from test_ohh import NO_GAME_NAME, SHORT_DECK
+    short_deck = SHORT_DECK  # every hand of a game the format has no name for
     euro = tmp_path / "sub" / "caf\u00e9 table.txt"
     euro.parent.mkdir()
     euro.write_bytes(GBP.read_bytes())
@@ -273,15 +273,16 @@ def test_format_ohh_to_standard_output_and_to_files(tmp_path):
     r = run("--format", "ohh", GBP, RUN_TWICE)  # a stream would not say which file is which
     assert r.returncode == 2 and r.stdout == b"" and b"need --output DIR" in r.stderr
     out = tmp_path / "out"
-    r = run("--format", "ohh", "--output", out, "--errors", "skip", "--report=-", GBP, euro, fpp)
+    r = run("--format", "ohh", "--output", out, "--errors", "skip", "--report=-", GBP, euro,
+            short_deck)
     assert r.returncode == 1 and r.stdout == b""  # hands left out
     names = ["PokerStars__CashGame__Limits__GbpTable.ohh", "caf__table.ohh",
-             "NLHE-FPP-MTT-1r-201005.AllinLotsRebuy.ohh"]
+             "NL-ShortDeck-5max-USD-0.2-202103.ohh"]
     assert sorted(p.name for p in out.iterdir()) == sorted(names)
     assert (out / names[1]).read_text(encoding="utf-8") == texts[0]
     assert (out / names[2]).read_text(encoding="utf-8") == ""  # no hand can be written
     err = r.stderr.decode().splitlines()
-    assert all(line.endswith(INEXPRESSIBLE) for line in err[:-1]) and len(err) > 2
+    assert all(NO_GAME_NAME + "ShortDeckHoldEm" in line for line in err[:-1]) and len(err) > 2
     assert f"{len(err) - 1} rejected hands" in err[-1]
-    r = run("--format", "ohh", fpp)  # strict: the hand that cannot be written is a fault
-    assert r.returncode == 4 and INEXPRESSIBLE in r.stderr.decode()
+    r = run("--format", "ohh", short_deck)  # strict: a hand that cannot be written: a fault
+    assert r.returncode == 4 and NO_GAME_NAME in r.stderr.decode()
