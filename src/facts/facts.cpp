@@ -25,6 +25,12 @@ constexpr std::array<SiteRules, kSiteCount> kSiteRules = [] {
     rules[static_cast<std::size_t>(Site::PacificPoker)].raise = RaiseAmount::ChipsAdded;
     rules[static_cast<std::size_t>(Site::PartyPoker)].raise = RaiseAmount::ChipsAdded;
     rules[static_cast<std::size_t>(Site::PartyPoker)].returns = Returns::InThePot;
+    // The Winning Poker Network and Bovada write the chips a raiser adds ("raises (130)" after a
+    // blind of 10; "Raises $33.92 to $35.42" after a bet of $1.50); Winning's total is what is
+    // left after the rake.
+    rules[static_cast<std::size_t>(Site::Winning)].raise = RaiseAmount::ChipsAdded;
+    rules[static_cast<std::size_t>(Site::Winning)].total = Total::LessRake;
+    rules[static_cast<std::size_t>(Site::Bovada)].raise = RaiseAmount::ChipsAdded;
     return rules;
 }();
 

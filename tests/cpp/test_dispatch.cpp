@@ -68,6 +68,9 @@ INSTANTIATE_TEST_SUITE_P(
         SiteCase{"Table #1", Site::Pkr}, SiteCase{"Game started at", Site::Winning},
         SiteCase{"#0", Site::KingsClub}, SiteCase{"#\xD9\xA3", Site::KingsClub},
         SiteCase{"Game #1 starts.\rx", Site::PartyPoker}, SiteCase{"Game #1", Site::Enet},
+        SiteCase{"Hand #1 - Holdem", Site::Winning}, SiteCase{"Game Hand #12 - x", Site::Winning},
+        SiteCase{"Bovada Hand #1", Site::Bovada}, SiteCase{"Ignition Hand #1", Site::Bovada},
+        SiteCase{"Bodog.com Hand #1", Site::Bovada},
         // PartyPoker's hand line, alone or after the "#Game No" line that 888poker writes too.
         SiteCase{"***** Hand History for Game 1 *****", Site::PartyPoker},
         SiteCase{"#Game No : 1\r\n***** Hand History For Game 1 *****", Site::PartyPoker},
@@ -102,7 +105,11 @@ INSTANTIATE_TEST_SUITE_P(
         ErrorCase{"\xE2\x80", "\xE2\x80"}, ErrorCase{"\xC2", "\xC2"},
         ErrorCase{"\xE2\x80\x8B x", "\xE2\x80\x8B x"},  // U+200B is not white space
         ErrorCase{"\xE2\x80\x7F", "\xE2\x80\x7F"}, ErrorCase{"\xFF\n", "\xFF"},
-        ErrorCase{std::string("\0PokerStars x\ny", 15), std::string("\0PokerStars x", 13)}));
+        ErrorCase{std::string("\0PokerStars x\ny", 15), std::string("\0PokerStars x", 13)},
+        // Winning's hand line needs its number and " - "; Bovada's brands their hand line.
+        ErrorCase{"Hand #1", "Hand #1"}, ErrorCase{"Hand #x - ", "Hand #x - "},
+        ErrorCase{"Game Hand #1-", "Game Hand #1-"}, ErrorCase{"Bovada", "Bovada"},
+        ErrorCase{"Ignition Hand", "Ignition Hand"}));
 
 TEST(Dispatch, SingleLinePokerStarsTextIsAFault) {
     for (const char* text :
@@ -119,8 +126,8 @@ TEST(Dispatch, SingleLinePokerStarsTextIsAFault) {
 TEST(Dispatch, SitesWithoutAParserFault) {
     for (int code = 3; code <= 17; ++code) {
         const auto site = static_cast<Site>(code);
-        if (site == Site::GGPoker || site == Site::Winamax || site == Site::PacificPoker ||
-            site == Site::PartyPoker)
+        if (site == Site::GGPoker || site == Site::Winamax || site == Site::Winning ||
+            site == Site::Bovada || site == Site::PacificPoker || site == Site::PartyPoker)
             continue;
         hs::HandStore store;
         try {

@@ -22,13 +22,17 @@ REPLACEMENTS = (
 
 # Every header style begins with the site's name, PokerStars' ("PokerStars Hand #", "PokerStars
 # Game #", "PokerStars Zoom Hand #", "PokerStars Home Game #"), OnGame's ("***** History for
-# hand"), GGPoker's ("Poker Hand #"), Winamax's ("Winamax Poker"), 888poker's ("#Game No") and
-# PartyPoker's ("***** Hand History"), after any white space or byte-order mark. The white space
-# is Unicode's White_Space.
+# hand"), GGPoker's ("Poker Hand #"), Winamax's ("Winamax Poker"), Winning's ("Game started
+# at:", "Hand #", "Game Hand #"), Bovada's brands' ("Bovada Hand #", "Ignition Hand #",
+# "Bodog UK Hand #"...), 888poker's ("#Game No") and PartyPoker's ("***** Hand History"), after
+# any white space or byte-order mark. The white space is Unicode's White_Space.
 _WHITE = "\t\n\x0b\x0c\r \x85\xa0\u1680\u2000-\u200a\u2028\u2029\u202f\u205f\u3000\ufeff"
 HAND_START = re.compile(
-    f"[{_WHITE}]*(?:PokerStars |\\*\\*\\*\\*\\* History|Poker Hand #|Winamax |#Game No"
+    f"[{_WHITE}]*(?:PokerStars |\\*\\*\\*\\*\\* History|Poker Hand #|Winamax |Game started|"
+    "(?:Game )?Hand #|(?:Bovada|Ignition|Bodog(?: UK|\\.\\w+)?) Hand #|#Game No"
     "|\\*\\*\\*\\*\\* Hand)")
+# Winning's files joined end to end: a hand that begins after the mark in the middle of a line.
+_JOINED = re.compile("(?<!\n)\ufeffGame started")
 _WHITE_CHARS = "\t\n\x0b\x0c\r \x85\xa0\u1680" + "".join(map(chr, range(0x2000, 0x200b))) + \
     "\u2028\u2029\u202f\u205f\u3000\ufeff"
 _PARTY_START = re.compile(f"[{_WHITE}]*\\*\\*\\*\\*\\* Hand")
@@ -129,7 +133,7 @@ def hand_starts(text: str) -> int:
     text (as detection tells it from the first lines) that line begins no hand, and in an
     888poker text PartyPoker's line begins none."""
     lines = []
-    for line in lines_of(text.removeprefix("\ufeff")):
+    for line in lines_of(_JOINED.sub("\n\ufeffGame started", text.removeprefix("\ufeff"))):
         if line.rstrip(" \t\r") == "@@@":
             break
         lines.append(line)
