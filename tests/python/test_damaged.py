@@ -39,7 +39,8 @@ def test_damaged_hands(path):
             view = handscribe.parse_str(bad, errors="skip")
         except RuntimeError:  # the first line no longer names a site, or nothing follows it
             assert (hand_starts(bad) == 0 or len(lines_of(bad.lstrip())) == 1
-                    or not bad.lstrip().startswith(("PokerStars ", "*****", "Poker Hand #",
+                    or not bad.lstrip().startswith(("PokerStars ", "***** History",
+                                                    "***** Hand History ", "Poker Hand #",
                                                     "Winamax ", "Game started", "Hand #",
                                                     "Game Hand #", "Bovada ", "Ignition ",
                                                     "Bodog", "#Game No ", "Game #")))
