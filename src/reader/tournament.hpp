@@ -48,6 +48,10 @@ std::string_view seat_line(HandBuilder& b, std::string_view line);
 // A line of a tournament event, each naming its player first; nullopt for any other line.
 std::optional<Action> event_line(HandBuilder& b, std::string_view line);
 
+// "<name> wins a 'Fast Track $1' ticket" and other prizes that are not money (an event_line
+// takes the entries, bounties and money won first): a line that carries nothing the hand keeps.
+bool is_prize_line(std::string_view line) noexcept;
+
 // The largest ante among the actions, 0 when none: a tournament hand's header ante.
 float largest_ante(const HandStore& store, Span actions);
 
