@@ -95,8 +95,8 @@ constexpr std::array<string_view, kGameTypeCount> kGameNames = {"Holdem", "Omaha
 constexpr string_view kPlayMoney = "XPM", kStarsCoin = "XSC";
 
 // The table's size is at least its largest seat number (OnGame writes the number of players
-// dealt in where PokerStars writes the size; old histories write none) and at least 2. Sizes
-// above 10 cannot be written.
+// dealt in where PokerStars writes the size; old histories write none), at least the button's
+// seat (a seat its player has left) and at least 2. Sizes above 10 cannot be written.
 constexpr std::uint8_t kMinTableSize = 2, kMaxTableSize = 10;
 
 // The amount of each posted blind: PokerStars' "posts small & big blinds $0.15" is a live big
@@ -332,6 +332,7 @@ class HandWriter {
         std::uint8_t size = std::max(hd.max_players, kMinTableSize);
         for (const Player& p : players_)
             if (dealt_in(p)) size = std::max(size, p.seat);
+        if (hd.button_seat != kNone8) size = std::max(size, hd.button_seat);
         if (size > kMaxTableSize) {
             std::string detail = "a table of ";
             append_u64(detail, size);
