@@ -493,4 +493,11 @@ std::uint32_t say_payload(std::uint64_t offset, std::uint64_t length, std::uint6
 // Number forms
 // ---------------------------------------------------------------------------------------------
 
+float largest_ante(const HandStore& store, Span actions) {
+    float ante = 0.0f;
+    for (const Action& a : store.resolve(store.actions, actions))
+        if (a.type() == ActionType::Ante && a.amount() > ante) ante = a.amount();
+    return ante;
+}
+
 }  // namespace hs

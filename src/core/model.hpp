@@ -421,6 +421,10 @@ struct PotInfo {
     // Chips the site put in the pot, no player's (GGPoker's "Cash Drop to Pot : total $0.2"):
     // part of the total. Printed by neither the text form nor the JSON layouts.
     float added = 0;
+    // The part of the rake that the site takes for its jackpots and draws rather than as rake
+    // (GGPoker's "| Jackpot $0.5 | Bingo $0"): inside `rake`, which holds every fee. Printed by
+    // neither the text form nor the JSON layouts.
+    float jackpot = 0;
 };
 
 struct Winner {
@@ -533,6 +537,50 @@ struct HandStore {
     // Message of a Say or Entry payload in a hand whose parsing began at text_start.
     std::string_view message_of(std::uint32_t payload, std::uint64_t text_start) const;
 };
+
+// ---------------------------------------------------------------------------------------------
+// What every writer of a hand reads the same way
+// ---------------------------------------------------------------------------------------------
+
+// The rounds of a hand in the order of its text. Predeal: the posts, joins and chat before the
+// cards; Summary: the lines after the summary's mark.
+enum class Round : std::uint8_t { Predeal, Preflop, Flop, Turn, River, Showdown, Summary };
+inline constexpr std::size_t kRoundCount = 7;
+inline constexpr std::array<std::string_view, kRoundCount> kRoundNames = {
+    "predeal", "preflop", "flop", "turn", "river", "showdown", "summary"};
+
+constexpr bool is_all_in(ActionType t) noexcept {
+    return t == ActionType::BetAllIn || t == ActionType::CallAllIn || t == ActionType::RaiseAllIn;
+}
+
+// A hand whose board was dealt more than once (a second flop, turn, river or showdown).
+inline bool run_twice(const Hand& h) noexcept {
+    return h.flops.count() >= 2 || h.turns.count() >= 2 || h.rivers.count() >= 2 ||
+           h.showdowns.count() >= 2;
+}
+
+// The largest ante posted among `actions` (players of a tournament post different antes).
+float largest_ante(const HandStore& store, Span actions);
+
+// Calls f(Round, board, street) for the flops, turns, rivers and showdowns of a hand in the
+// order of their lines (a hand run twice interleaves the four lists); `board` counts the
+// streets of the same kind from 0. Faults when the ids are not the places of the lines.
+template <class F>
+void each_street(const HandStore& store, const Hand& h, F&& f) {
+    const std::span<const Street> lists[] = {
+        store.resolve(store.flops, h.flops), store.resolve(store.turns, h.turns),
+        store.resolve(store.rivers, h.rivers), store.resolve(store.showdowns, h.showdowns)};
+    constexpr Round kRounds[] = {Round::Flop, Round::Turn, Round::River, Round::Showdown};
+    std::size_t next[4] = {0, 0, 0, 0};
+    const std::size_t count = lists[0].size() + lists[1].size() + lists[2].size() + lists[3].size();
+    for (std::size_t n = 0; n < count; ++n) {
+        std::size_t l = 0;
+        while (l < 4 && !(next[l] < lists[l].size() && lists[l][next[l]].id == n)) ++l;
+        if (l == 4) fault_unreachable("street ids out of order");
+        f(kRounds[l], next[l], lists[l][next[l]]);
+        ++next[l];
+    }
+}
 
 // Say payload of a message appended at offset o with length n, in a hand whose text began at t:
 // (o - t) | n << 24. Faults with "Message is too long <n> - max: 255" above 255 bytes.

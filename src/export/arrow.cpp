@@ -7,6 +7,8 @@
 #include "export/arrow.hpp"
 
 #include "core/format.hpp"
+#include "core/money.hpp"
+#include "facts/facts.hpp"
 
 #include <algorithm>
 #include <cerrno>
@@ -489,11 +491,9 @@ std::vector<std::string> limit_names() { return names_of(kBetTypeNames); }
 std::vector<std::string> action_names() { return names_of(kActionTypeNames); }
 std::vector<std::string> buy_in_kind_names() { return names_of(kBuyInKindNames); }
 
-// Where an action stands in its hand. Predeal: the posts, joins and chat before the cards.
-enum class StreetName : std::uint8_t { Predeal, Preflop, Flop, Turn, River, Showdown, Summary };
-std::vector<std::string> street_names() {
-    return {"predeal", "preflop", "flop", "turn", "river", "showdown", "summary"};
-}
+// Where an action stands in its hand (see Round), and the positions of the players table.
+std::vector<std::string> street_names() { return names_of(kRoundNames); }
+std::vector<std::string> position_names() { return names_of(facts::kPositionNames); }
 
 // The columns of one table in schema order, and the record batch they make.
 class Table {
@@ -581,8 +581,15 @@ struct HandsTable : Table {
     Doubles big_blind{columns_, "big_blind", false};
     Doubles ante{columns_, "ante", false};
     Strings hero{columns_, "hero", true};
+    // The hand facts: the pot with the rake, the rake and the jackpot fees apart, and the pot
+    // when each round began (null for a round not dealt).
     Doubles total_pot{columns_, "total_pot", false};
     Doubles rake{columns_, "rake", false};
+    Doubles jackpot{columns_, "jackpot", false};
+    Doubles pot_preflop{columns_, "pot_preflop", false};
+    Doubles pot_flop{columns_, "pot_flop", true};
+    Doubles pot_turn{columns_, "pot_turn", true};
+    Doubles pot_river{columns_, "pot_river", true};
     Boards boards{columns_, "boards", false};
     // The tournament of a tournament hand; null for a cash hand.
     Strings tournament{columns_, "tournament", true};
@@ -595,7 +602,8 @@ struct HandsTable : Table {
     Labels source{columns_, "source", true};
 
     // `source` is an index from source.index_of, or none.
-    void add(const HandStore& store, const Hand& hand, std::optional<std::size_t> source);
+    void add(const HandStore& store, const Hand& hand, const facts::Replay& facts,
+             std::optional<std::size_t> source);
 };
 
 struct PlayersTable : Table {
@@ -606,16 +614,25 @@ struct PlayersTable : Table {
     Doubles stack{columns_, "stack", false};
     Bools is_hero{columns_, "is_hero", false};
     CardLists hole_cards{columns_, "hole_cards", true};
+    Names position{columns_, "position", true, position_names()};
+    Doubles invested{columns_, "invested", false};
     Doubles won{columns_, "won", false};
+    Doubles net{columns_, "net", false};
     Doubles cash_out{columns_, "cash_out", true};
+    Bools vpip{columns_, "vpip", false};
+    Bools pfr{columns_, "pfr", false};
+    Bools three_bet{columns_, "three_bet", false};
+    Bools saw_flop{columns_, "saw_flop", false};
+    Bools saw_showdown{columns_, "saw_showdown", false};
+    Bools won_at_showdown{columns_, "won_at_showdown", false};
+    Names all_in_street{columns_, "all_in_street", true, street_names()};
+    Labels source{columns_, "source", true};
 
-    void add(const HandStore& store, const Hand& hand);
+    void add(const HandStore& store, const Hand& hand, const facts::Replay& facts,
+             std::optional<std::size_t> source);
 
   private:
-    // Per player of the hand being added (reused: no allocation per hand).
-    std::vector<CardSet> cards_;
-    std::vector<float> won_;
-    std::vector<std::optional<float>> cash_out_;
+    std::vector<CardSet> cards_;  // per player of the hand being added (reused)
 };
 
 struct ActionsTable : Table {
@@ -626,27 +643,27 @@ struct ActionsTable : Table {
     UInt8s player{columns_, "player", true};
     Names action{columns_, "action", false, action_names()};
     Doubles amount{columns_, "amount", true};
+    Doubles chips{columns_, "chips", true};
+    Doubles to{columns_, "to", true};
     Bools all_in{columns_, "all_in", false};
     CardLists cards{columns_, "cards", true};
+    Labels source{columns_, "source", true};
 
-    void add(const HandStore& store, const Hand& hand);
+    void add(const HandStore& store, const Hand& hand, const facts::Replay& facts,
+             std::optional<std::size_t> source);
 
   private:
-    struct Run {
-        std::uint8_t id;  // the street's place in the text
-        StreetName street;
-        std::uint8_t board;
-        Span actions;
-    };
     // The hand being added.
     struct Context {
         const HandStore& store;
+        const facts::Replay& facts;
         Site site;
         std::string_view id;
         std::size_t players;
+        std::optional<std::size_t> source;
     };
-    void add_run(const Context& hand, const Run& run, std::uint32_t& seq);
-    std::vector<Run> runs_;  // reused
+    void add_run(const Context& hand, Round round, std::size_t board, Span actions,
+                 std::uint32_t& seq);
 };
 
 // Board k of a hand: the k-th flop, turn and river, or the last one dealt of a street that was
@@ -666,9 +683,23 @@ void push_code(Labels& column, std::string_view code) {
     }
 }
 
-void HandsTable::add(const HandStore& store, const Hand& hand,
+// An amount of the facts, or null.
+std::optional<double> money_or_null(bool has, Money m) {
+    return has ? std::optional<double>(money_value(m)) : std::nullopt;
+}
+
+void push_source(Labels& column, std::optional<std::size_t> index) {
+    if (index) {
+        column.push(*index);
+    } else {
+        column.push_null();
+    }
+}
+
+void HandsTable::add(const HandStore& store, const Hand& hand, const facts::Replay& facts,
                      std::optional<std::size_t> source_index) {
     const Header& h = hand.header;
+    const facts::HandFacts& f = facts.hand();
     const auto players = store.resolve(store.players, h.players);
     key.push(store, h);
     started_at.push(start_time(h));
@@ -686,8 +717,13 @@ void HandsTable::add(const HandStore& store, const Hand& hand,
     } else {
         hero.push_null();
     }
-    total_pot.push(amount_value(hand.summary.pots.total));
-    rake.push(amount_value(hand.summary.pots.rake));
+    total_pot.push(money_value(f.total_pot));
+    rake.push(money_value(f.rake));
+    jackpot.push(money_value(f.jackpot));
+    pot_preflop.push(money_value(f.pot_at[0]));
+    pot_flop.push(money_or_null(f.has_pot[1], f.pot_at[1]));
+    pot_turn.push(money_or_null(f.has_pot[2], f.pot_at[2]));
+    pot_river.push(money_or_null(f.has_pot[3], f.pot_at[3]));
     const auto flops = store.resolve(store.flops, hand.flops);
     const auto turns = store.resolve(store.turns, hand.turns);
     const auto rivers = store.resolve(store.rivers, hand.rivers);
@@ -713,37 +749,26 @@ void HandsTable::add(const HandStore& store, const Hand& hand,
         bounty_fee.push(std::nullopt);
         level.push_null();
     }
-    if (source_index) {
-        source.push(*source_index);
-    } else {
-        source.push_null();
-    }
+    push_source(source, source_index);
     ++rows_;
 }
 
-void PlayersTable::add(const HandStore& store, const Hand& hand) {
+void PlayersTable::add(const HandStore& store, const Hand& hand, const facts::Replay& facts,
+                       std::optional<std::size_t> source_index) {
     const Header& h = hand.header;
     const auto players = store.resolve(store.players, h.players);
+    const auto player_facts = facts.players();
     const std::size_t n = players.size();
+    if (player_facts.size() != n) fault_index(player_facts.size(), n);
     const std::string_view id = store.text_of(h.id);
     cards_.assign(n, CardSet::empty());
-    won_.assign(n, 0.0f);
-    cash_out_.assign(n, std::nullopt);
-    // Cards: the first set that an action of the player shows (dealt, shown, mucked, folded).
+    // Cards: the first set that an action of the player shows (dealt, shown, mucked, folded),
+    // the summary's included.
     auto scan = [&](Span s) {
         for (const Action& a : store.resolve(store.actions, s)) {
             const std::size_t p = a.player_id();
-            if (p >= n) continue;
-            switch (payload_kind(a.type())) {
-                case PayloadKind::Cards:
-                    if (cards_[p].count == 0) cards_[p] = store.cards_of(a.payload());
-                    break;
-                case PayloadKind::CashOut:
-                    cash_out_[p] =
-                        cash_out_[p].value_or(0.0f) + store.cash_out_of(a.payload()).amount;
-                    break;
-                default: break;
-            }
+            if (p < n && payload_kind(a.type()) == PayloadKind::Cards && cards_[p].count == 0)
+                cards_[p] = store.cards_of(a.payload());
         }
     };
     scan(h.actions);
@@ -751,11 +776,10 @@ void PlayersTable::add(const HandStore& store, const Hand& hand) {
     for (const auto& [list, span] : street_lists(store, hand))
         for (const Street& st : store.resolve(*list, span)) scan(st.actions);
     scan(hand.summary.actions);
-    for (const Winner& w : store.resolve(store.winners, hand.summary.winners))
-        if (w.player_id < n) won_[w.player_id] += w.amount;
 
     for (std::size_t i = 0; i < n; ++i) {
         const Player& p = players[i];
+        const facts::PlayerFacts& f = player_facts[i];
         key.push(h.site, id);
         player.push(static_cast<std::uint8_t>(i));
         name.push(store.text_of(p.name));
@@ -763,49 +787,57 @@ void PlayersTable::add(const HandStore& store, const Hand& hand) {
         stack.push(amount_value(p.chips));
         is_hero.push(i == h.hero);
         hole_cards.push(cards_[i]);
-        won.push(amount_value(won_[i]));
-        cash_out.push(cash_out_[i] ? std::optional<double>(amount_value(*cash_out_[i]))
-                                   : std::nullopt);
+        if (f.position == kNone8) {
+            position.push_null();
+        } else {
+            position.push(f.position);
+        }
+        invested.push(money_value(f.invested));
+        won.push(money_value(f.won));
+        net.push(money_value(f.net));
+        cash_out.push(money_or_null(f.cashed_out, f.cash_out));
+        vpip.push(f.vpip);
+        pfr.push(f.pfr);
+        three_bet.push(f.three_bet);
+        saw_flop.push(f.saw_flop);
+        saw_showdown.push(f.saw_showdown);
+        won_at_showdown.push(f.won_at_showdown);
+        if (f.all_in_round == facts::kNoRound) {
+            all_in_street.push_null();
+        } else {
+            all_in_street.push(f.all_in_round);
+        }
+        push_source(source, source_index);
         ++rows_;
     }
 }
 
-void ActionsTable::add(const HandStore& store, const Hand& hand) {
+void ActionsTable::add(const HandStore& store, const Hand& hand, const facts::Replay& facts,
+                       std::optional<std::size_t> source_index) {
     const Header& h = hand.header;
-    const std::size_t players = h.players.count();
-    runs_.clear();
-    const StreetName names[] = {StreetName::Flop, StreetName::Turn, StreetName::River,
-                                StreetName::Showdown};
-    const StreetLists lists = street_lists(store, hand);
-    for (std::size_t l = 0; l < lists.size(); ++l) {
-        const auto run = store.resolve(*lists[l].first, lists[l].second);
-        for (std::size_t k = 0; k < run.size(); ++k) {
-            if (k > kNone8) fault_index(k, kNone8);
-            runs_.push_back(Run{run[k].id, names[l], static_cast<std::uint8_t>(k), run[k].actions});
-        }
-    }
-    // The streets in the order of their lines (a hand run twice interleaves the lists). A few
-    // streets, nearly in order: an insertion sort, stable and without a buffer.
-    for (std::size_t i = 1; i < runs_.size(); ++i)
-        for (std::size_t j = i; j > 0 && runs_[j].id < runs_[j - 1].id; --j)
-            std::swap(runs_[j], runs_[j - 1]);
-    const Context context{store, h.site, store.text_of(h.id), players};
+    const Context context{store,       facts, h.site, store.text_of(h.id), h.players.count(),
+                          source_index};
     std::uint32_t seq = 0;
-    add_run(context, Run{0, StreetName::Predeal, 0, h.actions}, seq);
-    add_run(context, Run{0, StreetName::Preflop, 0, hand.preflop.actions}, seq);
-    for (const Run& run : runs_) add_run(context, run, seq);
-    add_run(context, Run{0, StreetName::Summary, 0, hand.summary.actions}, seq);
+    add_run(context, Round::Predeal, 0, h.actions, seq);
+    add_run(context, Round::Preflop, 0, hand.preflop.actions, seq);
+    // The summary's lines repeat what the rounds said: they are the players table's.
+    each_street(store, hand, [&](Round round, std::size_t board, const Street& st) {
+        add_run(context, round, board, st.actions, seq);
+    });
 }
 
-void ActionsTable::add_run(const Context& hand, const Run& run, std::uint32_t& seq) {
+void ActionsTable::add_run(const Context& hand, Round round, std::size_t board_index, Span actions,
+                           std::uint32_t& seq) {
     const HandStore& store = hand.store;
     const std::size_t players = hand.players;
-    for (const Action& a : store.resolve(store.actions, run.actions)) {
+    if (board_index > kNone8) fault_index(board_index, kNone8);
+    for (const Action& a : store.resolve(store.actions, actions)) {
         const ActionType type = a.type();
+        const facts::ActionFacts& f = hand.facts.action(store, a);
         key.push(hand.site, hand.id);
         this->seq.push(seq++);
-        street.push(static_cast<std::size_t>(run.street));
-        board.push(run.board);
+        street.push(static_cast<std::size_t>(round));
+        board.push(static_cast<std::uint8_t>(board_index));
         player.push(a.player_id() < players ? std::optional<std::uint8_t>(a.player_id())
                                             : std::nullopt);
         action.push(static_cast<std::size_t>(type));
@@ -817,9 +849,11 @@ void ActionsTable::add_run(const Context& hand, const Run& run, std::uint32_t& s
         } else {
             amount.push(std::optional<double>());
         }
-        all_in.push(type == ActionType::BetAllIn || type == ActionType::CallAllIn ||
-                    type == ActionType::RaiseAllIn);
+        chips.push(money_or_null(f.has_chips, f.chips));
+        to.push(money_or_null(f.has_to, f.to));
+        all_in.push(f.all_in);
         cards.push(kind == PayloadKind::Cards ? store.cards_of(a.payload()) : CardSet::empty());
+        push_source(source, hand.source);
         ++rows_;
     }
 }
@@ -871,6 +905,7 @@ struct TablesBuilder::Impl {
     HandsTable hands;
     PlayersTable players;
     ActionsTable actions;
+    facts::Replay replay;
     std::size_t batch_hands;
     std::size_t pending = 0;  // hands since the last batch
     std::array<TableBatches, kTableCount> done;
@@ -881,8 +916,8 @@ struct TablesBuilder::Impl {
         std::int64_t action_rows = 0;
         for (const Hand& h : list) {
             player_rows += static_cast<std::int64_t>(h.header.players.count());
-            action_rows += static_cast<std::int64_t>(
-                h.header.actions.count() + h.preflop.actions.count() + h.summary.actions.count());
+            action_rows +=
+                static_cast<std::int64_t>(h.header.actions.count() + h.preflop.actions.count());
             for (const auto& [streets, span] : street_lists(store, h))
                 for (const Street& st : store.resolve(*streets, span))
                     action_rows += static_cast<std::int64_t>(st.actions.count());
@@ -914,13 +949,18 @@ void TablesBuilder::add(const HandStore& store, Span hands, std::string_view sou
         const std::span<const Hand> chunk =
             list.subspan(from, std::min(list.size() - from, b.batch_hands - b.pending));
         b.reserve(store, chunk);
-        // The source is looked up per chunk: the next batch has its own dictionary.
-        std::optional<std::size_t> source_index;
-        if (!source.empty()) source_index = b.hands.source.index_of(source);
+        // The source is looked up per chunk: the next batch has its own dictionaries.
+        std::optional<std::size_t> hands_source, players_source, actions_source;
+        if (!source.empty()) {
+            hands_source = b.hands.source.index_of(source);
+            players_source = b.players.source.index_of(source);
+            actions_source = b.actions.source.index_of(source);
+        }
         for (const Hand& hand : chunk) {
-            b.hands.add(store, hand, source_index);
-            b.players.add(store, hand);
-            b.actions.add(store, hand);
+            b.replay.run(store, hand);
+            b.hands.add(store, hand, b.replay, hands_source);
+            b.players.add(store, hand, b.replay, players_source);
+            b.actions.add(store, hand, b.replay, actions_source);
         }
         from += chunk.size();
         b.pending += chunk.size();
@@ -1055,18 +1095,12 @@ void export_stream(std::shared_ptr<const TableBatches> data, ArrowArrayStream* o
 // ---------------------------------------------------------------------------------------------
 
 double amount_value(float v) {
+    // Whole cents (the usual amount) by arithmetic, shared with the exact money of the facts.
+    if (const auto cents = whole_cents(v))
+        return std::copysign(static_cast<double>(*cents) / 100.0, static_cast<double>(v));
     const double d = v;
-    const double magnitude = std::fabs(d);
-    if (magnitude < 131072.0) {
-        // Below 2^17 a float's rounding interval is narrower than a cent, so it holds at most
-        // one whole number of cents; when it does, no shorter decimal rounds to the float.
-        // d * 100 is exact, and adding and taking away 1.5 * 2^52 rounds it to a whole number.
-        constexpr double kRound = 6755399441055744.0;
-        const double value = std::copysign(((d * 100.0 + kRound) - kRound) / 100.0, d);
-        if (static_cast<float>(value) == v) return value;
-    } else if (magnitude < 16777216.0 && d == std::nearbyint(d)) {
+    if (std::fabs(d) < 16777216.0 && d == std::nearbyint(d))
         return d;  // a whole number below 2^24 is its own shortest decimal
-    }
     return amount_value_exact(v);
 }
 

@@ -1,10 +1,11 @@
 // The standard Open Hand History export.
 //
 // One pass over the store per hand, straight into the shared JSON writer. What the records hold
-// in the history's own terms is turned into the format's here: the chips each action adds (the
-// betting of each round is replayed), the pots with their winners and rake, the rounds of a hand
-// run twice, the UTC start time the readers stored. Amounts are exact decimals while they are
-// added up (see Money), so a pot less its wins is the history's own figure.
+// in the history's own terms is turned into the format's here: the chips each action adds and
+// whether it is all in come from the hand facts (one replay of the hand, shared with the
+// tables), the pots with their winners and rake, the rounds of a hand run twice, the UTC start
+// time the readers stored. Amounts are exact decimals (Money), so a pot less its wins is the
+// history's own figure.
 //
 // The format leaves some points open; each is decided once, in the "Choices" section below.
 #include "export/ohh.hpp"
@@ -18,7 +19,9 @@
 #include <string_view>
 #include <vector>
 
+#include "core/money.hpp"
 #include "export/json_writer.hpp"
+#include "facts/facts.hpp"
 
 #ifndef HANDSCRIBE_VERSION
 #error "HANDSCRIBE_VERSION is set by the build from pyproject.toml"
@@ -40,38 +43,28 @@ using std::string_view;
 // at 1).
 constexpr std::uint64_t kFirstActionNumber = 0;
 
-// Site and network names, what the first amount of a raise line means on each site, and what its
-// summary's total holds. PokerStars' "raises $2 to $3" stores the raise over the bet ($2), OnGame's
-// "raises $2.50 to $3.00" the chips the raiser adds. PokerStars' "Total pot" holds the rake, and a
-// bet nobody called comes back in an "Uncalled bet ... returned" line, outside the total. Winamax
-// writes no returns: such a bet stays in "Total pot" and in its bettor's "collected" (an unmatched
-// all-in even makes a "side pot" of its own), and its total is what is left after the rake. The
-// format counts returned chips in no pot, so on such a site the export takes the unmatched chips
-// of the last round that had bets out of the bettor's last pot and win (a pot left empty goes).
-// The Pluribus logs are research logs written in PokerStars' layout, not PokerStars hands: they
-// are named for themselves.
-enum class RaiseAmount : std::uint8_t { OverTheBet, ChipsAdded };
-enum class Returns : std::uint8_t { Written, InThePot };
-enum class Total : std::uint8_t { WithRake, LessRake };
+// Site and network names. What an amount means on each site (a raise's increment or the chips
+// added, a total with or after the rake, bets nobody called left in the pot) is the hand facts'
+// (facts::site_rules). The format counts returned chips in no pot, so on a site that leaves
+// them in (Winamax) the export takes the unmatched chips of the last round that had bets out of
+// the bettor's last pot and win (a pot left empty goes). The Pluribus logs are research logs
+// written in PokerStars' layout, not PokerStars hands: they are named for themselves.
 struct SiteForm {
     string_view site, network;
-    RaiseAmount raise = RaiseAmount::OverTheBet;
-    Returns returns = Returns::Written;
-    Total total = Total::WithRake;
 };
 constexpr std::array<SiteForm, kSiteCount> kSiteForms = {{
-    {"PokerStars", "PokerStars"},                   // PokerStars
-    {"Pluribus", "Pluribus"},                       // PokerStarsPluribus
-    {"OnGame", "OnGame", RaiseAmount::ChipsAdded},  // OnGame
-    {"Absolute Poker", "Cereus"},                   // Absolute
-    {"Everleaf", "Everleaf Gaming"},                // EverLeaf
-    {"BetOnline", "Chico"},                         // BetOnline
-    {"Full Tilt Poker", "Full Tilt Poker"},         // FullTiltPoker
-    {"Pacific Poker", "888 Poker"},                 // PacificPoker
-    {"PokerTracker", "PokerTracker"},               // PokerTracker
-    {"partypoker", "partypoker"},                   // PartyPoker
-    {"GGPoker", "GGNetwork"},                       // GGPoker
-    {"Winamax", "Winamax", RaiseAmount::OverTheBet, Returns::InThePot, Total::LessRake},  // Winamax
+    {"PokerStars", "PokerStars"},                // PokerStars
+    {"Pluribus", "Pluribus"},                    // PokerStarsPluribus
+    {"OnGame", "OnGame"},                        // OnGame
+    {"Absolute Poker", "Cereus"},                // Absolute
+    {"Everleaf", "Everleaf Gaming"},             // EverLeaf
+    {"BetOnline", "Chico"},                      // BetOnline
+    {"Full Tilt Poker", "Full Tilt Poker"},      // FullTiltPoker
+    {"Pacific Poker", "888 Poker"},              // PacificPoker
+    {"PokerTracker", "PokerTracker"},            // PokerTracker
+    {"partypoker", "partypoker"},                // PartyPoker
+    {"GGPoker", "GGNetwork"},                    // GGPoker
+    {"Winamax", "Winamax"},                      // Winamax
     {"Kings Club", "Kings Club"},                // KingsClub
     {"Bovada", "Bovada"},                        // Bovada
     {"Enet", "Enet"},                            // Enet
@@ -138,69 +131,10 @@ constexpr std::uint8_t kMinTableSize = 2, kMaxTableSize = 10;
 // bounty fee, the flags "Bounty" and "Shootout"); its name, start, initial stack, type and speed
 // are not in a hand history and are left out.
 
-// ---------------------------------------------------------------------------------------------
-// Money: exact decimals
-// ---------------------------------------------------------------------------------------------
-
-// An amount in millionths. Each f32 of the store becomes the shortest decimal that reads back as
-// it (the digits the history wrote), so that sums and differences are exact.
-using Money = std::int64_t;
-constexpr Money kUnit = 1000000;
-constexpr float kMoneyLimit = 1e12f;  // below 2^63 millionths
-
-Money money_of(float v) {
-    if (!std::isfinite(v) || std::fabs(v) >= kMoneyLimit) {
-        std::string detail = "amount out of range: ";
-        append_f32_plain(detail, v);
-        fault(detail);
-    }
-    char buf[48];
-    const auto res = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed);
-    if (res.ec != std::errc()) fault_unreachable("float conversion failed");
-    Money whole = 0, fraction = 0, scale = kUnit;
-    bool negative = false, in_fraction = false;
-    for (const char* p = buf; p != res.ptr; ++p) {
-        if (*p == '-') {
-            negative = true;
-        } else if (*p == '.') {
-            in_fraction = true;
-        } else if (!in_fraction) {
-            whole = whole * 10 + (*p - '0');
-        } else if (scale > 1) {  // digits beyond the millionths are dropped
-            scale /= 10;
-            fraction += (*p - '0') * scale;
-        }
-    }
-    const Money m = whole * kUnit + fraction;
-    return negative ? -m : m;
-}
-
 // The decimal form of an amount: digits, and the fraction without trailing zeros ("0.5", "12").
 void write_money(JsonWriter& w, Money m) {
-    char buf[32];
-    char* end = buf + sizeof buf;
-    char* p = end;
-    Money a = m < 0 ? -m : m;
-    Money fraction = a % kUnit;
-    if (fraction != 0) {
-        int digits = 6;
-        while (fraction % 10 == 0) {
-            fraction /= 10;
-            --digits;
-        }
-        for (; digits > 0; --digits) {
-            *--p = static_cast<char>('0' + fraction % 10);
-            fraction /= 10;
-        }
-        *--p = '.';
-    }
-    Money whole = a / kUnit;
-    do {
-        *--p = static_cast<char>('0' + whole % 10);
-        whole /= 10;
-    } while (whole != 0);
-    if (m < 0) *--p = '-';
-    w.raw(string_view(p, static_cast<std::size_t>(end - p)));
+    MoneyBuffer buf;
+    w.raw(money_text(m, buf));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -221,10 +155,6 @@ std::optional<PostForm> post_form(ActionType t) noexcept {
         case ActionType::ExtraBlind: return PostForm{"Post Extra Blind", true};
         default: return std::nullopt;
     }
-}
-
-bool is_all_in(ActionType t) noexcept {
-    return t == ActionType::BetAllIn || t == ActionType::CallAllIn || t == ActionType::RaiseAllIn;
 }
 
 // The pot a collect action names: 0 for the main pot, k for side pot k.
@@ -252,6 +182,9 @@ class HandWriter {
         const auto site = static_cast<std::size_t>(hd.site);
         if (site >= kSiteForms.size()) fault_index(site, kSiteForms.size());
         site_ = &kSiteForms[site];
+        replay_.run(store_, h);
+        if (!replay_.hand().problem.empty()) fault(std::string(replay_.hand().problem));
+        small_blind_posted_ = false;
         const Tournament* t = hd.is_tournament() ? &at(store_.tournaments, hd.tournament) : nullptr;
         const string_view currency = currency_of(hd, t);
 
@@ -293,7 +226,7 @@ class HandWriter {
         o.key("big_blind_amount");
         write_money(w_, money_of(hd.big_blind));
         o.key("ante_amount");
-        write_money(w_, largest_ante(hd));
+        write_money(w_, replay_.hand().largest_ante);
         if (hd.hero != kNone8) o.key("hero_player_id").small(listed(hd.hero));
         o.key("flags");
         flags(h);
@@ -342,18 +275,9 @@ class HandWriter {
         return size;
     }
 
-    Money largest_ante(const Header& hd) const {
-        Money ante = 0;
-        for (const Action& a : store_.resolve(store_.actions, hd.actions))
-            if (a.type() == ActionType::Ante) ante = std::max(ante, money_of(a.amount()));
-        return ante;
-    }
-
     void flags(const Hand& h) {
         Arr arr(w_);
-        const bool twice = h.flops.count() >= 2 || h.turns.count() >= 2 || h.rivers.count() >= 2 ||
-                           h.showdowns.count() >= 2;
-        if (twice) arr.next().name("Run_It_Twice");
+        if (run_twice(h)) arr.next().name("Run_It_Twice");
         if (h.header.hero == kNone8) arr.next().name("Observed");
         if (h.header.fast_fold) arr.next().name("Fast");
         if (h.header.bet_cap > 0.0f) arr.next().name("Cap");
@@ -459,28 +383,15 @@ class HandWriter {
     };
 
     void rounds(const Hand& h) {
-        street_in_.fill(0);
-        put_in_.fill(0);
-        small_blind_posted_ = false;
         shown_ = 0;
         pending_shows_.clear();
         round_id_ = 0;
-        unmatched_ = 0;
-
-        // The four street lists merged in the order of the history's street lines.
-        const auto flops = store_.resolve(store_.flops, h.flops);
-        const auto turns = store_.resolve(store_.turns, h.turns);
-        const auto rivers = store_.resolve(store_.rivers, h.rivers);
-        const auto showdowns = store_.resolve(store_.showdowns, h.showdowns);
-        const std::size_t street_count =
-            flops.size() + turns.size() + rivers.size() + showdowns.size();
 
         Arr arr(w_);
         arr.next();
         {
             Round r(*this, round_id_++, "Preflop", nullptr);
-            level_ = 0;
-            if (const Money added = money_of(h.summary.pots.added); added != 0) {
+            if (const Money added = replay_.hand().added; added != 0) {
                 Obj a = r.action(kNoSlot, "Add to Pot");
                 a.key("amount");
                 write_money(w_, added);
@@ -488,45 +399,27 @@ class HandWriter {
             }
             for (const Action& a : store_.resolve(store_.actions, h.header.actions)) post(r, a);
             betting(r, h.preflop.actions, true);
-            note_unmatched();
             r.close();
         }
-        std::size_t fi = 0, ti = 0, ri = 0, si = 0;
+        // The streets in the order of the history's street lines.
+        const auto showdowns = store_.resolve(store_.showdowns, h.showdowns);
         const Street* last_showdown = showdowns.empty() ? nullptr : &showdowns.back();
-        for (std::size_t n = 0; n < street_count; ++n) {
-            // The street whose id is n: the ids count the street lines of the hand from 0.
-            const Street* st = nullptr;
-            string_view name;
-            if (fi < flops.size() && flops[fi].id == n) {
-                st = &flops[fi++];
-                name = "Flop";
-            } else if (ti < turns.size() && turns[ti].id == n) {
-                st = &turns[ti++];
-                name = "Turn";
-            } else if (ri < rivers.size() && rivers[ri].id == n) {
-                st = &rivers[ri++];
-                name = "River";
-            } else if (si < showdowns.size() && showdowns[si].id == n) {
-                st = &showdowns[si++];
-                name = "Showdown";
-            } else {
-                fault_unreachable("street ids out of order");
-            }
+        each_street(store_, h, [&](hs::Round kind, std::size_t, const Street& st) {
             arr.next();
-            if (name == "Showdown") {
-                Round r(*this, round_id_++, name, nullptr);
-                shows(r, store_.resolve(store_.actions, st->actions));
-                if (st == last_showdown) late_shows(r, h);
+            if (kind == hs::Round::Showdown) {
+                Round r(*this, round_id_++, "Showdown", nullptr);
+                shows(r, store_.resolve(store_.actions, st.actions));
+                if (&st == last_showdown) late_shows(r, h);
                 r.close();
-                continue;
+                return;
             }
-            Round r(*this, round_id_++, name, &st->cards);
-            street_in_.fill(0);
-            level_ = 0;
-            betting(r, st->actions, false);
-            note_unmatched();
+            const string_view name = kind == hs::Round::Flop   ? "Flop"
+                                     : kind == hs::Round::Turn ? "Turn"
+                                                               : "River";
+            Round r(*this, round_id_++, name, &st.cards);
+            betting(r, st.actions, false);
             r.close();
-        }
+        });
         if (last_showdown == nullptr && (!pending_shows_.empty() || summary_shows(h))) {
             arr.next();
             Round r(*this, round_id_++, "Showdown", nullptr);
@@ -536,42 +429,12 @@ class HandWriter {
         arr.close();
     }
 
-    // The chips `player` puts in: counted for the hand, and for the round's bets when live.
-    void put(std::uint8_t player, Money m, bool live) {
-        put_in_[player] += m;
-        if (!live) return;
-        street_in_[player] += m;
-        level_ = std::max(level_, street_in_[player]);
-    }
-
-    // After a round's betting: the top bettor's chips above the next one's. Only the last round
-    // with bets can leave any unmatched (a round after it is dealt to all-in players or to none).
-    void note_unmatched() {
-        Money top = 0, next = 0;
-        std::uint8_t who = 0;
-        for (std::size_t i = 0; i < players_.size(); ++i) {
-            const Money m = street_in_[i];
-            if (m > top) {
-                next = top;
-                top = m;
-                who = static_cast<std::uint8_t>(i);
-            } else if (m > next) {
-                next = m;
-            }
-        }
-        if (top == 0) return;
-        unmatched_ = top - next;
-        unmatched_player_ = who;
-    }
-
-    // A post: all in when it takes the player's whole stack.
-    void post_action(Round& r, std::uint8_t player, string_view name, Money m, bool live) {
-        put(player, m, live);
+    // A post of `m` chips, all in as the facts say.
+    void post_action(Round& r, std::uint8_t player, string_view name, Money m, bool all_in) {
         Obj a = r.action(player, name);
         a.key("amount");
         write_money(w_, m);
-        const Money stack = money_of(players_[player].chips);
-        a.key("is_allin").flag(stack > 0 && put_in_[player] >= stack);
+        a.key("is_allin").flag(all_in);
         a.close();
     }
 
@@ -579,21 +442,21 @@ class HandWriter {
     // not actions of the format.
     void post(Round& r, const Action& a) {
         const ActionType type = a.type();
+        const facts::ActionFacts& f = replay_.action(store_, a);
         if (type == ActionType::BigSmallBlind) {
             const std::uint8_t p = listed(a.player_id());
-            const Money all = money_of(a.amount());
-            const Money live = std::min(all, money_of(hand_->header.big_blind));
-            post_action(r, p, "Post BB", live, true);
-            if (all > live) post_action(r, p, "Post Dead", all - live, false);
+            const Money live = std::min(f.chips, money_of(hand_->header.big_blind));
+            post_action(r, p, "Post BB", live, f.all_in && f.chips == live);
+            if (f.chips > live) post_action(r, p, "Post Dead", f.chips - live, f.all_in);
             return;
         }
         if (type == ActionType::SmallBlind && small_blind_posted_) {
-            post_action(r, listed(a.player_id()), "Post Dead", money_of(a.amount()), false);
+            post_action(r, listed(a.player_id()), "Post Dead", f.chips, f.all_in);
             return;
         }
         if (const auto form = post_form(type)) {
             small_blind_posted_ |= type == ActionType::SmallBlind;
-            post_action(r, listed(a.player_id()), form->name, money_of(a.amount()), form->live);
+            post_action(r, listed(a.player_id()), form->name, f.chips, f.all_in);
         }
     }
 
@@ -608,25 +471,16 @@ class HandWriter {
                 case ActionType::Raise:
                 case ActionType::RaiseAllIn: {
                     const std::uint8_t p = listed(a.player_id());
-                    const Money m = money_of(a.amount());
+                    const facts::ActionFacts& f = replay_.action(store_, a);
                     const bool raise = type == ActionType::Raise || type == ActionType::RaiseAllIn;
                     const bool bet = type == ActionType::Bet || type == ActionType::BetAllIn;
-                    Money added = m;
-                    if (raise && site_->raise == RaiseAmount::OverTheBet)
-                        added = level_ + m - street_in_[p];
-                    if (added < 0) fault("a raise below the chips already in");
-                    // An all-in adds no more than the stack holds: where the big blind is all in
-                    // for less than the small blind, Winamax writes the raise over the big blind.
-                    if (is_all_in(type))
-                        added = std::min(added, money_of(players_[p].chips) - put_in_[p]);
-                    put(p, added, true);
                     const string_view name = raise || (bet && preflop) ? "Raise"
                                              : bet                     ? "Bet"
                                                                        : "Call";
                     Obj o = r.action(p, name);
                     o.key("amount");
-                    write_money(w_, added);
-                    o.key("is_allin").flag(is_all_in(type));
+                    write_money(w_, f.chips);
+                    o.key("is_allin").flag(f.all_in);
                     o.close();
                     break;
                 }
@@ -744,10 +598,11 @@ class HandWriter {
             }
         });
         Money total = money_of(info.total);
-        if (site_->total == Total::LessRake) total += money_of(info.rake);
+        if (facts::site_rules(h.header.site).total == facts::Total::LessRake)
+            total += money_of(info.rake);
         amounts[0] = total;
         for (std::size_t pot = 1; pot < count; ++pot) amounts[0] -= amounts[pot];
-        if (site_->returns == Returns::InThePot) take_back_unmatched(amounts, count);
+        take_back_unmatched(amounts, count);
         if (wins_.empty()) {
             for (const Winner& win : store_.resolve(store_.winners, h.summary.winners))
                 wins_.push_back(Win{0, listed(win.player_id), money_of(win.amount)});
@@ -806,18 +661,19 @@ class HandWriter {
     // collects from and of the bettor's largest win there; that pot goes when nothing is left of
     // it. A bettor who collects nothing was given them back outside the pots.
     void take_back_unmatched(std::array<Money, 4>& amounts, std::size_t& count) {
-        if (unmatched_ == 0) return;
+        const Money unmatched = replay_.hand().unmatched;
+        if (unmatched == 0) return;
         Win* from = nullptr;
         for (Win& win : wins_) {
-            if (win.player == unmatched_player_ &&
+            if (win.player == replay_.hand().unmatched_player &&
                 (from == nullptr || win.pot > from->pot ||
                  (win.pot == from->pot && win.amount > from->amount)))
                 from = &win;
         }
         if (from == nullptr) return;
-        if (from->amount < unmatched_) fault("unmatched chips beyond their bettor's win");
-        from->amount -= unmatched_;
-        amounts[from->pot] -= unmatched_;
+        if (from->amount < unmatched) fault("unmatched chips beyond their bettor's win");
+        from->amount -= unmatched;
+        amounts[from->pot] -= unmatched;
         if (amounts[from->pot] == 0 && from->pot + 1 == count && count > 1) {
             --count;
             std::erase_if(wins_, [&](const Win& w) { return w.pot == count; });
@@ -849,14 +705,10 @@ class HandWriter {
     const Hand* hand_ = nullptr;
     const SiteForm* site_ = nullptr;
     std::span<const Player> players_;
-    // The replay: chips each player has in this round and in the hand, the round's highest bet.
-    std::array<Money, kNoSlot> street_in_{}, put_in_{};
-    Money level_ = 0;
+    // The hand facts: the chips of each action, the unmatched chips of a site that keeps them.
+    facts::Replay replay_;
     bool small_blind_posted_ = false;
     std::uint64_t round_id_ = 0;
-    // The chips of the last round's top bettor that nobody matched, and whose they are.
-    Money unmatched_ = 0;
-    std::uint8_t unmatched_player_ = 0;
     std::uint32_t shown_ = 0;  // players whose cards a Showdown round has shown
     // Kept from hand to hand: no allocation per hand once they have grown.
     std::vector<Action> pending_shows_;

@@ -336,11 +336,4 @@ bool is_prize_line(string_view line) noexcept {
     return starts(after, " ") || starts(after, "n ");
 }
 
-float largest_ante(const HandStore& store, Span actions) {
-    float ante = 0.0f;
-    for (const Action& a : store.resolve(store.actions, actions))
-        if (a.type() == ActionType::Ante) ante = std::max(ante, a.amount());
-    return ante;
-}
-
 }  // namespace hs::tournament

@@ -52,7 +52,4 @@ std::optional<Action> event_line(HandBuilder& b, std::string_view line);
 // takes the entries, bounties and money won first): a line that carries nothing the hand keeps.
 bool is_prize_line(std::string_view line) noexcept;
 
-// The largest ante among the actions, 0 when none: a tournament hand's header ante.
-float largest_ante(const HandStore& store, Span actions);
-
 }  // namespace hs::tournament

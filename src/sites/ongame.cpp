@@ -25,7 +25,6 @@
 #include "reader/hand.hpp"
 #include "reader/parser.hpp"
 #include "reader/phrases.hpp"
-#include "reader/tournament.hpp"
 
 namespace hs::ongame {
 namespace {
@@ -542,7 +541,7 @@ HandOutcome read_hand(HandBuilder& b) {
         b.push(blind);
     }
     b.close_pre_deal();
-    if (header.is_tournament()) header.ante = tournament::largest_ante(store, header.actions);
+    if (header.is_tournament()) header.ante = largest_ante(store, header.actions);
 
     p.next_line();  // "---"
     p.next_line();  // "Dealing pocket cards"

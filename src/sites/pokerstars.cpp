@@ -19,6 +19,7 @@
 
 #include "core/clock.hpp"
 #include "core/model.hpp"
+#include "core/money.hpp"
 #include "core/scan.hpp"
 #include "core/utf8.hpp"
 #include "reader/hand.hpp"
@@ -598,6 +599,7 @@ PotInfo parse_pot_line(string_view line, Currency cur, bool rake_optional) {
     // The site's take: every part after the first '|', each an amount after a one-word name ("|
     // Rake $0.10", GGPoker's "| Rake $0.02 | Jackpot $0.02 | Bingo $0").
     size_t bar = find_byte(line, '|');
+    Money fees = 0, jackpot = 0;
     if (bar == npos && !rake_optional) fault_missing("'|' before the rake", line);
     while (bar != npos) {
         const size_t next = find_byte(line, '|', bar + 1);
@@ -612,8 +614,12 @@ PotInfo parse_pot_line(string_view line, Currency cur, bool rake_optional) {
         }
         const auto fee = read_number(r, cur);
         if (!fee) fault_missing("rake", line);
-        pots.rake += fee->value;
+        // Added up exactly: a float sum of the parts would print as 0.029999999.
+        fees += money_of(fee->value);
+        if (part.substr(2, word_end - 2) != "Rake") jackpot += money_of(fee->value);
     }
+    pots.rake = static_cast<float>(money_value(fees));
+    pots.jackpot = static_cast<float>(money_value(jackpot));
     const auto total = decimal_after_first(line, cur);
     if (!total) fault_missing("total pot", line);
     pots.total = total->value;
@@ -826,7 +832,7 @@ HandOutcome read_after_hand_line(HandBuilder& b, const Variant& v) {
     }
     b.close_pre_deal();
     // A tournament's ante is the header's; a cash hand's antes stay actions only.
-    if constexpr (kTournament) h.ante = tournament::largest_ante(p.store(), h.actions);
+    if constexpr (kTournament) h.ante = largest_ante(p.store(), h.actions);
     p.next_line();
 
     // Preflop. Courchevel shows the flop's first card before the round: "*** PRE-FLOP *** [8s]".

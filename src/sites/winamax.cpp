@@ -456,7 +456,7 @@ HandOutcome read_hand(HandBuilder& b) {
         p.next_line();
     }
     if (!dealt) b.close_pre_deal();
-    if (h.is_tournament()) h.ante = tournament::largest_ante(p.store(), h.actions);
+    if (h.is_tournament()) h.ante = largest_ante(p.store(), h.actions);
     p.next_line();
 
     while (!is_stars_line(p.line())) {

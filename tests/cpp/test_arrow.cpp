@@ -152,8 +152,20 @@ TEST(Tables, RunTwiceHandRowByRow) {
                               std::to_string(ArrowArrayViewGetUIntUnsafe(&actions.col("board"), i));
         if (streets.empty() || streets.back() != s) streets.push_back(s);
     }
+    // The summary's seat lines are no rows: what they say is in the players table.
     EXPECT_EQ(streets, (std::vector<std::string>{"predeal0", "preflop0", "flop0", "turn0",
-                                                 "showdown0", "showdown1", "summary0"}));
+                                                 "showdown0", "showdown1"}));
+    EXPECT_EQ(actions.text("source", 0), "run.txt");
+    // Facts: the wins over both boards are the pot less the rake, and the nets add up to minus
+    // the rake.
+    double won = 0, net = 0;
+    for (std::int64_t i = 0; i < players.rows(); ++i) {
+        won += players.number("won", i);
+        net += players.number("net", i);
+    }
+    EXPECT_DOUBLE_EQ(won, hands.number("total_pot", 0) - hands.number("rake", 0));
+    EXPECT_DOUBLE_EQ(net, -hands.number("rake", 0));
+    EXPECT_GT(hands.number("rake", 0), 0.0);
 }
 
 TEST(Tables, BatchesSplitAndDictionariesRestart) {

@@ -1,0 +1,90 @@
+#include "core/money.hpp"
+
+#include <charconv>
+#include <cmath>
+#include <system_error>
+
+#include "core/fault.hpp"
+#include "core/format.hpp"
+
+namespace hs {
+
+std::optional<std::int64_t> whole_cents(float v) noexcept {
+    const double d = v;
+    if (!(std::fabs(d) < 131072.0)) return std::nullopt;
+    // d * 100 is exact; adding and taking away 1.5 * 2^52 rounds it to a whole number.
+    constexpr double kRound = 6755399441055744.0;
+    const double cents = (d * 100.0 + kRound) - kRound;
+    if (static_cast<float>(cents / 100.0) != v) return std::nullopt;
+    return static_cast<std::int64_t>(cents);
+}
+
+namespace {
+
+constexpr float kMoneyLimit = 1e12f;  // below 2^63 millionths
+
+[[gnu::noinline]] Money money_slow(float v) {
+    if (!std::isfinite(v) || std::fabs(v) >= kMoneyLimit) {
+        std::string detail = "amount out of range: ";
+        append_f32_plain(detail, v);
+        fault(detail);
+    }
+    char buf[48];
+    const auto res = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed);
+    if (res.ec != std::errc()) fault_unreachable("float conversion failed");
+    Money whole = 0, fraction = 0, scale = kMoneyUnit;
+    bool negative = false, in_fraction = false;
+    for (const char* p = buf; p != res.ptr; ++p) {
+        if (*p == '-') {
+            negative = true;
+        } else if (*p == '.') {
+            in_fraction = true;
+        } else if (!in_fraction) {
+            whole = whole * 10 + (*p - '0');
+        } else if (scale > 1) {  // digits beyond the millionths are dropped
+            scale /= 10;
+            fraction += (*p - '0') * scale;
+        }
+    }
+    const Money m = whole * kMoneyUnit + fraction;
+    return negative ? -m : m;
+}
+
+}  // namespace
+
+Money money_of(float v) {
+    if (const auto cents = whole_cents(v)) return *cents * (kMoneyUnit / 100);
+    // A whole number below 2^24 is its own shortest decimal.
+    if (std::fabs(v) < 16777216.0f && v == std::nearbyint(v))
+        return static_cast<Money>(v) * kMoneyUnit;
+    return money_slow(v);
+}
+
+std::string_view money_text(Money m, MoneyBuffer& buf) noexcept {
+    char* end = buf.data() + buf.size();
+    char* p = end;
+    // The magnitude as unsigned: the most negative value has none as a signed number.
+    std::uint64_t a = m < 0 ? 0 - static_cast<std::uint64_t>(m) : static_cast<std::uint64_t>(m);
+    std::uint64_t fraction = a % kMoneyUnit;
+    if (fraction != 0) {
+        int digits = 6;
+        while (fraction % 10 == 0) {
+            fraction /= 10;
+            --digits;
+        }
+        for (; digits > 0; --digits) {
+            *--p = static_cast<char>('0' + fraction % 10);
+            fraction /= 10;
+        }
+        *--p = '.';
+    }
+    std::uint64_t whole = a / kMoneyUnit;
+    do {
+        *--p = static_cast<char>('0' + whole % 10);
+        whole /= 10;
+    } while (whole != 0);
+    if (m < 0) *--p = '-';
+    return std::string_view(p, static_cast<std::size_t>(end - p));
+}
+
+}  // namespace hs

@@ -1,0 +1,465 @@
+// The replay behind the hand facts: the hand's rounds in the order of its text, each action's
+// chips by what its amount means on the site, then the players' totals and flags.
+#include "facts/facts.hpp"
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+
+namespace hs::facts {
+
+namespace {
+
+constexpr SiteRules kPokerStars{};
+constexpr std::array<SiteRules, kSiteCount> kSiteRules = [] {
+    std::array<SiteRules, kSiteCount> rules{};
+    rules.fill(kPokerStars);
+    rules[static_cast<std::size_t>(Site::OnGame)].raise = RaiseAmount::ChipsAdded;
+    rules[static_cast<std::size_t>(Site::Winamax)] =
+        SiteRules{RaiseAmount::OverTheBet, Returns::InThePot, Total::LessRake, Straddle::ChipsAdded,
+                  LateSmallBlind::Live};
+    rules[static_cast<std::size_t>(Site::GGPoker)].straddle = Straddle::StreetTotal;
+    return rules;
+}();
+
+// A post's chips count for the round's bets when it is live (antes and dead blinds do not).
+bool live_post(ActionType t) noexcept {
+    return t == ActionType::SmallBlind || t == ActionType::BigBlind || t == ActionType::ExtraBlind;
+}
+
+bool is_post(ActionType t) noexcept {
+    switch (t) {
+        case ActionType::Ante:
+        case ActionType::SmallBlind:
+        case ActionType::BigBlind:
+        case ActionType::BigSmallBlind:
+        case ActionType::DeadBlind:
+        case ActionType::ExtraBlind: return true;
+        default: return false;
+    }
+}
+
+// An action of a player dealt in (not a seat change, a chat line or a tournament event).
+bool plays(ActionType t) noexcept {
+    return static_cast<std::uint8_t>(t) <=
+               static_cast<std::uint8_t>(ActionType::UncalledBetReturned) &&
+           t != ActionType::CashOut;
+}
+
+// The names of the seats between the big blind and the button, first to act first: `k` seats.
+Position middle_position(std::size_t i, std::size_t k) noexcept {
+    constexpr Position kBack[] = {Position::CO, Position::HJ, Position::LJ};
+    constexpr Position kFront[] = {Position::UTG, Position::UTG1, Position::UTG2};
+    const std::size_t back = std::min<std::size_t>(k, 3);
+    const std::size_t from_end = k - 1 - i;
+    if (from_end < back) return kBack[from_end];
+    if (i < 3) return kFront[i];
+    return Position::MP;
+}
+
+}  // namespace
+
+const SiteRules& site_rules(Site site) {
+    const auto i = static_cast<std::size_t>(site);
+    if (i >= kSiteRules.size()) fault_index(i, kSiteRules.size());
+    return kSiteRules[i];
+}
+
+const ActionFacts& Replay::action(std::uint64_t store_index) const {
+    const std::uint64_t i = store_index - hand_.first_action;
+    if (store_index < hand_.first_action || i >= actions_.size())
+        fault_index(store_index, hand_.first_action + actions_.size());
+    return actions_[i];
+}
+
+const ActionFacts& Replay::action(const HandStore& store, const Action& a) const {
+    const Action* base = store.actions.data();
+    if (&a < base || &a >= base + store.actions.size())
+        fault_unreachable("an action outside the store");
+    return action(static_cast<std::uint64_t>(&a - base));
+}
+
+const HandFacts& Replay::run(const HandStore& store, const Hand& h) {
+    store_ = &store;
+    const Header& hd = h.header;
+    rules_ = site_rules(hd.site);
+    const auto players = store.resolve(store.players, hd.players);
+    if (players.size() > kNoSlot) fault_index(players.size(), kNoSlot);
+    const std::size_t n = players.size();
+
+    // The hand's actions are one run of the store's list, from the header's to the summary's
+    // (an action outside it is a broken store: step() checks each).
+    const Span runs[] = {hd.actions, h.preflop.actions, h.summary.actions};
+    std::uint64_t first = hd.actions.start(), end = first;
+    for (const Span s : runs) {
+        first = std::min(first, s.start());
+        end = std::max(end, s.start() + s.count());
+    }
+    if (end > store.actions.size()) fault_index(end, store.actions.size());
+
+    hand_ = HandFacts{};
+    hand_.first_player = hd.players.start();
+    hand_.players = n;
+    hand_.first_action = first;
+    hand_.actions = end - first;
+    players_.assign(n, PlayerFacts{});
+    actions_.assign(end - first, ActionFacts{});
+    for (std::size_t i = 0; i < n; ++i) stack_[i] = money(players[i].chips);
+    std::fill_n(street_in_.begin(), n, 0);
+    std::fill_n(put_in_.begin(), n, 0);
+    std::fill_n(returned_.begin(), n, 0);
+    std::fill_n(collected_.begin(), n, 0);
+    std::fill_n(summary_collected_.begin(), n, 0);
+    folded_ = 0;
+    acted_ = 0;
+    level_ = 0;
+    preflop_raises_ = 0;
+    small_blind_posted_ = false;
+    collected_in_rounds_ = false;
+    returns_written_ = false;
+    hand_.added = money(h.summary.pots.added);
+    big_blind_ = money(hd.big_blind);
+    hand_.largest_ante = money(largest_ante(store, hd.actions));
+
+    const auto pot_now = [&] {
+        Money pot = hand_.added;
+        for (std::size_t i = 0; i < n; ++i) pot += put_in_[i] - returned_[i];
+        return pot;
+    };
+    for (const Action& a : store.resolve(store.actions, hd.actions)) step(a, Round::Predeal);
+    hand_.pot_at[0] = pot_now();
+    hand_.has_pot[0] = true;
+    for (const Action& a : store.resolve(store.actions, h.preflop.actions)) step(a, Round::Preflop);
+    close_betting(Round::Preflop);
+    std::uint32_t in_at_flop = 0;
+    each_street(store, h, [&](Round round, std::size_t, const Street& st) {
+        const auto actions = store.resolve(store.actions, st.actions);
+        if (round == Round::Showdown) {
+            for (const Action& a : actions) step(a, round);
+            return;
+        }
+        const std::size_t k =
+            static_cast<std::size_t>(round) - static_cast<std::size_t>(Round::Preflop);
+        if (!hand_.has_pot[k]) {
+            hand_.pot_at[k] = pot_now();
+            hand_.has_pot[k] = true;
+            if (round == Round::Flop) in_at_flop = acted_ & ~folded_;
+        }
+        std::fill_n(street_in_.begin(), n, 0);
+        level_ = 0;
+        for (const Action& a : actions) step(a, round);
+        close_betting(round);
+    });
+    for (const Action& a : store.resolve(store.actions, h.summary.actions)) step(a, Round::Summary);
+    if (hand_.has_pot[1])
+        for (std::size_t i = 0; i < n; ++i) players_[i].saw_flop = (in_at_flop >> i & 1) != 0;
+    finish(h);
+    return hand_;
+}
+
+void Replay::step(const Action& a, Round round) {
+    const ActionType type = a.type();
+    const std::size_t at =
+        static_cast<std::size_t>(&a - store_->actions.data()) - hand_.first_action;
+    if (at >= actions_.size()) [[unlikely]]
+        fault_index(at, actions_.size());
+    ActionFacts& f = actions_[at];
+    f.round = round;
+    const std::uint8_t p = a.player_id();
+    const bool betting = round != Round::Summary;
+    if (p < players_.size() && betting && round != Round::Showdown && plays(type))
+        acted_ |= std::uint32_t{1} << p;
+    // The chips `m` the player puts in: counted for the hand, and for the round's bets when live.
+    const auto put = [&](Money m, bool live) {
+        // Nobody puts in more than the stack holds (a line that says more contradicts the seat
+        // line: the stack wins).
+        if (stack_[p] > 0 && m > stack_[p] - put_in_[p])
+            m = std::max<Money>(stack_[p] - put_in_[p], 0);
+        put_in_[p] += m;
+        if (live) {
+            street_in_[p] += m;
+            level_ = std::max(level_, street_in_[p]);
+        }
+        f.chips = m;
+        f.has_chips = true;
+        f.all_in = f.all_in || is_all_in(type) || (stack_[p] > 0 && put_in_[p] >= stack_[p]);
+        if (f.all_in && players_[p].all_in_round == kNoRound)
+            players_[p].all_in_round = static_cast<std::uint8_t>(round);
+    };
+    // Chips of a name without a slot in the hand go nowhere.
+    const auto need_player = [&] {
+        if (p < players_.size()) return true;
+        note("an action of a player without a slot in the hand");
+        return false;
+    };
+    switch (type) {
+        case ActionType::Bet:
+        case ActionType::BetAllIn:
+        case ActionType::Call:
+        case ActionType::CallAllIn:
+        case ActionType::Raise:
+        case ActionType::RaiseAllIn: {
+            if (!betting) return;
+            if (!need_player()) return;
+            const Money m = money(a.amount());
+            const bool raise = type == ActionType::Raise || type == ActionType::RaiseAllIn;
+            const bool bet = type == ActionType::Bet || type == ActionType::BetAllIn;
+            Money added = m;
+            if (raise && rules_.raise == RaiseAmount::OverTheBet)
+                added = level_ + m - street_in_[p];
+            if (added < 0) {
+                note("a raise below the chips already in");
+                added = 0;
+            }
+            // An all-in adds no more than the stack holds: where the big blind is all in for
+            // less than the small blind, Winamax writes the raise over the big blind.
+            if (is_all_in(type)) added = std::min(added, stack_[p] - put_in_[p]);
+            put(added, true);
+            if (raise || bet) {
+                f.to = street_in_[p];
+                f.has_to = true;
+            }
+            if (round == Round::Preflop) {
+                PlayerFacts& pf = players_[p];
+                pf.vpip = true;
+                if (raise || bet) {
+                    pf.pfr = true;
+                    if (++preflop_raises_ == 2) pf.three_bet = true;
+                }
+            }
+            return;
+        }
+        case ActionType::Fold:
+            if (betting && p < players_.size()) folded_ |= std::uint32_t{1} << p;
+            return;
+        case ActionType::UncalledBetReturned:
+            if (!betting) return;
+            if (!need_player()) return;
+            returned_[p] += money(a.amount());
+            returns_written_ = true;
+            return;
+        case ActionType::CollectMainPot:
+        case ActionType::CollectSidePot1:
+        case ActionType::CollectSidePot2:
+        case ActionType::CollectSidePot3:
+            if (!need_player()) return;
+            if (betting) {
+                collected_[p] += money(a.amount());
+                collected_in_rounds_ = true;
+            } else {
+                summary_collected_[p] += money(a.amount());
+            }
+            return;
+        case ActionType::CashOut: {
+            if (!need_player()) return;
+            players_[p].cash_out += money(store_->cash_out_of(a.payload()).amount);
+            players_[p].cashed_out = true;
+            hand_.cash_out = true;
+            return;
+        }
+        default: break;
+    }
+    // Posts: before the cards, or in the preflop for a player coming in.
+    if (!is_post(type) || (round != Round::Predeal && round != Round::Preflop)) return;
+    if (!need_player()) return;
+    const Money m = money(a.amount());
+    if (type == ActionType::BigSmallBlind) {
+        // A live big blind and a dead small blind.
+        const Money live = std::min(m, big_blind_);
+        put(live, true);
+        put_in_[p] += m - live;
+        f.chips = m;
+        return;
+    }
+    if (type == ActionType::SmallBlind && small_blind_posted_) {
+        // A second small blind: posted by a player coming in.
+        put(m, rules_.late_small_blind == LateSmallBlind::Live);
+        return;
+    }
+    small_blind_posted_ |= type == ActionType::SmallBlind;
+    if (type == ActionType::DeadBlind) {
+        put(m, rules_.late_small_blind == LateSmallBlind::Live);
+        return;
+    }
+    if (type == ActionType::ExtraBlind && rules_.straddle == Straddle::StreetTotal) {
+        put(std::max<Money>(m - street_in_[p], 0), true);
+        return;
+    }
+    put(m, live_post(type));
+}
+
+Money Replay::money(float v) {
+    if (!std::isfinite(v) || std::fabs(v) >= 1e12f) [[unlikely]] {
+        note("an amount out of range");
+        return 0;
+    }
+    return money_of(v);
+}
+
+void Replay::note(std::string_view problem) noexcept {
+    if (hand_.problem.empty()) hand_.problem = problem;
+}
+
+void Replay::close_betting(Round round) {
+    // The top bettor's chips above the next one's. Only the last round with bets can leave any
+    // unmatched (a round after it is dealt to all-in players or to none).
+    Money top = 0, next = 0;
+    std::uint8_t who = 0;
+    for (std::size_t i = 0; i < players_.size(); ++i) {
+        const Money m = street_in_[i];
+        if (m > top) {
+            next = top;
+            top = m;
+            who = static_cast<std::uint8_t>(i);
+        } else if (m > next) {
+            next = m;
+        }
+    }
+    if (top == 0) return;
+    hand_.unmatched = top - next;
+    hand_.unmatched_player = who;
+    unmatched_round_ = round;
+}
+
+void Replay::finish(const Hand& h) {
+    const std::size_t n = players_.size();
+    const PotInfo& pots = h.summary.pots;
+    const auto players = store_->resolve(store_->players, h.header.players);
+
+    // Wins: the collections of the rounds; else the summary's winners (OnGame writes no
+    // collections), else the summary's collections.
+    if (collected_in_rounds_) {
+        for (std::size_t i = 0; i < n; ++i) players_[i].won = collected_[i];
+    } else {
+        bool any = false;
+        for (const Winner& w : store_->resolve(store_->winners, h.summary.winners)) {
+            if (w.player_id >= n) {
+                note("a winner without a slot in the hand");
+                continue;
+            }
+            players_[w.player_id].won += money(w.amount);
+            any = true;
+        }
+        if (!any)
+            for (std::size_t i = 0; i < n; ++i) players_[i].won = summary_collected_[i];
+    }
+    if (hand_.cash_out && collected_in_rounds_) {
+        // A player who cashed out collects nothing; the share of the pot the summary gives them
+        // ("won ($26.62) ... (pot not awarded as player cashed out)") went to the site.
+        for (const Winner& w : store_->resolve(store_->winners, h.summary.winners)) {
+            if (w.player_id < n && players_[w.player_id].cashed_out && collected_[w.player_id] == 0)
+                players_[w.player_id].won += money(w.amount);
+        }
+    }
+
+    hand_.total_pot = money(pots.total);
+    hand_.jackpot = money(pots.jackpot);
+    const Money fees = money(pots.rake);
+    hand_.rake = fees - hand_.jackpot;
+    if (rules_.total == Total::LessRake) hand_.total_pot += fees;
+    if (rules_.raise == RaiseAmount::ChipsAdded) {
+        // OnGame's rake was taken as the total less the wins: the same, exactly.
+        Money won = 0;
+        for (const PlayerFacts& pf : players_) won += pf.won;
+        hand_.rake = hand_.total_pot - won - hand_.jackpot;
+    }
+    if (rules_.returns == Returns::InThePot) {
+        // The unmatched chips came back to their bettor: out of the invested chips, and out of
+        // the win and the total where the bettor's collection holds them.
+        if (hand_.unmatched > 0 && hand_.unmatched_player < n) {
+            const std::uint8_t p = hand_.unmatched_player;
+            returned_[p] += hand_.unmatched;
+            if (players_[p].won >= hand_.unmatched) {
+                players_[p].won -= hand_.unmatched;
+                hand_.total_pot -= hand_.unmatched;
+            }
+            // Nor were they in the pot of a street dealt after their round.
+            for (std::size_t k = static_cast<std::size_t>(unmatched_round_); k < 4; ++k)
+                if (hand_.has_pot[k]) hand_.pot_at[k] -= hand_.unmatched;
+        }
+    } else {
+        // A hand without a return line whose total leaves the unmatched chips out (old
+        // PokerStars histories, OnGame's walks) gave them back without saying so.
+        if (!returns_written_ && hand_.unmatched > 0 && hand_.unmatched_player < n) {
+            Money in = hand_.added;
+            for (std::size_t i = 0; i < n; ++i) in += put_in_[i] - returned_[i];
+            if (in - hand_.unmatched == hand_.total_pot)
+                returned_[hand_.unmatched_player] += hand_.unmatched;
+        }
+        hand_.unmatched = 0;
+        hand_.unmatched_player = kNone8;
+    }
+
+    // Who was dealt in: seated, not sitting out, not joined, and named by an action.
+    std::uint32_t in_hand = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        const Player& pl = players[i];
+        PlayerFacts& pf = players_[i];
+        pf.dealt_in = pl.seat != kNone8 && !pl.joined && !pl.sitting_out && (acted_ >> i & 1);
+        if (pf.dealt_in) in_hand |= std::uint32_t{1} << i;
+        pf.invested = put_in_[i] - returned_[i];
+        pf.net = (pf.cashed_out ? pf.cash_out : pf.won) - pf.invested;
+    }
+    const std::uint32_t at_end = in_hand & ~folded_;
+    const bool showdown = std::popcount(at_end) >= 2;
+    for (std::size_t i = 0; i < n; ++i) {
+        PlayerFacts& pf = players_[i];
+        pf.saw_flop = pf.saw_flop && pf.dealt_in;
+        pf.saw_showdown = showdown && (at_end >> i & 1);
+        pf.won_at_showdown = pf.saw_showdown && pf.won > 0;
+    }
+    hand_.dealt_in = static_cast<std::uint8_t>(std::popcount(in_hand));
+
+    // Positions: the players dealt in, clockwise from the seat after the button's.
+    const std::uint8_t button = h.header.button_seat;
+    if (button == kNone8 || hand_.dealt_in < 2) return;
+    std::array<std::uint8_t, kNoSlot> order{};
+    std::size_t count = 0;
+    for (std::size_t i = 0; i < n; ++i)
+        if (in_hand >> i & 1) order[count++] = static_cast<std::uint8_t>(i);
+    // Seats after the button first, then from the lowest seat up to the button's.
+    const auto after = [&](std::uint8_t i) {
+        const unsigned seat = players[i].seat;
+        return seat > button ? seat - button : seat + 256u - button;
+    };
+    std::sort(order.begin(), order.begin() + static_cast<std::ptrdiff_t>(count),
+              [&](std::uint8_t x, std::uint8_t y) { return after(x) < after(y); });
+    const bool dealer = players[order[count - 1]].seat == button;
+    for (std::size_t j = 0; j < count; ++j) {
+        PlayerFacts& pf = players_[order[j]];
+        pf.seats_to_button = static_cast<std::uint8_t>(count - j - (dealer ? 1 : 0));
+        Position pos;
+        if (count == 2 && dealer) {
+            pos = j == 1 ? Position::BTN : Position::BB;
+        } else if (dealer && j == count - 1) {
+            pos = Position::BTN;
+        } else if (j == 0) {
+            pos = Position::SB;
+        } else if (j == 1) {
+            pos = Position::BB;
+        } else {
+            const std::size_t middle = count - 2 - (dealer ? 1 : 0);
+            pos = middle_position(j - 2, middle);
+        }
+        pf.position = static_cast<std::uint8_t>(pos);
+    }
+}
+
+FactsTable facts_of(const HandStore& store) {
+    FactsTable t;
+    t.hands.resize(store.hands.size());
+    t.players.resize(store.players.size());
+    t.actions.resize(store.actions.size());
+    Replay r;
+    for (std::size_t i = 0; i < store.hands.size(); ++i) {
+        t.hands[i] = r.run(store, store.hands[i]);
+        const HandFacts& hf = t.hands[i];
+        std::copy(r.players().begin(), r.players().end(),
+                  t.players.begin() + static_cast<std::ptrdiff_t>(hf.first_player));
+        for (std::uint64_t k = 0; k < hf.actions; ++k)
+            t.actions[hf.first_action + k] = r.action(hf.first_action + k);
+    }
+    return t;
+}
+
+}  // namespace hs::facts
