@@ -1,6 +1,76 @@
-"""Groups of neighbouring files, shared by the command line and the Dask reader."""
+"""The files named by path arguments, shared by the Python functions, the command line and the
+Dask reader: a path, a folder searched for files, or any iterable of those; and groups of
+neighbouring files."""
 import os
-from collections.abc import Iterator, Sequence
+from collections.abc import Iterable, Iterator, Mapping, Sequence
+from pathlib import Path
+from typing import Any
+
+DEFAULT_GLOB = "*.txt"
+
+
+def _not_converted(param: str, obj: Any, target: str) -> TypeError:
+    return TypeError(f"argument '{param}': '{type(obj).__qualname__}' object cannot be "
+                     f"converted to '{target}'")
+
+
+def path_text(obj: Any, param: str) -> str:
+    """A str path of a str or os.PathLike argument; TypeError for anything else (bytes paths
+    included: file names are text here)."""
+    if isinstance(obj, str):
+        return obj
+    if isinstance(obj, os.PathLike):
+        path = os.fspath(obj)
+        if isinstance(path, str):
+            return path
+    raise _not_converted(param, obj, "PyString")
+
+
+def folder_files(folder: str, glob: str) -> list[str]:
+    """The files under `folder` (searched recursively) whose names match `glob`, sorted."""
+    return [str(f) for f in sorted(Path(folder).rglob(glob)) if f.is_file()]
+
+
+def expand(paths: Any, param: str = "paths", glob: str = DEFAULT_GLOB) -> list[str]:
+    """The files of a path argument: one path (str or os.PathLike), a folder (the files under it
+    matching `glob`), or any iterable of those (lists, generators, Path.rglob). A str is one
+    path, never a sequence of characters. A path that does not exist stays in the list: reading
+    it reports the error."""
+    if not isinstance(glob, str):
+        raise _not_converted("glob", glob, "PyString")
+    if isinstance(paths, (str, os.PathLike)):
+        items: Iterable = (paths,)
+    elif isinstance(paths, (bytes, bytearray)):
+        raise _not_converted(param, paths, "PyString")
+    elif isinstance(paths, Iterable) and not isinstance(paths, Mapping):
+        items = paths
+    else:
+        raise _not_converted(param, paths, "Sequence")
+    files: list[str] = []
+    for item in items:
+        path = path_text(item, param)
+        if os.path.isdir(path):
+            files.extend(folder_files(path, glob))
+        else:
+            files.append(path)
+    return files
+
+
+def texts(srcs: Any, param: str = "srcs") -> Sequence[Any]:
+    """The texts of a text argument: one str (one text), or any iterable of str (whose items
+    the extension checks)."""
+    if isinstance(srcs, str):
+        return [srcs]
+    if isinstance(srcs, (bytes, bytearray)):
+        raise _not_converted(param, srcs, "PyString")
+    if isinstance(srcs, (list, tuple)):
+        return srcs  # type: ignore[return-value]  # the items are checked as they are copied
+    if isinstance(srcs, Iterable) and not isinstance(srcs, Mapping):
+        items = []
+        for text in srcs:  # iteration alone: list(srcs) would ask for a length first
+            items.append(text)
+        return items
+    raise _not_converted(param, srcs, "Sequence")
 
 
 def file_size(path: str) -> int:

@@ -2,6 +2,7 @@
 // Python exceptions.
 #include "python/glue.hpp"
 
+#include <atomic>
 #include <cerrno>
 #include <new>
 #include <string>
@@ -13,8 +14,9 @@
 namespace hs::py {
 namespace {
 
-PyObject* g_panic_type = nullptr;     // created once per process
-PyObject* g_rejected_type = nullptr;  // the same
+PyObject* g_panic_type = nullptr;       // created once per process
+PyObject* g_rejected_type = nullptr;    // the same
+std::atomic<bool> g_fault_lines{true};  // see set_fault_lines
 
 // One line on the process's standard error stream, written with a single call.
 void write_fault_line(std::string_view message, std::string_view where) noexcept {
@@ -41,13 +43,15 @@ void write_fault_line(std::string_view message, std::string_view where) noexcept
 }
 
 void raise_panic(std::string_view message, std::string_view where) noexcept {
-    write_fault_line(message, where);
+    if (g_fault_lines.load(std::memory_order_relaxed)) write_fault_line(message, where);
     PyObject* type = panic_type();
     if (type == nullptr) return;  // the creation failure is the pending exception
     raise_with_message(type, message);
 }
 
 }  // namespace
+
+bool set_fault_lines(bool on) noexcept { return g_fault_lines.exchange(on); }
 
 PyObject* rejected_type() {
     if (g_rejected_type == nullptr) {

@@ -50,6 +50,11 @@ void raise_with_message(PyObject* type, std::string_view message);
 // use; null with an exception set when that fails.
 PyObject* panic_type();
 
+// Whether a fault also writes its line (message and C++ place) to standard error; on by
+// default. The command line turns it off and names the file itself. Returns the previous
+// setting.
+bool set_fault_lines(bool on) noexcept;
+
 // handscribe.Rejected, a named tuple type of the standard library's kind (field access,
 // unpacking, _asdict, a readable repr): created once per process, on first use; null with an
 // exception set when that fails.

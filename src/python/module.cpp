@@ -2,6 +2,7 @@
 // argument conversion.
 #include "python/glue.hpp"  // Python.h first
 
+#include <algorithm>
 #include <cstdint>
 #include <exception>
 #include <memory>
@@ -306,6 +307,58 @@ PyObject* view_rejected(PyObject* self, void*) {
     return list;
 }
 
+// Two views are equal when they show the same hands of the same parse: `view[2] == view[2]`,
+// while the same text parsed twice gives views that differ. Hashes follow equality.
+bool same_hands(PyObject* a, PyObject* b) {
+    return as_view(a)->store == as_view(b)->store && as_view(a)->hands == as_view(b)->hands;
+}
+
+PyObject* view_richcompare(PyObject* self, PyObject* other, int op) {
+    if ((op != Py_EQ && op != Py_NE) || !PyObject_TypeCheck(other, g_view_type))
+        Py_RETURN_NOTIMPLEMENTED;
+    return PyBool_FromLong(same_hands(self, other) == (op == Py_EQ));
+}
+
+Py_hash_t view_hash(PyObject* self) {
+    const auto store = reinterpret_cast<std::uintptr_t>(as_view(self)->store.get());
+    const std::uint64_t raw = as_view(self)->hands.raw;
+    Py_hash_t h = static_cast<Py_hash_t>((store >> 4) ^ (raw * 0x9E3779B97F4A7C15ULL));
+    return h == -1 ? -2 : h;
+}
+
+// The position of `value` among the view's one-hand views, or -1 when it is none of them.
+std::int64_t position_of(PyObject* self, PyObject* value) {
+    if (!PyObject_TypeCheck(value, g_view_type)) return -1;
+    const ViewObject* view = as_view(self);
+    const ViewObject* item = as_view(value);
+    if (item->store != view->store || item->hands.count() != 1) return -1;
+    const std::uint64_t start = view->hands.start();
+    const std::uint64_t at = item->hands.start();
+    if (at < start || at - start >= view->hands.count()) return -1;
+    return static_cast<std::int64_t>(at - start);
+}
+
+int view_contains(PyObject* self, PyObject* value) { return position_of(self, value) >= 0; }
+
+PyObject* view_count(PyObject* self, PyObject* value) {
+    return PyLong_FromLong(position_of(self, value) >= 0 ? 1 : 0);
+}
+
+// index(value[, start[, stop]]), as list.index: start and stop clamp as slice ends do.
+PyObject* view_index(PyObject* self, PyObject* args) {
+    PyObject* value = nullptr;
+    Py_ssize_t start = 0;
+    Py_ssize_t stop = PY_SSIZE_T_MAX;
+    if (!PyArg_ParseTuple(args, "O|nn:index", &value, &start, &stop)) return nullptr;
+    const Py_ssize_t n = view_len(self);
+    if (start < 0) start = std::max<Py_ssize_t>(0, start + n);
+    if (stop < 0) stop = std::max<Py_ssize_t>(0, stop + n);
+    const std::int64_t at = position_of(self, value);
+    if (at >= 0 && at >= start && at < stop) return PyLong_FromLongLong(at);
+    PyErr_SetString(PyExc_ValueError, "HandView.index(x): x not in view");
+    return nullptr;
+}
+
 PyGetSetDef kViewGetSet[] = {
     {"rejected", view_rejected, nullptr,
      "The hand starts of the parsed text that gave no hand, as handscribe.Rejected values in "
@@ -315,13 +368,41 @@ PyGetSetDef kViewGetSet[] = {
 };
 
 PyMethodDef kViewMethods[] = {
-    {"to_json", view_to_json, METH_NOARGS, nullptr},
-    {"to_json_ohh", view_to_json_ohh, METH_NOARGS, nullptr},
+    {"to_json", view_to_json, METH_NOARGS,
+     "to_json($self, /)\n--\n\n"
+     "The view's hands in the module's own JSON layout: an array with one object per hand. "
+     "Same text as handscribe.to_json(view), which releases the interpreter lock while "
+     "writing."},
+    {"to_json_ohh", view_to_json_ohh, METH_NOARGS,
+     "to_json_ohh($self, /)\n--\n\n"
+     "The view's hands as an array of Open Hand History 1.4.1 objects (a layout that refuses "
+     "hands with actions: use to_ohh for the standard export). Same text as "
+     "handscribe.to_json_ohh(view)."},
     {"to_ohh", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(view_to_ohh)),
-     METH_VARARGS | METH_KEYWORDS, nullptr},
-    {"to_arrow", view_to_arrow, METH_NOARGS, nullptr},
+     METH_VARARGS | METH_KEYWORDS,
+     "to_ohh($self, /, *, errors='strict')\n--\n\n"
+     "The view's hands as an Open Hand History (.ohh) text, as handscribe.to_ohh(view)."},
+    {"to_arrow", view_to_arrow, METH_NOARGS,
+     "to_arrow($self, /)\n--\n\n"
+     "The view's hands as a handscribe.Tables: the hands, players and actions tables, read "
+     "with pyarrow.table(t), polars.from_arrow(t) or any reader of the Arrow PyCapsule "
+     "interface."},
+    {"index", view_index, METH_VARARGS,
+     "index($self, value, start=0, stop=sys.maxsize, /)\n--\n\n"
+     "The position of a one-hand view of this view (ValueError when it is none)."},
+    {"count", view_count, METH_O,
+     "count($self, value, /)\n--\n\n"
+     "1 when value is one of the view's one-hand views, else 0."},
     {nullptr, nullptr, 0, nullptr},
 };
+
+constexpr const char* kViewDoc =
+    "The hands of one parsed text, or a run of them; made by the parse functions.\n\n"
+    "A view is a read-only sequence of one-hand views: len(view) hands, view[i] (negative from "
+    "the end), view[a:b] (step 1 only), iteration, reversed(), `in`, index() and count(). "
+    "Views share the parsed store; two views are equal when they show the same hands of the "
+    "same parse. repr() and str() print the hands as records; to_json(), to_json_ohh(), "
+    "to_ohh() and to_arrow() write them; .rejected lists the hand starts that gave no hand.";
 
 PyType_Slot kViewSlots[] = {
     {Py_tp_new, reinterpret_cast<void*>(view_new)},
@@ -334,6 +415,10 @@ PyType_Slot kViewSlots[] = {
     {Py_sq_item, reinterpret_cast<void*>(view_sequence_item)},
     {Py_tp_methods, kViewMethods},
     {Py_tp_getset, kViewGetSet},
+    {Py_tp_richcompare, reinterpret_cast<void*>(view_richcompare)},
+    {Py_tp_hash, reinterpret_cast<void*>(view_hash)},
+    {Py_sq_contains, reinterpret_cast<void*>(view_contains)},
+    {Py_tp_doc, const_cast<char*>(kViewDoc)},
     {0, nullptr},
 };
 
@@ -393,26 +478,59 @@ constexpr std::pair<std::string_view, hs::Encoding> kEncodingNames[] = {
     {"auto", hs::Encoding::Auto},
 };
 
+// `jobs`: None (every worker of the pool) or an int of at least 1. False with an exception set.
+bool jobs_arg(PyObject* obj, std::size_t& out) {
+    if (obj == nullptr || obj == Py_None) return true;
+    if (!PyLong_Check(obj)) {
+        conversion_error("jobs", obj, "int");
+        return false;
+    }
+    const long long n = PyLong_AsLongLong(obj);
+    if (n == -1 && PyErr_Occurred()) return false;
+    if (n < 1) {
+        PyErr_SetString(PyExc_ValueError, "jobs must be at least 1");
+        return false;
+    }
+    out = static_cast<std::size_t>(n);
+    return true;
+}
+
 // The arguments of a parse function: the input (positional or by keyword), then the keyword-only
-// `errors` and, for paths, `encoding`. False with an exception set.
+// `errors`, for paths `encoding`, and for the batch functions `jobs`. False with an exception
+// set.
 struct ParseArgs {
     PyObject* input = nullptr;
     hs::Errors errors = hs::Errors::Strict;
     hs::Encoding encoding = hs::Encoding::Utf8;
+    std::size_t jobs = 0;  // every worker
 };
 
 bool parse_args(PyObject* args, PyObject* kwargs, const char* format, const char* name, bool paths,
-                ParseArgs& out) {
-    char* keywords[] = {const_cast<char*>(name), const_cast<char*>("errors"),
-                        paths ? const_cast<char*>("encoding") : nullptr, nullptr};
+                bool batch, ParseArgs& out) {
+    char* keywords[5] = {const_cast<char*>(name), const_cast<char*>("errors"), nullptr, nullptr,
+                         nullptr};
     PyObject* errors = nullptr;
     PyObject* encoding = nullptr;
+    PyObject* jobs = nullptr;
+    PyObject** slots[2] = {nullptr, nullptr};  // the optional arguments after `errors`, in order
+    std::size_t n = 2;
+    if (paths) {
+        slots[n - 2] = &encoding;
+        keywords[n++] = const_cast<char*>("encoding");
+    }
+    if (batch) {
+        slots[n - 2] = &jobs;
+        keywords[n++] = const_cast<char*>("jobs");
+    }
+    PyObject* unused = nullptr;
     if (!PyArg_ParseTupleAndKeywords(args, kwargs, format, keywords, &out.input, &errors,
-                                     &encoding))
+                                     slots[0] != nullptr ? slots[0] : &unused,
+                                     slots[1] != nullptr ? slots[1] : &unused))
         return false;
     return guarded([&]() -> PyObject* {
                return choice_arg(errors, "errors", kErrorsNames, out.errors) &&
-                              choice_arg(encoding, "encoding", kEncodingNames, out.encoding)
+                              choice_arg(encoding, "encoding", kEncodingNames, out.encoding) &&
+                              jobs_arg(jobs, out.jobs)
                           ? Py_None
                           : nullptr;
            }) != nullptr;
@@ -432,7 +550,7 @@ PyObject* single_result(hs::ParseResult result) {
 
 PyObject* py_parse_str(PyObject*, PyObject* args, PyObject* kwargs) {
     ParseArgs a;
-    if (!parse_args(args, kwargs, "O|$O:parse_str", "src", false, a)) return nullptr;
+    if (!parse_args(args, kwargs, "O|$O:parse_str", "src", false, false, a)) return nullptr;
     std::string_view text;  // read in place: the str outlives the call
     if (guarded([&]() -> PyObject* {
             return text_arg(a.input, "src", text) ? Py_None : nullptr;
@@ -446,7 +564,7 @@ PyObject* py_parse_str(PyObject*, PyObject* args, PyObject* kwargs) {
 
 PyObject* py_parse_path(PyObject*, PyObject* args, PyObject* kwargs) {
     ParseArgs a;
-    if (!parse_args(args, kwargs, "O|$OO:parse_path", "path", true, a)) return nullptr;
+    if (!parse_args(args, kwargs, "O|$OO:parse_path", "path", true, false, a)) return nullptr;
     std::string path;
     if (guarded([&]() -> PyObject* {
             return path_text(a.input, "path", path) ? Py_None : nullptr;
@@ -470,10 +588,13 @@ PyObject* parse_batch(const ParseArgs& a, const char* param, bool paths) {
     std::vector<hs::ParseResult> results;
     auto error = unlocked([&] {
         results.resize(inputs.size());
-        hs::pool::run_each(inputs.size(), [&](std::size_t i) {
-            results[i] = paths ? hs::parse_file(inputs[i], a.errors, a.encoding)
-                               : hs::parse_text(inputs[i], a.errors);
-        });
+        hs::pool::run_each(
+            inputs.size(),
+            [&](std::size_t i) {
+                results[i] = paths ? hs::parse_file(inputs[i], a.errors, a.encoding)
+                                   : hs::parse_text(inputs[i], a.errors);
+            },
+            a.jobs);
     });
     if (error) return raise(error);
     return guarded([&]() -> PyObject* {
@@ -497,13 +618,13 @@ PyObject* parse_batch(const ParseArgs& a, const char* param, bool paths) {
 
 PyObject* py_parse_strs(PyObject*, PyObject* args, PyObject* kwargs) {
     ParseArgs a;
-    if (!parse_args(args, kwargs, "O|$O:parse_strs", "srcs", false, a)) return nullptr;
+    if (!parse_args(args, kwargs, "O|$OO:parse_strs", "srcs", false, true, a)) return nullptr;
     return parse_batch(a, "srcs", false);
 }
 
 PyObject* py_parse_paths(PyObject*, PyObject* args, PyObject* kwargs) {
     ParseArgs a;
-    if (!parse_args(args, kwargs, "O|$OO:parse_paths", "paths", true, a)) return nullptr;
+    if (!parse_args(args, kwargs, "O|$OOO:parse_paths", "paths", true, true, a)) return nullptr;
     return parse_batch(a, "paths", true);
 }
 
@@ -587,30 +708,18 @@ PyObject* py_read_tables(PyObject*, PyObject* args, PyObject* kwargs) {
     char* keywords[] = {const_cast<char*>("paths"), const_cast<char*>("jobs"),
                         const_cast<char*>("errors"), const_cast<char*>("encoding"), nullptr};
     PyObject* paths = nullptr;
-    PyObject* jobs_arg = Py_None;
+    PyObject* jobs_obj = Py_None;
     PyObject* errors_arg = nullptr;
     PyObject* encoding_arg = nullptr;
     if (!PyArg_ParseTupleAndKeywords(args, kwargs, "O|$OOO:read_tables", keywords, &paths,
-                                     &jobs_arg, &errors_arg, &encoding_arg))
+                                     &jobs_obj, &errors_arg, &encoding_arg))
         return nullptr;
     std::vector<std::string> inputs;
     std::size_t jobs = 0;  // every worker
     hs::Errors errors = hs::Errors::Skip;
     hs::Encoding encoding = hs::Encoding::Auto;
     if (guarded([&]() -> PyObject* {
-            if (jobs_arg != Py_None) {
-                if (!PyLong_Check(jobs_arg)) {
-                    conversion_error("jobs", jobs_arg, "int");
-                    return nullptr;
-                }
-                const long long n = PyLong_AsLongLong(jobs_arg);
-                if (n == -1 && PyErr_Occurred()) return nullptr;
-                if (n < 1) {
-                    PyErr_SetString(PyExc_ValueError, "jobs must be at least 1");
-                    return nullptr;
-                }
-                jobs = static_cast<std::size_t>(n);
-            }
+            if (!jobs_arg(jobs_obj, jobs)) return nullptr;
             if (!choice_arg(errors_arg, "errors", kErrorsNames, errors) ||
                 !choice_arg(encoding_arg, "encoding", kEncodingNames, encoding))
                 return nullptr;
@@ -623,6 +732,13 @@ PyObject* py_read_tables(PyObject*, PyObject* args, PyObject* kwargs) {
             [&] { tables = hs::py::read_files(inputs, jobs, errors, encoding, rejected); }))
         return raise(error);
     return guarded([&] { return hs::py::make_tables(std::move(tables), rejected); });
+}
+
+// _fault_lines(on): turns the standard-error line of each fault on or off; the previous setting.
+PyObject* py_fault_lines(PyObject*, PyObject* arg) {
+    const int on = PyObject_IsTrue(arg);
+    if (on < 0) return nullptr;
+    return PyBool_FromLong(hs::py::set_fault_lines(on != 0));
 }
 
 template <PyObject* (*F)(PyObject*, PyObject*, PyObject*)>
@@ -646,16 +762,31 @@ constexpr const char* kParsePathDoc =
     "as UTF-8 with each invalid byte read as U+FFFD; any other file as cp1252. An unreadable "
     "file raises RuntimeError.";
 constexpr const char* kParseStrsDoc =
-    "parse_strs(srcs, *, errors='strict')\n--\n\n"
+    "parse_strs(srcs, *, errors='strict', jobs=None)\n--\n\n"
     "parse_str on every text, in parallel: a list of HandView in input order. In strict mode "
     "the texts that cannot be read as a whole are left out of the list; in skip mode each "
     "gives an empty view whose one rejection, at line 0, holds the message.";
 constexpr const char* kParsePathsDoc =
-    "parse_paths(paths, *, errors='strict', encoding='utf-8')\n--\n\n"
+    "parse_paths(paths, *, errors='strict', encoding='utf-8', jobs=None)\n--\n\n"
     "parse_path on every file, in parallel: a list of HandView in input order. In strict mode "
     "the files that cannot be read as a whole are left out of the list; in skip mode each "
     "gives an empty view whose one rejection, at line 0, holds the message.";
 
+constexpr const char* kToJsonDoc =
+    "to_json(view)\n--\n\n"
+    "The view's hands in the module's own JSON layout: an array with one object per hand, "
+    "written with the interpreter lock released. RuntimeError for a value without a JSON form.";
+constexpr const char* kToJsonOhhDoc =
+    "to_json_ohh(view)\n--\n\n"
+    "The view's hands as a JSON array of Open Hand History 1.4.1 objects, written with the "
+    "interpreter lock released. That layout has no actions: a hand with actions raises "
+    "PanicException. For the standard export of every hand, use to_ohh.";
+constexpr const char* kReadTablesDoc =
+    "read_tables(paths, *, jobs=None, errors='skip', encoding='auto')\n--\n\n"
+    "Every file parsed on the worker pool straight into a handscribe.Tables (the hands, "
+    "players and actions tables and the rejected hand starts). paths: a list of str paths; "
+    "jobs: threads used (None: one per processor); errors and encoding as for parse_path, "
+    "with defaults made for folders of real files.";
 constexpr const char* kToOhhDoc =
     "to_ohh(view, *, errors='strict')\n--\n\n"
     "The view's hands as an Open Hand History (.ohh) text: one {\"ohh\": {...}} object per "
@@ -668,10 +799,13 @@ PyMethodDef kFunctions[] = {
     {"parse_strs", with_keywords<py_parse_strs>(), METH_VARARGS | METH_KEYWORDS, kParseStrsDoc},
     {"parse_path", with_keywords<py_parse_path>(), METH_VARARGS | METH_KEYWORDS, kParsePathDoc},
     {"parse_paths", with_keywords<py_parse_paths>(), METH_VARARGS | METH_KEYWORDS, kParsePathsDoc},
-    {"to_json", with_keywords<py_to_json>(), METH_VARARGS | METH_KEYWORDS, nullptr},
-    {"to_json_ohh", with_keywords<py_to_json_ohh>(), METH_VARARGS | METH_KEYWORDS, nullptr},
+    {"to_json", with_keywords<py_to_json>(), METH_VARARGS | METH_KEYWORDS, kToJsonDoc},
+    {"to_json_ohh", with_keywords<py_to_json_ohh>(), METH_VARARGS | METH_KEYWORDS, kToJsonOhhDoc},
     {"to_ohh", with_keywords<py_to_ohh>(), METH_VARARGS | METH_KEYWORDS, kToOhhDoc},
-    {"read_tables", with_keywords<py_read_tables>(), METH_VARARGS | METH_KEYWORDS, nullptr},
+    {"read_tables", with_keywords<py_read_tables>(), METH_VARARGS | METH_KEYWORDS, kReadTablesDoc},
+    {"_fault_lines", py_fault_lines, METH_O,
+     "_fault_lines(on, /)\n--\n\nWhether a fault also writes a line to standard error (on by "
+     "default); returns the previous setting."},
     {nullptr, nullptr, 0, nullptr},
 };
 
@@ -703,6 +837,7 @@ PyObject* init_module() {
     Ref names(PyList_New(0));
     if (!names) return nullptr;
     for (const PyMethodDef* f = kFunctions; f->ml_name != nullptr; ++f) {
+        if (f->ml_name[0] == '_') continue;  // private
         Ref name(PyUnicode_FromString(f->ml_name));
         if (!name || PyList_Append(names.get(), name.get()) < 0) return nullptr;
     }

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <thread>
 #include <utility>
 
@@ -107,11 +108,42 @@ PyObject* table_schema(PyObject* self, PyObject*) {
     });
 }
 
+constexpr const char* kTableNames[arrow::kTableCount] = {"hands", "players", "actions"};
+
+// Table(hands: 1234 rows, 31 columns: hand_id, site, ...)
+PyObject* table_repr(PyObject* self) {
+    return guarded([&]() -> PyObject* {
+        const arrow::TableBatches& data = *as_table(self)->data;
+        arrow::OwnedSchema schema;
+        arrow::table_schema(data.table, &schema.raw);
+        const auto index = static_cast<std::size_t>(data.table);
+        std::string text = "Table(";
+        text += index < arrow::kTableCount ? kTableNames[index] : "?";
+        text += ": " + std::to_string(data.rows()) + " rows, " +
+                std::to_string(schema.raw.n_children) + " columns: ";
+        for (std::int64_t i = 0; i < schema.raw.n_children; ++i) {
+            if (i > 0) text += ", ";
+            text += schema.raw.children[i]->name;
+        }
+        text += ')';
+        return utf8_to_str(text);
+    });
+}
+
+constexpr const char* kTableDoc =
+    "One table (hands, players or actions) as Arrow record batches held by the module.\n\n"
+    "len(table) is its number of rows. Read it with pyarrow.table(table), "
+    "polars.from_arrow(table), duckdb or any reader of the Arrow PyCapsule interface "
+    "(__arrow_c_stream__): each read shares the table's buffers, without a copy.";
+
 PyMethodDef kTableMethods[] = {
     {"__arrow_c_stream__",
      reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(table_stream)),
-     METH_VARARGS | METH_KEYWORDS, nullptr},
-    {"__arrow_c_schema__", table_schema, METH_NOARGS, nullptr},
+     METH_VARARGS | METH_KEYWORDS,
+     "__arrow_c_stream__($self, /, requested_schema=None)\n--\n\n"
+     "A new Arrow C stream capsule of the table's batches (the requested schema is ignored)."},
+    {"__arrow_c_schema__", table_schema, METH_NOARGS,
+     "__arrow_c_schema__($self, /)\n--\n\nThe table's schema as an Arrow C schema capsule."},
     {nullptr, nullptr, 0, nullptr},
 };
 
@@ -120,6 +152,8 @@ PyType_Slot kTableSlots[] = {
     {Py_tp_dealloc, reinterpret_cast<void*>(table_dealloc)},
     {Py_mp_length, reinterpret_cast<void*>(table_len)},
     {Py_tp_methods, kTableMethods},
+    {Py_tp_repr, reinterpret_cast<void*>(table_repr)},
+    {Py_tp_doc, const_cast<char*>(kTableDoc)},
     {0, nullptr},
 };
 
@@ -153,20 +187,54 @@ void tables_dealloc(PyObject* self) {
 }
 
 PyMemberDef kTablesMembers[] = {
-    {"hands", T_OBJECT_EX, offsetof(TablesObject, tables), READONLY, nullptr},
-    {"players", T_OBJECT_EX, offsetof(TablesObject, tables) + sizeof(PyObject*), READONLY, nullptr},
+    {"hands", T_OBJECT_EX, offsetof(TablesObject, tables), READONLY,
+     "The hands table: one row per hand, with the file it was read from in `source`."},
+    {"players", T_OBJECT_EX, offsetof(TablesObject, tables) + sizeof(PyObject*), READONLY,
+     "The players table: one row per seated player of each hand."},
     {"actions", T_OBJECT_EX, offsetof(TablesObject, tables) + 2 * sizeof(PyObject*), READONLY,
-     nullptr},
+     "The actions table: one row per action of each hand, in hand order."},
     {"rejected", T_OBJECT_EX, offsetof(TablesObject, rejected), READONLY,
      "The hand starts of the files that gave no row, as (path, handscribe.Rejected) pairs in "
      "file order."},
     {nullptr, 0, 0, 0, nullptr},
 };
 
+// Tables(hands=1234 rows, players=..., actions=..., rejected=5)
+PyObject* tables_repr(PyObject* self) {
+    return guarded([&]() -> PyObject* {
+        const auto* set = reinterpret_cast<TablesObject*>(self);
+        std::string text = "Tables(";
+        for (std::size_t t = 0; t < arrow::kTableCount; ++t) {
+            text += kTableNames[t];
+            text += '=';
+            text += std::to_string(as_table(set->tables[t])->data->rows()) + " rows, ";
+        }
+        const Py_ssize_t rejected = set->rejected != nullptr ? PyList_Size(set->rejected) : 0;
+        text += "rejected=" + std::to_string(rejected) + ')';
+        return utf8_to_str(text);
+    });
+}
+
+constexpr const char* kTablesDoc =
+    "The hands, players and actions tables of a view (HandView.to_arrow) or of many files "
+    "(handscribe.read_tables), each a handscribe.Table, and the hand starts that gave no row "
+    "(.rejected). `hands, players, actions = tables` unpacks the three tables.";
+
+// Iteration gives the three tables, so that a Tables unpacks like the Dask reader's trio.
+PyObject* tables_iter(PyObject* self) {
+    const auto* set = reinterpret_cast<TablesObject*>(self);
+    Ref tuple(PyTuple_Pack(3, set->tables[0], set->tables[1], set->tables[2]));
+    if (!tuple) return nullptr;
+    return PyObject_GetIter(tuple.get());
+}
+
 PyType_Slot kTablesSlots[] = {
     {Py_tp_new, reinterpret_cast<void*>(no_constructor)},
     {Py_tp_dealloc, reinterpret_cast<void*>(tables_dealloc)},
     {Py_tp_members, kTablesMembers},
+    {Py_tp_repr, reinterpret_cast<void*>(tables_repr)},
+    {Py_tp_iter, reinterpret_cast<void*>(tables_iter)},
+    {Py_tp_doc, const_cast<char*>(kTablesDoc)},
     {0, nullptr},
 };
 
@@ -270,7 +338,7 @@ TableSet read_files(const std::vector<std::string>& paths, std::size_t jobs, Err
                 ParseResult r = parse_file(at(paths, i), errors, encoding);
                 if (r.ok())
                     builder.add(*r.store, Span::make(0, r.store->hands.size()), paths[i]);
-                else if (errors == Errors::Skip)
+                else
                     r.rejected.push_back({0, {}, std::move(r.error)});
                 at(file_rejected, i) = std::move(r.rejected);
             }

@@ -23,7 +23,7 @@ using TableSet = std::array<arrow::TableBatches, arrow::kTableCount>;
 bool add_table_types(PyObject* module, PyObject* names);
 
 // The rejected hand starts of each file read into tables (a file that could not be read as a
-// whole in skip mode: one at line 0 with the message), in file order.
+// whole: one at line 0 with the message), in file order.
 using FileRejections = std::vector<std::pair<std::string, std::vector<Rejection>>>;
 
 // A new Tables object that owns the batches, with its list of (path, handscribe.Rejected) pairs;
@@ -32,9 +32,9 @@ PyObject* make_tables(TableSet tables, const FileRejections& rejected = {});
 
 // Parses the files on the worker pool with at most `jobs` threads (0: every worker) straight
 // into tables, one batch per group of neighbouring files, rows in file order; the files' rejected
-// hand starts go to `rejected`. Files that cannot be read as a whole are left out, as
-// parse_paths leaves them out (in skip mode with their line 0 rejection); faults are thrown. No
-// store outlives its group.
+// hand starts go to `rejected`. Files that cannot be read as a whole are left out, each with
+// one rejection at line 0 holding the message, in both modes; faults are thrown. No store
+// outlives its group.
 TableSet read_files(const std::vector<std::string>& paths, std::size_t jobs, Errors errors,
                     Encoding encoding, FileRejections& rejected);
 

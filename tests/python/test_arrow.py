@@ -3,6 +3,7 @@ read_tables, the Dask reader on a cluster of processes, and the Parquet command 
 import json
 import os
 import re
+import shutil
 import subprocess
 import sys
 from datetime import datetime
@@ -334,6 +335,44 @@ def test_dask_on_a_local_cluster_counts_like_read_tables():
     assert ids == pa.table(handscribe.read_tables(files).hands).column("hand_id").to_pylist()
 
 
+def test_dask_merges_and_groups_by_file_and_hand_with_the_p2p_shuffle(tmp_path):
+    """The same files in two folders: (site, hand_id) repeats, (source, hand_id) does not; the
+    P2P shuffle of two worker processes merges and groups the three tables on it."""
+    distributed = pytest.importorskip("distributed")
+    dask = pytest.importorskip("dask")
+    import handscribe.dask as hdask
+    for copy in ("a", "b"):
+        shutil.copytree(DATA, tmp_path / copy)
+    want = handscribe.read_tables(tmp_path)
+    counts = [len(t) for t in want]
+    with distributed.LocalCluster(n_workers=2, threads_per_worker=1, processes=True,
+                                  dashboard_address=None) as cluster, \
+            distributed.Client(cluster), dask.config.set({"dataframe.shuffle.method": "p2p"}):
+        frames = hdask.read_tables(tmp_path)
+        assert frames._fields == ("hands", "players", "actions")
+        assert frames.hands.npartitions >= 4  # two per worker thread
+        for f in frames:
+            assert "source" in f.columns
+        key = ["source", "hand_id"]
+        per_hand = frames.players.merge(frames.hands[key + ["total_pot"]], on=key).compute()
+        actions = frames.actions.groupby(key).seq.count().compute()
+        hands = frames.hands.compute()
+    assert len(per_hand) == counts[1]
+    assert actions.sum() == counts[2]
+    assert len(hands) == counts[0] and not hands.duplicated(key).any()
+    assert hands.duplicated(["site", "hand_id"]).sum() == counts[0] // 2
+    assert set(hands.source) == {str(p) for p in tmp_path.rglob("*.txt")}
+
+
+def test_dask_partitions_spread_over_the_workers():
+    from handscribe.dask import partitions
+    files = [str(p) for p in sorted(DATA.rglob("*.txt"))]
+    for threads, blocksize, least in ((2, None, 4), (8, None, 16), (1, 1, len(files))):
+        runs = partitions(files, blocksize, threads)
+        assert [f for r in runs for f in r] == files  # in order, each once
+        assert len(runs) == least
+
+
 # ------------------------------------------------------------------------------------------
 # The command line on folders
 # ------------------------------------------------------------------------------------------
@@ -350,14 +389,15 @@ def test_cli_turns_a_corpus_folder_into_parquet(tmp_path):
     pq = pytest.importorskip("pyarrow.parquet")
     folder = CORPUS / "pokerstars"
     r = cli(folder, "--format", "parquet", "--output", tmp_path / "out", "--jobs", "2")
-    assert r.returncode == 0, r.stderr
+    assert r.returncode == 1, r.stderr  # a folder is read with --errors skip: hands left out
     files = sorted(p for p in folder.rglob("*.txt"))
     views = handscribe.parse_paths(files)
     total = sum(len(v) for v in views)
     rejected = sum(r.line > 0 for v in views for r in v.rejected)
     assert rejected > 0  # the cancelled hand at least
     last = r.stderr.decode().splitlines()[-1]
-    assert last.startswith(f"{len(files)} files, {total} hands, {rejected} rejected hands, ")
+    assert last.startswith(f"{len(files)} files, {total} hands, {rejected} rejected hands, "
+                           f"{len(files) - len(views)} files not read, ")
     hands = pq.read_table(tmp_path / "out" / "hands")
     assert hands.num_rows == total
     assert hands.column("hand_id").to_pylist() == [
@@ -375,15 +415,17 @@ def test_cli_inputs_folders_patterns_and_usage(tmp_path):
     (tmp_path / "a" / "skip.log").write_bytes(RUN_TWICE.read_bytes())
     r = cli(tmp_path / "a")
     assert r.returncode == 0, r.stderr
-    expected = [handscribe.to_json(handscribe.parse_path(p))
+    # From a folder each line names its file.
+    expected = [f'{{"source": "{p}", "hands": {handscribe.to_json(handscribe.parse_path(p))}}}'
                 for p in (nested / "two.txt", tmp_path / "a" / "one.txt")]
     assert r.stdout.decode().splitlines() == expected  # sorted paths: a/b/two.txt first
     r = cli(tmp_path / "a", "--glob", "*.log")
     assert len(r.stdout.decode().splitlines()) == 1
     r = cli(str(tmp_path / "**" / "t*.txt"), tmp_path / "none*.txt", "--jobs", "1")
-    assert r.returncode == 1
+    assert r.returncode == 3  # an input error
     assert r.stdout.decode().splitlines() == expected[:1]
-    assert r.stderr.decode().splitlines()[0] == f"No file matches '{tmp_path / 'none*.txt'}'"
+    assert r.stderr.decode().splitlines()[0] == (
+        f"handscribe: no file matches '{tmp_path / 'none*.txt'}'")
     for bad in (["--format", "parquet"], ["--output", tmp_path], ["--format", "parquet",
                 "--output", tmp_path, "--ohh"], ["--jobs", "0"]):
         r = cli(GBP, *bad)

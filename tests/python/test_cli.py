@@ -48,12 +48,17 @@ def lines(out: bytes) -> list:
     return text[:-1].split("\n")
 
 
-def messages(err: bytes, files: int, hands: int) -> list:
+def messages(err: bytes, files: int, hands: int, unread: int = 0) -> list:
     """The lines of standard error before the closing line of totals, which it checks."""
     *before, last = lines(err)
-    assert re.fullmatch(rf"{files} files, {hands} hands, 0 rejected hands, \d+\.\d MB, "
-                        r"\d+\.\d\d s", last), last
+    assert re.fullmatch(rf"{files} files, {hands} hands, 0 rejected hands, {unread} files not "
+                        r"read, \d+\.\d MB, \d+\.\d\d s", last), last
     return before
+
+
+def named(path, text: str) -> str:
+    """A line of JSON that names its file, as several inputs give."""
+    return '{"source": ' + json.dumps(str(path), ensure_ascii=False) + ', "hands": ' + text + "}"
 
 
 @pytest.fixture
@@ -112,41 +117,46 @@ def test_one_real_file_is_its_to_json():
 def test_several_files_one_line_each_in_order(quiet):
     r = run(RUN_TWICE, quiet, GBP)
     assert r.returncode == 0, r.stderr
-    expected = [handscribe.to_json(handscribe.parse_path(str(p))) for p in (RUN_TWICE, quiet, GBP)]
+    expected = [named(p, handscribe.to_json(handscribe.parse_path(str(p))))
+                for p in (RUN_TWICE, quiet, GBP)]
     assert lines(r.stdout) == expected
     # Non-ASCII symbols reach the output as UTF-8.
     assert '"currency":"£"' in lines(r.stdout)[2]
 
 
-def test_missing_file_exits_1_after_the_others(quiet, tmp_path):
+def test_missing_file_exits_3_after_the_others(quiet, tmp_path):
     missing = tmp_path / "nope.txt"
     r = run(missing, quiet)
-    assert r.returncode == 1
-    assert lines(r.stdout) == [handscribe.to_json(handscribe.parse_path(str(quiet)))]
-    [err] = messages(r.stderr, 2, 1)
-    assert err.startswith(f"Failed to open file at path '{missing}' with error ")
+    assert r.returncode == 3  # an input error
+    assert lines(r.stdout) == [named(quiet, handscribe.to_json(handscribe.parse_path(quiet)))]
+    [err] = messages(r.stderr, 2, 1, unread=1)
+    assert err.startswith(f"{missing}: Failed to open file at path '{missing}' with error ")
 
 
-def test_unknown_site_exits_1_after_the_others(quiet, unknown_site):
+def test_unknown_site_exits_3_after_the_others(quiet, unknown_site):
     r = run(unknown_site, quiet, unknown_site)
-    assert r.returncode == 1
+    assert r.returncode == 3
     assert len(lines(r.stdout)) == 1
-    assert messages(r.stderr, 3, 1) == ["Invalid poker website - 'Lucky Poker Hand 7'"] * 2
+    assert messages(r.stderr, 3, 1, unread=2) == [
+        f"{unknown_site}: Invalid poker website - 'Lucky Poker Hand 7'"] * 2
 
 
-def test_fault_exits_2_at_once(quiet, no_parser):
+def test_fault_exits_4_at_once(quiet, no_parser):
     r = run(quiet, no_parser, quiet)
-    assert r.returncode == 2
+    assert r.returncode == 4
     assert len(lines(r.stdout)) == 1  # the file after the fault is not written
-    assert "Parser has not been implemented for Bovada" in r.stderr.decode()
+    # Said once, with the file and without the C++ place, then the totals.
+    assert messages(r.stderr, 3, 1) == [
+        f"handscribe: {no_parser}: internal fault: Parser has not been implemented for Bovada"]
 
 
 @needs_corpus
 def test_export_of_hands_with_actions_is_a_fault(quiet):
     r = run("--ohh", quiet, GBP, quiet)
-    assert r.returncode == 2
+    assert r.returncode == 4
     assert len(lines(r.stdout)) == 1
-    assert r.stderr.decode().splitlines()[-1] == "not implemented: JsonOHH - action"
+    assert r.stderr.decode().splitlines()[-2] == (
+        f"handscribe: {GBP}: internal fault: not implemented: JsonOHH - action")
 
 
 def test_help_and_usage_errors():
@@ -154,8 +164,13 @@ def test_help_and_usage_errors():
     assert r.returncode == 0
     out = r.stdout.decode()
     assert out.startswith("usage: handscribe")
-    for word in ("PATH", "--ohh", "Open Hand History", "JSON", "Exit status"):
-        assert word in out
+    for word in ("PATH", "--ohh", "--format ohh", "Open Hand History", "JSON", "exit status",
+                 "GGPoker", "Winamax", "OnGame", "Omaha", "Courchevel", '{"source": "PATH"'):
+        assert word in out, word
+    for code in range(5):  # each exit status is explained on a line of its own
+        assert re.search(rf"^  {code}  \w", out, re.M), code
+    r = run("--version")
+    assert r.returncode == 0 and r.stdout.decode() == f"handscribe {handscribe.__version__}\n"
 
     r = run()  # no path at all
     assert r.returncode == 2
@@ -173,11 +188,11 @@ def test_reader_going_away_stops_quietly():
         [sys.executable, "-m", "handscribe", str(big), str(big)],
         stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=env,
     )
-    assert proc.stdout.read(10) == b'[{"header"'
+    assert proc.stdout.read(10) == b'{"source":'
     proc.stdout.close()  # far more than a pipe holds is still to come
     err = proc.stderr.read()
-    assert proc.wait(timeout=120) == 1
-    assert err == b""
+    assert proc.wait(timeout=120) == 3  # an output that cannot be written
+    assert re.fullmatch(rb"2 files, \d+ hands, 0 rejected hands, 0 files not read, .* s\n", err)
 
 
 @needs_corpus
@@ -185,10 +200,10 @@ def test_ggpoker_and_winamax_files_and_a_stud_file_reported():
     gg = CORPUS / "ggpoker" / "jejellyroll-fr_fpdb-3" / "PLO-6max-USD-2-5-202101.RIT.txt"
     wm = CORPUS / "winamax" / "jejellyroll-fr_fpdb-3" / "PLO-5max-EUR-2.00-4.00-201412.sb.oop.txt"
     stud = CORPUS / "winamax" / "jejellyroll-fr_fpdb-3" / "Razz-6max-EUR-25-50-201611._8games_.txt"
-    r = run("--errors", "skip", "--report", gg, wm, stud)
-    assert r.returncode == 0, r.stderr
-    assert lines(r.stdout) == [handscribe.to_json(handscribe.parse_path(p)) for p in (gg, wm)] + [
-        "[]"]
+    r = run("--errors", "skip", gg, wm, stud, "--report")
+    assert r.returncode == 1, r.stderr  # a hand rejected
+    assert lines(r.stdout) == [named(p, handscribe.to_json(handscribe.parse_path(p)))
+                               for p in (gg, wm)] + [named(stud, "[]")]
     err = r.stderr.decode().splitlines()
     assert err[0] == (f"{stud}:1: 9250793-444-1478990340: internal error: entered unreachable "
                       "code: Unexpected character 'R' while parsing game type in 'Razz fixed "
@@ -205,11 +220,11 @@ def test_skip_auto_and_report(tmp_path, quiet, fmt):
     out = ["--format", "parquet", "--output", tmp_path / "out"] if fmt == "parquet" else []
     if out:
         pytest.importorskip("pyarrow.parquet")
-    r = run("--errors", "skip", "--encoding", "auto", "--report", *out, damaged, missing, quiet)
+    r = run("--errors", "skip", "--encoding", "auto", *out, damaged, missing, quiet, "--report")
     assert r.returncode == 1  # a whole file failed
     if not out:
         written = lines(r.stdout)
-        assert [len(json.loads(line)) for line in written] == [2, 1]
+        assert [len(json.loads(line)["hands"]) for line in written] == [2, 1]
         assert '"name":"Ren\u00e9"' in written[0]
     err = r.stderr.decode().splitlines()
     assert err[:-1] == [
@@ -219,10 +234,14 @@ def test_skip_auto_and_report(tmp_path, quiet, fmt):
     ]
     assert err[-1].startswith("3 files, 3 hands, 1 rejected hands, ")
     # without --report only the failed file is named; strict stops at the fault
-    r = run("--errors", "skip", "--encoding", "cp1252", *out, damaged)
-    assert r.returncode == 0 and r.stderr.decode().startswith("1 files, 2 hands, 1 rejected ")
+    r = run("--errors", "skip", "--encoding", "windows-1252", *out, damaged)
+    assert r.returncode == 1 and r.stderr.decode().startswith("1 files, 2 hands, 1 rejected ")
+    if out:
+        out[-1] = tmp_path / "fault"
     r = run("--encoding", "cp1252", *out, damaged, quiet)
-    assert r.returncode == 2 and r.stdout == b"" and FAULT in r.stderr.decode()
+    assert r.returncode == 4 and r.stdout == b"" and FAULT in r.stderr.decode()
+    if out:  # the run stopped: no dataset is left behind
+        assert not (tmp_path / "fault").exists()
 
 
 @needs_corpus
@@ -235,14 +254,16 @@ def test_format_ohh_to_standard_output_and_to_files(tmp_path):
     euro = tmp_path / "sub" / "caf\u00e9 table.txt"
     euro.parent.mkdir()
     euro.write_bytes(GBP.read_bytes())
-    r = run("--format", "ohh", GBP, RUN_TWICE)
+    r = run("--format", "ohh", GBP)
     assert r.returncode == 0, r.stderr
     texts = [handscribe.to_ohh(handscribe.parse_path(str(p))) for p in (GBP, RUN_TWICE)]
-    assert r.stdout.decode() == "\n".join(texts)
-    assert len(split_ohh(r.stdout.decode())) == 2
+    assert r.stdout.decode() == texts[0]
+    assert len(split_ohh(r.stdout.decode())) == 1
+    r = run("--format", "ohh", GBP, RUN_TWICE)  # a stream would not say which file is which
+    assert r.returncode == 2 and r.stdout == b"" and b"need --output DIR" in r.stderr
     out = tmp_path / "out"
-    r = run("--format", "ohh", "--output", out, "--errors", "skip", "--report", GBP, euro, fpp)
-    assert r.returncode == 0 and r.stdout == b""
+    r = run("--format", "ohh", "--output", out, "--errors", "skip", "--report=-", GBP, euro, fpp)
+    assert r.returncode == 1 and r.stdout == b""  # hands left out
     names = ["PokerStars__CashGame__Limits__GbpTable.ohh", "caf__table.ohh",
              "NLHE-FPP-MTT-1r-201005.AllinLotsRebuy.ohh"]
     assert sorted(p.name for p in out.iterdir()) == sorted(names)
@@ -251,5 +272,5 @@ def test_format_ohh_to_standard_output_and_to_files(tmp_path):
     err = r.stderr.decode().splitlines()
     assert all(line.endswith(INEXPRESSIBLE) for line in err[:-1]) and len(err) > 2
     assert f"{len(err) - 1} rejected hands" in err[-1]
-    r = run("--format", "ohh", GBP, fpp)  # strict: the hand that cannot be written is a fault
-    assert r.returncode == 2 and INEXPRESSIBLE in r.stderr.decode()
+    r = run("--format", "ohh", fpp)  # strict: the hand that cannot be written is a fault
+    assert r.returncode == 4 and INEXPRESSIBLE in r.stderr.decode()

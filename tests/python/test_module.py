@@ -64,7 +64,7 @@ def test_handview_type_shape(view):
     assert repr(HandView) == "<class 'handscribe.HandView'>"
     assert HandView.__module__ == "handscribe"
     assert HandView.__qualname__ == "HandView"
-    assert HandView.__doc__ is None
+    assert "sequence of one-hand views" in HandView.__doc__  # help(HandView) explains it
     assert HandView.__bases__ == (object,)
     assert not hasattr(view, "__dict__")
     with pytest.raises(AttributeError):
@@ -162,10 +162,10 @@ class BytesPath:
         (parse_path, "path", Thing(), "Thing", "PyString"),
         (parse_strs, "srcs", 123, "int", "Sequence"),
         (parse_strs, "srcs", {"a": 1}, "dict", "Sequence"),
-        (parse_strs, "srcs", {"a"}, "set", "Sequence"),
+        (parse_strs, "srcs", b"PokerStars", "bytes", "PyString"),
         (parse_strs, "srcs", None, "NoneType", "Sequence"),
         (parse_paths, "paths", 1.5, "float", "Sequence"),
-        (parse_paths, "paths", pathlib.Path("/tmp"), "PosixPath", "Sequence"),
+        (parse_paths, "paths", b"/tmp", "bytes", "PyString"),
         (to_json, "view", 123, "int", "HandView"),
         (to_json, "view", "[]", "str", "HandView"),
         (to_json_ohh, "view", [], "list", "HandView"),
@@ -247,10 +247,9 @@ def test_missing_file(tmp_path):
 
 
 def test_directory_and_nul_byte_paths(tmp_path):
-    with pytest.raises(RuntimeError) as info:
+    with pytest.raises(IsADirectoryError) as info:
         parse_path(tmp_path)
-    assert info.value.args == (
-        f"Failed to open file at path '{tmp_path}' with error Is a directory (os error 21)",)
+    assert info.value.args == (f"'{tmp_path}' is a folder: parse_paths(folder) reads its files",)
     with pytest.raises(RuntimeError) as info:
         parse_path("bad\0name")
     assert info.value.args == (

@@ -86,7 +86,7 @@ def test_faults_of_a_whole_input_are_runtime_errors_in_skip_mode(text, message):
     [
         lambda: parse_str(HAND, errors="ignore"),
         lambda: parse_strs([HAND], errors="Skip"),
-        lambda: parse_path("x", encoding="utf8"),
+        lambda: parse_path("x", encoding="utf-16"),  # "utf8" is a name of utf-8: taken
         lambda: parse_paths(["x"], encoding="cp1251"),
         lambda: handscribe.to_ohh(parse_str(HAND), errors="ignore"),
     ],
@@ -274,7 +274,10 @@ def test_read_tables_skips_and_decodes_by_default(tmp_path):
     with pytest.raises(PanicException, match=re.escape(FAULT)):
         handscribe.read_tables(paths, errors="strict", encoding="cp1252")
     strict = handscribe.read_tables([tmp_path / "missing.txt"], errors="strict")
-    assert (len(strict.hands), strict.rejected) == (0, [])  # left out unreported, as before
+    # Left out, and named in strict mode too (the command line names every file it could not read).
+    [(path, rejected)] = strict.rejected
+    assert (len(strict.hands), path, rejected.line) == (0, str(tmp_path / "missing.txt"), 0)
+    assert rejected.reason.startswith("Failed to open file at path ")
     assert parse_str(HAND).to_arrow().rejected == []
     with pytest.raises(ValueError, match="argument 'encoding'"):
         handscribe.read_tables(paths, encoding="ascii")
