@@ -14,7 +14,7 @@
 #include "export/arrow.hpp"
 #include "facts/facts.hpp"
 #include "input/decode.hpp"
-#include "reader/parser.hpp"
+#include "reader/cursor.hpp"
 #include "sites/parse.hpp"
 
 namespace {

@@ -1,4 +1,4 @@
-// Internal faults: the message and the place in the code that raised them.
+// Faults: the message and the place in the code that raised them; quotes of input, bounded.
 #include "core/fault.hpp"
 
 #include <utility>
@@ -32,6 +32,31 @@ std::string place_of(const std::source_location& where) {
 
 }  // namespace
 
+void append_cut(std::string& out, std::string_view text) {
+    if (text.size() <= kQuotedChars) {  // no more characters than bytes
+        out.append(text);
+        return;
+    }
+    // The byte where character kQuotedChars + 1 begins, if the text has that many.
+    std::size_t chars = 0, cut = text.size();
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if ((static_cast<unsigned char>(text[i]) & 0xC0) == 0x80) continue;
+        if (chars == kQuotedChars) {
+            cut = i;
+            break;
+        }
+        ++chars;
+    }
+    out.append(text.substr(0, cut));
+    if (cut != text.size()) out += "\u2026";
+}
+
+void append_quoted(std::string& out, std::string_view text) {
+    out += '\'';
+    append_cut(out, text);
+    out += '\'';
+}
+
 Fault::Fault(std::string message, std::source_location where)
     : message_(std::move(message)), where_(place_of(where)) {}
 
@@ -51,15 +76,25 @@ std::string missing_message(std::string_view what, std::string_view line) {
     std::string m = "missing ";
     m += what;
     if (!line.empty()) {
-        m += " in '";
-        m += line;
-        m += '\'';
+        m += " in ";
+        append_quoted(m, line);
     }
     return m;
 }
 
 void fault_missing(std::string_view what, std::string_view line, std::source_location where) {
-    throw Fault(missing_message(what, line), where);
+    throw InputError(missing_message(what, line), where);
+}
+
+std::string line_message(std::string_view kind, std::string_view line) {
+    std::string m(kind);
+    m += ": ";
+    append_quoted(m, line);
+    return m;
+}
+
+void fault_line(std::string_view kind, std::string_view line, std::source_location where) {
+    throw InputError(line_message(kind, line), where);
 }
 
 void fault_unreachable(std::string_view detail, std::source_location where) {
@@ -74,10 +109,9 @@ void fault_unreachable(std::string_view detail, std::source_location where) {
 void fault_char_boundary(std::size_t index, std::string_view line, std::source_location where) {
     std::string m = "byte index ";
     append_u64(m, index);
-    m += " is not a char boundary in '";
-    m += line;
-    m += '\'';
-    throw Fault(std::move(m), where);
+    m += " is not a char boundary in ";
+    append_quoted(m, line);
+    throw InputError(std::move(m), where);
 }
 
 void fault_input(std::string message, std::source_location where) {

@@ -1,5 +1,9 @@
-// Internal faults and the checked accesses that raise them: a bad index is a fault, never
-// undefined behaviour.
+// Faults and the checked accesses that raise them: a bad index is a fault, never undefined
+// behaviour. Two kinds: the internal fault (a broken invariant of the code: a bad index, a value
+// the code cannot hold) and the input error (an input that breaks what its format always keeps:
+// a line its reader does not expect, a part that a line kind always has and that is missing, a
+// game no reader reads). Every message that quotes input quotes at most kQuotedChars characters of
+// it (append_quoted).
 #pragma once
 
 #include <cstddef>
@@ -27,17 +31,34 @@ class Fault : public std::exception {
     std::string where_;
 };
 
-// A fault of an input as a whole, met before any hand of it is read (a text that names its site
-// and stops there, a site without a parser). It ends the call as any fault does, except where the
-// caller skips what it cannot read: there it is that input's error.
-class InputFault : public Fault {
+// An input error: what the input holds, quoted, and never a place in the code's logic. It ends
+// the call as any fault does, except where the caller skips what it cannot read (a hand read in
+// Errors::Skip): there it rejects that part with its message as the reason.
+class InputError : public Fault {
   public:
     using Fault::Fault;
+};
+
+// An input error of an input as a whole, met before any hand of it is read (a text that names its
+// site and stops there, a site without a parser). It ends the call as any fault does, except where
+// the caller skips what it cannot read: there it is that input's error.
+class InputFault : public InputError {
+  public:
+    using InputError::InputError;
 };
 
 // What a fault inside one hand does, whether the hand is being read or exported: end the whole
 // call (strict), or leave that hand out and go on with the next one (skip).
 enum class Errors : unsigned char { Strict, Skip };
+
+// The most characters of an input that a message quotes; a longer text is cut there and the
+// quote ends in "…".
+inline constexpr std::size_t kQuotedChars = 200;
+// Appends the text between single quotes, cut to kQuotedChars characters (on a character
+// boundary, "…" after the cut): '<text>'.
+void append_quoted(std::string& out, std::string_view text);
+// The same without the quotes.
+void append_cut(std::string& out, std::string_view text);
 
 [[noreturn]] void fault(std::string message,
                         std::source_location where = std::source_location::current());
@@ -46,14 +67,21 @@ enum class Errors : unsigned char { Strict, Skip };
                               std::source_location where = std::source_location::current());
 // "missing <what> in '<line>'" (or "missing <what>" when there is no line to quote)
 std::string missing_message(std::string_view what, std::string_view line = {});
+// The input error of the same message: a part that the line kind always has is not there.
 [[noreturn]] void fault_missing(std::string_view what, std::string_view line = {},
                                 std::source_location where = std::source_location::current());
 // "internal error: entered unreachable code" followed by ": <detail>" when detail is not empty.
 [[noreturn]] void fault_unreachable(std::string_view detail = {},
                                     std::source_location where = std::source_location::current());
 
-// "byte index <index> is not a char boundary in '<line>'": a cut by position that falls inside
-// a multi-byte character of the line.
+// "<kind>: '<line>'": an input error for a line that is not what its reader expects there
+// ("unrecognised action line: 'Alice dances'").
+std::string line_message(std::string_view kind, std::string_view line);
+[[noreturn]] void fault_line(std::string_view kind, std::string_view line,
+                             std::source_location where = std::source_location::current());
+
+// "byte index <index> is not a char boundary in '<line>'": an input error, a cut by position
+// that falls inside a multi-byte character of a damaged line.
 [[noreturn]] void fault_char_boundary(std::size_t index, std::string_view line,
                                       std::source_location where = std::source_location::current());
 

@@ -187,9 +187,8 @@ Card card_from_text(std::string_view text) {
             } else {
                 std::string detail = "Invalid rank: ";
                 append_utf8(detail, char_of(text).cp);
-                detail += " in '";
-                detail += text;
-                detail += '\'';
+                detail += " in ";
+                append_quoted(detail, text);
                 fault_unreachable(detail);
             }
     }
@@ -204,9 +203,8 @@ Card card_from_text(std::string_view text) {
         default: {
             std::string detail = "Invalid suit: ";
             append_utf8(detail, suit_char);
-            detail += " in '";
-            detail += text;
-            detail += '\'';
+            detail += " in ";
+            append_quoted(detail, text);
             fault_unreachable(detail);
         }
     }

@@ -9,21 +9,11 @@
 
 namespace hs {
 
-std::optional<std::int64_t> whole_cents(float v) noexcept {
-    const double d = v;
-    if (!(std::fabs(d) < 131072.0)) return std::nullopt;
-    // d * 100 is exact; adding and taking away 1.5 * 2^52 rounds it to a whole number.
-    constexpr double kRound = 6755399441055744.0;
-    const double cents = (d * 100.0 + kRound) - kRound;
-    if (static_cast<float>(cents / 100.0) != v) return std::nullopt;
-    return static_cast<std::int64_t>(cents);
-}
-
 namespace {
-
 constexpr float kMoneyLimit = 1e12f;  // below 2^63 millionths
+}  // namespace
 
-[[gnu::noinline]] Money money_slow(float v) {
+Money money_of_text(float v) {
     if (!std::isfinite(v) || std::fabs(v) >= kMoneyLimit) {
         std::string detail = "amount out of range: ";
         append_f32_plain(detail, v);
@@ -48,16 +38,6 @@ constexpr float kMoneyLimit = 1e12f;  // below 2^63 millionths
     }
     const Money m = whole * kMoneyUnit + fraction;
     return negative ? -m : m;
-}
-
-}  // namespace
-
-Money money_of(float v) {
-    if (const auto cents = whole_cents(v)) return *cents * (kMoneyUnit / 100);
-    // A whole number below 2^24 is its own shortest decimal.
-    if (std::fabs(v) < 16777216.0f && v == std::nearbyint(v))
-        return static_cast<Money>(v) * kMoneyUnit;
-    return money_slow(v);
 }
 
 std::string_view money_text(Money m, MoneyBuffer& buf) noexcept {

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <array>
+#include <bit>
+#include <cmath>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -18,11 +20,35 @@ inline constexpr Money kMoneyUnit = 1000000;  // millionths
 // and |v| < 2^17 (where a float's rounding interval is narrower than a cent, so at most one
 // number of cents reads back as it); nullopt otherwise. Arithmetic only: the fast path of every
 // amount.
-std::optional<std::int64_t> whole_cents(float v) noexcept;
+inline std::optional<std::int64_t> whole_cents(float v) noexcept {
+    const double d = v;
+    if (!(std::fabs(d) < 131072.0)) return std::nullopt;
+    const std::uint32_t exponent = (std::bit_cast<std::uint32_t>(v) >> 23) & 0xFF;
+    if (exponent == 0) return v == 0.0f ? std::optional<std::int64_t>(0) : std::nullopt;
+    // d * 100 is exact; adding and taking away 1.5 * 2^52 rounds it to a whole number. The
+    // decimal cents / 100 reads back as v when it lies within half a unit in the last place of
+    // v, that is when the cents are within 50 units of it (no division: this is every amount's
+    // path; no tie can fall below 2^17).
+    constexpr double kRound = 6755399441055744.0;
+    const double scaled = d * 100.0;
+    const double cents = (scaled + kRound) - kRound;
+    const double unit = std::bit_cast<double>(std::uint64_t{exponent + 873} << 52);  // 2^(e-150)
+    if (std::fabs(scaled - cents) >= 50.0 * unit) return std::nullopt;
+    return static_cast<std::int64_t>(cents);
+}
 
-// The decimal of `v` in millionths (digits beyond the millionths are dropped). Faults on an
-// amount that is not finite or whose magnitude is 1e12 or more.
-Money money_of(float v);
+// The decimal of `v` in millionths through its text (digits beyond the millionths are dropped).
+// Faults on an amount that is not finite or whose magnitude is 1e12 or more.
+Money money_of_text(float v);
+// The same, whole cents and whole numbers below 2^24 by arithmetic.
+inline Money money_of(float v) {
+    if (const auto cents = whole_cents(v)) return *cents * (kMoneyUnit / 100);
+    if (std::fabs(v) < 16777216.0f) {
+        const auto whole = static_cast<std::int64_t>(v);
+        if (static_cast<float>(whole) == v) return whole * kMoneyUnit;
+    }
+    return money_of_text(v);
+}
 
 // The decimal form: digits, and the fraction without trailing zeros ("0.5", "12", "-3.25"),
 // written at the end of `buf`.

@@ -251,7 +251,7 @@ class Timestamps : public Numbers<std::int64_t, NANOARROW_TYPE_INT64> {
 class Bools : public Column {
   public:
     using Column::Column;
-    void push(bool v) {
+    [[gnu::always_inline]] void push(bool v) {
         data_.push(v);
         row(true);
     }
@@ -688,7 +688,7 @@ std::optional<double> money_or_null(bool has, Money m) {
     return has ? std::optional<double>(money_value(m)) : std::nullopt;
 }
 
-void push_source(Labels& column, std::optional<std::size_t> index) {
+inline void push_source(Labels& column, std::optional<std::size_t> index) {
     if (index) {
         column.push(*index);
     } else {

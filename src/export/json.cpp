@@ -400,9 +400,7 @@ class OhhWriter {
         o.key("flags");
         {
             Arr arr(w_);
-            const bool twice = h.flops.count() >= 2 || h.turns.count() >= 2 ||
-                               h.rivers.count() >= 2 || h.showdowns.count() >= 2;
-            if (twice) arr.next().name("Run_It_Twice");
+            if (run_twice(h)) arr.next().name("Run_It_Twice");
             if (hd.hero == kNone8) arr.next().name("Observed");
             if (hd.bet_cap > 0.0f) arr.next().name("Cap");
             arr.close();

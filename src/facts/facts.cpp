@@ -65,20 +65,6 @@ const SiteRules& site_rules(Site site) {
     return kSiteRules[i];
 }
 
-const ActionFacts& Replay::action(std::uint64_t store_index) const {
-    const std::uint64_t i = store_index - hand_.first_action;
-    if (store_index < hand_.first_action || i >= actions_.size())
-        fault_index(store_index, hand_.first_action + actions_.size());
-    return actions_[i];
-}
-
-const ActionFacts& Replay::action(const HandStore& store, const Action& a) const {
-    const Action* base = store.actions.data();
-    if (&a < base || &a >= base + store.actions.size())
-        fault_unreachable("an action outside the store");
-    return action(static_cast<std::uint64_t>(&a - base));
-}
-
 const HandFacts& Replay::run(const HandStore& store, const Hand& h) {
     store_ = &store;
     const Header& hd = h.header;
@@ -288,7 +274,7 @@ void Replay::step(const Action& a, Round round) {
     put(m, live_post(type));
 }
 
-Money Replay::money(float v) {
+Money Replay::rare_money(float v) {
     if (!std::isfinite(v) || std::fabs(v) >= 1e12f) [[unlikely]] {
         note("an amount out of range");
         return 0;

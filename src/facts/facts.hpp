@@ -139,15 +139,31 @@ class Replay {
     // The hand's players, by player id.
     std::span<const PlayerFacts> players() const noexcept { return players_; }
     // The facts of an action of the hand, by its index in the store's actions (checked).
-    const ActionFacts& action(std::uint64_t store_index) const;
+    const ActionFacts& action(std::uint64_t store_index) const {
+        const std::uint64_t i = store_index - hand_.first_action;
+        if (store_index < hand_.first_action || i >= actions_.size()) [[unlikely]]
+            fault_index(store_index, hand_.first_action + actions_.size());
+        return actions_[i];
+    }
     // The same for an action reached through a span of the store's actions.
-    const ActionFacts& action(const HandStore& store, const Action& a) const;
+    const ActionFacts& action(const HandStore& store, const Action& a) const {
+        const Action* base = store.actions.data();
+        if (&a < base || &a >= base + store.actions.size()) [[unlikely]]
+            fault_unreachable("an action outside the store");
+        return action(static_cast<std::uint64_t>(&a - base));
+    }
 
   private:
     void step(const Action& a, Round round);
     void close_betting(Round round);
     void note(std::string_view problem) noexcept;
-    Money money(float v);  // money_of, an amount out of range being 0 and noted
+    // money_of, an amount out of range being 0 and noted.
+    Money money(float v) {
+        if (const auto cents = whole_cents(v)) [[likely]]
+            return *cents * (kMoneyUnit / 100);
+        return rare_money(v);
+    }
+    Money rare_money(float v);
     void finish(const Hand& hand);
 
     const HandStore* store_ = nullptr;

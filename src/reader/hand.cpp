@@ -24,8 +24,10 @@ void HandBuilder::seat_bounty(std::optional<float> bounty) {
 }
 
 void take_back(HandBuilder& b, std::uint64_t first_line, std::string_view reason,
-               std::vector<Rejection>& rejected) {
-    rejected.push_back(Rejection{first_line, std::string(b.hand_id()), std::string(reason)});
+               std::string_view line, std::vector<Rejection>& rejected) {
+    rejected.push_back(
+        Rejection{first_line, std::string(b.hand_id()),
+                  line.data() == nullptr ? std::string(reason) : line_message(reason, line)});
     b.rollback();
     Parser& p = b.parser();
     if (p.line_number() == first_line) p.next_line();

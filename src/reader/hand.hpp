@@ -4,7 +4,8 @@
 //
 // A site reader is a function `HandOutcome (HandBuilder&)` that reads one hand from the parser's
 // current line: it fills the header, pushes actions and closes the sections they belong to, and
-// ends with `return b.finish();`, or returns `reject("...")` naming the line kind that stopped it.
+// ends with `return b.finish();`, or returns `reject("...")` naming the line kind that stopped it
+// (the driver quotes the line it stopped at).
 // Both run once per hand on the hot path: everything here is inline, but for taking back a
 // rejected hand and the steps of tournament hands.
 #pragma once
@@ -18,7 +19,7 @@
 
 #include "core/fault.hpp"
 #include "core/model.hpp"
-#include "reader/parser.hpp"
+#include "reader/cursor.hpp"
 #include "reader/phrases.hpp"
 
 namespace hs {
@@ -50,6 +51,15 @@ inline constexpr std::string_view kTextEndsInsideHand = "text ends inside the ha
 inline constexpr std::string_view kCutByNextHand = "next hand begins inside the hand";
 // The reason of a hand whose street line ends before the board's ']'.
 inline constexpr std::string_view kBoardCutOff = "street line cut off inside the board";
+// The reasons of a line that no line kind of a betting round, or of a summary, takes.
+inline constexpr std::string_view kUnrecognisedAction = "unrecognised action line";
+inline constexpr std::string_view kUnrecognisedSummary = "unrecognised summary line";
+inline constexpr std::string_view kUnrecognisedPreDeal = "unrecognised line before the deal";
+// The input error of a hand line that names no hand id: a hand line that cannot be read ends the
+// call in strict mode, and rejects its hand in skip mode, on every site.
+inline constexpr std::string_view kHandLineWithoutId = "hand line without a hand id";
+// The reason of a dealt line that ends before its cards' ']'.
+inline constexpr std::string_view kDealtCutOff = "dealt line cut off inside the cards";
 
 enum class StreetKind : std::uint8_t { Flop, Turn, River, Showdown };
 
@@ -216,15 +226,17 @@ inline bool to_hand_start(Parser& p) noexcept {
     }
 }
 
-// Takes back the hand that began at `first_line`, reports it, and moves off its first line when
-// the reader did not get past it (the next hand start is looked for from there).
+// Takes back the hand that began at `first_line`, reports it with its reason (and the line the
+// reader stopped at, quoted, unless `line` is a null view), and moves off its first line when the
+// reader did not get past it (the next hand start is looked for from there).
 void take_back(HandBuilder& b, std::uint64_t first_line, std::string_view reason,
-               std::vector<Rejection>& rejected);
+               std::string_view line, std::vector<Rejection>& rejected);
 
 // Reads every hand of the parser's text with `read_hand`. This is the one place where a hand's
 // outcome is decided: a rejected hand is taken back and reported with its first line, its id and
-// its reason, and reading resumes at the next hand start. With Errors::Skip, a fault raised while
-// a hand is read rejects that hand the same way, with the fault's message as the reason.
+// its reason and the line that stopped it, and reading resumes at the next hand start. With
+// Errors::Skip, a fault raised while a hand is read rejects that hand the same way, with the
+// fault's message as the reason.
 template <class ReadHand>
 void read_hands(Parser& p, std::string_view hand_start, Errors errors,
                 std::vector<Rejection>& rejected, ReadHand&& read_hand) {
@@ -233,20 +245,21 @@ void read_hands(Parser& p, std::string_view hand_start, Errors errors,
     while (to_hand_start(p)) {
         const std::uint64_t first_line = p.line_number();
         b.begin();
-        std::string_view reason;
+        std::string_view reason, line;
         try {
             const HandOutcome outcome = read_hand(b);
             if (outcome.kind == HandOutcome::Kind::Stored) [[likely]]
                 continue;
-            reason = !p.at_end()       ? outcome.reason
-                     : p.holds_start() ? kCutByNextHand
-                                       : kTextEndsInsideHand;
+            if (!p.at_end())
+                reason = outcome.reason, line = p.line();
+            else
+                reason = p.holds_start() ? kCutByNextHand : kTextEndsInsideHand;
         } catch (const Fault& f) {
             if (errors == Errors::Strict) throw;
-            take_back(b, first_line, f.message(), rejected);
+            take_back(b, first_line, f.message(), {}, rejected);
             continue;
         }
-        take_back(b, first_line, reason, rejected);
+        take_back(b, first_line, reason, line, rejected);
     }
 }
 

@@ -48,7 +48,7 @@ struct PlayerTable {
     void clear() noexcept { count = 0; }
 
     // Bit i set when slot i (< count) holds the key of `name`. Faults on an empty name.
-    inline std::uint32_t match_mask(std::string_view name) const;
+    [[gnu::always_inline]] inline std::uint32_t match_mask(std::string_view name) const;
     // The same for a key already taken (NameWords::key), for a caller that needs the words too.
     inline std::uint32_t key_mask(std::uint32_t key) const noexcept;
     // Same result as match_mask, by a plain loop (the reference for the vector path).
@@ -91,7 +91,7 @@ inline NameWords NameWords::of(std::string_view name) noexcept {
 
 // The lookup runs several times per line: it is inline.
 
-inline std::uint32_t PlayerTable::match_mask(std::string_view name) const {
+[[gnu::always_inline]] inline std::uint32_t PlayerTable::match_mask(std::string_view name) const {
     if (name.empty()) fault_index(0, 0);
     return key_mask(NameWords::of(name).key());
 }

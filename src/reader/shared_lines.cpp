@@ -1,12 +1,15 @@
-// The readers of the parts that several sites' layouts share (see sections.hpp).
+// The readers of the parts that several sites' layouts share (see shared_lines.hpp).
 #include "reader/shared_lines.hpp"
 
+#include <algorithm>
+#include <array>
 #include <string>
 
+#include "core/chars.hpp"
 #include "core/fault.hpp"
 #include "core/scan.hpp"
 #include "core/utf8.hpp"
-#include "reader/parser.hpp"
+#include "reader/cursor.hpp"
 #include "reader/phrases.hpp"
 
 namespace hs {
@@ -14,8 +17,6 @@ namespace {
 
 using std::size_t;
 using std::string_view;
-
-inline bool is_digit(unsigned char c) noexcept { return c >= '0' && c <= '9'; }
 
 // A game's words as the sites write them. Where one name begins another ("Omaha " and "Omaha
 // Hi/Lo "), the longer comes first. A name with a limit of its own gives it; the others are
@@ -47,14 +48,90 @@ constexpr GameName kGameNames[] = {
 
 }  // namespace
 
+std::optional<SeatLine> read_seat_line(std::string_view line) {
+    // "Seat N: name (chips...)" or "Seat NN: name (chips...)".
+    const unsigned char b6 = byte_at(line, 6);
+    if (is_continuation(b6)) fault("byte index 6 is not a char boundary in a seat line");
+    bool two_digits = is_ascii_digit(b6);
+    if (b6 >= 0x80) {
+        const Decoded c6 = decode_utf8(line, 6);
+        two_digits = c6.len != 0 && is_numeric_code_point(c6.cp);
+    }
+    const std::size_t name_start = two_digits ? 9 : 8;
+    const std::size_t paren = rfind_byte(line, '(');
+    if (paren == npos) return std::nullopt;
+    if (paren <= name_start) fault_missing("player name before '('", line);
+    SeatLine out;
+    out.seat_start = 5;
+    out.seat_len = two_digits ? 2 : 1;
+    out.name = slice(line, name_start, paren - 1);
+    out.after_paren = paren + 1;
+    return out;
+}
+
+CardSet parse_cards(std::string_view text) {
+    // The usual form: one to six two-byte ASCII cards ("Ah Kd 7c") separated by single spaces,
+    // read from a table; any other text (a "10", a character outside ASCII, a piece of another
+    // length, a seventh card) goes to the general reader, which gives the same set for this form.
+    static constexpr auto kRanks = [] {
+        std::array<std::uint8_t, 256> t{};
+        t['A'] = 1;
+        t['T'] = 10;
+        t['J'] = 11;
+        t['Q'] = 12;
+        t['K'] = 13;
+        for (int r = 2; r <= 9; ++r)
+            t[static_cast<std::size_t>('0' + r)] = static_cast<std::uint8_t>(r);
+        return t;
+    }();
+    static constexpr auto kSuits = [] {
+        std::array<std::uint8_t, 256> t{};  // suit << 6 | 0x20; 0 for no suit
+        const char lower[4] = {'s', 'c', 'h', 'd'};
+        for (unsigned i = 0; i < 4; ++i) {
+            t[static_cast<unsigned char>(lower[i])] = static_cast<std::uint8_t>(i << 6 | 0x20);
+            t[static_cast<unsigned char>(lower[i] - 32)] = static_cast<std::uint8_t>(i << 6 | 0x20);
+        }
+        return t;
+    }();
+    const std::size_t n = text.size();
+    if (n >= 2 && n <= 3 * kMaxCards - 1 && n % 3 == 2) {
+        const auto* const b = reinterpret_cast<const unsigned char*>(text.data());
+        CardSet set;
+        const std::size_t count = (n + 1) / 3;
+        for (std::size_t k = 0; k < count; ++k) {
+            const std::size_t at = 3 * k;  // at + 1 < n: the card lies inside the text
+            const std::uint8_t rank = kRanks[b[at]];
+            const std::uint8_t suit = kSuits[b[at + 1]];
+            if (rank == 0 || suit == 0 || (k + 1 < count && b[at + 2] != ' '))
+                return CardSet::from_text(text);
+            set.cards[k] = static_cast<Card>(rank | (suit & 0xC0));
+        }
+        set.count = static_cast<std::uint8_t>(count);
+        return set;
+    }
+    return CardSet::from_text(text);
+}
+
+BracketedCards bracketed_cards(std::string_view text) {
+    const std::size_t open = find_byte(text, '[');
+    if (open == npos) return BracketedCards{CardSet::empty(), 0, 0};
+    const std::size_t close = find_byte(text, ']', open);
+    if (close == npos) return BracketedCards{CardSet::empty(), 0, 0};
+    return BracketedCards{parse_cards(slice(text, open + 1, close)), open + 1, close + 1};
+}
+
 std::optional<GameRead> read_game(string_view line, size_t at) {
-    const string_view from = rest(line, at);
+    // `at` may fall inside a character (a byte skipped unread before it): its whole character.
+    const string_view from =
+        at < line.size() ? line.substr(static_cast<size_t>(char_at(line, at).data() - line.data()))
+                         : string_view();
     for (const GameName& name : kGameNames) {
         if (!starts(from, name.words)) continue;
         const size_t end = at + name.words.size();
         if (name.limit) return GameRead{name.game, *name.limit, end};
-        // The limit is told by its first letter.
-        switch (byte_at(line, end)) {
+        // The limit is told by its first letter; a game without one is not read.
+        if (end >= line.size()) fault_game(line, at);
+        switch (line[end]) {
             case 'N':
             case 'n': return GameRead{name.game, BetType::NoLimit, end};
             case 'P':
@@ -62,20 +139,26 @@ std::optional<GameRead> read_game(string_view line, size_t at) {
             case 'L':
             case 'F':
             case 'f': return GameRead{name.game, BetType::Limit, end};
-            default: fault_unreachable();
+            default: fault_game(line, at);
         }
     }
     return std::nullopt;
 }
 
 void fault_game(string_view line, size_t at) {
-    const string_view ch = char_at(line, at);
-    std::string msg = "Unexpected character '";
-    msg.append(ch);
-    msg += "' while parsing game type in '";
-    msg.append(line.substr(static_cast<size_t>(ch.data() - line.data())));
-    msg += '\'';
-    fault_unreachable(msg);
+    // The game's words run to the stakes' '(', a mixed game's ')' or the " - " before a level.
+    // `at` may fall inside a character (a byte skipped unread before it): its whole character.
+    const string_view from =
+        at < line.size() ? line.substr(static_cast<size_t>(char_at(line, at).data() - line.data()))
+                         : string_view();
+    size_t end = from.size();
+    for (const char c : {'(', ')'}) end = std::min(end, find_byte(from, c));
+    end = std::min(end, find_str(from, " - "));
+    string_view game = from.substr(0, end);
+    while (!game.empty() && game.back() == ' ') game.remove_suffix(1);
+    std::string message = "game not read: ";
+    append_cut(message, game.empty() ? from : game);
+    throw InputError(std::move(message));
 }
 
 std::optional<PackedDate> fixed_date(string_view d) noexcept {
@@ -85,11 +168,11 @@ std::optional<PackedDate> fixed_date(string_view d) noexcept {
     if (d.size() < 19) return std::nullopt;
     if (d.size() > 19) {
         const auto after = static_cast<unsigned char>(d[19]);
-        if (after >= 0x80 || is_digit(after)) return std::nullopt;
+        if (after >= 0x80 || is_ascii_digit(after)) return std::nullopt;
     }
     for (size_t i = 0; i < 19; ++i) {
         const auto c = static_cast<unsigned char>(d[i]);
-        if (kShape[i] == 'd' ? !is_digit(c) : c != static_cast<unsigned char>(kShape[i]))
+        if (kShape[i] == 'd' ? !is_ascii_digit(c) : c != static_cast<unsigned char>(kShape[i]))
             return std::nullopt;
     }
     const auto num = [&](size_t at, size_t len) {
@@ -117,7 +200,7 @@ std::optional<StreetLine> parse_street_line(Parser& p) {
     else if (a == 'W' && b == 'N')
         s.kind = StreetKind::Showdown;
     else
-        fault_unreachable();
+        fault_line("unrecognised street line", line);
     if (s.kind != StreetKind::Showdown) {
         const size_t open = rfind_byte(line, '[');
         if (open == npos) fault_missing("board cards", line);

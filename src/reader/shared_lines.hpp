@@ -1,10 +1,10 @@
 // Readers of the parts that several sites' layouts share: the game's name and the date on the
-// hand line, dealt lines, the street lines with their boards, and the position notes of summary
-// seat lines. The site readers
-// call them once per hand or per street, never per action line.
+// hand line, seat lines, cards, dealt lines, the street lines with their boards, and the position
+// notes of summary seat lines. The site readers call them once per hand, per seat or per street.
 #pragma once
 
 #include <cstddef>
+#include <cstring>
 #include <optional>
 #include <string_view>
 
@@ -13,6 +13,26 @@
 #include "reader/phrases.hpp"
 
 namespace hs {
+
+struct SeatLine {
+    std::size_t seat_start;  // always 5
+    std::size_t seat_len;    // 1 or 2
+    std::string_view name;
+    std::size_t after_paren;  // offset just past the last '('
+};
+struct BracketedCards {
+    CardSet cards;
+    std::size_t open;   // just past '[' (0 when none)
+    std::size_t close;  // just past ']' (0 when none)
+};
+
+// "Seat N: name (chips...)" or "Seat NN: name (chips...)": where the seat number and the name
+// stand; nullopt when the line has no '('.
+std::optional<SeatLine> read_seat_line(std::string_view line);
+// Cards written "Ah Kd 7c" (see CardSet::from_text for the other forms).
+CardSet parse_cards(std::string_view text);
+// The cards between the first '[' and the ']' after it; none when there is no such pair.
+BracketedCards bracketed_cards(std::string_view text);
 
 // A game as a hand line names it, and where the text after its words begins.
 struct GameRead {
@@ -27,8 +47,8 @@ struct GameRead {
 // nullopt when no game that the model holds begins there; a limit that is none of those faults.
 std::optional<GameRead> read_game(std::string_view line, std::size_t at);
 
-// The fault of a hand line whose game the model does not hold (stud, razz, draw, Badugi), with the
-// character at `at` and the text from there.
+// The input error of a hand line whose game no reader reads (stud, razz, draw, Badugi, a limit
+// of another name): "game not read: <the game's words as the line writes them>".
 [[noreturn]] void fault_game(std::string_view line, std::size_t at);
 
 // The usual date form, "2021/03/04 05:06:07" followed by a non-digit or the end, read at fixed
@@ -51,6 +71,20 @@ struct StreetLine {
 // The street line at the parser's line, which it moves past; nullopt for a board whose bracket
 // is not closed (a hand cut off in the middle).
 std::optional<StreetLine> parse_street_line(Parser& p);
+
+// A line that begins "*** ": a section of the hand (a street, the summary) in the layouts that
+// write them so.
+inline bool is_stars_line(std::string_view line) noexcept {
+    return line.size() >= 4 && std::memcmp(line.data(), "*** ", 4) == 0;
+}
+
+// A row of a table of bets, calls and raises: the verb before the amount and the action it
+// names, plain or all-in.
+struct Wager {
+    std::string_view verb;
+    ActionType plain, all_in;
+    ActionType type(bool is_all_in) const noexcept { return is_all_in ? all_in : plain; }
+};
 
 // A row of a suffix table of actions: the phrase that ends the line and the action it names
 // (the name is the text before the phrase; see `ending_row`).

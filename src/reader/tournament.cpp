@@ -9,7 +9,7 @@
 #include "core/fault.hpp"
 #include "core/scan.hpp"
 #include "core/utf8.hpp"
-#include "reader/parser.hpp"
+#include "reader/cursor.hpp"
 #include "reader/phrases.hpp"
 #include "reader/shared_lines.hpp"
 
@@ -50,7 +50,7 @@ void join_spaced_decimals(string_view text, SignedRead& amount) {
 // thousands. The sign before it becomes the record's currency when none was met before (a
 // freeroll's bounties and prizes are money).
 std::optional<SignedRead> money(Tournament& t, string_view text) {
-    auto amount = decimal_after_sign(text, kChips, false);
+    auto amount = decimal_after_sign(text, kChipAmounts, false);
     if (!amount) return amount;
     join_spaced_decimals(text, *amount);
     if (t.currency == 0) t.currency = sign_before(text, amount->sign_at);
@@ -80,22 +80,18 @@ size_t read_buy_in(string_view line, size_t at, Tournament& t) {
     }
     // Up to three amounts joined by '+', each after the sign when the buy-in has one.
     const auto sign = currency_symbol(rest(line, at));
-    float parts[3] = {};
-    size_t count = 0;
-    for (;;) {
-        const size_t from = at + (sign ? sign->len : 0);
-        const auto amount = read_amount(rest(line, from));
-        if (!amount) break;
-        if (count < 3) parts[count] = amount->value;
-        ++count;
-        at = from + amount->len;
-        if (byte_at(line, at) != '+') break;
-        ++at;
-    }
-    if (count == 0) return at;  // no buy-in written
-    t.buy_in = parts[0];
-    t.fee = parts[count == 3 ? 2 : 1];
-    if (count == 3) t.bounty_fee = parts[1];
+    const size_t sign_len = sign ? sign->len : 0;
+    const BuyInParts parts = split_buy_in(
+        rest(line, at),
+        [&](string_view text) -> std::optional<TrailingRead> {
+            const auto amount = read_amount(rest(text, sign_len));
+            if (!amount) return std::nullopt;
+            return TrailingRead{amount->value, 0, sign_len + amount->len};
+        },
+        "+", false);
+    if (parts.count == 0) return at;  // no buy-in written
+    at += parts.end;
+    set_buy_in(t, parts);
     t.currency = sign ? sign->sign : 0;
     // The unit after the amounts: "FPP" right after them, "SC", or a currency code ("USD").
     t.buy_in_kind = sign ? BuyInKind::Money : BuyInKind::PlayMoney;
@@ -108,6 +104,17 @@ size_t read_buy_in(string_view line, size_t at, Tournament& t) {
     if (sign) read_iso_code(slice(line, word, end), t.currency_code);
     return end > word && byte_at(line, end) == ' ' ? end : at;
 }
+
+}  // namespace
+
+void set_buy_in(Tournament& t, const BuyInParts& parts) noexcept {
+    if (parts.count == 0) return;
+    t.buy_in = parts.parts[0];
+    t.fee = parts.parts[parts.count >= 3 ? 2 : 1];
+    if (parts.count >= 3) t.bounty_fee = parts.parts[1];
+}
+
+namespace {
 
 // "Tournament #<number>," at `at`: the number becomes the record's id. The offset of the ',', or
 // nullopt when the text names no tournament there.
@@ -253,7 +260,7 @@ Action finish_line(HandBuilder& b, string_view line, size_t at, bool winner) {
 Action purchase_line(HandBuilder& b, string_view line, size_t at, string_view phrase,
                      ActionType type) {
     static constexpr string_view kFor = " for ";
-    const auto chips = decimal_after_sign(rest(line, at + phrase.size()), kChips, false);
+    const auto chips = decimal_after_sign(rest(line, at + phrase.size()), kChipAmounts, false);
     if (!chips) fault_missing("chips", line);
     const float cost = money_after(b.tournament(), line, kFor, at).value_or(0.0f);
     const std::uint32_t index = b.store().push_amounts({chips->value, cost});

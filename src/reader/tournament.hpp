@@ -4,7 +4,7 @@
 // that its cash hands never run them; they live apart from every reader so that the readers of
 // other sites that write the same parts can share them.
 //
-// A tournament hand's amounts are chips, read under the sign kChips (parser.hpp). Its money
+// A tournament hand's amounts are chips, read in the form kChipAmounts (numbers.hpp). Its money
 // (buy-in, bounties, prizes) is read here; the first currency sign met is the record's currency.
 #pragma once
 
@@ -13,9 +13,48 @@
 #include <string_view>
 
 #include "core/model.hpp"
+#include "reader/cursor.hpp"
 #include "reader/hand.hpp"
 
 namespace hs::tournament {
+
+// A buy-in of up to three amounts joined by a sign ("$1.84+$0.16", "$0.98+$0.25+$0.16",
+// Winamax's "4.50€ + 0.50€" and "0.93-0.07"): the buy-in, then the fee, with a bounty part between
+// them when there are three. More than three are counted, the first three kept.
+struct BuyInParts {
+    float parts[3] = {};
+    std::size_t count = 0;
+    Currency sign = 0;    // the sign that the first amount reads (0 for none)
+    std::size_t end = 0;  // where the text after the last amount begins
+};
+// The amounts at the start of `text`, each read by `read_part` (a TrailingRead: the value, the
+// sign it reads and the bytes it takes), joined by one of the bytes of `joins`; with `spaced`, the
+// joins may stand between spaces.
+template <class ReadPart>
+BuyInParts split_buy_in(std::string_view text, ReadPart&& read_part, std::string_view joins,
+                        bool spaced) {
+    BuyInParts out;
+    std::size_t at = 0;
+    const auto skip_spaces = [&] {
+        while (spaced && at < text.size() && text[at] == ' ') ++at;
+    };
+    for (;;) {
+        skip_spaces();
+        const std::optional<TrailingRead> part = read_part(text.substr(at));
+        if (!part) break;
+        if (out.count == 0) out.sign = part->sign;
+        if (out.count < 3) out.parts[out.count] = part->value;
+        ++out.count;
+        at += part->len;
+        out.end = at;
+        skip_spaces();
+        if (at >= text.size() || joins.find(text[at]) == std::string_view::npos) break;
+        ++at;
+    }
+    return out;
+}
+// The record's buy-in, fee and bounty part from the amounts (none when there are none).
+void set_buy_in(Tournament& t, const BuyInParts& parts) noexcept;
 
 // "Tournament #<number>, <buy-in> " (or "Zoom Tournament #...") at `at` of a hand line, where a
 // cash hand names its game: pushes the hand's Tournament record and returns where the game's

@@ -18,13 +18,16 @@
 #include <optional>
 #include <string_view>
 
+#include "core/chars.hpp"
 #include "core/clock.hpp"
 #include "core/model.hpp"
 #include "core/scan.hpp"
 #include "core/utf8.hpp"
+#include "reader/cursor.hpp"
 #include "reader/hand.hpp"
-#include "reader/parser.hpp"
 #include "reader/phrases.hpp"
+#include "reader/rounds.hpp"
+#include "reader/shared_lines.hpp"
 
 namespace hs::ongame {
 namespace {
@@ -84,7 +87,9 @@ void read_start_line(string_view line, Header& header) {
     if (!hour || !minute || !second || year->value < 2000 || year->value > 2063) return;
     const PackedDate written = pack_date(year->value, month / 3 + 1, day->value, hour->value,
                                          minute->value, second->value);
-    header.start_utc = utc_start(written, zone_named(words[4]));
+    const TimeZone named = zone_named(words[4]);
+    header.start_utc = utc_start(written, named);
+    header.start_zoned = named.kind != TimeZone::Kind::Unknown;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -101,7 +106,7 @@ string_view parse_table_lines(Parser& p, Header& header, Sign& sign) {
     if (p.at_end()) fault_missing("table line");
     header.game_type = GameType::HoldEm;
     static constexpr string_view kTable = "Table: ";
-    if (line.size() < kTable.size()) fault_index(kTable.size(), line.size());
+    if (line.size() < kTable.size()) fault_line("unrecognised table line", line);
     // The name runs from byte 7 to the space before the table number's '['. A name may itself
     // begin with a bracketed tag ("[SPEED] Dallas"), so a '[' at byte 7 belongs to the name.
     const size_t open =
@@ -299,17 +304,17 @@ std::optional<Action> parse_dealt_line(HandBuilder& b) {
     return action;
 }
 
-// Reads action lines up to the next section line; an empty reason when they were read. In the
-// preflop a "Dealing to" line is the player's own hole cards.
-string_view parse_actions(HandBuilder& b, const Sign& sign, bool preflop) {
-    Parser& p = b.parser();
-    while (!is_section_line(p.line())) {
-        const bool dealt = preflop && starts(p.line(), kDealingTo);
-        const auto action = dealt ? parse_dealt_line(b) : parse_action_line(p, sign);
-        if (!action) return dealt ? "dealing line without cards" : "unrecognised action line";
-        p.next_line();
+// A preflop line: "Dealing to" is the player's own hole cards, any other an action line.
+string_view preflop_line(HandBuilder& b, const Sign& sign) {
+    if (starts(b.parser().line(), kDealingTo)) {
+        const auto action = parse_dealt_line(b);
+        if (!action) return "dealing line without cards";
         b.push(*action);
+        return {};
     }
+    const auto action = parse_action_line(b.parser(), sign);
+    if (!action) return kUnrecognisedAction;
+    b.push(*action);
     return {};
 }
 
@@ -317,18 +322,13 @@ string_view parse_actions(HandBuilder& b, const Sign& sign, bool preflop) {
 // Streets and summary
 // ---------------------------------------------------------------------------------------------
 
-struct StreetLine {
-    StreetKind kind;
-    CardSet cards;
-};
-
 // "--- Dealing flop [6d, Kd, 8c]"; advances past the line. A board whose bracket is not closed
 // (a line cut off in the middle) cannot be read: nullopt.
-std::optional<StreetLine> parse_street_line(Parser& p) {
+std::optional<StreetLine> read_dealing_line(Parser& p) {
     const string_view line = p.line();
     // The street's first letter follows "--- Dealing ".
     static constexpr string_view kDealing = "--- Dealing ";
-    if (line.size() <= kDealing.size()) fault_index(kDealing.size(), line.size());
+    if (line.size() <= kDealing.size()) fault_line("unrecognised street line", line);
     StreetKind kind;
     switch (byte_at(line, kDealing.size())) {
         case 'f': kind = StreetKind::Flop; break;
@@ -343,6 +343,28 @@ std::optional<StreetLine> parse_street_line(Parser& p) {
     p.next_line();
     return StreetLine{kind, cards};
 }
+
+// The rounds after the preflop: each begins at its "--- Dealing" line and ends at the next
+// section line; the streets end at the bare "---".
+struct Streets {
+    Parser& p;
+    const Sign& sign;
+    // The bare "---" before the summary, read past. A hand whose players are all in before the
+    // river closes the betting with a bare "---" first; the boards left follow it.
+    bool at_summary(string_view line) const {
+        static constexpr string_view kDealing = "--- Dealing ";
+        if (line != kSection) return false;
+        p.next_line();
+        return !starts(p.line(), kDealing);
+    }
+    static std::optional<StreetLine> street_line(Parser& p) { return read_dealing_line(p); }
+    static bool round_ends(string_view line) noexcept { return is_section_line(line); }
+    bool round_line(HandBuilder& b, string_view) const {
+        const auto action = parse_action_line(b.parser(), sign);
+        if (action) b.push(*action);
+        return action.has_value();
+    }
+};
 
 // A summary line that ends with the shown cards and then the hand they make, "[5s, 5h]
 // (TWO_PAIR SEVEN, FIVE)", up to and including the cards' ']'; any other line as it is.
@@ -449,7 +471,7 @@ string_view parse_summary(HandBuilder& b, const Sign& sign) {
     // The pot line: "Main pot: $229.82 won by fyabcf ($226.82)".
     const string_view line = p.line();
     const size_t total_at = kMainPot.size() + sign.bytes.size();
-    const auto total = read_amount(tail(line, total_at));
+    const auto total = read_amount(rest(line, total_at));
     if (!total) fault_missing("pot amount", line);
     const size_t open = rfind_byte(line, '(');
     if (open == npos) fault_missing("winner amount", line);
@@ -514,7 +536,7 @@ HandOutcome read_hand(HandBuilder& b) {
     // "R5-" (or "T5-") prefix and runs to the first space after it.
     static constexpr string_view kHandLine = "***** History for hand R5-";
     const string_view hand_line = p.line();
-    if (hand_line.size() < 37) fault_index(37, hand_line.size());  // the shortest hand line
+    if (hand_line.size() < 37) fault_line(kHandLineWithoutId, hand_line);  // the shortest one
     const size_t id_end = find_byte(hand_line, ' ', kHandLine.size());
     header.id = store.push_text(
         cut_text(hand_line, kHandLine.size(), id_end == npos ? hand_line.size() : id_end));
@@ -545,24 +567,12 @@ HandOutcome read_hand(HandBuilder& b) {
 
     p.next_line();  // "---"
     p.next_line();  // "Dealing pocket cards"
-    if (const string_view reason = parse_actions(b, sign, true); !reason.empty())
-        return reject(reason);
+    const string_view preflop =
+        read_round(p, is_section_line, [&](string_view) { return preflop_line(b, sign); });
+    if (!preflop.empty()) return reject(preflop);
     b.close_preflop();
-
-    // The streets up to the bare "---" before the summary. A hand whose players are all in
-    // before the river closes the betting with a bare "---" first; the boards left follow it.
-    static constexpr string_view kDealing = "--- Dealing ";
-    for (;;) {
-        if (p.line() == kSection) {
-            p.next_line();
-            if (!starts(p.line(), kDealing)) break;
-        }
-        const auto street_line = parse_street_line(p);
-        if (!street_line) return reject(kBoardCutOff);
-        if (const string_view reason = parse_actions(b, sign, false); !reason.empty())
-            return reject(reason);
-        b.close_street(street_line->kind, street_line->cards);
-    }
+    if (const string_view reason = read_streets(b, Streets{p, sign}); !reason.empty())
+        return reject(reason);
 
     if (const string_view reason = parse_summary(b, sign); !reason.empty()) return reject(reason);
     return b.finish();

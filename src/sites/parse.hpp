@@ -1,4 +1,4 @@
-// Site detection and dispatch: the two parse entry points that the Python layer calls.
+// The two parse entry points that the Python layer calls, and the dispatch to the site readers.
 #pragma once
 
 #include <memory>
@@ -9,6 +9,7 @@
 
 #include "core/model.hpp"
 #include "input/decode.hpp"
+#include "input/detect.hpp"
 #include "reader/hand.hpp"
 
 namespace hs {
@@ -28,9 +29,6 @@ struct ParseResult {
 ParseResult parse_text(std::string_view text, Errors errors = Errors::Strict);
 ParseResult parse_file(const std::string& path, Errors errors = Errors::Strict,
                        Encoding encoding = Encoding::Utf8);
-
-// The site of a text, or an error message.
-std::variant<Site, std::string> detect_site(std::string_view text);
 
 // Builds a Parser over the text and runs the site's reader; the rejected hands are appended to
 // `rejected`. An InputFault for sites without a parser.

@@ -17,14 +17,16 @@
 #include <string>
 #include <string_view>
 
+#include "core/chars.hpp"
 #include "core/clock.hpp"
 #include "core/model.hpp"
 #include "core/money.hpp"
 #include "core/scan.hpp"
 #include "core/utf8.hpp"
+#include "reader/cursor.hpp"
 #include "reader/hand.hpp"
-#include "reader/parser.hpp"
 #include "reader/phrases.hpp"
+#include "reader/rounds.hpp"
 #include "reader/shared_lines.hpp"
 #include "reader/tournament.hpp"
 
@@ -33,8 +35,6 @@ namespace {
 
 using std::size_t;
 using std::string_view;
-
-inline bool is_digit(unsigned char c) noexcept { return c >= '0' && c <= '9'; }
 
 // ---------------------------------------------------------------------------------------------
 // Hand line and table line
@@ -74,6 +74,7 @@ void read_start_zone(Header& h, string_view line, string_view line_for_faults) {
         if (open == npos) return;
         if (ends(line.substr(0, open), "UTC ")) {
             h.start_utc = h.start_date;
+            h.start_zoned = true;
             return;
         }
         Header eastern;
@@ -85,32 +86,33 @@ void read_start_zone(Header& h, string_view line, string_view line_for_faults) {
         }
         read_start_zone(eastern, inside, line_for_faults);
         h.start_utc = eastern.start_utc;
+        h.start_zoned = eastern.start_zoned;
         return;
     }
     const size_t space = rfind_byte(line, ' ');
     const string_view zone = space == npos ? string_view() : line.substr(space + 1);
-    h.start_utc = utc_start(h.start_date, zone_named(zone));
+    const TimeZone named = zone_named(zone);
+    h.start_utc = utc_start(h.start_date, named);
+    h.start_zoned = named.kind != TimeZone::Kind::Unknown;
 }
 
-// The hand line; an empty reason when it was read. A tournament hand's record is pushed here.
-string_view parse_hand_line(HandBuilder& b, const Variant& v) {
+// The hand line; a hand line that cannot be read is an input error. A tournament hand's record
+// is pushed here.
+void parse_hand_line(HandBuilder& b, const Variant& v) {
     Parser& p = b.parser();
     Header& h = b.header();
     const string_view line = p.line();
-    if (line.size() < 17) return "hand line without a hand id";
+    if (line.size() < 17) fault_line(kHandLineWithoutId, line);
     // The id runs from the first '#' to the ':' that follows it.
     const size_t hash = find_byte(line, '#');
-    if (hash == npos) return "hand line without a hand id";
+    if (hash == npos) fault_line(kHandLineWithoutId, line);
     const size_t colon = find_byte(line, ':', hash + 1);
-    if (colon == npos) return "hand line without a hand id";
+    if (colon == npos) fault_line(kHandLineWithoutId, line);
 
     const size_t dash = rfind_byte(line, '-');
     if (dash == npos) fault_missing("'-' before the date", line);
     const size_t date_start = dash + 2;
-    if (date_start <= colon) {
-        p.next_line();
-        return "hand line without a date after the id";
-    }
+    if (date_start <= colon) fault_line("hand line without a date after the id", line);
     h.id = p.store().push_text(cut_text(line, hash + 1, colon));
 
     // Game and limit: the byte after the ':' is skipped, then any white space.
@@ -151,20 +153,18 @@ string_view parse_hand_line(HandBuilder& b, const Variant& v) {
     const size_t open = rfind_byte(line.substr(0, dash), '(');
     if (open == npos) fault_missing("'(' before the stakes", line);
     string_view stakes = line.substr(open + 1);
-    Currency cur = 0;
+    AmountForm cur = kChipAmounts;  // a tournament's blinds; the hand's currency stays 0
     if (h.is_tournament()) {
-        cur = kChips;  // blinds in chips; the hand's currency stays 0
         tournament::read_level(b, cut_text(line, std::min(limit_at, open), open));
-    } else if (!stakes.empty() && is_digit(static_cast<unsigned char>(stakes[0]))) {
-        cur = 0;  // play money and the Pluribus logs: amounts without a sign
+    } else if (!stakes.empty() && is_ascii_digit(static_cast<unsigned char>(stakes[0]))) {
+        cur = v.amounts(0);  // play money and the Pluribus logs: amounts without a sign
     } else if (const auto sign = currency_symbol(stakes)) {
-        cur = sign->sign;
+        cur = v.amounts(sign->sign);
         stakes = stakes.substr(sign->len);
     } else {
         fault_missing("currency symbol", line);
     }
-    h.currency = h.is_tournament() ? 0 : cur;
-    if (!h.is_tournament()) cur = v.reading_sign(cur);
+    h.currency = cur.sign;
     const auto sb = read_number(stakes, cur);
     if (!sb) fault_missing("small blind", line);
     string_view after_bb = rest(stakes, sb->len);
@@ -190,7 +190,6 @@ string_view parse_hand_line(HandBuilder& b, const Variant& v) {
     if (const size_t close = find_byte(after_bb, ')'); close != npos && close >= 4)
         read_iso_code(slice(after_bb, close - 3, close), h.currency_code);
     p.next_line();
-    return {};
 }
 
 bool parse_table_line(Parser& p, Header& h) {
@@ -221,10 +220,11 @@ bool parse_table_line(Parser& p, Header& h) {
 // Seats and pre-deal lines
 // ---------------------------------------------------------------------------------------------
 
-bool parse_seat_line(HandBuilder& b, Currency cur) {
+bool parse_seat_line(HandBuilder& b, AmountForm cur) {
     Parser& p = b.parser();
     // A tournament seat line is read up to its chips' parenthesis, its bounty recorded.
-    const string_view line = cur == kChips ? tournament::seat_line(b, p.line()) : p.line();
+    const string_view line =
+        cur.form == NumberForm::Chips ? tournament::seat_line(b, p.line()) : p.line();
     const auto seat_line = read_seat_line(line);
     if (!seat_line) return false;
     const string_view digits =
@@ -232,7 +232,7 @@ bool parse_seat_line(HandBuilder& b, Currency cur) {
     std::uint8_t seat = 0;
     const auto d0 = static_cast<unsigned char>(digits[0]);
     const auto d1 = static_cast<unsigned char>(digits.back());
-    if (is_digit(d0) && is_digit(d1)) {  // one or two ASCII digits: at most 99
+    if (is_ascii_digit(d0) && is_ascii_digit(d1)) {  // one or two ASCII digits: at most 99
         seat =
             static_cast<std::uint8_t>(digits.size() == 1 ? d0 - '0' : (d0 - '0') * 10 + (d1 - '0'));
     } else {
@@ -316,7 +316,7 @@ Action join_line(Parser& p, string_view line, size_t joins) {
     return Action::make(ActionType::Join, id, static_cast<std::uint32_t>(seat->value));
 }
 
-std::optional<Action> parse_pre_deal_line(Parser& p, string_view line, Currency cur) {
+std::optional<Action> parse_pre_deal_line(Parser& p, string_view line, AmountForm cur) {
     static constexpr char kPosts[] = ": posts ";
     if (const size_t posts = find_lit(line, ": posts"); posts != npos) {
         const auto amount = decimal_after_last(line, cur);
@@ -337,9 +337,8 @@ std::optional<Action> parse_pre_deal_line(Parser& p, string_view line, Currency 
                 default: {
                     std::string msg = "Unexpected character '";
                     msg.append(char_at(line, kind_start));
-                    msg += "' in blind line: '";
-                    msg.append(line);
-                    msg += '\'';
+                    msg += "' in blind line: ";
+                    append_quoted(msg, line);
                     fault_unreachable(msg);
                 }
             }
@@ -365,7 +364,7 @@ std::optional<Action> parse_pre_deal_line(Parser& p, string_view line, Currency 
 
 // Amount after the last sign of `text` and the name before the " collected " that ends at it
 // ("<name> collected $1.20").
-Action collect(Parser& p, string_view line, string_view text, ActionType type, Currency cur) {
+Action collect(Parser& p, string_view line, string_view text, ActionType type, AmountForm cur) {
     const auto amount = decimal_after_last(text, cur);
     if (!amount) fault_missing("amount", line);
     return p.make_action(name_before(line, amount->sign_at, " collected "), type, amount->value);
@@ -409,7 +408,7 @@ bool is_numbered_collect_line(string_view line) noexcept {
 }
 
 // The amount is searched in the text before the pot's phrase (and its number).
-Action collect_pot(Parser& p, string_view line, Currency cur, bool numbered) {
+Action collect_pot(Parser& p, string_view line, AmountForm cur, bool numbered) {
     const string_view pot = numbered ? line.substr(0, line.size() - kPotNumber.size()) : line;
     const PotEnding* e = ending_row(pot, kPotEndings);
     if (e == nullptr) fault_unreachable();
@@ -421,7 +420,7 @@ Action collect_pot(Parser& p, string_view line, Currency cur, bool numbered) {
 }
 
 // "Uncalled bet ($0.50) returned to <name>"
-Action uncalled(Parser& p, string_view line, Currency cur) {
+Action uncalled(Parser& p, string_view line, AmountForm cur) {
     static constexpr string_view kUncalled = "Uncalled bet (";
     static constexpr string_view kReturnedTo = "ed to ";
     const auto amount = decimal_after_first(rest(line, kUncalled.size()), cur);
@@ -434,11 +433,8 @@ Action uncalled(Parser& p, string_view line, Currency cur) {
 
 bool is_all_in(string_view line) noexcept { return ends(line, " in") || ends(line, "all-in"); }
 
-std::optional<Action> bet_call_raise(Parser& p, string_view line, Currency cur) {
-    static constexpr struct {
-        string_view word;
-        ActionType plain, all_in;
-    } kWords[] = {
+std::optional<Action> bet_call_raise(Parser& p, string_view line, AmountForm cur) {
+    static constexpr Wager kWords[] = {
         {": bets", ActionType::Bet, ActionType::BetAllIn},
         {": calls", ActionType::Call, ActionType::CallAllIn},
         {": raises", ActionType::Raise, ActionType::RaiseAllIn},
@@ -449,16 +445,16 @@ std::optional<Action> bet_call_raise(Parser& p, string_view line, Currency cur) 
     for (size_t c = find_byte(line, ':'); c != npos; c = find_byte(line, ':', c + 1)) {
         const string_view from = line.substr(c);
         for (size_t w = 0; w < 3; ++w) {
-            if (at[w] == npos && starts(from, kWords[w].word)) at[w] = c;
+            if (at[w] == npos && starts(from, kWords[w].verb)) at[w] = c;
         }
     }
     for (size_t w = 0; w < 3; ++w) {
         if (at[w] == npos) continue;
         // The word and the space after it.
-        const auto amount = decimal_after_first(rest(line, at[w] + kWords[w].word.size() + 1), cur);
+        const auto amount = decimal_after_first(rest(line, at[w] + kWords[w].verb.size() + 1), cur);
         if (!amount) fault_missing("amount", line);
-        return p.make_action(cut_name(line, 0, at[w]),
-                             is_all_in(line) ? kWords[w].all_in : kWords[w].plain, amount->value);
+        return p.make_action(cut_name(line, 0, at[w]), kWords[w].type(is_all_in(line)),
+                             amount->value);
     }
     return std::nullopt;
 }
@@ -471,7 +467,7 @@ Action shows(Parser& p, string_view line, size_t at) {
 }
 
 // "<name> cashed out the hand for $4.50 | Cash Out Fee $0.05"; `at` is where the phrase begins.
-Action cash_out(Parser& p, string_view line, size_t at, Currency cur) {
+Action cash_out(Parser& p, string_view line, size_t at, AmountForm cur) {
     static constexpr string_view kCashedOut = " cashed out the hand for ";
     static constexpr char kFee[] = " Fee ";
     if (at < 3) fault_missing("player name", line);
@@ -515,7 +511,7 @@ std::optional<Action> hand_not_shown(Parser& p, string_view line) {
 constexpr char kPaysPremium[] = ": pay premium of all-in insurance (";
 
 // One line of a betting round; nullopt when the line is none that the variant's rounds hold.
-std::optional<Action> parse_action_line(Parser& p, string_view line, Currency cur,
+std::optional<Action> parse_action_line(Parser& p, string_view line, AmountForm cur,
                                         const Variant& v) {
     if (line.empty()) return std::nullopt;
     const bool status = v.allows(RoundLine::Status);
@@ -570,7 +566,7 @@ std::optional<Action> parse_action_line(Parser& p, string_view line, Currency cu
 // kind takes the line. Once per action line: inline (forced, or the reader around it calls it and
 // stops taking the line step inline).
 template <bool kTournament>
-[[gnu::always_inline]] inline bool round_line(HandBuilder& b, string_view line, Currency cur,
+[[gnu::always_inline]] inline bool round_line(HandBuilder& b, string_view line, AmountForm cur,
                                               const Variant& v) {
     // Lines that carry nothing: a hi/lo hand without a low, a limit round at its last raise.
     static constexpr string_view kNoLow = "No low hand qualified", kCapped = "Betting is capped";
@@ -591,7 +587,7 @@ template <bool kTournament>
 // Summary
 // ---------------------------------------------------------------------------------------------
 
-PotInfo parse_pot_line(string_view line, Currency cur, bool rake_optional) {
+PotInfo parse_pot_line(string_view line, AmountForm cur, bool rake_optional) {
     static constexpr char kMainPot[] = "Main pot ";
     static constexpr char kSidePot[] = "Side pot";
     static constexpr string_view kPotNumber = "-1";
@@ -608,8 +604,8 @@ PotInfo parse_pot_line(string_view line, Currency cur, bool rake_optional) {
         const size_t word_end = find_byte(part, ' ', 2);
         if (word_end == npos || word_end + 1 >= part.size()) continue;
         string_view r = part.substr(word_end + 1);
-        if (cur != 0) {
-            if (const auto sign = currency_symbol(r); sign && sign->sign == bare_sign(cur))
+        if (cur.sign != 0) {
+            if (const auto sign = currency_symbol(r); sign && sign->sign == cur.sign)
                 r = r.substr(sign->len);
         }
         const auto fee = read_number(r, cur);
@@ -655,7 +651,7 @@ PotInfo parse_pot_line(string_view line, Currency cur, bool rake_optional) {
 }
 
 // "... showed [cards] and won ($1.50) with ..., and lost with ..."
-void read_results(Parser& p, string_view text, std::uint8_t id, Currency cur, string_view line) {
+void read_results(Parser& p, string_view text, std::uint8_t id, AmountForm cur, string_view line) {
     auto& winners = p.store().winners;
     std::uint8_t game = 0;
     bool after_won = false;
@@ -681,9 +677,7 @@ void read_results(Parser& p, string_view text, std::uint8_t id, Currency cur, st
     }
 }
 
-enum class SeatResult { Action, Skip, Reject };
-
-SeatResult parse_seat_result(Parser& p, string_view line, Currency cur, Action& out) {
+SeatResult parse_seat_result(Parser& p, string_view line, AmountForm cur, Action& out) {
     if (!starts(line, "Seat ")) return SeatResult::Reject;
     // The colon follows a seat number of one or two digits: bytes 5 to 7 are looked at first.
     size_t colon = npos;
@@ -768,7 +762,7 @@ SeatResult parse_seat_result(Parser& p, string_view line, Currency cur, Action& 
 
 // From the "*** SUMMARY ***" line to the end of the hand, with the chips the site added to the
 // pot before the deal; an empty reason when it was read.
-string_view parse_summary(HandBuilder& b, Currency cur, const Variant& v, float added) {
+string_view parse_summary(HandBuilder& b, AmountForm cur, const Variant& v, float added) {
     Parser& p = b.parser();
     p.next_line();
     PotInfo pots = parse_pot_line(p.line(), cur, v.rake_optional);
@@ -777,18 +771,13 @@ string_view parse_summary(HandBuilder& b, Currency cur, const Variant& v, float 
     while (p.line().size() > 7 && starts(p.line(), "Hand was")) p.next_line();
     while (find_lit(p.line(), "Board [") != npos) p.next_line();
 
-    while (p.line().size() >= 5) {
+    const string_view reason = read_summary_seats(p, [&](string_view line) {
         Action a;
-        switch (parse_seat_result(p, p.line(), cur, a)) {
-            case SeatResult::Reject: return "unrecognised summary line";
-            case SeatResult::Action: b.push(a); break;
-            case SeatResult::Skip: break;
-        }
-        p.next_line();
-    }
-    // The summary ends at an empty line or at the end of the text: a hand that runs into the next
-    // hand's first line is cut off.
-    if (!p.line().empty() && !p.at_text_end()) return "unrecognised summary line";
+        const SeatResult r = parse_seat_result(p, line, cur, a);
+        if (r == SeatResult::Action) b.push(a);
+        return r;
+    });
+    if (!reason.empty()) return reason;
     b.close_summary(pots);
     return {};
 }
@@ -797,9 +786,21 @@ string_view parse_summary(HandBuilder& b, Currency cur, const Variant& v, float 
 // One hand
 // ---------------------------------------------------------------------------------------------
 
-inline bool is_stars_line(string_view line) noexcept {
-    return line.size() >= 4 && std::memcmp(line.data(), "*** ", 4) == 0;
-}
+// The rounds after the preflop: each begins at its street line and ends at the next "*** "
+// line; the streets end at the summary's.
+template <bool kTournament>
+struct Streets {
+    const Variant& v;
+    AmountForm cur;
+    static bool at_summary(string_view line) noexcept {
+        return line.size() >= 6 && starts(line, "*** SU");
+    }
+    static std::optional<StreetLine> street_line(Parser& p) { return parse_street_line(p); }
+    static bool round_ends(string_view line) noexcept { return is_stars_line(line); }
+    bool round_line(HandBuilder& b, string_view line) const {
+        return pokerstars::round_line<kTournament>(b, line, cur, v);
+    }
+};
 
 // A hand after its hand line: the table line, seats, pre-deal lines, rounds and summary. A
 // tournament hand's amounts are chips and its lines include those only tournaments hold; a cash
@@ -808,28 +809,29 @@ template <bool kTournament>
 HandOutcome read_after_hand_line(HandBuilder& b, const Variant& v) {
     Parser& p = b.parser();
     Header& h = b.header();
-    const Currency cur = kTournament ? kChips : v.reading_sign(h.currency);
+    const AmountForm cur = kTournament ? kChipAmounts : v.amounts(h.currency);
     if (!parse_table_line(p, h)) return reject("table line without a table name");
     while (p.line().size() >= 5 && starts(p.line(), "Seat ")) {
         if (!parse_seat_line(b, cur)) return reject("seat line without chips");
     }
     float added = 0;
-    while (!is_stars_line(p.line())) {
-        auto a = parse_pre_deal_line(p, p.line(), cur);
+    const string_view pre_deal = read_round(p, is_stars_line, [&](string_view line) {
+        auto a = parse_pre_deal_line(p, line, cur);
         if constexpr (kTournament) {
-            if (!a) a = tournament::event_line(b, p.line());
+            if (!a) a = tournament::event_line(b, line);
         }
         if (a) {
             b.push(*a);
-        } else if (!v.pot_drop.empty() && starts(p.line(), v.pot_drop)) {
-            const auto drop = decimal_after_first(rest(p.line(), v.pot_drop.size()), cur);
-            if (!drop) fault_missing("amount", p.line());
+        } else if (!v.pot_drop.empty() && starts(line, v.pot_drop)) {
+            const auto drop = decimal_after_first(rest(line, v.pot_drop.size()), cur);
+            if (!drop) fault_missing("amount", line);
             added += drop->value;
         } else {
-            return reject("unrecognised line before the deal");
+            return kUnrecognisedPreDeal;
         }
-        p.next_line();
-    }
+        return string_view();
+    });
+    if (!pre_deal.empty()) return reject(pre_deal);
     b.close_pre_deal();
     // A tournament's ante is the header's; a cash hand's antes stay actions only.
     if constexpr (kTournament) h.ante = largest_ante(p.store(), h.actions);
@@ -839,34 +841,25 @@ HandOutcome read_after_hand_line(HandBuilder& b, const Variant& v) {
     static constexpr string_view kPreFlop = "*** PRE-FLOP *** [";
     CardSet shown = CardSet::empty();
     for (;;) {
-        while (!is_stars_line(p.line())) {
-            const string_view line = p.line();
+        const string_view reason = read_round(p, is_stars_line, [&](string_view line) {
             if (line.size() > 8 && starts(line, "Dealt to ")) {
                 const auto a = dealt_line(b, line);
-                if (!a) return reject("dealt line cut off inside the cards");
+                if (!a) return kDealtCutOff;
                 b.push(*a);
             } else if (!round_line<kTournament>(b, line, cur, v)) {
-                return reject("unrecognised action line");
+                return kUnrecognisedAction;
             }
-            p.next_line();
-        }
+            return string_view();
+        });
+        if (!reason.empty()) return reject(reason);
         if (!starts(p.line(), kPreFlop) || p.line().back() != ']') break;
         shown = parse_cards(slice(p.line(), kPreFlop.size(), p.line().size() - 1));
         p.next_line();
     }
     b.close_preflop(shown);
 
-    // Streets after the preflop, each with its round.
-    while (!(p.line().size() >= 6 && starts(p.line(), "*** SU"))) {
-        const auto street = parse_street_line(p);
-        if (!street) return reject(kBoardCutOff);
-        while (!is_stars_line(p.line())) {
-            if (!round_line<kTournament>(b, p.line(), cur, v))
-                return reject("unrecognised action line");
-            p.next_line();
-        }
-        b.close_street(street->kind, street->cards);
-    }
+    if (const string_view reason = read_streets(b, Streets<kTournament>{v, cur}); !reason.empty())
+        return reject(reason);
 
     if (const string_view reason = parse_summary(b, cur, v, added); !reason.empty())
         return reject(reason);
@@ -875,7 +868,7 @@ HandOutcome read_after_hand_line(HandBuilder& b, const Variant& v) {
 
 HandOutcome read_hand(HandBuilder& b, const Variant& v) {
     b.header().site = v.site;
-    if (const string_view reason = parse_hand_line(b, v); !reason.empty()) return reject(reason);
+    parse_hand_line(b, v);
     return b.header().is_tournament() ? read_after_hand_line<true>(b, v)
                                       : read_after_hand_line<false>(b, v);
 }

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "core/model.hpp"
+#include "reader/cursor.hpp"
 #include "reader/hand.hpp"
-#include "reader/parser.hpp"
 
 namespace hs {
 class Parser;
@@ -48,9 +48,9 @@ struct Variant {
     // Whether a cash hand's amounts may group their thousands with ',' ("$1,289.63").
     bool grouped_amounts;
     bool allows(std::uint8_t kind) const noexcept { return (round_lines & kind) != 0; }
-    // The sign under which a cash hand's amounts are read (see kGrouped).
-    Currency reading_sign(Currency sign) const noexcept {
-        return grouped_amounts ? sign | kGrouped : sign;
+    // How a cash hand whose stakes carry `sign` writes its amounts.
+    AmountForm amounts(Currency sign) const noexcept {
+        return {sign, grouped_amounts ? NumberForm::Grouped : NumberForm::Plain};
     }
 };
 

@@ -6,7 +6,8 @@
 // on every line and may hold spaces ("Incognito 4 posts small blind 2€"): each is cut by the
 // phrase that follows it. Amounts carry their sign after the number ("0.05€"); play money and
 // tournament chips carry none. The street lines, dealt lines, game names and dates are the shared
-// readers' (sections.hpp); the driver and the builder are every site's.
+// readers' (shared_lines.hpp), the loops over rounds, streets and summary seats the kit's
+// (rounds.hpp); the driver and the builder are every site's.
 #include "sites/winamax.hpp"
 
 #include <algorithm>
@@ -17,9 +18,10 @@
 #include "core/clock.hpp"
 #include "core/model.hpp"
 #include "core/scan.hpp"
+#include "reader/cursor.hpp"
 #include "reader/hand.hpp"
-#include "reader/parser.hpp"
 #include "reader/phrases.hpp"
+#include "reader/rounds.hpp"
 #include "reader/shared_lines.hpp"
 #include "reader/tournament.hpp"
 
@@ -34,10 +36,6 @@ TrailingRead amount_at(string_view text, string_view line) {
     const auto amount = amount_sign_after(text);
     if (!amount) fault_missing("amount", line);
     return *amount;
-}
-
-void skip_spaces(string_view text, size_t& at) noexcept {
-    while (at < text.size() && text[at] == ' ') ++at;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -60,27 +58,11 @@ void read_tournament(HandBuilder& b, string_view part) {
             t.buy_in_kind = BuyInKind::Freeroll;
         } else if (starts(text, kTicket)) {
             t.buy_in_kind = BuyInKind::Ticket;
-        } else {
-            float parts[3] = {};
-            size_t count = 0, at = 0;
-            for (;;) {
-                skip_spaces(text, at);
-                const auto amount = amount_sign_after(rest(text, at));
-                if (!amount) break;
-                if (count == 0) t.currency = amount->sign;
-                if (count < 3) parts[count] = amount->value;
-                ++count;
-                at += amount->len;
-                skip_spaces(text, at);
-                if (at >= text.size() || (text[at] != '+' && text[at] != '-')) break;
-                ++at;
-            }
-            if (count != 0) {
-                t.buy_in_kind = BuyInKind::Money;
-                t.buy_in = parts[0];
-                t.fee = parts[count >= 3 ? 2 : 1];
-                if (count >= 3) t.bounty_fee = parts[1];
-            }
+        } else if (const auto parts = tournament::split_buy_in(text, amount_sign_after, "+-", true);
+                   parts.count != 0) {
+            t.buy_in_kind = BuyInKind::Money;
+            t.currency = parts.sign;
+            tournament::set_buy_in(t, parts);
         }
         const size_t from = level + kLevel.size();
         const size_t to = ends(part, kDash) ? part.size() - kDash.size() : part.size();
@@ -89,18 +71,18 @@ void read_tournament(HandBuilder& b, string_view part) {
     b.push_tournament(t);
 }
 
-// The hand line; an empty reason when it was read.
-string_view parse_hand_line(HandBuilder& b) {
+// The hand line; a hand line that cannot be read is an input error.
+void parse_hand_line(HandBuilder& b) {
     static constexpr string_view kHandId = "HandId: #", kDash = " - ",
                                  kTournament = " - Tournament \"";
     Parser& p = b.parser();
     Header& h = b.header();
     const string_view line = p.line();
     const size_t id_at = find_str(line, kHandId);
-    if (id_at == npos) return "hand line without a hand id";
+    if (id_at == npos) fault_line(kHandLineWithoutId, line);
     const size_t id_start = id_at + kHandId.size();
     const size_t id_end = find_str(line, kDash, id_start);
-    if (id_end == npos) return "hand line without a hand id";
+    if (id_end == npos) fault_line(kHandLineWithoutId, line);
     h.id = p.store().push_text(cut_text(line, id_start, id_end));
     if (const size_t t = find_str(line.substr(0, id_at), kTournament); t != npos)
         read_tournament(b, slice(line, t + kTournament.size(), id_at));
@@ -136,10 +118,10 @@ string_view parse_hand_line(HandBuilder& b) {
     h.start_date = *date;
     // The zone follows the time ("2016/11/12 23:04:10 UTC").
     const size_t zone = rfind_byte(line, ' ');
-    h.start_utc =
-        utc_start(h.start_date, zone_named(zone == npos ? string_view() : rest(line, zone + 1)));
+    const TimeZone named = zone_named(zone == npos ? string_view() : rest(line, zone + 1));
+    h.start_utc = utc_start(h.start_date, named);
+    h.start_zoned = named.kind != TimeZone::Kind::Unknown;
     p.next_line();
-    return {};
 }
 
 // "Table: 'Karlsruhe' 6-max (real money) Seat #5 is the button" ("Table 'Nagoya'" and "Seat
@@ -246,10 +228,6 @@ constexpr char kDenyBigBlind[] = " deny BB ";
 
 // Bets, calls and raises: the amount after the verb (a raise's increase, as "raises 14€ to 20€"
 // writes it first).
-struct Wager {
-    string_view verb;
-    ActionType plain, all_in;
-};
 constexpr Wager kWagers[] = {
     {" calls ", ActionType::Call, ActionType::CallAllIn},
     {" bets ", ActionType::Bet, ActionType::BetAllIn},
@@ -282,8 +260,8 @@ std::optional<Action> action_line(Parser& p, string_view line) {
         const size_t at = find_str(line, w.verb);
         if (at == npos) continue;
         const TrailingRead amount = amount_at(rest(line, at + w.verb.size()), line);
-        const ActionType type = ends(line, kAllIn) ? w.all_in : w.plain;
-        return Action::with_amount(type, p.player_id(cut_name(line, 0, at)), amount.value);
+        return Action::with_amount(w.type(ends(line, kAllIn)), p.player_id(cut_name(line, 0, at)),
+                                   amount.value);
     }
     if (const size_t at = find_str(line, kCollected); at != npos)
         return collect_line(p, line, at, kCollected);
@@ -332,8 +310,6 @@ PotInfo parse_pot_line(string_view line, float collected) {
         pots.rake = amount_at(line.substr(r + kRake.size()), line).value;
     return pots;
 }
-
-enum class SeatResult { Action, Skip, Reject };
 
 // "Seat 5: Player3 (button) showed [Kh Ks Ad 4d Jc] and won 471.48€ with Full of Kings and
 // Tens", "... and lost with ...", "Seat 2: Player1 won 167€", "Seat 1: Player1 folded on the
@@ -392,13 +368,9 @@ string_view parse_summary(HandBuilder& b) {
     const PotInfo pots = parse_pot_line(p.line(), collected);
     p.next_line();
     while (starts(p.line(), kBoard)) p.next_line();
-    while (p.line().size() >= 5) {
-        if (parse_seat_result(b, p.line()) == SeatResult::Reject)
-            return "unrecognised summary line";
-        p.next_line();
-    }
-    // The summary ends at an empty line or at the end of the text.
-    if (!p.line().empty() && !p.at_text_end()) return "unrecognised summary line";
+    const string_view reason =
+        read_summary_seats(p, [&](string_view line) { return parse_seat_result(b, line); });
+    if (!reason.empty()) return reason;
     b.close_summary(pots);
     return {};
 }
@@ -407,15 +379,23 @@ string_view parse_summary(HandBuilder& b) {
 // One hand
 // ---------------------------------------------------------------------------------------------
 
-inline bool is_stars_line(string_view line) noexcept { return starts(line, "*** "); }
+// The rounds after the preflop: each begins at its street line and ends at the next "*** "
+// line; the streets end at the summary's.
+struct Streets {
+    static bool at_summary(string_view line) noexcept { return starts(line, "*** SUMMARY ***"); }
+    static std::optional<StreetLine> street_line(Parser& p) { return parse_street_line(p); }
+    static bool round_ends(string_view line) noexcept { return is_stars_line(line); }
+    static bool round_line(HandBuilder& b, string_view line) {
+        return winamax::round_line(b, line);
+    }
+};
 
 HandOutcome read_hand(HandBuilder& b) {
-    static constexpr string_view kPreFlop = "*** PRE-FLOP ***", kSummary = "*** SUMMARY ***",
-                                 kDealtTo = "Dealt to ";
+    static constexpr string_view kPreFlop = "*** PRE-FLOP ***", kDealtTo = "Dealt to ";
     Parser& p = b.parser();
     Header& h = b.header();
     h.site = Site::Winamax;
-    if (const string_view reason = parse_hand_line(b); !reason.empty()) return reject(reason);
+    parse_hand_line(b);
     if (!parse_table_line(b)) return reject("table line without a table name");
     while (starts(p.line(), "Seat ")) {
         if (!parse_seat_line(b)) return reject("seat line without chips");
@@ -424,13 +404,13 @@ HandOutcome read_hand(HandBuilder& b) {
     // "*** ANTE/BLINDS ***": the posts, then the cards dealt, which begin the preflop's run; so
     // does a bet written before them ("Player3 raises 1€ to 3€").
     bool dealt = false;
-    while (!starts(p.line(), kPreFlop)) {
-        const string_view line = p.line();
+    const auto at_preflop = [](string_view line) { return starts(line, kPreFlop); };
+    const string_view pre_deal = read_round(p, at_preflop, [&](string_view line) {
         if (starts(line, kDealtTo)) {
             if (!dealt) b.close_pre_deal();
             dealt = true;
             const auto a = dealt_line(b, line);
-            if (!a) return reject("dealt line cut off inside the cards");
+            if (!a) return kDealtCutOff;
             b.push(*a);
         } else if (!is_stars_line(line)) {
             auto a = post_line(p, line);
@@ -450,29 +430,23 @@ HandOutcome read_hand(HandBuilder& b) {
                 a = Action::make(ActionType::Sitout, p.player_id(cut_name(line, 0, deny)),
                                  kNoPayload);
             if (!a && h.is_tournament()) a = tournament::event_line(b, line);
-            if (!a) return reject("unrecognised line before the deal");
+            if (!a) return kUnrecognisedPreDeal;
             if (!joins_both_blinds(b.last_pushed(), *a)) b.push(*a);
         }
-        p.next_line();
-    }
+        return string_view();
+    });
+    if (!pre_deal.empty()) return reject(pre_deal);
     if (!dealt) b.close_pre_deal();
     if (h.is_tournament()) h.ante = largest_ante(p.store(), h.actions);
     p.next_line();
 
-    while (!is_stars_line(p.line())) {
-        if (!round_line(b, p.line())) return reject("unrecognised action line");
-        p.next_line();
-    }
+    const string_view preflop = read_round(p, is_stars_line, [&](string_view line) {
+        return round_line(b, line) ? string_view() : kUnrecognisedAction;
+    });
+    if (!preflop.empty()) return reject(preflop);
     b.close_preflop();
-    while (!starts(p.line(), kSummary)) {
-        const auto street = parse_street_line(p);
-        if (!street) return reject(kBoardCutOff);
-        while (!is_stars_line(p.line())) {
-            if (!round_line(b, p.line())) return reject("unrecognised action line");
-            p.next_line();
-        }
-        b.close_street(street->kind, street->cards);
-    }
+    if (const string_view reason = read_streets(b, Streets{}); !reason.empty())
+        return reject(reason);
     if (const string_view reason = parse_summary(b); !reason.empty()) return reject(reason);
     return b.finish();
 }

@@ -45,8 +45,29 @@ TEST(Faults, MessagesAndPlace) {
         {"internal error: entered unreachable code: Bad thing",
          fault_of([] { fault_unreachable("Bad thing"); })},
         {"free text", fault_of([] { fault("free text"); })},
+        {"unrecognised action line: 'Bob dances'",
+         fault_of([] { fault_line("unrecognised action line", "Bob dances"); })},
     };
     for (const Case& c : cases) EXPECT_EQ(c.got, c.expected);
+
+    // A quote holds 200 characters at the most, whole ones, and "…" after a cut.
+    const std::string long_text(300, 'x');
+    std::string two_byte;
+    for (int i = 0; i < 201; ++i) two_byte += "\xC3\xA9";
+    const std::pair<std::string, std::string> quotes[] = {
+        {std::string(200, 'x'), "'" + std::string(200, 'x') + "'"},
+        {long_text, "'" + std::string(200, 'x') + "\xE2\x80\xA6'"},
+        {two_byte, "'" + two_byte.substr(0, 400) + "\xE2\x80\xA6'"},
+    };
+    for (const auto& [text, quoted] : quotes) {
+        std::string out;
+        append_quoted(out, text);
+        EXPECT_EQ(out, quoted);
+        EXPECT_EQ(missing_message("amount", text), "missing amount in " + quoted);
+    }
+    // Input errors are faults of their own kind.
+    EXPECT_THROW(fault_missing("amount", "x"), InputError);
+    EXPECT_THROW(fault_line("unrecognised action line", "x"), InputError);
 
     // The place names this file and the raising line, not the model's own code.
     const int line = __LINE__ + 2;
@@ -179,12 +200,21 @@ TEST(Cards, FromText) {
         Card card;
     };
     const Case cases[] = {
-        {"10h", 0x8A}, {"Th", 0x8A},         {"1xh", 0x8A}, {"AS", 0x01},
-        {"As", 0x01},  {"Kd", 0xCD},         {"2c", 0x42},  {"9H", 0x89},
-        {"Qs", 0x0C},  {"Jc", 0x4B},         {"7dx", 0xC7},  // characters after the suit are
-                                                             // ignored
-        {"10D", 0xCA}, {"1\xC3\xA9s", 0x0A},  // the skipped character after the one is a whole
-                                              // character
+        {"10h", 0x8A},
+        {"Th", 0x8A},
+        {"1xh", 0x8A},
+        {"AS", 0x01},
+        {"As", 0x01},
+        {"Kd", 0xCD},
+        {"2c", 0x42},
+        {"9H", 0x89},
+        {"Qs", 0x0C},
+        {"Jc", 0x4B},
+        {"7dx", 0xC7},  // characters after the suit are
+                        // ignored
+        {"10D", 0xCA},
+        {"1\xC3\xA9s", 0x0A},  // the skipped character after the one is a whole
+                               // character
     };
     for (const Case& c : cases) EXPECT_EQ(card_from_text(c.text), c.card) << c.text;
 }

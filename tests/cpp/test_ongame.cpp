@@ -15,7 +15,7 @@
 
 #include "core/model.hpp"
 #include "export/text_form.hpp"
-#include "reader/parser.hpp"
+#include "reader/cursor.hpp"
 #include "sites/ongame.hpp"
 #include "support.hpp"
 
@@ -644,7 +644,9 @@ INSTANTIATE_TEST_SUITE_P(
         Rejected{"ShowLineWithoutParenthesis", "Seat 3: Bob ($0", "Seat 3: Bob shows [Qs, Qh]"}),
     [](const ::testing::TestParamInfo<Rejected>& info) { return std::string(info.param.name); });
 
-// Lines that break what the format always keeps end the whole parse with an internal fault.
+// Lines that break what the format always keeps end the whole parse with a fault: an input error
+// that names the line kind and quotes the line, or the internal fault that the format's rules
+// name.
 struct Faulty {
     const char* name;
     const char* prefix;
@@ -670,8 +672,8 @@ INSTANTIATE_TEST_SUITE_P(
     Ongame, OngameFault,
     ::testing::Values(
         Faulty{"ShortHandLine", "*****", "***** History for hand R5-1 *****",
-               "index out of bounds"},
-        Faulty{"ShortTableLine", "Table:", "Table", "index out of bounds"},
+               "hand line without a hand id: '***** History for hand R5-1 *****'"},
+        Faulty{"ShortTableLine", "Table:", "Table", "unrecognised table line: 'Table'"},
         Faulty{"BigBlindWithoutAmount", "Table:", "Table: T [1] (NL $1/$x)", "missing big blind"},
         Faulty{"SmallBlindWithoutSign", "Table:", "Table: T [1] (NL 1/$2)", "missing small blind"},
         Faulty{"SeatNumberNotDigits", "Seat 3:", "Seat x: Bob ($1)", "missing seat number"},
@@ -686,7 +688,8 @@ INSTANTIATE_TEST_SUITE_P(
         Faulty{"BlindWithoutName", "Carol posts", " posts big blind ($2)", "missing player name"},
         Faulty{"StreetOfUnknownKind", "--- Dealing flop", "--- Dealing 4th street [Ah]",
                "internal error: entered unreachable code"},
-        Faulty{"StreetLineTooShort", "--- Dealing flop", "--- F [Ah]", "index out of bounds"},
+        Faulty{"StreetLineTooShort", "--- Dealing flop", "--- F [Ah]",
+               "unrecognised street line: '--- F [Ah]'"},
         Faulty{"StreetWithoutCards", "--- Dealing flop", "--- Dealing flop Ah Kd 7c",
                "missing board cards"},
         Faulty{"BadBoardCard", "--- Dealing flop", "--- Dealing flop [Ax, Kd, 7c]",

@@ -14,7 +14,8 @@
 #include <random>
 
 #include "core/model.hpp"
-#include "reader/parser.hpp"
+#include "reader/cursor.hpp"
+#include "reader/shared_lines.hpp"
 #include "support.hpp"
 
 // Counts allocations while a test watches, to hold the cursor and the lookups to none.

@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "export/text_form.hpp"
+#include "reader/cursor.hpp"
 #include "reader/hand.hpp"
-#include "reader/parser.hpp"
 #include "reader/phrases.hpp"
 #include "sites/parse.hpp"
 #include "sites/pokerstars.hpp"
@@ -50,8 +50,8 @@ std::vector<std::string> ongame_hand(const std::string& n) {
     return lines;
 }
 
-hs::ParseResult parse(const std::string& text) {
-    hs::ParseResult r = hs::parse_text(text);
+hs::ParseResult parse(const std::string& text, hs::Errors errors = hs::Errors::Strict) {
+    hs::ParseResult r = hs::parse_text(text, errors);
     EXPECT_TRUE(r.ok()) << r.error;
     return r;
 }
@@ -82,7 +82,8 @@ TEST_P(RejectedHand, LeavesNothingAndIsReported) {
         tail.clear();
     }
     const std::string first = join(hand("1")) + "\n";
-    const hs::ParseResult got = parse(first + join(bad) + tail);
+    // Skipped: a hand line that cannot be read ends a strict parse.
+    const hs::ParseResult got = parse(first + join(bad) + tail, hs::Errors::Skip);
     const hs::ParseResult want = parse(first + (tail.empty() ? "" : tail.substr(1)));
     ASSERT_TRUE(got.ok() && want.ok());
     EXPECT_EQ(hs::hands_text(*got.store, hs::Span::make(0, got.store->hands.size()), false),
@@ -96,7 +97,10 @@ TEST_P(RejectedHand, LeavesNothingAndIsReported) {
         EXPECT_EQ(a, b) << c.what;
     ASSERT_EQ(got.rejected.size(), 1u) << c.what;
     const hs::Rejection& r = got.rejected[0];
-    EXPECT_EQ(r.reason, c.reason) << c.what;
+    // The reason names the line kind and quotes the line that the reader stopped at.
+    EXPECT_EQ(r.reason,
+              c.replacement ? hs::line_message(c.reason, c.replacement) : std::string(c.reason))
+        << c.what;
     EXPECT_EQ(r.line, hand("1").size() + 2) << c.what;  // after the first hand and a blank line
     EXPECT_EQ(r.hand_id, c.id) << c.what;
     EXPECT_TRUE(want.rejected.empty());
@@ -170,10 +174,10 @@ TEST(Driver, HandStarts) {
         {"a start line without an id",
          "PokerStars Hand\nx\n\ny\n" + h2.substr(1),
          {},
-         "hand line without a hand id"},
+         "hand line without a hand id: 'PokerStars Hand'"},
     };
     for (const Case& c : cases) {
-        const hs::ParseResult r = parse(c.text);
+        const hs::ParseResult r = parse(c.text, hs::Errors::Skip);
         std::vector<std::string> ids;
         for (const hs::Hand& h : r.store->hands) ids.emplace_back(r.store->text_of(h.header.id));
         EXPECT_EQ(ids, c.ids) << c.what;
@@ -182,6 +186,27 @@ TEST(Driver, HandStarts) {
             EXPECT_EQ(r.rejected[0].line, 1u) << c.what;
             EXPECT_EQ(r.rejected[0].reason, c.reason) << c.what;
         }
+    }
+}
+
+// One rule on every site: a hand line that cannot be read is an input error that quotes it. It
+// ends a strict parse and rejects its hand in skip mode; the next hand is read.
+TEST(Driver, UnreadableHandLineOnEverySite) {
+    const std::string_view lines[] = {"PokerStars Hand #x", "Poker Hand #x", "Winamax Poker - x",
+                                      "***** History for hand R5-1 *****"};
+    for (const std::string_view line : lines) {
+        const std::string text = std::string(line) + "\nTable x\n\n" + std::string(line) + "\n";
+        const std::string message = hs::line_message(hs::kHandLineWithoutId, line);
+        try {
+            hs::parse_text(text);
+            ADD_FAILURE() << line;
+        } catch (const hs::InputError& e) {
+            EXPECT_EQ(e.message(), message);
+        }
+        const hs::ParseResult r = parse(text, hs::Errors::Skip);
+        ASSERT_EQ(r.rejected.size(), 2u) << line;
+        EXPECT_EQ(r.rejected[1].line, 4u) << line;
+        for (const hs::Rejection& rejected : r.rejected) EXPECT_EQ(rejected.reason, message);
     }
 }
 

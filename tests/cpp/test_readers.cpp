@@ -13,9 +13,11 @@
 #include <utility>
 #include <vector>
 
+#include "core/chars.hpp"
 #include "core/model.hpp"
 #include "core/utf8.hpp"
-#include "reader/parser.hpp"
+#include "reader/cursor.hpp"
+#include "reader/shared_lines.hpp"
 
 using namespace std::string_literals;
 
@@ -143,10 +145,12 @@ INSTANTIATE_TEST_SUITE_P(
 
 struct SignedCase {
     std::string text;
-    hs::Currency sign;
+    hs::AmountForm sign;
     std::optional<float> value;
     std::size_t sign_at, end;
 };
+
+constexpr hs::AmountForm grouped(hs::Currency sign) { return {sign, hs::NumberForm::Grouped}; }
 
 void expect_signed(const std::optional<hs::SignedRead>& r, const SignedCase& c) {
     ASSERT_EQ(r.has_value(), c.value.has_value()) << c.text;
@@ -159,7 +163,7 @@ void expect_signed(const std::optional<hs::SignedRead>& r, const SignedCase& c) 
 class AmountAfterLast : public ::testing::TestWithParam<SignedCase> {};
 
 TEST_P(AmountAfterLast, Reads) {
-    expect_signed(hs::amount_after_last(GetParam().text, GetParam().sign), GetParam());
+    expect_signed(hs::amount_after_last(GetParam().text, GetParam().sign.sign), GetParam());
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -312,12 +316,12 @@ INSTANTIATE_TEST_SUITE_P(
         SignedCase{"Hold'em No Limit (50/100)", 0, 50.0f, 18, 20},
         SignedCase{"Seat 1: Eddie (10000 in chips)", 0, 1.0f, 5, 6},
         SignedCase{"12.5", 0, 12.5f, 0, 4}, SignedCase{"none", 0, std::nullopt, 0, 0},
-        // under a kGrouped sign a ',' followed by three digits carries the whole part on
-        SignedCase{"($1,289.63 in chips)", kDollar | hs::kGrouped, 1289.63f, 1, 10},
-        SignedCase{"raises $1,000,000 to $2", kDollar | hs::kGrouped, 1e6f, 7, 17},
-        SignedCase{"$2,000)", kDollar | hs::kGrouped, 2000.0f, 0, 6},
-        SignedCase{"$1,5 and $1,0000", kDollar | hs::kGrouped, 1.0f, 0, 2},
-        SignedCase{"$0.5/$1", kDollar | hs::kGrouped, 0.5f, 0, 4},
+        // in the grouped form a ',' followed by three digits carries the whole part on
+        SignedCase{"($1,289.63 in chips)", grouped(kDollar), 1289.63f, 1, 10},
+        SignedCase{"raises $1,000,000 to $2", grouped(kDollar), 1e6f, 7, 17},
+        SignedCase{"$2,000)", grouped(kDollar), 2000.0f, 0, 6},
+        SignedCase{"$1,5 and $1,0000", grouped(kDollar), 1.0f, 0, 2},
+        SignedCase{"$0.5/$1", grouped(kDollar), 0.5f, 0, 4},
         SignedCase{"($1,289.63 in chips)", kDollar, 1.0f, 1, 3}));
 
 INSTANTIATE_TEST_SUITE_P(
@@ -338,8 +342,8 @@ INSTANTIATE_TEST_SUITE_P(
                       SignedCase{"ends with 5.", 0, 5.0f, 10, 11},
                       SignedCase{"x .5", 0, std::nullopt, 0, 0},
                       SignedCase{"1,234 chips", 0, 234.0f, 2, 5},
-                      SignedCase{"1,234 chips", hs::kGrouped, 1234.0f, 0, 5},
-                      SignedCase{"won ($1,5,000)", kDollar | hs::kGrouped, 1.0f, 5, 7},
+                      SignedCase{"1,234 chips", grouped(0), 1234.0f, 0, 5},
+                      SignedCase{"won ($1,5,000)", grouped(kDollar), 1.0f, 5, 7},
                       SignedCase{"no digits", 0, std::nullopt, 0, 0}));
 
 // Amounts with the sign after the number (Winamax).

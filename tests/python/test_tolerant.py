@@ -35,7 +35,8 @@ def test_a_faulting_hand_costs_only_itself_in_skip_mode(capfd):
     # the strict mode reports its rejected hands too
     cancelled = hand(2).replace("*** HOLE CARDS ***", "Hand cancelled\n*** HOLE CARDS ***")
     strict = parse_str(hand(1) + cancelled)
-    assert strict.rejected == [Rejected(18, "300000000002", "unrecognised line before the deal")]
+    assert strict.rejected == [
+        Rejected(18, "300000000002", "unrecognised line before the deal: 'Hand cancelled'")]
 
 
 def test_rejected_is_a_named_tuple():

@@ -1,0 +1,98 @@
+// Site detection from a text's first lines.
+#include "input/detect.hpp"
+
+#include "core/chars.hpp"
+#include "core/fault.hpp"
+#include "core/utf8.hpp"
+
+namespace hs {
+namespace {
+
+// What a text without a first line quotes: the end of the text, as the line readers name it.
+constexpr std::string_view kEndOfText = "@@@";
+
+// The first two lines of a text, read as the line reader does: split at '\n' with one '\r'
+// dropped from a line's end, or, for a text that holds no '\n' at all, split at '\r'. A text
+// that ends in its separator has no empty last line.
+struct FirstLines {
+    std::string_view first;
+    std::string_view second;
+    bool has_first = false;
+    bool has_second = false;
+};
+
+FirstLines first_lines(std::string_view rest, bool split_at_cr) noexcept {
+    FirstLines out;
+    if (rest.empty()) return out;
+    const char sep = split_at_cr ? '\r' : '\n';
+    auto line_at = [&](std::size_t from, std::string_view& line) -> std::size_t {
+        const std::size_t cut = rest.find(sep, from);
+        const std::size_t end = cut == std::string_view::npos ? rest.size() : cut;
+        line = rest.substr(from, end - from);
+        if (!split_at_cr && line.ends_with('\r')) line.remove_suffix(1);
+        return cut == std::string_view::npos ? rest.size() : cut + 1;
+    };
+    const std::size_t after_first = line_at(0, out.first);
+    out.has_first = true;
+    if (after_first < rest.size()) {
+        line_at(after_first, out.second);
+        out.has_second = true;
+    }
+    return out;
+}
+
+struct Prefix {
+    std::string_view text;
+    Site site;
+};
+
+// Rules 2 to 14: plain prefixes, tested in this order.
+constexpr Prefix kPrefixes[] = {
+    {"***** History", Site::OnGame},
+    {"BetOnline ", Site::BetOnline},
+    {"Bodog ", Site::Bovada},
+    {"Full Tilt ", Site::FullTiltPoker},
+    {"Everleaf ", Site::EverLeaf},
+    {"Winamax ", Site::Winamax},
+    {"Stage ", Site::Absolute},
+    {"#Game No ", Site::PacificPoker},
+    {"Poker Hand #", Site::GGPoker},
+    {"MERGE_GAME ", Site::PokerTracker},
+    {"Hand#", Site::Cake},
+    {"Table #", Site::Pkr},
+    {"Game started ", Site::Winning},
+};
+
+}  // namespace
+
+std::string_view without_byte_order_mark(std::string_view text) noexcept {
+    if (text.starts_with(kByteOrderMark)) return text.substr(kByteOrderMark.size());
+    return text;
+}
+
+std::variant<Site, std::string> detect_site(std::string_view text) {
+    const std::string_view whole = without_byte_order_mark(text);
+    const std::string_view rest = skip_white_space(whole);
+
+    if (rest.starts_with("PokerStars ")) {
+        const bool split_at_cr = whole.find('\n') == std::string_view::npos;
+        const FirstLines lines = first_lines(rest, split_at_cr);
+        if (!lines.has_second) fault_input(missing_message("second line", lines.first));
+        return lines.second.starts_with("Table 'Pluribus") ? Site::PokerStarsPluribus
+                                                           : Site::PokerStars;
+    }
+    for (const Prefix& p : kPrefixes)
+        if (rest.starts_with(p.text)) return p.site;
+    if (rest.size() > 1 && rest[0] == '#' && numeric_len(tail(rest, 1)) > 0) return Site::KingsClub;
+
+    const bool split_at_cr = whole.find('\n') == std::string_view::npos;
+    const FirstLines lines = first_lines(rest, split_at_cr);
+    if (rest.starts_with("Game #"))
+        return lines.first.ends_with("starts.") ? Site::PartyPoker : Site::Enet;
+
+    std::string message = "Invalid poker website - ";
+    append_quoted(message, lines.has_first ? lines.first : kEndOfText);
+    return message;
+}
+
+}  // namespace hs

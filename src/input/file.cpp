@@ -1,0 +1,103 @@
+// Reading whole files and decoding them.
+#include "input/file.hpp"
+
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "core/fault.hpp"
+#include "core/format.hpp"
+#include "core/utf8.hpp"
+
+namespace hs {
+namespace {
+
+std::string os_error_text(int code) {
+    char buf[256] = {};
+    // Both the GNU and the XSI forms of strerror_r are handled by overload.
+    struct Pick {
+        static const char* text(const char* gnu, const char*) { return gnu; }
+        static const char* text(int rc, const char* buf) { return rc == 0 ? buf : "Unknown error"; }
+    };
+    const char* msg = Pick::text(strerror_r(code, buf, sizeof buf), buf);
+    std::string out(msg != nullptr ? msg : "Unknown error");
+    out += " (os error ";
+    append_u64(out, static_cast<std::uint64_t>(code));
+    out += ')';
+    return out;
+}
+
+std::string open_error(const std::string& path, std::string_view reason) {
+    std::string out = "Failed to open file at path ";
+    append_quoted(out, path);
+    out += " with error ";
+    out += reason;
+    return out;
+}
+
+// Reads the whole file into `text`; false with `error` set to errno on failure.
+bool read_whole_file(const std::string& path, FileText& text, int& error) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        error = errno;
+        return false;
+    }
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    // One byte more than the size, so that the read that meets the end of file needs no
+    // growth (one read(2) for the data, one for the end); the size may change meanwhile, and
+    // special files report none.
+    struct stat st {};
+    std::size_t capacity = 65536;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0)
+        capacity = static_cast<std::size_t>(st.st_size) + 1;
+    text.grow(capacity);
+    for (;;) {
+        if (text.size == text.capacity) text.grow(text.capacity * 2);
+        const ssize_t n = ::read(fd, text.data.get() + text.size, text.capacity - text.size);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            error = errno;
+            return false;
+        }
+        if (n == 0) break;
+        text.size += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+}  // namespace
+
+void FileText::grow(std::size_t to) {
+    std::unique_ptr<char[]> bigger(new char[to]);
+    if (size != 0) std::memcpy(bigger.get(), data.get(), size);
+    data = std::move(bigger);
+    capacity = to;
+}
+
+std::string read_input_file(const std::string& path, Encoding encoding, InputText& out) {
+    if (path.find('\0') != std::string::npos)
+        return open_error(path, "file name contained an unexpected NUL byte");
+    int error = 0;
+    if (!read_whole_file(path, out.file, error)) return open_error(path, os_error_text(error));
+    const std::string_view bytes = out.file.view();
+    if (encoding == Encoding::Utf8) {
+        const std::size_t valid = utf8_valid_prefix(bytes);
+        if (valid != bytes.size()) {
+            std::string reason = "stream did not contain valid UTF-8 at byte offset ";
+            append_u64(reason, valid);
+            return open_error(path, reason);
+        }
+    }
+    out.text = decode_text(bytes, encoding, out.decoded);
+    if (out.text.data() != bytes.data()) out.file = FileText{};  // read from `decoded` alone
+    return {};
+}
+
+}  // namespace hs

@@ -1,0 +1,74 @@
+// The line splitter: a text cut into lines, the separator chosen once per text.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <optional>
+#include <string_view>
+
+#include "core/scan.hpp"
+
+namespace hs {
+
+// The end of the text reads as this line; a literal "@@@" line ends parsing as well.
+inline constexpr std::string_view kEndMarker = "@@@";
+
+// Splits a text into lines. The separator is chosen once, from the first line: "\r\n" when the
+// first '\n' has a '\r' before it, '\n' when there is a '\n', and a lone '\r' for texts that
+// hold no '\n' but do hold '\r' (old Mac files).
+class LineSplitter {
+  public:
+    enum class Kind : std::uint8_t { Byte, Pair, Cr };
+    explicit LineSplitter(std::string_view text) noexcept : text_(text) {
+        const std::size_t lf = find_byte(text, '\n');
+        if (lf != npos) {
+            kind_ = (lf > 0 && text[lf - 1] == '\r') ? Kind::Pair : Kind::Byte;
+        } else {
+            kind_ = find_byte(text, '\r') != npos ? Kind::Cr : Kind::Byte;
+        }
+    }
+    Kind kind() const noexcept { return kind_; }
+    // The next line's extent [start, end) in the text, without its separator.
+    struct Extent {
+        std::size_t start, end;
+    };
+    inline std::optional<Extent> next() noexcept;
+
+  private:
+    std::string_view text_;
+    std::size_t start_ = 0;
+    Kind kind_ = Kind::Byte;
+};
+
+// The line loop runs once per line of every text: inline, one byte search per line.
+inline std::optional<LineSplitter::Extent> LineSplitter::next() noexcept {
+    const std::size_t size = text_.size();
+    if (start_ >= size) return std::nullopt;
+    const char* const base = text_.data();
+    const std::size_t from = start_;
+    std::size_t end = size;
+    std::size_t sep_len = 1;
+    if (kind_ == Kind::Pair) {
+        // The next "\r\n": a '\n' from start + 1 on with a '\r' before it.
+        sep_len = 2;
+        std::size_t at = from + 1;
+        while (at < size) {
+            const void* lf = std::memchr(base + at, '\n', size - at);
+            if (lf == nullptr) break;
+            const auto i = static_cast<std::size_t>(static_cast<const char*>(lf) - base);
+            if (base[i - 1] == '\r') {  // i >= from + 1 >= 1
+                end = i - 1;
+                break;
+            }
+            at = i + 1;
+        }
+    } else {
+        const std::size_t at = find_byte_blocks(text_, kind_ == Kind::Cr ? '\r' : '\n', from);
+        if (at != npos) end = at;
+    }
+    start_ = end + sep_len;
+    return Extent{from, end};
+}
+
+}  // namespace hs
