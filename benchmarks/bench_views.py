@@ -2,8 +2,9 @@
 
 Repeats the bundled sample history until the view holds at least --hands hands, then times,
 best of several runs, `for hand in view: len(hand)` (one sub-view per hand, made and released),
-the same through `view[i]`, and the slices `view[i:i + 10]`. Prints milliseconds per pass and
-nanoseconds per sub-view.
+the same through `view[i]`, the slices `view[i:i + 10]`, and reading `hand.id` and
+`hand.players[0].net` of every hand (each Hand made, read and released). Prints milliseconds per
+pass and nanoseconds per sub-view.
 
     PYTHONPATH=build/python python3 benchmarks/bench_views.py [--hands 20000] [--runs 9]
 """
@@ -35,6 +36,10 @@ def slices(view) -> int:
     return sum(len(view[i:i + 10]) for i in range(len(view)))
 
 
+def attributes(view) -> float:
+    return sum(len(hand.id) + hand.players[0].net for hand in view)
+
+
 def main() -> None:
     ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     ap.add_argument("--hands", type=int, default=20000)
@@ -45,7 +50,8 @@ def main() -> None:
     print(f"hands: {len(view)}")
     for label, fn in (("for hand in view: len(hand)", iterate),
                       ("len(view[i])", index),
-                      ("len(view[i:i + 10])", slices)):
+                      ("len(view[i:i + 10])", slices),
+                      ("hand.id, players[0].net", attributes)):
         times = []
         for _ in range(args.runs):
             t0 = time.perf_counter()

@@ -387,6 +387,9 @@ struct Header {
     // capitals; zeros when it writes none. Neither is printed by the text form nor the JSON
     // layouts (see iso_currency).
     std::array<char, 3> currency_code{};
+    // The history names the zone of its start time, so `start_utc` is a time in UTC (false: the
+    // time as written, of a zone not known). It takes the byte the alignment leaves here.
+    bool start_zoned = false;
     float bet_cap = 0.0f;
     float ante = 0.0f;
     float small_blind = 0.0f;

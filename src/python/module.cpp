@@ -20,6 +20,7 @@
 #include "export/ohh.hpp"
 #include "export/text_form.hpp"
 #include "python/tables.hpp"
+#include "python/view.hpp"
 #include "sites/parse.hpp"
 
 namespace {
@@ -142,13 +143,7 @@ bool collect_texts(PyObject* seq, const char* param, bool paths, std::vector<std
 // HandView
 // ---------------------------------------------------------------------------------------------
 
-struct ViewObject {
-    PyObject_HEAD std::shared_ptr<const hs::HandStore> store;
-    hs::Span hands;
-    // The list of handscribe.Rejected values of the parse that returned the view; null for the
-    // views cut from it, which have none.
-    PyObject* rejected;
-};
+using hs::py::ViewObject;
 
 PyTypeObject* g_view_type = nullptr;  // created once, at import
 
@@ -202,7 +197,8 @@ Py_ssize_t view_len(PyObject* self) {
 }
 
 // A sub-view shares the store: it costs one small object and keeps the store alive by itself.
-// `view[i]` takes positions as lists do; out of range is an IndexError, not a fault.
+// `view[i]` takes positions as lists do and gives a handscribe.Hand; out of range is an
+// IndexError, not a fault.
 PyObject* view_item(PyObject* self, Py_ssize_t index) {
     return guarded([&]() -> PyObject* {
         const ViewObject* view = as_view(self);
@@ -211,7 +207,7 @@ PyObject* view_item(PyObject* self, Py_ssize_t index) {
             PyErr_SetString(PyExc_IndexError, "HandView index out of range");
             return nullptr;
         }
-        return new_view(view->store, *hand);
+        return hs::py::new_hand(view->store, *hand);
     });
 }
 
@@ -424,7 +420,12 @@ PyType_Slot kViewSlots[] = {
 };
 
 PyType_Spec kViewSpec = {
-    "handscribe.HandView", static_cast<int>(sizeof(ViewObject)), 0, Py_TPFLAGS_DEFAULT, kViewSlots,
+    // A base type for handscribe.Hand, the view of one hand.
+    "handscribe.HandView",
+    static_cast<int>(sizeof(ViewObject)),
+    0,
+    Py_TPFLAGS_DEFAULT | Py_TPFLAGS_BASETYPE,
+    kViewSlots,
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -856,6 +857,7 @@ PyObject* init_module() {
         Ref name(PyUnicode_FromString(type_name));
         if (!name || PyList_Append(names.get(), name.get()) < 0) return nullptr;
     }
+    if (!hs::py::add_hand_types(module.get(), g_view_type, names.get())) return nullptr;
     if (!hs::py::add_table_types(module.get(), names.get())) return nullptr;
     PyObject* panic = panic_type();
     if (panic == nullptr) return nullptr;

@@ -85,7 +85,9 @@ void read_start_line(string_view line, Header& header) {
     if (!hour || !minute || !second || year->value < 2000 || year->value > 2063) return;
     const PackedDate written = pack_date(year->value, month / 3 + 1, day->value, hour->value,
                                          minute->value, second->value);
-    header.start_utc = utc_start(written, zone_named(words[4]));
+    const TimeZone named = zone_named(words[4]);
+    header.start_utc = utc_start(written, named);
+    header.start_zoned = named.kind != TimeZone::Kind::Unknown;
 }
 
 // ---------------------------------------------------------------------------------------------

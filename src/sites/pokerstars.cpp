@@ -74,6 +74,7 @@ void read_start_zone(Header& h, string_view line, string_view line_for_faults) {
         if (open == npos) return;
         if (ends(line.substr(0, open), "UTC ")) {
             h.start_utc = h.start_date;
+            h.start_zoned = true;
             return;
         }
         Header eastern;
@@ -85,11 +86,14 @@ void read_start_zone(Header& h, string_view line, string_view line_for_faults) {
         }
         read_start_zone(eastern, inside, line_for_faults);
         h.start_utc = eastern.start_utc;
+        h.start_zoned = eastern.start_zoned;
         return;
     }
     const size_t space = rfind_byte(line, ' ');
     const string_view zone = space == npos ? string_view() : line.substr(space + 1);
-    h.start_utc = utc_start(h.start_date, zone_named(zone));
+    const TimeZone named = zone_named(zone);
+    h.start_utc = utc_start(h.start_date, named);
+    h.start_zoned = named.kind != TimeZone::Kind::Unknown;
 }
 
 // The hand line; a hand line that cannot be read is an input error. A tournament hand's record

@@ -117,8 +117,9 @@ void parse_hand_line(HandBuilder& b) {
     h.start_date = *date;
     // The zone follows the time ("2016/11/12 23:04:10 UTC").
     const size_t zone = rfind_byte(line, ' ');
-    h.start_utc =
-        utc_start(h.start_date, zone_named(zone == npos ? string_view() : rest(line, zone + 1)));
+    const TimeZone named = zone_named(zone == npos ? string_view() : rest(line, zone + 1));
+    h.start_utc = utc_start(h.start_date, named);
+    h.start_zoned = named.kind != TimeZone::Kind::Unknown;
     p.next_line();
 }
 

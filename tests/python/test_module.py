@@ -26,7 +26,8 @@ from handscribe import (
 from test_detection import HAND
 
 NAMES = ["parse_str", "parse_strs", "parse_path", "parse_paths", "to_json", "to_json_ohh",
-         "to_ohh", "read_tables", "HandView", "Rejected", "Tables", "Table"]
+         "to_ohh", "read_tables", "HandView", "Rejected", "Hand", "Player", "Action", "Tournament",
+         "Tables", "Table"]
 
 
 @pytest.fixture(scope="module")
@@ -323,8 +324,9 @@ def test_real_file_parses_like_its_text():
 # ------------------------------------------------------------------------------------------
 
 GOOD_SCRIPT = """
+    import datetime
     import pathlib
-    from typing import List, Sequence
+    from typing import List, Optional, Sequence, Tuple
     import handscribe
     from handscribe import HandView, PanicException
 
@@ -357,6 +359,29 @@ GOOD_SCRIPT = """
         tables = handscribe.read_tables([where], errors="strict", encoding="cp1252")
         reasons = [f"{r.line}: {r.hand_id}: {r.reason}" for r in view.rejected]
         return reasons + [path + r.reason for path, r in tables.rejected]
+
+    def walk(view: HandView) -> List[str]:
+        lines: List[str] = []
+        for hand in view:
+            hero: Optional[handscribe.Player] = hand.hero
+            when: Optional[datetime.datetime] = hand.started_at
+            board: Tuple[str, ...] = hand.board
+            lines.append(hand.summary() + hand.id + str(when) + " ".join(board))
+            for p in hand.players:
+                cards: Tuple[str, ...] = p.hole_cards or ()
+                seat: int = p.seat if p.seat is not None else -1
+                net: float = p.net + p.invested - p.won
+                where: Optional[str] = p.position or p.all_in_street
+                lines.append(f"{p.name} {seat} {p.stack + net} {p is hero} {cards} {where}")
+                lines.append(f"{p.vpip and p.pfr and p.three_bet} {p.saw_flop} {p.saw_showdown}")
+                lines.append(f"{p.won_at_showdown} {p.cash_out}")
+            for a in hand.actions:
+                who: str = a.player.name if a.player is not None else "-"
+                chips: float = (a.chips or 0.0) + (a.to or 0.0) + (a.amount or 0.0)
+                lines.append(f"{a.street} {who} {a.kind} {chips} {a.all_in} {a.cards}")
+            if hand.tournament is not None:
+                lines.append(hand.tournament.id + str(hand.tournament.buy_in + hand.jackpot))
+        return lines
 """
 
 BAD_SCRIPT = """
@@ -370,6 +395,8 @@ BAD_SCRIPT = """
     handscribe.read_tables(["a"], jobs="2")
     handscribe.parse_str("x", errors="lenient")
     handscribe.parse_str("x", encoding="auto")
+    name: int = view[0].players[0].name
+    view[0].actions[0].player_name
 """
 
 
@@ -398,5 +425,5 @@ def test_mypy_rejects_misuse_of_the_api(tmp_path):
     result = run_mypy(tmp_path, BAD_SCRIPT)
     assert result.returncode == 1, result.stdout + result.stderr
     errors = [line for line in result.stdout.splitlines() if ": error:" in line]
-    assert [line.split(":")[1] for line in errors] == [str(n) for n in range(3, 12)], \
+    assert [line.split(":")[1] for line in errors] == [str(n) for n in range(3, 14)], \
         result.stdout
