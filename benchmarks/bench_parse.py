@@ -8,8 +8,9 @@ times, best of several runs:
     line splitting alone, a full parse from C++ (strict and skip), and the "auto" decoding alone
     of the file and of its cp1252 form.
 Prints MB/s, hands/s and the ratio parse time / memchr scan time; then hands/s of parse_str per
-site (PokerStars, Pluribus, OnGame, GGPoker, Winamax), each on its corpus files that parse
-(repeated to at least a tenth of --mb).
+site (PokerStars, Pluribus, OnGame, GGPoker, Winamax, Winning in each of its layouts, Bovada and
+its Ignition brand), each on its corpus files that parse into hands (repeated to at least a tenth
+of --mb).
 
     python3 benchmarks/bench_parse.py [--mb 30] [--runs 5]
 """
@@ -20,6 +21,7 @@ import sys
 import tempfile
 import time
 from pathlib import Path
+from typing import Optional
 
 import handscribe
 
@@ -27,20 +29,23 @@ ROOT = Path(__file__).resolve().parents[1]
 CORPUS = ROOT.parent / "shared" / "corpus" / "pokerstars"
 
 
-# The corpus folders of each site's files, for the per-site figures.
-SITES = {"PokerStars": "pokerstars", "Pluribus": "pluribus", "OnGame": "ongame",
-         "GGPoker": "ggpoker", "Winamax": "winamax"}
+# The corpus folders of each site's files, for the per-site figures, and for a site of several
+# layouts (which one text does not mix) what the first line of the layout's files begins with.
+SITES = {"PokerStars": ("pokerstars", None), "Pluribus": ("pluribus", None),
+         "OnGame": ("ongame", None), "GGPoker": ("ggpoker", None), "Winamax": ("winamax", None),
+         "Winning": ("winning", "Hand #"), "Winning (older layout)": ("winning", "Game started"),
+         "Bovada": ("bovada", "Bovada Hand #"), "Ignition": ("bovada", "Ignition Hand #")}
 
 
 def parses(text: str) -> bool:
-    """Whether the text parses, strict; the fault's report on standard error is left unwritten."""
+    """Whether the text parses into hands, strict; the fault's report on standard error is left
+    unwritten."""
     sys.stderr.flush()
     saved = os.dup(2)
     try:
         with open(os.devnull, "w") as null:
             os.dup2(null.fileno(), 2)
-            handscribe.parse_str(text)
-        return True
+            return len(handscribe.parse_str(text)) > 0
     except (RuntimeError, handscribe.PanicException):
         return False
     finally:
@@ -48,12 +53,16 @@ def parses(text: str) -> bool:
         os.close(saved)
 
 
-def build_input(target_mb: float, folder: Path = CORPUS) -> bytes:
+def build_input(target_mb: float, folder: Path = CORPUS, first: Optional[str] = None) -> bytes:
     parts = []
     for path in sorted(folder.rglob("*.txt")):
         data = path.read_bytes()
+        if data[:2] in (b"\xff\xfe", b"\xfe\xff"):  # UTF-16, read as "auto" reads it
+            data = data.decode("utf-16", "replace").encode("utf-8")
         if data.startswith(b"\xef\xbb\xbf"):
             data = data[3:]
+        if first is not None and not data.startswith(first.encode()):
+            continue
         try:
             data.decode("utf-8")
         except UnicodeDecodeError:
@@ -135,12 +144,12 @@ def main() -> int:
     print(f"splitter  : {float(scan['splitter_mb_s']):8.1f} MB/s (line splitting only)")
     print(f"memchr    : {scan_mb_s:8.1f} MB/s (line-end scan)")
     print(f"ratio parse_str / memchr scan: {(scan_mb_s / (mb / t_str)):.2f}x")
-    for site, folder in SITES.items():
+    for site, (folder, first) in SITES.items():
         if not (CORPUS.parent / folder).is_dir():
             continue
-        site_text = build_input(args.mb / 10, CORPUS.parent / folder).decode("utf-8")
+        site_text = build_input(args.mb / 10, CORPUS.parent / folder, first).decode("utf-8")
         t_site, site_view = best(args.runs, lambda t=site_text: handscribe.parse_str(t))
-        print(f"{site:<10}: {len(site_text.encode()) / 1e6 / t_site:8.1f} MB/s  "
+        print(f"{site:<22}: {len(site_text.encode()) / 1e6 / t_site:8.1f} MB/s  "
               f"{len(site_view) / t_site:10.0f} hands/s")
     return 0
 

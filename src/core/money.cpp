@@ -40,6 +40,20 @@ Money money_of_text(float v) {
     return negative ? -m : m;
 }
 
+std::optional<std::int64_t> two_step_cents(float v) noexcept {
+    if (!(v > 0.0f) || v >= 131072.0f) return std::nullopt;
+    const double d = v;
+    const auto whole = static_cast<std::int64_t>(d);
+    const float whole_f = static_cast<float>(whole);
+    const auto near = std::llround((d - static_cast<double>(whole)) * 100.0);
+    for (std::int64_t cents = near - 1; cents <= near + 1; ++cents) {
+        if (cents < 0 || cents > 99) continue;
+        const float fraction = static_cast<float>(cents) / 100.0f;
+        if (whole_f + fraction == v) return whole * 100 + cents;
+    }
+    return std::nullopt;
+}
+
 std::string_view money_text(Money m, MoneyBuffer& buf) noexcept {
     char* end = buf.data() + buf.size();
     char* p = end;

@@ -37,12 +37,22 @@ inline std::optional<std::int64_t> whole_cents(float v) noexcept {
     return static_cast<std::int64_t>(cents);
 }
 
+// The whole number of cents of a two-place amount that the readers took in two steps (the
+// grouped amounts: the whole part and the cents, each made a float, added in float) and that
+// gave exactly `v`, for 0 < v < 2^17; nullopt when none did. "1.84" so read is 1 + 0.84f, the
+// float next below the one nearest 1.84, whose shortest decimal is 1.8399999: such a value has
+// no whole cents, and this finds the 184 that the history wrote.
+std::optional<std::int64_t> two_step_cents(float v) noexcept;
+
 // The decimal of `v` in millionths through its text (digits beyond the millionths are dropped).
 // Faults on an amount that is not finite or whose magnitude is 1e12 or more.
 Money money_of_text(float v);
-// The same, whole cents and whole numbers below 2^24 by arithmetic.
+// The decimal the history wrote for `v`, in millionths: its whole cents, else the two-place
+// amount read in two steps that gave it, else its shortest decimal (whole numbers below 2^24 by
+// arithmetic, the others through money_of_text).
 inline Money money_of(float v) {
     if (const auto cents = whole_cents(v)) return *cents * (kMoneyUnit / 100);
+    if (const auto cents = two_step_cents(v)) return *cents * (kMoneyUnit / 100);
     if (std::fabs(v) < 16777216.0f) {
         const auto whole = static_cast<std::int64_t>(v);
         if (static_cast<float>(whole) == v) return whole * kMoneyUnit;

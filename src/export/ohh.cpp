@@ -83,12 +83,20 @@ constexpr std::array<string_view, kGameTypeCount> kGameNames = {"Holdem", "Omaha
 // buy-in's (the format has no code for chips), a StarsCoin buy-in "XSC", and a tournament whose
 // hand names no money at all (a freeroll, a play-money or unwritten buy-in, a Winamax ticket won
 // before) plays for play chips, "XPM"; a ticket's buy-in and fee, which its hands do not give,
-// are null. A buy-in in player points (FPP) is a currency without a code: the hand cannot be
-// written.
+// are null. Player points (FPP) are play chips too: a buy-in in points is written "XPM", its
+// amounts the points.
 constexpr string_view kPlayMoney = "XPM", kStarsCoin = "XSC";
 
+// What tournament_info needs and a hand history does not say: the tournament's name (the format's
+// own example writes ""), its start (the hand's start is written: the tournament had started by
+// then), its starting stack (0: not known), whether it is played at one table (a hand does not
+// tell: "MTT", the general case) and its speed ("Normal", 0 seconds between levels: not known).
+constexpr string_view kTournamentName = "", kTournamentType = "MTT", kSpeed = "Normal";
+constexpr string_view kInitialStack = "0", kRoundTime = "0";
+
 // The table's size is at least its largest seat number (OnGame writes the number of players
-// dealt in where PokerStars writes the size; old histories write none) and at least 2. Sizes
+// dealt in where PokerStars writes the size; old histories write none), at least the button's
+// seat (a dead button's seat may be empty) and at least 2. Sizes
 // above 10 cannot be written.
 constexpr std::uint8_t kMinTableSize = 2, kMaxTableSize = 10;
 
@@ -112,15 +120,19 @@ constexpr std::uint8_t kMinTableSize = 2, kMaxTableSize = 10;
 // first action of the Preflop round (the history writes them before the posts).
 //
 // Pots: the main pot is the total less the side pots, which PokerStars lists after the rake is
-// taken, so the whole rake is in the main pot; each pot's rake is its amount less its wins (a
-// pot whose wins exceed it cannot be written). Every collect line is one player_wins entry of its
-// pot, in text order: a split, the halves of a hi/lo pot and the boards of a hand run twice give
-// several entries, a player's several entries are not added up. A summary that lists no side
-// pots (Winamax) while collect lines name them makes each side pot what its collections take,
-// the rest of the total being the main pot. The total is taken with the rake and without the
-// chips returned, per site (see kSiteForms). A hand without collect lines
-// (OnGame) gives the summary's winners to the main pot. A cash-out is the cashout_amount and
-// cashout_fee of its player's main-pot entry (win_amount 0 when the player won nothing there).
+// taken, so the whole rake is in the main pot; each pot's rake is its amount less its wins and
+// its jackpot (a pot whose wins exceed it cannot be written). The main pot's jackpot is every fee
+// of the summary but its rake: GGPoker's "Jackpot" and its "Bingo" (a fee for a promotion, taken
+// from the pot like the jackpot: the format's "jackpot or similar fee"). Every collect line is one
+// player_wins entry of its pot, in text order: a split, the halves of a hi/lo pot and the boards of
+// a hand run twice give several entries, a player's several entries are not added up. A summary
+// that lists no side pots (Winamax) while collect lines name them makes each side pot what its
+// collections take, the rest of the total being the main pot. The total is taken with the rake and
+// without the chips returned, per site (see kSiteForms). The summary's wins that no collect line
+// gives (a hand without collect lines, as OnGame's; a pot "not awarded as player cashed out") are
+// spread over the pots by summary_wins. A cash-out is the cashout_amount and cashout_fee of its
+// player's main-pot entry, else of the player's first entry (win_amount 0 when the player won
+// nothing).
 //
 // Players are those dealt in: the seat lines' players (sitting out too, marked so). Names met
 // only in chat or status lines, and players who join the table during the hand, are not listed;
@@ -128,8 +140,7 @@ constexpr std::uint8_t kMinTableSize = 2, kMaxTableSize = 10;
 // player's) dealt cards are a "Dealt Cards" action where the history shows them.
 //
 // Tournaments: tournament_info holds what a hand history says (number, currency, buy-in, fee,
-// bounty fee, the flags "Bounty" and "Shootout"); its name, start, initial stack, type and speed
-// are not in a hand history and are left out.
+// bounty fee, the flags "Bounty" and "Shootout"), and for the rest the values above.
 
 // The decimal form of an amount: digits, and the fraction without trailing zeros ("0.5", "12").
 void write_money(JsonWriter& w, Money m) {
@@ -198,7 +209,7 @@ class HandWriter {
         if (t != nullptr) {
             o.key("tournament").flag(true);
             o.key("tournament_info");
-            tournament_info(*t, currency);
+            tournament_info(*t, currency, hd.start_utc);
         }
         o.key("game_number").text(store_.text_of(hd.id));
         if (hd.start_utc == 0) fault("no start time");
@@ -256,13 +267,12 @@ class HandWriter {
         }
         if (const string_view code = iso_currency(*t); !code.empty()) return code;
         if (t->buy_in_kind == BuyInKind::StarsCoin) return kStarsCoin;
-        if (t->buy_in_kind == BuyInKind::Points)
-            fault("a buy-in in player points, which have no currency code");
         return kPlayMoney;
     }
 
     std::uint8_t table_size(const Header& hd) const {
         std::uint8_t size = std::max(hd.max_players, kMinTableSize);
+        if (hd.button_seat != kNone8) size = std::max(size, hd.button_seat);
         for (const Player& p : players_)
             if (dealt_in(p)) size = std::max(size, p.seat);
         if (size > kMaxTableSize) {
@@ -320,9 +330,12 @@ class HandWriter {
         arr.close();
     }
 
-    void tournament_info(const Tournament& t, string_view currency) {
+    void tournament_info(const Tournament& t, string_view currency, PackedDate start) {
         Obj o(w_);
         o.key("tournament_number").text(store_.text_of(t.id));
+        o.key("name").name(kTournamentName);
+        if (start == 0) fault("no start time");
+        o.key("start_date_utc").date(start);
         o.key("currency").name(currency);
         const auto price = [&](string_view key, float amount) {
             o.key(key);
@@ -335,12 +348,21 @@ class HandWriter {
         price("fee_amount", t.fee);
         o.key("bounty_fee_amount");
         write_money(w_, money_of(t.bounty_fee));
+        o.key("initial_stack").raw(kInitialStack);
+        o.key("type").name(kTournamentType);
         o.key("flags");
         {
             Arr arr(w_);
             if (t.bounty_fee > 0.0f || t.bounties.count() != 0) arr.next().name("Bounty");
             if (t.match_round.length() != 0) arr.next().name("Shootout");
             arr.close();
+        }
+        o.key("speed");
+        {
+            Obj speed(w_);
+            speed.key("type").name(kSpeed);
+            speed.key("round_time").raw(kRoundTime);
+            speed.close();
         }
         o.close();
     }
@@ -370,6 +392,13 @@ class HandWriter {
             a.key("action").name(name);
             return a;
         }
+        // An action that puts no chips in: amount 0, not all in.
+        Obj no_chips(std::uint8_t player, string_view name) {
+            Obj a = action(player, name);
+            a.key("amount").raw("0");
+            a.key("is_allin").flag(false);
+            return a;
+        }
         void close() {
             arr_->close();
             o_.close();
@@ -395,6 +424,7 @@ class HandWriter {
                 Obj a = r.action(kNoSlot, "Add to Pot");
                 a.key("amount");
                 write_money(w_, added);
+                a.key("is_allin").flag(false);
                 a.close();
             }
             for (const Action& a : store_.resolve(store_.actions, h.header.actions)) post(r, a);
@@ -484,10 +514,10 @@ class HandWriter {
                     o.close();
                     break;
                 }
-                case ActionType::Check: r.action(listed(a.player_id()), "Check").close(); break;
+                case ActionType::Check: r.no_chips(listed(a.player_id()), "Check").close(); break;
                 case ActionType::Fold: {
                     const std::uint8_t p = listed(a.player_id());
-                    Obj o = r.action(p, "Fold");
+                    Obj o = r.no_chips(p, "Fold");
                     const CardSet cards = store_.cards_of(a.payload());
                     if (cards.count != 0) o.key("cards").cards(cards);
                     o.close();
@@ -496,7 +526,7 @@ class HandWriter {
                 case ActionType::Dealt: {
                     const CardSet cards = store_.cards_of(a.payload());
                     if (cards.count == 0) break;  // dealt in, cards not shown
-                    Obj o = r.action(listed(a.player_id()), "Dealt Cards");
+                    Obj o = r.no_chips(listed(a.player_id()), "Dealt Cards");
                     o.key("cards").cards(cards);
                     o.close();
                     break;
@@ -522,7 +552,7 @@ class HandWriter {
             if (cards.count == 0) continue;
             const std::uint8_t p = listed(a.player_id());
             shown_ |= std::uint32_t{1} << p;
-            Obj o = r.action(p, type == ActionType::Show ? "Shows Cards" : "Mucks Cards");
+            Obj o = r.no_chips(p, type == ActionType::Show ? "Shows Cards" : "Mucks Cards");
             o.key("cards").cards(cards);
             o.close();
         }
@@ -603,16 +633,15 @@ class HandWriter {
         amounts[0] = total;
         for (std::size_t pot = 1; pot < count; ++pot) amounts[0] -= amounts[pot];
         take_back_unmatched(amounts, count);
-        if (wins_.empty()) {
-            for (const Winner& win : store_.resolve(store_.winners, h.summary.winners))
-                wins_.push_back(Win{0, listed(win.player_id), money_of(win.amount)});
-        }
+        summary_wins(h, amounts, count);
         collect_runs(h, [&](std::span<const Action> actions) {
             for (const Action& a : actions) {
                 if (a.type() != ActionType::CashOut) continue;
                 const std::uint8_t p = listed(a.player_id());
+                const auto of = [p](const Win& w) { return w.player == p; };
                 auto win = std::find_if(wins_.begin(), wins_.end(),
                                         [p](const Win& w) { return w.pot == 0 && w.player == p; });
+                if (win == wins_.end()) win = std::find_if(wins_.begin(), wins_.end(), of);
                 if (win == wins_.end()) win = wins_.insert(wins_.end(), Win{0, p, 0});
                 const auto value = store_.cash_out_of(a.payload());
                 win->cashout = money_of(value.amount);
@@ -621,19 +650,25 @@ class HandWriter {
             }
         });
 
+        const Money jackpot = replay_.hand().jackpot;
         Arr arr(w_);
         for (std::size_t pot = 0; pot < count; ++pot) {
             Money won = 0;
             for (const Win& win : wins_)
                 if (win.pot == pot) won += win.amount;
-            if (won > amounts[pot]) fault("a pot whose wins exceed it");
+            const Money taken = pot == 0 ? jackpot : 0;
+            if (won + taken > amounts[pot]) fault("a pot whose wins exceed it");
             arr.next();
             Obj o(w_);
             o.key("number").number(pot);
             o.key("amount");
             write_money(w_, amounts[pot]);
             o.key("rake");
-            write_money(w_, amounts[pot] - won);
+            write_money(w_, amounts[pot] - won - taken);
+            if (taken != 0) {
+                o.key("jackpot");
+                write_money(w_, taken);
+            }
             o.key("player_wins");
             Arr wa(w_);
             for (const Win& win : wins_) {
@@ -655,6 +690,57 @@ class HandWriter {
             o.close();
         }
         arr.close();
+    }
+
+    // The wins of the summary that no collect line gives: every summary winner's in a hand
+    // without collect lines (OnGame), and the win of a player who cashed out, whose pot the site
+    // did not award ("pot not awarded as player cashed out"), less what that player collects.
+    // A summary win is the player's whole win over the pots: the side pots, from the last, are
+    // given to the winners who put the most chips in (those who could win them), as far as each
+    // pot and win go, and the main pot takes the rest.
+    void summary_wins(const Hand& h, const std::array<Money, 4>& amounts, std::size_t count) {
+        std::uint32_t cashed_out = 0;
+        collect_runs(h, [&](std::span<const Action> actions) {
+            for (const Action& a : actions)
+                if (a.type() == ActionType::CashOut)
+                    cashed_out |= std::uint32_t{1} << listed(a.player_id());
+        });
+        const bool collected = !wins_.empty();
+        dues_.clear();
+        for (const Winner& win : store_.resolve(store_.winners, h.summary.winners)) {
+            const std::uint8_t p = listed(win.player_id);
+            if (collected && (cashed_out >> p & 1) == 0) continue;
+            Money due = money_of(win.amount);
+            for (const Win& w : wins_)
+                if (w.player == p) due -= w.amount;
+            if (due > 0) dues_.push_back(Win{0, p, due});
+        }
+        if (dues_.empty()) return;
+        order_.resize(dues_.size());
+        for (std::size_t i = 0; i < order_.size(); ++i) order_[i] = i;
+        const auto players = replay_.players();
+        const auto invested = [&](std::size_t i) {
+            const std::uint8_t p = dues_[i].player;
+            if (p >= players.size()) fault_index(p, players.size());
+            return players[p].invested;
+        };
+        std::stable_sort(order_.begin(), order_.end(),
+                         [&](std::size_t a, std::size_t b) { return invested(a) > invested(b); });
+        for (std::size_t pot = count; pot-- > 1;) {
+            Money room = amounts[pot];
+            for (const Win& w : wins_)
+                if (w.pot == pot) room -= w.amount;
+            for (const std::size_t i : order_) {
+                Win& due = dues_[i];
+                const Money take = std::min(room, due.amount);
+                if (take <= 0) continue;
+                wins_.push_back(Win{pot, due.player, take});
+                due.amount -= take;
+                room -= take;
+            }
+        }
+        for (const Win& due : dues_)
+            if (due.amount > 0) wins_.push_back(due);
     }
 
     // The unmatched chips of a site that leaves them in the pot, out of the last pot their bettor
@@ -712,7 +798,8 @@ class HandWriter {
     std::uint32_t shown_ = 0;  // players whose cards a Showdown round has shown
     // Kept from hand to hand: no allocation per hand once they have grown.
     std::vector<Action> pending_shows_;
-    std::vector<Win> wins_;
+    std::vector<Win> wins_, dues_;
+    std::vector<std::size_t> order_;
 };
 
 // The message of a hand that cannot be written: its id, then the reason.

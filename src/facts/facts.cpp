@@ -19,6 +19,12 @@ constexpr std::array<SiteRules, kSiteCount> kSiteRules = [] {
         SiteRules{RaiseAmount::OverTheBet, Returns::InThePot, Total::LessRake, Straddle::ChipsAdded,
                   LateSmallBlind::Live};
     rules[static_cast<std::size_t>(Site::GGPoker)].straddle = Straddle::StreetTotal;
+    // The Winning Poker Network and Bovada write the chips a raiser adds ("raises (130)" after a
+    // blind of 10; "Raises $33.92 to $35.42" after a bet of $1.50); Winning's total is what is
+    // left after the rake.
+    rules[static_cast<std::size_t>(Site::Winning)].raise = RaiseAmount::ChipsAdded;
+    rules[static_cast<std::size_t>(Site::Winning)].total = Total::LessRake;
+    rules[static_cast<std::size_t>(Site::Bovada)].raise = RaiseAmount::ChipsAdded;
     return rules;
 }();
 

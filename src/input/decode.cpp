@@ -72,6 +72,39 @@ bool repair_utf8(std::string_view bytes, std::size_t valid, std::string& out) {
     }
 }
 
+// UTF-16 after its byte-order mark, `big_endian` or not: each code unit pair that is a surrogate
+// pair is one character, a surrogate without its other half and an odd byte at the end are
+// U+FFFD. Runs of ASCII units are copied a byte each.
+void decode_utf16(std::string_view bytes, bool big_endian, std::string& out) {
+    const std::size_t n = bytes.size() & ~std::size_t{1};
+    out.clear();
+    out.reserve(n / 2 + n / 8);
+    const auto unit = [&](std::size_t i) -> char32_t {
+        const auto a = static_cast<unsigned char>(bytes[i]);
+        const auto b = static_cast<unsigned char>(bytes[i + 1]);
+        return big_endian ? char32_t(a) << 8 | b : char32_t(b) << 8 | a;
+    };
+    const Utf8Bytes replacement = encode_utf8(kReplacementChar);
+    std::size_t i = 2;  // past the mark
+    while (i < n) {
+        const char32_t u = unit(i);
+        i += 2;
+        if (u < 0x80) {
+            out += static_cast<char>(u);
+            continue;
+        }
+        char32_t c = u;
+        if (u >= 0xD800 && u <= 0xDBFF && i < n && unit(i) >= 0xDC00 && unit(i) <= 0xDFFF) {
+            c = 0x10000 + ((u - 0xD800) << 10) + (unit(i) - 0xDC00);
+            i += 2;
+        } else if (u >= 0xD800 && u <= 0xDFFF) {
+            c = kReplacementChar;
+        }
+        out.append(encode_utf8(c).view());
+    }
+    if (bytes.size() != n) out.append(replacement.view());
+}
+
 }  // namespace
 
 std::string_view decode_text(std::string_view bytes, Encoding encoding, std::string& buffer) {
@@ -82,6 +115,10 @@ std::string_view decode_text(std::string_view bytes, Encoding encoding, std::str
         case Encoding::Cp1252: decode_single_byte(bytes, kCp1252, buffer); return buffer;
         case Encoding::Latin1: decode_single_byte(bytes, kLatin1, buffer); return buffer;
         case Encoding::Auto: {
+            if (bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF")) {
+                decode_utf16(bytes, bytes[0] == '\xFE', buffer);
+                return buffer;
+            }
             const std::size_t valid = utf8_valid_prefix(bytes);
             if (valid == bytes.size()) return bytes;
             if (!repair_utf8(bytes, valid, buffer)) decode_single_byte(bytes, kCp1252, buffer);

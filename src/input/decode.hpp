@@ -17,7 +17,10 @@ namespace hs {
 // - Latin1: ISO-8859-1, every byte the code point of its value.
 //   Under both single-byte encodings the bytes of a UTF-8 byte-order mark are three characters
 //   like any others ("ï»¿"): those code pages have no such mark.
-// - Auto: a text that is valid UTF-8 is read as it is. A text that holds at least one
+// - Auto: a text that begins with the byte-order mark of UTF-16 (FF FE little-endian, FE FF
+//   big-endian: Windows clients write their histories so) is UTF-16: a surrogate without its
+//   other half, and an odd byte at the end, become U+FFFD. Else a text that is valid UTF-8 is
+//   read as it is. A text that holds at least one
 //   well-formed multi-byte UTF-8 sequence (a byte-order mark is one) is UTF-8 with damaged
 //   bytes, as a tool that mangled a name leaves it: each byte that belongs to no well-formed
 //   sequence becomes U+FFFD. A text with no well-formed multi-byte sequence at all is cp1252.

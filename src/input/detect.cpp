@@ -85,6 +85,20 @@ std::variant<Site, std::string> detect_site(std::string_view text) {
         if (rest.starts_with(p.text)) return p.site;
     if (rest.size() > 1 && rest[0] == '#' && numeric_len(tail(rest, 1)) > 0) return Site::KingsClub;
 
+    // Bovada's other brands ("Bodog " is a prefix above; "Bodog.com", "Bodog.eu").
+    for (const std::string_view brand :
+         {std::string_view("Bovada Hand #"), std::string_view("Ignition Hand #"),
+          std::string_view("Bodog.")})
+        if (rest.starts_with(brand)) return Site::Bovada;
+
+    // Winning Poker Network's current layout: "Hand #<number> - " ("Game Hand #" for tournaments).
+    for (const std::string_view hand :
+         {std::string_view("Hand #"), std::string_view("Game Hand #")}) {
+        if (!rest.starts_with(hand)) continue;
+        const std::size_t digits = numeric_len(tail(rest, hand.size()));
+        if (digits > 0 && tail(rest, hand.size() + digits).starts_with(" - ")) return Site::Winning;
+    }
+
     const bool split_at_cr = whole.find('\n') == std::string_view::npos;
     const FirstLines lines = first_lines(rest, split_at_cr);
     if (rest.starts_with("Game #"))

@@ -32,10 +32,12 @@ std::uint64_t load8(const char* p) noexcept {
 }  // namespace
 
 void Parser::set_hand_start(std::string_view start) {
-    if (start.size() < 8 || start.size() > 16) fault_index(start.size(), 16);
+    if (start.size() < 4 || start.size() > 16) fault_index(start.size(), 16);
     hand_start_ = start;
-    start_head_ = load8(start.data());
-    start_tail_ = load8(start.data() + start.size() - 8);
+    if (start.size() >= 8) {
+        start_head_ = load8(start.data());
+        start_tail_ = load8(start.data() + start.size() - 8);
+    }
     // ASCII white space, U+0085 and U+00A0 (0xC2), U+1680 (0xE1), U+2000-U+205F (0xE2),
     // U+3000 (0xE3) and the byte-order mark (0xEF).
     for (unsigned char b : {'\t', '\n', '\v', '\f', '\r', ' '}) may_start_[b] = true;
@@ -48,6 +50,7 @@ bool Parser::begins_hand(std::string_view line) const noexcept {
     if (n == 0) return false;
     // Two overlapping 8-byte compares cover the whole start.
     const auto at_start = [&](std::string_view s) {
+        if (n < 8) return s.starts_with(hand_start_);
         return s.size() >= n && load8(s.data()) == start_head_ &&
                load8(s.data() + n - 8) == start_tail_;
     };

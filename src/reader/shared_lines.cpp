@@ -183,13 +183,36 @@ std::optional<PackedDate> fixed_date(string_view d) noexcept {
     return pack_date(num(0, 4), num(5, 2), num(8, 2), num(11, 2), num(14, 2), num(17, 2));
 }
 
+std::optional<PackedDate> loose_date(string_view d) noexcept {
+    std::uint64_t parts[6] = {};
+    size_t at = 0;
+    for (size_t i = 0; i < 6; ++i) {
+        size_t end = at;
+        std::uint64_t v = 0;
+        while (end < d.size() && is_ascii_digit(static_cast<unsigned char>(d[end])) && end - at < 9)
+            v = v * 10 + static_cast<unsigned>(d[end++] - '0');
+        if (end == at) return std::nullopt;
+        parts[i] = v;
+        if (i < 5) {
+            if (end >= d.size() || static_cast<unsigned char>(d[end]) >= 0x80) return std::nullopt;
+            at = end + 1;
+        } else if (end < d.size() && is_ascii_digit(static_cast<unsigned char>(d[end]))) {
+            return std::nullopt;
+        }
+    }
+    return pack_date(parts[0], parts[1], parts[2], parts[3], parts[4], parts[5]);
+}
+
 std::optional<StreetLine> parse_street_line(Parser& p) {
     const string_view line = p.line();
     if (line.size() < 8) fault_missing("street name", line);
     const size_t k = find_lit(line, " *", 8);
     if (k == npos) fault_missing("street name", line);
-    const char a = static_cast<char>(byte_at(line, k - 2));
-    const char b = static_cast<char>(byte_at(line, k - 1));
+    // A board's number: " FLOP 2 ***".
+    const size_t name_end =
+        is_ascii_digit(byte_at(line, k - 1)) && byte_at(line, k - 2) == ' ' ? k - 2 : k;
+    const char a = static_cast<char>(byte_at(line, name_end - 2));
+    const char b = static_cast<char>(byte_at(line, name_end - 1));
     StreetLine s{StreetKind::Showdown, CardSet::empty()};
     if (a == 'O' && b == 'P')
         s.kind = StreetKind::Flop;

@@ -55,14 +55,20 @@ std::optional<GameRead> read_game(std::string_view line, std::size_t at);
 // places; nothing when the text has another form.
 std::optional<PackedDate> fixed_date(std::string_view d) noexcept;
 
+// A date of six numbers each ended by one separator byte that is no digit, without padding
+// ("2016/8/4 11:25:3", "2016-10-16 13:55:35"), the last number ended by the end of the text or a
+// byte that is no digit; nothing when the text has another form.
+std::optional<PackedDate> loose_date(std::string_view d) noexcept;
+
 // "Dealt to <name> [cards]", or "Dealt to <name>" for a player dealt in whose cards are not
 // shown; a line that shows cards makes its player the hero's candidate. nullopt when cut off
 // inside the cards.
 std::optional<Action> dealt_line(HandBuilder& b, std::string_view line);
 
 // A street line: "*** FLOP *** [Qh 8s 9d]", "*** TURN *** [Qh 8s 9d] [Ah]", "*** FIRST RIVER ***
-// [..] [9c]", "*** SHOWDOWN ***", "*** SHOW DOWN ***", "*** FLOP ***: [3h Td 6d]"; the kind is told
-// by the two letters before the closing stars. The cards are the last bracket's, but a flop whose
+// [..] [9c]", "*** SHOWDOWN ***", "*** SHOW DOWN ***", "*** FLOP ***: [3h Td 6d]", and with the
+// number of the board of a hand run twice, "*** FLOP 2 *** [6c 9s Jh]"; the kind is told by the
+// two letters before the closing stars (and the board's number). The cards are the last bracket's, but a flop whose
 // first card was shown before the preflop round (Courchevel) has them in two: "[8s] [2c 9h]".
 struct StreetLine {
     StreetKind kind;

@@ -7,9 +7,11 @@
 #include "input/detect.hpp"
 #include "input/file.hpp"
 #include "reader/cursor.hpp"
+#include "sites/bovada.hpp"
 #include "sites/ongame.hpp"
 #include "sites/pokerstars.hpp"
 #include "sites/winamax.hpp"
+#include "sites/winning.hpp"
 
 namespace hs {
 namespace {
@@ -38,6 +40,8 @@ void reserve_for_text(HandStore& store, std::size_t bytes) {
 
 void run_site_parser(Site site, std::string_view text, HandStore& store, Errors errors,
                      std::vector<Rejection>& rejected) {
+    std::string unjoined;
+    if (site == Site::Winning) text = winning::split_joined_hands(text, unjoined);
     Parser parser(text, store);
     switch (site) {
         case Site::PokerStars:
@@ -51,6 +55,8 @@ void run_site_parser(Site site, std::string_view text, HandStore& store, Errors 
             return;
         case Site::OnGame: ongame::parse_hands(parser, errors, rejected); return;
         case Site::Winamax: winamax::parse_hands(parser, errors, rejected); return;
+        case Site::Winning: winning::parse_hands(parser, errors, rejected); return;
+        case Site::Bovada: bovada::parse_hands(parser, errors, rejected); return;
         default: break;
     }
     fault_input("Parser has not been implemented for " + std::string(site_name(site)));

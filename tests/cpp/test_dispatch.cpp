@@ -67,7 +67,10 @@ INSTANTIATE_TEST_SUITE_P(
         SiteCase{"MERGE_GAME x", Site::PokerTracker}, SiteCase{"Hand#1", Site::Cake},
         SiteCase{"Table #1", Site::Pkr}, SiteCase{"Game started at", Site::Winning},
         SiteCase{"#0", Site::KingsClub}, SiteCase{"#\xD9\xA3", Site::KingsClub},
-        SiteCase{"Game #1 starts.\rx", Site::PartyPoker}, SiteCase{"Game #1", Site::Enet}));
+        SiteCase{"Game #1 starts.\rx", Site::PartyPoker}, SiteCase{"Game #1", Site::Enet},
+        SiteCase{"Hand #1 - Holdem", Site::Winning}, SiteCase{"Game Hand #12 - x", Site::Winning},
+        SiteCase{"Bovada Hand #1", Site::Bovada}, SiteCase{"Ignition Hand #1", Site::Bovada},
+        SiteCase{"Bodog.com Hand #1", Site::Bovada}));
 
 struct ErrorCase {
     std::string text;
@@ -97,7 +100,11 @@ INSTANTIATE_TEST_SUITE_P(
         ErrorCase{"\xE2\x80", "\xE2\x80"}, ErrorCase{"\xC2", "\xC2"},
         ErrorCase{"\xE2\x80\x8B x", "\xE2\x80\x8B x"},  // U+200B is not white space
         ErrorCase{"\xE2\x80\x7F", "\xE2\x80\x7F"}, ErrorCase{"\xFF\n", "\xFF"},
-        ErrorCase{std::string("\0PokerStars x\ny", 15), std::string("\0PokerStars x", 13)}));
+        ErrorCase{std::string("\0PokerStars x\ny", 15), std::string("\0PokerStars x", 13)},
+        // Winning's hand line needs its number and " - "; Bovada's brands their hand line.
+        ErrorCase{"Hand #1", "Hand #1"}, ErrorCase{"Hand #x - ", "Hand #x - "},
+        ErrorCase{"Game Hand #1-", "Game Hand #1-"}, ErrorCase{"Bovada", "Bovada"},
+        ErrorCase{"Ignition Hand", "Ignition Hand"}));
 
 TEST(Dispatch, SingleLinePokerStarsTextIsAFault) {
     for (const char* text :
@@ -114,7 +121,9 @@ TEST(Dispatch, SingleLinePokerStarsTextIsAFault) {
 TEST(Dispatch, SitesWithoutAParserFault) {
     for (int code = 3; code <= 17; ++code) {
         const auto site = static_cast<Site>(code);
-        if (site == Site::GGPoker || site == Site::Winamax) continue;
+        if (site == Site::GGPoker || site == Site::Winamax || site == Site::Winning ||
+            site == Site::Bovada)
+            continue;
         hs::HandStore store;
         try {
             std::vector<hs::Rejection> rejected;

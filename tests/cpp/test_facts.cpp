@@ -2,6 +2,9 @@
 // hand's chips, totals and flags line by line.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -39,6 +42,27 @@ TEST(Money, DecimalsAsWritten) {
     // Float sums are noisy, money sums are not.
     EXPECT_EQ(hs::money_of(0.1f) + hs::money_of(0.2f), hs::money_of(0.3f));
     EXPECT_THROW(hs::money_of(1e13f), hs::Fault);
+}
+
+// A two-place amount as the grouped-amount reader takes it: the whole part and the cents, each
+// made a float, added in float.
+float two_step(std::int64_t whole, std::int64_t cents) {
+    const float fraction = static_cast<float>(cents) / 100.0f;
+    return static_cast<float>(whole) + fraction;
+}
+
+// Every two-place amount read in two steps is the decimal written, below 2^17 where a float's
+// rounding interval is narrower than a cent ("$1.84" read as 1 + 0.84f is 1.84, not 1.839999);
+// a value that no two-step reading gives keeps its shortest decimal.
+TEST(Money, TwoStepAmountsAreTheirDigits) {
+    EXPECT_EQ(hs::money_of(two_step(1, 84)), 1840000);
+    // The float below is no two-step reading: its shortest decimal, 1.8399998, as it is.
+    EXPECT_EQ(hs::money_of(std::nextafter(two_step(1, 84), 0.0f)), 1839999);
+    EXPECT_EQ(hs::two_step_cents(0.125f), std::nullopt);
+    for (std::int64_t amount = 0; amount < 13'107'200; amount += amount < 200'000 ? 1 : 97) {
+        const std::int64_t whole = amount / 100, cents = amount % 100;
+        ASSERT_EQ(hs::money_of(two_step(whole, cents)), amount * 10'000) << whole << "." << cents;
+    }
 }
 
 // A PokerStars hand of `seats` players (seats 1..n, the button on `button`), where everybody

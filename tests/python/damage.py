@@ -22,11 +22,16 @@ REPLACEMENTS = (
 
 # Every header style begins with the site's name, PokerStars' ("PokerStars Hand #", "PokerStars
 # Game #", "PokerStars Zoom Hand #", "PokerStars Home Game #"), OnGame's ("***** History for
-# hand"), GGPoker's ("Poker Hand #") and Winamax's ("Winamax Poker"), after any white space or
-# byte-order mark. The white space is Unicode's White_Space.
+# hand"), GGPoker's ("Poker Hand #"), Winamax's ("Winamax Poker"), Winning's ("Game started
+# at:", "Hand #", "Game Hand #") and Bovada's brands' ("Bovada Hand #", "Ignition Hand #",
+# "Bodog UK Hand #"...), after any white space or byte-order mark. The white space is Unicode's
+# White_Space.
 _WHITE = "\t\n\x0b\x0c\r \x85\xa0\u1680\u2000-\u200a\u2028\u2029\u202f\u205f\u3000\ufeff"
 HAND_START = re.compile(
-    f"[{_WHITE}]*(?:PokerStars |\\*\\*\\*\\*\\* History|Poker Hand #|Winamax )")
+    f"[{_WHITE}]*(?:PokerStars |\\*\\*\\*\\*\\* History|Poker Hand #|Winamax |Game started|"
+    "(?:Game )?Hand #|(?:Bovada|Ignition|Bodog(?: UK|\\.\\w+)?) Hand #)")
+# Winning's files joined end to end: a hand that begins after the mark in the middle of a line.
+_JOINED = re.compile("(?<!\n)\ufeffGame started")
 
 
 def _edit(lines: list, rng: random.Random) -> None:
@@ -120,7 +125,7 @@ def lines_of(text: str) -> list:
 def hand_starts(text: str) -> int:
     """The hand starts of a text, up to a line "@@@" (which ends any text)."""
     count = 0
-    for line in lines_of(text.removeprefix("\ufeff")):
+    for line in lines_of(_JOINED.sub("\n\ufeffGame started", text.removeprefix("\ufeff"))):
         if line.rstrip(" \t\r") == "@@@":
             break
         count += bool(HAND_START.match(line))

@@ -18,7 +18,7 @@ pa = pytest.importorskip("pyarrow")
 pc = pytest.importorskip("pyarrow.compute")
 
 FOLDERS = ("pokerstars", "pokerstars_other", "pokerstars_tournaments", "pluribus", "ongame",
-           "ggpoker", "winamax")
+           "ggpoker", "winamax", "winning", "bovada")
 STREETS = ("predeal", "preflop", "flop", "turn", "river", "showdown", "summary")
 # The JSON key of the value that an action type's `amount` column holds, where it is not "amount".
 AMOUNT_KEYS = {"finish": "prize", "rebuy": "chips", "addon": "chips"}
@@ -119,7 +119,8 @@ def test_every_corpus_file_matches_its_native_json(folder):
         assert [r[:-1] for r in got_actions] == [r[:-1] for r in want_actions], path
         assert all(g[-1] for g, w in zip(got_actions, want_actions) if w[-1]), path
         compared += 1
-    if folder in ("pokerstars", "pluribus", "ongame", "ggpoker", "winamax", "data"):
+    if folder in ("pokerstars", "pluribus", "ongame", "ggpoker", "winamax", "winning", "bovada",
+                  "data"):
         assert compared > 0
 
 

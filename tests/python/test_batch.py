@@ -82,7 +82,7 @@ def test_a_str_is_one_text():
 def test_wrong_item_stops_the_call_before_any_parsing():
     # Parsing the unsupported text would fault; the conversion error comes first.
     with pytest.raises(TypeError) as info:
-        parse_strs(["Bodog Hand #1", hand(1), 7])
+        parse_strs(["Everleaf Gaming Game #1", hand(1), 7])
     assert info.value.args == ("argument 'srcs': 'int' object cannot be converted to 'PyString'",)
     assert numbers(parse_strs(t for t in [hand(1)])) == [[1]]  # any iterable
 
@@ -111,12 +111,12 @@ def test_length_failure_is_ignored_and_iteration_errors_pass_through():
 
 def test_unsupported_site_faults_the_whole_batch(capfd):
     texts = [hand(k) for k in range(20)]
-    texts[13] = "Bodog Hand #1"
+    texts[13] = "Everleaf Gaming Game #1"
     with pytest.raises(PanicException) as info:
         parse_strs(texts)
-    assert info.value.args == ("Parser has not been implemented for Bovada",)
+    assert info.value.args == ("Parser has not been implemented for EverLeaf",)
     assert capfd.readouterr().err.startswith(
-        "handscribe: internal fault: Parser has not been implemented for Bovada (raised at ")
+        "handscribe: internal fault: Parser has not been implemented for EverLeaf (raised at ")
 
 
 def test_rejected_hands_write_nothing_to_standard_error(capfd):
@@ -129,11 +129,11 @@ def test_rejected_hands_write_nothing_to_standard_error(capfd):
 
 
 def test_several_faults_raise_one_of_them():
-    texts = [hand(k) for k in range(50)] + ["Everleaf x", "Bodog y"] + [hand(1)] * 50
+    texts = [hand(k) for k in range(50)] + ["Everleaf x", "BetOnline y"] + [hand(1)] * 50
     with pytest.raises(PanicException) as info:
         parse_strs(texts)
     assert info.value.args[0] in ("Parser has not been implemented for EverLeaf",
-                                  "Parser has not been implemented for Bovada")
+                                  "Parser has not been implemented for BetOnline")
     # The pool is fine afterwards.
     assert numbers(parse_strs([hand(5), hand(6)])) == [[5], [6]]
 
@@ -266,8 +266,8 @@ def test_eight_threads_mixing_batch_and_single_calls(tmp_path):
                     assert repr(parse_str(texts[k])) == expected_texts[k]
                     assert repr(parse_path(files[k % 6])) == expected_files[k % 6]
                 else:
-                    with pytest.raises(PanicException, match="for Bovada$"):
-                        parse_strs(texts[:10] + ["Bodog z"] + texts[10:])
+                    with pytest.raises(PanicException, match="for Absolute$"):
+                        parse_strs(texts[:10] + ["Stage z"] + texts[10:])
         except BaseException as e:
             failures.append((index, e))
 

@@ -77,8 +77,8 @@ def unknown_site(tmp_path: Path) -> Path:
 
 @pytest.fixture
 def no_parser(tmp_path: Path) -> Path:
-    p = tmp_path / "bodog.txt"
-    p.write_text("Bodog Hand #1\n", encoding="utf-8")
+    p = tmp_path / "everleaf.txt"
+    p.write_text("Everleaf Gaming Game #1\n", encoding="utf-8")
     return p
 
 
@@ -147,7 +147,7 @@ def test_fault_exits_4_at_once(quiet, no_parser):
     assert len(lines(r.stdout)) == 1  # the file after the fault is not written
     # Said once, with the file and without the C++ place, then the totals.
     assert messages(r.stderr, 3, 1) == [
-        f"handscribe: {no_parser}: internal fault: Parser has not been implemented for Bovada"]
+        f"handscribe: {no_parser}: internal fault: Parser has not been implemented for EverLeaf"]
 
 
 @needs_corpus
@@ -209,6 +209,19 @@ def test_ggpoker_and_winamax_files_and_a_stud_file_reported():
     assert err[-1].startswith("3 files, 2 hands, 1 rejected hands, ")
 
 
+@needs_corpus
+def test_winning_in_utf16_and_bovada_files():
+    utf16 = (CORPUS / "winning" / "jejellyroll-fr_fpdb-3" /
+             "NLHE-2max-USD-2.40_HH00000000_T5732551-G0-201608.Hyper.txt")
+    bovada = CORPUS / "bovada" / "thlorenz_hhp" / "sng-sidepot.txt"
+    r = run("--encoding", "auto", utf16, bovada)
+    assert r.returncode == 0, r.stderr
+    assert lines(r.stdout) == [
+        named(p, handscribe.to_json(handscribe.parse_path(p, encoding="auto")))
+        for p in (utf16, bovada)]
+    assert len(json.loads(lines(r.stdout)[0])["hands"]) == 10
+
+
 @pytest.mark.parametrize("fmt", ["json", "parquet"])
 def test_skip_auto_and_report(tmp_path, quiet, fmt):
     from test_tolerant import FAULT, THREE
@@ -247,8 +260,8 @@ def test_format_ohh_to_standard_output_and_to_files(tmp_path):
     """One .ohh text per file, the texts a valid stream together; with --output one file each,
     named in ASCII after its input, a taken name numbered."""
     from ohh_check import split_ohh
-    from test_ohh import INEXPRESSIBLE, TOURNAMENTS
-    fpp = TOURNAMENTS / "NLHE-FPP-MTT-1r-201005.AllinLotsRebuy.txt"
+    from test_ohh import NO_GAME_NAME, SHORT_DECK
+    short_deck = SHORT_DECK  # every hand of a game the format has no name for
     euro = tmp_path / "sub" / "caf\u00e9 table.txt"
     euro.parent.mkdir()
     euro.write_bytes(GBP.read_bytes())
@@ -260,15 +273,16 @@ def test_format_ohh_to_standard_output_and_to_files(tmp_path):
     r = run("--format", "ohh", GBP, RUN_TWICE)  # a stream would not say which file is which
     assert r.returncode == 2 and r.stdout == b"" and b"need --output DIR" in r.stderr
     out = tmp_path / "out"
-    r = run("--format", "ohh", "--output", out, "--errors", "skip", "--report=-", GBP, euro, fpp)
+    r = run("--format", "ohh", "--output", out, "--errors", "skip", "--report=-", GBP, euro,
+            short_deck)
     assert r.returncode == 1 and r.stdout == b""  # hands left out
     names = ["PokerStars__CashGame__Limits__GbpTable.ohh", "caf__table.ohh",
-             "NLHE-FPP-MTT-1r-201005.AllinLotsRebuy.ohh"]
+             "NL-ShortDeck-5max-USD-0.2-202103.ohh"]
     assert sorted(p.name for p in out.iterdir()) == sorted(names)
     assert (out / names[1]).read_text(encoding="utf-8") == texts[0]
     assert (out / names[2]).read_text(encoding="utf-8") == ""  # no hand can be written
     err = r.stderr.decode().splitlines()
-    assert all(line.endswith(INEXPRESSIBLE) for line in err[:-1]) and len(err) > 2
+    assert all(NO_GAME_NAME + "ShortDeckHoldEm" in line for line in err[:-1]) and len(err) > 2
     assert f"{len(err) - 1} rejected hands" in err[-1]
-    r = run("--format", "ohh", fpp)  # strict: the hand that cannot be written is a fault
-    assert r.returncode == 4 and INEXPRESSIBLE in r.stderr.decode()
+    r = run("--format", "ohh", short_deck)  # strict: a hand that cannot be written: a fault
+    assert r.returncode == 4 and NO_GAME_NAME in r.stderr.decode()

@@ -74,7 +74,7 @@ def test_views_cut_from_another_have_no_rejections():
     "text,message",
     [
         ("PokerStars Hand #1: Hold'em", "missing second line in 'PokerStars Hand #1: Hold'em'"),
-        ("Bodog Hand #1\n", "Parser has not been implemented for Bovada"),
+        ("Everleaf Gaming Game #1\n", "Parser has not been implemented for EverLeaf"),
         ("\nGame #7 starts.\n", "Parser has not been implemented for PartyPoker"),
     ],
 )
@@ -183,6 +183,24 @@ def test_byte_order_mark_under_each_encoding(tmp_path):
         assert name_of(parse_path(path, encoding=encoding)) == "Ren\u00e9"
 
 
+@pytest.mark.parametrize("codec,mark", [("utf-16-le", codecs.BOM_UTF16_LE),
+                                        ("utf-16-be", codecs.BOM_UTF16_BE)])
+def test_utf16_with_its_mark_under_auto(tmp_path, codec, mark):
+    # any site's file, written by a Windows client: characters of every length, one of them
+    # outside the Basic Multilingual Plane (a surrogate pair)
+    path = tmp_path / "h.txt"
+    path.write_bytes(mark + HAND.replace("Anna", EURO_NAME).encode(codec))
+    assert name_of(parse_path(path, encoding="auto")) == EURO_NAME
+    assert repr(parse_path(path, encoding="auto")) == repr(parse_str(HAND.replace("Anna",
+                                                                                  EURO_NAME)))
+    with pytest.raises(RuntimeError, match="did not contain valid UTF-8 at byte offset 0"):
+        parse_path(path)
+    # a surrogate without its other half, and an odd byte at the end, are U+FFFD
+    path.write_bytes(mark + HAND.replace("Anna", "A\ud800").encode(codec, "surrogatepass") +
+                     b"\x00")
+    assert name_of(parse_path(path, encoding="auto")) == "A\ufffd"
+
+
 INVALID_UTF8 = [p for p in corpus_files("pokerstars") if HANDS[rel(p)].get("invalid_utf8")]
 
 
@@ -229,7 +247,9 @@ EVERY_FILE = sorted(CORPUS.rglob("*.txt")) if CORPUS.is_dir() else []
 @needs_corpus
 @pytest.mark.parametrize("path", EVERY_FILE, ids=rel)
 def test_every_hand_start_is_returned_or_reported(path):
-    text = path.read_bytes().decode("utf-8", "replace")
+    data = path.read_bytes()
+    utf16 = data[:2] in (codecs.BOM_UTF16_LE, codecs.BOM_UTF16_BE)
+    text = data.decode("utf-16" if utf16 else "utf-8", "replace")
     try:
         view = parse_path(path, errors="skip", encoding="auto")
     except RuntimeError as e:
@@ -250,8 +270,8 @@ def test_every_hand_start_is_returned_or_reported(path):
                                     "ggpoker"])
 def test_parse_paths_in_skip_mode_equals_parse_path_on_each(folder, tmp_path):
     paths = corpus_files(folder) + [tmp_path / "missing.txt"]
-    unsupported = tmp_path / "bodog.txt"
-    unsupported.write_text("Bodog Hand #1\n", encoding="utf-8")
+    unsupported = tmp_path / "everleaf.txt"
+    unsupported.write_text("Everleaf Gaming Game #1\n", encoding="utf-8")
     paths.insert(1, unsupported)  # a site without a parser
 
     def single(p):
@@ -264,7 +284,7 @@ def test_parse_paths_in_skip_mode_equals_parse_path_on_each(folder, tmp_path):
     views = parse_paths(paths, errors="skip")
     assert [(repr(v), v.rejected) for v in views] == [single(p) for p in paths]
     assert views[-1].rejected[0].reason.startswith("Failed to open file at path ")
-    assert views[1].rejected[0].reason == "Parser has not been implemented for Bovada"
+    assert views[1].rejected[0].reason == "Parser has not been implemented for EverLeaf"
 
 
 # ------------------------------------------------------------------------------------------

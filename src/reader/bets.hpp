@@ -1,0 +1,56 @@
+// The chips each player has put in during the betting round being read, for the layouts whose
+// lines do not say what an all-in is ("Player X allin (14.40)", "UTG : All-in $39"): an all-in
+// that opens the betting is a bet, one that does not go past the round's highest bet a call, any
+// other a raise. Amounts are kept in hundredths, so that sums of cents compare exactly.
+#pragma once
+
+#include <array>
+#include <cmath>
+#include <cstdint>
+
+#include "core/model.hpp"
+
+namespace hs {
+
+// a + b to the hundredth: the rake and the fees a summary writes in parts, added as the
+// history's own decimals rather than as floats (0.15 + 0.06 is 0.21, not 0.21000001).
+inline float sum_hundredths(float a, float b) noexcept {
+    return static_cast<float>(
+        static_cast<double>(std::llround((static_cast<double>(a) + b) * 100.0)) / 100.0);
+}
+
+class RoundBets {
+  public:
+    // A new round: nobody has put anything in.
+    void clear() noexcept {
+        in_.fill(0);
+        top_ = 0;
+    }
+    // `player` puts `amount` more into the round (a live blind, a bet, a call, a raise).
+    void add(std::uint8_t player, float amount) noexcept {
+        std::int64_t& in = in_[player & (kNoSlot - 1)];
+        in += cents(amount);
+        if (in > top_) top_ = in;
+    }
+    // What an all-in of `amount` more chips by `player` is.
+    ActionType all_in(std::uint8_t player, float amount) const noexcept {
+        if (top_ == 0) return ActionType::BetAllIn;
+        const std::int64_t after = in_[player & (kNoSlot - 1)] + cents(amount);
+        return after <= top_ ? ActionType::CallAllIn : ActionType::RaiseAllIn;
+    }
+    // The chips `player` has in the round.
+    float in(std::uint8_t player) const noexcept {
+        return static_cast<float>(in_[player & (kNoSlot - 1)]) / 100.0f;
+    }
+
+  private:
+    static std::int64_t cents(float amount) noexcept {
+        return std::isfinite(amount) && std::fabs(amount) < 1e15f
+                   ? std::llround(static_cast<double>(amount) * 100.0)
+                   : 0;
+    }
+    std::array<std::int64_t, kNoSlot> in_{};
+    std::int64_t top_ = 0;
+};
+
+}  // namespace hs

@@ -1,0 +1,616 @@
+// Bovada, Ignition and Bodog hand histories ("Bovada Hand #2628482935 TBL#1866535 HOLDEM No
+// Limit - 2012-08-26 23:35:15", "Ignition Hand #3372762461  Zone Poker ID#875 HOLDEMZonePoker No
+// Limit - ...", "Ignition Hand #3549249421: HOLDEM Tournament #18094253 TBL#34, Normal- Level 7
+// (100/200) - ...").
+//
+// The site hides its players' names: every seat is named by its position at the table ("Dealer",
+// "Small Blind", "Big Blind", "UTG", "UTG+1"...), which is the player's name here, and the seat of
+// the player who saved the history carries " [ME]" after it (that player is the hero). Every line
+// of a round is "<position> : <what happened>"; lines that name no player ("Table enter user",
+// "Enter(Auto)") are notes. Everyone's cards are written when dealt, and a player who shows writes
+// the best five cards, not the hole cards. Each player's win is a "Hand result" line in the
+// rounds; the summary's total holds the rake, which only some hands write.
+//
+// Amounts: a raise's first amount is the chips the raiser adds ("Raises $33.92 to $35.42" after a
+// bet of $1.50); the layout of 2012 wrote the total alone ("Raises $22"), and no street lines.
+#include "sites/bovada.hpp"
+
+#include <optional>
+#include <string_view>
+
+#include "core/chars.hpp"
+#include "core/clock.hpp"
+#include "core/model.hpp"
+#include "core/scan.hpp"
+#include "core/utf8.hpp"
+#include "reader/bets.hpp"
+#include "reader/cursor.hpp"
+#include "reader/hand.hpp"
+#include "reader/numbers.hpp"
+#include "reader/phrases.hpp"
+#include "reader/shared_lines.hpp"
+
+namespace hs::bovada {
+namespace {
+
+using std::size_t;
+using std::string_view;
+
+// An amount with or without its sign ("$0.25", "25,825"); its length counts the sign's bytes.
+std::optional<NumberRead> money(string_view text) noexcept {
+    size_t skip = 0;
+    if (const auto sign = currency_symbol(text)) skip = sign->len;
+    auto r = read_grouped_decimal(text.substr(skip));
+    if (r) r->len += skip;
+    return r;
+}
+float money_at(string_view text, string_view line) {
+    const auto r = money(text);
+    if (!r) fault_missing("amount", line);
+    return r->value;
+}
+
+constexpr string_view kHero = " [ME]";
+constexpr string_view kDealer = "Dealer", kSmallBlind = "Small Blind";
+constexpr string_view kSeparator = " : ";
+
+// A position label as lines write it, without the hero's mark and the spaces before it
+// ("Big Blind  [ME]" is "Big Blind").
+string_view position(string_view text) noexcept {
+    while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+    if (ends(text, kHero)) text.remove_suffix(kHero.size());
+    while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+    return text;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Hand line and seats
+// ---------------------------------------------------------------------------------------------
+
+struct GameName {
+    string_view name;
+    GameType game;
+    BetType bet;  // where the line writes no limit (a tournament's "Normal", "Turbo")
+};
+// Longer names first where one begins another.
+constexpr GameName kGames[] = {
+    {"HOLDEMZonePoker ", GameType::HoldEm, BetType::NoLimit},
+    {"HOLDEM ", GameType::HoldEm, BetType::NoLimit},
+    {"OMAHA HiLo ", GameType::OmahaHiLo, BetType::PotLimit},
+    {"OMAHA ", GameType::Omaha, BetType::PotLimit},
+};
+struct OtherGame {
+    string_view name, reason;
+};
+constexpr OtherGame kOtherGames[] = {
+    {"7CARD HiLo ", "a game other than Hold'em and Omaha: 7CARD HiLo"},
+    {"7CARD ", "a game other than Hold'em and Omaha: 7CARD"},
+};
+struct LimitName {
+    string_view name;
+    BetType bet;
+};
+constexpr LimitName kLimits[] = {
+    {"No Limit", BetType::NoLimit},
+    {"Pot Limit", BetType::PotLimit},
+    {"Fixed Limit", BetType::Limit},
+};
+
+// The hand line; an empty reason when it was read.
+string_view hand_line(HandBuilder& b, string_view line) {
+    static constexpr string_view kHand = "Hand #", kTable = "TBL#", kZone = "Zone Poker ID#",
+                                 kTournament = "Tournament #", kLevel = "Level ";
+    Header& h = b.header();
+    HandStore& store = b.store();
+    const size_t hash = find_str(line, kHand);
+    if (hash == npos) return "hand line without a hand id";
+    const size_t id_at = hash + kHand.size();
+    size_t id_end = id_at;
+    while (id_end < line.size() && line[id_end] >= '0' && line[id_end] <= '9') ++id_end;
+    if (id_end == id_at) return "hand line without a hand id";
+    h.id = store.push_text(cut_text(line, id_at, id_end));
+
+    // The table: "TBL#1866535" or a fast-fold pool's "Zone Poker ID#875".
+    size_t table_at = find_str(line, kTable, id_end);
+    size_t table_len = kTable.size();
+    if (const size_t zone = find_str(line, kZone, id_end); zone != npos) {
+        table_at = zone;
+        table_len = kZone.size();
+        h.fast_fold = true;
+    }
+    if (table_at != npos) {
+        size_t end = table_at + table_len;
+        while (end < line.size() && line[end] != ' ' && line[end] != ',') ++end;
+        h.table_name = store.push_text(cut_text(line, table_at + table_len, end));
+    }
+
+    // The game's word, after the id.
+    const GameName* known = nullptr;
+    size_t game_at = npos;
+    for (const GameName& g : kGames)
+        if (game_at = find_str(line, g.name, id_end); game_at != npos) {
+            known = &g;
+            break;
+        }
+    if (known == nullptr) {
+        for (const OtherGame& g : kOtherGames)
+            if (find_str(line, g.name, id_end) != npos) return g.reason;
+        return "hand line without a game";
+    }
+    h.game_type = known->game;
+    h.bet_type = known->bet;
+    for (const LimitName& l : kLimits)
+        if (find_str(line, l.name, game_at) != npos) {
+            h.bet_type = l.bet;
+            break;
+        }
+
+    if (const size_t t = find_str(line, kTournament, game_at); t != npos) {
+        Tournament record;
+        const size_t number = t + kTournament.size();
+        const size_t end = find_byte(line, ' ', number);
+        record.id = store.push_text(cut_text(line, number, end == npos ? line.size() : end));
+        b.push_tournament(record);
+        // "- Level 7 (100/200)": the level, then the blinds.
+        const size_t level = find_str(line, kLevel, number);
+        const size_t open = level == npos ? npos : find_byte(line, '(', level);
+        if (open == npos) fault_missing("level", line);
+        size_t level_end = open;
+        while (level_end > level && line[level_end - 1] == ' ') --level_end;
+        b.tournament().level = store.push_text(cut_text(line, level + kLevel.size(), level_end));
+        const auto sb = money(rest(line, open + 1));
+        if (!sb || byte_at(line, open + 1 + sb->len) != '/') fault_missing("blinds", line);
+        const auto bb = money(rest(line, open + 2 + sb->len));
+        if (!bb) fault_missing("blinds", line);
+        h.small_blind = sb->value;
+        h.big_blind = bb->value;
+    }
+
+    // The date after the last " - ", "2016-10-16 13:55:35", then its zone when written.
+    const size_t dash = rfind_str(line, " - ");
+    const auto date = dash == npos ? std::nullopt : loose_date(rest(line, dash + 3));
+    if (!date) fault_missing("date", line);
+    h.start_date = *date;
+    const size_t space = rfind_byte(line, ' ');
+    h.start_utc = utc_start(*date, zone_named(rest(line, space + 1)));
+    return {};
+}
+
+// "Seat 3: UTG+1 [ME] ($75.67 in chips)", "Seat 240: Dealer (25,825 in chips)".
+bool seat_line(HandBuilder& b, string_view line, unsigned& largest_seat) {
+    static constexpr string_view kSeat = "Seat ", kInChips = " in chips)";
+    // Seat numbers run past two digits at a tournament's tables.
+    const size_t colon = find_byte(line, ':');
+    const size_t paren = rfind_byte(line, '(');
+    if (!ends(line, kInChips) || colon == npos || paren == npos || paren < colon + 2) return false;
+    const auto seat = read_integer(slice(line, kSeat.size(), colon));
+    const auto chips = money(rest(line, paren + 1));
+    if (!seat || !chips) return false;
+    string_view text = cut_name(line, colon + 2, paren);
+    while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+    const string_view name = position(text);
+    if (name.empty()) fault_missing("player name", line);
+    const std::uint8_t id = b.seat_player(
+        cut_name(line, name),
+        static_cast<std::uint8_t>(std::min<std::uint64_t>(seat->value, kNone8 - 1)), chips->value);
+    largest_seat =
+        std::max(largest_seat,
+                 static_cast<unsigned>(std::min<std::uint64_t>(seat->value, std::uint64_t{1000})));
+    if (ends(text, kHero)) b.header().hero = id;
+    if (b.header().currency == 0 && !b.header().is_tournament())
+        if (const auto sign = currency_symbol(rest(line, paren + 1)))
+            b.header().currency = sign->sign;
+    return true;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Rounds
+// ---------------------------------------------------------------------------------------------
+
+// What follows "<position> : ". A row's phrase begins the text; `amount` says that an amount
+// follows it.
+enum class Kind : std::uint8_t {
+    Post,      // a blind or an ante: `type`
+    Wager,     // a call or a bet: `type`
+    Raise,     // "Raises $0.75 to $1" (the chips added), or "Raises $22" (the total)
+    AllIn,     // "All-in $39": a bet, a call or a raise, told by the round
+    Plain,     // an action without amount: `type`
+    Dealt,     // "Card dealt to a spot [Kd Qs]"
+    Show,      // "Showdown [...]": the best five cards; the hole cards are the dealt ones
+    Muck,      // "Mucks [...]"
+    Result,    // "Hand result $207.27": `type` is the pot
+    Returned,  // "Return uncalled portion of bet $9.14"
+    Dealer,    // "Set dealer [5]", "Set dealer/Bring in spot [2]"
+    Ranking,   // "Ranking 84": a tournament's finishing place
+    Prize,     // "Prize Cash [$20]": the prize of that place
+    Note,      // no action: "Leave(Auto)", "Stand", "Table deposit $86.20"...
+};
+struct Verb {
+    string_view phrase;
+    Kind kind;
+    ActionType type = ActionType::Check;
+};
+constexpr Verb kVerbs[] = {
+    {"Folds", Kind::Plain, ActionType::Fold},
+    {"Checks", Kind::Plain, ActionType::Check},
+    {"Calls ", Kind::Wager, ActionType::Call},
+    {"Call(timeout) ", Kind::Wager, ActionType::Call},
+    {"Call ", Kind::Wager, ActionType::Call},
+    {"Bets chip info(timeout) ", Kind::Wager, ActionType::Bet},
+    {"Bets ", Kind::Wager, ActionType::Bet},
+    {"Raises ", Kind::Raise, ActionType::Raise},
+    {"Raises(timeout) ", Kind::Raise, ActionType::Raise},
+    {"All-in(raise) ", Kind::Raise, ActionType::RaiseAllIn},
+    {"All-in(raise-timeout) ", Kind::Raise, ActionType::RaiseAllIn},
+    {"All-in ", Kind::AllIn},
+    {"Card dealt to a spot [", Kind::Dealt},
+    {"Return uncalled portion of bet ", Kind::Returned},
+    {"Hand result-Side pot ", Kind::Result, ActionType::CollectSidePot1},
+    {"Hand Result-Side Pot ", Kind::Result, ActionType::CollectSidePot1},
+    {"Hand result ", Kind::Result, ActionType::CollectMainPot},
+    {"Hand Result ", Kind::Result, ActionType::CollectMainPot},
+    {"Showdown", Kind::Show},
+    {"Mucks ", Kind::Muck},
+    {"Does not show", Kind::Note},
+    {"Ante/Small Blind ", Kind::Post, ActionType::SmallBlind},
+    {"Ante/Small blind ", Kind::Post, ActionType::SmallBlind},
+    {"Small Blind ", Kind::Post, ActionType::SmallBlind},
+    {"Small blind ", Kind::Post, ActionType::SmallBlind},
+    {"Big blind/Bring in ", Kind::Post, ActionType::BigBlind},
+    {"Big blind/Bring in(timeout) ", Kind::Post, ActionType::BigBlind},
+    {"Big blind ", Kind::Post, ActionType::BigBlind},
+    {"Big Blind ", Kind::Post, ActionType::BigBlind},
+    {"Posts chip ", Kind::Post, ActionType::BigBlind},  // a live blind of a player coming in
+    {"Ante chip ", Kind::Post, ActionType::Ante},
+    {"Set dealer", Kind::Dealer},
+    {"Ranking ", Kind::Ranking},
+    {"Prize Cash [", Kind::Prize},
+    {"Seat sit out", Kind::Plain, ActionType::Sitout},
+    {"Sit out", Kind::Plain, ActionType::Sitout},
+    {"Leave(Auto)", Kind::Note},
+    {"Enter(Auto)", Kind::Note},
+    {"Stand", Kind::Note},
+    {"Re-join", Kind::Note},
+    {"Seat re-join", Kind::Note},
+    {"Seat stand", Kind::Note},
+    {"Table enter user", Kind::Note},
+    {"Table leave user", Kind::Note},
+    {"Table deposit ", Kind::Note},
+    {"Draw for dealer", Kind::Note},
+    {"BOUNTY PRIZE", Kind::Note},  // the player who won it is not named
+};
+// Lines that name no player.
+constexpr string_view kNotes[] = {
+    "Enter(Auto)",  "Leave(Auto)",   "Table enter user", "Table leave user", "Table deposit ",
+    "Seat sit out", "Seat sit down", "Seat re-join",     "Seat stand",       "Set dealer",
+    "Seating Info", "Table Info",    "Player Info",
+};
+
+struct Reader {
+    HandBuilder& b;
+    Parser& p;
+    RoundBets bets;
+    // The card set of each player's dealt cards (the hole cards a show or a muck reveals).
+    std::uint32_t dealt[kNoSlot];
+    // Each player's last Finish, as the index of its amounts (a prize follows its place).
+    std::uint32_t finish[kNoSlot];
+    std::uint8_t dealer_number = kNone8;
+    bool streets = false;      // the hand has street lines
+    bool bet_preflop = false;  // a "Bets" line before any street line
+    float won = 0.0f;          // the results' sum
+    float put_in = 0.0f;       // the chips put in, less those returned
+    string_view last_bet;      // the last betting line
+    bool repeated = false;     // a betting line written twice in a row
+
+    void clear() {
+        bets.clear();
+        for (std::uint32_t& d : dealt) d = kNoCards;
+        for (std::uint32_t& f : finish) f = kNoPayload;
+    }
+
+    // The hole cards of a player, for a show or a muck.
+    std::uint32_t hole_cards(std::uint8_t id) const { return id < kNoSlot ? dealt[id] : kNoCards; }
+
+    // One line of a round; false when no kind takes it.
+    bool line(string_view line) {
+        const size_t sep = find_str(line, kSeparator);
+        if (sep == npos) {
+            for (const string_view note : kNotes)
+                if (starts(line, note)) return true;
+            return false;
+        }
+        const string_view who = position(line.substr(0, sep));
+        if (who.empty()) fault_missing("player name", line);
+        const string_view what = rest(line, sep + kSeparator.size());
+        const Verb* verb = nullptr;
+        for (const Verb& v : kVerbs)
+            if (starts(what, v.phrase)) {
+                verb = &v;
+                break;
+            }
+        if (verb == nullptr) return false;
+        const string_view after = rest(what, verb->phrase.size());
+        const std::uint8_t id = p.find_player(cut_name(line, who));
+        const auto amount = [&] { return money_at(after, line); };
+        HandStore& store = p.store();
+        const auto put = [&](float chips) { put_in = sum_hundredths(put_in, chips); };
+        const Kind kind = verb->kind;
+        if (kind == Kind::Wager || kind == Kind::Raise || kind == Kind::AllIn) {
+            repeated = repeated || line == last_bet;
+            last_bet = line;
+        }
+        switch (verb->kind) {
+            case Kind::Post: {
+                const float a = amount();
+                if (verb->type != ActionType::Ante) bets.add(id, a);
+                put(a);
+                b.push(Action::with_amount(verb->type, id, a));
+                break;
+            }
+            case Kind::Wager: {
+                const float a = amount();
+                if (verb->type == ActionType::Bet && !streets) bet_preflop = true;
+                bets.add(id, a);
+                put(a);
+                b.push(Action::with_amount(verb->type, id, a));
+                break;
+            }
+            case Kind::Raise: {
+                // "Raises $0.75 to $1": the chips added; "Raises $22": the total.
+                const auto first = money(after);
+                if (!first) fault_missing("amount", line);
+                const bool to = starts(rest(after, first->len), " to ");
+                const float added = to ? first->value : sum_hundredths(first->value, -bets.in(id));
+                bets.add(id, added);
+                put(added);
+                b.push(Action::with_amount(verb->type, id, added));
+                break;
+            }
+            case Kind::AllIn: {
+                const float a = amount();
+                const ActionType type = bets.all_in(id, a);
+                bets.add(id, a);
+                put(a);
+                b.push(Action::with_amount(type, id, a));
+                break;
+            }
+            case Kind::Plain: {
+                const std::uint32_t payload =
+                    verb->type == ActionType::Fold ? kNoCards : kNoPayload;
+                b.push(Action::make(verb->type, id, payload));
+                break;
+            }
+            case Kind::Dealt: {
+                const size_t close = find_byte(after, ']');
+                if (close == npos) fault_missing("']'", line);
+                const std::uint32_t cards =
+                    store.push_card_set(parse_cards(after.substr(0, close)));
+                if (id < kNoSlot) dealt[id] = cards;
+                b.push(Action::make(ActionType::Dealt, id, cards));
+                break;
+            }
+            case Kind::Show:
+            case Kind::Muck:
+                b.push(Action::make(verb->kind == Kind::Show ? ActionType::Show : ActionType::Muck,
+                                    id, hole_cards(id)));
+                break;
+            case Kind::Result: {
+                const float a = amount();
+                b.push(Action::with_amount(verb->type, id, a));
+                store.winners.push_back(Winner{id, a, 0});
+                won = sum_hundredths(won, a);
+                break;
+            }
+            case Kind::Returned: {
+                const float a = amount();
+                bets.add(id, -a);
+                put(-a);
+                b.push(Action::with_amount(ActionType::UncalledBetReturned, id, a));
+                break;
+            }
+            case Kind::Dealer: {
+                const size_t open = find_byte(after, '[');
+                const auto n = open == npos ? std::nullopt : read_integer(rest(after, open + 1));
+                if (n && n->value < kNone8) dealer_number = static_cast<std::uint8_t>(n->value);
+                break;
+            }
+            case Kind::Ranking: {
+                const auto place = read_integer(after);
+                if (!place || place->value > kExactWhole) fault_missing("place", line);
+                const std::uint32_t index =
+                    store.push_amounts({static_cast<float>(place->value), 0.0f});
+                if (id < kNoSlot) finish[id] = index;
+                b.push(Action::make(ActionType::Finish, id, index));
+                break;
+            }
+            case Kind::Prize: {
+                const float prize = amount();
+                if (id < kNoSlot && finish[id] != kNoPayload) {
+                    at(store.amounts, finish[id] + std::size_t{1}) = prize;
+                    Tournament* t = b.header().is_tournament() ? &b.tournament() : nullptr;
+                    if (t != nullptr && t->currency == 0)
+                        if (const auto sign = currency_symbol(after)) t->currency = sign->sign;
+                }
+                break;
+            }
+            case Kind::Note: break;
+        }
+        return true;
+    }
+};
+
+// "Total Pot($222.21)", "Total Pot($2) | Rake ($0)".
+PotInfo pot_line(string_view line, bool& rake_written) {
+    static constexpr string_view kTotal = "Total Pot(", kRake = "| Rake (";
+    if (!starts(line, kTotal)) fault_missing("total pot", line);
+    PotInfo pots;
+    pots.total = money_at(line.substr(kTotal.size()), line);
+    pots.main = pots.total;
+    const size_t rake = find_str(line, kRake);
+    rake_written = rake != npos;
+    if (rake_written) pots.rake = money_at(rest(line, rake + kRake.size()), line);
+    return pots;
+}
+
+// "Board [7d Kh 9h Qd 7h]": the board, for a hand of the layout that writes no street lines.
+void streets_from_board(HandBuilder& b, string_view line) {
+    const size_t open = find_byte(line, '[');
+    const size_t close = open == npos ? npos : find_byte(line, ']', open);
+    if (close == npos) return;
+    string_view cards = slice(line, open + 1, close);
+    while (!cards.empty() && cards.back() == ' ') cards.remove_suffix(1);
+    const CardSet board = parse_cards(cards);
+    if (board.count < 3) return;
+    CardSet flop;
+    for (std::uint8_t i = 0; i < 3; ++i) flop.push(board.cards[i]);
+    b.close_street(StreetKind::Flop, flop);
+    for (std::uint8_t i = 3; i < board.count && i < 5; ++i) {
+        CardSet one;
+        one.push(board.cards[i]);
+        b.close_street(i == 3 ? StreetKind::Turn : StreetKind::River, one);
+    }
+}
+
+// "Seat+2: UTG Folded before the FLOP", "Seat 1: UTG+2 Folded on the POCKET CARDS": a fold;
+// the summary's other lines repeat what the rounds wrote.
+void summary_line(Reader& r, string_view line) {
+    static constexpr string_view kFolded = " Folded";
+    const size_t colon = find_byte(line, ':');
+    const size_t folded = find_str(line, kFolded);
+    if (colon == npos || folded == npos || folded < colon + 2) return;
+    const string_view who = position(slice(line, colon + 1, folded));
+    size_t skip = 0;
+    while (skip < who.size() && who[skip] == ' ') ++skip;
+    if (skip == who.size()) return;
+    r.b.push(Action::make(ActionType::Fold, r.p.find_player(cut_name(line, who.substr(skip))),
+                          kNoCards));
+}
+
+inline bool is_stars_line(string_view line) noexcept { return starts(line, "*** "); }
+
+HandOutcome read_hand(HandBuilder& b) {
+    static constexpr string_view kHoleCards = "*** HOLE CARDS ***", kSummary = "*** SUMMARY ***",
+                                 kBoard = "Board [";
+    Parser& p = b.parser();
+    Header& h = b.header();
+    h.site = Site::Bovada;
+    if (const string_view reason = hand_line(b, p.line()); !reason.empty()) return reject(reason);
+    p.next_line();
+    while (starts(p.line(), "Table Info") || starts(p.line(), "Seating Info")) p.next_line();
+    unsigned largest_seat = 0;
+    while (starts(p.line(), "Seat ")) {
+        if (!seat_line(b, p.line(), largest_seat)) return reject("seat line without chips");
+        p.next_line();
+    }
+    // A tournament table's seats are numbered across the tournament ("Seat 284"): the seats are
+    // then the places of the seat lines, which go round the table. A button that no player holds
+    // (its player left) keeps its place, before the small blind.
+    const std::uint8_t count = p.player_count();
+    const std::uint8_t dealer = p.find_player(kDealer);
+    const std::uint8_t small_blind = p.find_player(kSmallBlind);
+    if (largest_seat > 10) {
+        const bool dead_button = dealer >= count && small_blind < count;
+        for (std::uint8_t id = 0; id < count; ++id)
+            p.player(id).seat = id + 1 + (dead_button && id >= small_blind ? 1 : 0);
+        if (dead_button) h.button_seat = small_blind + 1;
+    }
+    Reader r{b, p, {}, {}, {}};
+    r.clear();
+    while (!is_stars_line(p.line())) {
+        if (!r.line(p.line())) return reject("unrecognised line before the deal");
+        p.next_line();
+    }
+    b.close_pre_deal();
+    if (p.line() != kHoleCards) return reject("hand without hole cards");
+    p.next_line();
+    if (h.is_tournament()) {
+        float ante = 0.0f;
+        for (const Action& a : p.store().resolve(p.store().actions, h.actions))
+            if (a.type() == ActionType::Ante) ante = std::max(ante, a.amount());
+        h.ante = ante;
+    } else {
+        // A cash hand's line writes no stakes: the blinds posted give them.
+        for (const Action& a : p.store().resolve(p.store().actions, h.actions)) {
+            if (a.type() == ActionType::SmallBlind && h.small_blind == 0.0f)
+                h.small_blind = a.amount();
+            if (a.type() == ActionType::BigBlind && h.big_blind == 0.0f) h.big_blind = a.amount();
+        }
+    }
+    while (!is_stars_line(p.line())) {
+        if (!r.line(p.line())) return reject("unrecognised action line");
+        p.next_line();
+    }
+    b.close_preflop();
+    while (!starts(p.line(), kSummary)) {
+        const auto street = parse_street_line(p);
+        if (!street) return reject(kBoardCutOff);
+        r.streets = true;
+        r.bets.clear();
+        while (!is_stars_line(p.line())) {
+            if (!r.line(p.line())) return reject("unrecognised action line");
+            p.next_line();
+        }
+        b.close_street(street->kind, street->cards);
+    }
+    // Without street lines, a bet after the preflop's cannot be told from it.
+    if (r.bet_preflop) return reject("bets after the preflop without street lines");
+    if (r.repeated) return reject("a betting line written twice in a row");
+    p.next_line();
+    // A fast-fold hand's summary may be empty: its total is then the chips put in.
+    bool rake_written = false;
+    PotInfo pots;
+    if (starts(p.line(), "Total Pot(")) {
+        pots = pot_line(p.line(), rake_written);
+        p.next_line();
+    } else {
+        pots.total = pots.main = r.put_in;
+    }
+    if (starts(p.line(), kBoard)) {
+        if (!r.streets) streets_from_board(b, p.line());
+        p.next_line();
+    }
+    while (starts(p.line(), "Seat")) {
+        summary_line(r, p.line());
+        p.next_line();
+    }
+    if (!p.line().empty() && !p.at_end()) return reject("unrecognised summary line");
+    // Without a rake written, the rake is what the total holds beyond the results.
+    if (!rake_written && pots.total > r.won) pots.rake = sum_hundredths(pots.total, -r.won);
+    // The button: the seat of the player named "Dealer"; else the seat before the small blind's
+    // (a dead button), or the one "Set dealer [n]" names. (That number is no seat's where a player
+    // holds the button: "Set dealer [9]" at seat 2.)
+    if (dealer < count) {
+        h.button_seat = p.player(dealer).seat;
+    } else if (h.button_seat == kNone8 && small_blind < count) {
+        // Before seat 1 comes the seat after the last one seated.
+        const std::uint8_t seat = p.player(small_blind).seat;
+        h.button_seat = seat > 1 ? seat - 1 : static_cast<std::uint8_t>(largest_seat + 1);
+    } else if (h.button_seat == kNone8) {
+        h.button_seat = r.dealer_number;
+    }
+    b.close_summary(pots);
+    return b.finish();
+}
+
+}  // namespace
+
+void parse_hands(Parser& parser, Errors errors, std::vector<Rejection>& rejected) {
+    // The brand of the text's first hand line ("Bovada", "Ignition", "Bodog UK", "Bodog.com")
+    // begins every hand of the text.
+    static constexpr string_view kHand = "Hand #";
+    string_view first = parser.text().substr(0, 128);
+    while (!first.empty()) {
+        const size_t n = white_space_len(first);
+        const size_t skip =
+            n != 0 ? n : (starts(first, kByteOrderMark) ? kByteOrderMark.size() : 0);
+        if (skip == 0) break;
+        first.remove_prefix(skip);
+    }
+    const size_t hand = find_str(first, kHand);
+    const size_t end = hand == npos ? 0 : hand + kHand.size();
+    const string_view start = first.substr(0, std::min<size_t>(std::max<size_t>(end, 4), 16));
+    read_hands(parser, start.size() >= 4 ? start : string_view("Bovada Hand #"), errors, rejected,
+               read_hand);
+}
+
+}  // namespace hs::bovada
