@@ -9,12 +9,13 @@ times, best of several runs:
     of the file and of its cp1252 form.
 Prints MB/s, hands/s and the ratio parse time / memchr scan time; then hands/s of parse_str per
 site (PokerStars, Pluribus, OnGame, GGPoker, Winamax, Winning in each of its layouts, Bovada and
-its Ignition brand), each on its corpus files that parse into hands (repeated to at least a tenth
-of --mb).
+its Ignition brand, 888poker, PartyPoker), each on its corpus files that parse into the site's
+hands (repeated to at least a tenth of --mb).
 
     python3 benchmarks/bench_parse.py [--mb 30] [--runs 5]
 """
 import argparse
+import json
 import os
 import subprocess
 import sys
@@ -34,18 +35,23 @@ CORPUS = ROOT.parent / "shared" / "corpus" / "pokerstars"
 SITES = {"PokerStars": ("pokerstars", None), "Pluribus": ("pluribus", None),
          "OnGame": ("ongame", None), "GGPoker": ("ggpoker", None), "Winamax": ("winamax", None),
          "Winning": ("winning", "Hand #"), "Winning (older layout)": ("winning", "Game started"),
-         "Bovada": ("bovada", "Bovada Hand #"), "Ignition": ("bovada", "Ignition Hand #")}
+         "Bovada": ("bovada", "Bovada Hand #"), "Ignition": ("bovada", "Ignition Hand #"),
+         "888poker": ("pacificpoker", None), "PartyPoker": ("partypoker", None)}
+# The site name of each folder's hands, where the folder holds another site's file too.
+SITE_NAMES = {"pacificpoker": "PacificPoker", "partypoker": "PartyPoker"}
 
 
-def parses(text: str) -> bool:
-    """Whether the text parses into hands, strict; the fault's report on standard error is left
+def parses(text: str, site: str = "") -> bool:
+    """Whether the text parses into hands, strict, all of them the site's when one is named (a
+    folder may hold another site's file); the fault's report on standard error is left
     unwritten."""
     sys.stderr.flush()
     saved = os.dup(2)
     try:
         with open(os.devnull, "w") as null:
             os.dup2(null.fileno(), 2)
-            return len(handscribe.parse_str(text)) > 0
+            hands = json.loads(handscribe.parse_str(text).to_json())
+            return len(hands) > 0 and all(not site or h["header"]["site"] == site for h in hands)
     except (RuntimeError, handscribe.PanicException):
         return False
     finally:
@@ -69,8 +75,8 @@ def build_input(target_mb: float, folder: Path = CORPUS, first: Optional[str] = 
             continue
         if b"\n" not in data:  # old Mac line ends would break the concatenation
             continue
-        if folder != CORPUS and not parses(data.decode("utf-8")):
-            continue  # per site: only the files that parse (no stud or draw file)
+        if folder != CORPUS and not parses(data.decode("utf-8"), SITE_NAMES.get(folder.name, "")):
+            continue  # per site: only the site's files that parse (no stud or draw file)
         parts.append(data.replace(b"\r\n", b"\n").rstrip(b"\n") + b"\n\n\n")
     one = b"".join(parts)
     reps = max(1, int(target_mb * 1e6 / len(one)) + 1)

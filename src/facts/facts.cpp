@@ -19,6 +19,12 @@ constexpr std::array<SiteRules, kSiteCount> kSiteRules = [] {
         SiteRules{RaiseAmount::OverTheBet, Returns::InThePot, Total::LessRake, Straddle::ChipsAdded,
                   LateSmallBlind::Live};
     rules[static_cast<std::size_t>(Site::GGPoker)].straddle = Straddle::StreetTotal;
+    // 888poker's "raises [$1.40]" and PartyPoker's "raises [$30 USD]" and "raises 2.40 to 2.65"
+    // add those chips. The 888poker reader writes the returns its collections leave out;
+    // PartyPoker's collections hold a bet nobody called, and its reader's total every chip put in.
+    rules[static_cast<std::size_t>(Site::PacificPoker)].raise = RaiseAmount::ChipsAdded;
+    rules[static_cast<std::size_t>(Site::PartyPoker)].raise = RaiseAmount::ChipsAdded;
+    rules[static_cast<std::size_t>(Site::PartyPoker)].returns = Returns::InThePot;
     // The Winning Poker Network and Bovada write the chips a raiser adds ("raises (130)" after a
     // blind of 10; "Raises $33.92 to $35.42" after a bet of $1.50); Winning's total is what is
     // left after the rake.

@@ -24,11 +24,13 @@ namespace hs::facts {
 // ---------------------------------------------------------------------------------------------
 
 // The first amount of a raise line: PokerStars' "raises $2 to $3" stores the raise over the bet
-// ($2), OnGame's "raises $2.50 to $3.00" the chips the raiser adds.
+// ($2), OnGame's "raises $2.50 to $3.00" the chips the raiser adds (so do 888poker's and
+// PartyPoker's).
 enum class RaiseAmount : std::uint8_t { OverTheBet, ChipsAdded };
 // A bet nobody called: PokerStars writes an "Uncalled bet ... returned" line and leaves it out
 // of the total; Winamax writes no return, keeps it in "Total pot" and in its bettor's
-// "collected" (an unmatched all-in even makes a "side pot" of its own).
+// "collected" (an unmatched all-in even makes a "side pot" of its own), and PartyPoker's
+// collections hold it the same way.
 enum class Returns : std::uint8_t { Written, InThePot };
 // The summary's "Total pot": with the rake (PokerStars) or what is left after it (Winamax).
 enum class Total : std::uint8_t { WithRake, LessRake };

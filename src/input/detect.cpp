@@ -81,6 +81,15 @@ std::variant<Site, std::string> detect_site(std::string_view text) {
         return lines.second.starts_with("Table 'Pluribus") ? Site::PokerStarsPluribus
                                                            : Site::PokerStars;
     }
+    // PartyPoker writes its hand line "***** Hand History for Game ..." (or "... For Game") first,
+    // or after a "#Game No : ..." line as 888poker does; 888poker names its brand in that line.
+    static constexpr std::string_view kPartyHistory = "***** Hand History ";
+    if (rest.starts_with(kPartyHistory)) return Site::PartyPoker;
+    if (rest.starts_with("#Game No ")) {
+        const bool split_at_cr = whole.find('\n') == std::string_view::npos;
+        const FirstLines lines = first_lines(rest, split_at_cr);
+        if (lines.has_second && lines.second.starts_with(kPartyHistory)) return Site::PartyPoker;
+    }
     for (const Prefix& p : kPrefixes)
         if (rest.starts_with(p.text)) return p.site;
     if (rest.size() > 1 && rest[0] == '#' && numeric_len(tail(rest, 1)) > 0) return Site::KingsClub;

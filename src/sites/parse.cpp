@@ -9,6 +9,8 @@
 #include "reader/cursor.hpp"
 #include "sites/bovada.hpp"
 #include "sites/ongame.hpp"
+#include "sites/pacificpoker.hpp"
+#include "sites/partypoker.hpp"
 #include "sites/pokerstars.hpp"
 #include "sites/winamax.hpp"
 #include "sites/winning.hpp"
@@ -55,6 +57,8 @@ void run_site_parser(Site site, std::string_view text, HandStore& store, Errors 
             return;
         case Site::OnGame: ongame::parse_hands(parser, errors, rejected); return;
         case Site::Winamax: winamax::parse_hands(parser, errors, rejected); return;
+        case Site::PacificPoker: pacificpoker::parse_hands(parser, errors, rejected); return;
+        case Site::PartyPoker: partypoker::parse_hands(parser, errors, rejected); return;
         case Site::Winning: winning::parse_hands(parser, errors, rejected); return;
         case Site::Bovada: bovada::parse_hands(parser, errors, rejected); return;
         default: break;

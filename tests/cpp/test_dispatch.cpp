@@ -70,7 +70,12 @@ INSTANTIATE_TEST_SUITE_P(
         SiteCase{"Game #1 starts.\rx", Site::PartyPoker}, SiteCase{"Game #1", Site::Enet},
         SiteCase{"Hand #1 - Holdem", Site::Winning}, SiteCase{"Game Hand #12 - x", Site::Winning},
         SiteCase{"Bovada Hand #1", Site::Bovada}, SiteCase{"Ignition Hand #1", Site::Bovada},
-        SiteCase{"Bodog.com Hand #1", Site::Bovada}));
+        SiteCase{"Bodog.com Hand #1", Site::Bovada},
+        // PartyPoker's hand line, alone or after the "#Game No" line that 888poker writes too.
+        SiteCase{"***** Hand History for Game 1 *****", Site::PartyPoker},
+        SiteCase{"#Game No : 1\r\n***** Hand History For Game 1 *****", Site::PartyPoker},
+        SiteCase{"#Game No : 1\n***** 888poker Hand History for Game 1 *****",
+                 Site::PacificPoker}));
 
 struct ErrorCase {
     std::string text;
@@ -122,7 +127,7 @@ TEST(Dispatch, SitesWithoutAParserFault) {
     for (int code = 3; code <= 17; ++code) {
         const auto site = static_cast<Site>(code);
         if (site == Site::GGPoker || site == Site::Winamax || site == Site::Winning ||
-            site == Site::Bovada)
+            site == Site::Bovada || site == Site::PacificPoker || site == Site::PartyPoker)
             continue;
         hs::HandStore store;
         try {

@@ -17,6 +17,7 @@
 #include "core/model.hpp"
 #include "core/utf8.hpp"
 #include "reader/cursor.hpp"
+#include "reader/local_amounts.hpp"
 #include "reader/shared_lines.hpp"
 
 using namespace std::string_literals;
@@ -750,5 +751,43 @@ TEST(FastPaths, LineEndsAgreeWithAPlainSearch) {
         }
     }
 }
+
+// ---------------------------------------------------------------------------------------------
+// Amounts in the forms of translated clients
+// ---------------------------------------------------------------------------------------------
+
+struct LocalCase {
+    std::string text;
+    std::optional<float> value;
+    std::size_t begin = 0, end = 0;
+};
+
+class LocalAmounts : public ::testing::TestWithParam<LocalCase> {};
+
+TEST_P(LocalAmounts, GroupsAndDecimalMark) {
+    const LocalCase& c = GetParam();
+    const auto got = hs::local_amount(c.text);
+    ASSERT_EQ(got.has_value(), c.value.has_value());
+    if (!got) return;
+    EXPECT_EQ(got->value, *c.value);
+    EXPECT_EQ(got->begin, c.begin);
+    EXPECT_EQ(got->end, c.end);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, LocalAmounts,
+    ::testing::Values(LocalCase{"$1,734.09 )", 1734.09f, 1, 9},
+                      LocalCase{"$ 3.243 )", 3243.0f, 2, 7}, LocalCase{"$ 552,72 )", 552.72f, 2, 8},
+                      LocalCase{"0,02$", 0.02f, 0, 4}, LocalCase{"42.797,60 $/0 $", 42797.6f, 0, 9},
+                      LocalCase{"5\xC2\xA0"
+                                "000\xC2\xA0$",
+                                5000.0f, 0, 6},  // no-break spaces
+                      LocalCase{"1 123 698 )", 1123698.0f, 0, 9},
+                      LocalCase{"25 000/50 000", 25000.0f, 0, 6},
+                      LocalCase{"[$0.50 USD]", 0.5f, 2, 6}, LocalCase{"$0,1", 0.1f, 1, 4},
+                      LocalCase{"12 34", 12.0f, 0, 2},  // a group has three digits
+                      LocalCase{"1.2345", 1.0f, 0, 1},  // nor four
+                      LocalCase{"7.", 7.0f, 0, 1}, LocalCase{"no digit", std::nullopt},
+                      LocalCase{std::string(40, '9'), std::nullopt}));
 
 }  // namespace

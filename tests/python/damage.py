@@ -23,15 +23,20 @@ REPLACEMENTS = (
 # Every header style begins with the site's name, PokerStars' ("PokerStars Hand #", "PokerStars
 # Game #", "PokerStars Zoom Hand #", "PokerStars Home Game #"), OnGame's ("***** History for
 # hand"), GGPoker's ("Poker Hand #"), Winamax's ("Winamax Poker"), Winning's ("Game started
-# at:", "Hand #", "Game Hand #") and Bovada's brands' ("Bovada Hand #", "Ignition Hand #",
-# "Bodog UK Hand #"...), after any white space or byte-order mark. The white space is Unicode's
-# White_Space.
+# at:", "Hand #", "Game Hand #"), Bovada's brands' ("Bovada Hand #", "Ignition Hand #",
+# "Bodog UK Hand #"...), 888poker's ("#Game No") and PartyPoker's ("***** Hand History"), after
+# any white space or byte-order mark. The white space is Unicode's White_Space.
 _WHITE = "\t\n\x0b\x0c\r \x85\xa0\u1680\u2000-\u200a\u2028\u2029\u202f\u205f\u3000\ufeff"
 HAND_START = re.compile(
     f"[{_WHITE}]*(?:PokerStars |\\*\\*\\*\\*\\* History|Poker Hand #|Winamax |Game started|"
-    "(?:Game )?Hand #|(?:Bovada|Ignition|Bodog(?: UK|\\.\\w+)?) Hand #)")
+    "(?:Game )?Hand #|(?:Bovada|Ignition|Bodog(?: UK|\\.\\w+)?) Hand #|#Game No"
+    "|\\*\\*\\*\\*\\* Hand)")
 # Winning's files joined end to end: a hand that begins after the mark in the middle of a line.
 _JOINED = re.compile("(?<!\n)\ufeffGame started")
+_WHITE_CHARS = "\t\n\x0b\x0c\r \x85\xa0\u1680" + "".join(map(chr, range(0x2000, 0x200b))) + \
+    "\u2028\u2029\u202f\u205f\u3000\ufeff"
+_PARTY_START = re.compile(f"[{_WHITE}]*\\*\\*\\*\\*\\* Hand")
+_PACIFIC_START = re.compile(f"[{_WHITE}]*#Game No")
 
 
 def _edit(lines: list, rng: random.Random) -> None:
@@ -123,10 +128,19 @@ def lines_of(text: str) -> list:
 
 
 def hand_starts(text: str) -> int:
-    """The hand starts of a text, up to a line "@@@" (which ends any text)."""
-    count = 0
+    """The hand starts of a text, up to a line "@@@" (which ends any text). PartyPoker writes
+    888poker's "#Game No" line before its own hand line "***** Hand History": in a PartyPoker
+    text (as detection tells it from the first lines) that line begins no hand, and in an
+    888poker text PartyPoker's line begins none."""
+    lines = []
     for line in lines_of(_JOINED.sub("\n\ufeffGame started", text.removeprefix("\ufeff"))):
         if line.rstrip(" \t\r") == "@@@":
             break
-        count += bool(HAND_START.match(line))
-    return count
+        lines.append(line)
+    first = lines_of(text.lstrip(_WHITE_CHARS))
+    party = bool(first) and (first[0].startswith("***** Hand History ") or (
+        first[0].startswith("Game #") and first[0].endswith("starts.")) or (
+        first[0].startswith("#Game No ") and len(first) > 1
+        and first[1].startswith("***** Hand History ")))
+    other = _PACIFIC_START if party else _PARTY_START
+    return sum(bool(HAND_START.match(line)) and not other.match(line) for line in lines)

@@ -18,7 +18,7 @@ pa = pytest.importorskip("pyarrow")
 pc = pytest.importorskip("pyarrow.compute")
 
 FOLDERS = ("pokerstars", "pokerstars_other", "pokerstars_tournaments", "pluribus", "ongame",
-           "ggpoker", "winamax", "winning", "bovada")
+           "ggpoker", "winamax", "winning", "bovada", "pacificpoker", "partypoker")
 STREETS = ("predeal", "preflop", "flop", "turn", "river", "showdown", "summary")
 # The JSON key of the value that an action type's `amount` column holds, where it is not "amount".
 AMOUNT_KEYS = {"finish": "prize", "rebuy": "chips", "addon": "chips"}
@@ -120,7 +120,7 @@ def test_every_corpus_file_matches_its_native_json(folder):
         assert all(g[-1] for g, w in zip(got_actions, want_actions) if w[-1]), path
         compared += 1
     if folder in ("pokerstars", "pluribus", "ongame", "ggpoker", "winamax", "winning", "bovada",
-                  "data"):
+                  "pacificpoker", "partypoker", "data"):
         assert compared > 0
 
 

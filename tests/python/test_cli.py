@@ -10,7 +10,7 @@ from pathlib import Path
 import pytest
 
 import handscribe
-from conftest import CORPUS, needs_corpus
+from conftest import CORPUS, DATA, needs_corpus
 
 STARS = CORPUS / "pokerstars" / "HHSmithy_PokerHandHistoryParser"
 GBP = STARS / "PokerStars__CashGame__Limits__GbpTable.txt"
@@ -207,6 +207,17 @@ def test_ggpoker_and_winamax_files_and_a_stud_file_reported():
     err = r.stderr.decode().splitlines()
     assert err[0] == f"{stud}:1: 9250793-444-1478990340: game not read: Razz fixed limit"
     assert err[-1].startswith("3 files, 2 hands, 1 rejected hands, ")
+
+
+def test_888poker_and_partypoker_files():
+    # an 888poker hand and ten PartyPoker hands
+    pacific = DATA / "pacificpoker" / "Pacific__CashGame__PlayerTests__OmahaShowdown.txt"
+    party = DATA / "partypoker" / "PartyPoker__CashGame__MultipleHandsTests__10MultipleHands.txt"
+    r = run("--errors", "skip", "--encoding", "auto", pacific, party, "--report")
+    assert r.returncode == 0, r.stderr
+    assert lines(r.stdout) == [named(p, handscribe.to_json(handscribe.parse_path(p)))
+                               for p in (pacific, party)]
+    assert r.stderr.decode().splitlines()[-1].startswith("2 files, 11 hands, 0 rejected hands, ")
 
 
 @needs_corpus

@@ -120,7 +120,6 @@ UNSUPPORTED = [
     ("Full Tilt Poker Game #1", "FullTiltPoker"),
     ("Everleaf Gaming Game #1", "EverLeaf"),
     ("Stage #1: Holdem", "Absolute"),
-    ("#Game No : 1", "PacificPoker"),
     ("MERGE_GAME 1", "PokerTracker"),
     ("Hand#1 - 2020", "Cake"),
     ("Table #1 - Hold'em", "Pkr"),
@@ -129,9 +128,6 @@ UNSUPPORTED = [
     ("#\u0663", "KingsClub"),      # Arabic-Indic digit three (Nd)
     ("#\u00bd", "KingsClub"),      # vulgar fraction one half (No)
     ("#\u216b", "KingsClub"),      # Roman numeral twelve (Nl)
-    ("Game #123 starts.", "PartyPoker"),
-    ("Game #123 starts.\r\nTable", "PartyPoker"),
-    ("Game #123 starts.\nnext line", "PartyPoker"),
     ("Game #123", "Enet"),
     ("Game #123 starts. ", "Enet"),     # the line must end right after "starts."
     ("Game #123\nstarts.", "Enet"),     # only the first line counts
@@ -149,7 +145,7 @@ def test_recognised_sites_without_a_parser_are_faults(text, site):
 
 def test_every_recognised_site_without_a_parser_is_covered():
     sites = {site for _, site in UNSUPPORTED}
-    assert len(sites) == 11
+    assert len(sites) == 9
 
 
 # Texts of the sites read since: the hand line goes to the site's reader, which reports the hand
@@ -185,6 +181,21 @@ def test_fault_is_reported_on_standard_error(capfd):
     assert err.startswith(
         "handscribe: internal fault: Parser has not been implemented for EverLeaf (raised at ")
     assert err.count("\n") == 1 and re.search(r"\(raised at \w+\.cpp:\d+ \(", err)
+
+
+@pytest.mark.parametrize("text,rejected", [
+    # 888poker
+    ("#Game No : 1", 1), ("#Game No : 1\n***** 888poker Hand History", 1),
+    ("#Game No : 1\r\n***** Cassava Hand History for Game 1 *****", 1),
+    # PartyPoker: its hand line, alone or after the "#Game No" line that 888poker writes too
+    ("Game #123 starts.", 0), ("Game #123 starts.\r\nTable", 0), ("Game #123 starts.\nnext", 0),
+    ("***** Hand History for Game 1 *****", 1), ("***** Hand History For Game 1a2b *****\n", 1),
+    ("#Game No : 1\n***** Hand History for Game 1 *****", 1),
+])
+def test_888poker_and_partypoker_are_read(text, rejected):
+    # The hand is cut off (or never begins): no hand, and no error.
+    view = parse_str(text, errors="skip")
+    assert len(view) == 0 and len(view.rejected) == rejected
 
 
 @pytest.mark.parametrize(

@@ -75,7 +75,7 @@ def test_views_cut_from_another_have_no_rejections():
     [
         ("PokerStars Hand #1: Hold'em", "missing second line in 'PokerStars Hand #1: Hold'em'"),
         ("Everleaf Gaming Game #1\n", "Parser has not been implemented for EverLeaf"),
-        ("\nGame #7 starts.\n", "Parser has not been implemented for PartyPoker"),
+        ("\nStage #7: Holdem\n", "Parser has not been implemented for Absolute"),
     ],
 )
 def test_faults_of_a_whole_input_are_runtime_errors_in_skip_mode(text, message):
@@ -267,7 +267,7 @@ def test_every_hand_start_is_returned_or_reported(path):
 
 @needs_corpus
 @pytest.mark.parametrize("folder", ["pokerstars", "pokerstars_other", "ongame", "winamax",
-                                    "ggpoker"])
+                                    "ggpoker", "pacificpoker", "partypoker"])
 def test_parse_paths_in_skip_mode_equals_parse_path_on_each(folder, tmp_path):
     paths = corpus_files(folder) + [tmp_path / "missing.txt"]
     unsupported = tmp_path / "everleaf.txt"
