@@ -39,7 +39,7 @@ from handscribe import _handscribe
 
 from ._api import encoding_name
 from ._extras import require
-from ._files import DEFAULT_GLOB, file_size, folder_files, groups
+from ._files import DEFAULT_GLOB, cut, file_size, folder_files, groups, quoted
 
 EXIT_OK = 0  # every file read, every hand written
 EXIT_REJECTED = 1  # the run ended, but hands or files were left out (see --report)
@@ -147,16 +147,6 @@ def _parser() -> argparse.ArgumentParser:
 # Inputs, messages and totals
 # ---------------------------------------------------------------------------------------------
 
-def _cut(text: str, most: int = 200) -> str:
-    """The text cut to `most` characters with "…" after a cut: what a message holds of its input
-    at the most."""
-    return text if len(text) <= most else text[:most] + "\u2026"
-
-
-def _quoted(text: str) -> str:
-    return "'" + _cut(text) + "'"
-
-
 def _is_pattern(text: str) -> bool:
     return any(c in text for c in "*?[")
 
@@ -179,7 +169,7 @@ def _inputs(args: argparse.Namespace) -> tuple[list[str], list[str], bool]:
             searched = True
             matches = sorted(Path(m) for m in glob.glob(arg, recursive=True))
             if not matches:
-                errors.append(f"no file matches {_quoted(arg)}")
+                errors.append(f"no file matches {quoted(arg)}")
             for m in matches:
                 if m.is_dir():
                     files.extend(folder_files(str(m), args.glob))
@@ -237,7 +227,7 @@ class Totals:
 
     def reject(self, path: str, rejected: "handscribe.Rejected") -> None:
         """Counts a rejection and reports it; a file not read as a whole is also named."""
-        line = f"{path}:{rejected.line}: {_cut(rejected.hand_id)}: {rejected.reason}"
+        line = f"{path}:{rejected.line}: {cut(rejected.hand_id)}: {rejected.reason}"
         self.messages.reported(line)
         if rejected.line > 0:
             self.rejected += 1

@@ -6,7 +6,7 @@ import os
 from typing import Any, Optional
 
 from . import _handscribe as _ext
-from ._files import DEFAULT_GLOB, expand, texts
+from ._files import DEFAULT_GLOB, expand, quoted, texts
 
 # What each supported encoding is called by codecs.lookup(name).name.
 _CODECS = {"utf-8": "utf-8", "cp1252": "cp1252", "iso8859-1": "latin-1"}
@@ -23,7 +23,7 @@ def encoding_name(encoding: Any) -> Any:
         return "auto"
     # The extension's own message for a name it does not take.
     refused = ValueError("argument 'encoding' must be one of 'utf-8', 'cp1252', 'latin-1', "
-                         f"'auto', not '{encoding}'")
+                         f"'auto', not {quoted(encoding)}")
     try:
         codec = codecs.lookup(encoding).name
     except LookupError:
@@ -50,7 +50,7 @@ def parse_path(path: Any, *, errors: str = "strict", encoding: str = "utf-8") ->
     except RuntimeError:
         if isinstance(path, (str, os.PathLike)) and os.path.isdir(path):
             raise IsADirectoryError(
-                f"'{os.fspath(path)}' is a folder: parse_paths(folder) reads its files"
+                f"{quoted(os.fspath(path))} is a folder: parse_paths(folder) reads its files"
             ) from None
         raise
 

@@ -6,6 +6,17 @@ from collections.abc import Iterable, Iterator, Mapping, Sequence
 from pathlib import Path
 from typing import Any
 
+
+def cut(text: str, most: int = 200) -> str:
+    """The text cut to `most` characters with "…" after a cut: what a message holds of its input
+    at the most."""
+    return text if len(text) <= most else text[:most] + "\u2026"
+
+
+def quoted(text: str) -> str:
+    """The text between single quotes, cut as above: how a message quotes its input."""
+    return "'" + cut(text) + "'"
+
 DEFAULT_GLOB = "*.txt"
 
 

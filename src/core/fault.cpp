@@ -1,6 +1,7 @@
 // Faults: the message and the place in the code that raised them; quotes of input, bounded.
 #include "core/fault.hpp"
 
+#include <algorithm>
 #include <utility>
 
 #include "core/format.hpp"
@@ -87,7 +88,9 @@ void fault_missing(std::string_view what, std::string_view line, std::source_loc
 }
 
 std::string line_message(std::string_view kind, std::string_view line) {
-    std::string m(kind);
+    std::string m;
+    m.reserve(kind.size() + std::min(line.size(), 4 * kQuotedChars) + 7);
+    m += kind;
     m += ": ";
     append_quoted(m, line);
     return m;

@@ -299,8 +299,9 @@ class HandWriter {
     std::uint8_t listed(std::uint8_t player) const {
         if (player >= players_.size()) fault_index(player, players_.size());
         if (!dealt_in(players_[player])) {
-            fault("an action of '" + std::string(store_.text_of(players_[player].name)) +
-                  "', who was not dealt in");
+            std::string message = "an action of ";
+            append_quoted(message, store_.text_of(players_[player].name));
+            fault(message + ", who was not dealt in");
         }
         return player;
     }

@@ -223,18 +223,34 @@ string_view seat_line(HandBuilder& b, string_view line) {
 
 namespace {
 
+// Whether `text` begins with money (a digit, or a sign before one) rather than a prize that is
+// not money ("a 'Fast Track $1' ticket", "a seat").
+bool begins_with_money(string_view text) noexcept {
+    const auto sign = currency_symbol(text);
+    const string_view number = sign ? rest(text, sign->len) : text;
+    return !number.empty() && number.front() >= '0' && number.front() <= '9';
+}
+
 // "<name> finished the tournament in 4th place[ and received $1.94.]", "<name> wins the
 // tournament and receives $10.80 - congratulations!": a Finish of [place, prize]. A place that
-// the line does not give is 0.
+// the line does not give is 0, and so is a prize that is not money ("and received a 'Fast Track
+// $1' ticket.").
 Action finish_line(HandBuilder& b, string_view line, size_t at, bool winner) {
-    static constexpr string_view kIn = " in ", kReceive = " receive";
+    static constexpr string_view kIn = " in ", kReceive = " receive", kReceived = "d ",
+                                 kReceives = "s ";
     float place = 1.0f;
     if (!winner) {
         const size_t in = find_str(line, kIn, at);
         const auto number = in == npos ? std::nullopt : read_integer(rest(line, in + kIn.size()));
         place = number ? static_cast<float>(number->value) : 0.0f;
     }
-    const float prize = money_after(b.tournament(), line, kReceive, at).value_or(0.0f);
+    float prize = 0.0f;
+    if (const size_t r = find_str(line, kReceive, at); r != npos) {
+        string_view after = rest(line, r + kReceive.size());
+        if (starts(after, kReceived) || starts(after, kReceives)) after = rest(after, 2);
+        if (begins_with_money(after))
+            prize = money_after(b.tournament(), line, kReceive, at).value_or(0.0f);
+    }
     const std::uint32_t index = b.store().push_amounts({place, prize});
     return Action::make(ActionType::Finish, b.parser().find_player(cut_name(line, 0, at)), index);
 }
@@ -317,6 +333,14 @@ std::optional<Action> event_line(HandBuilder& b, string_view line) {
         return purchase_line(b, line, at, kAddOn, ActionType::AddOn);
     if (const size_t at = find_str(line, kWins); at != npos) return bounty_line(b, line, at, kWins);
     return std::nullopt;
+}
+
+bool is_prize_line(string_view line) noexcept {
+    static constexpr string_view kWinsA = " wins a";
+    const size_t at = find_str(line, kWinsA);
+    if (at == npos) return false;
+    const string_view after = rest(line, at + kWinsA.size());
+    return starts(after, " ") || starts(after, "n ");
 }
 
 }  // namespace hs::tournament

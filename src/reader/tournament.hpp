@@ -87,4 +87,8 @@ std::string_view seat_line(HandBuilder& b, std::string_view line);
 // A line of a tournament event, each naming its player first; nullopt for any other line.
 std::optional<Action> event_line(HandBuilder& b, std::string_view line);
 
+// "<name> wins a 'Fast Track $1' ticket" and other prizes that are not money (an event_line
+// takes the entries, bounties and money won first): a line that carries nothing the hand keeps.
+bool is_prize_line(std::string_view line) noexcept;
+
 }  // namespace hs::tournament

@@ -2,7 +2,9 @@
 //
 // Fields are read by position within a line or relative to a few markers: the hand's currency
 // sign, the last '(', '[', '/' or ' ' of a line, and the first bytes of section lines. Amounts are
-// grouped amounts (',' between thousands, two decimals).
+// grouped amounts (',' between thousands, two decimals). A table whose stakes carry no sign (a
+// tournament's chips, a skin that names its currency on the rake line only) has no sign on any
+// amount: there the verbs and the parentheses place them.
 //
 // A hand the parser cannot read is rejected and parsing resumes at the next "***** History" line; a
 // hand that breaks a rule the format always keeps (a short hand line, a blind line without an
@@ -115,16 +117,17 @@ string_view parse_table_lines(Parser& p, Header& header, Sign& sign) {
     const size_t slash = rfind_byte(line, '/');
     if (slash == npos) return "table line without stakes";
     const string_view after_slash = tail(line, slash + 1);
+    // Stakes without a sign: a tournament's chips ("10/20, TC"), or a skin that writes its
+    // currency on the rake line only ("0.50/1, Real money"; read with the summary). Every amount
+    // of the hand then stands without a sign.
     const auto symbol = currency_symbol(after_slash);
-    // Tables that print their stakes without a sign (tournament chips, some old cash files) are
-    // not read: their amounts cannot be told from the other numbers of the lines.
-    if (!symbol) return "table line without a currency sign";
-    sign = Sign{symbol->sign, slice(after_slash, 0, symbol->len)};
-    header.currency = symbol->sign;
-    const auto big = read_amount(tail(after_slash, symbol->len));
+    const size_t sign_len = symbol ? symbol->len : 0;
+    sign = symbol ? Sign{symbol->sign, slice(after_slash, 0, sign_len)} : Sign{};
+    header.currency = sign.code;
+    const auto big = read_amount(tail(after_slash, sign_len));
     if (!big) fault_missing("big blind", line);
     header.big_blind = big->value;
-    const auto small = amount_after_last(slice(line, 0, slash), symbol->sign);
+    const auto small = amount_after_last(slice(line, 0, slash), sign.code);
     if (!small) fault_missing("small blind", line);
     header.small_blind = small->value;
     p.next_line();
@@ -195,11 +198,16 @@ bool parse_seat_line(HandBuilder& b, const Sign& sign) {
     return true;
 }
 
-// One blind line: "Bob posts big blind ($1)" or "Al posts small blind ($0.50)".
-Action parse_blind_line(Parser& p, const Sign& sign) {
+// One blind line: "Bob posts big blind ($1)" or "Al posts small blind ($0.50)"; in a tournament
+// hand also an ante, "Al posts ante 20".
+Action parse_blind_line(Parser& p, const Sign& sign, bool tournament) {
+    static constexpr string_view kAnte = " posts ante ";
     const string_view line = p.line();
     const auto amount = amount_after_last(line, sign.code);
     if (!amount) fault_missing("blind amount", line);
+    if (const size_t ante = tournament ? find_str(line, kAnte) : npos; ante != npos)
+        return Action::with_amount(ActionType::Ante, p.find_player(cut_name(line, 0, ante)),
+                                   amount->value);
     const size_t s = amount->sign_at;
     // The kind is told by the letter before " blind (": 'g' (big), 'l' (small), 'd' (dead).
     static constexpr string_view kBlind = " blind (";
@@ -239,7 +247,17 @@ std::optional<Action> parse_action_line(Parser& p, const Sign& sign) {
 
     // All-in lines end "[all in]" (the space after it is already gone).
     const bool all_in = line.back() == ']';
-    const size_t s = find_str(line, sign.bytes);
+    size_t s = npos;
+    if (!sign.bytes.empty()) {
+        s = find_str(line, sign.bytes);
+    } else {
+        // No sign to find: the amount follows the verb, the last one in the line.
+        for (const string_view verb :
+             {string_view(" raises "), string_view(" bets "), string_view(" calls ")}) {
+            const size_t v = rfind_str(line, verb);
+            if (v != npos && (s == npos || v + verb.size() > s)) s = v + verb.size();
+        }
+    }
     if (s == npos) return std::nullopt;
     const auto amount = read_amount(tail(line, s + sign.bytes.size()));
     if (!amount) return std::nullopt;
@@ -329,8 +347,16 @@ std::optional<StreetLine> read_dealing_line(Parser& p) {
 // The rounds after the preflop: each begins at its "--- Dealing" line and ends at the next
 // section line; the streets end at the bare "---".
 struct Streets {
+    Parser& p;
     const Sign& sign;
-    static bool at_summary(string_view line) noexcept { return line == kSection; }
+    // The bare "---" before the summary, read past. A hand whose players are all in before the
+    // river closes the betting with a bare "---" first; the boards left follow it.
+    bool at_summary(string_view line) const {
+        static constexpr string_view kDealing = "--- Dealing ";
+        if (line != kSection) return false;
+        p.next_line();
+        return !starts(p.line(), kDealing);
+    }
     static std::optional<StreetLine> street_line(Parser& p) { return read_dealing_line(p); }
     static bool round_ends(string_view line) noexcept { return is_section_line(line); }
     bool round_line(HandBuilder& b, string_view) const {
@@ -350,39 +376,10 @@ string_view without_hand_rank(string_view line) {
     return slice(line, 0, open - 1);
 }
 
-// From the "---" that closes the betting to the '*' line that closes the hand; an empty reason
-// when it was read.
-string_view parse_summary(HandBuilder& b, const Sign& sign) {
-    static constexpr string_view kMainPot = "Main pot: ";
-    static constexpr string_view kWonBy = " won by ";
+// The summary after its pot lines: the shown cards, up to and past the '*' line; the rake is
+// what the pots hold beyond the wins.
+string_view finish_summary(HandBuilder& b, PotInfo pots, float won) {
     Parser& p = b.parser();
-    p.next_line();  // the "---" line
-    p.next_line();  // "Summary:"
-
-    // The pot line: "Main pot: $229.82 won by fyabcf ($226.82)".
-    const string_view line = p.line();
-    if (p.at_end()) return kTextEndsInsideHand;
-    const size_t total_at = kMainPot.size() + sign.bytes.size();
-    const auto total = read_amount(rest(line, total_at));
-    if (!total) fault_missing("pot amount", line);
-    const size_t open = rfind_byte(line, '(');
-    if (open == npos) fault_missing("winner amount", line);
-    const size_t won_at = open + 1 + sign.bytes.size();
-    if (won_at > line.size()) fault_missing("winner amount", line);
-    const auto won = read_amount(tail(line, won_at));
-    if (!won) fault_missing("winner amount", line);
-    // " won by " lies between the total and the name, which ends at the first " (" with the sign
-    // after it: a split pot names every winner ("won by Al ($354.50), Bo ($354.50)"), and the
-    // first is the one kept.
-    const size_t name_at = total_at + total->len + kWonBy.size();
-    size_t name_end = find_lit(line, " (", name_at);
-    while (name_end != npos && !starts(rest(line, name_end + 2), sign.bytes))
-        name_end = find_lit(line, " (", name_end + 1);
-    if (name_end == npos) fault_missing("winner name", line);
-    const std::uint8_t slot = p.player_id(cut_name(line, name_at, name_end));
-    b.store().winners.push_back(Winner{slot, won->value, 0});
-
-    p.next_line();
     p.skip_empty_lines();
     for (;;) {
         const string_view l = p.line();
@@ -404,17 +401,128 @@ string_view parse_summary(HandBuilder& b, const Sign& sign) {
     }
     p.next_line();  // past the '*' line
 
-    PotInfo pots;
-    pots.total = total->value;
-    pots.rake = total->value - won->value;
-    pots.main = total->value;
+    pots.rake = pots.total - won;
     b.close_summary(pots);
     return {};
+}
+
+// The pot lines of a hand whose amounts have no sign (a tournament, the skin that writes its
+// currency on the rake line only): "Main pot: 6010 won by Al (6010)", then "Side pot 1: 330 won
+// by Al (165 High), Bo (165 Low)". Every winner of every pot is pushed (a low half is game 1)
+// and its win added to `won`; the pots add up to the total, kept as the main pot (a winner
+// record names no pot, so the side pots could not be given their winners). The current line is
+// then the one after them; false when there was none.
+bool read_unsigned_pots(HandBuilder& b, PotInfo& pots, float& won) {
+    static constexpr string_view kMainPot = "Main pot: ", kSidePot = "Side pot ",
+                                 kWonBy = " won by ", kLow = " Low)";
+    Parser& p = b.parser();
+    for (bool any = false;; any = true) {
+        const string_view line = p.line();
+        if (p.at_end() || !(starts(line, kMainPot) || starts(line, kSidePot))) return any;
+        const size_t colon = find_lit(line, ": ");
+        const size_t by = find_str(line, kWonBy);
+        const auto total = colon == npos ? std::nullopt : read_amount(rest(line, colon + 2));
+        if (!total || by == npos) fault_missing("pot amount", line);
+        pots.total += total->value;
+        pots.main = pots.total;
+        // "<name> (<amount>[ High| Low])", joined by ", ": a name ends at the " (" before a digit.
+        size_t at = by + kWonBy.size();
+        while (at < line.size()) {
+            size_t open = find_lit(line, " (", at);
+            while (open != npos &&
+                   !(byte_at(line, open + 2) >= '0' && byte_at(line, open + 2) <= '9'))
+                open = find_lit(line, " (", open + 1);
+            const size_t close = open == npos ? npos : find_byte(line, ')', open);
+            if (close == npos) fault_missing("winner amount", line);
+            const auto amount = read_amount(slice(line, open + 2, close));
+            if (!amount) fault_missing("winner amount", line);
+            const std::uint8_t game =
+                close + 1 >= kLow.size() && starts(rest(line, close + 1 - kLow.size()), kLow) ? 1
+                                                                                              : 0;
+            const std::uint8_t slot = p.player_id(cut_name(line, at, open));
+            b.store().winners.push_back(Winner{slot, amount->value, game});
+            won += amount->value;
+            at = close + 3;  // past "), "
+        }
+        p.next_line();
+    }
+}
+
+// From the line after the "---" that closes the betting to the '*' line that closes the hand; an
+// empty reason when it was read.
+string_view parse_summary(HandBuilder& b, const Sign& sign) {
+    static constexpr string_view kMainPot = "Main pot: ";
+    static constexpr string_view kWonBy = " won by ";
+    static constexpr string_view kRakeTaken = "Rake taken: ";
+    Parser& p = b.parser();
+    p.next_line();  // "Summary:" (the "---" before it is read)
+    if (p.at_end()) return kTextEndsInsideHand;
+    PotInfo pots;
+    float won_total = 0.0f;
+    if (sign.bytes.empty()) {
+        if (!read_unsigned_pots(b, pots, won_total)) return "summary without a pot line";
+        // "Rake taken: $0.15": a cash table's only sign, its currency.
+        if (!b.header().is_tournament() && starts(p.line(), kRakeTaken))
+            if (const auto symbol = currency_symbol(rest(p.line(), kRakeTaken.size())))
+                b.header().currency = symbol->sign;
+        return finish_summary(b, pots, won_total);
+    }
+
+    // The pot line: "Main pot: $229.82 won by fyabcf ($226.82)".
+    const string_view line = p.line();
+    const size_t total_at = kMainPot.size() + sign.bytes.size();
+    const auto total = read_amount(rest(line, total_at));
+    if (!total) fault_missing("pot amount", line);
+    const size_t open = rfind_byte(line, '(');
+    if (open == npos) fault_missing("winner amount", line);
+    const size_t won_at = open + 1 + sign.bytes.size();
+    if (won_at > line.size()) fault_missing("winner amount", line);
+    const auto won = read_amount(tail(line, won_at));
+    if (!won) fault_missing("winner amount", line);
+    // " won by " lies between the total and the name, which ends at the first " (" with the sign
+    // after it: a split pot names every winner ("won by Al ($354.50), Bo ($354.50)"), and the
+    // first is the one kept.
+    const size_t name_at = total_at + total->len + kWonBy.size();
+    size_t name_end = find_lit(line, " (", name_at);
+    while (name_end != npos && !starts(rest(line, name_end + 2), sign.bytes))
+        name_end = find_lit(line, " (", name_end + 1);
+    if (name_end == npos) fault_missing("winner name", line);
+    const std::uint8_t slot = p.player_id(cut_name(line, name_at, name_end));
+    b.store().winners.push_back(Winner{slot, won->value, 0});
+    p.next_line();
+    pots.total = total->value;
+    pots.main = total->value;
+    return finish_summary(b, pots, won->value);
 }
 
 // ---------------------------------------------------------------------------------------------
 // One hand
 // ---------------------------------------------------------------------------------------------
+
+// The tournament part of a hand line: "(TOURNAMENT: "Freeroll tournois live", R-274-73, buy-in:
+// €0)", or "(TOURNAMENT: )" when the history names none. Pushes the hand's record: the number,
+// and the buy-in (a freeroll's is 0).
+void read_tournament(HandBuilder& b, string_view line, size_t at) {
+    static constexpr string_view kBuyIn = ", buy-in: ";
+    Tournament t;
+    size_t from = at;
+    if (byte_at(line, from) == '"') {
+        const size_t quote = find_byte(line, '"', from + 1);
+        from = quote == npos ? line.size() : quote + 1;
+        if (starts(rest(line, from), ", ")) from += 2;
+    }
+    if (const size_t buy_in = find_str(line, kBuyIn, from); buy_in != npos) {
+        t.id = b.store().push_text(cut_text(line, from, buy_in));
+        const string_view money = rest(line, buy_in + kBuyIn.size());
+        const auto symbol = currency_symbol(money);
+        if (const auto amount = read_amount(rest(money, symbol ? symbol->len : 0))) {
+            t.buy_in_kind = amount->value == 0.0f ? BuyInKind::Freeroll : BuyInKind::Money;
+            t.buy_in = amount->value;
+            if (symbol) t.currency = symbol->sign;
+        }
+    }
+    b.push_tournament(t);
+}
 
 HandOutcome read_hand(HandBuilder& b) {
     Parser& p = b.parser();
@@ -432,6 +540,9 @@ HandOutcome read_hand(HandBuilder& b) {
     const size_t id_end = find_byte(hand_line, ' ', kHandLine.size());
     header.id = store.push_text(
         cut_text(hand_line, kHandLine.size(), id_end == npos ? hand_line.size() : id_end));
+    static constexpr string_view kTournament = "(TOURNAMENT: ";
+    if (const size_t t = find_str(hand_line, kTournament); t != npos)
+        read_tournament(b, hand_line, t + kTournament.size());
     p.next_line();
     if (p.at_end()) fault_missing("start line");
     read_start_line(p.line(), header);
@@ -447,11 +558,12 @@ HandOutcome read_hand(HandBuilder& b) {
     }
 
     while (!is_section_line(p.line())) {
-        const Action blind = parse_blind_line(p, sign);
+        const Action blind = parse_blind_line(p, sign, header.is_tournament());
         p.next_line();
         b.push(blind);
     }
     b.close_pre_deal();
+    if (header.is_tournament()) header.ante = largest_ante(store, header.actions);
 
     p.next_line();  // "---"
     p.next_line();  // "Dealing pocket cards"
@@ -459,7 +571,7 @@ HandOutcome read_hand(HandBuilder& b) {
         read_round(p, is_section_line, [&](string_view) { return preflop_line(b, sign); });
     if (!preflop.empty()) return reject(preflop);
     b.close_preflop();
-    if (const string_view reason = read_streets(b, Streets{sign}); !reason.empty())
+    if (const string_view reason = read_streets(b, Streets{p, sign}); !reason.empty())
         return reject(reason);
 
     if (const string_view reason = parse_summary(b, sign); !reason.empty()) return reject(reason);

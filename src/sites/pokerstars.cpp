@@ -300,15 +300,19 @@ Action chat_line(Parser& p, string_view line) {
                         say_payload(ref.offset(), ref.length(), p.text_start()));
 }
 
-// "<name> joins the table at seat #<n>"
+// "<name> joins the table at seat #<n>": a player without a seat takes it; a player dealt in at
+// a seat keeps that seat (one who leaves and joins again during the hand plays the next hand
+// from the new one), and the join stays an event with the seat it names.
 Action join_line(Parser& p, string_view line, size_t joins) {
     const std::uint8_t id = p.player_id(cut_name(line, 0, joins));
     const size_t hash = rfind_byte(line, '#');
     const auto seat = hash == npos ? std::nullopt : read_integer(rest(line, hash + 1));
     if (!seat) fault_missing("seat number", line);
     Player& player = p.player(id);
-    if (player.seat == kNone8) player.joined = true;  // a seat line gives a seat first
-    player.seat = static_cast<std::uint8_t>(seat->value);
+    if (player.seat == kNone8) {
+        player.joined = true;
+        player.seat = static_cast<std::uint8_t>(seat->value);
+    }
     return Action::make(ActionType::Join, id, static_cast<std::uint32_t>(seat->value));
 }
 
@@ -564,14 +568,18 @@ std::optional<Action> parse_action_line(Parser& p, string_view line, AmountForm 
 template <bool kTournament>
 [[gnu::always_inline]] inline bool round_line(HandBuilder& b, string_view line, AmountForm cur,
                                               const Variant& v) {
-    static constexpr string_view kNoLow = "No low hand qualified";
+    // Lines that carry nothing: a hi/lo hand without a low, a limit round at its last raise.
+    static constexpr string_view kNoLow = "No low hand qualified", kCapped = "Betting is capped";
     static constexpr char kInsured[] = ": get an all-in insurance (";
     auto a = parse_action_line(b.parser(), line, cur, v);
     if constexpr (kTournament) {
         if (!a) a = tournament::event_line(b, line);
     }
     if (a) b.push(*a);
-    return a || line == kNoLow ||
+    if constexpr (kTournament) {
+        if (!a && tournament::is_prize_line(line)) return true;
+    }
+    return a || line == kNoLow || line == kCapped ||
            (v.allows(RoundLine::Insurance) && find_lit(line, kInsured) != npos);
 }
 
@@ -867,6 +875,8 @@ HandOutcome read_hand(HandBuilder& b, const Variant& v) {
 
 }  // namespace
 
+// PokerStars: every line kind a round may hold; cash amounts may group their thousands ("$2,418.66
+// in chips", written so in histories whose stakes name no currency code).
 const Variant kPokerStars{
     Site::PokerStars,
     RoundLine::Status | RoundLine::Chat | RoundLine::Shows | RoundLine::CashOut | RoundLine::Join,
@@ -875,7 +885,7 @@ const Variant kPokerStars{
     tournament::read_tournament,
     false,
     {},
-    false};
+    true};
 
 // The Pluribus logs: no status, chat, show, cash-out or join lines inside a round, and names
 // keyed without the "Mr" that every player's name begins with.

@@ -11,6 +11,7 @@
 #include "sites/winamax.hpp"
 
 #include <algorithm>
+#include <cmath>
 #include <optional>
 #include <string_view>
 
@@ -285,12 +286,25 @@ bool round_line(HandBuilder& b, string_view line) {
 // Summary
 // ---------------------------------------------------------------------------------------------
 
-// "Total pot 471.48€ | Rake 3€", "Total pot 56€ | No rake", "Total pot 3.37k | No rake".
-PotInfo parse_pot_line(string_view line) {
+// "Total pot 471.48€ | Rake 3€", "Total pot 56€ | No rake", "Total pot 3.37k | No rake". A total
+// in thousands is rounded to its last digit ("17.68k": to 10 chips) while the collections are
+// written in chips: when the chips `collected` round to the total, they are the total.
+PotInfo parse_pot_line(string_view line, float collected) {
     static constexpr string_view kTotal = "Total pot ", kRake = "| Rake ";
     if (!starts(line, kTotal)) fault_missing("total pot", line);
     PotInfo pots;
-    pots.total = amount_at(line.substr(kTotal.size()), line).value;
+    const string_view text = line.substr(kTotal.size());
+    const TrailingRead total = amount_at(text, line);
+    pots.total = total.value;
+    const string_view written = text.substr(0, total.len);
+    if (const size_t k = find_byte(written, 'k'); k != npos) {
+        const size_t point = find_byte(written, '.');
+        const size_t decimals = point == npos || point > k ? 0 : k - point - 1;
+        float unit = 1000.0f;
+        for (size_t i = 0; i < decimals && unit > 1.0f; ++i) unit /= 10.0f;
+        if (collected > 0.0f && std::fabs(collected - total.value) <= unit / 2.0f)
+            pots.total = collected;
+    }
     pots.main = pots.total;
     if (const size_t r = find_str(line, kRake); r != npos)
         pots.rake = amount_at(line.substr(r + kRake.size()), line).value;
@@ -344,7 +358,14 @@ string_view parse_summary(HandBuilder& b) {
     static constexpr string_view kBoard = "Board";
     Parser& p = b.parser();
     p.next_line();
-    const PotInfo pots = parse_pot_line(p.line());
+    // What the rounds collected, every section of the hand being closed.
+    const HandStore& store = p.store();
+    float collected = 0.0f;
+    const Span rounds = Span::between(b.header().actions.start(), store.actions.size());
+    for (const Action& a : store.resolve(store.actions, rounds))
+        if (a.type() >= ActionType::CollectMainPot && a.type() <= ActionType::CollectSidePot3)
+            collected += a.amount();
+    const PotInfo pots = parse_pot_line(p.line(), collected);
     p.next_line();
     while (starts(p.line(), kBoard)) p.next_line();
     const string_view reason =
@@ -380,7 +401,8 @@ HandOutcome read_hand(HandBuilder& b) {
         if (!parse_seat_line(b)) return reject("seat line without chips");
     }
 
-    // "*** ANTE/BLINDS ***": the posts, then the cards dealt, which begin the preflop's run.
+    // "*** ANTE/BLINDS ***": the posts, then the cards dealt, which begin the preflop's run; so
+    // does a bet written before them ("Player3 raises 1€ to 3€").
     bool dealt = false;
     const auto at_preflop = [](string_view line) { return starts(line, kPreFlop); };
     const string_view pre_deal = read_round(p, at_preflop, [&](string_view line) {
@@ -392,7 +414,18 @@ HandOutcome read_hand(HandBuilder& b) {
             b.push(*a);
         } else if (!is_stars_line(line)) {
             auto a = post_line(p, line);
-            if (!a) a = action_line(p, line);
+            if (!a) {
+                a = action_line(p, line);
+                const bool wager =
+                    a &&
+                    (a->type() == ActionType::Bet || a->type() == ActionType::Call ||
+                     a->type() == ActionType::Raise || a->type() == ActionType::BetAllIn ||
+                     a->type() == ActionType::CallAllIn || a->type() == ActionType::RaiseAllIn);
+                if (wager && !dealt) {
+                    b.close_pre_deal();
+                    dealt = true;
+                }
+            }
             if (const size_t deny = a ? npos : find_lit(line, kDenyBigBlind); deny != npos)
                 a = Action::make(ActionType::Sitout, p.player_id(cut_name(line, 0, deny)),
                                  kNoPayload);

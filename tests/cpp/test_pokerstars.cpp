@@ -432,8 +432,8 @@ TEST(PokerStarsPreDeal, PostsStatusChatAndJoins) {
     EXPECT_EQ(got[14].payload(), 254u);
     EXPECT_EQ(got[16].payload(), 7u);
     EXPECT_EQ(s->message_of(got[17].payload(), h.text_start), "h\xc3\xa9llo");
-    EXPECT_FLOAT_EQ(hs::at(s->players, 0).chips, 1.0f);  // "," ends the amount
-    EXPECT_EQ(h.header.players.count(), 4u);             // Alice, Bob, Eve, Carol
+    EXPECT_FLOAT_EQ(hs::at(s->players, 0).chips, 1234.5f);  // "," between thousands
+    EXPECT_EQ(h.header.players.count(), 4u);                // Alice, Bob, Eve, Carol
     EXPECT_EQ(name(*s, h, 2), "Eve");
     EXPECT_EQ(hs::at(s->players, 2).seat, 255);
     EXPECT_FLOAT_EQ(hs::at(s->players, 2).chips, 0.0f);
@@ -542,7 +542,7 @@ TEST(PokerStarsRounds, ActionLines) {
         {T::Raise, 2, 0.04f},
         {T::CallAllIn, 3, 5},
         {T::CallAllIn, 4, 5},
-        {T::Bet, 0, 1},
+        {T::Bet, 0, 1250},
         {T::RaiseAllIn, 1, 1},
         {T::Check, 0, 0},
         {T::Fold, 0, 0},
@@ -1241,7 +1241,7 @@ TEST(PokerStarsTournament, TournamentLines) {
     cash.preflop += "\nBob finished the tournament in 4th place";
     EXPECT_TRUE(parse(hand(cash))->hands.empty());
     auto other = tournament::parts();
-    other.preflop += "\nBob wins a free drink";
+    other.preflop += "\nBob orders a free drink";
     EXPECT_TRUE(parse(hand(other))->hands.empty());
 }
 

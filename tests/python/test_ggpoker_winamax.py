@@ -114,13 +114,18 @@ def test_values_read_from_the_text(path):
                 zip(h["flops"] + [{"cards": []}], h["turns"] + [{"cards": []}],
                     h["rivers"] + [{"cards": []}])]
         assert [r for r in runs if r] == [sorted(b.split()) for b in site["board"].findall(hand)]
-        total, fees = site["pot"].search(hand).groups()
-        rake = sum(number(a) for a in re.findall(rf"\| \w+ ({AMOUNT})", fees))
-        assert (f32(h["summary"]["total_pot"]), h["summary"]["rake"]) == (
-            number(total), pytest.approx(rake))
         collected = [f32(a["amount"]) for a in actions if a["type"] == "collect_pot"]
         assert collected == [number(c) for c in site["collected"].findall(hand.split(
             "*** SUMMARY ***")[0])]
+        total, fees = site["pot"].search(hand).groups()
+        rake = sum(number(a) for a in re.findall(rf"\| \w+ ({AMOUNT})", fees))
+        want = number(total)
+        if total.endswith("k"):  # rounded to its last digit: the chips collected are the pot
+            unit = 10 ** (3 - len(total[:-1].partition(".")[2]))
+            if abs(sum(collected) - want) <= unit / 2:
+                want = f32(sum(collected))
+        assert (f32(h["summary"]["total_pot"]), h["summary"]["rake"]) == (
+            want, pytest.approx(rake))
 
 
 # ---------------------------------------------------------------------------------------------

@@ -38,7 +38,8 @@ def load_view(path: Path):
 
 HEADER_RE = re.compile(
     r"Header \{ id: '(?P<id>.*?)', site: (?P<site>\w+), game_type: (?P<game_type>\w+), "
-    r"currency: '(?P<currency>.?)', table_name: '(?P<table>.*?)', max_players: (?P<max>\d+), "
+    r"currency: '(?P<currency>.?)', (?:tournament: Tournament \{ .*? \}, )?"
+    r"table_name: '(?P<table>.*?)', max_players: (?P<max>\d+), "
     r"dealer: (?P<dealer>\d+), hero: (?P<hero>\d+), ante: (?P<ante>[^,]+), "
     r"small_blind: (?P<sb>[^,]+), big_blind: (?P<bb>[^,]+), "
     r"start_date: (?P<date>\d{4}/\d\d/\d\d \d\d:\d\d:\d\d), players: \["

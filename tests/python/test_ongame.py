@@ -27,13 +27,6 @@ def hand_blocks(text):
 
 
 # Why a hand of a real file is not returned; each reason comes with a test of the hand's lines.
-def _no_sign(lines):
-    # Stakes printed without a currency sign ("10/20, TC", "0.50/1"): tournaments and an old
-    # limit file. The table line is not read.
-    after = lines[2].rsplit("/", 1)[1]
-    return after[:1] not in ("$", "\u00a3", "\u00a5") and after[:1] not in ("\u20ac", "\u20b9")
-
-
 def _cut_short(lines):
     # The text ends inside the summary, before the '*' line that closes the hand.
     summary = lines.index("Summary:")
@@ -45,7 +38,6 @@ def _draw(lines):
     return any(" changed " in line and line.endswith(" cards") for line in lines)
 
 
-NO_SIGN = ("stakes without a currency sign", _no_sign)
 DRAW = ("a draw's 'changed N cards' line", _draw)
 CUT_SHORT = ("text ends before the summary's closing line", _cut_short)
 
@@ -113,12 +105,17 @@ EXPECTED = {
         Faults("missing pot amount in 'New hand for Hero: [As, 7c, Jh, Ac, Jd]'"),
     f"{FPDB}/7-Stud-USD-1.00-2.00-201212.big.bring.txt":
         Faults("internal error: entered unreachable code"),
-    # Stakes without a sign: the table line is given up.
-    f"{FPDB}/LHE-9max-USD-0.50-1.00-201008.All-in.with.showdown.txt": ([], NO_SIGN),
-    f"{FPDB}/tour__NLHE-9max-200906.missing.tourno.txt": ([], NO_SIGN),
-    f"{FPDB}/tour__R-186-1481_1.txt": ([], NO_SIGN),
-    f"{FPDB}/tour__R-274-110.txt": ([], NO_SIGN),
-    f"{FPDB}/tour__R-274-73.txt": ([], NO_SIGN),
+    # Stakes without a sign: a cash table whose only sign is on the rake line, and tournaments
+    # (chips; a bare "---" before the boards of a hand whose players are all in).
+    f"{FPDB}/LHE-9max-USD-0.50-1.00-201008.All-in.with.showdown.txt": (["75443872-61"], None),
+    f"{FPDB}/tour__NLHE-9max-200906.missing.tourno.txt": (["569087-5"], None),
+    f"{FPDB}/tour__R-186-1481_1.txt": ([f"330030241-{n}" for n in range(1, 13)], None),
+    f"{FPDB}/tour__R-274-110.txt": (
+        [f"18949598-{n}" for n in range(1, 11)] + [f"18949649-{n}" for n in range(10, 15)]
+        + [f"18949590-{n}" for n in range(16, 19)] + [f"18949637-{n}" for n in range(26, 64)]
+        + [f"18949596-{n}" for n in range(63, 72)], None),
+    f"{FPDB}/tour__R-274-73.txt": (
+        [f"17781999-{n}" for n in range(1, 23)] + [f"17782010-{n}" for n in range(29, 42)], None),
 }
 
 

@@ -39,6 +39,19 @@ def test_a_faulting_hand_costs_only_itself_in_skip_mode(capfd):
         Rejected(18, "300000000002", "unrecognised line before the deal: 'Hand cancelled'")]
 
 
+def test_messages_quote_at_most_200_characters_of_the_input(capfd):
+    long = "Alice dances " + "é" * 300
+    quoted = "'" + long[:200] + "\u2026'"
+    strict = parse_str(hand(1).replace("*** HOLE CARDS ***", long + "\n*** HOLE CARDS ***"))
+    assert strict.rejected[0].reason == "unrecognised line before the deal: " + quoted
+    with pytest.raises(PanicException) as err:
+        parse_str(THREE.replace("Total pot $2 Rake $0", "Total pot $2 Rake $0" + "x" * 300))
+    assert len(str(err.value)) < 250 and str(err.value).endswith("x\u2026'")
+    assert len(capfd.readouterr().err) < 1000  # the fault's line on standard error too
+    with pytest.raises(RuntimeError, match=re.escape("Invalid poker website - " + quoted)):
+        parse_str(long)
+
+
 def test_rejected_is_a_named_tuple():
     r = parse_str(THREE, errors="skip").rejected[0]
     line, hand_id, reason = r
