@@ -42,6 +42,14 @@ enum class Site : std::uint8_t {
     Cake = 15,
     Pkr = 16,
     Winning = 17,
+    IPoker = 18,
+    PokerNow = 19,
+    Merge = 20,
+    RunItOnce = 21,
+    PokerMaster = 22,
+    PokerBros = 23,
+    PayNoRake = 24,
+    GrandPoker = 25,
 };
 // The Omaha variants deal five or six hole cards; Courchevel deals five and shows the first card
 // of the flop before the preflop round; short deck Hold'em is played without the twos to fives.
@@ -112,7 +120,7 @@ enum class BuyInKind : std::uint8_t {
 };
 inline constexpr std::size_t kBuyInKindCount = 7;
 
-inline constexpr std::size_t kSiteCount = 18;
+inline constexpr std::size_t kSiteCount = 26;
 inline constexpr std::size_t kGameTypeCount = 10;
 inline constexpr std::size_t kBetTypeCount = 3;
 
@@ -129,6 +137,10 @@ inline constexpr std::array<std::string_view, kSiteCount> kSiteNames = {
     "KingsClub",     "Bovada",
     "Enet",          "Cake",
     "Pkr",           "Winning",
+    "IPoker",        "PokerNow",
+    "Merge",         "RunItOnce",
+    "PokerMaster",   "PokerBros",
+    "PayNoRake",     "GrandPoker",
 };
 inline constexpr std::array<std::string_view, kGameTypeCount> kGameTypeNames = {"HoldEm",
                                                                                 "Omaha",
@@ -180,7 +192,7 @@ inline constexpr std::array<std::string_view, kActionTypeCount> kActionTypeNames
 };
 inline constexpr std::array<std::string_view, kBuyInKindCount> kBuyInKindNames = {
     "Money", "Freeroll", "Points", "StarsCoin", "PlayMoney", "Unknown", "Ticket"};
-static_assert(static_cast<std::size_t>(Site::Winning) + 1 == kSiteCount);
+static_assert(static_cast<std::size_t>(Site::GrandPoker) + 1 == kSiteCount);
 static_assert(static_cast<std::size_t>(GameType::CourchevelHiLo) + 1 == kGameTypeCount);
 static_assert(static_cast<std::size_t>(BetType::PotLimit) + 1 == kBetTypeCount);
 static_assert(static_cast<std::size_t>(ActionType::Insurance) + 1 == kActionTypeCount);

@@ -71,6 +71,14 @@ constexpr std::array<SiteForm, kSiteCount> kSiteForms = {{
     {"Cake Poker", "Cake Network"},              // Cake
     {"PKR", "PKR"},                              // Pkr
     {"Winning Poker", "Winning Poker Network"},  // Winning
+    {"iPoker", "iPoker Network"},                // IPoker
+    {"PokerNow", "PokerNow"},                    // PokerNow
+    {"Merge Gaming", "Merge Gaming Network"},    // Merge
+    {"Run It Once Poker", "Run It Once Poker"},  // RunItOnce
+    {"PokerMaster", "PokerMaster"},              // PokerMaster
+    {"PokerBros", "PokerBros"},                  // PokerBros
+    {"PayNoRake", "Chico"},                      // PayNoRake
+    {"Grand Poker", "Everleaf Gaming"},          // GrandPoker
 }};
 
 // The format's game names, in the model's code order. A game the format has no name for fails
