@@ -52,9 +52,11 @@ T = TypeVar("T")
 # Input bytes read into tables at once before they are written: bounds the memory of a run.
 PARQUET_GROUP_BYTES = 64 * 2**20
 
-SITES = ("PokerStars (cash and tournaments, and the Pluribus logs written in its layout), "
-         "GGPoker, Winamax, OnGame, Winning Poker Network (both layouts), Bovada / Ignition / "
-         "Bodog, 888poker, PartyPoker")
+# The module's table of the sites it recognises, with whether each has a reader, under the names
+# its hands' "site" field writes.
+SITES_READ = ", ".join(name for name, read in _handscribe._sites if read)
+SITES_NOT_READ = ", ".join(name for name, read in _handscribe._sites if not read)
+SITES = SITES_READ + (f" (recognised, not read: {SITES_NOT_READ})" if SITES_NOT_READ else "")
 GAMES = ("Hold'em, Omaha and Omaha Hi/Lo (4, 5 or 6 cards), short-deck Hold'em and Courchevel, "
          "in no-limit, pot-limit and fixed-limit; stud, razz and draw hands are left out")
 EXIT_HELP = f"""\
@@ -74,7 +76,9 @@ JSON on standard output: one line per file; for a single file argument the array
 otherwise {{"source": "PATH", "hands": [...]}} naming the file it comes from.
 
 sites read:
-{textwrap.fill(SITES + ".", 92, initial_indent="  ", subsequent_indent="  ")}
+{textwrap.fill(SITES_READ + ".", 92, initial_indent="  ", subsequent_indent="  ")}
+sites recognised by their first line but not read (the file is reported):
+{textwrap.fill((SITES_NOT_READ or "none") + ".", 92, initial_indent="  ", subsequent_indent="  ")}
 games read:
 {textwrap.fill(GAMES + ".", 92, initial_indent="  ", subsequent_indent="  ")}
 """

@@ -61,6 +61,10 @@ constexpr Prefix kPrefixes[] = {
     {"Hand#", Site::Cake},
     {"Table #", Site::Pkr},
     {"Game started ", Site::Winning},
+    // Rooms and apps that write PokerStars' layout under a hand line of their own.
+    {"Run It Once Poker ", Site::RunItOnce},
+    {"PokerMaster ", Site::PokerMaster},
+    {"PokerBros ", Site::PokerBros},
 };
 
 }  // namespace

@@ -863,6 +863,18 @@ PyObject* init_module() {
     if (panic == nullptr) return nullptr;
     Py_INCREF(panic);
     if (!add_object(module.get(), "PanicException", panic)) return nullptr;
+    // The sites recognised, in code order, each with whether it has a reader: (name, read).
+    Ref sites(PyTuple_New(static_cast<Py_ssize_t>(hs::kSiteCount)));
+    if (!sites) return nullptr;
+    for (std::size_t i = 0; i < hs::kSiteCount; ++i) {
+        const std::string_view name = hs::kSiteNames[i];
+        PyObject* row =
+            Py_BuildValue("(s#O)", name.data(), static_cast<Py_ssize_t>(name.size()),
+                          hs::site_has_reader(static_cast<hs::Site>(i)) ? Py_True : Py_False);
+        if (row == nullptr) return nullptr;
+        PyTuple_SET_ITEM(sites.get(), static_cast<Py_ssize_t>(i), row);
+    }
+    if (!add_object(module.get(), "_sites", sites.release())) return nullptr;
     if (!add_object(module.get(), "__all__", names.release())) return nullptr;
     return module.release();
 }

@@ -146,6 +146,11 @@ std::optional<size_t> read_tournament(HandBuilder& b, string_view line, size_t a
     static constexpr string_view kDash = " - ";
     if (starts(rest(line, game), kDash)) game += kDash.size();
     game = skip_spaces(game);
+    // A tournament named after its buy-in: "€15.55+€0.95 Classic, Hold'em No Limit (10/20)".
+    if (!read_game(line, game)) {
+        const size_t named = find_lit(line, ", ", game);
+        if (named != npos && read_game(line, named + 2)) game = named + 2;
+    }
     // The first parenthesis after the game's words holds the blinds, which begin with a digit,
     // unless a mixed game names the game of the hand in one before them ("Mixed Omaha (5 Card
     // Omaha Pot Limit)" too).

@@ -38,6 +38,40 @@ void reserve_for_text(HandStore& store, std::size_t bytes) {
     at_least(store.winners, bytes / 1000);
 }
 
+// Runs the site's reader over the parser's text; false, having read nothing, for a site that
+// has none.
+bool read_with_site_reader(Site site, Parser& parser, Errors errors,
+                           std::vector<Rejection>& rejected) {
+    switch (site) {
+        case Site::PokerStars:
+            pokerstars::parse_hands(parser, pokerstars::kPokerStars, errors, rejected);
+            return true;
+        case Site::PokerStarsPluribus:
+            pokerstars::parse_hands(parser, pokerstars::kPluribus, errors, rejected);
+            return true;
+        case Site::GGPoker:
+            pokerstars::parse_hands(parser, pokerstars::kGGPoker, errors, rejected);
+            return true;
+        case Site::RunItOnce:
+            pokerstars::parse_hands(parser, pokerstars::kRunItOnce, errors, rejected);
+            return true;
+        case Site::PokerMaster:
+            pokerstars::parse_hands(parser, pokerstars::kPokerMaster, errors, rejected);
+            return true;
+        case Site::PokerBros:
+            pokerstars::parse_hands(parser, pokerstars::kPokerBros, errors, rejected);
+            return true;
+        case Site::OnGame: ongame::parse_hands(parser, errors, rejected); return true;
+        case Site::Winamax: winamax::parse_hands(parser, errors, rejected); return true;
+        case Site::PacificPoker: pacificpoker::parse_hands(parser, errors, rejected); return true;
+        case Site::PartyPoker: partypoker::parse_hands(parser, errors, rejected); return true;
+        case Site::Winning: winning::parse_hands(parser, errors, rejected); return true;
+        case Site::Bovada: bovada::parse_hands(parser, errors, rejected); return true;
+        default: break;
+    }
+    return false;
+}
+
 }  // namespace
 
 void run_site_parser(Site site, std::string_view text, HandStore& store, Errors errors,
@@ -45,25 +79,20 @@ void run_site_parser(Site site, std::string_view text, HandStore& store, Errors 
     std::string unjoined;
     if (site == Site::Winning) text = winning::split_joined_hands(text, unjoined);
     Parser parser(text, store);
-    switch (site) {
-        case Site::PokerStars:
-            pokerstars::parse_hands(parser, pokerstars::kPokerStars, errors, rejected);
-            return;
-        case Site::PokerStarsPluribus:
-            pokerstars::parse_hands(parser, pokerstars::kPluribus, errors, rejected);
-            return;
-        case Site::GGPoker:
-            pokerstars::parse_hands(parser, pokerstars::kGGPoker, errors, rejected);
-            return;
-        case Site::OnGame: ongame::parse_hands(parser, errors, rejected); return;
-        case Site::Winamax: winamax::parse_hands(parser, errors, rejected); return;
-        case Site::PacificPoker: pacificpoker::parse_hands(parser, errors, rejected); return;
-        case Site::PartyPoker: partypoker::parse_hands(parser, errors, rejected); return;
-        case Site::Winning: winning::parse_hands(parser, errors, rejected); return;
-        case Site::Bovada: bovada::parse_hands(parser, errors, rejected); return;
-        default: break;
+    if (!read_with_site_reader(site, parser, errors, rejected))
+        fault_input("Parser has not been implemented for " + std::string(site_name(site)));
+}
+
+bool site_has_reader(Site site) {
+    // A reader given no text reads no hand; one that faults on it exists all the same.
+    HandStore store;
+    Parser parser(std::string_view(), store);
+    std::vector<Rejection> rejected;
+    try {
+        return read_with_site_reader(site, parser, Errors::Skip, rejected);
+    } catch (const Fault&) {
+        return true;
     }
-    fault_input("Parser has not been implemented for " + std::string(site_name(site)));
 }
 
 ParseResult parse_text(std::string_view text, Errors errors) {

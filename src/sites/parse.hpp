@@ -35,4 +35,7 @@ ParseResult parse_file(const std::string& path, Errors errors = Errors::Strict,
 void run_site_parser(Site site, std::string_view text, HandStore& store, Errors errors,
                      std::vector<Rejection>& rejected);
 
+// Whether the site has a reader (a site recognised without one ends in the fault above).
+bool site_has_reader(Site site);
+
 }  // namespace hs

@@ -56,12 +56,16 @@ void general_date(Header& h, string_view date, string_view line) {
     size_t s3 = s2 == npos ? npos : find_byte(date, ' ', s2 + 1);
     if (s3 != npos && starts(date.substr(s3), kTimeDash)) s3 += kTimeDash.size() - 1;
     const size_t s4 = s3 == npos ? npos : find_byte(date, ':', s3 + 1);
-    const size_t s5 = s4 == npos ? npos : find_byte(date, ':', s4 + 1);
-    if (s5 == npos) fault_missing("date", line);
+    if (s4 == npos) fault_missing("date", line);
+    // A time without seconds ("2021/02/13 22:01 UTC") is read as at second 0.
+    const size_t s5 = find_byte(date, ':', s4 + 1);
+    const size_t space = find_byte(date, ' ', s4 + 1);
+    const bool seconds = s5 != npos && (space == npos || s5 < space);
     h.start_date = pack_date(
         date_piece(date.substr(0, s1), line), date_piece(slice(date, s1 + 1, s2), line),
         date_piece(slice(date, s2 + 1, s3), line), date_piece(slice(date, s3 + 1, s4), line),
-        date_piece(slice(date, s4 + 1, s5), line), date_piece(date.substr(s5 + 1), line));
+        date_piece(seconds ? slice(date, s4 + 1, s5) : date.substr(s4 + 1), line),
+        seconds ? date_piece(date.substr(s5 + 1), line) : 0);
 }
 
 // The zone of the start time, from what follows the date: " ET", the old " (ET)", a zone and
@@ -247,6 +251,8 @@ bool parse_seat_line(HandBuilder& b, AmountForm cur) {
     // "Seat 4: Bob (2500 in chips) is sitting out"
     static constexpr string_view kSittingOut = ") is sitting out";
     if (p.line().back() == 't' && ends(p.line(), kSittingOut)) p.player(slot).sitting_out = true;
+    // "Seat 5: Bob (510 in chips) [hero]": the player who saved the history (Run It Once).
+    if (p.line().back() == ']' && ends(p.line(), " [hero]")) b.header().hero = slot;
     p.next_line();
     return true;
 }
@@ -498,14 +504,25 @@ std::optional<Action> fold_or_check(Parser& p, string_view line) {
     return Action::make(e->type, p.player_id(e->ending.name(line)), kNoPayload);
 }
 
-std::optional<Action> hand_not_shown(Parser& p, string_view line) {
+std::optional<Action> hand_not_shown(Parser& p, string_view line, const Variant& v) {
     static constexpr ActionEnding kRows[] = {
         {Ending(": mucks hand", "s hand"), ActionType::Fold},
         {Ending(": doesn't show hand", "w hand"), ActionType::Muck},
     };
     const ActionEnding* e = ending_row(line, kRows);
     if (e == nullptr) return std::nullopt;
-    return Action::make(e->type, p.player_id(e->ending.name(line)), kNoPayload);
+    const ActionType type = e == &kRows[0] ? v.mucks_hand : e->type;
+    return Action::make(type, p.player_id(e->ending.name(line)), kNoPayload);
+}
+
+// "<name> shows [Ad 4c] for Pair [Ah Ad Kc Jd 8c]" (or without the hand named): the first
+// bracket holds the player's cards. Nullopt for the colon's form ("<name>: shows [...]").
+std::optional<Action> shows_for(Parser& p, string_view line) {
+    static constexpr string_view kShows = " shows [";
+    const size_t at = find_str(line, kShows);
+    if (at == npos || at == 0 || line[at - 1] == ':') return std::nullopt;
+    const BracketedCards b = bracketed_cards(rest(line, at + kShows.size() - 1));
+    return p.make_card_action(cut_name(line, 0, at), ActionType::Show, b.cards);
 }
 
 constexpr char kPaysPremium[] = ": pay premium of all-in insurance (";
@@ -520,11 +537,14 @@ std::optional<Action> parse_action_line(Parser& p, string_view line, AmountForm 
             if (auto a = fold_or_check(p, line)) return a;
             break;
         case 'd':
-            if (auto a = hand_not_shown(p, line)) return a;
+            if (auto a = hand_not_shown(p, line, v)) return a;
             if (status)
                 if (auto a = status_line(p, line)) return a;
             break;
-        case ']': return cards_at_end(p, line);
+        case ']':
+            if (v.allows(RoundLine::ShowsFor))
+                if (auto a = shows_for(p, line)) return a;
+            return cards_at_end(p, line);
         case '"':
             if (v.allows(RoundLine::Chat)) return chat_line(p, line);
             break;
@@ -660,8 +680,11 @@ void read_results(Parser& p, string_view text, std::uint8_t id, AmountForm cur, 
         size_t sp = find_byte(text, ' ', i);
         if (sp == npos) sp = text.size();
         const string_view word = text.substr(i, sp - i);
-        if (after_won && !word.empty() && word.front() == '(') {
-            const auto amount = decimal_after_first(word.substr(1), cur);
+        // "won ($1.50)", or "won 420" as Run It Once writes it.
+        if (after_won && !word.empty() &&
+            (word.front() == '(' || is_ascii_digit(static_cast<unsigned char>(word.front())) ||
+             (cur.sign != 0 && currency_symbol(word)))) {
+            const auto amount = decimal_after_first(word.substr(word.front() == '(' ? 1 : 0), cur);
             if (!amount) fault_missing("amount won", line);
             winners.back().amount = amount->value;
         }
@@ -709,10 +732,14 @@ SeatResult parse_seat_result(Parser& p, string_view line, AmountForm cur, Action
                     return SeatResult::Action;
                 }
                 break;
-            case ')': fold_before = ends(line, "n't bet)"); break;
+            // "... folded before Flop (timeout)" too.
+            case ')':
+                fold_before =
+                    ends(line, "n't bet)") || find_lit(line, " folded before ", ns) != npos;
+                break;
             case 'p': fold_before = ends(line, "re Flop") || ends(line, "he Flop"); break;
-            case 'n': fold_before = ends(line, "he Turn"); break;
-            case 'r': fold_before = ends(line, "he River"); break;
+            case 'n': fold_before = ends(line, "he Turn") || ends(line, "re Turn"); break;
+            case 'r': fold_before = ends(line, "he River") || ends(line, "re River"); break;
             default: break;
         }
         if (fold_before) {
@@ -733,6 +760,13 @@ SeatResult parse_seat_result(Parser& p, string_view line, AmountForm cur, Action
         return test_at - back;
     };
     const bool bracket = find_byte(line, '[', ns) != npos;
+    // "Seat 5: Bob (small blind) mucked hand and won 80": a winner who did not show.
+    static constexpr string_view kMuckedHand = " mucked hand";
+    if (const size_t m = bracket ? npos : find_str(line, kMuckedHand, ns); m != npos) {
+        out = Action::make(ActionType::Muck, p.find_player(name_to(m)), kNoCards);
+        read_results(p, rest(line, m + kMuckedHand.size()), out.player_id(), cur, line);
+        return SeatResult::Action;
+    }
     if (const size_t w = bracket ? find_lit(line, "wed [", ns) : npos; w != npos) {
         const string_view name = name_to(phrase_start(kShowed, w));
         const BracketedCards b = bracketed_cards(line.substr(w));
@@ -903,6 +937,39 @@ const Variant kGGPoker{
     tournament::read_named_tournament,
     true,
     "Cash Drop to Pot ",
+    true};
+
+// Run It Once Poker: status and chat lines, "<name> shows [...] for <hand>", a winner's "mucks
+// hand", and tournaments named after their buy-in ("€15.55+€0.95 Classic, Hold'em ...").
+const Variant kRunItOnce{
+    Site::RunItOnce,
+    RoundLine::Status | RoundLine::Chat | RoundLine::Shows | RoundLine::ShowsFor | RoundLine::Join,
+    {},
+    "Run It Once ",
+    tournament::read_tournament,
+    false,
+    {},
+    true,
+    ActionType::Muck};
+
+// The PokerMaster and PokerBros apps' histories: PokerStars' layout under their own hand line.
+const Variant kPokerMaster{
+    Site::PokerMaster,
+    RoundLine::Status | RoundLine::Chat | RoundLine::Shows | RoundLine::CashOut | RoundLine::Join,
+    {},
+    "PokerMaster ",
+    tournament::read_tournament,
+    false,
+    {},
+    true};
+const Variant kPokerBros{
+    Site::PokerBros,
+    RoundLine::Status | RoundLine::Chat | RoundLine::Shows | RoundLine::CashOut | RoundLine::Join,
+    {},
+    "PokerBros ",
+    tournament::read_tournament,
+    false,
+    {},
     true};
 
 void parse_hands(Parser& parser, const Variant& variant, Errors errors,

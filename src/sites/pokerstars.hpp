@@ -27,6 +27,8 @@ inline constexpr std::uint8_t Join = 16;    // <name> joins the table at seat #n
 // All-in insurance: "<name>: pay premium of all-in insurance ($4)" is pushed; "<name>: get an
 // all-in insurance (...)", which moves no money, is read past.
 inline constexpr std::uint8_t Insurance = 32;
+// A hand shown without the colon and named after it: "<name> shows [Ad 4c] for Pair [Ah Ad ...]".
+inline constexpr std::uint8_t ShowsFor = 64;
 }  // namespace RoundLine
 
 // What sets one site written in the PokerStars layout apart: data, read by the one reader.
@@ -47,6 +49,9 @@ struct Variant {
     std::string_view pot_drop;
     // Whether a cash hand's amounts may group their thousands with ',' ("$1,289.63").
     bool grouped_amounts;
+    // What "<name>: mucks hand" in a round means: a fold at the showdown (PokerStars), or a
+    // winner who does not show (Run It Once, whose loser's cards are in the summary).
+    ActionType mucks_hand = ActionType::Fold;
     bool allows(std::uint8_t kind) const noexcept { return (round_lines & kind) != 0; }
     // How a cash hand whose stakes carry `sign` writes its amounts.
     AmountForm amounts(Currency sign) const noexcept {
@@ -57,6 +62,9 @@ struct Variant {
 extern const Variant kPokerStars;
 extern const Variant kPluribus;
 extern const Variant kGGPoker;
+extern const Variant kRunItOnce;
+extern const Variant kPokerMaster;
+extern const Variant kPokerBros;
 
 void parse_hands(Parser& parser, const Variant& variant, Errors errors,
                  std::vector<Rejection>& rejected);

@@ -11,6 +11,7 @@ import pytest
 
 import handscribe
 from conftest import CORPUS, DATA, needs_corpus
+from test_detection import UNSUPPORTED
 
 STARS = CORPUS / "pokerstars" / "HHSmithy_PokerHandHistoryParser"
 GBP = STARS / "PokerStars__CashGame__Limits__GbpTable.txt"
@@ -169,6 +170,13 @@ def test_help_and_usage_errors():
         assert word in out, word
     for code in range(5):  # each exit status is explained on a line of its own
         assert re.search(rf"^  {code}  \w", out, re.M), code
+    # every site the module recognises, under "sites read" when it has a reader
+    read, not_read = (re.findall(r"\w+", part) for part in re.search(
+        r"sites read:(.*)sites recognised[^\n]*:(.*)games read:", out, re.S).groups())
+    sites = handscribe._handscribe._sites
+    assert len(sites) == 26 and sorted(read + not_read) == sorted(n for n, _ in sites)
+    assert {"PokerStars", "RunItOnce", "PokerMaster", "PokerBros"} <= set(read)
+    assert {site for _, site in UNSUPPORTED} <= set(not_read) - {"none"}
     r = run("--version")
     assert r.returncode == 0 and r.stdout.decode() == f"handscribe {handscribe.__version__}\n"
 

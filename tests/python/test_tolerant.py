@@ -227,11 +227,11 @@ def test_the_cp1252_file():
 @needs_corpus
 @pytest.mark.parametrize("name", ["NLHE-3max-EUR-5.00-202102.RIO.cub3d.txt",
                                   "NLHE-3max-EUR-5.00-202103.classic.txt"])
-def test_files_of_an_unknown_site_in_cp1252_name_it(name):
+def test_run_it_once_files_in_cp1252_are_read(name):
     path = CORPUS / "pokerstars_other" / "jejellyroll-fr_fpdb-3" / name
-    with pytest.raises(RuntimeError, match="^Invalid poker website - 'Run It Once Poker Hand "
-                                           "#\\d+: Tournament #\\d+, \u20ac"):
-        parse_path(path, encoding="auto", errors="skip")
+    view = parse_path(path, encoding="auto", errors="skip")
+    assert (len(view), view.rejected) == (1, [])
+    assert json.loads(view.to_json())[0]["header"]["tournament"]["currency"] == "\u20ac"
 
 
 # ------------------------------------------------------------------------------------------
