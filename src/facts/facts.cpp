@@ -31,6 +31,10 @@ constexpr std::array<SiteRules, kSiteCount> kSiteRules = [] {
     rules[static_cast<std::size_t>(Site::Winning)].raise = RaiseAmount::ChipsAdded;
     rules[static_cast<std::size_t>(Site::Winning)].total = Total::LessRake;
     rules[static_cast<std::size_t>(Site::Bovada)].raise = RaiseAmount::ChipsAdded;
+    // Enet writes the chips a raiser adds ("raises €2,75" over a big blind of €0,50).
+    rules[static_cast<std::size_t>(Site::Enet)].raise = RaiseAmount::ChipsAdded;
+    // Pkr writes a call's and a raise's total in the round; its reader stores the chips added.
+    rules[static_cast<std::size_t>(Site::Pkr)].raise = RaiseAmount::ChipsAdded;
     return rules;
 }();
 

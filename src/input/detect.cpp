@@ -117,6 +117,14 @@ std::variant<Site, std::string> detect_site(std::string_view text) {
     if (rest.starts_with("Game #"))
         return lines.first.ends_with("starts.") ? Site::PartyPoker : Site::Enet;
 
+    // Pkr writes its hand line "Starting Hand #..." after the table line: a history cut before it
+    // (one that begins inside a hand, or at the hand line) is Pkr's when a line begins so.
+    static constexpr std::string_view kPkrHand = "Starting Hand #";
+    if (rest.starts_with(kPkrHand)) return Site::Pkr;
+    for (std::size_t at = rest.find(kPkrHand); at != std::string_view::npos;
+         at = rest.find(kPkrHand, at + 1))
+        if (rest[at - 1] == '\n' || rest[at - 1] == '\r') return Site::Pkr;
+
     std::string message = "Invalid poker website - ";
     append_quoted(message, lines.has_first ? lines.first : kEndOfText);
     return message;

@@ -24,4 +24,7 @@ struct LocalAmount {
 // more digits than any amount has).
 std::optional<LocalAmount> local_amount(std::string_view text) noexcept;
 
+// The value of the first amount of `text`; an input error naming the line when it holds none.
+float local_amount_at(std::string_view text, std::string_view line);
+
 }  // namespace hs

@@ -243,6 +243,30 @@ std::optional<StreetLine> parse_street_line(Parser& p) {
     return s;
 }
 
+bool read_table_line(Parser& p, Header& h) {
+    const string_view line = p.line();
+    // The name runs from the first quote to the last one: a name may hold a quote itself
+    // ("Isildur's PLO 50"), nothing after the name does.
+    const size_t q1 = find_byte(line, '\'');
+    if (q1 == npos) return false;
+    const size_t q2 = rfind_byte(line, '\'');
+    if (q2 == q1) return false;
+    h.table_name = p.store().push_text(cut_text(line, q1 + 1, q2));
+    // The size ("9-max"); old histories write none ("Table '16609627 1' Seat #6 is the button"),
+    // and the size stays 0.
+    if (const auto max = read_integer(rest(line, q2 + 2)))
+        h.max_players = static_cast<std::uint8_t>(max->value);
+    // The button: the number after the first "Seat #" behind the table name.
+    static constexpr char kButton[] = "Seat #";
+    const size_t seat = find_lit(line, kButton, q2 + 1);
+    if (seat == npos) fault_missing("button seat", line);
+    const auto button = read_integer(rest(line, seat + std::size(kButton) - 1));
+    if (!button) fault_missing("button seat", line);
+    h.button_seat = static_cast<std::uint8_t>(button->value);
+    p.next_line();
+    return true;
+}
+
 std::optional<Action> dealt_line(HandBuilder& b, string_view line) {
     static constexpr string_view kDealtTo = "Dealt to ";
     Parser& p = b.parser();

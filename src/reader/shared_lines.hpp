@@ -60,6 +60,11 @@ std::optional<PackedDate> fixed_date(std::string_view d) noexcept;
 // byte that is no digit; nothing when the text has another form.
 std::optional<PackedDate> loose_date(std::string_view d) noexcept;
 
+// The table line "Table 'name' 9-max Seat #6 is the button" (PokerStars and the layouts that copy
+// it; the size may be missing): the table's name, size and button seat into the header, and the
+// parser past the line. False when the line names no table between quotes.
+bool read_table_line(Parser& p, Header& h);
+
 // "Dealt to <name> [cards]", or "Dealt to <name>" for a player dealt in whose cards are not
 // shown; a line that shows cards makes its player the hero's candidate. nullopt when cut off
 // inside the cards.
@@ -68,8 +73,9 @@ std::optional<Action> dealt_line(HandBuilder& b, std::string_view line);
 // A street line: "*** FLOP *** [Qh 8s 9d]", "*** TURN *** [Qh 8s 9d] [Ah]", "*** FIRST RIVER ***
 // [..] [9c]", "*** SHOWDOWN ***", "*** SHOW DOWN ***", "*** FLOP ***: [3h Td 6d]", and with the
 // number of the board of a hand run twice, "*** FLOP 2 *** [6c 9s Jh]"; the kind is told by the
-// two letters before the closing stars (and the board's number). The cards are the last bracket's, but a flop whose
-// first card was shown before the preflop round (Courchevel) has them in two: "[8s] [2c 9h]".
+// two letters before the closing stars (and the board's number). The cards are the last bracket's,
+// but a flop whose first card was shown before the preflop round (Courchevel) has them in two:
+// "[8s] [2c 9h]".
 struct StreetLine {
     StreetKind kind;
     CardSet cards;

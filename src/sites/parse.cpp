@@ -8,9 +8,11 @@
 #include "input/file.hpp"
 #include "reader/cursor.hpp"
 #include "sites/bovada.hpp"
+#include "sites/enet.hpp"
 #include "sites/ongame.hpp"
 #include "sites/pacificpoker.hpp"
 #include "sites/partypoker.hpp"
+#include "sites/pkr.hpp"
 #include "sites/pokerstars.hpp"
 #include "sites/winamax.hpp"
 #include "sites/winning.hpp"
@@ -67,6 +69,8 @@ bool read_with_site_reader(Site site, Parser& parser, Errors errors,
         case Site::PartyPoker: partypoker::parse_hands(parser, errors, rejected); return true;
         case Site::Winning: winning::parse_hands(parser, errors, rejected); return true;
         case Site::Bovada: bovada::parse_hands(parser, errors, rejected); return true;
+        case Site::Enet: enet::parse_hands(parser, errors, rejected); return true;
+        case Site::Pkr: pkr::parse_hands(parser, errors, rejected); return true;
         default: break;
     }
     return false;

@@ -127,7 +127,8 @@ TEST(Dispatch, SitesWithoutAParserFault) {
     for (int code = 3; code <= 17; ++code) {
         const auto site = static_cast<Site>(code);
         if (site == Site::GGPoker || site == Site::Winamax || site == Site::Winning ||
-            site == Site::Bovada || site == Site::PacificPoker || site == Site::PartyPoker)
+            site == Site::Bovada || site == Site::PacificPoker || site == Site::PartyPoker ||
+            site == Site::Enet || site == Site::Pkr)
             continue;
         hs::HandStore store;
         try {

@@ -17,7 +17,7 @@ pa = pytest.importorskip("pyarrow")
 # contradictions are listed here.
 PINNED = {"pokerstars", "pokerstars_other", "pokerstars_tournaments", "pluribus", "ongame",
           "ggpoker", "winamax", "stats_reference", "pokerstars_localized", "winning", "bovada",
-          "pacificpoker", "partypoker"}
+          "pacificpoker", "partypoker", "enet", "pkr"}
 # Hands whose text contradicts itself: the facts keep the text's values.
 CONTRADICTIONS = {
     ("PokerStars__CashGame__Limits__AnteTable.txt", "109715173634"):
@@ -37,6 +37,17 @@ CONTRADICTIONS = {
         ("10MultipleHands.txt", "261443389"), ("Straddle.txt", "266899075"),
         ("WinningPoker__CashGame__HandActionTests__Straddle.txt", "266899075"),
         ("StrangePlayerNames.txt", "258671202")), "0.25 put in beyond 'Pot: … Rake …'"),
+    # Enet's files of hands that its own lines do not account for.
+    ("cash__NLHE-6max-EUR-0.05-0.10-201210.post.dead.txt", "19408739"):
+        "€0,40 put in (two blinds posted without an amount), 'collected (€0,20)' in the round, "
+        "'collected (€0,30)' and 'Total pot €0,30' in the summary",
+    ("cash__PLO-6max-USD-0.25-0.50-201207.side.pot.failure.txt", "7732419"):
+        "€140,53 put in, €56,64 collected, 'Total pot €2,75 | Rake €1,39'",
+    ("cash__PLO-9max-EUR-0.10-0.25-201207.bad.collected.txt", "6404139"):
+        "€22,21 put in, €12,27 collected, 'Total pot €0 | Rake €0,27'",
+    ("cash__PLO-9max-USD-0.10-0.25-201208.accounting.issue.txt", "12036770"):
+        "€0,75 put in, 'collected (€0,82)' (the bet returned) in the round, 'collected (€1,04)' "
+        "and 'Total pot €0 | Rake €0,06' in the summary",
 }
 # Files with raises whose "to" is not the replayed street total, and how many.
 RAISES_CONTRADICTING = {"NLHE-2max-USD-STT-20-201209.txt": 1}  # see its hand above

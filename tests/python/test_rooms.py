@@ -15,12 +15,14 @@ from conftest import CORPUS, DATA, needs_corpus
 EXPECTED = json.loads((Path(__file__).parent / "expected" / "rooms.json").read_text(
     encoding="utf-8"))
 GOLDEN = Path(__file__).parent / "golden"
-# Where each room's hands begin, and its files: a corpus folder, or the files of another folder
-# that hold its hands.
-START = re.compile(r"^\ufeff?(?:Run It Once Poker Hand #|PokerMaster Hand #|PokerBros Hand #)"
-                   r"(\w+)", re.M)
-FILES = sorted(p for p in (CORPUS / "pokerstars_other").rglob("*") if p.is_file()
-               and b"Run It Once Poker Hand #" in p.read_bytes()[:64]) if CORPUS.is_dir() else []
+# Where each room's hands begin (the id in group 1), and its files: a corpus folder, or the files
+# of another folder that hold its hands.
+START = re.compile(r"^\ufeff?(?:Run It Once Poker Hand #|PokerMaster Hand #|PokerBros Hand #|"
+                   r"Game #(?=\d+: )|Starting Hand #)(\w+)", re.M)
+FILES = sorted([p for folder in ("enet", "pkr") if (CORPUS / folder).is_dir()
+                for p in (CORPUS / folder).rglob("*") if p.is_file()] +
+               [p for p in (CORPUS / "pokerstars_other").rglob("*") if p.is_file()
+                and b"Run It Once Poker Hand #" in p.read_bytes()[:64]]) if CORPUS.is_dir() else []
 
 
 def rel(path: Path) -> str:
@@ -61,6 +63,10 @@ GOLDEN_CASES = {
     "run_it_once_tournament": RIO / "NLHE-3max-EUR-5.00-202102.RIO.cub3d.txt",
     "pokermaster_cash": DATA / "pokermaster" / "pokermaster_cash.txt",
     "pokerbros_cash": DATA / "pokerbros" / "pokerbros_cash.txt",
+    "enet_dead_blinds": CORPUS / "enet" / "jejellyroll-fr_fpdb-3" /
+    "cash__NLHE-6max-EUR-0.05-0.10-201210.post.dead.txt",
+    "pkr_two_winners": CORPUS / "pkr" / "jejellyroll-fr_fpdb-3" /
+    "cash__NLHE-10max-USD-0.02-0.04-201208.disconnected.won.txt",
 }
 
 
