@@ -275,17 +275,17 @@ constexpr string_view kNotes[] = {
 struct Reader {
     HandBuilder& b;
     Parser& p;
-    RoundBets bets;
+    RoundBets bets{};
     // The card set of each player's dealt cards (the hole cards a show or a muck reveals).
-    std::uint32_t dealt[kNoSlot];
+    std::uint32_t dealt[kNoSlot]{};
     // Each player's last Finish, as the index of its amounts (a prize follows its place).
-    std::uint32_t finish[kNoSlot];
+    std::uint32_t finish[kNoSlot]{};
     std::uint8_t dealer_number = kNone8;
     bool streets = false;      // the hand has street lines
     bool bet_preflop = false;  // a "Bets" line before any street line
     float won = 0.0f;          // the results' sum
     float put_in = 0.0f;       // the chips put in, less those returned
-    string_view last_bet;      // the last betting line
+    string_view last_bet{};    // the last betting line
     bool repeated = false;     // a betting line written twice in a row
 
     void clear() {
@@ -500,7 +500,7 @@ HandOutcome read_hand(HandBuilder& b) {
             p.player(id).seat = id + 1 + (dead_button && id >= small_blind ? 1 : 0);
         if (dead_button) h.button_seat = small_blind + 1;
     }
-    Reader r{b, p, {}, {}, {}};
+    Reader r{b, p};
     r.clear();
     while (!is_stars_line(p.line())) {
         if (!r.line(p.line())) return reject("unrecognised line before the deal");
