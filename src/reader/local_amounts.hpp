@@ -26,7 +26,4 @@ std::optional<LocalAmount> local_amount(std::string_view text) noexcept;
 // local_amount's value; a fault quoting `line` when the text holds none.
 float local_amount_at(std::string_view text, std::string_view line);
 
-// The value of the first amount of `text`; an input error naming the line when it holds none.
-float local_amount_at(std::string_view text, std::string_view line);
-
 }  // namespace hs
