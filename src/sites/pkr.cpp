@@ -324,8 +324,9 @@ string_view table_line_before(const Parser& p) {
     if (end == 0 || text[end - 1] != '\n') return {};
     --end;
     if (end > 0 && text[end - 1] == '\r') --end;
-    const size_t begin = end == 0 ? 0 : text.rfind('\n', end - 1);
-    const string_view before = slice(text, begin == npos ? 0 : begin + 1, end);
+    size_t begin = 0;
+    if (const size_t lf = end == 0 ? npos : text.rfind('\n', end - 1); lf != npos) begin = lf + 1;
+    const string_view before = slice(text, begin, end);
     return starts(before, "Table #") ? before : string_view();
 }
 

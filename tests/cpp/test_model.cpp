@@ -110,7 +110,7 @@ TEST(Enumerations, NamesByCode) {
                                  "Enet",          "Cake",
                                  "Pkr",           "Winning"};
     for (unsigned i = 0; i < 18; ++i) EXPECT_EQ(site_name(static_cast<Site>(i)), sites[i]);
-    EXPECT_EQ(site_name(static_cast<Site>(18)), "?");
+    EXPECT_EQ(site_name(static_cast<Site>(hs::kSiteCount)), "?");
     EXPECT_EQ(game_type_name(GameType::OmahaHiLo), "OmahaHiLo");
     EXPECT_EQ(game_type_name(GameType::CourchevelHiLo), "CourchevelHiLo");
     EXPECT_EQ(game_type_name(static_cast<GameType>(10)), "?");

@@ -297,6 +297,9 @@ TEST(PokerStarsHeader, DateForms) {
         {"2021/03/04 05:06:071 ET", hs::pack_date(2021, 3, 4, 5, 6, 71)},
         {"2021/03/04 05:06:07x", hs::pack_date(2021, 3, 4, 5, 6, 7)},
         {"02021/03/04 05:06:07", hs::pack_date(2021, 3, 4, 5, 6, 7)},
+        // a time without seconds (Run It Once): second 0
+        {"2021/02/13 22:01 UTC [2021/02/13 23:01 CET]", hs::pack_date(2021, 2, 13, 22, 1, 0)},
+        {"2021/03/04 05:06", hs::pack_date(2021, 3, 4, 5, 6, 0)},
     };
     for (const auto& c : cases) {
         Parts p;
@@ -309,7 +312,7 @@ TEST(PokerStarsHeader, DateForms) {
     Parts p;
     p.hand_line = "PokerStars Hand #1:  Hold'em No Limit ($1/$2 USD) - 2021/03/04 05:06:07\xC2\xB2";
     EXPECT_NE(fault_of(hand(p)).find("date"), std::string::npos);
-    p.hand_line = "PokerStars Hand #1:  Hold'em No Limit ($1/$2 USD) - 2021/03/04 05:06";
+    p.hand_line = "PokerStars Hand #1:  Hold'em No Limit ($1/$2 USD) - 2021/03/04 05";
     EXPECT_NE(fault_of(hand(p)).find("date"), std::string::npos);
 }
 
