@@ -9,7 +9,8 @@ times, best of several runs:
     of the file and of its cp1252 form.
 Prints MB/s, hands/s and the ratio parse time / memchr scan time; then hands/s of parse_str per
 site (PokerStars, Pluribus, OnGame, GGPoker, Winamax, Winning in each of its layouts, Bovada and
-its Ignition brand, 888poker, PartyPoker, Run It Once, Enet, Pkr, PokerMaster, PokerBros), each
+its Ignition brand, 888poker, PartyPoker, Run It Once, Enet, Pkr, PokerTracker's Merge layout,
+PokerMaster, PokerBros), each
 on its corpus files (or test hands) that parse into the site's hands (repeated to at least a tenth of
 --mb; a file that is not UTF-8 read as cp1252).
 
@@ -39,7 +40,7 @@ SITES = {"PokerStars": ("pokerstars", None), "Pluribus": ("pluribus", None),
          "Bovada": ("bovada", "Bovada Hand #"), "Ignition": ("bovada", "Ignition Hand #"),
          "888poker": ("pacificpoker", None), "PartyPoker": ("partypoker", None),
          "Run It Once": ("pokerstars_other", "Run It Once "), "Enet": ("enet", None),
-         "Pkr": ("pkr", None),
+         "Pkr": ("pkr", None), "PokerTracker (Merge)": ("pokertracker", "MERGE_GAME "),
          # no history of these apps is at hand: the hands written for the tests
          "PokerMaster": (ROOT / "tests" / "data" / "pokermaster", None),
          "PokerBros": (ROOT / "tests" / "data" / "pokerbros", None)}

@@ -35,6 +35,10 @@ constexpr std::array<SiteRules, kSiteCount> kSiteRules = [] {
     rules[static_cast<std::size_t>(Site::Enet)].raise = RaiseAmount::ChipsAdded;
     // Pkr writes a call's and a raise's total in the round; its reader stores the chips added.
     rules[static_cast<std::size_t>(Site::Pkr)].raise = RaiseAmount::ChipsAdded;
+    // PokerTracker's Merge layout: its reader stores the chips a raiser adds, and a bet nobody
+    // called is part of its bettor's "wins".
+    rules[static_cast<std::size_t>(Site::PokerTracker)].raise = RaiseAmount::ChipsAdded;
+    rules[static_cast<std::size_t>(Site::PokerTracker)].returns = Returns::InThePot;
     return rules;
 }();
 

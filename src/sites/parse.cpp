@@ -14,6 +14,7 @@
 #include "sites/partypoker.hpp"
 #include "sites/pkr.hpp"
 #include "sites/pokerstars.hpp"
+#include "sites/pokertracker.hpp"
 #include "sites/winamax.hpp"
 #include "sites/winning.hpp"
 
@@ -71,6 +72,7 @@ bool read_with_site_reader(Site site, Parser& parser, Errors errors,
         case Site::Bovada: bovada::parse_hands(parser, errors, rejected); return true;
         case Site::Enet: enet::parse_hands(parser, errors, rejected); return true;
         case Site::Pkr: pkr::parse_hands(parser, errors, rejected); return true;
+        case Site::PokerTracker: pokertracker::parse_hands(parser, errors, rejected); return true;
         default: break;
     }
     return false;

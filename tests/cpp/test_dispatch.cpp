@@ -128,7 +128,7 @@ TEST(Dispatch, SitesWithoutAParserFault) {
         const auto site = static_cast<Site>(code);
         if (site == Site::GGPoker || site == Site::Winamax || site == Site::Winning ||
             site == Site::Bovada || site == Site::PacificPoker || site == Site::PartyPoker ||
-            site == Site::Enet || site == Site::Pkr)
+            site == Site::Enet || site == Site::Pkr || site == Site::PokerTracker)
             continue;
         hs::HandStore store;
         try {

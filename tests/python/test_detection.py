@@ -120,7 +120,6 @@ UNSUPPORTED = [
     ("Full Tilt Poker Game #1", "FullTiltPoker"),
     ("Everleaf Gaming Game #1", "EverLeaf"),
     ("Stage #1: Holdem", "Absolute"),
-    ("MERGE_GAME 1", "PokerTracker"),
     ("Hand#1 - 2020", "Cake"),
     ("#5", "KingsClub"),
     ("#123 Hold'em", "KingsClub"),
@@ -141,7 +140,7 @@ def test_recognised_sites_without_a_parser_are_faults(text, site):
 
 def test_every_recognised_site_without_a_parser_is_covered():
     sites = {site for _, site in UNSUPPORTED}
-    assert len(sites) == 7
+    assert len(sites) == 6
 
 
 # Texts of the sites read since: the hand line goes to the site's reader, which reports the hand
@@ -160,6 +159,7 @@ READ = [
     ("Bodog.eu Hand #1", "hand line without a game"),
     ("Table #1 - Hold'em\nStarting Hand #5", "text ends inside the hand"),  # Pkr
     ("Starting Hand #5\nGame Type: HOLD'EM", "text ends inside the hand"),  # Pkr, cut before
+    ("MERGE_GAME 1", "hand line without a hand id"),  # PokerTracker
     ("Game #123", "hand line without a hand id"),  # Enet
     ("Game #123 starts. ", "hand line without a hand id"),  # the line must end at "starts."
     ("Game #123\nstarts.", "hand line without a hand id"),  # only the first line counts

@@ -17,7 +17,7 @@ pa = pytest.importorskip("pyarrow")
 # contradictions are listed here.
 PINNED = {"pokerstars", "pokerstars_other", "pokerstars_tournaments", "pluribus", "ongame",
           "ggpoker", "winamax", "stats_reference", "pokerstars_localized", "winning", "bovada",
-          "pacificpoker", "partypoker", "enet", "pkr"}
+          "pacificpoker", "partypoker", "enet", "pkr", "pokertracker"}
 # Hands whose text contradicts itself: the facts keep the text's values.
 CONTRADICTIONS = {
     ("PokerStars__CashGame__Limits__AnteTable.txt", "109715173634"):
@@ -48,6 +48,12 @@ CONTRADICTIONS = {
     ("cash__PLO-9max-USD-0.10-0.25-201208.accounting.issue.txt", "12036770"):
         "€0,75 put in, 'collected (€0,82)' (the bet returned) in the round, 'collected (€1,04)' "
         "and 'Total pot €0 | Rake €0,06' in the summary",
+    # PokerTracker's Merge layout of a sit-and-go: an all-in written as the player's whole stack,
+    # the ante posted before it included ("Allin $1,488.00" from "$1,488.00 in chips" after
+    # "Post Ante $25.00"), and "wins" beyond the chips put in.
+    **dict.fromkeys((("tour__NLHE-USD-SNG-2-201111.Merge.txt", hand) for hand in (
+        "4290961700035", "4290961700036", "4290961700040", "4290961700041", "4290961700043",
+        "4291306800008")), "'wins' beyond the chips put in, an all-in written as the whole stack"),
 }
 # Files with raises whose "to" is not the replayed street total, and how many.
 RAISES_CONTRADICTING = {"NLHE-2max-USD-STT-20-201209.txt": 1}  # see its hand above

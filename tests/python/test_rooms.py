@@ -1,8 +1,8 @@
 """The rooms read as variants of another room's reader or by readers of their own (Run It Once,
-PokerMaster, PokerBros, Enet, Pkr and the PokerTracker layout): every corpus file's hands returned
-or reported with their reason, pinned per file, every action's player among the hand's players,
-and one golden text form per site. The money identities of these hands are checked with every
-other corpus hand's in test_facts.py."""
+PokerMaster, PokerBros, Enet, Pkr and PokerTracker's Merge layout): every corpus file's hands
+returned or reported with their reason, pinned per file, every action's player among the hand's
+players, and one golden text form per site. The money identities of these hands are checked with
+every other corpus hand's in test_facts.py."""
 import json
 import re
 from pathlib import Path
@@ -18,11 +18,13 @@ GOLDEN = Path(__file__).parent / "golden"
 # Where each room's hands begin (the id in group 1), and its files: a corpus folder, or the files
 # of another folder that hold its hands.
 START = re.compile(r"^\ufeff?(?:Run It Once Poker Hand #|PokerMaster Hand #|PokerBros Hand #|"
-                   r"Game #(?=\d+: )|Starting Hand #)(\w+)", re.M)
+                   r"Game #(?=\d+: )|Starting Hand #|MERGE_GAME #)([\w-]+)", re.M)
 FILES = sorted([p for folder in ("enet", "pkr") if (CORPUS / folder).is_dir()
                 for p in (CORPUS / folder).rglob("*") if p.is_file()] +
-               [p for p in (CORPUS / "pokerstars_other").rglob("*") if p.is_file()
-                and b"Run It Once Poker Hand #" in p.read_bytes()[:64]]) if CORPUS.is_dir() else []
+               [p for folder, first in (("pokerstars_other", b"Run It Once Poker Hand #"),
+                                        ("pokertracker", b"MERGE_GAME #"))
+                for p in (CORPUS / folder).rglob("*") if p.is_file()
+                and first in p.read_bytes()[:64]]) if CORPUS.is_dir() else []
 
 
 def rel(path: Path) -> str:
@@ -67,6 +69,8 @@ GOLDEN_CASES = {
     "cash__NLHE-6max-EUR-0.05-0.10-201210.post.dead.txt",
     "pkr_two_winners": CORPUS / "pkr" / "jejellyroll-fr_fpdb-3" /
     "cash__NLHE-10max-USD-0.02-0.04-201208.disconnected.won.txt",
+    "pokertracker_merge": CORPUS / "pokertracker" / "jejellyroll-fr_fpdb-3" /
+    "cash__NLHE-USD-0.10-0.20-201204.PT4.Merge.txt",
 }
 
 
