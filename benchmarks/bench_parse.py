@@ -9,9 +9,9 @@ times, best of several runs:
     of the file and of its cp1252 form.
 Prints MB/s, hands/s and the ratio parse time / memchr scan time; then hands/s of parse_str per
 site (PokerStars, Pluribus, OnGame, GGPoker, Winamax, Winning in each of its layouts, Bovada and
-its Ignition brand, 888poker, PartyPoker, Run It Once, Enet, Pkr, PokerTracker's Merge layout,
-PokerMaster, PokerBros), each on its corpus files (or test hands) that parse into the site's
-hands (repeated to at least a tenth of --mb; a file that is not UTF-8 read as cp1252).
+its Ignition brand, 888poker, PartyPoker, iPoker, Run It Once, Enet, Pkr, PokerTracker's Merge
+layout, PokerMaster, PokerBros), each on its corpus files (or test hands) that parse into the
+site's hands (repeated to at least a tenth of --mb; a file that is not UTF-8 read as cp1252).
 
     python3 benchmarks/bench_parse.py [--mb 30] [--runs 5]
 """
@@ -38,13 +38,14 @@ SITES = {"PokerStars": ("pokerstars", None), "Pluribus": ("pluribus", None),
          "Winning": ("winning", "Hand #"), "Winning (older layout)": ("winning", "Game started"),
          "Bovada": ("bovada", "Bovada Hand #"), "Ignition": ("bovada", "Ignition Hand #"),
          "888poker": ("pacificpoker", None), "PartyPoker": ("partypoker", None),
+         "iPoker": ("ipoker", None),
          "Run It Once": ("pokerstars_other", "Run It Once "), "Enet": ("enet", None),
          "Pkr": ("pkr", None), "PokerTracker (Merge)": ("pokertracker", "MERGE_GAME "),
          # no history of these apps is at hand: the hands written for the tests
          "PokerMaster": (ROOT / "tests" / "data" / "pokermaster", None),
          "PokerBros": (ROOT / "tests" / "data" / "pokerbros", None)}
 # The site name of each folder's hands, where the folder holds another site's file too.
-SITE_NAMES = {"pacificpoker": "PacificPoker", "partypoker": "PartyPoker"}
+SITE_NAMES = {"pacificpoker": "PacificPoker", "partypoker": "PartyPoker", "ipoker": "IPoker"}
 
 
 def parses(text: str, site: str = "") -> bool:
@@ -67,7 +68,8 @@ def parses(text: str, site: str = "") -> bool:
 
 def build_input(target_mb: float, folder: Path = CORPUS, first: Optional[str] = None) -> bytes:
     parts = []
-    for path in sorted(folder.rglob("*.txt")):
+    # XML histories (iPoker) are also written to .xml files.
+    for path in sorted(p for p in folder.rglob("*") if p.suffix in (".txt", ".xml")):
         data = path.read_bytes()
         if data[:2] in (b"\xff\xfe", b"\xfe\xff"):  # UTF-16, read as "auto" reads it
             data = data.decode("utf-16", "replace").encode("utf-8")

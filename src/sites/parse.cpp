@@ -9,6 +9,7 @@
 #include "reader/cursor.hpp"
 #include "sites/bovada.hpp"
 #include "sites/enet.hpp"
+#include "sites/ipoker.hpp"
 #include "sites/ongame.hpp"
 #include "sites/pacificpoker.hpp"
 #include "sites/partypoker.hpp"
@@ -70,6 +71,7 @@ bool read_with_site_reader(Site site, Parser& parser, Errors errors,
         case Site::PartyPoker: partypoker::parse_hands(parser, errors, rejected); return true;
         case Site::Winning: winning::parse_hands(parser, errors, rejected); return true;
         case Site::Bovada: bovada::parse_hands(parser, errors, rejected); return true;
+        case Site::IPoker: ipoker::parse_hands(parser, errors, rejected); return true;
         case Site::Enet: enet::parse_hands(parser, errors, rejected); return true;
         case Site::Pkr: pkr::parse_hands(parser, errors, rejected); return true;
         case Site::PokerTracker: pokertracker::parse_hands(parser, errors, rejected); return true;
