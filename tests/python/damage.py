@@ -30,7 +30,8 @@ _WHITE = "\t\n\x0b\x0c\r \x85\xa0\u1680\u2000-\u200a\u2028\u2029\u202f\u205f\u30
 HAND_START = re.compile(
     f"[{_WHITE}]*(?:PokerStars |\\*\\*\\*\\*\\* History|Poker Hand #|Winamax |Game started|"
     "(?:Game )?Hand #|(?:Bovada|Ignition|Bodog(?: UK|\\.\\w+)?) Hand #|#Game No"
-    "|\\*\\*\\*\\*\\* Hand|Run It Once |PokerMaster |PokerBros |Game #\\d+: |Starting Hand #)")
+    "|\\*\\*\\*\\*\\* Hand|Run It Once |PokerMaster |PokerBros |Game #\\d+: |Starting Hand #"
+    "|MERGE_GAME )")
 # Winning's files joined end to end: a hand that begins after the mark in the middle of a line.
 _JOINED = re.compile("(?<!\n)\ufeffGame started")
 _WHITE_CHARS = "\t\n\x0b\x0c\r \x85\xa0\u1680" + "".join(map(chr, range(0x2000, 0x200b))) + \
