@@ -52,6 +52,7 @@ constexpr Prefix kPrefixes[] = {
     {"BetOnline ", Site::BetOnline},
     {"Bodog ", Site::Bovada},
     {"Full Tilt ", Site::FullTiltPoker},
+    {"FullTiltPoker ", Site::FullTiltPoker},
     {"Everleaf ", Site::EverLeaf},
     {"Winamax ", Site::Winamax},
     {"Stage ", Site::Absolute},
@@ -92,6 +93,15 @@ std::variant<Site, std::string> detect_site(std::string_view text) {
     }
     for (const Prefix& p : kPrefixes)
         if (rest.starts_with(p.text)) return p.site;
+    // Full Tilt Poker archives open with a line of their own ("BEGIN", "******************** # 1
+    // ****...") before the first hand's line.
+    if (rest.starts_with("BEGIN") || rest.starts_with("******************** # ")) {
+        const std::size_t cut = rest.find('\n');
+        const std::string_view next =
+            skip_white_space(cut == std::string_view::npos ? std::string_view() : rest.substr(cut));
+        if (next.starts_with("FullTiltPoker Game #") || next.starts_with("Full Tilt Poker Game #"))
+            return Site::FullTiltPoker;
+    }
     if (rest.size() > 1 && rest[0] == '#' && numeric_len(tail(rest, 1)) > 0) return Site::KingsClub;
 
     // Bovada's other brands ("Bodog " is a prefix above; "Bodog.com", "Bodog.eu").

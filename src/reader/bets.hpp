@@ -38,6 +38,8 @@ class RoundBets {
         const std::int64_t after = in_[player & (kNoSlot - 1)] + cents(amount);
         return after <= top_ ? ActionType::CallAllIn : ActionType::RaiseAllIn;
     }
+    // The highest total any player has put in during the round.
+    float top() const noexcept { return static_cast<float>(top_) / 100.0f; }
     // The chips `player` has in the round.
     float in(std::uint8_t player) const noexcept {
         return static_cast<float>(in_[player & (kNoSlot - 1)]) / 100.0f;
