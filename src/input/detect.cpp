@@ -93,6 +93,12 @@ std::variant<Site, std::string> detect_site(std::string_view text) {
     }
     for (const Prefix& p : kPrefixes)
         if (rest.starts_with(p.text)) return p.site;
+    // PokerNow's log export: a table of comma-separated values under the header "entry,at,order".
+    if (rest.starts_with("entry,at,order")) {
+        const std::string_view after = rest.substr(14);
+        if (after.empty() || after.front() == '\n' || after.starts_with("\r\n"))
+            return Site::PokerNow;
+    }
     // Full Tilt Poker archives open with a line of their own ("BEGIN", "******************** # 1
     // ****...") before the first hand's line.
     if (rest.starts_with("BEGIN") || rest.starts_with("******************** # ")) {

@@ -45,6 +45,14 @@ class RoundBets {
         return static_cast<float>(in_[player & (kNoSlot - 1)]) / 100.0f;
     }
 
+    // A raise written as the player's total for the round ("raises to $12"): the raise over the
+    // round's highest bet, which the model keeps, while the chips it adds go into the round.
+    float raise_to(std::uint8_t player, float to) noexcept {
+        const float over = sum_hundredths(to, -top());
+        add(player, sum_hundredths(to, -in(player)));
+        return over;
+    }
+
   private:
     static std::int64_t cents(float amount) noexcept {
         return std::isfinite(amount) && std::fabs(amount) < 1e15f

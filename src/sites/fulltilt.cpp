@@ -35,11 +35,6 @@ namespace {
 using std::size_t;
 using std::string_view;
 
-// The byte at `i`, or 0 past the end.
-unsigned char byte_or_0(string_view s, size_t i) noexcept {
-    return i < s.size() ? static_cast<unsigned char>(s[i]) : 0;
-}
-
 // "$0.60", "€0.02", "300", "2,866,582": the sign skipped, thousands grouped.
 std::optional<NumberRead> money(string_view text) noexcept {
     size_t skip = 0;
@@ -437,8 +432,7 @@ struct Reader {
                 case ActionType::Raise:
                     // "raises to $12": the street's total; the model keeps the raise over the
                     // bet, and the chips added go into the round.
-                    value = sum_hundredths(amount->value, -bets.top());
-                    bets.add(id, sum_hundredths(amount->value, -bets.in(id)));
+                    value = bets.raise_to(id, amount->value);
                     break;
                 case ActionType::Ante:
                 case ActionType::DeadBlind: break;

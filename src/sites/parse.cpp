@@ -12,6 +12,7 @@
 #include "sites/ongame.hpp"
 #include "sites/pacificpoker.hpp"
 #include "sites/partypoker.hpp"
+#include "sites/pokernow.hpp"
 #include "sites/pokerstars.hpp"
 #include "sites/winamax.hpp"
 #include "sites/winning.hpp"
@@ -45,6 +46,8 @@ void run_site_parser(Site site, std::string_view text, HandStore& store, Errors 
                      std::vector<Rejection>& rejected) {
     std::string unjoined;
     if (site == Site::Winning) text = winning::split_joined_hands(text, unjoined);
+    pokernow::Log log;
+    if (site == Site::PokerNow) text = pokernow::rebuild(text, log);
     Parser parser(text, store);
     switch (site) {
         case Site::PokerStars:
@@ -62,6 +65,7 @@ void run_site_parser(Site site, std::string_view text, HandStore& store, Errors 
         case Site::PartyPoker: partypoker::parse_hands(parser, errors, rejected); return;
         case Site::Winning: winning::parse_hands(parser, errors, rejected); return;
         case Site::Bovada: bovada::parse_hands(parser, errors, rejected); return;
+        case Site::PokerNow: pokernow::parse_hands(parser, log, errors, rejected); return;
         case Site::FullTiltPoker:
             // The site's own layout, or PokerStars' that its histories took after 2016.
             if (fulltilt::in_stars_layout(text))
