@@ -245,7 +245,9 @@ string_view hand_line(HandBuilder& b, string_view line) {
     Header& h = b.header();
     h.site = Site::FullTiltPoker;
     const size_t hash = find_str(line, " Game #");
-    if (hash == npos) return "not a hand line";
+    if (hash == npos)
+        return find_str(line, " Tournament Summary ") != npos ? "a tournament's summary, no hand"
+                                                              : "not a hand line";
     const size_t id_at = hash + 7;
     const size_t colon = find_str(line, ": ", id_at);
     if (colon == npos || colon == id_at) fault_input(std::string(kHandLineWithoutId));

@@ -500,11 +500,11 @@ std::string hero_of(string_view text) {
 
 }  // namespace
 
-std::string_view rebuild(std::string_view csv, Log& log) {
+std::string rebuild(std::string_view csv, Log& log) {
     CsvTable table;
     if (std::string error = read_csv(csv, table); !error.empty())
-        fault_input("PokerNow log that is not comma-separated values: " + error);
-    if (table.records() == 0) fault_input("PokerNow log without rows");
+        return "PokerNow log that is not comma-separated values: " + error;
+    if (table.records() == 0) return "PokerNow log without rows";
     size_t entry = npos, time = npos, order = npos;
     for (size_t c = 0; c < table.columns; ++c) {
         const string_view name = table.field(0, c);
@@ -513,7 +513,7 @@ std::string_view rebuild(std::string_view csv, Log& log) {
         if (name == "order") order = c;
     }
     if (entry == npos || time == npos || order == npos)
-        fault_input("PokerNow log without the columns entry, at and order");
+        return "PokerNow log without the columns entry, at and order";
     // The rows in time order: by `order`, rows of the same order as the table lists them
     // reversed (it lists the newest first).
     const size_t rows = table.records() - 1;
@@ -526,7 +526,7 @@ std::string_view rebuild(std::string_view csv, Log& log) {
         if (!n || n->len != o.size()) {
             std::string m = "PokerNow log row without an order, line ";
             append_u64(m, at(table.lines, row));
-            fault_input(std::move(m));
+            return m;
         }
         orders[i] = n->value;
         index[i] = row;
@@ -554,7 +554,7 @@ std::string_view rebuild(std::string_view csv, Log& log) {
     for (const auto& [offset, length] : time_at)
         log.times.push_back(string_view(log.cells).substr(offset, length));
     log.hero = hero_of(log.text);
-    return log.text;
+    return {};
 }
 
 void parse_hands(Parser& parser, const Log& log, Errors errors, std::vector<Rejection>& rejected) {

@@ -20,9 +20,9 @@ struct Log {
     std::string cells;  // the texts the lines and times point into
 };
 
-// Reads the export's rows into `log` and returns its text; a text that is not such an export is
-// an input fault that says why.
-std::string_view rebuild(std::string_view csv, Log& log);
+// Reads the export's rows into `log`; an empty string, or what makes the text no such export
+// ("PokerNow log that is not comma-separated values: quoted field left open, line 9").
+std::string rebuild(std::string_view csv, Log& log);
 
 void parse_hands(Parser& parser, const Log& log, Errors errors, std::vector<Rejection>& rejected);
 
