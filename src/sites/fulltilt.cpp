@@ -36,18 +36,8 @@ using std::size_t;
 using std::string_view;
 
 // "$0.60", "€0.02", "300", "2,866,582": the sign skipped, thousands grouped.
-std::optional<NumberRead> money(string_view text) noexcept {
-    size_t skip = 0;
-    if (const auto sign = currency_symbol(text)) skip = sign->len;
-    auto r = read_grouped_decimal(text.substr(skip));
-    if (r) r->len += skip;
-    return r;
-}
-float money_at(string_view text, string_view line) {
-    const auto r = money(text);
-    if (!r) fault_missing("amount", line);
-    return r->value;
-}
+std::optional<NumberRead> money(string_view text) noexcept { return signed_grouped_amount(text); }
+float money_at(string_view text, string_view line) { return signed_grouped_amount_at(text, line); }
 // A stake, which may count in thousands, millions or billions of chips ("50K", "2B").
 std::optional<NumberRead> stake(string_view text) noexcept {
     auto r = money(text);

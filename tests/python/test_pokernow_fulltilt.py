@@ -42,7 +42,9 @@ def text_of(path: Path) -> str:
 def log_entries(path: Path) -> list:
     """A PokerNow export's entries in time order, read with Python's own CSV reader."""
     rows = list(csv.DictReader(io.StringIO(text_of(path), newline="")))
-    return [r["entry"] for r in sorted(reversed(rows), key=lambda r: int(r["order"]))]
+    # the table lists the newest first: rows of the same order keep that order reversed
+    rows.reverse()
+    return [r["entry"] for r in sorted(rows, key=lambda r: int(r["order"]))]
 
 
 FT_START = re.compile(r"^(?:Full ?Tilt ?Poker) Game #(\d+):", re.M)
