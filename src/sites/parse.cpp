@@ -9,6 +9,7 @@
 #include "reader/cursor.hpp"
 #include "sites/bovada.hpp"
 #include "sites/fulltilt.hpp"
+#include "sites/ipoker.hpp"
 #include "sites/ongame.hpp"
 #include "sites/pacificpoker.hpp"
 #include "sites/partypoker.hpp"
@@ -71,6 +72,7 @@ void run_reader(Site site, std::string_view text, HandStore& store, Errors error
             else
                 fulltilt::parse_hands(parser, errors, rejected);
             return;
+        case Site::IPoker: ipoker::parse_hands(parser, errors, rejected); return;
         default: break;
     }
     fault_input("Parser has not been implemented for " + std::string(site_name(site)));
