@@ -9,11 +9,13 @@
 #include "reader/cursor.hpp"
 #include "sites/bovada.hpp"
 #include "sites/enet.hpp"
+#include "sites/fulltilt.hpp"
 #include "sites/ipoker.hpp"
 #include "sites/ongame.hpp"
 #include "sites/pacificpoker.hpp"
 #include "sites/partypoker.hpp"
 #include "sites/pkr.hpp"
+#include "sites/pokernow.hpp"
 #include "sites/pokerstars.hpp"
 #include "sites/pokertracker.hpp"
 #include "sites/winamax.hpp"
@@ -42,10 +44,10 @@ void reserve_for_text(HandStore& store, std::size_t bytes) {
     at_least(store.winners, bytes / 1000);
 }
 
-// Runs the site's reader over the parser's text; false, having read nothing, for a site that
-// has none.
-bool read_with_site_reader(Site site, Parser& parser, Errors errors,
-                           std::vector<Rejection>& rejected) {
+// Runs the site's reader over the parser's text (`text`, a PokerNow log's rows already put back
+// in time order); false, having read nothing, for a site that has none.
+bool read_with_site_reader(Site site, std::string_view text, Parser& parser, Errors errors,
+                           std::vector<Rejection>& rejected, const pokernow::Log& log) {
     switch (site) {
         case Site::PokerStars:
             pokerstars::parse_hands(parser, pokerstars::kPokerStars, errors, rejected);
@@ -71,6 +73,14 @@ bool read_with_site_reader(Site site, Parser& parser, Errors errors,
         case Site::PartyPoker: partypoker::parse_hands(parser, errors, rejected); return true;
         case Site::Winning: winning::parse_hands(parser, errors, rejected); return true;
         case Site::Bovada: bovada::parse_hands(parser, errors, rejected); return true;
+        case Site::PokerNow: pokernow::parse_hands(parser, log, errors, rejected); return true;
+        case Site::FullTiltPoker:
+            // The site's own layout, or PokerStars' that its histories took after 2016.
+            if (fulltilt::in_stars_layout(text))
+                pokerstars::parse_hands(parser, pokerstars::kFullTiltStars, errors, rejected);
+            else
+                fulltilt::parse_hands(parser, errors, rejected);
+            return true;
         case Site::IPoker: ipoker::parse_hands(parser, errors, rejected); return true;
         case Site::Enet: enet::parse_hands(parser, errors, rejected); return true;
         case Site::Pkr: pkr::parse_hands(parser, errors, rejected); return true;
@@ -80,15 +90,26 @@ bool read_with_site_reader(Site site, Parser& parser, Errors errors,
     return false;
 }
 
+// The reader of the site over the text, a PokerNow log's rows already put back in time order.
+void run_reader(Site site, std::string_view text, HandStore& store, Errors errors,
+                std::vector<Rejection>& rejected, const pokernow::Log& log) {
+    std::string unjoined;
+    if (site == Site::Winning) text = winning::split_joined_hands(text, unjoined);
+    if (site == Site::PokerNow) text = log.text;
+    Parser parser(text, store);
+    if (!read_with_site_reader(site, text, parser, errors, rejected, log))
+        fault_input("Parser has not been implemented for " + std::string(site_name(site)));
+}
+
 }  // namespace
 
 void run_site_parser(Site site, std::string_view text, HandStore& store, Errors errors,
                      std::vector<Rejection>& rejected) {
-    std::string unjoined;
-    if (site == Site::Winning) text = winning::split_joined_hands(text, unjoined);
-    Parser parser(text, store);
-    if (!read_with_site_reader(site, parser, errors, rejected))
-        fault_input("Parser has not been implemented for " + std::string(site_name(site)));
+    pokernow::Log log;
+    if (site == Site::PokerNow)
+        if (std::string error = pokernow::rebuild(text, log); !error.empty())
+            fault_input(std::move(error));
+    run_reader(site, text, store, errors, rejected, log);
 }
 
 bool site_has_reader(Site site) {
@@ -96,8 +117,9 @@ bool site_has_reader(Site site) {
     HandStore store;
     Parser parser(std::string_view(), store);
     std::vector<Rejection> rejected;
+    const pokernow::Log log;
     try {
-        return read_with_site_reader(site, parser, Errors::Skip, rejected);
+        return read_with_site_reader(site, std::string_view(), parser, Errors::Skip, rejected, log);
     } catch (const Fault&) {
         return true;
     }
@@ -111,10 +133,16 @@ ParseResult parse_text(std::string_view text, Errors errors) {
             result.error = std::move(*message);
             return result;
         }
+        // A PokerNow log that is no table of its rows is refused as a text of no site is.
+        pokernow::Log log;
+        if (std::get<Site>(site) == Site::PokerNow) {
+            result.error = pokernow::rebuild(without_byte_order_mark(text), log);
+            if (!result.error.empty()) return result;
+        }
         auto store = std::make_unique<HandStore>();
         reserve_for_text(*store, text.size());
-        run_site_parser(std::get<Site>(site), without_byte_order_mark(text), *store, errors,
-                        result.rejected);
+        run_reader(std::get<Site>(site), without_byte_order_mark(text), *store, errors,
+                   result.rejected, log);
         result.store = std::move(store);
     } catch (const InputFault& f) {
         if (errors == Errors::Strict) throw;

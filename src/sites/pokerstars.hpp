@@ -62,6 +62,7 @@ struct Variant {
 extern const Variant kPokerStars;
 extern const Variant kPluribus;
 extern const Variant kGGPoker;
+extern const Variant kFullTiltStars;
 extern const Variant kRunItOnce;
 extern const Variant kPokerMaster;
 extern const Variant kPokerBros;
