@@ -828,7 +828,9 @@ std::string hand_message(const HandStore& store, const Hand& h, std::string_view
 }  // namespace
 
 std::optional<OhhText> to_ohh(const HandStore& store, Span hands, Errors errors) {
-    JsonWriter w;
+    // Bytes of a hand, a player and an action in this layout, as real hands give them.
+    constexpr std::size_t kHandBytes = 700, kPlayerBytes = 90, kActionBytes = 110;
+    JsonWriter w(output_estimate(store, hands, kHandBytes, kPlayerBytes, kActionBytes));
     OhhText out;
     HandWriter writer(store, w);
     try {
