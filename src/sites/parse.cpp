@@ -9,6 +9,7 @@
 #include "reader/cursor.hpp"
 #include "sites/bovada.hpp"
 #include "sites/ipoker.hpp"
+#include "sites/merge.hpp"
 #include "sites/ongame.hpp"
 #include "sites/pacificpoker.hpp"
 #include "sites/partypoker.hpp"
@@ -63,6 +64,7 @@ void run_site_parser(Site site, std::string_view text, HandStore& store, Errors 
         case Site::Winning: winning::parse_hands(parser, errors, rejected); return;
         case Site::Bovada: bovada::parse_hands(parser, errors, rejected); return;
         case Site::IPoker: ipoker::parse_hands(parser, errors, rejected); return;
+        case Site::Merge: merge::parse_hands(parser, errors, rejected); return;
         default: break;
     }
     fault_input("Parser has not been implemented for " + std::string(site_name(site)));
