@@ -33,8 +33,6 @@ CONTRADICTIONS = {
     # no cent exactly.
     ("cash__NLHE-USD-0.02-0.04.201105.Player.not.in.preamble.acts.xml", "34205042-1"):
         "a seat that posts a blind without a <player> element: its stack is not written",
-    ("tour__NLHE-USD-STT.201112.allin.blind.txt", "45133716-41"):
-        "wins of 2,335 from 2,225 put in, a player all in with a balance of 0",
     ("NLHE-USD-MTT-5r-201112.Sample.xml", "3869863986"):
         "chips with cents beyond a float's precision",
     # The Winning Poker Network's cash tables of 2014: 0.25 put in that neither the pot nor the
