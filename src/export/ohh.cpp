@@ -222,7 +222,13 @@ class HandWriter {
         o.key("game_number").text(store_.text_of(hd.id));
         if (hd.start_utc == 0) fault("no start time");
         o.key("start_date_utc").date(hd.start_utc);
-        o.key("table_name").text(store_.text_of(hd.table_name));
+        // The format wants a table's name; a history that names none (PokerNow's logs) gives
+        // the site's.
+        const string_view table = store_.text_of(hd.table_name);
+        if (table.empty())
+            o.key("table_name").name(site_->site);
+        else
+            o.key("table_name").text(table);
         const string_view game = name_of(kGameNames, static_cast<std::size_t>(hd.game_type));
         if (game.empty())
             fault(std::string("a game the format has no name for: ") +
