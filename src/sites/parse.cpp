@@ -115,6 +115,20 @@ ParseResult parse_text(std::string_view text, Errors errors) {
     return result;
 }
 
+ParseResult parse_text_as(Site site, std::string_view text, Errors errors) {
+    ParseResult result;
+    try {
+        auto store = std::make_unique<HandStore>();
+        reserve_for_text(*store, text.size());
+        run_site_parser(site, text, *store, errors, result.rejected);
+        result.store = std::move(store);
+    } catch (const InputFault& f) {
+        if (errors == Errors::Strict) throw;
+        result.error = f.message();
+    }
+    return result;
+}
+
 ParseResult parse_file(const std::string& path, Errors errors, Encoding encoding) {
     InputText input;
     if (std::string error = read_input_file(path, encoding, input); !error.empty()) {
