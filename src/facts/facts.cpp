@@ -39,9 +39,11 @@ constexpr std::array<SiteRules, kSiteCount> kSiteRules = [] {
     // called is part of its bettor's "wins".
     rules[static_cast<std::size_t>(Site::PokerTracker)].raise = RaiseAmount::ChipsAdded;
     rules[static_cast<std::size_t>(Site::PokerTracker)].returns = Returns::InThePot;
-    // The iPoker reader stores every raise as the chips it adds (its histories write some raises
-    // as the player's new total on the street, some as the chips added), and writes the returns.
+    // The iPoker and Merge readers store every raise as the chips it adds (its histories write some
+    // raises as the player's new total on the street, some as the chips added), and writes the
+    // returns.
     rules[static_cast<std::size_t>(Site::IPoker)].raise = RaiseAmount::ChipsAdded;
+    rules[static_cast<std::size_t>(Site::Merge)].raise = RaiseAmount::ChipsAdded;
     return rules;
 }();
 

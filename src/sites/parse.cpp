@@ -11,6 +11,7 @@
 #include "sites/enet.hpp"
 #include "sites/fulltilt.hpp"
 #include "sites/ipoker.hpp"
+#include "sites/merge.hpp"
 #include "sites/ongame.hpp"
 #include "sites/pacificpoker.hpp"
 #include "sites/partypoker.hpp"
@@ -82,6 +83,7 @@ bool read_with_site_reader(Site site, std::string_view text, Parser& parser, Err
                 fulltilt::parse_hands(parser, errors, rejected);
             return true;
         case Site::IPoker: ipoker::parse_hands(parser, errors, rejected); return true;
+        case Site::Merge: merge::parse_hands(parser, errors, rejected); return true;
         case Site::Enet: enet::parse_hands(parser, errors, rejected); return true;
         case Site::Pkr: pkr::parse_hands(parser, errors, rejected); return true;
         case Site::PokerTracker: pokertracker::parse_hands(parser, errors, rejected); return true;
@@ -143,6 +145,20 @@ ParseResult parse_text(std::string_view text, Errors errors) {
         reserve_for_text(*store, text.size());
         run_reader(std::get<Site>(site), without_byte_order_mark(text), *store, errors,
                    result.rejected, log);
+        result.store = std::move(store);
+    } catch (const InputFault& f) {
+        if (errors == Errors::Strict) throw;
+        result.error = f.message();
+    }
+    return result;
+}
+
+ParseResult parse_text_as(Site site, std::string_view text, Errors errors) {
+    ParseResult result;
+    try {
+        auto store = std::make_unique<HandStore>();
+        reserve_for_text(*store, text.size());
+        run_site_parser(site, text, *store, errors, result.rejected);
         result.store = std::move(store);
     } catch (const InputFault& f) {
         if (errors == Errors::Strict) throw;
