@@ -482,7 +482,7 @@ INSTANTIATE_TEST_SUITE_P(
                      st.amounts = {1.0f, 2.0f, 3.0f};
                      h.header.actions = push_actions(st, {Action::make(ActionType::CashOut, 0, 2)});
                  }},
-        Breakage{"card count above six", [](HandStore&, Hand& h) { h.preflop.cards.count = 7; }},
+        Breakage{"card count above seven", [](HandStore&, Hand& h) { h.preflop.cards.count = 8; }},
         Breakage{"say beyond text",
                  [](HandStore& st, Hand& h) {
                      h.header.actions =
@@ -493,7 +493,7 @@ INSTANTIATE_TEST_SUITE_P(
                      h.header.actions = push_actions(st, {Action{std::uint64_t{27} << 40}});
                  }},
         Breakage{"unknown site",
-                 [](HandStore&, Hand& h) { h.header.site = static_cast<Site>(18); }}));
+                 [](HandStore&, Hand& h) { h.header.site = static_cast<Site>(kSiteCount); }}));
 
 // Random damage to the references and codes of a hand: every outcome is either a whole valid
 // text or a fault (run under the sanitizers, this also shows no read goes astray).
