@@ -500,14 +500,15 @@ string_view parse_summary(HandBuilder& b, const Sign& sign) {
 // ---------------------------------------------------------------------------------------------
 
 // The tournament part of a hand line: "(TOURNAMENT: "Freeroll tournois live", R-274-73, buy-in:
-// €0)", or "(TOURNAMENT: )" when the history names none. Pushes the hand's record: the number,
-// and the buy-in (a freeroll's is 0).
+// €0)", or "(TOURNAMENT: )" when the history names none. Pushes the hand's record: the name, the
+// number, and the buy-in (a freeroll's is 0).
 void read_tournament(HandBuilder& b, string_view line, size_t at) {
     static constexpr string_view kBuyIn = ", buy-in: ";
     Tournament t;
     size_t from = at;
     if (byte_at(line, from) == '"') {
         const size_t quote = find_byte(line, '"', from + 1);
+        if (quote != npos) t.name = b.store().push_text(cut_text(line, from + 1, quote));
         from = quote == npos ? line.size() : quote + 1;
         if (starts(rest(line, from), ", ")) from += 2;
     }

@@ -144,6 +144,10 @@ def test_corpus_file(name):
     assert returned_ids(view) == returned
 
     blocks = hand_blocks(path.read_text(encoding="utf-8"))
+    # a tournament's name is the quoted one of its hand line; a cash hand has no tournament
+    names = {i: re.search(r'\(TOURNAMENT: "([^"]*)"', lines[0]) for i, lines in blocks}
+    assert [h["header"].get("tournament", {}).get("name") for h in
+            json.loads(view.to_json())] == [names[i] and names[i][1] for i in returned]
     dropped = [(hand_id, lines) for hand_id, lines in blocks if hand_id not in returned]
     assert len(blocks) == len(returned) + len(dropped)
     if reason is None:
