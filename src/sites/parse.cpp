@@ -8,6 +8,7 @@
 #include "input/file.hpp"
 #include "reader/cursor.hpp"
 #include "sites/bovada.hpp"
+#include "sites/ipoker.hpp"
 #include "sites/ongame.hpp"
 #include "sites/pacificpoker.hpp"
 #include "sites/partypoker.hpp"
@@ -61,6 +62,7 @@ void run_site_parser(Site site, std::string_view text, HandStore& store, Errors 
         case Site::PartyPoker: partypoker::parse_hands(parser, errors, rejected); return;
         case Site::Winning: winning::parse_hands(parser, errors, rejected); return;
         case Site::Bovada: bovada::parse_hands(parser, errors, rejected); return;
+        case Site::IPoker: ipoker::parse_hands(parser, errors, rejected); return;
         default: break;
     }
     fault_input("Parser has not been implemented for " + std::string(site_name(site)));
