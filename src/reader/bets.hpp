@@ -38,6 +38,8 @@ class RoundBets {
         const std::int64_t after = in_[player & (kNoSlot - 1)] + cents(amount);
         return after <= top_ ? ActionType::CallAllIn : ActionType::RaiseAllIn;
     }
+    // Whether `player` has put in as much as the round's highest bet.
+    bool matched(std::uint8_t player) const noexcept { return in_[player & (kNoSlot - 1)] == top_; }
     // The chips `player` has in the round.
     float in(std::uint8_t player) const noexcept {
         return static_cast<float>(in_[player & (kNoSlot - 1)]) / 100.0f;

@@ -10,6 +10,7 @@
 // rejected hand and the steps of tournament hands.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -105,10 +106,14 @@ class HandBuilder {
     // section's run: the actions before the deal, the preflop, one street, the summary.
     void close_pre_deal() noexcept { hand_.header.actions = take_run(); }
     // The preflop's cards are those shown before its round (Courchevel's first flop card).
-    void close_preflop(const CardSet& shown = CardSet::empty()) noexcept {
-        hand_.preflop = Street{shown, take_run(), 0};
+    // A section may end at an earlier action (`end`, a count of the store's actions) for a layout
+    // whose rounds are told by their betting rather than by street lines.
+    void close_preflop(const CardSet& shown = CardSet::empty(),
+                       std::size_t end = kOpenEnd) noexcept {
+        hand_.preflop = Street{shown, take_run(end), 0};
     }
-    inline void close_street(StreetKind kind, const CardSet& cards);
+    inline void close_street(StreetKind kind, const CardSet& cards, std::size_t end = kOpenEnd);
+    static constexpr std::size_t kOpenEnd = ~std::size_t{0};
     void close_summary(const PotInfo& pots) noexcept {
         hand_.summary.pots = pots;
         hand_.summary.actions = take_run();
@@ -127,8 +132,8 @@ class HandBuilder {
     }
 
   private:
-    Span take_run() noexcept {
-        const std::size_t end = store_.actions.size();
+    Span take_run(std::size_t end = kOpenEnd) noexcept {
+        end = std::max(run_start_, std::min(end, store_.actions.size()));
         const Span s = Span::between(run_start_, end);
         run_start_ = end;
         return s;
@@ -163,8 +168,8 @@ inline void HandBuilder::begin() noexcept {
     dealt_player_ = kNone8;
 }
 
-inline void HandBuilder::close_street(StreetKind kind, const CardSet& cards) {
-    const Street street{cards, take_run(), street_id_++};
+inline void HandBuilder::close_street(StreetKind kind, const CardSet& cards, std::size_t end) {
+    const Street street{cards, take_run(end), street_id_++};
     switch (kind) {
         case StreetKind::Flop: store_.flops.push_back(street); break;
         case StreetKind::Turn: store_.turns.push_back(street); break;
