@@ -525,15 +525,19 @@ PotInfo pot_line(string_view line, bool& rake_written) {
 }
 
 // Whether the next "***" line after the current one is the summary: a hand without street lines.
+// The lines between hold no '*' but in a damaged text, so the first '*' at a line's start is
+// that line's.
 bool no_street_lines(const Parser& p) {
-    static constexpr string_view kStars = "\n*** ", kSummaryLine = "*** SUMMARY ***";
+    static constexpr string_view kSummaryLine = "*** SUMMARY ***";
     const string_view text = p.text(), line = p.line();
     const auto begin = reinterpret_cast<std::uintptr_t>(text.data());
     const auto at = reinterpret_cast<std::uintptr_t>(line.data());
     if (at < begin || at - begin > text.size()) return false;
     const string_view ahead = rest(text, at - begin + line.size());
-    const size_t next = find_str(ahead, kStars);
-    return next != npos && starts(rest(ahead, next + 1), kSummaryLine);
+    for (size_t star = find_byte(ahead, '*'); star != npos; star = find_byte(ahead, '*', star + 1))
+        if (star > 0 && (ahead[star - 1] == '\n' || ahead[star - 1] == '\r'))
+            return starts(rest(ahead, star), kSummaryLine);
+    return false;
 }
 
 // "Board [7d Kh 9h Qd 7h]" (empty when the summary has no board line): the streets of a hand
