@@ -343,13 +343,15 @@ class HandWriter {
         arr.close();
     }
 
-    // A hand whose history names no table (888poker's freerolls) writes its tournament's number,
-    // else its own: the format requires a name.
+    // The format wants a table's name; a history that names none gives its tournament's number
+    // (888poker's freerolls), else the site's name (PokerNow's logs).
     void table_name(const Header& hd, const Tournament* t) {
-        const TextRef name = hd.table_name.length() != 0 ? hd.table_name
-                             : t != nullptr              ? t->id
-                                                         : hd.id;
-        w_.text(store_.text_of(name));
+        if (hd.table_name.length() != 0)
+            w_.text(store_.text_of(hd.table_name));
+        else if (t != nullptr)
+            w_.text(store_.text_of(t->id));
+        else
+            w_.name(site_->site);
     }
 
     void start_date(PackedDate start) {
@@ -843,7 +845,9 @@ std::string hand_message(const HandStore& store, const Hand& h, std::string_view
 }  // namespace
 
 std::optional<OhhText> to_ohh(const HandStore& store, Span hands, Errors errors) {
-    JsonWriter w;
+    // Bytes of a hand, a player and an action in this layout, as real hands give them.
+    constexpr std::size_t kHandBytes = 700, kPlayerBytes = 90, kActionBytes = 110;
+    JsonWriter w(output_estimate(store, hands, kHandBytes, kPlayerBytes, kActionBytes));
     OhhText out;
     HandWriter writer(store, w);
     try {

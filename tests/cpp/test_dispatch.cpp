@@ -71,6 +71,14 @@ INSTANTIATE_TEST_SUITE_P(
         SiteCase{"Hand #1 - Holdem", Site::Winning}, SiteCase{"Game Hand #12 - x", Site::Winning},
         SiteCase{"Bovada Hand #1", Site::Bovada}, SiteCase{"Ignition Hand #1", Site::Bovada},
         SiteCase{"Bodog.com Hand #1", Site::Bovada},
+        // Full Tilt's archives: the site's name in one word, an opening line before the hand.
+        SiteCase{"FullTiltPoker Game #1", Site::FullTiltPoker},
+        SiteCase{"BEGIN\nFullTiltPoker Game #1", Site::FullTiltPoker},
+        SiteCase{"******************** # 1 ***\r\n\r\nFull Tilt Poker Game #1",
+                 Site::FullTiltPoker},
+        // PokerNow's log export, by its header.
+        SiteCase{"entry,at,order\n", Site::PokerNow},
+        SiteCase{"entry,at,order\r\nx", Site::PokerNow},
         // PartyPoker's hand line, alone or after the "#Game No" line that 888poker writes too.
         SiteCase{"***** Hand History for Game 1 *****", Site::PartyPoker},
         SiteCase{"#Game No : 1\r\n***** Hand History For Game 1 *****", Site::PartyPoker},
@@ -109,6 +117,9 @@ INSTANTIATE_TEST_SUITE_P(
         // Winning's hand line needs its number and " - "; Bovada's brands their hand line.
         ErrorCase{"Hand #1", "Hand #1"}, ErrorCase{"Hand #x - ", "Hand #x - "},
         ErrorCase{"Game Hand #1-", "Game Hand #1-"}, ErrorCase{"Bovada", "Bovada"},
+        // A PokerNow header is the whole first line; an archive's opening line is Full Tilt's
+        // only before a Full Tilt hand.
+        ErrorCase{"entry,at,orders\n", "entry,at,orders"}, ErrorCase{"BEGIN\nx", "BEGIN"},
         ErrorCase{"Ignition Hand", "Ignition Hand"}));
 
 TEST(Dispatch, SingleLinePokerStarsTextIsAFault) {
@@ -127,7 +138,8 @@ TEST(Dispatch, SitesWithoutAParserFault) {
     for (int code = 3; code <= 17; ++code) {
         const auto site = static_cast<Site>(code);
         if (site == Site::GGPoker || site == Site::Winamax || site == Site::Winning ||
-            site == Site::Bovada || site == Site::PacificPoker || site == Site::PartyPoker)
+            site == Site::Bovada || site == Site::PacificPoker || site == Site::PartyPoker ||
+            site == Site::FullTiltPoker)
             continue;
         hs::HandStore store;
         try {

@@ -117,7 +117,6 @@ def test_pokerstars_with_a_short_second_line_goes_to_the_parser(text):
 
 UNSUPPORTED = [
     ("BetOnline ", "BetOnline"),
-    ("Full Tilt Poker Game #1", "FullTiltPoker"),
     ("Everleaf Gaming Game #1", "EverLeaf"),
     ("Stage #1: Holdem", "Absolute"),
     ("MERGE_GAME 1", "PokerTracker"),
@@ -145,7 +144,7 @@ def test_recognised_sites_without_a_parser_are_faults(text, site):
 
 def test_every_recognised_site_without_a_parser_is_covered():
     sites = {site for _, site in UNSUPPORTED}
-    assert len(sites) == 9
+    assert len(sites) == 8
 
 
 # Texts of the sites read since: the hand line goes to the site's reader, which reports the hand
