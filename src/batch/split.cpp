@@ -128,6 +128,7 @@ void append_store(HandStore& into, const HandStore& from) {
     into.tournaments.reserve(into.tournaments.size() + from.tournaments.size());
     for (Tournament t : from.tournaments) {
         t.id = moved(t.id, text);
+        t.name = moved(t.name, text);
         t.level = moved(t.level, text);
         t.match_round = moved(t.match_round, text);
         t.bounties = moved(t.bounties, amounts);
