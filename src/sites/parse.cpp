@@ -10,6 +10,7 @@
 #include "sites/bovada.hpp"
 #include "sites/fulltilt.hpp"
 #include "sites/ipoker.hpp"
+#include "sites/merge.hpp"
 #include "sites/ongame.hpp"
 #include "sites/pacificpoker.hpp"
 #include "sites/partypoker.hpp"
@@ -73,6 +74,7 @@ void run_reader(Site site, std::string_view text, HandStore& store, Errors error
                 fulltilt::parse_hands(parser, errors, rejected);
             return;
         case Site::IPoker: ipoker::parse_hands(parser, errors, rejected); return;
+        case Site::Merge: merge::parse_hands(parser, errors, rejected); return;
         default: break;
     }
     fault_input("Parser has not been implemented for " + std::string(site_name(site)));
