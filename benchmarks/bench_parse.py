@@ -36,7 +36,8 @@ SITES = {"PokerStars": ("pokerstars", None), "Pluribus": ("pluribus", None),
          "OnGame": ("ongame", None), "GGPoker": ("ggpoker", None), "Winamax": ("winamax", None),
          "Winning": ("winning", "Hand #"), "Winning (older layout)": ("winning", "Game started"),
          "Bovada": ("bovada", "Bovada Hand #"), "Ignition": ("bovada", "Ignition Hand #"),
-         "888poker": ("pacificpoker", None), "PartyPoker": ("partypoker", None)}
+         "888poker": ("pacificpoker", None), "PartyPoker": ("partypoker", None),
+         "BetOnline": ("betonline", "BetOnline Poker"), "Everleaf": ("everleaf", "Everleaf Gaming")}
 # The site name of each folder's hands, where the folder holds another site's file too.
 SITE_NAMES = {"pacificpoker": "PacificPoker", "partypoker": "PartyPoker"}
 

@@ -7,7 +7,9 @@
 #include "input/detect.hpp"
 #include "input/file.hpp"
 #include "reader/cursor.hpp"
+#include "sites/betonline.hpp"
 #include "sites/bovada.hpp"
+#include "sites/everleaf.hpp"
 #include "sites/ongame.hpp"
 #include "sites/pacificpoker.hpp"
 #include "sites/partypoker.hpp"
@@ -61,6 +63,10 @@ void run_site_parser(Site site, std::string_view text, HandStore& store, Errors 
         case Site::PartyPoker: partypoker::parse_hands(parser, errors, rejected); return;
         case Site::Winning: winning::parse_hands(parser, errors, rejected); return;
         case Site::Bovada: bovada::parse_hands(parser, errors, rejected); return;
+        case Site::BetOnline:
+        case Site::PayNoRake: betonline::parse_hands(parser, site, errors, rejected); return;
+        case Site::EverLeaf:
+        case Site::GrandPoker: everleaf::parse_hands(parser, site, errors, rejected); return;
         default: break;
     }
     fault_input("Parser has not been implemented for " + std::string(site_name(site)));

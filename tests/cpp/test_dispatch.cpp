@@ -71,6 +71,12 @@ INSTANTIATE_TEST_SUITE_P(
         SiteCase{"Hand #1 - Holdem", Site::Winning}, SiteCase{"Game Hand #12 - x", Site::Winning},
         SiteCase{"Bovada Hand #1", Site::Bovada}, SiteCase{"Ignition Hand #1", Site::Bovada},
         SiteCase{"Bodog.com Hand #1", Site::Bovada},
+        SiteCase{"ActionPoker.com Game #1", Site::BetOnline},
+        SiteCase{"Gear Poker Game #1", Site::BetOnline},
+        SiteCase{"PayNoRake Game #1", Site::PayNoRake},
+        SiteCase{"Partouche Poker Gibraltar", Site::EverLeaf},
+        SiteCase{"- - Grand Poker - Game #1", Site::GrandPoker},
+        SiteCase{"Tournament will start in a moment.\n\nBetOnline Poker Game #1", Site::BetOnline},
         // PartyPoker's hand line, alone or after the "#Game No" line that 888poker writes too.
         SiteCase{"***** Hand History for Game 1 *****", Site::PartyPoker},
         SiteCase{"#Game No : 1\r\n***** Hand History For Game 1 *****", Site::PartyPoker},
@@ -127,7 +133,8 @@ TEST(Dispatch, SitesWithoutAParserFault) {
     for (int code = 3; code <= 17; ++code) {
         const auto site = static_cast<Site>(code);
         if (site == Site::GGPoker || site == Site::Winamax || site == Site::Winning ||
-            site == Site::Bovada || site == Site::PacificPoker || site == Site::PartyPoker)
+            site == Site::Bovada || site == Site::PacificPoker || site == Site::PartyPoker ||
+            site == Site::BetOnline || site == Site::EverLeaf)
             continue;
         hs::HandStore store;
         try {
