@@ -9,8 +9,8 @@ times, best of several runs:
     of the file and of its cp1252 form.
 Prints MB/s, hands/s and the ratio parse time / memchr scan time; then hands/s of parse_str per
 site (PokerStars, Pluribus, OnGame, GGPoker, Winamax, Winning in each of its layouts, Bovada and
-its Ignition brand, 888poker, PartyPoker), each on its corpus files that parse into the site's
-hands (repeated to at least a tenth of --mb).
+its Ignition brand, 888poker, PartyPoker, iPoker), each on its corpus files that parse into the
+site's hands (repeated to at least a tenth of --mb).
 
     python3 benchmarks/bench_parse.py [--mb 30] [--runs 5]
 """
@@ -37,9 +37,10 @@ SITES = {"PokerStars": ("pokerstars", None), "Pluribus": ("pluribus", None),
          "Winning": ("winning", "Hand #"), "Winning (older layout)": ("winning", "Game started"),
          "Bovada": ("bovada", "Bovada Hand #"), "Ignition": ("bovada", "Ignition Hand #"),
          "888poker": ("pacificpoker", None), "PartyPoker": ("partypoker", None),
-         "BetOnline": ("betonline", "BetOnline Poker"), "Everleaf": ("everleaf", "Everleaf Gaming")}
+         "iPoker": ("ipoker", None), "BetOnline": ("betonline", "BetOnline Poker"),
+         "Everleaf": ("everleaf", "Everleaf Gaming")}
 # The site name of each folder's hands, where the folder holds another site's file too.
-SITE_NAMES = {"pacificpoker": "PacificPoker", "partypoker": "PartyPoker"}
+SITE_NAMES = {"pacificpoker": "PacificPoker", "partypoker": "PartyPoker", "ipoker": "IPoker"}
 
 
 def parses(text: str, site: str = "") -> bool:
@@ -62,7 +63,8 @@ def parses(text: str, site: str = "") -> bool:
 
 def build_input(target_mb: float, folder: Path = CORPUS, first: Optional[str] = None) -> bytes:
     parts = []
-    for path in sorted(folder.rglob("*.txt")):
+    # XML histories (iPoker) are also written to .xml files.
+    for path in sorted(p for p in folder.rglob("*") if p.suffix in (".txt", ".xml")):
         data = path.read_bytes()
         if data[:2] in (b"\xff\xfe", b"\xfe\xff"):  # UTF-16, read as "auto" reads it
             data = data.decode("utf-16", "replace").encode("utf-8")

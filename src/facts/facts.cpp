@@ -31,6 +31,9 @@ constexpr std::array<SiteRules, kSiteCount> kSiteRules = [] {
     rules[static_cast<std::size_t>(Site::Winning)].raise = RaiseAmount::ChipsAdded;
     rules[static_cast<std::size_t>(Site::Winning)].total = Total::LessRake;
     rules[static_cast<std::size_t>(Site::Bovada)].raise = RaiseAmount::ChipsAdded;
+    // The iPoker reader stores every raise as the chips it adds (its histories write some raises
+    // as the player's new total on the street, some as the chips added), and writes the returns.
+    rules[static_cast<std::size_t>(Site::IPoker)].raise = RaiseAmount::ChipsAdded;
     // BetOnline ("raises 3.25 to 3.50" from a small blind of 0.25) and the rooms of its layout
     // add the chips written first; the summary's total is the pot less the rake.
     // Everleaf's "raises [$ 0.18 USD]" adds those chips too.

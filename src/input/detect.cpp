@@ -83,6 +83,22 @@ std::variant<Site, std::string> detect_site(std::string_view text) {
     for (const std::string_view notice : kNotices)
         if (rest.starts_with(notice)) rest = skip_white_space(rest.substr(notice.size()));
 
+    // XML histories, told by their root element after the declaration: iPoker's <session>.
+    if (rest.starts_with("<")) {
+        std::string_view root = rest;
+        if (root.starts_with("<?xml")) {
+            const std::size_t end = root.find("?>");
+            root = end == std::string_view::npos ? std::string_view{}
+                                                 : skip_white_space(root.substr(end + 2));
+        }
+        const auto element = [&](std::string_view name) {
+            return root.size() > name.size() && root.starts_with(name) &&
+                   (root[name.size()] == '>' || root[name.size()] == '/' ||
+                    white_space_len(root.substr(name.size())) > 0);
+        };
+        if (element("<session")) return Site::IPoker;
+    }
+
     if (rest.starts_with("PokerStars ")) {
         const bool split_at_cr = whole.find('\n') == std::string_view::npos;
         const FirstLines lines = first_lines(rest, split_at_cr);

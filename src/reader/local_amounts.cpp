@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <system_error>
 
+#include "core/fault.hpp"
+
 namespace hs {
 namespace {
 
@@ -80,6 +82,12 @@ std::optional<LocalAmount> local_amount(std::string_view text) noexcept {
     const auto [ptr, ec] = std::from_chars(buf, buf + n, value);
     if (ec != std::errc{} || ptr != buf + n) return std::nullopt;
     return LocalAmount{value, begin, at};
+}
+
+float local_amount_at(std::string_view text, std::string_view line) {
+    const auto a = local_amount(text);
+    if (!a) fault_missing("amount", line);
+    return a->value;
 }
 
 }  // namespace hs

@@ -23,5 +23,7 @@ struct LocalAmount {
 // The first amount of `text`, read from its first ASCII digit; nullopt when it holds none (or
 // more digits than any amount has).
 std::optional<LocalAmount> local_amount(std::string_view text) noexcept;
+// local_amount's value; a fault quoting `line` when the text holds none.
+float local_amount_at(std::string_view text, std::string_view line);
 
 }  // namespace hs

@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "core/chars.hpp"
+#include "core/fault.hpp"
 #include "core/utf8.hpp"
 #include "reader/phrases.hpp"
 
@@ -320,6 +321,26 @@ std::optional<SignRead> currency_symbol(std::string_view text) noexcept {
     if (b(0) == 0xE2 && b(1) == 0x82 && b(2) == 0xAC) return SignRead{U'\u20AC', 3};
     if (b(0) == 0xE2 && b(1) == 0x82 && b(2) == 0xB9) return SignRead{U'\u20B9', 3};
     return std::nullopt;
+}
+
+Currency first_currency_sign(std::string_view text) noexcept {
+    for (std::size_t at = 0; at < text.size(); ++at)
+        if (const auto s = currency_symbol(text.substr(at))) return s->sign;
+    return 0;
+}
+
+std::optional<NumberRead> signed_grouped_amount(std::string_view text) noexcept {
+    std::size_t skip = 0;
+    if (const auto sign = currency_symbol(text)) skip = sign->len;
+    auto r = read_grouped_decimal(text.substr(skip));
+    if (r) r->len += skip;
+    return r;
+}
+
+float signed_grouped_amount_at(std::string_view text, std::string_view line) {
+    const auto r = signed_grouped_amount(text);
+    if (!r) fault_missing("amount", line);
+    return r->value;
 }
 
 std::optional<TrailingRead> amount_sign_after(std::string_view text) noexcept {

@@ -109,6 +109,15 @@ std::optional<TrailingRead> amount_sign_after(std::string_view text) noexcept;
 
 // The currency sign at the start of the text: '$', '£', '¥', '€' or '₹'.
 std::optional<SignRead> currency_symbol(std::string_view text) noexcept;
+// The first currency sign written anywhere in a text ("$0.50/$1", "0,02$/0,04$", "10 €/20 €"),
+// 0 for none.
+Currency first_currency_sign(std::string_view text) noexcept;
+
+// An amount at the start of the text with or without its sign before it ("$0.25", "25,825",
+// "$1,142.13"), read with ',' between thousands; its length counts the sign's bytes.
+std::optional<NumberRead> signed_grouped_amount(std::string_view text) noexcept;
+// signed_grouped_amount's value; a fault quoting `line` when the text starts with none.
+float signed_grouped_amount_at(std::string_view text, std::string_view line);
 
 // Amounts are read several times per line: the common forms are settled inline.
 

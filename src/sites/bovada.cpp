@@ -36,20 +36,6 @@ namespace {
 using std::size_t;
 using std::string_view;
 
-// An amount with or without its sign ("$0.25", "25,825"); its length counts the sign's bytes.
-std::optional<NumberRead> money(string_view text) noexcept {
-    size_t skip = 0;
-    if (const auto sign = currency_symbol(text)) skip = sign->len;
-    auto r = read_grouped_decimal(text.substr(skip));
-    if (r) r->len += skip;
-    return r;
-}
-float money_at(string_view text, string_view line) {
-    const auto r = money(text);
-    if (!r) fault_missing("amount", line);
-    return r->value;
-}
-
 constexpr string_view kHero = " [ME]";
 constexpr string_view kDealer = "Dealer", kSmallBlind = "Small Blind";
 constexpr string_view kSeparator = " : ";
@@ -158,9 +144,9 @@ string_view hand_line(HandBuilder& b, string_view line) {
         size_t level_end = open;
         while (level_end > level && line[level_end - 1] == ' ') --level_end;
         b.tournament().level = store.push_text(cut_text(line, level + kLevel.size(), level_end));
-        const auto sb = money(rest(line, open + 1));
+        const auto sb = signed_grouped_amount(rest(line, open + 1));
         if (!sb || byte_at(line, open + 1 + sb->len) != '/') fault_missing("blinds", line);
-        const auto bb = money(rest(line, open + 2 + sb->len));
+        const auto bb = signed_grouped_amount(rest(line, open + 2 + sb->len));
         if (!bb) fault_missing("blinds", line);
         h.small_blind = sb->value;
         h.big_blind = bb->value;
@@ -184,7 +170,7 @@ bool seat_line(HandBuilder& b, string_view line, unsigned& largest_seat) {
     const size_t paren = rfind_byte(line, '(');
     if (!ends(line, kInChips) || colon == npos || paren == npos || paren < colon + 2) return false;
     const auto seat = read_integer(slice(line, kSeat.size(), colon));
-    const auto chips = money(rest(line, paren + 1));
+    const auto chips = signed_grouped_amount(rest(line, paren + 1));
     if (!seat || !chips) return false;
     string_view text = cut_name(line, colon + 2, paren);
     while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
@@ -289,17 +275,17 @@ constexpr string_view kNotes[] = {
 struct Reader {
     HandBuilder& b;
     Parser& p;
-    RoundBets bets;
+    RoundBets bets{};
     // The card set of each player's dealt cards (the hole cards a show or a muck reveals).
-    std::uint32_t dealt[kNoSlot];
+    std::uint32_t dealt[kNoSlot]{};
     // Each player's last Finish, as the index of its amounts (a prize follows its place).
-    std::uint32_t finish[kNoSlot];
+    std::uint32_t finish[kNoSlot]{};
     std::uint8_t dealer_number = kNone8;
     bool streets = false;      // the hand has street lines
     bool bet_preflop = false;  // a "Bets" line before any street line
     float won = 0.0f;          // the results' sum
     float put_in = 0.0f;       // the chips put in, less those returned
-    string_view last_bet;      // the last betting line
+    string_view last_bet{};    // the last betting line
     bool repeated = false;     // a betting line written twice in a row
 
     void clear() {
@@ -331,7 +317,7 @@ struct Reader {
         if (verb == nullptr) return false;
         const string_view after = rest(what, verb->phrase.size());
         const std::uint8_t id = p.find_player(cut_name(line, who));
-        const auto amount = [&] { return money_at(after, line); };
+        const auto amount = [&] { return signed_grouped_amount_at(after, line); };
         HandStore& store = p.store();
         const auto put = [&](float chips) { put_in = sum_hundredths(put_in, chips); };
         const Kind kind = verb->kind;
@@ -357,7 +343,7 @@ struct Reader {
             }
             case Kind::Raise: {
                 // "Raises $0.75 to $1": the chips added; "Raises $22": the total.
-                const auto first = money(after);
+                const auto first = signed_grouped_amount(after);
                 if (!first) fault_missing("amount", line);
                 const bool to = starts(rest(after, first->len), " to ");
                 const float added = to ? first->value : sum_hundredths(first->value, -bets.in(id));
@@ -444,11 +430,11 @@ PotInfo pot_line(string_view line, bool& rake_written) {
     static constexpr string_view kTotal = "Total Pot(", kRake = "| Rake (";
     if (!starts(line, kTotal)) fault_missing("total pot", line);
     PotInfo pots;
-    pots.total = money_at(line.substr(kTotal.size()), line);
+    pots.total = signed_grouped_amount_at(line.substr(kTotal.size()), line);
     pots.main = pots.total;
     const size_t rake = find_str(line, kRake);
     rake_written = rake != npos;
-    if (rake_written) pots.rake = money_at(rest(line, rake + kRake.size()), line);
+    if (rake_written) pots.rake = signed_grouped_amount_at(rest(line, rake + kRake.size()), line);
     return pots;
 }
 
@@ -514,7 +500,7 @@ HandOutcome read_hand(HandBuilder& b) {
             p.player(id).seat = id + 1 + (dead_button && id >= small_blind ? 1 : 0);
         if (dead_button) h.button_seat = small_blind + 1;
     }
-    Reader r{b, p, {}, {}, {}};
+    Reader r{b, p};
     r.clear();
     while (!is_stars_line(p.line())) {
         if (!r.line(p.line())) return reject("unrecognised line before the deal");

@@ -107,19 +107,6 @@ std::optional<CardSet> bracket_cards(string_view line, size_t from) {
 // Header lines
 // ---------------------------------------------------------------------------------------------
 
-float amount_in(string_view text, string_view line) {
-    const auto a = local_amount(text);
-    if (!a) fault_missing("amount", line);
-    return a->value;
-}
-
-// The currency sign of a text of amounts ("$0.50/$1", "0,02$/0,04$", "10 €/20 €"), 0 for none.
-Currency sign_in(string_view text) noexcept {
-    for (size_t at = 0; at < text.size(); ++at)
-        if (const auto s = currency_symbol(text.substr(at))) return s->sign;
-    return 0;
-}
-
 // Limits and games of the stakes line: "No Limit Holdem", "Fix Limit Omaha", "Pot Limit OmahaHL".
 struct LimitWord {
     string_view text;
@@ -149,9 +136,9 @@ void read_stakes_line(HandBuilder& b, string_view line) {
     const string_view stakes = line.substr(0, blinds);
     const size_t slash = find_byte(stakes, '/');
     if (slash == npos) fault_missing("big blind", line);
-    h.small_blind = amount_in(stakes.substr(0, slash), line);
-    h.big_blind = amount_in(stakes.substr(slash + 1), line);
-    h.currency = sign_in(stakes);
+    h.small_blind = local_amount_at(stakes.substr(0, slash), line);
+    h.big_blind = local_amount_at(stakes.substr(slash + 1), line);
+    h.currency = first_currency_sign(stakes);
 
     const size_t game_at = blinds + kBlinds.size();
     const string_view game = rest(line, game_at);
@@ -215,9 +202,9 @@ string_view read_tournament_line(HandBuilder& b, string_view line) {
     } else if (const auto first = local_amount(buy_in)) {
         t.buy_in_kind = BuyInKind::Money;
         t.buy_in = first->value;
-        t.currency = sign_in(buy_in);
+        t.currency = first_currency_sign(buy_in);
         if (const size_t plus = find_str(buy_in, " + ", first->end); plus != npos)
-            t.fee = amount_in(buy_in.substr(plus), line);
+            t.fee = local_amount_at(buy_in.substr(plus), line);
     }
     b.push_tournament(t);
     return table == npos ? string_view() : line.substr(table + kTable.size());
@@ -349,7 +336,7 @@ bool action_line(HandBuilder& b, ChipCount& chips, string_view line) {
             const float dead = type == ActionType::DeadBlind ? amount : 0.0f;
             if (const size_t plus = find_str(inside, " + ", first->end);
                 plus != npos && type == ActionType::DeadBlind) {
-                amount += amount_in(inside.substr(plus), line);
+                amount += local_amount_at(inside.substr(plus), line);
                 type = ActionType::BigSmallBlind;
             }
             chips.put(id, amount, dead);
@@ -357,13 +344,13 @@ bool action_line(HandBuilder& b, ChipCount& chips, string_view line) {
             return true;
         }
         case Kind::Wager: {
-            const float amount = amount_in(inside, line);
+            const float amount = local_amount_at(inside, line);
             const bool whole_stack = chips.put(id, amount);
             b.push(Action::with_amount(whole_stack ? all_in(k->type) : k->type, id, amount));
             return true;
         }
         case Kind::Collect: {
-            const float amount = amount_in(inside, line);
+            const float amount = local_amount_at(inside, line);
             chips.collect(amount);
             b.push(Action::with_amount(k->type, id, amount));
             p.store().winners.push_back(Winner{id, amount, 0});

@@ -10,6 +10,7 @@
 #include "sites/betonline.hpp"
 #include "sites/bovada.hpp"
 #include "sites/everleaf.hpp"
+#include "sites/ipoker.hpp"
 #include "sites/ongame.hpp"
 #include "sites/pacificpoker.hpp"
 #include "sites/partypoker.hpp"
@@ -67,6 +68,7 @@ void run_site_parser(Site site, std::string_view text, HandStore& store, Errors 
         case Site::PayNoRake: betonline::parse_hands(parser, site, errors, rejected); return;
         case Site::EverLeaf:
         case Site::GrandPoker: everleaf::parse_hands(parser, site, errors, rejected); return;
+        case Site::IPoker: ipoker::parse_hands(parser, errors, rejected); return;
         default: break;
     }
     fault_input("Parser has not been implemented for " + std::string(site_name(site)));

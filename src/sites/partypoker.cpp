@@ -43,19 +43,6 @@ namespace {
 using std::size_t;
 using std::string_view;
 
-float amount_in(string_view text, string_view line) {
-    const auto a = local_amount(text);
-    if (!a) fault_missing("amount", line);
-    return a->value;
-}
-
-// The currency sign written in a text, 0 for none.
-Currency sign_in(string_view text) noexcept {
-    for (size_t at = 0; at < text.size(); ++at)
-        if (const auto s = currency_symbol(text.substr(at))) return s->sign;
-    return 0;
-}
-
 // ---------------------------------------------------------------------------------------------
 // Game line
 // ---------------------------------------------------------------------------------------------
@@ -158,8 +145,8 @@ void read_date(Header& h, string_view d, string_view line) {
 bool read_blinds(Header& h, string_view text, string_view line) {
     const size_t slash = find_byte(text, '/');
     if (slash == npos) return false;
-    h.small_blind = amount_in(text.substr(0, slash), line);
-    h.big_blind = amount_in(text.substr(slash + 1), line);
+    h.small_blind = local_amount_at(text.substr(0, slash), line);
+    h.big_blind = local_amount_at(text.substr(slash + 1), line);
     return true;
 }
 
@@ -192,7 +179,7 @@ void read_tournament(HandBuilder& b, string_view part, string_view line) {
     if (const auto first = local_amount(money)) {
         t.buy_in_kind = BuyInKind::Money;
         t.buy_in = first->value;
-        t.currency = sign_in(money.substr(0, first->begin + 1));
+        t.currency = first_currency_sign(money.substr(0, first->begin + 1));
         if (const size_t plus = find_byte(money, '+', first->end); plus != npos)
             if (const auto fee = local_amount(money.substr(plus))) t.fee = fee->value;
         if (const size_t code = first->end + 1; code + 3 <= money.size())
@@ -281,9 +268,9 @@ void read_game_line(HandBuilder& b, string_view line) {
         read_tournament(b, after, line);
     } else if (find_byte(stakes, '/') != npos) {
         read_blinds(h, stakes, line);
-        h.currency = sign_in(stakes);
+        h.currency = first_currency_sign(stakes);
     } else {
-        h.currency = sign_in(stakes);  // the table's buy-in: the blinds are the posts'
+        h.currency = first_currency_sign(stakes);  // the table's buy-in: the blinds are the posts'
     }
 }
 
@@ -314,7 +301,7 @@ bool read_seat(HandBuilder& b, string_view line) {
     const auto chips = local_amount(chips_text);
     if (!seat || !chips) return false;
     Header& h = b.header();
-    if (h.currency == 0 && !h.is_tournament()) h.currency = sign_in(chips_text);
+    if (h.currency == 0 && !h.is_tournament()) h.currency = first_currency_sign(chips_text);
     b.seat_player(cut_name(line, seat_line->name), static_cast<std::uint8_t>(seat->value),
                   chips->value);
     return true;
@@ -488,7 +475,7 @@ void win_line(HandBuilder& b, ChipCount& chips, string_view line, size_t at) {
             slice(line, at + kWins.size(), next_name == npos ? line.size() : next_name);
         const std::uint8_t id = p.player_id(cut_name(line, from, at));
         const bool low = starts(part, kLow);
-        const float amount = amount_in(part, line);
+        const float amount = local_amount_at(part, line);
         ActionType type = ActionType::CollectMainPot;
         if (const size_t side = find_str(part, kSide); side != npos) {
             const auto n = local_amount(part.substr(side + kSide.size()));
@@ -541,7 +528,7 @@ bool action_line(HandBuilder& b, ChipCount& chips, OpenSection& open, string_vie
         }
         case Kind::Post:
         case Kind::DeadPost: {
-            const float amount = amount_in(after, line);
+            const float amount = local_amount_at(after, line);
             // "posts big blind + dead [$0.35]": the big blind live, the rest dead.
             const float dead = k->kind == Kind::DeadPost && amount > b.header().big_blind &&
                                        b.header().big_blind > 0
@@ -555,14 +542,14 @@ bool action_line(HandBuilder& b, ChipCount& chips, OpenSection& open, string_vie
             return true;
         }
         case Kind::Wager: {
-            const float amount = amount_in(after, line);
+            const float amount = local_amount_at(after, line);
             const bool whole_stack = chips.put(id, amount);
             b.push(Action::with_amount(whole_stack ? all_in(k->type) : k->type, id, amount));
             return true;
         }
         case Kind::AllIn: {
             // "<name> is all-In  [$20,90 USD]": a bet, a raise or a call by what it adds.
-            const float amount = amount_in(after, line);
+            const float amount = local_amount_at(after, line);
             const float level = chips.round_level(), mine = chips.in_round(id);
             const ActionType type = level == 0.0f           ? ActionType::BetAllIn
                                     : mine + amount > level ? ActionType::RaiseAllIn
@@ -581,7 +568,7 @@ bool action_line(HandBuilder& b, ChipCount& chips, OpenSection& open, string_vie
             return true;
         }
         case Kind::CashOut: {
-            const float amount = amount_in(after, line);
+            const float amount = local_amount_at(after, line);
             b.push(Action::make(ActionType::CashOut, id, p.store().push_amounts({amount, 0.0f})));
             return true;
         }
@@ -626,7 +613,7 @@ bool balance_line(HandBuilder& b, ChipCount& chips, OpenSection& open, string_vi
         b.push(Action::make(ActionType::Show, id, p.store().push_card_set(*shown)));
     }
     if (const size_t c = find_str(line, kCollected, at); c != npos && cashed == npos) {
-        const float amount = amount_in(rest(line, c + kCollected.size()), line);
+        const float amount = local_amount_at(rest(line, c + kCollected.size()), line);
         chips.collect(amount);
         b.push(Action::with_amount(ActionType::CollectMainPot, id, amount));
         p.store().winners.push_back(Winner{id, amount, 0});

@@ -38,21 +38,6 @@ namespace {
 using std::size_t;
 using std::string_view;
 
-// An amount with or without its sign ("$0.02", "0.50", "3000.00", "$1,142.13"); its length
-// counts the sign's bytes.
-std::optional<NumberRead> money_with_sign(string_view text) noexcept {
-    size_t skip = 0;
-    if (const auto sign = currency_symbol(text)) skip = sign->len;
-    auto r = read_grouped_decimal(text.substr(skip));
-    if (r) r->len += skip;
-    return r;
-}
-float money_at(string_view text, string_view line) {
-    const auto r = money_with_sign(text);
-    if (!r) fault_missing("amount", line);
-    return r->value;
-}
-
 // A game that neither layout's reader takes: the hand is rejected with a reason naming it.
 struct OtherGame {
     string_view name;
@@ -249,7 +234,7 @@ struct Reader {
                 const string_view head = line.substr(0, open + 1);
                 for (const AmountPhrase& a : kAmountPhrases) {
                     if (!a.ending.matches(head)) continue;
-                    const float amount = money_at(rest(line, open + 1), line);
+                    const float amount = signed_grouped_amount_at(rest(line, open + 1), line);
                     const std::uint8_t id =
                         p.find_player(name(line, head.size() - a.ending.phrase.size()));
                     ActionType type = a.type;
@@ -266,7 +251,7 @@ struct Reader {
                 const size_t open = rfind_byte(head, '(');
                 if (open == npos || !kPosts.matches(head.substr(0, open + 1)))
                     return LineKind::None;
-                const float amount = money_at(rest(head, open + 1), line);
+                const float amount = signed_grouped_amount_at(rest(head, open + 1), line);
                 b.push(p.make_action(name(line, open + 1 - kPosts.phrase.size()),
                                      ActionType::DeadBlind, amount));
                 return LineKind::Action;
@@ -290,7 +275,7 @@ struct Reader {
         if (starts(line, kUncalled)) {
             const size_t returned = find_str(line, kReturned, kUncalled.size());
             if (returned == npos) return LineKind::None;
-            const float amount = money_at(rest(line, kUncalled.size()), line);
+            const float amount = signed_grouped_amount_at(rest(line, kUncalled.size()), line);
             b.push(p.make_action(cut_name(line, returned + kReturned.size(), line.size()),
                                  ActionType::UncalledBetReturned, amount));
             return LineKind::Action;
@@ -305,12 +290,13 @@ PotInfo pot_line(string_view line) {
     static constexpr string_view kPot = "Pot: ", kRake = " Rake ", kJackpot = " JP fee ";
     if (!starts(line, kPot)) fault_missing("pot", line);
     PotInfo pots;
-    pots.total = money_at(line.substr(kPot.size()), line);
+    pots.total = signed_grouped_amount_at(line.substr(kPot.size()), line);
     pots.main = pots.total;
     if (const size_t r = find_str(line, kRake); r != npos)
-        pots.rake = sum_hundredths(pots.rake, money_at(rest(line, r + kRake.size()), line));
+        pots.rake =
+            sum_hundredths(pots.rake, signed_grouped_amount_at(rest(line, r + kRake.size()), line));
     if (const size_t j = find_str(line, kJackpot); j != npos) {
-        pots.jackpot = money_at(rest(line, j + kJackpot.size()), line);
+        pots.jackpot = signed_grouped_amount_at(rest(line, j + kJackpot.size()), line);
         pots.rake = sum_hundredths(pots.rake, pots.jackpot);
     }
     return pots;
@@ -346,7 +332,7 @@ bool summary_line(Reader& r, string_view line) {
         r.b.push(Action::make(type, id, p.store().push_card_set(cards.cards)));
     }
     if (const size_t c = find_str(line, kCollects, bets); c != npos) {
-        const float amount = money_at(rest(line, c + kCollects.size()), line);
+        const float amount = signed_grouped_amount_at(rest(line, c + kCollects.size()), line);
         if (amount > 0.0f) p.store().winners.push_back(Winner{id, amount, 0});
     }
     return true;
@@ -516,9 +502,9 @@ string_view hand_line(HandBuilder& b, string_view line) {
     } else if (const auto sign = currency_symbol(stakes)) {
         h.currency = sign->sign;
     }
-    const auto sb = money_with_sign(stakes);
+    const auto sb = signed_grouped_amount(stakes);
     if (!sb || byte_at(stakes, sb->len) != '/') fault_missing("stakes", line);
-    const auto bb = money_with_sign(rest(stakes, sb->len + 1));
+    const auto bb = signed_grouped_amount(rest(stakes, sb->len + 1));
     if (!bb) fault_missing("stakes", line);
     h.small_blind = sb->value;
     h.big_blind = bb->value;
@@ -567,7 +553,7 @@ bool seat_line(HandBuilder& b, string_view line) {
     const auto seat_line = read_seat_line(line);
     if (!seat_line) return false;
     const auto seat = read_integer(rest(line, seat_line->seat_start));
-    const auto chips = money_with_sign(rest(line, seat_line->after_paren));
+    const auto chips = signed_grouped_amount(rest(line, seat_line->after_paren));
     if (!seat || seat->value > 254 || !chips) return false;
     const std::uint8_t id = b.seat_player(cut_name(line, seat_line->name),
                                           static_cast<std::uint8_t>(seat->value), chips->value);
@@ -608,7 +594,7 @@ struct Reader {
     bool collect(string_view line, size_t at) {
         static constexpr string_view kCollected = " collected ", kMain = " from main pot",
                                      kSide = " from side pot";
-        const auto amount = money_with_sign(rest(line, at + kCollected.size()));
+        const auto amount = signed_grouped_amount(rest(line, at + kCollected.size()));
         if (!amount) return false;
         const size_t after = at + kCollected.size() + amount->len;
         const string_view tail = rest(line, after);
@@ -655,7 +641,7 @@ struct Reader {
         for (const Wager& w : kWagers) {
             const size_t at = find_str(line, w.verb);
             if (at == npos) continue;
-            const float amount = money_at(rest(line, at + w.verb.size()), line);
+            const float amount = signed_grouped_amount_at(rest(line, at + w.verb.size()), line);
             const ActionType type = ends(line, kAllIn) ? w.all_in : w.plain;
             b.push(Action::with_amount(type, p.player_id(cut_name(line, 0, at)), amount));
             return true;
@@ -671,7 +657,7 @@ struct Reader {
         if (starts(line, kUncalled)) {
             const size_t returned = find_str(line, kReturned, kUncalled.size());
             if (returned == npos) return false;
-            const float amount = money_at(rest(line, kUncalled.size()), line);
+            const float amount = signed_grouped_amount_at(rest(line, kUncalled.size()), line);
             b.push(p.make_action(cut_name(line, returned + kReturned.size(), line.size()),
                                  ActionType::UncalledBetReturned, amount));
             return true;
@@ -692,7 +678,7 @@ PotInfo pot_line(string_view line) {
     static constexpr string_view kTotal = "Total pot ", kRake = "| Rake ";
     if (!starts(line, kTotal)) fault_missing("total pot", line);
     PotInfo pots;
-    pots.total = money_at(line.substr(kTotal.size()), line);
+    pots.total = signed_grouped_amount_at(line.substr(kTotal.size()), line);
     pots.main = pots.total;
     for (size_t bar = find_byte(line, '|'); bar != npos; bar = find_byte(line, '|', bar + 1)) {
         // "| Rake $2.76", "| JP Fee $0.24": the amount after the part's last space.
@@ -702,7 +688,7 @@ PotInfo pot_line(string_view line) {
         while (end > 0 && part[end - 1] == ' ') --end;
         const size_t space = rfind_byte(part.substr(0, end), ' ');
         if (space == npos) fault_missing("rake", line);
-        const float fee = money_at(rest(part, space + 1), line);
+        const float fee = signed_grouped_amount_at(rest(part, space + 1), line);
         pots.rake = sum_hundredths(pots.rake, fee);
         if (!starts(part, kRake)) pots.jackpot = sum_hundredths(pots.jackpot, fee);
     }
@@ -728,7 +714,7 @@ bool summary_line(Reader& r, string_view line, bool first_board) {
     };
     const auto won = [&](std::uint8_t id, size_t at, string_view phrase) {
         if (at == npos || r.collected) return;
-        const float amount = money_at(rest(line, at + phrase.size()), line);
+        const float amount = signed_grouped_amount_at(rest(line, at + phrase.size()), line);
         p.store().winners.push_back(Winner{id, amount, 0});
     };
     if (const size_t at = find_str(line, kShowed, ns); at != npos) {

@@ -1,0 +1,800 @@
+// iPoker network histories, read with the project's XML reader.
+//
+// A session's <general> names the game and stakes ("Holdem NL €0.05/€0.10", translated by the
+// client: "Holdem SL", "Holdem БЛ"), the table, its currency and, for a tournament, its name and
+// buy-in. Each <game> is a hand: <players> with each seat's stack, button, total bet and total
+// win, then rounds 0 (blinds and antes), 1 (pocket cards and preflop), 2 to 4 (flop, turn,
+// river), each action numbered in the order played (a round lists them grouped by player).
+// Amounts carry the table's sign or code ("€0,50", "$3,000", "RSD45.70", "1.500" chips): a
+// separator before three digits groups thousands, before one or two it is the decimal mark.
+//
+// Action types: 0 fold, 1 small blind, 2 big blind, 3 call, 4 check, 5 bet, 6 raise (the chips
+// added), 7 all in (the chips added), 8 and 9 sitting out, 15 ante, 23 raise (to the player's
+// total on the street). The store keeps every raise as the chips it adds. The <player> bet
+// attribute is not read (clients write it wrong after some raises); the win attribute holds a
+// bet nobody called in older clients and leaves it out in those that write a <client_version>.
+#include "sites/ipoker.hpp"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "core/chars.hpp"
+#include "core/clock.hpp"
+#include "core/fault.hpp"
+#include "input/xml.hpp"
+#include "reader/cursor.hpp"
+#include "reader/local_amounts.hpp"
+#include "reader/numbers.hpp"
+
+namespace hs::ipoker {
+namespace {
+
+using std::size_t;
+using std::string_view;
+using Cents = std::int64_t;
+
+// An input error of one game: it rejects that game in tolerant reading.
+[[noreturn]] void fault_game(std::string message) { throw InputError(std::move(message)); }
+
+constexpr string_view kOtherGame = "a game other than Hold'em and Omaha";
+constexpr string_view kTextEndsInsideGame = "text ends inside the game";
+
+// What a session's <general> says of all its hands.
+struct Session {
+    std::string gametype, tablename, tablecurrency, currency, nickname, tournamentname, buyin,
+        tournamentcurrency;
+    bool client_version = false;
+    void clear() {
+        for (std::string* s : {&gametype, &tablename, &tablecurrency, &currency, &nickname,
+                               &tournamentname, &buyin, &tournamentcurrency})
+            s->clear();
+        client_version = false;
+    }
+    bool tournament() const noexcept { return !tournamentname.empty() || !buyin.empty(); }
+};
+
+struct PlayerRow {
+    string_view name, chips, win;  // raw attribute values
+    unsigned seat = 0;
+    bool dealer = false;
+};
+struct ActionRow {
+    unsigned round = 0, no = 0, type = 0, order = 0;
+    string_view player, sum;
+};
+struct CardsRow {
+    unsigned round = 0;
+    string_view type, player, cards;
+};
+
+// The rows of one <game>, views of the text; the lists keep their capacity from hand to hand.
+struct Game {
+    string_view code, startdate;
+    std::vector<PlayerRow> players;
+    std::vector<ActionRow> actions;
+    std::vector<CardsRow> cards;
+    void clear() {
+        code = startdate = {};
+        players.clear();
+        actions.clear();
+        cards.clear();
+    }
+};
+
+constexpr char ascii_lower(char c) noexcept {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+}
+constexpr bool is_space_byte(char c) noexcept {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
+string_view trim(string_view s) noexcept {
+    while (!s.empty() && is_space_byte(s.front())) s.remove_prefix(1);
+    while (!s.empty() && is_space_byte(s.back())) s.remove_suffix(1);
+    return s;
+}
+
+Cents cents(float v) noexcept {
+    return static_cast<Cents>(std::llround(static_cast<double>(v) * 100));
+}
+float of_cents(Cents c) noexcept { return static_cast<float>(static_cast<double>(c) / 100.0); }
+
+// An amount attribute: nothing (or no digit at all) reads as 0.
+float amount_of(string_view raw) {
+    const auto a = local_amount(raw);
+    return a ? a->value : 0.0f;
+}
+
+// The currency sign written anywhere in the text.
+Currency sign_in(string_view text) noexcept {
+    for (size_t i = 0; i < text.size(); ++i) {
+        const auto b = static_cast<unsigned char>(text[i]);
+        if (b != '$' && b < 0x80) continue;
+        if (const auto s = currency_symbol(text.substr(i))) return s->sign;
+    }
+    return 0;
+}
+
+// A three-capital code ("EUR", "RSD").
+bool iso_code(string_view s) noexcept {
+    return s.size() == 3 &&
+           std::all_of(s.begin(), s.end(), [](char c) { return c >= 'A' && c <= 'Z'; });
+}
+
+bool same_word(string_view a, string_view b) noexcept {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (ascii_lower(a[i]) != ascii_lower(b[i])) return false;
+    return true;
+}
+
+// The game and betting of a gametype text, word by word; the game may be left to the number of
+// pocket cards (a "PL €0.05/€0.10" table of five-card Omaha names none).
+struct GameKind {
+    bool other = false;  // a word of another game (stud, draw, razz...)
+    bool holdem = false, omaha = false, hi_lo = false, six_plus = false;
+    BetType bet = BetType::NoLimit;
+};
+
+GameKind game_kind(string_view text) {
+    GameKind k;
+    size_t i = 0;
+    while (i < text.size()) {
+        while (i < text.size() && text[i] == ' ') ++i;
+        size_t j = i;
+        while (j < text.size() && text[j] != ' ') ++j;
+        const string_view w = text.substr(i, j - i);
+        i = j;
+        if (w.empty()) continue;
+        if (same_word(w, "Holdem") || same_word(w, "Hold'em") || same_word(w, "NLH")) {
+            k.holdem = true;
+        } else if (same_word(w, "Omaha") || same_word(w, "PLO")) {
+            k.omaha = true;
+        } else if (same_word(w, "Hi-Lo") || same_word(w, "H/L") || same_word(w, "Hi/Lo") ||
+                   same_word(w, "HiLo") || same_word(w, "O8")) {
+            k.hi_lo = true;
+        } else if (same_word(w, "Plus") || same_word(w, "6+")) {
+            k.six_plus = true;
+        } else if (same_word(w, "Stud") || same_word(w, "Razz") || same_word(w, "Draw") ||
+                   same_word(w, "Badugi") || same_word(w, "Card")) {
+            k.other = true;
+        }
+        if (same_word(w, "NL") || same_word(w, "SL") || w == "\xD0\x91\xD0\x9B" /* БЛ */ ||
+            same_word(w, "NLH"))
+            k.bet = BetType::NoLimit;
+        else if (same_word(w, "PL") || w == "\xD0\x9F\xD0\x9B" /* ПЛ */ || same_word(w, "PLO"))
+            k.bet = BetType::PotLimit;
+        else if (same_word(w, "L") || same_word(w, "FL") || same_word(w, "Limit") ||
+                 same_word(w, "LH") || w == "\xD0\x9B" /* Л */)
+            k.bet = BetType::Limit;
+        if (same_word(w, "LH")) k.holdem = true;
+    }
+    return k;
+}
+
+// "C10", "SA", "D3": the suit's letter, then the rank.
+std::optional<Card> card_of(string_view t) noexcept {
+    if (t.size() < 2 || t.size() > 3) return std::nullopt;
+    unsigned suit;
+    switch (ascii_lower(t[0])) {
+        case 's': suit = 0; break;
+        case 'c': suit = 1; break;
+        case 'h': suit = 2; break;
+        case 'd': suit = 3; break;
+        default: return std::nullopt;
+    }
+    const string_view r = t.substr(1);
+    unsigned rank = 0;
+    if (r == "10") {
+        rank = 10;
+    } else if (r.size() == 1) {
+        const char c = static_cast<char>(ascii_lower(r[0]));
+        if (c >= '2' && c <= '9')
+            rank = static_cast<unsigned>(c - '0');
+        else if (c == 'a')
+            rank = 1;
+        else if (c == 't')
+            rank = 10;
+        else if (c == 'j')
+            rank = 11;
+        else if (c == 'q')
+            rank = 12;
+        else if (c == 'k')
+            rank = 13;
+    }
+    if (rank == 0) return std::nullopt;
+    return static_cast<Card>(rank | suit << 6);
+}
+
+// The cards of a <cards> element; nullopt when they are hidden ("X X") or not cards.
+std::optional<CardSet> cards_of(string_view text) {
+    CardSet set;
+    size_t i = 0;
+    while (i < text.size()) {
+        while (i < text.size() && is_space_byte(text[i])) ++i;
+        size_t j = i;
+        while (j < text.size() && !is_space_byte(text[j])) ++j;
+        if (j > i) {
+            const auto c = card_of(text.substr(i, j - i));
+            if (!c || set.count == kMaxCards) return std::nullopt;
+            set.push(*c);
+        }
+        i = j;
+    }
+    if (set.count == 0) return std::nullopt;
+    return set;
+}
+
+// The number of cards written, hidden ones included.
+unsigned cards_written(string_view text) noexcept {
+    unsigned n = 0;
+    bool in = false;
+    for (const char c : text) {
+        const bool word = !is_space_byte(c);
+        n += word && !in;
+        in = word;
+    }
+    return n;
+}
+
+const std::array<string_view, 12> kMonths = {"jan", "feb", "mar", "apr", "may", "jun",
+                                             "jul", "aug", "sep", "oct", "nov", "dec"};
+
+// "2014-01-06 17:11:41", "30/01/2012 02:30", "06.01.2014 17:11:41", "06-Apr-2014 17:11:41": the
+// year written first (four digits) or last; 0 for another form.
+PackedDate date_of(string_view t) noexcept {
+    unsigned n[6] = {};
+    size_t count = 0, i = 0, first_len = 0;
+    while (i < t.size() && count < 6) {
+        if (t[i] >= '0' && t[i] <= '9') {
+            unsigned v = 0;
+            const size_t at = i;
+            while (i < t.size() && t[i] >= '0' && t[i] <= '9' && v < 100000)
+                v = v * 10 + unsigned(t[i++] - '0');
+            if (count == 0) first_len = i - at;
+            n[count++] = v;
+        } else if (count == 1 && i + 3 <= t.size() &&
+                   ((t[i] | 0x20) >= 'a' && (t[i] | 0x20) <= 'z')) {
+            const char m[3] = {static_cast<char>(t[i] | 0x20), static_cast<char>(t[i + 1] | 0x20),
+                               static_cast<char>(t[i + 2] | 0x20)};
+            const auto it = std::find(kMonths.begin(), kMonths.end(), string_view(m, 3));
+            if (it == kMonths.end()) return 0;
+            n[count++] = static_cast<unsigned>(it - kMonths.begin()) + 1;
+            i += 3;
+        } else {
+            ++i;
+        }
+    }
+    if (count < 5) return 0;
+    unsigned y, mo, d;
+    if (first_len == 4)
+        y = n[0], mo = n[1], d = n[2];
+    else
+        d = n[0], mo = n[1], y = n[2];
+    if (y < 2000 || mo == 0 || mo > 12 || d == 0 || d > 31) return 0;
+    return pack_date(y, mo, d, n[3], n[4], count == 6 ? n[5] : 0);
+}
+
+class Reader {
+  public:
+    Reader(Parser& p, Errors errors, std::vector<Rejection>& rejected)
+        : p_(p), b_(p), sc_(p.text()), errors_(errors), rejected_(rejected) {}
+    void run();
+
+  private:
+    // How the text of a <game> ends: closed, or cut off at the end of the text with none of its
+    // elements open (a file copied without its closing tags), or inside one.
+    enum class GameEnd { Closed, Unclosed, Inside };
+    // Reads the <game> just opened into game_. Faults on a malformed tag inside it.
+    GameEnd read_game(size_t game_depth);
+    HandOutcome build(string_view& quote, bool unclosed);
+    void reject_game(std::string reason, size_t game_depth, size_t game_at);
+    std::uint64_t line_at(size_t offset) noexcept {
+        const string_view t = p_.text();
+        offset = std::min(offset, t.size());
+        if (offset < line_offset_) line_offset_ = 0, line_ = 1;
+        line_ += static_cast<std::uint64_t>(
+            std::count(t.begin() + static_cast<std::ptrdiff_t>(line_offset_),
+                       t.begin() + static_cast<std::ptrdiff_t>(offset), '\n'));
+        line_offset_ = offset;
+        return line_;
+    }
+    string_view decoded(string_view raw, std::string& buffer) {
+        const auto d = xml::decode(raw, buffer);
+        if (!d) fault_line("unreadable reference", raw);
+        return *d;
+    }
+    std::uint8_t player_of(string_view raw) {
+        const string_view name = decoded(raw, name_buffer_);
+        if (name.empty()) fault_missing("player");
+        const std::uint8_t id = p_.find_player(name);
+        if (id < p_.player_count()) return id;
+        return p_.player_id(name);  // a player the seats do not list
+    }
+
+    Parser& p_;
+    HandBuilder b_;
+    xml::Scanner sc_;
+    Errors errors_;
+    std::vector<Rejection>& rejected_;
+    Session session_;
+    Game game_;
+    std::string name_buffer_, text_buffer_;
+    size_t line_offset_ = 0;
+    std::uint64_t line_ = 1;
+};
+
+void Reader::reject_game(std::string reason, size_t game_depth, size_t game_at) {
+    rejected_.push_back(Rejection{line_at(game_at), std::string(game_.code), std::move(reason)});
+    b_.rollback();
+    // Reading goes on at the next game (or session) after the one given up.
+    const string_view t = p_.text();
+    size_t next = t.find("<game", game_at + 1);
+    const size_t session = t.find("<session", game_at + 1);
+    if (session < next) next = session, game_depth = 0;
+    sc_.restart(next == string_view::npos ? t.size() : next, game_depth);
+}
+
+void Reader::run() {
+    std::string* field = nullptr;
+    size_t session_depth = 0;
+    bool in_session = false;
+    for (;;) {
+        const xml::Token t = sc_.next();
+        switch (t.event) {
+            case xml::Event::End: return;
+            case xml::Event::Error: {
+                if (errors_ == Errors::Strict)
+                    fault_input(std::string("malformed XML: ") + std::string(t.text));
+                const string_view text = p_.text();
+                const size_t next = text.find("<game", t.offset + 1);
+                sc_.restart(next == string_view::npos ? text.size() : next, sc_.depth());
+                field = nullptr;
+                break;
+            }
+            case xml::Event::Text:
+                if (field != nullptr && field->empty()) {
+                    const string_view v = trim(decoded(t.text, text_buffer_));
+                    field->assign(v);
+                }
+                break;
+            case xml::Event::Close: field = nullptr; break;
+            case xml::Event::Open: {
+                field = nullptr;
+                if (t.name == "session") {
+                    session_.clear();
+                    in_session = true;
+                    session_depth = sc_.depth();
+                    break;
+                }
+                if (t.name == "game") {
+                    if (t.empty) break;
+                    const size_t game_depth = sc_.depth() - 1;
+                    game_.clear();
+                    game_.code = xml::attribute(t.attributes, "gamecode").value_or(string_view{});
+                    b_.begin();
+                    try {
+                        const GameEnd end = read_game(game_depth);
+                        if (end == GameEnd::Inside) {
+                            reject_game(std::string(kTextEndsInsideGame), game_depth, t.offset);
+                            break;
+                        }
+                        string_view quote;
+                        const HandOutcome out = build(quote, end == GameEnd::Unclosed);
+                        if (out.kind == HandOutcome::Kind::Rejected)
+                            reject_game(quote.empty() ? std::string(out.reason)
+                                                      : line_message(out.reason, quote),
+                                        game_depth, t.offset);
+                    } catch (const Fault& f) {
+                        if (errors_ == Errors::Strict) throw;
+                        reject_game(f.message(), game_depth, t.offset);
+                    }
+                    break;
+                }
+                if (!in_session || t.empty || sc_.depth() != session_depth + 2) break;
+                // An element of the session's <general>.
+                Session& s = session_;
+                if (t.name == "gametype")
+                    field = &s.gametype;
+                else if (t.name == "tablename")
+                    field = &s.tablename;
+                else if (t.name == "tablecurrency")
+                    field = &s.tablecurrency;
+                else if (t.name == "currency")
+                    field = &s.currency;
+                else if (t.name == "nickname")
+                    field = &s.nickname;
+                else if (t.name == "tournamentname")
+                    field = &s.tournamentname;
+                else if (t.name == "buyin")
+                    field = &s.buyin;
+                else if (t.name == "tournamentcurrency")
+                    field = &s.tournamentcurrency;
+                else if (t.name == "client_version")
+                    s.client_version = true;
+                break;
+            }
+        }
+    }
+}
+
+Reader::GameEnd Reader::read_game(size_t game_depth) {
+    unsigned round = 0, order = 0;
+    bool in_round = false, in_startdate = false;
+    CardsRow* open_cards = nullptr;
+    for (;;) {
+        const xml::Token t = sc_.next();
+        switch (t.event) {
+            case xml::Event::End:
+                return sc_.depth() == game_depth + 1 ? GameEnd::Unclosed : GameEnd::Inside;
+            case xml::Event::Error:
+                fault_game(std::string("malformed XML: ") + std::string(t.text));
+            case xml::Event::Text:
+                if (open_cards != nullptr)
+                    open_cards->cards = t.text;
+                else if (in_startdate)
+                    game_.startdate = trim(t.text);
+                break;
+            case xml::Event::Close:
+                if (sc_.depth() == game_depth) return GameEnd::Closed;
+                if (t.name == "round") in_round = false;
+                open_cards = nullptr;
+                in_startdate = false;
+                break;
+            case xml::Event::Open:
+                if (t.name == "player") {
+                    PlayerRow row;
+                    bool ok = xml::each_attribute(t.attributes, [&](string_view n, string_view v) {
+                        if (n == "name")
+                            row.name = v;
+                        else if (n == "chips")
+                            row.chips = v;
+                        else if (n == "win")
+                            row.win = v;
+                        else if (n == "dealer")
+                            row.dealer = v == "1";
+                        else if (n == "seat") {
+                            const auto s = read_integer(v);
+                            row.seat = s && s->len == v.size() && s->value < kNone8
+                                           ? unsigned(s->value)
+                                           : kNone8;
+                        }
+                    });
+                    if (!ok) fault_line("unreadable player", t.attributes);
+                    if (row.seat == kNone8) fault_line("player without a seat", t.attributes);
+                    if (!row.name.empty()) game_.players.push_back(row);
+                } else if (t.name == "round") {
+                    const auto no = xml::attribute(t.attributes, "no");
+                    const auto n = no ? read_integer(*no) : std::nullopt;
+                    if (!n || n->value > 16) fault_line("round without its number", t.attributes);
+                    round = static_cast<unsigned>(n->value);
+                    in_round = !t.empty;
+                } else if (t.name == "action" && in_round) {
+                    ActionRow a;
+                    a.round = round;
+                    a.order = order++;
+                    bool has_no = false, has_type = false;
+                    bool ok = xml::each_attribute(t.attributes, [&](string_view n, string_view v) {
+                        if (n == "player")
+                            a.player = v;
+                        else if (n == "sum")
+                            a.sum = v;
+                        else if (n == "no" || n == "type") {
+                            const auto x = read_integer(v);
+                            if (!x || x->len != v.size() || x->value > 0xFFFFFF) return;
+                            (n == "no" ? a.no : a.type) = static_cast<unsigned>(x->value);
+                            (n == "no" ? has_no : has_type) = true;
+                        }
+                    });
+                    if (!ok || !has_no || !has_type) fault_line("unreadable action", t.attributes);
+                    game_.actions.push_back(a);
+                } else if (t.name == "cards" && in_round) {
+                    CardsRow c;
+                    c.round = round;
+                    c.type = xml::attribute(t.attributes, "type").value_or(string_view{});
+                    c.player = xml::attribute(t.attributes, "player").value_or(string_view{});
+                    game_.cards.push_back(c);
+                    if (!t.empty) open_cards = &game_.cards.back();
+                } else if (t.name == "startdate") {
+                    in_startdate = !t.empty;
+                }
+                break;
+        }
+    }
+}
+
+HandOutcome Reader::build(string_view& quote, bool unclosed) {
+    const Session& s = session_;
+    HandStore& store = b_.store();
+    Header& h = b_.header();
+    h.site = Site::IPoker;
+    if (game_.code.empty()) return reject(kHandLineWithoutId);
+    h.id = store.push_text(game_.code);
+    quote = s.gametype;
+
+    // The game: the gametype's words, else the number of pocket cards.
+    const GameKind kind = game_kind(s.gametype);
+    unsigned pocket = 0;
+    for (const CardsRow& c : game_.cards)
+        if (c.type == "Pocket") pocket = std::max(pocket, cards_written(c.cards));
+    if (kind.other || (kind.holdem && kind.omaha)) return reject(kOtherGame);
+    if (kind.holdem || (!kind.omaha && pocket <= 2)) {
+        if (pocket > 2) return reject(kOtherGame);
+        h.game_type = kind.six_plus ? GameType::ShortDeckHoldEm : GameType::HoldEm;
+    } else if (pocket <= 4) {
+        h.game_type = kind.hi_lo ? GameType::OmahaHiLo : GameType::Omaha;
+    } else if (pocket == 5) {
+        h.game_type = kind.hi_lo ? GameType::FiveCardOmahaHiLo : GameType::FiveCardOmaha;
+    } else if (pocket == 6) {
+        h.game_type = kind.hi_lo ? GameType::SixCardOmahaHiLo : GameType::SixCardOmaha;
+    } else {
+        return reject(kOtherGame);
+    }
+    h.bet_type = kind.bet;
+    if (!s.tablename.empty()) h.table_name = store.push_text(s.tablename);
+    h.start_date = date_of(game_.startdate);
+    h.start_utc = utc_start(h.start_date, TimeZone{});
+
+    // Stakes: the last "a/b" of the gametype (a limit table writes its bets there).
+    if (const size_t slash = s.gametype.rfind('/'); slash != std::string::npos) {
+        const string_view g = s.gametype;
+        size_t from = g.rfind(' ', slash);
+        from = from == string_view::npos ? 0 : from + 1;
+        if (const auto sb = local_amount(g.substr(from, slash - from))) h.small_blind = sb->value;
+        if (const auto bb = local_amount(g.substr(slash + 1))) h.big_blind = bb->value;
+    }
+
+    // Cash or tournament, and the currency.
+    if (s.tournament()) {
+        Tournament t;
+        const string_view name = s.tournamentname;
+        if (const size_t at = name.find("(#"); at != string_view::npos) {
+            const auto n = read_integer(name.substr(at + 2));
+            if (n) t.id = store.push_text(name.substr(at + 2, n->len));
+        } else if (const size_t comma = s.tablename.rfind(", "); comma != std::string::npos) {
+            const string_view rest = string_view(s.tablename).substr(comma + 2);
+            const auto n = read_integer(rest);
+            if (n) t.id = store.push_text(rest.substr(0, n->len));
+        }
+        const string_view buyin = s.buyin;
+        t.currency = sign_in(buyin);
+        const string_view code = iso_code(s.tournamentcurrency) ? s.tournamentcurrency : s.currency;
+        if (t.currency == 0 && iso_code(code))
+            std::copy_n(code.begin(), 3, t.currency_code.begin());
+        // "$5+$0.50", "$0.67+$0.07+$0.26", "Pts 11.00+Pts 0.00", "€0,50": the buy-in, then fees.
+        Cents parts[2] = {0, 0};
+        size_t from = 0, k = 0;
+        bool any = false;
+        while (from <= buyin.size() && !buyin.empty()) {
+            const size_t plus = std::min(buyin.find('+', from), buyin.size());
+            if (const auto a = local_amount(buyin.substr(from, plus - from))) {
+                parts[k] += cents(a->value);
+                any = true;
+            }
+            k = 1;
+            from = plus + 1;
+        }
+        t.buy_in = of_cents(parts[0]);
+        t.fee = of_cents(parts[1]);
+        if (buyin.find("Pts") != string_view::npos || buyin.find("FPP") != string_view::npos)
+            t.buy_in_kind = BuyInKind::Points;
+        else if (any && parts[0] + parts[1] == 0)
+            t.buy_in_kind = BuyInKind::Freeroll;
+        else if (any)
+            t.buy_in_kind = BuyInKind::Money;
+        b_.push_tournament(t);
+    } else {
+        h.currency = sign_in(s.gametype);
+        for (size_t i = 0; h.currency == 0 && i < game_.players.size(); ++i)
+            h.currency = sign_in(game_.players[i].chips);
+        const string_view code = iso_code(s.tablecurrency) ? s.tablecurrency : s.currency;
+        if (h.currency == 0 && iso_code(code)) {
+            for (const CurrencyCode& c : kCurrencyCodes)
+                if (c.code == code) h.currency = c.symbol;
+            if (h.currency == 0) std::copy_n(code.begin(), 3, h.currency_code.begin());
+        }
+    }
+
+    // Seats.
+    std::array<Cents, kNoSlot> stack{}, put{}, street{}, win{};
+    std::array<bool, kNoSlot> folded{};
+    for (const PlayerRow& row : game_.players) {
+        const string_view name = decoded(row.name, name_buffer_);
+        if (p_.find_player(name) < p_.player_count() &&
+            store.text_of(p_.player(p_.find_player(name)).name) == name)
+            fault_line("a player seated twice", name);
+        if (p_.player_count() >= kNoSlot) fault_line("more players than a table seats", name);
+        const float chips = amount_of(row.chips);
+        const std::uint8_t id = b_.seat_player(name, static_cast<std::uint8_t>(row.seat), chips);
+        stack[id] = cents(chips);
+        win[id] = cents(amount_of(row.win));
+        if (row.dealer) h.button_seat = static_cast<std::uint8_t>(row.seat);
+        if (!s.nickname.empty() && name == s.nickname) h.hero = id;
+    }
+    if (p_.player_count() == 0) fault_missing("players");
+
+    // The actions of each round in the order played.
+    std::stable_sort(game_.actions.begin(), game_.actions.end(),
+                     [](const ActionRow& a, const ActionRow& c) {
+                         return a.round != c.round ? a.round < c.round : a.no < c.no;
+                     });
+    std::array<std::uint32_t, kNoSlot> shown_cards;
+    shown_cards.fill(kNoCards);
+    Cents unmatched = 0;
+    std::uint8_t unmatched_player = kNone8;
+    size_t next_action = 0;
+    std::uint8_t hero = h.hero;
+    // Reads the actions of round `r`; true when any chips went in.
+    const auto play_round = [&](unsigned r) {
+        street.fill(0);
+        Cents level = 0;
+        if (r <= 1)
+            for (size_t i = 0; i < next_action; ++i) {
+                // The preflop's bets count the blinds of round 0.
+                const ActionRow& a = game_.actions[i];
+                if (a.round == 0 && (a.type == 1 || a.type == 2)) {
+                    const std::uint8_t id = player_of(a.player);
+                    if (id < kNoSlot) street[id] += cents(amount_of(a.sum));
+                    level = std::max(level, street[id < kNoSlot ? id : 0]);
+                }
+            }
+        for (; next_action < game_.actions.size() && game_.actions[next_action].round == r;
+             ++next_action) {
+            const ActionRow& a = game_.actions[next_action];
+            const std::uint8_t id = player_of(a.player);
+            if (id >= kNoSlot) fault_line("a player without a slot in the hand", a.player);
+            const Cents sum = cents(amount_of(a.sum));
+            Cents added = sum;
+            ActionType type;
+            switch (a.type) {
+                case 0:
+                    type = ActionType::Fold;
+                    folded[id] = true;
+                    break;
+                case 1: type = ActionType::SmallBlind; break;
+                case 2: type = ActionType::BigBlind; break;
+                case 3: type = ActionType::Call; break;
+                case 4: type = ActionType::Check; break;
+                case 5: type = ActionType::Bet; break;
+                case 6: type = ActionType::Raise; break;
+                case 7:
+                    type = level == 0                  ? ActionType::BetAllIn
+                           : street[id] + sum <= level ? ActionType::CallAllIn
+                                                       : ActionType::RaiseAllIn;
+                    break;
+                case 8:
+                case 9: type = ActionType::Sitout; break;
+                case 15: type = ActionType::Ante; break;
+                case 23:
+                    type = ActionType::Raise;
+                    added = std::max<Cents>(sum - street[id], 0);
+                    break;
+                default: fault_game("unrecognised action type " + std::to_string(a.type));
+            }
+            if (payload_kind(type) == PayloadKind::Amount) {
+                b_.push(Action::with_amount(type, id, of_cents(added)));
+                put[id] += added;
+                if (type != ActionType::Ante) {
+                    street[id] += added;
+                    level = std::max(level, street[id]);
+                }
+            } else {
+                b_.push(Action::make(
+                    type, id, payload_kind(type) == PayloadKind::Cards ? kNoCards : kNoPayload));
+            }
+        }
+        // Chips nobody matched go back to their bettor at the end of the round.
+        Cents top = 0, second = 0;
+        std::uint8_t who = 0;
+        for (std::uint8_t i = 0; i < p_.player_count() && i < kNoSlot; ++i) {
+            if (street[i] > top)
+                second = top, top = street[i], who = i;
+            else if (street[i] > second)
+                second = street[i];
+        }
+        if (r >= 1 && top > second) {
+            unmatched = top - second;
+            unmatched_player = who;
+            put[who] -= unmatched;
+            b_.push(Action::with_amount(ActionType::UncalledBetReturned, who, of_cents(unmatched)));
+        }
+    };
+
+    // A table without stakes in its gametype (a tournament's) has the blinds it posts.
+    for (size_t i = 0; i < game_.actions.size() && game_.actions[i].round == 0; ++i) {
+        const ActionRow& a = game_.actions[i];
+        const float v = amount_of(a.sum);
+        if (a.type == 1 && h.small_blind == 0) h.small_blind = v;
+        if (a.type == 2 && h.big_blind == 0) h.big_blind = v;
+        if (a.type == 15) h.ante = std::max(h.ante, v);
+    }
+    play_round(0);
+    b_.close_pre_deal();
+    // Pocket cards: the hero's dealt (the session's nickname, else the one player whose cards
+    // the history shows), the others' shown at the end.
+    unsigned known = 0;
+    for (const CardsRow& c : game_.cards) {
+        if (c.type != "Pocket") continue;
+        const auto set = cards_of(c.cards);
+        if (!set) continue;
+        const std::uint8_t id = player_of(c.player);
+        if (id >= kNoSlot) continue;
+        shown_cards[id] = store.push_card_set(*set);
+        ++known;
+        if (h.hero == kNone8) hero = id;
+    }
+    if (h.hero == kNone8 && known != 1) hero = kNone8;
+    if (hero < kNoSlot && shown_cards[hero] != kNoCards) {
+        b_.push(Action::make(ActionType::Dealt, hero, shown_cards[hero]));
+        b_.dealt_cards_to(hero);
+    }
+    // Rounds before the preflop's number hold no action of their own beyond round 0.
+    while (next_action < game_.actions.size() && game_.actions[next_action].round < 1)
+        ++next_action;
+    play_round(1);
+    b_.close_preflop();
+    constexpr std::array<std::pair<string_view, StreetKind>, 3> kStreets = {
+        {{"Flop", StreetKind::Flop}, {"Turn", StreetKind::Turn}, {"River", StreetKind::River}}};
+    for (unsigned r = 2; r <= 4; ++r) {
+        const CardsRow* board = nullptr;
+        for (const CardsRow& c : game_.cards)
+            if (c.round == r && c.type == kStreets[r - 2].first) board = &c;
+        const bool acts =
+            next_action < game_.actions.size() && game_.actions[next_action].round == r;
+        if (board == nullptr && !acts) continue;
+        const auto cards = board ? cards_of(board->cards) : std::nullopt;
+        if (board != nullptr && !cards) fault_line("unreadable board", board->cards);
+        play_round(r);
+        b_.close_street(kStreets[r - 2].second, cards.value_or(CardSet::empty()));
+    }
+    if (next_action < game_.actions.size()) return reject("action in a round after the river");
+
+    // The showdown: the players still in show what the history knows of their cards.
+    unsigned in = 0;
+    for (std::uint8_t i = 0; i < p_.player_count() && i < kNoSlot; ++i)
+        in += !folded[i] && put[i] > 0;
+    if (in >= 2) {
+        for (std::uint8_t i = 0; i < p_.player_count() && i < kNoSlot; ++i)
+            if (!folded[i] && put[i] > 0 && shown_cards[i] != kNoCards)
+                b_.push(Action::make(ActionType::Show, i, shown_cards[i]));
+        b_.close_street(StreetKind::Showdown, CardSet::empty());
+    }
+
+    // The wins. Older clients count a bet nobody called in its bettor's win.
+    Cents pot = 0, won = 0;
+    for (std::uint8_t i = 0; i < p_.player_count() && i < kNoSlot; ++i)
+        pot += put[i], won += win[i];
+    const bool win_holds_return = unmatched > 0 && (!s.client_version || won > pot);
+    if (win_holds_return && unmatched_player < kNoSlot) {
+        win[unmatched_player] -= std::min(unmatched, win[unmatched_player]);
+        won -= unmatched;
+    }
+    for (std::uint8_t i = 0; i < p_.player_count() && i < kNoSlot; ++i) {
+        if (win[i] <= 0) continue;
+        b_.push(Action::with_amount(ActionType::CollectMainPot, i, of_cents(win[i])));
+        store.winners.push_back(Winner{i, of_cents(win[i]), 0});
+    }
+    // A game cut off after a round is whole when its chips pay its wins; else rounds are missing.
+    if (unclosed && won > pot) {
+        quote = {};
+        return reject(kTextEndsInsideGame);
+    }
+    PotInfo pots;
+    pots.total = pots.main = of_cents(pot);
+    pots.rake = of_cents(pot - won);
+    b_.close_summary(pots);
+    return b_.finish();
+}
+
+}  // namespace
+
+void parse_hands(Parser& parser, Errors errors, std::vector<Rejection>& rejected) {
+    Reader(parser, errors, rejected).run();
+}
+
+}  // namespace hs::ipoker
