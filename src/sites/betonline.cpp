@@ -387,9 +387,14 @@ struct Reader {
         for (const string_view note : kNotes)
             if (starts_nocase(line, note)) return true;
         if (const size_t at = find_str(line, kShows); at != npos) {
-            string_view cards = rest(line, at + kShows.size());
-            if (!cards.empty() && cards.front() == '[')
-                cards = slice(cards, 1, find_byte(cards, ']'));
+            // "Bob shows Qh Ac", or the cards in brackets.
+            size_t from = at + kShows.size(), to = line.size();
+            if (from < line.size() && line[from] == '[') {
+                to = find_byte(line, ']', from);
+                if (to == npos) fault_missing("']'", line);
+                ++from;
+            }
+            string_view cards = slice(line, from, to);
             while (!cards.empty() && cards.back() == ' ') cards.remove_suffix(1);
             const std::uint8_t id = player(line, line.substr(0, at));
             const std::uint32_t set =
