@@ -55,6 +55,7 @@ constexpr Prefix kPrefixes[] = {
     {"PayNoRake Game #", Site::PayNoRake},
     {"Bodog ", Site::Bovada},
     {"Full Tilt ", Site::FullTiltPoker},
+    {"FullTiltPoker ", Site::FullTiltPoker},
     {"Everleaf ", Site::EverLeaf},
     {"Partouche Poker ", Site::EverLeaf},  // the French client of its network
     {"- - Grand Poker - Game #", Site::GrandPoker},
@@ -117,6 +118,21 @@ std::variant<Site, std::string> detect_site(std::string_view text) {
     }
     for (const Prefix& p : kPrefixes)
         if (rest.starts_with(p.text)) return p.site;
+    // PokerNow's log export: a table of comma-separated values under the header "entry,at,order".
+    if (rest.starts_with("entry,at,order")) {
+        const std::string_view after = rest.substr(14);
+        if (after.empty() || after.front() == '\n' || after.starts_with("\r\n"))
+            return Site::PokerNow;
+    }
+    // Full Tilt Poker archives open with a line of their own ("BEGIN", "******************** # 1
+    // ****...") before the first hand's line.
+    if (rest.starts_with("BEGIN") || rest.starts_with("******************** # ")) {
+        const std::size_t cut = rest.find('\n');
+        const std::string_view next =
+            skip_white_space(cut == std::string_view::npos ? std::string_view() : rest.substr(cut));
+        if (next.starts_with("FullTiltPoker Game #") || next.starts_with("Full Tilt Poker Game #"))
+            return Site::FullTiltPoker;
+    }
     if (rest.size() > 1 && rest[0] == '#' && numeric_len(tail(rest, 1)) > 0) return Site::KingsClub;
 
     // Bovada's other brands ("Bodog " is a prefix above; "Bodog.com", "Bodog.eu").

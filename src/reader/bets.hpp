@@ -39,6 +39,8 @@ class RoundBets {
         const std::int64_t after = in_[player & (kNoSlot - 1)] + cents(amount);
         return after <= top_ ? ActionType::CallAllIn : ActionType::RaiseAllIn;
     }
+    // The highest total any player has put in during the round.
+    float top() const noexcept { return static_cast<float>(top_) / 100.0f; }
     // The chips of the round's highest bet that no other player matched, and its player
     // (kNoSlot when every bet was matched): the bet returned to its player where a history
     // writes no return.
@@ -61,6 +63,14 @@ class RoundBets {
     // The chips `player` has in the round.
     float in(std::uint8_t player) const noexcept {
         return static_cast<float>(in_[player & (kNoSlot - 1)]) / 100.0f;
+    }
+
+    // A raise written as the player's total for the round ("raises to $12"): the raise over the
+    // round's highest bet, which the model keeps, while the chips it adds go into the round.
+    float raise_to(std::uint8_t player, float to) noexcept {
+        const float over = sum_hundredths(to, -top());
+        add(player, sum_hundredths(to, -in(player)));
+        return over;
     }
 
   private:

@@ -38,6 +38,11 @@ inline std::string_view rest(std::string_view s, std::size_t from) noexcept {
     return s.substr(from < s.size() ? from : s.size());
 }
 
+// The byte at `i`, or 0 past the end: a look at what may follow a number or a word.
+inline unsigned char byte_or_0(std::string_view s, std::size_t i) noexcept {
+    return i < s.size() ? static_cast<unsigned char>(s[i]) : 0;
+}
+
 // An ISO 4217 code: exactly three ASCII capitals ("USD", "CAD"), copied into `out`.
 inline bool read_iso_code(std::string_view word, std::array<char, 3>& out) noexcept {
     if (word.size() != 3) return false;

@@ -72,8 +72,9 @@ std::optional<Action> dealt_line(HandBuilder& b, std::string_view line);
 // A street line: "*** FLOP *** [Qh 8s 9d]", "*** TURN *** [Qh 8s 9d] [Ah]", "*** FIRST RIVER ***
 // [..] [9c]", "*** SHOWDOWN ***", "*** SHOW DOWN ***", "*** FLOP ***: [3h Td 6d]", and with the
 // number of the board of a hand run twice, "*** FLOP 2 *** [6c 9s Jh]"; the kind is told by the
-// two letters before the closing stars (and the board's number). The cards are the last bracket's, but a flop whose
-// first card was shown before the preflop round (Courchevel) has them in two: "[8s] [2c 9h]".
+// two letters before the closing stars (and the board's number). The cards are the last bracket's,
+// but a flop whose first card was shown before the preflop round (Courchevel) has them in two:
+// "[8s] [2c 9h]".
 struct StreetLine {
     StreetKind kind;
     CardSet cards;

@@ -29,21 +29,22 @@
 #include "core/fault.hpp"
 #include "input/xml.hpp"
 #include "reader/cursor.hpp"
+#include "reader/ledger.hpp"
 #include "reader/local_amounts.hpp"
 #include "reader/numbers.hpp"
+#include "reader/xml_games.hpp"
 
 namespace hs::ipoker {
 namespace {
 
 using std::size_t;
 using std::string_view;
-using Cents = std::int64_t;
+using Cents = ChipLedger::Cents;
 
 // An input error of one game: it rejects that game in tolerant reading.
 [[noreturn]] void fault_game(std::string message) { throw InputError(std::move(message)); }
 
 constexpr string_view kOtherGame = "a game other than Hold'em and Omaha";
-constexpr string_view kTextEndsInsideGame = "text ends inside the game";
 
 // What a session's <general> says of all its hands.
 struct Session {
@@ -98,11 +99,6 @@ string_view trim(string_view s) noexcept {
     while (!s.empty() && is_space_byte(s.back())) s.remove_suffix(1);
     return s;
 }
-
-Cents cents(float v) noexcept {
-    return static_cast<Cents>(std::llround(static_cast<double>(v) * 100));
-}
-float of_cents(Cents c) noexcept { return static_cast<float>(static_cast<double>(c) / 100.0); }
 
 // An amount attribute: nothing (or no digit at all) reads as 0.
 float amount_of(string_view raw) {
@@ -283,31 +279,16 @@ PackedDate date_of(string_view t) noexcept {
 class Reader {
   public:
     Reader(Parser& p, Errors errors, std::vector<Rejection>& rejected)
-        : p_(p), b_(p), sc_(p.text()), errors_(errors), rejected_(rejected) {}
+        : x_(p, errors, rejected), p_(p), b_(x_.builder()), sc_(x_.scanner()) {}
     void run();
 
   private:
-    // How the text of a <game> ends: closed, or cut off at the end of the text with none of its
-    // elements open (a file copied without its closing tags), or inside one.
-    enum class GameEnd { Closed, Unclosed, Inside };
+    using GameEnd = XmlGames::End;
     // Reads the <game> just opened into game_. Faults on a malformed tag inside it.
     GameEnd read_game(size_t game_depth);
     HandOutcome build(string_view& quote, bool unclosed);
-    void reject_game(std::string reason, size_t game_depth, size_t game_at);
-    std::uint64_t line_at(size_t offset) noexcept {
-        const string_view t = p_.text();
-        offset = std::min(offset, t.size());
-        if (offset < line_offset_) line_offset_ = 0, line_ = 1;
-        line_ += static_cast<std::uint64_t>(
-            std::count(t.begin() + static_cast<std::ptrdiff_t>(line_offset_),
-                       t.begin() + static_cast<std::ptrdiff_t>(offset), '\n'));
-        line_offset_ = offset;
-        return line_;
-    }
     string_view decoded(string_view raw, std::string& buffer) {
-        const auto d = xml::decode(raw, buffer);
-        if (!d) fault_line("unreadable reference", raw);
-        return *d;
+        return XmlGames::decoded(raw, buffer);
     }
     std::uint8_t player_of(string_view raw) {
         const string_view name = decoded(raw, name_buffer_);
@@ -317,28 +298,15 @@ class Reader {
         return p_.player_id(name);  // a player the seats do not list
     }
 
+    XmlGames x_;
     Parser& p_;
-    HandBuilder b_;
-    xml::Scanner sc_;
-    Errors errors_;
-    std::vector<Rejection>& rejected_;
+    HandBuilder& b_;
+    xml::Scanner& sc_;
     Session session_;
     Game game_;
+    ChipLedger ledger_;
     std::string name_buffer_, text_buffer_;
-    size_t line_offset_ = 0;
-    std::uint64_t line_ = 1;
 };
-
-void Reader::reject_game(std::string reason, size_t game_depth, size_t game_at) {
-    rejected_.push_back(Rejection{line_at(game_at), std::string(game_.code), std::move(reason)});
-    b_.rollback();
-    // Reading goes on at the next game (or session) after the one given up.
-    const string_view t = p_.text();
-    size_t next = t.find("<game", game_at + 1);
-    const size_t session = t.find("<session", game_at + 1);
-    if (session < next) next = session, game_depth = 0;
-    sc_.restart(next == string_view::npos ? t.size() : next, game_depth);
-}
 
 void Reader::run() {
     std::string* field = nullptr;
@@ -348,15 +316,10 @@ void Reader::run() {
         const xml::Token t = sc_.next();
         switch (t.event) {
             case xml::Event::End: return;
-            case xml::Event::Error: {
-                if (errors_ == Errors::Strict)
-                    fault_input(std::string("malformed XML: ") + std::string(t.text));
-                const string_view text = p_.text();
-                const size_t next = text.find("<game", t.offset + 1);
-                sc_.restart(next == string_view::npos ? text.size() : next, sc_.depth());
+            case xml::Event::Error:
+                x_.outside_error(t, "<game ");
                 field = nullptr;
                 break;
-            }
             case xml::Event::Text:
                 if (field != nullptr && field->empty()) {
                     const string_view v = trim(decoded(t.text, text_buffer_));
@@ -377,23 +340,9 @@ void Reader::run() {
                     const size_t game_depth = sc_.depth() - 1;
                     game_.clear();
                     game_.code = xml::attribute(t.attributes, "gamecode").value_or(string_view{});
-                    b_.begin();
-                    try {
-                        const GameEnd end = read_game(game_depth);
-                        if (end == GameEnd::Inside) {
-                            reject_game(std::string(kTextEndsInsideGame), game_depth, t.offset);
-                            break;
-                        }
-                        string_view quote;
-                        const HandOutcome out = build(quote, end == GameEnd::Unclosed);
-                        if (out.kind == HandOutcome::Kind::Rejected)
-                            reject_game(quote.empty() ? std::string(out.reason)
-                                                      : line_message(out.reason, quote),
-                                        game_depth, t.offset);
-                    } catch (const Fault& f) {
-                        if (errors_ == Errors::Strict) throw;
-                        reject_game(f.message(), game_depth, t.offset);
-                    }
+                    x_.hand(
+                        t, game_.code, "<game ", "<session", [&] { return read_game(game_depth); },
+                        [&](string_view& quote, bool unclosed) { return build(quote, unclosed); });
                     break;
                 }
                 if (!in_session || t.empty || sc_.depth() != session_depth + 2) break;
@@ -427,13 +376,8 @@ Reader::GameEnd Reader::read_game(size_t game_depth) {
     unsigned round = 0, order = 0;
     bool in_round = false, in_startdate = false;
     CardsRow* open_cards = nullptr;
-    for (;;) {
-        const xml::Token t = sc_.next();
+    return x_.element(game_depth, [&](const xml::Token& t) {
         switch (t.event) {
-            case xml::Event::End:
-                return sc_.depth() == game_depth + 1 ? GameEnd::Unclosed : GameEnd::Inside;
-            case xml::Event::Error:
-                fault_game(std::string("malformed XML: ") + std::string(t.text));
             case xml::Event::Text:
                 if (open_cards != nullptr)
                     open_cards->cards = t.text;
@@ -441,7 +385,6 @@ Reader::GameEnd Reader::read_game(size_t game_depth) {
                     game_.startdate = trim(t.text);
                 break;
             case xml::Event::Close:
-                if (sc_.depth() == game_depth) return GameEnd::Closed;
                 if (t.name == "round") in_round = false;
                 open_cards = nullptr;
                 in_startdate = false;
@@ -504,8 +447,9 @@ Reader::GameEnd Reader::read_game(size_t game_depth) {
                     in_startdate = !t.empty;
                 }
                 break;
+            default: break;
         }
-    }
+    });
 }
 
 HandOutcome Reader::build(string_view& quote, bool unclosed) {
@@ -573,14 +517,14 @@ HandOutcome Reader::build(string_view& quote, bool unclosed) {
         while (from <= buyin.size() && !buyin.empty()) {
             const size_t plus = std::min(buyin.find('+', from), buyin.size());
             if (const auto a = local_amount(buyin.substr(from, plus - from))) {
-                parts[k] += cents(a->value);
+                parts[k] += ChipLedger::cents(a->value);
                 any = true;
             }
             k = 1;
             from = plus + 1;
         }
-        t.buy_in = of_cents(parts[0]);
-        t.fee = of_cents(parts[1]);
+        t.buy_in = ChipLedger::of_cents(parts[0]);
+        t.fee = ChipLedger::of_cents(parts[1]);
         if (buyin.find("Pts") != string_view::npos || buyin.find("FPP") != string_view::npos)
             t.buy_in_kind = BuyInKind::Points;
         else if (any && parts[0] + parts[1] == 0)
@@ -601,107 +545,59 @@ HandOutcome Reader::build(string_view& quote, bool unclosed) {
     }
 
     // Seats.
-    std::array<Cents, kNoSlot> stack{}, put{}, street{}, win{};
-    std::array<bool, kNoSlot> folded{};
+    std::array<Cents, kNoSlot> win{};
     for (const PlayerRow& row : game_.players) {
         const string_view name = decoded(row.name, name_buffer_);
-        if (p_.find_player(name) < p_.player_count() &&
-            store.text_of(p_.player(p_.find_player(name)).name) == name)
+        const std::uint8_t same = p_.find_player(name);
+        if (same < p_.player_count() && store.text_of(p_.player(same).name) == name)
             fault_line("a player seated twice", name);
         if (p_.player_count() >= kNoSlot) fault_line("more players than a table seats", name);
-        const float chips = amount_of(row.chips);
-        const std::uint8_t id = b_.seat_player(name, static_cast<std::uint8_t>(row.seat), chips);
-        stack[id] = cents(chips);
-        win[id] = cents(amount_of(row.win));
+        const std::uint8_t id =
+            b_.seat_player(name, static_cast<std::uint8_t>(row.seat), amount_of(row.chips));
+        win[id] = ChipLedger::cents(amount_of(row.win));
         if (row.dealer) h.button_seat = static_cast<std::uint8_t>(row.seat);
         if (!s.nickname.empty() && name == s.nickname) h.hero = id;
     }
     if (p_.player_count() == 0) fault_missing("players");
+    ChipLedger& ledger = ledger_;
+    ledger.begin(p_.player_count());
+    for (std::uint8_t i = 0; i < p_.player_count(); ++i) ledger.add_win(i, win[i]);
 
     // The actions of each round in the order played.
     std::stable_sort(game_.actions.begin(), game_.actions.end(),
                      [](const ActionRow& a, const ActionRow& c) {
                          return a.round != c.round ? a.round < c.round : a.no < c.no;
                      });
-    std::array<std::uint32_t, kNoSlot> shown_cards;
-    shown_cards.fill(kNoCards);
-    Cents unmatched = 0;
-    std::uint8_t unmatched_player = kNone8;
     size_t next_action = 0;
-    std::uint8_t hero = h.hero;
-    // Reads the actions of round `r`; true when any chips went in.
     const auto play_round = [&](unsigned r) {
-        street.fill(0);
-        Cents level = 0;
-        if (r <= 1)
-            for (size_t i = 0; i < next_action; ++i) {
-                // The preflop's bets count the blinds of round 0.
-                const ActionRow& a = game_.actions[i];
-                if (a.round == 0 && (a.type == 1 || a.type == 2)) {
-                    const std::uint8_t id = player_of(a.player);
-                    if (id < kNoSlot) street[id] += cents(amount_of(a.sum));
-                    level = std::max(level, street[id < kNoSlot ? id : 0]);
-                }
-            }
         for (; next_action < game_.actions.size() && game_.actions[next_action].round == r;
              ++next_action) {
             const ActionRow& a = game_.actions[next_action];
             const std::uint8_t id = player_of(a.player);
+            ledger.grow(p_.player_count());
             if (id >= kNoSlot) fault_line("a player without a slot in the hand", a.player);
-            const Cents sum = cents(amount_of(a.sum));
+            const Cents sum = ChipLedger::cents(amount_of(a.sum));
             Cents added = sum;
             ActionType type;
             switch (a.type) {
-                case 0:
-                    type = ActionType::Fold;
-                    folded[id] = true;
-                    break;
+                case 0: type = ActionType::Fold; break;
                 case 1: type = ActionType::SmallBlind; break;
                 case 2: type = ActionType::BigBlind; break;
                 case 3: type = ActionType::Call; break;
                 case 4: type = ActionType::Check; break;
                 case 5: type = ActionType::Bet; break;
                 case 6: type = ActionType::Raise; break;
-                case 7:
-                    type = level == 0                  ? ActionType::BetAllIn
-                           : street[id] + sum <= level ? ActionType::CallAllIn
-                                                       : ActionType::RaiseAllIn;
-                    break;
+                case 7: type = ledger.all_in(id, sum); break;
                 case 8:
                 case 9: type = ActionType::Sitout; break;
                 case 15: type = ActionType::Ante; break;
                 case 23:
                     type = ActionType::Raise;
-                    added = std::max<Cents>(sum - street[id], 0);
+                    added = std::max<Cents>(sum - ledger.street(id), 0);
                     break;
                 default: fault_game("unrecognised action type " + std::to_string(a.type));
             }
-            if (payload_kind(type) == PayloadKind::Amount) {
-                b_.push(Action::with_amount(type, id, of_cents(added)));
-                put[id] += added;
-                if (type != ActionType::Ante) {
-                    street[id] += added;
-                    level = std::max(level, street[id]);
-                }
-            } else {
-                b_.push(Action::make(
-                    type, id, payload_kind(type) == PayloadKind::Cards ? kNoCards : kNoPayload));
-            }
-        }
-        // Chips nobody matched go back to their bettor at the end of the round.
-        Cents top = 0, second = 0;
-        std::uint8_t who = 0;
-        for (std::uint8_t i = 0; i < p_.player_count() && i < kNoSlot; ++i) {
-            if (street[i] > top)
-                second = top, top = street[i], who = i;
-            else if (street[i] > second)
-                second = street[i];
-        }
-        if (r >= 1 && top > second) {
-            unmatched = top - second;
-            unmatched_player = who;
-            put[who] -= unmatched;
-            b_.push(Action::with_amount(ActionType::UncalledBetReturned, who, of_cents(unmatched)));
+            ledger.push(b_, type, id, added);
         }
     };
 
@@ -718,25 +614,28 @@ HandOutcome Reader::build(string_view& quote, bool unclosed) {
     // Pocket cards: the hero's dealt (the session's nickname, else the one player whose cards
     // the history shows), the others' shown at the end.
     unsigned known = 0;
+    std::uint8_t hero = h.hero;
     for (const CardsRow& c : game_.cards) {
         if (c.type != "Pocket") continue;
         const auto set = cards_of(c.cards);
         if (!set) continue;
         const std::uint8_t id = player_of(c.player);
         if (id >= kNoSlot) continue;
-        shown_cards[id] = store.push_card_set(*set);
+        ledger.grow(p_.player_count());
+        ledger.show_cards(id, store.push_card_set(*set));
         ++known;
         if (h.hero == kNone8) hero = id;
     }
     if (h.hero == kNone8 && known != 1) hero = kNone8;
-    if (hero < kNoSlot && shown_cards[hero] != kNoCards) {
-        b_.push(Action::make(ActionType::Dealt, hero, shown_cards[hero]));
+    if (hero < kNoSlot && ledger.cards_of(hero) != kNoCards) {
+        b_.push(Action::make(ActionType::Dealt, hero, ledger.cards_of(hero)));
         b_.dealt_cards_to(hero);
     }
     // Rounds before the preflop's number hold no action of their own beyond round 0.
     while (next_action < game_.actions.size() && game_.actions[next_action].round < 1)
         ++next_action;
     play_round(1);
+    ledger.return_unmatched(b_);
     b_.close_preflop();
     constexpr std::array<std::pair<string_view, StreetKind>, 3> kStreets = {
         {{"Flop", StreetKind::Flop}, {"Turn", StreetKind::Turn}, {"River", StreetKind::River}}};
@@ -749,45 +648,24 @@ HandOutcome Reader::build(string_view& quote, bool unclosed) {
         if (board == nullptr && !acts) continue;
         const auto cards = board ? cards_of(board->cards) : std::nullopt;
         if (board != nullptr && !cards) fault_line("unreadable board", board->cards);
+        ledger.new_street();
         play_round(r);
+        ledger.return_unmatched(b_);
         b_.close_street(kStreets[r - 2].second, cards.value_or(CardSet::empty()));
     }
     if (next_action < game_.actions.size()) return reject("action in a round after the river");
+    ledger.showdown(b_);
 
-    // The showdown: the players still in show what the history knows of their cards.
-    unsigned in = 0;
-    for (std::uint8_t i = 0; i < p_.player_count() && i < kNoSlot; ++i)
-        in += !folded[i] && put[i] > 0;
-    if (in >= 2) {
-        for (std::uint8_t i = 0; i < p_.player_count() && i < kNoSlot; ++i)
-            if (!folded[i] && put[i] > 0 && shown_cards[i] != kNoCards)
-                b_.push(Action::make(ActionType::Show, i, shown_cards[i]));
-        b_.close_street(StreetKind::Showdown, CardSet::empty());
-    }
-
-    // The wins. Older clients count a bet nobody called in its bettor's win.
-    Cents pot = 0, won = 0;
-    for (std::uint8_t i = 0; i < p_.player_count() && i < kNoSlot; ++i)
-        pot += put[i], won += win[i];
-    const bool win_holds_return = unmatched > 0 && (!s.client_version || won > pot);
-    if (win_holds_return && unmatched_player < kNoSlot) {
-        win[unmatched_player] -= std::min(unmatched, win[unmatched_player]);
-        won -= unmatched;
-    }
-    for (std::uint8_t i = 0; i < p_.player_count() && i < kNoSlot; ++i) {
-        if (win[i] <= 0) continue;
-        b_.push(Action::with_amount(ActionType::CollectMainPot, i, of_cents(win[i])));
-        store.winners.push_back(Winner{i, of_cents(win[i]), 0});
-    }
+    // The wins. Older clients (no <client_version>) count a bet nobody called in its bettor's
+    // win, as does any win that the pot without it cannot pay.
+    if (ledger.unmatched() > 0 && (!s.client_version || ledger.wins_hold_return()))
+        ledger.take_return_from_win();
     // A game cut off after a round is whole when its chips pay its wins; else rounds are missing.
-    if (unclosed && won > pot) {
+    if (unclosed && ledger.won() > ledger.pot()) {
         quote = {};
-        return reject(kTextEndsInsideGame);
+        return reject(kTextEndsInsideElement);
     }
-    PotInfo pots;
-    pots.total = pots.main = of_cents(pot);
-    pots.rake = of_cents(pot - won);
-    b_.close_summary(pots);
+    ledger.settle(b_);
     return b_.finish();
 }
 

@@ -10,10 +10,12 @@
 #include "sites/betonline.hpp"
 #include "sites/bovada.hpp"
 #include "sites/everleaf.hpp"
+#include "sites/fulltilt.hpp"
 #include "sites/ipoker.hpp"
 #include "sites/ongame.hpp"
 #include "sites/pacificpoker.hpp"
 #include "sites/partypoker.hpp"
+#include "sites/pokernow.hpp"
 #include "sites/pokerstars.hpp"
 #include "sites/winamax.hpp"
 #include "sites/winning.hpp"
@@ -41,12 +43,12 @@ void reserve_for_text(HandStore& store, std::size_t bytes) {
     at_least(store.winners, bytes / 1000);
 }
 
-}  // namespace
-
-void run_site_parser(Site site, std::string_view text, HandStore& store, Errors errors,
-                     std::vector<Rejection>& rejected) {
+// The reader of the site over the text, a PokerNow log's rows already put back in time order.
+void run_reader(Site site, std::string_view text, HandStore& store, Errors errors,
+                std::vector<Rejection>& rejected, const pokernow::Log& log) {
     std::string unjoined;
     if (site == Site::Winning) text = winning::split_joined_hands(text, unjoined);
+    if (site == Site::PokerNow) text = log.text;
     Parser parser(text, store);
     switch (site) {
         case Site::PokerStars:
@@ -68,10 +70,29 @@ void run_site_parser(Site site, std::string_view text, HandStore& store, Errors 
         case Site::PayNoRake: betonline::parse_hands(parser, site, errors, rejected); return;
         case Site::EverLeaf:
         case Site::GrandPoker: everleaf::parse_hands(parser, site, errors, rejected); return;
+        case Site::PokerNow: pokernow::parse_hands(parser, log, errors, rejected); return;
+        case Site::FullTiltPoker:
+            // The site's own layout, or PokerStars' that its histories took after 2016.
+            if (fulltilt::in_stars_layout(text))
+                pokerstars::parse_hands(parser, pokerstars::kFullTiltStars, errors, rejected);
+            else
+                fulltilt::parse_hands(parser, errors, rejected);
+            return;
         case Site::IPoker: ipoker::parse_hands(parser, errors, rejected); return;
         default: break;
     }
     fault_input("Parser has not been implemented for " + std::string(site_name(site)));
+}
+
+}  // namespace
+
+void run_site_parser(Site site, std::string_view text, HandStore& store, Errors errors,
+                     std::vector<Rejection>& rejected) {
+    pokernow::Log log;
+    if (site == Site::PokerNow)
+        if (std::string error = pokernow::rebuild(text, log); !error.empty())
+            fault_input(std::move(error));
+    run_reader(site, text, store, errors, rejected, log);
 }
 
 ParseResult parse_text(std::string_view text, Errors errors) {
@@ -82,10 +103,16 @@ ParseResult parse_text(std::string_view text, Errors errors) {
             result.error = std::move(*message);
             return result;
         }
+        // A PokerNow log that is no table of its rows is refused as a text of no site is.
+        pokernow::Log log;
+        if (std::get<Site>(site) == Site::PokerNow) {
+            result.error = pokernow::rebuild(without_byte_order_mark(text), log);
+            if (!result.error.empty()) return result;
+        }
         auto store = std::make_unique<HandStore>();
         reserve_for_text(*store, text.size());
-        run_site_parser(std::get<Site>(site), without_byte_order_mark(text), *store, errors,
-                        result.rejected);
+        run_reader(std::get<Site>(site), without_byte_order_mark(text), *store, errors,
+                   result.rejected, log);
         result.store = std::move(store);
     } catch (const InputFault& f) {
         if (errors == Errors::Strict) throw;

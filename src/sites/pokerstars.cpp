@@ -905,6 +905,18 @@ const Variant kGGPoker{
     "Cash Drop to Pot ",
     true};
 
+// Full Tilt Poker's histories after 2016, written in PokerStars' layout ("Full Tilt Hand
+// #153580337131: Tournament #1571041343, 870+130 Hold'em No Limit - Level I (10/20) - ...").
+const Variant kFullTiltStars{
+    Site::FullTiltPoker,
+    RoundLine::Status | RoundLine::Chat | RoundLine::Shows | RoundLine::CashOut | RoundLine::Join,
+    {},
+    "Full Tilt Hand #",
+    tournament::read_tournament,
+    false,
+    {},
+    true};
+
 void parse_hands(Parser& parser, const Variant& variant, Errors errors,
                  std::vector<Rejection>& rejected) {
     parser.set_key_prefix(variant.key_prefix);

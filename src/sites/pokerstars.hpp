@@ -57,6 +57,7 @@ struct Variant {
 extern const Variant kPokerStars;
 extern const Variant kPluribus;
 extern const Variant kGGPoker;
+extern const Variant kFullTiltStars;
 
 void parse_hands(Parser& parser, const Variant& variant, Errors errors,
                  std::vector<Rejection>& rejected);

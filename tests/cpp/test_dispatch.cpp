@@ -77,6 +77,14 @@ INSTANTIATE_TEST_SUITE_P(
         SiteCase{"Partouche Poker Gibraltar", Site::EverLeaf},
         SiteCase{"- - Grand Poker - Game #1", Site::GrandPoker},
         SiteCase{"Tournament will start in a moment.\n\nBetOnline Poker Game #1", Site::BetOnline},
+        // Full Tilt's archives: the site's name in one word, an opening line before the hand.
+        SiteCase{"FullTiltPoker Game #1", Site::FullTiltPoker},
+        SiteCase{"BEGIN\nFullTiltPoker Game #1", Site::FullTiltPoker},
+        SiteCase{"******************** # 1 ***\r\n\r\nFull Tilt Poker Game #1",
+                 Site::FullTiltPoker},
+        // PokerNow's log export, by its header.
+        SiteCase{"entry,at,order\n", Site::PokerNow},
+        SiteCase{"entry,at,order\r\nx", Site::PokerNow},
         // PartyPoker's hand line, alone or after the "#Game No" line that 888poker writes too.
         SiteCase{"***** Hand History for Game 1 *****", Site::PartyPoker},
         SiteCase{"#Game No : 1\r\n***** Hand History For Game 1 *****", Site::PartyPoker},
@@ -115,6 +123,9 @@ INSTANTIATE_TEST_SUITE_P(
         // Winning's hand line needs its number and " - "; Bovada's brands their hand line.
         ErrorCase{"Hand #1", "Hand #1"}, ErrorCase{"Hand #x - ", "Hand #x - "},
         ErrorCase{"Game Hand #1-", "Game Hand #1-"}, ErrorCase{"Bovada", "Bovada"},
+        // A PokerNow header is the whole first line; an archive's opening line is Full Tilt's
+        // only before a Full Tilt hand.
+        ErrorCase{"entry,at,orders\n", "entry,at,orders"}, ErrorCase{"BEGIN\nx", "BEGIN"},
         ErrorCase{"Ignition Hand", "Ignition Hand"}));
 
 TEST(Dispatch, SingleLinePokerStarsTextIsAFault) {
@@ -134,7 +145,7 @@ TEST(Dispatch, SitesWithoutAParserFault) {
         const auto site = static_cast<Site>(code);
         if (site == Site::GGPoker || site == Site::Winamax || site == Site::Winning ||
             site == Site::Bovada || site == Site::PacificPoker || site == Site::PartyPoker ||
-            site == Site::BetOnline || site == Site::EverLeaf)
+            site == Site::FullTiltPoker || site == Site::BetOnline || site == Site::EverLeaf)
             continue;
         hs::HandStore store;
         try {

@@ -493,7 +493,7 @@ INSTANTIATE_TEST_SUITE_P(
                      h.header.actions = push_actions(st, {Action{std::uint64_t{27} << 40}});
                  }},
         Breakage{"unknown site",
-                 [](HandStore&, Hand& h) { h.header.site = static_cast<Site>(18); }}));
+                 [](HandStore&, Hand& h) { h.header.site = static_cast<Site>(kSiteCount); }}));
 
 // Random damage to the references and codes of a hand: every outcome is either a whole valid
 // text or a fault (run under the sanitizers, this also shows no read goes astray).

@@ -108,9 +108,13 @@ TEST(Enumerations, NamesByCode) {
                                  "GGPoker",       "Winamax",
                                  "KingsClub",     "Bovada",
                                  "Enet",          "Cake",
-                                 "Pkr",           "Winning"};
-    for (unsigned i = 0; i < 18; ++i) EXPECT_EQ(site_name(static_cast<Site>(i)), sites[i]);
-    EXPECT_EQ(site_name(static_cast<Site>(18)), "?");
+                                 "Pkr",           "Winning",
+                                 "IPoker",        "PokerNow",
+                                 "Merge",         "RunItOnce",
+                                 "PokerMaster",   "PokerBros",
+                                 "PayNoRake",     "GrandPoker"};
+    for (unsigned i = 0; i < kSiteCount; ++i) EXPECT_EQ(site_name(static_cast<Site>(i)), sites[i]);
+    EXPECT_EQ(site_name(static_cast<Site>(kSiteCount)), "?");
     EXPECT_EQ(game_type_name(GameType::OmahaHiLo), "OmahaHiLo");
     EXPECT_EQ(game_type_name(GameType::CourchevelHiLo), "CourchevelHiLo");
     EXPECT_EQ(game_type_name(static_cast<GameType>(10)), "?");

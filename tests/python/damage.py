@@ -24,14 +24,17 @@ REPLACEMENTS = (
 # Game #", "PokerStars Zoom Hand #", "PokerStars Home Game #"), OnGame's ("***** History for
 # hand"), GGPoker's ("Poker Hand #"), Winamax's ("Winamax Poker"), Winning's ("Game started
 # at:", "Hand #", "Game Hand #"), Bovada's brands' ("Bovada Hand #", "Ignition Hand #",
-# "Bodog UK Hand #"...), 888poker's ("#Game No"), PartyPoker's ("***** Hand History"), BetOnline's
-# and Everleaf's rooms' ("BetOnline Poker Game #", "PayNoRake Game #", "Everleaf Gaming "...), after
-# any white space or byte-order mark. The white space is Unicode's White_Space.
+# "Bodog UK Hand #"...), 888poker's ("#Game No"), PartyPoker's ("***** Hand History"), Full
+# Tilt's ("Full Tilt Poker Game #", "FullTiltPoker Game #", "Full Tilt Hand #"), PokerNow's
+# (a log row '"-- starting hand #1 ...'), BetOnline's and Everleaf's rooms' ("BetOnline Poker
+# Game #", "PayNoRake Game #", "Everleaf Gaming "...), after any white space or byte-order mark.
+# The white space is Unicode's White_Space.
 _WHITE = "\t\n\x0b\x0c\r \x85\xa0\u1680\u2000-\u200a\u2028\u2029\u202f\u205f\u3000\ufeff"
 HAND_START = re.compile(
     f"[{_WHITE}]*(?:PokerStars |\\*\\*\\*\\*\\* History|Poker Hand #|Winamax |Game started|"
     "(?:Game )?Hand #|(?:Bovada|Ignition|Bodog(?: UK|\\.\\w+)?) Hand #|#Game No"
-    "|\\*\\*\\*\\*\\* Hand|(?:BetOnline Poker|ActionPoker\\.com|Gear Poker|PayNoRake) Game #"
+    "|\\*\\*\\*\\*\\* Hand|Full Tilt Poker |FullTiltPoker Ga|Full Tilt Hand #|\"?-- starting hand"
+    "|(?:BetOnline Poker|ActionPoker\\.com|Gear Poker|PayNoRake) Game #"
     "|Everleaf Gaming |- - Grand Poker - Game #|Partouche Poker )")
 # Winning's files joined end to end: a hand that begins after the mark in the middle of a line.
 _JOINED = re.compile("(?<!\n)\ufeffGame started")

@@ -116,7 +116,6 @@ def test_pokerstars_with_a_short_second_line_goes_to_the_parser(text):
 
 
 UNSUPPORTED = [
-    ("Full Tilt Poker Game #1", "FullTiltPoker"),
     ("Stage #1: Holdem", "Absolute"),
     ("MERGE_GAME 1", "PokerTracker"),
     ("Hand#1 - 2020", "Cake"),
@@ -143,7 +142,7 @@ def test_recognised_sites_without_a_parser_are_faults(text, site):
 
 def test_every_recognised_site_without_a_parser_is_covered():
     sites = {site for _, site in UNSUPPORTED}
-    assert len(sites) == 7
+    assert len(sites) == 6
 
 
 # Texts of the sites read since: the hand line goes to the site's reader, which reports the hand

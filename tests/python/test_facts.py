@@ -17,7 +17,8 @@ pa = pytest.importorskip("pyarrow")
 # contradictions are listed here.
 PINNED = {"pokerstars", "pokerstars_other", "pokerstars_tournaments", "pluribus", "ongame",
           "ggpoker", "winamax", "stats_reference", "pokerstars_localized", "winning", "bovada",
-          "pacificpoker", "partypoker", "ipoker", "betonline", "everleaf"}
+          "pacificpoker", "partypoker", "ipoker", "pokernow", "fulltiltpoker", "betonline",
+          "everleaf"}
 # Hands whose text contradicts itself: the facts keep the text's values.
 CONTRADICTIONS = {
     ("PokerStars__CashGame__Limits__AnteTable.txt", "109715173634"):
