@@ -9,6 +9,7 @@
 #include "reader/cursor.hpp"
 #include "sites/betonline.hpp"
 #include "sites/bovada.hpp"
+#include "sites/cake.hpp"
 #include "sites/everleaf.hpp"
 #include "sites/fulltilt.hpp"
 #include "sites/ipoker.hpp"
@@ -68,6 +69,7 @@ void run_reader(Site site, std::string_view text, HandStore& store, Errors error
         case Site::Bovada: bovada::parse_hands(parser, errors, rejected); return;
         case Site::BetOnline:
         case Site::PayNoRake: betonline::parse_hands(parser, site, errors, rejected); return;
+        case Site::Cake: cake::parse_hands(parser, errors, rejected); return;
         case Site::EverLeaf:
         case Site::GrandPoker: everleaf::parse_hands(parser, site, errors, rejected); return;
         case Site::PokerNow: pokernow::parse_hands(parser, log, errors, rejected); return;

@@ -65,6 +65,7 @@ INSTANTIATE_TEST_SUITE_P(
         SiteCase{"Winamax Poker", Site::Winamax}, SiteCase{"Stage #1", Site::Absolute},
         SiteCase{"#Game No : 1", Site::PacificPoker}, SiteCase{"Poker Hand #1", Site::GGPoker},
         SiteCase{"MERGE_GAME x", Site::PokerTracker}, SiteCase{"Hand#1", Site::Cake},
+        SiteCase{"\xEF\xBB\xBF\xC3\xAF\xC2\xBB\xC2\xBFHand#1", Site::Cake},
         SiteCase{"Table #1", Site::Pkr}, SiteCase{"Game started at", Site::Winning},
         SiteCase{"#0", Site::KingsClub}, SiteCase{"#\xD9\xA3", Site::KingsClub},
         SiteCase{"Game #1 starts.\rx", Site::PartyPoker}, SiteCase{"Game #1", Site::Enet},
@@ -145,7 +146,8 @@ TEST(Dispatch, SitesWithoutAParserFault) {
         const auto site = static_cast<Site>(code);
         if (site == Site::GGPoker || site == Site::Winamax || site == Site::Winning ||
             site == Site::Bovada || site == Site::PacificPoker || site == Site::PartyPoker ||
-            site == Site::FullTiltPoker || site == Site::BetOnline || site == Site::EverLeaf)
+            site == Site::FullTiltPoker || site == Site::BetOnline || site == Site::EverLeaf ||
+            site == Site::Cake)
             continue;
         hs::HandStore store;
         try {

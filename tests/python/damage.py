@@ -35,7 +35,7 @@ HAND_START = re.compile(
     "(?:Game )?Hand #|(?:Bovada|Ignition|Bodog(?: UK|\\.\\w+)?) Hand #|#Game No"
     "|\\*\\*\\*\\*\\* Hand|Full Tilt Poker |FullTiltPoker Ga|Full Tilt Hand #|\"?-- starting hand"
     "|(?:BetOnline Poker|ActionPoker\\.com|Gear Poker|PayNoRake) Game #"
-    "|Everleaf Gaming |- - Grand Poker - Game #|Partouche Poker )")
+    "|Everleaf Gaming |- - Grand Poker - Game #|Partouche Poker |(?:\u00ef\u00bb\u00bf)*Hand#)")
 # Winning's files joined end to end: a hand that begins after the mark in the middle of a line.
 _JOINED = re.compile("(?<!\n)\ufeffGame started")
 _WHITE_CHARS = "\t\n\x0b\x0c\r \x85\xa0\u1680" + "".join(map(chr, range(0x2000, 0x200b))) + \

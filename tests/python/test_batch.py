@@ -139,8 +139,8 @@ def test_several_faults_raise_one_of_them():
 
 
 def test_single_fault_in_a_one_item_batch():
-    with pytest.raises(PanicException, match="^Parser has not been implemented for Cake$"):
-        parse_strs(["Hand#1"])
+    with pytest.raises(PanicException, match="^Parser has not been implemented for Absolute$"):
+        parse_strs(["Stage #1"])
 
 
 # ------------------------------------------------------------------------------------------

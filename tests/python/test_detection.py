@@ -118,7 +118,6 @@ def test_pokerstars_with_a_short_second_line_goes_to_the_parser(text):
 UNSUPPORTED = [
     ("Stage #1: Holdem", "Absolute"),
     ("MERGE_GAME 1", "PokerTracker"),
-    ("Hand#1 - 2020", "Cake"),
     ("Table #1 - Hold'em", "Pkr"),
     ("#5", "KingsClub"),
     ("#123 Hold'em", "KingsClub"),
@@ -142,7 +141,7 @@ def test_recognised_sites_without_a_parser_are_faults(text, site):
 
 def test_every_recognised_site_without_a_parser_is_covered():
     sites = {site for _, site in UNSUPPORTED}
-    assert len(sites) == 6
+    assert len(sites) == 5
 
 
 # Texts of the sites read since: the hand line goes to the site's reader, which reports the hand
@@ -163,6 +162,10 @@ READ = [
     ("PayNoRake Game #1: Hold'em No Limit ($0.05/0.10) - 2013/06/02 21:14:09",
      "text ends inside the hand"),
     ("Everleaf Gaming Game #1", "text ends inside the hand"),
+    ("Hand#1 - Paris 1 -- $1/$2 NL Razz -- 2011/08/28 - 00:54:23",
+     "a game other than Hold'em and Omaha"),
+    ("\u00ef\u00bb\u00bfHand#1 - Paris 1 -- $1/$2 NL Razz -- 2011/08/28 - 00:54:23",
+     "a game other than Hold'em and Omaha"),
     ("- - Grand Poker - Game #1\n***** Hand history for game #1 *****\nBlinds 1/2 Razz - "
      "2010/05/14 - 20:31:07", "a game other than Hold'em and Omaha"),
 ]
