@@ -9,12 +9,15 @@ times, best of several runs:
     of the file and of its cp1252 form.
 Prints MB/s, hands/s and the ratio parse time / memchr scan time; then hands/s of parse_str per
 site (PokerStars, Pluribus, OnGame, GGPoker, Winamax, Winning in each of its layouts, Bovada and
-its Ignition brand, 888poker, PartyPoker, iPoker), each on its corpus files that parse into the
-site's hands (repeated to at least a tenth of --mb).
+its Ignition brand, 888poker, PartyPoker, iPoker, Full Tilt, PokerNow), each on its corpus files
+that parse into the site's hands (repeated to at least a tenth of --mb; PokerNow's logs as one
+export whose rows are repeated).
 
     python3 benchmarks/bench_parse.py [--mb 30] [--runs 5]
 """
 import argparse
+import csv
+import io
 import json
 import os
 import subprocess
@@ -37,10 +40,12 @@ SITES = {"PokerStars": ("pokerstars", None), "Pluribus": ("pluribus", None),
          "Winning": ("winning", "Hand #"), "Winning (older layout)": ("winning", "Game started"),
          "Bovada": ("bovada", "Bovada Hand #"), "Ignition": ("bovada", "Ignition Hand #"),
          "888poker": ("pacificpoker", None), "PartyPoker": ("partypoker", None),
-         "iPoker": ("ipoker", None), "BetOnline": ("betonline", "BetOnline Poker"),
-         "Everleaf": ("everleaf", "Everleaf Gaming")}
+         "iPoker": ("ipoker", None), "Full Tilt": ("fulltiltpoker", None),
+         "PokerNow": ("pokernow", None), "BetOnline": ("betonline", "BetOnline Poker"),
+         "Everleaf": ("everleaf", "Everleaf Gaming"), "Cake": ("cake", "Hand#")}
 # The site name of each folder's hands, where the folder holds another site's file too.
-SITE_NAMES = {"pacificpoker": "PacificPoker", "partypoker": "PartyPoker", "ipoker": "IPoker"}
+SITE_NAMES = {"pacificpoker": "PacificPoker", "partypoker": "PartyPoker", "ipoker": "IPoker",
+              "fulltiltpoker": "FullTiltPoker"}
 
 
 def parses(text: str, site: str = "") -> bool:
@@ -61,7 +66,27 @@ def parses(text: str, site: str = "") -> bool:
         os.close(saved)
 
 
+def build_log(target_mb: float, folder: Path) -> bytes:
+    """One PokerNow log export of every log of the folder, repeated: each copy's rows keep their
+    order among themselves and follow the copy before (their `order` moved past its last)."""
+    rows = []
+    for path in sorted(folder.rglob("*")):
+        if path.is_file() and path.read_bytes().startswith(b"entry,at,order"):
+            with path.open(encoding="utf-8", newline="") as f:
+                rows += [(r["entry"], r["at"], int(r["order"])) for r in csv.DictReader(f)]
+    span = max(r[2] for r in rows) - min(r[2] for r in rows) + 1
+    size = sum(len(e.encode()) + len(a) + 20 for e, a, _ in rows)
+    out = io.StringIO(newline="")
+    writer = csv.writer(out, lineterminator="\n")
+    writer.writerow(["entry", "at", "order"])
+    for k in range(max(1, int(target_mb * 1e6 / size) + 1)):
+        writer.writerows((e, a, o + k * span) for e, a, o in rows)
+    return out.getvalue().encode("utf-8")
+
+
 def build_input(target_mb: float, folder: Path = CORPUS, first: Optional[str] = None) -> bytes:
+    if folder.name == "pokernow":
+        return build_log(target_mb, folder)
     parts = []
     # XML histories (iPoker) are also written to .xml files.
     for path in sorted(p for p in folder.rglob("*") if p.suffix in (".txt", ".xml")):

@@ -18,6 +18,10 @@
 namespace hs {
 namespace {
 
+// Bytes of a hand, a player and an action in the native layout, as real hands give them: the
+// output's first reservation.
+constexpr std::size_t kNativeHandBytes = 900, kNativePlayerBytes = 120, kNativeActionBytes = 90;
+
 // What follows "cards" in an action object.
 enum class Extra : std::uint8_t {
     None,
@@ -447,8 +451,9 @@ class OhhWriter {
 
 }  // namespace
 
-std::optional<std::string> to_json_native(const HandStore& store, Span hands) {
-    JsonWriter w;
+std::optional<OutBuffer> to_json_native(const HandStore& store, Span hands) {
+    JsonWriter w(
+        output_estimate(store, hands, kNativeHandBytes, kNativePlayerBytes, kNativeActionBytes));
     try {
         write_root(store, w, hands, NativeWriter(store, w));
     } catch (const FormatFailure&) {
@@ -457,8 +462,9 @@ std::optional<std::string> to_json_native(const HandStore& store, Span hands) {
     return w.take();
 }
 
-std::optional<std::string> to_json_ohh(const HandStore& store, Span hands) {
-    JsonWriter w;
+std::optional<OutBuffer> to_json_ohh(const HandStore& store, Span hands) {
+    JsonWriter w(
+        output_estimate(store, hands, kNativeHandBytes, kNativePlayerBytes, kNativeActionBytes));
     try {
         write_root(store, w, hands, OhhWriter(store, w));
     } catch (const FormatFailure&) {

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/model.hpp"
+#include "core/out_buffer.hpp"
 
 namespace hs {
 
@@ -13,7 +14,7 @@ inline constexpr const char* kJsonFormatError = "an error occurred when formatti
 
 // The hands of `hands` as one compact JSON array. nullopt on a formatting failure; broken store
 // invariants and the export's own failures are thrown as hs::Fault.
-std::optional<std::string> to_json_native(const HandStore& store, Span hands);
-std::optional<std::string> to_json_ohh(const HandStore& store, Span hands);
+std::optional<OutBuffer> to_json_native(const HandStore& store, Span hands);
+std::optional<OutBuffer> to_json_ohh(const HandStore& store, Span hands);
 
 }  // namespace hs

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <charconv>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -13,6 +14,8 @@
 #include "core/fault.hpp"
 #include "core/format.hpp"
 #include "core/model.hpp"
+#include "core/money.hpp"
+#include "core/out_buffer.hpp"
 
 namespace hs {
 
@@ -23,26 +26,20 @@ struct FormatFailure {};
 
 class JsonWriter {
   public:
-    // The buffer is kept at its full capacity and len_ counts the bytes written, so appends are
-    // plain copies behind one bounds test.
-    JsonWriter() {
-        buf_.resize(kInitialCapacity);
-        scratch_.reserve(64);
-    }
+    // `estimate`: the expected size of the output, reserved at once (the buffer still grows past
+    // it, without zero-filling).
+    explicit JsonWriter(std::size_t estimate = kInitialCapacity) : out_(estimate) {}
 
     // Room for n more bytes; growth at least doubles the capacity.
-    char* room(std::size_t n) {
-        if (buf_.size() - len_ < n) grow(n);
-        return buf_.data() + len_;
-    }
+    char* room(std::size_t n) { return out_.room(n); }
     void put(char c) {
         *room(1) = c;
-        ++len_;
+        out_.commit(1);
     }
     void raw(std::string_view s) {
         if (s.empty()) return;  // an empty view may carry no pointer at all
         std::memcpy(room(s.size()), s.data(), s.size());
-        len_ += s.size();
+        out_.commit(s.size());
     }
 
     void null() { raw("null"); }
@@ -56,11 +53,18 @@ class JsonWriter {
         raw(std::string_view(tmp, n));
     }
     void number(std::uint64_t v) {
-        scratch_.clear();
-        append_u64(scratch_, v);
-        raw(scratch_);
+        constexpr std::size_t kDigits = 20;  // the most a 64-bit number has
+        char* p = room(kDigits);
+        out_.commit(static_cast<std::size_t>(std::to_chars(p, p + kDigits, v).ptr - p));
     }
     void amount(float v) {
+        // Most amounts are whole cents: their shortest decimal is the cents' own digits (the
+        // float's rounding interval holds one number of cents and no shorter decimal), written
+        // from the integer. The others take the general shortest form.
+        if (const auto cents = whole_cents(v)) {
+            write_cents(*cents, std::signbit(v));
+            return;
+        }
         // JSON has no form for infinities or NaN: that is a formatting failure, never a
         // number that the reader would reject.
         if (!std::isfinite(v)) throw FormatFailure{};
@@ -96,7 +100,7 @@ class JsonWriter {
         p[0] = '"';
         std::memcpy(p + 1, s.data(), s.size());
         p[s.size() + 1] = '"';
-        len_ += s.size() + 2;
+        out_.commit(s.size() + 2);
     }
     void card(Card c) {
         // The rank byte is '0'..'o' for any six bits: never escaped.
@@ -149,29 +153,54 @@ class JsonWriter {
         n += k.size();
         p[n++] = '"';
         p[n++] = ':';
-        len_ += n;
+        out_.commit(n);
     }
 
     // Bytes written so far; a hand that cannot be written is dropped by cutting back to it.
-    std::size_t size() const noexcept { return len_; }
-    void truncate(std::size_t n) noexcept { len_ = n < len_ ? n : len_; }
+    std::size_t size() const noexcept { return out_.size(); }
+    void truncate(std::size_t n) noexcept { out_.truncate(n); }
 
-    std::string take() {
-        buf_.resize(len_);
-        return std::move(buf_);
+    OutBuffer take() {
+        out_.shrink();
+        return std::move(out_);
     }
 
   private:
-    [[gnu::noinline]] void grow(std::size_t n) {
-        const std::size_t need = len_ + n;
-        const std::size_t doubled = buf_.size() * 2;
-        buf_.resize(need > doubled ? need : doubled);
+    // The decimal of a whole number of cents: the digits, and the fraction without trailing
+    // zeros; `negative` writes the sign (of -0 too).
+    void write_cents(std::int64_t cents, bool negative) {
+        char* p = room(24);
+        std::size_t n = 0;
+        if (negative) p[n++] = '-';
+        const std::uint64_t a =
+            cents < 0 ? 0 - static_cast<std::uint64_t>(cents) : static_cast<std::uint64_t>(cents);
+        n += static_cast<std::size_t>(std::to_chars(p + n, p + 24, a / 100).ptr - (p + n));
+        const auto fraction = static_cast<unsigned>(a % 100);
+        if (fraction != 0) {
+            p[n++] = '.';
+            p[n++] = static_cast<char>('0' + fraction / 10);
+            if (fraction % 10 != 0) p[n++] = static_cast<char>('0' + fraction % 10);
+        }
+        out_.commit(n);
     }
 
-    std::string buf_;
-    std::size_t len_ = 0;
-    std::string scratch_;  // number digits, reused: no allocation per value
+    OutBuffer out_;
+    std::string scratch_;  // the digits of an amount of the general form, reused
 };
+
+// The expected size of an export of `hands`: the store's hands, players and actions in the
+// span's proportion, each at the bytes a record of its kind takes in the layout. An estimate
+// only: the writer grows past it.
+inline std::size_t output_estimate(const HandStore& store, Span hands, std::size_t per_hand,
+                                   std::size_t per_player, std::size_t per_action) {
+    const std::size_t all = store.hands.size();
+    if (all == 0) return kInitialCapacity;
+    const double share = static_cast<double>(hands.count()) / static_cast<double>(all);
+    const double bytes =
+        share * static_cast<double>(all * per_hand + store.players.size() * per_player +
+                                    store.actions.size() * per_action);
+    return static_cast<std::size_t>(bytes) + kInitialCapacity;
+}
 
 // An open object or array: writes the separators, the caller writes the values.
 class Obj {

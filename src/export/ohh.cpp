@@ -222,7 +222,13 @@ class HandWriter {
         o.key("game_number").text(store_.text_of(hd.id));
         if (hd.start_utc == 0) fault("no start time");
         o.key("start_date_utc").date(hd.start_utc);
-        o.key("table_name").text(store_.text_of(hd.table_name));
+        // The format wants a table's name; a history that names none (PokerNow's logs) gives
+        // the site's.
+        const string_view table = store_.text_of(hd.table_name);
+        if (table.empty())
+            o.key("table_name").name(site_->site);
+        else
+            o.key("table_name").text(table);
         const string_view game = name_of(kGameNames, static_cast<std::size_t>(hd.game_type));
         if (game.empty())
             fault(std::string("a game the format has no name for: ") +
@@ -822,7 +828,9 @@ std::string hand_message(const HandStore& store, const Hand& h, std::string_view
 }  // namespace
 
 std::optional<OhhText> to_ohh(const HandStore& store, Span hands, Errors errors) {
-    JsonWriter w;
+    // Bytes of a hand, a player and an action in this layout, as real hands give them.
+    constexpr std::size_t kHandBytes = 700, kPlayerBytes = 90, kActionBytes = 110;
+    JsonWriter w(output_estimate(store, hands, kHandBytes, kPlayerBytes, kActionBytes));
     OhhText out;
     HandWriter writer(store, w);
     try {

@@ -7,6 +7,7 @@
 
 #include "core/fault.hpp"
 #include "core/model.hpp"
+#include "core/out_buffer.hpp"
 
 namespace hs {
 
@@ -20,7 +21,7 @@ struct OhhLeftOut {
 };
 
 struct OhhText {
-    std::string text;
+    OutBuffer text;
     std::vector<OhhLeftOut> left_out;
 };
 

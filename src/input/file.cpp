@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -39,8 +40,14 @@ std::string open_error(const std::string& path, std::string_view reason) {
     return out;
 }
 
-// Reads the whole file into `text`; false with `error` set to errno on failure.
-bool read_whole_file(const std::string& path, FileText& text, int& error) {
+// Reads the whole file: a regular file of kMapThreshold bytes or more is mapped into `mapped`
+// (its pages populated at once: one system call rather than a fault per page), any other is
+// read into `text`. False with `error` set to errno on failure.
+//
+// A mapped file that another process truncates while it is parsed would make the reads past
+// its new end fail with SIGBUS; hand-history files are appended to, never cut, by the clients
+// that write them.
+bool read_whole_file(const std::string& path, MappedFile& mapped, FileText& text, int& error) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         error = errno;
@@ -55,8 +62,19 @@ bool read_whole_file(const std::string& path, FileText& text, int& error) {
     // special files report none.
     struct stat st {};
     std::size_t capacity = 65536;
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0)
-        capacity = static_cast<std::size_t>(st.st_size) + 1;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
+        const auto size = static_cast<std::size_t>(st.st_size);
+        if (size >= kMapThreshold) {
+            void* p = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+            if (p != MAP_FAILED) {
+                mapped.data = static_cast<const char*>(p);
+                mapped.size = size;
+                return true;
+            }
+            // A file system without mappings: read it.
+        }
+        capacity = size + 1;
+    }
     text.grow(capacity);
     for (;;) {
         if (text.size == text.capacity) text.grow(text.capacity * 2);
@@ -74,6 +92,24 @@ bool read_whole_file(const std::string& path, FileText& text, int& error) {
 
 }  // namespace
 
+MappedFile::MappedFile(MappedFile&& o) noexcept : data(o.data), size(o.size) {
+    o.data = nullptr;
+    o.size = 0;
+}
+MappedFile& MappedFile::operator=(MappedFile&& o) noexcept {
+    if (this != &o) {
+        if (data != nullptr) ::munmap(const_cast<char*>(data), size);
+        data = o.data;
+        size = o.size;
+        o.data = nullptr;
+        o.size = 0;
+    }
+    return *this;
+}
+MappedFile::~MappedFile() {
+    if (data != nullptr) ::munmap(const_cast<char*>(data), size);
+}
+
 void FileText::grow(std::size_t to) {
     std::unique_ptr<char[]> bigger(new char[to]);
     if (size != 0) std::memcpy(bigger.get(), data.get(), size);
@@ -85,8 +121,9 @@ std::string read_input_file(const std::string& path, Encoding encoding, InputTex
     if (path.find('\0') != std::string::npos)
         return open_error(path, "file name contained an unexpected NUL byte");
     int error = 0;
-    if (!read_whole_file(path, out.file, error)) return open_error(path, os_error_text(error));
-    const std::string_view bytes = out.file.view();
+    if (!read_whole_file(path, out.mapped, out.file, error))
+        return open_error(path, os_error_text(error));
+    const std::string_view bytes = out.mapped.data != nullptr ? out.mapped.view() : out.file.view();
     if (encoding == Encoding::Utf8) {
         const std::size_t valid = utf8_valid_prefix(bytes);
         if (valid != bytes.size()) {
@@ -96,7 +133,10 @@ std::string read_input_file(const std::string& path, Encoding encoding, InputTex
         }
     }
     out.text = decode_text(bytes, encoding, out.decoded);
-    if (out.text.data() != bytes.data()) out.file = FileText{};  // read from `decoded` alone
+    if (out.text.data() != bytes.data()) {  // read from `decoded` alone
+        out.file = FileText{};
+        out.mapped = MappedFile{};
+    }
     return {};
 }
 

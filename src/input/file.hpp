@@ -19,12 +19,31 @@ struct FileText {
     void grow(std::size_t to);
 };
 
-// A file's text: the bytes as read, or their decoding when the encoding changed them.
+// A file mapped into memory, read-only; unmapped when it goes.
+struct MappedFile {
+    const char* data = nullptr;
+    std::size_t size = 0;
+    MappedFile() = default;
+    MappedFile(const MappedFile&) = delete;
+    MappedFile& operator=(const MappedFile&) = delete;
+    MappedFile(MappedFile&& o) noexcept;
+    MappedFile& operator=(MappedFile&& o) noexcept;
+    ~MappedFile();
+    std::string_view view() const noexcept { return {data, size}; }
+};
+
+// A file's text: the bytes as read (mapped, for a large regular file, or copied), or their
+// decoding when the encoding changed them.
 struct InputText {
+    MappedFile mapped;
     FileText file;
     std::string decoded;
     std::string_view text;
 };
+
+// Regular files of at least this size are mapped rather than copied; below it a read(2) costs
+// less than setting up and tearing down the mapping.
+inline constexpr std::size_t kMapThreshold = std::size_t{1} << 20;
 
 // Reads the file at `path` and decodes it in `encoding` into `out`; an empty message when it
 // was read, else "Failed to open file at path '<path>' with error <reason>" (a path that holds a

@@ -15,7 +15,9 @@
 
 #include "batch/pool.hpp"
 #include "core/fault.hpp"
+#include "core/format.hpp"
 #include "core/model.hpp"
+#include "core/utf8.hpp"
 #include "export/json.hpp"
 #include "export/ohh.hpp"
 #include "export/text_form.hpp"
@@ -254,9 +256,9 @@ PyObject* view_text(PyObject* self, bool pretty) {
 PyObject* view_repr(PyObject* self) { return view_text(self, false); }
 PyObject* view_str(PyObject* self) { return view_text(self, true); }
 
-using JsonFn = std::optional<std::string> (*)(const hs::HandStore&, hs::Span);
+using JsonFn = std::optional<hs::OutBuffer> (*)(const hs::HandStore&, hs::Span);
 
-PyObject* json_result(const std::optional<std::string>& json) {
+PyObject* json_result(const std::optional<hs::OutBuffer>& json) {
     if (!json) {
         raise_with_message(PyExc_RuntimeError,
                            std::string("Failed to write json: ") + hs::kJsonFormatError);
@@ -549,16 +551,53 @@ PyObject* single_result(hs::ParseResult result) {
 // building run inside `guarded` with the lock held; the work in between runs in `unlocked`,
 // which is called from no C++ handler at all (see GilReleased).
 
+// A bytes-like argument (bytes, bytearray, memoryview, mmap, any C-contiguous buffer) held
+// for the duration of a call and read in place.
+struct HeldBuffer {
+    Py_buffer buffer{};
+    bool held = false;
+    HeldBuffer() = default;
+    HeldBuffer(const HeldBuffer&) = delete;
+    HeldBuffer& operator=(const HeldBuffer&) = delete;
+    ~HeldBuffer() {
+        if (held) PyBuffer_Release(&buffer);  // with the interpreter lock: the calls hold it here
+    }
+    std::string_view view() const {
+        return buffer.len == 0 ? std::string_view()
+                               : std::string_view(static_cast<const char*>(buffer.buf),
+                                                  static_cast<std::size_t>(buffer.len));
+    }
+};
+
+// The text of parse_str's argument: a str's UTF-8 (CPython keeps it with the str), or the bytes
+// of a contiguous buffer, read without a copy. False with an exception set.
+bool source_arg(PyObject* obj, HeldBuffer& held, std::string_view& out) {
+    if (PyUnicode_Check(obj) || !PyObject_CheckBuffer(obj)) return text_arg(obj, "src", out);
+    if (PyObject_GetBuffer(obj, &held.buffer, PyBUF_SIMPLE) < 0) return false;
+    held.held = true;
+    out = held.view();
+    return true;
+}
+
 PyObject* py_parse_str(PyObject*, PyObject* args, PyObject* kwargs) {
     ParseArgs a;
     if (!parse_args(args, kwargs, "O|$O:parse_str", "src", false, false, a)) return nullptr;
-    std::string_view text;  // read in place: the str outlives the call
+    HeldBuffer held;
+    std::string_view text;  // read in place: the str or the buffer outlives the call
     if (guarded([&]() -> PyObject* {
-            return text_arg(a.input, "src", text) ? Py_None : nullptr;
+            return source_arg(a.input, held, text) ? Py_None : nullptr;
         }) == nullptr)
         return nullptr;
     hs::ParseResult result;
-    if (auto error = unlocked([&] { result = hs::parse_text(text, a.errors); }))
+    if (auto error = unlocked([&] {
+            // Bytes must be UTF-8, as a file read with encoding='utf-8' (a str always is).
+            if (held.held && hs::utf8_valid_prefix(text) != text.size()) {
+                result.error = "text did not contain valid UTF-8 at byte offset ";
+                hs::append_u64(result.error, hs::utf8_valid_prefix(text));
+                return;
+            }
+            result = hs::parse_text(text, a.errors);
+        }))
         return raise(error);
     return guarded([&] { return single_result(std::move(result)); });
 }
@@ -645,7 +684,7 @@ PyObject* json_function(PyObject* args, PyObject* kwargs, const char* format, Js
     if (obj == nullptr || view_arg(obj) == nullptr) return nullptr;
     const std::shared_ptr<const hs::HandStore> store = as_view(obj)->store;
     const hs::Span hands = as_view(obj)->hands;
-    std::optional<std::string> json;
+    std::optional<hs::OutBuffer> json;
     if (auto error = unlocked([&] { json = fn(*store, hands); })) return raise(error);
     return guarded([&] { return json_result(json); });
 }
@@ -674,7 +713,7 @@ PyObject* ohh_export(PyObject* view_obj, PyObject* errors_arg) {
         return raise(error);
     return guarded([&]() -> PyObject* {
         if (!out) return json_result(std::nullopt);
-        Ref text(utf8_to_str(out->text));
+        Ref text(utf8_to_str(out->text.view()));
         if (!text) return nullptr;
         for (const hs::OhhLeftOut& left : out->left_out) {
             const std::string message = "hand " + left.hand_id +
@@ -751,6 +790,9 @@ PyCFunction with_keywords() {
 constexpr const char* kParseStrDoc =
     "parse_str(src, *, errors='strict')\n--\n\n"
     "The hands of one hand-history text, as a HandView.\n\n"
+    "src: a str, or the text's UTF-8 bytes as bytes, bytearray, memoryview or any contiguous "
+    "buffer, read in place without a copy (bytes that are not valid UTF-8 raise RuntimeError "
+    "naming the offset of the first invalid one).\n\n"
     "errors='strict' (the default): a fault inside a hand raises PanicException for the whole "
     "text. errors='skip': that hand is left out (see HandView.rejected) and reading goes on "
     "with the next hand. A text that cannot be read as a whole (site not recognised, a site "

@@ -153,7 +153,7 @@ class BytesPath:
     "fn,param,arg,type_name,target",
     [
         (parse_str, "src", 123, "int", "PyString"),
-        (parse_str, "src", b"PokerStars ", "bytes", "PyString"),
+        (parse_str, "src", 1.5, "float", "PyString"),
         (parse_str, "src", None, "NoneType", "PyString"),
         (parse_str, "src", ["x"], "list", "PyString"),
         (parse_str, "src", pathlib.Path("x"), "PosixPath", "PyString"),

@@ -17,7 +17,8 @@ from test_pokerstars_golden import GOLDEN, STARS, TOURNAMENTS, one_hand
 
 VERSION = re.search(r'^version = "(.+)"', (ROOT / "pyproject.toml").read_text(), re.M)[1]
 FOLDERS = ["pokerstars", "pokerstars_other", "pokerstars_tournaments", "pluribus", "ongame",
-           "ggpoker", "winamax", "winning", "bovada", "pacificpoker", "partypoker"]
+           "ggpoker", "winamax", "winning", "bovada", "pacificpoker", "partypoker", "pokernow",
+           "fulltiltpoker"]
 
 # Hands whose own lines contradict each other, so no export of them can add up.
 CONTRADICTORY = {
