@@ -79,9 +79,11 @@ std::string_view without_byte_order_mark(std::string_view text) noexcept {
 std::variant<Site, std::string> detect_site(std::string_view text) {
     const std::string_view whole = without_byte_order_mark(text);
     std::string_view rest = skip_white_space(whole);
-    // A file that begins after its own mark read in another code page ("ï»¿Hand#...").
-    while (rest.starts_with(kMisreadByteOrderMark))
-        rest = skip_white_space(rest.substr(kMisreadByteOrderMark.size()));
+    // A file that begins with its mark and the same mark misread ("\xEF\xBB\xBFï»¿Hand#..."); a
+    // text without the mark that begins "ï»¿" (read in another code page) is no site's.
+    if (text.starts_with(kByteOrderMark))
+        while (rest.starts_with(kMisreadByteOrderMark))
+            rest = skip_white_space(rest.substr(kMisreadByteOrderMark.size()));
     // A notice a room writes before its first hand ("Tournament will start in a moment.").
     static constexpr std::string_view kNotices[] = {"Tournament will start in a moment."};
     for (const std::string_view notice : kNotices)

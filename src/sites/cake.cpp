@@ -13,10 +13,11 @@
 // "<name> wins $76 with Flush, Ace high". The hand ends at an empty line.
 //
 // Amounts: the clients write decimals after a point or a comma ("$2,50"), and a tournament's chips
-// group their thousands with a comma ("2,375"): a comma followed by three digits groups, any other
-// is the decimal point. A raise writes its total ("raises to $1.50"), read as the chips added; an
-// all-in the chips added ("is all in 2,375"). No pot or rake is written: the pot is the chips put
-// in less those returned ("returns uncalled bet $10"), the rake what the wins leave of it.
+// group their thousands with a comma or a space ("2,375", "1 836"): a comma followed by three
+// digits groups, any other is the decimal point. A raise writes its total ("raises to $1.50"), read
+// as the chips added; an all-in the chips added ("is all in 2,375"). No pot or rake is written: the
+// pot is the chips put in less those returned ("returns uncalled bet $10"), the rake what the wins
+// leave of it.
 #include "sites/cake.hpp"
 
 #include <algorithm>
@@ -42,6 +43,16 @@ using std::string_view;
 
 bool digit(char c) noexcept { return c >= '0' && c <= '9'; }
 
+// The length of a space (or a no-break space) at `i` that parts thousands: three digits follow it
+// and no fourth; 0 for none.
+size_t group_space(string_view text, size_t i) noexcept {
+    const size_t gap = text[i] == ' ' ? 1 : starts(rest(text, i), "\xC2\xA0") ? 2 : 0;
+    const size_t d = i + gap;
+    if (gap == 0 || d + 3 > text.size()) return 0;
+    if (!digit(text[d]) || !digit(text[d + 1]) || !digit(text[d + 2])) return 0;
+    return d + 3 == text.size() || !digit(text[d + 3]) ? gap : 0;
+}
+
 // The first amount of the text after its sign: "$2,50" is 2.5, "2,375" is 2375, "$1.50" 1.5.
 std::optional<NumberRead> amount_in(string_view text) noexcept {
     size_t at = 0;
@@ -61,6 +72,8 @@ std::optional<NumberRead> amount_in(string_view text) noexcept {
             while (run < text.size() && digit(text[run])) ++run;
             if (c == ',' && run - i - 1 == 3) continue;  // thousands
             scale = 1;
+        } else if (const size_t gap = group_space(text, i); gap != 0 && scale == 0) {
+            i += gap - 1;  // thousands parted by a space or a no-break space ("1 836")
         } else {
             break;
         }
@@ -279,8 +292,11 @@ constexpr Verb kVerbs[] = {
     {"mucks", Kind::Plain, ActionType::Muck},
 };
 // Lines that carry nothing ("Player left the table", "Bob rebuys 3000 chips", "Hero finished 9
-// out of 10 players.").
-constexpr string_view kNoteEndings[] = {" left the table", " chips", " players."};
+// out of 10 players.", "There is no low hand").
+constexpr string_view kNoteEndings[] = {" left the table", " chips", " players.", " no low hand"};
+
+// The pot a win names before its amount.
+constexpr string_view kPotWords[] = {"high pot ", "low pot ", "main pot ", "side pot "};
 
 struct Reader {
     HandBuilder& b;
@@ -357,7 +373,11 @@ struct Reader {
         }
         if (const size_t at = find_str(line, kWins); at != npos && at > 0) {
             const std::uint8_t id = player(line, at);
-            const float a = amount_at(rest(line, at + kWins.size()), line);
+            // "wins $76 with ...", "wins high pot 327 with ...": the pot's words before the amount.
+            string_view won_text = rest(line, at + kWins.size());
+            for (const string_view pot : kPotWords)
+                if (starts(won_text, pot)) won_text.remove_prefix(pot.size());
+            const float a = amount_at(won_text, line);
             b.push(Action::with_amount(ActionType::CollectMainPot, id, a));
             p.store().winners.push_back(Winner{id, a, 0});
             won = sum_hundredths(won, a);

@@ -164,8 +164,6 @@ READ = [
     ("Everleaf Gaming Game #1", "text ends inside the hand"),
     ("Hand#1 - Paris 1 -- $1/$2 NL Razz -- 2011/08/28 - 00:54:23",
      "a game other than Hold'em and Omaha"),
-    ("\u00ef\u00bb\u00bfHand#1 - Paris 1 -- $1/$2 NL Razz -- 2011/08/28 - 00:54:23",
-     "a game other than Hold'em and Omaha"),
     ("- - Grand Poker - Game #1\n***** Hand history for game #1 *****\nBlinds 1/2 Razz - "
      "2010/05/14 - 20:31:07", "a game other than Hold'em and Omaha"),
 ]
