@@ -1,6 +1,6 @@
-"""BetOnline, Everleaf and Cake, and the rooms that copy the first two's layouts (PayNoRake, Grand
-Poker: hands written for the tests): every hand of every file returned, or rejected with its reason, each
-with its room's site and every action's player named; one golden hand per site. The money of
+"""BetOnline, Everleaf and Cake, and the rooms that copy the first two's layouts (PayNoRake,
+Grand Poker: hands written for the tests): every hand of every file returned, or rejected with its
+reason, each with its room's site and every action's player named; one golden hand per site. The money of
 each hand adds up in test_facts.py (the hands that contradict themselves are listed there)."""
 import json
 import re
@@ -24,7 +24,8 @@ HAND = re.compile(r"^[\ufeff\u00ef\u00bb\u00bf]*(?:(.*?) Game #(\d+)|(Partouche)
                   r"\*\*\* Historique des Mains pour la partie (\d+)|(Hand)#(\w+) - )", re.M)
 SITES = {"BetOnline Poker": "BetOnline", "ActionPoker.com": "BetOnline", "Gear Poker": "BetOnline",
          "PayNoRake": "PayNoRake", "Everleaf Gaming": "EverLeaf", "Partouche": "EverLeaf",
-         "Everleaf Gaming - Concord Gaming -": "EverLeaf", "- - Grand Poker -": "GrandPoker", "Hand": "Cake"}
+         "Everleaf Gaming - Concord Gaming -": "EverLeaf", "- - Grand Poker -": "GrandPoker",
+         "Hand": "Cake"}
 
 
 def rel(path: Path) -> str:
