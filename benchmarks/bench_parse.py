@@ -9,9 +9,9 @@ times, best of several runs:
     of the file and of its cp1252 form.
 Prints MB/s, hands/s and the ratio parse time / memchr scan time; then hands/s of parse_str per
 site (PokerStars, Pluribus, OnGame, GGPoker, Winamax, Winning in each of its layouts, Bovada and
-its Ignition brand, 888poker, PartyPoker, iPoker, Full Tilt, PokerNow), each on its corpus files
-that parse into the site's hands (repeated to at least a tenth of --mb; PokerNow's logs as one
-export whose rows are repeated).
+its Ignition brand, 888poker, PartyPoker, iPoker, Merge, Full Tilt, PokerNow), each on its corpus
+files that parse into the site's hands (repeated to at least a tenth of --mb; PokerNow's logs as
+one export whose rows are repeated).
 
     python3 benchmarks/bench_parse.py [--mb 30] [--runs 5]
 """
@@ -40,12 +40,12 @@ SITES = {"PokerStars": ("pokerstars", None), "Pluribus": ("pluribus", None),
          "Winning": ("winning", "Hand #"), "Winning (older layout)": ("winning", "Game started"),
          "Bovada": ("bovada", "Bovada Hand #"), "Ignition": ("bovada", "Ignition Hand #"),
          "888poker": ("pacificpoker", None), "PartyPoker": ("partypoker", None),
-         "iPoker": ("ipoker", None), "Full Tilt": ("fulltiltpoker", None),
+         "iPoker": ("ipoker", None), "Merge": ("merge", None), "Full Tilt": ("fulltiltpoker", None),
          "PokerNow": ("pokernow", None), "BetOnline": ("betonline", "BetOnline Poker"),
          "Everleaf": ("everleaf", "Everleaf Gaming"), "Cake": ("cake", "Hand#")}
 # The site name of each folder's hands, where the folder holds another site's file too.
 SITE_NAMES = {"pacificpoker": "PacificPoker", "partypoker": "PartyPoker", "ipoker": "IPoker",
-              "fulltiltpoker": "FullTiltPoker"}
+              "fulltiltpoker": "FullTiltPoker", "merge": "Merge"}
 
 
 def parses(text: str, site: str = "") -> bool:

@@ -37,6 +37,30 @@ std::string_view action_type_name(ActionType a) noexcept {
 std::string_view buy_in_kind_name(BuyInKind k) noexcept {
     return name_in(kBuyInKindNames, static_cast<std::size_t>(k));
 }
+std::string_view mixed_game_name(MixedGame m) noexcept {
+    return name_in(kMixedGameNames, static_cast<std::size_t>(m));
+}
+
+std::size_t round_name_index(GameType g, Round r) noexcept {
+    const auto plain = static_cast<std::size_t>(r);
+    if (is_stud(g)) {
+        // third (8) to sixth (11), then seventh (7)
+        const std::size_t b = betting_index(r);
+        return b < 4 ? 8 + b : plain;
+    }
+    if (is_draw(g)) {
+        // the deal (12), then one round after each draw; a single draw's is "draw" (16)
+        const std::size_t b = betting_index(r);
+        if (b == 0) return 12;
+        if (b == 1 && g == GameType::SingleDraw27) return 16;
+        if (b == 1 && g == GameType::FiveCardDraw) return 16;
+        if (b >= 1 && b <= 3) return 12 + b;
+    }
+    return plain;
+}
+std::string_view round_name(GameType g, Round r) noexcept {
+    return name_in(kAllRoundNames, round_name_index(g, r));
+}
 
 PayloadKind payload_kind(ActionType a) noexcept {
     switch (a) {
@@ -61,7 +85,13 @@ PayloadKind payload_kind(ActionType a) noexcept {
         case ActionType::Fold:
         case ActionType::Muck:
         case ActionType::Show:
-        case ActionType::Dealt: return PayloadKind::Cards;
+        case ActionType::Dealt:
+        case ActionType::DealtUp:
+        case ActionType::Discard: return PayloadKind::Cards;
+        case ActionType::BringIn:
+        case ActionType::Complete: return PayloadKind::Amount;
+        case ActionType::Draw: return PayloadKind::Count;
+        case ActionType::StandPat: return PayloadKind::None;
         case ActionType::CashOut: return PayloadKind::CashOut;
         case ActionType::Join: return PayloadKind::Seat;
         case ActionType::Say:
@@ -353,6 +383,7 @@ HandStore::HandStore() {
     turns.reserve(256);
     rivers.reserve(256);
     showdowns.reserve(16);
+    sevenths.reserve(16);
     actions.reserve(8192);
     amounts.reserve(256);
     card_sets.reserve(512);

@@ -64,7 +64,41 @@ enum class GameType : std::uint8_t {
     ShortDeckHoldEm = 7,
     Courchevel = 8,
     CourchevelHiLo = 9,
+    // The games without a board: seven-card stud (high, high/low, and razz, its lowest hand
+    // winning), five-card stud, and the draw games (five-card draw, 2-7 lowball with one draw or
+    // three, A-5 lowball with three, badugi's four cards with three).
+    SevenCardStud = 10,
+    SevenCardStudHiLo = 11,
+    Razz = 12,
+    FiveCardStud = 13,
+    FiveCardDraw = 14,
+    SingleDraw27 = 15,
+    TripleDraw27 = 16,
+    TripleDrawA5 = 17,
+    Badugi = 18,
 };
+// The rotation a hand of a mixed game belongs to, written beside the game of the hand ("HORSE
+// (Razz Limit, ...)"); None for a hand of one game.
+enum class MixedGame : std::uint8_t {
+    None = 0,
+    HORSE = 1,
+    HOSE = 2,
+    EightGame = 3,
+    MixedHoldEm = 4,
+    MixedNLHPLO = 5,
+    MixedPLHPLO = 6,
+    MixedOmaha = 7,
+    MixedOmahaHiLo = 8,
+    TripleStud = 9,
+};
+inline constexpr std::size_t kMixedGameCount = 10;
+// The families of games: the flop games deal a board; stud deals up cards and no board; the
+// draw games deal a hand that the players draw to.
+constexpr bool is_stud(GameType g) noexcept {
+    return g >= GameType::SevenCardStud && g <= GameType::FiveCardStud;
+}
+constexpr bool is_draw(GameType g) noexcept { return g >= GameType::FiveCardDraw; }
+constexpr bool is_boardless(GameType g) noexcept { return g >= GameType::SevenCardStud; }
 enum class BetType : std::uint8_t { NoLimit = 0, Limit = 1, PotLimit = 2 };
 enum class ActionType : std::uint8_t {
     Bet = 0,
@@ -104,8 +138,18 @@ enum class ActionType : std::uint8_t {
     Entry = 32,
     // The premium a player pays for all-in insurance: money out of the stack, not into the pot.
     Insurance = 33,
+    // Stud: the forced opening bet of the lowest (razz: highest) up card, the raise of a bring-in
+    // to a full bet, and the cards dealt face up (Dealt holds those dealt face down).
+    BringIn = 34,
+    Complete = 35,
+    DealtUp = 36,
+    // Draw games: the cards a player throws away when the history shows them (Discard), their
+    // number when it does not (Draw), and a player who keeps the hand (StandPat).
+    Discard = 37,
+    Draw = 38,
+    StandPat = 39,
 };
-inline constexpr std::size_t kActionTypeCount = 34;
+inline constexpr std::size_t kActionTypeCount = 40;
 // What a tournament's entry was paid with: money (in the tournament's currency), nothing, the
 // site's player points, its StarsCoin, play money, what the history does not say, or a ticket
 // won before (a qualifier's seat, a site's gift).
@@ -121,7 +165,7 @@ enum class BuyInKind : std::uint8_t {
 inline constexpr std::size_t kBuyInKindCount = 7;
 
 inline constexpr std::size_t kSiteCount = 26;
-inline constexpr std::size_t kGameTypeCount = 10;
+inline constexpr std::size_t kGameTypeCount = 19;
 inline constexpr std::size_t kBetTypeCount = 3;
 
 // Member names (the text form of every enumeration), one table per enumeration, in code order.
@@ -151,7 +195,26 @@ inline constexpr std::array<std::string_view, kGameTypeCount> kGameTypeNames = {
                                                                                 "SixCardOmahaHiLo",
                                                                                 "ShortDeckHoldEm",
                                                                                 "Courchevel",
-                                                                                "CourchevelHiLo"};
+                                                                                "CourchevelHiLo",
+                                                                                "SevenCardStud",
+                                                                                "SevenCardStudHiLo",
+                                                                                "Razz",
+                                                                                "FiveCardStud",
+                                                                                "FiveCardDraw",
+                                                                                "SingleDraw27",
+                                                                                "TripleDraw27",
+                                                                                "TripleDrawA5",
+                                                                                "Badugi"};
+inline constexpr std::array<std::string_view, kMixedGameCount> kMixedGameNames = {"",
+                                                                                  "HORSE",
+                                                                                  "HOSE",
+                                                                                  "8-Game",
+                                                                                  "Mixed Hold'em",
+                                                                                  "Mixed NLH/PLO",
+                                                                                  "Mixed PLH/PLO",
+                                                                                  "Mixed Omaha",
+                                                                                  "Mixed Omaha H/L",
+                                                                                  "Triple Stud"};
 inline constexpr std::array<std::string_view, kBetTypeCount> kBetTypeNames = {"NoLimit", "Limit",
                                                                               "PotLimit"};
 inline constexpr std::array<std::string_view, kActionTypeCount> kActionTypeNames = {
@@ -189,13 +252,20 @@ inline constexpr std::array<std::string_view, kActionTypeCount> kActionTypeNames
     "AddOn",
     "Entry",
     "Insurance",
+    "BringIn",
+    "Complete",
+    "DealtUp",
+    "Discard",
+    "Draw",
+    "StandPat",
 };
 inline constexpr std::array<std::string_view, kBuyInKindCount> kBuyInKindNames = {
     "Money", "Freeroll", "Points", "StarsCoin", "PlayMoney", "Unknown", "Ticket"};
 static_assert(static_cast<std::size_t>(Site::GrandPoker) + 1 == kSiteCount);
-static_assert(static_cast<std::size_t>(GameType::CourchevelHiLo) + 1 == kGameTypeCount);
+static_assert(static_cast<std::size_t>(GameType::Badugi) + 1 == kGameTypeCount);
+static_assert(static_cast<std::size_t>(MixedGame::TripleStud) + 1 == kMixedGameCount);
 static_assert(static_cast<std::size_t>(BetType::PotLimit) + 1 == kBetTypeCount);
-static_assert(static_cast<std::size_t>(ActionType::Insurance) + 1 == kActionTypeCount);
+static_assert(static_cast<std::size_t>(ActionType::StandPat) + 1 == kActionTypeCount);
 static_assert(static_cast<std::size_t>(BuyInKind::Ticket) + 1 == kBuyInKindCount);
 
 // The member name of a code; codes outside the table give "?".
@@ -204,10 +274,12 @@ std::string_view game_type_name(GameType g) noexcept;
 std::string_view bet_type_name(BetType b) noexcept;
 std::string_view action_type_name(ActionType a) noexcept;
 std::string_view buy_in_kind_name(BuyInKind k) noexcept;
+std::string_view mixed_game_name(MixedGame m) noexcept;
 
 // Cash-out, Finish, Bounty and Purchase payloads index a run of the store's `amounts` (see
 // HandStore for the values of each run); a Message payload is a text of the hand (a chat
-// message, the number of the tournament a satellite's entry is for).
+// message, the number of the tournament a satellite's entry is for); a Count payload is a number
+// of cards (a Draw's).
 enum class PayloadKind : std::uint8_t {
     Amount,
     Cards,
@@ -217,7 +289,8 @@ enum class PayloadKind : std::uint8_t {
     None,
     Finish,
     Bounty,
-    Purchase
+    Purchase,
+    Count
 };
 PayloadKind payload_kind(ActionType a) noexcept;
 
@@ -259,20 +332,21 @@ constexpr char card_suit_letter(Card c) noexcept {  // s c h d
 }
 std::string_view card_suit_symbol(Card c) noexcept;  // UTF-8 of the suit symbol
 
-// Up to six cards: the hole cards of six-card Omaha, a board, a hand shown. A seventh byte for
-// the sixth card keeps a Street at 24 bytes (the Span after the set is aligned to 8 either way).
-inline constexpr std::uint8_t kMaxCards = 6;
+// Up to seven cards: a stud hand shown, the hole cards of six-card Omaha, a board. Seven cards and
+// the count fill eight bytes: a Street stays at 24 bytes (the Span after the set is aligned to 8
+// either way).
+inline constexpr std::uint8_t kMaxCards = 7;
 struct CardSet {
-    Card cards[kMaxCards] = {1, 1, 1, 1, 1, 1};
+    Card cards[kMaxCards] = {1, 1, 1, 1, 1, 1, 1};
     std::uint8_t count = 0;
 
     static CardSet empty() noexcept { return CardSet{}; }
     // Cards separated by single spaces; every piece (empty ones included) is one card.
     static CardSet from_text(std::string_view text);
-    void push(Card c);  // faults on a seventh card
+    void push(Card c);  // faults on an eighth card
     bool operator==(const CardSet&) const = default;
 };
-static_assert(sizeof(CardSet) == 7);
+static_assert(sizeof(CardSet) == 8);
 
 // ---------------------------------------------------------------------------------------------
 // Packed references
@@ -407,6 +481,9 @@ struct Header {
     float small_blind = 0.0f;
     float big_blind = 0.0f;
     PackedDate start_date = 0;
+    // The rotation of a mixed game the hand is dealt in (MixedGame::None for one game); it takes
+    // a byte of the room the alignment leaves after `start_date`.
+    MixedGame mixed = MixedGame::None;
     Span players;
     Span actions;
 };
@@ -473,10 +550,15 @@ struct Action {
 };
 static_assert(sizeof(Action) == 8);
 
+// The betting rounds of a hand: the preflop, the flops, turns, rivers (a board dealt twice has
+// two of each), the showdowns. Stud's five rounds are the third street (`preflop`), the fourth
+// (`flops`), fifth (`turns`), sixth (`rivers`) and seventh (`sevenths`: empty for every other
+// game); a draw game's are the deal (`preflop`) and the round after each draw (`flops`, `turns`,
+// `rivers`). The games without a board keep its cards empty.
 struct Hand {
     Header header;
     Street preflop;
-    Span flops, turns, rivers, showdowns;
+    Span flops, turns, rivers, showdowns, sevenths;
     Summary summary;
     std::uint64_t text_start = 0;
 };
@@ -495,6 +577,7 @@ struct HandStore {
     std::vector<Street> turns;
     std::vector<Street> rivers;
     std::vector<Street> showdowns;
+    std::vector<Street> sevenths;
     std::vector<Action> actions;
     std::vector<float> amounts;
     std::vector<CardSet> card_sets;
@@ -558,11 +641,35 @@ struct HandStore {
 // ---------------------------------------------------------------------------------------------
 
 // The rounds of a hand in the order of its text. Predeal: the posts, joins and chat before the
-// cards; Summary: the lines after the summary's mark.
-enum class Round : std::uint8_t { Predeal, Preflop, Flop, Turn, River, Showdown, Summary };
-inline constexpr std::size_t kRoundCount = 7;
+// cards; Summary: the lines after the summary's mark; Seventh: stud's last betting round, which
+// comes after its River (the sixth street) and before the Showdown.
+enum class Round : std::uint8_t { Predeal, Preflop, Flop, Turn, River, Showdown, Summary, Seventh };
+inline constexpr std::size_t kRoundCount = 8;
 inline constexpr std::array<std::string_view, kRoundCount> kRoundNames = {
-    "predeal", "preflop", "flop", "turn", "river", "showdown", "summary"};
+    "predeal", "preflop", "flop", "turn", "river", "showdown", "summary", "seventh"};
+// The betting rounds by their place in a hand: 0 the preflop, 1 the flop... 4 stud's seventh
+// street; kNoBettingRound for the others.
+inline constexpr std::size_t kNoBettingRound = 5;
+constexpr std::size_t betting_index(Round r) noexcept {
+    switch (r) {
+        case Round::Preflop: return 0;
+        case Round::Flop: return 1;
+        case Round::Turn: return 2;
+        case Round::River: return 3;
+        case Round::Seventh: return 4;
+        default: return kNoBettingRound;
+    }
+}
+// The name of a round in a game: stud's streets are "third" to "seventh", a draw game's rounds
+// "deal", "first_draw", "second_draw", "third_draw"; a flop game's are kRoundNames.
+std::string_view round_name(GameType g, Round r) noexcept;
+// Every name round_name gives, kRoundNames first (a dictionary of round names).
+inline constexpr std::array<std::string_view, kRoundCount + 9> kAllRoundNames = {
+    "predeal", "preflop",    "flop",        "turn",       "river", "showdown",
+    "summary", "seventh",    "third",       "fourth",     "fifth", "sixth",
+    "deal",    "first_draw", "second_draw", "third_draw", "draw"};
+// The place of round_name(g, r) in kAllRoundNames.
+std::size_t round_name_index(GameType g, Round r) noexcept;
 
 constexpr bool is_all_in(ActionType t) noexcept {
     return t == ActionType::BetAllIn || t == ActionType::CallAllIn || t == ActionType::RaiseAllIn;
@@ -571,27 +678,31 @@ constexpr bool is_all_in(ActionType t) noexcept {
 // A hand whose board was dealt more than once (a second flop, turn, river or showdown).
 inline bool run_twice(const Hand& h) noexcept {
     return h.flops.count() >= 2 || h.turns.count() >= 2 || h.rivers.count() >= 2 ||
-           h.showdowns.count() >= 2;
+           h.showdowns.count() >= 2 || h.sevenths.count() >= 2;
 }
 
 // The largest ante posted among `actions` (players of a tournament post different antes).
 float largest_ante(const HandStore& store, Span actions);
 
-// Calls f(Round, board, street) for the flops, turns, rivers and showdowns of a hand in the
-// order of their lines (a hand run twice interleaves the four lists); `board` counts the
-// streets of the same kind from 0. Faults when the ids are not the places of the lines.
+// Calls f(Round, board, street) for the flops, turns, rivers, stud's seventh streets and the
+// showdowns of a hand in the order of their lines (a hand run twice interleaves the lists);
+// `board` counts the streets of the same kind from 0. Faults when the ids are not the places of
+// the lines.
 template <class F>
 void each_street(const HandStore& store, const Hand& h, F&& f) {
     const std::span<const Street> lists[] = {
         store.resolve(store.flops, h.flops), store.resolve(store.turns, h.turns),
-        store.resolve(store.rivers, h.rivers), store.resolve(store.showdowns, h.showdowns)};
-    constexpr Round kRounds[] = {Round::Flop, Round::Turn, Round::River, Round::Showdown};
-    std::size_t next[4] = {0, 0, 0, 0};
-    const std::size_t count = lists[0].size() + lists[1].size() + lists[2].size() + lists[3].size();
+        store.resolve(store.rivers, h.rivers), store.resolve(store.showdowns, h.showdowns),
+        store.resolve(store.sevenths, h.sevenths)};
+    constexpr Round kRounds[] = {Round::Flop, Round::Turn, Round::River, Round::Showdown,
+                                 Round::Seventh};
+    std::size_t next[5] = {0, 0, 0, 0, 0};
+    const std::size_t count =
+        lists[0].size() + lists[1].size() + lists[2].size() + lists[3].size() + lists[4].size();
     for (std::size_t n = 0; n < count; ++n) {
         std::size_t l = 0;
-        while (l < 4 && !(next[l] < lists[l].size() && lists[l][next[l]].id == n)) ++l;
-        if (l == 4) fault_unreachable("street ids out of order");
+        while (l < 5 && !(next[l] < lists[l].size() && lists[l][next[l]].id == n)) ++l;
+        if (l == 5) fault_unreachable("street ids out of order");
         f(kRounds[l], next[l], lists[l][next[l]]);
         ++next[l];
     }

@@ -491,8 +491,10 @@ std::vector<std::string> limit_names() { return names_of(kBetTypeNames); }
 std::vector<std::string> action_names() { return names_of(kActionTypeNames); }
 std::vector<std::string> buy_in_kind_names() { return names_of(kBuyInKindNames); }
 
-// Where an action stands in its hand (see Round), and the positions of the players table.
-std::vector<std::string> street_names() { return names_of(kRoundNames); }
+// Where an action stands in its hand (see Round; the games without a board name their rounds
+// "third"... "seventh" and "deal", "first_draw"...: see round_name), and the positions of the
+// players table.
+std::vector<std::string> street_names() { return names_of(kAllRoundNames); }
 std::vector<std::string> position_names() { return names_of(facts::kPositionNames); }
 
 // The columns of one table in schema order, and the record batch they make.
@@ -555,13 +557,15 @@ std::optional<std::uint8_t> button_seat_of(const Header& h) {
     return h.button_seat;
 }
 
-// The hand's flops, turns, rivers and showdowns: each list of the store with the hand's span.
-using StreetLists = std::array<std::pair<const std::vector<Street>*, Span>, 4>;
+// The hand's flops, turns, rivers, showdowns and stud's seventh streets: each list of the store
+// with the hand's span.
+using StreetLists = std::array<std::pair<const std::vector<Street>*, Span>, 5>;
 StreetLists street_lists(const HandStore& store, const Hand& h) {
     return {{{&store.flops, h.flops},
              {&store.turns, h.turns},
              {&store.rivers, h.rivers},
-             {&store.showdowns, h.showdowns}}};
+             {&store.showdowns, h.showdowns},
+             {&store.sevenths, h.sevenths}}};
 }
 
 std::optional<std::uint8_t> seat_of(const Player& p) {
@@ -661,6 +665,7 @@ struct ActionsTable : Table {
         std::string_view id;
         std::size_t players;
         std::optional<std::size_t> source;
+        GameType game;
     };
     void add_run(const Context& hand, Round round, std::size_t board, Span actions,
                  std::uint32_t& seq);
@@ -815,8 +820,8 @@ void PlayersTable::add(const HandStore& store, const Hand& hand, const facts::Re
 void ActionsTable::add(const HandStore& store, const Hand& hand, const facts::Replay& facts,
                        std::optional<std::size_t> source_index) {
     const Header& h = hand.header;
-    const Context context{store,       facts, h.site, store.text_of(h.id), h.players.count(),
-                          source_index};
+    const Context context{store,        facts,      h.site, store.text_of(h.id), h.players.count(),
+                          source_index, h.game_type};
     std::uint32_t seq = 0;
     add_run(context, Round::Predeal, 0, h.actions, seq);
     add_run(context, Round::Preflop, 0, hand.preflop.actions, seq);
@@ -836,7 +841,7 @@ void ActionsTable::add_run(const Context& hand, Round round, std::size_t board_i
         const facts::ActionFacts& f = hand.facts.action(store, a);
         key.push(hand.site, hand.id);
         this->seq.push(seq++);
-        street.push(static_cast<std::size_t>(round));
+        street.push(round_name_index(hand.game, round));
         board.push(static_cast<std::uint8_t>(board_index));
         player.push(a.player_id() < players ? std::optional<std::uint8_t>(a.player_id())
                                             : std::nullopt);

@@ -37,7 +37,8 @@ enum class Extra : std::uint8_t {
     Bounty,
     SplitBounty,
     Purchase,
-    Entry
+    Entry,
+    Count
 };
 
 struct ActionForm {
@@ -82,6 +83,12 @@ constexpr std::array<ActionForm, kActionTypeCount> kActionForms = {{
     {"addon", Extra::Purchase, {}, false},         // AddOn
     {"entry", Extra::Entry, {}, false},            // Entry
     {"insurance", Extra::Amount, {}, false},       // Insurance
+    {"bring_in", Extra::Amount, {}, false},        // BringIn
+    {"complete", Extra::Amount, {}, false},        // Complete
+    {"dealt_up", Extra::None, {}, true},           // DealtUp
+    {"discard", Extra::None, {}, true},            // Discard
+    {"draw", Extra::Count, {}, false},             // Draw
+    {"stand_pat", Extra::None, {}, false},         // StandPat
 }};
 
 // ---------------------------------------------------------------------------------------------
@@ -119,6 +126,11 @@ class NativeWriter {
         streets(store_.rivers, h.rivers);
         o.key("showdowns");
         streets(store_.showdowns, h.showdowns);
+        // Stud's seventh street: written for the games without a board only.
+        if (is_boardless(h.header.game_type)) {
+            o.key("sevenths");
+            streets(store_.sevenths, h.sevenths);
+        }
         o.key("summary");
         summary(h.summary);
         o.close();
@@ -129,6 +141,8 @@ class NativeWriter {
         o.key("site").name(enum_text(kSiteNames, hd.site));
         o.key("game_type").name(enum_text(kGameTypeNames, hd.game_type));
         o.key("bet_type").name(enum_text(kBetTypeNames, hd.bet_type));
+        // A mixed game's rotation ("HORSE"): written for the hands of one only.
+        if (hd.mixed != MixedGame::None) o.key("mixed").text(mixed_game_name(hd.mixed));
         o.key("id").text(store_.text_of(hd.id));
         o.key("table_name").text(store_.text_of(hd.table_name));
         o.key("start_date").date(hd.start_date);
@@ -322,6 +336,7 @@ class NativeWriter {
             case Extra::Entry:
                 o.key("tournament_id").text(store_.message_of(payload, text_start_));
                 break;
+            case Extra::Count: o.key("count").number(payload); break;
             case Extra::Purchase: {
                 const auto value = store_.purchase_of(payload);
                 o.key("chips").amount(value.chips);

@@ -83,7 +83,10 @@ constexpr std::array<SiteForm, kSiteCount> kSiteForms = {{
 
 // The format's game names, in the model's code order. A game the format has no name for fails
 // the hand: its "Omaha" deals four cards and its "Holdem" a full deck, so five- and six-card
-// Omaha, short deck and Courchevel have no name that would not misstate them.
+// Omaha, short deck and Courchevel have no name that would not misstate them. Razz, badugi and
+// the lowball draws have none either; and its "Stud", "StudHiLo" and "Draw" are left out too, as
+// its rounds cannot hold them: it names four betting rounds where stud has five, and it has no
+// action for a card dealt face up, a bring-in, a discard or a player standing pat.
 constexpr std::array<string_view, kGameTypeCount> kGameNames = {"Holdem", "Omaha", "OmahaHiLo"};
 
 // Money without a sign: cash play money and the Pluribus logs' chips are play chips, "XPM" (the

@@ -178,6 +178,10 @@ void print_action(Printer& p, const HandStore& store, const Action& a, std::uint
             p.field("seat");
             p.u64(a.payload());
             break;
+        case PayloadKind::Count:
+            p.field("count");
+            p.u64(a.payload());
+            break;
         case PayloadKind::Message:
             p.field(a.type() == ActionType::Entry ? "tournament_id" : "msg");
             p.quoted(store.message_of(a.payload(), text_start));
@@ -257,6 +261,10 @@ void print_header(Printer& p, const HandStore& store, const Header& h, std::uint
     p.out() += site_name(h.site);
     p.field("game_type");
     p.out() += game_type_name(h.game_type);
+    if (h.mixed != MixedGame::None) {
+        p.field("mixed");
+        p.quoted(mixed_game_name(h.mixed));
+    }
     p.field("currency");
     print_currency(p, h.currency);
     // Only a tournament hand has the field: a cash hand prints as it always has.
@@ -350,6 +358,11 @@ void print_hand(Printer& p, const HandStore& store, const Hand& h) {
     print_streets(p, store, store.rivers, h.rivers, ts);
     p.field("showdowns");
     print_streets(p, store, store.showdowns, h.showdowns, ts);
+    // Stud's seventh streets: printed for the games without a board only.
+    if (is_boardless(h.header.game_type)) {
+        p.field("sevenths");
+        print_streets(p, store, store.sevenths, h.sevenths, ts);
+    }
     p.field("summary");
     print_summary(p, store, h.summary, ts);
     p.close_record();

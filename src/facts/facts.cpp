@@ -31,9 +31,10 @@ constexpr std::array<SiteRules, kSiteCount> kSiteRules = [] {
     rules[static_cast<std::size_t>(Site::Winning)].raise = RaiseAmount::ChipsAdded;
     rules[static_cast<std::size_t>(Site::Winning)].total = Total::LessRake;
     rules[static_cast<std::size_t>(Site::Bovada)].raise = RaiseAmount::ChipsAdded;
-    // The iPoker reader stores every raise as the chips it adds (its histories write some raises
+    // The iPoker and Merge readers store every raise as the chips it adds (its histories write some raises
     // as the player's new total on the street, some as the chips added), and writes the returns.
     rules[static_cast<std::size_t>(Site::IPoker)].raise = RaiseAmount::ChipsAdded;
+    rules[static_cast<std::size_t>(Site::Merge)].raise = RaiseAmount::ChipsAdded;
     // BetOnline ("raises 3.25 to 3.50" from a small blind of 0.25) and the rooms of its layout
     // add the chips written first; the summary's total is the pot less the rake.
     // Everleaf's "raises [$ 0.18 USD]" adds those chips too, and the Cake reader stores its
@@ -66,9 +67,10 @@ bool is_post(ActionType t) noexcept {
 
 // An action of a player dealt in (not a seat change, a chat line or a tournament event).
 bool plays(ActionType t) noexcept {
-    return static_cast<std::uint8_t>(t) <=
-               static_cast<std::uint8_t>(ActionType::UncalledBetReturned) &&
-           t != ActionType::CashOut;
+    return (static_cast<std::uint8_t>(t) <=
+                static_cast<std::uint8_t>(ActionType::UncalledBetReturned) &&
+            t != ActionType::CashOut) ||
+           (t >= ActionType::BringIn && t <= ActionType::StandPat);
 }
 
 // The names of the seats between the big blind and the button, first to act first: `k` seats.
@@ -149,9 +151,8 @@ const HandFacts& Replay::run(const HandStore& store, const Hand& h) {
             for (const Action& a : actions) step(a, round);
             return;
         }
-        const std::size_t k =
-            static_cast<std::size_t>(round) - static_cast<std::size_t>(Round::Preflop);
-        if (!hand_.has_pot[k]) {
+        const std::size_t k = betting_index(round);
+        if (k < hand_.has_pot.size() && !hand_.has_pot[k]) {
             hand_.pot_at[k] = pot_now();
             hand_.has_pot[k] = true;
             if (round == Round::Flop) in_at_flop = acted_ & ~folded_;
@@ -237,6 +238,26 @@ void Replay::step(const Action& a, Round round) {
                     pf.pfr = true;
                     if (++preflop_raises_ == 2) pf.three_bet = true;
                 }
+            }
+            return;
+        }
+        case ActionType::BringIn:
+            // A forced bet: live, but no voluntary chips.
+            if (!betting || !need_player()) return;
+            put(money(a.amount()), true);
+            return;
+        case ActionType::Complete: {
+            // "completes it to $0.08": the street's total of the player.
+            if (!betting || !need_player()) return;
+            const Money added = money(a.amount()) - street_in_[p];
+            if (added < 0) note("a raise below the chips already in");
+            put(std::max<Money>(added, 0), true);
+            f.to = street_in_[p];
+            f.has_to = true;
+            if (round == Round::Preflop) {
+                PlayerFacts& pf = players_[p];
+                pf.vpip = pf.pfr = true;
+                if (++preflop_raises_ == 2) pf.three_bet = true;
             }
             return;
         }
@@ -421,9 +442,10 @@ void Replay::finish(const Hand& h) {
     }
     hand_.dealt_in = static_cast<std::uint8_t>(std::popcount(in_hand));
 
-    // Positions: the players dealt in, clockwise from the seat after the button's.
+    // Positions: the players dealt in, clockwise from the seat after the button's. Stud has no
+    // button (its order of play follows the up cards): no position.
     const std::uint8_t button = h.header.button_seat;
-    if (button == kNone8 || hand_.dealt_in < 2) return;
+    if (button == kNone8 || hand_.dealt_in < 2 || is_stud(h.header.game_type)) return;
     std::array<std::uint8_t, kNoSlot> order{};
     std::size_t count = 0;
     for (std::size_t i = 0; i < n; ++i)

@@ -93,10 +93,14 @@ struct PlayerFacts {
     // won - invested; after a cash-out, cash_out - invested: the site paid the player instead of
     // the pot (whose share, where the summary gives one, stays in `won`).
     Money net = 0;
-    std::uint8_t position = kNone8;         // a Position; kNone8 when not dealt in or no button
+    // A Position; kNone8 when not dealt in, with no button, and in stud (which has no button: the
+    // up cards decide who acts first).
+    std::uint8_t position = kNone8;
     std::uint8_t seats_to_button = kNone8;  // 0 the button, 1 the seat before it...
     std::uint8_t all_in_round = kNoRound;   // a Round; kNoRound when never all in
-    bool dealt_in = false;   // seated, not sitting out, not joined, and named by a line
+    bool dealt_in = false;  // seated, not sitting out, not joined, and named by a line
+    // The preflop flags are those of the first betting round in the games without a flop (stud's
+    // third street, a draw game's deal); a bring-in is forced, completing it a raise.
     bool vpip = false;       // put chips in before the flop without being forced to
     bool pfr = false;        // raised before the flop
     bool three_bet = false;  // made the second raise before the flop

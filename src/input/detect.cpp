@@ -89,7 +89,8 @@ std::variant<Site, std::string> detect_site(std::string_view text) {
     for (const std::string_view notice : kNotices)
         if (rest.starts_with(notice)) rest = skip_white_space(rest.substr(notice.size()));
 
-    // XML histories, told by their root element after the declaration: iPoker's <session>.
+    // XML histories, told by their root element after the declaration: iPoker's <session>, Merge's
+    // <description> of the games that follow it.
     if (rest.starts_with("<")) {
         std::string_view root = rest;
         if (root.starts_with("<?xml")) {
@@ -103,6 +104,7 @@ std::variant<Site, std::string> detect_site(std::string_view text) {
                     white_space_len(root.substr(name.size())) > 0);
         };
         if (element("<session")) return Site::IPoker;
+        if (element("<description")) return Site::Merge;
     }
 
     if (rest.starts_with("PokerStars ")) {

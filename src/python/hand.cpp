@@ -80,7 +80,7 @@ std::array<PyObject*, kBetTypeCount> g_bet_types{};
 std::array<PyObject*, kActionTypeCount> g_kinds{};
 std::array<PyObject*, kBuyInKindCount> g_buy_in_kinds{};
 
-std::array<PyObject*, kRoundCount> g_rounds{};
+std::array<PyObject*, kAllRoundNames.size()> g_rounds{};
 std::array<PyObject*, facts::kPositionCount> g_positions{};
 
 // "As".."Kd": rank letter and suit letter.
@@ -290,7 +290,11 @@ PyObject* player_fact(PyObject* self, F&& read) {
 
 PyObject* money(Money m) { return PyFloat_FromDouble(money_value(m)); }
 PyObject* money_or_none(bool has, Money m) { return has ? money(m) : none(); }
-PyObject* round_name(std::size_t round) { return member(g_rounds, kRoundNames, round); }
+PyObject* round_name(std::size_t round) { return member(g_rounds, kAllRoundNames, round); }
+// The name of a round in the hand's game (stud's "third"..., a draw game's "deal"...).
+PyObject* game_round_name(GameType game, Round round) {
+    return member(g_rounds, kAllRoundNames, round_name_index(game, round));
+}
 
 PyObject* player_position(PyObject* self, void*) {
     return player_fact(self, [](const facts::PlayerFacts& f) {
@@ -431,8 +435,8 @@ PyObject* action_get(PyObject* self, F&& read) {
 }
 
 PyObject* action_street(PyObject* self, void*) {
-    return action_get(self, [](HandCache&, const ActionRow& r) {
-        return round_name(static_cast<std::size_t>(r.round));
+    return action_get(self, [](HandCache& c, const ActionRow& r) {
+        return game_round_name(c.hand().header.game_type, r.round);
     });
 }
 PyObject* action_player(PyObject* self, void*) {
@@ -643,6 +647,12 @@ PyObject* hand_site(PyObject* self, void*) {
 PyObject* hand_game(PyObject* self, void*) {
     return hand_get(self, [](HandCache&, const Hand& h) {
         return member(g_games, kGameTypeNames, static_cast<std::size_t>(h.header.game_type));
+    });
+}
+PyObject* hand_mixed(PyObject* self, void*) {
+    return hand_get(self, [](HandCache&, const Hand& h) {
+        return h.header.mixed == MixedGame::None ? none()
+                                                 : utf8_to_str(mixed_game_name(h.header.mixed));
     });
 }
 PyObject* hand_bet_type(PyObject* self, void*) {
@@ -857,7 +867,13 @@ PyGetSetDef kHandGetSet[] = {
      nullptr},
     {"game", hand_game, nullptr,
      "str: 'HoldEm', 'Omaha', 'OmahaHiLo', 'FiveCardOmaha', 'FiveCardOmahaHiLo', "
-     "'SixCardOmaha', 'SixCardOmahaHiLo', 'ShortDeckHoldEm', 'Courchevel', 'CourchevelHiLo'.",
+     "'SixCardOmaha', 'SixCardOmahaHiLo', 'ShortDeckHoldEm', 'Courchevel', 'CourchevelHiLo', "
+     "'SevenCardStud', 'SevenCardStudHiLo', 'Razz', 'FiveCardStud', 'FiveCardDraw', "
+     "'SingleDraw27', 'TripleDraw27', 'TripleDrawA5', 'Badugi'.",
+     nullptr},
+    {"mixed", hand_mixed, nullptr,
+     "str | None: the rotation of a mixed game the hand was dealt in ('HORSE', '8-Game', "
+     "'Mixed NLH/PLO', ...); None for a hand of one game.",
      nullptr},
     {"bet_type", hand_bet_type, nullptr,
      "str: 'NoLimit', 'Limit' or 'PotLimit' (the hands table's `limit`).", nullptr},

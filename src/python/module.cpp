@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "batch/pool.hpp"
+#include "batch/split.hpp"
 #include "core/fault.hpp"
 #include "core/format.hpp"
 #include "core/model.hpp"
@@ -596,7 +597,7 @@ PyObject* py_parse_str(PyObject*, PyObject* args, PyObject* kwargs) {
                 hs::append_u64(result.error, hs::utf8_valid_prefix(text));
                 return;
             }
-            result = hs::parse_text(text, a.errors);
+            result = hs::parse_text_on_pool(text, a.errors);
         }))
         return raise(error);
     return guarded([&] { return single_result(std::move(result)); });
@@ -611,7 +612,7 @@ PyObject* py_parse_path(PyObject*, PyObject* args, PyObject* kwargs) {
         }) == nullptr)
         return nullptr;
     hs::ParseResult result;
-    if (auto error = unlocked([&] { result = hs::parse_file(path, a.errors, a.encoding); }))
+    if (auto error = unlocked([&] { result = hs::parse_file_on_pool(path, a.errors, a.encoding); }))
         return raise(error);
     return guarded([&] { return single_result(std::move(result)); });
 }

@@ -61,7 +61,8 @@ inline constexpr std::string_view kHandLineWithoutId = "hand line without a hand
 // The reason of a dealt line that ends before its cards' ']'.
 inline constexpr std::string_view kDealtCutOff = "dealt line cut off inside the cards";
 
-enum class StreetKind : std::uint8_t { Flop, Turn, River, Showdown };
+// Stud's seventh street is a street of its own (see Hand).
+enum class StreetKind : std::uint8_t { Flop, Turn, River, Showdown, Seventh };
 
 class HandBuilder {
   public:
@@ -108,6 +109,14 @@ class HandBuilder {
     void close_preflop(const CardSet& shown = CardSet::empty()) noexcept {
         hand_.preflop = Street{shown, take_run(), 0};
     }
+    // A draw game whose history writes no line for its draw: the preflop's run ends at the
+    // store's action `at` (the first draw), and the rest of it is the round of the draw.
+    void split_preflop(std::size_t at) {
+        hand_.preflop = Street{CardSet::empty(), Span::between(run_start_, at), 0};
+        run_start_ = at;
+        close_street(StreetKind::Flop, CardSet::empty());
+    }
+    std::size_t run_start() const noexcept { return run_start_; }
     inline void close_street(StreetKind kind, const CardSet& cards);
     void close_summary(const PotInfo& pots) noexcept {
         hand_.summary.pots = pots;
@@ -141,7 +150,7 @@ class HandBuilder {
     Hand hand_;
     struct Sizes {
         std::size_t flops, turns, rivers, showdowns, actions, winners, card_sets, amounts,
-            tournaments;
+            tournaments, sevenths;
     } at_{};
     std::size_t run_start_ = 0;
     std::uint8_t street_id_ = 0;
@@ -155,7 +164,8 @@ inline void HandBuilder::begin() noexcept {
     hand_ = Hand{};
     at_ = Sizes{store_.flops.size(),     store_.turns.size(),   store_.rivers.size(),
                 store_.showdowns.size(), store_.actions.size(), store_.winners.size(),
-                store_.card_sets.size(), store_.amounts.size(), store_.tournaments.size()};
+                store_.card_sets.size(), store_.amounts.size(), store_.tournaments.size(),
+                store_.sevenths.size()};
     run_start_ = at_.actions;
     street_id_ = 0;
     seated_ = 0;
@@ -170,6 +180,7 @@ inline void HandBuilder::close_street(StreetKind kind, const CardSet& cards) {
         case StreetKind::Turn: store_.turns.push_back(street); break;
         case StreetKind::River: store_.rivers.push_back(street); break;
         case StreetKind::Showdown: store_.showdowns.push_back(street); break;
+        case StreetKind::Seventh: store_.sevenths.push_back(street); break;
     }
 }
 
@@ -190,6 +201,7 @@ inline HandOutcome HandBuilder::finish() {
     hand_.turns = Span::between(at_.turns, store_.turns.size());
     hand_.rivers = Span::between(at_.rivers, store_.rivers.size());
     hand_.showdowns = Span::between(at_.showdowns, store_.showdowns.size());
+    hand_.sevenths = Span::between(at_.sevenths, store_.sevenths.size());
     hand_.summary.winners = Span::between(at_.winners, store_.winners.size());
     hand_.text_start = p_.text_start();
     store_.hands.push_back(hand_);
@@ -203,6 +215,7 @@ inline void HandBuilder::rollback() noexcept {
     store_.turns.resize(at_.turns);
     store_.rivers.resize(at_.rivers);
     store_.showdowns.resize(at_.showdowns);
+    store_.sevenths.resize(at_.sevenths);
     store_.actions.resize(at_.actions);
     store_.winners.resize(at_.winners);
     store_.card_sets.resize(at_.card_sets);

@@ -47,6 +47,8 @@ class ChipLedger {
         level_ = 0;
     }
     Cents street(std::uint8_t id) const noexcept { return id < kNoSlot ? street_[id] : 0; }
+    // The chips the player has put in the hand so far, less any returned.
+    Cents put(std::uint8_t id) const noexcept { return id < kNoSlot ? put_[id] : 0; }
     // An all-in by the chips it adds: a bet on an open street, a call up to the bet, else a raise.
     ActionType all_in(std::uint8_t id, Cents added) const noexcept {
         if (level_ == 0) return ActionType::BetAllIn;

@@ -44,6 +44,33 @@ constexpr GameName kGameNames[] = {
     {"PLO-5 ", GameType::FiveCardOmaha, BetType::PotLimit},
     {"PLO-6 ", GameType::SixCardOmaha, BetType::PotLimit},
     {"PLO ", GameType::Omaha, BetType::PotLimit},
+    {"7 Card Stud Hi/Lo ", GameType::SevenCardStudHiLo, {}},
+    {"7 Card Stud ", GameType::SevenCardStud, {}},
+    {"5 Card Stud ", GameType::FiveCardStud, {}},
+    {"Razz ", GameType::Razz, {}},
+    {"5 Card Draw ", GameType::FiveCardDraw, {}},
+    {"Single Draw 2-7 Lowball ", GameType::SingleDraw27, {}},
+    {"Triple Draw 2-7 Lowball ", GameType::TripleDraw27, {}},
+    {"Triple Draw A-5 Lowball ", GameType::TripleDrawA5, {}},
+    {"Badugi ", GameType::Badugi, {}},
+};
+
+// The rotations of the mixed games as the hand line names them before the game of the hand in
+// parentheses ("HORSE (Razz Limit, $0.10/$0.20)").
+struct MixedName {
+    string_view words;
+    MixedGame mixed;
+};
+constexpr MixedName kMixedNames[] = {
+    {"HORSE (", MixedGame::HORSE},
+    {"HOSE (", MixedGame::HOSE},
+    {"8-Game (", MixedGame::EightGame},
+    {"Mixed Hold'em (", MixedGame::MixedHoldEm},
+    {"Mixed NLH/PLO (", MixedGame::MixedNLHPLO},
+    {"Mixed PLH/PLO (", MixedGame::MixedPLHPLO},
+    {"Mixed Omaha H/L (", MixedGame::MixedOmahaHiLo},
+    {"Mixed Omaha (", MixedGame::MixedOmaha},
+    {"Triple Stud (", MixedGame::TripleStud},
 };
 
 }  // namespace
@@ -156,6 +183,24 @@ std::optional<GameRead> read_game(string_view line, size_t at) {
             case 'f': return GameRead{name.game, BetType::Limit, end};
             default: fault_game(line, at);
         }
+    }
+    return std::nullopt;
+}
+
+std::optional<MixedRead> read_mixed(string_view line, size_t at) noexcept {
+    if (at >= line.size()) return std::nullopt;
+    const string_view from = line.substr(at);
+    for (const MixedName& name : kMixedNames) {
+        if (starts(from, name.words)) return MixedRead{name.mixed, at + name.words.size()};
+    }
+    return std::nullopt;
+}
+
+std::optional<MixedGame> mixed_ending_at(string_view line, size_t end) noexcept {
+    if (end > line.size()) return std::nullopt;
+    const string_view before = line.substr(0, end);
+    for (const MixedName& name : kMixedNames) {
+        if (ends(before, name.words)) return name.mixed;
     }
     return std::nullopt;
 }
@@ -273,6 +318,95 @@ std::optional<Action> dealt_line(HandBuilder& b, string_view line) {
         p.make_card_action(name_before(line, open, " ", kDealtTo.size()), ActionType::Dealt, cards);
     b.dealt_cards_to(a.player_id());
     return a;
+}
+
+std::optional<StreetKind> boardless_street_line(Parser& p, GameType game) {
+    struct Row {
+        string_view line;
+        StreetKind kind;
+    };
+    static constexpr Row kRows[] = {
+        {"*** 4th STREET ***", StreetKind::Flop},  {"*** 5th STREET ***", StreetKind::Turn},
+        {"*** 6th STREET ***", StreetKind::River}, {"*** 7th STREET ***", StreetKind::Seventh},
+        {"*** FIRST DRAW ***", StreetKind::Flop},  {"*** SECOND DRAW ***", StreetKind::Turn},
+        {"*** THIRD DRAW ***", StreetKind::River}, {"*** DRAW ***", StreetKind::Flop},
+        {"*** FIRST-DRAW ***", StreetKind::Flop},  {"*** SECOND-DRAW ***", StreetKind::Turn},
+        {"*** THIRD-DRAW ***", StreetKind::River},
+    };
+    const string_view line = p.line();
+    std::optional<StreetKind> kind;
+    if (is_stud(game) && starts(line, "*** RIVER ***")) {
+        kind = StreetKind::Seventh;
+    } else {
+        for (const Row& r : kRows) {
+            if (starts(line, r.line)) {
+                kind = r.kind;
+                break;
+            }
+        }
+    }
+    if (kind) p.next_line();
+    return kind;
+}
+
+namespace {
+// The cards of a bracket, hidden cards ("X") left out.
+CardSet shown_cards(string_view text) {
+    if (find_byte(text, 'X') == npos) return parse_cards(text);
+    CardSet set;
+    size_t i = 0;
+    while (i < text.size()) {
+        size_t sp = find_byte(text, ' ', i);
+        if (sp == npos) sp = text.size();
+        const string_view piece = text.substr(i, sp - i);
+        if (!piece.empty() && piece != "X") set.push(card_from_text(piece));
+        i = sp + 1;
+    }
+    return set;
+}
+constexpr string_view kDealtTo = "Dealt to ";
+// Where the name of a dealt line ends: before its one bracket, or before the first of two (the
+// cards held, then the new ones). A name may hold brackets itself ("PC [Mittel]").
+size_t dealt_name_end(string_view line, size_t open, bool two) {
+    if (!two || open < 2 || line[open - 2] != ']') return open;
+    const size_t first = rfind_byte(line.substr(0, open - 2), '[');
+    return first == npos || first <= kDealtTo.size() ? open : first;
+}
+}  // namespace
+
+bool stud_dealt_line(HandBuilder& b, string_view line, bool first, bool down) {
+    Parser& p = b.parser();
+    const size_t open = rfind_byte(line, '[');
+    if (open == npos || open <= kDealtTo.size() || line.back() != ']') return false;
+    const size_t name_end = dealt_name_end(line, open, !first);
+    const string_view name = name_before(line, name_end, " ", kDealtTo.size());
+    const CardSet cards = shown_cards(slice(line, open + 1, line.size() - 1));
+    if (cards.count == 0) return true;
+    if (!first) {
+        b.push(p.make_card_action(name, down ? ActionType::Dealt : ActionType::DealtUp, cards));
+        return true;
+    }
+    CardSet hole;
+    for (std::uint8_t i = 0; i + 1 < cards.count; ++i) hole.push(cards.cards[i]);
+    CardSet up;
+    up.push(cards.cards[cards.count - 1]);
+    if (hole.count > 0) {
+        const Action a = p.make_card_action(name, ActionType::Dealt, hole);
+        b.push(a);
+        b.dealt_cards_to(a.player_id());
+    }
+    b.push(p.make_card_action(name, ActionType::DealtUp, up));
+    return true;
+}
+
+bool draw_dealt_line(HandBuilder& b, string_view line) {
+    const size_t open = rfind_byte(line, '[');
+    if (open == npos || open <= kDealtTo.size() || line.back() != ']') return false;
+    const size_t name_end = dealt_name_end(line, open, true);
+    const string_view name = name_before(line, name_end, " ", kDealtTo.size());
+    const CardSet cards = shown_cards(slice(line, open + 1, line.size() - 1));
+    b.push(b.parser().make_card_action(name, ActionType::Dealt, cards));
+    return true;
 }
 
 string_view strip_position_notes(string_view name) noexcept {

@@ -51,6 +51,16 @@ CardSet comma_cards(std::string_view text, std::string_view line);
 // nullopt when no game that the model holds begins there; a limit that is none of those faults.
 std::optional<GameRead> read_game(std::string_view line, std::size_t at);
 
+// A mixed game's rotation named at `at` ("HORSE (", "8-Game (", "Mixed NLH/PLO ("...), and where
+// the game of the hand begins after its parenthesis; nullopt for a line that names none there.
+struct MixedRead {
+    MixedGame mixed;
+    std::size_t game_at;
+};
+std::optional<MixedRead> read_mixed(std::string_view line, std::size_t at) noexcept;
+// The rotation whose words (with their parenthesis) end at `end`.
+std::optional<MixedGame> mixed_ending_at(std::string_view line, std::size_t end) noexcept;
+
 // The input error of a hand line whose game no reader reads (stud, razz, draw, Badugi, a limit
 // of another name): "game not read: <the game's words as the line writes them>".
 [[noreturn]] void fault_game(std::string_view line, std::size_t at);
@@ -82,6 +92,21 @@ struct StreetLine {
 // The street line at the parser's line, which it moves past; nullopt for a board whose bracket
 // is not closed (a hand cut off in the middle).
 std::optional<StreetLine> parse_street_line(Parser& p);
+
+// The street lines of the games without a board ("*** 4th STREET ***", "*** FIRST DRAW ***",
+// stud's "*** RIVER ***", the seventh street); the kind of the street, the parser moved past it;
+// nullopt for any other line.
+std::optional<StreetKind> boardless_street_line(Parser& p, GameType game);
+
+// "Dealt to <name> [cards]" in stud, pushed as the cards dealt face down (Dealt) and face up
+// (DealtUp): on the first street (`first`) the last card shown is up and those before it down
+// ("[7c 3s 5h]" for the player whose history it is, "[Td]" for the others), and a player shown
+// down cards there is the hero's candidate; on the later streets the new cards are those of the
+// last bracket ("[4c] [3c]"), up, but down on the seventh street (`down`). A hidden card ("X")
+// is no card. False for a line cut off inside its cards.
+bool stud_dealt_line(HandBuilder& b, std::string_view line, bool first, bool down);
+// "Dealt to <name> [kept] [new]" after a draw: the new cards, as Dealt.
+bool draw_dealt_line(HandBuilder& b, std::string_view line);
 
 // A line that begins "*** ": a section of the hand (a street, the summary) in the layouts that
 // write them so.

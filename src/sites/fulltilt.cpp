@@ -614,7 +614,7 @@ HandOutcome read_hand(HandBuilder& b) {
         else if (name == "RIVER")
             street.kind = StreetKind::River;
         else if (name != "SHOW DOWN" && name != "SHOWDOWN")
-            fault_game(line, 4);
+            return reject("unrecognised street line");
         if (street.kind != StreetKind::Showdown) {
             if (close == npos) return reject(kBoardCutOff);
             const size_t open = rfind_byte(line.substr(0, close), '[');

@@ -13,6 +13,7 @@
 #include "sites/everleaf.hpp"
 #include "sites/fulltilt.hpp"
 #include "sites/ipoker.hpp"
+#include "sites/merge.hpp"
 #include "sites/ongame.hpp"
 #include "sites/pacificpoker.hpp"
 #include "sites/partypoker.hpp"
@@ -81,6 +82,7 @@ void run_reader(Site site, std::string_view text, HandStore& store, Errors error
                 fulltilt::parse_hands(parser, errors, rejected);
             return;
         case Site::IPoker: ipoker::parse_hands(parser, errors, rejected); return;
+        case Site::Merge: merge::parse_hands(parser, errors, rejected); return;
         default: break;
     }
     fault_input("Parser has not been implemented for " + std::string(site_name(site)));
@@ -115,6 +117,20 @@ ParseResult parse_text(std::string_view text, Errors errors) {
         reserve_for_text(*store, text.size());
         run_reader(std::get<Site>(site), without_byte_order_mark(text), *store, errors,
                    result.rejected, log);
+        result.store = std::move(store);
+    } catch (const InputFault& f) {
+        if (errors == Errors::Strict) throw;
+        result.error = f.message();
+    }
+    return result;
+}
+
+ParseResult parse_text_as(Site site, std::string_view text, Errors errors) {
+    ParseResult result;
+    try {
+        auto store = std::make_unique<HandStore>();
+        reserve_for_text(*store, text.size());
+        run_site_parser(site, text, *store, errors, result.rejected);
         result.store = std::move(store);
     } catch (const InputFault& f) {
         if (errors == Errors::Strict) throw;

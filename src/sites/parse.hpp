@@ -30,6 +30,9 @@ ParseResult parse_text(std::string_view text, Errors errors = Errors::Strict);
 ParseResult parse_file(const std::string& path, Errors errors = Errors::Strict,
                        Encoding encoding = Encoding::Utf8);
 
+// parse_text of a piece of a text whose site is known (the piece starts at a hand's first line).
+ParseResult parse_text_as(Site site, std::string_view text, Errors errors);
+
 // Builds a Parser over the text and runs the site's reader; the rejected hands are appended to
 // `rejected`. An InputFault for sites without a parser.
 void run_site_parser(Site site, std::string_view text, HandStore& store, Errors errors,

@@ -129,6 +129,13 @@ void parse_hand_line(HandBuilder& b, const Variant& v) {
     std::optional<GameRead> game = read_game(line, g);
     if (!game) {
         if (const auto at = v.read_tournament(b, line, g)) g = *at;
+        // A mixed game names its rotation, then the game of the hand in parentheses.
+        if (const auto mixed = read_mixed(line, g)) {
+            h.mixed = mixed->mixed;
+            g = mixed->game_at;
+        } else if (const auto before = mixed_ending_at(line, g)) {
+            h.mixed = *before;
+        }
         game = read_game(line, g);
         if (!game) fault_game(line, g);
     }
@@ -153,6 +160,12 @@ void parse_hand_line(HandBuilder& b, const Variant& v) {
     const size_t open = rfind_byte(line.substr(0, dash), '(');
     if (open == npos) fault_missing("'(' before the stakes", line);
     string_view stakes = line.substr(open + 1);
+    // A mixed cash game writes the stakes after the game of the hand: "(Razz Limit, $0.10/$0.20)".
+    if (h.mixed != MixedGame::None && !h.is_tournament()) {
+        static constexpr string_view kComma = ", ";
+        if (const size_t comma = find_str(stakes, kComma); comma != npos)
+            stakes = stakes.substr(comma + kComma.size());
+    }
     AmountForm cur = kChipAmounts;  // a tournament's blinds; the hand's currency stays 0
     if (h.is_tournament()) {
         tournament::read_level(b, cut_text(line, std::min(limit_at, open), open));
@@ -208,6 +221,10 @@ bool parse_table_line(Parser& p, Header& h) {
     // The button: the number after the first "Seat #" behind the table name.
     static constexpr char kButton[] = "Seat #";
     const size_t seat = find_lit(line, kButton, q2 + 1);
+    if (seat == npos && is_stud(h.game_type)) {  // stud has no button
+        p.next_line();
+        return true;
+    }
     if (seat == npos) fault_missing("button seat", line);
     const auto button = read_integer(rest(line, seat + std::size(kButton) - 1));
     if (!button) fault_missing("button seat", line);
@@ -486,6 +503,72 @@ Action cash_out(Parser& p, string_view line, size_t at, AmountForm cur) {
     return Action::make(ActionType::CashOut, id, index);
 }
 
+// ---------------------------------------------------------------------------------------------
+// Stud and draw
+// ---------------------------------------------------------------------------------------------
+
+// A line of the games without a board that no flop game's round holds: the cards dealt on a
+// stud street or after a draw, a bring-in and its completion, a discard, a player standing pat.
+// False for any other line (and for a draw game's first deal, which is read as a flop game's).
+bool boardless_line(HandBuilder& b, string_view line, AmountForm cur, Round round) {
+    static constexpr string_view kDealtTo = "Dealt to ", kBringsIn = ": brings in for ",
+                                 kCompletes = ": completes it to ", kDiscards = ": discards ",
+                                 kStandsPat = ": stands pat";
+    Parser& p = b.parser();
+    const GameType game = b.header().game_type;
+    if (starts(line, kDealtTo)) {
+        if (is_stud(game))
+            return stud_dealt_line(b, line, round == Round::Preflop, round == Round::Seventh);
+        return round != Round::Preflop && draw_dealt_line(b, line);
+    }
+    const auto amount_after = [&](size_t at, string_view phrase, ActionType type) {
+        const auto amount = decimal_after_first(rest(line, at + phrase.size()), cur);
+        if (!amount) fault_missing("amount", line);
+        b.push(p.make_action(cut_name(line, 0, at), type, amount->value));
+        return true;
+    };
+    if (const size_t at = find_str(line, kBringsIn); at != npos)
+        return amount_after(at, kBringsIn, ActionType::BringIn);
+    if (const size_t at = find_str(line, kCompletes); at != npos)
+        return amount_after(at, kCompletes, ActionType::Complete);
+    if (const size_t at = find_str(line, kDiscards); at != npos) {
+        // "discards 2 cards [7h 2c]" shows the cards, "discards 1 card" their number only.
+        const string_view name = cut_name(line, 0, at);
+        if (line.back() == ']') {
+            const BracketedCards c = bracketed_cards(rest(line, at));
+            if (c.close == 0) return false;
+            b.push(p.make_card_action(name, ActionType::Discard, c.cards));
+            return true;
+        }
+        const auto count = read_integer(rest(line, at + kDiscards.size()));
+        if (!count || count->value > kMaxCards) fault_missing("number of cards", line);
+        b.push(Action::make(ActionType::Draw, p.find_player(name),
+                            static_cast<std::uint32_t>(count->value)));
+        return true;
+    }
+    if (ends(line, kStandsPat)) {
+        b.push(Action::make(ActionType::StandPat,
+                            p.find_player(cut_name(line, 0, line.size() - kStandsPat.size())),
+                            kNoPayload));
+        return true;
+    }
+    return false;
+}
+
+// A draw game whose history writes no line for its one draw ("discards 1 card" among the
+// preflop's lines): the round of the draw begins at its first discard.
+void close_draw_preflop(HandBuilder& b) {
+    const auto& actions = b.store().actions;
+    for (std::size_t i = b.run_start(); i < actions.size(); ++i) {
+        const ActionType t = actions[i].type();
+        if (t == ActionType::Discard || t == ActionType::Draw || t == ActionType::StandPat) {
+            b.split_preflop(i);
+            return;
+        }
+    }
+    b.close_preflop();
+}
+
 // Rows that test the line's ending are tried only when the last byte allows them; the order of
 // the rows that remain is unchanged, so the first row that matches still decides.
 std::optional<Action> fold_or_check(Parser& p, string_view line) {
@@ -713,6 +796,9 @@ SeatResult parse_seat_result(Parser& p, string_view line, AmountForm cur, Action
             case 'p': fold_before = ends(line, "re Flop") || ends(line, "he Flop"); break;
             case 'n': fold_before = ends(line, "he Turn"); break;
             case 'r': fold_before = ends(line, "he River"); break;
+            // stud's "folded on the 5th Street", a draw game's "folded after the 1st Draw"
+            case 't': fold_before = ends(line, " Street"); break;
+            case 'w': fold_before = ends(line, " Draw"); break;
             default: break;
         }
         if (fold_before) {
@@ -792,12 +878,27 @@ template <bool kTournament>
 struct Streets {
     const Variant& v;
     AmountForm cur;
+    GameType game;
+    // The round being read (stud's streets tell which cards are dealt face up by it).
+    mutable Round round = Round::Preflop;
     static bool at_summary(string_view line) noexcept {
         return line.size() >= 6 && starts(line, "*** SU");
     }
-    static std::optional<StreetLine> street_line(Parser& p) { return parse_street_line(p); }
+    std::optional<StreetLine> street_line(Parser& p) const {
+        if (is_boardless(game)) {
+            if (const auto kind = boardless_street_line(p, game)) {
+                constexpr Round kRounds[] = {Round::Flop, Round::Turn, Round::River,
+                                             Round::Showdown, Round::Seventh};
+                round = kRounds[static_cast<std::size_t>(*kind)];
+                return StreetLine{*kind, CardSet::empty()};
+            }
+        }
+        round = Round::Showdown;
+        return parse_street_line(p);
+    }
     static bool round_ends(string_view line) noexcept { return is_stars_line(line); }
     bool round_line(HandBuilder& b, string_view line) const {
+        if (is_boardless(game) && boardless_line(b, line, cur, round)) return true;
         return pokerstars::round_line<kTournament>(b, line, cur, v);
     }
 };
@@ -840,8 +941,10 @@ HandOutcome read_after_hand_line(HandBuilder& b, const Variant& v) {
     // Preflop. Courchevel shows the flop's first card before the round: "*** PRE-FLOP *** [8s]".
     static constexpr string_view kPreFlop = "*** PRE-FLOP *** [";
     CardSet shown = CardSet::empty();
+    const bool boardless = is_boardless(h.game_type);
     for (;;) {
         const string_view reason = read_round(p, is_stars_line, [&](string_view line) {
+            if (boardless && boardless_line(b, line, cur, Round::Preflop)) return string_view();
             if (line.size() > 8 && starts(line, "Dealt to ")) {
                 const auto a = dealt_line(b, line);
                 if (!a) return kDealtCutOff;
@@ -856,9 +959,13 @@ HandOutcome read_after_hand_line(HandBuilder& b, const Variant& v) {
         shown = parse_cards(slice(p.line(), kPreFlop.size(), p.line().size() - 1));
         p.next_line();
     }
-    b.close_preflop(shown);
+    if (is_draw(h.game_type))
+        close_draw_preflop(b);
+    else
+        b.close_preflop(shown);
 
-    if (const string_view reason = read_streets(b, Streets<kTournament>{v, cur}); !reason.empty())
+    if (const string_view reason = read_streets(b, Streets<kTournament>{v, cur, h.game_type});
+        !reason.empty())
         return reject(reason);
 
     if (const string_view reason = parse_summary(b, cur, v, added); !reason.empty())

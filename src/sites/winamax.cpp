@@ -88,8 +88,9 @@ void parse_hand_line(HandBuilder& b) {
         read_tournament(b, slice(line, t + kTournament.size(), id_at));
 
     const size_t game_at = id_end + kDash.size();
+    // Stud, razz and the draws are not read from this layout yet (its names for them differ too).
     const auto game = read_game(line, game_at);
-    if (!game) fault_game(line, game_at);
+    if (!game || is_boardless(game->game)) fault_game(line, game_at);
     h.game_type = game->game;
     h.bet_type = game->bet;
 

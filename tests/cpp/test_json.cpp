@@ -505,7 +505,7 @@ INSTANTIATE_TEST_SUITE_P(
                      st.amounts = {1.0f, 2.0f, 3.0f};
                      h.header.actions = push_actions(st, {Action::make(ActionType::CashOut, 0, 2)});
                  }},
-        Breakage{"card count above six", [](HandStore&, Hand& h) { h.preflop.cards.count = 7; }},
+        Breakage{"card count above seven", [](HandStore&, Hand& h) { h.preflop.cards.count = 8; }},
         Breakage{"say beyond text",
                  [](HandStore& st, Hand& h) {
                      h.header.actions =

@@ -117,7 +117,9 @@ TEST(Enumerations, NamesByCode) {
     EXPECT_EQ(site_name(static_cast<Site>(kSiteCount)), "?");
     EXPECT_EQ(game_type_name(GameType::OmahaHiLo), "OmahaHiLo");
     EXPECT_EQ(game_type_name(GameType::CourchevelHiLo), "CourchevelHiLo");
-    EXPECT_EQ(game_type_name(static_cast<GameType>(10)), "?");
+    EXPECT_EQ(game_type_name(GameType::Badugi), "Badugi");
+    EXPECT_EQ(game_type_name(static_cast<GameType>(kGameTypeCount)), "?");
+    EXPECT_EQ(mixed_game_name(MixedGame::EightGame), "8-Game");
     EXPECT_EQ(bet_type_name(BetType::PotLimit), "PotLimit");
     EXPECT_EQ(bet_type_name(static_cast<BetType>(3)), "?");
     EXPECT_EQ(action_type_name(static_cast<ActionType>(kActionTypeCount)), "?");
@@ -166,6 +168,12 @@ TEST(Enumerations, ActionNamesAndPayloads) {
         {"AddOn", K::Purchase},
         {"Entry", K::Message},
         {"Insurance", K::Amount},
+        {"BringIn", K::Amount},
+        {"Complete", K::Amount},
+        {"DealtUp", K::Cards},
+        {"Discard", K::Cards},
+        {"Draw", K::Count},
+        {"StandPat", K::None},
     };
     for (std::size_t i = 0; i < kActionTypeCount; ++i) {
         const auto t = static_cast<ActionType>(i);
@@ -292,7 +300,7 @@ TEST(Cards, SetFromTextAndPrint) {
     EXPECT_EQ(card_set_text(CardSet::empty()), "[  ]");
     const CardSet two = CardSet::from_text("As Ks");
     EXPECT_NE(two, CardSet::empty());
-    EXPECT_EQ(two, (CardSet{{0x01, 0x0D, 0x01, 0x01, 0x01, 0x01}, 2}));
+    EXPECT_EQ(two, (CardSet{{0x01, 0x0D, 0x01, 0x01, 0x01, 0x01, 0x01}, 2}));
 }
 
 TEST(Cards, SetFaults) {
@@ -301,7 +309,7 @@ TEST(Cards, SetFaults) {
         const char* message;
     };
     const Case cases[] = {
-        {"As Kd 7c 2h 3s 4s 5s", "index out of bounds: the len is 6 but the index is 6"},
+        {"As Kd 7c 2h 3s 4s 5s 6s", "index out of bounds: the len is 7 but the index is 7"},
         {"As  Kd", "missing card"},
         {" As", "missing card"},
         {"As ", "missing card"},
@@ -311,13 +319,13 @@ TEST(Cards, SetFaults) {
     for (const Case& c : cases)
         EXPECT_EQ(fault_of([&] { CardSet::from_text(c.text); }), c.message) << c.text;
 
-    CardSet full = CardSet::from_text("As Kd 7c 2h 3s 4s");
+    CardSet full = CardSet::from_text("As Kd 7c 2h 3s 4s 5s");
     EXPECT_EQ(fault_of([&] { full.push(0x01); }),
-              "index out of bounds: the len is 6 but the index is 6");
+              "index out of bounds: the len is 7 but the index is 7");
     CardSet broken;
-    broken.count = 7;
+    broken.count = 8;
     EXPECT_EQ(fault_of([&] { card_set_text(broken); }),
-              "index out of bounds: the len is 6 but the index is 7");
+              "index out of bounds: the len is 7 but the index is 8");
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -1111,11 +1119,11 @@ TEST(TextForms, BrokenReferencesFault) {
         {"say message",
          [](HandStore& s) { s.actions[3] = bare(ActionType::Say, 2, 70u | 20u << 24); },
          "index out of bounds: the len is 74 but the index is 90"},
-        {"street cards", [](HandStore& s) { s.flops[0].cards.count = 7; },
-         "index out of bounds: the len is 6 but the index is 7"},
+        {"street cards", [](HandStore& s) { s.flops[0].cards.count = 8; },
+         "index out of bounds: the len is 7 but the index is 8"},
         {"action type",
          [](HandStore& s) { s.actions[0] = bare(static_cast<ActionType>(kActionTypeCount), 0); },
-         "internal error: entered unreachable code: Invalid action type: 34"},
+         "internal error: entered unreachable code: Invalid action type: 40"},
     };
     for (const Case& c : cases) {
         HandStore s = two_hands();

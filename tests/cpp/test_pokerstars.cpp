@@ -256,16 +256,16 @@ TEST(PokerStarsHeader, TableNameHoldingQuotes) {
 
 TEST(PokerStarsHeader, Faults) {
     Parts p;
-    // a tournament of a game other than Hold'em and Omaha fails as a cash hand of it does
+    // a tournament of a game no reader knows fails as a cash hand of it does
     p.hand_line =
-        "PokerStars Hand #5: Tournament #130326981, $10+$1 USD Razz Limit - Level I "
+        "PokerStars Hand #5: Tournament #130326981, $10+$1 USD Pineapple Limit - Level I "
         "(10/20) - 2008/12/29 14:33:21 ET";
-    EXPECT_EQ(fault_of(hand(p)), "game not read: Razz Limit");
+    EXPECT_EQ(fault_of(hand(p)), "game not read: Pineapple Limit");
     // and so does a mixed game's hand of one
     p.hand_line =
-        "PokerStars Hand #5: Tournament #130326981, $10+$1 USD HORSE (Razz Limit) - "
+        "PokerStars Hand #5: Tournament #130326981, $10+$1 USD HORSE (Pineapple Limit) - "
         "Level I (10/20) - 2008/12/29 14:33:21 ET";
-    EXPECT_EQ(fault_of(hand(p)), "game not read: Razz Limit");
+    EXPECT_EQ(fault_of(hand(p)), "game not read: Pineapple Limit");
     // no space after the colon: the byte after it is skipped unconditionally
     p.hand_line = "PokerStars Hand #5:Hold'em No Limit ($1/$2 USD) - 2021/03/04 05:06:07 ET";
     EXPECT_EQ(fault_of(hand(p)), "game not read: old'em No Limit");

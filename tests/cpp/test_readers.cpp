@@ -514,7 +514,7 @@ INSTANTIATE_TEST_SUITE_P(
         BracketCase{"[Ah Kd", hs::CardSet{}, 0, 0}));
 
 TEST(Brackets, BadCardsFault) {
-    for (const char* text : {"[]", "[Ah  Kd]", "[Ah Kd Qs Jc Tc 9c 8c]", "[Xx]"}) {
+    for (const char* text : {"[]", "[Ah  Kd]", "[Ah Kd Qs Jc Tc 9c 8c 7c]", "[Xx]"}) {
         EXPECT_THROW(hs::bracketed_cards(text), hs::Fault) << text;
     }
 }

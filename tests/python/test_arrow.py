@@ -19,7 +19,12 @@ pc = pytest.importorskip("pyarrow.compute")
 
 FOLDERS = ("pokerstars", "pokerstars_other", "pokerstars_tournaments", "pluribus", "ongame",
            "ggpoker", "winamax", "winning", "bovada", "pacificpoker", "partypoker")
-STREETS = ("predeal", "preflop", "flop", "turn", "river", "showdown", "summary")
+STREETS = ("predeal", "preflop", "flop", "turn", "river", "showdown", "summary", "seventh")
+# The rounds of the games without a board by their names in a flop game (stud's seventh street
+# is a round of its own).
+STREET_OF = {"third": "preflop", "fourth": "flop", "fifth": "turn", "sixth": "river",
+             "deal": "preflop", "draw": "flop", "first_draw": "flop", "second_draw": "turn",
+             "third_draw": "river"}
 # The JSON key of the value that an action type's `amount` column holds, where it is not "amount".
 AMOUNT_KEYS = {"finish": "prize", "rebuy": "chips", "addon": "chips"}
 TOURNAMENT_COLUMNS = ("tournament", "buy_in_kind", "buy_in_currency", "buy_in", "fee",
@@ -63,8 +68,8 @@ def expected_rows(hands: list) -> tuple:
             players.append((hd["id"], p["id"], p["name"], None if p["seat"] == 255 else p["seat"],
                             p["chips"]))
         runs = [("predeal", 0, hd["actions"]), ("preflop", 0, h["preflop"]["actions"])]
-        for kind in ("flop", "turn", "river", "showdown"):
-            runs += [(kind, k, s["actions"]) for k, s in enumerate(h[kind + "s"])]
+        for kind in ("flop", "turn", "river", "showdown", "seventh"):
+            runs += [(kind, k, s["actions"]) for k, s in enumerate(h.get(kind + "s", []))]
         # The summary's seat lines are no action rows: what they say is the players table's.
         for street, board, run in runs:
             for a in run:
@@ -108,7 +113,7 @@ def test_every_corpus_file_matches_its_native_json(folder):
             position.append(position[-1] + (s == 0))
         assert seq == [i for n in range(len(doc))
                        for i in range(sum(1 for r in want_actions if r[0] == n))], path
-        streets = [STREETS.index(s) for s in actions.column("street").to_pylist()]
+        streets = [STREETS.index(STREET_OF.get(s, s)) for s in actions.column("street").to_pylist()]
         got_actions = list(zip(position[1:], actions.column("hand_id").to_pylist(), streets,
                                *(actions.column(c).to_pylist()
                                  for c in ("board", "player", "amount", "all_in"))))

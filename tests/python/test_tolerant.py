@@ -242,7 +242,7 @@ def test_files_of_an_unknown_site_in_cp1252_name_it(name):
 # begins "PokerStars ", as the format does).
 HEADER_STYLE = re.compile(r"PokerStars (?:Zoom Hand|Hand|Game|Home Game) #\d+: ")
 EVERY_FILE = sorted(CORPUS.rglob("*.txt")) if CORPUS.is_dir() else []
-XML_ROOT = re.compile(r"\ufeff?\s*(?:<\?xml[^>]*\?>\s*)?<session[\s>]")
+XML_ROOT = re.compile(r"\ufeff?\s*(?:<\?xml[^>]*\?>\s*)?<(?:session|description)[\s>/]")
 XML_GAME = re.compile(r"<game[\s>]")
 
 
@@ -258,7 +258,7 @@ def test_every_hand_start_is_returned_or_reported(path):
         assert re.match("Invalid poker website - |Parser has not been implemented for ", str(e))
         return
     rejected = [r for r in view.rejected if r.line > 0]
-    if XML_ROOT.match(text):  # an XML history: each <game> element is a hand
+    if XML_ROOT.match(text):  # an XML history (iPoker, Merge): each <game> element is a hand
         lines = lines_of(text.removeprefix("\ufeff"))
         assert len(view) + len(rejected) == len(XML_GAME.findall(text))
         assert all(XML_GAME.search(lines[r.line - 1]) for r in rejected)

@@ -1,0 +1,59 @@
+// One text parsed in pieces on the pool gives what one parse of the whole text gives: the same
+// hands (their JSON), the same rejections (line numbers in the whole text) and the same fault.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "batch/split.hpp"
+#include "export/json.hpp"
+#include "support.hpp"
+
+namespace {
+
+using namespace hs;
+
+// The JSON of a parse, its rejections, its error, or the message of the fault it raised.
+std::string outcome(const std::function<ParseResult()>& parse) {
+    try {
+        const ParseResult r = parse();
+        std::string out =
+            r.ok()
+                ? std::string(
+                      to_json_native(*r.store, Span::make(0, r.store->hands.size())).value().view())
+                : "error: " + r.error;
+        for (const Rejection& j : r.rejected) {
+            out += '\n';
+            out += std::to_string(j.line);
+            out.append(" ").append(j.hand_id).append(" ").append(j.reason);
+        }
+        return out;
+    } catch (const Fault& f) {
+        return "fault: " + f.message();
+    }
+}
+
+// Every corpus text, alone, with its damaged copy after it (a hand cut short, so that pieces
+// meet rejections) and with an end marker inside, both modes, cut into as many pieces as it has
+// room for.
+TEST(Split, PiecesGiveTheWholeTextsParse) {
+    const std::vector<std::string> paths = test::corpus_paths();
+    if (paths.empty()) GTEST_SKIP() << "corpus not available";
+    for (const std::string& path : paths) {
+        const std::string text = test::read_file(path);
+        std::string damaged = text;
+        if (const std::size_t cut = damaged.find("*** FLOP"); cut != std::string::npos)
+            damaged.erase(cut, 20);
+        const std::string twice = text + "\n\n\n" + damaged + "\n\n\n" + text;
+        const std::string marked = text + "\n\n\n@@@\n\n\n" + text;  // the end marker stops
+        for (const std::string* t : {&text, &twice, &marked}) {
+            for (Errors e : {Errors::Strict, Errors::Skip}) {
+                const std::string whole = outcome([&] { return parse_text(*t, e); });
+                EXPECT_EQ(outcome([&] { return parse_text_on_pool(*t, e, 6, 1); }), whole) << path;
+            }
+        }
+    }
+}
+
+}  // namespace

@@ -1,0 +1,194 @@
+"""Stud, razz, the draw games, badugi and the mixed rotations: every such hand of the corpus is
+returned (pinned per file) and its money adds up, and golden hands are checked field by field."""
+import json
+
+import pytest
+
+import handscribe
+from conftest import CORPUS, needs_corpus
+
+pa = pytest.importorskip("pyarrow")
+
+# file -> hands returned, every one of a game without a board or of a mixed rotation
+PINS = {
+    "stats_reference/pokerstars/cash__7-StudHL-USD-0.04-0.08-200911.Cardtest.txt": 1,
+    "stats_reference/pokerstars/cash__2-7_Single_Draw-NL-USD-0.25-0.50-201106.standspat.txt": 1,
+    "pokerstars_other/jejellyroll-fr_fpdb-3/Razz-8max-USD-200-15-201009.bracket.in.alias.txt": 1,
+    "pokerstars_other/jejellyroll-fr_fpdb-3/LBad-USD-SNG8-201011.txt": 104,
+    "pokerstars_other/jejellyroll-fr_fpdb-3/LBad-USD-MTT8-201011.txt": 78,
+    "pokerstars_tournaments/jejellyroll-fr_fpdb-3/MPLO-6max-MTT-USD-27-201605.txt": 2,
+}
+
+
+def load(rel):
+    view = handscribe.parse_path(str(CORPUS / rel), encoding="auto")
+    return view, json.loads(handscribe.to_json(view)), view.to_arrow()
+
+
+@needs_corpus
+@pytest.mark.parametrize("rel", sorted(PINS))
+def test_every_hand_is_returned_and_its_money_adds_up(rel):
+    view, doc, tables = load(rel)
+    assert len(view) == PINS[rel]
+    hands = pa.table(tables.hands).to_pylist()
+    players = pa.table(tables.players).to_pylist()
+    for h in hands:
+        net = sum(p["net"] for p in players if p["hand_id"] == h["hand_id"])
+        assert net + h["rake"] == pytest.approx(0, abs=1e-9), h["hand_id"]
+    for h in doc:
+        game = h["header"]["game_type"]
+        assert game not in ("HoldEm",), rel
+        # the board stays empty; only stud has a seventh street
+        assert all(not s["cards"] for k in ("flops", "turns", "rivers") for s in h[k])
+        assert ("sevenths" in h) == (game not in ("Omaha", "FiveCardOmaha"))
+
+
+def actions_of(tables, hand_id):
+    rows = pa.table(tables.actions).to_pylist()
+    players = {(p["hand_id"], p["player"]): p["name"]
+               for p in pa.table(tables.players).to_pylist()}
+    return [(r["street"], players.get((hand_id, r["player"])), r["action"], r["amount"],
+             r["cards"]) for r in rows if r["hand_id"] == hand_id]
+
+
+@needs_corpus
+def test_stud_hi_lo_showdown_with_a_bring_in_and_a_split_pot():
+    view, doc, tables = load("stats_reference/pokerstars/cash__7-StudHL-USD-0.04-0.08-200911"
+                             ".Cardtest.txt")
+    [h] = doc
+    assert h["header"]["game_type"] == "SevenCardStudHiLo"
+    assert h["header"]["bet_type"] == "Limit"
+    assert [s["id"] for s in h["flops"] + h["turns"] + h["rivers"] + h["sevenths"]
+            + h["showdowns"]] == [0, 1, 2, 3, 4]
+    acts = actions_of(tables, "35874676388")
+    assert acts[8] == ("third", "u.pressure", "DealtUp", None, ["Td"])
+    assert acts[12:14] == [("third", "Hero", "Dealt", None, ["7c", "3s"]),
+                           ("third", "Hero", "DealtUp", None, ["5h"])]
+    assert acts[17] == ("third", "denny501", "BringIn", 0.02, None)
+    assert ("seventh", "Hero", "Dealt", None, ["4d"]) in acts
+    assert ("sixth", "Soroka69", "DealtUp", None, ["2s"]) in acts
+    players = {p["name"]: p for p in pa.table(tables.players).to_pylist()}
+    assert players["Hero"]["is_hero"] and players["Hero"]["hole_cards"] == ["7c", "3s"]
+    # the hi half and the lo half, $0.40 each, out of $0.84 with $0.04 rake
+    assert [(w["player_id"], w["amount"]) for w in h["summary"]["winners"]] == [(2, 0.4), (4, 0.4)]
+    assert {n: round(p["net"], 2) for n, p in players.items() if p["net"]} == {
+        "u.pressure": -0.01, "123smoothie": -0.03, "gashpor": 0.13, "denny501": -0.03,
+        "Hero": 0.13, "TomSludge": -0.01, "Soroka69": -0.19, "rdiezchang": -0.03}
+    assert all(p["position"] is None for p in players.values())
+    assert not players["denny501"]["vpip"] and players["Hero"]["vpip"]
+    [hand] = view
+    assert hand.mixed is None and hand.game == "SevenCardStudHiLo"
+
+
+@needs_corpus
+def test_razz_hand():
+    _view, doc, tables = load("pokerstars_other/jejellyroll-fr_fpdb-3/Razz-8max-USD-200-15-201009"
+                             ".bracket.in.alias.txt")
+    [h] = doc
+    assert h["header"]["game_type"] == "Razz" and h["header"]["is_tournament"]
+    acts = actions_of(tables, "49382949075")
+    assert acts[8:12] == [("third", "Player0", "DealtUp", None, ["Jh"]),
+                          ("third", "Player1", "DealtUp", None, ["3d"]),
+                          ("third", "Hero", "Dealt", None, ["3c", "Ac"]),
+                          ("third", "Hero", "DealtUp", None, ["5s"])]
+    assert ("third", "Player5", "BringIn", 15.0, None) in acts
+    # a name with brackets of its own
+    assert ("fifth", "PC [Mittel]", "DealtUp", None, ["4s"]) in acts
+    show = [a for a in h["showdowns"][0]["actions"] if a["type"] == "show"]
+    assert [len(a["cards"]) for a in show] == [7, 7]
+    players = {p["name"]: p for p in pa.table(tables.players).to_pylist()}
+    assert players["PC [Mittel]"]["net"] == 1145 - 10 - 200 - 50 - 100  # ante, 3rd, 4th, 5th
+
+
+@needs_corpus
+def test_badugi_with_three_draws():
+    view, doc, tables = load("pokerstars_other/jejellyroll-fr_fpdb-3/LBad-USD-SNG8-201011.txt")
+    h = doc[0]
+    assert h["header"]["game_type"] == "Badugi"
+    acts = actions_of(tables, h["header"]["id"])
+    draws = [a for a in acts if a[2] in ("Discard", "Draw", "StandPat")]
+    assert draws == [
+        ("first_draw", "Player3", "StandPat", None, None),
+        ("first_draw", "Player5", "Discard", None, ["3c", "Qc"]),
+        ("first_draw", "Player6", "Draw", None, None),
+        ("second_draw", "Player5", "Discard", None, ["3h"]),
+        ("second_draw", "Player6", "Draw", None, None),
+        ("third_draw", "Player5", "Discard", None, ["9h"]),
+        ("third_draw", "Player6", "Draw", None, None)]
+    assert ("first_draw", "Player5", "Dealt", None, ["2c", "Ah"]) in acts
+    assert [a["count"] for a in h["flops"][0]["actions"] if a["type"] == "draw"] == [1]
+    assert h["showdowns"][0]["actions"][0]["cards"] == ["5h", "2c", "Ah", "9d"]
+    assert view[0].hero.name == "Player5"
+
+
+@needs_corpus
+def test_single_draw_without_a_draw_line():
+    _view, doc, _tables = load("stats_reference/pokerstars/cash__2-7_Single_Draw-NL-USD-0.25-0.50"
+                             "-201106.standspat.txt")
+    [h] = doc
+    assert h["header"]["game_type"] == "SingleDraw27"
+    # the draw opens the round after the deal
+    assert [a["type"] for a in h["flops"][0]["actions"]] == ["draw", "stand_pat", "check", "check"]
+    assert [a["type"] for a in h["preflop"]["actions"]][-2:] == ["call", "fold"]
+
+
+@needs_corpus
+def test_mixed_rotation_is_kept_beside_the_game_of_the_hand():
+    view, doc, _ = load("pokerstars_tournaments/jejellyroll-fr_fpdb-3/MPLO-6max-MTT-USD-27"
+                        "-201605.txt")
+    assert [(h.mixed, h.game) for h in view] == [("Mixed Omaha", "FiveCardOmaha"),
+                                                 ("Mixed Omaha", "Omaha")]
+    assert [h["header"]["mixed"] for h in doc] == ["Mixed Omaha", "Mixed Omaha"]
+
+
+HORSE = """PokerStars Game #27853487426: HORSE (Razz Limit, $0.10/$0.20) - 2009/05/06 7:31:42 ET
+Table 'Aase II' 8-max
+Seat 1: Ann ($5 in chips)
+Seat 2: Bob ($5 in chips)
+Ann: posts the ante $0.02
+Bob: posts the ante $0.02
+*** 3rd STREET ***
+Dealt to Ann [Kh]
+Dealt to Bob [2c 3d 4s]
+Ann: brings in for $0.05
+Bob: completes it to $0.10
+Ann: folds
+Uncalled bet ($0.05) returned to Bob
+Bob collected $0.14 from pot
+Bob: doesn't show hand
+*** SUMMARY ***
+Total pot $0.14 | Rake $0
+Seat 1: Ann folded on the 3rd Street
+Seat 2: Bob collected ($0.14)
+
+
+
+PokerStars Game #27853487427: HORSE (Hold'em Limit, $0.10/$0.20) - 2009/05/06 7:32:42 ET
+Table 'Aase II' 8-max Seat #1 is the button
+Seat 1: Ann ($4.93 in chips)
+Seat 2: Bob ($5.07 in chips)
+Ann: posts small blind $0.05
+Bob: posts big blind $0.10
+*** HOLE CARDS ***
+Dealt to Bob [Ah Kh]
+Ann: folds
+Uncalled bet ($0.05) returned to Bob
+Bob collected $0.10 from pot
+*** SUMMARY ***
+Total pot $0.10 | Rake $0
+Seat 1: Ann (button) (small blind) folded before Flop
+Seat 2: Bob (big blind) collected ($0.10)
+"""
+
+
+def test_horse_rotation_change():
+    view = handscribe.parse_str(HORSE)
+    assert [(h.mixed, h.game, h.bet_type) for h in view] == [("HORSE", "Razz", "Limit"),
+                                                             ("HORSE", "HoldEm", "Limit")]
+    tables = view.to_arrow()
+    players = pa.table(tables.players).to_pylist()
+    assert [(p["name"], round(p["net"], 2), p["vpip"], p["pfr"]) for p in players][:2] == [
+        ("Ann", -0.07, False, False), ("Bob", 0.07, True, True)]
+    hands = pa.table(tables.hands).to_pylist()
+    assert [(h["small_blind"], h["big_blind"], h["button_seat"]) for h in hands] == [
+        (0.1, 0.2, None), (0.1, 0.2, 1)]
