@@ -1,7 +1,8 @@
 """BetOnline, Everleaf and Cake, and the rooms that copy the first two's layouts (PayNoRake,
 Grand Poker: hands written for the tests): every hand of every file returned, or rejected with its
-reason, each with its room's site and every action's player named; one golden hand per site. The money of
-each hand adds up in test_facts.py (the hands that contradict themselves are listed there)."""
+reason, each with its room's site and every action's player named; one golden hand per site. The
+money of each hand adds up in test_facts.py (the hands that contradict themselves are listed
+there)."""
 import json
 import re
 from pathlib import Path
