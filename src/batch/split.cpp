@@ -56,6 +56,22 @@ std::vector<std::size_t> piece_starts(std::string_view body, std::string_view se
     return starts;
 }
 
+// Whether a line of the text begins with "@@@": the end marker ends a parse there, so that the
+// pieces after it must not be read. A byte search for the rare '@'.
+bool has_end_marker(std::string_view text) {
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    while (p < end) {
+        const void* at = std::memchr(p, '@', static_cast<std::size_t>(end - p));
+        if (at == nullptr) return false;
+        const char* a = static_cast<const char*>(at);
+        const bool line_start = a == text.data() || a[-1] == '\n' || a[-1] == '\r';
+        if (line_start && end - a >= 3 && a[1] == '@' && a[2] == '@') return true;
+        p = a + 1;
+    }
+    return false;
+}
+
 struct Piece {
     ParseResult result;
     std::exception_ptr fault;
@@ -64,76 +80,154 @@ struct Piece {
 
 }  // namespace
 
-void append_store(HandStore& into, const HandStore& from) {
-    const std::uint64_t text = into.text.size(), players = into.players.size(),
-                        flops = into.flops.size(), turns = into.turns.size(),
-                        rivers = into.rivers.size(), showdowns = into.showdowns.size(),
-                        actions = into.actions.size(), amounts = into.amounts.size(),
-                        cards = into.card_sets.size(), winners = into.winners.size(),
-                        tournaments = into.tournaments.size();
-    into.text.append(from.text);
-    into.amounts.insert(into.amounts.end(), from.amounts.begin(), from.amounts.end());
-    into.card_sets.insert(into.card_sets.end(), from.card_sets.begin(), from.card_sets.end());
-    into.winners.insert(into.winners.end(), from.winners.begin(), from.winners.end());
-    into.hands.reserve(into.hands.size() + from.hands.size());
-    for (Hand h : from.hands) {
-        h.header.id = moved(h.header.id, text);
-        h.header.table_name = moved(h.header.table_name, text);
-        if (h.header.tournament != kNoTournament)
-            h.header.tournament = static_cast<std::uint32_t>(h.header.tournament + tournaments);
-        h.header.players = moved(h.header.players, players);
-        h.header.actions = moved(h.header.actions, actions);
-        h.preflop.actions = moved(h.preflop.actions, actions);
-        h.flops = moved(h.flops, flops);
-        h.turns = moved(h.turns, turns);
-        h.rivers = moved(h.rivers, rivers);
-        h.showdowns = moved(h.showdowns, showdowns);
-        h.summary.winners = moved(h.summary.winners, winners);
-        h.summary.actions = moved(h.summary.actions, actions);
-        h.text_start += text;
-        into.hands.push_back(h);
+namespace {
+
+// The lengths of a store's lists, where the next store's records go.
+struct Bases {
+    std::uint64_t text, players, flops, turns, rivers, showdowns, sevenths, actions, amounts, cards,
+        winners, tournaments;
+    static Bases of(const HandStore& s) {
+        return {s.text.size(),    s.players.size(),   s.flops.size(),    s.turns.size(),
+                s.rivers.size(),  s.showdowns.size(), s.sevenths.size(), s.actions.size(),
+                s.amounts.size(), s.card_sets.size(), s.winners.size(),  s.tournaments.size()};
     }
-    into.players.reserve(into.players.size() + from.players.size());
-    for (Player p : from.players) {
-        p.name = moved(p.name, text);
-        into.players.push_back(p);
+    Bases operator+(const Bases& o) const {
+        return {text + o.text,         players + o.players, flops + o.flops,
+                turns + o.turns,       rivers + o.rivers,   showdowns + o.showdowns,
+                sevenths + o.sevenths, actions + o.actions, amounts + o.amounts,
+                cards + o.cards,       winners + o.winners, tournaments + o.tournaments};
     }
-    const auto streets = [actions](std::vector<Street>& to, const std::vector<Street>& list) {
-        to.reserve(to.size() + list.size());
-        for (Street s : list) {
-            s.actions = moved(s.actions, actions);
-            to.push_back(s);
-        }
-    };
-    streets(into.flops, from.flops);
-    streets(into.turns, from.turns);
-    streets(into.rivers, from.rivers);
-    streets(into.showdowns, from.showdowns);
-    into.actions.reserve(into.actions.size() + from.actions.size());
-    for (const Action& a : from.actions) {
-        std::uint64_t base = 0;
-        switch (payload_kind(a.type())) {
-            case PayloadKind::Cards: base = a.payload() == kNoCards ? 0 : cards; break;
-            case PayloadKind::CashOut:
-            case PayloadKind::Finish:
-            case PayloadKind::Bounty:
-            case PayloadKind::Purchase: base = amounts; break;
-            default: break;  // amounts, seats, and messages (placed from the hand's text start)
-        }
-        const std::uint64_t payload = a.payload() + base;
-        if (payload > 0xFFFFFFFFu) fault_index(payload, 0xFFFFFFFFu);
-        into.actions.push_back(
-            Action::make(a.type(), a.player_id(), static_cast<std::uint32_t>(payload)));
-    }
-    into.tournaments.reserve(into.tournaments.size() + from.tournaments.size());
-    for (Tournament t : from.tournaments) {
-        t.id = moved(t.id, text);
-        t.level = moved(t.level, text);
-        t.match_round = moved(t.match_round, text);
-        t.bounties = moved(t.bounties, amounts);
-        into.tournaments.push_back(t);
+};
+
+template <class T, class F>
+void append_moved(std::vector<T>& to, const std::vector<T>& from, F&& move) {
+    for (T item : from) {
+        move(item);
+        to.push_back(item);
     }
 }
+
+// Every list of the store and every reference in its records is moved here: a store that
+// gains one must be joined here too.
+static_assert(sizeof(HandStore) == sizeof(std::string) + 12 * sizeof(std::vector<int>),
+              "a list added to HandStore must be joined by append_list");
+static_assert(sizeof(Hand) == 200, "a reference added to Hand must be moved by append_list");
+
+// The lists that append_stores fills, each on its own: the lists are independent of each other,
+// so that several stores are joined with one job per list.
+constexpr std::size_t kListCount = 10;
+
+void append_list(std::size_t list, HandStore& into, const HandStore& from, const Bases& b) {
+    switch (list) {
+        case 0:
+            into.text.append(from.text);
+            into.amounts.insert(into.amounts.end(), from.amounts.begin(), from.amounts.end());
+            into.card_sets.insert(into.card_sets.end(), from.card_sets.begin(),
+                                  from.card_sets.end());
+            into.winners.insert(into.winners.end(), from.winners.begin(), from.winners.end());
+            return;
+        case 1:
+            append_moved(into.hands, from.hands, [&b](Hand& h) {
+                h.header.id = moved(h.header.id, b.text);
+                h.header.table_name = moved(h.header.table_name, b.text);
+                if (h.header.tournament != kNoTournament)
+                    h.header.tournament =
+                        static_cast<std::uint32_t>(h.header.tournament + b.tournaments);
+                h.header.players = moved(h.header.players, b.players);
+                h.header.actions = moved(h.header.actions, b.actions);
+                h.preflop.actions = moved(h.preflop.actions, b.actions);
+                h.flops = moved(h.flops, b.flops);
+                h.turns = moved(h.turns, b.turns);
+                h.rivers = moved(h.rivers, b.rivers);
+                h.showdowns = moved(h.showdowns, b.showdowns);
+                h.sevenths = moved(h.sevenths, b.sevenths);
+                h.summary.winners = moved(h.summary.winners, b.winners);
+                h.summary.actions = moved(h.summary.actions, b.actions);
+                h.text_start += b.text;
+            });
+            return;
+        case 2:
+            append_moved(into.players, from.players,
+                         [&b](Player& p) { p.name = moved(p.name, b.text); });
+            return;
+        case 3:
+        case 4:
+        case 5:
+        case 6:
+        case 8: {
+            std::vector<Street>* const to[] = {&into.flops,     &into.turns, &into.rivers,
+                                               &into.showdowns, nullptr,     &into.sevenths};
+            const std::vector<Street>* const lists[] = {
+                &from.flops, &from.turns, &from.rivers, &from.showdowns, nullptr, &from.sevenths};
+            append_moved(*to[list - 3], *lists[list - 3],
+                         [&b](Street& s) { s.actions = moved(s.actions, b.actions); });
+            return;
+        }
+        case 7:
+            append_moved(into.actions, from.actions, [&b](Action& a) {
+                std::uint64_t base = 0;
+                switch (payload_kind(a.type())) {
+                    case PayloadKind::Cards: base = a.payload() == kNoCards ? 0 : b.cards; break;
+                    case PayloadKind::CashOut:
+                    case PayloadKind::Finish:
+                    case PayloadKind::Bounty:
+                    case PayloadKind::Purchase: base = b.amounts; break;
+                    default: break;  // amounts, seats, messages (placed from the hand's start)
+                }
+                const std::uint64_t payload = a.payload() + base;
+                if (payload > 0xFFFFFFFFu) fault_index(payload, 0xFFFFFFFFu);
+                a = Action::make(a.type(), a.player_id(), static_cast<std::uint32_t>(payload));
+            });
+            return;
+        case 9:
+            append_moved(into.tournaments, from.tournaments, [&b](Tournament& t) {
+                t.id = moved(t.id, b.text);
+                t.level = moved(t.level, b.text);
+                t.match_round = moved(t.match_round, b.text);
+                t.bounties = moved(t.bounties, b.amounts);
+            });
+            return;
+        default: return;
+    }
+}
+
+// Appends every store of `from` to `into`, in order, every reference moved by the lengths of
+// the lists before it; one job per list on up to `threads`
+// threads.
+void append_stores(HandStore& into, const std::vector<const HandStore*>& from,
+                   std::size_t threads) {
+    std::vector<Bases> bases{Bases::of(into)};
+    for (const HandStore* s : from) bases.push_back(bases.back() + Bases::of(*s));
+    const Bases& total = bases.back();
+    std::size_t hands = into.hands.size();
+    for (const HandStore* s : from) hands += s->hands.size();
+    pool::run_each(
+        kListCount,
+        [&](std::size_t list) {
+            switch (list) {  // one allocation per list
+                case 0:
+                    into.text.reserve(total.text);
+                    into.amounts.reserve(total.amounts);
+                    into.card_sets.reserve(total.cards);
+                    into.winners.reserve(total.winners);
+                    break;
+                case 1: into.hands.reserve(hands); break;
+                case 2: into.players.reserve(total.players); break;
+                case 3: into.flops.reserve(total.flops); break;
+                case 4: into.turns.reserve(total.turns); break;
+                case 5: into.rivers.reserve(total.rivers); break;
+                case 6: into.showdowns.reserve(total.showdowns); break;
+                case 7: into.actions.reserve(total.actions); break;
+                case 8: into.sevenths.reserve(total.sevenths); break;
+                default: into.tournaments.reserve(total.tournaments); break;
+            }
+            for (std::size_t i = 0; i < from.size(); ++i)
+                append_list(list, into, *from[i], bases[i]);
+        },
+        threads);
+}
+
+}  // namespace
 
 ParseResult parse_text_on_pool(std::string_view text, Errors errors, std::size_t jobs,
                                std::size_t min_piece) {
@@ -148,8 +242,7 @@ ParseResult parse_text_on_pool(std::string_view text, Errors errors, std::size_t
     // The first hand line up to its '#': every hand of a PokerStars-layout text begins so.
     const std::size_t lf = body.find('\n');
     const std::size_t hash = body.substr(0, std::min<std::size_t>(lf, 64)).find('#');
-    if (lf == std::string_view::npos || hash == std::string_view::npos ||
-        memmem(body.data(), body.size(), "@@@", 3) != nullptr)  // an end marker stops a parse
+    if (lf == std::string_view::npos || hash == std::string_view::npos || has_end_marker(body))
         return parse_text(text, errors);
     const bool pair = lf > 0 && body[lf - 1] == '\r';
     const std::vector<std::size_t> starts =
@@ -183,13 +276,11 @@ ParseResult parse_text_on_pool(std::string_view text, Errors errors, std::size_t
             out.rejected.push_back(std::move(r));
         }
         lines += p.lines;
-        if (out.store == nullptr) {
-            out.store = std::move(p.result.store);
-        } else {
-            append_store(*out.store, *p.result.store);
-            p.result.store.reset();
-        }
     }
+    out.store = std::move(pieces[0].result.store);
+    std::vector<const HandStore*> rest;
+    for (std::size_t i = 1; i < pieces.size(); ++i) rest.push_back(pieces[i].result.store.get());
+    append_stores(*out.store, rest, threads);
     return out;
 }
 

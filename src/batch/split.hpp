@@ -26,8 +26,4 @@ ParseResult parse_text_on_pool(std::string_view text, Errors errors, std::size_t
 ParseResult parse_file_on_pool(const std::string& path, Errors errors, Encoding encoding,
                                std::size_t jobs = 0);
 
-// Appends the records of `from` to `into`, every reference of `from` moved by the lengths of
-// `into`'s lists.
-void append_store(HandStore& into, const HandStore& from);
-
 }  // namespace hs

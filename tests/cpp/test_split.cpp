@@ -34,8 +34,9 @@ std::string outcome(const std::function<ParseResult()>& parse) {
     }
 }
 
-// Every corpus text, alone and with its damaged copy after it (a hand cut short, so that pieces
-// meet rejections), both modes, cut into as many pieces as it has room for.
+// Every corpus text, alone, with its damaged copy after it (a hand cut short, so that pieces
+// meet rejections) and with an end marker inside, both modes, cut into as many pieces as it has
+// room for.
 TEST(Split, PiecesGiveTheWholeTextsParse) {
     const std::vector<std::string> paths = test::corpus_paths();
     if (paths.empty()) GTEST_SKIP() << "corpus not available";
@@ -45,7 +46,8 @@ TEST(Split, PiecesGiveTheWholeTextsParse) {
         if (const std::size_t cut = damaged.find("*** FLOP"); cut != std::string::npos)
             damaged.erase(cut, 20);
         const std::string twice = text + "\n\n\n" + damaged + "\n\n\n" + text;
-        for (const std::string* t : {&text, &twice}) {
+        const std::string marked = text + "\n\n\n@@@\n\n\n" + text;  // the end marker stops
+        for (const std::string* t : {&text, &twice, &marked}) {
             for (Errors e : {Errors::Strict, Errors::Skip}) {
                 const std::string whole = outcome([&] { return parse_text(*t, e); });
                 EXPECT_EQ(outcome([&] { return parse_text_on_pool(*t, e, 6, 1); }), whole) << path;
