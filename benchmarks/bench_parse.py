@@ -41,7 +41,8 @@ SITES = {"PokerStars": ("pokerstars", None), "Pluribus": ("pluribus", None),
          "Bovada": ("bovada", "Bovada Hand #"), "Ignition": ("bovada", "Ignition Hand #"),
          "888poker": ("pacificpoker", None), "PartyPoker": ("partypoker", None),
          "iPoker": ("ipoker", None), "Merge": ("merge", None), "Full Tilt": ("fulltiltpoker", None),
-         "PokerNow": ("pokernow", None)}
+         "PokerNow": ("pokernow", None), "BetOnline": ("betonline", "BetOnline Poker"),
+         "Everleaf": ("everleaf", "Everleaf Gaming"), "Cake": ("cake", "Hand#")}
 # The site name of each folder's hands, where the folder holds another site's file too.
 SITE_NAMES = {"pacificpoker": "PacificPoker", "partypoker": "PartyPoker", "ipoker": "IPoker",
               "fulltiltpoker": "FullTiltPoker", "merge": "Merge"}

@@ -54,7 +54,8 @@ PARQUET_GROUP_BYTES = 64 * 2**20
 
 SITES = ("PokerStars (cash and tournaments, and the Pluribus logs written in its layout), "
          "GGPoker, Winamax, OnGame, Winning Poker Network (both layouts), Bovada / Ignition / "
-         "Bodog, 888poker, PartyPoker, Full Tilt Poker, PokerNow (club log exports)")
+         "Bodog, 888poker, PartyPoker, Full Tilt Poker, PokerNow (club log exports), BetOnline "
+         "(and its skins; PayNoRake), Everleaf (and Partouche; Grand Poker), Cake")
 GAMES = ("Hold'em, Omaha and Omaha Hi/Lo (4, 5 or 6 cards), short-deck Hold'em and Courchevel, "
          "in no-limit, pot-limit and fixed-limit; stud, razz and draw hands are left out")
 EXIT_HELP = f"""\

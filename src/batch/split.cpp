@@ -84,18 +84,18 @@ namespace {
 
 // The lengths of a store's lists, where the next store's records go.
 struct Bases {
-    std::uint64_t text, players, flops, turns, rivers, showdowns, actions, amounts, cards, winners,
-        tournaments;
+    std::uint64_t text, players, flops, turns, rivers, showdowns, sevenths, actions, amounts, cards,
+        winners, tournaments;
     static Bases of(const HandStore& s) {
-        return {s.text.size(),      s.players.size(),   s.flops.size(),      s.turns.size(),
-                s.rivers.size(),    s.showdowns.size(), s.actions.size(),    s.amounts.size(),
-                s.card_sets.size(), s.winners.size(),   s.tournaments.size()};
+        return {s.text.size(),    s.players.size(),   s.flops.size(),    s.turns.size(),
+                s.rivers.size(),  s.showdowns.size(), s.sevenths.size(), s.actions.size(),
+                s.amounts.size(), s.card_sets.size(), s.winners.size(),  s.tournaments.size()};
     }
     Bases operator+(const Bases& o) const {
-        return {text + o.text,       players + o.players,        flops + o.flops,
-                turns + o.turns,     rivers + o.rivers,          showdowns + o.showdowns,
-                actions + o.actions, amounts + o.amounts,        cards + o.cards,
-                winners + o.winners, tournaments + o.tournaments};
+        return {text + o.text,         players + o.players, flops + o.flops,
+                turns + o.turns,       rivers + o.rivers,   showdowns + o.showdowns,
+                sevenths + o.sevenths, actions + o.actions, amounts + o.amounts,
+                cards + o.cards,       winners + o.winners, tournaments + o.tournaments};
     }
 };
 
@@ -107,9 +107,15 @@ void append_moved(std::vector<T>& to, const std::vector<T>& from, F&& move) {
     }
 }
 
-// The lists that append_store fills, each on its own: the lists are independent of each other,
+// Every list of the store and every reference in its records is moved here: a store that
+// gains one must be joined here too.
+static_assert(sizeof(HandStore) == sizeof(std::string) + 12 * sizeof(std::vector<int>),
+              "a list added to HandStore must be joined by append_list");
+static_assert(sizeof(Hand) == 200, "a reference added to Hand must be moved by append_list");
+
+// The lists that append_stores fills, each on its own: the lists are independent of each other,
 // so that several stores are joined with one job per list.
-constexpr std::size_t kListCount = 9;
+constexpr std::size_t kListCount = 10;
 
 void append_list(std::size_t list, HandStore& into, const HandStore& from, const Bases& b) {
     switch (list) {
@@ -134,6 +140,7 @@ void append_list(std::size_t list, HandStore& into, const HandStore& from, const
                 h.turns = moved(h.turns, b.turns);
                 h.rivers = moved(h.rivers, b.rivers);
                 h.showdowns = moved(h.showdowns, b.showdowns);
+                h.sevenths = moved(h.sevenths, b.sevenths);
                 h.summary.winners = moved(h.summary.winners, b.winners);
                 h.summary.actions = moved(h.summary.actions, b.actions);
                 h.text_start += b.text;
@@ -146,11 +153,12 @@ void append_list(std::size_t list, HandStore& into, const HandStore& from, const
         case 3:
         case 4:
         case 5:
-        case 6: {
-            std::vector<Street>* const to[] = {&into.flops, &into.turns, &into.rivers,
-                                               &into.showdowns};
-            const std::vector<Street>* const lists[] = {&from.flops, &from.turns, &from.rivers,
-                                                        &from.showdowns};
+        case 6:
+        case 8: {
+            std::vector<Street>* const to[] = {&into.flops,     &into.turns, &into.rivers,
+                                               &into.showdowns, nullptr,     &into.sevenths};
+            const std::vector<Street>* const lists[] = {
+                &from.flops, &from.turns, &from.rivers, &from.showdowns, nullptr, &from.sevenths};
             append_moved(*to[list - 3], *lists[list - 3],
                          [&b](Street& s) { s.actions = moved(s.actions, b.actions); });
             return;
@@ -171,7 +179,7 @@ void append_list(std::size_t list, HandStore& into, const HandStore& from, const
                 a = Action::make(a.type(), a.player_id(), static_cast<std::uint32_t>(payload));
             });
             return;
-        default:
+        case 9:
             append_moved(into.tournaments, from.tournaments, [&b](Tournament& t) {
                 t.id = moved(t.id, b.text);
                 t.level = moved(t.level, b.text);
@@ -180,6 +188,7 @@ void append_list(std::size_t list, HandStore& into, const HandStore& from, const
                 t.bounties = moved(t.bounties, b.amounts);
             });
             return;
+        default: return;
     }
 }
 
@@ -210,6 +219,7 @@ void append_stores(HandStore& into, const std::vector<const HandStore*>& from,
                 case 5: into.rivers.reserve(total.rivers); break;
                 case 6: into.showdowns.reserve(total.showdowns); break;
                 case 7: into.actions.reserve(total.actions); break;
+                case 8: into.sevenths.reserve(total.sevenths); break;
                 default: into.tournaments.reserve(total.tournaments); break;
             }
             for (std::size_t i = 0; i < from.size(); ++i)

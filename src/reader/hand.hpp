@@ -250,6 +250,13 @@ inline bool to_hand_start(Parser& p) noexcept {
 void take_back(HandBuilder& b, std::uint64_t first_line, std::string_view reason,
                std::string_view line, std::vector<Rejection>& rejected);
 
+// The hand start of a layout whose rooms write their own name before the same words ("Bodog UK
+// Hand #", "Gear Poker Game #"): the text's first line (after white space and a byte-order mark)
+// up to and including `mark`, cut to 16 bytes; `fallback` when the first line has no `mark` in
+// its first bytes. Every hand of one text comes from one room.
+std::string_view first_hand_start(std::string_view text, std::string_view mark,
+                                  std::string_view fallback) noexcept;
+
 // Reads every hand of the parser's text with `read_hand`. This is the one place where a hand's
 // outcome is decided: a rejected hand is taken back and reported with its first line, its id and
 // its reason and the line that stopped it, and reading resumes at the next hand start. With

@@ -22,6 +22,18 @@ namespace hs {
 // The reason of a hand element that the text ends inside of.
 inline constexpr std::string_view kTextEndsInsideElement = "text ends inside the game";
 
+// Sorts the rows of a hand element stably in place: the rows are nearly in order already (a round
+// lists its actions grouped by player), and nothing is allocated, as std::stable_sort would.
+template <class T, class Less>
+void sort_rows(std::vector<T>& rows, Less less) {
+    for (std::size_t i = 1; i < rows.size(); ++i) {
+        T row = rows[i];
+        std::size_t j = i;
+        for (; j > 0 && less(row, rows[j - 1]); --j) rows[j] = rows[j - 1];
+        rows[j] = row;
+    }
+}
+
 class XmlGames {
   public:
     XmlGames(Parser& p, Errors errors, std::vector<Rejection>& rejected)

@@ -703,19 +703,7 @@ HandOutcome read_hand(HandBuilder& b) {
 void parse_hands(Parser& parser, Errors errors, std::vector<Rejection>& rejected) {
     // The brand of the text's first hand line ("Bovada", "Ignition", "Bodog UK", "Bodog.com")
     // begins every hand of the text.
-    static constexpr string_view kHand = "Hand #";
-    string_view first = parser.text().substr(0, 128);
-    while (!first.empty()) {
-        const size_t n = white_space_len(first);
-        const size_t skip =
-            n != 0 ? n : (starts(first, kByteOrderMark) ? kByteOrderMark.size() : 0);
-        if (skip == 0) break;
-        first.remove_prefix(skip);
-    }
-    const size_t hand = find_str(first, kHand);
-    const size_t end = hand == npos ? 0 : hand + kHand.size();
-    const string_view start = first.substr(0, std::min<size_t>(std::max<size_t>(end, 4), 16));
-    read_hands(parser, start.size() >= 4 ? start : string_view("Bovada Hand #"), errors, rejected,
+    read_hands(parser, first_hand_start(parser.text(), "Hand #", "Bovada Hand #"), errors, rejected,
                read_hand);
 }
 

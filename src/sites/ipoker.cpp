@@ -558,10 +558,9 @@ HandOutcome Reader::build(string_view& quote, bool unclosed) {
     for (std::uint8_t i = 0; i < p_.player_count(); ++i) ledger.add_win(i, win[i]);
 
     // The actions of each round in the order played.
-    std::stable_sort(game_.actions.begin(), game_.actions.end(),
-                     [](const ActionRow& a, const ActionRow& c) {
-                         return a.round != c.round ? a.round < c.round : a.no < c.no;
-                     });
+    sort_rows(game_.actions, [](const ActionRow& a, const ActionRow& c) {
+        return a.round != c.round ? a.round < c.round : a.no < c.no;
+    });
     size_t next_action = 0;
     const auto play_round = [&](unsigned r) {
         for (; next_action < game_.actions.size() && game_.actions[next_action].round == r;

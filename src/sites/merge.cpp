@@ -396,10 +396,9 @@ HandOutcome Reader::build(string_view& quote, bool unclosed) {
     }
     h.hero = hero;
 
-    std::stable_sort(game_.events.begin(), game_.events.end(),
-                     [](const EventRow& a, const EventRow& c) {
-                         return a.round != c.round ? a.round < c.round : a.sequence < c.sequence;
-                     });
+    sort_rows(game_.events, [](const EventRow& a, const EventRow& c) {
+        return a.round != c.round ? a.round < c.round : a.sequence < c.sequence;
+    });
     size_t next = 0;
     std::array<Cents, kNoSlot> posted{};
     // The live part of a post of both blinds: the big blind posted (a limit table's stakes are

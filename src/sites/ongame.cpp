@@ -113,6 +113,10 @@ string_view parse_table_lines(Parser& p, Header& header, Sign& sign) {
         line.size() > kTable.size() + 1 ? find_byte(line, '[', kTable.size() + 1) : npos;
     if (open == npos) return "table line without a table number";
     header.table_name = store.push_text(cut_text(line, kTable.size(), open - 1));
+    // The game after the table number ("(LIMIT FIVE_CARD_DRAW $1/$2, ..."): five-card draw is
+    // kept as such; stud's lines are not read from this layout.
+    if (find_str(line, "FIVE_CARD_DRAW", open) != npos) header.game_type = GameType::FiveCardDraw;
+    if (find_str(line, "_STUD ", open) != npos) return "game not read: stud";
 
     const size_t slash = rfind_byte(line, '/');
     if (slash == npos) return "table line without stakes";

@@ -7,7 +7,10 @@
 #include "input/detect.hpp"
 #include "input/file.hpp"
 #include "reader/cursor.hpp"
+#include "sites/betonline.hpp"
 #include "sites/bovada.hpp"
+#include "sites/cake.hpp"
+#include "sites/everleaf.hpp"
 #include "sites/fulltilt.hpp"
 #include "sites/ipoker.hpp"
 #include "sites/merge.hpp"
@@ -65,6 +68,11 @@ void run_reader(Site site, std::string_view text, HandStore& store, Errors error
         case Site::PartyPoker: partypoker::parse_hands(parser, errors, rejected); return;
         case Site::Winning: winning::parse_hands(parser, errors, rejected); return;
         case Site::Bovada: bovada::parse_hands(parser, errors, rejected); return;
+        case Site::BetOnline:
+        case Site::PayNoRake: betonline::parse_hands(parser, site, errors, rejected); return;
+        case Site::Cake: cake::parse_hands(parser, errors, rejected); return;
+        case Site::EverLeaf:
+        case Site::GrandPoker: everleaf::parse_hands(parser, site, errors, rejected); return;
         case Site::PokerNow: pokernow::parse_hands(parser, log, errors, rejected); return;
         case Site::FullTiltPoker:
             // The site's own layout, or PokerStars' that its histories took after 2016.
