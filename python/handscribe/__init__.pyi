@@ -107,6 +107,7 @@ class Tournament(NamedTuple):
     buy_in: float
     fee: float
     bounty_fee: float
+    name: str  # as the history writes it ("Daily Special $250"); "" when none
 
 class Player:
     """A player of a Hand: the values of its players table row."""

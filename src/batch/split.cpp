@@ -184,6 +184,7 @@ void append_list(std::size_t list, HandStore& into, const HandStore& from, const
                 t.id = moved(t.id, b.text);
                 t.level = moved(t.level, b.text);
                 t.match_round = moved(t.match_round, b.text);
+                t.name = moved(t.name, b.text);
                 t.bounties = moved(t.bounties, b.amounts);
             });
             return;

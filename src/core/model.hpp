@@ -430,6 +430,7 @@ std::optional<std::uint32_t> whole_number(float v, std::uint32_t max) noexcept;
 // changes from hand to hand). Texts are as written and empty when the history writes none.
 struct Tournament {
     TextRef id;           // the tournament's number
+    TextRef name;         // as the history writes it ("Daily Special $250"); empty when it does not
     TextRef level;        // "III", "XV" for PokerStars' "Level III"
     TextRef match_round;  // a shootout's round: "I" for "Match Round I"
     BuyInKind buy_in_kind = BuyInKind::Unknown;

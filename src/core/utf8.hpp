@@ -12,6 +12,9 @@ namespace hs {
 inline constexpr char32_t kReplacementChar = 0xFFFD;
 // U+FEFF as UTF-8: the mark that may open a UTF-8 text.
 inline constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+// The mark read as Windows-1252 and written again as UTF-8 ("ï»¿"), as some files begin after
+// their own mark.
+inline constexpr std::string_view kMisreadByteOrderMark = "\xC3\xAF\xC2\xBB\xC2\xBF";
 
 constexpr bool is_continuation(unsigned char b) noexcept { return (b & 0xC0) == 0x80; }
 constexpr bool is_scalar(char32_t c) noexcept {

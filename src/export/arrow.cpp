@@ -603,6 +603,7 @@ struct HandsTable : Table {
     Doubles fee{columns_, "fee", true};
     Doubles bounty_fee{columns_, "bounty_fee", true};
     Strings level{columns_, "level", true};
+    Strings tournament_name{columns_, "tournament_name", true};  // "" where the history has none
     Labels source{columns_, "source", true};
 
     // `source` is an index from source.index_of, or none.
@@ -745,6 +746,7 @@ void HandsTable::add(const HandStore& store, const Hand& hand, const facts::Repl
         fee.push(amount_value(t.fee));
         bounty_fee.push(amount_value(t.bounty_fee));
         level.push(store.text_of(t.level));
+        tournament_name.push(store.text_of(t.name));
     } else {
         tournament.push_null();
         buy_in_kind.push_null();
@@ -753,6 +755,7 @@ void HandsTable::add(const HandStore& store, const Hand& hand, const facts::Repl
         fee.push(std::nullopt);
         bounty_fee.push(std::nullopt);
         level.push_null();
+        tournament_name.push_null();
     }
     push_source(source, source_index);
     ++rows_;

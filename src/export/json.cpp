@@ -189,6 +189,8 @@ class NativeWriter {
     void tournament(const Tournament& t) {
         Obj o(w_);
         o.key("id").text(store_.text_of(t.id));
+        // Written where the history names the tournament, so that the other hands' layout stays.
+        if (t.name.length() != 0) o.key("name").text(store_.text_of(t.name));
         o.key("buy_in_kind").name(enum_text(kBuyInKindNames, t.buy_in_kind));
         o.key("currency");
         currency(t.currency);

@@ -98,12 +98,16 @@ constexpr std::array<string_view, kGameTypeCount> kGameNames = {"Holdem", "Omaha
 // amounts the points.
 constexpr string_view kPlayMoney = "XPM", kStarsCoin = "XSC";
 
-// What tournament_info needs and a hand history does not say: the tournament's name (the format's
-// own example writes ""), its start (the hand's start is written: the tournament had started by
-// then), its starting stack (0: not known), whether it is played at one table (a hand does not
-// tell: "MTT", the general case) and its speed ("Normal", 0 seconds between levels: not known).
-constexpr string_view kTournamentName = "", kTournamentType = "MTT", kSpeed = "Normal";
+// What tournament_info needs and a hand history does not say: the tournament's name where the
+// history writes none (the format's own example writes ""), its start (the hand's start is
+// written: the tournament had started by then), its starting stack (0: not known), whether it is
+// played at one table (a hand does not tell: "MTT", the general case) and its speed ("Normal", 0
+// seconds between levels: not known).
+constexpr string_view kTournamentType = "MTT", kSpeed = "Normal";
 constexpr string_view kInitialStack = "0", kRoundTime = "0";
+// The start of a hand whose history writes no date (888poker's tournament layout): the format
+// requires one, and the Unix epoch, which no history's hand can have, says "not known".
+constexpr string_view kUnknownStart = "1970-01-01T00:00:00Z";
 
 // The table's size is at least its largest seat number (OnGame writes the number of players
 // dealt in where PokerStars writes the size; old histories write none), at least the button's
@@ -223,15 +227,10 @@ class HandWriter {
             tournament_info(*t, currency, hd.start_utc);
         }
         o.key("game_number").text(store_.text_of(hd.id));
-        if (hd.start_utc == 0) fault("no start time");
-        o.key("start_date_utc").date(hd.start_utc);
-        // The format wants a table's name; a history that names none (PokerNow's logs) gives
-        // the site's.
-        const string_view table = store_.text_of(hd.table_name);
-        if (table.empty())
-            o.key("table_name").name(site_->site);
-        else
-            o.key("table_name").text(table);
+        o.key("start_date_utc");
+        start_date(hd.start_utc);
+        o.key("table_name");
+        table_name(hd, t);
         const string_view game = name_of(kGameNames, static_cast<std::size_t>(hd.game_type));
         if (game.empty())
             fault(std::string("a game the format has no name for: ") +
@@ -347,12 +346,30 @@ class HandWriter {
         arr.close();
     }
 
+    // The format wants a table's name; a history that names none gives its tournament's number
+    // (888poker's freerolls), else the site's name (PokerNow's logs).
+    void table_name(const Header& hd, const Tournament* t) {
+        if (hd.table_name.length() != 0)
+            w_.text(store_.text_of(hd.table_name));
+        else if (t != nullptr)
+            w_.text(store_.text_of(t->id));
+        else
+            w_.name(site_->site);
+    }
+
+    void start_date(PackedDate start) {
+        if (start == 0)
+            w_.name(kUnknownStart);
+        else
+            w_.date(start);
+    }
+
     void tournament_info(const Tournament& t, string_view currency, PackedDate start) {
         Obj o(w_);
         o.key("tournament_number").text(store_.text_of(t.id));
-        o.key("name").name(kTournamentName);
-        if (start == 0) fault("no start time");
-        o.key("start_date_utc").date(start);
+        o.key("name").text(store_.text_of(t.name));
+        o.key("start_date_utc");
+        start_date(start);
         o.key("currency").name(currency);
         const auto price = [&](string_view key, float amount) {
             o.key(key);

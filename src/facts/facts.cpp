@@ -44,6 +44,16 @@ constexpr std::array<SiteRules, kSiteCount> kSiteRules = [] {
     // returns.
     rules[static_cast<std::size_t>(Site::IPoker)].raise = RaiseAmount::ChipsAdded;
     rules[static_cast<std::size_t>(Site::Merge)].raise = RaiseAmount::ChipsAdded;
+    // BetOnline ("raises 3.25 to 3.50" from a small blind of 0.25) and the rooms of its layout
+    // add the chips written first; the summary's total is the pot less the rake.
+    // Everleaf's "raises [$ 0.18 USD]" adds those chips too, and the Cake reader stores its
+    // "raises to $1.50" as the chips added.
+    for (const Site s : {Site::EverLeaf, Site::GrandPoker, Site::Cake})
+        rules[static_cast<std::size_t>(s)].raise = RaiseAmount::ChipsAdded;
+    for (const Site s : {Site::BetOnline, Site::PayNoRake}) {
+        rules[static_cast<std::size_t>(s)].raise = RaiseAmount::ChipsAdded;
+        rules[static_cast<std::size_t>(s)].total = Total::LessRake;
+    }
     return rules;
 }();
 

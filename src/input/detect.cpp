@@ -50,10 +50,15 @@ struct Prefix {
 constexpr Prefix kPrefixes[] = {
     {"***** History", Site::OnGame},
     {"BetOnline ", Site::BetOnline},
+    {"ActionPoker.com Game #", Site::BetOnline},  // the network's skins
+    {"Gear Poker Game #", Site::BetOnline},
+    {"PayNoRake Game #", Site::PayNoRake},
     {"Bodog ", Site::Bovada},
     {"Full Tilt ", Site::FullTiltPoker},
     {"FullTiltPoker ", Site::FullTiltPoker},
     {"Everleaf ", Site::EverLeaf},
+    {"Partouche Poker ", Site::EverLeaf},  // the French client of its network
+    {"- - Grand Poker - Game #", Site::GrandPoker},
     {"Winamax ", Site::Winamax},
     {"Stage ", Site::Absolute},
     {"#Game No ", Site::PacificPoker},
@@ -77,7 +82,16 @@ std::string_view without_byte_order_mark(std::string_view text) noexcept {
 
 std::variant<Site, std::string> detect_site(std::string_view text) {
     const std::string_view whole = without_byte_order_mark(text);
-    const std::string_view rest = skip_white_space(whole);
+    std::string_view rest = skip_white_space(whole);
+    // A file that begins with its mark and the same mark misread ("\xEF\xBB\xBFï»¿Hand#..."); a
+    // text without the mark that begins "ï»¿" (read in another code page) is no site's.
+    if (text.starts_with(kByteOrderMark))
+        while (rest.starts_with(kMisreadByteOrderMark))
+            rest = skip_white_space(rest.substr(kMisreadByteOrderMark.size()));
+    // A notice a room writes before its first hand ("Tournament will start in a moment.").
+    static constexpr std::string_view kNotices[] = {"Tournament will start in a moment."};
+    for (const std::string_view notice : kNotices)
+        if (rest.starts_with(notice)) rest = skip_white_space(rest.substr(notice.size()));
 
     // XML histories, told by their root element after the declaration: iPoker's <session>, Merge's
     // <description> of the games that follow it.

@@ -792,10 +792,12 @@ PyObject* hand_tournament(PyObject* self, void*) {
         Ref buy_in(amount(t.buy_in));
         Ref fee(amount(t.fee));
         Ref bounty_fee(amount(t.bounty_fee));
-        if (!id || !level || !kind || !currency || !buy_in || !fee || !bounty_fee) return nullptr;
+        Ref name(text(store, t.name));
+        if (!id || !level || !kind || !currency || !buy_in || !fee || !bounty_fee || !name)
+            return nullptr;
         return PyObject_CallFunctionObjArgs(g_tournament_type, id.get(), level.get(), kind.get(),
                                             currency.get(), buy_in.get(), fee.get(),
-                                            bounty_fee.get(), nullptr);
+                                            bounty_fee.get(), name.get(), nullptr);
     });
 }
 
@@ -994,8 +996,8 @@ bool add_hand_types(PyObject* module, PyTypeObject* view_type, PyObject* names) 
         if (!collections) return false;
         Ref factory(PyObject_GetAttrString(collections.get(), "namedtuple"));
         if (!factory) return false;
-        Ref args(Py_BuildValue("(s(sssssss))", "Tournament", "id", "level", "buy_in_kind",
-                               "currency", "buy_in", "fee", "bounty_fee"));
+        Ref args(Py_BuildValue("(s(ssssssss))", "Tournament", "id", "level", "buy_in_kind",
+                               "currency", "buy_in", "fee", "bounty_fee", "name"));
         Ref kwargs(Py_BuildValue("{ss}", "module", "handscribe"));
         if (!args || !kwargs) return false;
         Ref type(PyObject_Call(factory.get(), args.get(), kwargs.get()));
@@ -1004,7 +1006,8 @@ bool add_hand_types(PyObject* module, PyTypeObject* view_type, PyObject* names) 
             "A tournament hand's tournament, as the hands table gives it: `id` (its number), "
             "`level` (as written, '' when none), `buy_in_kind` ('Money', 'Freeroll', 'Points', "
             "'StarsCoin', 'PlayMoney', 'Unknown', 'Ticket'), `currency` (ISO 4217 code of the "
-            "buy-in, None when it has no sign), `buy_in`, `fee`, `bounty_fee`."));
+            "buy-in, None when it has no sign), `buy_in`, `fee`, `bounty_fee`, `name` (as the "
+            "history writes it, '' when it writes none)."));
         if (!doc || PyObject_SetAttrString(type.get(), "__doc__", doc.get()) < 0) return false;
         g_tournament_type = type.release();
     }

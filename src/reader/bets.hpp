@@ -4,6 +4,7 @@
 // other a raise. Amounts are kept in hundredths, so that sums of cents compare exactly.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>
@@ -38,8 +39,29 @@ class RoundBets {
         const std::int64_t after = in_[player & (kNoSlot - 1)] + cents(amount);
         return after <= top_ ? ActionType::CallAllIn : ActionType::RaiseAllIn;
     }
+    // Whether `player` has put in as much as the round's highest bet.
+    bool matched(std::uint8_t player) const noexcept { return in_[player & (kNoSlot - 1)] == top_; }
     // The highest total any player has put in during the round.
     float top() const noexcept { return static_cast<float>(top_) / 100.0f; }
+    // The chips of the round's highest bet that no other player matched, and its player
+    // (kNoSlot when every bet was matched): the bet returned to its player where a history
+    // writes no return.
+    float unmatched(std::uint8_t& player) const noexcept {
+        std::int64_t second = 0;
+        player = kNoSlot;
+        for (std::size_t i = 0; i < in_.size(); ++i) {
+            if (in_[i] == top_ && player == kNoSlot) {
+                player = static_cast<std::uint8_t>(i);
+            } else {
+                second = std::max(second, in_[i]);
+            }
+        }
+        if (player == kNoSlot || second >= top_) {
+            player = kNoSlot;
+            return 0.0f;
+        }
+        return static_cast<float>(top_ - second) / 100.0f;
+    }
     // The chips `player` has in the round.
     float in(std::uint8_t player) const noexcept {
         return static_cast<float>(in_[player & (kNoSlot - 1)]) / 100.0f;

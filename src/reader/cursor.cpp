@@ -39,9 +39,9 @@ void Parser::set_hand_start(std::string_view start) {
         start_tail_ = load8(start.data() + start.size() - 8);
     }
     // ASCII white space, U+0085 and U+00A0 (0xC2), U+1680 (0xE1), U+2000-U+205F (0xE2),
-    // U+3000 (0xE3) and the byte-order mark (0xEF).
+    // U+3000 (0xE3), the byte-order mark (0xEF) and the mark misread (0xC3).
     for (unsigned char b : {'\t', '\n', '\v', '\f', '\r', ' '}) may_start_[b] = true;
-    for (unsigned char b : {0xC2, 0xE1, 0xE2, 0xE3, 0xEF}) may_start_[b] = true;
+    for (unsigned char b : {0xC2, 0xC3, 0xE1, 0xE2, 0xE3, 0xEF}) may_start_[b] = true;
     may_start_[static_cast<unsigned char>(start.front())] = true;
 }
 
@@ -61,6 +61,8 @@ bool Parser::begins_hand(std::string_view line) const noexcept {
         const std::string_view rest = line.substr(at);
         std::size_t skip = white_space_len(rest);
         if (skip == 0 && rest.starts_with(kByteOrderMark)) skip = kByteOrderMark.size();
+        if (skip == 0 && rest.starts_with(kMisreadByteOrderMark))
+            skip = kMisreadByteOrderMark.size();
         if (skip == 0) return at != 0 && at_start(rest);
         at += skip;
     }

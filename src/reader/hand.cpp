@@ -1,6 +1,11 @@
 // The steps off the hot path: taking back a rejected hand, and what only tournament hands hold.
 #include "reader/hand.hpp"
 
+#include <algorithm>
+
+#include "core/chars.hpp"
+#include "core/utf8.hpp"
+
 namespace hs {
 
 void HandBuilder::push_tournament(const Tournament& t) {
@@ -21,6 +26,23 @@ void HandBuilder::seat_bounty(std::optional<float> bounty) {
     }
     store_.amounts.push_back(bounty.value_or(0.0f));
     t.bounties = Span::between(start, store_.amounts.size());
+}
+
+std::string_view first_hand_start(std::string_view text, std::string_view mark,
+                                  std::string_view fallback) noexcept {
+    std::string_view first = text.substr(0, 128);
+    while (!first.empty()) {
+        const std::size_t n = white_space_len(first);
+        const std::size_t skip =
+            n != 0 ? n : (starts(first, kByteOrderMark) ? kByteOrderMark.size() : 0);
+        if (skip == 0) break;
+        first.remove_prefix(skip);
+    }
+    first = first.substr(0, std::min(find_byte(first, '\n'), first.size()));
+    const std::size_t at = find_str(first, mark);
+    if (at == npos) return fallback;
+    const std::string_view start = first.substr(0, std::min<std::size_t>(at + mark.size(), 16));
+    return start.size() >= 4 ? start : fallback;
 }
 
 void take_back(HandBuilder& b, std::uint64_t first_line, std::string_view reason,

@@ -10,6 +10,7 @@
 // rejected hand and the steps of tournament hands.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -106,9 +107,14 @@ class HandBuilder {
     // section's run: the actions before the deal, the preflop, one street, the summary.
     void close_pre_deal() noexcept { hand_.header.actions = take_run(); }
     // The preflop's cards are those shown before its round (Courchevel's first flop card).
-    void close_preflop(const CardSet& shown = CardSet::empty()) noexcept {
-        hand_.preflop = Street{shown, take_run(), 0};
+    // A section may end at an earlier action (`end`, a count of the store's actions) for a layout
+    // whose rounds are told by their betting rather than by street lines.
+    void close_preflop(const CardSet& shown = CardSet::empty(),
+                       std::size_t end = kOpenEnd) noexcept {
+        hand_.preflop = Street{shown, take_run(end), 0};
     }
+    inline void close_street(StreetKind kind, const CardSet& cards, std::size_t end = kOpenEnd);
+    static constexpr std::size_t kOpenEnd = ~std::size_t{0};
     // A draw game whose history writes no line for its draw: the preflop's run ends at the
     // store's action `at` (the first draw), and the rest of it is the round of the draw.
     void split_preflop(std::size_t at) {
@@ -117,7 +123,6 @@ class HandBuilder {
         close_street(StreetKind::Flop, CardSet::empty());
     }
     std::size_t run_start() const noexcept { return run_start_; }
-    inline void close_street(StreetKind kind, const CardSet& cards);
     void close_summary(const PotInfo& pots) noexcept {
         hand_.summary.pots = pots;
         hand_.summary.actions = take_run();
@@ -136,8 +141,8 @@ class HandBuilder {
     }
 
   private:
-    Span take_run() noexcept {
-        const std::size_t end = store_.actions.size();
+    Span take_run(std::size_t end = kOpenEnd) noexcept {
+        end = std::max(run_start_, std::min(end, store_.actions.size()));
         const Span s = Span::between(run_start_, end);
         run_start_ = end;
         return s;
@@ -173,8 +178,8 @@ inline void HandBuilder::begin() noexcept {
     dealt_player_ = kNone8;
 }
 
-inline void HandBuilder::close_street(StreetKind kind, const CardSet& cards) {
-    const Street street{cards, take_run(), street_id_++};
+inline void HandBuilder::close_street(StreetKind kind, const CardSet& cards, std::size_t end) {
+    const Street street{cards, take_run(end), street_id_++};
     switch (kind) {
         case StreetKind::Flop: store_.flops.push_back(street); break;
         case StreetKind::Turn: store_.turns.push_back(street); break;
@@ -244,6 +249,13 @@ inline bool to_hand_start(Parser& p) noexcept {
 // reader did not get past it (the next hand start is looked for from there).
 void take_back(HandBuilder& b, std::uint64_t first_line, std::string_view reason,
                std::string_view line, std::vector<Rejection>& rejected);
+
+// The hand start of a layout whose rooms write their own name before the same words ("Bodog UK
+// Hand #", "Gear Poker Game #"): the text's first line (after white space and a byte-order mark)
+// up to and including `mark`, cut to 16 bytes; `fallback` when the first line has no `mark` in
+// its first bytes. Every hand of one text comes from one room.
+std::string_view first_hand_start(std::string_view text, std::string_view mark,
+                                  std::string_view fallback) noexcept;
 
 // Reads every hand of the parser's text with `read_hand`. This is the one place where a hand's
 // outcome is decided: a rejected hand is taken back and reported with its first line, its id and

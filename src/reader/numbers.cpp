@@ -324,8 +324,11 @@ std::optional<SignRead> currency_symbol(std::string_view text) noexcept {
 }
 
 Currency first_currency_sign(std::string_view text) noexcept {
-    for (std::size_t at = 0; at < text.size(); ++at)
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        const auto b = static_cast<unsigned char>(text[at]);
+        if (b != '$' && b < 0x80) continue;  // every other sign begins outside ASCII
         if (const auto s = currency_symbol(text.substr(at))) return s->sign;
+    }
     return 0;
 }
 

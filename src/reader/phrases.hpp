@@ -20,6 +20,18 @@ inline bool ends(std::string_view s, std::string_view lit) noexcept {
     return s.size() >= lit.size() &&
            std::memcmp(s.data() + s.size() - lit.size(), lit.data(), lit.size()) == 0;
 }
+// Whether `s` begins with `lit`, ASCII letters compared without their case: the rooms whose
+// skins write the same words capitalised ("Dealt To", "Folds.").
+inline bool starts_nocase(std::string_view s, std::string_view lit) noexcept {
+    if (s.size() < lit.size()) return false;
+    for (std::size_t i = 0; i < lit.size(); ++i) {
+        const auto a = static_cast<unsigned char>(s[i]), b = static_cast<unsigned char>(lit[i]);
+        const bool letter = (b | 0x20) >= 'a' && (b | 0x20) <= 'z';
+        if (a != b && !(letter && (a | 0x20) == (b | 0x20))) return false;
+    }
+    return true;
+}
+
 // The text from `from` on, or nothing when `from` lies past the end (an empty view that still
 // points into the line, so that the C library searches never see a null pointer).
 inline std::string_view rest(std::string_view s, std::size_t from) noexcept {

@@ -147,6 +147,21 @@ BracketedCards bracketed_cards(std::string_view text) {
     return BracketedCards{parse_cards(slice(text, open + 1, close)), open + 1, close + 1};
 }
 
+CardSet comma_cards(string_view text, string_view line) {
+    const size_t open = find_byte(text, '[');
+    const size_t close = open == npos ? npos : find_byte(text, ']', open);
+    if (close == npos) fault_missing("']'", line);
+    CardSet set;
+    string_view inside = slice(text, open + 1, close);
+    while (!inside.empty()) {
+        size_t end = 0;
+        while (end < inside.size() && inside[end] != ',' && inside[end] != ' ') ++end;
+        if (end > 0) set.push(card_from_text(inside.substr(0, end)));
+        inside = rest(inside, end + 1);
+    }
+    return set;
+}
+
 std::optional<GameRead> read_game(string_view line, size_t at) {
     // `at` may fall inside a character (a byte skipped unread before it): its whole character.
     const string_view from =

@@ -41,6 +41,10 @@ struct GameRead {
     std::size_t end;
 };
 
+// The cards between the first '[' of the text and the ']' after it, separated by commas and
+// spaces ("[ Ad, 5c ]", "[Jd,7d,Ts]"); a fault when the brackets are not both there.
+CardSet comma_cards(std::string_view text, std::string_view line);
+
 // The game whose name begins at `at` of a hand line: its words ("Hold'em ", "5 Card Omaha Hi/Lo ",
 // "Holdem ", "Omaha5 ", "ShortDeck ") followed by the limit ("No Limit", "Pot Limit", "Limit",
 // "no limit", "pot limit", "fixed limit"), or a name that carries its limit ("PLO-5 ", "PLO ").

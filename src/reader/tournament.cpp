@@ -170,8 +170,13 @@ std::optional<size_t> read_named_tournament(HandBuilder& b, string_view line, si
     b.push_tournament(t);
     size_t end = rfind_str(line, kLevel);
     if (end == npos || end < comma) end = line.size();
-    for (size_t g = end; g > comma + 1; --g)
-        if (line[g - 1] == ' ' && read_game(line, g)) return g;
+    for (size_t g = end; g > comma + 1; --g) {
+        if (line[g - 1] != ' ' || !read_game(line, g)) continue;
+        size_t name_end = g;
+        while (name_end > comma + 2 && line[name_end - 1] == ' ') --name_end;
+        b.tournament().name = b.store().push_text(cut_text(line, comma + 2, name_end));
+        return g;
+    }
     return comma + 1;
 }
 

@@ -66,7 +66,7 @@ void set_buy_in(Tournament& t, const BuyInParts& parts) noexcept;
 std::optional<std::size_t> read_tournament(HandBuilder& b, std::string_view line, std::size_t at);
 
 // GGPoker's "Tournament #<number>, <name> <game> - Level<n>(<blinds>)" at `at`: pushes the
-// hand's record (number only: the buy-in is part of the name) and returns where the game's words
+// hand's record (number and name: the buy-in is part of the name) and returns where the game's words
 // begin. The name stands where PokerStars writes the buy-in and may hold anything, game words
 // too ("WSOP #77: $5,000 No Limit Hold'em Main Event [Flight W], $25M GTD Hold'em No Limit"): the
 // game is the last one named before the level. nullopt, and nothing pushed, when the text names

@@ -12,9 +12,18 @@
 // rounds; the summary's total holds the rake, which only some hands write.
 //
 // Amounts: a raise's first amount is the chips the raiser adds ("Raises $33.92 to $35.42" after a
-// bet of $1.50); the layout of 2012 wrote the total alone ("Raises $22"), and no street lines.
+// bet of $1.50); the layout of 2012 wrote the total alone ("Raises $22"), and no street lines:
+// its rounds are told apart by their betting (a round ends where every player still in has acted
+// and matched its highest bet) and dealt the summary's board.
+//
+// Tournaments: "Ranking 84" is a player's place, "Prize Cash [$20]" its prize, and "BOUNTY PRIZE
+// [$5]" a bounty won, on a player the hand ranks (the line does not name which).
 #include "sites/bovada.hpp"
 
+#include <algorithm>
+#include <bit>
+#include <cstdint>
+#include <iterator>
 #include <optional>
 #include <string_view>
 
@@ -209,6 +218,7 @@ enum class Kind : std::uint8_t {
     Dealer,    // "Set dealer [5]", "Set dealer/Bring in spot [2]"
     Ranking,   // "Ranking 84": a tournament's finishing place
     Prize,     // "Prize Cash [$20]": the prize of that place
+    Bounty,    // "BOUNTY PRIZE [$5]": a bounty won, of a player the hand ranks
     Note,      // no action: "Leave(Auto)", "Stand", "Table deposit $86.20"...
 };
 struct Verb {
@@ -263,7 +273,7 @@ constexpr Verb kVerbs[] = {
     {"Table leave user", Kind::Note},
     {"Table deposit ", Kind::Note},
     {"Draw for dealer", Kind::Note},
-    {"BOUNTY PRIZE", Kind::Note},  // the player who won it is not named
+    {"BOUNTY PRIZE [", Kind::Bounty},
 };
 // Lines that name no player.
 constexpr string_view kNotes[] = {
@@ -282,16 +292,73 @@ struct Reader {
     std::uint32_t finish[kNoSlot]{};
     std::uint8_t dealer_number = kNone8;
     bool streets = false;      // the hand has street lines
-    bool bet_preflop = false;  // a "Bets" line before any street line
-    float won = 0.0f;          // the results' sum
-    float put_in = 0.0f;       // the chips put in, less those returned
-    string_view last_bet{};    // the last betting line
-    bool repeated = false;     // a betting line written twice in a row
+    bool bet_preflop = false;  // a "Bets" line in what is read as the preflop
+    // A hand without street lines (2012) has its rounds told by their betting: a round ends where
+    // every player still in, and not all in, has acted in it and matched its highest bet.
+    // `round_end` holds the store's action count at each end, the preflop's first.
+    bool split = false;
+    std::uint32_t in_hand = 0, folded = 0, all_in = 0, acted = 0;  // bits by player
+    std::size_t round_end[4]{};
+    std::uint8_t rounds_ended = 0;
+    float won = 0.0f;        // the results' sum
+    float put_in = 0.0f;     // the chips put in, less those returned
+    string_view last_bet{};  // the last betting line
+    bool repeated = false;   // a betting line written twice in a row
+    // The bounties won (the index of each one's amounts, and its winner) and the players ranked
+    // (eliminated), in text order: a bounty line does not name the player it was won on, so the
+    // n-th bounty is on the n-th player ranked other than its winner.
+    std::uint32_t bounty_at[kNoSlot]{};
+    std::uint8_t bounty_winner[kNoSlot]{};
+    std::uint8_t ranked[kNoSlot]{};
+    std::uint8_t bounties = 0, ranks = 0;
 
     void clear() {
         bets.clear();
+        bounties = ranks = 0;
+        in_hand = folded = all_in = acted = 0;
+        rounds_ended = 0;
         for (std::uint32_t& d : dealt) d = kNoCards;
         for (std::uint32_t& f : finish) f = kNoPayload;
+    }
+
+    // A tournament's money (prizes, bounties) gives the record its currency when it has none.
+    void currency_of_money(string_view money) {
+        Tournament* t = b.header().is_tournament() ? &b.tournament() : nullptr;
+        if (t != nullptr && t->currency == 0)
+            if (const auto sign = currency_symbol(money)) t->currency = sign->sign;
+    }
+
+    // A betting action of `id` in a hand without street lines: ends the round when it is over.
+    void round_act(std::uint8_t id, ActionType type) {
+        if (!split || id >= kNoSlot) return;
+        const std::uint32_t bit = std::uint32_t{1} << id;
+        in_hand |= bit;
+        acted |= bit;
+        if (type == ActionType::Fold) folded |= bit;
+        if (type == ActionType::BetAllIn || type == ActionType::CallAllIn ||
+            type == ActionType::RaiseAllIn)
+            all_in |= bit;
+        const std::uint32_t live = in_hand & ~folded;
+        if (std::popcount(live) < 2) return;  // the hand is over: no round follows
+        const std::uint32_t to_act = live & ~all_in;
+        if ((to_act & ~acted) != 0) return;
+        for (std::uint8_t i = 0; i < kNoSlot; ++i)
+            if ((to_act >> i & 1u) != 0 && !bets.matched(i)) return;
+        if (rounds_ended < std::size(round_end))
+            round_end[rounds_ended++] = p.store().actions.size();
+        bets.clear();
+        acted = 0;
+    }
+
+    // Each bounty's eliminated player; false when a bounty has none.
+    bool pair_bounties() {
+        std::uint8_t next = 0;
+        for (std::uint8_t i = 0; i < bounties; ++i) {
+            while (next < ranks && ranked[next] == bounty_winner[i]) ++next;
+            if (next == ranks) return false;
+            at(p.store().amounts, bounty_at[i] + std::size_t{3}) = ranked[next++];
+        }
+        return true;
     }
 
     // The hole cards of a player, for a show or a muck.
@@ -335,10 +402,12 @@ struct Reader {
             }
             case Kind::Wager: {
                 const float a = amount();
-                if (verb->type == ActionType::Bet && !streets) bet_preflop = true;
+                if (verb->type == ActionType::Bet && !streets && rounds_ended == 0)
+                    bet_preflop = true;
                 bets.add(id, a);
                 put(a);
                 b.push(Action::with_amount(verb->type, id, a));
+                round_act(id, verb->type);
                 break;
             }
             case Kind::Raise: {
@@ -350,6 +419,7 @@ struct Reader {
                 bets.add(id, added);
                 put(added);
                 b.push(Action::with_amount(verb->type, id, added));
+                round_act(id, verb->type);
                 break;
             }
             case Kind::AllIn: {
@@ -358,12 +428,15 @@ struct Reader {
                 bets.add(id, a);
                 put(a);
                 b.push(Action::with_amount(type, id, a));
+                round_act(id, type);
                 break;
             }
             case Kind::Plain: {
                 const std::uint32_t payload =
                     verb->type == ActionType::Fold ? kNoCards : kNoPayload;
                 b.push(Action::make(verb->type, id, payload));
+                if (verb->type == ActionType::Fold || verb->type == ActionType::Check)
+                    round_act(id, verb->type);
                 break;
             }
             case Kind::Dealt: {
@@ -371,7 +444,10 @@ struct Reader {
                 if (close == npos) fault_missing("']'", line);
                 const std::uint32_t cards =
                     store.push_card_set(parse_cards(after.substr(0, close)));
-                if (id < kNoSlot) dealt[id] = cards;
+                if (id < kNoSlot) {
+                    dealt[id] = cards;
+                    in_hand |= std::uint32_t{1} << id;
+                }
                 b.push(Action::make(ActionType::Dealt, id, cards));
                 break;
             }
@@ -406,16 +482,26 @@ struct Reader {
                 const std::uint32_t index =
                     store.push_amounts({static_cast<float>(place->value), 0.0f});
                 if (id < kNoSlot) finish[id] = index;
+                if (ranks < kNoSlot) ranked[ranks++] = id;
                 b.push(Action::make(ActionType::Finish, id, index));
+                break;
+            }
+            case Kind::Bounty: {
+                const float won_on = amount();
+                const std::uint32_t index = store.push_amounts({won_on, 0.0f, 0.0f, kNone8});
+                if (bounties < kNoSlot) {
+                    bounty_at[bounties] = index;
+                    bounty_winner[bounties++] = id;
+                }
+                currency_of_money(after);
+                b.push(Action::make(ActionType::Bounty, id, index));
                 break;
             }
             case Kind::Prize: {
                 const float prize = amount();
                 if (id < kNoSlot && finish[id] != kNoPayload) {
                     at(store.amounts, finish[id] + std::size_t{1}) = prize;
-                    Tournament* t = b.header().is_tournament() ? &b.tournament() : nullptr;
-                    if (t != nullptr && t->currency == 0)
-                        if (const auto sign = currency_symbol(after)) t->currency = sign->sign;
+                    currency_of_money(after);
                 }
                 break;
             }
@@ -438,23 +524,52 @@ PotInfo pot_line(string_view line, bool& rake_written) {
     return pots;
 }
 
-// "Board [7d Kh 9h Qd 7h]": the board, for a hand of the layout that writes no street lines.
-void streets_from_board(HandBuilder& b, string_view line) {
+// Whether the next "***" line after the current one is the summary: a hand without street lines.
+// The lines between hold no '*' but in a damaged text, so the first '*' at a line's start is
+// that line's.
+bool no_street_lines(const Parser& p) {
+    static constexpr string_view kSummaryLine = "*** SUMMARY ***";
+    const string_view text = p.text(), line = p.line();
+    const auto begin = reinterpret_cast<std::uintptr_t>(text.data());
+    const auto at = reinterpret_cast<std::uintptr_t>(line.data());
+    if (at < begin || at - begin > text.size()) return false;
+    const string_view ahead = rest(text, at - begin + line.size());
+    for (size_t star = find_byte(ahead, '*'); star != npos; star = find_byte(ahead, '*', star + 1))
+        if (star > 0 && (ahead[star - 1] == '\n' || ahead[star - 1] == '\r'))
+            return starts(rest(ahead, star), kSummaryLine);
+    return false;
+}
+
+// "Board [7d Kh 9h Qd 7h]" (empty when the summary has no board line): the streets of a hand
+// without street lines. Where its betting told the rounds apart (Reader::split), the preflop and
+// each street dealt take their round's actions, and the last street dealt also those after the
+// last round's end (shows, results); false when more rounds ended than the board deals.
+bool close_rounds(HandBuilder& b, const Reader& r, string_view line) {
+    CardSet board;
     const size_t open = find_byte(line, '[');
     const size_t close = open == npos ? npos : find_byte(line, ']', open);
-    if (close == npos) return;
-    string_view cards = slice(line, open + 1, close);
-    while (!cards.empty() && cards.back() == ' ') cards.remove_suffix(1);
-    const CardSet board = parse_cards(cards);
-    if (board.count < 3) return;
+    if (close != npos) {
+        string_view cards = slice(line, open + 1, close);
+        while (!cards.empty() && cards.back() == ' ') cards.remove_suffix(1);
+        board = parse_cards(cards);
+    }
+    const unsigned dealt = board.count < 3 ? 0 : std::min(board.count, std::uint8_t{5}) - 2u;
+    if (r.rounds_ended > dealt + 1) return false;
+    const auto end_of = [&](unsigned round) -> size_t {
+        if (round == dealt) return HandBuilder::kOpenEnd;
+        return round < r.rounds_ended ? r.round_end[round] : 0;
+    };
+    if (r.split) b.close_preflop(CardSet::empty(), end_of(0));
+    if (dealt == 0) return true;
     CardSet flop;
     for (std::uint8_t i = 0; i < 3; ++i) flop.push(board.cards[i]);
-    b.close_street(StreetKind::Flop, flop);
+    b.close_street(StreetKind::Flop, flop, end_of(1));
     for (std::uint8_t i = 3; i < board.count && i < 5; ++i) {
         CardSet one;
         one.push(board.cards[i]);
-        b.close_street(i == 3 ? StreetKind::Turn : StreetKind::River, one);
+        b.close_street(i == 3 ? StreetKind::Turn : StreetKind::River, one, end_of(i - 1u));
     }
+    return true;
 }
 
 // "Seat+2: UTG Folded before the FLOP", "Seat 1: UTG+2 Folded on the POCKET CARDS": a fold;
@@ -508,6 +623,7 @@ HandOutcome read_hand(HandBuilder& b) {
     }
     b.close_pre_deal();
     if (p.line() != kHoleCards) return reject("hand without hole cards");
+    r.split = no_street_lines(p);
     p.next_line();
     if (h.is_tournament()) {
         float ante = 0.0f;
@@ -526,7 +642,7 @@ HandOutcome read_hand(HandBuilder& b) {
         if (!r.line(p.line())) return reject("unrecognised action line");
         p.next_line();
     }
-    b.close_preflop();
+    if (!r.split) b.close_preflop();
     while (!starts(p.line(), kSummary)) {
         const auto street = parse_street_line(p);
         if (!street) return reject(kBoardCutOff);
@@ -541,6 +657,7 @@ HandOutcome read_hand(HandBuilder& b) {
     // Without street lines, a bet after the preflop's cannot be told from it.
     if (r.bet_preflop) return reject("bets after the preflop without street lines");
     if (r.repeated) return reject("a betting line written twice in a row");
+    if (!r.pair_bounties()) return reject("a bounty won on no player the hand ranks");
     p.next_line();
     // A fast-fold hand's summary may be empty: its total is then the chips put in.
     bool rake_written = false;
@@ -551,10 +668,13 @@ HandOutcome read_hand(HandBuilder& b) {
     } else {
         pots.total = pots.main = r.put_in;
     }
+    string_view board;
     if (starts(p.line(), kBoard)) {
-        if (!r.streets) streets_from_board(b, p.line());
+        board = p.line();
         p.next_line();
     }
+    if (!r.streets && !close_rounds(b, r, board))
+        return reject("more betting rounds than the board deals");
     while (starts(p.line(), "Seat")) {
         summary_line(r, p.line());
         p.next_line();
@@ -583,19 +703,7 @@ HandOutcome read_hand(HandBuilder& b) {
 void parse_hands(Parser& parser, Errors errors, std::vector<Rejection>& rejected) {
     // The brand of the text's first hand line ("Bovada", "Ignition", "Bodog UK", "Bodog.com")
     // begins every hand of the text.
-    static constexpr string_view kHand = "Hand #";
-    string_view first = parser.text().substr(0, 128);
-    while (!first.empty()) {
-        const size_t n = white_space_len(first);
-        const size_t skip =
-            n != 0 ? n : (starts(first, kByteOrderMark) ? kByteOrderMark.size() : 0);
-        if (skip == 0) break;
-        first.remove_prefix(skip);
-    }
-    const size_t hand = find_str(first, kHand);
-    const size_t end = hand == npos ? 0 : hand + kHand.size();
-    const string_view start = first.substr(0, std::min<size_t>(std::max<size_t>(end, 4), 16));
-    read_hands(parser, start.size() >= 4 ? start : string_view("Bovada Hand #"), errors, rejected,
+    read_hands(parser, first_hand_start(parser.text(), "Hand #", "Bovada Hand #"), errors, rejected,
                read_hand);
 }
 

@@ -106,16 +106,6 @@ float amount_of(string_view raw) {
     return a ? a->value : 0.0f;
 }
 
-// The currency sign written anywhere in the text.
-Currency sign_in(string_view text) noexcept {
-    for (size_t i = 0; i < text.size(); ++i) {
-        const auto b = static_cast<unsigned char>(text[i]);
-        if (b != '$' && b < 0x80) continue;
-        if (const auto s = currency_symbol(text.substr(i))) return s->sign;
-    }
-    return 0;
-}
-
 // A three-capital code ("EUR", "RSD").
 bool iso_code(string_view s) noexcept {
     return s.size() == 3 &&
@@ -497,6 +487,10 @@ HandOutcome Reader::build(string_view& quote, bool unclosed) {
     if (s.tournament()) {
         Tournament t;
         const string_view name = s.tournamentname;
+        // "Hyper Turbo (500 Chips) (#16727068)": the name, then the number.
+        size_t name_end = std::min(name.find("(#"), name.size());
+        while (name_end > 0 && name[name_end - 1] == ' ') --name_end;
+        t.name = store.push_text(cut_text(name, 0, name_end));
         if (const size_t at = name.find("(#"); at != string_view::npos) {
             const auto n = read_integer(name.substr(at + 2));
             if (n) t.id = store.push_text(name.substr(at + 2, n->len));
@@ -506,7 +500,7 @@ HandOutcome Reader::build(string_view& quote, bool unclosed) {
             if (n) t.id = store.push_text(rest.substr(0, n->len));
         }
         const string_view buyin = s.buyin;
-        t.currency = sign_in(buyin);
+        t.currency = first_currency_sign(buyin);
         const string_view code = iso_code(s.tournamentcurrency) ? s.tournamentcurrency : s.currency;
         if (t.currency == 0 && iso_code(code))
             std::copy_n(code.begin(), 3, t.currency_code.begin());
@@ -533,9 +527,9 @@ HandOutcome Reader::build(string_view& quote, bool unclosed) {
             t.buy_in_kind = BuyInKind::Money;
         b_.push_tournament(t);
     } else {
-        h.currency = sign_in(s.gametype);
+        h.currency = first_currency_sign(s.gametype);
         for (size_t i = 0; h.currency == 0 && i < game_.players.size(); ++i)
-            h.currency = sign_in(game_.players[i].chips);
+            h.currency = first_currency_sign(game_.players[i].chips);
         const string_view code = iso_code(s.tablecurrency) ? s.tablecurrency : s.currency;
         if (h.currency == 0 && iso_code(code)) {
             for (const CurrencyCode& c : kCurrencyCodes)

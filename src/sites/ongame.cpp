@@ -113,6 +113,10 @@ string_view parse_table_lines(Parser& p, Header& header, Sign& sign) {
         line.size() > kTable.size() + 1 ? find_byte(line, '[', kTable.size() + 1) : npos;
     if (open == npos) return "table line without a table number";
     header.table_name = store.push_text(cut_text(line, kTable.size(), open - 1));
+    // The game after the table number ("(LIMIT FIVE_CARD_DRAW $1/$2, ..."): five-card draw is
+    // kept as such; stud's lines are not read from this layout.
+    if (find_str(line, "FIVE_CARD_DRAW", open) != npos) header.game_type = GameType::FiveCardDraw;
+    if (find_str(line, "_STUD ", open) != npos) return "game not read: stud";
 
     const size_t slash = rfind_byte(line, '/');
     if (slash == npos) return "table line without stakes";
@@ -500,14 +504,15 @@ string_view parse_summary(HandBuilder& b, const Sign& sign) {
 // ---------------------------------------------------------------------------------------------
 
 // The tournament part of a hand line: "(TOURNAMENT: "Freeroll tournois live", R-274-73, buy-in:
-// €0)", or "(TOURNAMENT: )" when the history names none. Pushes the hand's record: the number,
-// and the buy-in (a freeroll's is 0).
+// €0)", or "(TOURNAMENT: )" when the history names none. Pushes the hand's record: the name, the
+// number, and the buy-in (a freeroll's is 0).
 void read_tournament(HandBuilder& b, string_view line, size_t at) {
     static constexpr string_view kBuyIn = ", buy-in: ";
     Tournament t;
     size_t from = at;
     if (byte_at(line, from) == '"') {
         const size_t quote = find_byte(line, '"', from + 1);
+        if (quote != npos) t.name = b.store().push_text(cut_text(line, from + 1, quote));
         from = quote == npos ? line.size() : quote + 1;
         if (starts(rest(line, from), ", ")) from += 2;
     }

@@ -7,8 +7,11 @@
 #include "input/detect.hpp"
 #include "input/file.hpp"
 #include "reader/cursor.hpp"
+#include "sites/betonline.hpp"
 #include "sites/bovada.hpp"
+#include "sites/cake.hpp"
 #include "sites/enet.hpp"
+#include "sites/everleaf.hpp"
 #include "sites/fulltilt.hpp"
 #include "sites/ipoker.hpp"
 #include "sites/merge.hpp"
@@ -87,6 +90,11 @@ bool read_with_site_reader(Site site, std::string_view text, Parser& parser, Err
         case Site::Enet: enet::parse_hands(parser, errors, rejected); return true;
         case Site::Pkr: pkr::parse_hands(parser, errors, rejected); return true;
         case Site::PokerTracker: pokertracker::parse_hands(parser, errors, rejected); return true;
+        case Site::BetOnline:
+        case Site::PayNoRake: betonline::parse_hands(parser, site, errors, rejected); return true;
+        case Site::Cake: cake::parse_hands(parser, errors, rejected); return true;
+        case Site::EverLeaf:
+        case Site::GrandPoker: everleaf::parse_hands(parser, site, errors, rejected); return true;
         default: break;
     }
     return false;

@@ -52,6 +52,10 @@ void read_tournament(HandBuilder& b, string_view part) {
     Tournament t;
     const size_t buy_in = rfind_str(part, kBuyIn);
     const size_t level = rfind_str(part, kLevel);
+    // The name runs to the last quote before the buy-in: a name may hold a quote itself.
+    if (const size_t quote = rfind_byte(part.substr(0, std::min(buy_in, part.size())), '"');
+        quote != npos)
+        t.name = b.store().push_text(part.substr(0, quote));
     if (buy_in != npos && level != npos && level > buy_in) {
         const string_view text = slice(part, buy_in + kBuyIn.size(), level);
         if (starts(text, kFree)) {

@@ -135,8 +135,22 @@ string_view game_line(HandBuilder& b, string_view line) {
             h.max_players = static_cast<std::uint8_t>(max->value);
     }
     if (const size_t table = rfind_str(name, kTable); table != npos) {
+        // The tournament's name begins with its buy-in, fee included ("$5 Regular 9-Max",
+        // "$2.40 Hyper Turbo Heads-up"), but a freeroll's with its prizes ("$10 Freeroll - On
+        // Demand").
+        static constexpr string_view kFreeroll = "Freeroll";
         Tournament t;
-        t.buy_in_kind = BuyInKind::Unknown;
+        const string_view tournament = name.substr(0, table);
+        t.name = store.push_text(tournament);
+        const auto sign = currency_symbol(tournament);
+        const auto buy_in = sign ? signed_grouped_amount(tournament) : std::nullopt;
+        if (find_str(tournament, kFreeroll) != npos) {
+            t.buy_in_kind = BuyInKind::Freeroll;
+        } else if (buy_in && byte_at(tournament, buy_in->len) == ' ') {
+            t.buy_in_kind = BuyInKind::Money;
+            t.currency = sign->sign;
+            t.buy_in = buy_in->value;
+        }
         b.push_tournament(t);
     } else if (!starts(name, kPlayMoney)) {
         h.currency = U'$';
@@ -469,6 +483,10 @@ string_view hand_line(HandBuilder& b, string_view line) {
         if (end == npos) fault_missing("game", line);
         Tournament record;
         record.id = store.push_text(cut_text(line, number, end));
+        // A name before the number ("$5,000 GTD Tournament #27099516": a guarantee, no buy-in).
+        size_t name_end = t;
+        while (name_end > at && line[name_end - 1] == ' ') --name_end;
+        record.name = store.push_text(cut_text(line, at, name_end));
         b.push_tournament(record);
         at = end + kDash.size();
     }

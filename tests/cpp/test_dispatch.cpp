@@ -65,12 +65,19 @@ INSTANTIATE_TEST_SUITE_P(
         SiteCase{"Winamax Poker", Site::Winamax}, SiteCase{"Stage #1", Site::Absolute},
         SiteCase{"#Game No : 1", Site::PacificPoker}, SiteCase{"Poker Hand #1", Site::GGPoker},
         SiteCase{"MERGE_GAME x", Site::PokerTracker}, SiteCase{"Hand#1", Site::Cake},
+        SiteCase{"\xEF\xBB\xBF\xC3\xAF\xC2\xBB\xC2\xBFHand#1", Site::Cake},
         SiteCase{"Table #1", Site::Pkr}, SiteCase{"Game started at", Site::Winning},
         SiteCase{"#0", Site::KingsClub}, SiteCase{"#\xD9\xA3", Site::KingsClub},
         SiteCase{"Game #1 starts.\rx", Site::PartyPoker}, SiteCase{"Game #1", Site::Enet},
         SiteCase{"Hand #1 - Holdem", Site::Winning}, SiteCase{"Game Hand #12 - x", Site::Winning},
         SiteCase{"Bovada Hand #1", Site::Bovada}, SiteCase{"Ignition Hand #1", Site::Bovada},
         SiteCase{"Bodog.com Hand #1", Site::Bovada},
+        SiteCase{"ActionPoker.com Game #1", Site::BetOnline},
+        SiteCase{"Gear Poker Game #1", Site::BetOnline},
+        SiteCase{"PayNoRake Game #1", Site::PayNoRake},
+        SiteCase{"Partouche Poker Gibraltar", Site::EverLeaf},
+        SiteCase{"- - Grand Poker - Game #1", Site::GrandPoker},
+        SiteCase{"Tournament will start in a moment.\n\nBetOnline Poker Game #1", Site::BetOnline},
         // Full Tilt's archives: the site's name in one word, an opening line before the hand.
         SiteCase{"FullTiltPoker Game #1", Site::FullTiltPoker},
         SiteCase{"BEGIN\nFullTiltPoker Game #1", Site::FullTiltPoker},
@@ -140,7 +147,8 @@ TEST(Dispatch, SitesWithoutAParserFault) {
         if (site == Site::GGPoker || site == Site::Winamax || site == Site::Winning ||
             site == Site::Bovada || site == Site::PacificPoker || site == Site::PartyPoker ||
             site == Site::FullTiltPoker || site == Site::Enet || site == Site::Pkr ||
-            site == Site::PokerTracker)
+            site == Site::PokerTracker || site == Site::BetOnline || site == Site::EverLeaf ||
+            site == Site::Cake)
             continue;
         hs::HandStore store;
         try {

@@ -28,7 +28,7 @@ STREET_OF = {"third": "preflop", "fourth": "flop", "fifth": "turn", "sixth": "ri
 # The JSON key of the value that an action type's `amount` column holds, where it is not "amount".
 AMOUNT_KEYS = {"finish": "prize", "rebuy": "chips", "addon": "chips"}
 TOURNAMENT_COLUMNS = ("tournament", "buy_in_kind", "buy_in_currency", "buy_in", "fee",
-                      "bounty_fee", "level")
+                      "bounty_fee", "level", "tournament_name")
 CODES = {"": None, "$": "USD", "\u00a3": "GBP", "\u00a5": "JPY", "\u20ac": "EUR", "\u20b9": "INR"}
 
 
@@ -38,7 +38,7 @@ def tournament_row(header: dict) -> tuple:
     if t is None:
         return (None,) * len(TOURNAMENT_COLUMNS)
     return (t["id"], t["buy_in_kind"], CODES[t["currency"]], t["buy_in"], t["fee"],
-            t["bounty_fee"], t["level"])
+            t["bounty_fee"], t["level"], t.get("name", ""))
 RUN_TWICE = DATA / "pokerstars" / "PokerStars__CashGame__PlayerTests__RunItTwice.txt"
 GBP = DATA / "pokerstars" / "PokerStars__CashGame__Limits__GbpTable.txt"
 BAETSLE = DATA / "pokerstars" / "hh.com_Baetsle_289FR_2021.07.30_0.txt"

@@ -111,12 +111,12 @@ def test_length_failure_is_ignored_and_iteration_errors_pass_through():
 
 def test_unsupported_site_faults_the_whole_batch(capfd):
     texts = [hand(k) for k in range(20)]
-    texts[13] = "Everleaf Gaming Game #1"
+    texts[13] = "Stage #1: Holdem"
     with pytest.raises(PanicException) as info:
         parse_strs(texts)
-    assert info.value.args == ("Parser has not been implemented for EverLeaf",)
+    assert info.value.args == ("Parser has not been implemented for Absolute",)
     assert capfd.readouterr().err.startswith(
-        "handscribe: internal fault: Parser has not been implemented for EverLeaf (raised at ")
+        "handscribe: internal fault: Parser has not been implemented for Absolute (raised at ")
 
 
 def test_rejected_hands_write_nothing_to_standard_error(capfd):
@@ -129,18 +129,18 @@ def test_rejected_hands_write_nothing_to_standard_error(capfd):
 
 
 def test_several_faults_raise_one_of_them():
-    texts = [hand(k) for k in range(50)] + ["Everleaf x", "BetOnline y"] + [hand(1)] * 50
+    texts = [hand(k) for k in range(50)] + ["Stage x", "#1 y"] + [hand(1)] * 50
     with pytest.raises(PanicException) as info:
         parse_strs(texts)
-    assert info.value.args[0] in ("Parser has not been implemented for EverLeaf",
-                                  "Parser has not been implemented for BetOnline")
+    assert info.value.args[0] in ("Parser has not been implemented for Absolute",
+                                  "Parser has not been implemented for KingsClub")
     # The pool is fine afterwards.
     assert numbers(parse_strs([hand(5), hand(6)])) == [[5], [6]]
 
 
 def test_single_fault_in_a_one_item_batch():
-    with pytest.raises(PanicException, match="^Parser has not been implemented for Cake$"):
-        parse_strs(["Hand#1"])
+    with pytest.raises(PanicException, match="^Parser has not been implemented for Absolute$"):
+        parse_strs(["Stage #1"])
 
 
 # ------------------------------------------------------------------------------------------

@@ -78,8 +78,8 @@ def unknown_site(tmp_path: Path) -> Path:
 
 @pytest.fixture
 def no_parser(tmp_path: Path) -> Path:
-    p = tmp_path / "everleaf.txt"
-    p.write_text("Everleaf Gaming Game #1\n", encoding="utf-8")
+    p = tmp_path / "absolute.txt"
+    p.write_text("Stage #1: Holdem\n", encoding="utf-8")
     return p
 
 
@@ -148,7 +148,7 @@ def test_fault_exits_4_at_once(quiet, no_parser):
     assert len(lines(r.stdout)) == 1  # the file after the fault is not written
     # Said once, with the file and without the C++ place, then the totals.
     assert messages(r.stderr, 3, 1) == [
-        f"handscribe: {no_parser}: internal fault: Parser has not been implemented for EverLeaf"]
+        f"handscribe: {no_parser}: internal fault: Parser has not been implemented for Absolute"]
 
 
 @needs_corpus

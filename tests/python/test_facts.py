@@ -18,7 +18,7 @@ pa = pytest.importorskip("pyarrow")
 PINNED = {"pokerstars", "pokerstars_other", "pokerstars_tournaments", "pluribus", "ongame",
           "ggpoker", "winamax", "stats_reference", "pokerstars_localized", "winning", "bovada",
           "pacificpoker", "partypoker", "ipoker", "pokernow", "fulltiltpoker", "merge", "enet",
-          "pkr", "pokertracker"}
+          "pkr", "pokertracker", "betonline", "everleaf", "cake"}
 # Hands whose text contradicts itself: the facts keep the text's values.
 CONTRADICTIONS = {
     ("PokerStars__CashGame__Limits__AnteTable.txt", "109715173634"):
@@ -61,6 +61,18 @@ CONTRADICTIONS = {
     **dict.fromkeys((("tour__NLHE-USD-SNG-2-201111.Merge.txt", hand) for hand in (
         "4290961700035", "4290961700036", "4290961700040", "4290961700041", "4290961700043",
         "4291306800008")), "'wins' beyond the chips put in, an all-in written as the whole stack"),
+    # BetOnline: pots awarded inside a round ("Total pot 0.42 | Rake 0.04") that the summary's
+    # total leaves out or no line gives to anyone, and lines the anonymised files dropped.
+    ("cash__NLHE-10max-USD-0.01-0.02-201605.3.way.allin.txt", "1606125823"):
+        "a flop bet of 0.81 that no line calls, folds or returns: 3.97 put in, 'Total pot 2.49'",
+    ("cash__NLHE-10max-USD-0.01-0.02-201605.winner.no.show.txt", "1605375848"):
+        "wins of 0.71 over 'Total pot 0.29 | Rake 0.04' (the side pot is written in the round)",
+    ("cash__NLHE-10max-USD-0.25-0.05-201108.txt", "900203618"):
+        "'post dead 0.00', yet 'Total pot 42.98 | Rake 2.26' holds 0.25 beyond the chips put in",
+    ("cash__NLHE-10max-USD-0.25-0.05-201108.txt", "900204250"):
+        "'Seat 7: Player5 (0.00 in chips)' puts 7.09 in",
+    ("tour__NLHE-10max-USD-MTT-2011-08.nobuyinfee.txt", "900223632"):
+        "a side pot of 70 ('Total pot 70.00' in the round) that no line awards",
 }
 # Files with raises whose "to" is not the replayed street total, and how many.
 RAISES_CONTRADICTING = {"NLHE-2max-USD-STT-20-201209.txt": 1}  # see its hand above

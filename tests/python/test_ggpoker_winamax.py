@@ -43,12 +43,15 @@ SITES = {
         seat=re.compile(rf"^Seat (\d+): (.+) \(({AMOUNT}) in chips\)$", re.M),
         deal="*** HOLE CARDS ***",
         board=re.compile(r"^(?:\w+ )?Board \[(.*)\]$", re.M),
+        # the name may hold game words itself: the game is the last one before the level
+        name=re.compile(r"Tournament #\d+, (.*\S) +(?:Hold'em|Omaha)\b.*?- Level"),
     ),
     "winamax": dict(
         start=re.compile(r"^Winamax Poker - .*?HandId: #([\w-]+) - ", re.M),
         seat=re.compile(rf"^Seat (\d+): (.+) \(({AMOUNT})\)$", re.M),
         deal="*** ANTE/BLINDS ***",
         board=re.compile(r"^Board: \[(.*)\]$", re.M),
+        name=re.compile(r'Tournament "(.*)" buyIn: '),
     ),
 }
 for site in SITES.values():
@@ -97,6 +100,8 @@ def test_values_read_from_the_text(path):
         stakes = [number(s) for s in site["stakes"].search(hand.split("\n")[0])[1].split("/")]
         assert f32(hd["big_blind"]) == stakes[-1]
         assert f32(hd["small_blind"]) == (stakes[-2] if len(stakes) > 1 else 0.0)
+        name = site["name"].search(hand.split("\n")[0])
+        assert hd.get("tournament", {}).get("name") == (name and name[1])
         seats = site["seat"].findall(hand.split(site["deal"])[0])
         # the seated players first; a player named only in action lines follows them
         assert [(p["seat"], p["name"], f32(p["chips"])) for p in hd["players"][:len(seats)]] == [

@@ -27,7 +27,7 @@ ACTION_COLUMNS = {"street": "street", "board": "board", "kind": "action", "amoun
                   "chips": "chips", "to": "to", "all_in": "all_in"}
 # Tournament fields in the order of the named tuple, and their columns.
 TOURNAMENT_COLUMNS = ("tournament", "level", "buy_in_kind", "buy_in_currency", "buy_in", "fee",
-                      "bounty_fee")
+                      "bounty_fee", "tournament_name")
 
 
 def cards(value):
@@ -47,7 +47,7 @@ def hand_values(h: Hand) -> dict:
     values.update(started_at=None if start is None else start.replace(tzinfo=None),
                   hero=None if h.hero is None else h.hero.name,
                   boards=h.boards,
-                  **dict(zip(TOURNAMENT_COLUMNS, (None,) * 7 if t is None else tuple(t))))
+                  **dict(zip(TOURNAMENT_COLUMNS, (None,) * 8 if t is None else tuple(t))))
     return values
 
 
@@ -176,7 +176,7 @@ GOLDEN = [
              started_at=datetime.datetime(2011, 9, 28, 13, 33, 23, tzinfo=UTC),  # 9:33:23 EDT
              currency=None, small_blind=100.0, big_blind=200.0, button_seat=8,
              board=("8c", "Qh", "8h", "2c", "8d"), total_pot=5640.0, rake=0.0,
-             tournament=("447493868", "VI", "Money", "USD", 1.08, 0.15, 0.27)),
+             tournament=("447493868", "VI", "Money", "USD", 1.08, 0.15, 0.27, "")),
         "PokerStars #68174975772 tournament #447493868 NLO8 100/200, 3 players, pot 5640",
         {"APTEM-89": (2, 3796.0, ("6d", "Ks", "Js", "Kc"), "BB", 2820.0, 5640.0, 2820.0, None,
                       "VFSW"),

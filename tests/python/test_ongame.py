@@ -39,6 +39,7 @@ def _draw(lines):
 
 
 DRAW = ("a draw's 'changed N cards' line", _draw)
+STUD = ("a stud table line", lambda lines: "_STUD " in lines[2])
 CUT_SHORT = ("text ends before the summary's closing line", _cut_short)
 
 
@@ -103,8 +104,8 @@ EXPECTED = {
     f"{FPDB}/5-Carddraw-PL-USD-1.00-1.00-201111.No.Street.Delimiter.txt": ([], DRAW),
     f"{FPDB}/5-Carddraw-USD-1-2-201109.Goalwin.Sample.txt":
         Faults("missing pot amount in 'New hand for Hero: [As, 7c, Jh, Ac, Jd]'"),
-    f"{FPDB}/7-Stud-USD-1.00-2.00-201212.big.bring.txt":
-        Faults("internal error: entered unreachable code"),
+    # A stud hand is rejected at its table line: this layout's stud lines are not read.
+    f"{FPDB}/7-Stud-USD-1.00-2.00-201212.big.bring.txt": ([], STUD),
     # Stakes without a sign: a cash table whose only sign is on the rake line, and tournaments
     # (chips; a bare "---" before the boards of a hand whose players are all in).
     f"{FPDB}/LHE-9max-USD-0.50-1.00-201008.All-in.with.showdown.txt": (["75443872-61"], None),
@@ -144,6 +145,10 @@ def test_corpus_file(name):
     assert returned_ids(view) == returned
 
     blocks = hand_blocks(path.read_text(encoding="utf-8"))
+    # a tournament's name is the quoted one of its hand line; a cash hand has no tournament
+    names = {i: re.search(r'\(TOURNAMENT: "([^"]*)"', lines[0]) for i, lines in blocks}
+    assert [h["header"].get("tournament", {}).get("name") for h in
+            json.loads(view.to_json())] == [names[i] and names[i][1] for i in returned]
     dropped = [(hand_id, lines) for hand_id, lines in blocks if hand_id not in returned]
     assert len(blocks) == len(returned) + len(dropped)
     if reason is None:

@@ -81,7 +81,7 @@ def test_values_read_from_the_text(path):
     for text, h in hands:
         hd, line = h["header"], HAND_LINE.match(text)
         t = hd["tournament"]
-        assert (hd["is_tournament"], hd["currency"]) == (True, "")
+        assert (hd["is_tournament"], hd["currency"], "name" in t) == (True, "", False)
         assert t["id"] == line["number"] and t["level"] == (line["level"] or "")
         parts = [number(p) for p in re.findall(r"[\d.,]+", line["buy_in"].replace("SC", ""))]
         if len(parts) == 3:  # buy-in, bounty, fee

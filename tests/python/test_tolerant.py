@@ -74,7 +74,7 @@ def test_views_cut_from_another_have_no_rejections():
     "text,message",
     [
         ("PokerStars Hand #1: Hold'em", "missing second line in 'PokerStars Hand #1: Hold'em'"),
-        ("Everleaf Gaming Game #1\n", "Parser has not been implemented for EverLeaf"),
+        ("#1: Limit Razz - 22/44\n", "Parser has not been implemented for KingsClub"),
         ("\nStage #7: Holdem\n", "Parser has not been implemented for Absolute"),
     ],
 )
@@ -277,8 +277,8 @@ def test_every_hand_start_is_returned_or_reported(path):
                                     "ggpoker", "pacificpoker", "partypoker"])
 def test_parse_paths_in_skip_mode_equals_parse_path_on_each(folder, tmp_path):
     paths = corpus_files(folder) + [tmp_path / "missing.txt"]
-    unsupported = tmp_path / "everleaf.txt"
-    unsupported.write_text("Everleaf Gaming Game #1\n", encoding="utf-8")
+    unsupported = tmp_path / "absolute.txt"
+    unsupported.write_text("Stage #1: Holdem\n", encoding="utf-8")
     paths.insert(1, unsupported)  # a site without a parser
 
     def single(p):
@@ -291,7 +291,7 @@ def test_parse_paths_in_skip_mode_equals_parse_path_on_each(folder, tmp_path):
     views = parse_paths(paths, errors="skip")
     assert [(repr(v), v.rejected) for v in views] == [single(p) for p in paths]
     assert views[-1].rejected[0].reason.startswith("Failed to open file at path ")
-    assert views[1].rejected[0].reason == "Parser has not been implemented for EverLeaf"
+    assert views[1].rejected[0].reason == "Parser has not been implemented for Absolute"
 
 
 # ------------------------------------------------------------------------------------------

@@ -56,6 +56,9 @@ LAYOUTS = {
         pot=re.compile(rf"^Pot: ({AMOUNT})(.*)$", re.M),
         fees=re.compile(rf"(?:Rake|JP fee) ({AMOUNT})"),
         wins=re.compile(rf"Collects: ({AMOUNT})"),
+        # a tournament's table: its name, which begins with the buy-in (a freeroll's prizes)
+        tournament=re.compile(
+            r"Game ID: \d+ [\d.]+/[\d.]+ ((?P<price>\$[\d.]+ )?.*), Table \d+ \("),
         less_rake=True,
     ),
     "winning": dict(
@@ -67,6 +70,7 @@ LAYOUTS = {
         fees=re.compile(rf"\| [\w ]+ ({AMOUNT})"),
         wins=re.compile(rf"^.+ collected ({AMOUNT}) from ", re.M),
         summary_wins=re.compile(rf" won ({AMOUNT})"),
+        tournament=re.compile(r"^Game Hand #\d+ - (.*?) ?Tournament #"),
         less_rake=True,
     ),
     "bovada": dict(
@@ -148,6 +152,12 @@ def test_values_read_from_the_text(path):
         else:
             sb, bb = stakes.groups()
         assert (exact(hd["small_blind"]), exact(hd["big_blind"])) == (dec(sb), dec(bb))
+        if "tournament" in site:  # Winning: the name, and the buy-in the old layout begins it with
+            t, m = hd.get("tournament"), site["tournament"].search(hand)
+            price = m and m.groupdict().get("price")
+            kind = "Freeroll" if m and "Freeroll" in m[1] else "Money" if price else "Unknown"
+            assert (t and (t.get("name", ""), t["buy_in_kind"], exact(t["buy_in"]))) == (m and (
+                m[1], kind, dec(price) if kind == "Money" else 0))
         seats = site["seat"].findall(hand[:site["deal"].search(hand).start()])
         if len(seats[0]) == 4:  # Bovada: the position is the name, the hero's seat is marked
             assert hd["hero_id"] in [i for i, s in enumerate(seats) if s[2]] + [255]
@@ -217,6 +227,38 @@ GOLDEN_CASES = {
         BOVADA / "NLHE-USD_-_$0.25-$0.50_-_202103.MVS.version.txt", None),
     "bovada_no_street_lines": (BOVADA / "PLO-USD-2.00-4.00-201205.multiway.allin.txt", None),
 }
+
+
+# Hands without street lines, their rounds told by their betting: each street's actions but the
+# dealt cards; and a tournament's bounty won ("Dealer : BOUNTY PRIZE [$5]", before the line that
+# ranks the player it was won on).
+ROUNDS = {
+    ("LHE-USD-2-4-201205.Bodog.txt", "2607518885"): {
+        "preflop": "Fold Raise Call", "flop": "Bet Call", "turn": "Check Bet Call",
+        "river": "Check Check Show Muck CollectMainPot"},
+    ("PLO8-9max-USD-10-MTT-201207.txt", "2645486142"): {
+        "preflop": "Fold Fold Fold Fold Fold Raise Fold Call",
+        "flop": "Check Bet Fold UncalledBetReturned CollectMainPot"},
+    ("NLHE-USD-MTT_-_($5_Knockout)_-_$10-$1_-_201512.KO.txt", "3304886256"): {
+        "turn": "Check Bet Raise RaiseAllIn CallAllIn UncalledBetReturned",
+        "river": "Show Show CollectMainPot Bounty Finish"},
+}
+
+
+@pytest.mark.parametrize("name, hand_id", sorted(ROUNDS))
+def test_rounds_and_bounties(name, hand_id):
+    path = BOVADA / name
+    if not path.is_file():
+        pytest.skip("hand-history corpus not present")
+    view = parse(path)
+    hand = next(view[i] for i in range(len(view)) if view[i].id == hand_id)
+    for street, kinds in ROUNDS[name, hand_id].items():
+        assert " ".join(a.kind for a in hand.actions if a.street == street and a.kind != "Dealt"
+                        ) == kinds, street
+    bounties = [a for s in json.loads(hand.to_json())[0]["rivers"] for a in s["actions"]
+                if a["type"] == "bounty"]
+    assert [(hand.players[b["player_id"]].name, b["amount"], hand.players[b["defeated_id"]].name)
+            for b in bounties] == ([("Dealer", 5, "Small Blind")] if "KO" in name else [])
 
 
 @pytest.mark.parametrize("name", sorted(GOLDEN_CASES))

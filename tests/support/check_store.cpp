@@ -80,7 +80,8 @@ class Checker {
         if (index >= store_.tournaments.size()) return problem("tournament", index);
         const Tournament& t = store_.tournaments[index];
         return text("tournament id", t.id) && text("level", t.level) &&
-               text("match round", t.match_round) && span("bounties", store_.amounts, t.bounties) &&
+               text("match round", t.match_round) && text("name", t.name) &&
+               span("bounties", store_.amounts, t.bounties) &&
                (static_cast<std::size_t>(t.buy_in_kind) < kBuyInKindCount ||
                 problem("buy-in kind", static_cast<std::uint64_t>(t.buy_in_kind)));
     }
