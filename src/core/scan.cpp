@@ -9,6 +9,7 @@ std::size_t find_str(std::string_view s, std::string_view needle, std::size_t fr
     if (from > s.size()) return npos;
     if (needle.empty()) return from;
     if (needle.size() == 1) return find_byte(s, needle[0], from);
+    if (s.size() - from < needle.size()) return npos;  // also keeps an empty text's null data out
 #if defined(__GLIBC__)
     const void* p = ::memmem(s.data() + from, s.size() - from, needle.data(), needle.size());
     return p ? static_cast<std::size_t>(static_cast<const char*>(p) - s.data()) : npos;
