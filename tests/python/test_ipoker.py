@@ -217,6 +217,9 @@ GOLDEN_CASES = {
     "ipoker_italian_tournament": (FPDB / "NLHE-EUR-SNG-0.50.iPoker.it.txt", None),
     "ipoker_tournament_antes_side_pot": (FPDB / "NLHE-GBP-MTT-5-201403.FPPbuyin.txt",
                                          "5568984064"),
+    # A short all-in's main pot (3 x 667.50 + the blinds) and the side pot bet and called after
+    # it, won by two players; the XML names no pot, so both wins are the hand's pot's.
+    "ipoker_side_pot": (FPDB / "NLHE-USD-MTT-5r-201112.Sample.xml", "3869434000"),
 }
 
 
