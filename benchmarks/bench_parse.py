@@ -111,6 +111,8 @@ def build_input(target_mb: float, folder: Path = CORPUS, first: Optional[str] = 
             data = data.decode("cp1252", "replace").encode("utf-8")  # as "auto" reads it
         if b"\n" not in data:  # old Mac line ends would break the concatenation
             continue
+        if b"<session" in data[:200] and b"</session>" not in data:
+            continue  # an unclosed XML session would nest every file joined after it
         if folder != CORPUS and not parses(data.decode("utf-8"), SITE_NAMES.get(folder.name, "")):
             continue  # per site: only the site's files that parse (no stud or draw file)
         parts.append(data.replace(b"\r\n", b"\n").rstrip(b"\n") + b"\n\n\n")
