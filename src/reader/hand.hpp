@@ -64,6 +64,12 @@ inline constexpr std::string_view kDealtCutOff = "dealt line cut off inside the 
 
 // Stud's seventh street is a street of its own (see Hand).
 enum class StreetKind : std::uint8_t { Flop, Turn, River, Showdown, Seventh };
+// The round that a street of that kind holds.
+constexpr Round round_of(StreetKind k) noexcept {
+    constexpr Round kRounds[] = {Round::Flop, Round::Turn, Round::River, Round::Showdown,
+                                 Round::Seventh};
+    return kRounds[static_cast<std::size_t>(k)];
+}
 
 class HandBuilder {
   public:
@@ -113,7 +119,8 @@ class HandBuilder {
                        std::size_t end = kOpenEnd) noexcept {
         hand_.preflop = Street{shown, take_run(end), 0};
     }
-    inline void close_street(StreetKind kind, const CardSet& cards, std::size_t end = kOpenEnd);
+    [[gnu::always_inline]] inline void close_street(StreetKind kind, const CardSet& cards,
+                                                    std::size_t end = kOpenEnd);
     static constexpr std::size_t kOpenEnd = ~std::size_t{0};
     // A draw game whose history writes no line for its draw: the preflop's run ends at the
     // store's action `at` (the first draw), and the rest of it is the round of the draw.

@@ -53,6 +53,12 @@ constexpr GameName kGameNames[] = {
     {"Triple Draw 2-7 Lowball ", GameType::TripleDraw27, {}},
     {"Triple Draw A-5 Lowball ", GameType::TripleDrawA5, {}},
     {"Badugi ", GameType::Badugi, {}},
+    // Winamax's names.
+    {"7-Card Stud Hi/Lo ", GameType::SevenCardStudHiLo, {}},
+    {"7-Card Stud ", GameType::SevenCardStud, {}},
+    {"7stud ", GameType::SevenCardStud, {}},
+    {"2-7 Triple Draw ", GameType::TripleDraw27, {}},
+    {"Lowball27 ", GameType::TripleDraw27, {}},
 };
 
 // The rotations of the mixed games as the hand line names them before the game of the hand in
@@ -359,7 +365,9 @@ std::optional<StreetKind> boardless_street_line(Parser& p, GameType game) {
         {"*** FIRST DRAW ***", StreetKind::Flop},  {"*** SECOND DRAW ***", StreetKind::Turn},
         {"*** THIRD DRAW ***", StreetKind::River}, {"*** DRAW ***", StreetKind::Flop},
         {"*** FIRST-DRAW ***", StreetKind::Flop},  {"*** SECOND-DRAW ***", StreetKind::Turn},
-        {"*** THIRD-DRAW ***", StreetKind::River},
+        {"*** THIRD-DRAW ***", StreetKind::River}, {"*** FOURTH ***", StreetKind::Flop},
+        {"*** FIFTH ***", StreetKind::Turn},       {"*** SIXTH ***", StreetKind::River},
+        {"*** SEVENTH ***", StreetKind::Seventh},
     };
     const string_view line = p.line();
     std::optional<StreetKind> kind;
@@ -377,21 +385,23 @@ std::optional<StreetKind> boardless_street_line(Parser& p, GameType game) {
     return kind;
 }
 
-namespace {
-// The cards of a bracket, hidden cards ("X") left out.
 CardSet shown_cards(string_view text) {
-    if (find_byte(text, 'X') == npos) return parse_cards(text);
+    if (find_byte(text, 'X') == npos && find_byte(text, '-') == npos &&
+        find_byte(text, ',') == npos)
+        return parse_cards(text);
     CardSet set;
     size_t i = 0;
     while (i < text.size()) {
-        size_t sp = find_byte(text, ' ', i);
-        if (sp == npos) sp = text.size();
-        const string_view piece = text.substr(i, sp - i);
-        if (!piece.empty() && piece != "X") set.push(card_from_text(piece));
-        i = sp + 1;
+        size_t end = i;
+        while (end < text.size() && text[end] != ' ' && text[end] != ',') ++end;
+        const string_view piece = text.substr(i, end - i);
+        if (!piece.empty() && piece != "X" && piece != "-") set.push(card_from_text(piece));
+        i = end + 1;
     }
     return set;
 }
+
+namespace {
 constexpr string_view kDealtTo = "Dealt to ";
 // Where the name of a dealt line ends: before its one bracket, or before the first of two (the
 // cards held, then the new ones). A name may hold brackets itself ("PC [Mittel]").
@@ -402,17 +412,13 @@ size_t dealt_name_end(string_view line, size_t open, bool two) {
 }
 }  // namespace
 
-bool stud_dealt_line(HandBuilder& b, string_view line, bool first, bool down) {
+void push_stud_cards(HandBuilder& b, string_view name, const CardSet& cards, bool first,
+                     bool down) {
     Parser& p = b.parser();
-    const size_t open = rfind_byte(line, '[');
-    if (open == npos || open <= kDealtTo.size() || line.back() != ']') return false;
-    const size_t name_end = dealt_name_end(line, open, !first);
-    const string_view name = name_before(line, name_end, " ", kDealtTo.size());
-    const CardSet cards = shown_cards(slice(line, open + 1, line.size() - 1));
-    if (cards.count == 0) return true;
+    if (cards.count == 0) return;
     if (!first) {
         b.push(p.make_card_action(name, down ? ActionType::Dealt : ActionType::DealtUp, cards));
-        return true;
+        return;
     }
     CardSet hole;
     for (std::uint8_t i = 0; i + 1 < cards.count; ++i) hole.push(cards.cards[i]);
@@ -424,17 +430,59 @@ bool stud_dealt_line(HandBuilder& b, string_view line, bool first, bool down) {
         b.dealt_cards_to(a.player_id());
     }
     b.push(p.make_card_action(name, ActionType::DealtUp, up));
+}
+
+bool stud_dealt_line(HandBuilder& b, string_view line, bool first, bool down) {
+    const size_t open = rfind_byte(line, '[');
+    if (open == npos || open <= kDealtTo.size() || line.back() != ']') return false;
+    const size_t name_end = dealt_name_end(line, open, !first);
+    const string_view name = name_before(line, name_end, " ", kDealtTo.size());
+    push_stud_cards(b, name, shown_cards(slice(line, open + 1, line.size() - 1)), first, down);
     return true;
 }
 
-bool draw_dealt_line(HandBuilder& b, string_view line) {
+bool draw_dealt_line(HandBuilder& b, string_view line, bool first) {
     const size_t open = rfind_byte(line, '[');
     if (open == npos || open <= kDealtTo.size() || line.back() != ']') return false;
-    const size_t name_end = dealt_name_end(line, open, true);
+    const size_t name_end = dealt_name_end(line, open, !first);
     const string_view name = name_before(line, name_end, " ", kDealtTo.size());
     const CardSet cards = shown_cards(slice(line, open + 1, line.size() - 1));
-    b.push(b.parser().make_card_action(name, ActionType::Dealt, cards));
+    Parser& p = b.parser();
+    if (first && cards.count == 0) {  // dealt in, no card shown
+        b.push(Action::make(ActionType::Dealt, p.find_player(name), kNoCards));
+        return true;
+    }
+    const Action a = p.make_card_action(name, ActionType::Dealt, cards);
+    b.push(a);
+    if (first) b.dealt_cards_to(a.player_id());
     return true;
+}
+
+std::optional<Action> draw_count(Parser& p, string_view name, string_view after, string_view line) {
+    if (!after.empty() && after.back() == ']') {
+        const BracketedCards c = bracketed_cards(after);
+        if (c.close == 0) return std::nullopt;
+        return p.make_card_action(name, ActionType::Discard, c.cards);
+    }
+    const auto count = read_integer(after);
+    if (!count || count->value > kMaxCards) fault_missing("number of cards", line);
+    if (count->value == 0)
+        return Action::make(ActionType::StandPat, p.find_player(name), kNoPayload);
+    return Action::make(ActionType::Draw, p.find_player(name),
+                        static_cast<std::uint32_t>(count->value));
+}
+
+bool close_draw_preflop(HandBuilder& b) {
+    const auto& actions = b.store().actions;
+    for (std::size_t i = b.run_start(); i < actions.size(); ++i) {
+        const ActionType t = actions[i].type();
+        if (t == ActionType::Discard || t == ActionType::Draw || t == ActionType::StandPat) {
+            b.split_preflop(i);
+            return true;
+        }
+    }
+    b.close_preflop();
+    return false;
 }
 
 string_view strip_position_notes(string_view name) noexcept {

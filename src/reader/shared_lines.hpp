@@ -98,20 +98,37 @@ struct StreetLine {
 // is not closed (a hand cut off in the middle).
 std::optional<StreetLine> parse_street_line(Parser& p);
 
-// The street lines of the games without a board ("*** 4th STREET ***", "*** FIRST DRAW ***",
-// stud's "*** RIVER ***", the seventh street); the kind of the street, the parser moved past it;
-// nullopt for any other line.
+// The street lines of the games without a board ("*** 4th STREET ***", "*** FOURTH ***", "***
+// FIRST DRAW ***", "*** FIRST-DRAW ***", stud's "*** RIVER ***", the seventh street); the kind of
+// the street, the parser moved past it; nullopt for any other line.
 std::optional<StreetKind> boardless_street_line(Parser& p, GameType game);
 
-// "Dealt to <name> [cards]" in stud, pushed as the cards dealt face down (Dealt) and face up
-// (DealtUp): on the first street (`first`) the last card shown is up and those before it down
-// ("[7c 3s 5h]" for the player whose history it is, "[Td]" for the others), and a player shown
-// down cards there is the hero's candidate; on the later streets the new cards are those of the
-// last bracket ("[4c] [3c]"), up, but down on the seventh street (`down`). A hidden card ("X")
-// is no card. False for a line cut off inside its cards.
+// The cards of a bracket's text, separated by spaces or commas ("7c 3s", "5c, 2h"), the hidden
+// ones ("X", "-") left out.
+CardSet shown_cards(std::string_view text);
+
+// The cards a stud street deals a player (hidden ones left out), pushed as dealt face down (Dealt)
+// and face up (DealtUp): on the first street (`first`) the last card is up and those before it
+// down, and a player shown down cards there is the hero's candidate; on the later streets the
+// cards are up, but down on the seventh street (`down`).
+void push_stud_cards(HandBuilder& b, std::string_view name, const CardSet& cards, bool first,
+                     bool down);
+// "Dealt to <name> [cards]" in stud: on the first street the one bracket ("[7c 3s 5h]" for the
+// player whose history it is, "[X X Td]" or "[Td]" for the others), on the later streets the last
+// of two ("[4c] [3c]"), pushed by push_stud_cards. False for a line cut off inside its cards.
 bool stud_dealt_line(HandBuilder& b, std::string_view line, bool first, bool down);
-// "Dealt to <name> [kept] [new]" after a draw: the new cards, as Dealt.
-bool draw_dealt_line(HandBuilder& b, std::string_view line);
+// "Dealt to <name> [kept] [new]" after a draw: the new cards, as Dealt; with `first`, the deal
+// before the first draw, "Dealt to <name> [cards]", whose player is the hero's candidate when it
+// shows cards ("[X X X X X]" shows none). False for a line cut off inside its cards.
+bool draw_dealt_line(HandBuilder& b, std::string_view line, bool first = false);
+// A draw: `after` is the text after the verb, "2 cards [7h 2c]" (the cards thrown away: Discard),
+// "1 card" (their number: Draw) or "0 card" (StandPat). nullopt for a bracket not closed.
+std::optional<Action> draw_count(Parser& p, std::string_view name, std::string_view after,
+                                 std::string_view line);
+// A draw game's preflop closed: where the history writes no line for its draw (the discards among
+// the preflop's lines), the round of the draw begins at its first discard, and is closed as the
+// first street. True when it was so.
+bool close_draw_preflop(HandBuilder& b);
 
 // A line that begins "*** ": a section of the hand (a street, the summary) in the layouts that
 // write them so.

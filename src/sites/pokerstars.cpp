@@ -511,18 +511,10 @@ bool boardless_line(HandBuilder& b, string_view line, AmountForm cur, Round roun
         return amount_after(at, kCompletes, ActionType::Complete);
     if (const size_t at = find_str(line, kDiscards); at != npos) {
         // "discards 2 cards [7h 2c]" shows the cards, "discards 1 card" their number only.
-        const string_view name = cut_name(line, 0, at);
-        if (line.back() == ']') {
-            const BracketedCards c = bracketed_cards(rest(line, at));
-            if (c.close == 0) return false;
-            b.push(p.make_card_action(name, ActionType::Discard, c.cards));
-            return true;
-        }
-        const auto count = read_integer(rest(line, at + kDiscards.size()));
-        if (!count || count->value > kMaxCards) fault_missing("number of cards", line);
-        b.push(Action::make(ActionType::Draw, p.find_player(name),
-                            static_cast<std::uint32_t>(count->value)));
-        return true;
+        const auto a =
+            draw_count(p, cut_name(line, 0, at), rest(line, at + kDiscards.size()), line);
+        if (a) b.push(*a);
+        return a.has_value();
     }
     if (ends(line, kStandsPat)) {
         b.push(Action::make(ActionType::StandPat,
@@ -531,20 +523,6 @@ bool boardless_line(HandBuilder& b, string_view line, AmountForm cur, Round roun
         return true;
     }
     return false;
-}
-
-// A draw game whose history writes no line for its one draw ("discards 1 card" among the
-// preflop's lines): the round of the draw begins at its first discard.
-void close_draw_preflop(HandBuilder& b) {
-    const auto& actions = b.store().actions;
-    for (std::size_t i = b.run_start(); i < actions.size(); ++i) {
-        const ActionType t = actions[i].type();
-        if (t == ActionType::Discard || t == ActionType::Draw || t == ActionType::StandPat) {
-            b.split_preflop(i);
-            return;
-        }
-    }
-    b.close_preflop();
 }
 
 // Rows that test the line's ending are tried only when the last byte allows them; the order of
@@ -893,9 +871,7 @@ struct Streets {
     std::optional<StreetLine> street_line(Parser& p) const {
         if (is_boardless(game)) {
             if (const auto kind = boardless_street_line(p, game)) {
-                constexpr Round kRounds[] = {Round::Flop, Round::Turn, Round::River,
-                                             Round::Showdown, Round::Seventh};
-                round = kRounds[static_cast<std::size_t>(*kind)];
+                round = round_of(*kind);
                 return StreetLine{*kind, CardSet::empty()};
             }
         }

@@ -92,9 +92,8 @@ void parse_hand_line(HandBuilder& b) {
         read_tournament(b, slice(line, t + kTournament.size(), id_at));
 
     const size_t game_at = id_end + kDash.size();
-    // Stud, razz and the draws are not read from this layout yet (its names for them differ too).
     const auto game = read_game(line, game_at);
-    if (!game || is_boardless(game->game)) fault_game(line, game_at);
+    if (!game) fault_game(line, game_at);
     h.game_type = game->game;
     h.bet_type = game->bet;
 
@@ -280,7 +279,7 @@ std::optional<Action> action_line(Parser& p, string_view line) {
 
 // A line of a round, pushed; in a tournament hand also the lines only tournaments hold. False
 // when no kind takes the line.
-bool round_line(HandBuilder& b, string_view line) {
+[[gnu::always_inline]] inline bool round_line(HandBuilder& b, string_view line) {
     auto a = action_line(b.parser(), line);
     if (!a && b.header().is_tournament()) a = tournament::event_line(b, line);
     if (a) b.push(*a);
@@ -381,6 +380,148 @@ string_view parse_summary(HandBuilder& b) {
 }
 
 // ---------------------------------------------------------------------------------------------
+// Stud and draw
+// ---------------------------------------------------------------------------------------------
+
+// A stud hand's bring-in. Winamax leaves it out of the totals its raises write on that street:
+// the completion is a raise over no bet ("Bob raises 25€ to 25€" after "Al brings in 10€"), and
+// the bringer's own raise counts the chips added since ("Al raises -6.10€ to 18.90€": 18.90€ on
+// top of the 10€, 3.90€ over Bob's 25€).
+struct BringIn {
+    std::uint8_t player = kNone8;
+    float amount = 0.0f;
+    bool completed = false;
+};
+
+// "<name> raises <by> to <total>" on the street of a bring-in: the completion (Complete, to the
+// player's total) or a raise over it (its increase), each with the bringer's bring-in added.
+Action stud_raise(Parser& p, string_view line, size_t at, BringIn& bring) {
+    static constexpr string_view kRaises = " raises ", kTo = " to ", kAllIn = " and is all-in";
+    // A signed amount: the bringer's raise may be written below the bet.
+    const auto signed_at = [&](size_t from) {
+        const bool minus = byte_at(line, from) == '-';
+        TrailingRead r = amount_at(rest(line, from + minus), line);
+        r.len += minus;
+        if (minus) r.value = -r.value;
+        return r;
+    };
+    const size_t by_at = at + kRaises.size();
+    const TrailingRead by = signed_at(by_at);
+    const size_t to = find_str(line, kTo, by_at + by.len);
+    if (to == npos) fault_missing("raise total", line);
+    const TrailingRead total = signed_at(to + kTo.size());
+    const std::uint8_t id = p.player_id(cut_name(line, 0, at));
+    const float extra = id == bring.player ? bring.amount : 0.0f;
+    if (!bring.completed) {
+        bring.completed = true;
+        return Action::with_amount(ActionType::Complete, id, total.value + extra);
+    }
+    return Action::with_amount(ends(line, kAllIn) ? ActionType::RaiseAllIn : ActionType::Raise, id,
+                               by.value + extra);
+}
+
+// A line of stud's and the draw games' rounds that no flop game's round holds: the cards dealt
+// ("Dealt to Bob [X X 8h] [Ks]"), a bring-in ("brings in 10€", "bring-in 0.02") and its
+// completion, a draw ("discards 2 cards", "discard 0 card") or a player standing pat ("stands pat
+// [2h Td 8c 7c 8s]"). False for any other line.
+bool boardless_line(HandBuilder& b, string_view line, Round round, BringIn& bring) {
+    static constexpr string_view kDealtTo = "Dealt to ",
+                                 kBringsIn[] = {" brings in ", " bring-in "},
+                                 kCompletes = " completes ", kTo = "to ",
+                                 kDiscards[] = {" discards ", " discard "},
+                                 kStandsPat = " stands pat", kRaises = " raises ";
+    Parser& p = b.parser();
+    const GameType game = b.header().game_type;
+    if (starts(line, kDealtTo)) {
+        if (is_stud(game))
+            return stud_dealt_line(b, line, round == Round::Preflop, round == Round::Seventh);
+        return draw_dealt_line(b, line, round == Round::Preflop);
+    }
+    for (const string_view verb : kBringsIn) {
+        const size_t at = find_str(line, verb);
+        if (at == npos) continue;
+        const Action a =
+            Action::with_amount(ActionType::BringIn, p.player_id(cut_name(line, 0, at)),
+                                amount_at(rest(line, at + verb.size()), line).value);
+        bring = BringIn{a.player_id(), a.amount(), false};
+        b.push(a);
+        return true;
+    }
+    if (const size_t at = find_str(line, kCompletes); at != npos) {
+        size_t from = at + kCompletes.size();
+        if (starts(rest(line, from), kTo)) from += kTo.size();
+        b.push(Action::with_amount(ActionType::Complete, p.player_id(cut_name(line, 0, at)),
+                                   amount_at(rest(line, from), line).value));
+        bring.completed = true;
+        return true;
+    }
+    for (const string_view verb : kDiscards) {
+        const size_t at = find_str(line, verb);
+        if (at == npos) continue;
+        const auto a = draw_count(p, cut_name(line, 0, at), rest(line, at + verb.size()), line);
+        if (a) b.push(*a);
+        return a.has_value();
+    }
+    if (const size_t at = find_str(line, kStandsPat);
+        at != npos &&
+        (at + kStandsPat.size() == line.size() || byte_at(line, at + kStandsPat.size()) == ' ')) {
+        b.push(Action::make(ActionType::StandPat, p.player_id(cut_name(line, 0, at)), kNoPayload));
+        return true;
+    }
+    if (round == Round::Preflop && bring.player != kNone8) {
+        if (const size_t at = find_str(line, kRaises); at != npos) {
+            b.push(stud_raise(p, line, at, bring));
+            return true;
+        }
+    }
+    return false;
+}
+
+// Stud's streets ("*** 4th STREET ***", "*** FOURTH ***") and the draws' ("*** FIRST-DRAW ***",
+// whose round runs on past the "*** SECOND-BET ***" of the betting after it), then the
+// showdown's; the streets end at the summary's line.
+struct BoardlessStreets {
+    GameType game;
+    BringIn& bring;
+    mutable Round round = Round::Preflop;
+    static bool at_summary(string_view line) noexcept { return starts(line, "*** SUMMARY ***"); }
+    std::optional<StreetLine> street_line(Parser& p) const {
+        if (const auto kind = boardless_street_line(p, game)) {
+            round = round_of(*kind);
+            return StreetLine{*kind, CardSet::empty()};
+        }
+        round = Round::Showdown;
+        return parse_street_line(p);
+    }
+    static bool round_ends(string_view line) noexcept {
+        return is_stars_line(line) && !ends(line, "-BET ***");
+    }
+    bool round_line(HandBuilder& b, string_view line) const {
+        if (is_stars_line(line)) return true;  // a betting round's line inside a draw's street
+        return boardless_line(b, line, round, bring) || winamax::round_line(b, line);
+    }
+};
+
+// The rounds of a game without a board from the line after the first round's ("*** 3rd STREET
+// ***", "*** THIRD ***", "*** FIRST-BET ***") to the summary's: an empty reason when they were
+// read.
+[[gnu::cold]] string_view read_boardless_rounds(HandBuilder& b) {
+    Parser& p = b.parser();
+    const GameType game = b.header().game_type;
+    BringIn bring;
+    BoardlessStreets streets{game, bring};
+    const string_view first = read_round(p, BoardlessStreets::round_ends, [&](string_view line) {
+        return streets.round_line(b, line) ? string_view() : kUnrecognisedAction;
+    });
+    if (!first.empty()) return first;
+    if (is_draw(game))
+        close_draw_preflop(b);
+    else
+        b.close_preflop();
+    return read_streets(b, streets);
+}
+
+// ---------------------------------------------------------------------------------------------
 // One hand
 // ---------------------------------------------------------------------------------------------
 
@@ -396,12 +537,16 @@ struct Streets {
 };
 
 HandOutcome read_hand(HandBuilder& b) {
-    static constexpr string_view kPreFlop = "*** PRE-FLOP ***", kDealtTo = "Dealt to ";
+    static constexpr string_view kPreFlop = "*** PRE-FLOP ***", kDealtTo = "Dealt to ",
+                                 kAnteBlinds = "*** ANTE/BLINDS ***";
     Parser& p = b.parser();
     Header& h = b.header();
     h.site = Site::Winamax;
     parse_hand_line(b);
     if (!parse_table_line(b)) return reject("table line without a table name");
+    // Stud has no button (some histories write "Seat #0 is the button").
+    if (is_stud(h.game_type)) h.button_seat = kNone8;
+    const bool boardless = is_boardless(h.game_type);
     while (starts(p.line(), "Seat ")) {
         if (!parse_seat_line(b)) return reject("seat line without chips");
     }
@@ -409,7 +554,12 @@ HandOutcome read_hand(HandBuilder& b) {
     // "*** ANTE/BLINDS ***": the posts, then the cards dealt, which begin the preflop's run; so
     // does a bet written before them ("Player3 raises 1€ to 3€").
     bool dealt = false;
-    const auto at_preflop = [](string_view line) { return starts(line, kPreFlop); };
+    // The games without a board begin their first round at the first street line after the
+    // posts': "*** 3rd STREET ***", "*** FIRST-BET ***".
+    const auto at_preflop = [boardless](string_view line) {
+        return boardless ? is_stars_line(line) && !starts(line, kAnteBlinds)
+                         : starts(line, kPreFlop);
+    };
     const string_view pre_deal = read_round(p, at_preflop, [&](string_view line) {
         if (starts(line, kDealtTo)) {
             if (!dealt) b.close_pre_deal();
@@ -445,13 +595,18 @@ HandOutcome read_hand(HandBuilder& b) {
     if (h.is_tournament()) h.ante = largest_ante(p.store(), h.actions);
     p.next_line();
 
-    const string_view preflop = read_round(p, is_stars_line, [&](string_view line) {
-        return round_line(b, line) ? string_view() : kUnrecognisedAction;
-    });
-    if (!preflop.empty()) return reject(preflop);
-    b.close_preflop();
-    if (const string_view reason = read_streets(b, Streets{}); !reason.empty())
-        return reject(reason);
+    if (boardless) {
+        if (const string_view reason = read_boardless_rounds(b); !reason.empty())
+            return reject(reason);
+    } else {
+        const string_view preflop = read_round(p, is_stars_line, [&](string_view line) {
+            return round_line(b, line) ? string_view() : kUnrecognisedAction;
+        });
+        if (!preflop.empty()) return reject(preflop);
+        b.close_preflop();
+        if (const string_view reason = read_streets(b, Streets{}); !reason.empty())
+            return reject(reason);
+    }
     if (const string_view reason = parse_summary(b); !reason.empty()) return reject(reason);
     return b.finish();
 }

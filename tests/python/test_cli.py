@@ -204,16 +204,19 @@ def test_reader_going_away_stops_quietly():
 
 
 @needs_corpus
-def test_ggpoker_and_winamax_files_and_a_stud_file_reported():
+def test_ggpoker_and_winamax_files_and_a_cut_stud_file_reported(tmp_path):
     gg = CORPUS / "ggpoker" / "jejellyroll-fr_fpdb-3" / "PLO-6max-USD-2-5-202101.RIT.txt"
     wm = CORPUS / "winamax" / "jejellyroll-fr_fpdb-3" / "PLO-5max-EUR-2.00-4.00-201412.sb.oop.txt"
-    stud = CORPUS / "winamax" / "jejellyroll-fr_fpdb-3" / "Razz-6max-EUR-25-50-201611._8games_.txt"
+    razz = CORPUS / "winamax" / "jejellyroll-fr_fpdb-3" / "Razz-6max-EUR-25-50-201611._8games_.txt"
+    # the razz hand cut off before its summary
+    stud = tmp_path / "razz.txt"
+    stud.write_text(razz.read_text(encoding="utf-8").split("*** SUMMARY")[0], encoding="utf-8")
     r = run("--errors", "skip", gg, wm, stud, "--report")
     assert r.returncode == 1, r.stderr  # a hand rejected
     assert lines(r.stdout) == [named(p, handscribe.to_json(handscribe.parse_path(p)))
                                for p in (gg, wm)] + [named(stud, "[]")]
     err = r.stderr.decode().splitlines()
-    assert err[0] == f"{stud}:1: 9250793-444-1478990340: game not read: Razz fixed limit"
+    assert err[0] == f"{stud}:1: 9250793-444-1478990340: text ends inside the hand"
     assert err[-1].startswith("3 files, 2 hands, 1 rejected hands, ")
 
 

@@ -108,7 +108,8 @@ def test_values_read_from_the_text(path):
             (int(s), n, number(c)) for s, n, c in seats]
         # every action, and every winner, names a player of the hand
         actions = list(hd["actions"])
-        for street in [h["preflop"], *h["flops"], *h["turns"], *h["rivers"], *h["showdowns"]]:
+        for street in [h["preflop"], *h["flops"], *h["turns"], *h["rivers"],
+                       *h.get("sevenths", []), *h["showdowns"]]:
             actions += street["actions"]
         players = len(hd["players"])
         assert all(a["player_id"] < players for a in actions + h["summary"]["actions"])
