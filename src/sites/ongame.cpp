@@ -96,6 +96,24 @@ void read_start_line(string_view line, Header& header) {
 // The table, dealer and count lines
 // ---------------------------------------------------------------------------------------------
 
+// The stud game whose name ends at `stud`, the "_STUD" of a table line: "SEVEN_CARD_STUD",
+// "SEVEN_CARD_STUD_HI_LO", "FIVE_CARD_STUD".
+GameType stud_game(string_view line, size_t stud) {
+    if (stud >= 9 && slice(line, stud - 9, stud) == "FIVE_CARD") return GameType::FiveCardStud;
+    return starts(rest(line, stud + 5), "_HI_LO") ? GameType::SevenCardStudHiLo
+                                                  : GameType::SevenCardStud;
+}
+
+// The limit that opens the game's parenthesis after the table number: "(LIMIT ", "(POT_LIMIT ",
+// "(NO_LIMIT ".
+BetType limit_of(string_view line, size_t from) {
+    const size_t open = find_byte(line, '(', from);
+    const string_view words = open == npos ? string_view() : rest(line, open + 1);
+    if (starts(words, "POT_LIMIT")) return BetType::PotLimit;
+    if (starts(words, "NO_LIMIT")) return BetType::NoLimit;
+    return BetType::Limit;
+}
+
 // Reads the table, dealer and count lines; an empty reason when they were read. The current line
 // is then the first seat line and `sign` holds the hand's currency sign.
 string_view parse_table_lines(Parser& p, Header& header, Sign& sign) {
@@ -113,10 +131,13 @@ string_view parse_table_lines(Parser& p, Header& header, Sign& sign) {
         line.size() > kTable.size() + 1 ? find_byte(line, '[', kTable.size() + 1) : npos;
     if (open == npos) return "table line without a table number";
     header.table_name = store.push_text(cut_text(line, kTable.size(), open - 1));
-    // The game after the table number ("(LIMIT FIVE_CARD_DRAW $1/$2, ..."): five-card draw is
-    // kept as such; stud's lines are not read from this layout.
-    if (find_str(line, "FIVE_CARD_DRAW", open) != npos) header.game_type = GameType::FiveCardDraw;
-    if (find_str(line, "_STUD ", open) != npos) return "game not read: stud";
+    // The game after the table number ("(LIMIT FIVE_CARD_DRAW $1/$2, ...", "(LIMIT
+    // SEVEN_CARD_STUD $1/$2, ante: $0.10, ..."); Hold'em and Omaha keep the header's game.
+    if (find_str(line, "FIVE_CARD_DRAW", open) != npos)
+        header.game_type = GameType::FiveCardDraw;
+    else if (const size_t stud = find_str(line, "_STUD", open); stud != npos)
+        header.game_type = stud_game(line, stud);
+    if (is_boardless(header.game_type)) header.bet_type = limit_of(line, open);
 
     const size_t slash = rfind_byte(line, '/');
     if (slash == npos) return "table line without stakes";
@@ -203,13 +224,13 @@ bool parse_seat_line(HandBuilder& b, const Sign& sign) {
 }
 
 // One blind line: "Bob posts big blind ($1)" or "Al posts small blind ($0.50)"; in a tournament
-// hand also an ante, "Al posts ante 20".
-Action parse_blind_line(Parser& p, const Sign& sign, bool tournament) {
+// or stud hand (`antes`) also an ante, "Al posts ante 20", "Al posts ante $0.10".
+Action parse_blind_line(Parser& p, const Sign& sign, bool antes) {
     static constexpr string_view kAnte = " posts ante ";
     const string_view line = p.line();
     const auto amount = amount_after_last(line, sign.code);
     if (!amount) fault_missing("blind amount", line);
-    if (const size_t ante = tournament ? find_str(line, kAnte) : npos; ante != npos)
+    if (const size_t ante = antes ? find_str(line, kAnte) : npos; ante != npos)
         return Action::with_amount(ActionType::Ante, p.find_player(cut_name(line, 0, ante)),
                                    amount->value);
     const size_t s = amount->sign_at;
@@ -291,19 +312,28 @@ std::optional<Action> parse_action_line(Parser& p, const Sign& sign) {
 
 constexpr string_view kDealingTo = "Dealing to ";
 
-// "Dealing to Hero: [Th, 3d]": the player's own hole cards. nullopt when the line is not
-// written that way (no ':' before the cards, or cut inside them).
-std::optional<Action> parse_dealt_line(HandBuilder& b) {
-    const string_view line = b.parser().line();
-    constexpr size_t kAfter = kDealingTo.size();
+// A line "<words><name>: [<cards>]" ("Dealing to Hero: [Th, 3d]", "New hand for Hero: [As, 7c,
+// Jh, Ac, Jd]"): the name and the text between the brackets; nullopt when the line is not written
+// that way (no ':' before the cards, or cut inside them).
+struct NamedCards {
+    string_view name, cards;
+};
+std::optional<NamedCards> named_cards(string_view line, size_t after) {
     const size_t open = rfind_byte(line, '[');
-    if (open == npos || open < kAfter || line.back() != ']') return std::nullopt;
-    const size_t colon = rfind_byte(slice(line, kAfter, open), ':');
+    if (open == npos || open < after || line.back() != ']') return std::nullopt;
+    const size_t colon = rfind_byte(slice(line, after, open), ':');
     if (colon == npos) return std::nullopt;
-    const string_view name = cut_name(line, kAfter, kAfter + colon);
+    return NamedCards{cut_name(line, after, after + colon), slice(line, open + 1, line.size() - 1)};
+}
+
+// "Dealing to Hero: [Th, 3d]": the player's own hole cards. nullopt when the line is not
+// written that way.
+std::optional<Action> parse_dealt_line(HandBuilder& b) {
+    const auto dealt = named_cards(b.parser().line(), kDealingTo.size());
+    if (!dealt) return std::nullopt;
     // The cards are written "Th, 3d": the card reader leaves the ',' after each suit unread.
-    const CardSet cards = parse_cards(slice(line, open + 1, line.size() - 1));
-    const Action action = b.parser().make_card_action(name, ActionType::Dealt, cards);
+    const Action action =
+        b.parser().make_card_action(dealt->name, ActionType::Dealt, parse_cards(dealt->cards));
     b.dealt_cards_to(action.player_id());
     return action;
 }
@@ -320,6 +350,116 @@ string_view preflop_line(HandBuilder& b, const Sign& sign) {
     if (!action) return kUnrecognisedAction;
     b.push(*action);
     return {};
+}
+
+// ---------------------------------------------------------------------------------------------
+// Stud and draw
+// ---------------------------------------------------------------------------------------------
+
+// The hand that a draw game's "Dealing to" line last showed, and whose it was.
+struct Held {
+    std::uint8_t player = kNone8;
+    CardSet cards;
+};
+
+bool holds(const CardSet& set, Card c) noexcept {
+    for (std::uint8_t i = 0; i < set.count; ++i)
+        if (set.cards[i] == c) return true;
+    return false;
+}
+
+// The cards of `a` that `b` does not hold.
+CardSet less(const CardSet& a, const CardSet& b) {
+    CardSet out;
+    for (std::uint8_t i = 0; i < a.count; ++i)
+        if (!holds(b, a.cards[i])) out.push(a.cards[i]);
+    return out;
+}
+
+// "New hand for Hero: [As, 7c, Jh, Ac, Jd]" after a draw: the new cards dealt (Dealt), and, where
+// no line of the round wrote the player's draw, the cards thrown away (Discard; StandPat for
+// none), told by the hand held before.
+bool new_hand_line(HandBuilder& b, string_view line, Held& held) {
+    static constexpr string_view kNewHand = "New hand for ";
+    const auto shown = named_cards(line, kNewHand.size());
+    if (!shown) return false;
+    Parser& p = b.parser();
+    const CardSet cards = parse_cards(shown->cards);
+    const std::uint8_t id = p.find_player(shown->name);
+    if (id == held.player) {
+        bool drawn = false;
+        const auto& actions = b.store().actions;
+        for (std::size_t i = b.run_start(); i < actions.size(); ++i) {
+            const ActionType t = actions[i].type();
+            drawn =
+                drawn ||
+                (actions[i].player_id() == id &&
+                 (t == ActionType::Discard || t == ActionType::Draw || t == ActionType::StandPat));
+        }
+        const CardSet thrown = less(held.cards, cards);
+        if (!drawn && thrown.count == 0)
+            b.push(Action::make(ActionType::StandPat, id, kNoPayload));
+        else if (!drawn)
+            b.push(Action::make(ActionType::Discard, id, p.store().push_card_set(thrown)));
+        const CardSet added = less(cards, held.cards);
+        if (added.count > 0)
+            b.push(Action::make(ActionType::Dealt, id, p.store().push_card_set(added)));
+    } else {
+        b.push(Action::make(ActionType::Dealt, id, p.store().push_card_set(cards)));
+    }
+    held = Held{id, cards};
+    return true;
+}
+
+// A line of stud's and the draw game's rounds that no flop game's round holds: the cards dealt
+// ("Dealing to Bob: [-, -, 7d]" on a stud street, "Dealing to Hero: [Qs, 8c, 5h, Th, 5s]" before
+// a draw), a bring-in ("Al bring in $0.25"; "Al big bring in $1" opens for a whole bet: a
+// completion), a draw ("Bob changed 2 cards", "New hand for Hero: [...]") or a player standing
+// pat. False for any other line.
+bool boardless_line(HandBuilder& b, const Sign& sign, string_view line, Round round, Held& held) {
+    static constexpr string_view kBringIn = " bring in ", kBig = " big", kSmall = " small",
+                                 kChanged = " changed ", kStandsPat = " stands pat";
+    Parser& p = b.parser();
+    const GameType game = b.header().game_type;
+    if (starts(line, kDealingTo)) {
+        if (!is_stud(game)) {
+            if (round != Round::Preflop) return false;
+            const auto a = parse_dealt_line(b);
+            if (!a) return false;
+            b.push(*a);
+            held = Held{a->player_id(), p.store().card_sets.back()};
+            return true;
+        }
+        const auto dealt = named_cards(line, kDealingTo.size());
+        if (!dealt) return false;
+        push_stud_cards(b, dealt->name, shown_cards(dealt->cards), round == Round::Preflop,
+                        round == Round::Seventh);
+        return true;
+    }
+    if (const size_t at = find_str(line, kBringIn); at != npos) {
+        const auto amount = amount_after_last(line, sign.code);
+        if (!amount) fault_missing("amount", line);
+        const string_view before = line.substr(0, at);
+        const bool big = ends(before, kBig);
+        const size_t name_end = big                    ? at - kBig.size()
+                                : ends(before, kSmall) ? at - kSmall.size()
+                                                       : at;
+        b.push(p.make_action(cut_name(line, 0, name_end),
+                             big ? ActionType::Complete : ActionType::BringIn, amount->value));
+        return true;
+    }
+    if (const size_t at = find_str(line, kChanged); at != npos) {
+        const auto a = draw_count(p, cut_name(line, 0, at), rest(line, at + kChanged.size()), line);
+        if (a) b.push(*a);
+        return a.has_value();
+    }
+    if (ends(line, kStandsPat)) {
+        b.push(Action::make(ActionType::StandPat,
+                            p.find_player(cut_name(line, 0, line.size() - kStandsPat.size())),
+                            kNoPayload));
+        return true;
+    }
+    return new_hand_line(b, line, held);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -364,6 +504,55 @@ struct Streets {
     static std::optional<StreetLine> street_line(Parser& p) { return read_dealing_line(p); }
     static bool round_ends(string_view line) noexcept { return is_section_line(line); }
     bool round_line(HandBuilder& b, string_view) const {
+        const auto action = parse_action_line(b.parser(), sign);
+        if (action) b.push(*action);
+        return action.has_value();
+    }
+};
+
+// The rounds after the first of stud and the draw game: each begins after a bare "---" that no
+// "Summary:" line follows, stud's at its street line ("Dealing 4th street", "Dealing river"), a
+// draw's at once; the streets end at the "Summary:" line.
+struct BoardlessStreets {
+    Parser& p;
+    const Sign& sign;
+    GameType game;
+    Held& held;
+    mutable std::uint8_t closed;  // streets closed
+    mutable Round round = Round::Preflop;
+    bool at_summary(string_view line) const {
+        if (line != kSection) return false;
+        p.next_line();
+        return p.at_end() || starts(p.line(), "Summary:");
+    }
+    std::optional<StreetLine> street_line(Parser& q) const {
+        static constexpr string_view kDealing = "Dealing ";
+        static constexpr StreetKind kKinds[] = {StreetKind::Flop, StreetKind::Turn,
+                                                StreetKind::River, StreetKind::Seventh};
+        if (closed >= std::size(kKinds)) fault_line("unrecognised street line", q.line());
+        StreetKind kind = kKinds[closed];
+        if (is_stud(game)) {
+            string_view line = q.line();
+            if (starts(line, "--- ")) line.remove_prefix(4);
+            if (!starts(line, kDealing)) fault_line("unrecognised street line", q.line());
+            switch (byte_at(line, kDealing.size())) {
+                case '4': kind = StreetKind::Flop; break;
+                case '5': kind = StreetKind::Turn; break;
+                case '6': kind = StreetKind::River; break;
+                case 'r': kind = StreetKind::Seventh; break;
+                default: fault_line("unrecognised street line", q.line());
+            }
+            q.next_line();
+        } else if (kind == StreetKind::Seventh) {
+            fault_line("unrecognised street line", q.line());
+        }
+        ++closed;
+        round = round_of(kind);
+        return StreetLine{kind, CardSet::empty()};
+    }
+    static bool round_ends(string_view line) noexcept { return is_section_line(line); }
+    bool round_line(HandBuilder& b, string_view line) const {
+        if (boardless_line(b, sign, line, round, held)) return true;
         const auto action = parse_action_line(b.parser(), sign);
         if (action) b.push(*action);
         return action.has_value();
@@ -499,6 +688,29 @@ string_view parse_summary(HandBuilder& b, const Sign& sign) {
     return finish_summary(b, pots, won->value);
 }
 
+// The rounds of stud and the draw game, from the first line after "Dealing pocket cards" to the
+// "Summary:" line; an empty reason when they were read. A draw hand may write its draw among the
+// first round's lines, without a "---" before it: the round of the draw begins at its first.
+[[gnu::cold]] string_view read_boardless_rounds(HandBuilder& b, const Sign& sign) {
+    Parser& p = b.parser();
+    const GameType game = b.header().game_type;
+    Held held;
+    const string_view first = read_round(p, is_section_line, [&](string_view line) {
+        if (boardless_line(b, sign, line, Round::Preflop, held)) return string_view();
+        const auto action = parse_action_line(p, sign);
+        if (!action) return kUnrecognisedAction;
+        b.push(*action);
+        return string_view();
+    });
+    if (!first.empty()) return first;
+    std::uint8_t closed = 0;
+    if (is_stud(game))
+        b.close_preflop();
+    else
+        closed = close_draw_preflop(b) ? 1 : 0;
+    return read_streets(b, BoardlessStreets{p, sign, game, held, closed});
+}
+
 // ---------------------------------------------------------------------------------------------
 // One hand
 // ---------------------------------------------------------------------------------------------
@@ -562,8 +774,10 @@ HandOutcome read_hand(HandBuilder& b) {
         p.next_line();
     }
 
+    const bool stud = is_stud(header.game_type);
+    if (stud) header.button_seat = kNone8;  // stud has no button
     while (!is_section_line(p.line())) {
-        const Action blind = parse_blind_line(p, sign, header.is_tournament());
+        const Action blind = parse_blind_line(p, sign, header.is_tournament() || stud);
         p.next_line();
         b.push(blind);
     }
@@ -572,12 +786,17 @@ HandOutcome read_hand(HandBuilder& b) {
 
     p.next_line();  // "---"
     p.next_line();  // "Dealing pocket cards"
-    const string_view preflop =
-        read_round(p, is_section_line, [&](string_view) { return preflop_line(b, sign); });
-    if (!preflop.empty()) return reject(preflop);
-    b.close_preflop();
-    if (const string_view reason = read_streets(b, Streets{p, sign}); !reason.empty())
-        return reject(reason);
+    if (is_boardless(header.game_type)) {
+        if (const string_view reason = read_boardless_rounds(b, sign); !reason.empty())
+            return reject(reason);
+    } else {
+        const string_view preflop =
+            read_round(p, is_section_line, [&](string_view) { return preflop_line(b, sign); });
+        if (!preflop.empty()) return reject(preflop);
+        b.close_preflop();
+        if (const string_view reason = read_streets(b, Streets{p, sign}); !reason.empty())
+            return reject(reason);
+    }
 
     if (const string_view reason = parse_summary(b, sign); !reason.empty()) return reject(reason);
     return b.finish();

@@ -48,7 +48,7 @@ PLAYER_RE = re.compile(r"Player \{ name: '(.*?)', seat: (\d+), chips: ([^ ]+) \}
 STREET_RE = re.compile(r"Street \{ cards: \[ (.*?) \], actions: ")
 ACTION_RE = re.compile(
     r"Action \{ type: (\w+), player_id: (\d+)"
-    r"(?:, (amount|cards|data|seat|msg): "
+    r"(?:, (amount|cards|count|data|seat|msg): "
     r"(CashOut \{ amount: [^,]+, fee: [^ ]+ \}|\[ [^\]]*? \]|'.*?'|[^ ,}]+))? \}"
 )
 POTS_RE = re.compile(
@@ -85,7 +85,9 @@ def action_type(a: dict) -> str:
                 "side_2": "CollectSidePot2", "side_3": "CollectSidePot3"}[a["pot"]]
     return {"check": "Check", "fold": "Fold", "muck": "Muck", "show": "Show", "dealt": "Dealt",
             "cashout": "CashOut", "uncalled_bet": "UncalledBetReturned", "join": "Join",
-            "leave": "Leave", "sitout": "Sitout", "say": "Say"}[t]
+            "leave": "Leave", "sitout": "Sitout", "say": "Say", "bring_in": "BringIn",
+            "complete": "Complete", "dealt_up": "DealtUp", "discard": "Discard", "draw": "Draw",
+            "stand_pat": "StandPat"}[t]
 
 
 BASE = ["player_id", "type", "cards"]
@@ -96,7 +98,10 @@ KEYS = {  # the keys of an action object per member name
        ("Ante", "BigBlind", "SmallBlind", "BigSmallBlind", "DeadBlind", "ExtraBlind")},
     **{n: BASE + ["amount", "pot"] for n in
        ("CollectMainPot", "CollectSidePot1", "CollectSidePot2", "CollectSidePot3")},
-    **dict.fromkeys(("Check", "Fold", "Muck", "Show", "Dealt", "Leave", "Sitout"), BASE),
+    **dict.fromkeys(("Check", "Fold", "Muck", "Show", "Dealt", "Leave", "Sitout", "DealtUp",
+                     "Discard", "StandPat"), BASE),
+    **{n: BASE + ["amount"] for n in ("BringIn", "Complete")},
+    "Draw": BASE + ["count"],
     "CashOut": BASE + ["amount", "fee"],
     "UncalledBetReturned": BASE + ["amount"],
     "Join": BASE + ["seat"],
@@ -104,7 +109,8 @@ KEYS = {  # the keys of an action object per member name
 
 
 def hand_streets(h: dict) -> list:
-    return [h["preflop"], *h["flops"], *h["turns"], *h["rivers"], *h["showdowns"]]
+    return [h["preflop"], *h["flops"], *h["turns"], *h["rivers"], *h["showdowns"],
+            *h.get("sevenths", [])]
 
 
 def hand_actions(h: dict) -> list:
@@ -135,6 +141,9 @@ def positional_float(token: str) -> float:
     """Number reader for json.loads: amounts never take an exponent."""
     assert "e" not in token.lower(), token
     return float(token)
+
+
+CARD_KINDS = ("Fold", "Muck", "Show", "Dealt", "DealtUp", "Discard")
 
 
 def check_against_repr(hands: list, text_form: str) -> None:
@@ -186,9 +195,11 @@ def check_against_repr(hands: list, text_form: str) -> None:
             assert (f32(a["amount"]), f32(a["fee"])) == (f32(amount), f32(fee))
         elif kind == "Join":
             assert field == "seat" and a["seat"] == int(value) % 256
-        elif kind in ("Fold", "Muck", "Show", "Dealt"):
+        elif kind == "Draw":
+            assert field == "count" and a["count"] == int(value)
+        elif kind in CARD_KINDS:
             assert field == "cards" and a["cards"] == repr_cards(value[2:-2])
-        if kind not in ("Fold", "Muck", "Show", "Dealt"):
+        if kind not in CARD_KINDS:
             assert a["cards"] == []
 
     pots = POTS_RE.findall(text_form)

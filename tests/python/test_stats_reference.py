@@ -30,6 +30,9 @@ HAND_POTS = [("street1Pot", "pot_turn"), ("street2Pot", "pot_river")]
 # Cents the peer's pots keep that ours do not: Winamax writes no return of a bet nobody matched
 # (here the all-in raiser's 1.42€ above the next stack), the peer leaves it in the pot.
 PEER_KEEPS = {"cash__NLHE-FR-EUR-0.02-0.05-201010.Side.pot.Biggest.stack.loses.main.txt": 142}
+# Hands whose positions the peer numbers otherwise: a $1/$1 table writes both blinds "big blind";
+# the peer takes the second poster for a player who acts last, ours are the seats from the button.
+PEER_POSITIONS = {"cash__5-Carddraw-PL-USD-1.00-1.00-201111.No.Street.Delimiter.txt"}
 HAND_COUNTS = [("playersVpi", "vpip"), ("playersAtStreet1", "saw_flop"),
                ("playersAtShowdown", "saw_showdown")]
 # A `.hands` file holds calls (datetime) that literal_eval refuses: its numbers are read alone.
@@ -73,7 +76,7 @@ def test_facts_agree_with_the_peer_tracker(hp: Path):
         # Stud has no button: no position (the peer numbers its seats all the same).
         if stud:
             assert ours["position"] is None, name
-        else:
+        elif text.name not in PEER_POSITIONS:
             assert peer_position(ours["position"], dealt_in) == peer["position"], name
         for key, column, convert in PLAYER_FIELDS:
             assert convert(ours[column]) == peer[key], (name, key)
