@@ -17,6 +17,16 @@ PINS = {
     "pokerstars_other/jejellyroll-fr_fpdb-3/LBad-USD-SNG8-201011.txt": 104,
     "pokerstars_other/jejellyroll-fr_fpdb-3/LBad-USD-MTT8-201011.txt": 78,
     "pokerstars_tournaments/jejellyroll-fr_fpdb-3/MPLO-6max-MTT-USD-27-201605.txt": 2,
+    **{f"winamax/jejellyroll-fr_fpdb-3/{name}": 1 for name in (
+        "7-Stud-6max-EUR-25-50-201611._8games_.negative.bet.txt",
+        "7-Stud-6max-play-0.5-0.10-201606.export.txt",
+        "7-StudHL-6max-EUR-25-50-201611._8games_.txt",
+        "Razz-6max-EUR-25-50-201611._8games_.txt",
+        "Triple_Draw_2-7-FL-6max-EUR-25-50-201611._8games_.txt",
+        "Triple_Draw_2-7-FL-6max-play-0.50-1.00-201610.export.txt")},
+    "ongame/jejellyroll-fr_fpdb-3/5-Carddraw-PL-USD-1.00-1.00-201111.No.Street.Delimiter.txt": 1,
+    "ongame/jejellyroll-fr_fpdb-3/5-Carddraw-USD-1-2-201109.Goalwin.Sample.txt": 10,
+    "ongame/jejellyroll-fr_fpdb-3/7-Stud-USD-1.00-2.00-201212.big.bring.txt": 1,
 }
 
 
@@ -192,3 +202,87 @@ def test_horse_rotation_change():
     hands = pa.table(tables.hands).to_pylist()
     assert [(h["small_blind"], h["big_blind"], h["button_seat"]) for h in hands] == [
         (0.1, 0.2, None), (0.1, 0.2, 1)]
+
+
+WINAMAX = "winamax/jejellyroll-fr_fpdb-3/"
+ONGAME = "ongame/jejellyroll-fr_fpdb-3/"
+
+
+@needs_corpus
+def test_winamax_triple_draw_with_its_draws():
+    _view, doc, tables = load(WINAMAX + "Triple_Draw_2-7-FL-6max-play-0.50-1.00-201610.export.txt")
+    [h] = doc
+    assert (h["header"]["game_type"], h["header"]["bet_type"]) == ("TripleDraw27", "Limit")
+    # "discard 2 cards" is a draw of two, "discard 0 card" standing pat
+    draws = [(s, [(a["player_id"], a["type"], a.get("count")) for a in h[s][0]["actions"]
+                  if a["type"] in ("draw", "stand_pat")]) for s in ("flops", "turns", "rivers")]
+    assert draws == [("flops", [(4, "draw", 2), (5, "draw", 2), (0, "draw", 4), (1, "draw", 2),
+                                (2, "stand_pat", None)]),
+                     ("turns", [(5, "draw", 2), (0, "draw", 2), (1, "draw", 1),
+                                (2, "stand_pat", None)]),
+                     ("rivers", [(0, "draw", 1), (1, "draw", 1), (2, "stand_pat", None)])]
+    # the betting after each draw ("*** SECOND-BET ***") stays in the draw's street
+    assert [a["type"] for a in h["turns"][0]["actions"]][4:] == ["check", "bet", "call", "call",
+                                                                 "fold"]
+    assert [a["type"] for a in h["showdowns"][0]["actions"]] == ["show"] * 3 + ["collect_pot"]
+    players = {p["name"]: p for p in pa.table(tables.players).to_pylist()}
+    assert {n: round(p["net"], 2) for n, p in players.items()} == {
+        "Player4": -3.5, "Player3": -3.5, "Player2": 8.65, "Player1": 0.0, "Player0": -1.0,
+        "Hero": -1.5}
+    assert (players["Player1"]["position"], players["Hero"]["position"]) == ("BTN", "BB")
+
+
+@needs_corpus
+def test_winamax_stud_completion_and_the_bringers_raise():
+    # "raises 25€ to 25€" over a bring-in of 10€ completes it; the bringer's "raises -6.10€ to
+    # 18.90€" puts 18.90€ on top of the bring-in: all in, 3.90€ over the completion
+    _view, _doc, tables = load(WINAMAX + "7-Stud-6max-EUR-25-50-201611._8games_.negative.bet.txt")
+    acts = actions_of(tables, "9250793-1578-1479092164")
+    assert [a for a in acts if a[0] == "third" and a[2] not in ("Dealt", "DealtUp")] == [
+        ("third", "Player0", "BringIn", 10.0, None), ("third", "Player1", "Complete", 25.0, None),
+        ("third", "Hero", "Fold", None, None), ("third", "Player0", "Raise", 3.9, None),
+        ("third", "Player1", "Call", 3.9, None)]
+    assert ("sixth", "Player0", "DealtUp", None, ["Ad"]) in acts
+    _view, _doc, older = load(WINAMAX + "7-Stud-6max-play-0.5-0.10-201606.export.txt")
+    # "Seat #0 is the button" in the older layout: stud has none
+    assert [h["button_seat"] for h in pa.table(older.hands).to_pylist()] == [None]
+    players = {p["name"]: p for p in pa.table(tables.players).to_pylist()}
+    assert {n: round(p["net"], 2) for n, p in players.items()} == {
+        "Player0": 36.4, "Player1": -33.9, "Hero": -5.0}
+    assert players["Player1"]["vpip"] and players["Player1"]["pfr"]
+
+
+@needs_corpus
+def test_ongame_stud_with_a_big_bring_in():
+    view, doc, tables = load(ONGAME + "7-Stud-USD-1.00-2.00-201212.big.bring.txt")
+    assert doc[0]["header"]["game_type"] == "SevenCardStud"
+    acts = actions_of(tables, "292493407-77")
+    # "Hero big bring in $1" opens for a whole bet: a completion
+    assert acts[:8] == [("predeal", "Hero", "Ante", 0.1, None),
+                        ("predeal", "Player0", "Ante", 0.1, None),
+                        ("third", "Hero", "Dealt", None, ["5c", "2h"]),
+                        ("third", "Hero", "DealtUp", None, ["2s"]),
+                        ("third", "Player0", "DealtUp", None, ["7d"]),
+                        ("third", "Hero", "Complete", 1.0, None),
+                        ("third", "Player0", "Raise", 2.0, None),
+                        ("third", "Hero", "Call", 1.0, None)]
+    assert ("sixth", "Player0", "DealtUp", None, ["As"]) in acts
+    assert ("seventh", "Hero", "Dealt", None, ["Ah"]) in acts
+    assert len(doc[0]["summary"]["actions"][0]["cards"]) == 7
+    players = {p["name"]: p for p in pa.table(tables.players).to_pylist()}
+    assert {n: (round(p["net"], 2), p["position"]) for n, p in players.items()} == {
+        "Hero": (-5.1, None), "Player0": (4.6, None)}
+    assert view[0].hero.name == "Hero"
+
+
+@needs_corpus
+def test_ongame_draw_of_the_logged_in_player():
+    # "New hand for Hero" after the draw: the card thrown away and the one dealt for it
+    _view, doc, tables = load(ONGAME + "5-Carddraw-USD-1-2-201109.Goalwin.Sample.txt")
+    h = next(h for h in doc if h["header"]["id"] == "174428515-250")
+    assert h["header"]["bet_type"] == "Limit"
+    acts = actions_of(tables, "174428515-250")
+    assert [a for a in acts if a[0] == "draw"] == [
+        ("draw", "Player4", "Draw", None, None), ("draw", "Hero", "Discard", None, ["5h"]),
+        ("draw", "Hero", "Dealt", None, ["7c"]), ("draw", "Player4", "Check", None, None),
+        ("draw", "Hero", "Check", None, None)]
