@@ -20,6 +20,8 @@
 namespace hs {
 
 inline constexpr std::size_t kInitialCapacity = 100000;
+// The bytes a writer with a sink hands it at a time.
+inline constexpr std::size_t kPieceBytes = std::size_t{1} << 20;
 
 // Thrown (and caught at the entry points) when a value has no JSON form.
 struct FormatFailure {};
@@ -29,6 +31,20 @@ class JsonWriter {
     // `estimate`: the expected size of the output, reserved at once (the buffer still grows past
     // it, without zero-filling).
     explicit JsonWriter(std::size_t estimate = kInitialCapacity) : out_(estimate) {}
+    // A writer whose output goes to `sink` a piece at a time (see end_of_hand).
+    explicit JsonWriter(OutputSink& sink) : out_(kPieceBytes + kPieceBytes / 4), sink_(&sink) {}
+
+    // Between two hands: with a sink, the bytes written so far go to it once they fill a piece,
+    // so that the buffer holds whole hands only and never grows large.
+    void end_of_hand() {
+        if (sink_ != nullptr && out_.size() >= kPieceBytes) flush();
+    }
+    // The rest of the output to the sink (nothing without one).
+    void flush() {
+        if (sink_ == nullptr) return;
+        sink_->write(out_.view());
+        out_.truncate(0);
+    }
 
     // Room for n more bytes; growth at least doubles the capacity.
     char* room(std::size_t n) { return out_.room(n); }
@@ -185,6 +201,7 @@ class JsonWriter {
     }
 
     OutBuffer out_;
+    OutputSink* sink_ = nullptr;
     std::string scratch_;  // the digits of an amount of the general form, reused
 };
 
