@@ -500,14 +500,14 @@ bool json_to_sink(const HandStore& store, Span hands, OutputSink& sink) {
 std::optional<OutBuffer> to_json_native(const HandStore& store, Span hands) {
     return json_text<NativeWriter>(store, hands);
 }
-bool to_json_native(const HandStore& store, Span hands, OutputSink& sink) {
+bool write_json_native(const HandStore& store, Span hands, OutputSink& sink) {
     return json_to_sink<NativeWriter>(store, hands, sink);
 }
 
 std::optional<OutBuffer> to_json_ohh(const HandStore& store, Span hands) {
     return json_text<OhhWriter>(store, hands);
 }
-bool to_json_ohh(const HandStore& store, Span hands, OutputSink& sink) {
+bool write_json_ohh(const HandStore& store, Span hands, OutputSink& sink) {
     return json_to_sink<OhhWriter>(store, hands, sink);
 }
 

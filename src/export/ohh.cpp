@@ -158,10 +158,7 @@ constexpr std::uint8_t kMinTableSize = 2, kMaxTableSize = 10;
 // bounty fee, the flags "Bounty" and "Shootout"), and for the rest the values above.
 
 // The decimal form of an amount: digits, and the fraction without trailing zeros ("0.5", "12").
-void write_money(JsonWriter& w, Money m) {
-    MoneyBuffer buf;
-    w.raw(money_text(m, buf));
-}
+void write_money(JsonWriter& w, Money m) { w.money(m); }
 
 // ---------------------------------------------------------------------------------------------
 // The writer of one hand
@@ -890,8 +887,8 @@ std::optional<OhhText> to_ohh(const HandStore& store, Span hands, Errors errors)
     return out;
 }
 
-std::optional<std::vector<OhhLeftOut>> to_ohh(const HandStore& store, Span hands, Errors errors,
-                                              OutputSink& sink) {
+std::optional<std::vector<OhhLeftOut>> write_ohh(const HandStore& store, Span hands, Errors errors,
+                                                 OutputSink& sink) {
     JsonWriter w(sink);
     std::vector<OhhLeftOut> left_out;
     if (!write_hands(store, hands, errors, w, left_out)) return std::nullopt;

@@ -36,7 +36,7 @@ extern const std::string_view kOhhInternalVersion;
 std::optional<OhhText> to_ohh(const HandStore& store, Span hands, Errors errors);
 // The same text handed to `sink` a piece at a time: the hands left out, or nullopt on a
 // formatting failure (the sink then holds a part of the text).
-std::optional<std::vector<OhhLeftOut>> to_ohh(const HandStore& store, Span hands, Errors errors,
-                                              OutputSink& sink);
+std::optional<std::vector<OhhLeftOut>> write_ohh(const HandStore& store, Span hands, Errors errors,
+                                                 OutputSink& sink);
 
 }  // namespace hs

@@ -713,10 +713,10 @@ PyObject* export_view(PyObject* view_obj, Layout layout, ExportArgs& a, bool rel
     const auto write = [&](auto& target) {
         if constexpr (std::is_same_v<std::decay_t<decltype(target)>, hs::FileOutput>) {
             switch (layout) {
-                case Layout::Json: formatted = hs::to_json_native(*store, hands, target); break;
-                case Layout::JsonOhh: formatted = hs::to_json_ohh(*store, hands, target); break;
+                case Layout::Json: formatted = hs::write_json_native(*store, hands, target); break;
+                case Layout::JsonOhh: formatted = hs::write_json_ohh(*store, hands, target); break;
                 case Layout::Ohh:
-                    if (auto out = hs::to_ohh(*store, hands, a.errors, target))
+                    if (auto out = hs::write_ohh(*store, hands, a.errors, target))
                         left_out = std::move(*out);
                     else
                         formatted = false;
