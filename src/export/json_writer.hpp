@@ -92,31 +92,8 @@ class JsonWriter {
     // The decimal of an exact amount: the digits, and the fraction without trailing zeros ("0.5",
     // "12", "-0.05"), as money_text writes it.
     void money(Money m) {
-        constexpr std::size_t kMost = 28;  // sign, 19 digits, point, 6 digits
-        char* p = room(kMost);
-        std::size_t n = 0;
-        if (m < 0) p[n++] = '-';
-        const std::uint64_t a =
-            m < 0 ? 0 - static_cast<std::uint64_t>(m) : static_cast<std::uint64_t>(m);
-        const std::uint64_t whole = a / kMoneyUnit;
-        std::uint64_t fraction = a % kMoneyUnit;
-        n += static_cast<std::size_t>(std::to_chars(p + n, p + kMost, whole).ptr - (p + n));
-        if (fraction != 0) {
-            constexpr std::uint64_t kCent = kMoneyUnit / 100;
-            p[n++] = '.';
-            if (fraction % kCent == 0) [[likely]] {
-                n += cents_fraction(p + n, static_cast<unsigned>(fraction / kCent));
-            } else {
-                char digits[6];
-                for (std::size_t i = 6; i-- > 0; fraction /= 10)
-                    digits[i] = static_cast<char>('0' + fraction % 10);
-                std::size_t count = 6;
-                while (digits[count - 1] == '0') --count;
-                std::memcpy(p + n, digits, count);
-                n += count;
-            }
-        }
-        out_.commit(n);
+        char* p = room(kMoneyBytes);
+        out_.commit(static_cast<std::size_t>(money_at(p, m) - p));
     }
     // A JSON string holding the bytes of s, escaped where JSON requires it.
     void text(std::string_view s) {
@@ -221,7 +198,33 @@ class JsonWriter {
         }
         return p;
     }
-    static constexpr std::size_t kCardsBytes = 2 + 6 * 5, kCentsBytes = 24, kShortName = 16;
+    static char* money_at(char* p, Money m) noexcept {
+        if (m < 0) *p++ = '-';
+        const std::uint64_t a =
+            m < 0 ? 0 - static_cast<std::uint64_t>(m) : static_cast<std::uint64_t>(m);
+        std::uint64_t fraction = a % kMoneyUnit;
+        p = std::to_chars(p, p + 20, a / kMoneyUnit).ptr;
+        if (fraction == 0) return p;
+        *p++ = '.';
+        constexpr std::uint64_t kCent = kMoneyUnit / 100;
+        if (fraction % kCent == 0) [[likely]] {
+            const auto cents = static_cast<unsigned>(fraction / kCent);
+            *p++ = static_cast<char>('0' + cents / 10);
+            if (cents % 10 != 0) *p++ = static_cast<char>('0' + cents % 10);
+            return p;
+        }
+        char digits[6];
+        for (std::size_t i = 6; i-- > 0; fraction /= 10)
+            digits[i] = static_cast<char>('0' + fraction % 10);
+        std::size_t count = 6;
+        while (digits[count - 1] == '0') --count;
+        std::memcpy(p, digits, count);
+        return p + count;
+    }
+    // The most bytes of a card set, an amount of cents and of money (sign, 20 digits, point, 6
+    // digits); the longest name short_name_at copies.
+    static constexpr std::size_t kCardsBytes = 2 + 6 * 5, kCentsBytes = 24, kMoneyBytes = 28,
+                                 kShortName = 16;
     // "YYYY-MM-DDTHH:MM:SSZ" from the packed start date, stored values as they are.
     void date(PackedDate d) {
         char s[22];
@@ -301,14 +304,6 @@ class JsonWriter {
             if (c < 0x20 || c == '"' || c == '\\') break;
         }
         return i;
-    }
-
-    // ".5" of 50 cents, ".05" of 5: the fraction of a number of cents (1..99) without its
-    // trailing zero, after the point; the count of digits.
-    static std::size_t cents_fraction(char* p, unsigned cents) noexcept {
-        p[0] = static_cast<char>('0' + cents / 10);
-        p[1] = static_cast<char>('0' + cents % 10);
-        return cents % 10 != 0 ? 2 : 1;
     }
 
     void write_cents(std::int64_t cents, bool negative) {
