@@ -18,7 +18,7 @@ pa = pytest.importorskip("pyarrow")
 PINNED = {"pokerstars", "pokerstars_other", "pokerstars_tournaments", "pluribus", "ongame",
           "ggpoker", "winamax", "stats_reference", "pokerstars_localized", "winning", "bovada",
           "pacificpoker", "partypoker", "ipoker", "pokernow", "fulltiltpoker", "merge", "enet",
-          "pkr", "pokertracker", "betonline", "everleaf", "cake"}
+          "pkr", "pokertracker", "betonline", "everleaf", "cake", "absolute", "kingsclub"}
 # Hands whose text contradicts itself: the facts keep the text's values.
 CONTRADICTIONS = {
     ("PokerStars__CashGame__Limits__AnteTable.txt", "109715173634"):
