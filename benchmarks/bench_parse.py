@@ -31,7 +31,9 @@ from typing import Optional
 import handscribe
 
 ROOT = Path(__file__).resolve().parents[1]
-CORPUS = ROOT.parent / "shared" / "corpus" / "pokerstars"
+# HANDSCRIBE_CORPUS names another place for the corpus (as for the tests).
+CORPUS = Path(os.environ.get("HANDSCRIBE_CORPUS") or ROOT.parent / "shared" / "corpus")
+CORPUS = CORPUS / "pokerstars"
 
 
 # The corpus folders of each site's files, for the per-site figures, and for a site of several
@@ -46,6 +48,7 @@ SITES = {"PokerStars": ("pokerstars", None), "Pluribus": ("pluribus", None),
          "Everleaf": ("everleaf", "Everleaf Gaming"), "Cake": ("cake", "Hand#"),
          "Run It Once": ("pokerstars_other", "Run It Once "), "Enet": ("enet", None),
          "Pkr": ("pkr", None), "PokerTracker (Merge)": ("pokertracker", "MERGE_GAME "),
+         "Absolute": ("absolute", None), "KingsClub": ("kingsclub", None),
          # no history of these apps is at hand: the hands written for the tests
          "PokerMaster": (ROOT / "tests" / "data" / "pokermaster", None),
          "PokerBros": (ROOT / "tests" / "data" / "pokerbros", None)}

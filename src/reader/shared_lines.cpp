@@ -331,7 +331,6 @@ bool read_table_line(Parser& p, Header& h) {
     return true;
 }
 
-
 std::optional<StreetKind> boardless_street_line(Parser& p, GameType game) {
     struct Row {
         string_view line;

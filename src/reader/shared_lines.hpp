@@ -83,8 +83,7 @@ bool read_table_line(Parser& p, Header& h);
 // shown; a line that shows cards makes its player the hero's candidate. nullopt when cut off
 // inside the cards. `sep` is what stands between the name and the bracket (KingsClub writes
 // "Dealt to Hero: [Qc Ks]"); a bracket of hidden cards only ("[X X]") shows none.
-std::optional<Action> dealt_line(HandBuilder& b, std::string_view line,
-                                 std::string_view sep = " ");
+std::optional<Action> dealt_line(HandBuilder& b, std::string_view line, std::string_view sep = " ");
 
 // A street line: "*** FLOP *** [Qh 8s 9d]", "*** TURN *** [Qh 8s 9d] [Ah]", "*** FIRST RIVER ***
 // [..] [9c]", "*** SHOWDOWN ***", "*** SHOW DOWN ***", "*** FLOP ***: [3h Td 6d]", and with the

@@ -109,8 +109,7 @@ void start_time(Header& h, string_view date) {
     h.start_date = *d;
     const size_t open = find_byte(date, '(');
     const size_t close = open == npos ? npos : find_byte(date, ')', open);
-    const TimeZone zone =
-        close == npos ? TimeZone{} : zone_named(slice(date, open + 1, close));
+    const TimeZone zone = close == npos ? TimeZone{} : zone_named(slice(date, open + 1, close));
     h.start_utc = utc_start(h.start_date, zone);
     h.start_zoned = zone.kind != TimeZone::Kind::Unknown;
 }
@@ -120,10 +119,14 @@ void start_time(Header& h, string_view date) {
 string_view hand_line(HandBuilder& b, string_view line) {
     static constexpr string_view kStage = "Stage #", kTourney = " Tourney ID ";
     Header& h = b.header();
-    size_t end = kStage.size();
+    // The line may begin with white space or a byte-order mark (files joined end to end).
+    const size_t stage = find_str(line, kStage);
+    if (stage == npos) fault_line(kHandLineWithoutId, line);
+    const size_t id_at = stage + kStage.size();
+    size_t end = id_at;
     while (end < line.size() && line[end] != ':' && line[end] != ' ') ++end;
-    if (end == kStage.size()) fault_line(kHandLineWithoutId, line);
-    h.id = b.store().push_text(cut_text(line, kStage.size(), end));
+    if (end == id_at) fault_line(kHandLineWithoutId, line);
+    h.id = b.store().push_text(cut_text(line, id_at, end));
     size_t at = end + 1;
     if (starts(rest(line, end), kTourney)) {
         const size_t from = end + kTourney.size();
@@ -192,11 +195,11 @@ bool seat_line(HandBuilder& b, string_view line) {
     const auto seat = read_integer(slice(line, 5, dash));
     const auto chips = amount_in(rest(line, paren));
     if (!seat || !chips) return false;
-    const std::uint8_t id =
-        b.seat_player(cut_name(line, dash + kDash.size(), paren),
-                      static_cast<std::uint8_t>(std::min<std::uint64_t>(seat->value, kNone8 - 1)),
-                      *chips);
-    if (find_str(rest(line, paren), "sitting out") != npos) b.parser().player(id).sitting_out = true;
+    const std::uint8_t id = b.seat_player(
+        cut_name(line, dash + kDash.size(), paren),
+        static_cast<std::uint8_t>(std::min<std::uint64_t>(seat->value, kNone8 - 1)), *chips);
+    if (find_str(rest(line, paren), "sitting out") != npos)
+        b.parser().player(id).sitting_out = true;
     return true;
 }
 
@@ -281,7 +284,8 @@ struct Reader {
             b.push(Action::make(ActionType::Dealt, id, p.store().push_card_set(down)));
             if (first_street) b.dealt_cards_to(id);
         }
-        if (up.count > 0) b.push(Action::make(ActionType::DealtUp, id, p.store().push_card_set(up)));
+        if (up.count > 0)
+            b.push(Action::make(ActionType::DealtUp, id, p.store().push_card_set(up)));
     }
 
     // One line of a round (or before the deal); false when no kind takes it.
@@ -293,7 +297,7 @@ struct Reader {
             const float a = amount_at(from, line);
             const std::uint8_t id = player(line, at);
             const ActionType type = find_str(from, "side pot") != npos ? ActionType::CollectSidePot1
-                                                                        : ActionType::CollectMainPot;
+                                                                       : ActionType::CollectMainPot;
             b.push(Action::with_amount(type, id, a));
             p.store().winners.push_back(Winner{id, a, 0});
             return true;
@@ -319,8 +323,7 @@ struct Reader {
         switch (verb->kind) {
             case Kind::Plain:
                 b.push(Action::make(verb->type, id,
-                                    verb->type == ActionType::Fold ||
-                                            verb->type == ActionType::Muck
+                                    verb->type == ActionType::Fold || verb->type == ActionType::Muck
                                         ? kNoCards
                                         : kNoPayload));
                 break;
@@ -417,11 +420,11 @@ PotInfo pot_line(string_view line) {
         float* const parts[] = {&pots.main, &pots.side_1, &pots.side_2, &pots.side_3};
         size_t at = colon + 1;
         for (float* part : parts) {
-            const auto r = read_grouped_decimal(rest(inside, at + (inside[at] == '$')));
+            const size_t sign = byte_or_0(inside, at) == '$';
+            const auto r = read_grouped_decimal(rest(inside, at + sign));
             if (!r) break;
             *part = r->value;
-            at += r->len + (inside[at] == '$') + 1;
-            if (at >= inside.size()) break;
+            at += sign + r->len + 1;  // past the ',' that parts them
         }
     }
     static constexpr string_view kRake = "| Rake (", kJackpot = "| Jackpot Rake (";

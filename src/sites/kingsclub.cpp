@@ -110,10 +110,12 @@ constexpr GameName kGames[] = {
 // "#3264632: No Limit Holdem - 125/250". An empty reason when it was read.
 string_view hand_line(HandBuilder& b, string_view line) {
     Header& h = b.header();
-    const size_t len = numeric_len(rest(line, 1));
-    if (len == 0 || byte_or_0(line, 1 + len) != ':') fault_line(kHandLineWithoutId, line);
-    h.id = b.store().push_text(cut_text(line, 1, 1 + len));
-    const size_t at = 1 + len + 2;
+    // The line may begin with white space or a byte-order mark (files joined end to end).
+    const size_t hash = find_byte(line, '#');
+    const size_t len = hash == npos ? 0 : numeric_len(rest(line, hash + 1));
+    if (len == 0 || byte_or_0(line, hash + 1 + len) != ':') fault_line(kHandLineWithoutId, line);
+    h.id = b.store().push_text(cut_text(line, hash + 1, hash + 1 + len));
+    const size_t at = hash + 1 + len + 2;
     const size_t dash = rfind_str(line, " - ");
     if (dash == npos || dash < at) return "hand line without stakes";
     const string_view words = slice(line, at, dash);
@@ -291,12 +293,14 @@ struct Reader {
                 // twice).
                 const BracketedCards thrown = bracketed_cards(rest(line, at));
                 if (thrown.close == 0) fault_missing("']'", line);
-                b.push(Action::make(ActionType::Discard, id, p.store().push_card_set(thrown.cards)));
+                b.push(
+                    Action::make(ActionType::Discard, id, p.store().push_card_set(thrown.cards)));
                 size_t from = at + thrown.close;
                 for (;;) {
                     const BracketedCards drawn = bracketed_cards(rest(line, from));
                     if (drawn.close == 0) break;
-                    b.push(Action::make(ActionType::Dealt, id, p.store().push_card_set(drawn.cards)));
+                    b.push(
+                        Action::make(ActionType::Dealt, id, p.store().push_card_set(drawn.cards)));
                     from += drawn.close;
                 }
                 break;
@@ -347,8 +351,8 @@ struct Streets {
                 {"*** 2ND DRAW ***", StreetKind::Turn, Round::Turn},
                 {"*** 3RD DRAW ***", StreetKind::River, Round::River},
             };
-            for (const Row& row : is_stud(game) ? std::span<const Row>(kStud)
-                                                : std::span<const Row>(kDraw))
+            for (const Row& row :
+                 is_stud(game) ? std::span<const Row>(kStud) : std::span<const Row>(kDraw))
                 if (starts(line, row.line)) {
                     r.round = row.round;
                     p.next_line();
@@ -510,9 +514,9 @@ HandOutcome read_hand(HandBuilder& b) {
             const float a = amount_at(after, line);
             const bool side = find_str(after, " side pot") != npos;
             if (side) sides = sum_hundredths(sides, a);
-            b.push(Action::with_amount(side ? ActionType::CollectSidePot1
-                                            : ActionType::CollectMainPot,
-                                       r.player(line, at), a));
+            b.push(
+                Action::with_amount(side ? ActionType::CollectSidePot1 : ActionType::CollectMainPot,
+                                    r.player(line, at), a));
             return string_view();
         });
     if (!summary.empty()) return reject(summary);
