@@ -485,7 +485,8 @@ HandOutcome read_hand(HandBuilder& b) {
 
     // "Seat 2: Player1 (9,325) -675", "Seat 1: Hero (32,500)": what the hand made each player;
     // "Rake 1"; "Player2 wins pot (1,350)", "Player1 wins (3,075) from side pot 1".
-    std::array<float, kNoSlot> net{};
+    std::array<float, kNoSlot> net{}, wins{};
+    bool figures = false;  // whether any seat line writes one
     PotInfo pots;
     float sides = 0.0f;
     const string_view summary = read_round(
@@ -500,8 +501,10 @@ HandOutcome read_hand(HandBuilder& b) {
                 const size_t close = find_byte(line, ')', seat->after_paren);
                 if (close == npos) return kUnrecognisedSummary;
                 const string_view figure = rest(line, close + 1);
-                if (const auto a = amount_in(figure))
+                if (const auto a = amount_in(figure)) {
                     net[id & (kNoSlot - 1)] = find_byte(figure, '-') != npos ? -*a : *a;
+                    figures = true;
+                }
                 return string_view();
             }
             if (starts(line, kRake)) {
@@ -514,16 +517,18 @@ HandOutcome read_hand(HandBuilder& b) {
             const float a = amount_at(after, line);
             const bool side = find_str(after, " side pot") != npos;
             if (side) sides = sum_hundredths(sides, a);
-            b.push(
-                Action::with_amount(side ? ActionType::CollectSidePot1 : ActionType::CollectMainPot,
-                                    r.player(line, at), a));
+            const std::uint8_t id = r.player(line, at);
+            wins[id & (kNoSlot - 1)] = sum_hundredths(wins[id & (kNoSlot - 1)], a);
+            b.push(Action::with_amount(
+                side ? ActionType::CollectSidePot1 : ActionType::CollectMainPot, id, a));
             return string_view();
         });
     if (!summary.empty()) return reject(summary);
-    // Each player's win: what the hand made them and what they put in.
+    // Each player's win: what the hand made them and what they put in; the "wins" lines where no
+    // seat line writes what the hand made anyone.
     float won = 0.0f;
     for (std::uint8_t id = 0; id < p.player_count(); ++id) {
-        const float w = sum_hundredths(net[id], r.put_in[id]);
+        const float w = figures ? sum_hundredths(net[id], r.put_in[id]) : wins[id];
         if (w <= 0.0f) continue;
         p.store().winners.push_back(Winner{id, w, 0});
         won = sum_hundredths(won, w);
