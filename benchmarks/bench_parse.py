@@ -12,9 +12,10 @@ runs:
 Prints MB/s, hands/s and the ratio parse time / memchr scan time; then hands/s of parse_str per
 site (PokerStars, Pluribus, OnGame, GGPoker, Winamax, Winning in each of its layouts, Bovada and
 its Ignition brand, 888poker, PartyPoker, iPoker, Merge, Full Tilt, PokerNow, Run It Once, Enet,
-Pkr, PokerTracker's Merge layout, PokerMaster, PokerBros), each on its corpus files (or test
-hands) that parse into the site's hands (repeated to at least a tenth of --mb; PokerNow's logs as
-one export whose rows are repeated; a file that is not UTF-8 read as cp1252).
+Pkr, PokerTracker's Merge layout, Absolute, KingsClub, PokerMaster, PokerBros), each on its
+corpus files (or test hands) that parse into the site's hands (repeated to at least a tenth of
+--mb; PokerNow's logs as one export whose rows are repeated; a file that is not UTF-8 read as
+cp1252).
 
     python3 benchmarks/bench_parse.py [--mb 200] [--runs 5]
 """
