@@ -158,10 +158,7 @@ constexpr std::uint8_t kMinTableSize = 2, kMaxTableSize = 10;
 // bounty fee, the flags "Bounty" and "Shootout"), and for the rest the values above.
 
 // The decimal form of an amount: digits, and the fraction without trailing zeros ("0.5", "12").
-void write_money(JsonWriter& w, Money m) {
-    MoneyBuffer buf;
-    w.raw(money_text(m, buf));
-}
+void write_money(JsonWriter& w, Money m) { w.money(m); }
 
 // ---------------------------------------------------------------------------------------------
 // The writer of one hand
@@ -433,6 +430,35 @@ class HandWriter {
             a.key("is_allin").flag(false);
             return a;
         }
+        // A whole action of a player that puts `chips` in (0 for none), its object closed:
+        // the same bytes as action() and its members, in one reservation.
+        void chips_action(std::uint8_t player, string_view name, Money chips, bool all_in) {
+            if (name.size() > JsonWriter::kShortName) {
+                Obj a = action(player, name);
+                a.key("amount");
+                w_.money(chips);
+                a.key("is_allin").flag(all_in);
+                a.close();
+                return;
+            }
+            arr_->next();
+            constexpr std::size_t kMost = 80 + JsonWriter::kShortName + JsonWriter::kMoneyBytes;
+            char* const start = w_.room(kMost);
+            char* p = JsonWriter::literal_at(start, "{\"action_number\":");
+            p = std::to_chars(p, p + 20, number_++).ptr;
+            if (player != kNoSlot) {
+                p = JsonWriter::literal_at(p, ",\"player_id\":");
+                p = JsonWriter::small_at(p, player);
+            }
+            p = JsonWriter::literal_at(p, ",\"action\":");
+            p = JsonWriter::short_name_at(p, name);
+            p = JsonWriter::literal_at(p, ",\"amount\":");
+            p = JsonWriter::money_at(p, chips);
+            p = JsonWriter::literal_at(p, ",\"is_allin\":");
+            p = JsonWriter::flag_at(p, all_in);
+            *p++ = '}';
+            w_.commit(static_cast<std::size_t>(p - start));
+        }
         void close() {
             arr_->close();
             o_.close();
@@ -495,11 +521,7 @@ class HandWriter {
 
     // A post of `m` chips, all in as the facts say.
     void post_action(Round& r, std::uint8_t player, string_view name, Money m, bool all_in) {
-        Obj a = r.action(player, name);
-        a.key("amount");
-        write_money(w_, m);
-        a.key("is_allin").flag(all_in);
-        a.close();
+        r.chips_action(player, name, m, all_in);
     }
 
     // A line before the deal: posts are written, joins, sit-outs, chat and tournament events are
@@ -541,14 +563,12 @@ class HandWriter {
                     const string_view name = raise || (bet && preflop) ? "Raise"
                                              : bet                     ? "Bet"
                                                                        : "Call";
-                    Obj o = r.action(p, name);
-                    o.key("amount");
-                    write_money(w_, f.chips);
-                    o.key("is_allin").flag(f.all_in);
-                    o.close();
+                    r.chips_action(p, name, f.chips, f.all_in);
                     break;
                 }
-                case ActionType::Check: r.no_chips(listed(a.player_id()), "Check").close(); break;
+                case ActionType::Check:
+                    r.chips_action(listed(a.player_id()), "Check", 0, false);
+                    break;
                 case ActionType::Fold: {
                     const std::uint8_t p = listed(a.player_id());
                     Obj o = r.no_chips(p, "Fold");
@@ -847,31 +867,55 @@ std::string hand_message(const HandStore& store, const Hand& h, std::string_view
 
 }  // namespace
 
-std::optional<OhhText> to_ohh(const HandStore& store, Span hands, Errors errors) {
-    // Bytes of a hand, a player and an action in this layout, as real hands give them.
-    constexpr std::size_t kHandBytes = 700, kPlayerBytes = 90, kActionBytes = 110;
-    JsonWriter w(output_estimate(store, hands, kHandBytes, kPlayerBytes, kActionBytes));
-    OhhText out;
+namespace {
+
+// Bytes of a hand, a player and an action in this layout, as real hands give them.
+constexpr std::size_t kHandBytes = 700, kPlayerBytes = 90, kActionBytes = 110;
+
+// The hands into `w`, those left out listed; false on a formatting failure.
+bool write_hands(const HandStore& store, Span hands, Errors errors, JsonWriter& w,
+                 std::vector<OhhLeftOut>& left_out) {
     HandWriter writer(store, w);
+    bool first = true;
     try {
         for (const Hand& h : store.resolve(store.hands, hands)) {
             const std::size_t start = w.size();
-            if (start != 0) w.put('\n');
+            if (!first) w.put('\n');
             try {
                 writer.hand(h);
                 w.put('\n');
+                first = false;
             } catch (const Fault& f) {
                 if (errors == Errors::Strict) throw Fault(hand_message(store, h, f.message()));
                 w.truncate(start);
-                out.left_out.push_back(
+                left_out.push_back(
                     OhhLeftOut{std::string(store.text_of(h.header.id)), f.message()});
             }
+            w.end_of_hand();
         }
     } catch (const FormatFailure&) {
-        return std::nullopt;
+        return false;
     }
+    w.flush();
+    return true;
+}
+
+}  // namespace
+
+std::optional<OhhText> to_ohh(const HandStore& store, Span hands, Errors errors) {
+    JsonWriter w(output_estimate(store, hands, kHandBytes, kPlayerBytes, kActionBytes));
+    OhhText out;
+    if (!write_hands(store, hands, errors, w, out.left_out)) return std::nullopt;
     out.text = w.take();
     return out;
+}
+
+std::optional<std::vector<OhhLeftOut>> write_ohh(const HandStore& store, Span hands, Errors errors,
+                                                 OutputSink& sink) {
+    JsonWriter w(sink);
+    std::vector<OhhLeftOut> left_out;
+    if (!write_hands(store, hands, errors, w, left_out)) return std::nullopt;
+    return left_out;
 }
 
 }  // namespace hs
