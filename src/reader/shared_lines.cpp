@@ -337,23 +337,6 @@ bool read_table_line(Parser& p, Header& h) {
     return true;
 }
 
-std::optional<Action> dealt_line(HandBuilder& b, string_view line) {
-    static constexpr string_view kDealtTo = "Dealt to ";
-    Parser& p = b.parser();
-    const size_t open = rfind_byte(line, '[');
-    if (open == npos || open <= kDealtTo.size()) {
-        // No cards shown: the player was dealt in, nothing more.
-        const std::uint8_t id = p.find_player(cut_name(line, kDealtTo.size(), line.size()));
-        return Action::make(ActionType::Dealt, id, kNoCards);
-    }
-    if (line.back() != ']') return std::nullopt;
-    const CardSet cards = parse_cards(slice(line, open + 1, line.size() - 1));
-    const Action a =
-        p.make_card_action(name_before(line, open, " ", kDealtTo.size()), ActionType::Dealt, cards);
-    b.dealt_cards_to(a.player_id());
-    return a;
-}
-
 std::optional<StreetKind> boardless_street_line(Parser& p, GameType game) {
     struct Row {
         string_view line;
@@ -412,6 +395,23 @@ size_t dealt_name_end(string_view line, size_t open, bool two) {
 }
 }  // namespace
 
+std::optional<Action> dealt_line(HandBuilder& b, string_view line, string_view sep) {
+    Parser& p = b.parser();
+    const size_t open = rfind_byte(line, '[');
+    if (open == npos || open <= kDealtTo.size()) {
+        // No cards shown: the player was dealt in, nothing more.
+        const std::uint8_t id = p.find_player(cut_name(line, kDealtTo.size(), line.size()));
+        return Action::make(ActionType::Dealt, id, kNoCards);
+    }
+    if (line.back() != ']') return std::nullopt;
+    const CardSet cards = shown_cards(slice(line, open + 1, line.size() - 1));
+    const string_view name = name_before(line, open, sep, kDealtTo.size());
+    if (cards.count == 0) return Action::make(ActionType::Dealt, p.find_player(name), kNoCards);
+    const Action a = p.make_card_action(name, ActionType::Dealt, cards);
+    b.dealt_cards_to(a.player_id());
+    return a;
+}
+
 void push_stud_cards(HandBuilder& b, string_view name, const CardSet& cards, bool first,
                      bool down) {
     Parser& p = b.parser();
@@ -432,11 +432,11 @@ void push_stud_cards(HandBuilder& b, string_view name, const CardSet& cards, boo
     b.push(p.make_card_action(name, ActionType::DealtUp, up));
 }
 
-bool stud_dealt_line(HandBuilder& b, string_view line, bool first, bool down) {
+bool stud_dealt_line(HandBuilder& b, string_view line, bool first, bool down, string_view sep) {
     const size_t open = rfind_byte(line, '[');
     if (open == npos || open <= kDealtTo.size() || line.back() != ']') return false;
     const size_t name_end = dealt_name_end(line, open, !first);
-    const string_view name = name_before(line, name_end, " ", kDealtTo.size());
+    const string_view name = name_before(line, name_end, sep, kDealtTo.size());
     push_stud_cards(b, name, shown_cards(slice(line, open + 1, line.size() - 1)), first, down);
     return true;
 }

@@ -81,8 +81,9 @@ bool read_table_line(Parser& p, Header& h);
 
 // "Dealt to <name> [cards]", or "Dealt to <name>" for a player dealt in whose cards are not
 // shown; a line that shows cards makes its player the hero's candidate. nullopt when cut off
-// inside the cards.
-std::optional<Action> dealt_line(HandBuilder& b, std::string_view line);
+// inside the cards. `sep` is what stands between the name and the bracket (KingsClub writes
+// "Dealt to Hero: [Qc Ks]"); a bracket of hidden cards only ("[X X]") shows none.
+std::optional<Action> dealt_line(HandBuilder& b, std::string_view line, std::string_view sep = " ");
 
 // A street line: "*** FLOP *** [Qh 8s 9d]", "*** TURN *** [Qh 8s 9d] [Ah]", "*** FIRST RIVER ***
 // [..] [9c]", "*** SHOWDOWN ***", "*** SHOW DOWN ***", "*** FLOP ***: [3h Td 6d]", and with the
@@ -116,7 +117,9 @@ void push_stud_cards(HandBuilder& b, std::string_view name, const CardSet& cards
 // "Dealt to <name> [cards]" in stud: on the first street the one bracket ("[7c 3s 5h]" for the
 // player whose history it is, "[X X Td]" or "[Td]" for the others), on the later streets the last
 // of two ("[4c] [3c]"), pushed by push_stud_cards. False for a line cut off inside its cards.
-bool stud_dealt_line(HandBuilder& b, std::string_view line, bool first, bool down);
+// `sep` as for dealt_line.
+bool stud_dealt_line(HandBuilder& b, std::string_view line, bool first, bool down,
+                     std::string_view sep = " ");
 // "Dealt to <name> [kept] [new]" after a draw: the new cards, as Dealt; with `first`, the deal
 // before the first draw, "Dealt to <name> [cards]", whose player is the hero's candidate when it
 // shows cards ("[X X X X X]" shows none). False for a line cut off inside its cards.
