@@ -11,7 +11,6 @@
 #include "facts/facts.hpp"
 
 #include <algorithm>
-#include <bit>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -143,20 +142,21 @@ class Flags {
         std::uint8_t* bits = out->data;
         std::size_t set = 0;
         std::size_t i = 0;
-        // Eight bytes of 0 or 1 at once: the product gathers byte k's low bit at bit 56 + k.
+        // Eight bytes of 0 or 1 at once: one product gathers byte k's low bit at bit 56 + k,
+        // another sums the bytes in the top one.
         for (; i + 8 <= count; i += 8) {
             std::uint64_t word;
             std::memcpy(&word, bytes_.data() + i, 8);
-            const auto packed = static_cast<std::uint8_t>((word * 0x0102040810204080ULL) >> 56);
-            bits[i / 8] = packed;
-            set += static_cast<std::size_t>(std::popcount(packed));
+            bits[i / 8] = static_cast<std::uint8_t>((word * 0x0102040810204080ULL) >> 56);
+            set += static_cast<std::size_t>((word * 0x0101010101010101ULL) >> 56);
         }
         if (i < count) {
             std::uint8_t last = 0;
-            for (std::size_t k = 0; i + k < count; ++k)
+            for (std::size_t k = 0; i + k < count; ++k) {
                 last |= static_cast<std::uint8_t>(bytes_[i + k] << k);
+                set += bytes_[i + k];
+            }
             bits[i / 8] = last;
-            set += static_cast<std::size_t>(std::popcount(last));
         }
         out->size_bytes = static_cast<std::int64_t>((count + 7) / 8);
         return n - static_cast<std::int64_t>(set);
@@ -279,13 +279,12 @@ class Column {
     virtual void type(ArrowSchema* s) const = 0;
     virtual void data_into(ArrowArray* a, std::int64_t rows) = 0;
     virtual void reserve_data(std::int64_t rows, std::int64_t more) = 0;
-    std::int64_t row_index() const noexcept { return *rows_; }
-    [[gnu::always_inline]] void valid(bool v) {
+    [[gnu::always_inline]] void valid(std::int64_t r, bool v) {
         if (!nullable_) {
             if (!v) fault_unreachable("null in a column without nulls");
             return;
         }
-        valid_.set(*rows_, v);
+        valid_.set(r, v);
     }
 
   private:
@@ -299,13 +298,13 @@ template <class T, ArrowType kType>
 class Numbers : public Column {
   public:
     using Column::Column;
-    [[gnu::always_inline]] void push(T v) {
-        data_.set(row_index(), v);
-        valid(true);
+    [[gnu::always_inline]] void push(std::int64_t r, T v) {
+        data_.set(r, v);
+        valid(r, true);
     }
-    [[gnu::always_inline]] void push(std::optional<T> v) {
-        data_.set(row_index(), v.value_or(T{}));
-        valid(v.has_value());
+    [[gnu::always_inline]] void push(std::int64_t r, std::optional<T> v) {
+        data_.set(r, v.value_or(T{}));
+        valid(r, v.has_value());
     }
 
   protected:
@@ -336,9 +335,9 @@ class Timestamps : public Numbers<std::int64_t, NANOARROW_TYPE_INT64> {
 class Bools : public Column {
   public:
     using Column::Column;
-    [[gnu::always_inline]] void push(bool v) {
-        data_.set(row_index(), v);
-        valid(true);
+    [[gnu::always_inline]] void push(std::int64_t r, bool v) {
+        data_.set(r, v);
+        valid(r, true);
     }
 
   protected:
@@ -363,14 +362,14 @@ class Bools : public Column {
 class Strings : public Column {
   public:
     using Column::Column;
-    [[gnu::always_inline]] void push(std::string_view v) {
+    [[gnu::always_inline]] void push(std::int64_t r, std::string_view v) {
         data_.bytes(v);
-        offsets_.set(row_index(), data_.size());
-        valid(true);
+        offsets_.set(r, data_.size());
+        valid(r, true);
     }
-    void push_null() {
-        offsets_.set(row_index(), data_.size());
-        valid(false);
+    void push_null(std::int64_t r) {
+        offsets_.set(r, data_.size());
+        valid(r, false);
     }
 
   protected:
@@ -403,15 +402,15 @@ class Dictionary : public Column {
   public:
     Dictionary(Registry& r, const char* name, bool nullable, std::vector<std::string> values = {})
         : Column(r, name, nullable), values_(std::move(values)) {}
-    [[gnu::always_inline]] void push(std::size_t index) {
+    [[gnu::always_inline]] void push(std::int64_t r, std::size_t index) {
         if (index >= values_.size()) [[unlikely]]
             fault_index(index, values_.size());
-        data_.set(row_index(), static_cast<Index>(index));
-        valid(true);
+        data_.set(r, static_cast<Index>(index));
+        valid(r, true);
     }
-    void push_null() {
-        data_.set(row_index(), Index{0});
-        valid(false);
+    void push_null(std::int64_t r) {
+        data_.set(r, Index{0});
+        valid(r, false);
     }
 
   protected:
@@ -508,10 +507,10 @@ class CardValues {
 class CardLists : public Column {
   public:
     using Column::Column;
-    void push(const CardSet& set) {
+    void push(std::int64_t r, const CardSet& set) {
         if (set.count != 0) cards_.push(set);
-        offsets_.set(row_index(), cards_.count());
-        valid(set.count != 0);
+        offsets_.set(r, cards_.count());
+        valid(r, set.count != 0);
     }
 
   protected:
@@ -536,9 +535,9 @@ class Boards : public Column {
         board_offsets_.push(cards_.count());
         ++boards_;
     }
-    void end_row() {
-        offsets_.set(row_index(), boards_);
-        valid(true);
+    void end_row(std::int64_t r) {
+        offsets_.set(r, boards_);
+        valid(r, true);
     }
 
   protected:
@@ -629,10 +628,12 @@ class Table {
 struct HandKey {
     explicit HandKey(Registry& r)
         : site(r, "site", false, site_names()), hand_id(r, "hand_id", false) {}
-    void push(const HandStore& store, const Header& h) { push(h.site, store.text_of(h.id)); }
-    void push(Site s, std::string_view id) {
-        site.push(static_cast<std::size_t>(s));
-        hand_id.push(id);
+    void push(std::int64_t r, const HandStore& store, const Header& h) {
+        push(r, h.site, store.text_of(h.id));
+    }
+    [[gnu::always_inline]] void push(std::int64_t r, Site s, std::string_view id) {
+        site.push(r, static_cast<std::size_t>(s));
+        hand_id.push(r, id);
     }
     Names site;
     Strings hand_id;
@@ -773,11 +774,11 @@ const CardSet& board_street(std::span<const Street> streets, std::size_t k) {
 }
 
 // An ISO 4217 code (see iso_currency); null for none (play money, a tournament without a sign).
-void push_code(Labels& column, std::string_view code) {
+void push_code(Labels& column, std::int64_t r, std::string_view code) {
     if (code.empty()) {
-        column.push_null();
+        column.push_null(r);
     } else {
-        column.push(column.index_of(code));
+        column.push(r, column.index_of(code));
     }
 }
 
@@ -799,11 +800,11 @@ std::optional<double> money_or_null(bool has, Money m) {
     return has ? std::optional<double>(money_value(m)) : std::nullopt;
 }
 
-inline void push_source(Labels& column, std::optional<std::size_t> index) {
+inline void push_source(Labels& column, std::int64_t r, std::optional<std::size_t> index) {
     if (index) {
-        column.push(*index);
+        column.push(r, *index);
     } else {
-        column.push_null();
+        column.push_null(r);
     }
 }
 
@@ -812,57 +813,58 @@ void HandsTable::add(const HandStore& store, const Hand& hand, const facts::Repl
     const Header& h = hand.header;
     const facts::HandFacts& f = facts.hand();
     const auto players = store.resolve(store.players, h.players);
-    key.push(store, h);
-    started_at.push(start_time(h));
-    table.push(store.text_of(h.table_name));
-    game.push(static_cast<std::size_t>(h.game_type));
-    limit.push(static_cast<std::size_t>(h.bet_type));
-    push_code(currency, iso_currency(h));
-    max_players.push(h.max_players);
-    button_seat.push(button_seat_of(h));
-    small_blind.push(amount_value(h.small_blind));
-    big_blind.push(amount_value(h.big_blind));
-    ante.push(amount_value(h.ante));
+    const std::int64_t r = rows_;
+    key.push(r, store, h);
+    started_at.push(r, start_time(h));
+    table.push(r, store.text_of(h.table_name));
+    game.push(r, static_cast<std::size_t>(h.game_type));
+    limit.push(r, static_cast<std::size_t>(h.bet_type));
+    push_code(currency, r, iso_currency(h));
+    max_players.push(r, h.max_players);
+    button_seat.push(r, button_seat_of(h));
+    small_blind.push(r, amount_value(h.small_blind));
+    big_blind.push(r, amount_value(h.big_blind));
+    ante.push(r, amount_value(h.ante));
     if (h.hero < players.size()) {
-        hero.push(store.text_of(players[h.hero].name));
+        hero.push(r, store.text_of(players[h.hero].name));
     } else {
-        hero.push_null();
+        hero.push_null(r);
     }
-    total_pot.push(money_value(f.total_pot));
-    rake.push(money_value(f.rake));
-    jackpot.push(money_value(f.jackpot));
-    pot_preflop.push(money_value(f.pot_at[0]));
-    pot_flop.push(money_or_null(f.has_pot[1], f.pot_at[1]));
-    pot_turn.push(money_or_null(f.has_pot[2], f.pot_at[2]));
-    pot_river.push(money_or_null(f.has_pot[3], f.pot_at[3]));
+    total_pot.push(r, money_value(f.total_pot));
+    rake.push(r, money_value(f.rake));
+    jackpot.push(r, money_value(f.jackpot));
+    pot_preflop.push(r, money_value(f.pot_at[0]));
+    pot_flop.push(r, money_or_null(f.has_pot[1], f.pot_at[1]));
+    pot_turn.push(r, money_or_null(f.has_pot[2], f.pot_at[2]));
+    pot_river.push(r, money_or_null(f.has_pot[3], f.pot_at[3]));
     const auto flops = store.resolve(store.flops, hand.flops);
     const auto turns = store.resolve(store.turns, hand.turns);
     const auto rivers = store.resolve(store.rivers, hand.rivers);
     const std::size_t count = std::max({flops.size(), turns.size(), rivers.size()});
     for (std::size_t k = 0; k < count; ++k)
         boards.push_board(board_street(flops, k), board_street(turns, k), board_street(rivers, k));
-    boards.end_row();
+    boards.end_row(r);
     if (h.is_tournament()) {
         const Tournament& t = at(store.tournaments, h.tournament);
-        tournament.push(store.text_of(t.id));
-        buy_in_kind.push(static_cast<std::size_t>(t.buy_in_kind));
-        push_code(buy_in_currency, iso_currency(t));
-        buy_in.push(amount_value(t.buy_in));
-        fee.push(amount_value(t.fee));
-        bounty_fee.push(amount_value(t.bounty_fee));
-        level.push(store.text_of(t.level));
-        tournament_name.push(store.text_of(t.name));
+        tournament.push(r, store.text_of(t.id));
+        buy_in_kind.push(r, static_cast<std::size_t>(t.buy_in_kind));
+        push_code(buy_in_currency, r, iso_currency(t));
+        buy_in.push(r, amount_value(t.buy_in));
+        fee.push(r, amount_value(t.fee));
+        bounty_fee.push(r, amount_value(t.bounty_fee));
+        level.push(r, store.text_of(t.level));
+        tournament_name.push(r, store.text_of(t.name));
     } else {
-        tournament.push_null();
-        buy_in_kind.push_null();
-        buy_in_currency.push_null();
-        buy_in.push(std::nullopt);
-        fee.push(std::nullopt);
-        bounty_fee.push(std::nullopt);
-        level.push_null();
-        tournament_name.push_null();
+        tournament.push_null(r);
+        buy_in_kind.push_null(r);
+        buy_in_currency.push_null(r);
+        buy_in.push(r, std::nullopt);
+        fee.push(r, std::nullopt);
+        bounty_fee.push(r, std::nullopt);
+        level.push_null(r);
+        tournament_name.push_null(r);
     }
-    push_source(source, source_index);
+    push_source(source, r, source_index);
     ++rows_;
 }
 
@@ -893,34 +895,35 @@ void PlayersTable::add(const HandStore& store, const Hand& hand, const facts::Re
     for (std::size_t i = 0; i < n; ++i) {
         const Player& p = players[i];
         const facts::PlayerFacts& f = player_facts[i];
-        key.push(h.site, id);
-        player.push(static_cast<std::uint8_t>(i));
-        name.push(store.text_of(p.name));
-        seat.push(seat_of(p));
-        stack.push(amount_value(p.chips));
-        is_hero.push(i == h.hero);
-        hole_cards.push(cards_[i]);
+        const std::int64_t r = rows_;
+        key.push(r, h.site, id);
+        player.push(r, static_cast<std::uint8_t>(i));
+        name.push(r, store.text_of(p.name));
+        seat.push(r, seat_of(p));
+        stack.push(r, amount_value(p.chips));
+        is_hero.push(r, i == h.hero);
+        hole_cards.push(r, cards_[i]);
         if (f.position == kNone8) {
-            position.push_null();
+            position.push_null(r);
         } else {
-            position.push(f.position);
+            position.push(r, f.position);
         }
-        invested.push(money_value(f.invested));
-        won.push(money_value(f.won));
-        net.push(money_value(f.net));
-        cash_out.push(money_or_null(f.cashed_out, f.cash_out));
-        vpip.push(f.vpip);
-        pfr.push(f.pfr);
-        three_bet.push(f.three_bet);
-        saw_flop.push(f.saw_flop);
-        saw_showdown.push(f.saw_showdown);
-        won_at_showdown.push(f.won_at_showdown);
+        invested.push(r, money_value(f.invested));
+        won.push(r, money_value(f.won));
+        net.push(r, money_value(f.net));
+        cash_out.push(r, money_or_null(f.cashed_out, f.cash_out));
+        vpip.push(r, f.vpip);
+        pfr.push(r, f.pfr);
+        three_bet.push(r, f.three_bet);
+        saw_flop.push(r, f.saw_flop);
+        saw_showdown.push(r, f.saw_showdown);
+        won_at_showdown.push(r, f.won_at_showdown);
         if (f.all_in_round == facts::kNoRound) {
-            all_in_street.push_null();
+            all_in_street.push_null(r);
         } else {
-            all_in_street.push(f.all_in_round);
+            all_in_street.push(r, f.all_in_round);
         }
-        push_source(source, source_index);
+        push_source(source, r, source_index);
         ++rows_;
     }
 }
@@ -947,28 +950,29 @@ void ActionsTable::add_run(const Context& hand, Round round, std::size_t board_i
     for (const Action& a : store.resolve(store.actions, actions)) {
         const ActionType type = a.type();
         const facts::ActionFacts& f = hand.facts.action(store, a);
-        key.push(hand.site, hand.id);
-        this->seq.push(seq++);
-        street.push(round_name_index(hand.game, round));
-        board.push(static_cast<std::uint8_t>(board_index));
-        player.push(a.player_id() < players ? std::optional<std::uint8_t>(a.player_id())
-                                            : std::nullopt);
-        action.push(static_cast<std::size_t>(type));
+        const std::int64_t r = rows_;
+        key.push(r, hand.site, hand.id);
+        this->seq.push(r, seq++);
+        street.push(r, round_name_index(hand.game, round));
+        board.push(r, static_cast<std::uint8_t>(board_index));
+        player.push(
+            r, a.player_id() < players ? std::optional<std::uint8_t>(a.player_id()) : std::nullopt);
+        action.push(r, static_cast<std::size_t>(type));
         const PayloadKind kind = kind_of(type);
         if (kind == PayloadKind::Amount) {
-            amount.push(amount_value(a.amount()));
+            amount.push(r, amount_value(a.amount()));
         } else if (kind == PayloadKind::Cards || kind == PayloadKind::None) {
-            amount.push(std::optional<double>());
+            amount.push(r, std::optional<double>());
         } else if (const auto value = store.amount_of(a)) {
-            amount.push(amount_value(*value));
+            amount.push(r, amount_value(*value));
         } else {
-            amount.push(std::optional<double>());
+            amount.push(r, std::optional<double>());
         }
-        chips.push(money_or_null(f.has_chips, f.chips));
-        to.push(money_or_null(f.has_to, f.to));
-        all_in.push(f.all_in);
-        cards.push(kind == PayloadKind::Cards ? store.cards_of(a.payload()) : CardSet::empty());
-        push_source(source, hand.source);
+        chips.push(r, money_or_null(f.has_chips, f.chips));
+        to.push(r, money_or_null(f.has_to, f.to));
+        all_in.push(r, f.all_in);
+        cards.push(r, kind == PayloadKind::Cards ? store.cards_of(a.payload()) : CardSet::empty());
+        push_source(source, r, hand.source);
         ++rows_;
     }
 }
