@@ -12,9 +12,10 @@ runs:
 Prints MB/s, hands/s and the ratio parse time / memchr scan time; then hands/s of parse_str per
 site (PokerStars, Pluribus, OnGame, GGPoker, Winamax, Winning in each of its layouts, Bovada and
 its Ignition brand, 888poker, PartyPoker, iPoker, Merge, Full Tilt, PokerNow, Run It Once, Enet,
-Pkr, PokerTracker's Merge layout, PokerMaster, PokerBros), each on its corpus files (or test
-hands) that parse into the site's hands (repeated to at least a tenth of --mb; PokerNow's logs as
-one export whose rows are repeated; a file that is not UTF-8 read as cp1252).
+Pkr, PokerTracker's Merge layout, Absolute, KingsClub, PokerMaster, PokerBros), each on its
+corpus files (or test hands) that parse into the site's hands (repeated to at least a tenth of
+--mb; PokerNow's logs as one export whose rows are repeated; a file that is not UTF-8 read as
+cp1252).
 
     python3 benchmarks/bench_parse.py [--mb 200] [--runs 5]
 """
@@ -33,7 +34,9 @@ from typing import Optional
 import handscribe
 
 ROOT = Path(__file__).resolve().parents[1]
-CORPUS = ROOT.parent / "shared" / "corpus" / "pokerstars"
+# HANDSCRIBE_CORPUS names another place for the corpus (as for the tests).
+CORPUS = Path(os.environ.get("HANDSCRIBE_CORPUS") or ROOT.parent / "shared" / "corpus")
+CORPUS = CORPUS / "pokerstars"
 
 
 # The corpus folders of each site's files, for the per-site figures, and for a site of several
@@ -48,6 +51,7 @@ SITES = {"PokerStars": ("pokerstars", None), "Pluribus": ("pluribus", None),
          "Everleaf": ("everleaf", "Everleaf Gaming"), "Cake": ("cake", "Hand#"),
          "Run It Once": ("pokerstars_other", "Run It Once "), "Enet": ("enet", None),
          "Pkr": ("pkr", None), "PokerTracker (Merge)": ("pokertracker", "MERGE_GAME "),
+         "Absolute": ("absolute", None), "KingsClub": ("kingsclub", None),
          # no history of these apps is at hand: the hands written for the tests
          "PokerMaster": (ROOT / "tests" / "data" / "pokermaster", None),
          "PokerBros": (ROOT / "tests" / "data" / "pokerbros", None)}
