@@ -504,10 +504,13 @@ HandOutcome read_hand(HandBuilder& b) {
     return b.finish();
 }
 
+// The table line a hand writes before its hand line is no fragment of a hand.
+bool table_line(string_view line) noexcept { return starts(line, "Table #"); }
+
 }  // namespace
 
 void parse_hands(Parser& parser, Errors errors, std::vector<Rejection>& rejected) {
-    read_hands(parser, "Starting Hand #", errors, rejected, read_hand);
+    read_hands(parser, "Starting Hand #", errors, rejected, read_hand, Leading{true, table_line});
 }
 
 }  // namespace hs::pkr
