@@ -77,6 +77,12 @@ constexpr Prefix kPrefixes[] = {
     {"#Game No ", Site::PacificPoker},
     {"Poker Hand #", Site::GGPoker},
     {"MERGE_GAME ", Site::PokerTracker},
+    // PokerTracker's other layouts: Merge's second version, iPoker's, Microgaming's and Everest's.
+    {"Merge Game #", Site::PokerTracker},
+    {"GAME #", Site::PokerTracker},
+    {"** Game ID ", Site::PokerTracker},
+    {"** Hand # ", Site::PokerTracker},
+    {"EverestPoker ", Site::PokerTracker},
     {"Hand#", Site::Cake},
     {"Table #", Site::Pkr},
     {"Game started ", Site::Winning},

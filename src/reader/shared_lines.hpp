@@ -141,6 +141,17 @@ struct ActionEnding {
     ActionType type;
 };
 
+// The action of a line that a suffix table of actions without an amount takes ("Bob folds",
+// "Bob: Check"), pushed for the player the name before its phrase names; false for a line that
+// no row takes.
+template <std::size_t N>
+bool push_ending_action(HandBuilder& b, std::string_view line, const ActionEnding (&rows)[N]) {
+    const ActionEnding* e = ending_row(line, rows);
+    if (e == nullptr) return false;
+    b.push(Action::make(e->type, b.parser().find_player(e->ending.name(line)), kNoCards));
+    return true;
+}
+
 // A summary seat line's name without its trailing position notes (" (button)", " (small blind)",
 // " (big blind)", in any number).
 std::string_view strip_position_notes(std::string_view name) noexcept;

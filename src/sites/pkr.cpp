@@ -198,10 +198,7 @@ struct Reader {
             {Ending(" folds"), ActionType::Fold},
             {Ending(" checks"), ActionType::Check},
         };
-        if (const ActionEnding* e = ending_row(line, kEndings)) {
-            b.push(Action::make(e->type, p.find_player(e->ending.name(line)), kNoCards));
-            return true;
-        }
+        if (push_ending_action(b, line, kEndings)) return true;
         if (const auto a = wager(line)) {
             b.push(*a);
             return true;
@@ -268,10 +265,7 @@ struct Reader {
             {Ending(" doesn't show"), ActionType::Muck},
             {Ending(" mucks"), ActionType::Muck},
         };
-        if (const ActionEnding* e = ending_row(line, kEndings)) {
-            b.push(Action::make(e->type, p.find_player(e->ending.name(line)), kNoCards));
-            return true;
-        }
+        if (push_ending_action(b, line, kEndings)) return true;
         if (find_str(line, " shows [") != npos) {
             begin_showdown();
             return show(line);
