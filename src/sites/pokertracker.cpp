@@ -612,6 +612,10 @@ HandOutcome read_hand(HandBuilder& b, HandLine hand_line) {
     }
     b.close_pre_deal();
     if (h.is_tournament()) blinds_from_posts(b);
+    // Heads-up the small blind is on the button, which iPoker's older archive does not mark.
+    if (h.button_seat == kNone8 && p.player_count() == 2)
+        for (const Action& a : b.store().resolve(b.store().actions, h.actions))
+            if (a.type() == ActionType::SmallBlind) h.button_seat = p.player(a.player_id()).seat;
     if (!starts(p.line(), "*** HOLE")) return reject("hand without hole cards");
     p.next_line();
     const Streets streets{r};
