@@ -32,7 +32,9 @@ from typing import Optional
 import handscribe
 
 ROOT = Path(__file__).resolve().parents[1]
-CORPUS = ROOT.parent / "shared" / "corpus" / "pokerstars"
+# HANDSCRIBE_CORPUS names another folder that holds the corpus, as for the tests.
+CORPUS = Path(os.environ.get("HANDSCRIBE_CORPUS") or ROOT.parent / "shared" / "corpus")
+CORPUS = CORPUS / "pokerstars"
 
 
 # The corpus folders of each site's files, for the per-site figures, and for a site of several
