@@ -6,9 +6,10 @@
 //   GAME #2978859505: Texas Hold'em  NL $0.05/$0.10 2011-10-12 02:52:19
 //   GAME #4999408769: Omaha 50/100 - 2013-08-01 22:16:18
 //   GAME #8162156892 Version:18.5.6.4 Uncalled:Y Texas Hold'em NL €0.01/€0.02 2018-12-26
-//   22:40:05/GMT Table Bad Beat - Rue St Catherine (30473104) Seat 9: Player2 ($116.13 in chips)
-//   DEALER Player0: Post SB $0.50                      (iPoker's older archive: "Player0: SB
-//   $50.00")
+//       22:40:05/GMT
+//   Table Bad Beat - Rue St Catherine (30473104)
+//   Seat 9: Player2 ($116.13 in chips) DEALER
+//   Player0: Post SB $0.50                      (iPoker's older archive: "Player0: SB $50.00")
 //   *** HOLE CARDS ***
 //   Dealt to Player10 [Ks 8s]                   (iPoker: "[SQ DQ]", "[H10 SK]", "[dJ s7]")
 //   Player8: Call $1.00 / Raise $4.50 / Raise (NF) $0.06 / Raise to $250.00 / Allin $36.49 /
@@ -30,8 +31,8 @@
 //
 //   ** Game ID 4908778359 Version:3 starting - 2013-05-28 16:44:14      (Version:4; none in 2011)
 //   ** Hand # 5870377181 starting - 2016-01-12 23:00:07
-//   ** Anonymous (Heads Up) - €5K Max [Hold'em] (25|50 NL - € Cash Game seats:2 badbeat ) Real
-//   Money
+//   ** Anonymous (Heads Up) - €5K Max [Hold'em] (25|50 NL - € Cash Game seats:2 badbeat )
+//       Real Money
 //   - Player 1 sitting in seat 1 with €14785.00 at end €14585.00 [Dealer]
 //   Player 1 posted the small blind - €25.00 / posted ante - 20.00
 //   ** Dealing card to Hero: A of c, 6 of d       ("** Dealing cards to Hero: 6h, 9s, 3h, 4c")
@@ -51,10 +52,13 @@
 //
 // Everest Poker's layout, close to PokerStars':
 //
-//   EverestPoker Game #6450768434: Table Moroni-1 - $0.50/$1 - No Limit Hold'em - 22:33:12 -
-//   2011/01/02 Seat 1: Player14 ($94.15) Player9 posts the small blind of $0.50 / the big blind of
-//   / the dead blind of / posts $1.00 The button is in seat #7 Player28 raises to $5.50 [and is
-//   all-in] / calls $4.50 / bets $7.00 / checks / folds Uncalled bet of $7.00 returned to Player28
+//   EverestPoker Game #6450768434: Table Moroni-1 - $0.50/$1 - No Limit Hold'em - 22:33:12
+//       - 2011/01/02
+//   Seat 1: Player14 ($94.15)
+//   Player9 posts the small blind of $0.50 / the big blind of / the dead blind of / posts $1.00
+//   The button is in seat #7
+//   Player28 raises to $5.50 [and is all-in] / calls $4.50 / bets $7.00 / checks / folds
+//   Uncalled bet of $7.00 returned to Player28
 //   *** SUMMARY ***
 //   Player28 collects $12.85 / shows [5d 3c] / mucked [Ks Kd]
 #include "sites/pokertracker.hpp"
