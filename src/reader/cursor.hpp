@@ -26,7 +26,8 @@ class Parser {
     // The 1-based number of the current line in the text; the end of the text counts as the
     // line after the last one.
     std::uint64_t line_number() const noexcept { return line_number_; }
-    inline void next_line() noexcept;
+    // Once per line of every hand: inline (forced: the readers around it are large).
+    [[gnu::always_inline]] inline void next_line() noexcept;
     void skip_empty_lines() noexcept;
     bool at_end() const noexcept { return line_ == kEndMarker; }
 
@@ -112,7 +113,7 @@ class Parser {
     bool may_start_[256] = {};
 };
 
-inline void Parser::next_line() noexcept {
+[[gnu::always_inline]] inline void Parser::next_line() noexcept {
     // The end stays the end, whether it is the end of the text or a literal end-marker line.
     if (line_.size() == kEndMarker.size() && line_ == kEndMarker) return;
     ++line_number_;
