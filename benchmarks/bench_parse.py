@@ -12,10 +12,10 @@ runs:
 Prints MB/s, hands/s and the ratio parse time / memchr scan time; then hands/s of parse_str per
 site (PokerStars, Pluribus, OnGame, GGPoker, Winamax, Winning in each of its layouts, Bovada and
 its Ignition brand, 888poker, PartyPoker, iPoker, Merge, Full Tilt, PokerNow, Run It Once, Enet,
-Pkr, PokerTracker's layouts (Merge's two, iPoker's, Microgaming's two, Everest's), PokerMaster,
-PokerBros), each on its corpus files (or test hands) that parse into the site's hands (repeated
-to at least a tenth of --mb; PokerNow's logs as one export whose rows are repeated; a file that
-is not UTF-8 read as cp1252).
+Pkr, PokerTracker's layouts (Merge's two, iPoker's, Microgaming's two, Everest's), Absolute,
+KingsClub, PokerMaster, PokerBros), each on its corpus files (or test hands) that parse into the
+site's hands (repeated to at least a tenth of --mb; PokerNow's logs as one export whose rows are
+repeated; a file that is not UTF-8 read as cp1252).
 
     python3 benchmarks/bench_parse.py [--mb 200] [--runs 5]
 """
@@ -34,7 +34,7 @@ from typing import Optional
 import handscribe
 
 ROOT = Path(__file__).resolve().parents[1]
-# HANDSCRIBE_CORPUS names another folder that holds the corpus, as for the tests.
+# HANDSCRIBE_CORPUS names another place for the corpus (as for the tests).
 CORPUS = Path(os.environ.get("HANDSCRIBE_CORPUS") or ROOT.parent / "shared" / "corpus")
 CORPUS = CORPUS / "pokerstars"
 
@@ -56,6 +56,7 @@ SITES = {"PokerStars": ("pokerstars", None), "Pluribus": ("pluribus", None),
          "PokerTracker (MGS)": ("pokertracker", "** Game ID "),
          "PokerTracker (MGS Hand)": ("pokertracker", "** Hand # "),
          "PokerTracker (Everest)": ("pokertracker", "EverestPoker "),
+         "Absolute": ("absolute", None), "KingsClub": ("kingsclub", None),
          # no history of these apps is at hand: the hands written for the tests
          "PokerMaster": (ROOT / "tests" / "data" / "pokermaster", None),
          "PokerBros": (ROOT / "tests" / "data" / "pokerbros", None)}

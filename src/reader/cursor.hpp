@@ -31,9 +31,10 @@ class Parser {
     void skip_empty_lines() noexcept;
     bool at_end() const noexcept { return line_ == kEndMarker; }
 
-    // What a hand's first line begins with, 4 to 16 bytes. Once it is set, a line that begins a
-    // hand reads as the end of the text, so that no hand read line by line runs into the next
-    // one: the driver takes the line back with `take_held_start` between hands.
+    // What a hand's first line begins with, 1 to 16 bytes (KingsClub's hands begin "#<id>: "). Once
+    // it is set, a line that begins a hand reads as the end of the text, so that no hand read line
+    // by line runs into the next one: the driver takes the line back with `take_held_start` between
+    // hands.
     void set_hand_start(std::string_view start);
     // Whether a line begins a hand: it starts with the hand start after any white space and
     // byte-order marks (an indented first hand, files joined end to end).

@@ -88,8 +88,9 @@ bool read_table_line(Parser& p, Header& h);
 
 // "Dealt to <name> [cards]", or "Dealt to <name>" for a player dealt in whose cards are not
 // shown; a line that shows cards makes its player the hero's candidate. nullopt when cut off
-// inside the cards.
-std::optional<Action> dealt_line(HandBuilder& b, std::string_view line);
+// inside the cards. `sep` is what stands between the name and the bracket (KingsClub writes
+// "Dealt to Hero: [Qc Ks]"); a bracket of hidden cards only ("[X X]") shows none.
+std::optional<Action> dealt_line(HandBuilder& b, std::string_view line, std::string_view sep = " ");
 
 // A street line: "*** FLOP *** [Qh 8s 9d]", "*** TURN *** [Qh 8s 9d] [Ah]", "*** FIRST RIVER ***
 // [..] [9c]", "*** SHOWDOWN ***", "*** SHOW DOWN ***", "*** FLOP ***: [3h Td 6d]", and with the
@@ -116,7 +117,9 @@ std::optional<StreetKind> boardless_street_line(Parser& p, GameType game);
 // down cards there is the hero's candidate; on the later streets the new cards are those of the
 // last bracket ("[4c] [3c]"), up, but down on the seventh street (`down`). A hidden card ("X")
 // is no card. False for a line cut off inside its cards.
-bool stud_dealt_line(HandBuilder& b, std::string_view line, bool first, bool down);
+// `sep` as for dealt_line.
+bool stud_dealt_line(HandBuilder& b, std::string_view line, bool first, bool down,
+                     std::string_view sep = " ");
 // "Dealt to <name> [kept] [new]" after a draw: the new cards, as Dealt.
 bool draw_dealt_line(HandBuilder& b, std::string_view line);
 
