@@ -775,7 +775,7 @@ void PlayersTable::add(const HandStore& store, const Hand& hand, const facts::Re
     auto scan = [&](Span s) {
         for (const Action& a : store.resolve(store.actions, s)) {
             const std::size_t p = a.player_id();
-            if (p < n && payload_kind(a.type()) == PayloadKind::Cards && cards_[p].count == 0)
+            if (p < n && shows_holding(a.type()) && cards_[p].count == 0)
                 cards_[p] = store.cards_of(a.payload());
         }
     };
@@ -813,7 +813,7 @@ void PlayersTable::add(const HandStore& store, const Hand& hand, const facts::Re
         if (f.all_in_round == facts::kNoRound) {
             all_in_street.push_null();
         } else {
-            all_in_street.push(f.all_in_round);
+            all_in_street.push(round_name_index(h.game_type, static_cast<Round>(f.all_in_round)));
         }
         push_source(source, source_index);
         ++rows_;

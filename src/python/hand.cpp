@@ -218,7 +218,7 @@ void HandCache::read_cards() {
     std::vector<CardSet> cards(players().size(), CardSet::empty());
     auto scan = [&](const Action& a) {
         const std::size_t p = a.player_id();
-        if (p < cards.size() && payload_kind(a.type()) == PayloadKind::Cards && cards[p].count == 0)
+        if (p < cards.size() && shows_holding(a.type()) && cards[p].count == 0)
             cards[p] = store.cards_of(a.payload());
     };
     for (const ActionRow& row : action_rows(store, h)) scan(row.action);
@@ -290,7 +290,6 @@ PyObject* player_fact(PyObject* self, F&& read) {
 
 PyObject* money(Money m) { return PyFloat_FromDouble(money_value(m)); }
 PyObject* money_or_none(bool has, Money m) { return has ? money(m) : none(); }
-PyObject* round_name(std::size_t round) { return member(g_rounds, kAllRoundNames, round); }
 // The name of a round in the hand's game (stud's "third"..., a draw game's "deal"...).
 PyObject* game_round_name(GameType game, Round round) {
     return member(g_rounds, kAllRoundNames, round_name_index(game, round));
@@ -316,8 +315,11 @@ PyObject* player_cash_out(PyObject* self, void*) {
         self, [](const facts::PlayerFacts& f) { return money_or_none(f.cashed_out, f.cash_out); });
 }
 PyObject* player_all_in_street(PyObject* self, void*) {
-    return player_fact(self, [](const facts::PlayerFacts& f) {
-        return f.all_in_round == facts::kNoRound ? none() : round_name(f.all_in_round);
+    return player_get(self, [](HandCache& c, std::size_t i) {
+        const facts::PlayerFacts& f = c.player_facts(i);
+        return f.all_in_round == facts::kNoRound
+                   ? none()
+                   : game_round_name(c.hand().header.game_type, static_cast<Round>(f.all_in_round));
     });
 }
 // The flags, each a member of PlayerFacts.
@@ -806,10 +808,13 @@ PyObject* hand_tournament(PyObject* self, void*) {
 // ---------------------------------------------------------------------------------------------
 
 // "HE", "O", "O8" (Omaha hi-lo), "O5"/"O6" and "O5-8"/"O6-8" (five- and six-card Omaha, hi and
-// hi-lo), "SD" (short deck), "C"/"C8" (Courchevel); after the limit: "NL", "PL", "FL".
+// hi-lo), "SD" (short deck), "C"/"C8" (Courchevel), "Stud"/"Stud8" (seven-card stud, hi and
+// hi-lo), "Razz", "5Stud" (five-card stud), "5Draw" (five-card draw), "27SD"/"27TD" (2-7 single
+// and triple draw), "A5TD" (A-5 triple draw), "Badugi"; after the limit: "NL", "PL", "FL".
 std::string_view game_label(GameType g) {
     constexpr std::array<std::string_view, kGameTypeCount> kLabels = {
-        "HE", "O", "O8", "O5", "O5-8", "O6", "O6-8", "SD", "C", "C8"};
+        "HE",   "O",     "O8",   "O5",    "O5-8",  "O6",   "O6-8", "SD",   "C",     "C8",
+        "Stud", "Stud8", "Razz", "5Stud", "5Draw", "27SD", "27TD", "A5TD", "Badugi"};
     return kLabels.at(static_cast<std::size_t>(g));
 }
 std::string_view limit_label(BetType b) {

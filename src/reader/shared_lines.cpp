@@ -348,14 +348,12 @@ std::optional<Action> dealt_line(HandBuilder& b, string_view line) {
     return a;
 }
 
-std::optional<StreetKind> boardless_street_line(Parser& p, GameType game) {
+std::optional<StreetKind> boardless_street_line(Parser& p, GameType game, std::uint8_t first) {
     struct Row {
         string_view line;
         StreetKind kind;
     };
     static constexpr Row kRows[] = {
-        {"*** 4th STREET ***", StreetKind::Flop},  {"*** 5th STREET ***", StreetKind::Turn},
-        {"*** 6th STREET ***", StreetKind::River}, {"*** 7th STREET ***", StreetKind::Seventh},
         {"*** FIRST DRAW ***", StreetKind::Flop},  {"*** SECOND DRAW ***", StreetKind::Turn},
         {"*** THIRD DRAW ***", StreetKind::River}, {"*** DRAW ***", StreetKind::Flop},
         {"*** FIRST-DRAW ***", StreetKind::Flop},  {"*** SECOND-DRAW ***", StreetKind::Turn},
@@ -363,8 +361,14 @@ std::optional<StreetKind> boardless_street_line(Parser& p, GameType game) {
     };
     const string_view line = p.line();
     std::optional<StreetKind> kind;
-    if (is_stud(game) && starts(line, "*** RIVER ***")) {
-        kind = StreetKind::Seventh;
+    if (is_stud(game)) {
+        // "*** 4th STREET ***", "*** 4TH STREET ***": the rounds after the first street's.
+        constexpr StreetKind kAfterFirst[] = {StreetKind::Flop, StreetKind::Turn, StreetKind::River,
+                                              StreetKind::Seventh};
+        if (starts(line, "*** RIVER ***"))
+            kind = StreetKind::Seventh;
+        else if (const auto n = stud_street_number(line); n && *n > first && *n - first <= 4)
+            kind = kAfterFirst[*n - first - 1];
     } else {
         for (const Row& r : kRows) {
             if (starts(line, r.line)) {
@@ -375,6 +379,50 @@ std::optional<StreetKind> boardless_street_line(Parser& p, GameType game) {
     }
     if (kind) p.next_line();
     return kind;
+}
+
+std::optional<std::uint8_t> stud_street_number(string_view line) noexcept {
+    const unsigned char n = byte_or_0(line, 4);
+    if (!is_stars_line(line) || !is_ascii_digit(n) || !starts(rest(line, 7), " STREET ***"))
+        return std::nullopt;
+    return static_cast<std::uint8_t>(n - '0');
+}
+
+bool draw_line(HandBuilder& b, string_view line, string_view sep) {
+    static constexpr string_view kDiscards = "discards ", kStandsPat = "stands pat";
+    Parser& p = b.parser();
+    const auto name_end = [&](size_t at) -> size_t {
+        return at >= sep.size() + 1 && line.substr(at - sep.size(), sep.size()) == sep
+                   ? at - sep.size()
+                   : npos;
+    };
+    // "stands pat", or with the hand kept: "stands pat on [5s 3h 4c 8d 2h]".
+    if (const size_t pat = find_str(line, kStandsPat);
+        pat != npos &&
+        (pat + kStandsPat.size() == line.size() ||
+         (starts(rest(line, pat + kStandsPat.size()), " on [") && line.back() == ']'))) {
+        const size_t end = name_end(pat);
+        if (end == npos) return false;
+        b.push(
+            Action::make(ActionType::StandPat, p.find_player(cut_name(line, 0, end)), kNoPayload));
+        return true;
+    }
+    const size_t at = find_str(line, kDiscards);
+    const size_t end = at == npos ? npos : name_end(at);
+    if (end == npos) return false;
+    const string_view name = cut_name(line, 0, end);
+    // "discards 2 cards [7h 2c]" shows the cards, "discards 1 card" their number only.
+    if (line.back() == ']') {
+        const BracketedCards c = bracketed_cards(rest(line, at));
+        if (c.close == 0) return false;
+        b.push(p.make_card_action(name, ActionType::Discard, c.cards));
+        return true;
+    }
+    const auto count = read_integer(rest(line, at + kDiscards.size()));
+    if (!count || count->value > kMaxCards) fault_missing("number of cards", line);
+    b.push(Action::make(ActionType::Draw, p.find_player(name),
+                        static_cast<std::uint32_t>(count->value)));
+    return true;
 }
 
 namespace {
@@ -402,19 +450,22 @@ size_t dealt_name_end(string_view line, size_t open, bool two) {
 }
 }  // namespace
 
-bool stud_dealt_line(HandBuilder& b, string_view line, bool first, bool down) {
+bool stud_dealt_line(HandBuilder& b, string_view line, bool first, bool down, bool down_apart) {
     Parser& p = b.parser();
     const size_t open = rfind_byte(line, '[');
     if (open == npos || open <= kDealtTo.size() || line.back() != ']') return false;
-    const size_t name_end = dealt_name_end(line, open, !first);
+    const size_t name_end = dealt_name_end(line, open, !first || down_apart);
     const string_view name = name_before(line, name_end, " ", kDealtTo.size());
-    const CardSet cards = shown_cards(slice(line, open + 1, line.size() - 1));
+    CardSet cards = shown_cards(slice(line, open + 1, line.size() - 1));
     if (cards.count == 0) return true;
     if (!first) {
         b.push(p.make_card_action(name, down ? ActionType::Dealt : ActionType::DealtUp, cards));
         return true;
     }
     CardSet hole;
+    if (name_end != open) {  // "[5d Ah] [Ad]": the down cards in a bracket of their own
+        hole = shown_cards(slice(line, name_end + 1, open - 2));
+    }
     for (std::uint8_t i = 0; i + 1 < cards.count; ++i) hole.push(cards.cards[i]);
     CardSet up;
     up.push(cards.cards[cards.count - 1]);

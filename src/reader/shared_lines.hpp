@@ -100,16 +100,29 @@ std::optional<StreetLine> parse_street_line(Parser& p);
 
 // The street lines of the games without a board ("*** 4th STREET ***", "*** FIRST DRAW ***",
 // stud's "*** RIVER ***", the seventh street); the kind of the street, the parser moved past it;
-// nullopt for any other line.
-std::optional<StreetKind> boardless_street_line(Parser& p, GameType game);
+// nullopt for any other line. A stud street's number counts from `first`, the number of the
+// street whose round is the first (seven-card stud's third; five-card stud's second where the
+// history numbers it so): the next is the flop's slot, and so on to the seventh's.
+std::optional<StreetKind> boardless_street_line(Parser& p, GameType game, std::uint8_t first = 3);
+// The number of a stud street line ("*** 3RD STREET ***", "*** 2nd STREET *** (Total Pot: 1,050,
+// 7 Players)"), nullopt for any other line.
+std::optional<std::uint8_t> stud_street_number(std::string_view line) noexcept;
+
+// A draw's line: "<name><sep>discards 2 cards [7h 2c]" (the cards shown, a Discard),
+// "<name><sep>discards 1 card" (their number only, a Draw) or "<name><sep>stands pat" (maybe
+// followed by the hand kept, " on [5s 3h 4c 8d 2h]", which the dealt cards gave), with the
+// separator `sep` between the name and the words (": ", " "). False for any other line.
+bool draw_line(HandBuilder& b, std::string_view line, std::string_view sep);
 
 // "Dealt to <name> [cards]" in stud, pushed as the cards dealt face down (Dealt) and face up
 // (DealtUp): on the first street (`first`) the last card shown is up and those before it down
 // ("[7c 3s 5h]" for the player whose history it is, "[Td]" for the others), and a player shown
 // down cards there is the hero's candidate; on the later streets the new cards are those of the
 // last bracket ("[4c] [3c]"), up, but down on the seventh street (`down`). A hidden card ("X")
-// is no card. False for a line cut off inside its cards.
-bool stud_dealt_line(HandBuilder& b, std::string_view line, bool first, bool down);
+// is no card. With `down_apart` the first street may write the down cards in a bracket of their
+// own before the up card ("[5d Ah] [Ad]"). False for a line cut off inside its cards.
+bool stud_dealt_line(HandBuilder& b, std::string_view line, bool first, bool down,
+                     bool down_apart = false);
 // "Dealt to <name> [kept] [new]" after a draw: the new cards, as Dealt.
 bool draw_dealt_line(HandBuilder& b, std::string_view line);
 

@@ -490,8 +490,7 @@ Action cash_out(Parser& p, string_view line, size_t at, AmountForm cur) {
 // False for any other line (and for a draw game's first deal, which is read as a flop game's).
 bool boardless_line(HandBuilder& b, string_view line, AmountForm cur, Round round) {
     static constexpr string_view kDealtTo = "Dealt to ", kBringsIn = ": brings in for ",
-                                 kCompletes = ": completes it to ", kDiscards = ": discards ",
-                                 kStandsPat = ": stands pat";
+                                 kCompletes = ": completes it to ";
     Parser& p = b.parser();
     const GameType game = b.header().game_type;
     if (starts(line, kDealtTo)) {
@@ -509,28 +508,7 @@ bool boardless_line(HandBuilder& b, string_view line, AmountForm cur, Round roun
         return amount_after(at, kBringsIn, ActionType::BringIn);
     if (const size_t at = find_str(line, kCompletes); at != npos)
         return amount_after(at, kCompletes, ActionType::Complete);
-    if (const size_t at = find_str(line, kDiscards); at != npos) {
-        // "discards 2 cards [7h 2c]" shows the cards, "discards 1 card" their number only.
-        const string_view name = cut_name(line, 0, at);
-        if (line.back() == ']') {
-            const BracketedCards c = bracketed_cards(rest(line, at));
-            if (c.close == 0) return false;
-            b.push(p.make_card_action(name, ActionType::Discard, c.cards));
-            return true;
-        }
-        const auto count = read_integer(rest(line, at + kDiscards.size()));
-        if (!count || count->value > kMaxCards) fault_missing("number of cards", line);
-        b.push(Action::make(ActionType::Draw, p.find_player(name),
-                            static_cast<std::uint32_t>(count->value)));
-        return true;
-    }
-    if (ends(line, kStandsPat)) {
-        b.push(Action::make(ActionType::StandPat,
-                            p.find_player(cut_name(line, 0, line.size() - kStandsPat.size())),
-                            kNoPayload));
-        return true;
-    }
-    return false;
+    return draw_line(b, line, ": ");
 }
 
 // A draw game whose history writes no line for its one draw ("discards 1 card" among the

@@ -110,11 +110,11 @@ def test_badugi_with_three_draws():
     assert draws == [
         ("first_draw", "Player3", "StandPat", None, None),
         ("first_draw", "Player5", "Discard", None, ["3c", "Qc"]),
-        ("first_draw", "Player6", "Draw", None, None),
+        ("first_draw", "Player6", "Draw", 1.0, None),
         ("second_draw", "Player5", "Discard", None, ["3h"]),
-        ("second_draw", "Player6", "Draw", None, None),
+        ("second_draw", "Player6", "Draw", 1.0, None),
         ("third_draw", "Player5", "Discard", None, ["9h"]),
-        ("third_draw", "Player6", "Draw", None, None)]
+        ("third_draw", "Player6", "Draw", 1.0, None)]
     assert ("first_draw", "Player5", "Dealt", None, ["2c", "Ah"]) in acts
     assert [a["count"] for a in h["flops"][0]["actions"] if a["type"] == "draw"] == [1]
     assert h["showdowns"][0]["actions"][0]["cards"] == ["5h", "2c", "Ah", "9d"]
