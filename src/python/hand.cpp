@@ -348,8 +348,9 @@ PyGetSetDef kPlayerGetSet[] = {
      "float: chips at the start of the hand (0 without a seat line).", nullptr},
     {"is_hero", player_is_hero, nullptr, "bool: the player is the hand's hero.", nullptr},
     {"hole_cards", player_hole_cards, nullptr,
-     "tuple[str, ...] | None: the first cards the hand shows for the player (dealt, shown, "
-     "mucked or folded face up), as \"Ah\"; None when it shows none.",
+     "tuple[str, ...] | None: the first cards the hand shows for the player (dealt face down, "
+     "shown, mucked or folded face up; no stud up card, no discard), as \"Ah\"; None when it "
+     "shows none.",
      nullptr},
     {"position", player_position, nullptr,
      "str | None: 'BTN', 'SB', 'BB', 'UTG', 'UTG+1', 'UTG+2', 'MP', 'LJ', 'HJ' or 'CO', by the "
@@ -376,8 +377,8 @@ PyGetSetDef kPlayerGetSet[] = {
     {"won_at_showdown", player_flag<&facts::PlayerFacts::won_at_showdown>, nullptr,
      "bool: saw the showdown and won chips there.", nullptr},
     {"all_in_street", player_all_in_street, nullptr,
-     "str | None: the street where the player went all in ('preflop', 'flop'...); None if "
-     "never.",
+     "str | None: the street where the player went all in ('preflop', 'flop'..., named as "
+     "Action.street names it); None if never.",
      nullptr},
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
@@ -501,7 +502,9 @@ PyObject* action_repr(PyObject* self) {
 PyGetSetDef kActionGetSet[] = {
     {"street", action_street, nullptr,
      "str: 'predeal' (posts, joins and chat before the cards), 'preflop', 'flop', 'turn', "
-     "'river' or 'showdown'.",
+     "'river' or 'showdown'; stud's streets 'third'...'seventh' (five-card stud's "
+     "'second'...'fifth'), a draw game's 'deal', 'first_draw', 'second_draw', 'third_draw' "
+     "(one draw's: 'deal', 'draw').",
      nullptr},
     {"board", action_board, nullptr,
      "int: for the later streets of a hand run twice, which board (0 or 1); 0 otherwise.", nullptr},
@@ -515,7 +518,7 @@ PyGetSetDef kActionGetSet[] = {
      nullptr},
     {"amount", action_amount, nullptr,
      "float | None: the amount as the history writes it (the actions table's `amount`: a "
-     "raise's is its increment over the bet on PokerStars).",
+     "raise's is its increment over the bet on PokerStars; a Draw's number of cards).",
      nullptr},
     {"chips", action_chips, nullptr,
      "float | None: the chips the action puts in the pot (a post, bet, call or raise); None "

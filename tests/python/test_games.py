@@ -1,11 +1,12 @@
 """Stud, razz, the draw games, badugi and the mixed rotations: every such hand of the corpus is
-returned (pinned per file) and its money adds up, and golden hands are checked field by field."""
+returned (pinned per file) and its money adds up, its rounds are named for its game in every
+output, and golden hands are checked field by field."""
 import json
 
 import pytest
 
 import handscribe
-from conftest import CORPUS, needs_corpus
+from conftest import CORPUS, corpus_files, needs_corpus
 
 pa = pytest.importorskip("pyarrow")
 
@@ -192,3 +193,66 @@ def test_horse_rotation_change():
     hands = pa.table(tables.hands).to_pylist()
     assert [(h["small_blind"], h["big_blind"], h["button_seat"]) for h in hands] == [
         (0.1, 0.2, None), (0.1, 0.2, 1)]
+
+
+FT = "fulltiltpoker/jejellyroll-fr_fpdb-3/"
+FT_BOARDLESS = [FT + p.name for p in corpus_files("fulltiltpoker")
+                if any(w in p.name for w in ("Stud", "Razz", "Draw", "draw", "Badugi"))]
+STUD = {"third", "fourth", "fifth", "sixth", "seventh"}
+TRIPLE = {"deal", "first_draw", "second_draw", "third_draw"}
+ROUNDS = {"SevenCardStud": STUD, "SevenCardStudHiLo": STUD, "Razz": STUD,
+          "FiveCardStud": {"second", "third", "fourth", "fifth"},
+          "FiveCardDraw": {"deal", "draw"}, "SingleDraw27": {"deal", "draw"},
+          "TripleDraw27": TRIPLE, "TripleDrawA5": TRIPLE, "Badugi": TRIPLE}
+
+
+@needs_corpus
+@pytest.mark.parametrize("rel", sorted(PINS) + FT_BOARDLESS)
+def test_rounds_are_named_for_the_game_in_every_output(rel):
+    view, _doc, tables = load(rel)
+    for h in view:
+        names = ROUNDS.get(h.game, {"preflop", "flop", "turn", "river"}) | {"predeal", "showdown"}
+        assert {a.street for a in h.actions} <= names
+        assert {p.all_in_street for p in h.players} - {None} <= names
+        # an up card is no hole card; a draw's number of cards is its amount
+        for p in h.players:
+            up = [a.cards for a in h.actions if a.kind == "DealtUp" and a.player.name == p.name]
+            assert p.hole_cards is None or p.hole_cards not in up
+        assert all(a.amount in range(1, 6) for a in h.actions if a.kind == "Draw")
+    actions = pa.table(tables.actions).to_pylist()
+    players = pa.table(tables.players).to_pylist()
+    assert [r["street"] for r in actions] == [a.street for h in view for a in h.actions]
+    assert [r["all_in_street"] for r in players] == [
+        p.all_in_street for h in view for p in h.players]
+
+
+@needs_corpus
+def test_full_tilt_razz_all_in_on_the_bring_in():
+    view, doc, tables = load(FT + "tour__Razz-USD-HUSNG-2-201102.Villain.allin.on.bringing.txt")
+    [h], [hand] = doc, view
+    hd = h["header"]
+    assert (hd["site"], hd["game_type"], hd["bet_type"], hd["id"], hd["hero_id"]) == (
+        "FullTiltPoker", "Razz", "Limit", "28333847000", 1)
+    assert (hd["small_blind"], hd["big_blind"], hd["ante"], hd["tournament"]["id"]) == (
+        80, 160, 15, "220338000")
+    assert [(s["id"], len(s["actions"])) for s in h["flops"] + h["turns"] + h["rivers"]
+            + h["sevenths"]] == [(0, 2), (1, 2), (2, 2), (3, 5)]
+    acts = actions_of(tables, "28333847000")
+    assert acts[2:8] == [("third", "Villain", "DealtUp", None, ["Kc"]),
+                         ("third", "Hero", "Dealt", None, ["5d", "6s"]),
+                         ("third", "Hero", "DealtUp", None, ["2s"]),
+                         ("third", "Villain", "BringIn", 9.0, None),
+                         ("third", "Hero", "Call", 9.0, None),
+                         ("third", "Villain", "Show", None, ["As", "7c", "Kc"])]
+    assert acts[15:] == [("seventh", "Villain", "Dealt", None, ["Tc"]),
+                         ("seventh", "Hero", "Dealt", None, ["Qc"]),
+                         ("seventh", "Villain", "Show", None,
+                          ["As", "7c", "Kc", "Js", "4s", "7d", "Tc"]),
+                         ("seventh", "Hero", "Show", None,
+                          ["5d", "6s", "2s", "Td", "Jh", "2h", "Qc"]),
+                         ("seventh", "Hero", "CollectMainPot", 48.0, None)]
+    assert [(p.name, p.hole_cards, p.invested, p.net, p.all_in_street) for p in hand.players] == [
+        ("Villain", ("As", "7c", "Kc"), 24, -24, "third"), ("Hero", ("5d", "6s"), 24, 24, None)]
+    assert hand.hero.name == "Hero" and hand.board == ()
+    assert hand.summary().startswith(
+        "FullTiltPoker #28333847000 tournament #220338000 FLRazz 80/160")
