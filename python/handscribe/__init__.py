@@ -22,7 +22,13 @@ def _version() -> str:
         return "0+unknown"
 
 
-__version__ = _version()
+def __getattr__(name: str) -> str:
+    # __version__ is read from the installed package's metadata when first asked for:
+    # importlib.metadata takes longer to import than the rest of the package.
+    if name == "__version__":
+        version = globals()["__version__"] = _version()
+        return version
+    raise AttributeError(f"module 'handscribe' has no attribute {name!r}")
 
 # The public names, in the order the extension added them; PanicException stays out of it but
 # is reachable as an attribute so that callers can catch it. The Dask reader is the submodule

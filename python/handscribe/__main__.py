@@ -32,7 +32,7 @@ import warnings
 from collections.abc import Iterator
 from concurrent.futures import Future, ThreadPoolExecutor
 from pathlib import Path
-from typing import IO, Callable, Optional, TypeVar
+from typing import IO, Any, Callable, Optional, TypeVar
 
 import handscribe
 from handscribe import _handscribe
@@ -142,9 +142,17 @@ def _parser() -> argparse.ArgumentParser:
     p.add_argument("--report", nargs="?", const="-", metavar="FILE",
                    help="list every hand left out, as PATH:LINE: HAND_ID: REASON, in FILE or "
                         "on standard error (put it after the paths, or write --report=FILE)")
-    p.add_argument("--version", action="version",
-                   version=f"handscribe {handscribe.__version__}")
+    p.add_argument("--version", action=_Version, nargs=0, default=argparse.SUPPRESS,
+                   help="show the version and exit")
     return p
+
+
+class _Version(argparse.Action):
+    """--version, whose number is read from the package's metadata only when asked for."""
+
+    def __call__(self, parser, namespace, values, option_string=None) -> None:
+        sys.stdout.write(f"handscribe {handscribe.__version__}\n")
+        parser.exit()
 
 
 # ---------------------------------------------------------------------------------------------
@@ -443,12 +451,24 @@ class ParquetOutput:
                 raise OutputError(str(file), e) from None
             self.made.append(file)
 
+    def table(self, source: "handscribe.Table") -> Any:
+        """The table's batches as a pyarrow table, without a copy, their dictionaries made one.
+
+        pyarrow.table() would import pandas (a quarter of a second) to ask whether the object is
+        a DataFrame: the stream reader takes the batches straight (pyarrow 15 and later). Each
+        batch of a source column has a dictionary of its own files; the Parquet writer would
+        hash every row of a column whose dictionary changes from one batch to the next, while
+        it writes the indices of one shared dictionary as they are."""
+        from_stream = getattr(self.pa.RecordBatchReader, "from_stream", None)
+        table = self.pa.table(source) if from_stream is None else from_stream(source).read_all()
+        return table.unify_dictionaries()
+
     def write(self, tables: "handscribe.Tables") -> None:
         if not self.writers:
             self.open(tables)
         for name in TABLES:
             try:
-                self.writers[name].write_table(self.pa.table(getattr(tables, name)))
+                self.writers[name].write_table(self.table(getattr(tables, name)))
             except OSError as e:
                 raise OutputError(str(self.root / name), e) from None
 
