@@ -282,6 +282,19 @@ PyObject* player_hole_cards(PyObject* self, void*) {
     return player_get(self, [](HandCache& c, std::size_t i) { return cards_or_none(c.cards(i)); });
 }
 
+// The cards dealt face up to a stud player, street by street; empty in the other games.
+PyObject* player_up_cards(PyObject* self, void*) {
+    return player_get(self, [](HandCache& c, std::size_t i) {
+        CardSet up;
+        for (const ActionRow& row : action_rows(c.store(), c.hand())) {
+            if (row.action.type() != ActionType::DealtUp || row.action.player_id() != i) continue;
+            for (const Card card : cards_of(c.store().cards_of(row.action.payload())))
+                if (up.count < kMaxCards) up.push(card);
+        }
+        return cards_tuple(cards_of(up));
+    });
+}
+
 // A getter of a player's fact: `read(facts)` inside the exception guard.
 template <class F>
 PyObject* player_fact(PyObject* self, F&& read) {
@@ -351,6 +364,10 @@ PyGetSetDef kPlayerGetSet[] = {
      "tuple[str, ...] | None: the first cards the hand shows for the player (dealt face down, "
      "shown, mucked or folded face up; no stud up card, no discard), as \"Ah\"; None when it "
      "shows none.",
+     nullptr},
+    {"up_cards", player_up_cards, nullptr,
+     "tuple[str, ...]: the cards dealt face up to the player in stud, street by street; empty "
+     "in the other games.",
      nullptr},
     {"position", player_position, nullptr,
      "str | None: 'BTN', 'SB', 'BB', 'UTG', 'UTG+1', 'UTG+2', 'MP', 'LJ', 'HJ' or 'CO', by the "

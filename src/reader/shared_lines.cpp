@@ -426,6 +426,21 @@ bool draw_line(HandBuilder& b, string_view line, string_view sep) {
 }
 
 namespace {
+// Cards written "Ah Kd", hidden ones "X" among them: pieces of a rank and a suit letter.
+bool card_like(string_view text) noexcept {
+    static constexpr string_view kRanks = "A23456789TJQK", kSuits = "shdc";
+    if (text.empty()) return false;
+    for (size_t i = 0; i <= text.size();) {
+        size_t sp = find_byte(text, ' ', i);
+        if (sp == npos) sp = text.size();
+        const string_view piece = text.substr(i, sp - i);
+        if (piece != "X" &&
+            !(piece.size() == 2 && kRanks.find(piece[0]) != npos && kSuits.find(piece[1]) != npos))
+            return false;
+        i = sp + 1;
+    }
+    return true;
+}
 // The cards of a bracket, hidden cards ("X") left out.
 CardSet shown_cards(string_view text) {
     if (find_byte(text, 'X') == npos) return parse_cards(text);
@@ -454,9 +469,13 @@ bool stud_dealt_line(HandBuilder& b, string_view line, bool first, bool down, bo
     Parser& p = b.parser();
     const size_t open = rfind_byte(line, '[');
     if (open == npos || open <= kDealtTo.size() || line.back() != ']') return false;
-    const size_t name_end = dealt_name_end(line, open, !first || down_apart);
+    size_t name_end = dealt_name_end(line, open, !first || down_apart);
+    // A first street's bracket before the up card holds down cards, not a name's own ("PC
+    // [Mittel] [Jh]").
+    if (first && name_end != open && !card_like(slice(line, name_end + 1, open - 2)))
+        name_end = open;
     const string_view name = name_before(line, name_end, " ", kDealtTo.size());
-    CardSet cards = shown_cards(slice(line, open + 1, line.size() - 1));
+    const CardSet cards = shown_cards(slice(line, open + 1, line.size() - 1));
     if (cards.count == 0) return true;
     if (!first) {
         b.push(p.make_card_action(name, down ? ActionType::Dealt : ActionType::DealtUp, cards));

@@ -253,6 +253,8 @@ def test_full_tilt_razz_all_in_on_the_bring_in():
                          ("seventh", "Hero", "CollectMainPot", 48.0, None)]
     assert [(p.name, p.hole_cards, p.invested, p.net, p.all_in_street) for p in hand.players] == [
         ("Villain", ("As", "7c", "Kc"), 24, -24, "third"), ("Hero", ("5d", "6s"), 24, 24, None)]
+    assert [p.up_cards for p in hand.players] == [("Kc", "Js", "4s", "7d"),
+                                                  ("2s", "Td", "Jh", "2h")]
     assert hand.hero.name == "Hero" and hand.board == ()
     assert hand.summary().startswith(
         "FullTiltPoker #28333847000 tournament #220338000 FLRazz 80/160")
