@@ -2,7 +2,8 @@
 
   - the C++ parse against a memchr line scan of the same bytes, and the writers in C++
     (bench_scan on the PokerStars corpus concatenated to --mb megabytes, 200 by default);
-  - to_json / to_ohh from Python (MB of output per CPU second);
+  - to_json / to_ohh from Python (MB of output per CPU second), as bytes (as_bytes=True), to a
+    file (path=..., the kernel's copy into the page cache included) and as str;
   - parse_path and parse_str of the same text against the parse of its bytes (a str whose UTF-8
     CPython already holds, where bytes are not accepted);
   - parse_str of a new str that holds non-ASCII text (CPython encodes it to UTF-8 first);
@@ -106,11 +107,18 @@ def single_text(args) -> None:
               f"(non-ASCII characters: {len(data) - len(text)} extra bytes)")
 
         warnings.simplefilter("ignore")  # the hands that the .ohh export leaves out
+        out = Path(tmp) / "out"
         for label, fn in (("to_json", view.to_json),
-                          ("to_ohh", lambda: view.to_ohh(errors="skip"))):
-            t, result = cpu_best(args.runs, fn)
-            size = len(result) if isinstance(result, bytes) else len(result.encode("utf-8"))
-            print(f"{label} from Python: {size / 1e6 / t:.0f} MB/s out ({size / 1e6:.0f} MB)")
+                          ("to_ohh", lambda **kw: view.to_ohh(errors="skip", **kw))):
+            t_bytes, result = cpu_best(args.runs, lambda f=fn: f(as_bytes=True))
+            size = len(result)
+            result = None
+            t_str, _ = cpu_best(args.runs, fn)
+            t_file, _ = cpu_best(args.runs, lambda f=fn: f(path=out))
+            print(f"{label} from Python: {size / 1e6 / t_bytes:.0f} MB/s out as bytes, "
+                  f"{size / 1e6 / t_file:.0f} to a file, {size / 1e6 / t_str:.0f} as str "
+                  f"({size / 1e6:.0f} MB)")
+        out.unlink()
         view = result = text = None  # free them before the large file
 
         big = Path(tmp) / "big.txt"

@@ -300,15 +300,17 @@ class Fault(Exception):
 # Formats
 # ---------------------------------------------------------------------------------------------
 
-def _write_line(text: str) -> None:
-    # The JSON holds player names in any script: write UTF-8 whatever the locale says.
+def _write_out(*parts: "bytes | memoryview") -> None:
+    """Bytes on standard output, UTF-8 (the JSON holds player names in any script, whatever the
+    locale says), then a newline."""
     out = getattr(sys.stdout, "buffer", None)
     if out is None:  # a replaced stdout without a byte layer
-        sys.stdout.write(text + "\n")
+        sys.stdout.write(b"".join(parts).decode("utf-8") + "\n")
         sys.stdout.flush()
         return
     sys.stdout.flush()
-    out.write(text.encode("utf-8"))
+    for part in parts:
+        out.write(part)
     out.write(b"\n")
     out.flush()
 
@@ -349,29 +351,41 @@ class OutputError(Exception):
         super().__init__(f"cannot write '{path}': {error.strerror or error}")
 
 
-def _json_line(path: str, text: str, named: bool) -> str:
-    if not named:
-        return text
-    return '{"source": ' + json.dumps(path, ensure_ascii=False) + ', "hands": ' + text + "}"
+class _WriteFailed(Exception):
+    """An .ohh file that a worker could not write."""
+
+    def __init__(self, path: str, error: OSError) -> None:
+        super().__init__(path)
+        self.path, self.error = path, error
 
 
 def _write_json(files: list[str], args: argparse.Namespace, totals: Totals,
                 progress: Progress, named: bool) -> int:
     ohh = args.format == "ohh"
-    if ohh:
-        def convert(view: "handscribe.HandView") -> str:
-            return handscribe.to_ohh(view, errors=args.errors)
-    else:
-        convert = handscribe.to_json_ohh if args.ohh else handscribe.to_json
     names = dict(zip(files, _ohh_names(files))) if ohh and args.output else {}
     current = threading.local()  # the file whose export a worker thread is writing
 
-    def one(path: str) -> tuple["handscribe.HandView", str]:
+    def convert(path: str, view: "handscribe.HandView") -> Optional[bytes]:
+        # The text's UTF-8 as bytes (no str built); an .ohh file is written by the export
+        # itself, a piece at a time and whole or not at all.
+        if not ohh:
+            return (handscribe.to_json_ohh if args.ohh else handscribe.to_json)(view,
+                                                                                as_bytes=True)
+        if not names:
+            return handscribe.to_ohh(view, errors=args.errors, as_bytes=True)
+        target = str(Path(args.output, names[path]))
+        try:
+            handscribe.to_ohh(view, errors=args.errors, path=target)
+        except OSError as e:
+            raise _WriteFailed(target, e) from None
+        return None
+
+    def one(path: str) -> tuple["handscribe.HandView", Optional[bytes]]:
         # Both calls release the interpreter lock: the threads parse and write in parallel.
         view = handscribe.parse_path(path, errors=args.errors, encoding=args.encoding)
         current.path = path
         try:
-            return view, convert(view)
+            return view, convert(path, view)
         finally:
             current.path = None
 
@@ -388,7 +402,7 @@ def _write_json(files: list[str], args: argparse.Namespace, totals: Totals,
         with ThreadPoolExecutor(max_workers=jobs) as pool:
             for path, future in _in_order(pool, one, files, 2 * jobs):
                 try:
-                    view, text = future.result()
+                    view, data = future.result()
                 except RuntimeError as e:
                     totals.file_failed(path, str(e))
                     status = max(status, EXIT_INPUT if args.errors == "strict" else EXIT_OK)
@@ -396,19 +410,20 @@ def _write_json(files: list[str], args: argparse.Namespace, totals: Totals,
                 except handscribe.PanicException as e:
                     pool.shutdown(cancel_futures=True)
                     raise Fault(path, str(e)) from None
+                except _WriteFailed as e:
+                    pool.shutdown(cancel_futures=True)
+                    raise OutputError(e.path, e.error) from None
                 finally:
                     progress.advance([path])
-                if names:
-                    target = Path(args.output, names[path])
-                    try:
-                        target.write_bytes(text.encode("utf-8"))
-                    except OSError as e:
-                        pool.shutdown(cancel_futures=True)
-                        raise OutputError(str(target), e) from None
+                if data is None:
+                    pass  # written to its .ohh file
+                elif not ohh and named:
+                    _write_out(b'{"source": ' + json.dumps(path, ensure_ascii=False).encode(),
+                               b', "hands": ', data, b"}")
                 elif not ohh:
-                    _write_line(_json_line(path, text, named))
-                elif text:
-                    _write_line(text[:-1])
+                    _write_out(data)
+                elif data:
+                    _write_out(memoryview(data)[:-1])  # its last newline is the line's
                 totals.hands += len(view)
                 for rejected in view.rejected:
                     totals.reject(path, rejected)

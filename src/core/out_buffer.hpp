@@ -16,6 +16,16 @@ namespace hs {
 // allocator mapped on its own (large blocks are); a hint the system may ignore.
 void advise_huge_pages(void* p, std::size_t n) noexcept;
 
+// Where a writer's output goes piece by piece (a file), so that its buffer stays small and warm
+// in the cache however large the output; a failure is the sink's own exception.
+class OutputSink {
+  public:
+    virtual void write(std::string_view bytes) = 0;
+
+  protected:
+    ~OutputSink() = default;
+};
+
 class OutBuffer {
   public:
     OutBuffer() = default;

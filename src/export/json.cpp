@@ -103,8 +103,10 @@ void write_root(const HandStore& store, JsonWriter& w, Span hands, Layout&& layo
     for (const Hand& h : list) {
         arr.next();
         layout.hand(h);
+        w.end_of_hand();
     }
     arr.close();
+    w.flush();
 }
 
 class NativeWriter {
@@ -468,26 +470,45 @@ class OhhWriter {
 
 }  // namespace
 
-std::optional<OutBuffer> to_json_native(const HandStore& store, Span hands) {
+namespace {
+
+template <class Layout>
+std::optional<OutBuffer> json_text(const HandStore& store, Span hands) {
     JsonWriter w(
         output_estimate(store, hands, kNativeHandBytes, kNativePlayerBytes, kNativeActionBytes));
     try {
-        write_root(store, w, hands, NativeWriter(store, w));
+        write_root(store, w, hands, Layout(store, w));
     } catch (const FormatFailure&) {
         return std::nullopt;
     }
     return w.take();
 }
 
-std::optional<OutBuffer> to_json_ohh(const HandStore& store, Span hands) {
-    JsonWriter w(
-        output_estimate(store, hands, kNativeHandBytes, kNativePlayerBytes, kNativeActionBytes));
+template <class Layout>
+bool json_to_sink(const HandStore& store, Span hands, OutputSink& sink) {
+    JsonWriter w(sink);
     try {
-        write_root(store, w, hands, OhhWriter(store, w));
+        write_root(store, w, hands, Layout(store, w));
     } catch (const FormatFailure&) {
-        return std::nullopt;
+        return false;
     }
-    return w.take();
+    return true;
+}
+
+}  // namespace
+
+std::optional<OutBuffer> to_json_native(const HandStore& store, Span hands) {
+    return json_text<NativeWriter>(store, hands);
+}
+bool write_json_native(const HandStore& store, Span hands, OutputSink& sink) {
+    return json_to_sink<NativeWriter>(store, hands, sink);
+}
+
+std::optional<OutBuffer> to_json_ohh(const HandStore& store, Span hands) {
+    return json_text<OhhWriter>(store, hands);
+}
+bool write_json_ohh(const HandStore& store, Span hands, OutputSink& sink) {
+    return json_to_sink<OhhWriter>(store, hands, sink);
 }
 
 }  // namespace hs

@@ -16,5 +16,9 @@ inline constexpr const char* kJsonFormatError = "an error occurred when formatti
 // invariants and the export's own failures are thrown as hs::Fault.
 std::optional<OutBuffer> to_json_native(const HandStore& store, Span hands);
 std::optional<OutBuffer> to_json_ohh(const HandStore& store, Span hands);
+// The same texts handed to `sink` a piece at a time; false on a formatting failure (the sink
+// then holds a part of the text: a file sink is not committed).
+bool write_json_native(const HandStore& store, Span hands, OutputSink& sink);
+bool write_json_ohh(const HandStore& store, Span hands, OutputSink& sink);
 
 }  // namespace hs

@@ -20,6 +20,8 @@
 namespace hs {
 
 inline constexpr std::size_t kInitialCapacity = 100000;
+// The bytes a writer with a sink hands it at a time.
+inline constexpr std::size_t kPieceBytes = std::size_t{1} << 20;
 
 // Thrown (and caught at the entry points) when a value has no JSON form.
 struct FormatFailure {};
@@ -29,6 +31,20 @@ class JsonWriter {
     // `estimate`: the expected size of the output, reserved at once (the buffer still grows past
     // it, without zero-filling).
     explicit JsonWriter(std::size_t estimate = kInitialCapacity) : out_(estimate) {}
+    // A writer whose output goes to `sink` a piece at a time (see end_of_hand).
+    explicit JsonWriter(OutputSink& sink) : out_(kPieceBytes + kPieceBytes / 4), sink_(&sink) {}
+
+    // Between two hands: with a sink, the bytes written so far go to it once they fill a piece,
+    // so that the buffer holds whole hands only and never grows large.
+    void end_of_hand() {
+        if (sink_ != nullptr && out_.size() >= kPieceBytes) flush();
+    }
+    // The rest of the output to the sink (nothing without one).
+    void flush() {
+        if (sink_ == nullptr) return;
+        sink_->write(out_.view());
+        out_.truncate(0);
+    }
 
     // Room for n more bytes; growth at least doubles the capacity.
     char* room(std::size_t n) { return out_.room(n); }
@@ -43,14 +59,18 @@ class JsonWriter {
     }
 
     void null() { raw("null"); }
-    void flag(bool b) { raw(b ? std::string_view("true") : std::string_view("false")); }
+    void flag(bool b) {
+        // Five bytes copied either way, four of them kept for "true".
+        std::memcpy(room(5), b ? "true " : "false", 5);
+        out_.commit(b ? 4 : 5);
+    }
     void small(std::uint8_t v) {
-        char tmp[3];
+        char* p = room(3);
         std::size_t n = 0;
-        if (v >= 100) tmp[n++] = static_cast<char>('0' + v / 100);
-        if (v >= 10) tmp[n++] = static_cast<char>('0' + v / 10 % 10);
-        tmp[n++] = static_cast<char>('0' + v % 10);
-        raw(std::string_view(tmp, n));
+        if (v >= 100) p[n++] = static_cast<char>('0' + v / 100);
+        if (v >= 10) p[n++] = static_cast<char>('0' + v / 10 % 10);
+        p[n++] = static_cast<char>('0' + v % 10);
+        out_.commit(n);
     }
     void number(std::uint64_t v) {
         constexpr std::size_t kDigits = 20;  // the most a 64-bit number has
@@ -61,7 +81,7 @@ class JsonWriter {
         // Most amounts are whole cents: their shortest decimal is the cents' own digits (the
         // float's rounding interval holds one number of cents and no shorter decimal), written
         // from the integer. The others take the general shortest form.
-        if (const auto cents = whole_cents(v)) {
+        if (const auto cents = whole_cents(v)) [[likely]] {
             write_cents(*cents, std::signbit(v));
             return;
         }
@@ -72,12 +92,51 @@ class JsonWriter {
         append_f32_plain(scratch_, v);
         raw(scratch_);
     }
+    // The decimal of an exact amount: the digits, and the fraction without trailing zeros ("0.5",
+    // "12", "-0.05"), as money_text writes it.
+    void money(Money m) {
+        constexpr std::size_t kMost = 28;  // sign, 19 digits, point, 6 digits
+        char* p = room(kMost);
+        std::size_t n = 0;
+        if (m < 0) p[n++] = '-';
+        const std::uint64_t a =
+            m < 0 ? 0 - static_cast<std::uint64_t>(m) : static_cast<std::uint64_t>(m);
+        const std::uint64_t whole = a / kMoneyUnit;
+        std::uint64_t fraction = a % kMoneyUnit;
+        n += static_cast<std::size_t>(std::to_chars(p + n, p + kMost, whole).ptr - (p + n));
+        if (fraction != 0) {
+            constexpr std::uint64_t kCent = kMoneyUnit / 100;
+            p[n++] = '.';
+            if (fraction % kCent == 0) [[likely]] {
+                n += cents_fraction(p + n, static_cast<unsigned>(fraction / kCent));
+            } else {
+                char digits[6];
+                for (std::size_t i = 6; i-- > 0; fraction /= 10)
+                    digits[i] = static_cast<char>('0' + fraction % 10);
+                std::size_t count = 6;
+                while (digits[count - 1] == '0') --count;
+                std::memcpy(p + n, digits, count);
+                n += count;
+            }
+        }
+        out_.commit(n);
+    }
     // A JSON string holding the bytes of s, escaped where JSON requires it.
     void text(std::string_view s) {
+        const std::size_t plain = plain_prefix(s);
+        if (plain == s.size()) [[likely]] {
+            char* p = room(s.size() + 2);
+            p[0] = '"';
+            if (!s.empty()) std::memcpy(p + 1, s.data(), s.size());
+            p[s.size() + 1] = '"';
+            out_.commit(s.size() + 2);
+            return;
+        }
         static constexpr char kHex[] = "0123456789abcdef";
         put('"');
-        std::size_t run = 0;  // start of the bytes not yet copied
-        for (std::size_t i = 0; i < s.size(); ++i) {
+        raw(s.substr(0, plain));
+        std::size_t run = plain;  // start of the bytes not yet copied
+        for (std::size_t i = plain; i < s.size(); ++i) {
             const auto c = static_cast<unsigned char>(s[i]);
             if (c >= 0x20 && c != '"' && c != '\\') continue;
             raw(s.substr(run, i - run));
@@ -143,7 +202,18 @@ class JsonWriter {
         raw(std::string_view(s, 22));
     }
 
-    // ',' unless first, then "key": in one copy.
+    // ',' unless first, then "key": in one copy; a literal key's copy has a constant size.
+    template <std::size_t N>
+    void member_key(const char (&k)[N], bool first) {
+        char* p = room(N + 3);
+        p[0] = ',';
+        char* q = p + (first ? 0 : 1);
+        q[0] = '"';
+        std::memcpy(q + 1, k, N - 1);
+        q[N] = '"';
+        q[N + 1] = ':';
+        out_.commit(N + (first ? 2 : 3));
+    }
     void member_key(std::string_view k, bool first) {
         char* p = room(k.size() + 4);
         std::size_t n = 0;
@@ -166,6 +236,35 @@ class JsonWriter {
     }
 
   private:
+    // The bytes at the start of s that need no escape in a JSON string, counted eight at a time: a
+    // control character, '"' or '\\' ends them.
+    static std::size_t plain_prefix(std::string_view s) noexcept {
+        constexpr std::uint64_t kOnes = 0x0101010101010101u, kHigh = 0x8080808080808080u;
+        const auto has_zero = [](std::uint64_t x) { return (x - kOnes) & ~x & kHigh; };
+        std::size_t i = 0;
+        for (; i + 8 <= s.size(); i += 8) {
+            std::uint64_t x;
+            std::memcpy(&x, s.data() + i, 8);
+            // Bytes below 0x20 (those of 0x80 and above are not), '"' and '\\'.
+            if (((x - kOnes * 0x20) & ~x & kHigh) | has_zero(x ^ (kOnes * '"')) |
+                has_zero(x ^ (kOnes * '\\')))
+                break;
+        }
+        for (; i < s.size(); ++i) {
+            const auto c = static_cast<unsigned char>(s[i]);
+            if (c < 0x20 || c == '"' || c == '\\') break;
+        }
+        return i;
+    }
+
+    // ".5" of 50 cents, ".05" of 5: the fraction of a number of cents (1..99) without its
+    // trailing zero, after the point; the count of digits.
+    static std::size_t cents_fraction(char* p, unsigned cents) noexcept {
+        p[0] = static_cast<char>('0' + cents / 10);
+        p[1] = static_cast<char>('0' + cents % 10);
+        return cents % 10 != 0 ? 2 : 1;
+    }
+
     // The decimal of a whole number of cents: the digits, and the fraction without trailing
     // zeros; `negative` writes the sign (of -0 too).
     void write_cents(std::int64_t cents, bool negative) {
@@ -178,13 +277,13 @@ class JsonWriter {
         const auto fraction = static_cast<unsigned>(a % 100);
         if (fraction != 0) {
             p[n++] = '.';
-            p[n++] = static_cast<char>('0' + fraction / 10);
-            if (fraction % 10 != 0) p[n++] = static_cast<char>('0' + fraction % 10);
+            n += cents_fraction(p + n, fraction);
         }
         out_.commit(n);
     }
 
     OutBuffer out_;
+    OutputSink* sink_ = nullptr;
     std::string scratch_;  // the digits of an amount of the general form, reused
 };
 
@@ -207,6 +306,12 @@ class Obj {
   public:
     explicit Obj(JsonWriter& w) : w_(w) { w_.put('{'); }
     // The key of the next member; the caller writes its value right after.
+    template <std::size_t N>
+    JsonWriter& key(const char (&k)[N]) {
+        w_.member_key(k, first_);
+        first_ = false;
+        return w_;
+    }
     JsonWriter& key(std::string_view k) {
         w_.member_key(k, first_);
         first_ = false;

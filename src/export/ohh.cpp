@@ -158,10 +158,7 @@ constexpr std::uint8_t kMinTableSize = 2, kMaxTableSize = 10;
 // bounty fee, the flags "Bounty" and "Shootout"), and for the rest the values above.
 
 // The decimal form of an amount: digits, and the fraction without trailing zeros ("0.5", "12").
-void write_money(JsonWriter& w, Money m) {
-    MoneyBuffer buf;
-    w.raw(money_text(m, buf));
-}
+void write_money(JsonWriter& w, Money m) { w.money(m); }
 
 // ---------------------------------------------------------------------------------------------
 // The writer of one hand
@@ -847,31 +844,55 @@ std::string hand_message(const HandStore& store, const Hand& h, std::string_view
 
 }  // namespace
 
-std::optional<OhhText> to_ohh(const HandStore& store, Span hands, Errors errors) {
-    // Bytes of a hand, a player and an action in this layout, as real hands give them.
-    constexpr std::size_t kHandBytes = 700, kPlayerBytes = 90, kActionBytes = 110;
-    JsonWriter w(output_estimate(store, hands, kHandBytes, kPlayerBytes, kActionBytes));
-    OhhText out;
+namespace {
+
+// Bytes of a hand, a player and an action in this layout, as real hands give them.
+constexpr std::size_t kHandBytes = 700, kPlayerBytes = 90, kActionBytes = 110;
+
+// The hands into `w`, those left out listed; false on a formatting failure.
+bool write_hands(const HandStore& store, Span hands, Errors errors, JsonWriter& w,
+                 std::vector<OhhLeftOut>& left_out) {
     HandWriter writer(store, w);
+    bool first = true;
     try {
         for (const Hand& h : store.resolve(store.hands, hands)) {
             const std::size_t start = w.size();
-            if (start != 0) w.put('\n');
+            if (!first) w.put('\n');
             try {
                 writer.hand(h);
                 w.put('\n');
+                first = false;
             } catch (const Fault& f) {
                 if (errors == Errors::Strict) throw Fault(hand_message(store, h, f.message()));
                 w.truncate(start);
-                out.left_out.push_back(
+                left_out.push_back(
                     OhhLeftOut{std::string(store.text_of(h.header.id)), f.message()});
             }
+            w.end_of_hand();
         }
     } catch (const FormatFailure&) {
-        return std::nullopt;
+        return false;
     }
+    w.flush();
+    return true;
+}
+
+}  // namespace
+
+std::optional<OhhText> to_ohh(const HandStore& store, Span hands, Errors errors) {
+    JsonWriter w(output_estimate(store, hands, kHandBytes, kPlayerBytes, kActionBytes));
+    OhhText out;
+    if (!write_hands(store, hands, errors, w, out.left_out)) return std::nullopt;
     out.text = w.take();
     return out;
+}
+
+std::optional<std::vector<OhhLeftOut>> write_ohh(const HandStore& store, Span hands, Errors errors,
+                                                 OutputSink& sink) {
+    JsonWriter w(sink);
+    std::vector<OhhLeftOut> left_out;
+    if (!write_hands(store, hands, errors, w, left_out)) return std::nullopt;
+    return left_out;
 }
 
 }  // namespace hs

@@ -34,5 +34,9 @@ extern const std::string_view kOhhInternalVersion;
 // message names the hand; with Errors::Skip a hand whose writing faults is left out and listed
 // instead. nullopt on a formatting failure.
 std::optional<OhhText> to_ohh(const HandStore& store, Span hands, Errors errors);
+// The same text handed to `sink` a piece at a time: the hands left out, or nullopt on a
+// formatting failure (the sink then holds a part of the text).
+std::optional<std::vector<OhhLeftOut>> write_ohh(const HandStore& store, Span hands, Errors errors,
+                                                 OutputSink& sink);
 
 }  // namespace hs

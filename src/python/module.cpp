@@ -3,19 +3,23 @@
 #include "python/glue.hpp"  // Python.h first
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
+#include <cstring>
 #include <exception>
 #include <memory>
 #include <new>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
 #include "batch/pool.hpp"
 #include "batch/split.hpp"
 #include "core/fault.hpp"
+#include "core/file_output.hpp"
 #include "core/format.hpp"
 #include "core/model.hpp"
 #include "core/utf8.hpp"
@@ -257,32 +261,9 @@ PyObject* view_text(PyObject* self, bool pretty) {
 PyObject* view_repr(PyObject* self) { return view_text(self, false); }
 PyObject* view_str(PyObject* self) { return view_text(self, true); }
 
-using JsonFn = std::optional<hs::OutBuffer> (*)(const hs::HandStore&, hs::Span);
-
-PyObject* json_result(const std::optional<hs::OutBuffer>& json) {
-    if (!json) {
-        raise_with_message(PyExc_RuntimeError,
-                           std::string("Failed to write json: ") + hs::kJsonFormatError);
-        return nullptr;
-    }
-    return PyUnicode_DecodeUTF8(json->data(), static_cast<Py_ssize_t>(json->size()), "strict");
-}
-
-// The methods keep the interpreter lock while writing.
-PyObject* view_json_with_lock(PyObject* self, JsonFn fn) {
-    return guarded([&]() -> PyObject* {
-        const ViewObject* view = as_view(self);
-        return json_result(fn(*view->store, view->hands));
-    });
-}
-PyObject* view_to_json(PyObject* self, PyObject*) {
-    return view_json_with_lock(self, &hs::to_json_native);
-}
-PyObject* view_to_json_ohh(PyObject* self, PyObject*) {
-    return view_json_with_lock(self, &hs::to_json_ohh);
-}
-
 // Defined with the module functions below, which share the argument conversion.
+PyObject* view_to_json(PyObject* self, PyObject* args, PyObject* kwargs);
+PyObject* view_to_json_ohh(PyObject* self, PyObject* args, PyObject* kwargs);
 PyObject* view_to_ohh(PyObject* self, PyObject* args, PyObject* kwargs);
 
 // The three Arrow tables of the view's hands, built with the interpreter lock released.
@@ -368,19 +349,21 @@ PyGetSetDef kViewGetSet[] = {
 };
 
 PyMethodDef kViewMethods[] = {
-    {"to_json", view_to_json, METH_NOARGS,
-     "to_json($self, /)\n--\n\n"
+    {"to_json", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(view_to_json)),
+     METH_VARARGS | METH_KEYWORDS,
+     "to_json($self, /, *, path=None, as_bytes=False)\n--\n\n"
      "The view's hands in the module's own JSON layout: an array with one object per hand. "
      "Same text as handscribe.to_json(view), which releases the interpreter lock while "
-     "writing."},
-    {"to_json_ohh", view_to_json_ohh, METH_NOARGS,
-     "to_json_ohh($self, /)\n--\n\n"
+     "writing; path and as_bytes as there."},
+    {"to_json_ohh", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(view_to_json_ohh)),
+     METH_VARARGS | METH_KEYWORDS,
+     "to_json_ohh($self, /, *, path=None, as_bytes=False)\n--\n\n"
      "The view's hands as an array of Open Hand History 1.4.1 objects (a layout that refuses "
      "hands with actions: use to_ohh for the standard export). Same text as "
      "handscribe.to_json_ohh(view)."},
     {"to_ohh", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(view_to_ohh)),
      METH_VARARGS | METH_KEYWORDS,
-     "to_ohh($self, /, *, errors='strict')\n--\n\n"
+     "to_ohh($self, /, *, errors='strict', path=None, as_bytes=False)\n--\n\n"
      "The view's hands as an Open Hand History (.ohh) text, as handscribe.to_ohh(view)."},
     {"to_arrow", view_to_arrow, METH_NOARGS,
      "to_arrow($self, /)\n--\n\n"
@@ -434,14 +417,6 @@ PyType_Spec kViewSpec = {
 // ---------------------------------------------------------------------------------------------
 // Module functions
 // ---------------------------------------------------------------------------------------------
-
-// The single argument of a function, positional or by keyword; null with TypeError set.
-PyObject* single_arg(PyObject* args, PyObject* kwargs, const char* format, const char* name) {
-    char* keywords[] = {const_cast<char*>(name), nullptr};
-    PyObject* arg = nullptr;
-    if (!PyArg_ParseTupleAndKeywords(args, kwargs, format, keywords, &arg)) return nullptr;
-    return arg;
-}
 
 // A keyword argument whose value is one of a few names: a str, else TypeError; one of the names,
 // else ValueError naming them all. False with the exception set.
@@ -678,68 +653,218 @@ PyObject* view_arg(PyObject* obj) {
     });
 }
 
-// The module functions release the lock while writing; the view's store is held by a shared
-// reference for the duration.
-PyObject* json_function(PyObject* args, PyObject* kwargs, const char* format, JsonFn fn) {
-    PyObject* obj = single_arg(args, kwargs, format, "view");
-    if (obj == nullptr || view_arg(obj) == nullptr) return nullptr;
-    const std::shared_ptr<const hs::HandStore> store = as_view(obj)->store;
-    const hs::Span hands = as_view(obj)->hands;
-    std::optional<hs::OutBuffer> json;
-    if (auto error = unlocked([&] { json = fn(*store, hands); })) return raise(error);
-    return guarded([&] { return json_result(json); });
-}
+// ---------------------------------------------------------------------------------------------
+// Exports: to_json, to_json_ohh and to_ohh, as module functions and HandView methods
+// ---------------------------------------------------------------------------------------------
 
-PyObject* py_to_json(PyObject*, PyObject* args, PyObject* kwargs) {
-    return json_function(args, kwargs, "O:to_json", &hs::to_json_native);
-}
+enum class Layout : std::uint8_t { Json, JsonOhh, Ohh };
 
-PyObject* py_to_json_ohh(PyObject*, PyObject* args, PyObject* kwargs) {
-    return json_function(args, kwargs, "O:to_json_ohh", &hs::to_json_ohh);
-}
+constexpr std::size_t kHugeCopy = std::size_t{32} << 20;  // see export_view
 
-// The .ohh text of a view, written with the interpreter lock released, in the given errors mode
-// (a str argument, or nullptr for the default). Each hand left out in skip mode is a UserWarning
-// "hand <id> left out of the Open Hand History export: <reason>", issued once the text is written.
-PyObject* ohh_export(PyObject* view_obj, PyObject* errors_arg) {
+// Where an export goes: a str (the default); its UTF-8 as bytes (as_bytes=True), without the
+// decoding into a str; or a file (path=...), written a piece at a time from a small buffer and
+// whole or not at all, None returned.
+struct ExportArgs {
     hs::Errors errors = hs::Errors::Strict;
-    if (guarded([&]() -> PyObject* {
-            return choice_arg(errors_arg, "errors", kErrorsNames, errors) ? Py_None : nullptr;
-        }) == nullptr)
-        return nullptr;
+    bool as_bytes = false;
+    PyObject* path_obj = nullptr;  // the path as a str, owned (null: no file)
+    std::string path;
+
+    ExportArgs() = default;
+    ExportArgs(const ExportArgs&) = delete;
+    ExportArgs& operator=(const ExportArgs&) = delete;
+    ~ExportArgs() { Py_XDECREF(path_obj); }
+};
+
+bool export_args(PyObject* errors, PyObject* path, PyObject* as_bytes, ExportArgs& out) {
+    return guarded([&]() -> PyObject* {
+               if (!choice_arg(errors, "errors", kErrorsNames, out.errors)) return nullptr;
+               if (as_bytes != nullptr) {
+                   const int truth = PyObject_IsTrue(as_bytes);
+                   if (truth < 0) return nullptr;
+                   out.as_bytes = truth != 0;
+               }
+               if (path == nullptr || path == Py_None) return Py_None;
+               if (!path_text(path, "path", out.path)) return nullptr;
+               out.path_obj = path_arg(path, "path");
+               if (out.path_obj == nullptr) return nullptr;
+               if (out.as_bytes) {
+                   raise_with_message(PyExc_ValueError,
+                                      "as_bytes=True returns the text: it cannot be combined "
+                                      "with path, which writes it to a file");
+                   return nullptr;
+               }
+               return Py_None;
+           }) != nullptr;
+}
+
+// The export of a view's hands, with the lock released (the module functions; the methods
+// keep it while writing in memory); null with an exception set. Each hand that to_ohh leaves
+// out in skip mode is a UserWarning "hand <id> left out of the Open Hand History export:
+// <reason>", issued once the text is written. An error of the file is an OSError naming the
+// path; a file that is not written whole (a fault, a formatting failure) is removed.
+PyObject* export_view(PyObject* view_obj, Layout layout, ExportArgs& a, bool release) {
     const std::shared_ptr<const hs::HandStore> store = as_view(view_obj)->store;
     const hs::Span hands = as_view(view_obj)->hands;
-    std::optional<hs::OhhText> out;
-    if (auto error = unlocked([&] { out = hs::to_ohh(*store, hands, errors); }))
-        return raise(error);
+    std::optional<hs::OutBuffer> text;
+    std::vector<hs::OhhLeftOut> left_out;
+    std::optional<hs::FileError> file_error;
+    bool formatted = true;
+    const auto write = [&](auto& target) {
+        if constexpr (std::is_same_v<std::decay_t<decltype(target)>, hs::FileOutput>) {
+            switch (layout) {
+                case Layout::Json: formatted = hs::write_json_native(*store, hands, target); break;
+                case Layout::JsonOhh: formatted = hs::write_json_ohh(*store, hands, target); break;
+                case Layout::Ohh:
+                    if (auto out = hs::write_ohh(*store, hands, a.errors, target))
+                        left_out = std::move(*out);
+                    else
+                        formatted = false;
+                    break;
+            }
+        } else {
+            switch (layout) {
+                case Layout::Json: target = hs::to_json_native(*store, hands); break;
+                case Layout::JsonOhh: target = hs::to_json_ohh(*store, hands); break;
+                case Layout::Ohh:
+                    if (auto out = hs::to_ohh(*store, hands, a.errors)) {
+                        target = std::move(out->text);
+                        left_out = std::move(out->left_out);
+                    }
+                    break;
+            }
+            formatted = target.has_value();
+        }
+    };
+    const auto work = [&] {
+        if (a.path_obj == nullptr) {
+            write(text);
+            return;
+        }
+        try {
+            hs::FileOutput file(a.path);
+            write(file);
+            if (formatted) file.commit();
+        } catch (const hs::FileError& e) {
+            file_error = e;
+        }
+    };
+    std::exception_ptr error;
+    if (release || a.path_obj != nullptr) {
+        error = unlocked(work);
+    } else {
+        try {
+            work();
+        } catch (...) {
+            error = std::current_exception();
+        }
+    }
+    if (error) return raise(error);
     return guarded([&]() -> PyObject* {
-        if (!out) return json_result(std::nullopt);
-        Ref text(utf8_to_str(out->text.view()));
-        if (!text) return nullptr;
-        for (const hs::OhhLeftOut& left : out->left_out) {
+        if (file_error) {
+            errno = file_error->code;
+            return PyErr_SetFromErrnoWithFilenameObject(PyExc_OSError, a.path_obj);
+        }
+        if (!formatted) {
+            raise_with_message(PyExc_RuntimeError,
+                               std::string("Failed to write json: ") + hs::kJsonFormatError);
+            return nullptr;
+        }
+        Ref result([&]() -> PyObject* {
+            if (a.path_obj != nullptr) {
+                Py_INCREF(Py_None);
+                return Py_None;
+            }
+            const auto size = static_cast<Py_ssize_t>(text->size());
+            if (a.as_bytes) {
+                // A large text's copy asks for huge pages, as the writer's buffer does: one page
+                // fault per 2 MB rather than per 4 KB.
+                PyObject* bytes = PyBytes_FromStringAndSize(nullptr, size);
+                if (bytes == nullptr || size == 0) return bytes;
+                char* dst = PyBytes_AS_STRING(bytes);
+                if (text->size() >= kHugeCopy) hs::advise_huge_pages(dst, text->size());
+                std::memcpy(dst, text->data(), text->size());
+                return bytes;
+            }
+            if (layout == Layout::Ohh) return utf8_to_str(text->view());
+            return PyUnicode_DecodeUTF8(text->data(), size, "strict");
+        }());
+        if (!result) return nullptr;
+        for (const hs::OhhLeftOut& left : left_out) {
             const std::string message = "hand " + left.hand_id +
                                         " left out of the Open Hand History export: " + left.reason;
             if (PyErr_WarnEx(PyExc_UserWarning, message.c_str(), 1) < 0) return nullptr;
         }
-        return text.release();
+        return result.release();
     });
 }
 
-PyObject* py_to_ohh(PyObject*, PyObject* args, PyObject* kwargs) {
-    char* keywords[] = {const_cast<char*>("view"), const_cast<char*>("errors"), nullptr};
+// A module function: export(view, *, [errors,] path=None, as_bytes=False).
+PyObject* export_function(PyObject* args, PyObject* kwargs, Layout layout) {
     PyObject* view = nullptr;
     PyObject* errors = nullptr;
-    if (!PyArg_ParseTupleAndKeywords(args, kwargs, "O|$O:to_ohh", keywords, &view, &errors))
-        return nullptr;
+    PyObject* path = nullptr;
+    PyObject* as_bytes = nullptr;
+    if (layout == Layout::Ohh) {
+        char* keywords[] = {const_cast<char*>("view"), const_cast<char*>("errors"),
+                            const_cast<char*>("path"), const_cast<char*>("as_bytes"), nullptr};
+        if (!PyArg_ParseTupleAndKeywords(args, kwargs, "O|$OOO:to_ohh", keywords, &view, &errors,
+                                         &path, &as_bytes))
+            return nullptr;
+    } else {
+        char* keywords[] = {const_cast<char*>("view"), const_cast<char*>("path"),
+                            const_cast<char*>("as_bytes"), nullptr};
+        if (!PyArg_ParseTupleAndKeywords(
+                args, kwargs, layout == Layout::Json ? "O|$OO:to_json" : "O|$OO:to_json_ohh",
+                keywords, &view, &path, &as_bytes))
+            return nullptr;
+    }
     if (view_arg(view) == nullptr) return nullptr;
-    return ohh_export(view, errors);
+    ExportArgs a;
+    if (!export_args(errors, path, as_bytes, a)) return nullptr;
+    return export_view(view, layout, a, true);
 }
 
-PyObject* view_to_ohh(PyObject* self, PyObject* args, PyObject* kwargs) {
-    char* keywords[] = {const_cast<char*>("errors"), nullptr};
+// A HandView method: the same export of the view itself.
+PyObject* export_method(PyObject* self, PyObject* args, PyObject* kwargs, Layout layout) {
     PyObject* errors = nullptr;
-    if (!PyArg_ParseTupleAndKeywords(args, kwargs, "|$O:to_ohh", keywords, &errors)) return nullptr;
-    return ohh_export(self, errors);
+    PyObject* path = nullptr;
+    PyObject* as_bytes = nullptr;
+    if (layout == Layout::Ohh) {
+        char* keywords[] = {const_cast<char*>("errors"), const_cast<char*>("path"),
+                            const_cast<char*>("as_bytes"), nullptr};
+        if (!PyArg_ParseTupleAndKeywords(args, kwargs, "|$OOO:to_ohh", keywords, &errors, &path,
+                                         &as_bytes))
+            return nullptr;
+    } else {
+        char* keywords[] = {const_cast<char*>("path"), const_cast<char*>("as_bytes"), nullptr};
+        if (!PyArg_ParseTupleAndKeywords(
+                args, kwargs, layout == Layout::Json ? "|$OO:to_json" : "|$OO:to_json_ohh",
+                keywords, &path, &as_bytes))
+            return nullptr;
+    }
+    ExportArgs a;
+    if (!export_args(errors, path, as_bytes, a)) return nullptr;
+    return export_view(self, layout, a, false);
+}
+
+PyObject* py_to_json(PyObject*, PyObject* args, PyObject* kwargs) {
+    return export_function(args, kwargs, Layout::Json);
+}
+PyObject* py_to_json_ohh(PyObject*, PyObject* args, PyObject* kwargs) {
+    return export_function(args, kwargs, Layout::JsonOhh);
+}
+PyObject* py_to_ohh(PyObject*, PyObject* args, PyObject* kwargs) {
+    return export_function(args, kwargs, Layout::Ohh);
+}
+PyObject* view_to_json(PyObject* self, PyObject* args, PyObject* kwargs) {
+    return export_method(self, args, kwargs, Layout::Json);
+}
+PyObject* view_to_json_ohh(PyObject* self, PyObject* args, PyObject* kwargs) {
+    return export_method(self, args, kwargs, Layout::JsonOhh);
+}
+PyObject* view_to_ohh(PyObject* self, PyObject* args, PyObject* kwargs) {
+    return export_method(self, args, kwargs, Layout::Ohh);
 }
 
 // read_tables(paths, *, jobs=None, errors="skip", encoding="auto"): every file parsed on the
@@ -816,15 +941,25 @@ constexpr const char* kParsePathsDoc =
     "the files that cannot be read as a whole are left out of the list; in skip mode each "
     "gives an empty view whose one rejection, at line 0, holds the message.";
 
+// What path= and as_bytes= do, in the docs of the three exports.
+#define HS_EXPORT_TARGETS                                                                      \
+    "\n\npath: a str or os.PathLike: the text is written to that file as UTF-8, a piece at a " \
+    "time, and None is returned. The file is written whole or not at all: the text goes to a " \
+    "new file in the same folder, which replaces the target only once every byte is written; " \
+    "on any error that new file is removed and an existing target is left as it was. A file "  \
+    "that cannot be written raises OSError naming the path.\n\nas_bytes=True: the text's "     \
+    "UTF-8 as bytes, the fastest way to hold it in memory (no decoding into a str)."
+
 constexpr const char* kToJsonDoc =
-    "to_json(view)\n--\n\n"
+    "to_json(view, *, path=None, as_bytes=False)\n--\n\n"
     "The view's hands in the module's own JSON layout: an array with one object per hand, "
-    "written with the interpreter lock released. RuntimeError for a value without a JSON form.";
+    "written with the interpreter lock released. RuntimeError for a value without a JSON "
+    "form." HS_EXPORT_TARGETS;
 constexpr const char* kToJsonOhhDoc =
-    "to_json_ohh(view)\n--\n\n"
+    "to_json_ohh(view, *, path=None, as_bytes=False)\n--\n\n"
     "The view's hands as a JSON array of Open Hand History 1.4.1 objects, written with the "
     "interpreter lock released. That layout has no actions: a hand with actions raises "
-    "PanicException. For the standard export of every hand, use to_ohh.";
+    "PanicException. For the standard export of every hand, use to_ohh." HS_EXPORT_TARGETS;
 constexpr const char* kReadTablesDoc =
     "read_tables(paths, *, jobs=None, errors='skip', encoding='auto')\n--\n\n"
     "Every file parsed on the worker pool straight into a handscribe.Tables (the hands, "
@@ -832,11 +967,12 @@ constexpr const char* kReadTablesDoc =
     "jobs: threads used (None: one per processor); errors and encoding as for parse_path, "
     "with defaults made for folders of real files.";
 constexpr const char* kToOhhDoc =
-    "to_ohh(view, *, errors='strict')\n--\n\n"
+    "to_ohh(view, *, errors='strict', path=None, as_bytes=False)\n--\n\n"
     "The view's hands as an Open Hand History (.ohh) text: one {\"ohh\": {...}} object per "
     "hand, separated by one blank line. A hand the format cannot express raises "
     "PanicException naming the hand; with errors='skip' it is left out and reported as a "
-    "UserWarning.";
+    "UserWarning." HS_EXPORT_TARGETS;
+#undef HS_EXPORT_TARGETS
 
 PyMethodDef kFunctions[] = {
     {"parse_str", with_keywords<py_parse_str>(), METH_VARARGS | METH_KEYWORDS, kParseStrDoc},

@@ -61,7 +61,7 @@ class Parser {
     // A prefix that every name loses (when at least one byte remains) before it is keyed or
     // looked up; stored names keep the full name. Empty for none.
     void set_key_prefix(std::string_view prefix) noexcept { key_prefix_ = prefix; }
-    inline std::string_view key_name(std::string_view name) const noexcept;
+    [[gnu::always_inline]] inline std::string_view key_name(std::string_view name) const noexcept;
 
     // Slot of `name` in the current hand, or 32: the slot whose whole name equals `name` (both
     // keyed); when slots share the name's key but none equals it, the lowest of them. Actions
@@ -133,7 +133,8 @@ inline void Parser::next_line() noexcept {
         hold_if_hand_start();
 }
 
-inline std::string_view Parser::key_name(std::string_view name) const noexcept {
+[[gnu::always_inline]] inline std::string_view Parser::key_name(
+    std::string_view name) const noexcept {
     const std::size_t n = key_prefix_.size();
     if (n != 0 && name.size() > n && std::memcmp(name.data(), key_prefix_.data(), n) == 0)
         return name.substr(n);

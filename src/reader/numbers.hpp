@@ -57,8 +57,14 @@ std::optional<SignedRead> amount_after_last(std::string_view text, Currency sign
 
 // Plain numbers.
 std::optional<IntegerRead> read_integer(std::string_view text) noexcept;
-[[gnu::always_inline]] inline std::optional<NumberRead> read_decimal(
+// read_decimal, and with kGrouped read_grouped_decimal, their common forms settled inline.
+template <bool kGrouped>
+[[gnu::always_inline]] inline std::optional<NumberRead> read_decimal_as(
     std::string_view text) noexcept;
+[[gnu::always_inline]] inline std::optional<NumberRead> read_decimal(
+    std::string_view text) noexcept {
+    return read_decimal_as<false>(text);
+}
 // read_decimal for the texts its inline fast path leaves aside (a character outside ASCII where
 // the number could go on, a long mantissa); gives the same result for every text.
 std::optional<NumberRead> read_decimal_general(std::string_view text) noexcept;
@@ -84,7 +90,7 @@ std::optional<NumberRead> read_grouped_decimal(std::string_view text) noexcept;
 inline std::optional<NumberRead> read_number(std::string_view text, NumberForm form) noexcept {
     switch (form) {
         case NumberForm::Chips: return read_chips(text);
-        case NumberForm::Grouped: return read_grouped_decimal(text);
+        case NumberForm::Grouped: return read_decimal_as<true>(text);
         case NumberForm::Plain: break;
     }
     return read_decimal(text);
@@ -121,18 +127,22 @@ float signed_grouped_amount_at(std::string_view text, std::string_view line);
 
 // Amounts are read several times per line: the common forms are settled inline.
 
-[[gnu::always_inline]] inline std::optional<NumberRead> read_decimal(
+template <bool kGrouped>
+[[gnu::always_inline]] inline std::optional<NumberRead> read_decimal_as(
     std::string_view text) noexcept {
     // ASCII digits, an optional '.' and ASCII digits, ended by an ASCII byte or the end of the
     // text, with at most 7 whole digits: the mantissa stays at most 2^24 + a little, exact in
     // f32, and 10^k (k <= 10) is exact too, so one division rounds correctly. Anything else
-    // goes to the general reader.
+    // goes to the general reader (grouped: a ',' after the whole digits goes to the grouped one).
     const auto* const p = reinterpret_cast<const unsigned char*>(text.data());
     const std::size_t n = text.size();
     const auto digit = [](unsigned char b) { return static_cast<unsigned>(b - '0') < 10u; };
     std::size_t i = 0;
     std::uint64_t mantissa = 0;
     while (i < n && digit(p[i])) mantissa = mantissa * 10 + (p[i++] - '0');
+    if constexpr (kGrouped) {
+        if (i != 0 && i < n && p[i] == ',') return read_grouped_decimal(text);
+    }
     if (i == 0) {
         if (n == 0 || p[0] < 0x80) return std::nullopt;
         return read_decimal_general(text);
@@ -158,10 +168,11 @@ float signed_grouped_amount_at(std::string_view text, std::string_view line);
 
 inline std::optional<SignedRead> decimal_after_first(std::string_view text,
                                                      AmountForm form) noexcept {
-    if (form.sign == U'$' && form.form == NumberForm::Plain) {
+    if (form.sign == U'$' && form.form != NumberForm::Chips) {
         const std::size_t at = find_byte(text, '$');
         if (at == npos) return std::nullopt;
-        const auto r = read_decimal(text.substr(at + 1));
+        const auto r = form.form == NumberForm::Grouped ? read_decimal_as<true>(text.substr(at + 1))
+                                                        : read_decimal(text.substr(at + 1));
         if (!r) return std::nullopt;
         return SignedRead{r->value, at, at + 1 + r->len};
     }
@@ -170,10 +181,11 @@ inline std::optional<SignedRead> decimal_after_first(std::string_view text,
 
 inline std::optional<SignedRead> decimal_after_last(std::string_view text,
                                                     AmountForm form) noexcept {
-    if (form.sign == U'$' && form.form == NumberForm::Plain) {
+    if (form.sign == U'$' && form.form != NumberForm::Chips) {
         const std::size_t at = rfind_byte(text, '$');
         if (at == npos) return std::nullopt;
-        const auto r = read_decimal(text.substr(at + 1));
+        const auto r = form.form == NumberForm::Grouped ? read_decimal_as<true>(text.substr(at + 1))
+                                                        : read_decimal(text.substr(at + 1));
         if (!r) return std::nullopt;
         return SignedRead{r->value, at, at + 1 + r->len};
     }

@@ -56,8 +56,10 @@ inline bool read_iso_code(std::string_view word, std::array<char, 3>& out) noexc
 // from a phrase, a fixed place after a seat number) falls inside a multi-byte character when the
 // line is damaged there ("Mr. Sjaak 13 ⡞eaves the table"); the store holds whole characters
 // only, so such a cut is a fault, as a bad index is, and a hand that holds one is rejected in
-// skip mode. Every text that a reader stores is cut here.
-inline std::string_view cut_text(std::string_view line, std::size_t from, std::size_t to) {
+// skip mode. Every text that a reader stores is cut here. Several times per line: inline (forced:
+// a large reader around it tips the compiler into a call).
+[[gnu::always_inline]] inline std::string_view cut_text(std::string_view line, std::size_t from,
+                                                        std::size_t to) {
     const std::string_view text = slice(line, from, to);
     if (!is_char_boundary(line, from)) fault_char_boundary(from, line);
     if (!is_char_boundary(line, to)) fault_char_boundary(to, line);
@@ -66,7 +68,8 @@ inline std::string_view cut_text(std::string_view line, std::size_t from, std::s
 
 // The name in [from, to) of a line, cut as above. A range that ends before it begins, or a name
 // that comes out empty, is a fault: the lines that are cut this way always name a player there.
-inline std::string_view cut_name(std::string_view line, std::size_t from, std::size_t to) {
+[[gnu::always_inline]] inline std::string_view cut_name(std::string_view line, std::size_t from,
+                                                        std::size_t to) {
     if (to < from || to > line.size()) fault_missing("player name", line);
     const std::string_view name = cut_text(line, from, to);
     if (name.empty()) fault_missing("player name", line);

@@ -50,7 +50,7 @@ struct PlayerTable {
     // Bit i set when slot i (< count) holds the key of `name`. Faults on an empty name.
     [[gnu::always_inline]] inline std::uint32_t match_mask(std::string_view name) const;
     // The same for a key already taken (NameWords::key), for a caller that needs the words too.
-    inline std::uint32_t key_mask(std::uint32_t key) const noexcept;
+    [[gnu::always_inline]] inline std::uint32_t key_mask(std::uint32_t key) const noexcept;
     // Same result as match_mask, by a plain loop (the reference for the vector path).
     std::uint32_t match_mask_scalar(std::string_view name) const;
 
@@ -96,7 +96,8 @@ inline NameWords NameWords::of(std::string_view name) noexcept {
     return key_mask(NameWords::of(name).key());
 }
 
-inline std::uint32_t PlayerTable::key_mask(std::uint32_t key) const noexcept {
+[[gnu::always_inline]] inline std::uint32_t PlayerTable::key_mask(
+    std::uint32_t key) const noexcept {
     // Slots at or above count never match (count <= SLOTS: insert stops there; the shift stays
     // defined whatever it holds).
     const auto used = static_cast<std::uint32_t>((std::uint64_t{1} << (count & 63)) - 1);

@@ -488,7 +488,8 @@ Action cash_out(Parser& p, string_view line, size_t at, AmountForm cur) {
 // A line of the games without a board that no flop game's round holds: the cards dealt on a
 // stud street or after a draw, a bring-in and its completion, a discard, a player standing pat.
 // False for any other line (and for a draw game's first deal, which is read as a flop game's).
-bool boardless_line(HandBuilder& b, string_view line, AmountForm cur, Round round) {
+[[gnu::noinline]] bool boardless_line(HandBuilder& b, string_view line, AmountForm cur,
+                                      Round round) {
     static constexpr string_view kDealtTo = "Dealt to ", kBringsIn = ": brings in for ",
                                  kCompletes = ": completes it to ";
     Parser& p = b.parser();
@@ -857,8 +858,9 @@ string_view parse_summary(HandBuilder& b, AmountForm cur, const Variant& v, floa
 // ---------------------------------------------------------------------------------------------
 
 // The rounds after the preflop: each begins at its street line and ends at the next "*** "
-// line; the streets end at the summary's.
-template <bool kTournament>
+// line; the streets end at the summary's. The games without a board (stud, draw) have a copy of
+// their own, so that the flop games' loop holds none of their lines.
+template <bool kTournament, bool kBoardless>
 struct Streets {
     const Variant& v;
     AmountForm cur;
@@ -869,20 +871,22 @@ struct Streets {
         return line.size() >= 6 && starts(line, "*** SU");
     }
     std::optional<StreetLine> street_line(Parser& p) const {
-        if (is_boardless(game)) {
+        if constexpr (kBoardless) {
             if (const auto kind = boardless_street_line(p, game)) {
                 constexpr Round kRounds[] = {Round::Flop, Round::Turn, Round::River,
                                              Round::Showdown, Round::Seventh};
                 round = kRounds[static_cast<std::size_t>(*kind)];
                 return StreetLine{*kind, CardSet::empty()};
             }
+            round = Round::Showdown;
         }
-        round = Round::Showdown;
         return parse_street_line(p);
     }
     static bool round_ends(string_view line) noexcept { return is_stars_line(line); }
     bool round_line(HandBuilder& b, string_view line) const {
-        if (is_boardless(game) && boardless_line(b, line, cur, round)) return true;
+        if constexpr (kBoardless) {
+            if (boardless_line(b, line, cur, round)) return true;
+        }
         return pokerstars::round_line<kTournament>(b, line, cur, v);
     }
 };
@@ -948,9 +952,10 @@ HandOutcome read_after_hand_line(HandBuilder& b, const Variant& v) {
     else
         b.close_preflop(shown);
 
-    if (const string_view reason = read_streets(b, Streets<kTournament>{v, cur, h.game_type});
-        !reason.empty())
-        return reject(reason);
+    const string_view streets =
+        boardless ? read_streets(b, Streets<kTournament, true>{v, cur, h.game_type})
+                  : read_streets(b, Streets<kTournament, false>{v, cur, h.game_type});
+    if (!streets.empty()) return reject(streets);
 
     if (const string_view reason = parse_summary(b, cur, v, added); !reason.empty())
         return reject(reason);
