@@ -284,6 +284,7 @@ class NativeWriter {
         if (code >= kActionForms.size()) fault_index(code, kActionForms.size());
         const ActionForm& form = kActionForms[code];
         const std::uint32_t payload = a.payload();
+        if (plain_action(a, form, payload)) return;
 
         Obj o(w_);
         o.key("player_id").small(a.player_id());
@@ -349,6 +350,60 @@ class NativeWriter {
             }
         }
         o.close();
+    }
+
+    // The common actions (no extra, or one amount of whole cents with its flag or label) in one
+    // reservation, written through a local pointer; false for the others, written member by
+    // member. The same bytes either way.
+    bool plain_action(const Action& a, const ActionForm& form, std::uint32_t payload) {
+        std::optional<std::int64_t> cents;
+        switch (form.extra) {
+            case Extra::None: break;
+            case Extra::Bet:
+            case Extra::BetAllIn:
+            case Extra::Blind:
+            case Extra::Pot:
+            case Extra::Amount:
+                cents = whole_cents(a.amount());
+                if (!cents) return false;
+                break;
+            default: return false;
+        }
+        if (form.type.size() > JsonWriter::kShortName || form.label.size() > JsonWriter::kShortName)
+            return false;
+        const CardSet cards = form.has_cards ? store_.cards_of(payload) : CardSet{};
+        constexpr std::size_t kMost =
+            64 + 2 * JsonWriter::kShortName + JsonWriter::kCardsBytes + JsonWriter::kCentsBytes;
+        char* const start = w_.room(kMost);
+        char* p = JsonWriter::literal_at(start, "{\"player_id\":");
+        p = JsonWriter::small_at(p, a.player_id());
+        p = JsonWriter::literal_at(p, ",\"type\":");
+        p = JsonWriter::short_name_at(p, form.type);
+        p = JsonWriter::literal_at(p, ",\"cards\":");
+        p = JsonWriter::cards_at(p, cards);
+        if (cents) {
+            p = JsonWriter::literal_at(p, ",\"amount\":");
+            p = JsonWriter::cents_at(p, *cents, std::signbit(a.amount()));
+            switch (form.extra) {
+                case Extra::Bet:
+                case Extra::BetAllIn:
+                    p = JsonWriter::literal_at(p, ",\"all_in\":");
+                    p = JsonWriter::flag_at(p, form.extra == Extra::BetAllIn);
+                    break;
+                case Extra::Blind:
+                    p = JsonWriter::literal_at(p, ",\"blind\":");
+                    p = JsonWriter::short_name_at(p, form.label);
+                    break;
+                case Extra::Pot:
+                    p = JsonWriter::literal_at(p, ",\"pot\":");
+                    p = JsonWriter::short_name_at(p, form.label);
+                    break;
+                default: break;
+            }
+        }
+        *p++ = '}';
+        w_.commit(static_cast<std::size_t>(p - start));
+        return true;
     }
 
     const HandStore& store_;

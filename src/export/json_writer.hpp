@@ -46,8 +46,9 @@ class JsonWriter {
         out_.truncate(0);
     }
 
-    // Room for n more bytes; growth at least doubles the capacity.
+    // Room for n more bytes; growth at least doubles the capacity. commit(k) keeps the first k.
     char* room(std::size_t n) { return out_.room(n); }
+    void commit(std::size_t n) noexcept { out_.commit(n); }
     void put(char c) {
         *room(1) = c;
         out_.commit(1);
@@ -66,11 +67,7 @@ class JsonWriter {
     }
     void small(std::uint8_t v) {
         char* p = room(3);
-        std::size_t n = 0;
-        if (v >= 100) p[n++] = static_cast<char>('0' + v / 100);
-        if (v >= 10) p[n++] = static_cast<char>('0' + v / 10 % 10);
-        p[n++] = static_cast<char>('0' + v % 10);
-        out_.commit(n);
+        out_.commit(static_cast<std::size_t>(small_at(p, v) - p));
     }
     void number(std::uint64_t v) {
         constexpr std::size_t kDigits = 20;  // the most a 64-bit number has
@@ -95,31 +92,8 @@ class JsonWriter {
     // The decimal of an exact amount: the digits, and the fraction without trailing zeros ("0.5",
     // "12", "-0.05"), as money_text writes it.
     void money(Money m) {
-        constexpr std::size_t kMost = 28;  // sign, 19 digits, point, 6 digits
-        char* p = room(kMost);
-        std::size_t n = 0;
-        if (m < 0) p[n++] = '-';
-        const std::uint64_t a =
-            m < 0 ? 0 - static_cast<std::uint64_t>(m) : static_cast<std::uint64_t>(m);
-        const std::uint64_t whole = a / kMoneyUnit;
-        std::uint64_t fraction = a % kMoneyUnit;
-        n += static_cast<std::size_t>(std::to_chars(p + n, p + kMost, whole).ptr - (p + n));
-        if (fraction != 0) {
-            constexpr std::uint64_t kCent = kMoneyUnit / 100;
-            p[n++] = '.';
-            if (fraction % kCent == 0) [[likely]] {
-                n += cents_fraction(p + n, static_cast<unsigned>(fraction / kCent));
-            } else {
-                char digits[6];
-                for (std::size_t i = 6; i-- > 0; fraction /= 10)
-                    digits[i] = static_cast<char>('0' + fraction % 10);
-                std::size_t count = 6;
-                while (digits[count - 1] == '0') --count;
-                std::memcpy(p + n, digits, count);
-                n += count;
-            }
-        }
-        out_.commit(n);
+        char* p = room(kMoneyBytes);
+        out_.commit(static_cast<std::size_t>(money_at(p, m) - p));
     }
     // A JSON string holding the bytes of s, escaped where JSON requires it.
     void text(std::string_view s) {
@@ -168,14 +142,89 @@ class JsonWriter {
     }
     // The first `count` cards of a set as an array; a count above six is a broken set.
     void cards(const CardSet& set) {
-        put('[');
-        for (std::size_t i = 0; i < set.count; ++i) {
-            if (i >= std::size(set.cards)) fault_index(i, std::size(set.cards));
-            if (i != 0) put(',');
-            card(set.cards[i]);
-        }
-        put(']');
+        char* p = room(kCardsBytes);
+        out_.commit(static_cast<std::size_t>(cards_at(p, set) - p));
     }
+
+    // The forms above written at p, which has room for them; each returns the end. A caller
+    // that writes a whole object this way takes room for all of it once.
+    template <std::size_t N>
+    static char* literal_at(char* p, const char (&s)[N]) noexcept {
+        std::memcpy(p, s, N - 1);
+        return p + N - 1;
+    }
+    static char* small_at(char* p, std::uint8_t v) noexcept {
+        if (v >= 100) *p++ = static_cast<char>('0' + v / 100);
+        if (v >= 10) *p++ = static_cast<char>('0' + v / 10 % 10);
+        *p++ = static_cast<char>('0' + v % 10);
+        return p;
+    }
+    static char* flag_at(char* p, bool b) noexcept {
+        std::memcpy(p, b ? "true " : "false", 5);
+        return p + (b ? 4 : 5);
+    }
+    // A name of at most kShortName bytes (from one of the layout's tables), quoted.
+    static char* short_name_at(char* p, std::string_view s) noexcept {
+        *p = '"';
+        if (!s.empty()) std::memcpy(p + 1, s.data(), s.size());
+        p[s.size() + 1] = '"';
+        return p + s.size() + 2;
+    }
+    static char* cards_at(char* p, const CardSet& set) {
+        if (set.count > std::size(set.cards)) fault_index(std::size(set.cards), set.count);
+        *p++ = '[';
+        for (std::size_t i = 0; i < set.count; ++i) {
+            if (i != 0) *p++ = ',';
+            const char s[4] = {'"', card_rank_char(set.cards[i]), card_suit_letter(set.cards[i]),
+                               '"'};
+            std::memcpy(p, s, 4);
+            p += 4;
+        }
+        *p++ = ']';
+        return p;
+    }
+    // The decimal of a whole number of cents: the digits, and the fraction without trailing
+    // zeros; `negative` writes the sign (of -0 too). At most kCentsBytes.
+    static char* cents_at(char* p, std::int64_t cents, bool negative) noexcept {
+        if (negative) *p++ = '-';
+        const std::uint64_t a =
+            cents < 0 ? 0 - static_cast<std::uint64_t>(cents) : static_cast<std::uint64_t>(cents);
+        p = std::to_chars(p, p + 20, a / 100).ptr;
+        const auto fraction = static_cast<unsigned>(a % 100);
+        if (fraction != 0) {
+            *p++ = '.';
+            *p++ = static_cast<char>('0' + fraction / 10);
+            if (fraction % 10 != 0) *p++ = static_cast<char>('0' + fraction % 10);
+        }
+        return p;
+    }
+    static char* money_at(char* p, Money m) noexcept {
+        if (m < 0) *p++ = '-';
+        const std::uint64_t a =
+            m < 0 ? 0 - static_cast<std::uint64_t>(m) : static_cast<std::uint64_t>(m);
+        std::uint64_t fraction = a % kMoneyUnit;
+        p = std::to_chars(p, p + 20, a / kMoneyUnit).ptr;
+        if (fraction == 0) return p;
+        *p++ = '.';
+        constexpr std::uint64_t kCent = kMoneyUnit / 100;
+        if (fraction % kCent == 0) [[likely]] {
+            const auto cents = static_cast<unsigned>(fraction / kCent);
+            *p++ = static_cast<char>('0' + cents / 10);
+            if (cents % 10 != 0) *p++ = static_cast<char>('0' + cents % 10);
+            return p;
+        }
+        char digits[6];
+        for (std::size_t i = 6; i-- > 0; fraction /= 10)
+            digits[i] = static_cast<char>('0' + fraction % 10);
+        std::size_t count = 6;
+        while (digits[count - 1] == '0') --count;
+        std::memcpy(p, digits, count);
+        return p + count;
+    }
+    // The most bytes of a card set, an amount of cents and of money (sign, 20 digits, point, 6
+    // digits); the longest name short_name_at copies.
+    static constexpr std::size_t kCardsBytes = 2 + 6 * 5, kCentsBytes = 24, kMoneyBytes = 28,
+                                 kShortName = 16;
     // "YYYY-MM-DDTHH:MM:SSZ" from the packed start date, stored values as they are.
     void date(PackedDate d) {
         char s[22];
@@ -257,29 +306,9 @@ class JsonWriter {
         return i;
     }
 
-    // ".5" of 50 cents, ".05" of 5: the fraction of a number of cents (1..99) without its
-    // trailing zero, after the point; the count of digits.
-    static std::size_t cents_fraction(char* p, unsigned cents) noexcept {
-        p[0] = static_cast<char>('0' + cents / 10);
-        p[1] = static_cast<char>('0' + cents % 10);
-        return cents % 10 != 0 ? 2 : 1;
-    }
-
-    // The decimal of a whole number of cents: the digits, and the fraction without trailing
-    // zeros; `negative` writes the sign (of -0 too).
     void write_cents(std::int64_t cents, bool negative) {
-        char* p = room(24);
-        std::size_t n = 0;
-        if (negative) p[n++] = '-';
-        const std::uint64_t a =
-            cents < 0 ? 0 - static_cast<std::uint64_t>(cents) : static_cast<std::uint64_t>(cents);
-        n += static_cast<std::size_t>(std::to_chars(p + n, p + 24, a / 100).ptr - (p + n));
-        const auto fraction = static_cast<unsigned>(a % 100);
-        if (fraction != 0) {
-            p[n++] = '.';
-            n += cents_fraction(p + n, fraction);
-        }
-        out_.commit(n);
+        char* p = room(kCentsBytes);
+        out_.commit(static_cast<std::size_t>(cents_at(p, cents, negative) - p));
     }
 
     OutBuffer out_;

@@ -430,6 +430,35 @@ class HandWriter {
             a.key("is_allin").flag(false);
             return a;
         }
+        // A whole action of a player that puts `chips` in (0 for none), its object closed:
+        // the same bytes as action() and its members, in one reservation.
+        void chips_action(std::uint8_t player, string_view name, Money chips, bool all_in) {
+            if (name.size() > JsonWriter::kShortName) {
+                Obj a = action(player, name);
+                a.key("amount");
+                w_.money(chips);
+                a.key("is_allin").flag(all_in);
+                a.close();
+                return;
+            }
+            arr_->next();
+            constexpr std::size_t kMost = 80 + JsonWriter::kShortName + JsonWriter::kMoneyBytes;
+            char* const start = w_.room(kMost);
+            char* p = JsonWriter::literal_at(start, "{\"action_number\":");
+            p = std::to_chars(p, p + 20, number_++).ptr;
+            if (player != kNoSlot) {
+                p = JsonWriter::literal_at(p, ",\"player_id\":");
+                p = JsonWriter::small_at(p, player);
+            }
+            p = JsonWriter::literal_at(p, ",\"action\":");
+            p = JsonWriter::short_name_at(p, name);
+            p = JsonWriter::literal_at(p, ",\"amount\":");
+            p = JsonWriter::money_at(p, chips);
+            p = JsonWriter::literal_at(p, ",\"is_allin\":");
+            p = JsonWriter::flag_at(p, all_in);
+            *p++ = '}';
+            w_.commit(static_cast<std::size_t>(p - start));
+        }
         void close() {
             arr_->close();
             o_.close();
@@ -492,11 +521,7 @@ class HandWriter {
 
     // A post of `m` chips, all in as the facts say.
     void post_action(Round& r, std::uint8_t player, string_view name, Money m, bool all_in) {
-        Obj a = r.action(player, name);
-        a.key("amount");
-        write_money(w_, m);
-        a.key("is_allin").flag(all_in);
-        a.close();
+        r.chips_action(player, name, m, all_in);
     }
 
     // A line before the deal: posts are written, joins, sit-outs, chat and tournament events are
@@ -538,14 +563,12 @@ class HandWriter {
                     const string_view name = raise || (bet && preflop) ? "Raise"
                                              : bet                     ? "Bet"
                                                                        : "Call";
-                    Obj o = r.action(p, name);
-                    o.key("amount");
-                    write_money(w_, f.chips);
-                    o.key("is_allin").flag(f.all_in);
-                    o.close();
+                    r.chips_action(p, name, f.chips, f.all_in);
                     break;
                 }
-                case ActionType::Check: r.no_chips(listed(a.player_id()), "Check").close(); break;
+                case ActionType::Check:
+                    r.chips_action(listed(a.player_id()), "Check", 0, false);
+                    break;
                 case ActionType::Fold: {
                     const std::uint8_t p = listed(a.player_id());
                     Obj o = r.no_chips(p, "Fold");

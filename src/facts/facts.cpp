@@ -50,6 +50,11 @@ constexpr std::array<SiteRules, kSiteCount> kSiteRules = [] {
     // "raises to $1.50" as the chips added.
     for (const Site s : {Site::EverLeaf, Site::GrandPoker, Site::Cake})
         rules[static_cast<std::size_t>(s)].raise = RaiseAmount::ChipsAdded;
+    // Absolute writes the chips a raiser adds and the total ("Raises $45 to $60" from a small
+    // blind of $15), KingsClub the total ("raises to 80"): both readers store the chips added, and
+    // KingsClub's writes the bets no one called.
+    for (const Site s : {Site::Absolute, Site::KingsClub})
+        rules[static_cast<std::size_t>(s)].raise = RaiseAmount::ChipsAdded;
     for (const Site s : {Site::BetOnline, Site::PayNoRake}) {
         rules[static_cast<std::size_t>(s)].raise = RaiseAmount::ChipsAdded;
         rules[static_cast<std::size_t>(s)].total = Total::LessRake;

@@ -32,7 +32,7 @@ std::uint64_t load8(const char* p) noexcept {
 }  // namespace
 
 void Parser::set_hand_start(std::string_view start) {
-    if (start.size() < 4 || start.size() > 16) fault_index(start.size(), 16);
+    if (start.empty() || start.size() > 16) fault_index(start.size(), 16);
     hand_start_ = start;
     if (start.size() >= 8) {
         start_head_ = load8(start.data());

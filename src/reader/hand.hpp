@@ -84,7 +84,8 @@ class HandBuilder {
         ++seated_;
         return p_.add_seated_player(name, seat, chips);
     }
-    void push(Action a) { store_.actions.push_back(a); }
+    // Once per action: inline (forced: the readers around it are large).
+    [[gnu::always_inline]] void push(Action a) { store_.actions.push_back(a); }
     // The last action of the section still open; nullptr when it has none yet.
     Action* last_pushed() noexcept {
         return store_.actions.size() > run_start_ ? &store_.actions.back() : nullptr;

@@ -33,7 +33,7 @@ class LineSplitter {
     struct Extent {
         std::size_t start, end;
     };
-    inline std::optional<Extent> next() noexcept;
+    [[gnu::always_inline]] inline std::optional<Extent> next() noexcept;
 
   private:
     std::string_view text_;
@@ -41,8 +41,8 @@ class LineSplitter {
     Kind kind_ = Kind::Byte;
 };
 
-// The line loop runs once per line of every text: inline, one byte search per line.
-inline std::optional<LineSplitter::Extent> LineSplitter::next() noexcept {
+// The line loop runs once per line of every text: inline (forced), one byte search per line.
+[[gnu::always_inline]] inline std::optional<LineSplitter::Extent> LineSplitter::next() noexcept {
     const std::size_t size = text_.size();
     if (start_ >= size) return std::nullopt;
     const char* const base = text_.data();

@@ -72,10 +72,10 @@ std::optional<NumberRead> read_decimal_general(std::string_view text) noexcept;
 // With sign 0 (a hand without a currency sign) the first ASCII digit at or after the start
 // stands where the sign would, and nothing is skipped; the last is the text's last number (that
 // may hold ',' in the grouped and chip forms).
-inline std::optional<SignedRead> decimal_after_first(std::string_view text,
-                                                     AmountForm form) noexcept;
-inline std::optional<SignedRead> decimal_after_last(std::string_view text,
-                                                    AmountForm form) noexcept;
+[[gnu::always_inline]] inline std::optional<SignedRead> decimal_after_first(
+    std::string_view text, AmountForm form) noexcept;
+[[gnu::always_inline]] inline std::optional<SignedRead> decimal_after_last(
+    std::string_view text, AmountForm form) noexcept;
 // Both of the above: the first (or last) occurrence.
 std::optional<SignedRead> decimal_after_sign(std::string_view text, AmountForm form,
                                              bool last) noexcept;
@@ -86,8 +86,9 @@ std::optional<NumberRead> read_chips(std::string_view text) noexcept;
 // read_decimal with ',' between thousands: a ',' followed by exactly three ASCII digits carries
 // the whole part on ("1,289.63", "2,000"); any other ',' ends the number.
 std::optional<NumberRead> read_grouped_decimal(std::string_view text) noexcept;
-// The number at the start of the text in its form.
-inline std::optional<NumberRead> read_number(std::string_view text, NumberForm form) noexcept {
+// The number at the start of the text in its form. Several times per line: inline (forced).
+[[gnu::always_inline]] inline std::optional<NumberRead> read_number(std::string_view text,
+                                                                    NumberForm form) noexcept {
     switch (form) {
         case NumberForm::Chips: return read_chips(text);
         case NumberForm::Grouped: return read_decimal_as<true>(text);
@@ -95,7 +96,8 @@ inline std::optional<NumberRead> read_number(std::string_view text, NumberForm f
     }
     return read_decimal(text);
 }
-inline std::optional<NumberRead> read_number(std::string_view text, AmountForm form) noexcept {
+[[gnu::always_inline]] inline std::optional<NumberRead> read_number(std::string_view text,
+                                                                    AmountForm form) noexcept {
     return read_number(text, form.form);
 }
 // The byte length of the sign written before an amount: none for a hand without one.
@@ -166,8 +168,8 @@ template <bool kGrouped>
     return NumberRead{static_cast<float>(mantissa) / kPow10[decimals], i};
 }
 
-inline std::optional<SignedRead> decimal_after_first(std::string_view text,
-                                                     AmountForm form) noexcept {
+[[gnu::always_inline]] inline std::optional<SignedRead> decimal_after_first(
+    std::string_view text, AmountForm form) noexcept {
     if (form.sign == U'$' && form.form != NumberForm::Chips) {
         const std::size_t at = find_byte(text, '$');
         if (at == npos) return std::nullopt;
@@ -179,8 +181,8 @@ inline std::optional<SignedRead> decimal_after_first(std::string_view text,
     return decimal_after_sign(text, form, false);
 }
 
-inline std::optional<SignedRead> decimal_after_last(std::string_view text,
-                                                    AmountForm form) noexcept {
+[[gnu::always_inline]] inline std::optional<SignedRead> decimal_after_last(
+    std::string_view text, AmountForm form) noexcept {
     if (form.sign == U'$' && form.form != NumberForm::Chips) {
         const std::size_t at = rfind_byte(text, '$');
         if (at == npos) return std::nullopt;

@@ -331,23 +331,6 @@ bool read_table_line(Parser& p, Header& h) {
     return true;
 }
 
-std::optional<Action> dealt_line(HandBuilder& b, string_view line) {
-    static constexpr string_view kDealtTo = "Dealt to ";
-    Parser& p = b.parser();
-    const size_t open = rfind_byte(line, '[');
-    if (open == npos || open <= kDealtTo.size()) {
-        // No cards shown: the player was dealt in, nothing more.
-        const std::uint8_t id = p.find_player(cut_name(line, kDealtTo.size(), line.size()));
-        return Action::make(ActionType::Dealt, id, kNoCards);
-    }
-    if (line.back() != ']') return std::nullopt;
-    const CardSet cards = parse_cards(slice(line, open + 1, line.size() - 1));
-    const Action a =
-        p.make_card_action(name_before(line, open, " ", kDealtTo.size()), ActionType::Dealt, cards);
-    b.dealt_cards_to(a.player_id());
-    return a;
-}
-
 std::optional<StreetKind> boardless_street_line(Parser& p, GameType game, std::uint8_t first) {
     struct Row {
         string_view line;
@@ -465,7 +448,25 @@ size_t dealt_name_end(string_view line, size_t open, bool two) {
 }
 }  // namespace
 
-bool stud_dealt_line(HandBuilder& b, string_view line, bool first, bool down, bool down_apart) {
+std::optional<Action> dealt_line(HandBuilder& b, string_view line, string_view sep) {
+    Parser& p = b.parser();
+    const size_t open = rfind_byte(line, '[');
+    if (open == npos || open <= kDealtTo.size()) {
+        // No cards shown: the player was dealt in, nothing more.
+        const std::uint8_t id = p.find_player(cut_name(line, kDealtTo.size(), line.size()));
+        return Action::make(ActionType::Dealt, id, kNoCards);
+    }
+    if (line.back() != ']') return std::nullopt;
+    const CardSet cards = shown_cards(slice(line, open + 1, line.size() - 1));
+    const string_view name = name_before(line, open, sep, kDealtTo.size());
+    if (cards.count == 0) return Action::make(ActionType::Dealt, p.find_player(name), kNoCards);
+    const Action a = p.make_card_action(name, ActionType::Dealt, cards);
+    b.dealt_cards_to(a.player_id());
+    return a;
+}
+
+bool stud_dealt_line(HandBuilder& b, string_view line, bool first, bool down, string_view sep,
+                     bool down_apart) {
     Parser& p = b.parser();
     const size_t open = rfind_byte(line, '[');
     if (open == npos || open <= kDealtTo.size() || line.back() != ']') return false;
@@ -474,7 +475,7 @@ bool stud_dealt_line(HandBuilder& b, string_view line, bool first, bool down, bo
     // [Mittel] [Jh]").
     if (first && name_end != open && !card_like(slice(line, name_end + 1, open - 2)))
         name_end = open;
-    const string_view name = name_before(line, name_end, " ", kDealtTo.size());
+    const string_view name = name_before(line, name_end, sep, kDealtTo.size());
     const CardSet cards = shown_cards(slice(line, open + 1, line.size() - 1));
     if (cards.count == 0) return true;
     if (!first) {

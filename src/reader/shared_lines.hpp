@@ -81,8 +81,9 @@ bool read_table_line(Parser& p, Header& h);
 
 // "Dealt to <name> [cards]", or "Dealt to <name>" for a player dealt in whose cards are not
 // shown; a line that shows cards makes its player the hero's candidate. nullopt when cut off
-// inside the cards.
-std::optional<Action> dealt_line(HandBuilder& b, std::string_view line);
+// inside the cards. `sep` is what stands between the name and the bracket (KingsClub writes
+// "Dealt to Hero: [Qc Ks]"); a bracket of hidden cards only ("[X X]") shows none.
+std::optional<Action> dealt_line(HandBuilder& b, std::string_view line, std::string_view sep = " ");
 
 // A street line: "*** FLOP *** [Qh 8s 9d]", "*** TURN *** [Qh 8s 9d] [Ah]", "*** FIRST RIVER ***
 // [..] [9c]", "*** SHOWDOWN ***", "*** SHOW DOWN ***", "*** FLOP ***: [3h Td 6d]", and with the
@@ -119,10 +120,11 @@ bool draw_line(HandBuilder& b, std::string_view line, std::string_view sep);
 // ("[7c 3s 5h]" for the player whose history it is, "[Td]" for the others), and a player shown
 // down cards there is the hero's candidate; on the later streets the new cards are those of the
 // last bracket ("[4c] [3c]"), up, but down on the seventh street (`down`). A hidden card ("X")
-// is no card. With `down_apart` the first street may write the down cards in a bracket of their
-// own before the up card ("[5d Ah] [Ad]"). False for a line cut off inside its cards.
+// is no card. `sep` as for dealt_line. With `down_apart` the first street may write the down
+// cards in a bracket of their own before the up card ("[5d Ah] [Ad]"). False for a line cut off
+// inside its cards.
 bool stud_dealt_line(HandBuilder& b, std::string_view line, bool first, bool down,
-                     bool down_apart = false);
+                     std::string_view sep = " ", bool down_apart = false);
 // "Dealt to <name> [kept] [new]" after a draw: the new cards, as Dealt.
 bool draw_dealt_line(HandBuilder& b, std::string_view line);
 

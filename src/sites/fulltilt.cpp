@@ -411,7 +411,7 @@ struct Reader {
         if (starts(line, "Dealt to ")) {
             if (is_stud(game))
                 return stud_dealt_line(b, line, round == Round::Preflop, round == Round::Seventh,
-                                       true);
+                                       " ", true);
             return round != Round::Preflop && draw_dealt_line(b, line);
         }
         if (const size_t at = find_str(line, kBringsIn); at != npos && at > 0)

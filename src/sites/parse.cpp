@@ -7,6 +7,7 @@
 #include "input/detect.hpp"
 #include "input/file.hpp"
 #include "reader/cursor.hpp"
+#include "sites/absolute.hpp"
 #include "sites/betonline.hpp"
 #include "sites/bovada.hpp"
 #include "sites/cake.hpp"
@@ -14,6 +15,7 @@
 #include "sites/everleaf.hpp"
 #include "sites/fulltilt.hpp"
 #include "sites/ipoker.hpp"
+#include "sites/kingsclub.hpp"
 #include "sites/merge.hpp"
 #include "sites/ongame.hpp"
 #include "sites/pacificpoker.hpp"
@@ -95,6 +97,8 @@ bool read_with_site_reader(Site site, std::string_view text, Parser& parser, Err
         case Site::Cake: cake::parse_hands(parser, errors, rejected); return true;
         case Site::EverLeaf:
         case Site::GrandPoker: everleaf::parse_hands(parser, site, errors, rejected); return true;
+        case Site::Absolute: absolute::parse_hands(parser, errors, rejected); return true;
+        case Site::KingsClub: kingsclub::parse_hands(parser, errors, rejected); return true;
         default: break;
     }
     return false;

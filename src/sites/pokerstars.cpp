@@ -734,7 +734,8 @@ void read_results(Parser& p, string_view text, std::uint8_t id, AmountForm cur, 
     }
 }
 
-SeatResult parse_seat_result(Parser& p, string_view line, AmountForm cur, Action& out) {
+SeatResult parse_seat_result(Parser& p, string_view line, AmountForm cur, bool notes_after_fold,
+                             Action& out) {
     if (!starts(line, "Seat ")) return SeatResult::Reject;
     // The colon follows a seat number of one or two digits: bytes 5 to 7 are looked at first.
     size_t colon = npos;
@@ -766,10 +767,10 @@ SeatResult parse_seat_result(Parser& p, string_view line, AmountForm cur, Action
                     return SeatResult::Action;
                 }
                 break;
-            // "... folded before Flop (timeout)" too.
+            // "... folded before Flop (timeout)" too, where the variant writes notes so.
             case ')':
-                fold_before =
-                    ends(line, "n't bet)") || find_lit(line, " folded before ", ns) != npos;
+                fold_before = ends(line, "n't bet)") ||
+                              (notes_after_fold && find_lit(line, " folded before ", ns) != npos);
                 break;
             case 'p': fold_before = ends(line, "re Flop") || ends(line, "he Flop"); break;
             case 'n': fold_before = ends(line, "he Turn") || ends(line, "re Turn"); break;
@@ -798,10 +799,10 @@ SeatResult parse_seat_result(Parser& p, string_view line, AmountForm cur, Action
     };
     const bool bracket = find_byte(line, '[', ns) != npos;
     // "Seat 5: Bob (small blind) mucked hand and won 80": a winner who did not show.
-    static constexpr string_view kMuckedHand = " mucked hand";
-    if (const size_t m = bracket ? npos : find_str(line, kMuckedHand, ns); m != npos) {
+    static constexpr char kMuckedHand[] = " mucked hand";
+    if (const size_t m = bracket ? npos : find_lit(line, kMuckedHand, ns); m != npos) {
         out = Action::make(ActionType::Muck, p.find_player(name_to(m)), kNoCards);
-        read_results(p, rest(line, m + kMuckedHand.size()), out.player_id(), cur, line);
+        read_results(p, rest(line, m + std::size(kMuckedHand) - 1), out.player_id(), cur, line);
         return SeatResult::Action;
     }
     if (const size_t w = bracket ? find_lit(line, "wed [", ns) : npos; w != npos) {
@@ -844,7 +845,7 @@ string_view parse_summary(HandBuilder& b, AmountForm cur, const Variant& v, floa
 
     const string_view reason = read_summary_seats(p, [&](string_view line) {
         Action a;
-        const SeatResult r = parse_seat_result(p, line, cur, a);
+        const SeatResult r = parse_seat_result(p, line, cur, v.notes_after_fold, a);
         if (r == SeatResult::Action) b.push(a);
         return r;
     });
@@ -1012,7 +1013,8 @@ const Variant kRunItOnce{
     false,
     {},
     true,
-    ActionType::Muck};
+    ActionType::Muck,
+    true};
 
 // The PokerMaster and PokerBros apps' histories: PokerStars' layout under their own hand line.
 const Variant kPokerMaster{

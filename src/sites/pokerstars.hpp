@@ -52,6 +52,9 @@ struct Variant {
     // What "<name>: mucks hand" in a round means: a fold at the showdown (PokerStars), or a
     // winner who does not show (Run It Once, whose loser's cards are in the summary).
     ActionType mucks_hand = ActionType::Fold;
+    // Whether a summary's seat line may end in a note after its fold ("Seat 2: Bob folded before
+    // Flop (timeout)", Run It Once): such lines are searched for the fold.
+    bool notes_after_fold = false;
     bool allows(std::uint8_t kind) const noexcept { return (round_lines & kind) != 0; }
     // How a cash hand whose stakes carry `sign` writes its amounts.
     AmountForm amounts(Currency sign) const noexcept {

@@ -6,9 +6,10 @@ import pytest
 
 ROOT = Path(__file__).resolve().parents[2]
 # Real files from poker sites; only MIT/BSD ones are copied into tests/data, the rest are read
-# in place and their tests skip when the folder is absent. HANDSCRIBE_NO_CORPUS=1 runs the suite
-# as if it were absent, to show what the repository's own data catches.
-CORPUS = ROOT.parent / "shared" / "corpus"
+# in place, and their tests skip when the folder is absent. HANDSCRIBE_CORPUS names another place
+# for it; HANDSCRIBE_NO_CORPUS=1 runs the suite as if it were absent, to show what the
+# repository's own data catches.
+CORPUS = Path(os.environ.get("HANDSCRIBE_CORPUS") or ROOT.parent / "shared" / "corpus")
 if os.environ.get("HANDSCRIBE_NO_CORPUS"):
     CORPUS = ROOT / "tests" / "no-corpus"
 DATA = ROOT / "tests" / "data"

@@ -109,14 +109,14 @@ def test_length_failure_is_ignored_and_iteration_errors_pass_through():
         parse_strs(Odd([hand(1), hand(2)], fail_at=1))
 
 
-def test_unsupported_site_faults_the_whole_batch(capfd):
+def test_a_fault_in_one_text_faults_the_whole_batch(capfd):
     texts = [hand(k) for k in range(20)]
-    texts[13] = "Stage #1: Holdem"
+    texts[13] = "#1: Limit Drawmaha - 1/2"  # a game no reader reads: a fault in strict mode
     with pytest.raises(PanicException) as info:
         parse_strs(texts)
-    assert info.value.args == ("Parser has not been implemented for Absolute",)
+    assert info.value.args == ("game not read: Limit Drawmaha",)
     assert capfd.readouterr().err.startswith(
-        "handscribe: internal fault: Parser has not been implemented for Absolute (raised at ")
+        "handscribe: internal fault: game not read: Limit Drawmaha (raised at ")
 
 
 def test_rejected_hands_write_nothing_to_standard_error(capfd):
@@ -129,18 +129,18 @@ def test_rejected_hands_write_nothing_to_standard_error(capfd):
 
 
 def test_several_faults_raise_one_of_them():
-    texts = [hand(k) for k in range(50)] + ["Stage x", "#1 y"] + [hand(1)] * 50
+    texts = [hand(k) for k in range(50)] + ["#1: Limit Drawmaha - 1/2", "#1 y"] + [hand(1)] * 50
     with pytest.raises(PanicException) as info:
         parse_strs(texts)
-    assert info.value.args[0] in ("Parser has not been implemented for Absolute",
-                                  "Parser has not been implemented for KingsClub")
+    assert info.value.args[0] in ("game not read: Limit Drawmaha",
+                                  "hand line without a hand id: '#1 y'")
     # The pool is fine afterwards.
     assert numbers(parse_strs([hand(5), hand(6)])) == [[5], [6]]
 
 
 def test_single_fault_in_a_one_item_batch():
-    with pytest.raises(PanicException, match="^Parser has not been implemented for Absolute$"):
-        parse_strs(["Stage #1"])
+    with pytest.raises(PanicException, match="^game not read: Limit Badeucey$"):
+        parse_strs(["#1: Limit Badeucey - 1/2"])
 
 
 # ------------------------------------------------------------------------------------------
@@ -266,8 +266,8 @@ def test_eight_threads_mixing_batch_and_single_calls(tmp_path):
                     assert repr(parse_str(texts[k])) == expected_texts[k]
                     assert repr(parse_path(files[k % 6])) == expected_files[k % 6]
                 else:
-                    with pytest.raises(PanicException, match="for Absolute$"):
-                        parse_strs(texts[:10] + ["Stage z"] + texts[10:])
+                    with pytest.raises(PanicException, match="Drawmaha$"):
+                        parse_strs(texts[:10] + ["#1: Limit Drawmaha - 1/2"] + texts[10:])
         except BaseException as e:
             failures.append((index, e))
 

@@ -18,7 +18,7 @@ pa = pytest.importorskip("pyarrow")
 PINNED = {"pokerstars", "pokerstars_other", "pokerstars_tournaments", "pluribus", "ongame",
           "ggpoker", "winamax", "stats_reference", "pokerstars_localized", "winning", "bovada",
           "pacificpoker", "partypoker", "ipoker", "pokernow", "fulltiltpoker", "merge", "enet",
-          "pkr", "pokertracker", "betonline", "everleaf", "cake"}
+          "pkr", "pokertracker", "betonline", "everleaf", "cake", "absolute", "kingsclub"}
 # Hands whose text contradicts itself: the facts keep the text's values.
 CONTRADICTIONS = {
     ("PokerStars__CashGame__Limits__AnteTable.txt", "109715173634"):
@@ -73,6 +73,9 @@ CONTRADICTIONS = {
         "'Seat 7: Player5 (0.00 in chips)' puts 7.09 in",
     ("tour__NLHE-10max-USD-MTT-2011-08.nobuyinfee.txt", "900223632"):
         "a side pot of 70 ('Total pot 70.00' in the round) that no line awards",
+    # KingsClub: a player coming in "posts blind 44" and antes 11, then folds, yet "-77".
+    ("cash__2-7_Triple_Draw_Lowball-FL-USD-44-88-202012.rake.txt", "39879543"):
+        "'posts blind 44' and 'posts ante 11' then folds, yet '-77' (22 more than its lines)",
 }
 # Files with raises whose "to" is not the replayed street total, and how many.
 RAISES_CONTRADICTING = {"NLHE-2max-USD-STT-20-201209.txt": 1}  # see its hand above

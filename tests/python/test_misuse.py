@@ -129,12 +129,13 @@ def test_every_public_name_has_a_docstring(name):
 
 @pytest.fixture
 def mixed_folder(tmp_path: Path) -> Path:
-    """Two sites' files, a damaged hand among good ones, a file of a site without a reader, one
-    of no site, one with a byte that is not UTF-8, and a file of another name left alone."""
+    """Two sites' files, a damaged hand among good ones, a file whose one hand is of a game no
+    reader reads, one of no site, one with a byte that is not UTF-8, and a file of another name
+    left alone."""
     folder = tmp_path / "histories"
     shutil.copytree(DATA, folder)
     (folder / "damaged.txt").write_text(THREE, encoding="utf-8")
-    (folder / "absolute.txt").write_text("Stage #1: Holdem\nTable x\n", encoding="utf-8")
+    (folder / "kingsclub.txt").write_text("#1: Limit Drawmaha - 1/2\nTable x\n", encoding="utf-8")
     (folder / "notes.txt").write_text("remember to fold more\n", encoding="utf-8")
     (folder / "nested").mkdir()
     (folder / "nested" / "latin.txt").write_bytes(THREE.replace("Anna", "Ren\xe9").encode("cp1252"))
@@ -150,11 +151,11 @@ def test_command_line_on_a_mixed_folder_with_default_flags(tmp_path, mixed_folde
     err = r.stderr.decode().splitlines()
     files = sorted(str(p) for p in mixed_folder.rglob("*.txt"))
     tables = handscribe.read_tables(files, errors="skip", encoding="utf-8")
-    assert re.fullmatch(rf"{len(files)} files, {len(tables.hands)} hands, 1 rejected hands, "
-                        r"3 files not read, \d+\.\d MB, \d+\.\d\d s", err[-1]), err[-1]
+    assert re.fullmatch(rf"{len(files)} files, {len(tables.hands)} hands, 2 rejected hands, "
+                        r"2 files not read, \d+\.\d MB, \d+\.\d\d s", err[-1]), err[-1]
     assert sorted(err[:-1]) == sorted([
         f"{mixed_folder / 'damaged.txt'}:18: 300000000002: {FAULT}",
-        f"{mixed_folder / 'absolute.txt'}:0: : Parser has not been implemented for Absolute",
+        f"{mixed_folder / 'kingsclub.txt'}:1: 1: game not read: Limit Drawmaha",
         f"{mixed_folder / 'notes.txt'}:0: : Invalid poker website - 'remember to fold more'",
         f"{mixed_folder / 'nested' / 'latin.txt'}:0: : Failed to open file at path "
         f"'{mixed_folder / 'nested' / 'latin.txt'}' with error stream did not contain valid "
@@ -162,7 +163,7 @@ def test_command_line_on_a_mixed_folder_with_default_flags(tmp_path, mixed_folde
     written = pq.read_table(out / "hands")
     assert written.column("hand_id").to_pylist() == hand_ids(tables)
     assert set(written.column("source").to_pylist()) == set(files) - {
-        str(mixed_folder / n) for n in ("absolute.txt", "notes.txt", "nested/latin.txt")}
+        str(mixed_folder / n) for n in ("kingsclub.txt", "notes.txt", "nested/latin.txt")}
     assert {"300000000001", "300000000003"} <= set(written.column("hand_id").to_pylist())
     for name in ("players", "actions"):
         assert pq.read_table(out / name).num_rows == len(getattr(tables, name))

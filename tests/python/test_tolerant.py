@@ -74,8 +74,6 @@ def test_views_cut_from_another_have_no_rejections():
     "text,message",
     [
         ("PokerStars Hand #1: Hold'em", "missing second line in 'PokerStars Hand #1: Hold'em'"),
-        ("#1: Limit Razz - 22/44\n", "Parser has not been implemented for KingsClub"),
-        ("\nStage #7: Holdem\n", "Parser has not been implemented for Absolute"),
     ],
 )
 def test_faults_of_a_whole_input_are_runtime_errors_in_skip_mode(text, message):
@@ -255,7 +253,7 @@ def test_every_hand_start_is_returned_or_reported(path):
     try:
         view = parse_path(path, errors="skip", encoding="auto")
     except RuntimeError as e:
-        assert re.match("Invalid poker website - |Parser has not been implemented for ", str(e))
+        assert re.match("Invalid poker website - ", str(e))
         return
     rejected = [r for r in view.rejected if r.line > 0]
     if XML_ROOT.match(text):  # an XML history (iPoker, Merge): each <game> element is a hand
@@ -277,9 +275,9 @@ def test_every_hand_start_is_returned_or_reported(path):
                                     "ggpoker", "pacificpoker", "partypoker"])
 def test_parse_paths_in_skip_mode_equals_parse_path_on_each(folder, tmp_path):
     paths = corpus_files(folder) + [tmp_path / "missing.txt"]
-    unsupported = tmp_path / "absolute.txt"
-    unsupported.write_text("Stage #1: Holdem\n", encoding="utf-8")
-    paths.insert(1, unsupported)  # a site without a parser
+    unsupported = tmp_path / "pokernow.txt"
+    unsupported.write_text("entry,at,order\n\"x\n", encoding="utf-8")
+    paths.insert(1, unsupported)  # a text no reader can read as a whole
 
     def single(p):
         try:
@@ -291,7 +289,7 @@ def test_parse_paths_in_skip_mode_equals_parse_path_on_each(folder, tmp_path):
     views = parse_paths(paths, errors="skip")
     assert [(repr(v), v.rejected) for v in views] == [single(p) for p in paths]
     assert views[-1].rejected[0].reason.startswith("Failed to open file at path ")
-    assert views[1].rejected[0].reason == "Parser has not been implemented for Absolute"
+    assert views[1].rejected[0].reason.startswith("PokerNow log that is not comma-separated")
 
 
 # ------------------------------------------------------------------------------------------
