@@ -12,10 +12,10 @@ runs:
 Prints MB/s, hands/s and the ratio parse time / memchr scan time; then hands/s of parse_str per
 site (PokerStars, Pluribus, OnGame, GGPoker, Winamax, Winning in each of its layouts, Bovada and
 its Ignition brand, 888poker, PartyPoker, iPoker, Merge, Full Tilt, PokerNow, Run It Once, Enet,
-Pkr, PokerTracker's Merge layout, Absolute, KingsClub, PokerMaster, PokerBros), each on its
-corpus files (or test hands) that parse into the site's hands (repeated to at least a tenth of
---mb; PokerNow's logs as one export whose rows are repeated; a file that is not UTF-8 read as
-cp1252).
+Pkr, PokerTracker's layouts (Merge's two, iPoker's, Microgaming's two, Everest's), Absolute,
+KingsClub, PokerMaster, PokerBros), each on its corpus files (or test hands) that parse into the
+site's hands (repeated to at least a tenth of --mb; PokerNow's logs as one export whose rows are
+repeated; a file that is not UTF-8 read as cp1252).
 
     python3 benchmarks/bench_parse.py [--mb 200] [--runs 5]
 """
@@ -51,6 +51,11 @@ SITES = {"PokerStars": ("pokerstars", None), "Pluribus": ("pluribus", None),
          "Everleaf": ("everleaf", "Everleaf Gaming"), "Cake": ("cake", "Hand#"),
          "Run It Once": ("pokerstars_other", "Run It Once "), "Enet": ("enet", None),
          "Pkr": ("pkr", None), "PokerTracker (Merge)": ("pokertracker", "MERGE_GAME "),
+         "PokerTracker (Merge 2)": ("pokertracker", "Merge Game #"),
+         "PokerTracker (iPoker)": ("pokertracker", "GAME #"),
+         "PokerTracker (MGS)": ("pokertracker", "** Game ID "),
+         "PokerTracker (MGS Hand)": ("pokertracker", "** Hand # "),
+         "PokerTracker (Everest)": ("pokertracker", "EverestPoker "),
          "Absolute": ("absolute", None), "KingsClub": ("kingsclub", None),
          # no history of these apps is at hand: the hands written for the tests
          "PokerMaster": (ROOT / "tests" / "data" / "pokermaster", None),
@@ -203,7 +208,7 @@ def main() -> int:
             continue
         site_text = build_input(args.mb / 10, CORPUS.parent / folder, first).decode("utf-8")
         t_site, site_view = best(args.runs, lambda t=site_text: handscribe.parse_str(t))
-        print(f"{site:<22}: {len(site_text.encode()) / 1e6 / t_site:8.1f} MB/s  "
+        print(f"{site:<24}: {len(site_text.encode()) / 1e6 / t_site:8.1f} MB/s  "
               f"{len(site_view) / t_site:10.0f} hands/s")
     return 0
 

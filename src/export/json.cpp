@@ -372,8 +372,10 @@ class NativeWriter {
         if (form.type.size() > JsonWriter::kShortName || form.label.size() > JsonWriter::kShortName)
             return false;
         const CardSet cards = form.has_cards ? store_.cards_of(payload) : CardSet{};
-        constexpr std::size_t kMost =
-            64 + 2 * JsonWriter::kShortName + JsonWriter::kCardsBytes + JsonWriter::kCentsBytes;
+        // The literals and the flag take 56 bytes at most, the player 3, the quoted type and
+        // label 36, the cards and the amount theirs.
+        constexpr std::size_t kMost = 80 + 2 * (JsonWriter::kShortName + 2) +
+                                      JsonWriter::kCardsBytes + JsonWriter::kCentsBytes;
         char* const start = w_.room(kMost);
         char* p = JsonWriter::literal_at(start, "{\"player_id\":");
         p = JsonWriter::small_at(p, a.player_id());

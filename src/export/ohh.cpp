@@ -442,7 +442,8 @@ class HandWriter {
                 return;
             }
             arr_->next();
-            constexpr std::size_t kMost = 80 + JsonWriter::kShortName + JsonWriter::kMoneyBytes;
+            // The literals take 64 bytes, the number 20 at most, the player 3, the flag 5.
+            constexpr std::size_t kMost = 96 + JsonWriter::kShortName + 2 + JsonWriter::kMoneyBytes;
             char* const start = w_.room(kMost);
             char* p = JsonWriter::literal_at(start, "{\"action_number\":");
             p = std::to_chars(p, p + 20, number_++).ptr;

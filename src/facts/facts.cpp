@@ -35,8 +35,8 @@ constexpr std::array<SiteRules, kSiteCount> kSiteRules = [] {
     rules[static_cast<std::size_t>(Site::Enet)].raise = RaiseAmount::ChipsAdded;
     // Pkr writes a call's and a raise's total in the round; its reader stores the chips added.
     rules[static_cast<std::size_t>(Site::Pkr)].raise = RaiseAmount::ChipsAdded;
-    // PokerTracker's Merge layout: its reader stores the chips a raiser adds, and a bet nobody
-    // called is part of its bettor's "wins".
+    // PokerTracker's layouts: their readers store the chips a raiser adds, and a bet nobody
+    // called is part of its bettor's "wins", but where the reader writes its return.
     rules[static_cast<std::size_t>(Site::PokerTracker)].raise = RaiseAmount::ChipsAdded;
     rules[static_cast<std::size_t>(Site::PokerTracker)].returns = Returns::InThePot;
     // The iPoker and Merge readers store every raise as the chips it adds (its histories write some
@@ -411,8 +411,9 @@ void Replay::finish(const Hand& h) {
     }
     if (rules_.returns == Returns::InThePot) {
         // The unmatched chips came back to their bettor: out of the invested chips, and out of
-        // the win and the total where the bettor's collection holds them.
-        if (hand_.unmatched > 0 && hand_.unmatched_player < n) {
+        // the win and the total where the bettor's collection holds them. A hand that writes its
+        // returns (a layout of the site that leaves them out of the wins) has them already.
+        if (!returns_written_ && hand_.unmatched > 0 && hand_.unmatched_player < n) {
             const std::uint8_t p = hand_.unmatched_player;
             returned_[p] += hand_.unmatched;
             if (players_[p].won >= hand_.unmatched) {

@@ -1,6 +1,8 @@
 // Site detection from a text's first lines.
 #include "input/detect.hpp"
 
+#include <algorithm>
+
 #include "core/chars.hpp"
 #include "core/fault.hpp"
 #include "core/utf8.hpp"
@@ -41,6 +43,17 @@ FirstLines first_lines(std::string_view rest, bool split_at_cr) noexcept {
     return out;
 }
 
+// Whether a line of the text (its first or a later one) begins with `mark`, among the lines that
+// start in its first `limit` bytes.
+bool line_begins_with(std::string_view text, std::string_view mark, std::size_t limit) noexcept {
+    if (text.starts_with(mark)) return true;
+    const std::string_view head = text.substr(0, std::min(limit, text.size()));
+    for (std::size_t at = head.find(mark); at != std::string_view::npos;
+         at = head.find(mark, at + 1))
+        if (at > 0 && (text[at - 1] == '\n' || text[at - 1] == '\r')) return true;
+    return false;
+}
+
 struct Prefix {
     std::string_view text;
     Site site;
@@ -64,6 +77,12 @@ constexpr Prefix kPrefixes[] = {
     {"#Game No ", Site::PacificPoker},
     {"Poker Hand #", Site::GGPoker},
     {"MERGE_GAME ", Site::PokerTracker},
+    // PokerTracker's other layouts: Merge's second version, iPoker's, Microgaming's and Everest's.
+    {"Merge Game #", Site::PokerTracker},
+    {"GAME #", Site::PokerTracker},
+    {"** Game ID ", Site::PokerTracker},
+    {"** Hand # ", Site::PokerTracker},
+    {"EverestPoker ", Site::PokerTracker},
     {"Hand#", Site::Cake},
     {"Table #", Site::Pkr},
     {"Game started ", Site::Winning},
@@ -167,11 +186,10 @@ std::variant<Site, std::string> detect_site(std::string_view text) {
 
     // Pkr writes its hand line "Starting Hand #..." after the table line: a history cut before it
     // (one that begins inside a hand, or at the hand line) is Pkr's when a line begins so.
-    static constexpr std::string_view kPkrHand = "Starting Hand #";
-    if (rest.starts_with(kPkrHand)) return Site::Pkr;
-    for (std::size_t at = rest.find(kPkrHand); at != std::string_view::npos;
-         at = rest.find(kPkrHand, at + 1))
-        if (rest[at - 1] == '\n' || rest[at - 1] == '\r') return Site::Pkr;
+    if (line_begins_with(rest, "Starting Hand #", rest.size())) return Site::Pkr;
+    // A Cake history cut from a longer one begins with table notices ("Player left the table") or
+    // the end of a hand: Cake's when a line of its first 16 KiB (a few hands) begins a hand.
+    if (line_begins_with(rest, "Hand#", 16 * 1024)) return Site::Cake;
 
     std::string message = "Invalid poker website - ";
     append_quoted(message, lines.has_first ? lines.first : kEndOfText);

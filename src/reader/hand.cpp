@@ -55,4 +55,18 @@ void take_back(HandBuilder& b, std::uint64_t first_line, std::string_view reason
     if (p.line_number() == first_line) p.next_line();
 }
 
+void pass_leading_text(Parser& p, Leading leading, std::vector<Rejection>& rejected) {
+    std::uint64_t first = 0;
+    for (; !p.at_end() && !p.begins_hand(p.line()); p.next_line()) {
+        // A line's white space and byte-order marks before its words, as before a hand start.
+        std::string_view line = skip_white_space(p.line());
+        while (line.starts_with(kByteOrderMark))
+            line = skip_white_space(line.substr(kByteOrderMark.size()));
+        if (first == 0 && !line.empty() && (leading.lead_in == nullptr || !leading.lead_in(line)))
+            first = p.line_number();
+    }
+    if (first != 0)
+        rejected.push_back(Rejection{first, std::string(), std::string(kTextBeginsInsideHand)});
+}
+
 }  // namespace hs

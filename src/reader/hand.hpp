@@ -50,6 +50,9 @@ struct Rejection {
 inline constexpr std::string_view kTextEndsInsideHand = "text ends inside the hand";
 // The same for a hand that the next hand's first line cuts off.
 inline constexpr std::string_view kCutByNextHand = "next hand begins inside the hand";
+// The reason of the text before a text's first hand start when it is not blank: a history cut
+// from a longer one begins inside a hand, whose lines are reported, never read as a hand.
+inline constexpr std::string_view kTextBeginsInsideHand = "text begins inside a hand";
 // The reason of a hand whose street line ends before the board's ']'.
 inline constexpr std::string_view kBoardCutOff = "street line cut off inside the board";
 // The reasons of a line that no line kind of a betting round, or of a summary, takes.
@@ -258,6 +261,17 @@ void take_back(HandBuilder& b, std::uint64_t first_line, std::string_view reason
 std::string_view first_hand_start(std::string_view text, std::string_view mark,
                                   std::string_view fallback) noexcept;
 
+// What a reader makes of the text before its first hand start: passed over unread (the default),
+// or reported as one fragment (kTextBeginsInsideHand, at its first line) unless each of its lines
+// is blank or one that `lead_in` takes for a line a hand writes before its hand start.
+struct Leading {
+    bool report = false;
+    bool (*lead_in)(std::string_view line) noexcept = nullptr;
+};
+
+// Moves the parser to the first hand start, reporting the lines before it as `leading` says.
+void pass_leading_text(Parser& p, Leading leading, std::vector<Rejection>& rejected);
+
 // Reads every hand of the parser's text with `read_hand`. This is the one place where a hand's
 // outcome is decided: a rejected hand is taken back and reported with its first line, its id and
 // its reason and the line that stopped it, and reading resumes at the next hand start. With
@@ -265,9 +279,10 @@ std::string_view first_hand_start(std::string_view text, std::string_view mark,
 // fault's message as the reason.
 template <class ReadHand>
 void read_hands(Parser& p, std::string_view hand_start, Errors errors,
-                std::vector<Rejection>& rejected, ReadHand&& read_hand) {
+                std::vector<Rejection>& rejected, ReadHand&& read_hand, Leading leading = {}) {
     HandBuilder b(p);
     p.set_hand_start(hand_start);
+    if (leading.report) pass_leading_text(p, leading, rejected);
     while (to_hand_start(p)) {
         const std::uint64_t first_line = p.line_number();
         b.begin();

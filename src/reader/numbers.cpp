@@ -340,8 +340,9 @@ std::optional<NumberRead> signed_grouped_amount(std::string_view text) noexcept 
     return r;
 }
 
-float signed_grouped_amount_at(std::string_view text, std::string_view line) {
-    const auto r = signed_grouped_amount(text);
+float amount_at(std::string_view text, std::string_view line,
+                std::optional<NumberRead> (*read)(std::string_view) noexcept) {
+    const auto r = read(text);
     if (!r) fault_missing("amount", line);
     return r->value;
 }

@@ -124,8 +124,14 @@ Currency first_currency_sign(std::string_view text) noexcept;
 // An amount at the start of the text with or without its sign before it ("$0.25", "25,825",
 // "$1,142.13"), read with ',' between thousands; its length counts the sign's bytes.
 std::optional<NumberRead> signed_grouped_amount(std::string_view text) noexcept;
+// The value of the amount that `read` (a reader of amounts above, or a site's own) finds at the
+// start of the text; a fault quoting `line` when it finds none.
+float amount_at(std::string_view text, std::string_view line,
+                std::optional<NumberRead> (*read)(std::string_view) noexcept);
 // signed_grouped_amount's value; a fault quoting `line` when the text starts with none.
-float signed_grouped_amount_at(std::string_view text, std::string_view line);
+inline float signed_grouped_amount_at(std::string_view text, std::string_view line) {
+    return amount_at(text, line, signed_grouped_amount);
+}
 
 // Amounts are read several times per line: the common forms are settled inline.
 

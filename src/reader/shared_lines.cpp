@@ -6,6 +6,7 @@
 #include <string>
 
 #include "core/chars.hpp"
+#include "core/clock.hpp"
 #include "core/fault.hpp"
 #include "core/scan.hpp"
 #include "core/utf8.hpp"
@@ -261,6 +262,16 @@ std::optional<PackedDate> loose_date(string_view d) noexcept {
         }
     }
     return pack_date(parts[0], parts[1], parts[2], parts[3], parts[4], parts[5]);
+}
+
+void date_after_last(Header& h, string_view line, string_view separator,
+                     std::optional<PackedDate> (*read_date)(string_view) noexcept) {
+    const size_t at = rfind_str(line, separator);
+    const auto date = at == npos ? std::nullopt : read_date(rest(line, at + separator.size()));
+    if (!date) fault_missing("date", line);
+    h.start_date = *date;
+    const size_t space = rfind_byte(line, ' ');
+    h.start_utc = utc_start(*date, zone_named(rest(line, space + 1)));
 }
 
 std::optional<StreetLine> parse_street_line(Parser& p) {

@@ -74,6 +74,13 @@ std::optional<PackedDate> fixed_date(std::string_view d) noexcept;
 // byte that is no digit; nothing when the text has another form.
 std::optional<PackedDate> loose_date(std::string_view d) noexcept;
 
+// The tail of a hand line that ends in its date and time zone ("... - 2016-10-16 13:55:35 ET"):
+// the date after the line's last `separator`, read by `read_date` (fixed_date, loose_date), into
+// the header's start, and its UTC start by the zone that the line's last word names. A fault
+// quoting the line when it has no such date.
+void date_after_last(Header& h, std::string_view line, std::string_view separator,
+                     std::optional<PackedDate> (*read_date)(std::string_view) noexcept);
+
 // The table line "Table 'name' 9-max Seat #6 is the button" (PokerStars and the layouts that copy
 // it; the size may be missing): the table's name, size and button seat into the header, and the
 // parser past the line. False when the line names no table between quotes.
@@ -148,6 +155,17 @@ struct ActionEnding {
     Ending ending;
     ActionType type;
 };
+
+// The action of a line that a suffix table of actions without an amount takes ("Bob folds",
+// "Bob: Check"), pushed for the player the name before its phrase names; false for a line that
+// no row takes.
+template <std::size_t N>
+bool push_ending_action(HandBuilder& b, std::string_view line, const ActionEnding (&rows)[N]) {
+    const ActionEnding* e = ending_row(line, rows);
+    if (e == nullptr) return false;
+    b.push(Action::make(e->type, b.parser().find_player(e->ending.name(line)), kNoCards));
+    return true;
+}
 
 // A summary seat line's name without its trailing position notes (" (button)", " (small blind)",
 // " (big blind)", in any number).

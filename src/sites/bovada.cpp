@@ -162,12 +162,7 @@ string_view hand_line(HandBuilder& b, string_view line) {
     }
 
     // The date after the last " - ", "2016-10-16 13:55:35", then its zone when written.
-    const size_t dash = rfind_str(line, " - ");
-    const auto date = dash == npos ? std::nullopt : loose_date(rest(line, dash + 3));
-    if (!date) fault_missing("date", line);
-    h.start_date = *date;
-    const size_t space = rfind_byte(line, ' ');
-    h.start_utc = utc_start(*date, zone_named(rest(line, space + 1)));
+    date_after_last(h, line, " - ", loose_date);
     return {};
 }
 

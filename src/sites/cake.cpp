@@ -81,11 +81,6 @@ std::optional<NumberRead> amount_in(string_view text) noexcept {
     if (i - at > 24) return std::nullopt;
     return NumberRead{static_cast<float>(scale != 0 ? value / scale : value), i};
 }
-float amount_at(string_view text, string_view line) {
-    const auto r = amount_in(text);
-    if (!r) fault_missing("amount", line);
-    return r->value;
-}
 
 // ---------------------------------------------------------------------------------------------
 // Hand line
@@ -291,9 +286,14 @@ constexpr Verb kVerbs[] = {
     {"mucks [", Kind::Cards, ActionType::Muck},
     {"mucks", Kind::Plain, ActionType::Muck},
 };
-// Lines that carry nothing ("Player left the table", "Bob rebuys 3000 chips", "Hero finished 9
-// out of 10 players.", "There is no low hand").
+// Lines that carry nothing, in a hand or before the first ("Player left the table", "Bob rebuys
+// 3000 chips", "Hero finished 9 out of 10 players.", "There is no low hand").
 constexpr string_view kNoteEndings[] = {" left the table", " chips", " players.", " no low hand"};
+bool note_line(string_view line) noexcept {
+    for (const string_view ending : kNoteEndings)
+        if (ends(line, ending)) return true;
+    return false;
+}
 
 // The pot a win names before its amount.
 constexpr string_view kPotWords[] = {"high pot ", "low pot ", "main pot ", "side pot "};
@@ -328,15 +328,18 @@ struct Reader {
                 const string_view after = rest(what, v.phrase.size());
                 switch (v.kind) {
                     case Kind::Post:
-                        put(id, v.type, amount_at(after, line),
+                        put(id, v.type, amount_at(after, line, amount_in),
                             v.type != ActionType::Ante && v.type != ActionType::DeadBlind);
                         break;
-                    case Kind::Wager: put(id, v.type, amount_at(after, line), true); break;
+                    case Kind::Wager:
+                        put(id, v.type, amount_at(after, line, amount_in), true);
+                        break;
                     case Kind::RaiseTo:
-                        put(id, v.type, sum_hundredths(amount_at(after, line), -bets.in(id)), true);
+                        put(id, v.type,
+                            sum_hundredths(amount_at(after, line, amount_in), -bets.in(id)), true);
                         break;
                     case Kind::AllIn: {
-                        const float a = amount_at(after, line);
+                        const float a = amount_at(after, line, amount_in);
                         put(id, bets.all_in(id, a), a, true);
                         break;
                     }
@@ -345,7 +348,7 @@ struct Reader {
                                             v.type == ActionType::Check ? kNoPayload : kNoCards));
                         break;
                     case Kind::Returned: {
-                        const float a = amount_at(after, line);
+                        const float a = amount_at(after, line, amount_in);
                         bets.add(id, -a);
                         put_in = sum_hundredths(put_in, -a);
                         b.push(Action::with_amount(v.type, id, a));
@@ -377,15 +380,13 @@ struct Reader {
             string_view won_text = rest(line, at + kWins.size());
             for (const string_view pot : kPotWords)
                 if (starts(won_text, pot)) won_text.remove_prefix(pot.size());
-            const float a = amount_at(won_text, line);
+            const float a = amount_at(won_text, line, amount_in);
             b.push(Action::with_amount(ActionType::CollectMainPot, id, a));
             p.store().winners.push_back(Winner{id, a, 0});
             won = sum_hundredths(won, a);
             return true;
         }
-        for (const string_view ending : kNoteEndings)
-            if (ends(line, ending)) return true;
-        return false;
+        return note_line(line);
     }
 };
 
@@ -470,7 +471,7 @@ HandOutcome read_hand(HandBuilder& b) {
 }  // namespace
 
 void parse_hands(Parser& parser, Errors errors, std::vector<Rejection>& rejected) {
-    read_hands(parser, "Hand#", errors, rejected, read_hand);
+    read_hands(parser, "Hand#", errors, rejected, read_hand, Leading{true, note_line});
 }
 
 }  // namespace hs::cake

@@ -51,11 +51,6 @@ std::optional<NumberRead> number_in(string_view text) noexcept {
     if (r) r->len += at;
     return r;
 }
-float number_at(string_view text, string_view line) {
-    const auto r = number_in(text);
-    if (!r) fault_missing("amount", line);
-    return r->value;
-}
 
 // ---------------------------------------------------------------------------------------------
 // Hand lines
@@ -286,7 +281,7 @@ struct Reader {
                 break;
             case Kind::Post:
             case Kind::Wager: {
-                const float a = number_at(after, line);
+                const float a = amount_at(after, line, number_in);
                 const bool live = verb->type != ActionType::Ante;
                 if (live) bets.add(id, a);
                 put_in = sum_hundredths(put_in, a);
@@ -298,7 +293,7 @@ struct Reader {
                                     p.store().push_card_set(comma_cards(rest(line, at), line))));
                 break;
             case Kind::Wins: {
-                const float a = number_at(after, line);
+                const float a = amount_at(after, line, number_in);
                 const ActionType type = find_str(after, " from side pot") != npos
                                             ? ActionType::CollectSidePot1
                                             : ActionType::CollectMainPot;

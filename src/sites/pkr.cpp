@@ -198,10 +198,7 @@ struct Reader {
             {Ending(" folds"), ActionType::Fold},
             {Ending(" checks"), ActionType::Check},
         };
-        if (const ActionEnding* e = ending_row(line, kEndings)) {
-            b.push(Action::make(e->type, p.find_player(e->ending.name(line)), kNoCards));
-            return true;
-        }
+        if (push_ending_action(b, line, kEndings)) return true;
         if (const auto a = wager(line)) {
             b.push(*a);
             return true;
@@ -268,10 +265,7 @@ struct Reader {
             {Ending(" doesn't show"), ActionType::Muck},
             {Ending(" mucks"), ActionType::Muck},
         };
-        if (const ActionEnding* e = ending_row(line, kEndings)) {
-            b.push(Action::make(e->type, p.find_player(e->ending.name(line)), kNoCards));
-            return true;
-        }
+        if (push_ending_action(b, line, kEndings)) return true;
         if (find_str(line, " shows [") != npos) {
             begin_showdown();
             return show(line);
@@ -504,10 +498,13 @@ HandOutcome read_hand(HandBuilder& b) {
     return b.finish();
 }
 
+// The table line a hand writes before its hand line is no fragment of a hand.
+bool table_line(string_view line) noexcept { return starts(line, "Table #"); }
+
 }  // namespace
 
 void parse_hands(Parser& parser, Errors errors, std::vector<Rejection>& rejected) {
-    read_hands(parser, "Starting Hand #", errors, rejected, read_hand);
+    read_hands(parser, "Starting Hand #", errors, rejected, read_hand, Leading{true, table_line});
 }
 
 }  // namespace hs::pkr

@@ -528,12 +528,7 @@ string_view hand_line(HandBuilder& b, string_view line) {
     h.big_blind = bb->value;
 
     // The date after the last "- ", then its zone.
-    const size_t dash = rfind_str(line, "- ");
-    const auto date = dash == npos ? std::nullopt : fixed_date(rest(line, dash + 2));
-    if (!date) fault_missing("date", line);
-    h.start_date = *date;
-    const size_t space = rfind_byte(line, ' ');
-    h.start_utc = utc_start(*date, zone_named(rest(line, space + 1)));
+    date_after_last(h, line, "- ", fixed_date);
     return {};
 }
 

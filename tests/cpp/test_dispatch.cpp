@@ -65,6 +65,11 @@ INSTANTIATE_TEST_SUITE_P(
         SiteCase{"Winamax Poker", Site::Winamax}, SiteCase{"Stage #1", Site::Absolute},
         SiteCase{"#Game No : 1", Site::PacificPoker}, SiteCase{"Poker Hand #1", Site::GGPoker},
         SiteCase{"MERGE_GAME x", Site::PokerTracker}, SiteCase{"Hand#1", Site::Cake},
+        // PokerTracker's other layouts; a Cake history that begins with notices or a hand's end.
+        SiteCase{"Merge Game #1", Site::PokerTracker}, SiteCase{"GAME #1", Site::PokerTracker},
+        SiteCase{"** Game ID 1", Site::PokerTracker}, SiteCase{"** Hand # 1", Site::PokerTracker},
+        SiteCase{"EverestPoker Game #1", Site::PokerTracker},
+        SiteCase{"Player left the table\r\nBob: folds\r\nHand#1", Site::Cake},
         SiteCase{"\xEF\xBB\xBF\xC3\xAF\xC2\xBB\xC2\xBFHand#1", Site::Cake},
         SiteCase{"Table #1", Site::Pkr}, SiteCase{"Game started at", Site::Winning},
         SiteCase{"#0", Site::KingsClub}, SiteCase{"#\xD9\xA3", Site::KingsClub},
@@ -127,7 +132,10 @@ INSTANTIATE_TEST_SUITE_P(
         // A PokerNow header is the whole first line; an archive's opening line is Full Tilt's
         // only before a Full Tilt hand.
         ErrorCase{"entry,at,orders\n", "entry,at,orders"}, ErrorCase{"BEGIN\nx", "BEGIN"},
-        ErrorCase{"Ignition Hand", "Ignition Hand"}));
+        ErrorCase{"Ignition Hand", "Ignition Hand"},
+        // A Cake hand line is looked for in the first 16 KiB only, at the start of a line.
+        ErrorCase{"x\n" + std::string(16 * 1024, 'y') + "\nHand#1", "x"},
+        ErrorCase{"x Hand#1", "x Hand#1"}));
 
 TEST(Dispatch, SingleLinePokerStarsTextIsAFault) {
     for (const char* text :

@@ -27,8 +27,9 @@ REPLACEMENTS = (
 # "Bodog UK Hand #"...), 888poker's ("#Game No"), PartyPoker's ("***** Hand History"), Full
 # Tilt's ("Full Tilt Poker Game #", "FullTiltPoker Game #", "Full Tilt Hand #"), PokerNow's
 # (a log row '"-- starting hand #1 ...'), BetOnline's and Everleaf's rooms' ("BetOnline Poker
-# Game #", "PayNoRake Game #", "Everleaf Gaming "...), Absolute's ("Stage #") and KingsClub's
-# ("#3264632: "), after any white space or byte-order mark.
+# Game #", "PayNoRake Game #", "Everleaf Gaming "...), PokerTracker's layouts' ("MERGE_GAME ",
+# "Merge Game #", "GAME #", "** Game ID ", "** Hand # ", "EverestPoker "), Absolute's ("Stage #")
+# and KingsClub's ("#3264632: "), after any white space or byte-order mark.
 # The white space is Unicode's White_Space.
 _WHITE = "\t\n\x0b\x0c\r \x85\xa0\u1680\u2000-\u200a\u2028\u2029\u202f\u205f\u3000\ufeff"
 HAND_START = re.compile(
@@ -36,6 +37,7 @@ HAND_START = re.compile(
     "(?:Game )?Hand #|(?:Bovada|Ignition|Bodog(?: UK|\\.\\w+)?) Hand #|#Game No"
     "|\\*\\*\\*\\*\\* Hand|Full Tilt Poker |FullTiltPoker Ga|Full Tilt Hand #|\"?-- starting hand"
     "|Run It Once |PokerMaster |PokerBros |Game #\\d+: |Starting Hand #|MERGE_GAME "
+    "|Merge Game #|GAME #|\\*\\* Game ID |\\*\\* Hand # |EverestPoker "
     "|(?:BetOnline Poker|ActionPoker\\.com|Gear Poker|PayNoRake) Game #"
     "|Everleaf Gaming |- - Grand Poker - Game #|Partouche Poker |(?:\u00ef\u00bb\u00bf)*Hand#"
     "|Stage #|#\\d)")

@@ -61,6 +61,12 @@ CONTRADICTIONS = {
     **dict.fromkeys((("tour__NLHE-USD-SNG-2-201111.Merge.txt", hand) for hand in (
         "4290961700035", "4290961700036", "4290961700040", "4290961700041", "4290961700043",
         "4291306800008")), "'wins' beyond the chips put in, an all-in written as the whole stack"),
+    # PokerTracker's iPoker layout of a sit-and-go: a bet or raise beyond the chips left, which
+    # the hand's "Total pot" counts whole.
+    ("tour__NLHE-USD-SNG-2-201106.iPoker.txt", "3616779771"):
+        "'Raise (NF) $1,615.00' from '$1,615.00 in chips' after an ante of 25 and a blind of 200",
+    ("tour__NLHE-USD-SNG-2-201106.iPoker.txt", "3616973070"):
+        "'Bet $2,172.60' from '$2,332.60 in chips' after calls of 40 and 160",
     # BetOnline: pots awarded inside a round ("Total pot 0.42 | Rake 0.04") that the summary's
     # total leaves out or no line gives to anyone, and lines the anonymised files dropped.
     ("cash__NLHE-10max-USD-0.01-0.02-201605.3.way.allin.txt", "1606125823"):

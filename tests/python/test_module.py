@@ -56,7 +56,7 @@ def test_panic_exception_derives_directly_from_base_exception():
     # `except Exception` lets it through.
     with pytest.raises(PanicException):
         try:
-            parse_str("Stage #1: Holdem")
+            parse_str("#1: Limit Drawmaha - 1/2")  # a game no reader reads
         except Exception:
             pytest.fail("PanicException was caught as an Exception")
 
