@@ -1,11 +1,12 @@
 """The throughput figures side by side, in one run, in CPU time (page faults included):
 
-  - the C++ parse against a memchr line scan of the same bytes, and the writers in C++
-    (bench_scan on the PokerStars corpus concatenated to --mb megabytes, 200 by default);
+  - the C++ parse against a memchr line scan of the same bytes, the writers, the hand facts'
+    replay alone (hands per second) and the Arrow tables over the parse, in C++ (bench_scan on
+    the PokerStars corpus concatenated to --mb megabytes, 200 by default);
   - to_json / to_ohh from Python (MB of output per CPU second), as bytes (as_bytes=True), to a
     file (path=..., the kernel's copy into the page cache included) and as str;
   - parse_path and parse_str of the same text against the parse of its bytes (a str whose UTF-8
-    CPython already holds, where bytes are not accepted);
+    CPython already holds, where bytes are not accepted), and view.to_arrow() against it;
   - parse_str of a new str that holds non-ASCII text (CPython encodes it to UTF-8 first);
   - one large file (--big-mb, 1000 by default): CPU time over wall time of parse_path;
   - read_tables(jobs=1) against parse_paths(jobs=1), on every corpus text (--batch-mb, 100 by
@@ -85,6 +86,8 @@ def single_text(args) -> None:
               f"({float(scan['memchr_scan_mb_s']):.0f} MB/s)")
         print(f"C++ writers: to_json {float(scan['json_out_mb_s']):.0f} MB/s out, "
               f"to_ohh {float(scan['ohh_out_mb_s']):.0f} MB/s")
+        print(f"C++ hand facts alone: {float(scan['facts_hands_s']) / 1e6:.2f}M hands/s; the "
+              f"Arrow tables (facts included) {float(scan['arrow_over_parse']):.2f}x the parse")
 
         text = data.decode("utf-8")
         handscribe.parse_str(text)  # CPython keeps the str's UTF-8 from now on
@@ -96,6 +99,8 @@ def single_text(args) -> None:
         t_path, _ = cpu_best(args.runs, lambda: handscribe.parse_path(str(path)))
         print(f"parse_str ({base}): {mb / t_base:.0f} MB/s; parse_str(str) "
               f"{t_str / t_base:.2f}x, parse_path {t_path / t_base:.2f}x that")
+        t_arrow, _ = cpu_best(args.runs, view.to_arrow)
+        print(f"view.to_arrow(): {t_arrow / t_base:.2f}x the parse")
         t_new = float("inf")
         for _ in range(args.runs):
             fresh = data.decode("utf-8")  # a new str: no UTF-8 held yet

@@ -45,6 +45,7 @@ inline void check(ArrowErrorCode code, std::string_view what = "arrow call") {
 // Buffers
 // ---------------------------------------------------------------------------------------------
 
+// Bytes appended at the end (the values of strings and lists).
 class Buffer {
   public:
     Buffer() noexcept { ArrowBufferInit(&b_); }
@@ -60,7 +61,7 @@ class Buffer {
         std::memcpy(b_.data + b_.size_bytes, &v, sizeof v);
         b_.size_bytes += static_cast<std::int64_t>(sizeof v);
     }
-    void bytes(std::string_view s) {
+    [[gnu::always_inline]] void bytes(std::string_view s) {
         room(s.size());
         if (!s.empty()) std::memcpy(b_.data + b_.size_bytes, s.data(), s.size());
         b_.size_bytes += static_cast<std::int64_t>(s.size());
@@ -79,39 +80,95 @@ class Buffer {
     ArrowBuffer b_;
 };
 
-class Bits {
+// One value of type T per row, written at the row's index: a capacity test and a store, no
+// size to keep per value (the table counts the rows once for all its columns).
+template <class T>
+class Slots {
   public:
-    Bits() noexcept { ArrowBitmapInit(&m_); }
-    Bits(const Bits&) = delete;
-    Bits& operator=(const Bits&) = delete;
-    ~Bits() { ArrowBitmapReset(&m_); }
+    Slots() noexcept { ArrowBufferInit(&b_); }
+    Slots(const Slots&) = delete;
+    Slots& operator=(const Slots&) = delete;
+    ~Slots() { ArrowBufferReset(&b_); }
 
-    // One bit per row: a zero byte opens every eighth bit (nanoarrow's general append is slow
-    // for single bits).
-    [[gnu::always_inline]] void push(bool v) {
-        const std::int64_t i = m_.size_bits;
-        ArrowBuffer& bytes = m_.buffer;
-        if ((i & 7) == 0 || bytes.size_bytes == 0) {  // the second test only guards the write
-            if (bytes.size_bytes == bytes.capacity_bytes) [[unlikely]]
-                check(ArrowBufferReserve(&bytes, 1));
-            bytes.data[bytes.size_bytes++] = 0;
-        }
-        if (v) bytes.data[bytes.size_bytes - 1] |= static_cast<std::uint8_t>(1 << (i & 7));
-        m_.size_bits = i + 1;
+    [[gnu::always_inline]] void set(std::int64_t i, T v) {
+        if (static_cast<std::uint64_t>(i) >= static_cast<std::uint64_t>(capacity_)) [[unlikely]]
+            grow(i + 1);
+        std::memcpy(b_.data + i * static_cast<std::int64_t>(sizeof(T)), &v, sizeof v);
     }
-    void reserve(std::int64_t bits) { check(ArrowBitmapReserve(&m_, bits)); }
-    void move_into(ArrowArray* a, std::int64_t i) {
-        check(ArrowArraySetBuffer(a, i, &m_.buffer));
-        m_.size_bits = 0;
+    // Room for slots 0 .. n-1.
+    void reserve(std::int64_t n) {
+        if (n > capacity_) grow(n);
     }
-    void move_validity_into(ArrowArray* a) { ArrowArraySetValidityBitmap(a, &m_); }
-    void clear() noexcept { ArrowBitmapReset(&m_); }
+    const T* data() const noexcept { return reinterpret_cast<const T*>(b_.data); }
+    // Hands slots 0 .. n-1, every one of them set, to buffer i of an array; this starts empty
+    // again.
+    void move_into(ArrowArray* a, std::int64_t i, std::int64_t n) {
+        if (n > capacity_) fault_index(static_cast<std::size_t>(n), capacity_);
+        b_.size_bytes = n * static_cast<std::int64_t>(sizeof(T));
+        check(ArrowArraySetBuffer(a, i, &b_));
+        capacity_ = 0;
+    }
 
   private:
-    ArrowBitmap m_;
+    [[gnu::noinline]] void grow(std::int64_t n) {
+        const std::int64_t want = std::max(n, 2 * capacity_);
+        check(ArrowBufferReserve(&b_, want * static_cast<std::int64_t>(sizeof(T))));
+        capacity_ = b_.capacity_bytes / static_cast<std::int64_t>(sizeof(T));
+    }
+
+    ArrowBuffer b_;              // size_bytes stays 0 until the move
+    std::int64_t capacity_ = 0;  // slots
 };
 
-// Offsets of a variable-length column: 32-bit, starting at 0.
+// Flags of rows, a byte each while the batch fills (one store per row), packed into an Arrow
+// bitmap when it is handed over. The bytes are kept for the next batch.
+class Flags {
+  public:
+    [[gnu::always_inline]] void set(std::int64_t i, bool v) {
+        if (static_cast<std::uint64_t>(i) >= bytes_.size()) [[unlikely]]
+            grow(static_cast<std::size_t>(i) + 1);
+        bytes_[static_cast<std::size_t>(i)] = v;
+    }
+    void reserve(std::int64_t n) {
+        if (static_cast<std::uint64_t>(n) > bytes_.size()) grow(static_cast<std::size_t>(n));
+    }
+    // The flags of rows 0 .. n-1 as a bitmap (bit i of byte i / 8 for row i); the number of
+    // rows whose flag is false.
+    std::int64_t pack(std::int64_t n, ArrowBuffer* out) const {
+        if (static_cast<std::uint64_t>(n) > bytes_.size())
+            fault_index(static_cast<std::size_t>(n), bytes_.size());
+        const auto count = static_cast<std::size_t>(n);
+        check(ArrowBufferReserve(out, static_cast<std::int64_t>((count + 7) / 8)));
+        std::uint8_t* bits = out->data;
+        std::size_t set = 0;
+        std::size_t i = 0;
+        // Eight bytes of 0 or 1 at once: one product gathers byte k's low bit at bit 56 + k,
+        // another sums the bytes in the top one.
+        for (; i + 8 <= count; i += 8) {
+            std::uint64_t word;
+            std::memcpy(&word, bytes_.data() + i, 8);
+            bits[i / 8] = static_cast<std::uint8_t>((word * 0x0102040810204080ULL) >> 56);
+            set += static_cast<std::size_t>((word * 0x0101010101010101ULL) >> 56);
+        }
+        if (i < count) {
+            std::uint8_t last = 0;
+            for (std::size_t k = 0; i + k < count; ++k) {
+                last |= static_cast<std::uint8_t>(bytes_[i + k] << k);
+                set += bytes_[i + k];
+            }
+            bits[i / 8] = last;
+        }
+        out->size_bytes = static_cast<std::int64_t>((count + 7) / 8);
+        return n - static_cast<std::int64_t>(set);
+    }
+
+  private:
+    [[gnu::noinline]] void grow(std::size_t n) { bytes_.resize(std::max(n, 2 * bytes_.size())); }
+
+    std::vector<std::uint8_t> bytes_;  // 0 or 1
+};
+
+// Offsets of a variable-length column: 32-bit, starting at 0, appended one per item.
 class Offsets {
   public:
     Offsets() { buf_.push(std::int32_t{0}); }
@@ -124,10 +181,29 @@ class Offsets {
         buf_.move_into(a, i);
         buf_.push(std::int32_t{0});
     }
-    void reserve(std::int64_t rows) { buf_.reserve(rows * 4); }
+    void reserve(std::int64_t items) { buf_.reserve(items * 4); }
 
   private:
     Buffer buf_;
+};
+
+// Offsets of a variable-length column with one item per row: the end of row i in slot i + 1.
+class RowOffsets {
+  public:
+    [[gnu::always_inline]] void set(std::int64_t row, std::int64_t end) {
+        constexpr std::int64_t kMax = std::numeric_limits<std::int32_t>::max();
+        if (end > kMax) [[unlikely]]
+            fault_index(static_cast<std::size_t>(end), kMax);
+        slots_.set(row + 1, static_cast<std::int32_t>(end));
+    }
+    void reserve(std::int64_t rows) { slots_.reserve(rows + 1); }
+    void move_into(ArrowArray* a, std::int64_t i, std::int64_t rows) {
+        slots_.set(0, 0);
+        slots_.move_into(a, i, rows + 1);
+    }
+
+  private:
+    Slots<std::int32_t> slots_;
 };
 
 // A string array holding `names` (the values of a dictionary).
@@ -149,14 +225,20 @@ void fill_names(ArrowArray* a, const std::vector<std::string>& names) {
 // ---------------------------------------------------------------------------------------------
 
 class Column;
-using Registry = std::vector<Column*>;
+// The columns of a table, and its rows in the batch being filled: every column writes the
+// values of row `rows`, then the table counts the row.
+struct Registry {
+    std::vector<Column*> columns;
+    std::int64_t rows = 0;
+};
 
-// One column of a table: its field in the schema and the rows appended since the last batch.
-// Nullable columns keep a validity bit per row and drop the bitmap when no row is null.
+// One column of a table: its field in the schema and its values of the batch's rows.
+// Nullable columns keep a validity flag per row and drop the bitmap when no row is null.
 class Column {
   public:
-    Column(Registry& registry, const char* name, bool nullable) : name_(name), nullable_(nullable) {
-        registry.push_back(this);
+    Column(Registry& registry, const char* name, bool nullable)
+        : rows_(&registry.rows), name_(name), nullable_(nullable) {
+        registry.columns.push_back(this);
     }
     Column(const Column&) = delete;
     Column& operator=(const Column&) = delete;
@@ -167,69 +249,71 @@ class Column {
         if (!nullable_) s->flags &= ~ARROW_FLAG_NULLABLE;
         type(s);
     }
-    // Room for `rows` more rows, so that a batch grows its buffers once.
-    void reserve(std::int64_t rows) {
+    // Room for `more` rows after those filled, so that a batch grows its buffers once.
+    void reserve(std::int64_t more) {
+        const std::int64_t rows = *rows_ + more;
         if (nullable_) valid_.reserve(rows);
-        reserve_data(rows);
+        reserve_data(rows, more);
     }
-    // Moves the rows into `a` (made from field()) and starts a new batch.
+    // Moves the batch's rows into `a` (made from field()) and starts a new batch.
     void move_into(ArrowArray* a) {
-        data_into(a);
-        if (nulls_ != 0) {
-            valid_.move_validity_into(a);
-        } else {
-            valid_.clear();
+        const std::int64_t rows = *rows_;
+        data_into(a, rows);
+        std::int64_t nulls = 0;
+        if (nullable_) {
+            ArrowBitmap bitmap;
+            ArrowBitmapInit(&bitmap);
+            nulls = valid_.pack(rows, &bitmap.buffer);
+            if (nulls != 0) {
+                bitmap.size_bits = rows;
+                ArrowArraySetValidityBitmap(a, &bitmap);
+            } else {
+                ArrowBitmapReset(&bitmap);
+            }
         }
-        a->length = rows_;
-        a->null_count = nulls_;
-        rows_ = 0;
-        nulls_ = 0;
+        a->length = rows;
+        a->null_count = nulls;
     }
 
   protected:
     virtual void type(ArrowSchema* s) const = 0;
-    virtual void data_into(ArrowArray* a) = 0;
-    virtual void reserve_data(std::int64_t rows) = 0;
-    [[gnu::always_inline]] void row(bool valid) {
-        ++rows_;
+    virtual void data_into(ArrowArray* a, std::int64_t rows) = 0;
+    virtual void reserve_data(std::int64_t rows, std::int64_t more) = 0;
+    [[gnu::always_inline]] void valid(std::int64_t r, bool v) {
         if (!nullable_) {
-            if (!valid) fault_unreachable("null in a column without nulls");
+            if (!v) fault_unreachable("null in a column without nulls");
             return;
         }
-        valid_.push(valid);
-        nulls_ += valid ? 0 : 1;
+        valid_.set(r, v);
     }
 
   private:
+    const std::int64_t* rows_;
     const char* name_;
     bool nullable_;
-    std::int64_t rows_ = 0;
-    std::int64_t nulls_ = 0;
-    Bits valid_;
+    Flags valid_;
 };
 
 template <class T, ArrowType kType>
 class Numbers : public Column {
   public:
     using Column::Column;
-    [[gnu::always_inline]] void push(T v) {
-        data_.push(v);
-        row(true);
+    [[gnu::always_inline]] void push(std::int64_t r, T v) {
+        data_.set(r, v);
+        valid(r, true);
     }
-    [[gnu::always_inline]] void push(std::optional<T> v) {
-        data_.push(v.value_or(T{}));
-        row(v.has_value());
+    [[gnu::always_inline]] void push(std::int64_t r, std::optional<T> v) {
+        data_.set(r, v.value_or(T{}));
+        valid(r, v.has_value());
     }
 
   protected:
     void type(ArrowSchema* s) const override { check(ArrowSchemaSetType(s, kType)); }
-    void data_into(ArrowArray* a) override { data_.move_into(a, 1); }
-    void reserve_data(std::int64_t rows) override {
-        data_.reserve(rows * static_cast<std::int64_t>(sizeof(T)));
-    }
+    void data_into(ArrowArray* a, std::int64_t rows) override { data_.move_into(a, 1, rows); }
+    void reserve_data(std::int64_t rows, std::int64_t) override { data_.reserve(rows); }
 
   private:
-    Buffer data_;
+    Slots<T> data_;
 };
 
 using UInt8s = Numbers<std::uint8_t, NANOARROW_TYPE_UINT8>;
@@ -251,48 +335,58 @@ class Timestamps : public Numbers<std::int64_t, NANOARROW_TYPE_INT64> {
 class Bools : public Column {
   public:
     using Column::Column;
-    [[gnu::always_inline]] void push(bool v) {
-        data_.push(v);
-        row(true);
+    [[gnu::always_inline]] void push(std::int64_t r, bool v) {
+        data_.set(r, v);
+        valid(r, true);
     }
 
   protected:
     void type(ArrowSchema* s) const override { check(ArrowSchemaSetType(s, NANOARROW_TYPE_BOOL)); }
-    void data_into(ArrowArray* a) override { data_.move_into(a, 1); }
-    void reserve_data(std::int64_t rows) override { data_.reserve(rows); }
+    void data_into(ArrowArray* a, std::int64_t rows) override {
+        ArrowBuffer bits;
+        ArrowBufferInit(&bits);
+        try {
+            data_.pack(rows, &bits);
+        } catch (...) {
+            ArrowBufferReset(&bits);
+            throw;
+        }
+        check(ArrowArraySetBuffer(a, 1, &bits));
+    }
+    void reserve_data(std::int64_t rows, std::int64_t) override { data_.reserve(rows); }
 
   private:
-    Bits data_;
+    Flags data_;
 };
 
 class Strings : public Column {
   public:
     using Column::Column;
-    [[gnu::always_inline]] void push(std::string_view v) {
+    [[gnu::always_inline]] void push(std::int64_t r, std::string_view v) {
         data_.bytes(v);
-        offsets_.push(data_.size());
-        row(true);
+        offsets_.set(r, data_.size());
+        valid(r, true);
     }
-    void push_null() {
-        offsets_.push(data_.size());
-        row(false);
+    void push_null(std::int64_t r) {
+        offsets_.set(r, data_.size());
+        valid(r, false);
     }
 
   protected:
     void type(ArrowSchema* s) const override {
         check(ArrowSchemaSetType(s, NANOARROW_TYPE_STRING));
     }
-    void data_into(ArrowArray* a) override {
-        offsets_.move_into(a, 1);
+    void data_into(ArrowArray* a, std::int64_t rows) override {
+        offsets_.move_into(a, 1, rows);
         data_.move_into(a, 2);
     }
-    void reserve_data(std::int64_t rows) override {
+    void reserve_data(std::int64_t rows, std::int64_t more) override {
         offsets_.reserve(rows);
-        data_.reserve(rows * 16);  // ids and names are short
+        data_.reserve(more * 16);  // ids and names are short
     }
 
   private:
-    Offsets offsets_;
+    RowOffsets offsets_;
     Buffer data_;
 };
 
@@ -308,30 +402,29 @@ class Dictionary : public Column {
   public:
     Dictionary(Registry& r, const char* name, bool nullable, std::vector<std::string> values = {})
         : Column(r, name, nullable), values_(std::move(values)) {}
-    [[gnu::always_inline]] void push(std::size_t index) {
-        if (index >= values_.size()) fault_index(index, values_.size());
-        data_.push(static_cast<Index>(index));
-        row(true);
+    [[gnu::always_inline]] void push(std::int64_t r, std::size_t index) {
+        if (index >= values_.size()) [[unlikely]]
+            fault_index(index, values_.size());
+        data_.set(r, static_cast<Index>(index));
+        valid(r, true);
     }
-    void push_null() {
-        data_.push(Index{0});
-        row(false);
+    void push_null(std::int64_t r) {
+        data_.set(r, Index{0});
+        valid(r, false);
     }
 
   protected:
     void type(ArrowSchema* s) const override { dictionary_type(s, kIndexType); }
-    void data_into(ArrowArray* a) override {
-        data_.move_into(a, 1);
+    void data_into(ArrowArray* a, std::int64_t rows) override {
+        data_.move_into(a, 1, rows);
         fill_names(a->dictionary, values_);
     }
-    void reserve_data(std::int64_t rows) override {
-        data_.reserve(rows * static_cast<std::int64_t>(sizeof(Index)));
-    }
+    void reserve_data(std::int64_t rows, std::int64_t) override { data_.reserve(rows); }
 
     std::vector<std::string> values_;
 
   private:
-    Buffer data_;
+    Slots<Index> data_;
 };
 
 // A fixed list of names: the index is the enumeration's code.
@@ -352,8 +445,8 @@ class Labels : public Dictionary<std::int32_t, NANOARROW_TYPE_INT32> {
     }
 
   protected:
-    void data_into(ArrowArray* a) override {
-        Dictionary::data_into(a);
+    void data_into(ArrowArray* a, std::int64_t rows) override {
+        Dictionary::data_into(a, rows);
         values_.clear();
         index_.clear();
     }
@@ -414,27 +507,22 @@ class CardValues {
 class CardLists : public Column {
   public:
     using Column::Column;
-    void push(const CardSet& set) {
-        if (set.count == 0) {
-            offsets_.push(cards_.count());
-            row(false);
-            return;
-        }
-        cards_.push(set);
-        offsets_.push(cards_.count());
-        row(true);
+    void push(std::int64_t r, const CardSet& set) {
+        if (set.count != 0) cards_.push(set);
+        offsets_.set(r, cards_.count());
+        valid(r, set.count != 0);
     }
 
   protected:
     void type(ArrowSchema* s) const override { card_list_type(s); }
-    void data_into(ArrowArray* a) override {
-        offsets_.move_into(a, 1);
+    void data_into(ArrowArray* a, std::int64_t rows) override {
+        offsets_.move_into(a, 1, rows);
         cards_.move_into(a->children[0]);
     }
-    void reserve_data(std::int64_t rows) override { offsets_.reserve(rows); }
+    void reserve_data(std::int64_t rows, std::int64_t) override { offsets_.reserve(rows); }
 
   private:
-    Offsets offsets_;
+    RowOffsets offsets_;
     CardValues cards_;
 };
 
@@ -447,9 +535,9 @@ class Boards : public Column {
         board_offsets_.push(cards_.count());
         ++boards_;
     }
-    void end_row() {
-        offsets_.push(boards_);
-        row(true);
+    void end_row(std::int64_t r) {
+        offsets_.set(r, boards_);
+        valid(r, true);
     }
 
   protected:
@@ -457,8 +545,8 @@ class Boards : public Column {
         check(ArrowSchemaSetType(s, NANOARROW_TYPE_LIST));
         card_list_type(s->children[0]);
     }
-    void data_into(ArrowArray* a) override {
-        offsets_.move_into(a, 1);
+    void data_into(ArrowArray* a, std::int64_t rows) override {
+        offsets_.move_into(a, 1, rows);
         ArrowArray* boards = a->children[0];
         board_offsets_.move_into(boards, 1);
         cards_.move_into(boards->children[0]);
@@ -466,15 +554,14 @@ class Boards : public Column {
         boards->null_count = 0;
         boards_ = 0;
     }
-    void reserve_data(std::int64_t rows) override { offsets_.reserve(rows); }
+    void reserve_data(std::int64_t rows, std::int64_t) override { offsets_.reserve(rows); }
 
   private:
-    Offsets offsets_;
+    RowOffsets offsets_;
     Offsets board_offsets_;
     CardValues cards_;
     std::int64_t boards_ = 0;
 };
-
 // ---------------------------------------------------------------------------------------------
 // Tables
 // ---------------------------------------------------------------------------------------------
@@ -505,42 +592,48 @@ class Table {
     Table& operator=(const Table&) = delete;
 
     void schema(ArrowSchema* out) const {
+        const std::vector<Column*>& columns = columns_.columns;
         ArrowSchemaInit(out);
-        check(ArrowSchemaSetTypeStruct(out, static_cast<std::int64_t>(columns_.size())));
-        for (std::size_t i = 0; i < columns_.size(); ++i) columns_[i]->field(out->children[i]);
+        check(ArrowSchemaSetTypeStruct(out, static_cast<std::int64_t>(columns.size())));
+        for (std::size_t i = 0; i < columns.size(); ++i) columns[i]->field(out->children[i]);
     }
     void finish(std::vector<OwnedArray>& batches) {
+        const std::vector<Column*>& columns = columns_.columns;
         OwnedSchema s;
         schema(&s.raw);
         OwnedArray batch;
         ArrowError error{};
         check(ArrowArrayInitFromSchema(&batch.raw, &s.raw, &error), error.message);
-        for (std::size_t i = 0; i < columns_.size(); ++i)
-            columns_[i]->move_into(batch.raw.children[i]);
-        batch.raw.length = rows_;
+        for (std::size_t i = 0; i < columns.size(); ++i)
+            columns[i]->move_into(batch.raw.children[i]);
+        batch.raw.length = columns_.rows;
         batch.raw.null_count = 0;
         check(ArrowArrayFinishBuildingDefault(&batch.raw, &error), error.message);
         batches.push_back(std::move(batch));
-        rows_ = 0;
+        columns_.rows = 0;
     }
 
+    // Room for `rows` more rows.
     void reserve(std::int64_t rows) {
-        for (Column* c : columns_) c->reserve(rows);
+        for (Column* c : columns_.columns) c->reserve(rows);
     }
 
   protected:
+    // Each table's add writes a row's every column, then counts it (++rows_).
     Registry columns_;
-    std::int64_t rows_ = 0;  // each table's add counts its own rows
+    std::int64_t& rows_ = columns_.rows;
 };
 
 // The columns every table starts with: the hand they belong to.
 struct HandKey {
     explicit HandKey(Registry& r)
         : site(r, "site", false, site_names()), hand_id(r, "hand_id", false) {}
-    void push(const HandStore& store, const Header& h) { push(h.site, store.text_of(h.id)); }
-    void push(Site s, std::string_view id) {
-        site.push(static_cast<std::size_t>(s));
-        hand_id.push(id);
+    void push(std::int64_t r, const HandStore& store, const Header& h) {
+        push(r, h.site, store.text_of(h.id));
+    }
+    [[gnu::always_inline]] void push(std::int64_t r, Site s, std::string_view id) {
+        site.push(r, static_cast<std::size_t>(s));
+        hand_id.push(r, id);
     }
     Names site;
     Strings hand_id;
@@ -681,12 +774,25 @@ const CardSet& board_street(std::span<const Street> streets, std::size_t k) {
 }
 
 // An ISO 4217 code (see iso_currency); null for none (play money, a tournament without a sign).
-void push_code(Labels& column, std::string_view code) {
+void push_code(Labels& column, std::int64_t r, std::string_view code) {
     if (code.empty()) {
-        column.push_null();
+        column.push_null(r);
     } else {
-        column.push(column.index_of(code));
+        column.push(r, column.index_of(code));
     }
+}
+
+// The payload of each action type, read from a table (payload_kind is a call per action).
+const std::array<PayloadKind, 256> kPayloadKinds = [] {
+    std::array<PayloadKind, 256> kinds{};
+    kinds.fill(PayloadKind::None);
+    for (std::size_t t = 0; t < kActionTypeCount; ++t)
+        kinds[t] = payload_kind(static_cast<ActionType>(t));
+    return kinds;
+}();
+
+inline PayloadKind kind_of(ActionType t) noexcept {
+    return kPayloadKinds[static_cast<std::uint8_t>(t)];
 }
 
 // An amount of the facts, or null.
@@ -694,11 +800,11 @@ std::optional<double> money_or_null(bool has, Money m) {
     return has ? std::optional<double>(money_value(m)) : std::nullopt;
 }
 
-inline void push_source(Labels& column, std::optional<std::size_t> index) {
+inline void push_source(Labels& column, std::int64_t r, std::optional<std::size_t> index) {
     if (index) {
-        column.push(*index);
+        column.push(r, *index);
     } else {
-        column.push_null();
+        column.push_null(r);
     }
 }
 
@@ -707,57 +813,58 @@ void HandsTable::add(const HandStore& store, const Hand& hand, const facts::Repl
     const Header& h = hand.header;
     const facts::HandFacts& f = facts.hand();
     const auto players = store.resolve(store.players, h.players);
-    key.push(store, h);
-    started_at.push(start_time(h));
-    table.push(store.text_of(h.table_name));
-    game.push(static_cast<std::size_t>(h.game_type));
-    limit.push(static_cast<std::size_t>(h.bet_type));
-    push_code(currency, iso_currency(h));
-    max_players.push(h.max_players);
-    button_seat.push(button_seat_of(h));
-    small_blind.push(amount_value(h.small_blind));
-    big_blind.push(amount_value(h.big_blind));
-    ante.push(amount_value(h.ante));
+    const std::int64_t r = rows_;
+    key.push(r, store, h);
+    started_at.push(r, start_time(h));
+    table.push(r, store.text_of(h.table_name));
+    game.push(r, static_cast<std::size_t>(h.game_type));
+    limit.push(r, static_cast<std::size_t>(h.bet_type));
+    push_code(currency, r, iso_currency(h));
+    max_players.push(r, h.max_players);
+    button_seat.push(r, button_seat_of(h));
+    small_blind.push(r, amount_value(h.small_blind));
+    big_blind.push(r, amount_value(h.big_blind));
+    ante.push(r, amount_value(h.ante));
     if (h.hero < players.size()) {
-        hero.push(store.text_of(players[h.hero].name));
+        hero.push(r, store.text_of(players[h.hero].name));
     } else {
-        hero.push_null();
+        hero.push_null(r);
     }
-    total_pot.push(money_value(f.total_pot));
-    rake.push(money_value(f.rake));
-    jackpot.push(money_value(f.jackpot));
-    pot_preflop.push(money_value(f.pot_at[0]));
-    pot_flop.push(money_or_null(f.has_pot[1], f.pot_at[1]));
-    pot_turn.push(money_or_null(f.has_pot[2], f.pot_at[2]));
-    pot_river.push(money_or_null(f.has_pot[3], f.pot_at[3]));
+    total_pot.push(r, money_value(f.total_pot));
+    rake.push(r, money_value(f.rake));
+    jackpot.push(r, money_value(f.jackpot));
+    pot_preflop.push(r, money_value(f.pot_at[0]));
+    pot_flop.push(r, money_or_null(f.has_pot[1], f.pot_at[1]));
+    pot_turn.push(r, money_or_null(f.has_pot[2], f.pot_at[2]));
+    pot_river.push(r, money_or_null(f.has_pot[3], f.pot_at[3]));
     const auto flops = store.resolve(store.flops, hand.flops);
     const auto turns = store.resolve(store.turns, hand.turns);
     const auto rivers = store.resolve(store.rivers, hand.rivers);
     const std::size_t count = std::max({flops.size(), turns.size(), rivers.size()});
     for (std::size_t k = 0; k < count; ++k)
         boards.push_board(board_street(flops, k), board_street(turns, k), board_street(rivers, k));
-    boards.end_row();
+    boards.end_row(r);
     if (h.is_tournament()) {
         const Tournament& t = at(store.tournaments, h.tournament);
-        tournament.push(store.text_of(t.id));
-        buy_in_kind.push(static_cast<std::size_t>(t.buy_in_kind));
-        push_code(buy_in_currency, iso_currency(t));
-        buy_in.push(amount_value(t.buy_in));
-        fee.push(amount_value(t.fee));
-        bounty_fee.push(amount_value(t.bounty_fee));
-        level.push(store.text_of(t.level));
-        tournament_name.push(store.text_of(t.name));
+        tournament.push(r, store.text_of(t.id));
+        buy_in_kind.push(r, static_cast<std::size_t>(t.buy_in_kind));
+        push_code(buy_in_currency, r, iso_currency(t));
+        buy_in.push(r, amount_value(t.buy_in));
+        fee.push(r, amount_value(t.fee));
+        bounty_fee.push(r, amount_value(t.bounty_fee));
+        level.push(r, store.text_of(t.level));
+        tournament_name.push(r, store.text_of(t.name));
     } else {
-        tournament.push_null();
-        buy_in_kind.push_null();
-        buy_in_currency.push_null();
-        buy_in.push(std::nullopt);
-        fee.push(std::nullopt);
-        bounty_fee.push(std::nullopt);
-        level.push_null();
-        tournament_name.push_null();
+        tournament.push_null(r);
+        buy_in_kind.push_null(r);
+        buy_in_currency.push_null(r);
+        buy_in.push(r, std::nullopt);
+        fee.push(r, std::nullopt);
+        bounty_fee.push(r, std::nullopt);
+        level.push_null(r);
+        tournament_name.push_null(r);
     }
-    push_source(source, source_index);
+    push_source(source, r, source_index);
     ++rows_;
 }
 
@@ -775,7 +882,10 @@ void PlayersTable::add(const HandStore& store, const Hand& hand, const facts::Re
     auto scan = [&](Span s) {
         for (const Action& a : store.resolve(store.actions, s)) {
             const std::size_t p = a.player_id();
-            if (p < n && shows_holding(a.type()) && cards_[p].count == 0)
+            const ActionType t = a.type();
+            // the player's own hand: no stud up card, no discard (see shows_holding)
+            if (p < n && kind_of(t) == PayloadKind::Cards && t != ActionType::DealtUp &&
+                t != ActionType::Discard && cards_[p].count == 0)
                 cards_[p] = store.cards_of(a.payload());
         }
     };
@@ -788,34 +898,36 @@ void PlayersTable::add(const HandStore& store, const Hand& hand, const facts::Re
     for (std::size_t i = 0; i < n; ++i) {
         const Player& p = players[i];
         const facts::PlayerFacts& f = player_facts[i];
-        key.push(h.site, id);
-        player.push(static_cast<std::uint8_t>(i));
-        name.push(store.text_of(p.name));
-        seat.push(seat_of(p));
-        stack.push(amount_value(p.chips));
-        is_hero.push(i == h.hero);
-        hole_cards.push(cards_[i]);
+        const std::int64_t r = rows_;
+        key.push(r, h.site, id);
+        player.push(r, static_cast<std::uint8_t>(i));
+        name.push(r, store.text_of(p.name));
+        seat.push(r, seat_of(p));
+        stack.push(r, amount_value(p.chips));
+        is_hero.push(r, i == h.hero);
+        hole_cards.push(r, cards_[i]);
         if (f.position == kNone8) {
-            position.push_null();
+            position.push_null(r);
         } else {
-            position.push(f.position);
+            position.push(r, f.position);
         }
-        invested.push(money_value(f.invested));
-        won.push(money_value(f.won));
-        net.push(money_value(f.net));
-        cash_out.push(money_or_null(f.cashed_out, f.cash_out));
-        vpip.push(f.vpip);
-        pfr.push(f.pfr);
-        three_bet.push(f.three_bet);
-        saw_flop.push(f.saw_flop);
-        saw_showdown.push(f.saw_showdown);
-        won_at_showdown.push(f.won_at_showdown);
+        invested.push(r, money_value(f.invested));
+        won.push(r, money_value(f.won));
+        net.push(r, money_value(f.net));
+        cash_out.push(r, money_or_null(f.cashed_out, f.cash_out));
+        vpip.push(r, f.vpip);
+        pfr.push(r, f.pfr);
+        three_bet.push(r, f.three_bet);
+        saw_flop.push(r, f.saw_flop);
+        saw_showdown.push(r, f.saw_showdown);
+        won_at_showdown.push(r, f.won_at_showdown);
         if (f.all_in_round == facts::kNoRound) {
-            all_in_street.push_null();
+            all_in_street.push_null(r);
         } else {
-            all_in_street.push(round_name_index(h.game_type, static_cast<Round>(f.all_in_round)));
+            all_in_street.push(r,
+                               round_name_index(h.game_type, static_cast<Round>(f.all_in_round)));
         }
-        push_source(source, source_index);
+        push_source(source, r, source_index);
         ++rows_;
     }
 }
@@ -842,26 +954,29 @@ void ActionsTable::add_run(const Context& hand, Round round, std::size_t board_i
     for (const Action& a : store.resolve(store.actions, actions)) {
         const ActionType type = a.type();
         const facts::ActionFacts& f = hand.facts.action(store, a);
-        key.push(hand.site, hand.id);
-        this->seq.push(seq++);
-        street.push(round_name_index(hand.game, round));
-        board.push(static_cast<std::uint8_t>(board_index));
-        player.push(a.player_id() < players ? std::optional<std::uint8_t>(a.player_id())
-                                            : std::nullopt);
-        action.push(static_cast<std::size_t>(type));
-        const PayloadKind kind = payload_kind(type);
+        const std::int64_t r = rows_;
+        key.push(r, hand.site, hand.id);
+        this->seq.push(r, seq++);
+        street.push(r, round_name_index(hand.game, round));
+        board.push(r, static_cast<std::uint8_t>(board_index));
+        player.push(
+            r, a.player_id() < players ? std::optional<std::uint8_t>(a.player_id()) : std::nullopt);
+        action.push(r, static_cast<std::size_t>(type));
+        const PayloadKind kind = kind_of(type);
         if (kind == PayloadKind::Amount) {
-            amount.push(amount_value(a.amount()));
+            amount.push(r, amount_value(a.amount()));
+        } else if (kind == PayloadKind::Cards || kind == PayloadKind::None) {
+            amount.push(r, std::optional<double>());
         } else if (const auto value = store.amount_of(a)) {
-            amount.push(amount_value(*value));
+            amount.push(r, amount_value(*value));
         } else {
-            amount.push(std::optional<double>());
+            amount.push(r, std::optional<double>());
         }
-        chips.push(money_or_null(f.has_chips, f.chips));
-        to.push(money_or_null(f.has_to, f.to));
-        all_in.push(f.all_in);
-        cards.push(kind == PayloadKind::Cards ? store.cards_of(a.payload()) : CardSet::empty());
-        push_source(source, hand.source);
+        chips.push(r, money_or_null(f.has_chips, f.chips));
+        to.push(r, money_or_null(f.has_to, f.to));
+        all_in.push(r, f.all_in);
+        cards.push(r, kind == PayloadKind::Cards ? store.cards_of(a.payload()) : CardSet::empty());
+        push_source(source, r, hand.source);
         ++rows_;
     }
 }
