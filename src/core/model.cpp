@@ -43,6 +43,11 @@ std::string_view mixed_game_name(MixedGame m) noexcept {
 
 std::size_t round_name_index(GameType g, Round r) noexcept {
     const auto plain = static_cast<std::size_t>(r);
+    if (g == GameType::FiveCardStud) {
+        // second (17), then third (8) to fifth (10)
+        const std::size_t b = betting_index(r);
+        return b == 0 ? 17 : b < 4 ? 7 + b : plain;
+    }
     if (is_stud(g)) {
         // third (8) to sixth (11), then seventh (7)
         const std::size_t b = betting_index(r);
@@ -486,6 +491,7 @@ std::optional<float> HandStore::amount_of(const Action& a) const {
         case PayloadKind::Finish: return finish_of(a.payload()).prize;
         case PayloadKind::Bounty: return bounty_of(a.payload()).amount;
         case PayloadKind::Purchase: return purchase_of(a.payload()).chips;
+        case PayloadKind::Count: return static_cast<float>(a.payload());
         default: return std::nullopt;
     }
 }

@@ -630,8 +630,8 @@ struct HandStore {
     };
     PurchaseValue purchase_of(std::uint32_t payload) const;
     // What an action moves, as the tables give it: the amount of an Amount payload, a cash-out's
-    // amount, a Finish's prize, a bounty won, the chips of a Rebuy or AddOn; nullopt for the
-    // others.
+    // amount, a Finish's prize, a bounty won, the chips of a Rebuy or AddOn, the number of cards
+    // of a Draw; nullopt for the others.
     std::optional<float> amount_of(const Action& a) const;
     // Message of a Say or Entry payload in a hand whose parsing began at text_start.
     std::string_view message_of(std::uint32_t payload, std::uint64_t text_start) const;
@@ -661,16 +661,25 @@ constexpr std::size_t betting_index(Round r) noexcept {
         default: return kNoBettingRound;
     }
 }
-// The name of a round in a game: stud's streets are "third" to "seventh", a draw game's rounds
-// "deal", "first_draw", "second_draw", "third_draw"; a flop game's are kRoundNames.
+// The name of a round in a game: seven-card stud's streets are "third" to "seventh", five-card
+// stud's "second" to "fifth", a draw game's rounds "deal", "first_draw", "second_draw",
+// "third_draw" (one draw's: "deal", "draw"); a flop game's are kRoundNames.
 std::string_view round_name(GameType g, Round r) noexcept;
-// Every name round_name gives, kRoundNames first (a dictionary of round names).
-inline constexpr std::array<std::string_view, kRoundCount + 9> kAllRoundNames = {
+// Every name round_name gives, kRoundNames first (a dictionary of round names; a name's place is
+// its code, and names are only ever added at the end).
+inline constexpr std::array<std::string_view, kRoundCount + 10> kAllRoundNames = {
     "predeal", "preflop",    "flop",        "turn",       "river", "showdown",
     "summary", "seventh",    "third",       "fourth",     "fifth", "sixth",
-    "deal",    "first_draw", "second_draw", "third_draw", "draw"};
+    "deal",    "first_draw", "second_draw", "third_draw", "draw",  "second"};
 // The place of round_name(g, r) in kAllRoundNames.
 std::size_t round_name_index(GameType g, Round r) noexcept;
+
+// An action whose cards are the player's own hand: dealt face down, shown, mucked, folded face
+// up; not a stud up card (DealtUp) nor a draw's discard.
+inline bool shows_holding(ActionType t) noexcept {
+    return payload_kind(t) == PayloadKind::Cards && t != ActionType::DealtUp &&
+           t != ActionType::Discard;
+}
 
 constexpr bool is_all_in(ActionType t) noexcept {
     return t == ActionType::BetAllIn || t == ActionType::CallAllIn || t == ActionType::RaiseAllIn;

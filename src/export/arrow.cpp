@@ -882,7 +882,10 @@ void PlayersTable::add(const HandStore& store, const Hand& hand, const facts::Re
     auto scan = [&](Span s) {
         for (const Action& a : store.resolve(store.actions, s)) {
             const std::size_t p = a.player_id();
-            if (p < n && kind_of(a.type()) == PayloadKind::Cards && cards_[p].count == 0)
+            const ActionType t = a.type();
+            // the player's own hand: no stud up card, no discard (see shows_holding)
+            if (p < n && kind_of(t) == PayloadKind::Cards && t != ActionType::DealtUp &&
+                t != ActionType::Discard && cards_[p].count == 0)
                 cards_[p] = store.cards_of(a.payload());
         }
     };
@@ -921,7 +924,8 @@ void PlayersTable::add(const HandStore& store, const Hand& hand, const facts::Re
         if (f.all_in_round == facts::kNoRound) {
             all_in_street.push_null(r);
         } else {
-            all_in_street.push(r, f.all_in_round);
+            all_in_street.push(r,
+                               round_name_index(h.game_type, static_cast<Round>(f.all_in_round)));
         }
         push_source(source, r, source_index);
         ++rows_;

@@ -218,7 +218,7 @@ void HandCache::read_cards() {
     std::vector<CardSet> cards(players().size(), CardSet::empty());
     auto scan = [&](const Action& a) {
         const std::size_t p = a.player_id();
-        if (p < cards.size() && payload_kind(a.type()) == PayloadKind::Cards && cards[p].count == 0)
+        if (p < cards.size() && shows_holding(a.type()) && cards[p].count == 0)
             cards[p] = store.cards_of(a.payload());
     };
     for (const ActionRow& row : action_rows(store, h)) scan(row.action);
@@ -282,6 +282,19 @@ PyObject* player_hole_cards(PyObject* self, void*) {
     return player_get(self, [](HandCache& c, std::size_t i) { return cards_or_none(c.cards(i)); });
 }
 
+// The cards dealt face up to a stud player, street by street; empty in the other games.
+PyObject* player_up_cards(PyObject* self, void*) {
+    return player_get(self, [](HandCache& c, std::size_t i) {
+        CardSet up;
+        for (const ActionRow& row : action_rows(c.store(), c.hand())) {
+            if (row.action.type() != ActionType::DealtUp || row.action.player_id() != i) continue;
+            for (const Card card : cards_of(c.store().cards_of(row.action.payload())))
+                if (up.count < kMaxCards) up.push(card);
+        }
+        return cards_tuple(cards_of(up));
+    });
+}
+
 // A getter of a player's fact: `read(facts)` inside the exception guard.
 template <class F>
 PyObject* player_fact(PyObject* self, F&& read) {
@@ -290,7 +303,6 @@ PyObject* player_fact(PyObject* self, F&& read) {
 
 PyObject* money(Money m) { return PyFloat_FromDouble(money_value(m)); }
 PyObject* money_or_none(bool has, Money m) { return has ? money(m) : none(); }
-PyObject* round_name(std::size_t round) { return member(g_rounds, kAllRoundNames, round); }
 // The name of a round in the hand's game (stud's "third"..., a draw game's "deal"...).
 PyObject* game_round_name(GameType game, Round round) {
     return member(g_rounds, kAllRoundNames, round_name_index(game, round));
@@ -316,8 +328,11 @@ PyObject* player_cash_out(PyObject* self, void*) {
         self, [](const facts::PlayerFacts& f) { return money_or_none(f.cashed_out, f.cash_out); });
 }
 PyObject* player_all_in_street(PyObject* self, void*) {
-    return player_fact(self, [](const facts::PlayerFacts& f) {
-        return f.all_in_round == facts::kNoRound ? none() : round_name(f.all_in_round);
+    return player_get(self, [](HandCache& c, std::size_t i) {
+        const facts::PlayerFacts& f = c.player_facts(i);
+        return f.all_in_round == facts::kNoRound
+                   ? none()
+                   : game_round_name(c.hand().header.game_type, static_cast<Round>(f.all_in_round));
     });
 }
 // The flags, each a member of PlayerFacts.
@@ -346,8 +361,13 @@ PyGetSetDef kPlayerGetSet[] = {
      "float: chips at the start of the hand (0 without a seat line).", nullptr},
     {"is_hero", player_is_hero, nullptr, "bool: the player is the hand's hero.", nullptr},
     {"hole_cards", player_hole_cards, nullptr,
-     "tuple[str, ...] | None: the first cards the hand shows for the player (dealt, shown, "
-     "mucked or folded face up), as \"Ah\"; None when it shows none.",
+     "tuple[str, ...] | None: the first cards the hand shows for the player (dealt face down, "
+     "shown, mucked or folded face up; no stud up card, no discard), as \"Ah\"; None when it "
+     "shows none.",
+     nullptr},
+    {"up_cards", player_up_cards, nullptr,
+     "tuple[str, ...]: the cards dealt face up to the player in stud, street by street; empty "
+     "in the other games.",
      nullptr},
     {"position", player_position, nullptr,
      "str | None: 'BTN', 'SB', 'BB', 'UTG', 'UTG+1', 'UTG+2', 'MP', 'LJ', 'HJ' or 'CO', by the "
@@ -374,8 +394,8 @@ PyGetSetDef kPlayerGetSet[] = {
     {"won_at_showdown", player_flag<&facts::PlayerFacts::won_at_showdown>, nullptr,
      "bool: saw the showdown and won chips there.", nullptr},
     {"all_in_street", player_all_in_street, nullptr,
-     "str | None: the street where the player went all in ('preflop', 'flop'...); None if "
-     "never.",
+     "str | None: the street where the player went all in ('preflop', 'flop'..., named as "
+     "Action.street names it); None if never.",
      nullptr},
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
@@ -499,7 +519,9 @@ PyObject* action_repr(PyObject* self) {
 PyGetSetDef kActionGetSet[] = {
     {"street", action_street, nullptr,
      "str: 'predeal' (posts, joins and chat before the cards), 'preflop', 'flop', 'turn', "
-     "'river' or 'showdown'.",
+     "'river' or 'showdown'; stud's streets 'third'...'seventh' (five-card stud's "
+     "'second'...'fifth'), a draw game's 'deal', 'first_draw', 'second_draw', 'third_draw' "
+     "(one draw's: 'deal', 'draw').",
      nullptr},
     {"board", action_board, nullptr,
      "int: for the later streets of a hand run twice, which board (0 or 1); 0 otherwise.", nullptr},
@@ -513,7 +535,7 @@ PyGetSetDef kActionGetSet[] = {
      nullptr},
     {"amount", action_amount, nullptr,
      "float | None: the amount as the history writes it (the actions table's `amount`: a "
-     "raise's is its increment over the bet on PokerStars).",
+     "raise's is its increment over the bet on PokerStars; a Draw's number of cards).",
      nullptr},
     {"chips", action_chips, nullptr,
      "float | None: the chips the action puts in the pot (a post, bet, call or raise); None "
@@ -806,10 +828,13 @@ PyObject* hand_tournament(PyObject* self, void*) {
 // ---------------------------------------------------------------------------------------------
 
 // "HE", "O", "O8" (Omaha hi-lo), "O5"/"O6" and "O5-8"/"O6-8" (five- and six-card Omaha, hi and
-// hi-lo), "SD" (short deck), "C"/"C8" (Courchevel); after the limit: "NL", "PL", "FL".
+// hi-lo), "SD" (short deck), "C"/"C8" (Courchevel), "Stud"/"Stud8" (seven-card stud, hi and
+// hi-lo), "Razz", "5Stud" (five-card stud), "5Draw" (five-card draw), "27SD"/"27TD" (2-7 single
+// and triple draw), "A5TD" (A-5 triple draw), "Badugi"; after the limit: "NL", "PL", "FL".
 std::string_view game_label(GameType g) {
     constexpr std::array<std::string_view, kGameTypeCount> kLabels = {
-        "HE", "O", "O8", "O5", "O5-8", "O6", "O6-8", "SD", "C", "C8"};
+        "HE",   "O",     "O8",   "O5",    "O5-8",  "O6",   "O6-8", "SD",   "C",     "C8",
+        "Stud", "Stud8", "Razz", "5Stud", "5Draw", "27SD", "27TD", "A5TD", "Badugi"};
     return kLabels.at(static_cast<std::size_t>(g));
 }
 std::string_view limit_label(BetType b) {

@@ -348,14 +348,12 @@ bool read_table_line(Parser& p, Header& h) {
     return true;
 }
 
-std::optional<StreetKind> boardless_street_line(Parser& p, GameType game) {
+std::optional<StreetKind> boardless_street_line(Parser& p, GameType game, std::uint8_t first) {
     struct Row {
         string_view line;
         StreetKind kind;
     };
     static constexpr Row kRows[] = {
-        {"*** 4th STREET ***", StreetKind::Flop},  {"*** 5th STREET ***", StreetKind::Turn},
-        {"*** 6th STREET ***", StreetKind::River}, {"*** 7th STREET ***", StreetKind::Seventh},
         {"*** FIRST DRAW ***", StreetKind::Flop},  {"*** SECOND DRAW ***", StreetKind::Turn},
         {"*** THIRD DRAW ***", StreetKind::River}, {"*** DRAW ***", StreetKind::Flop},
         {"*** FIRST-DRAW ***", StreetKind::Flop},  {"*** SECOND-DRAW ***", StreetKind::Turn},
@@ -365,8 +363,14 @@ std::optional<StreetKind> boardless_street_line(Parser& p, GameType game) {
     };
     const string_view line = p.line();
     std::optional<StreetKind> kind;
-    if (is_stud(game) && starts(line, "*** RIVER ***")) {
-        kind = StreetKind::Seventh;
+    if (is_stud(game)) {
+        // "*** 4th STREET ***", "*** 4TH STREET ***": the rounds after the first street's.
+        constexpr StreetKind kAfterFirst[] = {StreetKind::Flop, StreetKind::Turn, StreetKind::River,
+                                              StreetKind::Seventh};
+        if (starts(line, "*** RIVER ***"))
+            kind = StreetKind::Seventh;
+        else if (const auto n = stud_street_number(line); n && *n > first && *n - first <= 4)
+            kind = kAfterFirst[*n - first - 1];
     } else {
         for (const Row& r : kRows) {
             if (starts(line, r.line)) {
@@ -379,6 +383,59 @@ std::optional<StreetKind> boardless_street_line(Parser& p, GameType game) {
     return kind;
 }
 
+std::optional<std::uint8_t> stud_street_number(string_view line) noexcept {
+    const unsigned char n = byte_or_0(line, 4);
+    if (!is_stars_line(line) || !is_ascii_digit(n) || !starts(rest(line, 7), " STREET ***"))
+        return std::nullopt;
+    return static_cast<std::uint8_t>(n - '0');
+}
+
+bool draw_line(HandBuilder& b, string_view line, string_view sep) {
+    static constexpr string_view kDiscards = "discards ", kStandsPat = "stands pat";
+    Parser& p = b.parser();
+    const auto name_end = [&](size_t at) -> size_t {
+        return at >= sep.size() + 1 && line.substr(at - sep.size(), sep.size()) == sep
+                   ? at - sep.size()
+                   : npos;
+    };
+    // "stands pat", or with the hand kept: "stands pat on [5s 3h 4c 8d 2h]".
+    if (const size_t pat = find_str(line, kStandsPat);
+        pat != npos &&
+        (pat + kStandsPat.size() == line.size() ||
+         (starts(rest(line, pat + kStandsPat.size()), " on [") && line.back() == ']'))) {
+        const size_t end = name_end(pat);
+        if (end == npos) return false;
+        b.push(
+            Action::make(ActionType::StandPat, p.find_player(cut_name(line, 0, end)), kNoPayload));
+        return true;
+    }
+    const size_t at = find_str(line, kDiscards);
+    const size_t end = at == npos ? npos : name_end(at);
+    if (end == npos) return false;
+    // "discards 2 cards [7h 2c]" shows the cards, "discards 1 card" their number only.
+    const auto a = draw_count(p, cut_name(line, 0, end), rest(line, at + kDiscards.size()), line);
+    if (!a) return false;
+    b.push(*a);
+    return true;
+}
+
+namespace {
+// Cards written "Ah Kd", hidden ones "X" among them: pieces of a rank and a suit letter.
+bool card_like(string_view text) noexcept {
+    static constexpr string_view kRanks = "A23456789TJQK", kSuits = "shdc";
+    if (text.empty()) return false;
+    for (size_t i = 0; i <= text.size();) {
+        size_t sp = find_byte(text, ' ', i);
+        if (sp == npos) sp = text.size();
+        const string_view piece = text.substr(i, sp - i);
+        if (piece != "X" &&
+            !(piece.size() == 2 && kRanks.find(piece[0]) != npos && kSuits.find(piece[1]) != npos))
+            return false;
+        i = sp + 1;
+    }
+    return true;
+}
+// The cards of a bracket, hidden cards ("X") left out.
 CardSet shown_cards(string_view text) {
     if (find_byte(text, 'X') == npos && find_byte(text, '-') == npos &&
         find_byte(text, ',') == npos)
@@ -423,15 +480,14 @@ std::optional<Action> dealt_line(HandBuilder& b, string_view line, string_view s
     return a;
 }
 
-void push_stud_cards(HandBuilder& b, string_view name, const CardSet& cards, bool first,
-                     bool down) {
+void push_stud_cards(HandBuilder& b, string_view name, const CardSet& cards, bool first, bool down,
+                     CardSet hole) {
     Parser& p = b.parser();
     if (cards.count == 0) return;
     if (!first) {
         b.push(p.make_card_action(name, down ? ActionType::Dealt : ActionType::DealtUp, cards));
         return;
     }
-    CardSet hole;
     for (std::uint8_t i = 0; i + 1 < cards.count; ++i) hole.push(cards.cards[i]);
     CardSet up;
     up.push(cards.cards[cards.count - 1]);
@@ -443,12 +499,22 @@ void push_stud_cards(HandBuilder& b, string_view name, const CardSet& cards, boo
     b.push(p.make_card_action(name, ActionType::DealtUp, up));
 }
 
-bool stud_dealt_line(HandBuilder& b, string_view line, bool first, bool down, string_view sep) {
+bool stud_dealt_line(HandBuilder& b, string_view line, bool first, bool down, string_view sep,
+                     bool down_apart) {
     const size_t open = rfind_byte(line, '[');
     if (open == npos || open <= kDealtTo.size() || line.back() != ']') return false;
-    const size_t name_end = dealt_name_end(line, open, !first);
+    size_t name_end = dealt_name_end(line, open, !first || down_apart);
+    // A first street's bracket before the up card holds down cards, not a name's own ("PC
+    // [Mittel] [Jh]").
+    if (first && name_end != open && !card_like(slice(line, name_end + 1, open - 2)))
+        name_end = open;
     const string_view name = name_before(line, name_end, sep, kDealtTo.size());
-    push_stud_cards(b, name, shown_cards(slice(line, open + 1, line.size() - 1)), first, down);
+    CardSet hole;
+    if (first && name_end != open) {  // "[5d Ah] [Ad]": the down cards in a bracket of their own
+        hole = shown_cards(slice(line, name_end + 1, open - 2));
+    }
+    push_stud_cards(b, name, shown_cards(slice(line, open + 1, line.size() - 1)), first, down,
+                    hole);
     return true;
 }
 

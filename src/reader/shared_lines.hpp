@@ -108,25 +108,38 @@ std::optional<StreetLine> parse_street_line(Parser& p);
 
 // The street lines of the games without a board ("*** 4th STREET ***", "*** FOURTH ***", "***
 // FIRST DRAW ***", "*** FIRST-DRAW ***", stud's "*** RIVER ***", the seventh street); the kind of
-// the street, the parser moved past it; nullopt for any other line.
-std::optional<StreetKind> boardless_street_line(Parser& p, GameType game);
+// the street, the parser moved past it; nullopt for any other line. A stud street's number counts
+// from `first`, the number of the street whose round is the first (seven-card stud's third;
+// five-card stud's second where the history numbers it so): the next is the flop's slot, and so on
+// to the seventh's.
+std::optional<StreetKind> boardless_street_line(Parser& p, GameType game, std::uint8_t first = 3);
+// The number of a stud street line ("*** 3RD STREET ***", "*** 2nd STREET *** (Total Pot: 1,050,
+// 7 Players)"), nullopt for any other line.
+std::optional<std::uint8_t> stud_street_number(std::string_view line) noexcept;
 
 // The cards of a bracket's text, separated by spaces or commas ("7c 3s", "5c, 2h"), the hidden
 // ones ("X", "-") left out.
 CardSet shown_cards(std::string_view text);
 
+// A draw's line: "<name><sep>discards 2 cards [7h 2c]" (the cards shown, a Discard),
+// "<name><sep>discards 1 card" (their number only, a Draw) or "<name><sep>stands pat" (maybe
+// followed by the hand kept, " on [5s 3h 4c 8d 2h]", which the dealt cards gave), with the
+// separator `sep` between the name and the words (": ", " "). False for any other line.
+bool draw_line(HandBuilder& b, std::string_view line, std::string_view sep);
+
 // The cards a stud street deals a player (hidden ones left out), pushed as dealt face down (Dealt)
 // and face up (DealtUp): on the first street (`first`) the last card is up and those before it
-// down, and a player shown down cards there is the hero's candidate; on the later streets the
-// cards are up, but down on the seventh street (`down`).
+// down (after `hole`, down cards shown apart), and a player shown down cards there is the hero's
+// candidate; on the later streets the cards are up, but down on the seventh street (`down`).
 void push_stud_cards(HandBuilder& b, std::string_view name, const CardSet& cards, bool first,
-                     bool down);
-// "Dealt to <name> [cards]" in stud: on the first street the one bracket ("[7c 3s 5h]" for the
-// player whose history it is, "[X X Td]" or "[Td]" for the others), on the later streets the last
-// of two ("[4c] [3c]"), pushed by push_stud_cards. False for a line cut off inside its cards.
-// `sep` as for dealt_line.
+                     bool down, CardSet hole = {});
+// "Dealt to <name> [cards]" in stud, pushed by push_stud_cards: on the first street the one
+// bracket ("[7c 3s 5h]" for the player whose history it is, "[Td]" for the others), on the later
+// streets the last of two ("[4c] [3c]"). A hidden card ("X") is no card. `sep` as for dealt_line.
+// With `down_apart` the first street may write the down cards in a bracket of their own before
+// the up card ("[5d Ah] [Ad]"). False for a line cut off inside its cards.
 bool stud_dealt_line(HandBuilder& b, std::string_view line, bool first, bool down,
-                     std::string_view sep = " ");
+                     std::string_view sep = " ", bool down_apart = false);
 // "Dealt to <name> [kept] [new]" after a draw: the new cards, as Dealt; with `first`, the deal
 // before the first draw, "Dealt to <name> [cards]", whose player is the hero's candidate when it
 // shows cards ("[X X X X X]" shows none). False for a line cut off inside its cards.

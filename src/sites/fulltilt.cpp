@@ -79,6 +79,17 @@ constexpr GameName kGames[] = {
     {"Courchevel Hi", GameType::Courchevel},
     {"Courchevel Hi/Lo", GameType::CourchevelHiLo},
     {"Courchevel H/L", GameType::CourchevelHiLo},
+    {"Stud Hi", GameType::SevenCardStud},
+    {"Stud", GameType::SevenCardStud},
+    {"Stud H/L", GameType::SevenCardStudHiLo},
+    {"Stud Hi/Lo", GameType::SevenCardStudHiLo},
+    {"Razz", GameType::Razz},
+    {"5 Card Stud", GameType::FiveCardStud},
+    {"5 Card Draw", GameType::FiveCardDraw},
+    {"2-7 Single Draw", GameType::SingleDraw27},
+    {"2-7 Triple Draw", GameType::TripleDraw27},
+    {"A-5 Triple Draw", GameType::TripleDrawA5},
+    {"Badugi", GameType::Badugi},
 };
 
 // A part of the hand line that names a game: "$2,000 Cap Pot Limit Omaha Hi", "CAP NL Hold'em",
@@ -108,6 +119,14 @@ bool game_part(Header& h, string_view part, string_view line) {
         fault_game(line, static_cast<size_t>(part.data() - line.data()));
     }
     return false;
+}
+
+// A part of the hand line that names the rotation of a mixed game by itself ("HORSE",
+// "8-Game"), beside the part that names the game of the hand.
+std::optional<MixedGame> mixed_part(string_view part) noexcept {
+    for (std::size_t m = 1; m < kMixedGameCount; ++m)
+        if (part == kMixedGameNames[m]) return static_cast<MixedGame>(m);
+    return std::nullopt;
 }
 
 // "15:13 ET - Wed, July 21, 2010" (a short-lived form of 2010): the time, then the date.
@@ -264,6 +283,10 @@ string_view hand_line(HandBuilder& b, string_view line) {
     bool stakes = false, game = false;
     for (size_t i = 1; i + 2 < count || (i + 2 == count && !(stakes && game)); ++i) {
         const string_view part = parts[i];
+        if (const auto mixed = mixed_part(part)) {
+            h.mixed = *mixed;
+            continue;
+        }
         if (!game && game_part(h, part, line)) {
             game = true;
             continue;
@@ -357,6 +380,49 @@ struct Reader {
     Parser& p;
     RoundBets bets;
     bool collected = false;
+    // A game without a board, and the round being read (stud's streets tell which cards are
+    // dealt face up by it; a draw game's first deal is read as a flop game's).
+    bool boardless = false;
+    Round round = Round::Preflop;
+
+    // A forced or completing bet: "<name> brings in for $1", "<name> completes it to $3", either
+    // "..., and is all in". The completion is the player's total for the street.
+    bool stud_bet(string_view line, size_t at, string_view phrase, ActionType type) {
+        const auto amount = money(rest(line, at + phrase.size()));
+        if (!amount) return false;
+        const size_t end = at + phrase.size() + amount->len;
+        if (end != line.size() && !(ends(line, kAllIn) && end + kAllIn.size() == line.size()))
+            return false;
+        const Action a = p.make_action(cut_name(line, 0, at), type, amount->value);
+        bets.add(a.player_id(), type == ActionType::Complete
+                                    ? sum_hundredths(amount->value, -bets.in(a.player_id()))
+                                    : amount->value);
+        b.push(a);
+        return true;
+    }
+
+    // A line of the games without a board that no flop game's round holds: the cards dealt on a
+    // stud street or after a draw, a bring-in and its completion, a discard, a player standing
+    // pat, the number of cards a player is dealt (a note). False for any other line.
+    bool boardless_line(string_view line) {
+        static constexpr string_view kBringsIn = " brings in for ",
+                                     kCompletes = " completes it to ", kIsDealt = " is dealt ";
+        const GameType game = b.header().game_type;
+        if (starts(line, "Dealt to ")) {
+            if (is_stud(game))
+                return stud_dealt_line(b, line, round == Round::Preflop, round == Round::Seventh,
+                                       " ", true);
+            return round != Round::Preflop && draw_dealt_line(b, line);
+        }
+        if (const size_t at = find_str(line, kBringsIn); at != npos && at > 0)
+            return stud_bet(line, at, kBringsIn, ActionType::BringIn);
+        if (const size_t at = find_str(line, kCompletes); at != npos && at > 0)
+            return stud_bet(line, at, kCompletes, ActionType::Complete);
+        if (const size_t at = find_str(line, kIsDealt);
+            at != npos && at > 0 && (ends(line, " card") || ends(line, " cards")))
+            return true;
+        return draw_line(b, line, " ");
+    }
 
     bool collect(string_view line) {
         static constexpr string_view kVerbs[] = {" wins", " ties for"};
@@ -406,6 +472,7 @@ struct Reader {
     bool line(string_view line) {
         // An empty line, or the low hand of a hi/lo showdown on a line of its own: " (8,7,4,3,A)".
         if (line.empty() || starts(line, " (")) return true;
+        if (boardless && boardless_line(line)) return true;
         for (const Wager& w : kWagers) {
             const size_t at = find_str(line, w.verb);
             if (at == npos || at == 0) continue;
@@ -571,7 +638,7 @@ HandOutcome read_hand(HandBuilder& b) {
         p.next_line();
         p.skip_empty_lines();
     }
-    Reader r{b, p, {}, false};
+    Reader r{b, p, {}, false, is_boardless(h.game_type)};
     r.bets.clear();
     // The posts, up to the hole cards.
     while (!is_stars_line(p.line())) {
@@ -581,7 +648,12 @@ HandOutcome read_hand(HandBuilder& b) {
     }
     b.close_pre_deal();
     if (h.is_tournament() && h.ante == 0.0f) h.ante = largest_ante(p.store(), h.actions);
-    if (!starts(p.line(), "*** HOLE CARDS")) return reject("hand without hole cards");
+    // Stud opens with its first street ("*** 3RD STREET ***", five-card stud's "*** 2ND STREET
+    // *** (Total Pot: 1,050, 7 Players)"); the streets after it count from its number.
+    std::optional<std::uint8_t> first_street;
+    if (is_stud(h.game_type)) first_street = stud_street_number(p.line());
+    if (!first_street && !starts(p.line(), "*** HOLE CARDS"))
+        return reject("hand without hole cards");
     p.next_line();
     CardSet shown;
     const auto round = [&]() -> string_view {
@@ -597,6 +669,18 @@ HandOutcome read_hand(HandBuilder& b) {
     }
     b.close_preflop(shown);
     while (is_street(p.line())) {
+        if (r.boardless) {
+            if (const auto kind = boardless_street_line(p, h.game_type, first_street.value_or(3))) {
+                constexpr Round kRounds[] = {Round::Flop, Round::Turn, Round::River,
+                                             Round::Showdown, Round::Seventh};
+                r.round = kRounds[static_cast<size_t>(*kind)];
+                r.bets.clear();
+                if (const string_view reason = round(); !reason.empty()) return reject(reason);
+                b.close_street(*kind, CardSet::empty());
+                continue;
+            }
+            r.round = Round::Showdown;
+        }
         const string_view line = p.line();
         // The board ends at its last ']': the pot after it is not read.
         const size_t close = rfind_byte(line, ']');

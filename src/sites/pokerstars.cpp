@@ -491,8 +491,7 @@ Action cash_out(Parser& p, string_view line, size_t at, AmountForm cur) {
 [[gnu::noinline]] bool boardless_line(HandBuilder& b, string_view line, AmountForm cur,
                                       Round round) {
     static constexpr string_view kDealtTo = "Dealt to ", kBringsIn = ": brings in for ",
-                                 kCompletes = ": completes it to ", kDiscards = ": discards ",
-                                 kStandsPat = ": stands pat";
+                                 kCompletes = ": completes it to ";
     Parser& p = b.parser();
     const GameType game = b.header().game_type;
     if (starts(line, kDealtTo)) {
@@ -510,20 +509,7 @@ Action cash_out(Parser& p, string_view line, size_t at, AmountForm cur) {
         return amount_after(at, kBringsIn, ActionType::BringIn);
     if (const size_t at = find_str(line, kCompletes); at != npos)
         return amount_after(at, kCompletes, ActionType::Complete);
-    if (const size_t at = find_str(line, kDiscards); at != npos) {
-        // "discards 2 cards [7h 2c]" shows the cards, "discards 1 card" their number only.
-        const auto a =
-            draw_count(p, cut_name(line, 0, at), rest(line, at + kDiscards.size()), line);
-        if (a) b.push(*a);
-        return a.has_value();
-    }
-    if (ends(line, kStandsPat)) {
-        b.push(Action::make(ActionType::StandPat,
-                            p.find_player(cut_name(line, 0, line.size() - kStandsPat.size())),
-                            kNoPayload));
-        return true;
-    }
-    return false;
+    return draw_line(b, line, ": ");
 }
 
 // Rows that test the line's ending are tried only when the last byte allows them; the order of

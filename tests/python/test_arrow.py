@@ -18,15 +18,16 @@ pa = pytest.importorskip("pyarrow")
 pc = pytest.importorskip("pyarrow.compute")
 
 FOLDERS = ("pokerstars", "pokerstars_other", "pokerstars_tournaments", "pluribus", "ongame",
-           "ggpoker", "winamax", "winning", "bovada", "pacificpoker", "partypoker")
+           "ggpoker", "winamax", "winning", "bovada", "pacificpoker", "partypoker", "fulltiltpoker")
 STREETS = ("predeal", "preflop", "flop", "turn", "river", "showdown", "summary", "seventh")
 # The rounds of the games without a board by their names in a flop game (stud's seventh street
 # is a round of its own).
 STREET_OF = {"third": "preflop", "fourth": "flop", "fifth": "turn", "sixth": "river",
              "deal": "preflop", "draw": "flop", "first_draw": "flop", "second_draw": "turn",
              "third_draw": "river"}
+FIVE_CARD_STUD = {"second": "preflop", "third": "flop", "fourth": "turn", "fifth": "river"}
 # The JSON key of the value that an action type's `amount` column holds, where it is not "amount".
-AMOUNT_KEYS = {"finish": "prize", "rebuy": "chips", "addon": "chips"}
+AMOUNT_KEYS = {"finish": "prize", "rebuy": "chips", "addon": "chips", "draw": "count"}
 TOURNAMENT_COLUMNS = ("tournament", "buy_in_kind", "buy_in_currency", "buy_in", "fee",
                       "bounty_fee", "level", "tournament_name")
 CODES = {"": None, "$": "USD", "\u00a3": "GBP", "\u00a5": "JPY", "\u20ac": "EUR", "\u20b9": "INR"}
@@ -113,7 +114,10 @@ def test_every_corpus_file_matches_its_native_json(folder):
             position.append(position[-1] + (s == 0))
         assert seq == [i for n in range(len(doc))
                        for i in range(sum(1 for r in want_actions if r[0] == n))], path
-        streets = [STREETS.index(STREET_OF.get(s, s)) for s in actions.column("street").to_pylist()]
+        games = [h["header"]["game_type"] for h in doc]
+        streets = [STREETS.index((FIVE_CARD_STUD if games[n] == "FiveCardStud" else STREET_OF)
+                                 .get(s, s))
+                   for n, s in zip(position[1:], actions.column("street").to_pylist())]
         got_actions = list(zip(position[1:], actions.column("hand_id").to_pylist(), streets,
                                *(actions.column(c).to_pylist()
                                  for c in ("board", "player", "amount", "all_in"))))

@@ -1,11 +1,12 @@
 """Stud, razz, the draw games, badugi and the mixed rotations: every such hand of the corpus is
-returned (pinned per file) and its money adds up, and golden hands are checked field by field."""
+returned (pinned per file) and its money adds up, its rounds are named for its game in every
+output, and golden hands are checked field by field."""
 import json
 
 import pytest
 
 import handscribe
-from conftest import CORPUS, needs_corpus
+from conftest import CORPUS, corpus_files, needs_corpus
 
 pa = pytest.importorskip("pyarrow")
 
@@ -120,11 +121,11 @@ def test_badugi_with_three_draws():
     assert draws == [
         ("first_draw", "Player3", "StandPat", None, None),
         ("first_draw", "Player5", "Discard", None, ["3c", "Qc"]),
-        ("first_draw", "Player6", "Draw", None, None),
+        ("first_draw", "Player6", "Draw", 1.0, None),
         ("second_draw", "Player5", "Discard", None, ["3h"]),
-        ("second_draw", "Player6", "Draw", None, None),
+        ("second_draw", "Player6", "Draw", 1.0, None),
         ("third_draw", "Player5", "Discard", None, ["9h"]),
-        ("third_draw", "Player6", "Draw", None, None)]
+        ("third_draw", "Player6", "Draw", 1.0, None)]
     assert ("first_draw", "Player5", "Dealt", None, ["2c", "Ah"]) in acts
     assert [a["count"] for a in h["flops"][0]["actions"] if a["type"] == "draw"] == [1]
     assert h["showdowns"][0]["actions"][0]["cards"] == ["5h", "2c", "Ah", "9d"]
@@ -286,3 +287,68 @@ def test_ongame_draw_of_the_logged_in_player():
         ("draw", "Player4", "Draw", None, None), ("draw", "Hero", "Discard", None, ["5h"]),
         ("draw", "Hero", "Dealt", None, ["7c"]), ("draw", "Player4", "Check", None, None),
         ("draw", "Hero", "Check", None, None)]
+
+
+FT = "fulltiltpoker/jejellyroll-fr_fpdb-3/"
+FT_BOARDLESS = [FT + p.name for p in corpus_files("fulltiltpoker")
+                if any(w in p.name for w in ("Stud", "Razz", "Draw", "draw", "Badugi"))]
+STUD = {"third", "fourth", "fifth", "sixth", "seventh"}
+TRIPLE = {"deal", "first_draw", "second_draw", "third_draw"}
+ROUNDS = {"SevenCardStud": STUD, "SevenCardStudHiLo": STUD, "Razz": STUD,
+          "FiveCardStud": {"second", "third", "fourth", "fifth"},
+          "FiveCardDraw": {"deal", "draw"}, "SingleDraw27": {"deal", "draw"},
+          "TripleDraw27": TRIPLE, "TripleDrawA5": TRIPLE, "Badugi": TRIPLE}
+
+
+@needs_corpus
+@pytest.mark.parametrize("rel", sorted(PINS) + FT_BOARDLESS)
+def test_rounds_are_named_for_the_game_in_every_output(rel):
+    view, _doc, tables = load(rel)
+    for h in view:
+        names = ROUNDS.get(h.game, {"preflop", "flop", "turn", "river"}) | {"predeal", "showdown"}
+        assert {a.street for a in h.actions} <= names
+        assert {p.all_in_street for p in h.players} - {None} <= names
+        # an up card is no hole card; a draw's number of cards is its amount
+        for p in h.players:
+            up = [a.cards for a in h.actions if a.kind == "DealtUp" and a.player.name == p.name]
+            assert p.hole_cards is None or p.hole_cards not in up
+        assert all(a.amount in range(1, 6) for a in h.actions if a.kind == "Draw")
+    actions = pa.table(tables.actions).to_pylist()
+    players = pa.table(tables.players).to_pylist()
+    assert [r["street"] for r in actions] == [a.street for h in view for a in h.actions]
+    assert [r["all_in_street"] for r in players] == [
+        p.all_in_street for h in view for p in h.players]
+
+
+@needs_corpus
+def test_full_tilt_razz_all_in_on_the_bring_in():
+    view, doc, tables = load(FT + "tour__Razz-USD-HUSNG-2-201102.Villain.allin.on.bringing.txt")
+    [h], [hand] = doc, view
+    hd = h["header"]
+    assert (hd["site"], hd["game_type"], hd["bet_type"], hd["id"], hd["hero_id"]) == (
+        "FullTiltPoker", "Razz", "Limit", "28333847000", 1)
+    assert (hd["small_blind"], hd["big_blind"], hd["ante"], hd["tournament"]["id"]) == (
+        80, 160, 15, "220338000")
+    assert [(s["id"], len(s["actions"])) for s in h["flops"] + h["turns"] + h["rivers"]
+            + h["sevenths"]] == [(0, 2), (1, 2), (2, 2), (3, 5)]
+    acts = actions_of(tables, "28333847000")
+    assert acts[2:8] == [("third", "Villain", "DealtUp", None, ["Kc"]),
+                         ("third", "Hero", "Dealt", None, ["5d", "6s"]),
+                         ("third", "Hero", "DealtUp", None, ["2s"]),
+                         ("third", "Villain", "BringIn", 9.0, None),
+                         ("third", "Hero", "Call", 9.0, None),
+                         ("third", "Villain", "Show", None, ["As", "7c", "Kc"])]
+    assert acts[15:] == [("seventh", "Villain", "Dealt", None, ["Tc"]),
+                         ("seventh", "Hero", "Dealt", None, ["Qc"]),
+                         ("seventh", "Villain", "Show", None,
+                          ["As", "7c", "Kc", "Js", "4s", "7d", "Tc"]),
+                         ("seventh", "Hero", "Show", None,
+                          ["5d", "6s", "2s", "Td", "Jh", "2h", "Qc"]),
+                         ("seventh", "Hero", "CollectMainPot", 48.0, None)]
+    assert [(p.name, p.hole_cards, p.invested, p.net, p.all_in_street) for p in hand.players] == [
+        ("Villain", ("As", "7c", "Kc"), 24, -24, "third"), ("Hero", ("5d", "6s"), 24, 24, None)]
+    assert [p.up_cards for p in hand.players] == [("Kc", "Js", "4s", "7d"),
+                                                  ("2s", "Td", "Jh", "2h")]
+    assert hand.hero.name == "Hero" and hand.board == ()
+    assert hand.summary().startswith(
+        "FullTiltPoker #28333847000 tournament #220338000 FLRazz 80/160")
