@@ -435,7 +435,8 @@ bool card_like(string_view text) noexcept {
     }
     return true;
 }
-// The cards of a bracket, hidden cards ("X") left out.
+}  // namespace
+
 CardSet shown_cards(string_view text) {
     if (find_byte(text, 'X') == npos && find_byte(text, '-') == npos &&
         find_byte(text, ',') == npos)
