@@ -371,7 +371,8 @@ std::optional<StreetKind> boardless_street_line(Parser& p, GameType game, std::u
             kind = StreetKind::Seventh;
         else if (const auto n = stud_street_number(line); n && *n > first && *n - first <= 4)
             kind = kAfterFirst[*n - first - 1];
-    } else {
+    }
+    if (!kind) {  // the draws' lines, and stud's streets named in words ("*** FOURTH ***")
         for (const Row& r : kRows) {
             if (starts(line, r.line)) {
                 kind = r.kind;

@@ -284,7 +284,7 @@ def test_ongame_draw_of_the_logged_in_player():
     assert h["header"]["bet_type"] == "Limit"
     acts = actions_of(tables, "174428515-250")
     assert [a for a in acts if a[0] == "draw"] == [
-        ("draw", "Player4", "Draw", None, None), ("draw", "Hero", "Discard", None, ["5h"]),
+        ("draw", "Player4", "Draw", 1.0, None), ("draw", "Hero", "Discard", None, ["5h"]),
         ("draw", "Hero", "Dealt", None, ["7c"]), ("draw", "Player4", "Check", None, None),
         ("draw", "Hero", "Check", None, None)]
 
