@@ -340,6 +340,14 @@ std::optional<NumberRead> signed_grouped_amount(std::string_view text) noexcept 
     return r;
 }
 
+std::optional<NumberRead> first_grouped_number(std::string_view text) noexcept {
+    std::size_t at = 0;
+    while (at < text.size() && !is_ascii_digit(static_cast<unsigned char>(text[at]))) ++at;
+    auto r = read_grouped_decimal(rest(text, at));
+    if (r) r->len += at;
+    return r;
+}
+
 float amount_at(std::string_view text, std::string_view line,
                 std::optional<NumberRead> (*read)(std::string_view) noexcept) {
     const auto r = read(text);

@@ -53,18 +53,10 @@ using std::string_view;
 
 constexpr string_view kDash = " - ";
 
-// The first amount of the text, after whatever stands before it ("($0.06)", "$1,195.50", "1,440").
+// The first amount of the text, after whatever stands before it.
 std::optional<float> amount_in(string_view text) noexcept {
-    size_t at = 0;
-    while (at < text.size() && !is_ascii_digit(static_cast<unsigned char>(text[at]))) ++at;
-    const auto r = read_grouped_decimal(rest(text, at));
-    if (!r) return std::nullopt;
-    return r->value;
-}
-float amount_at(string_view text, string_view line) {
-    const auto a = amount_in(text);
-    if (!a) fault_missing("amount", line);
-    return *a;
+    const auto r = first_grouped_number(text);
+    return r ? std::optional<float>(r->value) : std::nullopt;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -169,7 +161,8 @@ string_view hand_line(HandBuilder& b, string_view line) {
     h.small_blind = *first / 2;
     if (const size_t ante = find_str(stake_text, " ante"); ante != npos) {
         const size_t comma = rfind_byte(stake_text.substr(0, ante), ',');
-        if (comma != npos) h.ante = amount_at(slice(stake_text, comma + 1, ante), line);
+        if (comma != npos)
+            h.ante = first_grouped_number_at(slice(stake_text, comma + 1, ante), line);
     }
     start_time(h, rest(line, date_dash + kDash.size()));
     return {};
@@ -294,7 +287,7 @@ struct Reader {
         if (const size_t at = find_str(line, kCollects); at != npos) {
             const string_view from = rest(line, at + kCollects.size());
             if (find_str(from, " proposition pot") != npos) return true;
-            const float a = amount_at(from, line);
+            const float a = first_grouped_number_at(from, line);
             const std::uint8_t id = player(line, at);
             const ActionType type = find_str(from, "side pot") != npos ? ActionType::CollectSidePot1
                                                                        : ActionType::CollectMainPot;
@@ -318,7 +311,7 @@ struct Reader {
         const auto added_to = [&](float written) {
             const size_t to = find_str(after, " to ");
             if (to == npos) return written;
-            return sum_hundredths(amount_at(rest(after, to + 4), line), -bets.in(id));
+            return sum_hundredths(first_grouped_number_at(rest(after, to + 4), line), -bets.in(id));
         };
         switch (verb->kind) {
             case Kind::Plain:
@@ -328,20 +321,20 @@ struct Reader {
                                         : kNoPayload));
                 break;
             case Kind::Post: {
-                const float a = amount_at(after, line);
+                const float a = first_grouped_number_at(after, line);
                 if (verb->type != ActionType::Ante && verb->type != ActionType::DeadBlind)
                     bets.add(id, a);
                 b.push(Action::with_amount(verb->type, id, a));
                 break;
             }
             case Kind::Wager: {
-                const float a = amount_at(after, line);
+                const float a = first_grouped_number_at(after, line);
                 bets.add(id, a);
                 b.push(Action::with_amount(verb->type, id, a));
                 break;
             }
             case Kind::Raise: {
-                const float a = added_to(amount_at(after, line));
+                const float a = added_to(first_grouped_number_at(after, line));
                 bets.add(id, a);
                 b.push(Action::with_amount(ActionType::Raise, id, a));
                 break;
@@ -357,7 +350,7 @@ struct Reader {
                 break;
             }
             case Kind::Returned: {
-                const float a = amount_at(after, line);
+                const float a = first_grouped_number_at(after, line);
                 bets.add(id, -a);
                 b.push(Action::with_amount(ActionType::UncalledBetReturned, id, a));
                 break;
@@ -415,7 +408,7 @@ PotInfo pot_line(string_view line) {
     static constexpr string_view kTotal = "Total Pot(";
     const size_t close = find_byte(line, ')');
     const string_view inside = slice(line, kTotal.size(), close == npos ? line.size() : close);
-    pots.total = pots.main = amount_at(inside, line);
+    pots.total = pots.main = first_grouped_number_at(inside, line);
     if (const size_t colon = find_byte(inside, ':'); colon != npos) {
         float* const parts[] = {&pots.main, &pots.side_1, &pots.side_2, &pots.side_3};
         size_t at = colon + 1;
@@ -429,9 +422,9 @@ PotInfo pot_line(string_view line) {
     }
     static constexpr string_view kRake = "| Rake (", kJackpot = "| Jackpot Rake (";
     if (const size_t at = find_str(line, kRake); at != npos)
-        pots.rake = amount_at(rest(line, at + kRake.size()), line);
+        pots.rake = first_grouped_number_at(rest(line, at + kRake.size()), line);
     if (const size_t at = find_str(line, kJackpot); at != npos) {
-        pots.jackpot = amount_at(rest(line, at + kJackpot.size()), line);
+        pots.jackpot = first_grouped_number_at(rest(line, at + kJackpot.size()), line);
         pots.rake = sum_hundredths(pots.rake, pots.jackpot);
     }
     return pots;
@@ -456,7 +449,7 @@ HandOutcome read_hand(HandBuilder& b) {
         // A big blind all in for less: "Player1 - All-In $191.27" before the cards.
         const size_t dash = find_str(line, kDash);
         if (dash != npos && starts(rest(line, dash + kDash.size()), "All-In ")) {
-            const float a = amount_at(rest(line, dash + kDash.size()), line);
+            const float a = first_grouped_number_at(rest(line, dash + kDash.size()), line);
             const std::uint8_t id = r.player(line, dash);
             r.bets.add(id, a);
             b.push(Action::with_amount(ActionType::BigBlind, id, a));

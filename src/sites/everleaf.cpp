@@ -42,16 +42,6 @@ namespace {
 using std::size_t;
 using std::string_view;
 
-// The first number of the text, whatever stands before it ("[$ 0.25 USD]", "[ € 0.01 EUR]", the
-// "ˆ" that a euro sign becomes in a file read in another code page, "[$ 75]").
-std::optional<NumberRead> number_in(string_view text) noexcept {
-    size_t at = 0;
-    while (at < text.size() && !is_ascii_digit(static_cast<unsigned char>(text[at]))) ++at;
-    auto r = read_grouped_decimal(rest(text, at));
-    if (r) r->len += at;
-    return r;
-}
-
 // ---------------------------------------------------------------------------------------------
 // Hand lines
 // ---------------------------------------------------------------------------------------------
@@ -115,9 +105,9 @@ string_view game_line(Header& h, string_view line) {
     const bool blinds = starts(line, kBlinds);
     const size_t at = blinds ? kBlinds.size() : 0;
     // The stakes, "$0.01/$0.02" or " €0.01/ €0.02": each number after whatever stands before it.
-    const auto sb = number_in(rest(line, at));
+    const auto sb = first_grouped_number(rest(line, at));
     const size_t slash = find_byte(line, '/', at);
-    const auto bb = slash == npos ? std::nullopt : number_in(rest(line, slash + 1));
+    const auto bb = slash == npos ? std::nullopt : first_grouped_number(rest(line, slash + 1));
     if (!sb || !bb) return "game line without stakes";
     if (blinds) {
         h.small_blind = sb->value;
@@ -177,7 +167,7 @@ bool seat_line(HandBuilder& b, string_view line) {
     if (colon == npos || paren == npos || paren < colon + 2 || line.back() != ')') return false;
     const auto seat = read_integer(slice(line, kSeat.size(), colon));
     if (!seat) return false;
-    const auto chips = number_in(rest(line, paren + 1));
+    const auto chips = first_grouped_number(rest(line, paren + 1));
     size_t end = paren;
     while (end > colon + 2 && line[end - 1] == ' ') --end;
     b.seat_player(cut_name(line, colon + 2, end),
@@ -281,7 +271,7 @@ struct Reader {
                 break;
             case Kind::Post:
             case Kind::Wager: {
-                const float a = amount_at(after, line, number_in);
+                const float a = first_grouped_number_at(after, line);
                 const bool live = verb->type != ActionType::Ante;
                 if (live) bets.add(id, a);
                 put_in = sum_hundredths(put_in, a);
@@ -293,7 +283,7 @@ struct Reader {
                                     p.store().push_card_set(comma_cards(rest(line, at), line))));
                 break;
             case Kind::Wins: {
-                const float a = amount_at(after, line, number_in);
+                const float a = first_grouped_number_at(after, line);
                 const ActionType type = find_str(after, " from side pot") != npos
                                             ? ActionType::CollectSidePot1
                                             : ActionType::CollectMainPot;

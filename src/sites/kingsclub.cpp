@@ -55,19 +55,10 @@ namespace {
 using std::size_t;
 using std::string_view;
 
-// The first amount of the text, after whatever stands before it ("(1,350)", "1,180, and is all
-// in").
+// The first amount of the text, after whatever stands before it.
 std::optional<float> amount_in(string_view text) noexcept {
-    size_t at = 0;
-    while (at < text.size() && !is_ascii_digit(static_cast<unsigned char>(text[at]))) ++at;
-    const auto r = read_grouped_decimal(rest(text, at));
-    if (!r) return std::nullopt;
-    return r->value;
-}
-float amount_at(string_view text, string_view line) {
-    const auto a = amount_in(text);
-    if (!a) fault_missing("amount", line);
-    return *a;
+    const auto r = first_grouped_number(text);
+    return r ? std::optional<float>(r->value) : std::nullopt;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -268,14 +259,15 @@ struct Reader {
                 break;
             case Kind::Post:
             case Kind::BringIn: {
-                const float a = amount_at(after, line);
+                const float a = first_grouped_number_at(after, line);
                 if (verb->type != ActionType::Ante) bets.add(id, a);
                 put(id, a);
                 b.push(Action::with_amount(verb->type, id, a));
                 break;
             }
             case Kind::Wager: {
-                const float added = sum_hundredths(amount_at(after, line), -bets.in(id));
+                const float added =
+                    sum_hundredths(first_grouped_number_at(after, line), -bets.in(id));
                 const bool all_in = ends(after, " and is all in");
                 bets.add(id, added);
                 put(id, added);
@@ -508,13 +500,13 @@ HandOutcome read_hand(HandBuilder& b) {
                 return string_view();
             }
             if (starts(line, kRake)) {
-                pots.rake = amount_at(rest(line, kRake.size()), line);
+                pots.rake = first_grouped_number_at(rest(line, kRake.size()), line);
                 return string_view();
             }
             const size_t at = find_str(line, kWins);
             if (at == npos || at == 0) return kUnrecognisedSummary;
             const string_view after = rest(line, at + kWins.size());
-            const float a = amount_at(after, line);
+            const float a = first_grouped_number_at(after, line);
             const bool side = find_str(after, " side pot") != npos;
             if (side) sides = sum_hundredths(sides, a);
             const std::uint8_t id = r.player(line, at);
