@@ -423,17 +423,18 @@ class OhhWriter {
 
     void hand(const Hand& h) {
         const Header& hd = h.header;
-        // The dealer first: nothing of a hand is written before its button seat is known.
-        const auto players = store_.resolve(store_.players, hd.players);
-        if (hd.dealer >= players.size()) fault_index(hd.dealer, players.size());
-        const std::uint8_t dealer_seat = players[hd.dealer].seat;
-
         // The format's game types hold Hold'em and four-card Omaha (hi, hi/lo) only: its
         // "Omaha" deals four cards and its "Holdem" a full deck, so none of the variants (five
         // or six cards, short deck, Courchevel) has a nearest type that would not misstate it.
+        // Told first: a game without a button (stud) is refused for its game, not its dealer.
         if (hd.game_type > GameType::OmahaHiLo)
             fault("not implemented: JsonOHH - game type " +
                   std::string(enum_text(kGameTypeNames, hd.game_type)));
+
+        // The dealer: nothing of a hand is written before its button seat is known.
+        const auto players = store_.resolve(store_.players, hd.players);
+        if (hd.dealer >= players.size()) fault_index(hd.dealer, players.size());
+        const std::uint8_t dealer_seat = players[hd.dealer].seat;
 
         Obj o(w_);
         o.key("spec_version").name("1.4.1");

@@ -32,6 +32,7 @@
 #include "reader/ledger.hpp"
 #include "reader/local_amounts.hpp"
 #include "reader/numbers.hpp"
+#include "reader/shared_lines.hpp"
 #include "reader/xml_games.hpp"
 
 namespace hs::ipoker {
@@ -44,7 +45,7 @@ using Cents = ChipLedger::Cents;
 // An input error of one game: it rejects that game in tolerant reading.
 [[noreturn]] void fault_game(std::string message) { throw InputError(std::move(message)); }
 
-constexpr string_view kOtherGame = "a game other than Hold'em and Omaha";
+constexpr string_view kOtherGame = "a game other than Hold'em, Omaha and stud";
 
 // What a session's <general> says of all its hands.
 struct Session {
@@ -122,8 +123,9 @@ bool same_word(string_view a, string_view b) noexcept {
 // The game and betting of a gametype text, word by word; the game may be left to the number of
 // pocket cards (a "PL €0.05/€0.10" table of five-card Omaha names none).
 struct GameKind {
-    bool other = false;  // a word of another game (stud, draw, razz...)
+    bool other = false;  // a word of another game (draw, badugi...)
     bool holdem = false, omaha = false, hi_lo = false, six_plus = false;
+    bool stud = false, razz = false, five = false;  // "7 Card Stud", "Razz", "5 Card Stud"
     BetType bet = BetType::NoLimit;
 };
 
@@ -146,8 +148,13 @@ GameKind game_kind(string_view text) {
             k.hi_lo = true;
         } else if (same_word(w, "Plus") || same_word(w, "6+")) {
             k.six_plus = true;
-        } else if (same_word(w, "Stud") || same_word(w, "Razz") || same_word(w, "Draw") ||
-                   same_word(w, "Badugi") || same_word(w, "Card")) {
+        } else if (same_word(w, "Stud")) {
+            k.stud = true;
+        } else if (same_word(w, "Razz")) {
+            k.razz = true;
+        } else if (w == "5" && !k.stud) {
+            k.five = true;
+        } else if (same_word(w, "Draw") || same_word(w, "Badugi")) {
             k.other = true;
         }
         if (same_word(w, "NL") || same_word(w, "SL") || w == "\xD0\x91\xD0\x9B" /* БЛ */ ||
@@ -216,6 +223,31 @@ std::optional<CardSet> cards_of(string_view text) {
     return set;
 }
 
+// The cards of a stud street's <cards> ("X X D2", "C10"): those shown, and whether any is hidden
+// ("X") and whether the last written (the first street's up card) is.
+struct StudCards {
+    CardSet cards;
+    bool hidden = false, last_hidden = false;
+};
+StudCards stud_cards_of(string_view text) {
+    StudCards s;
+    size_t i = 0;
+    while (i < text.size()) {
+        while (i < text.size() && is_space_byte(text[i])) ++i;
+        size_t j = i;
+        while (j < text.size() && !is_space_byte(text[j])) ++j;
+        if (j > i) {
+            const auto c = card_of(text.substr(i, j - i));
+            s.last_hidden = !c;
+            s.hidden |= !c;
+            if (c && s.cards.count == kMaxCards) fault_line("more cards than a stud hand", text);
+            if (c) s.cards.push(*c);
+        }
+        i = j;
+    }
+    return s;
+}
+
 // The number of cards written, hidden ones included.
 unsigned cards_written(string_view text) noexcept {
     unsigned n = 0;
@@ -277,6 +309,10 @@ class Reader {
     // Reads the <game> just opened into game_. Faults on a malformed tag inside it.
     GameEnd read_game(size_t game_depth);
     HandOutcome build(string_view& quote, bool unclosed);
+    template <class PlayRound>
+    std::optional<string_view> play_flop_game(PlayRound& play_round, size_t& next_action);
+    template <class PlayRound>
+    bool play_stud(PlayRound& play_round, size_t& next_action, bool& completes);
     string_view decoded(string_view raw, std::string& buffer) {
         return XmlGames::decoded(raw, buffer);
     }
@@ -456,8 +492,15 @@ HandOutcome Reader::build(string_view& quote, bool unclosed) {
     unsigned pocket = 0;
     for (const CardsRow& c : game_.cards)
         if (c.type == "Pocket") pocket = std::max(pocket, cards_written(c.cards));
-    if (kind.other || (kind.holdem && kind.omaha)) return reject(kOtherGame);
-    if (kind.holdem || (!kind.omaha && pocket <= 2)) {
+    const bool stud = kind.stud || kind.razz;
+    if (kind.other || (kind.holdem && kind.omaha) || (stud && (kind.holdem || kind.omaha)))
+        return reject(kOtherGame);
+    if (stud) {
+        h.game_type = kind.razz    ? GameType::Razz
+                      : kind.five  ? GameType::FiveCardStud
+                      : kind.hi_lo ? GameType::SevenCardStudHiLo
+                                   : GameType::SevenCardStud;
+    } else if (kind.holdem || (!kind.omaha && pocket <= 2)) {
         if (pocket > 2) return reject(kOtherGame);
         h.game_type = kind.six_plus ? GameType::ShortDeckHoldEm : GameType::HoldEm;
     } else if (pocket <= 4) {
@@ -549,7 +592,7 @@ HandOutcome Reader::build(string_view& quote, bool unclosed) {
         const std::uint8_t id =
             b_.seat_player(name, static_cast<std::uint8_t>(row.seat), amount_of(row.chips));
         win[id] = ChipLedger::cents(amount_of(row.win));
-        if (row.dealer) h.button_seat = static_cast<std::uint8_t>(row.seat);
+        if (row.dealer && !stud) h.button_seat = static_cast<std::uint8_t>(row.seat);
         if (!s.nickname.empty() && name == s.nickname) h.hero = id;
     }
     if (p_.player_count() == 0) fault_missing("players");
@@ -562,6 +605,7 @@ HandOutcome Reader::build(string_view& quote, bool unclosed) {
         return a.round != c.round ? a.round < c.round : a.no < c.no;
     });
     size_t next_action = 0;
+    bool completes = false;  // a bet on stud's first street completes the bring-in
     const auto play_round = [&](unsigned r) {
         for (; next_action < game_.actions.size() && game_.actions[next_action].round == r;
              ++next_action) {
@@ -578,12 +622,16 @@ HandOutcome Reader::build(string_view& quote, bool unclosed) {
                 case 2: type = ActionType::BigBlind; break;
                 case 3: type = ActionType::Call; break;
                 case 4: type = ActionType::Check; break;
-                case 5: type = ActionType::Bet; break;
+                case 5: type = completes ? ActionType::Complete : ActionType::Bet; break;
                 case 6: type = ActionType::Raise; break;
                 case 7: type = ledger.all_in(id, sum); break;
                 case 8:
                 case 9: type = ActionType::Sitout; break;
                 case 15: type = ActionType::Ante; break;
+                case 16:
+                    if (!stud) fault_game("a bring-in outside stud");
+                    type = ActionType::BringIn;
+                    break;
                 case 23:
                     type = ActionType::Raise;
                     added = std::max<Cents>(sum - ledger.street(id), 0);
@@ -604,6 +652,36 @@ HandOutcome Reader::build(string_view& quote, bool unclosed) {
     }
     play_round(0);
     b_.close_pre_deal();
+    if (stud) {
+        if (!play_stud(play_round, next_action, completes)) {
+            quote = {};
+            return reject("action in a round after the last street");
+        }
+    } else {
+        if (const auto why = play_flop_game(play_round, next_action)) return reject(*why);
+    }
+    ledger.showdown(b_);
+
+    // The wins. Older clients (no <client_version>) count a bet nobody called in its bettor's
+    // win, as does any win that the pot without it cannot pay.
+    if (ledger.unmatched() > 0 && (!s.client_version || ledger.wins_hold_return()))
+        ledger.take_return_from_win();
+    // A game cut off after a round is whole when its chips pay its wins; else rounds are missing.
+    if (unclosed && ledger.won() > ledger.pot()) {
+        quote = {};
+        return reject(kTextEndsInsideElement);
+    }
+    ledger.settle(b_);
+    return b_.finish();
+}
+
+// Hold'em and Omaha after the posts: the pocket cards, the preflop, then rounds 2 to 4 (flop,
+// turn, river, each with its board). The reason of a game that cannot be read, else nullopt.
+template <class PlayRound>
+std::optional<string_view> Reader::play_flop_game(PlayRound& play_round, size_t& next_action) {
+    HandStore& store = b_.store();
+    Header& h = b_.header();
+    ChipLedger& ledger = ledger_;
     // Pocket cards: the hero's dealt (the session's nickname, else the one player whose cards
     // the history shows), the others' shown at the end.
     unsigned known = 0;
@@ -646,20 +724,84 @@ HandOutcome Reader::build(string_view& quote, bool unclosed) {
         ledger.return_unmatched(b_);
         b_.close_street(kStreets[r - 2].second, cards.value_or(CardSet::empty()));
     }
-    if (next_action < game_.actions.size()) return reject("action in a round after the river");
-    ledger.showdown(b_);
+    if (next_action < game_.actions.size()) return "action in a round after the river";
+    return std::nullopt;
+}
 
-    // The wins. Older clients (no <client_version>) count a bet nobody called in its bettor's
-    // win, as does any win that the pot without it cannot pay.
-    if (ledger.unmatched() > 0 && (!s.client_version || ledger.wins_hold_return()))
-        ledger.take_return_from_win();
-    // A game cut off after a round is whole when its chips pay its wins; else rounds are missing.
-    if (unclosed && ledger.won() > ledger.pot()) {
-        quote = {};
-        return reject(kTextEndsInsideElement);
+// Stud after the antes: rounds 1 (the flop games' pocket round) and 2 are the first street,
+// rounds 3 on the later ones (seven-card stud's seventh is round 6). Each <cards> of a round holds
+// what it deals one player, hidden cards written "X": on the first street the down cards, then
+// the up card; on the later streets one up card, but seventh street's is dealt down. The hero's
+// down cards are dealt to the hero; the others' are known once shown, and shown at the showdown
+// with their up cards when none is hidden. False for an action in a round after the last street.
+template <class PlayRound>
+bool Reader::play_stud(PlayRound& play_round, size_t& next_action, bool& completes) {
+    HandStore& store = b_.store();
+    Header& h = b_.header();
+    ChipLedger& ledger = ledger_;
+    const bool seven = h.game_type != GameType::FiveCardStud;
+    const unsigned last = seven ? 6 : 5;
+    // The hero: the session's nickname, else the one player whose down cards are shown.
+    std::uint8_t hero = h.hero;
+    if (hero == kNone8) {
+        unsigned shown = 0;
+        for (const CardsRow& c : game_.cards) {
+            if (c.round > 2 || stud_cards_of(c.cards).cards.count < 2) continue;
+            ++shown;
+            hero = player_of(c.player);
+        }
+        if (shown != 1) hero = kNone8;
     }
-    ledger.settle(b_);
-    return b_.finish();
+    std::array<CardSet, kNoSlot> held{};
+    std::array<bool, kNoSlot> unknown{};
+    const auto deal = [&](unsigned from, unsigned to, bool first, bool down) {
+        for (const CardsRow& c : game_.cards) {
+            if (c.round < from || c.round > to) continue;
+            const std::uint8_t id = player_of(c.player);
+            ledger.grow(p_.player_count());
+            if (id >= kNoSlot) continue;
+            const string_view name = decoded(c.player, name_buffer_);
+            const StudCards s = stud_cards_of(c.cards);
+            unknown[id] = unknown[id] || s.hidden || s.cards.count == 0;
+            for (std::uint8_t i = 0; i < s.cards.count; ++i) {
+                if (held[id].count == kMaxCards) fault_line("more cards than a stud hand", c.cards);
+                held[id].push(s.cards.cards[i]);
+            }
+            if (id == hero || !first) {
+                if (id == hero || !down) push_stud_cards(b_, name, s.cards, first, down);
+            } else if (!s.last_hidden && s.cards.count > 0) {  // the up card only
+                CardSet up;
+                up.push(s.cards.cards[s.cards.count - 1]);
+                push_stud_cards(b_, name, up, true, false);
+            }
+        }
+    };
+    deal(1, 2, true, false);
+    completes = true;
+    play_round(1);
+    play_round(2);
+    completes = false;
+    ledger.return_unmatched(b_);
+    b_.close_preflop();
+    constexpr StreetKind kLater[] = {StreetKind::Flop, StreetKind::Turn, StreetKind::River,
+                                     StreetKind::Seventh};
+    for (unsigned r = 3; r <= last; ++r) {
+        const bool dealt = std::any_of(game_.cards.begin(), game_.cards.end(),
+                                       [&](const CardsRow& c) { return c.round == r; });
+        const bool acts =
+            next_action < game_.actions.size() && game_.actions[next_action].round == r;
+        if (!dealt && !acts) continue;
+        ledger.new_street();
+        deal(r, r, false, seven && r == 6);
+        play_round(r);
+        ledger.return_unmatched(b_);
+        b_.close_street(kLater[r - 3], CardSet::empty());
+    }
+    if (next_action < game_.actions.size()) return false;
+    for (std::uint8_t id = 0; id < kNoSlot; ++id)
+        if (!unknown[id] && held[id].count > 0)
+            ledger.show_cards(id, store.push_card_set(held[id]));
+    return true;
 }
 
 }  // namespace

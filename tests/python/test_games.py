@@ -28,6 +28,7 @@ PINS = {
     "ongame/jejellyroll-fr_fpdb-3/5-Carddraw-PL-USD-1.00-1.00-201111.No.Street.Delimiter.txt": 1,
     "ongame/jejellyroll-fr_fpdb-3/5-Carddraw-USD-1-2-201109.Goalwin.Sample.txt": 10,
     "ongame/jejellyroll-fr_fpdb-3/7-Stud-USD-1.00-2.00-201212.big.bring.txt": 1,
+    "ipoker/jejellyroll-fr_fpdb-3/7-StudHL-EUR-0.05-0.10-201405.txt": 5,
 }
 
 
@@ -352,3 +353,41 @@ def test_full_tilt_razz_all_in_on_the_bring_in():
     assert hand.hero.name == "Hero" and hand.board == ()
     assert hand.summary().startswith(
         "FullTiltPoker #28333847000 tournament #220338000 FLRazz 80/160")
+
+
+@needs_corpus
+def test_ipoker_stud_streets_bring_in_and_raises_to_a_total():
+    view, doc, tables = load("ipoker/jejellyroll-fr_fpdb-3/7-StudHL-EUR-0.05-0.10-201405.txt")
+    assert {(h.game, h.bet_type) for h in view} == {("SevenCardStudHiLo", "Limit")}
+    assert {h["button_seat"] for h in pa.table(tables.hands).to_pylist()} == {None}
+    # a bet on third street completes; the other player's down cards are known at the showdown
+    acts = actions_of(tables, "5710054735")
+    assert acts[:7] == [("predeal", "Player0", "Ante", 0.01, None),
+                        ("predeal", "Hero", "Ante", 0.01, None),
+                        ("third", "Player0", "DealtUp", None, ["Kd"]),
+                        ("third", "Hero", "Dealt", None, ["Ac", "5d"]),
+                        ("third", "Hero", "DealtUp", None, ["4h"]),
+                        ("third", "Hero", "Complete", 0.05, None),
+                        ("third", "Player0", "Call", 0.05, None)]
+    assert ("seventh", "Hero", "Dealt", None, ["7s"]) in acts
+    assert ("showdown", "Player0", "Show", None, ["7d", "4d", "Kd", "3c", "9h", "Ad", "Jc"]) in acts
+    # type 16 brings in; type 23 raises to a total (the chips added are stored); 7 is all in
+    acts = [a for a in actions_of(tables, "5710056302") if a[2] not in ("DealtUp", "Dealt")]
+    assert acts[2:4] == [("third", "Player0", "BringIn", 0.02, None),
+                         ("third", "Hero", "Call", 0.02, None)]
+    assert acts[8:15] == [("sixth", "Hero", "Bet", 0.1, None),
+                          ("sixth", "Player0", "Raise", 0.2, None),
+                          ("sixth", "Hero", "Raise", 0.2, None),
+                          ("sixth", "Player0", "Call", 0.1, None),
+                          ("seventh", "Hero", "Bet", 0.1, None),
+                          ("seventh", "Player0", "RaiseAllIn", 0.11, None),
+                          ("seventh", "Hero", "Call", 0.01, None)]
+    # hidden down cards ("X X D2") leave the up card only, and no show
+    acts = actions_of(tables, "5710077134")
+    assert [a for a in acts if a[1] == "Player0" and a[2] != "Ante"] == [
+        ("third", "Player0", "DealtUp", None, ["2d"]), ("third", "Player0", "BringIn", 0.02, None),
+        ("third", "Player0", "UncalledBetReturned", 0.02, None)]
+    players = pa.table(tables.players).to_pylist()
+    assert [(p["name"], round(p["net"], 2), p["position"]) for p in players[2:4]] == [
+        ("Player0", -0.59, None), ("Hero", 0.55, None)]
+    assert doc[1]["summary"]["rake"] == 0.04

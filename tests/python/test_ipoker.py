@@ -81,7 +81,7 @@ def test_hands_returned_and_missing(path):
 def every_action(hand: dict) -> list:
     actions = list(hand["header"]["actions"]) + hand["summary"]["actions"]
     for street in [hand["preflop"], *hand["flops"], *hand["turns"], *hand["rivers"],
-                   *hand["showdowns"]]:
+                   *hand.get("sevenths", []), *hand["showdowns"]]:
         actions += street["actions"]
     return actions
 
@@ -99,7 +99,9 @@ def test_values_read_from_the_game(path):
         players = hd["players"]
         assert [(p["seat"], p["name"], f32(p["chips"])) for p in players[:len(seats)]] == [
             (int(s["seat"]), s["name"], f32(amount(s["chips"]))) for s in seats]
-        button = [int(s["seat"]) for s in seats if s.get("dealer") == "1"]
+        # stud has no button, whatever seat the client marks
+        stud = hd["game_type"] in ("SevenCardStud", "SevenCardStudHiLo", "Razz")
+        button = [int(s["seat"]) for s in seats if s.get("dealer") == "1" and not stud]
         assert hd["dealer_id"] == (next(i for i, p in enumerate(players)
                                          if p["seat"] == button[0]) if button else 255)
         actions = every_action(h)
