@@ -59,6 +59,7 @@ std::size_t round_name_index(GameType g, Round r) noexcept {
         if (b == 0) return 12;
         if (b == 1 && g == GameType::SingleDraw27) return 16;
         if (b == 1 && g == GameType::FiveCardDraw) return 16;
+        if (b == 1 && g == GameType::SingleDrawA5) return 16;
         if (b >= 1 && b <= 3) return 12 + b;
     }
     return plain;

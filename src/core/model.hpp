@@ -76,6 +76,15 @@ enum class GameType : std::uint8_t {
     TripleDraw27 = 16,
     TripleDrawA5 = 17,
     Badugi = 18,
+    // KingsClub's mixed tables: 2-7 razz (stud, the lowest hand by deuce-to-seven), A-5 lowball
+    // with one draw, the split draw games with three draws and five cards (Badacey: badugi and
+    // A-5 lowball; Badeucey: badugi and 2-7 lowball), and Drawmaha (five-card Omaha's board with
+    // one draw after the flop, the pot split between the Omaha hand and the 2-7 draw hand).
+    Razz27 = 19,
+    SingleDrawA5 = 20,
+    Badacey = 21,
+    Badeucey = 22,
+    Drawmaha27 = 23,
 };
 // The rotation a hand of a mixed game belongs to, written beside the game of the hand ("HORSE
 // (Razz Limit, ...)"); None for a hand of one game.
@@ -94,11 +103,15 @@ enum class MixedGame : std::uint8_t {
 inline constexpr std::size_t kMixedGameCount = 10;
 // The families of games: the flop games deal a board; stud deals up cards and no board; the
 // draw games deal a hand that the players draw to.
+// Drawmaha deals a board and draws to the hand: a flop game whose flop round holds the draw.
 constexpr bool is_stud(GameType g) noexcept {
-    return g >= GameType::SevenCardStud && g <= GameType::FiveCardStud;
+    return (g >= GameType::SevenCardStud && g <= GameType::FiveCardStud) || g == GameType::Razz27;
 }
-constexpr bool is_draw(GameType g) noexcept { return g >= GameType::FiveCardDraw; }
-constexpr bool is_boardless(GameType g) noexcept { return g >= GameType::SevenCardStud; }
+constexpr bool is_draw(GameType g) noexcept {
+    return (g >= GameType::FiveCardDraw && g <= GameType::Badugi) ||
+           (g >= GameType::SingleDrawA5 && g <= GameType::Badeucey);
+}
+constexpr bool is_boardless(GameType g) noexcept { return is_stud(g) || is_draw(g); }
 enum class BetType : std::uint8_t { NoLimit = 0, Limit = 1, PotLimit = 2 };
 enum class ActionType : std::uint8_t {
     Bet = 0,
@@ -165,7 +178,7 @@ enum class BuyInKind : std::uint8_t {
 inline constexpr std::size_t kBuyInKindCount = 7;
 
 inline constexpr std::size_t kSiteCount = 26;
-inline constexpr std::size_t kGameTypeCount = 19;
+inline constexpr std::size_t kGameTypeCount = 24;
 inline constexpr std::size_t kBetTypeCount = 3;
 
 // Member names (the text form of every enumeration), one table per enumeration, in code order.
@@ -204,7 +217,12 @@ inline constexpr std::array<std::string_view, kGameTypeCount> kGameTypeNames = {
                                                                                 "SingleDraw27",
                                                                                 "TripleDraw27",
                                                                                 "TripleDrawA5",
-                                                                                "Badugi"};
+                                                                                "Badugi",
+                                                                                "Razz27",
+                                                                                "SingleDrawA5",
+                                                                                "Badacey",
+                                                                                "Badeucey",
+                                                                                "Drawmaha27"};
 inline constexpr std::array<std::string_view, kMixedGameCount> kMixedGameNames = {"",
                                                                                   "HORSE",
                                                                                   "HOSE",
@@ -262,7 +280,7 @@ inline constexpr std::array<std::string_view, kActionTypeCount> kActionTypeNames
 inline constexpr std::array<std::string_view, kBuyInKindCount> kBuyInKindNames = {
     "Money", "Freeroll", "Points", "StarsCoin", "PlayMoney", "Unknown", "Ticket"};
 static_assert(static_cast<std::size_t>(Site::GrandPoker) + 1 == kSiteCount);
-static_assert(static_cast<std::size_t>(GameType::Badugi) + 1 == kGameTypeCount);
+static_assert(static_cast<std::size_t>(GameType::Drawmaha27) + 1 == kGameTypeCount);
 static_assert(static_cast<std::size_t>(MixedGame::TripleStud) + 1 == kMixedGameCount);
 static_assert(static_cast<std::size_t>(BetType::PotLimit) + 1 == kBetTypeCount);
 static_assert(static_cast<std::size_t>(ActionType::StandPat) + 1 == kActionTypeCount);

@@ -86,7 +86,9 @@ constexpr std::array<SiteForm, kSiteCount> kSiteForms = {{
 // Omaha, short deck and Courchevel have no name that would not misstate them. Razz, badugi and
 // the lowball draws have none either; and its "Stud", "StudHiLo" and "Draw" are left out too, as
 // its rounds cannot hold them: it names four betting rounds where stud has five, and it has no
-// action for a card dealt face up, a bring-in, a discard or a player standing pat.
+// action for a card dealt face up, a bring-in, a discard or a player standing pat. Nor has it a
+// name for 2-7 razz, A-5 single draw, Badacey, Badeucey or Drawmaha (a board and a draw, the pot
+// split between two hands its rounds and actions cannot tell apart).
 constexpr std::array<string_view, kGameTypeCount> kGameNames = {"Holdem", "Omaha", "OmahaHiLo"};
 
 // Money without a sign: cash play money and the Pluribus logs' chips are play chips, "XPM" (the

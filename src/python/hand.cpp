@@ -830,11 +830,13 @@ PyObject* hand_tournament(PyObject* self, void*) {
 // "HE", "O", "O8" (Omaha hi-lo), "O5"/"O6" and "O5-8"/"O6-8" (five- and six-card Omaha, hi and
 // hi-lo), "SD" (short deck), "C"/"C8" (Courchevel), "Stud"/"Stud8" (seven-card stud, hi and
 // hi-lo), "Razz", "5Stud" (five-card stud), "5Draw" (five-card draw), "27SD"/"27TD" (2-7 single
-// and triple draw), "A5TD" (A-5 triple draw), "Badugi"; after the limit: "NL", "PL", "FL".
+// and triple draw), "A5TD" (A-5 triple draw), "Badugi", "27Razz", "A5SD" (A-5 single draw),
+// "Badacey", "Badeucey", "27Drawmaha"; after the limit: "NL", "PL", "FL".
 std::string_view game_label(GameType g) {
     constexpr std::array<std::string_view, kGameTypeCount> kLabels = {
-        "HE",   "O",     "O8",   "O5",    "O5-8",  "O6",   "O6-8", "SD",   "C",     "C8",
-        "Stud", "Stud8", "Razz", "5Stud", "5Draw", "27SD", "27TD", "A5TD", "Badugi"};
+        "HE",   "O",    "O8",     "O5",     "O5-8", "O6",      "O6-8",     "SD",
+        "C",    "C8",   "Stud",   "Stud8",  "Razz", "5Stud",   "5Draw",    "27SD",
+        "27TD", "A5TD", "Badugi", "27Razz", "A5SD", "Badacey", "Badeucey", "27Drawmaha"};
     return kLabels.at(static_cast<std::size_t>(g));
 }
 std::string_view limit_label(BetType b) {
@@ -896,7 +898,8 @@ PyGetSetDef kHandGetSet[] = {
      "str: 'HoldEm', 'Omaha', 'OmahaHiLo', 'FiveCardOmaha', 'FiveCardOmahaHiLo', "
      "'SixCardOmaha', 'SixCardOmahaHiLo', 'ShortDeckHoldEm', 'Courchevel', 'CourchevelHiLo', "
      "'SevenCardStud', 'SevenCardStudHiLo', 'Razz', 'FiveCardStud', 'FiveCardDraw', "
-     "'SingleDraw27', 'TripleDraw27', 'TripleDrawA5', 'Badugi'.",
+     "'SingleDraw27', 'TripleDraw27', 'TripleDrawA5', 'Badugi', 'Razz27', 'SingleDrawA5', "
+     "'Badacey', 'Badeucey', 'Drawmaha27'.",
      nullptr},
     {"mixed", hand_mixed, nullptr,
      "str | None: the rotation of a mixed game the hand was dealt in ('HORSE', '8-Game', "

@@ -29,7 +29,9 @@
 // [Ac]", a '-' for a card the boards share) and shows its hands by run ("Run 1: Hero shows [...]").
 // Stud deals its third street before any street line and names the later ones by the street
 // just played ("*** 3RD STREET ***" deals the fourth card); the draw games' rounds after the first
-// are "*** 1ST DRAW ***" and so on ("*** 2ND BETTING ROUND ***" marks the betting after the draw).
+// are "*** 1ST DRAW ***" and so on ("*** 2ND BETTING ROUND ***" marks the betting after the draw),
+// though an A-5 single draw may write its draw among the first round's lines, with no line before
+// it. Drawmaha is a flop game whose flop round holds the draw.
 #include "sites/kingsclub.hpp"
 
 #include <algorithm>
@@ -74,8 +76,7 @@ constexpr LimitName kLimits[] = {
     {"Pot Limit ", BetType::PotLimit},
     {"Limit ", BetType::Limit},
 };
-// The games the model holds, by their whole name; any other ("2-7 Drawmaha", "Badeucey", "2-7
-// Razz", "A-5 Single Draw") is a game not read.
+// The games the model holds, by their whole name; any other is a game not read.
 struct GameName {
     string_view name;
     GameType game;
@@ -96,6 +97,11 @@ constexpr GameName kGames[] = {
     {"2-7 Triple Draw", GameType::TripleDraw27},
     {"A-5 Triple Draw", GameType::TripleDrawA5},
     {"Badugi", GameType::Badugi},
+    {"2-7 Razz", GameType::Razz27},
+    {"A-5 Single Draw", GameType::SingleDrawA5},
+    {"Badacey", GameType::Badacey},
+    {"Badeucey", GameType::Badeucey},
+    {"2-7 Drawmaha", GameType::Drawmaha27},
 };
 
 // "#3264632: No Limit Holdem - 125/250". An empty reason when it was read.
@@ -252,6 +258,15 @@ struct Reader {
         if (verb == nullptr) return false;
         const std::uint8_t id = player(line, at);
         const string_view after = rest(line, at + verb->phrase.size());
+        // A draw game whose history writes no line for its draw: the first draw ends the
+        // betting before it (see close_draw_preflop).
+        if (round == Round::Preflop &&
+            (verb->kind == Kind::Discard || verb->kind == Kind::Draws ||
+             verb->type == ActionType::StandPat) &&
+            is_draw(b.header().game_type)) {
+            end_round();
+            round = Round::Flop;
+        }
         switch (verb->kind) {
             case Kind::Plain:
                 b.push(Action::make(verb->type, id,
@@ -470,7 +485,10 @@ HandOutcome read_hand(HandBuilder& b) {
             return betting_mark(line) || r.line(line) ? string_view() : kUnrecognisedAction;
         });
     if (!preflop.empty()) return reject(preflop);
-    b.close_preflop();
+    if (is_draw(h.game_type))
+        close_draw_preflop(b);
+    else
+        b.close_preflop();
     if (const string_view reason = read_streets(b, Streets{r}); !reason.empty())
         return reject(reason);
     p.next_line();  // "*** SUMMARY ***"

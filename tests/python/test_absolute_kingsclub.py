@@ -48,8 +48,8 @@ def test_hands_returned_and_missing(path):
 # Every Hold'em and Omaha hand is returned; a game without a game type is rejected as a game not
 # read, whatever its limit.
 @pytest.mark.parametrize("text,reason", [
-    ("#1: Limit 2-7 Drawmaha - 60/120\n", "game not read: Limit 2-7 Drawmaha"),
-    ("#1: Limit Badeucey - 22/44\n", "game not read: Limit Badeucey"),
+    ("#1: Limit Archie - 60/120\n", "game not read: Limit Archie"),
+    ("#1: Limit 5 Card Draw - 22/44\n", "game not read: Limit 5 Card Draw"),
     ("Stage #1: Badugi  Normal $1/$2 - 2009-01-01 00:00:00 (ET)\n",
      "game not read: Badugi  Normal $1/$2"),
 ])

@@ -139,8 +139,8 @@ def test_several_faults_raise_one_of_them():
 
 
 def test_single_fault_in_a_one_item_batch():
-    with pytest.raises(PanicException, match="^game not read: Limit Badeucey$"):
-        parse_strs(["#1: Limit Badeucey - 1/2"])
+    with pytest.raises(PanicException, match="^game not read: Limit Archie$"):
+        parse_strs(["#1: Limit Archie - 1/2"])
 
 
 # ------------------------------------------------------------------------------------------

@@ -29,6 +29,11 @@ PINS = {
     "ongame/jejellyroll-fr_fpdb-3/5-Carddraw-USD-1-2-201109.Goalwin.Sample.txt": 10,
     "ongame/jejellyroll-fr_fpdb-3/7-Stud-USD-1.00-2.00-201212.big.bring.txt": 1,
     "ipoker/jejellyroll-fr_fpdb-3/7-StudHL-EUR-0.05-0.10-201405.txt": 5,
+    **{f"kingsclub/jejellyroll-fr_fpdb-3/cash__{name}.txt": 1 for name in (
+        "2-7_Drawmaha-FL-USD-60-120-202108.showdown", "2-7_Drawmaha-FL-USD-60-120-202108",
+        "2-7_Razz-USD-22-44-202101", "2-7_Razz-USD-500-1000-202102.multi.pot.failure",
+        "A5-1-Draw-Limit-USD-50-100-202102", "Badacey-Limit-USD-22-44-202101",
+        "Badeucey-Limit-USD-22-44-202101")},
 }
 
 
@@ -50,9 +55,11 @@ def test_every_hand_is_returned_and_its_money_adds_up(rel):
     for h in doc:
         game = h["header"]["game_type"]
         assert game not in ("HoldEm",), rel
-        # the board stays empty; only stud has a seventh street
-        assert all(not s["cards"] for k in ("flops", "turns", "rivers") for s in h[k])
-        assert ("sevenths" in h) == (game not in ("Omaha", "FiveCardOmaha"))
+        # the board stays empty but in the flop games (Drawmaha's draw is on its flop); only
+        # stud has a seventh street
+        flop_game = game in ("Drawmaha27", "Omaha", "FiveCardOmaha")
+        assert flop_game or all(not s["cards"] for k in ("flops", "turns", "rivers") for s in h[k])
+        assert ("sevenths" in h) == (not flop_game)
 
 
 def actions_of(tables, hand_id):
@@ -298,7 +305,8 @@ TRIPLE = {"deal", "first_draw", "second_draw", "third_draw"}
 ROUNDS = {"SevenCardStud": STUD, "SevenCardStudHiLo": STUD, "Razz": STUD,
           "FiveCardStud": {"second", "third", "fourth", "fifth"},
           "FiveCardDraw": {"deal", "draw"}, "SingleDraw27": {"deal", "draw"},
-          "TripleDraw27": TRIPLE, "TripleDrawA5": TRIPLE, "Badugi": TRIPLE}
+          "TripleDraw27": TRIPLE, "TripleDrawA5": TRIPLE, "Badugi": TRIPLE, "Razz27": STUD,
+          "SingleDrawA5": {"deal", "draw"}, "Badacey": TRIPLE, "Badeucey": TRIPLE}
 
 
 @needs_corpus
@@ -391,3 +399,39 @@ def test_ipoker_stud_streets_bring_in_and_raises_to_a_total():
     assert [(p["name"], round(p["net"], 2), p["position"]) for p in players[2:4]] == [
         ("Player0", -0.59, None), ("Hero", 0.55, None)]
     assert doc[1]["summary"]["rake"] == 0.04
+
+
+KINGS = "kingsclub/jejellyroll-fr_fpdb-3/cash__"
+
+
+@needs_corpus
+def test_kingsclub_split_draw_games_2_7_razz_and_drawmaha():
+    # Badacey: three draws, the pot split between its badugi and its A-5 hands
+    view, doc, tables = load(KINGS + "Badacey-Limit-USD-22-44-202101.txt")
+    [h], [hand] = doc, view
+    assert (hand.game, hand.bet_type, hand.summary()[:30]) == (
+        "Badacey", "Limit", "KingsClub #40201390 FLBadacey ")
+    assert [(a.street, a.kind, a.amount) for a in hand.actions if a.player.name == "Player1"
+            and a.kind in ("Draw", "StandPat")] == [
+        ("first_draw", "Draw", 2), ("second_draw", "Draw", 1), ("third_draw", "Draw", 1)]
+    assert [(w["player_id"], w["amount"]) for w in h["summary"]["winners"]] == [(1, 168), (2, 168)]
+    assert [(p.name, p.invested, p.net, p.vpip, p.position) for p in hand.players][:3] == [
+        ("Player0", 5.5, -5.5, False, "BTN"), ("Hero", 159.5, 8.5, True, "SB"),
+        ("Player1", 159.5, 8.5, True, "BB")]
+    # A-5 single draw written among the first round's lines: the draw opens its own round
+    [hand] = load(KINGS + "A5-1-Draw-Limit-USD-50-100-202102.txt")[0]
+    assert hand.game == "SingleDrawA5"
+    assert [(a.street, a.kind) for a in hand.actions][5:9] == [
+        ("deal", "Call"), ("draw", "Discard"), ("draw", "Dealt"), ("draw", "StandPat")]
+    # 2-7 razz is stud: no positions, its streets named third to seventh
+    [hand] = load(KINGS + "2-7_Razz-USD-22-44-202101.txt")[0]
+    assert hand.game == "Razz27" and {p.position for p in hand.players} == {None}
+    assert [(p.name, p.net) for p in hand.players if p.net > 0] == [("Player0", 259.64)]
+    assert ("third", "BringIn", 16.58) in [(a.street, a.kind, a.amount) for a in hand.actions]
+    # Drawmaha: a board, and the draw on the flop
+    [hand] = load(KINGS + "2-7_Drawmaha-FL-USD-60-120-202108.showdown.txt")[0]
+    assert hand.game == "Drawmaha27" and hand.board == ("3c", "5c", "7s", "Kc", "Jd")
+    assert [(a.street, a.player.name, a.kind, a.cards) for a in hand.actions
+            if a.kind in ("Draw", "Discard")] == [("flop", "Player0", "Draw", None),
+                                                    ("flop", "Hero", "Discard", ("8d", "Ks"))]
+    assert [(p.net, p.won) for p in hand.players] == [(-0.5, 484.5), (-0.5, 484.5)]
