@@ -577,6 +577,10 @@ std::vector<std::string> game_names() { return names_of(kGameTypeNames); }
 std::vector<std::string> limit_names() { return names_of(kBetTypeNames); }
 std::vector<std::string> action_names() { return names_of(kActionTypeNames); }
 std::vector<std::string> buy_in_kind_names() { return names_of(kBuyInKindNames); }
+// The mixed rotations without MixedGame::None (a null): the index is the code less one.
+std::vector<std::string> mixed_names() {
+    return std::vector<std::string>(kMixedGameNames.begin() + 1, kMixedGameNames.end());
+}
 
 // Where an action stands in its hand (see Round; the games without a board name their rounds
 // "third"... "seventh" and "deal", "first_draw"...: see round_name), and the positions of the
@@ -670,6 +674,7 @@ struct HandsTable : Table {
     Timestamps started_at{columns_, "started_at", true};
     Strings table{columns_, "table", false};
     Names game{columns_, "game", false, game_names()};
+    Names mixed{columns_, "mixed", true, mixed_names()};  // the rotation, null for one game
     Names limit{columns_, "limit", false, limit_names()};
     Labels currency{columns_, "currency", true};
     UInt8s max_players{columns_, "max_players", false};
@@ -818,6 +823,10 @@ void HandsTable::add(const HandStore& store, const Hand& hand, const facts::Repl
     started_at.push(r, start_time(h));
     table.push(r, store.text_of(h.table_name));
     game.push(r, static_cast<std::size_t>(h.game_type));
+    if (h.mixed == MixedGame::None)
+        mixed.push_null(r);
+    else
+        mixed.push(r, static_cast<std::size_t>(h.mixed) - 1);
     limit.push(r, static_cast<std::size_t>(h.bet_type));
     push_code(currency, r, iso_currency(h));
     max_players.push(r, h.max_players);

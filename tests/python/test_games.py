@@ -209,8 +209,8 @@ def test_horse_rotation_change():
     assert [(p["name"], round(p["net"], 2), p["vpip"], p["pfr"]) for p in players][:2] == [
         ("Ann", -0.07, False, False), ("Bob", 0.07, True, True)]
     hands = pa.table(tables.hands).to_pylist()
-    assert [(h["small_blind"], h["big_blind"], h["button_seat"]) for h in hands] == [
-        (0.1, 0.2, None), (0.1, 0.2, 1)]
+    assert [(h["small_blind"], h["big_blind"], h["button_seat"], h["game"], h["mixed"])
+            for h in hands] == [(0.1, 0.2, None, "Razz", "HORSE"), (0.1, 0.2, 1, "HoldEm", "HORSE")]
 
 
 WINAMAX = "winamax/jejellyroll-fr_fpdb-3/"

@@ -15,7 +15,8 @@ pa = pytest.importorskip("pyarrow")
 FOLDERS = ("pokerstars", "pokerstars_other", "pokerstars_tournaments", "pluribus", "ongame",
            "ggpoker", "winamax")
 # Attribute -> column, where the value is the same Python value on both sides.
-HAND_COLUMNS = {"id": "hand_id", "site": "site", "game": "game", "bet_type": "limit",
+HAND_COLUMNS = {"id": "hand_id", "site": "site", "game": "game", "mixed": "mixed",
+                "bet_type": "limit",
                 "table": "table", "max_players": "max_players", "currency": "currency",
                 "small_blind": "small_blind", "big_blind": "big_blind", "ante": "ante",
                 "button_seat": "button_seat", "total_pot": "total_pot", "rake": "rake",
