@@ -142,7 +142,8 @@ def test_golden_rows_of_a_run_twice_hand():
     [hand] = hands.to_pylist()
     assert hand == {
         "site": "PokerStars", "hand_id": hand["hand_id"], "started_at": hand["started_at"],
-        "table": hand["table"], "game": "Omaha", "mixed": None, "limit": "PotLimit", "currency": "USD",
+        "table": hand["table"], "game": "Omaha", "mixed": None, "limit": "PotLimit",
+        "currency": "USD",
         "max_players": hand["max_players"], "button_seat": hand["button_seat"],
         "small_blind": hand["small_blind"], "big_blind": hand["big_blind"], "ante": 0.0,
         "hero": "OneMoreSpin", "total_pot": hand["total_pot"], "rake": hand["rake"],

@@ -407,7 +407,7 @@ KINGS = "kingsclub/jejellyroll-fr_fpdb-3/cash__"
 @needs_corpus
 def test_kingsclub_split_draw_games_2_7_razz_and_drawmaha():
     # Badacey: three draws, the pot split between its badugi and its A-5 hands
-    view, doc, tables = load(KINGS + "Badacey-Limit-USD-22-44-202101.txt")
+    view, doc, _tables = load(KINGS + "Badacey-Limit-USD-22-44-202101.txt")
     [h], [hand] = doc, view
     assert (hand.game, hand.bet_type, hand.summary()[:30]) == (
         "Badacey", "Limit", "KingsClub #40201390 FLBadacey ")
