@@ -603,14 +603,31 @@ PyObject* py_parse_path(PyObject*, PyObject* args, PyObject* kwargs) {
     return guarded([&] { return single_result(std::move(result)); });
 }
 
+// A reference kept for a call that lets go of the interpreter lock, dropped at scope exit with
+// the lock held. A daemon thread that the interpreter ends at exit, while it waits to take the
+// lock back, unwinds without it: the reference is then left (the process is ending).
+class HeldWhileUnlocked {
+  public:
+    explicit HeldWhileUnlocked(PyObject* p) noexcept : p_(p) {}
+    HeldWhileUnlocked(const HeldWhileUnlocked&) = delete;
+    HeldWhileUnlocked& operator=(const HeldWhileUnlocked&) = delete;
+    ~HeldWhileUnlocked() {
+        if (p_ != nullptr && PyGILState_Check()) Py_DECREF(p_);
+    }
+    PyObject* get() const noexcept { return p_; }
+
+  private:
+    PyObject* p_;
+};
+
 // Parses every text (or file) on the pool. In strict mode the inputs that could not be read are
 // left out of the returned list; in skip mode each gives an empty view whose one rejection, at
 // line 0, holds the message, so that the list has one view per input, in input order.
 PyObject* parse_batch(const ParseArgs& a, const char* param, bool paths) {
-    std::vector<std::string> inputs;      // paths
-    std::vector<std::string_view> texts;  // the texts' UTF-8, read in place
-    Ref held(PyList_New(0));              // the texts, alive until the parse is done
-    if (!held) return nullptr;
+    std::vector<std::string> inputs;        // paths
+    std::vector<std::string_view> texts;    // the texts' UTF-8, read in place
+    HeldWhileUnlocked held(PyList_New(0));  // the texts, alive until the parse is done
+    if (held.get() == nullptr) return nullptr;
     if (guarded([&]() -> PyObject* {
             return collect_texts(a.input, param, paths, inputs, &texts, held.get()) ? Py_None
                                                                                     : nullptr;
