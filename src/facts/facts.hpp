@@ -151,6 +151,8 @@ class Replay {
             fault_index(store_index, hand_.first_action + actions_.size());
         return actions_[i];
     }
+    // The facts of a run of the store's actions inside the hand (checked once for the run).
+    std::span<const ActionFacts> actions(Span run) const;
     // The same for an action reached through a span of the store's actions.
     const ActionFacts& action(const HandStore& store, const Action& a) const {
         const Action* base = store.actions.data();
@@ -160,7 +162,9 @@ class Replay {
     }
 
   private:
-    void step(const Action& a, Round round);
+    // The actions of a run of the store's list, all in `round`.
+    void replay_round(Span run, Round round);
+    void step(const Action& a, ActionFacts& f, Round round, bool betting, bool acting);
     void close_betting(Round round);
     void note(std::string_view problem) noexcept;
     // money_of, an amount out of range being 0 and noted.
@@ -182,6 +186,8 @@ class Replay {
     std::array<Money, kNoSlot> street_in_{}, put_in_{}, returned_{}, stack_{};
     std::array<Money, kNoSlot> collected_{}, summary_collected_{};
     std::uint32_t folded_ = 0, acted_ = 0;
+    Money pot_ = 0;       // what the site added and every chip put in less those returned
+    std::uint8_t n_ = 0;  // the hand's players
     Money level_ = 0, big_blind_ = 0;
     std::uint32_t preflop_raises_ = 0;
     bool small_blind_posted_ = false;
