@@ -225,14 +225,32 @@ const HandFacts& Replay::run(const HandStore& store, const Hand& h) {
     return hand_;
 }
 
-std::span<const ActionFacts> Replay::actions(Span run) const {
-    const std::uint64_t at = run.start() - hand_.first_action;  // wraps below the hand's run
+std::span<const ActionFacts> HandFactsRef::of(Span run) const {
+    const std::uint64_t at = run.start() - hand->first_action;  // wraps below the hand's run
     if (run.count() == 0) return {};
-    if (at >= actions_.size()) [[unlikely]]
-        fault_index(at, actions_.size());
-    if (run.count() > actions_.size() - at) [[unlikely]]
-        fault_index(actions_.size(), actions_.size());
-    return {actions_.data() + at, run.count()};
+    if (at >= actions.size()) [[unlikely]]
+        fault_index(at, actions.size());
+    if (run.count() > actions.size() - at) [[unlikely]]
+        fault_index(actions.size(), actions.size());
+    return actions.subspan(at, run.count());
+}
+
+void FactsGroup::add(Replay& replay, const HandStore& store, const Hand& hand) {
+    const HandFactsRef f = (replay.run(store, hand), replay.facts());
+    hands_.push_back(Kept{*f.hand, players_.size(), actions_.size()});
+    players_.insert(players_.end(), f.players.begin(), f.players.end());
+    actions_.insert(actions_.end(), f.actions.begin(), f.actions.end());
+}
+
+HandFactsRef FactsGroup::operator[](std::size_t i) const {
+    if (i >= hands_.size()) fault_index(i, hands_.size());
+    const Kept& k = hands_[i];
+    const auto players = static_cast<std::size_t>(k.hand.players);
+    const auto actions = static_cast<std::size_t>(k.hand.actions);
+    if (k.players + players > players_.size() || k.actions + actions > actions_.size())
+        fault_unreachable("facts outside the group");
+    return {
+        &k.hand, {players_.data() + k.players, players}, {actions_.data() + k.actions, actions}};
 }
 
 void Replay::replay_round(Span run, Round round) {
