@@ -20,8 +20,6 @@ left out as PATH: its warning's message, in FILE or on standard error.
 import argparse
 import collections
 import glob
-import importlib
-import importlib.util
 import json
 import os
 import re
@@ -608,39 +606,6 @@ def _usage_checks(parser: argparse.ArgumentParser, args: argparse.Namespace) -> 
             parser.error(str(e))
 
 
-def _pyarrow_major_version() -> int:
-    """The major version of the installed pyarrow, read from its version file without importing
-    it; 0 when it cannot be told."""
-    try:
-        spec = importlib.util.find_spec("pyarrow")
-        if spec is None or spec.origin is None:
-            return 0
-        with open(os.path.join(os.path.dirname(spec.origin), "_generated_version.py"),
-                  encoding="utf-8") as f:
-            found = re.search(r"""\bversion\s*=\s*['"](\d+)\.""", f.read())
-        return int(found.group(1)) if found else 0
-    except (ImportError, OSError, ValueError):
-        return 0
-
-
-def _import_pyarrow_without_numpy() -> None:
-    """Imports pyarrow.parquet with NumPy kept out, where pyarrow does without it (version 18
-    and later; it asks for NumPy only when arrays are converted to or from it). The command
-    line hands pyarrow Arrow streams only, and NumPy's import costs about as much CPU time as
-    all of pyarrow's. For the command line's own process only (main() without arguments): a
-    program that calls main() keeps its modules as they are."""
-    if "numpy" in sys.modules or "pyarrow" in sys.modules or _pyarrow_major_version() < 18:
-        return
-    sys.modules["numpy"] = None  # type: ignore[assignment]  # `import numpy` fails at once
-    try:
-        importlib.import_module("pyarrow.parquet")
-    except ImportError:
-        pass  # _usage_checks says it
-    finally:
-        if "numpy" in sys.modules and sys.modules["numpy"] is None:
-            del sys.modules["numpy"]
-
-
 def _is_hand_history(path: str) -> bool:
     """Whether an existing file begins as a hand history of a site that is read (or known):
     the file that an optional --report value took from the paths by mistake."""
@@ -661,8 +626,6 @@ def _is_hand_history(path: str) -> bool:
 def main(argv: Optional[list[str]] = None) -> int:
     parser = _parser()
     args = parser.parse_args(argv)
-    if argv is None and args.format == "parquet":
-        _import_pyarrow_without_numpy()
     _usage_checks(parser, args)
     sizes = Sizes()
     files, pattern_errors, searched = _inputs(args, sizes)
