@@ -135,6 +135,11 @@ inline float signed_grouped_amount_at(std::string_view text, std::string_view li
 // The first number of the text, whatever stands before it ("($0.06)", "[$ 0.25 USD]", "1,440"),
 // read with ',' between thousands; its length counts what stands before it.
 std::optional<NumberRead> first_grouped_number(std::string_view text) noexcept;
+// first_grouped_number's value, nullopt when the text holds none.
+inline std::optional<float> first_grouped_amount(std::string_view text) noexcept {
+    const auto r = first_grouped_number(text);
+    return r ? std::optional<float>(r->value) : std::nullopt;
+}
 // first_grouped_number's value; a fault quoting `line` when the text holds none.
 inline float first_grouped_number_at(std::string_view text, std::string_view line) {
     return amount_at(text, line, first_grouped_number);

@@ -53,12 +53,6 @@ using std::string_view;
 
 constexpr string_view kDash = " - ";
 
-// The first amount of the text, after whatever stands before it.
-std::optional<float> amount_in(string_view text) noexcept {
-    const auto r = first_grouped_number(text);
-    return r ? std::optional<float>(r->value) : std::nullopt;
-}
-
 // ---------------------------------------------------------------------------------------------
 // The hand line
 // ---------------------------------------------------------------------------------------------
@@ -154,7 +148,7 @@ string_view hand_line(HandBuilder& b, string_view line) {
     const string_view stake_text = slice(line, stakes, date_dash);
     if (const auto sign = currency_symbol(stake_text); sign && !h.is_tournament())
         h.currency = sign->sign;
-    const auto first = amount_in(stake_text);
+    const auto first = first_grouped_amount(stake_text);
     if (!first) return "hand line without stakes";
     // A limit line's first amount is the small bet, the big blind; a no-limit line's the big blind.
     h.big_blind = *first;
@@ -186,7 +180,7 @@ bool seat_line(HandBuilder& b, string_view line) {
     const size_t paren = rfind_str(line, " (");
     if (dash == npos || paren == npos || paren <= dash + kDash.size()) return false;
     const auto seat = read_integer(slice(line, 5, dash));
-    const auto chips = amount_in(rest(line, paren));
+    const auto chips = first_grouped_amount(rest(line, paren));
     if (!seat || !chips) return false;
     const std::uint8_t id = b.seat_player(
         cut_name(line, dash + kDash.size(), paren),
@@ -341,7 +335,7 @@ struct Reader {
             }
             case Kind::AllIn: {
                 // No amount: the player's time ran out, and nothing more went in.
-                const auto written = amount_in(after);
+                const auto written = first_grouped_amount(after);
                 const float a = written ? added_to(*written) : 0.0f;
                 const ActionType type =
                     starts(after, "(Raise)") ? ActionType::RaiseAllIn : bets.all_in(id, a);

@@ -36,6 +36,7 @@
 
 #include <algorithm>
 #include <array>
+#include <initializer_list>
 #include <optional>
 #include <span>
 #include <string_view>
@@ -56,12 +57,6 @@ namespace {
 
 using std::size_t;
 using std::string_view;
-
-// The first amount of the text, after whatever stands before it.
-std::optional<float> amount_in(string_view text) noexcept {
-    const auto r = first_grouped_number(text);
-    return r ? std::optional<float>(r->value) : std::nullopt;
-}
 
 // ---------------------------------------------------------------------------------------------
 // The hand's first lines
@@ -132,9 +127,10 @@ string_view hand_line(HandBuilder& b, string_view line) {
     h.game_type = known->game;
     // "125/250" the blinds; a limit game's "40/80" its bets, the small one the big blind.
     const string_view stakes = rest(line, dash + 3);
-    const auto first = amount_in(stakes);
+    const auto first = first_grouped_amount(stakes);
     const size_t slash = find_byte(stakes, '/');
-    const auto second = slash == npos ? std::nullopt : amount_in(rest(stakes, slash + 1));
+    const auto second =
+        slash == npos ? std::nullopt : first_grouped_amount(rest(stakes, slash + 1));
     if (!first || !second) return "hand line without stakes";
     if (h.bet_type == BetType::Limit) {
         h.big_blind = *first;
@@ -172,7 +168,8 @@ enum class Kind : std::uint8_t {
     Discard,  // "<name> discards [9d Th Jc] draws [5s 9c Kd]"
     Draws,    // "<name> draws 3"
 };
-// What follows the name, found in the line; the first row found decides.
+// What follows the name: the phrase of the table that begins at the first place after a name
+// whose text before it is a seated player's name.
 struct Verb {
     string_view phrase;
     Kind kind;
@@ -194,6 +191,27 @@ constexpr Verb kVerbs[] = {
     {" discards [", Kind::Discard, ActionType::Discard, ActionType::Discard},
     {" draws ", Kind::Draws, ActionType::Draw, ActionType::Draw},
 };
+
+// The rows of kVerbs that may begin at a byte pair of the line (" f", " c", ": "...): the phrase
+// is told by its first two bytes, then compared whole.
+const Verb* verb_at(string_view line, size_t at) noexcept {
+    const auto row = [&](std::initializer_list<std::size_t> rows) -> const Verb* {
+        const string_view from = rest(line, at);
+        for (const std::size_t i : rows)
+            if (starts(from, kVerbs[i].phrase)) return &kVerbs[i];
+        return nullptr;
+    };
+    if (line[at] == ':') return row({6, 7, 8, 9});
+    switch (byte_or_0(line, at + 1)) {
+        case 'f': return row({0});
+        case 'c': return row({1, 3});
+        case 's': return row({2, 11});
+        case 'b': return row({4, 10});
+        case 'r': return row({5});
+        case 'd': return row({12, 13});
+        default: return nullptr;
+    }
+}
 
 struct Reader {
     HandBuilder& b;
@@ -248,13 +266,25 @@ struct Reader {
             if (colon == npos) return false;
             line = rest(line, colon + 2);
         }
+        // The first phrase after the whole name of a seated player (a name may hold spaces and
+        // verbs); where none follows one, the first phrase found (its name then read as any
+        // action's name).
         const Verb* verb = nullptr;
-        size_t at = npos;
-        for (const Verb& v : kVerbs)
-            if (at = find_str(line, v.phrase); at != npos && at > 0) {
-                verb = &v;
+        size_t at = npos, first_at = npos;
+        const Verb* first = nullptr;
+        for (size_t i = 1; i < line.size(); ++i) {
+            if (line[i] != ' ' && line[i] != ':') continue;
+            const Verb* v = verb_at(line, i);
+            if (v == nullptr) continue;
+            const string_view name = cut_name(line, 0, i);
+            const std::uint8_t id = p.find_player(name);
+            if (id < p.player_count() && p.store().text_of(p.player(id).name) == name) {
+                verb = v, at = i;
                 break;
             }
+            if (first == nullptr) first = v, first_at = i;
+        }
+        if (verb == nullptr) verb = first, at = first_at;
         if (verb == nullptr) return false;
         const std::uint8_t id = player(line, at);
         const string_view after = rest(line, at + verb->phrase.size());
@@ -451,7 +481,8 @@ HandOutcome read_hand(HandBuilder& b) {
     p.next_line();
     while (starts(p.line(), "Seat ")) {
         const auto seat = read_seat_line(p.line());
-        const auto chips = seat ? amount_in(rest(p.line(), seat->after_paren)) : std::nullopt;
+        const auto chips =
+            seat ? first_grouped_amount(rest(p.line(), seat->after_paren)) : std::nullopt;
         if (!seat || !chips) return reject("seat line without chips");
         const auto number = read_integer(p.line().substr(seat->seat_start, seat->seat_len));
         b.seat_player(cut_name(p.line(), seat->name),
@@ -511,7 +542,7 @@ HandOutcome read_hand(HandBuilder& b) {
                 const size_t close = find_byte(line, ')', seat->after_paren);
                 if (close == npos) return kUnrecognisedSummary;
                 const string_view figure = rest(line, close + 1);
-                if (const auto a = amount_in(figure)) {
+                if (const auto a = first_grouped_amount(figure)) {
                     net[id & (kNoSlot - 1)] = find_byte(figure, '-') != npos ? -*a : *a;
                     figures = true;
                 }

@@ -77,3 +77,30 @@ def test_golden_hand(name):
              if json.loads(view[i].to_json())[0]["header"]["id"] == hand_id]
     assert len(hands) == 1
     assert repr(hands[0]) + "\n" == (GOLDEN / f"{name}.txt").read_text(encoding="utf-8")
+
+
+KINGS_NAMES = """#1: No Limit Holdem - 1/2
+2021-01-01 00:00:00
+Table 'T' Seat 1 is the button
+Seat 1: Mr bets (200)
+Seat 2: Ann folds (200)
+Mr bets: posts the small blind 1
+Ann folds: posts the big blind 2
+Dealt to Mr bets: [Ah Kh]
+Mr bets raises to 6
+Ann folds folds
+*** SUMMARY ***
+Seat 1: Mr bets (202) +2
+Seat 2: Ann folds (198) -2
+Mr bets wins pot (4)
+"""
+
+
+def test_kingsclub_names_holding_a_verb():
+    # the verb is the first phrase after a seated player's whole name, whatever the name holds
+    view = handscribe.parse_str(KINGS_NAMES)
+    assert [(a.player.name, a.kind, a.amount) for a in view[0].actions if a.amount] == [
+        ("Mr bets", "SmallBlind", 1), ("Ann folds", "BigBlind", 2), ("Mr bets", "Raise", 5),
+        ("Mr bets", "UncalledBetReturned", 4)]
+    assert [(a.player.name, a.kind) for a in view[0].actions][4] == ("Ann folds", "Fold")
+    assert [(p.name, p.net) for p in view[0].players] == [("Mr bets", 2), ("Ann folds", -2)]
