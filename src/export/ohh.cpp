@@ -16,6 +16,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -199,7 +200,10 @@ class HandWriter {
   public:
     HandWriter(const HandStore& store, JsonWriter& w) : store_(store), w_(w) {}
 
-    void hand(const Hand& h) {
+    // Writes the hand; or gives the reason it cannot be written where that is the format's (a
+    // game it has no name for: a common case, as stud and draw are, given without the cost of
+    // an exception), the bytes written so far to be cut off. A broken record is a Fault.
+    std::optional<std::string> hand(const Hand& h) {
         const Header& hd = h.header;
         hand_ = &h;
         players_ = store_.resolve(store_.players, hd.players);
@@ -230,8 +234,8 @@ class HandWriter {
         table_name(hd, t);
         const string_view game = name_of(kGameNames, static_cast<std::size_t>(hd.game_type));
         if (game.empty())
-            fault(std::string("a game the format has no name for: ") +
-                  std::string(enum_text(kGameTypeNames, hd.game_type)));
+            return std::string("a game the format has no name for: ") +
+                   std::string(enum_text(kGameTypeNames, hd.game_type));
         const string_view bet_type = name_of(kBetLimitCodes, static_cast<std::size_t>(hd.bet_type));
         const std::uint8_t size = table_size(hd);
         if (hd.button_seat == kNone8) fault("no button seat");
@@ -280,6 +284,7 @@ class HandWriter {
             bounties(h);
         }
         w_.raw("}}");
+        return std::nullopt;
     }
 
   private:
@@ -932,15 +937,20 @@ bool write_hands(const HandStore& store, Span hands, Errors errors, JsonWriter& 
         for (const Hand& h : store.resolve(store.hands, hands)) {
             const std::size_t start = w.size();
             if (!first) w.put('\n');
+            std::optional<std::string> reason;
             try {
-                writer.hand(h);
+                reason = writer.hand(h);
+            } catch (const Fault& f) {
+                reason = f.message();
+            }
+            if (!reason) {
                 w.put('\n');
                 first = false;
-            } catch (const Fault& f) {
-                if (errors == Errors::Strict) throw Fault(hand_message(store, h, f.message()));
+            } else {
+                if (errors == Errors::Strict) throw Fault(hand_message(store, h, *reason));
                 w.truncate(start);
                 left_out.push_back(
-                    OhhLeftOut{std::string(store.text_of(h.header.id)), f.message()});
+                    OhhLeftOut{std::string(store.text_of(h.header.id)), std::move(*reason)});
             }
             w.end_of_hand();
         }
