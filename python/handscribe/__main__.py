@@ -168,7 +168,7 @@ def _is_pattern(text: str) -> bool:
     return any(c in text for c in "*?[")
 
 
-class Sizes(dict):
+class Sizes(dict[str, int]):
     """The sizes of the input files in bytes, as the folder walk read them; a file not walked
     is asked for once."""
 

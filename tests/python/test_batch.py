@@ -76,6 +76,7 @@ def test_missing_and_unreadable_files_are_dropped(tmp_path):
     assert numbers(parse_paths([paths[3], tmp_path])) == [[3], [0], [1], [2], [3]]
 
 
+@pytest.mark.skipif(os.name != "posix", reason="symbolic links; the walk is for POSIX")
 @pytest.mark.parametrize("glob", ["*.txt", "h?.txt", "[!a]*", "a", "*/*.txt"])
 def test_folder_walk_finds_what_sorted_rglob_finds(tmp_path, monkeypatch, glob):
     # Names that sort differently as parts than as whole strings ("a" < "a!" but "a/" > "a!"),
