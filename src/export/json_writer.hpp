@@ -31,8 +31,12 @@ class JsonWriter {
     // `estimate`: the expected size of the output, reserved at once (the buffer still grows past
     // it, without zero-filling).
     explicit JsonWriter(std::size_t estimate = kInitialCapacity) : out_(estimate) {}
-    // A writer whose output goes to `sink` a piece at a time (see end_of_hand).
-    explicit JsonWriter(OutputSink& sink) : out_(kPieceBytes + kPieceBytes / 4), sink_(&sink) {}
+    // A writer whose output goes to `sink` a piece at a time (see end_of_hand); `estimate`, the
+    // expected size of the whole output, is passed on to the sink.
+    JsonWriter(OutputSink& sink, std::size_t estimate)
+        : out_(kPieceBytes + kPieceBytes / 4), sink_(&sink) {
+        sink.expect(estimate);
+    }
 
     // Between two hands: with a sink, the bytes written so far go to it once they fill a piece,
     // so that the buffer holds whole hands only and never grows large.

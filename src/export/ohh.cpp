@@ -973,7 +973,7 @@ std::optional<OhhText> to_ohh(const HandStore& store, Span hands, Errors errors)
 
 std::optional<std::vector<OhhLeftOut>> write_ohh(const HandStore& store, Span hands, Errors errors,
                                                  OutputSink& sink) {
-    JsonWriter w(sink);
+    JsonWriter w(sink, output_estimate(store, hands, kHandBytes, kPlayerBytes, kActionBytes));
     std::vector<OhhLeftOut> left_out;
     if (!write_hands(store, hands, errors, w, left_out)) return std::nullopt;
     return left_out;
