@@ -699,8 +699,8 @@ constexpr std::size_t kHugeCopy = std::size_t{32} << 20;  // see BytesSink
 // held twice nor copied whole at the end. The object grows by realloc, at least doubling (a
 // large block is remapped, not copied), and is cut to the text's size when it is taken. A large
 // object asks for huge pages, as the writer's own buffer does: one page fault per 2 MB rather
-// than per 4 KB. Growing takes the interpreter lock (the writing may run without it); the sink
-// is made and destroyed with the lock held.
+// than per 4 KB. The sink is used where the writing keeps the interpreter lock (the methods):
+// growing the object needs it.
 class BytesSink final : public hs::OutputSink {
   public:
     BytesSink() = default;
@@ -730,7 +730,6 @@ class BytesSink final : public hs::OutputSink {
     void grow(std::size_t n) {
         const std::size_t capacity = std::max(size_ + n, capacity_ * 2);
         if (capacity > static_cast<std::size_t>(PY_SSIZE_T_MAX)) throw std::bad_alloc();
-        const PyGILState_STATE lock = PyGILState_Ensure();
         const auto size = static_cast<Py_ssize_t>(capacity);
         bool ok = false;
         if (bytes_ == nullptr) {
@@ -739,9 +738,8 @@ class BytesSink final : public hs::OutputSink {
         } else {
             ok = _PyBytes_Resize(&bytes_, size) == 0;  // on failure: freed, bytes_ null
         }
-        if (!ok) PyErr_Clear();  // reported as the bad_alloc below
-        PyGILState_Release(lock);
         if (!ok) {
+            PyErr_Clear();  // reported as the bad_alloc below
             size_ = capacity_ = 0;
             throw std::bad_alloc();
         }
@@ -799,8 +797,8 @@ PyObject* export_view(PyObject* view_obj, Layout layout, ExportArgs& a, bool rel
     const std::shared_ptr<const hs::HandStore> store = as_view(view_obj)->store;
     const hs::Span hands = as_view(view_obj)->hands;
     std::optional<hs::OutBuffer> text;
-    std::optional<BytesSink> bytes;  // as_bytes=True
-    if (a.as_bytes) bytes.emplace();
+    std::optional<BytesSink> bytes;  // as_bytes=True, the lock kept
+    if (a.as_bytes && !release) bytes.emplace();
     std::vector<hs::OhhLeftOut> left_out;
     std::optional<hs::FileError> file_error;
     bool formatted = true;
@@ -875,6 +873,15 @@ PyObject* export_view(PyObject* view_obj, Layout layout, ExportArgs& a, bool rel
             }
             if (bytes) return bytes->take();
             const auto size = static_cast<Py_ssize_t>(text->size());
+            if (a.as_bytes) {
+                // A large text's copy asks for huge pages, as the writer's buffer does.
+                PyObject* copy = PyBytes_FromStringAndSize(nullptr, size);
+                if (copy == nullptr || size == 0) return copy;
+                char* dst = PyBytes_AS_STRING(copy);
+                if (text->size() >= kHugeCopy) hs::advise_huge_pages(dst, text->size());
+                std::memcpy(dst, text->data(), text->size());
+                return copy;
+            }
             if (layout == Layout::Ohh) return utf8_to_str(text->view());
             return PyUnicode_DecodeUTF8(text->data(), size, "strict");
         }());
