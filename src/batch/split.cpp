@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "batch/pool.hpp"
+#include "core/store_pool.hpp"
 #include "input/detect.hpp"
 #include "input/file.hpp"
 
@@ -75,7 +76,7 @@ bool has_end_marker(std::string_view text) {
 struct Piece {
     ParseResult result;
     std::exception_ptr fault;
-    std::uint64_t lines = 0;  // lines of the text before the piece
+    std::string_view text;
 };
 
 }  // namespace
@@ -99,12 +100,13 @@ struct Bases {
     }
 };
 
+// Copies `from` to the end of `to` in one block, then moves the references of the copies in
+// place.
 template <class T, class F>
 void append_moved(std::vector<T>& to, const std::vector<T>& from, F&& move) {
-    for (T item : from) {
-        move(item);
-        to.push_back(item);
-    }
+    const std::size_t at = to.size();
+    to.insert(to.end(), from.begin(), from.end());
+    for (std::size_t i = at; i < to.size(); ++i) move(to[i]);
 }
 
 // Every list of the store and every reference in its records is moved here: a store that
@@ -251,37 +253,49 @@ ParseResult parse_text_on_pool(std::string_view text, Errors errors, std::size_t
     if (starts.size() < 2) return parse_text(text, errors);
 
     std::vector<Piece> pieces(starts.size());
+    for (std::size_t i = 0; i < pieces.size(); ++i) {
+        const std::size_t end = i + 1 < starts.size() ? starts[i + 1] : body.size();
+        pieces[i].text = body.substr(starts[i], end - starts[i]);
+    }
     const Site s = std::get<Site>(site);
     pool::run_each(
         pieces.size(),
         [&](std::size_t i) {
-            const std::size_t end = i + 1 < starts.size() ? starts[i + 1] : body.size();
             try {
+                // The first piece's store is sized for the whole text: the others' hands are
+                // joined to it without growing it.
                 pieces[i].result =
-                    parse_text_as(s, body.substr(starts[i], end - starts[i]), errors);
+                    parse_text_as(s, pieces[i].text, errors, i == 0 ? body.size() : 0);
             } catch (...) {
                 pieces[i].fault = std::current_exception();
             }
-            pieces[i].lines =
-                lines_before(body.substr(starts[i], end - starts[i]), end - starts[i], pair);
         },
         threads);
     // The first fault or error in text order is the whole text's, as one parse meets it first.
+    // A rejection's line is counted in the whole text: the lines of the pieces before it are
+    // counted only when a later piece has rejections.
     ParseResult out;
     std::uint64_t lines = 0;
-    for (Piece& p : pieces) {
+    std::size_t counted = 0;  // the pieces whose lines are in `lines`
+    for (std::size_t i = 0; i < pieces.size(); ++i) {
+        Piece& p = pieces[i];
         if (p.fault) std::rethrow_exception(p.fault);
         if (!p.result.ok()) return std::move(p.result);
+        if (p.result.rejected.empty()) continue;
+        for (; counted < i; ++counted)
+            lines += lines_before(pieces[counted].text, pieces[counted].text.size(), pair);
         for (Rejection& r : p.result.rejected) {
             r.line += lines;
             out.rejected.push_back(std::move(r));
         }
-        lines += p.lines;
     }
     out.store = std::move(pieces[0].result.store);
     std::vector<const HandStore*> rest;
     for (std::size_t i = 1; i < pieces.size(); ++i) rest.push_back(pieces[i].result.store.get());
     append_stores(*out.store, rest, threads);
+    // The pieces' own stores are kept for the next parse.
+    for (std::size_t i = 1; i < pieces.size(); ++i)
+        store_pool::give(std::move(pieces[i].result.store));
     return out;
 }
 

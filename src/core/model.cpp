@@ -395,6 +395,62 @@ HandStore::HandStore() {
     winners.reserve(1024);
 }
 
+namespace {
+
+// Calls f(list) for every list of the store, the text included.
+template <class Store, class F>
+void each_list(Store& s, F&& f) {
+    f(s.text);
+    f(s.hands);
+    f(s.players);
+    f(s.flops);
+    f(s.turns);
+    f(s.rivers);
+    f(s.showdowns);
+    f(s.sevenths);
+    f(s.actions);
+    f(s.amounts);
+    f(s.card_sets);
+    f(s.winners);
+    f(s.tournaments);
+}
+
+}  // namespace
+
+// The ratios are a little above what real PokerStars files hold per byte (one hand per ~1,350
+// bytes, a player per ~170, an action per ~56, a byte of store text per ~13).
+void HandStore::reserve_for_text(std::size_t bytes) {
+    const auto at_least = [](auto& list, std::size_t n) {
+        if (list.capacity() < n) list.reserve(n);
+    };
+    at_least(text, bytes / 10);
+    at_least(hands, bytes / 1000);
+    at_least(players, bytes / 128);
+    at_least(actions, bytes / 40);
+    at_least(flops, bytes / 1500);
+    at_least(turns, bytes / 2000);
+    at_least(rivers, bytes / 2000);
+    at_least(showdowns, bytes / 4000);
+    at_least(card_sets, bytes / 1200);
+    at_least(winners, bytes / 1000);
+}
+
+void HandStore::clear() noexcept {
+    each_list(*this, [](auto& list) { list.clear(); });
+}
+
+std::size_t HandStore::used_bytes() const noexcept {
+    std::size_t n = 0;
+    each_list(*this, [&n](const auto& list) { n += list.size() * sizeof(list[0]); });
+    return n;
+}
+
+std::size_t HandStore::reserved_bytes() const noexcept {
+    std::size_t n = 0;
+    each_list(*this, [&n](const auto& list) { n += list.capacity() * sizeof(list[0]); });
+    return n;
+}
+
 TextRef HandStore::push_text(std::string_view s) {
     const TextRef r = TextRef::make(text.size(), s.size());
     text.append(s);

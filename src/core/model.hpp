@@ -587,6 +587,17 @@ struct HandStore {
 
     HandStore();  // reserves the initial capacities
 
+    // Sizes the lists for the hands of a text of `bytes` bytes, so that a large text fills each
+    // list in one allocation instead of repeated growth and copying (a list that needs more
+    // still grows as usual). Never shrinks a list.
+    void reserve_for_text(std::size_t bytes);
+    // Empties every list and keeps its memory (the pages already touched stay mapped): a store
+    // reused for the next text of a worker costs no allocation and no page fault.
+    void clear() noexcept;
+    // The bytes that the lists hold, and that they have reserved.
+    std::size_t used_bytes() const noexcept;
+    std::size_t reserved_bytes() const noexcept;
+
     // Appends bytes to the text buffer and returns their reference.
     TextRef push_text(std::string_view s);
     // The text of a reference; faults when it lies outside the buffer or off char boundaries.

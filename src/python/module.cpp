@@ -22,6 +22,7 @@
 #include "core/file_output.hpp"
 #include "core/format.hpp"
 #include "core/model.hpp"
+#include "core/store_pool.hpp"
 #include "core/utf8.hpp"
 #include "export/json.hpp"
 #include "export/ohh.hpp"
@@ -181,7 +182,9 @@ PyObject* make_view(std::unique_ptr<hs::HandStore> store,
         PyList_SET_ITEM(list.get(), static_cast<Py_ssize_t>(i), item);
     }
     const hs::Span hands = hs::Span::make(0, store->hands.size());
-    PyObject* view = new_view(std::move(store), hands);
+    // The last view or hand of the store to go gives it back for the next parse to fill.
+    PyObject* view = new_view(
+        std::shared_ptr<const hs::HandStore>(store.release(), hs::store_pool::GiveBack{}), hands);
     if (view != nullptr) as_view(view)->rejected = list.release();
     return view;
 }

@@ -16,6 +16,7 @@
 #include <sys/stat.h>
 
 #include "batch/pool.hpp"
+#include "core/store_pool.hpp"
 #include "sites/parse.hpp"
 
 namespace hs::py {
@@ -336,9 +337,10 @@ TableSet read_files(const std::vector<std::string>& paths, std::size_t jobs, Err
             arrow::TablesBuilder builder;
             for (std::size_t i = at(starts, g); i < at(starts, g + 1); ++i) {
                 ParseResult r = parse_file(at(paths, i), errors, encoding);
-                if (r.ok())
+                if (r.ok()) {
                     builder.add(*r.store, Span::make(0, r.store->hands.size()), paths[i]);
-                else
+                    store_pool::give(std::move(r.store));  // the next file fills it
+                } else
                     r.rejected.push_back({0, {}, std::move(r.error)});
                 at(file_rejected, i) = std::move(r.rejected);
             }

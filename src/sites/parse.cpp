@@ -1,9 +1,11 @@
 // The parse entry points: a text or a file, its site detected, read by that site's reader.
 #include "sites/parse.hpp"
 
+#include <algorithm>
 #include <memory>
 #include <utility>
 
+#include "core/store_pool.hpp"
 #include "input/detect.hpp"
 #include "input/file.hpp"
 #include "reader/cursor.hpp"
@@ -29,26 +31,6 @@
 
 namespace hs {
 namespace {
-
-// Sizes the store's lists from the length of the text, so that a large text fills each list in
-// one allocation instead of repeated growth and copying. The ratios are a little above what real
-// PokerStars files hold per byte (one hand per ~1,350 bytes, a player per ~170, an action per
-// ~56, a byte of store text per ~13); a list that needs more still grows as usual.
-void reserve_for_text(HandStore& store, std::size_t bytes) {
-    const auto at_least = [](auto& list, std::size_t n) {
-        if (list.capacity() < n) list.reserve(n);
-    };
-    at_least(store.text, bytes / 10);
-    at_least(store.hands, bytes / 1000);
-    at_least(store.players, bytes / 128);
-    at_least(store.actions, bytes / 40);
-    at_least(store.flops, bytes / 1500);
-    at_least(store.turns, bytes / 2000);
-    at_least(store.rivers, bytes / 2000);
-    at_least(store.showdowns, bytes / 4000);
-    at_least(store.card_sets, bytes / 1200);
-    at_least(store.winners, bytes / 1000);
-}
 
 // Runs the site's reader over the parser's text (`text`, a PokerNow log's rows already put back
 // in time order); false, having read nothing, for a site that has none.
@@ -153,8 +135,7 @@ ParseResult parse_text(std::string_view text, Errors errors) {
             result.error = pokernow::rebuild(without_byte_order_mark(text), log);
             if (!result.error.empty()) return result;
         }
-        auto store = std::make_unique<HandStore>();
-        reserve_for_text(*store, text.size());
+        auto store = store_pool::take(text.size());
         run_reader(std::get<Site>(site), without_byte_order_mark(text), *store, errors,
                    result.rejected, log);
         result.store = std::move(store);
@@ -165,11 +146,11 @@ ParseResult parse_text(std::string_view text, Errors errors) {
     return result;
 }
 
-ParseResult parse_text_as(Site site, std::string_view text, Errors errors) {
+ParseResult parse_text_as(Site site, std::string_view text, Errors errors,
+                          std::size_t reserve_bytes) {
     ParseResult result;
     try {
-        auto store = std::make_unique<HandStore>();
-        reserve_for_text(*store, text.size());
+        auto store = store_pool::take(std::max(reserve_bytes, text.size()));
         run_site_parser(site, text, *store, errors, result.rejected);
         result.store = std::move(store);
     } catch (const InputFault& f) {

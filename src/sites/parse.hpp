@@ -30,8 +30,11 @@ ParseResult parse_text(std::string_view text, Errors errors = Errors::Strict);
 ParseResult parse_file(const std::string& path, Errors errors = Errors::Strict,
                        Encoding encoding = Encoding::Utf8);
 
-// parse_text of a piece of a text whose site is known (the piece starts at a hand's first line).
-ParseResult parse_text_as(Site site, std::string_view text, Errors errors);
+// parse_text of a piece of a text whose site is known (the piece starts at a hand's first line);
+// the store's lists are sized for `reserve_bytes` of text (0: the piece's size), so that the
+// first piece's store takes the others' hands without growing.
+ParseResult parse_text_as(Site site, std::string_view text, Errors errors,
+                          std::size_t reserve_bytes = 0);
 
 // Builds a Parser over the text and runs the site's reader; the rejected hands are appended to
 // `rejected`. An InputFault for sites without a parser.

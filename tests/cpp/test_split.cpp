@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "batch/split.hpp"
+#include "core/store_pool.hpp"
 #include "export/json.hpp"
 #include "support.hpp"
 
@@ -54,6 +55,34 @@ TEST(Split, PiecesGiveTheWholeTextsParse) {
             }
         }
     }
+}
+
+// A store given back is taken again emptied with its memory kept, and a parse into it gives what
+// a parse into a new store gives; the pool keeps no more stores than its bound.
+TEST(StorePool, GivenBackStoresAreReusedEmpty) {
+    store_pool::release();
+    const std::vector<std::string> paths = test::corpus_paths();
+    if (paths.empty()) GTEST_SKIP() << "corpus not available";
+    const std::string text = test::read_file(paths.front());
+    const std::string fresh = outcome([&] { return parse_text(text); });
+    ParseResult first = parse_text(text + "\n\n\n" + text);
+    ASSERT_TRUE(first.ok());
+    const HandStore* kept = first.store.get();
+    const std::size_t reserved = kept->reserved_bytes();
+    store_pool::give(std::move(first.store));
+    EXPECT_EQ(store_pool::kept(), 1u);
+    EXPECT_EQ(store_pool::kept_bytes(), reserved);
+    std::unique_ptr<HandStore> again = store_pool::take(0);
+    EXPECT_EQ(again.get(), kept);
+    EXPECT_EQ(again->used_bytes(), 0u);
+    EXPECT_EQ(again->reserved_bytes(), reserved);
+    store_pool::give(std::move(again));
+    EXPECT_EQ(outcome([&] { return parse_text(text); }), fresh);  // into the kept store
+    for (std::size_t i = 0; i < store_pool::kMaxStores + 2; ++i)
+        store_pool::give(std::make_unique<HandStore>());
+    EXPECT_EQ(store_pool::kept(), store_pool::kMaxStores);
+    store_pool::release();
+    EXPECT_EQ(store_pool::kept(), 0u);
 }
 
 }  // namespace

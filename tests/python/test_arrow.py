@@ -417,6 +417,24 @@ def test_cli_turns_a_corpus_folder_into_parquet(tmp_path):
             len(getattr(v.to_arrow(), name)) for v in views)
 
 
+@needs_corpus
+def test_cli_parquet_written_a_group_at_a_time_holds_the_tables(tmp_path, monkeypatch, capsys):
+    # Groups of 1 MB: each written while the next is read, all of them read back as the tables.
+    pq = pytest.importorskip("pyarrow.parquet")
+    from handscribe import __main__ as cli_module
+    monkeypatch.setattr(cli_module, "PARQUET_GROUP_BYTES", 2**20)
+    folder = CORPUS / "pokerstars"
+    assert cli_module.main([str(folder), "--format", "parquet", "--output", str(tmp_path / "o"),
+                            "--encoding", "auto", "--jobs", "1"]) == 1
+    tables = handscribe.read_tables(folder)
+    for name in ("hands", "players", "actions"):
+        want = pa.RecordBatchReader.from_stream(getattr(tables, name)).read_all()
+        got = pq.read_table(tmp_path / "o" / name, schema=want.schema)
+        assert pq.ParquetFile(tmp_path / "o" / name / "part-0.parquet").num_row_groups > 1
+        assert got.to_pylist() == want.to_pylist()
+    assert f" {len(tables.hands)} hands, " in capsys.readouterr().err.splitlines()[-1]
+
+
 def test_cli_inputs_folders_patterns_and_usage(tmp_path):
     nested = tmp_path / "a" / "b"
     nested.mkdir(parents=True)

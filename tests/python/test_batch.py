@@ -7,11 +7,13 @@ import subprocess
 import sys
 import threading
 import warnings
+from pathlib import Path
 
 import pytest
 
 from conftest import corpus_files, needs_corpus
 from handscribe import PanicException, parse_path, parse_paths, parse_str, parse_strs
+from handscribe._files import sized_folder_files
 from test_detection import HAND
 
 
@@ -72,6 +74,23 @@ def test_missing_and_unreadable_files_are_dropped(tmp_path):
     assert numbers(parse_paths(items)) == [[0], [1], [2], [3]]
     # A folder in the list stands for its files (bad.txt, h0..h3.txt, unknown.txt).
     assert numbers(parse_paths([paths[3], tmp_path])) == [[3], [0], [1], [2], [3]]
+
+
+@pytest.mark.skipif(os.name != "posix", reason="symbolic links; the walk is for POSIX")
+@pytest.mark.parametrize("glob", ["*.txt", "h?.txt", "[!a]*", "a", "*/*.txt"])
+def test_folder_walk_finds_what_sorted_rglob_finds(tmp_path, monkeypatch, glob):
+    # Names that sort differently as parts than as whole strings ("a" < "a!" but "a/" > "a!"),
+    # hidden files, a folder named like a file, links to a folder and to nothing.
+    for name in ["a/z.txt", "a!.txt", "a-b/h1.txt", "a.txt", ".h.txt", "h2.txt", "x.txt/y.txt",
+                 "a/deep/h3.txt", "B.txt", "a/a"]:
+        (tmp_path / name).parent.mkdir(parents=True, exist_ok=True)
+        (tmp_path / name).write_text("x" * len(name), encoding="utf-8")
+    (tmp_path / "link").symlink_to(tmp_path / "a")
+    (tmp_path / "dangling.txt").symlink_to(tmp_path / "nowhere")
+    monkeypatch.chdir(tmp_path)
+    for root in [str(tmp_path), str(tmp_path) + "//", ".", "a"]:
+        want = [str(f) for f in sorted(Path(root).rglob(glob)) if f.is_file()]
+        assert sized_folder_files(root, glob) == [(f, os.path.getsize(f)) for f in want]
 
 
 def test_a_str_is_one_text():
