@@ -7,8 +7,8 @@ runs:
   - handscribe.parse_str and handscribe.parse_path on it (Python entry points), strict and with
     errors="skip", and parse_path with encoding="auto" on it and on its cp1252 form;
   - the C++ helper bench_scan on the same file: a memchr scan for line ends, the parser cursor's
-    line splitting alone, a full parse from C++ (strict and skip), and the "auto" decoding alone
-    of the file and of its cp1252 form.
+    line splitting alone, a full parse from C++ (strict, strict into a store reused from the run
+    before, and skip), and the "auto" decoding alone of the file and of its cp1252 form.
 Prints MB/s, hands/s and the ratio parse time / memchr scan time; then hands/s of parse_str per
 site (PokerStars, Pluribus, OnGame, GGPoker, Winamax, Winning in each of its layouts, Bovada and
 its Ignition brand, 888poker, PartyPoker, iPoker, Merge, Full Tilt, PokerNow, Run It Once, Enet,
@@ -197,6 +197,7 @@ def main() -> int:
     print(f"parse_path, encoding='auto'    : {mb / t_auto:8.1f} MB/s (valid UTF-8)")
     print(f"parse_path, encoding='auto'    : {len(legacy) / 1e6 / t_legacy:8.1f} MB/s (cp1252)")
     print(f"C++ parse : {float(scan['parse_mb_s']):8.1f} MB/s")
+    print(f"C++ parse, store reused: {float(scan['parse_reused_mb_s']):8.1f} MB/s")
     print(f"C++ parse, skip: {float(scan['parse_skip_mb_s']):8.1f} MB/s")
     print(f"C++ 'auto' decoding alone: {float(scan['decode_auto_utf8_mb_s']):8.1f} MB/s (valid "
           f"UTF-8), {float(scan['decode_auto_cp1252_mb_s']):8.1f} MB/s (cp1252)")

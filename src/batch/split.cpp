@@ -1,6 +1,7 @@
 #include "batch/split.hpp"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <exception>
 #include <thread>
@@ -8,6 +9,7 @@
 #include <vector>
 
 #include "batch/pool.hpp"
+#include "core/scan.hpp"
 #include "core/store_pool.hpp"
 #include "input/detect.hpp"
 #include "input/file.hpp"
@@ -28,14 +30,28 @@ TextRef moved(TextRef t, std::uint64_t base) {
     return t.length() == 0 ? t : TextRef::make(t.offset() + base, t.length());
 }
 
-// The lines before `end` as the line splitter counts them: '\n', or "\r\n" in a text whose
-// first line ends so.
-std::uint64_t lines_before(std::string_view text, std::size_t end, bool pair) {
-    std::uint64_t n = 0;
-    const char* p = text.data();
-    if (!pair) return static_cast<std::uint64_t>(std::count(p, p + end, '\n'));
-    for (std::size_t i = 1; i < end; ++i) n += (p[i] == '\n') & (p[i - 1] == '\r');
-    return n;
+// The lines of `text` as the line splitter counts them: '\n', or "\r\n" in a text whose first
+// line ends so. Sixteen bytes at a time where SSE2 is at hand.
+std::uint64_t count_lines(std::string_view text, bool pair) {
+    const char* const p = text.data();
+    const std::size_t n = text.size();
+    std::uint64_t lines = 0;
+    std::size_t i = pair ? 1 : 0;  // a pair ends at i: p[i - 1] == '\r', p[i] == '\n'
+#ifdef HS_SIMD_SSE2
+    const __m128i lf = _mm_set1_epi8('\n');
+    const __m128i cr = _mm_set1_epi8('\r');
+    for (; i + 16 <= n; i += 16) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+        auto ends = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, lf)));
+        if (pair && ends != 0) {
+            const __m128i before = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i - 1));
+            ends &= static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(before, cr)));
+        }
+        lines += static_cast<std::uint64_t>(std::popcount(ends));
+    }
+#endif
+    for (; i < n; ++i) lines += p[i] == '\n' && (!pair || p[i - 1] == '\r');
+    return lines;
 }
 
 // The starts of the pieces of `body` (the first is 0): where "<blank line><prefix>" is found
@@ -282,8 +298,7 @@ ParseResult parse_text_on_pool(std::string_view text, Errors errors, std::size_t
         if (p.fault) std::rethrow_exception(p.fault);
         if (!p.result.ok()) return std::move(p.result);
         if (p.result.rejected.empty()) continue;
-        for (; counted < i; ++counted)
-            lines += lines_before(pieces[counted].text, pieces[counted].text.size(), pair);
+        for (; counted < i; ++counted) lines += count_lines(pieces[counted].text, pair);
         for (Rejection& r : p.result.rejected) {
             r.line += lines;
             out.rejected.push_back(std::move(r));

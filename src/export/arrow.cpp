@@ -700,7 +700,7 @@ struct HandsTable : Table {
     Labels source{columns_, "source", true};
 
     // `source` is an index from source.index_of, or none.
-    void add(const HandStore& store, const Hand& hand, const facts::Replay& facts,
+    void add(const HandStore& store, const Hand& hand, const facts::HandFactsRef& facts,
              std::optional<std::size_t> source);
 };
 
@@ -726,7 +726,7 @@ struct PlayersTable : Table {
     Names all_in_street{columns_, "all_in_street", true, street_names()};
     Labels source{columns_, "source", true};
 
-    void add(const HandStore& store, const Hand& hand, const facts::Replay& facts,
+    void add(const HandStore& store, const Hand& hand, const facts::HandFactsRef& facts,
              std::optional<std::size_t> source);
 
   private:
@@ -747,14 +747,14 @@ struct ActionsTable : Table {
     CardLists cards{columns_, "cards", true};
     Labels source{columns_, "source", true};
 
-    void add(const HandStore& store, const Hand& hand, const facts::Replay& facts,
+    void add(const HandStore& store, const Hand& hand, const facts::HandFactsRef& facts,
              std::optional<std::size_t> source);
 
   private:
     // The hand being added.
     struct Context {
         const HandStore& store;
-        const facts::Replay& facts;
+        const facts::HandFactsRef& facts;
         Site site;
         std::string_view id;
         std::size_t players;
@@ -808,10 +808,10 @@ inline void push_source(Labels& column, std::int64_t r, std::optional<std::size_
     }
 }
 
-void HandsTable::add(const HandStore& store, const Hand& hand, const facts::Replay& facts,
+void HandsTable::add(const HandStore& store, const Hand& hand, const facts::HandFactsRef& facts,
                      std::optional<std::size_t> source_index) {
     const Header& h = hand.header;
-    const facts::HandFacts& f = facts.hand();
+    const facts::HandFacts& f = *facts.hand;
     const auto players = store.resolve(store.players, h.players);
     const std::int64_t r = rows_;
     key.push(r, store, h);
@@ -868,11 +868,11 @@ void HandsTable::add(const HandStore& store, const Hand& hand, const facts::Repl
     ++rows_;
 }
 
-void PlayersTable::add(const HandStore& store, const Hand& hand, const facts::Replay& facts,
+void PlayersTable::add(const HandStore& store, const Hand& hand, const facts::HandFactsRef& facts,
                        std::optional<std::size_t> source_index) {
     const Header& h = hand.header;
     const auto players = store.resolve(store.players, h.players);
-    const auto player_facts = facts.players();
+    const auto player_facts = facts.players;
     const std::size_t n = players.size();
     if (player_facts.size() != n) fault_index(player_facts.size(), n);
     const std::string_view id = store.text_of(h.id);
@@ -932,7 +932,7 @@ void PlayersTable::add(const HandStore& store, const Hand& hand, const facts::Re
     }
 }
 
-void ActionsTable::add(const HandStore& store, const Hand& hand, const facts::Replay& facts,
+void ActionsTable::add(const HandStore& store, const Hand& hand, const facts::HandFactsRef& facts,
                        std::optional<std::size_t> source_index) {
     const Header& h = hand.header;
     const Context context{store,        facts,      h.site, store.text_of(h.id), h.players.count(),
@@ -951,13 +951,17 @@ void ActionsTable::add_run(const Context& hand, Round round, std::size_t board_i
     const HandStore& store = hand.store;
     const std::size_t players = hand.players;
     if (board_index > kNone8) fault_index(board_index, kNone8);
-    for (const Action& a : store.resolve(store.actions, actions)) {
+    const auto list = store.resolve(store.actions, actions);
+    const auto action_facts = hand.facts.of(actions);  // as many, checked once for the run
+    const std::size_t street_name = round_name_index(hand.game, round);
+    for (std::size_t k = 0; k < list.size(); ++k) {
+        const Action a = list[k];
         const ActionType type = a.type();
-        const facts::ActionFacts& f = hand.facts.action(store, a);
+        const facts::ActionFacts& f = action_facts[k];
         const std::int64_t r = rows_;
         key.push(r, hand.site, hand.id);
         this->seq.push(r, seq++);
-        street.push(r, round_name_index(hand.game, round));
+        street.push(r, street_name);
         board.push(r, static_cast<std::uint8_t>(board_index));
         player.push(
             r, a.player_id() < players ? std::optional<std::uint8_t>(a.player_id()) : std::nullopt);
@@ -1029,6 +1033,8 @@ struct TablesBuilder::Impl {
     PlayersTable players;
     ActionsTable actions;
     facts::Replay replay;
+    facts::FactsGroup facts;
+    static constexpr std::size_t kGroupHands = 256;
     std::size_t batch_hands;
     std::size_t pending = 0;  // hands since the last batch
     std::array<TableBatches, kTableCount> done;
@@ -1079,11 +1085,18 @@ void TablesBuilder::add(const HandStore& store, Span hands, std::string_view sou
             players_source = b.players.source.index_of(source);
             actions_source = b.actions.source.index_of(source);
         }
-        for (const Hand& hand : chunk) {
-            b.replay.run(store, hand);
-            b.hands.add(store, hand, b.replay, hands_source);
-            b.players.add(store, hand, b.replay, players_source);
-            b.actions.add(store, hand, b.replay, actions_source);
+        // A group of hands at a time, replayed first, then written table by table: each table's
+        // columns are written together, not the three tables' at once.
+        for (std::size_t g = 0; g < chunk.size(); g += Impl::kGroupHands) {
+            const auto group = chunk.subspan(g, std::min(Impl::kGroupHands, chunk.size() - g));
+            b.facts.clear();
+            for (const Hand& hand : group) b.facts.add(b.replay, store, hand);
+            for (std::size_t i = 0; i < group.size(); ++i)
+                b.hands.add(store, group[i], b.facts[i], hands_source);
+            for (std::size_t i = 0; i < group.size(); ++i)
+                b.players.add(store, group[i], b.facts[i], players_source);
+            for (std::size_t i = 0; i < group.size(); ++i)
+                b.actions.add(store, group[i], b.facts[i], actions_source);
         }
         from += chunk.size();
         b.pending += chunk.size();

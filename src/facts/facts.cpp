@@ -63,11 +63,11 @@ constexpr std::array<SiteRules, kSiteCount> kSiteRules = [] {
 }();
 
 // A post's chips count for the round's bets when it is live (antes and dead blinds do not).
-bool live_post(ActionType t) noexcept {
+constexpr bool live_post(ActionType t) noexcept {
     return t == ActionType::SmallBlind || t == ActionType::BigBlind || t == ActionType::ExtraBlind;
 }
 
-bool is_post(ActionType t) noexcept {
+constexpr bool is_post(ActionType t) noexcept {
     switch (t) {
         case ActionType::Ante:
         case ActionType::SmallBlind:
@@ -80,12 +80,57 @@ bool is_post(ActionType t) noexcept {
 }
 
 // An action of a player dealt in (not a seat change, a chat line or a tournament event).
-bool plays(ActionType t) noexcept {
+constexpr bool plays(ActionType t) noexcept {
     return (static_cast<std::uint8_t>(t) <=
                 static_cast<std::uint8_t>(ActionType::UncalledBetReturned) &&
             t != ActionType::CashOut) ||
            (t >= ActionType::BringIn && t <= ActionType::StandPat);
 }
+
+// What the replay does with an action of each type, and whether the type is an action of a player
+// dealt in (plays): one lookup per action. Codes outside the enumeration do nothing.
+enum class Op : std::uint8_t {
+    None,
+    Wager,
+    BringIn,
+    Complete,
+    Fold,
+    Return,
+    Collect,
+    CashOut,
+    Post
+};
+struct TypeRule {
+    Op op = Op::None;
+    bool plays = false;
+};
+constexpr std::array<TypeRule, 256> kTypeRules = [] {
+    std::array<TypeRule, 256> rules{};
+    for (std::size_t i = 0; i < kActionTypeCount; ++i) {
+        const auto t = static_cast<ActionType>(i);
+        Op op = Op::None;
+        switch (t) {
+            case ActionType::Bet:
+            case ActionType::BetAllIn:
+            case ActionType::Call:
+            case ActionType::CallAllIn:
+            case ActionType::Raise:
+            case ActionType::RaiseAllIn: op = Op::Wager; break;
+            case ActionType::BringIn: op = Op::BringIn; break;
+            case ActionType::Complete: op = Op::Complete; break;
+            case ActionType::Fold: op = Op::Fold; break;
+            case ActionType::UncalledBetReturned: op = Op::Return; break;
+            case ActionType::CollectMainPot:
+            case ActionType::CollectSidePot1:
+            case ActionType::CollectSidePot2:
+            case ActionType::CollectSidePot3: op = Op::Collect; break;
+            case ActionType::CashOut: op = Op::CashOut; break;
+            default: op = is_post(t) ? Op::Post : Op::None;
+        }
+        rules[i] = TypeRule{op, plays(t)};
+    }
+    return rules;
+}();
 
 // The names of the seats between the big blind and the button, first to act first: `k` seats.
 Position middle_position(std::size_t i, std::size_t k) noexcept {
@@ -113,9 +158,10 @@ const HandFacts& Replay::run(const HandStore& store, const Hand& h) {
     const auto players = store.resolve(store.players, hd.players);
     if (players.size() > kNoSlot) fault_index(players.size(), kNoSlot);
     const std::size_t n = players.size();
+    n_ = static_cast<std::uint8_t>(n);
 
     // The hand's actions are one run of the store's list, from the header's to the summary's
-    // (an action outside it is a broken store: step() checks each).
+    // (a round outside it is a broken store: replay_round() checks each).
     const Span runs[] = {hd.actions, h.preflop.actions, h.summary.actions};
     std::uint64_t first = hd.actions.start(), end = first;
     for (const Span s : runs) {
@@ -147,84 +193,116 @@ const HandFacts& Replay::run(const HandStore& store, const Hand& h) {
     hand_.added = money(h.summary.pots.added);
     big_blind_ = money(hd.big_blind);
     hand_.largest_ante = money(largest_ante(store, hd.actions));
+    // The pot as the rounds go: what the site added, and every chip put in less those returned.
+    pot_ = hand_.added;
 
-    const auto pot_now = [&] {
-        Money pot = hand_.added;
-        for (std::size_t i = 0; i < n; ++i) pot += put_in_[i] - returned_[i];
-        return pot;
-    };
-    for (const Action& a : store.resolve(store.actions, hd.actions)) step(a, Round::Predeal);
-    hand_.pot_at[0] = pot_now();
+    replay_round(hd.actions, Round::Predeal);
+    hand_.pot_at[0] = pot_;
     hand_.has_pot[0] = true;
-    for (const Action& a : store.resolve(store.actions, h.preflop.actions)) step(a, Round::Preflop);
+    replay_round(h.preflop.actions, Round::Preflop);
     close_betting(Round::Preflop);
     std::uint32_t in_at_flop = 0;
     each_street(store, h, [&](Round round, std::size_t, const Street& st) {
-        const auto actions = store.resolve(store.actions, st.actions);
         if (round == Round::Showdown) {
-            for (const Action& a : actions) step(a, round);
+            replay_round(st.actions, round);
             return;
         }
         const std::size_t k = betting_index(round);
         if (k < hand_.has_pot.size() && !hand_.has_pot[k]) {
-            hand_.pot_at[k] = pot_now();
+            hand_.pot_at[k] = pot_;
             hand_.has_pot[k] = true;
             if (round == Round::Flop) in_at_flop = acted_ & ~folded_;
         }
         std::fill_n(street_in_.begin(), n, 0);
         level_ = 0;
-        for (const Action& a : actions) step(a, round);
+        replay_round(st.actions, round);
         close_betting(round);
     });
-    for (const Action& a : store.resolve(store.actions, h.summary.actions)) step(a, Round::Summary);
+    replay_round(h.summary.actions, Round::Summary);
     if (hand_.has_pot[1])
         for (std::size_t i = 0; i < n; ++i) players_[i].saw_flop = (in_at_flop >> i & 1) != 0;
     finish(h);
     return hand_;
 }
 
-void Replay::step(const Action& a, Round round) {
-    const ActionType type = a.type();
-    const std::size_t at =
-        static_cast<std::size_t>(&a - store_->actions.data()) - hand_.first_action;
+std::span<const ActionFacts> HandFactsRef::of(Span run) const {
+    const std::uint64_t at = run.start() - hand->first_action;  // wraps below the hand's run
+    if (run.count() == 0) return {};
+    if (at >= actions.size()) [[unlikely]]
+        fault_index(at, actions.size());
+    if (run.count() > actions.size() - at) [[unlikely]]
+        fault_index(actions.size(), actions.size());
+    return actions.subspan(at, run.count());
+}
+
+void FactsGroup::add(Replay& replay, const HandStore& store, const Hand& hand) {
+    const HandFactsRef f = (replay.run(store, hand), replay.facts());
+    hands_.push_back(Kept{*f.hand, players_.size(), actions_.size()});
+    players_.insert(players_.end(), f.players.begin(), f.players.end());
+    actions_.insert(actions_.end(), f.actions.begin(), f.actions.end());
+}
+
+HandFactsRef FactsGroup::operator[](std::size_t i) const {
+    if (i >= hands_.size()) fault_index(i, hands_.size());
+    const Kept& k = hands_[i];
+    const auto players = static_cast<std::size_t>(k.hand.players);
+    const auto actions = static_cast<std::size_t>(k.hand.actions);
+    if (k.players + players > players_.size() || k.actions + actions > actions_.size())
+        fault_unreachable("facts outside the group");
+    return {
+        &k.hand, {players_.data() + k.players, players}, {actions_.data() + k.actions, actions}};
+}
+
+void Replay::replay_round(Span run, Round round) {
+    const auto actions = store_->resolve(store_->actions, run);
+    if (actions.empty()) return;
+    // The facts of the run's actions: checked once for the run (the first action outside the
+    // hand's run is the fault).
+    const std::uint64_t at = run.start() - hand_.first_action;
     if (at >= actions_.size()) [[unlikely]]
         fault_index(at, actions_.size());
-    ActionFacts& f = actions_[at];
+    if (actions.size() > actions_.size() - at) [[unlikely]]
+        fault_index(actions_.size(), actions_.size());
+    ActionFacts* f = actions_.data() + at;
+    // What the round allows, the same for each of its actions.
+    const bool betting = round != Round::Summary;
+    const bool acting = betting && round != Round::Showdown;
+    for (const Action& a : actions) step(a, *f++, round, betting, acting);
+}
+
+inline void Replay::step(const Action& a, ActionFacts& f, Round round, bool betting, bool acting) {
+    const ActionType type = a.type();
+    const TypeRule rule = kTypeRules[static_cast<std::uint8_t>(type)];
     f.round = round;
     const std::uint8_t p = a.player_id();
-    const bool betting = round != Round::Summary;
-    if (p < players_.size() && betting && round != Round::Showdown && plays(type))
-        acted_ |= std::uint32_t{1} << p;
+    const bool slot = p < n_;
+    if (slot && acting && rule.plays) acted_ |= std::uint32_t{1} << p;
     // The chips `m` the player puts in: counted for the hand, and for the round's bets when live.
     const auto put = [&](Money m, bool live) {
         // Nobody puts in more than the stack holds (a line that says more contradicts the seat
         // line: the stack wins).
-        if (stack_[p] > 0 && m > stack_[p] - put_in_[p])
-            m = std::max<Money>(stack_[p] - put_in_[p], 0);
+        const Money stack = stack_[p];
+        if (stack > 0 && m > stack - put_in_[p]) m = std::max<Money>(stack - put_in_[p], 0);
         put_in_[p] += m;
+        pot_ += m;
         if (live) {
             street_in_[p] += m;
             level_ = std::max(level_, street_in_[p]);
         }
         f.chips = m;
         f.has_chips = true;
-        f.all_in = f.all_in || is_all_in(type) || (stack_[p] > 0 && put_in_[p] >= stack_[p]);
+        f.all_in = f.all_in || is_all_in(type) || (stack > 0 && put_in_[p] >= stack);
         if (f.all_in && players_[p].all_in_round == kNoRound)
             players_[p].all_in_round = static_cast<std::uint8_t>(round);
     };
     // Chips of a name without a slot in the hand go nowhere.
     const auto need_player = [&] {
-        if (p < players_.size()) return true;
+        if (slot) return true;
         note("an action of a player without a slot in the hand");
         return false;
     };
-    switch (type) {
-        case ActionType::Bet:
-        case ActionType::BetAllIn:
-        case ActionType::Call:
-        case ActionType::CallAllIn:
-        case ActionType::Raise:
-        case ActionType::RaiseAllIn: {
+    switch (rule.op) {
+        case Op::Wager: {
             if (!betting) return;
             if (!need_player()) return;
             const Money m = money(a.amount());
@@ -255,12 +333,12 @@ void Replay::step(const Action& a, Round round) {
             }
             return;
         }
-        case ActionType::BringIn:
+        case Op::BringIn:
             // A forced bet: live, but no voluntary chips.
             if (!betting || !need_player()) return;
             put(money(a.amount()), true);
             return;
-        case ActionType::Complete: {
+        case Op::Complete: {
             // "completes it to $0.08": the street's total of the player.
             if (!betting || !need_player()) return;
             const Money added = money(a.amount()) - street_in_[p];
@@ -275,19 +353,19 @@ void Replay::step(const Action& a, Round round) {
             }
             return;
         }
-        case ActionType::Fold:
-            if (betting && p < players_.size()) folded_ |= std::uint32_t{1} << p;
+        case Op::Fold:
+            if (betting && slot) folded_ |= std::uint32_t{1} << p;
             return;
-        case ActionType::UncalledBetReturned:
+        case Op::Return: {
             if (!betting) return;
             if (!need_player()) return;
-            returned_[p] += money(a.amount());
+            const Money m = money(a.amount());
+            returned_[p] += m;
+            pot_ -= m;
             returns_written_ = true;
             return;
-        case ActionType::CollectMainPot:
-        case ActionType::CollectSidePot1:
-        case ActionType::CollectSidePot2:
-        case ActionType::CollectSidePot3:
+        }
+        case Op::Collect:
             if (!need_player()) return;
             if (betting) {
                 collected_[p] += money(a.amount());
@@ -296,17 +374,18 @@ void Replay::step(const Action& a, Round round) {
                 summary_collected_[p] += money(a.amount());
             }
             return;
-        case ActionType::CashOut: {
+        case Op::CashOut: {
             if (!need_player()) return;
             players_[p].cash_out += money(store_->cash_out_of(a.payload()).amount);
             players_[p].cashed_out = true;
             hand_.cash_out = true;
             return;
         }
-        default: break;
+        case Op::Post: break;
+        case Op::None: return;
     }
     // Posts: before the cards, or in the preflop for a player coming in.
-    if (!is_post(type) || (round != Round::Predeal && round != Round::Preflop)) return;
+    if (round != Round::Predeal && round != Round::Preflop) return;
     if (!need_player()) return;
     const Money m = money(a.amount());
     if (type == ActionType::BigSmallBlind) {
@@ -314,6 +393,7 @@ void Replay::step(const Action& a, Round round) {
         const Money live = std::min(m, big_blind_);
         put(live, true);
         put_in_[p] += m - live;
+        pot_ += m - live;
         f.chips = m;
         return;
     }
@@ -439,23 +519,27 @@ void Replay::finish(const Hand& h) {
 
     // Who was dealt in: seated, not sitting out, not joined, and named by an action.
     std::uint32_t in_hand = 0;
+    std::uint8_t dealt = 0;
     for (std::size_t i = 0; i < n; ++i) {
         const Player& pl = players[i];
         PlayerFacts& pf = players_[i];
         pf.dealt_in = pl.seat != kNone8 && !pl.joined && !pl.sitting_out && (acted_ >> i & 1);
-        if (pf.dealt_in) in_hand |= std::uint32_t{1} << i;
+        if (pf.dealt_in) {
+            in_hand |= std::uint32_t{1} << i;
+            ++dealt;
+        }
         pf.invested = put_in_[i] - returned_[i];
         pf.net = (pf.cashed_out ? pf.cash_out : pf.won) - pf.invested;
     }
     const std::uint32_t at_end = in_hand & ~folded_;
-    const bool showdown = std::popcount(at_end) >= 2;
+    const bool showdown = (at_end & (at_end - 1)) != 0;  // two or more (no popcount call)
     for (std::size_t i = 0; i < n; ++i) {
         PlayerFacts& pf = players_[i];
         pf.saw_flop = pf.saw_flop && pf.dealt_in;
         pf.saw_showdown = showdown && (at_end >> i & 1);
         pf.won_at_showdown = pf.saw_showdown && pf.won > 0;
     }
-    hand_.dealt_in = static_cast<std::uint8_t>(std::popcount(in_hand));
+    hand_.dealt_in = dealt;
 
     // Positions: the players dealt in, clockwise from the seat after the button's. Stud has no
     // button (its order of play follows the up cards): no position.
@@ -463,15 +547,29 @@ void Replay::finish(const Hand& h) {
     if (button == kNone8 || hand_.dealt_in < 2 || is_stud(h.header.game_type)) return;
     std::array<std::uint8_t, kNoSlot> order{};
     std::size_t count = 0;
-    for (std::size_t i = 0; i < n; ++i)
-        if (in_hand >> i & 1) order[count++] = static_cast<std::uint8_t>(i);
     // Seats after the button first, then from the lowest seat up to the button's.
     const auto after = [&](std::uint8_t i) {
         const unsigned seat = players[i].seat;
         return seat > button ? seat - button : seat + 256u - button;
     };
-    std::sort(order.begin(), order.begin() + static_cast<std::ptrdiff_t>(count),
-              [&](std::uint8_t x, std::uint8_t y) { return after(x) < after(y); });
+    if (hand_.dealt_in <= 16) {
+        // Insertion by (seats after the button, player): the order std::sort gives so few
+        // (an insertion sort, stable), without a call per comparison.
+        std::array<std::uint32_t, 16> keys{};
+        for (std::size_t i = 0; i < n; ++i) {
+            if (!(in_hand >> i & 1)) continue;
+            const std::uint32_t key = after(static_cast<std::uint8_t>(i)) << 8 | i;
+            std::size_t j = count++;
+            for (; j > 0 && keys[j - 1] > key; --j) keys[j] = keys[j - 1];
+            keys[j] = key;
+        }
+        for (std::size_t j = 0; j < count; ++j) order[j] = static_cast<std::uint8_t>(keys[j]);
+    } else {
+        for (std::size_t i = 0; i < n; ++i)
+            if (in_hand >> i & 1) order[count++] = static_cast<std::uint8_t>(i);
+        std::sort(order.begin(), order.begin() + static_cast<std::ptrdiff_t>(count),
+                  [&](std::uint8_t x, std::uint8_t y) { return after(x) < after(y); });
+    }
     const bool dealer = players[order[count - 1]].seat == button;
     for (std::size_t j = 0; j < count; ++j) {
         PlayerFacts& pf = players_[order[j]];

@@ -134,6 +134,16 @@ struct HandFacts {
     std::uint64_t first_action = 0, actions = 0;
 };
 
+// The facts of one hand: its HandFacts, its players by player id, and the facts of its run of
+// the store's actions (from HandFacts::first_action).
+struct HandFactsRef {
+    const HandFacts* hand = nullptr;
+    std::span<const PlayerFacts> players;
+    std::span<const ActionFacts> actions;
+    // The facts of a run of the store's actions inside the hand's (checked once for the run).
+    std::span<const ActionFacts> of(Span run) const;
+};
+
 // The replay of one hand at a time, its buffers kept from hand to hand (no allocation per hand
 // once they have grown). Faults only on a broken store (a reference outside its lists); what
 // the text says that cannot be replayed is noted in HandFacts::problem.
@@ -151,6 +161,8 @@ class Replay {
             fault_index(store_index, hand_.first_action + actions_.size());
         return actions_[i];
     }
+    // The facts of the hand just replayed (valid until the next run).
+    HandFactsRef facts() const noexcept { return {&hand_, players_, actions_}; }
     // The same for an action reached through a span of the store's actions.
     const ActionFacts& action(const HandStore& store, const Action& a) const {
         const Action* base = store.actions.data();
@@ -160,7 +172,9 @@ class Replay {
     }
 
   private:
-    void step(const Action& a, Round round);
+    // The actions of a run of the store's list, all in `round`.
+    void replay_round(Span run, Round round);
+    void step(const Action& a, ActionFacts& f, Round round, bool betting, bool acting);
     void close_betting(Round round);
     void note(std::string_view problem) noexcept;
     // money_of, an amount out of range being 0 and noted.
@@ -182,12 +196,39 @@ class Replay {
     std::array<Money, kNoSlot> street_in_{}, put_in_{}, returned_{}, stack_{};
     std::array<Money, kNoSlot> collected_{}, summary_collected_{};
     std::uint32_t folded_ = 0, acted_ = 0;
+    Money pot_ = 0;       // what the site added and every chip put in less those returned
+    std::uint8_t n_ = 0;  // the hand's players
     Money level_ = 0, big_blind_ = 0;
     std::uint32_t preflop_raises_ = 0;
     bool small_blind_posted_ = false;
     bool collected_in_rounds_ = false;
     bool returns_written_ = false;
     Round unmatched_round_ = Round::Preflop;  // the round whose bets left hand_.unmatched
+};
+
+// The facts of a group of hands replayed one after another, kept together so that a writer can
+// read them table by table (its buffers kept from group to group).
+class FactsGroup {
+  public:
+    void clear() noexcept {
+        hands_.clear();
+        players_.clear();
+        actions_.clear();
+    }
+    // Replays `hand` and keeps its facts as the group's next.
+    void add(Replay& replay, const HandStore& store, const Hand& hand);
+    std::size_t size() const noexcept { return hands_.size(); }
+    // The facts of the group's hand i (checked).
+    HandFactsRef operator[](std::size_t i) const;
+
+  private:
+    struct Kept {
+        HandFacts hand;
+        std::size_t players = 0, actions = 0;  // where its facts start in the lists below
+    };
+    std::vector<Kept> hands_;
+    std::vector<PlayerFacts> players_;
+    std::vector<ActionFacts> actions_;
 };
 
 // The facts of every hand of a store, in lists parallel to the store's: hands[i] for

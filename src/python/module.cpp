@@ -116,9 +116,12 @@ bool path_text(PyObject* obj, const char* param, std::string& out) {
     return true;
 }
 
-// The items of a sequence argument, each converted as a single text or path argument and
-// copied. False with an exception set; the first failing item ends the conversion.
-bool collect_texts(PyObject* seq, const char* param, bool paths, std::vector<std::string>& out) {
+// The items of a sequence argument, each converted as a single text or path argument. False
+// with an exception set; the first failing item ends the conversion. Texts are read in place:
+// `views` gets each str's UTF-8 and `held` (a list) a reference to the str, which keeps it alive;
+// paths are copied into `out`.
+bool collect_texts(PyObject* seq, const char* param, bool paths, std::vector<std::string>& out,
+                   std::vector<std::string_view>* views = nullptr, PyObject* held = nullptr) {
     if (!PySequence_Check(seq)) {
         conversion_error(param, seq, "Sequence");
         return false;
@@ -141,7 +144,12 @@ bool collect_texts(PyObject* seq, const char* param, bool paths, std::vector<std
         } else {
             std::string_view text;
             if (!text_arg(item.get(), param, text)) return false;
-            out.emplace_back(text);
+            if (views == nullptr || held == nullptr) {
+                out.emplace_back(text);
+            } else {
+                if (PyList_Append(held, item.get()) < 0) return false;
+                views->push_back(text);
+            }
         }
     }
     return PyErr_Occurred() == nullptr;
@@ -595,23 +603,45 @@ PyObject* py_parse_path(PyObject*, PyObject* args, PyObject* kwargs) {
     return guarded([&] { return single_result(std::move(result)); });
 }
 
+// A reference kept for a call that lets go of the interpreter lock, dropped at scope exit with
+// the lock held. A daemon thread that the interpreter ends at exit, while it waits to take the
+// lock back, unwinds without it: the reference is then left (the process is ending).
+class HeldWhileUnlocked {
+  public:
+    explicit HeldWhileUnlocked(PyObject* p) noexcept : p_(p) {}
+    HeldWhileUnlocked(const HeldWhileUnlocked&) = delete;
+    HeldWhileUnlocked& operator=(const HeldWhileUnlocked&) = delete;
+    ~HeldWhileUnlocked() {
+        if (p_ != nullptr && PyGILState_Check()) Py_DECREF(p_);
+    }
+    PyObject* get() const noexcept { return p_; }
+
+  private:
+    PyObject* p_;
+};
+
 // Parses every text (or file) on the pool. In strict mode the inputs that could not be read are
 // left out of the returned list; in skip mode each gives an empty view whose one rejection, at
 // line 0, holds the message, so that the list has one view per input, in input order.
 PyObject* parse_batch(const ParseArgs& a, const char* param, bool paths) {
-    std::vector<std::string> inputs;
+    std::vector<std::string> inputs;        // paths
+    std::vector<std::string_view> texts;    // the texts' UTF-8, read in place
+    HeldWhileUnlocked held(PyList_New(0));  // the texts, alive until the parse is done
+    if (held.get() == nullptr) return nullptr;
     if (guarded([&]() -> PyObject* {
-            return collect_texts(a.input, param, paths, inputs) ? Py_None : nullptr;
+            return collect_texts(a.input, param, paths, inputs, &texts, held.get()) ? Py_None
+                                                                                    : nullptr;
         }) == nullptr)
         return nullptr;
     std::vector<hs::ParseResult> results;
     auto error = unlocked([&] {
-        results.resize(inputs.size());
+        const std::size_t count = paths ? inputs.size() : texts.size();
+        results.resize(count);
         hs::pool::run_each(
-            inputs.size(),
+            count,
             [&](std::size_t i) {
                 results[i] = paths ? hs::parse_file(inputs[i], a.errors, a.encoding)
-                                   : hs::parse_text(inputs[i], a.errors);
+                                   : hs::parse_text(texts[i], a.errors);
             },
             a.jobs);
     });

@@ -137,4 +137,34 @@ TEST(Facts, DeadButtonNamesNobodyTheButton) {
     EXPECT_EQ(names, (std::vector<std::string>{"SB", "BB", "HJ", "CO"}));
 }
 
+TEST(Facts, GroupKeepsEachHandsFacts) {
+    // Hands of 2, 6 and 9 players kept together give what the replay gives each alone; a run of
+    // actions outside a hand's is a fault.
+    const auto r = hs::parse_text(folded_hand(2, 1) + folded_hand(6, 3) + folded_hand(9, 9));
+    ASSERT_TRUE(r.ok()) << r.error;
+    const hs::HandStore& store = *r.store;
+    hs::facts::Replay replay, alone;
+    hs::facts::FactsGroup group;
+    for (const hs::Hand& h : store.hands) group.add(replay, store, h);
+    ASSERT_EQ(group.size(), 3u);
+    for (std::size_t i = 0; i < group.size(); ++i) {
+        const auto& want = alone.run(store, store.hands[i]);
+        const hs::facts::HandFactsRef got = group[i];
+        EXPECT_EQ(got.hand->total_pot, want.total_pot);
+        EXPECT_EQ(got.hand->first_action, want.first_action);
+        ASSERT_EQ(got.players.size(), alone.players().size());
+        for (std::size_t p = 0; p < got.players.size(); ++p) {
+            EXPECT_EQ(got.players[p].net, alone.players()[p].net);
+            EXPECT_EQ(got.players[p].position, alone.players()[p].position);
+        }
+        const hs::Span run = store.hands[i].preflop.actions;
+        const auto facts = got.of(run);
+        ASSERT_EQ(facts.size(), run.count());
+        for (std::size_t k = 0; k < facts.size(); ++k)
+            EXPECT_EQ(facts[k].chips, alone.action(run.start() + k).chips);
+        EXPECT_THROW(got.of(hs::Span::make(run.start(), want.actions + 1)), hs::Fault);
+    }
+    EXPECT_THROW(group[3], hs::Fault);
+}
+
 }  // namespace
