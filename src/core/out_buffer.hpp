@@ -21,6 +21,9 @@ void advise_huge_pages(void* p, std::size_t n) noexcept;
 class OutputSink {
   public:
     virtual void write(std::string_view bytes) = 0;
+    // The writer's estimate of the whole output's size, given before its first piece: a hint
+    // (a sink that gathers the output can take room for it at once).
+    virtual void expect(std::size_t bytes) { static_cast<void>(bytes); }
 
   protected:
     ~OutputSink() = default;

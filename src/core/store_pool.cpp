@@ -1,5 +1,7 @@
 #include "core/store_pool.hpp"
 
+#include <pthread.h>
+
 #include <mutex>
 #include <utility>
 #include <vector>
@@ -13,10 +15,21 @@ struct Kept {
     std::size_t bytes = 0;
 };
 
+Kept* make_kept();
+
 // Never destroyed: stores may be given back by threads still running at exit.
 Kept& kept_stores() {
-    static Kept* const k = new Kept;
+    static Kept* const k = make_kept();
     return *k;
+}
+
+// A process forked while another thread holds the lock (a parse giving its store back) would
+// find it held forever in the child: the fork waits for the lock and both sides release it.
+Kept* make_kept() {
+    auto* k = new Kept;
+    pthread_atfork([] { kept_stores().lock.lock(); }, [] { kept_stores().lock.unlock(); },
+                   [] { kept_stores().lock.unlock(); });
+    return k;
 }
 
 }  // namespace

@@ -543,7 +543,8 @@ std::optional<OutBuffer> json_text(const HandStore& store, Span hands) {
 
 template <class Layout>
 bool json_to_sink(const HandStore& store, Span hands, OutputSink& sink) {
-    JsonWriter w(sink);
+    JsonWriter w(sink, output_estimate(store, hands, kNativeHandBytes, kNativePlayerBytes,
+                                       kNativeActionBytes));
     try {
         write_root(store, w, hands, Layout(store, w));
     } catch (const FormatFailure&) {

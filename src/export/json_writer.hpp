@@ -31,8 +31,12 @@ class JsonWriter {
     // `estimate`: the expected size of the output, reserved at once (the buffer still grows past
     // it, without zero-filling).
     explicit JsonWriter(std::size_t estimate = kInitialCapacity) : out_(estimate) {}
-    // A writer whose output goes to `sink` a piece at a time (see end_of_hand).
-    explicit JsonWriter(OutputSink& sink) : out_(kPieceBytes + kPieceBytes / 4), sink_(&sink) {}
+    // A writer whose output goes to `sink` a piece at a time (see end_of_hand); `estimate`, the
+    // expected size of the whole output, is passed on to the sink.
+    JsonWriter(OutputSink& sink, std::size_t estimate)
+        : out_(kPieceBytes + kPieceBytes / 4), sink_(&sink) {
+        sink.expect(estimate);
+    }
 
     // Between two hands: with a sink, the bytes written so far go to it once they fill a piece,
     // so that the buffer holds whole hands only and never grows large.
@@ -170,6 +174,8 @@ class JsonWriter {
         p[s.size() + 1] = '"';
         return p + s.size() + 2;
     }
+    // Any bytes that need no escape (see plain_prefix), quoted; the caller took room for them.
+    static char* quoted_at(char* p, std::string_view s) noexcept { return short_name_at(p, s); }
     static char* cards_at(char* p, const CardSet& set) {
         if (set.count > std::size(set.cards)) fault_index(std::size(set.cards), set.count);
         *p++ = '[';
@@ -284,28 +290,42 @@ class JsonWriter {
         return std::move(out_);
     }
 
-  private:
     // The bytes at the start of s that need no escape in a JSON string, counted eight at a time: a
-    // control character, '"' or '\\' ends them.
+    // control character, '"' or '\\' ends them. The last bytes are tested in one word too (the
+    // last eight, or the rest padded with spaces); only a text that has an escape is read byte by
+    // byte from its first word that has one.
     static std::size_t plain_prefix(std::string_view s) noexcept {
         constexpr std::uint64_t kOnes = 0x0101010101010101u, kHigh = 0x8080808080808080u;
         const auto has_zero = [](std::uint64_t x) { return (x - kOnes) & ~x & kHigh; };
+        // Bytes below 0x20 (those of 0x80 and above are not), '"' and '\\': a byte is flagged
+        // where one is, the flags above a flagged byte may be wrong.
+        const auto escapes = [&](std::uint64_t x) {
+            return ((x - kOnes * 0x20) & ~x & kHigh) | has_zero(x ^ (kOnes * '"')) |
+                   has_zero(x ^ (kOnes * '\\'));
+        };
+        const std::size_t n = s.size();
         std::size_t i = 0;
-        for (; i + 8 <= s.size(); i += 8) {
+        for (; i + 8 <= n; i += 8) {
             std::uint64_t x;
             std::memcpy(&x, s.data() + i, 8);
-            // Bytes below 0x20 (those of 0x80 and above are not), '"' and '\\'.
-            if (((x - kOnes * 0x20) & ~x & kHigh) | has_zero(x ^ (kOnes * '"')) |
-                has_zero(x ^ (kOnes * '\\')))
-                break;
+            if (escapes(x)) break;
         }
-        for (; i < s.size(); ++i) {
+        if (i + 8 > n) {
+            std::uint64_t x = kOnes * ' ';
+            if (n >= 8)
+                std::memcpy(&x, s.data() + n - 8, 8);
+            else if (n != 0)
+                std::memcpy(&x, s.data(), n);
+            if (!escapes(x)) return n;
+        }
+        for (; i < n; ++i) {
             const auto c = static_cast<unsigned char>(s[i]);
             if (c < 0x20 || c == '"' || c == '\\') break;
         }
         return i;
     }
 
+  private:
     void write_cents(std::int64_t cents, bool negative) {
         char* p = room(kCentsBytes);
         out_.commit(static_cast<std::size_t>(cents_at(p, cents, negative) - p));
@@ -334,6 +354,9 @@ inline std::size_t output_estimate(const HandStore& store, Span hands, std::size
 class Obj {
   public:
     explicit Obj(JsonWriter& w) : w_(w) { w_.put('{'); }
+    // An object whose opening and first members the caller has written already.
+    struct Continued {};
+    Obj(JsonWriter& w, Continued) : w_(w), first_(false) {}
     // The key of the next member; the caller writes its value right after.
     template <std::size_t N>
     JsonWriter& key(const char (&k)[N]) {

@@ -15,7 +15,10 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
+#include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -197,7 +200,10 @@ class HandWriter {
   public:
     HandWriter(const HandStore& store, JsonWriter& w) : store_(store), w_(w) {}
 
-    void hand(const Hand& h) {
+    // Writes the hand; or gives the reason it cannot be written where that is the format's (a
+    // game it has no name for: a common case, as stud and draw are, given without the cost of
+    // an exception), the bytes written so far to be cut off. A broken record is a Fault.
+    std::optional<std::string> hand(const Hand& h) {
         const Header& hd = h.header;
         hand_ = &h;
         players_ = store_.resolve(store_.players, hd.players);
@@ -211,13 +217,11 @@ class HandWriter {
         const Tournament* t = hd.is_tournament() ? &at(store_.tournaments, hd.tournament) : nullptr;
         const string_view currency = currency_of(hd, t);
 
-        Obj root(w_);
-        root.key("ohh");
-        Obj o(w_);
-        o.key("spec_version").name(kOhhSpecVersion);
-        o.key("site_name").name(site_->site);
-        o.key("network_name").name(site_->network);
-        o.key("internal_version").name(kOhhInternalVersion);
+        // The members that are the same for every hand of a site, in one copy.
+        std::string& head = heads_[site];
+        if (head.empty()) head = site_head(*site_);
+        w_.raw(head);
+        Obj o(w_, Obj::Continued{});
         if (t != nullptr) {
             o.key("tournament").flag(true);
             o.key("tournament_info");
@@ -230,30 +234,45 @@ class HandWriter {
         table_name(hd, t);
         const string_view game = name_of(kGameNames, static_cast<std::size_t>(hd.game_type));
         if (game.empty())
-            fault(std::string("a game the format has no name for: ") +
-                  std::string(enum_text(kGameTypeNames, hd.game_type)));
-        o.key("game_type").name(game);
-        o.key("bet_limit");
-        {
-            Obj bl(w_);
-            bl.key("bet_type").name(name_of(kBetLimitCodes, static_cast<std::size_t>(hd.bet_type)));
-            bl.key("bet_cap");
-            write_money(w_, money_of(hd.bet_cap));
-            bl.close();
-        }
-        o.key("table_size").small(table_size(hd));
-        o.key("currency").name(currency);
+            return std::string("a game the format has no name for: ") +
+                   std::string(enum_text(kGameTypeNames, hd.game_type));
+        const string_view bet_type = name_of(kBetLimitCodes, static_cast<std::size_t>(hd.bet_type));
+        const std::uint8_t size = table_size(hd);
         if (hd.button_seat == kNone8) fault("no button seat");
-        o.key("dealer_seat").small(hd.button_seat);
-        o.key("small_blind_amount");
-        write_money(w_, money_of(hd.small_blind));
-        o.key("big_blind_amount");
-        write_money(w_, money_of(hd.big_blind));
-        o.key("ante_amount");
-        write_money(w_, replay_.hand().largest_ante);
-        if (hd.hero != kNone8) o.key("hero_player_id").small(listed(hd.hero));
-        o.key("flags");
-        flags(h);
+        if (hd.hero != kNone8) listed(hd.hero);
+        const Money cap = money_of(hd.bet_cap), small = money_of(hd.small_blind),
+                    big = money_of(hd.big_blind);
+        // The members from game_type to the flags in one reservation: the literals take 230
+        // bytes at most, the names and the four amounts the rest.
+        const std::size_t most =
+            256 + game.size() + bet_type.size() + currency.size() + 4 * JsonWriter::kMoneyBytes;
+        char* const start = w_.room(most);
+        char* p = JsonWriter::literal_at(start, ",\"game_type\":");
+        p = JsonWriter::quoted_at(p, game);
+        p = JsonWriter::literal_at(p, ",\"bet_limit\":{\"bet_type\":");
+        p = JsonWriter::quoted_at(p, bet_type);
+        p = JsonWriter::literal_at(p, ",\"bet_cap\":");
+        p = JsonWriter::money_at(p, cap);
+        p = JsonWriter::literal_at(p, "},\"table_size\":");
+        p = JsonWriter::small_at(p, size);
+        p = JsonWriter::literal_at(p, ",\"currency\":");
+        p = JsonWriter::quoted_at(p, currency);
+        p = JsonWriter::literal_at(p, ",\"dealer_seat\":");
+        p = JsonWriter::small_at(p, hd.button_seat);
+        p = JsonWriter::literal_at(p, ",\"small_blind_amount\":");
+        p = JsonWriter::money_at(p, small);
+        p = JsonWriter::literal_at(p, ",\"big_blind_amount\":");
+        p = JsonWriter::money_at(p, big);
+        p = JsonWriter::literal_at(p, ",\"ante_amount\":");
+        p = JsonWriter::money_at(p, replay_.hand().largest_ante);
+        if (hd.hero != kNone8) {
+            p = JsonWriter::literal_at(p, ",\"hero_player_id\":");
+            p = JsonWriter::small_at(p, hd.hero);
+        }
+        p = JsonWriter::literal_at(p, ",\"flags\":[");
+        p = flags_at(p, h);
+        *p++ = ']';
+        w_.commit(static_cast<std::size_t>(p - start));
         o.key("players");
         players(t);
         o.key("rounds");
@@ -264,8 +283,8 @@ class HandWriter {
             o.key("tournament_bounties");
             bounties(h);
         }
-        o.close();
-        root.close();
+        w_.raw("}}");
+        return std::nullopt;
     }
 
   private:
@@ -297,50 +316,91 @@ class HandWriter {
         return size;
     }
 
-    void flags(const Hand& h) {
-        Arr arr(w_);
-        if (run_twice(h)) arr.next().name("Run_It_Twice");
-        if (h.header.hero == kNone8) arr.next().name("Observed");
-        if (h.header.fast_fold) arr.next().name("Fast");
-        if (h.header.bet_cap > 0.0f) arr.next().name("Cap");
-        arr.close();
+    // The flags' names, separated, at p (60 bytes at most).
+    static char* flags_at(char* p, const Hand& h) {
+        bool first = true;
+        const auto one = [&](string_view name) {
+            if (!first) *p++ = ',';
+            first = false;
+            p = JsonWriter::quoted_at(p, name);
+        };
+        if (run_twice(h)) one("Run_It_Twice");
+        if (h.header.hero == kNone8) one("Observed");
+        if (h.header.fast_fold) one("Fast");
+        if (h.header.bet_cap > 0.0f) one("Cap");
+        return p;
+    }
+
+    // The start of a hand's object up to its first member that varies: "{"ohh":{" and the
+    // versions and names of the site.
+    static std::string site_head(const SiteForm& form) {
+        std::string s = "{\"ohh\":{\"spec_version\":\"";
+        s += kOhhSpecVersion;
+        s += "\",\"site_name\":\"";
+        s += form.site;
+        s += "\",\"network_name\":\"";
+        s += form.network;
+        s += "\",\"internal_version\":\"";
+        s += kOhhInternalVersion;
+        s += '"';
+        return s;
     }
 
     static bool dealt_in(const Player& p) noexcept { return p.seat != kNone8 && !p.joined; }
 
     // The id of a player that the export writes: one dealt in.
     std::uint8_t listed(std::uint8_t player) const {
+        if (player < players_.size() && dealt_in(players_[player])) [[likely]]
+            return player;
+        not_listed(player);
+    }
+    [[noreturn, gnu::noinline]] void not_listed(std::uint8_t player) const {
         if (player >= players_.size()) fault_index(player, players_.size());
-        if (!dealt_in(players_[player])) {
-            std::string message = "an action of ";
-            append_quoted(message, store_.text_of(players_[player].name));
-            fault(message + ", who was not dealt in");
-        }
-        return player;
+        std::string message = "an action of ";
+        append_quoted(message, store_.text_of(players_[player].name));
+        fault(message + ", who was not dealt in");
     }
 
     void players(const Tournament* t) {
         const auto bounties =
             t != nullptr ? store_.resolve(store_.amounts, t->bounties) : std::span<const float>();
-        Arr arr(w_);
+        w_.put('[');
+        bool first = true;
         for (std::size_t i = 0; i < players_.size(); ++i) {
             const Player& p = players_[i];
             if (!dealt_in(p)) continue;
-            arr.next();
-            Obj po(w_);
-            po.key("id").number(i);
-            po.key("seat").small(p.seat);
-            po.key("name").text(store_.text_of(p.name));
-            po.key("starting_stack");
-            write_money(w_, money_of(p.chips));
-            if (i < bounties.size()) {
-                po.key("player_bounty");
-                write_money(w_, money_of(bounties[i]));
+            const string_view name = store_.text_of(p.name);
+            const bool plain = JsonWriter::plain_prefix(name) == name.size();
+            const Money stack = money_of(p.chips);
+            // The literals take 80 bytes at most, the numbers 6, the amounts two kMoneyBytes.
+            constexpr std::size_t kMost = 96 + 2 * JsonWriter::kMoneyBytes;
+            char* start = w_.room(kMost + name.size());
+            char* q = start;
+            if (!first) *q++ = ',';
+            first = false;
+            q = JsonWriter::literal_at(q, "{\"id\":");
+            q = JsonWriter::small_at(q, static_cast<std::uint8_t>(i));
+            q = JsonWriter::literal_at(q, ",\"seat\":");
+            q = JsonWriter::small_at(q, p.seat);
+            q = JsonWriter::literal_at(q, ",\"name\":");
+            if (plain) {
+                q = JsonWriter::quoted_at(q, name);
+            } else {
+                w_.commit(static_cast<std::size_t>(q - start));
+                w_.text(name);
+                start = q = w_.room(kMost);
             }
-            if (p.sitting_out) po.key("is_sitting_out").flag(true);
-            po.close();
+            q = JsonWriter::literal_at(q, ",\"starting_stack\":");
+            q = JsonWriter::money_at(q, stack);
+            if (i < bounties.size()) {
+                q = JsonWriter::literal_at(q, ",\"player_bounty\":");
+                q = JsonWriter::money_at(q, money_of(bounties[i]));
+            }
+            if (p.sitting_out) q = JsonWriter::literal_at(q, ",\"is_sitting_out\":true");
+            *q++ = '}';
+            w_.commit(static_cast<std::size_t>(q - start));
         }
-        arr.close();
+        w_.put(']');
     }
 
     // The format wants a table's name; a history that names none gives its tournament's number
@@ -402,57 +462,48 @@ class HandWriter {
     // Rounds
     // -----------------------------------------------------------------------------------------
 
-    // An open round object: its actions are numbered as they are written.
+    // An open round object: its actions are numbered as they are written. Each action's object
+    // is written in one reservation where its size is bounded.
     class Round {
       public:
         Round(HandWriter& hw, std::uint64_t id, string_view street, const CardSet* cards)
-            : w_(hw.w_), o_(w_) {
-            o_.key("id").number(id);
-            o_.key("street").name(street);
-            if (cards != nullptr && cards->count != 0) o_.key("cards").cards(*cards);
-            o_.key("actions");
-            arr_.emplace(w_);
+            : w_(hw.w_) {
+            // The literals take 40 bytes, the number 20 at most, the street 10, the cards
+            // kCardsBytes.
+            constexpr std::size_t kMost = 80 + JsonWriter::kCardsBytes;
+            char* const start = w_.room(kMost);
+            char* p = JsonWriter::literal_at(start, "{\"id\":");
+            p = std::to_chars(p, p + 20, id).ptr;
+            p = JsonWriter::literal_at(p, ",\"street\":");
+            p = JsonWriter::short_name_at(p, street);
+            if (cards != nullptr && cards->count != 0) {
+                p = JsonWriter::literal_at(p, ",\"cards\":");
+                p = JsonWriter::cards_at(p, *cards);
+            }
+            p = JsonWriter::literal_at(p, ",\"actions\":[");
+            w_.commit(static_cast<std::size_t>(p - start));
         }
-        // An action object with its number and player (none for kNoSlot: the site's own); the
-        // caller adds the rest and closes it.
-        Obj action(std::uint8_t player, string_view name) {
-            arr_->next();
-            Obj a(w_);
-            a.key("action_number").number(number_++);
-            if (player != kNoSlot) a.key("player_id").small(player);
-            a.key("action").name(name);
-            return a;
-        }
-        // An action that puts no chips in: amount 0, not all in.
-        Obj no_chips(std::uint8_t player, string_view name) {
-            Obj a = action(player, name);
-            a.key("amount").raw("0");
-            a.key("is_allin").flag(false);
-            return a;
+        // A whole action that puts no chips in (amount 0, not all in), with the cards it shows
+        // when `cards` is given, its object closed.
+        void no_chips(std::uint8_t player, string_view name, const CardSet* cards) {
+            char* const start = w_.room(kHeadBytes + name.size() + 64 + JsonWriter::kCardsBytes);
+            char* p = head_at(start, player);
+            p = JsonWriter::quoted_at(p, name);
+            p = JsonWriter::literal_at(p, ",\"amount\":0,\"is_allin\":false");
+            if (cards != nullptr) {
+                p = JsonWriter::literal_at(p, ",\"cards\":");
+                p = JsonWriter::cards_at(p, *cards);
+            }
+            *p++ = '}';
+            w_.commit(static_cast<std::size_t>(p - start));
         }
         // A whole action of a player that puts `chips` in (0 for none), its object closed:
         // the same bytes as action() and its members, in one reservation.
         void chips_action(std::uint8_t player, string_view name, Money chips, bool all_in) {
-            if (name.size() > JsonWriter::kShortName) {
-                Obj a = action(player, name);
-                a.key("amount");
-                w_.money(chips);
-                a.key("is_allin").flag(all_in);
-                a.close();
-                return;
-            }
-            arr_->next();
-            // The literals take 64 bytes, the number 20 at most, the player 3, the flag 5.
-            constexpr std::size_t kMost = 96 + JsonWriter::kShortName + 2 + JsonWriter::kMoneyBytes;
-            char* const start = w_.room(kMost);
-            char* p = JsonWriter::literal_at(start, "{\"action_number\":");
-            p = std::to_chars(p, p + 20, number_++).ptr;
-            if (player != kNoSlot) {
-                p = JsonWriter::literal_at(p, ",\"player_id\":");
-                p = JsonWriter::small_at(p, player);
-            }
-            p = JsonWriter::literal_at(p, ",\"action\":");
-            p = JsonWriter::short_name_at(p, name);
+            constexpr std::size_t kTail = 32 + JsonWriter::kMoneyBytes;
+            char* const start = w_.room(kHeadBytes + name.size() + kTail);
+            char* p = head_at(start, player);
+            p = JsonWriter::quoted_at(p, name);
             p = JsonWriter::literal_at(p, ",\"amount\":");
             p = JsonWriter::money_at(p, chips);
             p = JsonWriter::literal_at(p, ",\"is_allin\":");
@@ -460,15 +511,24 @@ class HandWriter {
             *p++ = '}';
             w_.commit(static_cast<std::size_t>(p - start));
         }
-        void close() {
-            arr_->close();
-            o_.close();
-        }
+        void close() { w_.raw("]}"); }
 
       private:
+        // The separator, the number, the player and the "action" key: 48 bytes of literals, 20
+        // of number, 3 of player, and the name's quotes.
+        static constexpr std::size_t kHeadBytes = 80;
+        char* head_at(char* p, std::uint8_t player) {
+            if (number_ != kFirstActionNumber) *p++ = ',';
+            p = JsonWriter::literal_at(p, "{\"action_number\":");
+            p = std::to_chars(p, p + 20, number_++).ptr;
+            if (player != kNoSlot) {
+                p = JsonWriter::literal_at(p, ",\"player_id\":");
+                p = JsonWriter::small_at(p, player);
+            }
+            return JsonWriter::literal_at(p, ",\"action\":");
+        }
+
         JsonWriter& w_;
-        Obj o_;
-        std::optional<Arr> arr_;
         std::uint64_t number_ = kFirstActionNumber;
     };
 
@@ -482,11 +542,7 @@ class HandWriter {
         {
             Round r(*this, round_id_++, "Preflop", nullptr);
             if (const Money added = replay_.hand().added; added != 0) {
-                Obj a = r.action(kNoSlot, "Add to Pot");
-                a.key("amount");
-                write_money(w_, added);
-                a.key("is_allin").flag(false);
-                a.close();
+                r.chips_action(kNoSlot, "Add to Pot", added, false);
             }
             for (const Action& a : store_.resolve(store_.actions, h.header.actions)) post(r, a);
             betting(r, h.preflop.actions, true);
@@ -572,18 +628,14 @@ class HandWriter {
                     break;
                 case ActionType::Fold: {
                     const std::uint8_t p = listed(a.player_id());
-                    Obj o = r.no_chips(p, "Fold");
                     const CardSet cards = store_.cards_of(a.payload());
-                    if (cards.count != 0) o.key("cards").cards(cards);
-                    o.close();
+                    r.no_chips(p, "Fold", cards.count != 0 ? &cards : nullptr);
                     break;
                 }
                 case ActionType::Dealt: {
                     const CardSet cards = store_.cards_of(a.payload());
                     if (cards.count == 0) break;  // dealt in, cards not shown
-                    Obj o = r.no_chips(listed(a.player_id()), "Dealt Cards");
-                    o.key("cards").cards(cards);
-                    o.close();
+                    r.no_chips(listed(a.player_id()), "Dealt Cards", &cards);
                     break;
                 }
                 case ActionType::Show:
@@ -607,9 +659,7 @@ class HandWriter {
             if (cards.count == 0) continue;
             const std::uint8_t p = listed(a.player_id());
             shown_ |= std::uint32_t{1} << p;
-            Obj o = r.no_chips(p, type == ActionType::Show ? "Shows Cards" : "Mucks Cards");
-            o.key("cards").cards(cards);
-            o.close();
+            r.no_chips(p, type == ActionType::Show ? "Shows Cards" : "Mucks Cards", &cards);
         }
     }
 
@@ -669,8 +719,10 @@ class HandWriter {
         const bool listed_sides = count > 1;
 
         wins_.clear();
+        cash_outs_.clear();
         collect_runs(h, [&](std::span<const Action> actions) {
             for (const Action& a : actions) {
+                if (a.type() == ActionType::CashOut) cash_outs_.push_back(a);
                 if (const auto pot = collected_pot(a.type())) {
                     const Money m = money_of(a.amount());
                     if (!listed_sides && *pot != 0) {
@@ -689,62 +741,67 @@ class HandWriter {
         for (std::size_t pot = 1; pot < count; ++pot) amounts[0] -= amounts[pot];
         take_back_unmatched(amounts, count);
         summary_wins(h, amounts, count);
-        collect_runs(h, [&](std::span<const Action> actions) {
-            for (const Action& a : actions) {
-                if (a.type() != ActionType::CashOut) continue;
-                const std::uint8_t p = listed(a.player_id());
-                const auto of = [p](const Win& w) { return w.player == p; };
-                auto win = std::find_if(wins_.begin(), wins_.end(),
-                                        [p](const Win& w) { return w.pot == 0 && w.player == p; });
-                if (win == wins_.end()) win = std::find_if(wins_.begin(), wins_.end(), of);
-                if (win == wins_.end()) win = wins_.insert(wins_.end(), Win{0, p, 0});
-                const auto value = store_.cash_out_of(a.payload());
-                win->cashout = money_of(value.amount);
-                win->fee = money_of(value.fee);
-                win->cashed_out = true;
-            }
-        });
+        for (const Action& a : cash_outs_) {
+            const std::uint8_t p = listed(a.player_id());
+            const auto of = [p](const Win& w) { return w.player == p; };
+            auto win = std::find_if(wins_.begin(), wins_.end(),
+                                    [p](const Win& w) { return w.pot == 0 && w.player == p; });
+            if (win == wins_.end()) win = std::find_if(wins_.begin(), wins_.end(), of);
+            if (win == wins_.end()) win = wins_.insert(wins_.end(), Win{0, p, 0});
+            const auto value = store_.cash_out_of(a.payload());
+            win->cashout = money_of(value.amount);
+            win->fee = money_of(value.fee);
+            win->cashed_out = true;
+        }
 
         const Money jackpot = replay_.hand().jackpot;
-        Arr arr(w_);
+        w_.put('[');
         for (std::size_t pot = 0; pot < count; ++pot) {
             Money won = 0;
             for (const Win& win : wins_)
                 if (win.pot == pot) won += win.amount;
             const Money taken = pot == 0 ? jackpot : 0;
             if (won + taken > amounts[pot]) fault("a pot whose wins exceed it");
-            arr.next();
-            Obj o(w_);
-            o.key("number").number(pot);
-            o.key("amount");
-            write_money(w_, amounts[pot]);
-            o.key("rake");
-            write_money(w_, amounts[pot] - won - taken);
+            // The literals take 60 bytes, the number 1.
+            char* const start = w_.room(64 + 3 * JsonWriter::kMoneyBytes);
+            char* p = start;
+            if (pot != 0) *p++ = ',';
+            p = JsonWriter::literal_at(p, "{\"number\":");
+            *p++ = static_cast<char>('0' + pot);
+            p = JsonWriter::literal_at(p, ",\"amount\":");
+            p = JsonWriter::money_at(p, amounts[pot]);
+            p = JsonWriter::literal_at(p, ",\"rake\":");
+            p = JsonWriter::money_at(p, amounts[pot] - won - taken);
             if (taken != 0) {
-                o.key("jackpot");
-                write_money(w_, taken);
+                p = JsonWriter::literal_at(p, ",\"jackpot\":");
+                p = JsonWriter::money_at(p, taken);
             }
-            o.key("player_wins");
-            Arr wa(w_);
+            p = JsonWriter::literal_at(p, ",\"player_wins\":[");
+            w_.commit(static_cast<std::size_t>(p - start));
+            bool first = true;
             for (const Win& win : wins_) {
                 if (win.pot != pot) continue;
-                wa.next();
-                Obj wo(w_);
-                wo.key("player_id").small(win.player);
-                wo.key("win_amount");
-                write_money(w_, win.amount);
+                // The literals take 70 bytes, the player 3.
+                char* const ws = w_.room(80 + 3 * JsonWriter::kMoneyBytes);
+                char* q = ws;
+                if (!first) *q++ = ',';
+                first = false;
+                q = JsonWriter::literal_at(q, "{\"player_id\":");
+                q = JsonWriter::small_at(q, win.player);
+                q = JsonWriter::literal_at(q, ",\"win_amount\":");
+                q = JsonWriter::money_at(q, win.amount);
                 if (win.cashed_out) {
-                    wo.key("cashout_amount");
-                    write_money(w_, win.cashout);
-                    wo.key("cashout_fee");
-                    write_money(w_, win.fee);
+                    q = JsonWriter::literal_at(q, ",\"cashout_amount\":");
+                    q = JsonWriter::money_at(q, win.cashout);
+                    q = JsonWriter::literal_at(q, ",\"cashout_fee\":");
+                    q = JsonWriter::money_at(q, win.fee);
                 }
-                wo.close();
+                *q++ = '}';
+                w_.commit(static_cast<std::size_t>(q - ws));
             }
-            wa.close();
-            o.close();
+            w_.raw("]}");
         }
-        arr.close();
+        w_.put(']');
     }
 
     // The wins of the summary that no collect line gives: every summary winner's in a hand
@@ -755,11 +812,7 @@ class HandWriter {
     // pot and win go, and the main pot takes the rest.
     void summary_wins(const Hand& h, const std::array<Money, 4>& amounts, std::size_t count) {
         std::uint32_t cashed_out = 0;
-        collect_runs(h, [&](std::span<const Action> actions) {
-            for (const Action& a : actions)
-                if (a.type() == ActionType::CashOut)
-                    cashed_out |= std::uint32_t{1} << listed(a.player_id());
-        });
+        for (const Action& a : cash_outs_) cashed_out |= std::uint32_t{1} << listed(a.player_id());
         const bool collected = !wins_.empty();
         dues_.clear();
         for (const Winner& win : store_.resolve(store_.winners, h.summary.winners)) {
@@ -854,7 +907,9 @@ class HandWriter {
     // Kept from hand to hand: no allocation per hand once they have grown.
     std::vector<Action> pending_shows_;
     std::vector<Win> wins_, dues_;
+    std::vector<Action> cash_outs_;  // the hand's cash-outs, in text order
     std::vector<std::size_t> order_;
+    std::array<std::string, kSiteCount> heads_;  // site_head of each site met, made once
 };
 
 // The message of a hand that cannot be written: its id, then the reason.
@@ -882,15 +937,20 @@ bool write_hands(const HandStore& store, Span hands, Errors errors, JsonWriter& 
         for (const Hand& h : store.resolve(store.hands, hands)) {
             const std::size_t start = w.size();
             if (!first) w.put('\n');
+            std::optional<std::string> reason;
             try {
-                writer.hand(h);
+                reason = writer.hand(h);
+            } catch (const Fault& f) {
+                reason = f.message();
+            }
+            if (!reason) {
                 w.put('\n');
                 first = false;
-            } catch (const Fault& f) {
-                if (errors == Errors::Strict) throw Fault(hand_message(store, h, f.message()));
+            } else {
+                if (errors == Errors::Strict) throw Fault(hand_message(store, h, *reason));
                 w.truncate(start);
                 left_out.push_back(
-                    OhhLeftOut{std::string(store.text_of(h.header.id)), f.message()});
+                    OhhLeftOut{std::string(store.text_of(h.header.id)), std::move(*reason)});
             }
             w.end_of_hand();
         }
@@ -913,7 +973,7 @@ std::optional<OhhText> to_ohh(const HandStore& store, Span hands, Errors errors)
 
 std::optional<std::vector<OhhLeftOut>> write_ohh(const HandStore& store, Span hands, Errors errors,
                                                  OutputSink& sink) {
-    JsonWriter w(sink);
+    JsonWriter w(sink, output_estimate(store, hands, kHandBytes, kPlayerBytes, kActionBytes));
     std::vector<OhhLeftOut> left_out;
     if (!write_hands(store, hands, errors, w, left_out)) return std::nullopt;
     return left_out;

@@ -692,7 +692,64 @@ PyObject* view_arg(PyObject* obj) {
 
 enum class Layout : std::uint8_t { Json, JsonOhh, Ohh };
 
-constexpr std::size_t kHugeCopy = std::size_t{32} << 20;  // see export_view
+constexpr std::size_t kHugeCopy = std::size_t{32} << 20;  // see BytesSink
+
+// The export as bytes (as_bytes=True), written into the bytes object a piece at a time as the
+// writer hands its pieces over: the writer's buffer stays small and warm, and the text is never
+// held twice nor copied whole at the end. The object grows by realloc, at least doubling (a
+// large block is remapped, not copied), and is cut to the text's size when it is taken. A large
+// object asks for huge pages, as the writer's own buffer does: one page fault per 2 MB rather
+// than per 4 KB. The sink is used where the writing keeps the interpreter lock (the methods):
+// growing the object needs it.
+class BytesSink final : public hs::OutputSink {
+  public:
+    BytesSink() = default;
+    BytesSink(const BytesSink&) = delete;
+    BytesSink& operator=(const BytesSink&) = delete;
+    ~BytesSink() { Py_XDECREF(bytes_); }
+
+    void write(std::string_view s) override {
+        if (s.empty()) return;
+        if (capacity_ - size_ < s.size()) grow(s.size());
+        std::memcpy(PyBytes_AS_STRING(bytes_) + size_, s.data(), s.size());
+        size_ += s.size();
+    }
+    // Room for the whole text at once, before the first piece: no growth when the estimate holds.
+    void expect(std::size_t bytes) override {
+        if (bytes_ == nullptr && bytes > 0) grow(bytes);
+    }
+    // The bytes written, a new reference; null with an exception set.
+    PyObject* take() {
+        if (bytes_ == nullptr) return PyBytes_FromStringAndSize(nullptr, 0);
+        if (size_ != capacity_ && _PyBytes_Resize(&bytes_, static_cast<Py_ssize_t>(size_)) < 0)
+            return nullptr;  // the object is freed and bytes_ null
+        return std::exchange(bytes_, nullptr);
+    }
+
+  private:
+    void grow(std::size_t n) {
+        const std::size_t capacity = std::max(size_ + n, capacity_ * 2);
+        if (capacity > static_cast<std::size_t>(PY_SSIZE_T_MAX)) throw std::bad_alloc();
+        const auto size = static_cast<Py_ssize_t>(capacity);
+        bool ok = false;
+        if (bytes_ == nullptr) {
+            bytes_ = PyBytes_FromStringAndSize(nullptr, size);
+            ok = bytes_ != nullptr;
+        } else {
+            ok = _PyBytes_Resize(&bytes_, size) == 0;  // on failure: freed, bytes_ null
+        }
+        if (!ok) {
+            PyErr_Clear();  // reported as the bad_alloc below
+            size_ = capacity_ = 0;
+            throw std::bad_alloc();
+        }
+        capacity_ = capacity;
+        if (capacity >= kHugeCopy) hs::advise_huge_pages(PyBytes_AS_STRING(bytes_), capacity);
+    }
+
+    PyObject* bytes_ = nullptr;
+    std::size_t size_ = 0, capacity_ = 0;
+};
 
 // Where an export goes: a str (the default); its UTF-8 as bytes (as_bytes=True), without the
 // decoding into a str; or a file (path=...), written a piece at a time from a small buffer and
@@ -740,11 +797,13 @@ PyObject* export_view(PyObject* view_obj, Layout layout, ExportArgs& a, bool rel
     const std::shared_ptr<const hs::HandStore> store = as_view(view_obj)->store;
     const hs::Span hands = as_view(view_obj)->hands;
     std::optional<hs::OutBuffer> text;
+    std::optional<BytesSink> bytes;  // as_bytes=True, the lock kept
+    if (a.as_bytes && !release) bytes.emplace();
     std::vector<hs::OhhLeftOut> left_out;
     std::optional<hs::FileError> file_error;
     bool formatted = true;
     const auto write = [&](auto& target) {
-        if constexpr (std::is_same_v<std::decay_t<decltype(target)>, hs::FileOutput>) {
+        if constexpr (std::is_base_of_v<hs::OutputSink, std::decay_t<decltype(target)>>) {
             switch (layout) {
                 case Layout::Json: formatted = hs::write_json_native(*store, hands, target); break;
                 case Layout::JsonOhh: formatted = hs::write_json_ohh(*store, hands, target); break;
@@ -770,6 +829,10 @@ PyObject* export_view(PyObject* view_obj, Layout layout, ExportArgs& a, bool rel
         }
     };
     const auto work = [&] {
+        if (bytes) {
+            write(*bytes);
+            return;
+        }
         if (a.path_obj == nullptr) {
             write(text);
             return;
@@ -808,16 +871,16 @@ PyObject* export_view(PyObject* view_obj, Layout layout, ExportArgs& a, bool rel
                 Py_INCREF(Py_None);
                 return Py_None;
             }
+            if (bytes) return bytes->take();
             const auto size = static_cast<Py_ssize_t>(text->size());
             if (a.as_bytes) {
-                // A large text's copy asks for huge pages, as the writer's buffer does: one page
-                // fault per 2 MB rather than per 4 KB.
-                PyObject* bytes = PyBytes_FromStringAndSize(nullptr, size);
-                if (bytes == nullptr || size == 0) return bytes;
-                char* dst = PyBytes_AS_STRING(bytes);
+                // A large text's copy asks for huge pages, as the writer's buffer does.
+                PyObject* copy = PyBytes_FromStringAndSize(nullptr, size);
+                if (copy == nullptr || size == 0) return copy;
+                char* dst = PyBytes_AS_STRING(copy);
                 if (text->size() >= kHugeCopy) hs::advise_huge_pages(dst, text->size());
                 std::memcpy(dst, text->data(), text->size());
-                return bytes;
+                return copy;
             }
             if (layout == Layout::Ohh) return utf8_to_str(text->view());
             return PyUnicode_DecodeUTF8(text->data(), size, "strict");

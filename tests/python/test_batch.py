@@ -315,6 +315,35 @@ time.sleep(0.3)
 """
 
 
+FORKS = """
+import os, sys, threading
+import handscribe
+text = sys.argv[1]
+def singles():
+    while True:
+        handscribe.parse_str(text)  # each view's store goes back to the kept ones
+for _ in range(2):
+    threading.Thread(target=singles, daemon=True).start()
+for _ in range(200):
+    pid = os.fork()
+    if pid == 0:
+        os._exit(0 if len(handscribe.parse_str(text * 30)) == 30 else 1)
+    _, status = os.waitpid(pid, 0)
+    if status != 0:
+        sys.exit(1)
+"""
+
+
+@pytest.mark.skipif(not hasattr(os, "fork"), reason="fork() only")
+def test_fork_while_threads_parse():
+    # A child forked while a parse gives its store back must be able to parse: the kept
+    # stores' lock is not left held in it.
+    env = dict(os.environ, PYTHONPATH=os.pathsep.join(sys.path))
+    result = subprocess.run([sys.executable, "-W", "ignore", "-c", FORKS, HAND], env=env,
+                            capture_output=True, text=True, timeout=120, check=False)
+    assert (result.returncode, result.stderr) == (0, "")
+
+
 def test_interpreter_exit_while_daemon_threads_parse():
     # Daemon threads that wake up to take the lock back during shutdown are ended by the
     # interpreter; that must not abort the process.

@@ -41,6 +41,17 @@ def test_bytes_and_file_hold_the_text(name, tmp_path):
         assert len(data) > 3 << 20  # several pieces were written
 
 
+@pytest.mark.parametrize("name", [n for n in EXPORTS if n != "to_json_ohh"])
+def test_bytes_beyond_the_estimate(name):
+    # Names of 3000 characters: the text outgrows the size the writer expects from its counts of
+    # hands, players and actions, and the bytes object grows while it is written.
+    text = SAMPLE.read_text(encoding="utf-8").replace("Jovinater", "Jovinater" + "x" * 3000)
+    view = handscribe.parse_str(text * 20)
+    export = EXPORTS[name]
+    data = export(view, as_bytes=True)
+    assert data == export(view).encode("utf-8") and data.count(b"x" * 3000) > len(view) // 2
+
+
 def test_file_errors_name_the_path(tmp_path):
     missing = tmp_path / "no folder" / "out.json"
     with pytest.raises(FileNotFoundError) as e:
