@@ -23,9 +23,44 @@ inline constexpr std::size_t npos = static_cast<std::size_t>(-1);
 // Spans up to this length are searched by a plain loop: shorter than a C library call.
 inline constexpr std::size_t kShortSpan = 16;
 
-inline std::size_t find_byte(std::string_view s, char c, std::size_t from = 0) noexcept {
+#ifdef HS_SIMD_SSE2
+namespace scan_detail {
+// The bits of the bytes of the 16 at `p` that equal `c` (bit i for byte i).
+[[gnu::always_inline]] inline std::uint32_t block_mask(const char* p, __m128i c) noexcept {
+    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    return static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, c)));
+}
+// Lines are short: this many 16-byte blocks are compared inline before a search goes to the C
+// library.
+inline constexpr std::size_t kInlineBlocks = 4;
+}  // namespace scan_detail
+#endif
+
+// A text of 16 bytes or more is searched 16 bytes at a time: the last block of a search overlaps
+// the one before it (its bytes outside the span masked off), so no load leaves the text. A span
+// longer than a few blocks goes on in the C library.
+[[gnu::always_inline]] inline std::size_t find_byte(std::string_view s, char c,
+                                                    std::size_t from = 0) noexcept {
     const std::size_t n = s.size();
     if (from >= n) return npos;
+#ifdef HS_SIMD_SSE2
+    if (n >= 16) {
+        const char* const p = s.data();
+        const __m128i want = _mm_set1_epi8(c);
+        std::size_t at = from;
+        for (std::size_t k = 0; k < scan_detail::kInlineBlocks && n - at > 16; ++k, at += 16) {
+            const std::uint32_t mask = scan_detail::block_mask(p + at, want);
+            if (mask != 0) return at + static_cast<std::size_t>(std::countr_zero(mask));
+        }
+        if (n - at <= 16) {
+            // The last 16 bytes of the text; those before `at` are shifted out.
+            const std::uint32_t mask = scan_detail::block_mask(p + n - 16, want) >> (16 - (n - at));
+            return mask != 0 ? at + static_cast<std::size_t>(std::countr_zero(mask)) : npos;
+        }
+        const void* hit = std::memchr(p + at, static_cast<unsigned char>(c), n - at);
+        return hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - p) : npos;
+    }
+#endif
     if (n - from <= kShortSpan) {
         for (std::size_t i = from; i < n; ++i)
             if (s[i] == c) return i;
@@ -35,8 +70,33 @@ inline std::size_t find_byte(std::string_view s, char c, std::size_t from = 0) n
     return p ? static_cast<std::size_t>(static_cast<const char*>(p) - s.data()) : npos;
 }
 
-inline std::size_t rfind_byte(std::string_view s, char c) noexcept {
+[[gnu::always_inline]] inline std::size_t rfind_byte(std::string_view s, char c) noexcept {
     const std::size_t n = s.size();
+#ifdef HS_SIMD_SSE2
+    if (n >= 16) {
+        const char* const p = s.data();
+        const __m128i want = _mm_set1_epi8(c);
+        std::size_t end = n;  // the bytes before `end` are still to be searched
+        for (std::size_t k = 0; k < scan_detail::kInlineBlocks && end >= 16; ++k, end -= 16) {
+            const std::uint32_t mask = scan_detail::block_mask(p + end - 16, want);
+            if (mask != 0) return end - 16 + static_cast<std::size_t>(31 - std::countl_zero(mask));
+        }
+        if (end < 16) {
+            // The first 16 bytes of the text; those from `end` on are masked off.
+            const std::uint32_t mask =
+                scan_detail::block_mask(p, want) & ((std::uint32_t{1} << end) - 1);
+            return mask != 0 ? static_cast<std::size_t>(31 - std::countl_zero(mask)) : npos;
+        }
+#if defined(__GLIBC__)
+        const void* hit = ::memrchr(p, static_cast<unsigned char>(c), end);
+        return hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - p) : npos;
+#else
+        for (std::size_t i = end; i-- > 0;)
+            if (s[i] == c) return i;
+        return npos;
+#endif
+    }
+#endif
     if (n <= kShortSpan) {
         for (std::size_t i = n; i-- > 0;)
             if (s[i] == c) return i;
@@ -105,7 +165,8 @@ inline std::size_t ascii_run_end(std::string_view s, std::size_t from) noexcept 
 // The first `c` at or after `from` by 16-byte compares of the blocks that lie wholly inside the
 // text, the last bytes by the C library: most lines end within a few blocks, found without a
 // library call. Used by the line splitter.
-inline std::size_t find_byte_blocks(std::string_view s, char c, std::size_t from) noexcept {
+[[gnu::always_inline]] inline std::size_t find_byte_blocks(std::string_view s, char c,
+                                                           std::size_t from) noexcept {
     const std::size_t size = s.size();
     std::size_t at = from;
 #ifdef HS_SIMD_SSE2

@@ -74,7 +74,7 @@ class Parser {
     // The slot whose whole name equals `name`, or a new player with chips 0.0 and seat 255: a
     // line that may name a player first (a join, a sit-out, a chat line) registers the name, and
     // a new player whose name begins as a seated one's does is a player of their own.
-    inline std::uint8_t player_id(std::string_view name);
+    [[gnu::always_inline]] inline std::uint8_t player_id(std::string_view name);
     // Action with an amount payload; the player is looked up only (32 when absent).
     [[gnu::always_inline]] inline Action make_action(std::string_view name, ActionType type,
                                                      float amount) const;
@@ -170,7 +170,7 @@ inline std::uint8_t Parser::find_player(std::string_view name) const {
     return lookup_among(mask, NameWords::of(key), key).slot;
 }
 
-inline std::uint8_t Parser::player_id(std::string_view name) {
+[[gnu::always_inline]] inline std::uint8_t Parser::player_id(std::string_view name) {
     const Found found = lookup(name);
     if (found.equal) return found.slot;
     return add_seated_player(name, kNone8, 0.0f);

@@ -104,10 +104,10 @@ inline NameWords NameWords::of(std::string_view name) noexcept {
 #ifdef HS_SIMD_SSE2
     // Four keys per compare; the four results of sixteen slots are packed into one byte mask.
     const __m128i k = _mm_set1_epi32(static_cast<int>(key));
-    const auto four = [&](std::size_t off) {
+    const auto four = [&](std::size_t off) __attribute__((always_inline)) {
         return _mm_cmpeq_epi32(_mm_load_si128(reinterpret_cast<const __m128i*>(keys + off)), k);
     };
-    const auto sixteen = [&](std::size_t off) -> std::uint32_t {
+    const auto sixteen = [&](std::size_t off) __attribute__((always_inline))->std::uint32_t {
         const __m128i low = _mm_packs_epi32(four(off), four(off + 4));
         const __m128i high = _mm_packs_epi32(four(off + 8), four(off + 12));
         return static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_packs_epi16(low, high)));

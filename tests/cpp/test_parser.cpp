@@ -480,3 +480,36 @@ TEST(Parser, LinesAndLookupsAllocateNothing) {
 }
 
 }  // namespace
+
+// The usual date form is tested a word at a time: every text of the form's length with a few
+// bytes changed (to any byte, or to a digit or separator) reads as the byte-by-byte shape
+// test says, and a text that has the shape reads as its numbers.
+TEST(FixedDate, WordTestAgreesWithTheShapeByteByByte) {
+    static constexpr char kShape[] = "dddd/dd/dd dd:dd:dd";
+    const auto has_shape = [](const std::string& d) {
+        for (std::size_t i = 0; i < 19; ++i) {
+            const auto c = static_cast<unsigned char>(d[i]);
+            if (kShape[i] == 'd' ? !(c >= '0' && c <= '9')
+                                 : c != static_cast<unsigned char>(kShape[i]))
+                return false;
+        }
+        return true;
+    };
+    std::mt19937 rng(11);
+    int shaped = 0;
+    for (int round = 0; round < 200000; ++round) {
+        std::string d = "2012/04/06 22:51:18";
+        for (unsigned k = rng() % 3; k-- > 0;)
+            d[rng() % 19] =
+                round % 2 ? static_cast<char>(rng() % 256) : "0123456789/: "[rng() % 13];
+        const auto read = hs::fixed_date(d);
+        ASSERT_EQ(read.has_value(), has_shape(d)) << d;
+        if (!read) continue;
+        ++shaped;
+        const auto n = [&](std::size_t at, std::size_t len) {
+            return std::stoul(d.substr(at, len));
+        };
+        EXPECT_EQ(*read, hs::pack_date(n(0, 4), n(5, 2), n(8, 2), n(11, 2), n(14, 2), n(17, 2)));
+    }
+    EXPECT_GT(shaped, 1000);
+}
