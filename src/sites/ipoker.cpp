@@ -204,22 +204,30 @@ std::optional<Card> card_of(string_view t) noexcept {
     return static_cast<Card>(rank | suit << 6);
 }
 
-// The cards of a <cards> element; nullopt when they are hidden ("X X") or not cards.
-std::optional<CardSet> cards_of(string_view text) {
-    CardSet set;
+// Calls f with each blank-separated word of `text` in turn, until f returns false.
+template <class F>
+void for_each_word(string_view text, F&& f) {
     size_t i = 0;
     while (i < text.size()) {
         while (i < text.size() && is_space_byte(text[i])) ++i;
         size_t j = i;
         while (j < text.size() && !is_space_byte(text[j])) ++j;
-        if (j > i) {
-            const auto c = card_of(text.substr(i, j - i));
-            if (!c || set.count == kMaxCards) return std::nullopt;
-            set.push(*c);
-        }
+        if (j > i && !f(text.substr(i, j - i))) return;
         i = j;
     }
-    if (set.count == 0) return std::nullopt;
+}
+
+// The cards of a <cards> element; nullopt when they are hidden ("X X") or not cards.
+std::optional<CardSet> cards_of(string_view text) {
+    CardSet set;
+    bool cards = true;
+    for_each_word(text, [&](string_view word) {
+        const auto c = card_of(word);
+        cards = c && set.count < kMaxCards;
+        if (cards) set.push(*c);
+        return cards;
+    });
+    if (!cards || set.count == 0) return std::nullopt;
     return set;
 }
 
@@ -231,20 +239,14 @@ struct StudCards {
 };
 StudCards stud_cards_of(string_view text) {
     StudCards s;
-    size_t i = 0;
-    while (i < text.size()) {
-        while (i < text.size() && is_space_byte(text[i])) ++i;
-        size_t j = i;
-        while (j < text.size() && !is_space_byte(text[j])) ++j;
-        if (j > i) {
-            const auto c = card_of(text.substr(i, j - i));
-            s.last_hidden = !c;
-            s.hidden |= !c;
-            if (c && s.cards.count == kMaxCards) fault_line("more cards than a stud hand", text);
-            if (c) s.cards.push(*c);
-        }
-        i = j;
-    }
+    for_each_word(text, [&](string_view word) {
+        const auto c = card_of(word);
+        s.last_hidden = !c;
+        s.hidden |= !c;
+        if (c && s.cards.count == kMaxCards) fault_line("more cards than a stud hand", text);
+        if (c) s.cards.push(*c);
+        return true;
+    });
     return s;
 }
 
