@@ -538,11 +538,34 @@ struct PotInfo {
     float jackpot = 0;
 };
 
+// The half of a split pot that a collection wins in the hi/lo games: the high hand's, the low
+// hand's, or none named (the whole pot, or a history that does not say which half).
+enum class PotHalf : std::uint8_t { Unspecified = 0, High = 1, Low = 2 };
+inline constexpr std::size_t kPotHalfCount = 3;
+inline constexpr std::array<std::string_view, kPotHalfCount> kPotHalfNames = {"", "high", "low"};
+// The name of a half ("high", "low"); "" for Unspecified and for a code outside the table.
+constexpr std::string_view pot_half_name(PotHalf h) noexcept {
+    const auto code = static_cast<std::size_t>(h);
+    return code < kPotHalfCount ? kPotHalfNames[code] : std::string_view{};
+}
+// The games whose pots are split between the best high hand and the best low one.
+constexpr bool is_hi_lo(GameType g) noexcept {
+    return g == GameType::OmahaHiLo || g == GameType::FiveCardOmahaHiLo ||
+           g == GameType::SixCardOmahaHiLo || g == GameType::CourchevelHiLo ||
+           g == GameType::SevenCardStudHiLo;
+}
+constexpr bool is_collection(ActionType t) noexcept {
+    return t >= ActionType::CollectMainPot && t <= ActionType::CollectSidePot3;
+}
+
+// `half` takes a byte of the room the alignment leaves after `game_id`: a Winner stays 12 bytes.
 struct Winner {
     std::uint8_t player_id = 0;
     float amount = 0.0f;
     std::uint8_t game_id = 0;
+    PotHalf half = PotHalf::Unspecified;
 };
+static_assert(sizeof(Winner) == 12);
 
 struct Summary {
     PotInfo pots;
@@ -550,7 +573,8 @@ struct Summary {
     Span actions;
 };
 
-// payload | player_id << 32 | type << 40, bits 48-63 zero.
+// payload | player_id << 32 | type << 40 | half << 48, bits 50-63 zero. The half (a PotHalf) is
+// that of a collection's pot, Unspecified for every other action.
 struct Action {
     std::uint64_t raw = 0;
     static constexpr Action make(ActionType type, std::uint8_t player_id,
@@ -565,6 +589,11 @@ struct Action {
     std::uint8_t player_id() const noexcept { return static_cast<std::uint8_t>(raw >> 32); }
     ActionType type() const noexcept { return static_cast<ActionType>((raw >> 40) & 0xFF); }
     float amount() const noexcept { return std::bit_cast<float>(payload()); }
+    PotHalf half() const noexcept { return static_cast<PotHalf>((raw >> 48) & 3); }
+    constexpr Action with_half(PotHalf h) const noexcept {
+        return Action{(raw & ~(std::uint64_t{3} << 48)) |
+                      std::uint64_t{static_cast<std::uint8_t>(h) & 3u} << 48};
+    }
     bool operator==(const Action&) const = default;
 };
 static_assert(sizeof(Action) == 8);

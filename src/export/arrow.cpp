@@ -581,6 +581,10 @@ std::vector<std::string> buy_in_kind_names() { return names_of(kBuyInKindNames);
 std::vector<std::string> mixed_names() {
     return std::vector<std::string>(kMixedGameNames.begin() + 1, kMixedGameNames.end());
 }
+// The named halves of a split pot without PotHalf::Unspecified (a null): the code less one.
+std::vector<std::string> half_names() {
+    return std::vector<std::string>(kPotHalfNames.begin() + 1, kPotHalfNames.end());
+}
 
 // Where an action stands in its hand (see Round; the games without a board name their rounds
 // "third"... "seventh" and "deal", "first_draw"...: see round_name), and the positions of the
@@ -751,6 +755,9 @@ struct ActionsTable : Table {
     Bools all_in{columns_, "all_in", false};
     CardLists cards{columns_, "cards", true};
     Labels source{columns_, "source", true};
+    // The half of a split pot that a collection wins ("high", "low"); null where the history
+    // names none, and for every other action.
+    Names half{columns_, "half", true, half_names()};
 
     void add(const HandStore& store, const Hand& hand, const facts::HandFactsRef& facts,
              std::optional<std::size_t> source);
@@ -990,6 +997,11 @@ void ActionsTable::add_run(const Context& hand, Round round, std::size_t board_i
         all_in.push(r, f.all_in);
         cards.push(r, kind == PayloadKind::Cards ? store.cards_of(a.payload()) : CardSet::empty());
         push_source(source, r, hand.source);
+        if (const PotHalf h = a.half(); h != PotHalf::Unspecified) {
+            half.push(r, static_cast<std::size_t>(h) - 1);
+        } else {
+            half.push_null(r);
+        }
         ++rows_;
     }
 }

@@ -260,6 +260,8 @@ class NativeWriter {
                 wo.key("player_id").small(win.player_id);
                 wo.key("game_id").small(win.game_id);
                 wo.key("amount").amount(win.amount);
+                // Only where the history names the half of a split pot: other hands' bytes stay.
+                if (win.half != PotHalf::Unspecified) wo.key("half").name(pot_half_name(win.half));
                 wo.close();
             }
             arr.close();
@@ -309,6 +311,7 @@ class NativeWriter {
             case Extra::Pot:
                 o.key("amount").amount(a.amount());
                 o.key("pot").name(form.label);
+                if (a.half() != PotHalf::Unspecified) o.key("half").name(pot_half_name(a.half()));
                 break;
             case Extra::Amount: o.key("amount").amount(a.amount()); break;
             case Extra::CashOut: {
@@ -363,6 +366,8 @@ class NativeWriter {
             case Extra::BetAllIn:
             case Extra::Blind:
             case Extra::Pot:
+                if (a.half() != PotHalf::Unspecified) return false;  // written member by member
+                [[fallthrough]];
             case Extra::Amount:
                 cents = whole_cents(a.amount());
                 if (!cents) return false;

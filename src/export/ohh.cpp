@@ -145,12 +145,13 @@ constexpr std::uint8_t kMinTableSize = 2, kMaxTableSize = 10;
 // of the summary but its rake: GGPoker's "Jackpot" and its "Bingo" (a fee for a promotion, taken
 // from the pot like the jackpot: the format's "jackpot or similar fee"). Every collect line is one
 // player_wins entry of its pot, in text order: a split, the halves of a hi/lo pot and the boards of
-// a hand run twice give several entries, a player's several entries are not added up. A summary
-// that lists no side pots (Winamax) while collect lines name them makes each side pot what its
-// collections take, the rest of the total being the main pot. The total is taken with the rake and
-// without the chips returned, per site (see kSiteForms). The summary's wins that no collect line
-// gives (a hand without collect lines, as OnGame's; a pot "not awarded as player cashed out") are
-// spread over the pots by summary_wins. A cash-out is the cashout_amount and cashout_fee of its
+// a hand run twice give several entries, a player's several entries are not added up (the format
+// has no field for the half a hi/lo entry wins: the native JSON and the Arrow tables give it). A
+// summary that lists no side pots (Winamax) while collect lines name them makes each side pot what
+// its collections take, the rest of the total being the main pot. The total is taken with the rake
+// and without the chips returned, per site (see kSiteForms). The summary's wins that no collect
+// line gives (a hand without collect lines, as OnGame's; a pot "not awarded as player cashed out")
+// are spread over the pots by summary_wins. A cash-out is the cashout_amount and cashout_fee of its
 // player's main-pot entry, else of the player's first entry (win_amount 0 when the player won
 // nothing).
 //

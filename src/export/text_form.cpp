@@ -145,6 +145,11 @@ void print_action(Printer& p, const HandStore& store, const Action& a, std::uint
         case PayloadKind::Amount:
             p.field("amount");
             append_f32_plain(p.out(), a.amount());
+            // The half of a split pot a collection wins, where the history names it.
+            if (a.half() != PotHalf::Unspecified) {
+                p.field("half");
+                p.out() += pot_half_name(a.half());
+            }
             break;
         case PayloadKind::Cards:
             p.field("cards");
@@ -335,6 +340,10 @@ void print_summary(Printer& p, const HandStore& store, const Summary& s, std::ui
         p.f32(w.amount);
         p.field("game_id");
         p.u64(w.game_id);
+        if (w.half != PotHalf::Unspecified) {
+            p.field("half");
+            p.out() += pot_half_name(w.half);
+        }
         p.close_record();
     }
     p.close_list();

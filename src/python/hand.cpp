@@ -497,6 +497,14 @@ PyObject* action_all_in(PyObject* self, void*) {
         return boolean(c.action_facts(r.index).all_in);
     });
 }
+PyObject* action_half(PyObject* self, void*) {
+    return action_get(self, [](HandCache&, const ActionRow& r) -> PyObject* {
+        const PotHalf h = r.action.half();
+        if (h == PotHalf::Unspecified) return none();
+        const std::string_view name = pot_half_name(h);
+        return PyUnicode_FromStringAndSize(name.data(), static_cast<Py_ssize_t>(name.size()));
+    });
+}
 PyObject* action_board(PyObject* self, void*) {
     return action_get(self,
                       [](HandCache&, const ActionRow& r) { return PyLong_FromLong(r.board); });
@@ -550,6 +558,10 @@ PyGetSetDef kActionGetSet[] = {
     {"cards", action_cards, nullptr,
      "tuple[str, ...] | None: the cards a Dealt, Show, Muck or Fold action shows; None when "
      "none.",
+     nullptr},
+    {"half", action_half, nullptr,
+     "str | None: the half of a split pot a collection wins in a hi/lo game, 'high' or 'low', "
+     "where the history names it (the actions table's `half`); None for the others.",
      nullptr},
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };

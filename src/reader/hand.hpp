@@ -95,6 +95,20 @@ class HandBuilder {
     }
     // Once per action: inline (forced: the readers around it are large).
     [[gnu::always_inline]] void push(Action a) { store_.actions.push_back(a); }
+    // A collection and its winner record: player `a.player_id()` wins `a.amount()` on board
+    // `game`, and the half of the pot the history names (a half is kept in the hi/lo games
+    // only: a history that writes "HI:" in every game says nothing of a half in the others).
+    void push_collection(Action a, std::uint8_t game = 0, PotHalf half = PotHalf::Unspecified) {
+        if (!is_hi_lo(hand_.header.game_type)) half = PotHalf::Unspecified;
+        push(a.with_half(half));
+        store_.winners.push_back(Winner{a.player_id(), a.amount(), game, half});
+    }
+    // Names the half of the collections of `player` pushed so far in the hand, and of their
+    // winner records, for a history that names the halves after its collections (in its
+    // summary): those whose amount is `amount` (any amount when nullopt) and whose half is not
+    // named yet. Nothing in a game that is not hi/lo. Returns how many it named.
+    inline std::size_t label_collections(std::uint8_t player, PotHalf half,
+                                         std::optional<float> amount = std::nullopt);
     // The last action of the section still open; nullptr when it has none yet.
     Action* last_pushed() noexcept {
         return store_.actions.size() > run_start_ ? &store_.actions.back() : nullptr;
@@ -198,6 +212,27 @@ inline void HandBuilder::close_street(StreetKind kind, const CardSet& cards, std
         case StreetKind::Showdown: store_.showdowns.push_back(street); break;
         case StreetKind::Seventh: store_.sevenths.push_back(street); break;
     }
+}
+
+inline std::size_t HandBuilder::label_collections(std::uint8_t player, PotHalf half,
+                                                  std::optional<float> amount) {
+    if (!is_hi_lo(hand_.header.game_type) || half == PotHalf::Unspecified) return 0;
+    const auto named = [&](std::uint8_t id, PotHalf now, float won) {
+        return id == player && now == PotHalf::Unspecified && (!amount || won == *amount);
+    };
+    std::size_t count = 0;
+    for (std::size_t i = at_.actions; i < store_.actions.size(); ++i) {
+        Action& a = store_.actions[i];
+        if (is_collection(a.type()) && named(a.player_id(), a.half(), a.amount())) {
+            a = a.with_half(half);
+            ++count;
+        }
+    }
+    for (std::size_t i = at_.winners; i < store_.winners.size(); ++i) {
+        Winner& w = store_.winners[i];
+        if (named(w.player_id, w.half, w.amount)) w.half = half;
+    }
+    return count;
 }
 
 inline std::uint8_t HandBuilder::dealer_of(std::uint8_t button_seat) const {

@@ -285,8 +285,7 @@ struct Reader {
             const std::uint8_t id = player(line, at);
             const ActionType type = find_str(from, "side pot") != npos ? ActionType::CollectSidePot1
                                                                        : ActionType::CollectMainPot;
-            b.push(Action::with_amount(type, id, a));
-            p.store().winners.push_back(Winner{id, a, 0});
+            b.push_collection(Action::with_amount(type, id, a));
             return true;
         }
         const size_t dash = find_str(line, kDash);
@@ -424,6 +423,46 @@ PotInfo pot_line(string_view line) {
     return pots;
 }
 
+// A seat's name without the notes after it (" (dealer)", " (big blind)").
+string_view without_seat_notes(string_view name) {
+    while (ends(name, ")"))
+        if (const size_t open = rfind_str(name, " ("); open != npos)
+            name = name.substr(0, open);
+        else
+            break;
+    return name;
+}
+
+// "Seat 3: PLAYER3 won Total ($0.19) HI:with One pair, aces [...] LO:($0.19) [...]": the summary
+// names the halves that the rounds' "Collects" lines did not. A player who won one half has
+// collected it; one who won both names each by its amount (when they differ: a collection of the
+// whole pot, or of two equal halves, keeps no half).
+void name_halves(HandBuilder& b, string_view line, size_t colon) {
+    static constexpr string_view kTotal = " Total (";
+    if (!is_hi_lo(b.header().game_type)) return;
+    const size_t total = find_str(line, kTotal);
+    if (total == npos || total <= colon + 2) return;
+    const string_view before = slice(line, colon + 2, total);
+    const size_t verb = before.rfind(' ');
+    if (verb == string_view::npos) return;
+    const std::uint8_t id =
+        b.parser().find_player(cut_name(line, without_seat_notes(before.substr(0, verb))));
+    if (id >= b.parser().player_count()) return;
+    const auto half_amount = [&](string_view mark) -> std::optional<float> {
+        const size_t at = find_str(line, mark, total);
+        if (at == npos) return std::nullopt;
+        return first_grouped_amount(rest(line, at + mark.size()));
+    };
+    const auto high = half_amount(" HI:("), low = half_amount(" LO:(");
+    if (high && low) {
+        if (*high == *low) return;
+        b.label_collections(id, PotHalf::High, *high);
+        b.label_collections(id, PotHalf::Low, *low);
+    } else if (high || low) {
+        b.label_collections(id, high ? PotHalf::High : PotHalf::Low);
+    }
+}
+
 HandOutcome read_hand(HandBuilder& b) {
     Parser& p = b.parser();
     Header& h = b.header();
@@ -487,16 +526,13 @@ HandOutcome read_hand(HandBuilder& b) {
             // The name, without " HI:" and the notes of its seat (" (dealer)", " (big blind)").
             string_view name = slice(line, colon + 2, at);
             if (ends(name, " HI:")) name.remove_suffix(4);
-            while (ends(name, ")"))
-                if (const size_t open = rfind_str(name, " ("); open != npos)
-                    name = name.substr(0, open);
-                else
-                    break;
+            name = without_seat_notes(name);
             const BracketedCards c = bracketed_cards(rest(line, at + kMucked.size() - 1));
             if (c.close == 0) return SeatResult::Reject;
             b.push(p.make_card_action(cut_name(line, name), ActionType::Muck, c.cards));
             return SeatResult::Action;
         }
+        name_halves(b, line, colon);
         return SeatResult::Skip;
     });
     if (!summary.empty()) return reject(summary);

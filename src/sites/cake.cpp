@@ -295,8 +295,15 @@ bool note_line(string_view line) noexcept {
     return false;
 }
 
-// The pot a win names before its amount.
-constexpr string_view kPotWords[] = {"high pot ", "low pot ", "main pot ", "side pot "};
+// The pot a win names before its amount, and the half of a split pot it names.
+struct PotWord {
+    string_view words;
+    PotHalf half;
+};
+constexpr PotWord kPotWords[] = {{"high pot ", PotHalf::High},
+                                 {"low pot ", PotHalf::Low},
+                                 {"main pot ", PotHalf::Unspecified},
+                                 {"side pot ", PotHalf::Unspecified}};
 
 struct Reader {
     HandBuilder& b;
@@ -378,11 +385,14 @@ struct Reader {
             const std::uint8_t id = player(line, at);
             // "wins $76 with ...", "wins high pot 327 with ...": the pot's words before the amount.
             string_view won_text = rest(line, at + kWins.size());
-            for (const string_view pot : kPotWords)
-                if (starts(won_text, pot)) won_text.remove_prefix(pot.size());
+            PotHalf half = PotHalf::Unspecified;
+            for (const PotWord& pot : kPotWords)
+                if (starts(won_text, pot.words)) {
+                    won_text.remove_prefix(pot.words.size());
+                    half = pot.half;
+                }
             const float a = amount_at(won_text, line, amount_in);
-            b.push(Action::with_amount(ActionType::CollectMainPot, id, a));
-            p.store().winners.push_back(Winner{id, a, 0});
+            b.push_collection(Action::with_amount(ActionType::CollectMainPot, id, a), 0, half);
             won = sum_hundredths(won, a);
             return true;
         }

@@ -358,7 +358,8 @@ constexpr string_view kNotes[] = {
 };
 
 // "wins the pot ($0.04)", "ties for the pot (600)", "wins the side pot (N)", "wins the high pot
-// (N)", "ties for pot 1 ($62.10)", "wins pot 2 ($124.20)".
+// (N)", "ties for pot 1 ($62.10)", "wins pot 2 ($124.20)". A hi/lo game names the half before the
+// pot: "wins the high pot", "wins the low main pot", "ties for the low side pot #1".
 struct PotWord {
     string_view phrase;
     ActionType type;
@@ -370,10 +371,14 @@ constexpr PotWord kPots[] = {
     {" side pot #1 (", ActionType::CollectSidePot1},
     {" side pot #2 (", ActionType::CollectSidePot2},
     {" side pot #3 (", ActionType::CollectSidePot3},
-    {" the high pot (", ActionType::CollectMainPot},
-    {" the low pot (", ActionType::CollectMainPot},
     {" pot ", ActionType::CollectMainPot},  // a board's pot: "pot 2 ("
 };
+// The half's word: what follows it is a pot's phrase without its " the" (" pot (", " side pot (").
+struct HalfWord {
+    string_view phrase;
+    PotHalf half;
+};
+constexpr HalfWord kHalves[] = {{" the high", PotHalf::High}, {" the low", PotHalf::Low}};
 
 struct Reader {
     HandBuilder& b;
@@ -429,8 +434,18 @@ struct Reader {
         for (const string_view verb : kVerbs) {
             const size_t v = find_str(line, verb);
             if (v == npos) continue;
-            const string_view after = rest(line, v + verb.size());
-            for (const PotWord& w : kPots) {
+            string_view after = rest(line, v + verb.size());
+            PotHalf half = PotHalf::Unspecified;
+            for (const HalfWord& h : kHalves) {
+                if (!starts(after, h.phrase)) continue;
+                after.remove_prefix(h.phrase.size());
+                half = h.half;
+                break;
+            }
+            for (const PotWord& pot : kPots) {
+                PotWord w = pot;
+                if (half != PotHalf::Unspecified && starts(w.phrase, " the "))
+                    w.phrase.remove_prefix(4);
                 if (!starts(after, w.phrase)) continue;
                 size_t open = w.phrase.size() - 1;
                 std::uint8_t game = 0;
@@ -443,9 +458,7 @@ struct Reader {
                     open = w.phrase.size() + board->len + 1;
                 }
                 const float amount = money_at(rest(after, open + 1), line);
-                const Action a = p.make_action(cut_name(line, 0, v), w.type, amount);
-                b.push(a);
-                p.store().winners.push_back(Winner{a.player_id(), amount, game});
+                b.push_collection(p.make_action(cut_name(line, 0, v), w.type, amount), game, half);
                 collected = true;
                 return true;
             }
