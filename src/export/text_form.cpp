@@ -129,6 +129,9 @@ void print_data(Printer& p, std::string_view record, std::initializer_list<DataF
     p.close_record();
 }
 
+// A named half as the text form names enumeration members ("High", "Low").
+std::string_view half_member(PotHalf h) noexcept { return h == PotHalf::Low ? "Low" : "High"; }
+
 void print_action(Printer& p, const HandStore& store, const Action& a, std::uint64_t text_start) {
     const ActionType type = a.type();
     if (static_cast<unsigned>(type) >= static_cast<unsigned>(kActionTypeCount)) {
@@ -148,7 +151,7 @@ void print_action(Printer& p, const HandStore& store, const Action& a, std::uint
             // The half of a split pot a collection wins, where the history names it.
             if (a.half() != PotHalf::Unspecified) {
                 p.field("half");
-                p.out() += pot_half_name(a.half());
+                p.out() += half_member(a.half());
             }
             break;
         case PayloadKind::Cards:
@@ -342,7 +345,7 @@ void print_summary(Printer& p, const HandStore& store, const Summary& s, std::ui
         p.u64(w.game_id);
         if (w.half != PotHalf::Unspecified) {
             p.field("half");
-            p.out() += pot_half_name(w.half);
+            p.out() += half_member(w.half);
         }
         p.close_record();
     }

@@ -74,6 +74,23 @@ constexpr Round round_of(StreetKind k) noexcept {
     return kRounds[static_cast<std::size_t>(k)];
 }
 
+// The half of a split pot that the first word of a win's text names, the spaces before it passed
+// over: "high" or "hi" for the high half, "low" or "lo" for the low one, in any case ("wins  high
+// ($ 0.95 USD)", "wins Lo ($90.50 USD)"); Unspecified for any other word.
+inline PotHalf half_named(std::string_view words) noexcept {
+    std::size_t i = 0;
+    while (i < words.size() && words[i] == ' ') ++i;
+    std::size_t end = i;
+    while (end < words.size() && ((words[end] | 0x20) >= 'a' && (words[end] | 0x20) <= 'z')) ++end;
+    const std::string_view word = words.substr(i, end - i);
+    const auto is = [&](std::string_view w) {
+        return word.size() == w.size() && starts_nocase(word, w);
+    };
+    if (is("high") || is("hi")) return PotHalf::High;
+    if (is("low") || is("lo")) return PotHalf::Low;
+    return PotHalf::Unspecified;
+}
+
 class HandBuilder {
   public:
     explicit HandBuilder(Parser& p) noexcept : p_(p), store_(p.store()) {}
@@ -109,6 +126,11 @@ class HandBuilder {
     // named yet. Nothing in a game that is not hi/lo. Returns how many it named.
     inline std::size_t label_collections(std::uint8_t player, PotHalf half,
                                          std::optional<float> amount = std::nullopt);
+    // For a history that names the half on its collections and writes its winners apart
+    // (Winamax's "collected 114€ from pot (HI)", then "Seat 2: Player0 won 114€"): each winner of
+    // the hand without a half takes that of a collection of the same player and amount, each
+    // collection's once. In a game that is not hi/lo the collections keep no half either.
+    inline void winners_take_halves();
     // The last action of the section still open; nullptr when it has none yet.
     Action* last_pushed() noexcept {
         return store_.actions.size() > run_start_ ? &store_.actions.back() : nullptr;
@@ -233,6 +255,26 @@ inline std::size_t HandBuilder::label_collections(std::uint8_t player, PotHalf h
         if (named(w.player_id, w.half, w.amount)) w.half = half;
     }
     return count;
+}
+
+inline void HandBuilder::winners_take_halves() {
+    const bool hi_lo = is_hi_lo(hand_.header.game_type);
+    for (std::size_t i = at_.actions; i < store_.actions.size(); ++i) {
+        Action& a = store_.actions[i];
+        if (!is_collection(a.type()) || a.half() == PotHalf::Unspecified) continue;
+        if (!hi_lo) {
+            a = a.with_half(PotHalf::Unspecified);
+            continue;
+        }
+        for (std::size_t k = at_.winners; k < store_.winners.size(); ++k) {
+            Winner& w = store_.winners[k];
+            if (w.half == PotHalf::Unspecified && w.player_id == a.player_id() &&
+                w.amount == a.amount()) {
+                w.half = a.half();
+                break;
+            }
+        }
+    }
 }
 
 inline std::uint8_t HandBuilder::dealer_of(std::uint8_t button_seat) const {

@@ -287,8 +287,7 @@ struct Reader {
                 const ActionType type = find_str(after, " from side pot") != npos
                                             ? ActionType::CollectSidePot1
                                             : ActionType::CollectMainPot;
-                b.push(Action::with_amount(type, id, a));
-                p.store().winners.push_back(Winner{id, a, 0});
+                b.push_collection(Action::with_amount(type, id, a), 0, half_named(after));
                 won = sum_hundredths(won, a);
                 wrapped = find_str(after, " with ") != npos && line.back() != ']';
                 break;

@@ -484,8 +484,7 @@ void win_line(HandBuilder& b, ChipCount& chips, string_view line, size_t at) {
                                        : ActionType::CollectSidePot3;
         }
         chips.collect(amount);
-        b.push(Action::with_amount(type, id, amount));
-        p.store().winners.push_back(Winner{id, amount, static_cast<std::uint8_t>(low ? 1 : 0)});
+        b.push_collection(Action::with_amount(type, id, amount), low ? 1 : 0, half_named(part));
         if (next_name == npos) break;
         from = next_name;
         at = find_str(line, kWins, next_name);

@@ -239,10 +239,13 @@ constexpr Wager kWagers[] = {
 };
 
 // "<name> collected 471.48€ from pot", "... from main pot", "... from side pot 1", "... from pot
-// (HI)".
+// (HI)", "... from pot(LO)": the half of a hi/lo pot (see HandBuilder::winners_take_halves).
 Action collect_line(Parser& p, string_view line, size_t at, string_view phrase) {
     static constexpr string_view kSidePot = " from side pot ";
     const TrailingRead amount = amount_at(rest(line, at + phrase.size()), line);
+    const PotHalf half = ends(line, "(HI)")   ? PotHalf::High
+                         : ends(line, "(LO)") ? PotHalf::Low
+                                              : PotHalf::Unspecified;
     ActionType type = ActionType::CollectMainPot;
     if (const size_t side = find_str(line, kSidePot, at); side != npos) {
         const auto number = read_integer(rest(line, side + kSidePot.size()));
@@ -251,7 +254,8 @@ Action collect_line(Parser& p, string_view line, size_t at, string_view phrase) 
                : n == 2 ? ActionType::CollectSidePot2
                         : ActionType::CollectSidePot3;
     }
-    return Action::with_amount(type, p.player_id(cut_name(line, 0, at)), amount.value);
+    return Action::with_amount(type, p.player_id(cut_name(line, 0, at)), amount.value)
+        .with_half(half);
 }
 
 // One line of a round; nullopt when it is none that a round holds.
@@ -375,6 +379,7 @@ string_view parse_summary(HandBuilder& b) {
     const string_view reason =
         read_summary_seats(p, [&](string_view line) { return parse_seat_result(b, line); });
     if (!reason.empty()) return reason;
+    b.winners_take_halves();
     b.close_summary(pots);
     return {};
 }

@@ -429,6 +429,16 @@ TEST(Packing, Actions) {
     EXPECT_EQ(say.player_id(), kNoSlot);
     EXPECT_EQ(say.payload(), 0xFF123456u);
     EXPECT_EQ(Action::make(ActionType::Check, 0, kNoPayload).raw, 0x0600FFFFFFFFull);
+
+    // A collection's half takes bits 48-49 and leaves the rest of the word as it was.
+    const Action won = Action::with_amount(ActionType::CollectSidePot2, 7, 2.25f);
+    for (const PotHalf h : {PotHalf::High, PotHalf::Low, PotHalf::Unspecified}) {
+        const Action labelled = won.with_half(PotHalf::Low).with_half(h);
+        EXPECT_EQ(labelled.half(), h);
+        EXPECT_EQ(labelled.raw & ~(3ull << 48), won.raw);
+        EXPECT_EQ(labelled.raw >> 50, 0u);
+    }
+    EXPECT_EQ(won.half(), PotHalf::Unspecified);
 }
 
 TEST(Packing, Dates) {
