@@ -122,6 +122,10 @@ int main(int argc, char** argv) {
             sink = sink + replay.run(*parsed.store, h).actions;
     });
     std::printf("bytes %zu\nhands %zu\n", text.size(), hands);
+    // What the store's lists hold per hand (the text buffer included): the cost of the records.
+    if (parsed.ok() && hands != 0)
+        std::printf("store_bytes_per_hand %.1f\n",
+                    static_cast<double>(parsed.store->used_bytes()) / static_cast<double>(hands));
     std::printf("memchr_scan_mb_s %.1f\n", mb / scan);
     std::printf("splitter_mb_s %.1f\n", mb / split);
     std::printf("parse_mb_s %.1f\n", mb / parse);
