@@ -29,6 +29,9 @@ PINS = {
     "ongame/jejellyroll-fr_fpdb-3/5-Carddraw-USD-1-2-201109.Goalwin.Sample.txt": 10,
     "ongame/jejellyroll-fr_fpdb-3/7-Stud-USD-1.00-2.00-201212.big.bring.txt": 1,
     "ipoker/jejellyroll-fr_fpdb-3/7-StudHL-EUR-0.05-0.10-201405.txt": 5,
+    "bovada/jejellyroll-fr_fpdb-3/7-Stud-USD-2.00-4.00-201205.txt": 4,
+    "bovada/jejellyroll-fr_fpdb-3/7-Stud-USD-MTT_-_$10-$1_-_201206.txt": 40,
+    "bovada/jejellyroll-fr_fpdb-3/7-StudHL-USD-RING-$5-$10,$1.25Ante-201404.txt": 1,
     **{f"kingsclub/jejellyroll-fr_fpdb-3/cash__{name}.txt": 1 for name in (
         "2-7_Drawmaha-FL-USD-60-120-202108.showdown", "2-7_Drawmaha-FL-USD-60-120-202108",
         "2-7_Razz-USD-22-44-202101", "2-7_Razz-USD-500-1000-202102.multi.pot.failure",
@@ -97,6 +100,67 @@ def test_stud_hi_lo_showdown_with_a_bring_in_and_a_split_pot():
     assert not players["denny501"]["vpip"] and players["Hero"]["vpip"]
     [hand] = view
     assert hand.mixed is None and hand.game == "SevenCardStudHiLo"
+
+
+@needs_corpus
+def test_bovada_stud_without_street_lines():
+    """Bovada's layout of 2012 writes no street lines: a card dealt after a round's betting opens
+    the next street. Everyone's cards are written; a show holds all seven."""
+    _view, doc, tables = load("bovada/jejellyroll-fr_fpdb-3/7-Stud-USD-2.00-4.00-201205.txt")
+    h = doc[2]
+    hd = h["header"]
+    assert (hd["id"], hd["game_type"], hd["bet_type"], hd["ante"]) == (
+        "2604291699", "SevenCardStud", "Limit", 0.01)
+    assert [(p["name"], p["seat"], p["chips"]) for p in hd["players"]] == [
+        ("Seat+1", 1, 0.41), ("Seat+3", 3, 0.33), ("Seat+5", 5, 0.82)]
+    acts = actions_of(tables, "2604291699")
+    assert [a for a in acts if a[0] != "predeal"] == [
+        ("third", "Seat+1", "Dealt", None, ["6c", "Th"]),
+        ("third", "Seat+1", "DealtUp", None, ["Ks"]),
+        ("third", "Seat+3", "Dealt", None, ["8c", "Qs"]),
+        ("third", "Seat+3", "DealtUp", None, ["Qc"]),
+        ("third", "Seat+5", "Dealt", None, ["9d", "8s"]),
+        ("third", "Seat+5", "DealtUp", None, ["Jd"]),
+        ("third", "Seat+5", "BringIn", 0.02, None),
+        ("third", "Seat+1", "Fold", None, None),
+        ("third", "Seat+3", "Call", 0.02, None),
+        ("fourth", "Seat+3", "DealtUp", None, ["3d"]),
+        ("fourth", "Seat+5", "DealtUp", None, ["5c"]),
+        ("fourth", "Seat+3", "Check", None, None),
+        ("fourth", "Seat+5", "Bet", 0.05, None),
+        ("fourth", "Seat+3", "Raise", 0.1, None),  # "Raises $0.10": the total
+        ("fourth", "Seat+5", "Call", 0.05, None),
+        ("fifth", "Seat+3", "DealtUp", None, ["Ts"]),
+        ("fifth", "Seat+5", "DealtUp", None, ["Td"]),
+        ("fifth", "Seat+3", "Bet", 0.1, None),
+        ("fifth", "Seat+5", "Call", 0.1, None),
+        ("sixth", "Seat+3", "DealtUp", None, ["4s"]),
+        ("sixth", "Seat+5", "DealtUp", None, ["Ac"]),
+        ("sixth", "Seat+5", "Check", None, None),
+        ("sixth", "Seat+3", "Check", None, None),
+        ("seventh", "Seat+3", "Dealt", None, ["2h"]),
+        ("seventh", "Seat+5", "Dealt", None, ["Js"]),
+        ("seventh", "Seat+5", "Check", None, None),
+        ("seventh", "Seat+3", "Check", None, None),
+        ("seventh", "Seat+5", "Show", None, ["9d", "8s", "Jd", "5c", "Td", "Ac", "Js"]),
+        ("seventh", "Seat+3", "Show", None, ["8c", "Qs", "Qc", "3d", "Ts", "4s", "2h"]),
+        ("seventh", "Seat+3", "CollectMainPot", 0.45, None)]
+    assert (h["summary"]["total_pot"], h["summary"]["rake"]) == (0.47, 0.02)
+    players = {p["name"]: p for p in pa.table(tables.players).to_pylist()
+               if p["hand_id"] == "2604291699"}
+    assert {n: round(p["net"], 2) for n, p in players.items()} == {
+        "Seat+1": -0.01, "Seat+3": 0.22, "Seat+5": -0.23}
+    assert players["Seat+3"]["is_hero"] and players["Seat+3"]["hole_cards"] == ["8c", "Qs"]
+    assert all(p["position"] is None for p in players.values())
+    # with street lines: the first raise of the bring-in completes it; hi and lo each collected
+    _view, doc, tables = load("bovada/jejellyroll-fr_fpdb-3/7-StudHL-USD-RING-$5-$10,$1.25Ante"
+                              "-201404.txt")
+    acts = actions_of(tables, "2844383701")
+    assert [a for a in acts if a[2] in ("BringIn", "Complete", "Raise")][:3] == [
+        ("third", "Seat+5", "BringIn", 2.5, None), ("third", "Seat+8", "Complete", 5.0, None),
+        ("third", "Seat+5", "Raise", 7.5, None)]
+    assert [(w["player_id"], w["amount"]) for w in doc[0]["summary"]["winners"]] == [
+        (1, 73.5), (4, 73.5)]
 
 
 @needs_corpus
