@@ -319,7 +319,7 @@ struct Reader {
     // hand writes street lines, whether the round has had an action or dealt a card to each player
     // (bits by player), the bring-in and its completion, and each player's cards.
     bool stud = false, stud_lines = false, third = true, round_acted = false;
-    bool brought_in = false, completed = false;
+    StudOpening opening{};
     StreetKind street = StreetKind::Flop;
     std::uint32_t round_dealt = 0;
     CardSet cards[kNoSlot]{};
@@ -367,15 +367,12 @@ struct Reader {
         }
         push_stud_cards(b, name, dealt_cards, third, !third && street == StreetKind::Seventh);
     }
-    // A raise or a bet of `id` who now has `in` on the street: on the first street, the first one
-    // after the bring-in completes it (to the player's total).
+    // A raise or a bet of `id` adding `added` (already in the round's bets): in stud, the first
+    // one after the bring-in completes it, to the player's total on the street.
     Action stud_raise(ActionType type, std::uint8_t id, float added) {
         round_acted = true;
-        if (stud && third && brought_in && !completed &&
-            (type == ActionType::Raise || type == ActionType::Bet)) {
-            completed = true;
+        if (stud && opening.completes(type, third))
             return Action::with_amount(ActionType::Complete, id, bets.in(id));
-        }
         return Action::with_amount(type, id, added);
     }
 
@@ -465,7 +462,10 @@ struct Reader {
                 // Stud has no blinds: its "Big blind/Bring in" brings in.
                 const ActionType type =
                     stud && verb->type == ActionType::BigBlind ? ActionType::BringIn : verb->type;
-                if (type == ActionType::BringIn) brought_in = round_acted = true;
+                if (type == ActionType::BringIn) {
+                    opening.bring_in();
+                    round_acted = true;
+                }
                 if (type != ActionType::Ante) bets.add(id, a);
                 put(a);
                 b.push(Action::with_amount(type, id, a));

@@ -32,6 +32,9 @@ PINS = {
     "bovada/jejellyroll-fr_fpdb-3/7-Stud-USD-2.00-4.00-201205.txt": 4,
     "bovada/jejellyroll-fr_fpdb-3/7-Stud-USD-MTT_-_$10-$1_-_201206.txt": 40,
     "bovada/jejellyroll-fr_fpdb-3/7-StudHL-USD-RING-$5-$10,$1.25Ante-201404.txt": 1,
+    "winning/jejellyroll-fr_fpdb-3/7-Stud-8max-USD-1.00-2.00-201608.HH00000000_G0.txt": 4,
+    "winning/jejellyroll-fr_fpdb-3/7Stud-8max-USD-0.04-0.08-201907.CASHID-TN-Gorham_GAMETYPE"
+    ".txt": 1,
     **{f"kingsclub/jejellyroll-fr_fpdb-3/cash__{name}.txt": 1 for name in (
         "2-7_Drawmaha-FL-USD-60-120-202108.showdown", "2-7_Drawmaha-FL-USD-60-120-202108",
         "2-7_Razz-USD-22-44-202101", "2-7_Razz-USD-500-1000-202102.multi.pot.failure",
@@ -54,7 +57,7 @@ def test_every_hand_is_returned_and_its_money_adds_up(rel):
     players = pa.table(tables.players).to_pylist()
     for h in hands:
         net = sum(p["net"] for p in players if p["hand_id"] == h["hand_id"])
-        assert net + h["rake"] == pytest.approx(0, abs=1e-9), h["hand_id"]
+        assert net + h["rake"] + h["jackpot"] == pytest.approx(0, abs=1e-9), h["hand_id"]
     for h in doc:
         game = h["header"]["game_type"]
         assert game not in ("HoldEm",), rel
@@ -161,6 +164,35 @@ def test_bovada_stud_without_street_lines():
         ("third", "Seat+5", "Raise", 7.5, None)]
     assert [(w["player_id"], w["amount"]) for w in doc[0]["summary"]["winners"]] == [
         (1, 73.5), (4, 73.5)]
+
+
+@needs_corpus
+@pytest.mark.parametrize("rel, hand_id, want", [
+    # the older layout: one card a line, the hero's first two down, a hidden card no action; its
+    # "Sixth street" is the seventh
+    ("winning/jejellyroll-fr_fpdb-3/7-Stud-8max-USD-1.00-2.00-201608.HH00000000_G0.txt",
+     "693978063", [("third", "ChazDazzle", "Dealt", None, ["Qc", "Ts"]),
+                   ("third", "ChazDazzle", "DealtUp", None, ["7d"]),
+                   ("third", "Nee", "DealtUp", None, ["3c"]),
+                   ("third", "Nee", "BringIn", 0.4, None),
+                   ("seventh", "ChazDazzle", "Dealt", None, ["7h"])]),
+    ("winning/jejellyroll-fr_fpdb-3/7-Stud-8max-USD-1.00-2.00-201608.HH00000000_G0.txt",
+     "693977839", [("third", "Nee", "BringIn", 0.4, None),
+                   ("third", "ChazDazzle", "Complete", 1.0, None)]),
+    ("winning/jejellyroll-fr_fpdb-3/7Stud-8max-USD-0.04-0.08-201907.CASHID-TN-Gorham_GAMETYPE.txt",
+     "85198832", [("third", "Hero", "Dealt", None, ["As", "2s"]),
+                  ("third", "Player1", "BringIn", 0.02, None),
+                  ("third", "Hero", "Complete", 0.04, None),
+                  ("seventh", "Hero", "Dealt", None, ["Jc"])]),
+])
+def test_winning_stud(rel, hand_id, want):
+    _view, doc, tables = load(rel)
+    acts = actions_of(tables, hand_id)
+    assert [a for a in acts if a in want] == want
+    if hand_id == "693978063":  # the summary shows the seven cards
+        [h] = [h for h in doc if h["header"]["id"] == hand_id]
+        assert [a["cards"] for a in h["summary"]["actions"] if a["type"] == "show"] == [
+            ["Qc", "Ts", "7d", "9c", "6c", "Qd", "7h"]]
 
 
 @needs_corpus
