@@ -81,8 +81,7 @@ LAYOUTS = {
         small_blind=re.compile(rf"^.+ : (?:Ante/)?Small [Bb]lind ({AMOUNT})", re.M),
         big_blind=re.compile(rf"^.+ : Big [Bb]lind(?:/Bring in)? ({AMOUNT})", re.M),
         seat=re.compile(rf"^Seat (\d+): (.+?)( +\[ME\])? \(({AMOUNT}) in chips\)$", re.M),
-        # stud's: the seat's label is the player's name
-        stud_seat=re.compile(rf"^(Seat\+(\d+))( \[ME\])?: ({AMOUNT}) in chips$", re.M),
+        stud_seat=re.compile(rf"^(?=Seat\+(\d+))(\S+)( \[ME\])?: ({AMOUNT}) in chips$", re.M),
         deal=re.compile(r"^\*\*\* (?:HOLE CARDS|3RD STREET)", re.M),
         pot=re.compile(rf"^Total Pot\(({AMOUNT})\)(.*)$", re.M),
         fees=re.compile(rf"Rake \(({AMOUNT})\)"),
@@ -164,9 +163,8 @@ def test_values_read_from_the_text(path):
             kind = "Freeroll" if m and "Freeroll" in m[1] else "Money" if price else "Unknown"
             assert (t and (t.get("name", ""), t["buy_in_kind"], exact(t["buy_in"]))) == (m and (
                 m[1], kind, dec(price) if kind == "Money" else 0))
-        seats = site["seat"].findall(hand[:site["deal"].search(hand).start()])
-        if not seats and "stud_seat" in site:
-            seats = [(s, n, me, c) for n, s, me, c in site["stud_seat"].findall(hand)]
+        seats = site["seat"].findall(hand[:site["deal"].search(hand).start()]) or site.get(
+            "stud_seat", site["seat"]).findall(hand)  # stud's: the seat's label is the name
         if len(seats[0]) == 4:  # Bovada: the position is the name, the hero's seat is marked
             assert hd["hero_id"] in [i for i, s in enumerate(seats) if s[2]] + [255]
             assert (hd["hero_id"] == 255) == (not any(s[2] for s in seats))
