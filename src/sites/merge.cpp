@@ -687,14 +687,17 @@ HandOutcome Reader::build(string_view& quote, bool unclosed) {
     // after it.
     const auto play_draw = [&] {
         CardSet hand;
-        const auto hand_in = [&](RoundKind r, string_view type) -> std::optional<CardSet> {
+        // The hero's last hand of that type written in rounds `from` to `to`.
+        const auto hand_in = [&](RoundKind from, RoundKind to,
+                                 string_view type) -> std::optional<CardSet> {
             std::optional<CardSet> last;
             for (const CardsRow& c : game_.cards)
-                if (c.round == r && c.type == type && hero < kNoSlot && slot(c.seat) == hero)
+                if (c.round >= from && c.round <= to && c.type == type && hero < kNoSlot &&
+                    slot(c.seat) == hero)
                     last = cards_of(c.cards);
             return last;
         };
-        if (const auto dealt = hand_in(RoundKind::Preflop, "HOLE")) {
+        if (const auto dealt = hand_in(RoundKind::Blinds, RoundKind::Preflop, "HOLE")) {
             hand = *dealt;
             b_.push(Action::make(ActionType::Dealt, hero, store.push_card_set(hand)));
         }
@@ -706,7 +709,7 @@ HandOutcome Reader::build(string_view& quote, bool unclosed) {
              {RoundKind::SecondDraw, RoundKind::Turn, StreetKind::Turn},
              {RoundKind::ThirdDraw, RoundKind::River, StreetKind::River}}};
         for (const auto& [draw, round, street] : kDraws) {
-            const auto drawn = hand_in(draw, "DRAW_DRAWN_CARDS");
+            const auto drawn = hand_in(draw, draw, "DRAW_DRAWN_CARDS");
             if (!drawn && !acts_in(draw) && !acts_in(round)) continue;
             ledger.new_street();
             if (!play(draw)) return false;
