@@ -67,7 +67,6 @@ constexpr GameName kGames[] = {
     {"7 Card Stud Hi/Lo", GameType::SevenCardStudHiLo},
     {"7 Card Stud Hi-Lo", GameType::SevenCardStudHiLo},
     {"7 Card Stud", GameType::SevenCardStud},
-    {"Razz", GameType::Razz},
 };
 // The limit's word before the game; a line without one is a limit game's.
 struct LimitName {
