@@ -29,6 +29,9 @@ PINS = {
     "ongame/jejellyroll-fr_fpdb-3/5-Carddraw-USD-1-2-201109.Goalwin.Sample.txt": 10,
     "ongame/jejellyroll-fr_fpdb-3/7-Stud-USD-1.00-2.00-201212.big.bring.txt": 1,
     "ipoker/jejellyroll-fr_fpdb-3/7-StudHL-EUR-0.05-0.10-201405.txt": 5,
+    "everleaf/jejellyroll-fr_fpdb-3/cash__7-Stud-EUR-0.05-0.10.201108-new-format.txt": 6,
+    "everleaf/jejellyroll-fr_fpdb-3/cash__7-Stud-USD-0.05-0.10.201107.txt": 19,
+    "partypoker/jejellyroll-fr_fpdb-3/7-StudHL-USD-10-20.201202.wins.lo.pot.txt": 1,
     **{f"kingsclub/jejellyroll-fr_fpdb-3/cash__{name}.txt": 1 for name in (
         "2-7_Drawmaha-FL-USD-60-120-202108.showdown", "2-7_Drawmaha-FL-USD-60-120-202108",
         "2-7_Razz-USD-22-44-202101", "2-7_Razz-USD-500-1000-202102.multi.pot.failure",
@@ -467,6 +470,7 @@ def test_ipoker_stud_streets_bring_in_and_raises_to_a_total():
 
 
 KINGS = "kingsclub/jejellyroll-fr_fpdb-3/cash__"
+EVERLEAF = "everleaf/jejellyroll-fr_fpdb-3/cash__7-Stud-"
 
 
 @needs_corpus
@@ -500,3 +504,131 @@ def test_kingsclub_split_draw_games_2_7_razz_and_drawmaha():
             if a.kind in ("Draw", "Discard")] == [("flop", "Player0", "Draw", None),
                                                     ("flop", "Hero", "Discard", ("8d", "Ks"))]
     assert [(p.net, p.won) for p in hand.players] == [(-0.5, 484.5), (-0.5, 484.5)]
+
+
+MERGE = "merge/jejellyroll-fr_fpdb-3/cash__"
+
+
+def merge_acts(hand, kinds):
+    return [(a.street, a.player.name, a.kind, a.amount, a.cards) for a in hand.actions
+            if a.kind in kinds]
+
+
+@needs_corpus
+def test_merge_triple_draw_badugi_and_razz():
+    # 2-7 triple draw: each DRAW's number of cards, the hero's new cards after it
+    view, doc, _ = load(MERGE + "3-Draw-Limit-USD-1-2-201104.Sample.with.showdown.txt")
+    [hand], [h] = view, doc
+    assert (hand.game, hand.bet_type, hand.hero.name, h["header"]["dealer_id"]) == (
+        "TripleDraw27", "Limit", "Hero", 0)
+    assert merge_acts(hand, ("Dealt", "Draw", "StandPat")) == [
+        ("deal", "Hero", "Dealt", None, ("Qh", "Tc", "4s", "6h", "7h")),
+        ("first_draw", "Hero", "Draw", 2, None), ("first_draw", "Villain", "Draw", 1, None),
+        ("first_draw", "Hero", "Dealt", None, ("9d", "9c")),
+        ("second_draw", "Hero", "Draw", 1, None),
+        ("second_draw", "Villain", "StandPat", None, None),
+        ("second_draw", "Hero", "Dealt", None, ("3c",)),
+        ("third_draw", "Hero", "StandPat", None, None),
+        ("third_draw", "Villain", "StandPat", None, None)]
+    assert [a["cards"] for a in h["showdowns"][0]["actions"]] == [
+        ["2d", "6c", "4c", "8s", "7c"], ["3c", "9c", "4s", "6h", "7h"]]
+    assert [(p.name, p.net) for p in hand.players] == [("Villain", 6.5), ("Hero", -7)]
+    # badugi at half pot limit: antes, three draws, the last bet returned
+    [hand] = load(MERGE + "Badugi-HPL-USD-0.50-0.50-201104.Sample.txt")[0]
+    assert (hand.game, hand.bet_type, hand.ante) == ("Badugi", "PotLimit", 0.5)
+    assert merge_acts(hand, ("Draw", "Dealt"))[:5] == [
+        ("deal", "Hero", "Dealt", None, ("Qs", "2s", "Jh", "2c")),
+        ("first_draw", "Hero", "Draw", 3, None), ("first_draw", "Player2", "Draw", 3, None),
+        ("first_draw", "Player3", "Draw", 2, None),
+        ("first_draw", "Hero", "Dealt", None, ("Ts", "4c", "As"))]
+    assert [(p.name, p.net) for p in hand.players] == [
+        ("Hero", -0.5), ("Player2", -1.25), ("Player3", 1.63)]
+    # razz: the others' up cards only, the hero's down and up cards, bring-in and completion
+    [hand] = load(MERGE + "Razz-USD-0.50-1.00-201111.allIn.txt")[0]
+    assert (hand.game, {p.position for p in hand.players}) == ("Razz", {None})
+    assert merge_acts(hand, ("Dealt", "DealtUp", "BringIn", "Complete"))[:6] == [
+        ("third", "Player1", "DealtUp", None, ("6c",)),
+        ("third", "Player2", "DealtUp", None, ("5c",)),
+        ("third", "Hero", "Dealt", None, ("As", "7h")), ("third", "Hero", "DealtUp", None, ("Kc",)),
+        ("third", "Hero", "BringIn", 0.1, None), ("third", "Player1", "Complete", 0.5, None)]
+    assert merge_acts(hand, ("Dealt", "RaiseAllIn"))[1:] == [
+        ("fourth", "Hero", "RaiseAllIn", 0.91, None),
+        ("seventh", "Player1", "Dealt", None, ("9d",)), ("seventh", "Hero", "Dealt", None, ("8s",))]
+    assert [len(a.cards) for a in hand.actions if a.kind == "Show"] == [7, 7]
+    assert [(p.name, p.net) for p in hand.players] == [
+        ("Hero", -2.96), ("Player1", 4.62), ("Player2", -2.05)]
+
+
+@needs_corpus
+def test_merge_horse_rotation_and_the_game_of_each_hand():
+    path = CORPUS / (MERGE + "HORSE-8max-USD-0.25-0.50-201409.new.format.txt")
+    view, doc, _ = load(path.relative_to(CORPUS))
+    assert {(h.mixed, h.game) for h in view} == {("HORSE", "SevenCardStudHiLo")}
+    # the hi and lo halves of one winner, each its own collection
+    assert [(w["player_id"], w["amount"]) for w in doc[0]["summary"]["winners"]] == [
+        (4, 2.3), (4, 2.29)]
+    # the game turns with the hand's code; a stud code not known is seven-card stud
+    text = path.read_text(encoding="utf-8")
+    last = text.rindex("<game ")
+    holdem = ('<game id="1-1" starttime="20140911020000" gametype="75" multigametype="2" '
+              'data="d|T|1|1-1|false"><players dealer="1"><player seat="1" nickname="A" '
+              'balance="1.00"/><player seat="2" nickname="B" balance="2.00"/></players><round '
+              'id="BLINDS"><event sequence="1" type="SMALL_BLIND" player="1" amount="0.10"/><event '
+              'sequence="2" type="BIG_BLIND" player="2" amount="0.25"/></round><round '
+              'id="PREFLOP"><event sequence="3" type="FOLD" player="1"/></round><round '
+              'id="END_OF_FOLDED_GAME"><winner amount="0.35" uncalled="false" player="2"/>'
+              '</round></game>')
+    mixed = text[:last] + text[last:].replace('multigametype="43"', 'multigametype="41"') + holdem
+    assert [(h.mixed, h.game) for h in handscribe.parse_str(mixed)][1:] == [
+        ("HORSE", "SevenCardStudHiLo"), ("HORSE", "SevenCardStud"), ("HORSE", "HoldEm")]
+
+
+@needs_corpus
+def test_everleaf_stud_bring_in_completion_and_showdown():
+    _view, doc, tables = load(EVERLEAF + "EUR-0.05-0.10.201108-new-format.txt")
+    [h] = [h for h in doc if h["header"]["id"] == "295680332"]
+    assert [h["header"][k] for k in ("game_type", "bet_type", "small_blind", "big_blind")] == [
+        "SevenCardStud", "Limit", 0.05, 0.1]
+    acts = actions_of(tables, "295680332")
+    assert acts[2:12] == [("third", "MOURINHO_", "DealtUp", None, ["8d"]),
+                          ("third", "EricBlade", "Dealt", None, ["Jd", "7d"]),
+                          ("third", "EricBlade", "DealtUp", None, ["4s"]),
+                          ("third", "EricBlade", "BringIn", 0.02, None),
+                          ("third", "MOURINHO_", "Complete", 0.05, None),
+                          ("third", "EricBlade", "Call", 0.03, None),
+                          ("fourth", "MOURINHO_", "DealtUp", None, ["Ah"]),
+                          ("fourth", "EricBlade", "DealtUp", None, ["4h"]),
+                          ("fourth", "EricBlade", "Bet", 0.05, None),
+                          ("fourth", "MOURINHO_", "Raise", 0.15, None)]
+    # the seventh street's card is its player's own; the shows close its round
+    assert [acts[24]] + acts[-3:] == [
+        ("seventh", "EricBlade", "Dealt", None, ["Qd"]),
+        ("seventh", "MOURINHO_", "Show", None, ["Kh", "Qc", "8d", "Ah", "4c", "3h", "Kd"]),
+        ("seventh", "EricBlade", "Show", None, ["Jd", "7d", "4s", "4h", "4d", "7c", "Qd"]),
+        ("seventh", "EricBlade", "CollectMainPot", 2.11, None)]
+    assert (h["summary"]["total_pot"], h["summary"]["rake"]) == (2.22, 0.11)
+    players = [p for p in pa.table(tables.players).to_pylist() if p["hand_id"] == "295680332"]
+    assert [(p["name"], round(p["net"], 2), p["position"], p["is_hero"]) for p in players] == [
+        ("MOURINHO_", -1.11, None, False), ("EricBlade", 1.0, None, True)]
+    # a bring-in nobody calls goes back: the pot is the antes
+    [h] = [h for h in load(EVERLEAF + "USD-0.05-0.10.201107.txt")[1]
+           if h["header"]["id"] == "286000221"]
+    assert (h["summary"]["total_pot"], h["summary"]["rake"]) == (0.02, 0)
+
+
+@needs_corpus
+def test_partypoker_stud_hi_lo_collections():
+    _view, [h], tables = load("partypoker/jejellyroll-fr_fpdb-3/"
+                              "7-StudHL-USD-10-20.201202.wins.lo.pot.txt")
+    acts = actions_of(tables, "11480841734")
+    assert acts[4:8] == [("third", "Player0", "BringIn", 3.0, None),
+                         ("third", "Player1", "Complete", 10.0, None),
+                         ("third", "Player0", "Raise", 17.0, None),
+                         ("third", "Player1", "Call", 10.0, None)]
+    # the high half to Player0, "wins Lo ($90.50 USD)" to Player1, out of $182 less $1 rake
+    assert acts[-2:] == [("showdown", "Player0", "CollectMainPot", 90.5, None),
+                         ("showdown", "Player1", "CollectMainPot", 90.5, None)]
+    assert [(w["player_id"], w["amount"], w["game_id"]) for w in h["summary"]["winners"]] == [
+        (0, 90.5, 0), (1, 90.5, 1)]
+    assert (h["summary"]["total_pot"], h["summary"]["rake"]) == (182, 1)
+    assert pa.table(tables.hands).to_pylist()[0]["button_seat"] is None
