@@ -85,4 +85,24 @@ class RoundBets {
     std::int64_t top_ = 0;
 };
 
+// Stud's first street in the layouts that write its completion as a raise (or a bet): the first
+// one after the bring-in completes it, to the player's total on the street.
+class StudOpening {
+  public:
+    void clear() noexcept { brought_in_ = completed_ = false; }
+    void bring_in() noexcept { brought_in_ = true; }
+    // Whether a `type` action on the first street (`first`) completes the bring-in; the first one
+    // that does is the only one.
+    bool completes(ActionType type, bool first) noexcept {
+        if (!first || !brought_in_ || completed_ ||
+            (type != ActionType::Raise && type != ActionType::Bet))
+            return false;
+        completed_ = true;
+        return true;
+    }
+
+  private:
+    bool brought_in_ = false, completed_ = false;
+};
+
 }  // namespace hs

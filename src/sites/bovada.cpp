@@ -18,6 +18,14 @@
 //
 // Tournaments: "Ranking 84" is a player's place, "Prize Cash [$20]" its prize, and "BOUNTY PRIZE
 // [$5]" a bounty won, on a player the hand ranks (the line does not name which).
+//
+// Seven-card stud ("7CARD", "7CARD HiLo") names each player by the seat's label ("Seat+3 [ME]:
+// $0.50 in chips"; "Seat+3" is the name), deals every card in the open, the first street's three
+// on one line ("Card dealt to a spot [7h 8c Jc]": two down, one up), and brings in with "Bring_in
+// chip $0.02" or "Big blind/Bring in 5"; the first raise of the bring-in completes it. The
+// layouts of 2012 write no street lines: a street begins where a card is dealt after the round's
+// betting, or to a player dealt one in the round already. A show writes the best five cards; the
+// cards shown are all those the player was dealt.
 #include "sites/bovada.hpp"
 
 #include <algorithm>
@@ -73,13 +81,8 @@ constexpr GameName kGames[] = {
     {"HOLDEM ", GameType::HoldEm, BetType::NoLimit},
     {"OMAHA HiLo ", GameType::OmahaHiLo, BetType::PotLimit},
     {"OMAHA ", GameType::Omaha, BetType::PotLimit},
-};
-struct OtherGame {
-    string_view name, reason;
-};
-constexpr OtherGame kOtherGames[] = {
-    {"7CARD HiLo ", "a game other than Hold'em and Omaha: 7CARD HiLo"},
-    {"7CARD ", "a game other than Hold'em and Omaha: 7CARD"},
+    {"7CARD HiLo ", GameType::SevenCardStudHiLo, BetType::Limit},
+    {"7CARD ", GameType::SevenCardStud, BetType::Limit},
 };
 struct LimitName {
     string_view name;
@@ -127,11 +130,7 @@ string_view hand_line(HandBuilder& b, string_view line) {
             known = &g;
             break;
         }
-    if (known == nullptr) {
-        for (const OtherGame& g : kOtherGames)
-            if (find_str(line, g.name, id_end) != npos) return g.reason;
-        return "hand line without a game";
-    }
+    if (known == nullptr) return "hand line without a game";
     h.game_type = known->game;
     h.bet_type = known->bet;
     for (const LimitName& l : kLimits)
@@ -166,18 +165,24 @@ string_view hand_line(HandBuilder& b, string_view line) {
     return {};
 }
 
-// "Seat 3: UTG+1 [ME] ($75.67 in chips)", "Seat 240: Dealer (25,825 in chips)".
+// "Seat 3: UTG+1 [ME] ($75.67 in chips)", "Seat 240: Dealer (25,825 in chips)"; stud's "Seat+3
+// [ME]: $0.50 in chips", whose label before the colon is the player's name.
 bool seat_line(HandBuilder& b, string_view line, unsigned& largest_seat) {
-    static constexpr string_view kSeat = "Seat ", kInChips = " in chips)";
+    static constexpr string_view kSeat = "Seat ", kStudSeat = "Seat+", kInChips = " in chips)";
     // Seat numbers run past two digits at a tournament's tables.
     const size_t colon = find_byte(line, ':');
-    const size_t paren = rfind_byte(line, '(');
-    if (!ends(line, kInChips) || colon == npos || paren == npos || paren < colon + 2) return false;
-    const auto seat = read_integer(slice(line, kSeat.size(), colon));
+    if (colon == npos) return false;
+    const bool stud = starts(line, kStudSeat);
+    const size_t paren = stud ? colon + 1 : rfind_byte(line, '(');
+    if (stud ? !ends(line, kInChips.substr(0, kInChips.size() - 1))
+             : !ends(line, kInChips) || paren == npos || paren < colon + 2)
+        return false;
+    string_view text = stud ? cut_name(line, 0, colon) : cut_name(line, colon + 2, paren);
+    while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+    const auto seat = read_integer(stud ? rest(position(text), kStudSeat.size())
+                                        : slice(line, kSeat.size(), colon));
     const auto chips = signed_grouped_amount(rest(line, paren + 1));
     if (!seat || !chips) return false;
-    string_view text = cut_name(line, colon + 2, paren);
-    while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
     const string_view name = position(text);
     if (name.empty()) fault_missing("player name", line);
     const std::uint8_t id = b.seat_player(
@@ -229,6 +234,8 @@ constexpr Verb kVerbs[] = {
     {"Call ", Kind::Wager, ActionType::Call},
     {"Bets chip info(timeout) ", Kind::Wager, ActionType::Bet},
     {"Bets ", Kind::Wager, ActionType::Bet},
+    {"Double bets ", Kind::Wager, ActionType::Bet},  // stud's fourth street, a pair showing
+    {"D bets ", Kind::Wager, ActionType::Bet},
     {"Raises ", Kind::Raise, ActionType::Raise},
     {"Raises(timeout) ", Kind::Raise, ActionType::Raise},
     {"All-in(raise) ", Kind::Raise, ActionType::RaiseAllIn},
@@ -247,7 +254,8 @@ constexpr Verb kVerbs[] = {
     {"Ante/Small blind ", Kind::Post, ActionType::SmallBlind},
     {"Small Blind ", Kind::Post, ActionType::SmallBlind},
     {"Small blind ", Kind::Post, ActionType::SmallBlind},
-    {"Big blind/Bring in ", Kind::Post, ActionType::BigBlind},
+    {"Big blind/Bring in ", Kind::Post, ActionType::BigBlind},  // stud's bring-in
+    {"Bring_in chip ", Kind::Post, ActionType::BringIn},
     {"Big blind/Bring in(timeout) ", Kind::Post, ActionType::BigBlind},
     {"Big blind ", Kind::Post, ActionType::BigBlind},
     {"Big Blind ", Kind::Post, ActionType::BigBlind},
@@ -286,7 +294,7 @@ struct Reader {
     // Each player's last Finish, as the index of its amounts (a prize follows its place).
     std::uint32_t finish[kNoSlot]{};
     std::uint8_t dealer_number = kNone8;
-    bool streets = false;      // the hand has street lines
+    bool streets = false;      // the hand has street lines (or is stud, read by its rounds)
     bool bet_preflop = false;  // a "Bets" line in what is read as the preflop
     // A hand without street lines (2012) has its rounds told by their betting: a round ends where
     // every player still in, and not all in, has acted in it and matched its highest bet.
@@ -306,6 +314,67 @@ struct Reader {
     std::uint8_t bounty_winner[kNoSlot]{};
     std::uint8_t ranked[kNoSlot]{};
     std::uint8_t bounties = 0, ranks = 0;
+
+    // Stud: the round being read (the first street's while `third`, else `street`), whether the
+    // hand writes street lines, whether the round has had an action or dealt a card to each player
+    // (bits by player), the bring-in and its completion, and each player's cards.
+    bool stud = false, stud_lines = false, third = true, round_acted = false;
+    StudOpening opening{};
+    StreetKind street = StreetKind::Flop;
+    std::uint32_t round_dealt = 0;
+    CardSet cards[kNoSlot]{};
+
+    void begin_stud(bool street_lines) {
+        stud = true;
+        stud_lines = street_lines;
+        for (CardSet& c : cards) c = CardSet::empty();
+    }
+    // Closes the round being read.
+    void close_round() {
+        if (third)
+            b.close_preflop();
+        else
+            b.close_street(street, CardSet::empty());
+    }
+    // Closes the round being read and opens `next`'s.
+    void open_round(StreetKind next) {
+        close_round();
+        third = false;
+        street = next;
+        round_acted = false;
+        round_dealt = 0;
+        last_bet = {};
+        bets.clear();
+    }
+    // A card dealt where the text writes no street lines: a card after the round's betting, or to
+    // a player dealt one in the round, begins the next street. False past the seventh.
+    bool deal_opens_round(std::uint8_t id) {
+        if (stud_lines || id >= kNoSlot || (!round_acted && (round_dealt >> id & 1u) == 0))
+            return true;
+        if (!third && street == StreetKind::Seventh) return false;
+        constexpr StreetKind kNext[] = {StreetKind::Turn, StreetKind::River, StreetKind::Seventh,
+                                        StreetKind::Seventh, StreetKind::Seventh};
+        open_round(third ? StreetKind::Flop : kNext[static_cast<size_t>(street)]);
+        return true;
+    }
+    // A stud line's cards: on the first street two down and one up, then one up, the seventh
+    // street's down.
+    void stud_cards(std::uint8_t id, string_view name, const CardSet& dealt_cards) {
+        if (id < kNoSlot) {
+            round_dealt |= std::uint32_t{1} << id;
+            for (std::uint8_t i = 0; i < dealt_cards.count && cards[id].count < kMaxCards; ++i)
+                cards[id].push(dealt_cards.cards[i]);
+        }
+        push_stud_cards(b, name, dealt_cards, third, !third && street == StreetKind::Seventh);
+    }
+    // A raise or a bet of `id` adding `added` (already in the round's bets): in stud, the first
+    // one after the bring-in completes it, to the player's total on the street.
+    Action stud_raise(ActionType type, std::uint8_t id, float added) {
+        round_acted = true;
+        if (stud && opening.completes(type, third))
+            return Action::with_amount(ActionType::Complete, id, bets.in(id));
+        return Action::with_amount(type, id, added);
+    }
 
     void clear() {
         bets.clear();
@@ -390,18 +459,25 @@ struct Reader {
         switch (verb->kind) {
             case Kind::Post: {
                 const float a = amount();
-                if (verb->type != ActionType::Ante) bets.add(id, a);
+                // Stud has no blinds: its "Big blind/Bring in" brings in.
+                const ActionType type =
+                    stud && verb->type == ActionType::BigBlind ? ActionType::BringIn : verb->type;
+                if (type == ActionType::BringIn) {
+                    opening.bring_in();
+                    round_acted = true;
+                }
+                if (type != ActionType::Ante) bets.add(id, a);
                 put(a);
-                b.push(Action::with_amount(verb->type, id, a));
+                b.push(Action::with_amount(type, id, a));
                 break;
             }
             case Kind::Wager: {
                 const float a = amount();
-                if (verb->type == ActionType::Bet && !streets && rounds_ended == 0)
+                if (verb->type == ActionType::Bet && !streets && !stud && rounds_ended == 0)
                     bet_preflop = true;
                 bets.add(id, a);
                 put(a);
-                b.push(Action::with_amount(verb->type, id, a));
+                b.push(stud_raise(verb->type, id, a));
                 round_act(id, verb->type);
                 break;
             }
@@ -413,7 +489,7 @@ struct Reader {
                 const float added = to ? first->value : sum_hundredths(first->value, -bets.in(id));
                 bets.add(id, added);
                 put(added);
-                b.push(Action::with_amount(verb->type, id, added));
+                b.push(stud_raise(verb->type, id, added));
                 round_act(id, verb->type);
                 break;
             }
@@ -423,6 +499,7 @@ struct Reader {
                 bets.add(id, a);
                 put(a);
                 b.push(Action::with_amount(type, id, a));
+                round_acted = true;
                 round_act(id, type);
                 break;
             }
@@ -430,6 +507,7 @@ struct Reader {
                 const std::uint32_t payload =
                     verb->type == ActionType::Fold ? kNoCards : kNoPayload;
                 b.push(Action::make(verb->type, id, payload));
+                round_acted = true;
                 if (verb->type == ActionType::Fold || verb->type == ActionType::Check)
                     round_act(id, verb->type);
                 break;
@@ -437,19 +515,25 @@ struct Reader {
             case Kind::Dealt: {
                 const size_t close = find_byte(after, ']');
                 if (close == npos) fault_missing("']'", line);
-                const std::uint32_t cards =
+                if (stud) {
+                    if (!deal_opens_round(id)) return false;
+                    stud_cards(id, cut_name(line, who), parse_cards(after.substr(0, close)));
+                    break;
+                }
+                const std::uint32_t dealt_cards =
                     store.push_card_set(parse_cards(after.substr(0, close)));
                 if (id < kNoSlot) {
-                    dealt[id] = cards;
+                    dealt[id] = dealt_cards;
                     in_hand |= std::uint32_t{1} << id;
                 }
-                b.push(Action::make(ActionType::Dealt, id, cards));
+                b.push(Action::make(ActionType::Dealt, id, dealt_cards));
                 break;
             }
             case Kind::Show:
             case Kind::Muck:
-                b.push(Action::make(verb->kind == Kind::Show ? ActionType::Show : ActionType::Muck,
-                                    id, hole_cards(id)));
+                b.push(Action::make(
+                    verb->kind == Kind::Show ? ActionType::Show : ActionType::Muck, id,
+                    stud && id < kNoSlot ? store.push_card_set(cards[id]) : hole_cards(id)));
                 break;
             case Kind::Result: {
                 const float a = amount();
@@ -584,6 +668,25 @@ void summary_line(Reader& r, string_view line) {
 
 inline bool is_stars_line(string_view line) noexcept { return starts(line, "*** "); }
 
+// Stud's rounds, from the first street's to the summary's line; an empty reason when they were
+// read.
+string_view stud_rounds(Reader& r) {
+    Parser& p = r.p;
+    for (;;) {
+        while (!is_stars_line(p.line())) {
+            if (!r.line(p.line())) return "unrecognised action line";
+            p.next_line();
+        }
+        if (starts(p.line(), "*** SUMMARY ***")) break;
+        const auto kind = boardless_street_line(p, r.b.header().game_type);
+        if (!kind) return "unrecognised street line";
+        r.open_round(*kind);
+    }
+    r.close_round();
+    r.streets = true;
+    return {};
+}
+
 HandOutcome read_hand(HandBuilder& b) {
     static constexpr string_view kHoleCards = "*** HOLE CARDS ***", kSummary = "*** SUMMARY ***",
                                  kBoard = "Board [";
@@ -594,7 +697,9 @@ HandOutcome read_hand(HandBuilder& b) {
     p.next_line();
     while (starts(p.line(), "Table Info") || starts(p.line(), "Seating Info")) p.next_line();
     unsigned largest_seat = 0;
-    while (starts(p.line(), "Seat ")) {
+    // Stud's seat lines ("Seat+1: $0.57 in chips") begin as its action lines do ("Seat+1 : ...").
+    while (starts(p.line(), "Seat ") ||
+           (starts(p.line(), "Seat+") && ends(p.line(), " in chips"))) {
         if (!seat_line(b, p.line(), largest_seat)) return reject("seat line without chips");
         p.next_line();
     }
@@ -617,10 +722,15 @@ HandOutcome read_hand(HandBuilder& b) {
         p.next_line();
     }
     b.close_pre_deal();
-    if (p.line() != kHoleCards) return reject("hand without hole cards");
-    r.split = no_street_lines(p);
+    const bool stud = is_stud(h.game_type);
+    if (p.line() != kHoleCards && !(stud && stud_street_number(p.line()) == 3))
+        return reject("hand without hole cards");
+    if (stud)
+        r.begin_stud(!no_street_lines(p));
+    else
+        r.split = no_street_lines(p);
     p.next_line();
-    if (h.is_tournament()) {
+    if (h.is_tournament() || stud) {
         float ante = 0.0f;
         for (const Action& a : p.store().resolve(p.store().actions, h.actions))
             if (a.type() == ActionType::Ante) ante = std::max(ante, a.amount());
@@ -633,11 +743,15 @@ HandOutcome read_hand(HandBuilder& b) {
             if (a.type() == ActionType::BigBlind && h.big_blind == 0.0f) h.big_blind = a.amount();
         }
     }
-    while (!is_stars_line(p.line())) {
-        if (!r.line(p.line())) return reject("unrecognised action line");
-        p.next_line();
+    if (stud) {
+        if (const string_view reason = stud_rounds(r); !reason.empty()) return reject(reason);
+    } else {
+        while (!is_stars_line(p.line())) {
+            if (!r.line(p.line())) return reject("unrecognised action line");
+            p.next_line();
+        }
+        if (!r.split) b.close_preflop();
     }
-    if (!r.split) b.close_preflop();
     while (!starts(p.line(), kSummary)) {
         const auto street = parse_street_line(p);
         if (!street) return reject(kBoardCutOff);

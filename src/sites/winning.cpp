@@ -12,6 +12,11 @@
 // is close to PokerStars': names first without a colon, "*** HOLE CARDS ***", a pot line after
 // each street line, boards numbered in a hand run twice, and the collections in the rounds.
 //
+// Seven-card stud ("Seven Cards Stud", "7Stud(Fixed Limit)") shows the hero's down cards and
+// everyone's up cards; the older layout deals them one line each ("received card: [5d]", a hidden
+// one "received a card.") and writes its first street line, "*** Third street ***", after the
+// first round. The first raise of the bring-in completes it.
+//
 // In both, the first amount of a raise is the chips the raiser puts in with it ("raises (130)"
 // after a small blind of 10 makes 140 in all; "raises $0.22 to $0.22"), and the summary's total
 // is what is left after the rake (and the jackpot fee, which is part of the rake here).
@@ -44,18 +49,14 @@ struct OtherGame {
     string_view reason;
 };
 constexpr OtherGame kOtherGames[] = {
-    {"Seven Cards Stud", "a game other than Hold'em and Omaha: Seven Cards Stud"},
-    {"Seven Cards Stud HiLow", "a game other than Hold'em and Omaha: Seven Cards Stud HiLow"},
-    {"7Stud", "a game other than Hold'em and Omaha: 7Stud"},
-    {"7Stud H/L", "a game other than Hold'em and Omaha: 7Stud H/L"},
-    {"Razz", "a game other than Hold'em and Omaha: Razz"},
+    {"Razz", "a game other than Hold'em, Omaha and stud: Razz"},
 };
 // The reason for a game the reader does not take; a name of no known game is a fault that names
 // it.
 string_view other_game(string_view name, string_view line) {
     for (const OtherGame& g : kOtherGames)
         if (g.name == name) return g.reason;
-    fault("a game other than Hold'em and Omaha: '" + std::string(name) + "' in '" +
+    fault("a game other than Hold'em, Omaha and stud: '" + std::string(name) + "' in '" +
           std::string(line) + "'");
 }
 
@@ -79,12 +80,15 @@ struct GameName {
     GameType game;
     BetType bet;
 };
-// The layout names the game only: WPN dealt Hold'em no limit and Omaha pot limit under it.
+// The layout names the game only: WPN dealt Hold'em no limit, Omaha pot limit and stud fixed
+// limit under it.
 constexpr GameName kGames[] = {
     {"Hold'em", GameType::HoldEm, BetType::NoLimit},
     {"Omaha", GameType::Omaha, BetType::PotLimit},
     {"Omaha HiLow", GameType::OmahaHiLo, BetType::PotLimit},
     {"Six Plus Hold'em", GameType::ShortDeckHoldEm, BetType::NoLimit},
+    {"Seven Cards Stud", GameType::SevenCardStud, BetType::Limit},
+    {"Seven Cards Stud HiLow", GameType::SevenCardStudHiLo, BetType::Limit},
 };
 
 // "Game ID: 328766507 1/2 Wichita Falls 1/2 - 3 (Hold'em)", "... $5 Regular 9-Max, Table 1
@@ -188,6 +192,7 @@ constexpr AmountPhrase kAmountPhrases[] = {
     {Ending(" ante ("), ActionType::Ante},
     {Ending(" straddle ("), ActionType::ExtraBlind},
     {Ending(" posts ("), ActionType::BigBlind},  // a live blind of a player coming in
+    {Ending(" bring in ("), ActionType::BringIn},
 };
 constexpr string_view kDeadBet = " as a dead bet";  // "Player X posts (0.25) as a dead bet"
 
@@ -205,12 +210,38 @@ constexpr Note kNotes[] = {
 
 enum class LineKind { Action, Note, Dealt, None };
 
+// Stud's street lines, each after a street's cards: the layout's "third" street is the round
+// after the first one.
+struct StudStreet {
+    string_view line;
+    StreetKind kind;
+};
+constexpr StudStreet kStudStreets[] = {
+    {"*** Third street ***", StreetKind::Flop},
+    {"*** Fourth street ***", StreetKind::Turn},
+    {"*** Fifth street ***", StreetKind::River},
+    {"*** Sixth street ***", StreetKind::Seventh},
+};
+
 struct Reader {
     HandBuilder& b;
     Parser& p;
     RoundBets bets;
     bool dealt = false;  // a card has been dealt: the posts are over
     std::uint8_t hero = kNone8;
+    // Stud: the first street's round is being read (`third`), else `street`'s; the cards each
+    // player was dealt on the first street, shown or not (the first two are down, the third up).
+    bool stud = false, third = true;
+    StreetKind street = StreetKind::Flop;
+    StudOpening opening{};
+    std::uint8_t first_cards[kNoSlot]{};
+
+    // Whether the next card dealt to `id` is dealt face down.
+    bool down_card(std::uint8_t id) {
+        if (!third) return street == StreetKind::Seventh;
+        if (id >= kNoSlot) return false;
+        return first_cards[id] < 255 && first_cards[id]++ < 2;
+    }
 
     // The name of a "Player <name>..." line whose phrase begins at `at`.
     string_view name(string_view line, size_t at) const {
@@ -226,6 +257,15 @@ struct Reader {
         const size_t close = find_byte(line, ']', open);
         if (close == npos) fault_missing("']'", line);
         const Card card = card_from_text(slice(line, open + 1, close));
+        // Stud's up cards, and its down cards after the first street, are actions of their own.
+        if (stud && (!down_card(id) || !third)) {
+            CardSet one;
+            one.push(card);
+            const bool down = !third && street == StreetKind::Seventh;
+            b.push(Action::make(down ? ActionType::Dealt : ActionType::DealtUp, id,
+                                p.store().push_card_set(one)));
+            return;
+        }
         Action* last = b.last_pushed();
         if (id == hero && last != nullptr && last->type() == ActionType::Dealt &&
             last->player_id() == id) {
@@ -254,7 +294,11 @@ struct Reader {
                     ActionType type = a.type;
                     if (type == ActionType::BetAllIn) type = bets.all_in(id, amount);
                     if (type != ActionType::Ante) bets.add(id, amount);
-                    b.push(Action::with_amount(type, id, amount));
+                    if (type == ActionType::BringIn) opening.bring_in();
+                    if (stud && opening.completes(type, third))
+                        b.push(Action::with_amount(ActionType::Complete, id, bets.in(id)));
+                    else
+                        b.push(Action::with_amount(type, id, amount));
                     return LineKind::Action;
                 }
                 return LineKind::None;
@@ -277,9 +321,11 @@ struct Reader {
             for (const Note& n : kNotes) {
                 if (!n.ending.matches(line)) continue;
                 const string_view who = name(line, line.size() - n.ending.phrase.size());
-                if (!n.type)
-                    return n.ending.phrase == " received a card." ? LineKind::Dealt
-                                                                  : LineKind::Note;
+                if (!n.type && n.ending.phrase == " received a card.") {
+                    if (stud) down_card(p.find_player(who));  // a card not shown
+                    return LineKind::Dealt;
+                }
+                if (!n.type) return LineKind::Note;
                 b.push(Action::make(*n.type, p.player_id(who),
                                     *n.type == ActionType::Muck ? kNoCards : kNoPayload));
                 return LineKind::Action;
@@ -386,6 +432,7 @@ HandOutcome read_hand(HandBuilder& b) {
 
     Reader r{b, p, {}, false, kNone8};
     r.bets.clear();
+    r.stud = is_stud(h.game_type);
     // The posts, up to the first card dealt; then the preflop round.
     while (!starts(p.line(), "*** ") && !starts(p.line(), kSummary)) {
         const string_view line = p.line();
@@ -401,7 +448,7 @@ HandOutcome read_hand(HandBuilder& b) {
         p.skip_empty_lines();
     }
     if (!r.dealt) b.close_pre_deal();
-    if (h.is_tournament()) {
+    if (h.is_tournament() || r.stud) {
         float ante = 0.0f;
         for (const Action& a : p.store().resolve(p.store().actions, h.actions))
             if (a.type() == ActionType::Ante) ante = std::max(ante, a.amount());
@@ -409,12 +456,23 @@ HandOutcome read_hand(HandBuilder& b) {
     }
     b.close_preflop();
     while (starts(p.line(), "*** ")) {
-        const auto street = street_line(p);
-        if (!street) return reject(kBoardCutOff);
+        std::optional<StreetLine> street;
+        if (r.stud) {
+            for (const StudStreet& s : kStudStreets)
+                if (p.line() == s.line) street = StreetLine{s.kind, CardSet::empty()};
+            if (!street) return reject("unrecognised street line");
+            r.third = false;
+            r.street = street->kind;
+            p.next_line();
+            p.skip_empty_lines();
+        } else {
+            street = street_line(p);
+            if (!street) return reject(kBoardCutOff);
+        }
         r.bets.clear();
         while (!starts(p.line(), "*** ") && !starts(p.line(), kSummary)) {
             const LineKind kind = r.line_kind(p.line());
-            if (kind == LineKind::None || kind == LineKind::Dealt)
+            if (kind == LineKind::None || (kind == LineKind::Dealt && !r.stud))
                 return reject("unrecognised action line");
             p.next_line();
             p.skip_empty_lines();
@@ -456,6 +514,8 @@ constexpr GameName kGames[] = {
     {"Holdem", GameType::HoldEm},
     {"Omaha", GameType::Omaha},
     {"Omaha H/L", GameType::OmahaHiLo},
+    {"7Stud", GameType::SevenCardStud},
+    {"7Stud H/L", GameType::SevenCardStudHiLo},
 };
 struct LimitName {
     string_view name;
@@ -589,6 +649,7 @@ constexpr Wager kWagers[] = {
     {" posts dead ", ActionType::BigSmallBlind, ActionType::BigSmallBlind},  // both blinds
     {" posts ante ", ActionType::Ante, ActionType::Ante},
     {" posts straddle ", ActionType::ExtraBlind, ActionType::ExtraBlind},
+    {" brings in ", ActionType::BringIn, ActionType::BringIn},
 };
 constexpr ActionEnding kEndings[] = {
     {Ending(" folds"), ActionType::Fold},
@@ -601,6 +662,10 @@ struct Reader {
     HandBuilder& b;
     Parser& p;
     bool collected = false;  // the rounds hold collections
+    // Stud: the first street's round is being read (`third`), else `street`'s.
+    bool stud = false, third = true;
+    StreetKind street = StreetKind::Flop;
+    StudOpening opening{};
 
     // "<name> collected $0.17 from main pot", "... from main pot 2", "... from side pot 1",
     // "... from side pot 1 2"? The number after a main pot is the board of a hand run twice.
@@ -654,8 +719,15 @@ struct Reader {
         for (const Wager& w : kWagers) {
             const size_t at = find_str(line, w.verb);
             if (at == npos) continue;
-            const float amount = signed_grouped_amount_at(rest(line, at + w.verb.size()), line);
-            const ActionType type = ends(line, kAllIn) ? w.all_in : w.plain;
+            float amount = signed_grouped_amount_at(rest(line, at + w.verb.size()), line);
+            ActionType type = ends(line, kAllIn) ? w.all_in : w.plain;
+            if (type == ActionType::BringIn) opening.bring_in();
+            if (stud && opening.completes(type, third)) {
+                // "raises $0.04 to $0.04": the completion is the total after " to ".
+                type = ActionType::Complete;
+                if (const size_t to = find_str(line, " to ", at + w.verb.size()); to != npos)
+                    amount = signed_grouped_amount_at(rest(line, to + 4), line);
+            }
             b.push(Action::with_amount(type, p.player_id(cut_name(line, 0, at)), amount));
             return true;
         }
@@ -673,6 +745,11 @@ struct Reader {
             const float amount = signed_grouped_amount_at(rest(line, kUncalled.size()), line);
             b.push(p.make_action(cut_name(line, returned + kReturned.size(), line.size()),
                                  ActionType::UncalledBetReturned, amount));
+            return true;
+        }
+        if (starts(line, kDealt) && stud) {
+            if (!stud_dealt_line(b, line, third, !third && street == StreetKind::Seventh))
+                fault_missing("']'", line);
             return true;
         }
         if (starts(line, kDealt)) {
@@ -771,6 +848,7 @@ HandOutcome read_hand(HandBuilder& b) {
         p.next_line();
     }
     Reader r{b, p, false};
+    r.stud = is_stud(h.game_type);
     // The posts; the cards dealt before them, one to each player, drew for the button.
     while (!is_stars_line(p.line())) {
         const string_view line = p.line();
@@ -779,13 +857,15 @@ HandOutcome read_hand(HandBuilder& b) {
         p.next_line();
     }
     b.close_pre_deal();
-    if (h.is_tournament()) {
+    if (h.is_tournament() || r.stud) {
         float ante = 0.0f;
         for (const Action& a : p.store().resolve(p.store().actions, h.actions))
             if (a.type() == ActionType::Ante) ante = std::max(ante, a.amount());
         h.ante = ante;
     }
-    if (p.line() != kHoleCards) return reject("hand without hole cards");
+    // Stud opens with its first street's line, "*** 3rd STREET ***".
+    if (p.line() != kHoleCards && !(r.stud && stud_street_number(p.line()) == 3))
+        return reject("hand without hole cards");
     p.next_line();
     while (!is_stars_line(p.line())) {
         if (!r.round_line(p.line())) return reject("unrecognised action line");
@@ -797,8 +877,17 @@ HandOutcome read_hand(HandBuilder& b) {
             p.next_line();
             continue;
         }
-        const auto street = parse_street_line(p);
-        if (!street) return reject(kBoardCutOff);
+        std::optional<StreetLine> street;
+        if (r.stud) {
+            const auto kind = boardless_street_line(p, h.game_type);
+            if (!kind) return reject("unrecognised street line");
+            street = StreetLine{*kind, CardSet::empty()};
+            r.third = false;
+            r.street = *kind;
+        } else {
+            street = parse_street_line(p);
+            if (!street) return reject(kBoardCutOff);
+        }
         while (!is_stars_line(p.line())) {
             if (!r.round_line(p.line())) return reject("unrecognised action line");
             p.next_line();

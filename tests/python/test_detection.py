@@ -134,7 +134,8 @@ READ = [
     ("Game Hand #12 - Tournament", "hand line without a game"),
     ("Bodog Hand #1", "hand line without a game"),
     ("Bodog UK Hand #1 TBL#1 7CARD Fixed Limit - 2012-05-07 03:40:07",
-     "a game other than Hold'em and Omaha: 7CARD"),
+     "text ends inside the hand"),
+    ("Bodog Hand #1 TBL#1 RAZZ Fixed Limit - 2012-05-07 03:40:07", "hand line without a game"),
     ("Bovada Hand #1 TBL#2 HOLDEM No Limit - 2021-03-11 22:58:57 UTC", "text ends inside the hand"),
     ("Ignition Hand #1: HOLDEM Tournament #2 TBL#3, Normal- Level 7 (100/200) - 2017-07-23 "
      "21:42:38\nSeat 1: UTG (10 in chips)\nUTG : Dances", "unrecognised line before the deal"),

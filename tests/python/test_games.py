@@ -99,6 +99,71 @@ def test_stud_hi_lo_showdown_with_a_bring_in_and_a_split_pot():
     assert hand.mixed is None and hand.game == "SevenCardStudHiLo"
 
 
+def streets_of(acts) -> dict:
+    """Each street's actions in short: "<player> <kind>[ <amount>][ <cards>]", joined by "; "."""
+    out = {}
+    for street, name, kind, amount, cards in acts:
+        words = [name, kind] + ([f"{amount:g}"] if amount is not None else []) + (cards or [])
+        out[street] = (out[street] + "; " if street in out else "") + " ".join(words)
+    return out
+
+
+@needs_corpus
+def test_bovada_stud_without_street_lines():
+    """A card dealt after a round's betting opens the next street; a show holds all seven."""
+    _view, doc, tables = load("bovada/jejellyroll-fr_fpdb-3/7-Stud-USD-2.00-4.00-201205.txt")
+    h, hd = doc[2], doc[2]["header"]
+    assert (hd["id"], hd["game_type"], hd["bet_type"], hd["ante"], [
+        (p["name"], p["seat"], p["chips"]) for p in hd["players"]]) == (
+        "2604291699", "SevenCardStud", "Limit", 0.01,
+        [("Seat+1", 1, 0.41), ("Seat+3", 3, 0.33), ("Seat+5", 5, 0.82)])
+    assert streets_of(actions_of(tables, "2604291699")) == {
+        "predeal": "Seat+1 Ante 0.01; Seat+3 Ante 0.01; Seat+5 Ante 0.01",
+        "third": "Seat+1 Dealt 6c Th; Seat+1 DealtUp Ks; Seat+3 Dealt 8c Qs; Seat+3 DealtUp Qc; "
+                 "Seat+5 Dealt 9d 8s; Seat+5 DealtUp Jd; Seat+5 BringIn 0.02; Seat+1 Fold; "
+                 "Seat+3 Call 0.02",
+        # "Raises $0.10": the total
+        "fourth": "Seat+3 DealtUp 3d; Seat+5 DealtUp 5c; Seat+3 Check; Seat+5 Bet 0.05; "
+                  "Seat+3 Raise 0.1; Seat+5 Call 0.05",
+        "fifth": "Seat+3 DealtUp Ts; Seat+5 DealtUp Td; Seat+3 Bet 0.1; Seat+5 Call 0.1",
+        "sixth": "Seat+3 DealtUp 4s; Seat+5 DealtUp Ac; Seat+5 Check; Seat+3 Check",
+        "seventh": "Seat+3 Dealt 2h; Seat+5 Dealt Js; Seat+5 Check; Seat+3 Check; "
+                   "Seat+5 Show 9d 8s Jd 5c Td Ac Js; Seat+3 Show 8c Qs Qc 3d Ts 4s 2h; "
+                   "Seat+3 CollectMainPot 0.45"}
+    assert (h["summary"]["total_pot"], h["summary"]["rake"]) == (0.47, 0.02)
+    players = {p["name"]: p for p in pa.table(tables.players).to_pylist()
+               if p["hand_id"] == "2604291699"}
+    assert {n: round(p["net"], 2) for n, p in players.items()} == {
+        "Seat+1": -0.01, "Seat+3": 0.22, "Seat+5": -0.23}
+    assert players["Seat+3"]["is_hero"] and players["Seat+3"]["hole_cards"] == ["8c", "Qs"]
+    assert all(p["position"] is None for p in players.values())
+    # with street lines: the first raise of the bring-in completes it; hi and lo each collected
+    _view, doc, tables = load("bovada/jejellyroll-fr_fpdb-3/7-StudHL-USD-RING-$5-$10,$1.25Ante"
+                              "-201404.txt")
+    assert "Seat+5 BringIn 2.5; Seat+6 Fold; Seat+7 Fold; Seat+8 Complete 5; Seat+1 Fold; " \
+        "Seat+2 Call 5" in streets_of(actions_of(tables, "2844383701"))["third"]
+    assert [(w["player_id"], w["amount"]) for w in doc[0]["summary"]["winners"]] == [
+        (1, 73.5), (4, 73.5)]
+
+
+WINNING = "winning/jejellyroll-fr_fpdb-3/"
+
+
+@needs_corpus
+@pytest.mark.parametrize("rel, hand_id, street, want", [
+    # the older layout: one card a line, the hero's first two down, a hidden card no action;
+    # "raises (1)" after the bring-in completes it
+    (WINNING + "7-Stud-8max-USD-1.00-2.00-201608.HH00000000_G0.txt", "693977839", "third",
+     "ChazDazzle Dealt Js 5s; ChazDazzle DealtUp Ac; Nee DealtUp 8d; Nee BringIn 0.4; "
+     "ChazDazzle Complete 1; Nee Call 0.6"),
+    (WINNING + "7Stud-8max-USD-0.04-0.08-201907.CASHID-TN-Gorham_GAMETYPE.txt", "85198832",
+     "seventh", "Hero Dealt Jc; Player2 Bet 0.08; Hero Fold; Player2 UncalledBetReturned 0.08"),
+])
+def test_winning_stud(rel, hand_id, street, want):
+    _view, _doc, tables = load(rel)
+    assert streets_of(actions_of(tables, hand_id))[street] == want
+
+
 @needs_corpus
 def test_razz_hand():
     _view, doc, tables = load("pokerstars_other/jejellyroll-fr_fpdb-3/Razz-8max-USD-200-15-201009"

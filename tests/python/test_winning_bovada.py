@@ -6,6 +6,7 @@ hands whose own lines say otherwise are pinned with what they leave out); golden
 one hand of each kind."""
 import json
 import re
+from collections import defaultdict
 from decimal import Decimal
 from pathlib import Path
 
@@ -65,7 +66,7 @@ LAYOUTS = {
         start=re.compile(r"^(?:Game )?Hand #(\d+) - ", re.M),
         stakes=re.compile(rf"(?:Limit\) - |Level \S+ \()({AMOUNT})/({AMOUNT})"),
         seat=re.compile(rf"^Seat (\d+): (.+) \(({AMOUNT})\)(?: is sitting out)?$", re.M),
-        deal=re.compile(r"^\*\*\* HOLE CARDS", re.M),
+        deal=re.compile(r"^\*\*\* (?:HOLE CARDS|3rd STREET)", re.M),
         pot=re.compile(rf"^Total pot ({AMOUNT})(.*)$", re.M),
         fees=re.compile(rf"\| [\w ]+ ({AMOUNT})"),
         wins=re.compile(rf"^.+ collected ({AMOUNT}) from ", re.M),
@@ -80,7 +81,8 @@ LAYOUTS = {
         small_blind=re.compile(rf"^.+ : (?:Ante/)?Small [Bb]lind ({AMOUNT})", re.M),
         big_blind=re.compile(rf"^.+ : Big [Bb]lind(?:/Bring in)? ({AMOUNT})", re.M),
         seat=re.compile(rf"^Seat (\d+): (.+?)( +\[ME\])? \(({AMOUNT}) in chips\)$", re.M),
-        deal=re.compile(r"^\*\*\* HOLE CARDS", re.M),
+        stud_seat=re.compile(rf"^(?=Seat\+(\d+))(\S+)( \[ME\])?: ({AMOUNT}) in chips$", re.M),
+        deal=re.compile(r"^\*\*\* (?:HOLE CARDS|3RD STREET)", re.M),
         pot=re.compile(rf"^Total Pot\(({AMOUNT})\)(.*)$", re.M),
         fees=re.compile(rf"Rake \(({AMOUNT})\)"),
         wins=re.compile(rf"^.+ : Hand [Rr]esult(?:-Side [Pp]ot)? ({AMOUNT}) *$", re.M),
@@ -122,17 +124,20 @@ def test_hands_returned_and_missing(path):
 
 def chips_put_in(hand: dict) -> Decimal:
     """The chips the hand's actions put in, less the bets returned: a raise's amount is the chips
-    the raiser adds on both sites."""
-    actions = list(hand["header"]["actions"])
-    for street in [hand["preflop"], *hand["flops"], *hand["turns"], *hand["rivers"],
-                   *hand["showdowns"]]:
-        actions += street["actions"]
+    the raiser adds on both sites, a stud completion's the player's total on its street."""
     total = Decimal(0)
-    for a in actions:
-        if a["type"] in ("blind", "bet", "call", "raise"):
-            total += exact(a["amount"])
-        elif a["type"] == "uncalled_bet":
-            total -= exact(a["amount"])
+    for street in [hand["header"], hand["preflop"], *hand["flops"], *hand["turns"],
+                   *hand["rivers"], *hand.get("sevenths", []), *hand["showdowns"]]:
+        put = defaultdict(Decimal)  # by player, on the street
+        for a in street["actions"]:
+            if a["type"] in ("blind", "bet", "call", "raise", "bring_in", "complete"):
+                added = exact(a["amount"])
+                if a["type"] == "complete":
+                    added -= put[a["player_id"]]
+                put[a["player_id"]] += added
+                total += added
+            elif a["type"] == "uncalled_bet":
+                total -= exact(a["amount"])
     return total
 
 
@@ -158,7 +163,8 @@ def test_values_read_from_the_text(path):
             kind = "Freeroll" if m and "Freeroll" in m[1] else "Money" if price else "Unknown"
             assert (t and (t.get("name", ""), t["buy_in_kind"], exact(t["buy_in"]))) == (m and (
                 m[1], kind, dec(price) if kind == "Money" else 0))
-        seats = site["seat"].findall(hand[:site["deal"].search(hand).start()])
+        seats = site["seat"].findall(hand[:site["deal"].search(hand).start()]) or site.get(
+            "stud_seat", site["seat"]).findall(hand)  # stud's: the seat's label is the name
         if len(seats[0]) == 4:  # Bovada: the position is the name, the hero's seat is marked
             assert hd["hero_id"] in [i for i, s in enumerate(seats) if s[2]] + [255]
             assert (hd["hero_id"] == 255) == (not any(s[2] for s in seats))
@@ -171,7 +177,8 @@ def test_values_read_from_the_text(path):
             (int(s), n, dec(c)) for s, n, c in seats]
         # every action, and every winner, names a player of the hand
         actions = list(hd["actions"]) + h["summary"]["actions"]
-        for street in [h["preflop"], *h["flops"], *h["turns"], *h["rivers"], *h["showdowns"]]:
+        for street in [h["preflop"], *h["flops"], *h["turns"], *h["rivers"],
+                       *h.get("sevenths", []), *h["showdowns"]]:
             actions += street["actions"]
         players = len(hd["players"])
         assert all(a["player_id"] < players for a in actions)
