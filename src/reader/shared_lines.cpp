@@ -420,6 +420,46 @@ std::optional<std::uint8_t> stud_street_number(string_view line) noexcept {
     return static_cast<std::uint8_t>(n - '0');
 }
 
+namespace {
+// Whether `text` is `lower` (lowercase ASCII) in any case.
+bool equals_any_case(string_view text, string_view lower) noexcept {
+    if (text.size() != lower.size()) return false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if ((c >= 'A' && c <= 'Z' ? c + 32 : c) != static_cast<unsigned char>(lower[i]))
+            return false;
+    }
+    return true;
+}
+}  // namespace
+
+std::optional<StreetKind> dealing_stud_street(string_view line) noexcept {
+    struct Row {
+        string_view words;
+        StreetKind kind;
+    };
+    static constexpr Row kRows[] = {
+        {"4th street", StreetKind::Flop},    {"fourth street", StreetKind::Flop},
+        {"5th street", StreetKind::Turn},    {"fifth street", StreetKind::Turn},
+        {"6th street", StreetKind::River},   {"sixth street", StreetKind::River},
+        {"7th street", StreetKind::Seventh}, {"seventh street", StreetKind::Seventh},
+        {"river", StreetKind::Seventh},
+    };
+    static constexpr string_view kDealing = "dealing ";
+    size_t from = 0, end = line.size();
+    while (from < end && line[from] == '*') ++from;
+    while (from < end && line[from] == ' ') ++from;
+    while (end > from && line[end - 1] == '*') --end;
+    while (end > from && line[end - 1] == ' ') --end;
+    if (from == 0 || end == line.size() || end - from <= kDealing.size() ||
+        !equals_any_case(line.substr(from, kDealing.size()), kDealing))
+        return std::nullopt;
+    const string_view words = slice(line, from + kDealing.size(), end);
+    for (const Row& r : kRows)
+        if (equals_any_case(words, r.words)) return r.kind;
+    return std::nullopt;
+}
+
 bool draw_line(HandBuilder& b, string_view line, string_view sep) {
     static constexpr string_view kDiscards = "discards ", kStandsPat = "stands pat";
     Parser& p = b.parser();

@@ -117,6 +117,12 @@ std::optional<StreetKind> boardless_street_line(Parser& p, GameType game, std::u
 // 7 Players)"), nullopt for any other line.
 std::optional<std::uint8_t> stud_street_number(std::string_view line) noexcept;
 
+// A stud street line of the layouts that write "** Dealing <street> **" ("** Dealing 4th Street
+// **", "**** dealing river ****", "** Dealing Fourth street **"), in any case: the kind of the
+// street whose round follows (the fourth street's is the flop's slot, and so on; the river is the
+// seventh street); nullopt for any other line.
+std::optional<StreetKind> dealing_stud_street(std::string_view line) noexcept;
+
 // The cards of a bracket's text, separated by spaces or commas ("7c 3s", "5c, 2h"), the hidden
 // ones ("X", "-") left out.
 CardSet shown_cards(std::string_view text);

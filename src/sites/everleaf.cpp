@@ -19,6 +19,13 @@
 // Amounts: a raise's amount is the chips the raiser adds ("raises [$ 0.18 USD]" from a big blind
 // of 0.02 makes 0.20). No pot, rake or returned bet is written: the pot is the chips put in less
 // a bet that no one matched, and the rake what the wins leave of it.
+//
+// Seven-card stud ("$0.05/$0.10 7 Card Stud - 2011/07/08 - 00:08:53", the stakes its bets) posts
+// antes, deals at "** Dealing down cards **" and names its later streets ("** Dealing 4th Street
+// **" .. "** Dealing River **", older files "**** dealing 4th street ****"), each dealing cards
+// when the history shows them ("Dealt to Ann [ Ah ].", the player's own three "[ 5d, Qs, 7s ]"
+// first), with a bring-in ("Bob posts bring-in $0.02.") and its completion to a total ("Ann
+// completes to $0.05.").
 #include "sites/everleaf.hpp"
 
 #include <algorithm>
@@ -52,9 +59,14 @@ struct GameName {
 };
 // Longer names first where one begins another.
 constexpr GameName kGames[] = {
-    {"Hold'em", GameType::HoldEm},        {"Holdem", GameType::HoldEm},
-    {"Omaha Hi/Lo", GameType::OmahaHiLo}, {"Omaha Hi-Lo", GameType::OmahaHiLo},
+    {"Hold'em", GameType::HoldEm},
+    {"Holdem", GameType::HoldEm},
+    {"Omaha Hi/Lo", GameType::OmahaHiLo},
+    {"Omaha Hi-Lo", GameType::OmahaHiLo},
     {"Omaha", GameType::Omaha},
+    {"7 Card Stud Hi/Lo", GameType::SevenCardStudHiLo},
+    {"7 Card Stud Hi-Lo", GameType::SevenCardStudHiLo},
+    {"7 Card Stud", GameType::SevenCardStud},
 };
 // The limit's word before the game; a line without one is a limit game's.
 struct LimitName {
@@ -131,6 +143,10 @@ string_view game_line(Header& h, string_view line) {
         }
     if (known == nullptr) return "a game other than Hold'em and Omaha";
     h.game_type = known->game;
+    if (is_stud(known->game)) {  // stud's stakes are its bets: no blind is posted
+        h.small_blind = sb->value;
+        h.big_blind = bb->value;
+    }
     if (const size_t max = find_str(line, kMax, g); max != npos) {
         size_t from = max;
         while (from > 0 && is_ascii_digit(static_cast<unsigned char>(line[from - 1]))) --from;
@@ -184,12 +200,14 @@ bool seat_line(HandBuilder& b, string_view line) {
 // ---------------------------------------------------------------------------------------------
 
 enum class Kind : std::uint8_t {
-    Post,    // a blind or an ante: `type`
-    Wager,   // a bet, a call or a raise (the chips added): `type`
-    Plain,   // no amount: `type`
-    Shows,   // "shows [ 4c, 4d ] two pairs, ..."
-    Wins,    // "wins $ 0.13 USD from main pot ...", "wins  low ($0.45) from main pot"
-    Status,  // a note about the player: nothing pushed
+    Post,      // a blind or an ante: `type`
+    BringIn,   // stud's "posts bring-in $0.02."
+    Complete,  // stud's "completes to $0.05.": the player's total in the round
+    Wager,     // a bet, a call or a raise (the chips added): `type`
+    Plain,     // no amount: `type`
+    Shows,     // "shows [ 4c, 4d ] two pairs, ..."
+    Wins,      // "wins $ 0.13 USD from main pot ...", "wins  low ($0.45) from main pot"
+    Status,    // a note about the player: nothing pushed
 };
 // What follows the name, found in the line; the first row found decides.
 struct Verb {
@@ -206,6 +224,8 @@ constexpr Verb kVerbs[] = {
     {": posts small blind [", Kind::Post, ActionType::SmallBlind},
     {": posts big blind [", Kind::Post, ActionType::BigBlind},
     {": posts ante [", Kind::Post, ActionType::Ante},
+    {" posts bring-in ", Kind::BringIn, ActionType::BringIn},
+    {" completes to ", Kind::Complete, ActionType::Complete},
     {" does not show cards", Kind::Plain, ActionType::Muck},
     {" shows [", Kind::Shows, ActionType::Show},
     {" wins ", Kind::Wins, ActionType::CollectMainPot},
@@ -270,12 +290,21 @@ struct Reader {
                                     verb->type == ActionType::Check ? kNoPayload : kNoCards));
                 break;
             case Kind::Post:
+            case Kind::BringIn:
             case Kind::Wager: {
                 const float a = first_grouped_number_at(after, line);
                 const bool live = verb->type != ActionType::Ante;
                 if (live) bets.add(id, a);
                 put_in = sum_hundredths(put_in, a);
                 b.push(Action::with_amount(verb->type, id, a));
+                break;
+            }
+            case Kind::Complete: {
+                const float to = first_grouped_number_at(after, line);
+                const float added = sum_hundredths(to, -bets.in(id));
+                bets.add(id, added);
+                put_in = sum_hundredths(put_in, added);
+                b.push(Action::with_amount(ActionType::Complete, id, to));
                 break;
             }
             case Kind::Shows:
@@ -366,12 +395,15 @@ HandOutcome read_hand(HandBuilder& b, Site site) {
         else
             b.close_preflop();
     };
+    // Stud names its streets ("** Dealing 4th Street **", "**** dealing river ****") and deals
+    // each player's cards on each ("Dealt to Ann [ Ah ].", the player's own "[ 5d, Qs, 7s ]").
+    const bool stud = is_stud(h.game_type);
     while (!p.line().empty() && !p.at_end()) {
         const string_view line = p.line();
-        if (const auto next = street_of(line)) {
+        if (const auto next = stud ? dealing_stud_street(line) : street_of(line)) {
             close_round();
             street = next;
-            cards = comma_cards(line, line);
+            cards = stud ? CardSet::empty() : comma_cards(line, line);
         } else if (starts(line, kDealt)) {
             const size_t open = find_byte(line, '[');
             if (open == npos) return reject(kDealtCutOff);
@@ -379,9 +411,14 @@ HandOutcome read_hand(HandBuilder& b, Site site) {
             while (end > kDealt.size() && line[end - 1] == ' ') --end;
             const std::uint8_t id = p.find_player(cut_name(line, kDealt.size(), end));
             if (id >= p.player_count()) fault_missing("seated player", line);
-            b.push(Action::make(ActionType::Dealt, id,
-                                p.store().push_card_set(comma_cards(rest(line, open), line))));
-            b.dealt_cards_to(id);
+            const CardSet dealt = comma_cards(rest(line, open), line);
+            if (stud) {
+                push_stud_cards(b, cut_name(line, kDealt.size(), end), dealt, !street,
+                                street == StreetKind::Seventh);
+            } else {
+                b.push(Action::make(ActionType::Dealt, id, p.store().push_card_set(dealt)));
+                b.dealt_cards_to(id);
+            }
         } else if (!r.line(line)) {
             return reject(kUnrecognisedAction);
         }

@@ -19,6 +19,11 @@
 // writes no returns, and collects a bet nobody called with the pot ("wins $4 USD" after an
 // uncalled raise; "wins $0.59 USD from the side pot 1" for an all-in's unmatched chips; a
 // balance line's "collected" holds them too).
+// Seven-card stud ("$10/$20 USD FL 7 Card Stud Hi-Lo - ...") deals at "** Dealing **", then at
+// "** Dealing Fourth street **" .. "** Dealing River **", with the hand's own cards on each
+// ("Dealt to Hero [  Ah 4h 4d ]", then "[  Td ]"), "<name> opens" before the first to act, a
+// bring-in ("bring-ins [$3 USD]") and its completion ("completes [$10 USD]", the chips added),
+// and the low half's win ("wins Lo ($90.50 USD) from the main pot with 8,5,3,2,A.").
 #include "sites/partypoker.hpp"
 
 #include <optional>
@@ -28,6 +33,7 @@
 #include "core/model.hpp"
 #include "core/scan.hpp"
 #include "core/utf8.hpp"
+#include "reader/bets.hpp"
 #include "reader/chip_count.hpp"
 #include "reader/cursor.hpp"
 #include "reader/hand.hpp"
@@ -47,7 +53,7 @@ using std::string_view;
 // Game line
 // ---------------------------------------------------------------------------------------------
 
-// Games and limits by their words. Other games (stud, Double Hold'em) fail the hand.
+// Games and limits by their words. Other games (Double Hold'em) fail the hand.
 struct GameWord {
     string_view text;
     GameType game;
@@ -60,6 +66,8 @@ constexpr GameWord kGames[] = {
     {"Omaha", GameType::Omaha},
     {"Short Deck", GameType::ShortDeckHoldEm},
     {"Tourney Texas Holdem", GameType::HoldEm},
+    {"7 Card Stud Hi-Lo", GameType::SevenCardStudHiLo},
+    {"7 Card Stud", GameType::SevenCardStud},
 };
 struct LimitWord {
     string_view text;
@@ -336,6 +344,8 @@ enum class Kind : std::uint8_t {
     Post,
     DeadPost,
     Wager,
+    BringIn,   // stud's "bring-ins [$3 USD]"
+    Complete,  // stud's "completes [$10 USD]": the chips added
     AllIn,
     MarkAllIn,
     Plain,
@@ -367,6 +377,8 @@ constexpr LineKind kLineKinds[] = {
     {" posts big blind ", ActionType::BigBlind, Kind::Post, false},
     {" posts button blind ", ActionType::BigBlind, Kind::Post, false},
     {" posts ante ", ActionType::Ante, Kind::Post, false},
+    {" bring-ins ", ActionType::BringIn, Kind::BringIn, false},
+    {" completes ", ActionType::Complete, Kind::Complete, false},
     {" shows [", ActionType::Show, Kind::Show, false},
     {" doesn't show [", ActionType::Muck, Kind::Muck, false},
     {" wins ", ActionType::CollectMainPot, Kind::Win, false},
@@ -387,6 +399,7 @@ constexpr LineKind kLineKinds[] = {
     {" Cash-out Premium % is ", ActionType::Fold, Kind::Nothing, false},
     {" probabilty is ", ActionType::Fold, Kind::Nothing, false},
     {"  for low.", ActionType::Fold, Kind::Nothing, true},  // "<name> shows7,5,4,2,A  for low."
+    {" opens", ActionType::Fold, Kind::Nothing, true},      // stud: the player first to act
 };
 // Lines that name no player, by their start.
 constexpr string_view kNoPlayer[] = {
@@ -530,7 +543,9 @@ bool action_line(HandBuilder& b, ChipCount& chips, OpenSection& open, string_vie
         case Kind::DeadPost: {
             const float amount = local_amount_at(after, line);
             // "posts big blind + dead [$0.35]": the big blind live, the rest dead.
-            const float dead = k->kind == Kind::DeadPost && amount > b.header().big_blind &&
+            // An ante is no bet of the round either.
+            const float dead = k->type == ActionType::Ante ? amount
+                               : k->kind == Kind::DeadPost && amount > b.header().big_blind &&
                                        b.header().big_blind > 0
                                    ? amount - b.header().big_blind
                                    : 0.0f;
@@ -545,6 +560,20 @@ bool action_line(HandBuilder& b, ChipCount& chips, OpenSection& open, string_vie
             const float amount = local_amount_at(after, line);
             const bool whole_stack = chips.put(id, amount);
             b.push(Action::with_amount(whole_stack ? all_in(k->type) : k->type, id, amount));
+            return true;
+        }
+        case Kind::BringIn: {
+            const float amount = local_amount_at(after, line);
+            chips.put(id, amount);
+            b.push(Action::with_amount(ActionType::BringIn, id, amount));
+            return true;
+        }
+        case Kind::Complete: {
+            // The model's completion is the player's total in the round.
+            const float amount = local_amount_at(after, line);
+            const float to = sum_hundredths(chips.in_round(id), amount);
+            chips.put(id, amount);
+            b.push(Action::with_amount(ActionType::Complete, id, to));
             return true;
         }
         case Kind::AllIn: {
@@ -633,7 +662,8 @@ HandOutcome read_hand(HandBuilder& b, ChipCount& chips) {
                                  kButtonEnd = " is the button",
                                  kPlayers = "Total number of players",
                                  kDealing = "** Dealing down cards **", kSummary = "** Summary **",
-                                 kDealtTo = "Dealt to ", kTrny = "Trny:", kBlinds = "Blinds(",
+                                 kStudDealing = "** Dealing **", kDealtTo = "Dealt to ",
+                                 kTrny = "Trny:", kBlinds = "Blinds(",
                                  kMainPot = "Main Pot:", kBoard = "Board:";
     Parser& p = b.parser();
     Header& h = b.header();
@@ -653,7 +683,9 @@ HandOutcome read_hand(HandBuilder& b, ChipCount& chips) {
     read_table_line(b, p.line());
     p.next_line();
     if (starts(p.line(), kButton) && ends(p.line(), kButtonEnd)) {
-        if (const auto seat = read_integer(rest(p.line(), kButton.size())))
+        // Stud has no button (its hands write "Seat 0 is the button").
+        if (const auto seat = read_integer(rest(p.line(), kButton.size()));
+            seat && !is_stud(h.game_type))
             h.button_seat = static_cast<std::uint8_t>(seat->value);
         p.next_line();
     }
@@ -672,7 +704,7 @@ HandOutcome read_hand(HandBuilder& b, ChipCount& chips) {
 
     // The tournament's lines, the posts, then the cards dealt, which begin the preflop's run.
     OpenSection open;
-    for (; p.line() != kDealing; p.next_line()) {
+    for (; p.line() != kDealing && p.line() != kStudDealing; p.next_line()) {
         const string_view line = p.line();
         if (ends_hand(p)) return reject(kTextEndsInsideHand);
         if (starts(line, kTrny)) {  // "Trny: 128487129 Level: 1"
@@ -689,6 +721,10 @@ HandOutcome read_hand(HandBuilder& b, ChipCount& chips) {
     if (h.is_tournament()) h.ante = largest_ante(p.store(), h.actions);
     p.next_line();
     bool summary = false;
+    // Stud's streets have no board ("** Dealing Fourth street **"); each deals the hand's own
+    // player a card ("Dealt to Hero [  Td ]", the third street's three "[  Ah 4h 4d ]").
+    const bool stud = is_stud(h.game_type);
+    std::optional<StreetKind> street;  // the stud street whose round is read; none for the third
     for (; !ends_hand(p); p.next_line()) {
         const string_view line = p.line();
         if (starts(line, kDealtTo)) {
@@ -697,7 +733,13 @@ HandOutcome read_hand(HandBuilder& b, ChipCount& chips) {
             const size_t open_at = find_byte(line, '[');
             size_t name_end = open_at;
             while (name_end > kDealtTo.size() && line[name_end - 1] == ' ') --name_end;
-            const std::uint8_t id = p.player_id(cut_name(line, kDealtTo.size(), name_end));
+            const string_view name = cut_name(line, kDealtTo.size(), name_end);
+            if (stud) {
+                p.player_id(name);  // the player, seated or not
+                push_stud_cards(b, name, *cards, !street, street == StreetKind::Seventh);
+                continue;
+            }
+            const std::uint8_t id = p.player_id(name);
             b.dealt_cards_to(id);
             b.push(Action::make(ActionType::Dealt, id, p.store().push_card_set(*cards)));
             continue;
@@ -706,6 +748,13 @@ HandOutcome read_hand(HandBuilder& b, ChipCount& chips) {
             if (line == kSummary) {
                 summary = true;
                 break;
+            }
+            if (stud) {
+                street = dealing_stud_street(line);
+                if (!street) return reject("unrecognised street line");
+                chips.end_round();
+                open.street(b, *street, CardSet::empty());
+                continue;
             }
             const StreetWord* s = nullptr;
             for (const StreetWord& w : kStreets)
