@@ -72,7 +72,7 @@ void general_date(Header& h, string_view date, string_view line) {
 // the same time in ET after it (" UTC [2021/03/04 00:06:07 ET]", " CET [...]"), or nothing.
 // The ET time in brackets is taken for zones other than UTC: PokerStars writes "CET" and "WET"
 // in summer too, and "PT" follows rules of its own. The start time in UTC is stored.
-void read_start_zone(Header& h, string_view line, string_view line_for_faults) {
+void read_start_zone(Header& h, string_view line, string_view line_for_faults, UtcClock& clock) {
     if (!line.empty() && line.back() == ']') {
         const size_t open = rfind_byte(line, '[');
         if (open == npos) return;
@@ -88,7 +88,7 @@ void read_start_zone(Header& h, string_view line, string_view line_for_faults) {
         } else {
             general_date(eastern, inside, line_for_faults);
         }
-        read_start_zone(eastern, inside, line_for_faults);
+        read_start_zone(eastern, inside, line_for_faults, clock);
         h.start_utc = eastern.start_utc;
         h.start_zoned = eastern.start_zoned;
         return;
@@ -96,7 +96,7 @@ void read_start_zone(Header& h, string_view line, string_view line_for_faults) {
     const size_t space = rfind_byte(line, ' ');
     const string_view zone = space == npos ? string_view() : line.substr(space + 1);
     const TimeZone named = zone_named(zone);
-    h.start_utc = utc_start(h.start_date, named);
+    h.start_utc = clock.utc(h.start_date, named);
     h.start_zoned = named.kind != TimeZone::Kind::Unknown;
 }
 
@@ -158,7 +158,7 @@ void parse_hand_line(HandBuilder& b, const Variant& v) {
     } else {
         general_date(h, date, line);
     }
-    read_start_zone(h, date, line);
+    read_start_zone(h, date, line, p.clock());
 
     // Stakes: the last '(' before the date's '-'.
     const size_t open = rfind_byte(line.substr(0, dash), '(');
