@@ -11,6 +11,7 @@
 #include "batch/pool.hpp"
 #include "core/scan.hpp"
 #include "core/store_pool.hpp"
+#include "core/utf8.hpp"
 #include "input/detect.hpp"
 #include "input/file.hpp"
 
@@ -73,20 +74,113 @@ std::vector<std::size_t> piece_starts(std::string_view body, std::string_view se
     return starts;
 }
 
-// Whether a line of the text begins with "@@@": the end marker ends a parse there, so that the
-// pieces after it must not be read. A byte search for the rare '@'.
-bool has_end_marker(std::string_view text) {
-    const char* p = text.data();
-    const char* const end = p + text.size();
+// Whether a line of `text` that begins in [from, to) begins with "@@@": the end marker ends a
+// parse there, so that the pieces after it must not be read. Lines begin at `body` (the text
+// after its byte order mark) and after each line end. A byte search for the rare '@'.
+bool end_marker_in(std::string_view text, std::size_t body, std::size_t from, std::size_t to) {
+    const char* const base = text.data();
+    const char* p = base + from;
+    const char* const end = base + to;
     while (p < end) {
         const void* at = std::memchr(p, '@', static_cast<std::size_t>(end - p));
         if (at == nullptr) return false;
         const char* a = static_cast<const char*>(at);
-        const bool line_start = a == text.data() || a[-1] == '\n' || a[-1] == '\r';
-        if (line_start && end - a >= 3 && a[1] == '@' && a[2] == '@') return true;
+        const auto i = static_cast<std::size_t>(a - base);
+        const bool line_start = i == body || (i > body && (a[-1] == '\n' || a[-1] == '\r'));
+        if (line_start && text.size() - i >= 3 && a[1] == '@' && a[2] == '@') return true;
         p = a + 1;
     }
     return false;
+}
+
+// A large text is read in this many shares per thread, so that a thread slowed by others takes
+// fewer of them; each share in blocks of kScanBlock bytes, each block read once (its pages
+// mapped, checked, searched) while it is in the caches.
+constexpr std::size_t kSharesPerThread = 4;
+constexpr std::size_t kScanBlock = std::size_t{1} << 20;
+
+// `at` moved forward to the start of a character (past continuation bytes).
+std::size_t char_start(std::string_view s, std::size_t at) noexcept {
+    while (at < s.size() && is_continuation(static_cast<unsigned char>(s[at]))) ++at;
+    return at;
+}
+
+struct Scan {
+    std::size_t invalid = std::string_view::npos;  // the first byte that is not valid UTF-8
+    bool end_marker = false;                       // see end_marker_in
+};
+
+// Reads `text` on up to `threads` threads, in shares that begin where characters begin: each
+// block's pages mapped first (`mapped`: a file mapping whose pages are not yet), checked as UTF-8
+// (`validate`) and searched for the end marker (`body` as for end_marker_in). The first invalid
+// byte is the one utf8_valid_prefix finds: a valid character never spans the start of a share or
+// block, so that those before the first invalid one are read as one pass over the whole reads
+// them.
+Scan scan_on_pool(std::string_view text, std::size_t body, bool validate, bool mapped,
+                  std::size_t threads) {
+    const std::size_t count = threads * kSharesPerThread;
+    std::vector<std::size_t> starts{0};
+    for (std::size_t k = 1; k < count; ++k) {
+        const std::size_t at = char_start(text, text.size() / count * k);
+        if (at > starts.back() && at < text.size()) starts.push_back(at);
+    }
+    starts.push_back(text.size());
+    std::vector<Scan> found(starts.size() - 1);
+    pool::run_each(
+        found.size(),
+        [&](std::size_t i) {
+            Scan& out = found[i];
+            const std::size_t to = starts[i + 1];
+            for (std::size_t from = starts[i]; from < to;) {
+                const std::size_t end =
+                    to - from <= kScanBlock ? to : char_start(text, from + kScanBlock);
+                const std::string_view block = text.substr(from, end - from);
+                if (mapped) prefault_pages(block);
+                if (validate) {
+                    const std::size_t valid = utf8_valid_prefix(block);
+                    if (valid != block.size()) {
+                        out.invalid = from + valid;
+                        return;
+                    }
+                }
+                out.end_marker = out.end_marker || end_marker_in(text, body, from, end);
+                from = end;
+            }
+        },
+        threads);
+    Scan all;
+    for (const Scan& share : found) {
+        if (share.invalid != std::string_view::npos) return Scan{share.invalid, false};
+        all.end_marker = all.end_marker || share.end_marker;
+    }
+    return all;
+}
+
+// count_lines of `text` on up to `threads` threads, in shares that begin after a '\n', where
+// no "\r\n" pair is cut.
+std::uint64_t count_lines_on_pool(std::string_view text, bool pair, std::size_t threads) {
+    const std::size_t count = threads * kSharesPerThread;
+    std::vector<std::size_t> starts{0};
+    for (std::size_t k = 1; k < count; ++k) {
+        const std::size_t lf = text.find('\n', std::max(text.size() / count * k, starts.back()));
+        if (lf == std::string_view::npos || lf + 1 >= text.size()) break;
+        starts.push_back(lf + 1);
+    }
+    starts.push_back(text.size());
+    std::vector<std::uint64_t> lines(starts.size() - 1);
+    pool::run_each(
+        lines.size(),
+        [&](std::size_t i) {
+            lines[i] = count_lines(text.substr(starts[i], starts[i + 1] - starts[i]), pair);
+        },
+        threads);
+    std::uint64_t all = 0;
+    for (const std::uint64_t n : lines) all += n;
+    return all;
+}
+
+std::size_t thread_count(std::size_t jobs) {
+    return jobs != 0 ? jobs : std::max<std::size_t>(1, std::thread::hardware_concurrency());
 }
 
 struct Piece {
@@ -134,6 +228,9 @@ static_assert(sizeof(Hand) == 200, "a reference added to Hand must be moved by a
 // The lists that append_stores fills, each on its own: the lists are independent of each other,
 // so that several stores are joined with one job per list.
 constexpr std::size_t kListCount = 10;
+// The jobs in the order they are handed out: the longest first (the actions, the hands, the
+// players and the text hold most of the bytes), so that the threads end together.
+constexpr std::size_t kListOrder[kListCount] = {7, 1, 2, 0, 3, 4, 5, 6, 8, 9};
 
 void append_list(std::size_t list, HandStore& into, const HandStore& from, const Bases& b) {
     switch (list) {
@@ -222,7 +319,8 @@ void append_stores(HandStore& into, const std::vector<const HandStore*>& from,
     for (const HandStore* s : from) hands += s->hands.size();
     pool::run_each(
         kListCount,
-        [&](std::size_t list) {
+        [&](std::size_t job) {
+            const std::size_t list = kListOrder[job];
             switch (list) {  // one allocation per list
                 case 0:
                     into.text.reserve(total.text);
@@ -248,10 +346,12 @@ void append_stores(HandStore& into, const std::vector<const HandStore*>& from,
 
 }  // namespace
 
-ParseResult parse_text_on_pool(std::string_view text, Errors errors, std::size_t jobs,
-                               std::size_t min_piece) {
-    const std::size_t threads =
-        jobs != 0 ? jobs : std::max<std::size_t>(1, std::thread::hardware_concurrency());
+namespace {
+
+// parse_text_on_pool on `threads` threads. `end_marker`: whether a line of the text begins with
+// the end marker, when the text was searched already; null: searched here.
+ParseResult parse_on_threads(std::string_view text, Errors errors, std::size_t threads,
+                             std::size_t min_piece, const bool* end_marker) {
     const std::size_t most = min_piece == 0 ? threads : text.size() / min_piece;
     if (threads < 2 || most < 2) return parse_text(text, errors);
     auto site = detect_site(text);
@@ -261,7 +361,11 @@ ParseResult parse_text_on_pool(std::string_view text, Errors errors, std::size_t
     // The first hand line up to its '#': every hand of a PokerStars-layout text begins so.
     const std::size_t lf = body.find('\n');
     const std::size_t hash = body.substr(0, std::min<std::size_t>(lf, 64)).find('#');
-    if (lf == std::string_view::npos || hash == std::string_view::npos || has_end_marker(body))
+    if (lf == std::string_view::npos || hash == std::string_view::npos)
+        return parse_text(text, errors);
+    const auto body_start = static_cast<std::size_t>(body.data() - text.data());
+    if (end_marker != nullptr ? *end_marker
+                              : scan_on_pool(text, body_start, false, false, threads).end_marker)
         return parse_text(text, errors);
     const bool pair = lf > 0 && body[lf - 1] == '\r';
     const std::vector<std::size_t> starts =
@@ -288,21 +392,27 @@ ParseResult parse_text_on_pool(std::string_view text, Errors errors, std::size_t
         },
         threads);
     // The first fault or error in text order is the whole text's, as one parse meets it first.
-    // A rejection's line is counted in the whole text: the lines of the pieces before it are
-    // counted only when a later piece has rejections.
-    ParseResult out;
-    std::uint64_t lines = 0;
-    std::size_t counted = 0;  // the pieces whose lines are in `lines`
+    std::size_t last = 0;  // the last piece with rejections
     for (std::size_t i = 0; i < pieces.size(); ++i) {
         Piece& p = pieces[i];
         if (p.fault) std::rethrow_exception(p.fault);
         if (!p.result.ok()) return std::move(p.result);
-        if (p.result.rejected.empty()) continue;
-        for (; counted < i; ++counted) lines += count_lines(pieces[counted].text, pair);
+        if (!p.result.rejected.empty()) last = i;
+    }
+    // A rejection's line is counted in the whole text: the lines of the pieces before the last
+    // one with rejections are counted, each on every thread.
+    std::vector<std::uint64_t> piece_lines(last, 0);
+    for (std::size_t i = 0; i < last; ++i)
+        piece_lines[i] = count_lines_on_pool(pieces[i].text, pair, threads);
+    ParseResult out;
+    std::uint64_t lines = 0;
+    for (std::size_t i = 0; i <= last; ++i) {
+        Piece& p = pieces[i];
         for (Rejection& r : p.result.rejected) {
             r.line += lines;
             out.rejected.push_back(std::move(r));
         }
+        if (i < last) lines += piece_lines[i];
     }
     out.store = std::move(pieces[0].result.store);
     std::vector<const HandStore*> rest;
@@ -314,15 +424,56 @@ ParseResult parse_text_on_pool(std::string_view text, Errors errors, std::size_t
     return out;
 }
 
+}  // namespace
+
+ParseResult parse_text_on_pool(std::string_view text, Errors errors, std::size_t jobs,
+                               std::size_t min_piece) {
+    return parse_on_threads(text, errors, thread_count(jobs), min_piece, nullptr);
+}
+
+std::size_t utf8_valid_prefix_on_pool(std::string_view text, std::size_t jobs) {
+    const std::size_t threads = thread_count(jobs);
+    if (threads < 2 || text.size() < 2 * kSplitMinBytes) return utf8_valid_prefix(text);
+    const Scan scan = scan_on_pool(text, 0, true, false, threads);
+    return scan.invalid == std::string_view::npos ? text.size() : scan.invalid;
+}
+
 ParseResult parse_file_on_pool(const std::string& path, Errors errors, Encoding encoding,
                                std::size_t jobs) {
+    const std::size_t threads = thread_count(jobs);
     InputText input;
-    if (std::string error = read_input_file(path, encoding, input); !error.empty()) {
-        ParseResult result;
-        result.error = std::move(error);
-        return result;
+    ParseResult failed;
+    if (threads < 2 || encoding != Encoding::Utf8) {
+        if (std::string error = read_input_file(path, encoding, input); !error.empty()) {
+            failed.error = std::move(error);
+            return failed;
+        }
+        return parse_text_on_pool(input.text, errors, jobs);
     }
-    return parse_text_on_pool(input.text, errors, jobs);
+    // A UTF-8 file is read as it is: a large one mapped, its pages mapped, checked and searched
+    // for the end marker on every thread, where one thread would do it before the parse.
+    if (std::string error = read_input_bytes(path, input, false); !error.empty()) {
+        failed.error = std::move(error);
+        return failed;
+    }
+    const std::string_view text = input.text;
+    const bool mapped = input.mapped.data != nullptr;
+    if (text.size() < 2 * kSplitMinBytes) {
+        if (mapped) prefault_pages(text);
+        if (const std::size_t valid = utf8_valid_prefix(text); valid != text.size()) {
+            failed.error = invalid_utf8_message(path, valid);
+            return failed;
+        }
+        return parse_on_threads(text, errors, threads, kSplitMinBytes, nullptr);
+    }
+    const auto body_start =
+        static_cast<std::size_t>(without_byte_order_mark(text).data() - text.data());
+    const Scan scan = scan_on_pool(text, body_start, true, mapped, threads);
+    if (scan.invalid != std::string_view::npos) {
+        failed.error = invalid_utf8_message(path, scan.invalid);
+        return failed;
+    }
+    return parse_on_threads(text, errors, threads, kSplitMinBytes, &scan.end_marker);
 }
 
 }  // namespace hs

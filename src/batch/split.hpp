@@ -22,7 +22,11 @@ inline constexpr std::size_t kSplitMinBytes = std::size_t{16} << 20;
 ParseResult parse_text_on_pool(std::string_view text, Errors errors, std::size_t jobs = 0,
                                std::size_t min_piece = kSplitMinBytes);
 
-// parse_file with the text parsed by parse_text_on_pool.
+// utf8_valid_prefix of `text`, read on up to `jobs` threads (0: every worker) when it is large.
+std::size_t utf8_valid_prefix_on_pool(std::string_view text, std::size_t jobs = 0);
+
+// parse_file with the text parsed by parse_text_on_pool. A large UTF-8 file is read (its pages
+// mapped, its bytes checked) on the threads too.
 ParseResult parse_file_on_pool(const std::string& path, Errors errors, Encoding encoding,
                                std::size_t jobs = 0);
 

@@ -47,7 +47,8 @@ std::string open_error(const std::string& path, std::string_view reason) {
 // A mapped file that another process truncates while it is parsed would make the reads past
 // its new end fail with SIGBUS; hand-history files are appended to, never cut, by the clients
 // that write them.
-bool read_whole_file(const std::string& path, MappedFile& mapped, FileText& text, int& error) {
+bool read_whole_file(const std::string& path, MappedFile& mapped, FileText& text, bool populate,
+                     int& error) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         error = errno;
@@ -65,7 +66,8 @@ bool read_whole_file(const std::string& path, MappedFile& mapped, FileText& text
     if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
         const auto size = static_cast<std::size_t>(st.st_size);
         if (size >= kMapThreshold) {
-            void* p = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+            void* p = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | (populate ? MAP_POPULATE : 0),
+                             fd, 0);
             if (p != MAP_FAILED) {
                 mapped.data = static_cast<const char*>(p);
                 mapped.size = size;
@@ -117,20 +119,41 @@ void FileText::grow(std::size_t to) {
     capacity = to;
 }
 
-std::string read_input_file(const std::string& path, Encoding encoding, InputText& out) {
+std::string read_input_bytes(const std::string& path, InputText& out, bool populate) {
     if (path.find('\0') != std::string::npos)
         return open_error(path, "file name contained an unexpected NUL byte");
     int error = 0;
-    if (!read_whole_file(path, out.mapped, out.file, error))
+    if (!read_whole_file(path, out.mapped, out.file, populate, error))
         return open_error(path, os_error_text(error));
-    const std::string_view bytes = out.mapped.data != nullptr ? out.mapped.view() : out.file.view();
+    out.text = out.mapped.data != nullptr ? out.mapped.view() : out.file.view();
+    return {};
+}
+
+std::string invalid_utf8_message(const std::string& path, std::size_t offset) {
+    std::string reason = "stream did not contain valid UTF-8 at byte offset ";
+    append_u64(reason, offset);
+    return open_error(path, reason);
+}
+
+void prefault_pages(std::string_view bytes) noexcept {
+#ifdef MADV_POPULATE_READ
+    if (bytes.empty()) return;
+    static const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+    const auto start = reinterpret_cast<std::uintptr_t>(bytes.data()) & ~(page - 1);
+    const auto end = reinterpret_cast<std::uintptr_t>(bytes.data()) + bytes.size();
+    // Refused by a kernel older than 5.14: the pages then fault in as they are read.
+    (void)::madvise(reinterpret_cast<void*>(start), end - start, MADV_POPULATE_READ);
+#else
+    (void)bytes;
+#endif
+}
+
+std::string read_input_file(const std::string& path, Encoding encoding, InputText& out) {
+    if (std::string error = read_input_bytes(path, out, true); !error.empty()) return error;
+    const std::string_view bytes = out.text;
     if (encoding == Encoding::Utf8) {
         const std::size_t valid = utf8_valid_prefix(bytes);
-        if (valid != bytes.size()) {
-            std::string reason = "stream did not contain valid UTF-8 at byte offset ";
-            append_u64(reason, valid);
-            return open_error(path, reason);
-        }
+        if (valid != bytes.size()) return invalid_utf8_message(path, valid);
     }
     out.text = decode_text(bytes, encoding, out.decoded);
     if (out.text.data() != bytes.data()) {  // read from `decoded` alone

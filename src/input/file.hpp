@@ -51,4 +51,14 @@ inline constexpr std::size_t kMapThreshold = std::size_t{1} << 20;
 // Encoding::Utf8, with the offset of the first invalid one).
 std::string read_input_file(const std::string& path, Encoding encoding, InputText& out);
 
+// The first step of read_input_file: the file's bytes in `out` (out.text), neither checked nor
+// decoded. A large file's mapping has its pages populated at once unless `populate` is false,
+// for a caller that reads them on several threads (see prefault_pages).
+std::string read_input_bytes(const std::string& path, InputText& out, bool populate);
+// read_input_file's message for a file whose bytes are not valid UTF-8 from `offset` on.
+std::string invalid_utf8_message(const std::string& path, std::size_t offset);
+// Maps the pages of `bytes`, a range of a file mapping, in one request rather than one fault at
+// a time (where the kernel can; else they fault in as they are read).
+void prefault_pages(std::string_view bytes) noexcept;
+
 }  // namespace hs

@@ -578,10 +578,13 @@ PyObject* py_parse_str(PyObject*, PyObject* args, PyObject* kwargs) {
     hs::ParseResult result;
     if (auto error = unlocked([&] {
             // Bytes must be UTF-8, as a file read with encoding='utf-8' (a str always is).
-            if (held.held && hs::utf8_valid_prefix(text) != text.size()) {
-                result.error = "text did not contain valid UTF-8 at byte offset ";
-                hs::append_u64(result.error, hs::utf8_valid_prefix(text));
-                return;
+            if (held.held) {
+                if (const std::size_t valid = hs::utf8_valid_prefix_on_pool(text);
+                    valid != text.size()) {
+                    result.error = "text did not contain valid UTF-8 at byte offset ";
+                    hs::append_u64(result.error, valid);
+                    return;
+                }
             }
             result = hs::parse_text_on_pool(text, a.errors);
         }))

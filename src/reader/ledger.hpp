@@ -36,6 +36,7 @@ class ChipLedger {
         shown_.fill(kNoCards);
         level_ = unmatched_ = 0;
         unmatched_player_ = kNone8;
+        parts_ = 0;
     }
     // A player met after the seats (a name no seat lists).
     void grow(std::uint8_t players) noexcept {
@@ -113,6 +114,13 @@ class ChipLedger {
     void add_win(std::uint8_t id, Cents amount) noexcept {
         if (id < kNoSlot) win_[id] += amount;
     }
+    // A win that the history writes as a collection of its own (one half of a hi/lo pot), which
+    // the summary keeps apart from the player's other wins, in the order written.
+    void add_win_apart(std::uint8_t id, Cents amount) noexcept {
+        if (id >= kNoSlot) return;
+        win_[id] += amount;
+        if (parts_ < part_.size()) part_[parts_++] = Part{id, amount};
+    }
     Cents pot() const noexcept {
         Cents p = 0;
         for (std::uint8_t i = 0; i < players_; ++i) p += put_[i];
@@ -130,12 +138,22 @@ class ChipLedger {
         if (unmatched_player_ >= kNoSlot) return;
         win_[unmatched_player_] -= std::min(unmatched_, win_[unmatched_player_]);
     }
-    // Pushes each win (a collection and a winner) and closes the summary.
+    // Pushes each win (a collection and a winner; each win kept apart, then the rest) and closes
+    // the summary.
     void settle(HandBuilder& b) {
+        const auto collect = [&b](std::uint8_t i, Cents amount) {
+            b.push(Action::with_amount(ActionType::CollectMainPot, i, of_cents(amount)));
+            b.store().winners.push_back(Winner{i, of_cents(amount), 0});
+        };
         for (std::uint8_t i = 0; i < players_; ++i) {
-            if (win_[i] <= 0) continue;
-            b.push(Action::with_amount(ActionType::CollectMainPot, i, of_cents(win_[i])));
-            b.store().winners.push_back(Winner{i, of_cents(win_[i]), 0});
+            Cents left = win_[i];
+            for (std::uint8_t k = 0; k < parts_ && left > 0; ++k) {
+                if (part_[k].id != i || part_[k].amount <= 0) continue;
+                const Cents part = std::min(part_[k].amount, left);
+                collect(i, part);
+                left -= part;
+            }
+            if (left > 0) collect(i, left);
         }
         PotInfo pots;
         pots.total = pots.main = of_cents(pot());
@@ -147,6 +165,12 @@ class ChipLedger {
     std::array<Cents, kNoSlot> put_{}, street_{}, win_{};
     std::array<bool, kNoSlot> folded_{};
     std::array<std::uint32_t, kNoSlot> shown_{};
+    struct Part {
+        std::uint8_t id = 0;
+        Cents amount = 0;
+    };
+    std::array<Part, 8> part_{};
+    std::uint8_t parts_ = 0;
     Cents level_ = 0, unmatched_ = 0;
     std::uint8_t players_ = 0, unmatched_player_ = kNone8;
 };

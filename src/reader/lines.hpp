@@ -50,13 +50,13 @@ class LineSplitter {
     std::size_t end = size;
     std::size_t sep_len = 1;
     if (kind_ == Kind::Pair) {
-        // The next "\r\n": a '\n' from start + 1 on with a '\r' before it.
+        // The next "\r\n": a '\n' from start + 1 on with a '\r' before it, found as the '\n' of
+        // the other texts is.
         sep_len = 2;
         std::size_t at = from + 1;
         while (at < size) {
-            const void* lf = std::memchr(base + at, '\n', size - at);
-            if (lf == nullptr) break;
-            const auto i = static_cast<std::size_t>(static_cast<const char*>(lf) - base);
+            const std::size_t i = find_byte_blocks(text_, '\n', at);
+            if (i == npos) break;
             if (base[i - 1] == '\r') {  // i >= from + 1 >= 1
                 end = i - 1;
                 break;

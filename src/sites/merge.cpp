@@ -8,6 +8,11 @@
 // board as COMMUNITY cards so far, SHOWN and MUCKED hands) and <winner amount uncalled player>.
 // A RAISE writes the player's new total on the street, every other amount the chips it adds; a
 // RETURN_BLIND posts both blinds (the big one live).
+// Stud and draw games write their own rounds (BRING_IN, THIRD_STREET... SEVENTH_STREET;
+// PRE_FIRST_DRAW, FIRST_DRAW, POST_FIRST_DRAW...), the cards dealt as DRAW_DRAWN_CARDS (stud: each
+// player's cards so far by place, "null" or empty where hidden; draw: the hero's hand after a
+// draw), a BRING_IN, a COMPLETE, a DRAW with its number of cards as text. A mixed table names its
+// rotation as the type ("HORSE") and the game of each hand by code (multigametype).
 #include "sites/merge.hpp"
 
 #include <algorithm>
@@ -16,6 +21,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <vector>
 
 #include "core/clock.hpp"
@@ -35,20 +41,87 @@ using std::size_t;
 using std::string_view;
 using Cents = ChipLedger::Cents;
 
-constexpr string_view kOtherGame = "a game other than Hold'em and Omaha";
+constexpr string_view kOtherGame = "a game this reader does not know";
 
-enum class RoundKind : std::uint8_t { Blinds, Preflop, Flop, Turn, River, End, Other, Cancelled };
+// The rounds in the order played. The flop games' PREFLOP to POSTRIVER; stud's BRING_IN, then
+// THIRD_STREET to SEVENTH_STREET (third street is the preflop's slot); the draw games' deal
+// (PRE_FIRST_DRAW), then each draw (FIRST_DRAW...) and the betting after it (POST_FIRST_DRAW...).
+enum class RoundKind : std::uint8_t {
+    Blinds,
+    BringIn,
+    Preflop,
+    FirstDraw,
+    Flop,
+    SecondDraw,
+    Turn,
+    ThirdDraw,
+    River,
+    Seventh,
+    End,
+    Other,
+    Cancelled
+};
+// The family of games whose histories write a round: the flop games, stud, draw (0: any game).
+enum Family : std::uint8_t { kAnyGame = 0, kFlopGame = 1, kStudGame = 2, kDrawGame = 4 };
 
-RoundKind round_kind(string_view id) noexcept {
-    if (id == "BLINDS") return RoundKind::Blinds;
-    if (id == "PREFLOP") return RoundKind::Preflop;
-    if (id == "POSTFLOP") return RoundKind::Flop;
-    if (id == "POSTTURN") return RoundKind::Turn;
-    if (id == "POSTRIVER") return RoundKind::River;
-    if (id == "SHOWDOWN" || id == "END_OF_GAME" || id == "END_OF_FOLDED_GAME")
-        return RoundKind::End;
-    if (id == "GAME_CANCELLED") return RoundKind::Cancelled;
-    return RoundKind::Other;  // the streets and draws of stud and draw games
+struct RoundName {
+    string_view id;
+    RoundKind kind;
+    Family family;
+};
+constexpr RoundName kRounds[] = {
+    {"BLINDS", RoundKind::Blinds, kAnyGame},
+    {"PREFLOP", RoundKind::Preflop, kFlopGame},
+    {"POSTFLOP", RoundKind::Flop, kFlopGame},
+    {"POSTTURN", RoundKind::Turn, kFlopGame},
+    {"POSTRIVER", RoundKind::River, kFlopGame},
+    {"SHOWDOWN", RoundKind::End, kAnyGame},
+    {"END_OF_GAME", RoundKind::End, kAnyGame},
+    {"END_OF_FOLDED_GAME", RoundKind::End, kAnyGame},
+    {"BRING_IN", RoundKind::BringIn, kStudGame},
+    {"THIRD_STREET", RoundKind::Preflop, kStudGame},
+    {"FOURTH_STREET", RoundKind::Flop, kStudGame},
+    {"FIFTH_STREET", RoundKind::Turn, kStudGame},
+    {"SIXTH_STREET", RoundKind::River, kStudGame},
+    {"SEVENTH_STREET", RoundKind::Seventh, kStudGame},
+    {"PRE_FIRST_DRAW", RoundKind::Preflop, kDrawGame},
+    {"FIRST_DRAW", RoundKind::FirstDraw, kDrawGame},
+    {"POST_FIRST_DRAW", RoundKind::Flop, kDrawGame},
+    {"SECOND_DRAW", RoundKind::SecondDraw, kDrawGame},
+    {"POST_SECOND_DRAW", RoundKind::Turn, kDrawGame},
+    {"THIRD_DRAW", RoundKind::ThirdDraw, kDrawGame},
+    {"POST_THIRD_DRAW", RoundKind::River, kDrawGame},
+    {"GAME_CANCELLED", RoundKind::Cancelled, kAnyGame},
+};
+
+// The games by the code a <game> writes (gametype, and a mixed table's multigametype for the game
+// of the hand): those the flop games share with the mixed rotations, and the games without a board.
+struct GameCode {
+    unsigned code;
+    GameType game;
+};
+constexpr GameCode kGameCodes[] = {
+    {2, GameType::HoldEm},        {9, GameType::Omaha},
+    {35, GameType::OmahaHiLo},    {43, GameType::SevenCardStudHiLo},
+    {47, GameType::Razz},         {63, GameType::TripleDrawA5},
+    {67, GameType::TripleDraw27}, {71, GameType::Badugi},
+};
+// The games without a board by the name the <description> gives them.
+struct GameName {
+    string_view name;
+    GameType game;
+};
+constexpr GameName kGameNames[] = {
+    {"7-Stud H/L8", GameType::SevenCardStudHiLo},
+    {"7-Stud", GameType::SevenCardStud},
+    {"Razz", GameType::Razz},
+    {"2-7 Lowball", GameType::TripleDraw27},
+    {"A-5 Lowball", GameType::TripleDrawA5},
+    {"Badugi", GameType::Badugi},
+};
+
+constexpr Family family_of(GameType g) noexcept {
+    return is_stud(g) ? kStudGame : is_draw(g) ? kDrawGame : kFlopGame;
 }
 
 struct SeatRow {
@@ -59,7 +132,7 @@ struct SeatRow {
 struct EventRow {
     RoundKind round = RoundKind::Blinds;
     unsigned sequence = 0, seat = kNone8;
-    string_view type, amount;
+    string_view type, amount, text;  // the text: a draw's number of cards
 };
 struct CardsRow {
     RoundKind round = RoundKind::Blinds;
@@ -70,18 +143,21 @@ struct WinnerRow {
     unsigned seat = kNone8;
     string_view amount;
     bool uncalled = false;
+    bool half = false;  // one half of a hi/lo pot (pottype "h" or "l")
 };
 
 struct Game {
-    string_view id, start, seats, data, dealer;
+    string_view id, start, seats, data, dealer, code, multi_code;
     bool cancelled = false, other_round = false;
+    std::uint8_t families = kAnyGame;  // of the rounds written
     std::vector<SeatRow> players;
     std::vector<EventRow> events;
     std::vector<CardsRow> cards;
     std::vector<WinnerRow> winners;
     void clear() {
-        id = start = seats = data = dealer = {};
+        id = start = seats = data = dealer = code = multi_code = {};
         cancelled = other_round = false;
+        families = kAnyGame;
         players.clear();
         events.clear();
         cards.clear();
@@ -114,6 +190,23 @@ std::optional<CardSet> cards_of(string_view text) {
     }
     if (set.count == 0) return std::nullopt;
     return set;
+}
+
+// Calls f(place, card) for each card of a stud <cards> text known ("null,null,6c", ",,6c": the
+// first two hidden) and returns its number of places.
+template <class F>
+unsigned each_place(string_view text, F&& f) {
+    unsigned place = 0;
+    size_t from = 0;
+    while (from <= text.size()) {
+        const size_t comma = std::min(text.find(',', from), text.size());
+        const string_view c = text.substr(from, comma - from);
+        if (place == kMaxCards) fault_line("more cards than a stud hand", text);
+        if (!c.empty() && c != "null") f(place, card_from_text(c));
+        ++place;
+        from = comma + 1;
+    }
+    return place;
 }
 
 // "20110531030610", or "2012/06/05 19:39:26 -0400" with its offset from UTC.
@@ -190,6 +283,10 @@ void Reader::run() {
                     game_.seats = v;
                 else if (n == "data")
                     game_.data = v;
+                else if (n == "gametype")
+                    game_.code = v;
+                else if (n == "multigametype")
+                    game_.multi_code = v;
             });
             x_.hand(
                 t, game_.id, "<game ", "<description",
@@ -223,7 +320,11 @@ XmlGames::End Reader::read_game(size_t depth) {
             if (!ok || row.seat == kNone8) fault_line("unreadable player", t.attributes);
             game_.players.push_back(row);
         } else if (t.name == "round") {
-            round = round_kind(xml::attribute(t.attributes, "id").value_or(""));
+            const string_view id = xml::attribute(t.attributes, "id").value_or("");
+            const auto* r = std::find_if(std::begin(kRounds), std::end(kRounds),
+                                         [&](const RoundName& n) { return n.id == id; });
+            round = r == std::end(kRounds) ? RoundKind::Other : r->kind;
+            if (r != std::end(kRounds)) game_.families |= r->family;
             game_.cancelled |= round == RoundKind::Cancelled;
             game_.other_round |= round == RoundKind::Other;
         } else if (t.name == "event") {
@@ -240,6 +341,8 @@ XmlGames::End Reader::read_game(size_t depth) {
                     e.seat = number_of(v);
                 } else if (n == "amount") {
                     e.amount = v;
+                } else if (n == "text") {
+                    e.text = v;
                 }
             });
             if (!ok || e.type.empty()) fault_line("unreadable event", t.attributes);
@@ -266,6 +369,8 @@ XmlGames::End Reader::read_game(size_t depth) {
                     w.seat = number_of(v);
                 else if (n == "uncalled")
                     w.uncalled = v == "true";
+                else if (n == "pottype")
+                    w.half = v == "h" || v == "l";
             });
             if (!ok || w.seat == kNone8) fault_line("unreadable winner", t.attributes);
             game_.winners.push_back(w);
@@ -282,30 +387,52 @@ HandOutcome Reader::build(string_view& quote, bool unclosed) {
     quote = type_;
     if (game_.cancelled) return reject("a cancelled game");
 
-    // The game: "Holdem", "Omaha", "Omaha H/L8", each maybe a "... Tournament".
+    // The game: "Holdem", "Omaha", "Omaha H/L8", "Razz", "2-7 Lowball"..., each maybe a "...
+    // Tournament". A mixed table's name ("HORSE") is the rotation, and the code of its
+    // multigametype the game of the hand.
     const string_view type = type_;
     const bool tournament = type.ends_with(" Tournament");
     const string_view game = tournament ? type.substr(0, type.size() - 11) : type;
-    unsigned pocket = 0;
-    for (const CardsRow& c : game_.cards)
-        if (c.type == "HOLE" || c.type == "SHOWN" || c.type == "MUCKED")
-            pocket = std::max<unsigned>(
-                pocket, static_cast<unsigned>(std::count(c.cards.begin(), c.cards.end(), ',')) + 1);
     if (game_.other_round) return reject(kOtherGame);
-    if (game == "Holdem") {
-        h.game_type = GameType::HoldEm;
-    } else if (game == "Omaha" || game == "Omaha H/L8") {
-        const bool hi_lo = game != "Omaha";
+    std::optional<GameType> g;
+    for (size_t m = 1; m < kMixedGameNames.size(); ++m)
+        if (game == kMixedGameNames[m]) h.mixed = static_cast<MixedGame>(m);
+    if (h.mixed != MixedGame::None) {
+        const unsigned code = number_of(game_.multi_code);
+        for (const GameCode& c : kGameCodes)
+            if (c.code == code) g = c.game;
+        // Seven-card stud (high) is the one stud game of the rotations whose code is not known
+        // here: a stud hand of another code is taken for it.
+        if (!g && game_.families == kStudGame) g = GameType::SevenCardStud;
+    } else if (game == "Holdem") {
+        g = GameType::HoldEm;
+    } else if (game == "Omaha") {
+        g = GameType::Omaha;
+    } else if (game == "Omaha H/L8") {
+        g = GameType::OmahaHiLo;
+    } else {
+        for (const GameName& n : kGameNames)
+            if (n.name == game) g = n.game;
+    }
+    if (!g || (game_.families & ~family_of(*g)) != 0) return reject(kOtherGame);
+    h.game_type = *g;
+    if (h.game_type == GameType::Omaha || h.game_type == GameType::OmahaHiLo) {
+        unsigned pocket = 0;
+        for (const CardsRow& c : game_.cards)
+            if (c.type == "HOLE" || c.type == "SHOWN" || c.type == "MUCKED")
+                pocket = std::max<unsigned>(
+                    pocket,
+                    static_cast<unsigned>(std::count(c.cards.begin(), c.cards.end(), ',')) + 1);
+        const bool hi_lo = h.game_type == GameType::OmahaHiLo;
         h.game_type = pocket == 5 ? (hi_lo ? GameType::FiveCardOmahaHiLo : GameType::FiveCardOmaha)
                       : pocket == 6 ? (hi_lo ? GameType::SixCardOmahaHiLo : GameType::SixCardOmaha)
-                                    : (hi_lo ? GameType::OmahaHiLo : GameType::Omaha);
-    } else {
-        return reject(kOtherGame);
+                                    : h.game_type;
     }
+    const Family family = family_of(h.game_type);
     const string_view stakes = stakes_;
     if (stakes.starts_with("No Limit"))
         h.bet_type = BetType::NoLimit;
-    else if (stakes.starts_with("Pot Limit"))
+    else if (stakes.starts_with("Pot Limit") || stakes.starts_with("Half Pot Limit"))
         h.bet_type = BetType::PotLimit;
     else if (stakes.starts_with("Limit"))
         h.bet_type = BetType::Limit;
@@ -359,7 +486,7 @@ HandOutcome Reader::build(string_view& quote, bool unclosed) {
         if (!row.dealt_in) p_.player(id).sitting_out = true;
     }
     if (p_.player_count() == 0) fault_missing("players");
-    if (button < kNone8) h.button_seat = static_cast<std::uint8_t>(button);
+    if (button < kNone8 && family != kStudGame) h.button_seat = static_cast<std::uint8_t>(button);
     // A seat that acts but that <players> does not list: a player of its own, named by it.
     const auto slot = [&](unsigned seat) {
         if (seat >= slot_of.size()) fault_input("an action without its seat");
@@ -383,16 +510,25 @@ HandOutcome Reader::build(string_view& quote, bool unclosed) {
         if (e.type == "ANTE") h.ante = std::max(h.ante, v);
     }
 
-    // Known cards: the hero's HOLE cards, the hands shown.
+    // Known cards: the hero's HOLE cards, the hands shown. Without a board, a player's hand is
+    // the fullest one written with no card hidden (stud's seventh street, the last draw's).
     std::uint8_t hero = kNone8;
+    std::array<std::uint8_t, kNoSlot> known{};
     for (const CardsRow& c : game_.cards) {
-        if (c.type != "HOLE" && c.type != "SHOWN") continue;
+        const bool dealt = family != kFlopGame && c.type == "DRAW_DRAWN_CARDS";
+        if (c.type != "HOLE" && c.type != "SHOWN" && !dealt) continue;
         const auto set = cards_of(c.cards);
         if (!set) continue;
         const std::uint8_t id = slot(c.seat);
-        if (ledger.cards_of(id) == kNoCards || c.type == "SHOWN")
-            ledger.show_cards(id, store.push_card_set(*set));
         if (c.type == "HOLE") hero = id;
+        if (family == kFlopGame) {
+            if (ledger.cards_of(id) == kNoCards || c.type == "SHOWN")
+                ledger.show_cards(id, store.push_card_set(*set));
+        } else if (set->count >= known[id] &&
+                   each_place(c.cards, [](unsigned, Card) {}) == set->count) {
+            known[id] = set->count;
+            ledger.show_cards(id, store.push_card_set(*set));
+        }
     }
     h.hero = hero;
 
@@ -441,7 +577,22 @@ HandOutcome Reader::build(string_view& quote, bool unclosed) {
                 type = ActionType::BigSmallBlind;
             else if (k == "ANTE")
                 type = ActionType::Ante;
-            else {
+            else if (k == "BRING_IN" && family == kStudGame)
+                type = ActionType::BringIn;
+            else if (k == "COMPLETE" && family == kStudGame)
+                type = ActionType::Complete;
+            else if (k == "DRAW" && family == kDrawGame) {
+                // "text" is the number of cards drawn: none stands pat.
+                const auto n = read_integer(e.text);
+                if (!n || n->len != e.text.size() || n->value > kMaxCards)
+                    fault_line("a draw without its number of cards", e.text);
+                if (n->value > 0) {
+                    b_.push(
+                        Action::make(ActionType::Draw, id, static_cast<std::uint32_t>(n->value)));
+                    continue;
+                }
+                type = ActionType::StandPat;
+            } else {
                 quote = k;
                 return false;
             }
@@ -450,38 +601,140 @@ HandOutcome Reader::build(string_view& quote, bool unclosed) {
         }
         return true;
     };
+    const auto acts_in = [&](RoundKind r) {
+        return next < game_.events.size() && game_.events[next].round == r;
+    };
+    // The flop games: the hero's cards, the preflop, then each street's COMMUNITY cards, the board
+    // so far.
+    const auto play_flop_game = [&] {
+        if (hero < kNoSlot && ledger.cards_of(hero) != kNoCards) {
+            b_.push(Action::make(ActionType::Dealt, hero, ledger.cards_of(hero)));
+            b_.dealt_cards_to(hero);
+        }
+        if (!play(RoundKind::Preflop)) return false;
+        ledger.return_unmatched(b_);
+        b_.close_preflop();
+        std::optional<CardSet> board_before;
+        constexpr std::array<std::pair<RoundKind, StreetKind>, 3> kStreets = {
+            {{RoundKind::Flop, StreetKind::Flop},
+             {RoundKind::Turn, StreetKind::Turn},
+             {RoundKind::River, StreetKind::River}}};
+        for (const auto& [round, street] : kStreets) {
+            std::optional<CardSet> board;
+            for (const CardsRow& c : game_.cards)
+                if (c.round == round && c.type == "COMMUNITY") board = cards_of(c.cards);
+            if (!board && !acts_in(round)) continue;
+            CardSet dealt;
+            if (board) {
+                const std::uint8_t seen = board_before ? board_before->count : 0;
+                for (std::uint8_t i = seen; i < board->count; ++i) dealt.push(board->cards[i]);
+                board_before = board;
+            }
+            ledger.new_street();
+            if (!play(round)) return false;
+            ledger.return_unmatched(b_);
+            b_.close_street(street, dealt);
+        }
+        return true;
+    };
+    // Stud: each street's cards, then its betting (the bring-in's round and THIRD_STREET are the
+    // first street). A <cards> writes every card a player has been dealt so far by its place, a
+    // hidden one "null" or empty: the places after those written before are the street's, the
+    // first two and the seventh dealt down, the others up.
+    std::array<std::uint8_t, kNoSlot> places{};
+    const auto deal_stud = [&](RoundKind from, RoundKind to) {
+        for (const CardsRow& c : game_.cards) {
+            if (c.round < from || c.round > to ||
+                (c.type != "HOLE" && c.type != "DRAW_DRAWN_CARDS"))
+                continue;
+            const std::uint8_t id = slot(c.seat);
+            CardSet down, up;
+            const unsigned count = each_place(c.cards, [&](unsigned place, Card card) {
+                if (place < places[id]) return;
+                (place < 2 || place == 6 ? down : up).push(card);
+            });
+            places[id] = static_cast<std::uint8_t>(std::max<unsigned>(places[id], count));
+            if (down.count > 0)
+                b_.push(Action::make(ActionType::Dealt, id, store.push_card_set(down)));
+            if (up.count > 0)
+                b_.push(Action::make(ActionType::DealtUp, id, store.push_card_set(up)));
+        }
+    };
+    const auto play_stud = [&] {
+        deal_stud(RoundKind::BringIn, RoundKind::Preflop);
+        if (!play(RoundKind::BringIn) || !play(RoundKind::Preflop)) return false;
+        ledger.return_unmatched(b_);
+        b_.close_preflop();
+        constexpr std::array<std::pair<RoundKind, StreetKind>, 4> kStreets = {
+            {{RoundKind::Flop, StreetKind::Flop},
+             {RoundKind::Turn, StreetKind::Turn},
+             {RoundKind::River, StreetKind::River},
+             {RoundKind::Seventh, StreetKind::Seventh}}};
+        for (const auto& [round, street] : kStreets) {
+            const bool dealt = std::any_of(game_.cards.begin(), game_.cards.end(),
+                                           [&](const CardsRow& c) { return c.round == round; });
+            if (!dealt && !acts_in(round)) continue;
+            ledger.new_street();
+            deal_stud(round, round);
+            if (!play(round)) return false;
+            ledger.return_unmatched(b_);
+            b_.close_street(street, CardSet::empty());
+        }
+        return true;
+    };
+    // The draw games: the hero's hand dealt, the betting before the first draw, then each draw
+    // (DRAW events, the hero's hand after it: the cards new in it are dealt) and the betting
+    // after it.
+    const auto play_draw = [&] {
+        CardSet hand;
+        // The hero's last hand of that type written in rounds `from` to `to`.
+        const auto hand_in = [&](RoundKind from, RoundKind to,
+                                 string_view type) -> std::optional<CardSet> {
+            std::optional<CardSet> last;
+            for (const CardsRow& c : game_.cards)
+                if (c.round >= from && c.round <= to && c.type == type && hero < kNoSlot &&
+                    slot(c.seat) == hero)
+                    last = cards_of(c.cards);
+            return last;
+        };
+        if (const auto dealt = hand_in(RoundKind::Blinds, RoundKind::Preflop, "HOLE")) {
+            hand = *dealt;
+            b_.push(Action::make(ActionType::Dealt, hero, store.push_card_set(hand)));
+        }
+        if (!play(RoundKind::Preflop)) return false;
+        ledger.return_unmatched(b_);
+        b_.close_preflop();
+        constexpr std::array<std::tuple<RoundKind, RoundKind, StreetKind>, 3> kDraws = {
+            {{RoundKind::FirstDraw, RoundKind::Flop, StreetKind::Flop},
+             {RoundKind::SecondDraw, RoundKind::Turn, StreetKind::Turn},
+             {RoundKind::ThirdDraw, RoundKind::River, StreetKind::River}}};
+        for (const auto& [draw, round, street] : kDraws) {
+            const auto drawn = hand_in(draw, draw, "DRAW_DRAWN_CARDS");
+            if (!drawn && !acts_in(draw) && !acts_in(round)) continue;
+            ledger.new_street();
+            if (!play(draw)) return false;
+            if (drawn) {
+                CardSet fresh;
+                for (std::uint8_t i = 0; i < drawn->count; ++i)
+                    if (std::find(hand.cards, hand.cards + hand.count, drawn->cards[i]) ==
+                        hand.cards + hand.count)
+                        fresh.push(drawn->cards[i]);
+                hand = *drawn;
+                if (fresh.count > 0)
+                    b_.push(Action::make(ActionType::Dealt, hero, store.push_card_set(fresh)));
+            }
+            if (!play(round)) return false;
+            ledger.return_unmatched(b_);
+            b_.close_street(street, CardSet::empty());
+        }
+        return true;
+    };
     if (!play(RoundKind::Blinds)) return reject("unrecognised event");
     b_.close_pre_deal();
-    if (hero < kNoSlot && ledger.cards_of(hero) != kNoCards) {
-        b_.push(Action::make(ActionType::Dealt, hero, ledger.cards_of(hero)));
-        b_.dealt_cards_to(hero);
-    }
-    if (!play(RoundKind::Preflop)) return reject("unrecognised event");
-    ledger.return_unmatched(b_);
-    b_.close_preflop();
-    // The board: each street's COMMUNITY cards are the board so far.
-    std::optional<CardSet> board_before;
-    constexpr std::array<std::pair<RoundKind, StreetKind>, 3> kStreets = {
-        {{RoundKind::Flop, StreetKind::Flop},
-         {RoundKind::Turn, StreetKind::Turn},
-         {RoundKind::River, StreetKind::River}}};
-    for (const auto& [round, street] : kStreets) {
-        std::optional<CardSet> board;
-        for (const CardsRow& c : game_.cards)
-            if (c.round == round && c.type == "COMMUNITY") board = cards_of(c.cards);
-        const bool acts = next < game_.events.size() && game_.events[next].round == round;
-        if (!board && !acts) continue;
-        CardSet dealt;
-        if (board) {
-            const std::uint8_t seen = board_before ? board_before->count : 0;
-            for (std::uint8_t i = seen; i < board->count; ++i) dealt.push(board->cards[i]);
-            board_before = board;
-        }
-        ledger.new_street();
-        if (!play(round)) return reject("unrecognised event");
-        ledger.return_unmatched(b_);
-        b_.close_street(street, dealt);
-    }
+    const bool played = family == kStudGame   ? play_stud()
+                        : family == kDrawGame ? play_draw()
+                                              : play_flop_game();
+    if (!played) return reject("unrecognised event");
     if (!play(RoundKind::End)) return reject("unrecognised event");
     if (next < game_.events.size()) return reject("event out of its round's order");
     // Older exports write each balance after the blinds and antes posted: a player who puts in
@@ -499,8 +752,16 @@ HandOutcome Reader::build(string_view& quote, bool unclosed) {
 
     // The wins: a winner "uncalled" is the bet returned, which the ledger writes itself; a win
     // that the pot without the returned bet cannot pay holds it.
-    for (const WinnerRow& w : game_.winners)
-        if (!w.uncalled) ledger.add_win(slot(w.seat), ChipLedger::cents(amount_of(w.amount)));
+    // A hi/lo pot's halves are collections of their own.
+    for (const WinnerRow& w : game_.winners) {
+        if (w.uncalled) continue;
+        const std::uint8_t id = slot(w.seat);
+        const Cents won = ChipLedger::cents(amount_of(w.amount));
+        if (w.half)
+            ledger.add_win_apart(id, won);
+        else
+            ledger.add_win(id, won);
+    }
     if (ledger.wins_hold_return()) ledger.take_return_from_win();
     if (unclosed && ledger.won() > ledger.pot()) {
         quote = {};

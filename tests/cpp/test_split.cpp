@@ -2,12 +2,15 @@
 // hands (their JSON), the same rejections (line numbers in the whole text) and the same fault.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "batch/split.hpp"
 #include "core/store_pool.hpp"
+#include "core/utf8.hpp"
 #include "export/json.hpp"
 #include "support.hpp"
 
@@ -55,6 +58,50 @@ TEST(Split, PiecesGiveTheWholeTextsParse) {
             }
         }
     }
+}
+
+// A large text's UTF-8 is checked on the threads, share by share: the first invalid byte is the
+// one a single pass finds, wherever it falls (at the start, inside a character that a share's or
+// a block's edge cuts, at the end) and whatever invalid bytes follow it.
+TEST(Split, LargeTextsCheckedOnThreadsFindTheFirstInvalidByte) {
+    std::string text;
+    while (text.size() < (std::size_t{40} << 20))
+        text +=
+            "Seat 1: \xC3\xA9l\xC3\xA8ve \xE2\x82\xAC"
+            "12 \xF0\x9F\x82\xA1\n";
+    EXPECT_EQ(utf8_valid_prefix_on_pool(text, 3), text.size());
+    const std::size_t n = text.size();
+    for (const std::size_t at : {std::size_t{0}, n / 12, n / 12 * 5 + 1, (std::size_t{1} << 20) + 2,
+                                 n / 12 * 7 + 3, n - 1}) {
+        for (const char bad : {'\x80', '\xFF', '\xC3'}) {
+            std::string t = text;
+            t[at] = bad;
+            t[n - 2] = '\xFE';  // a later invalid byte, in the last share
+            EXPECT_EQ(utf8_valid_prefix_on_pool(t, 3), utf8_valid_prefix(t)) << at;
+        }
+    }
+}
+
+// A file large enough to be read on the threads gives what parse_file gives: its hands, its
+// rejections, its first invalid byte, its end marker.
+TEST(Split, LargeFilesReadOnThreadsGiveTheFilesParse) {
+    const std::string one =
+        test::data_file("pokerstars/PokerStars__CashGame__ExtraHands__SidePot.txt");
+    std::string text;
+    while (text.size() < 2 * kSplitMinBytes + 4096) text += one + "\n\n\n";
+    std::string invalid = text;
+    invalid[text.size() / 3 * 2] = '\xFF';
+    std::string marked = text;
+    marked.insert(marked.size() / 4 * 3, "\n\n@@@\n\n");
+    const std::string path = testing::TempDir() + "hs_split_large.txt";
+    for (const std::string* t : {&text, &invalid, &marked}) {
+        std::ofstream(path, std::ios::binary) << *t;
+        const std::string whole = outcome([&] { return parse_file(path, Errors::Skip); });
+        EXPECT_EQ(
+            outcome([&] { return parse_file_on_pool(path, Errors::Skip, Encoding::Utf8, 3); }),
+            whole);
+    }
+    std::remove(path.c_str());
 }
 
 // A store given back is taken again emptied with its memory kept, and a parse into it gives what

@@ -506,6 +506,83 @@ def test_kingsclub_split_draw_games_2_7_razz_and_drawmaha():
     assert [(p.net, p.won) for p in hand.players] == [(-0.5, 484.5), (-0.5, 484.5)]
 
 
+MERGE = "merge/jejellyroll-fr_fpdb-3/cash__"
+
+
+def merge_acts(hand, kinds):
+    return [(a.street, a.player.name, a.kind, a.amount, a.cards) for a in hand.actions
+            if a.kind in kinds]
+
+
+@needs_corpus
+def test_merge_triple_draw_badugi_and_razz():
+    # 2-7 triple draw: each DRAW's number of cards, the hero's new cards after it
+    view, doc, _ = load(MERGE + "3-Draw-Limit-USD-1-2-201104.Sample.with.showdown.txt")
+    [hand], [h] = view, doc
+    assert (hand.game, hand.bet_type, hand.hero.name, h["header"]["dealer_id"]) == (
+        "TripleDraw27", "Limit", "Hero", 0)
+    assert merge_acts(hand, ("Dealt", "Draw", "StandPat")) == [
+        ("deal", "Hero", "Dealt", None, ("Qh", "Tc", "4s", "6h", "7h")),
+        ("first_draw", "Hero", "Draw", 2, None), ("first_draw", "Villain", "Draw", 1, None),
+        ("first_draw", "Hero", "Dealt", None, ("9d", "9c")),
+        ("second_draw", "Hero", "Draw", 1, None),
+        ("second_draw", "Villain", "StandPat", None, None),
+        ("second_draw", "Hero", "Dealt", None, ("3c",)),
+        ("third_draw", "Hero", "StandPat", None, None),
+        ("third_draw", "Villain", "StandPat", None, None)]
+    assert [a["cards"] for a in h["showdowns"][0]["actions"]] == [
+        ["2d", "6c", "4c", "8s", "7c"], ["3c", "9c", "4s", "6h", "7h"]]
+    assert [(p.name, p.net) for p in hand.players] == [("Villain", 6.5), ("Hero", -7)]
+    # badugi at half pot limit: antes, three draws, the last bet returned
+    [hand] = load(MERGE + "Badugi-HPL-USD-0.50-0.50-201104.Sample.txt")[0]
+    assert (hand.game, hand.bet_type, hand.ante) == ("Badugi", "PotLimit", 0.5)
+    assert merge_acts(hand, ("Draw", "Dealt"))[:5] == [
+        ("deal", "Hero", "Dealt", None, ("Qs", "2s", "Jh", "2c")),
+        ("first_draw", "Hero", "Draw", 3, None), ("first_draw", "Player2", "Draw", 3, None),
+        ("first_draw", "Player3", "Draw", 2, None),
+        ("first_draw", "Hero", "Dealt", None, ("Ts", "4c", "As"))]
+    assert [(p.name, p.net) for p in hand.players] == [
+        ("Hero", -0.5), ("Player2", -1.25), ("Player3", 1.63)]
+    # razz: the others' up cards only, the hero's down and up cards, bring-in and completion
+    [hand] = load(MERGE + "Razz-USD-0.50-1.00-201111.allIn.txt")[0]
+    assert (hand.game, {p.position for p in hand.players}) == ("Razz", {None})
+    assert merge_acts(hand, ("Dealt", "DealtUp", "BringIn", "Complete"))[:6] == [
+        ("third", "Player1", "DealtUp", None, ("6c",)),
+        ("third", "Player2", "DealtUp", None, ("5c",)),
+        ("third", "Hero", "Dealt", None, ("As", "7h")), ("third", "Hero", "DealtUp", None, ("Kc",)),
+        ("third", "Hero", "BringIn", 0.1, None), ("third", "Player1", "Complete", 0.5, None)]
+    assert merge_acts(hand, ("Dealt", "RaiseAllIn"))[1:] == [
+        ("fourth", "Hero", "RaiseAllIn", 0.91, None),
+        ("seventh", "Player1", "Dealt", None, ("9d",)), ("seventh", "Hero", "Dealt", None, ("8s",))]
+    assert [len(a.cards) for a in hand.actions if a.kind == "Show"] == [7, 7]
+    assert [(p.name, p.net) for p in hand.players] == [
+        ("Hero", -2.96), ("Player1", 4.62), ("Player2", -2.05)]
+
+
+@needs_corpus
+def test_merge_horse_rotation_and_the_game_of_each_hand():
+    path = CORPUS / (MERGE + "HORSE-8max-USD-0.25-0.50-201409.new.format.txt")
+    view, doc, _ = load(path.relative_to(CORPUS))
+    assert {(h.mixed, h.game) for h in view} == {("HORSE", "SevenCardStudHiLo")}
+    # the hi and lo halves of one winner, each its own collection
+    assert [(w["player_id"], w["amount"]) for w in doc[0]["summary"]["winners"]] == [
+        (4, 2.3), (4, 2.29)]
+    # the game turns with the hand's code; a stud code not known is seven-card stud
+    text = path.read_text(encoding="utf-8")
+    last = text.rindex("<game ")
+    holdem = ('<game id="1-1" starttime="20140911020000" gametype="75" multigametype="2" '
+              'data="d|T|1|1-1|false"><players dealer="1"><player seat="1" nickname="A" '
+              'balance="1.00"/><player seat="2" nickname="B" balance="2.00"/></players><round '
+              'id="BLINDS"><event sequence="1" type="SMALL_BLIND" player="1" amount="0.10"/><event '
+              'sequence="2" type="BIG_BLIND" player="2" amount="0.25"/></round><round '
+              'id="PREFLOP"><event sequence="3" type="FOLD" player="1"/></round><round '
+              'id="END_OF_FOLDED_GAME"><winner amount="0.35" uncalled="false" player="2"/>'
+              '</round></game>')
+    mixed = text[:last] + text[last:].replace('multigametype="43"', 'multigametype="41"') + holdem
+    assert [(h.mixed, h.game) for h in handscribe.parse_str(mixed)][1:] == [
+        ("HORSE", "SevenCardStudHiLo"), ("HORSE", "SevenCardStud"), ("HORSE", "HoldEm")]
+
+
 @needs_corpus
 def test_everleaf_stud_bring_in_completion_and_showdown():
     _view, doc, tables = load(EVERLEAF + "EUR-0.05-0.10.201108-new-format.txt")
