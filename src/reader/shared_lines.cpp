@@ -84,7 +84,7 @@ constexpr MixedName kMixedNames[] = {
 
 }  // namespace
 
-std::optional<SeatLine> read_seat_line(std::string_view line) {
+std::optional<SeatLine> read_seat_line_at_wide_byte(std::string_view line) {
     // "Seat N: name (chips...)" or "Seat NN: name (chips...)".
     const unsigned char b6 = byte_at(line, 6);
     if (is_continuation(b6)) fault("byte index 6 is not a char boundary in a seat line");

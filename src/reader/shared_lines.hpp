@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "core/model.hpp"
+#include "core/scan.hpp"
 #include "reader/hand.hpp"
 #include "reader/phrases.hpp"
 
@@ -27,8 +28,22 @@ struct BracketedCards {
 };
 
 // "Seat N: name (chips...)" or "Seat NN: name (chips...)": where the seat number and the name
-// stand; nullopt when the line has no '('.
-std::optional<SeatLine> read_seat_line(std::string_view line);
+// stand; nullopt when the line has no '('. Once per seat line: the usual line, whose byte 6 (the
+// seat number's second digit, or the ':') is ASCII, inline (forced); read_seat_line_at_wide_byte
+// gives the same for any line and takes the others.
+std::optional<SeatLine> read_seat_line_at_wide_byte(std::string_view line);
+[[gnu::always_inline]] inline std::optional<SeatLine> read_seat_line(std::string_view line) {
+    const unsigned char b6 = byte_at(line, 6);
+    if (b6 >= 0x80) [[unlikely]]
+        return read_seat_line_at_wide_byte(line);
+    const bool two_digits = b6 >= '0' && b6 <= '9';
+    const std::size_t name_start = two_digits ? 9 : 8;
+    const std::size_t paren = rfind_byte(line, '(');
+    if (paren == npos) return std::nullopt;
+    if (paren <= name_start) fault_missing("player name before '('", line);
+    return SeatLine{5, two_digits ? std::size_t{2} : std::size_t{1},
+                    slice(line, name_start, paren - 1), paren + 1};
+}
 // Cards written "Ah Kd 7c" (see CardSet::from_text for the other forms).
 CardSet parse_cards(std::string_view text);
 // The cards between the first '[' and the ']' after it; none when there is no such pair.

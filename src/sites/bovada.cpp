@@ -234,8 +234,6 @@ constexpr Verb kVerbs[] = {
     {"Call ", Kind::Wager, ActionType::Call},
     {"Bets chip info(timeout) ", Kind::Wager, ActionType::Bet},
     {"Bets ", Kind::Wager, ActionType::Bet},
-    {"Double bets ", Kind::Wager, ActionType::Bet},  // stud's fourth street, a pair showing
-    {"D bets ", Kind::Wager, ActionType::Bet},
     {"Raises ", Kind::Raise, ActionType::Raise},
     {"Raises(timeout) ", Kind::Raise, ActionType::Raise},
     {"All-in(raise) ", Kind::Raise, ActionType::RaiseAllIn},
@@ -255,7 +253,6 @@ constexpr Verb kVerbs[] = {
     {"Small Blind ", Kind::Post, ActionType::SmallBlind},
     {"Small blind ", Kind::Post, ActionType::SmallBlind},
     {"Big blind/Bring in ", Kind::Post, ActionType::BigBlind},  // stud's bring-in
-    {"Bring_in chip ", Kind::Post, ActionType::BringIn},
     {"Big blind/Bring in(timeout) ", Kind::Post, ActionType::BigBlind},
     {"Big blind ", Kind::Post, ActionType::BigBlind},
     {"Big Blind ", Kind::Post, ActionType::BigBlind},
@@ -277,6 +274,10 @@ constexpr Verb kVerbs[] = {
     {"Table deposit ", Kind::Note},
     {"Draw for dealer", Kind::Note},
     {"BOUNTY PRIZE [", Kind::Bounty},
+    // Stud's alone, last: the other games' lines do not pass them.
+    {"Bring_in chip ", Kind::Post, ActionType::BringIn},
+    {"Double bets ", Kind::Wager, ActionType::Bet},  // fourth street, a pair showing
+    {"D bets ", Kind::Wager, ActionType::Bet},
 };
 // Lines that name no player.
 constexpr string_view kNotes[] = {
@@ -322,12 +323,11 @@ struct Reader {
     StudOpening opening{};
     StreetKind street = StreetKind::Flop;
     std::uint32_t round_dealt = 0;
-    CardSet cards[kNoSlot]{};
+    CardSet* cards = nullptr;  // kNoSlot sets, while stud_rounds reads the rounds
 
     void begin_stud(bool street_lines) {
         stud = true;
         stud_lines = street_lines;
-        for (CardSet& c : cards) c = CardSet::empty();
     }
     // Closes the round being read.
     void close_round() {
@@ -337,7 +337,7 @@ struct Reader {
             b.close_street(street, CardSet::empty());
     }
     // Closes the round being read and opens `next`'s.
-    void open_round(StreetKind next) {
+    [[gnu::noinline]] void open_round(StreetKind next) {
         close_round();
         third = false;
         street = next;
@@ -348,7 +348,7 @@ struct Reader {
     }
     // A card dealt where the text writes no street lines: a card after the round's betting, or to
     // a player dealt one in the round, begins the next street. False past the seventh.
-    bool deal_opens_round(std::uint8_t id) {
+    [[gnu::noinline]] bool deal_opens_round(std::uint8_t id) {
         if (stud_lines || id >= kNoSlot || (!round_acted && (round_dealt >> id & 1u) == 0))
             return true;
         if (!third && street == StreetKind::Seventh) return false;
@@ -359,8 +359,9 @@ struct Reader {
     }
     // A stud line's cards: on the first street two down and one up, then one up, the seventh
     // street's down.
-    void stud_cards(std::uint8_t id, string_view name, const CardSet& dealt_cards) {
-        if (id < kNoSlot) {
+    [[gnu::noinline]] void stud_cards(std::uint8_t id, string_view name,
+                                      const CardSet& dealt_cards) {
+        if (id < kNoSlot && cards != nullptr) {
             round_dealt |= std::uint32_t{1} << id;
             for (std::uint8_t i = 0; i < dealt_cards.count && cards[id].count < kMaxCards; ++i)
                 cards[id].push(dealt_cards.cards[i]);
@@ -369,10 +370,12 @@ struct Reader {
     }
     // A raise or a bet of `id` adding `added` (already in the round's bets): in stud, the first
     // one after the bring-in completes it, to the player's total on the street.
-    Action stud_raise(ActionType type, std::uint8_t id, float added) {
-        round_acted = true;
-        if (stud && opening.completes(type, third))
-            return Action::with_amount(ActionType::Complete, id, bets.in(id));
+    Action wager(ActionType type, std::uint8_t id, float added) {
+        if (stud) [[unlikely]] {
+            round_acted = true;
+            if (opening.completes(type, third))
+                return Action::with_amount(ActionType::Complete, id, bets.in(id));
+        }
         return Action::with_amount(type, id, added);
     }
 
@@ -477,7 +480,7 @@ struct Reader {
                     bet_preflop = true;
                 bets.add(id, a);
                 put(a);
-                b.push(stud_raise(verb->type, id, a));
+                b.push(wager(verb->type, id, a));
                 round_act(id, verb->type);
                 break;
             }
@@ -489,7 +492,7 @@ struct Reader {
                 const float added = to ? first->value : sum_hundredths(first->value, -bets.in(id));
                 bets.add(id, added);
                 put(added);
-                b.push(stud_raise(verb->type, id, added));
+                b.push(wager(verb->type, id, added));
                 round_act(id, verb->type);
                 break;
             }
@@ -533,7 +536,8 @@ struct Reader {
             case Kind::Muck:
                 b.push(Action::make(
                     verb->kind == Kind::Show ? ActionType::Show : ActionType::Muck, id,
-                    stud && id < kNoSlot ? store.push_card_set(cards[id]) : hole_cards(id)));
+                    stud && id < kNoSlot && cards != nullptr ? store.push_card_set(cards[id])
+                                                             : hole_cards(id)));
                 break;
             case Kind::Result: {
                 const float a = amount();
@@ -672,16 +676,25 @@ inline bool is_stars_line(string_view line) noexcept { return starts(line, "*** 
 // read.
 string_view stud_rounds(Reader& r) {
     Parser& p = r.p;
+    CardSet cards[kNoSlot];
+    r.cards = cards;
     for (;;) {
         while (!is_stars_line(p.line())) {
-            if (!r.line(p.line())) return "unrecognised action line";
+            if (!r.line(p.line())) {
+                r.cards = nullptr;
+                return "unrecognised action line";
+            }
             p.next_line();
         }
         if (starts(p.line(), "*** SUMMARY ***")) break;
         const auto kind = boardless_street_line(p, r.b.header().game_type);
-        if (!kind) return "unrecognised street line";
+        if (!kind) {
+            r.cards = nullptr;
+            return "unrecognised street line";
+        }
         r.open_round(*kind);
     }
+    r.cards = nullptr;
     r.close_round();
     r.streets = true;
     return {};

@@ -224,14 +224,15 @@ constexpr Verb kVerbs[] = {
     {": posts small blind [", Kind::Post, ActionType::SmallBlind},
     {": posts big blind [", Kind::Post, ActionType::BigBlind},
     {": posts ante [", Kind::Post, ActionType::Ante},
-    {" posts bring-in ", Kind::BringIn, ActionType::BringIn},
-    {" completes to ", Kind::Complete, ActionType::Complete},
     {" does not show cards", Kind::Plain, ActionType::Muck},
     {" shows [", Kind::Shows, ActionType::Show},
     {" wins ", Kind::Wins, ActionType::CollectMainPot},
     {" has disconnected and has been given", Kind::Status, ActionType::Check},
     {" est d", Kind::Status, ActionType::Check},  // the French client's disconnection
     {" has been reseated to this table", Kind::Status, ActionType::Check},
+    // Stud's lines last: the flop games' lines look for no more phrases than they did.
+    {" posts bring-in ", Kind::BringIn, ActionType::BringIn},
+    {" completes to ", Kind::Complete, ActionType::Complete},
 };
 
 struct Reader {

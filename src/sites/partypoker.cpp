@@ -377,8 +377,6 @@ constexpr LineKind kLineKinds[] = {
     {" posts big blind ", ActionType::BigBlind, Kind::Post, false},
     {" posts button blind ", ActionType::BigBlind, Kind::Post, false},
     {" posts ante ", ActionType::Ante, Kind::Post, false},
-    {" bring-ins ", ActionType::BringIn, Kind::BringIn, false},
-    {" completes ", ActionType::Complete, Kind::Complete, false},
     {" shows [", ActionType::Show, Kind::Show, false},
     {" doesn't show [", ActionType::Muck, Kind::Muck, false},
     {" wins ", ActionType::CollectMainPot, Kind::Win, false},
@@ -399,7 +397,10 @@ constexpr LineKind kLineKinds[] = {
     {" Cash-out Premium % is ", ActionType::Fold, Kind::Nothing, false},
     {" probabilty is ", ActionType::Fold, Kind::Nothing, false},
     {"  for low.", ActionType::Fold, Kind::Nothing, true},  // "<name> shows7,5,4,2,A  for low."
-    {" opens", ActionType::Fold, Kind::Nothing, true},      // stud: the player first to act
+    // Stud's lines last: the flop games' lines look for no more phrases than they did.
+    {" opens", ActionType::Fold, Kind::Nothing, true},  // the player first to act
+    {" bring-ins ", ActionType::BringIn, Kind::BringIn, false},
+    {" completes ", ActionType::Complete, Kind::Complete, false},
 };
 // Lines that name no player, by their start.
 constexpr string_view kNoPlayer[] = {

@@ -22,7 +22,9 @@
 // is what is left after the rake (and the jackpot fee, which is part of the rake here).
 #include "sites/winning.hpp"
 
+#include <iterator>
 #include <optional>
+#include <span>
 #include <string_view>
 
 #include "core/chars.hpp"
@@ -191,8 +193,8 @@ constexpr AmountPhrase kAmountPhrases[] = {
     {Ending(" posts ante ("), ActionType::Ante},
     {Ending(" ante ("), ActionType::Ante},
     {Ending(" straddle ("), ActionType::ExtraBlind},
-    {Ending(" posts ("), ActionType::BigBlind},  // a live blind of a player coming in
-    {Ending(" bring in ("), ActionType::BringIn},
+    {Ending(" posts ("), ActionType::BigBlind},    // a live blind of a player coming in
+    {Ending(" bring in ("), ActionType::BringIn},  // stud's alone: the last row
 };
 constexpr string_view kDeadBet = " as a dead bet";  // "Player X posts (0.25) as a dead bet"
 
@@ -200,11 +202,12 @@ constexpr string_view kDeadBet = " as a dead bet";  // "Player X posts (0.25) as
 struct Note {
     Ending ending;
     std::optional<ActionType> type;  // nullopt: a line that names no action
+    bool hidden_card = false;        // a card dealt and not shown
 };
 constexpr Note kNotes[] = {
     {Ending(" folds"), ActionType::Fold},       {Ending(" checks"), ActionType::Check},
     {Ending(" mucks cards"), ActionType::Muck}, {Ending(" sitting out"), ActionType::Sitout},
-    {Ending(" wait BB"), ActionType::Sitout},   {Ending(" received a card."), std::nullopt},
+    {Ending(" wait BB"), ActionType::Sitout},   {Ending(" received a card."), std::nullopt, true},
     {Ending(" is timed out."), std::nullopt},
 };
 
@@ -286,7 +289,8 @@ struct Reader {
             if (line.back() == ')') {
                 const size_t open = rfind_byte(line, '(');
                 const string_view head = line.substr(0, open + 1);
-                for (const AmountPhrase& a : kAmountPhrases) {
+                for (const AmountPhrase& a :
+                     std::span(kAmountPhrases, std::size(kAmountPhrases) - (stud ? 0 : 1))) {
                     if (!a.ending.matches(head)) continue;
                     const float amount = signed_grouped_amount_at(rest(line, open + 1), line);
                     const std::uint8_t id =
@@ -321,8 +325,8 @@ struct Reader {
             for (const Note& n : kNotes) {
                 if (!n.ending.matches(line)) continue;
                 const string_view who = name(line, line.size() - n.ending.phrase.size());
-                if (!n.type && n.ending.phrase == " received a card.") {
-                    if (stud) down_card(p.find_player(who));  // a card not shown
+                if (n.hidden_card) {
+                    if (stud) down_card(p.find_player(who));
                     return LineKind::Dealt;
                 }
                 if (!n.type) return LineKind::Note;
@@ -649,7 +653,7 @@ constexpr Wager kWagers[] = {
     {" posts dead ", ActionType::BigSmallBlind, ActionType::BigSmallBlind},  // both blinds
     {" posts ante ", ActionType::Ante, ActionType::Ante},
     {" posts straddle ", ActionType::ExtraBlind, ActionType::ExtraBlind},
-    {" brings in ", ActionType::BringIn, ActionType::BringIn},
+    {" brings in ", ActionType::BringIn, ActionType::BringIn},  // stud's alone: the last row
 };
 constexpr ActionEnding kEndings[] = {
     {Ending(" folds"), ActionType::Fold},
@@ -716,7 +720,7 @@ struct Reader {
             return true;
         }
         if (ends(line, kNoShow)) return true;
-        for (const Wager& w : kWagers) {
+        for (const Wager& w : std::span(kWagers, std::size(kWagers) - (stud ? 0 : 1))) {
             const size_t at = find_str(line, w.verb);
             if (at == npos) continue;
             float amount = signed_grouped_amount_at(rest(line, at + w.verb.size()), line);
