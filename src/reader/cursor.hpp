@@ -9,6 +9,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "core/clock.hpp"
 #include "core/model.hpp"
 #include "reader/lines.hpp"
 #include "reader/numbers.hpp"
@@ -51,6 +52,8 @@ class Parser {
 
     HandStore& store() noexcept { return *store_; }
     const HandStore& store() const noexcept { return *store_; }
+    // The conversion of the hands' start times to UTC, which keeps the hour converted last.
+    UtcClock& clock() noexcept { return clock_; }
     std::string_view text() const noexcept { return text_; }
     std::uint64_t first_player() const noexcept { return first_player_; }
     std::uint64_t text_start() const noexcept { return text_start_; }
@@ -97,6 +100,7 @@ class Parser {
     bool keyed_name_is(std::uint8_t slot, std::string_view key) const;
 
     PlayerTable players_;
+    UtcClock clock_;
     LineSplitter lines_;
     std::string_view line_;
     std::string_view text_;

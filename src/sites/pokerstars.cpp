@@ -11,6 +11,7 @@
 #include "sites/pokerstars.hpp"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cstring>
 #include <optional>
@@ -68,11 +69,25 @@ void general_date(Header& h, string_view date, string_view line) {
         seconds ? date_piece(date.substr(s5 + 1), line) : 0);
 }
 
+// The date PokerStars writes, "2015/04/01 16:58:17", or with an hour of one digit ("2015/04/01
+// 6:58:17"): read as fixed_date reads the first, with the hour's missing digit put back (the two
+// forms are read so by general_date too); nullopt for any other form.
+std::optional<PackedDate> stars_date(string_view d) noexcept {
+    if (const auto packed = fixed_date(d)) return packed;
+    if (d.size() < 18 || d[10] != ' ' || d[12] != ':') return std::nullopt;
+    char padded[20];
+    const size_t after_hour = std::min<size_t>(d.size() - 11, 8);  // up to the byte after it
+    std::memcpy(padded, d.data(), 11);
+    padded[11] = '0';
+    std::memcpy(padded + 12, d.data() + 11, after_hour);
+    return fixed_date(string_view(padded, 12 + after_hour));
+}
+
 // The zone of the start time, from what follows the date: " ET", the old " (ET)", a zone and
 // the same time in ET after it (" UTC [2021/03/04 00:06:07 ET]", " CET [...]"), or nothing.
 // The ET time in brackets is taken for zones other than UTC: PokerStars writes "CET" and "WET"
 // in summer too, and "PT" follows rules of its own. The start time in UTC is stored.
-void read_start_zone(Header& h, string_view line, string_view line_for_faults) {
+void read_start_zone(Header& h, string_view line, string_view line_for_faults, UtcClock& clock) {
     if (!line.empty() && line.back() == ']') {
         const size_t open = rfind_byte(line, '[');
         if (open == npos) return;
@@ -83,12 +98,12 @@ void read_start_zone(Header& h, string_view line, string_view line_for_faults) {
         }
         Header eastern;
         const string_view inside = slice(line, open + 1, line.size() - 1);
-        if (const auto packed = fixed_date(inside)) {
+        if (const auto packed = stars_date(inside)) {
             eastern.start_date = *packed;
         } else {
             general_date(eastern, inside, line_for_faults);
         }
-        read_start_zone(eastern, inside, line_for_faults);
+        read_start_zone(eastern, inside, line_for_faults, clock);
         h.start_utc = eastern.start_utc;
         h.start_zoned = eastern.start_zoned;
         return;
@@ -96,13 +111,44 @@ void read_start_zone(Header& h, string_view line, string_view line_for_faults) {
     const size_t space = rfind_byte(line, ' ');
     const string_view zone = space == npos ? string_view() : line.substr(space + 1);
     const TimeZone named = zone_named(zone);
-    h.start_utc = utc_start(h.start_date, named);
+    h.start_utc = clock.utc(h.start_date, named);
     h.start_zoned = named.kind != TimeZone::Kind::Unknown;
 }
 
+// The start: the date after the hand line's last '-' (`dash`), and its zone.
+void read_start(HandBuilder& b, string_view line, size_t colon, size_t dash) {
+    Header& h = b.header();
+    // Date: year/month/day hour:minute:second, each piece read up to its first non-digit.
+    const string_view date = rest(line, dash + 2);
+    if (const auto packed = stars_date(date)) {
+        h.start_date = *packed;
+    } else if (const size_t before = rfind_byte(line.substr(0, dash), '-');
+               find_byte(date, '/') == npos && before != npos && before + 2 > colon) {
+        // The old hand line's date holds a dash of its own: it begins after the dash before.
+        general_date(h, rest(line, before + 2), line);
+    } else {
+        general_date(h, date, line);
+    }
+    read_start_zone(h, date, line, b.parser().clock());
+}
+
+// What a cash hand's line of one game writes between its id and its date, from the ':' to the
+// '-' (the game, its limit and the stakes), and what was read from it. The hands of a table write
+// the same bytes there, hand after hand: a line whose bytes equal the last ones kept is read as
+// that one was. Kept only when everything read from them lies between the game and the stakes'
+// ')' (so that nothing outside them was read).
+struct StakesMemo {
+    string_view text;  // empty: none kept
+    GameType game = GameType::HoldEm;
+    BetType bet = BetType::NoLimit;
+    Currency currency = 0;
+    float small_blind = 0, big_blind = 0, bet_cap = 0;
+    std::array<char, 3> code{};
+};
+
 // The hand line; a hand line that cannot be read is an input error. A tournament hand's record
 // is pushed here.
-void parse_hand_line(HandBuilder& b, const Variant& v) {
+void parse_hand_line(HandBuilder& b, const Variant& v, StakesMemo& memo) {
     Parser& p = b.parser();
     Header& h = b.header();
     const string_view line = p.line();
@@ -129,8 +175,22 @@ void parse_hand_line(HandBuilder& b, const Variant& v) {
     if (g >= line.size()) fault_missing("game type", line);
     static constexpr string_view kZoomHand = "Zoom Hand ", kZoom = "Zoom ";
     h.fast_fold = ends(line.substr(0, hash), kZoomHand) || starts(line.substr(g), kZoom);
+    const string_view between = slice(line, colon, dash);
+    if (!memo.text.empty() && between == memo.text) {
+        h.game_type = memo.game;
+        h.bet_type = memo.bet;
+        h.currency = memo.currency;
+        h.small_blind = memo.small_blind;
+        h.big_blind = memo.big_blind;
+        h.bet_cap = memo.bet_cap;
+        h.currency_code = memo.code;
+        read_start(b, line, colon, dash);
+        p.next_line();
+        return;
+    }
     // A tournament hand names its tournament first.
     std::optional<GameRead> game = read_game(line, g);
+    const bool one_game = game.has_value();
     if (!game) {
         if (const auto at = v.read_tournament(b, line, g)) g = *at;
         // A mixed game names its rotation, then the game of the hand in parentheses.
@@ -147,18 +207,7 @@ void parse_hand_line(HandBuilder& b, const Variant& v) {
     h.bet_type = game->bet;
     const size_t limit_at = game->end;
 
-    // Date: year/month/day hour:minute:second, each piece read up to its first non-digit.
-    const string_view date = rest(line, date_start);
-    if (const auto packed = fixed_date(date)) {
-        h.start_date = *packed;
-    } else if (const size_t before = rfind_byte(line.substr(0, dash), '-');
-               find_byte(date, '/') == npos && before != npos && before + 2 > colon) {
-        // The old hand line's date holds a dash of its own: it begins after the dash before.
-        general_date(h, rest(line, before + 2), line);
-    } else {
-        general_date(h, date, line);
-    }
-    read_start_zone(h, date, line);
+    read_start(b, line, colon, dash);
 
     // Stakes: the last '(' before the date's '-'.
     const size_t open = rfind_byte(line.substr(0, dash), '(');
@@ -197,15 +246,28 @@ void parse_hand_line(HandBuilder& b, const Variant& v) {
         h.big_blind = bb->value;
         after_bb = rest(after_sb, bb->end);
     }
+    const auto at = [&](string_view part) {
+        return static_cast<size_t>(part.data() - line.data());
+    };
+    size_t read_to = at(after_bb);  // past every byte read
     if (starts(after_bb, " -")) {
-        const auto cap = decimal_after_first(rest(after_bb, 3), cur);
+        const string_view cap_text = rest(after_bb, 3);
+        const auto cap = decimal_after_first(cap_text, cur);
         if (!cap) fault_missing("bet cap", line);
         h.bet_cap = cap->value;
+        read_to = std::max(read_to, at(cap_text) + cap->end);
     }
     // The currency's code, when written, is the last word of the stakes: "$0.02/$0.05 CAD)",
     // "$10/$20 - $400 Cap -  USD)".
-    if (const size_t close = find_byte(after_bb, ')'); close != npos && close >= 4)
+    const size_t close = find_byte(after_bb, ')');
+    if (close != npos && close >= 4)
         read_iso_code(slice(after_bb, close - 3, close), h.currency_code);
+    if (one_game && h.mixed == MixedGame::None && !h.is_tournament() && open > colon &&
+        limit_at < open && close != npos && read_to <= at(after_bb) + close &&
+        at(after_bb) + close < dash) {
+        memo = StakesMemo{between,       h.game_type, h.bet_type, h.currency,
+                          h.small_blind, h.big_blind, h.bet_cap,  h.currency_code};
+    }
     p.next_line();
 }
 
@@ -947,9 +1009,9 @@ HandOutcome read_after_hand_line(HandBuilder& b, const Variant& v) {
     return b.finish();
 }
 
-HandOutcome read_hand(HandBuilder& b, const Variant& v) {
+HandOutcome read_hand(HandBuilder& b, const Variant& v, StakesMemo& memo) {
     b.header().site = v.site;
-    parse_hand_line(b, v);
+    parse_hand_line(b, v, memo);
     return b.header().is_tournament() ? read_after_hand_line<true>(b, v)
                                       : read_after_hand_line<false>(b, v);
 }
@@ -1035,8 +1097,9 @@ const Variant kFullTiltStars{
 void parse_hands(Parser& parser, const Variant& variant, Errors errors,
                  std::vector<Rejection>& rejected) {
     parser.set_key_prefix(variant.key_prefix);
+    StakesMemo memo;
     read_hands(parser, variant.hand_start, errors, rejected,
-               [&variant](HandBuilder& b) { return read_hand(b, variant); });
+               [&variant, &memo](HandBuilder& b) { return read_hand(b, variant, memo); });
 }
 
 }  // namespace hs::pokerstars

@@ -1235,3 +1235,41 @@ TEST(Clock, StartTimesInUtc) {
         EXPECT_EQ(utc_start(c.written, zone_named(c.zone)), c.utc) << shown;
     }
 }
+
+// US Eastern time in every year a PackedDate holds, at the changes the rules name (found here by
+// their weekdays: 1970-01-01 was a Thursday). And the clock that keeps the hour converted last
+// gives utc_start's time for every hour of those days and of others, the zone changing each hour.
+TEST(Clock, EasternYearsAndKeptHours) {
+    const TimeZone zones[] = {zone_named("ET"), zone_named("CET"), zone_named("GMT-0330"), {}};
+    const auto offset = [&](PackedDate w) {
+        return (*date_seconds(utc_start(w, zones[0])) - *date_seconds(w)) / 3600;
+    };
+    UtcClock clock;
+    for (unsigned year = 2000; year <= 2063; ++year) {
+        const auto sunday = [&](unsigned month, unsigned nth) {  // nth 0: the last
+            unsigned found = 0, last = 0;
+            for (unsigned day = 1; day <= 31 && (nth == 0 || found < nth); ++day)
+                if (const auto s = date_seconds(pack_date(year, month, day, 0, 0, 0));
+                    s && (*s / 86400 + 4) % 7 == 0)
+                    last = day, ++found;
+            return last;
+        };
+        const bool rules_2007 = year >= 2007;
+        const unsigned sm = rules_2007 ? 3 : 4, em = rules_2007 ? 11 : 10;
+        const unsigned start = sunday(sm, rules_2007 ? 2 : 1), end = sunday(em, rules_2007 ? 1 : 0);
+        EXPECT_TRUE(offset(pack_date(year, sm, start, 1, 59, 59)) == 5 &&
+                    offset(pack_date(year, sm, start, 3, 0, 0)) == 4 &&
+                    offset(pack_date(year, em, end, 1, 59, 59)) == 4 &&
+                    offset(pack_date(year, em, end, 2, 0, 0)) == 5)
+            << year;
+        for (const PackedDate day :
+             {pack_date(year, sm, start, 0, 0, 0), pack_date(year, em, end, 0, 0, 0),
+              pack_date(year, 12, 31, 0, 0, 0)})
+            for (unsigned hour = 0; hour < 24; ++hour)
+                for (const TimeZone zone : zones)
+                    for (const unsigned clock_part : {0u, 59u << 6 | 59, 60u << 6, 63u}) {
+                        const PackedDate written = day | hour << 12 | clock_part;
+                        ASSERT_EQ(clock.utc(written, zone), utc_start(written, zone)) << written;
+                    }
+    }
+}

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "core/format.hpp"
@@ -300,6 +301,9 @@ TEST(PokerStarsHeader, DateForms) {
         // a time without seconds (Run It Once): second 0
         {"2021/02/13 22:01 UTC [2021/02/13 23:01 CET]", hs::pack_date(2021, 2, 13, 22, 1, 0)},
         {"2021/03/04 05:06", hs::pack_date(2021, 3, 4, 5, 6, 0)},
+        {"2016/10/14 0:04:07", hs::pack_date(2016, 10, 14, 0, 4, 7)},
+        {"2016/10/14 9:04:071 ET", hs::pack_date(2016, 10, 14, 9, 4, 71)},
+        {"2016/10/14 9:04:07x", hs::pack_date(2016, 10, 14, 9, 4, 7)},
     };
     for (const auto& c : cases) {
         Parts p;
@@ -314,6 +318,34 @@ TEST(PokerStarsHeader, DateForms) {
     EXPECT_NE(fault_of(hand(p)).find("date"), std::string::npos);
     p.hand_line = "PokerStars Hand #1:  Hold'em No Limit ($1/$2 USD) - 2021/03/04 05";
     EXPECT_NE(fault_of(hand(p)).find("date"), std::string::npos);
+}
+
+// Hands that follow one another read their game and stakes as each alone reads them, whether
+// the hand before wrote the same bytes before its date or others.
+TEST(PokerStarsHeader, StakesOfHandsInTurn) {
+    const std::string games[] = {"Hold'em No Limit ($1/$2 USD)",
+                                 "Hold'em No Limit ($1/$2 USD)",
+                                 "Hold'em No Limit ($10/$20 - $400 Cap -  USD)",
+                                 "Hold'em No Limit ($10/$20 - $400 Cap -  USD)",
+                                 "Omaha Pot Limit ($0.50/$1 CAD)",
+                                 "Hold'em No Limit ($1/$2 USD)"};
+    const auto fields = [](const hs::Header& h) {
+        return std::tuple(h.game_type, h.bet_type, h.currency, h.small_blind, h.big_blind,
+                          h.bet_cap, h.currency_code, h.start_utc);
+    };
+    std::string all;
+    std::vector<std::string> texts;
+    for (std::size_t i = 0; i < std::size(games); ++i) {
+        Parts p;
+        p.hand_line = "PokerStars Hand #" + std::to_string(i) + ":  " + games[i] +
+                      " - 2021/03/04 " + (i % 2 ? "5:16:07 ET" : "05:06:07 ET");
+        all += texts.emplace_back(hand(p)) + "\n";
+    }
+    const auto s = parse(all);
+    ASSERT_EQ(s->hands.size(), texts.size());
+    for (std::size_t i = 0; i < texts.size(); ++i)
+        EXPECT_EQ(fields(s->hands[i].header), fields(parse(texts[i])->hands.at(0).header)) << i;
+    EXPECT_TRUE(s->hands[3].header.bet_cap == 400.0f && s->hands[4].header.currency_code[0] == 'C');
 }
 
 // --- file input -------------------------------------------------------------------------------
