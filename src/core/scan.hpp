@@ -60,7 +60,11 @@ inline constexpr std::size_t kInlineBlocks = 4;
         const void* hit = std::memchr(p + at, static_cast<unsigned char>(c), n - at);
         return hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - p) : npos;
     }
-#endif
+    // Fewer than 16 bytes: compared one by one.
+    for (std::size_t i = from; i < n; ++i)
+        if (s[i] == c) return i;
+    return npos;
+#else
     if (n - from <= kShortSpan) {
         for (std::size_t i = from; i < n; ++i)
             if (s[i] == c) return i;
@@ -68,6 +72,7 @@ inline constexpr std::size_t kInlineBlocks = 4;
     }
     const void* p = std::memchr(s.data() + from, static_cast<unsigned char>(c), n - from);
     return p ? static_cast<std::size_t>(static_cast<const char*>(p) - s.data()) : npos;
+#endif
 }
 
 [[gnu::always_inline]] inline std::size_t rfind_byte(std::string_view s, char c) noexcept {
