@@ -6,7 +6,6 @@
 namespace hs {
 namespace {
 
-constexpr std::int64_t kDay = 86400;
 // The years a PackedDate holds; every fourth of them is a leap year, 2000 included.
 constexpr unsigned kFirstYear = 2000, kLastYear = 2063;
 
