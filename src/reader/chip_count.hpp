@@ -5,6 +5,7 @@
 // the history writes.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>
@@ -84,7 +85,14 @@ class ChipCount {
     }
 
   private:
-    static std::int64_t units(float amount) { return std::llround(double{amount} * 100.0); }
+    // Amounts beyond any stake (or not numbers) are held at a bound far above every stack and far
+    // below what a sum of them could overflow.
+    static std::int64_t units(float amount) {
+        constexpr double kBound = 1e15;
+        const double hundredths = double{amount} * 100.0;
+        if (std::isnan(hundredths)) return 0;
+        return std::llround(std::clamp(hundredths, -kBound, kBound));
+    }
     // Through a double: the hundredths of a large amount are not all exact in a float.
     static float money(std::int64_t units) {
         return static_cast<float>(static_cast<double>(units) / 100.0);
