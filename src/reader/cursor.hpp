@@ -78,6 +78,8 @@ class Parser {
     // line that may name a player first (a join, a sit-out, a chat line) registers the name, and
     // a new player whose name begins as a seated one's does is a player of their own.
     [[gnu::always_inline]] inline std::uint8_t player_id(std::string_view name);
+    // Whether a player of the current hand has exactly this name (keyed as lookups key it).
+    inline bool is_player(std::string_view name) const;
     // Action with an amount payload; the player is looked up only (32 when absent).
     [[gnu::always_inline]] inline Action make_action(std::string_view name, ActionType type,
                                                      float amount) const;
@@ -175,6 +177,12 @@ inline std::uint8_t Parser::find_player(std::string_view name) const {
     if (mask == 0) return static_cast<std::uint8_t>(PlayerTable::SLOTS);
     if ((mask & (mask - 1)) == 0) return static_cast<std::uint8_t>(std::countr_zero(mask));
     return lookup_among(mask, NameWords::of(key), key).slot;
+}
+
+inline bool Parser::is_player(std::string_view name) const {
+    if (key_name(name).empty()) return false;
+    const Found found = lookup(name);
+    return found.slot < PlayerTable::SLOTS && found.equal;
 }
 
 [[gnu::always_inline]] inline std::uint8_t Parser::player_id(std::string_view name) {

@@ -681,8 +681,12 @@ template <bool kTournament>
     if constexpr (kTournament) {
         if (!a && tournament::is_prize_line(line)) return true;
     }
+    // "Bob:" and nothing after it (some 2021 cash histories write one per all-in player where
+    // their cards would be shown): a player's line that says nothing.
     return a || line == kNoLow || line == kCapped ||
-           (v.allows(RoundLine::Insurance) && find_lit(line, kInsured) != npos);
+           (v.allows(RoundLine::Insurance) && find_lit(line, kInsured) != npos) ||
+           (line.size() > 1 && line.back() == ':' &&
+            b.parser().is_player(line.substr(0, line.size() - 1)));
 }
 
 // ---------------------------------------------------------------------------------------------
