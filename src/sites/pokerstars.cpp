@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <charconv>
 #include <cstring>
 #include <optional>
@@ -275,13 +276,115 @@ void parse_hand_line(HandBuilder& b, const Variant& v, StakesMemo& memo) {
 // Seats and pre-deal lines
 // ---------------------------------------------------------------------------------------------
 
-bool parse_seat_line(HandBuilder& b, AmountForm cur) {
-    Parser& p = b.parser();
-    // A tournament seat line is read up to its chips' parenthesis, its bounty recorded.
-    const string_view line =
-        cur.form == NumberForm::Chips ? tournament::seat_line(b, p.line()) : p.line();
+// What a seat line holds: the seat, the player's name and chips.
+struct SeatRead {
+    string_view name;
+    float chips;
+    std::uint8_t seat;
+};
+
+// The chips of the usual cash seat line, the amount that ends at `end` (the " in chips)" that
+// follows it): ASCII digits with at most one '.' between digits, at most 7 bytes, read 8 bytes
+// at a time. The value is read_decimal_as's for the same bytes (at most 7 digits: one division of
+// an exact mantissa); `start` is where the amount begins. nullopt for any other amount.
+struct ChipsRead {
+    float value;
+    size_t start;
+};
+[[gnu::always_inline]] inline std::optional<ChipsRead> cash_chips_before(const unsigned char* l,
+                                                                         size_t end) noexcept {
+    constexpr std::uint64_t kOnes = 0x0101010101010101u, kHigh = 0x8080808080808080u,
+                            kLow7 = 0x7F7F7F7F7F7F7F7Fu;
+    std::uint64_t w;
+    std::memcpy(&w, l + end - 8, 8);  // the caller keeps end >= 8
+    if constexpr (std::endian::native == std::endian::big) w = __builtin_bswap64(w);
+    // Byte k holds the byte at end - 8 + k. A digit's byte of x holds its value; each test is
+    // exact per byte (no carry crosses a byte).
+    const std::uint64_t x = w ^ (kOnes * '0');
+    const std::uint64_t non_digit = ((((x & kLow7) + kOnes * (0x80 - 10)) | x) & kHigh);
+    const std::uint64_t y = w ^ (kOnes * '.');
+    const std::uint64_t dots = ~(((y & kLow7) + kLow7) | y) & kHigh;
+    const std::uint64_t outside = non_digit & ~dots;
+    if (outside == 0) return std::nullopt;  // an amount of 8 bytes or more
+    const auto run = static_cast<size_t>(std::countl_zero(outside) / 8);
+    if (run == 0) return std::nullopt;
+    const std::uint64_t keep = ~std::uint64_t{0} << (64 - 8 * run);
+    const std::uint64_t run_dots = dots & keep;
+    std::uint64_t v = x & keep;
+    size_t decimals = 0;
+    if (run_dots != 0) {
+        if ((run_dots & (run_dots - 1)) != 0) return std::nullopt;  // two dots
+        const auto dot = static_cast<size_t>(std::countr_zero(run_dots) / 8);
+        decimals = 7 - dot;
+        if (decimals == 0 || run - 1 == decimals) return std::nullopt;  // "5.", ".5"
+        // The digits before the dot move up into its byte: the digits stand together at the top.
+        const std::uint64_t below = (std::uint64_t{1} << (8 * dot)) - 1;
+        v = (v & ~(below | std::uint64_t{0xFF} << (8 * dot))) | (v & below) << 8;
+    }
+    // Eight digits (the first in the low byte, zeros before the number) to their value.
+    v = (v * 10 + (v >> 8)) & 0x00FF00FF00FF00FFu;
+    v = (v * 100 + (v >> 16)) & 0x0000FFFF0000FFFFu;
+    v = (v * 10000 + (v >> 32)) & 0xFFFFFFFFu;
+    static constexpr float kPow10[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f};
+    return ChipsRead{static_cast<float>(v) / kPow10[decimals], end - run};
+}
+
+// The chips of a tournament seat line that ends at `end`: ASCII digits and ',', at most 18
+// digits, read as read_chips reads them; nullopt for any other amount.
+[[gnu::always_inline]] inline std::optional<ChipsRead> tournament_chips_before(
+    const unsigned char* l, size_t end) noexcept {
+    std::uint64_t value = 0, scale = 1;
+    size_t digits = 0, i = end;
+    for (; i > 9 && digits <= 18; --i) {
+        const unsigned d = l[i - 1] - unsigned{'0'};
+        if (d < 10) {
+            value += d * scale;
+            scale *= 10;
+            ++digits;
+        } else if (l[i - 1] != ',') {
+            break;
+        }
+    }
+    if (digits == 0 || digits > 18) return std::nullopt;
+    return ChipsRead{static_cast<float>(value), i};
+}
+
+// The usual seat line, "Seat 3: Bob ($12.34 in chips)" ("Seat 10: ...", tournament chips "(1,500
+// in chips)"), read from its end: the amount back to its sign and the '(' before it, then the
+// name between the ": " and the " (" (a name may hold anything, so its end is found from the
+// line's). Where it reads a line it gives what general_seat_line gives; a line of any other shape
+// (an amount that the number readers' other paths read, no space before the '(', a note after
+// the chips) is nullopt, left to that reader.
+[[gnu::always_inline]] inline std::optional<SeatRead> quick_seat_line(string_view line,
+                                                                      size_t sign_len,
+                                                                      bool chips_form) noexcept {
+    static constexpr string_view kInChips = " in chips)";
+    const size_t n = line.size();
+    if (n < 20 ||
+        std::memcmp(line.data() + n - kInChips.size(), kInChips.data(), kInChips.size()) != 0)
+        return std::nullopt;
+    const auto* const l = reinterpret_cast<const unsigned char*>(line.data());
+    const size_t end = n - kInChips.size();
+    const auto chips = chips_form ? tournament_chips_before(l, end) : cash_chips_before(l, end);
+    if (!chips || chips->start < sign_len + 1) return std::nullopt;
+    const size_t paren = chips->start - sign_len - 1;
+    const size_t name_start = is_ascii_digit(l[6]) ? 9 : 8;
+    if (paren < name_start + 2 || l[paren] != '(' || l[paren - 1] != ' ' ||
+        l[name_start - 2] != ':' || l[name_start - 1] != ' ' || !is_ascii_digit(l[5]) ||
+        is_continuation(l[name_start]))
+        return std::nullopt;
+    for (size_t k = paren + 1; k < chips->start; ++k)  // the sign: no '(' that the last one is
+        if (l[k] == '(') return std::nullopt;
+    const auto seat =
+        static_cast<std::uint8_t>(name_start == 8 ? l[5] - '0' : (l[5] - '0') * 10 + (l[6] - '0'));
+    return SeatRead{line.substr(name_start, paren - 1 - name_start), chips->value, seat};
+}
+
+// Any seat line: the name before the last '(' and the chips after it (and its sign); nullopt
+// when there is no '(' or no amount after it.
+[[gnu::noinline]] std::optional<SeatRead> general_seat_line(string_view line, AmountForm cur) {
     const auto seat_line = read_seat_line(line);
-    if (!seat_line) return false;
+    if (!seat_line) return std::nullopt;
     const string_view digits =
         slice(line, seat_line->seat_start, seat_line->seat_start + seat_line->seat_len);
     std::uint8_t seat = 0;
@@ -297,8 +400,21 @@ bool parse_seat_line(HandBuilder& b, AmountForm cur) {
     }
     const size_t chips_at = seat_line->after_paren + sign_length(cur);
     const auto chips = read_number(rest(line, chips_at), cur);
-    if (!chips) return false;
-    const std::uint8_t slot = b.seat_player(cut_name(line, seat_line->name), seat, chips->value);
+    if (!chips) return std::nullopt;
+    return SeatRead{cut_name(line, seat_line->name), chips->value, seat};
+}
+
+bool parse_seat_line(HandBuilder& b, AmountForm cur, size_t sign_len) {
+    Parser& p = b.parser();
+    // A tournament seat line is read up to its chips' parenthesis, its bounty recorded.
+    const string_view line =
+        cur.form == NumberForm::Chips ? tournament::seat_line(b, p.line()) : p.line();
+    auto seat = quick_seat_line(line, sign_len, cur.form == NumberForm::Chips);
+    if (!seat) [[unlikely]] {
+        seat = general_seat_line(line, cur);
+        if (!seat) return false;
+    }
+    const std::uint8_t slot = b.seat_player(seat->name, seat->seat, seat->chips);
     // "Seat 4: Bob (2500 in chips) is sitting out"
     static constexpr string_view kSittingOut = ") is sitting out";
     if (p.line().back() == 't' && ends(p.line(), kSittingOut)) p.player(slot).sitting_out = true;
@@ -951,8 +1067,9 @@ HandOutcome read_after_hand_line(HandBuilder& b, const Variant& v) {
     Header& h = b.header();
     const AmountForm cur = kTournament ? kChipAmounts : v.amounts(h.currency);
     if (!read_table_line(p, h)) return reject("table line without a table name");
+    const size_t sign_len = sign_length(cur);  // once per hand, not per seat line
     while (p.line().size() >= 5 && starts(p.line(), "Seat ")) {
-        if (!parse_seat_line(b, cur)) return reject("seat line without chips");
+        if (!parse_seat_line(b, cur, sign_len)) return reject("seat line without chips");
     }
     float added = 0;
     const string_view pre_deal = read_round(p, is_stars_line, [&](string_view line) {

@@ -1,0 +1,39 @@
+"""Seat lines of the PokerStars layout, read on the quick path (the usual shape, read from the
+line's end) and on the general one (every other shape): each must give the name, seat and chips
+that the line writes."""
+import json
+
+import pytest
+
+import handscribe
+from conftest import DATA
+
+WRITTEN = DATA / "written"
+
+
+def seated(name: str, old: str, new: str):
+    hand = (WRITTEN / f"{name}.txt").read_text(encoding="utf-8")
+    assert old + "\n" in hand
+    [h] = json.loads(handscribe.parse_str(hand.replace(old + "\n", new + "\n", 1)).to_json())
+    return [(p["name"], p["seat"], p["chips"]) for p in h["header"]["players"]]
+
+
+CASH = "Seat 2: Bert ($10.25 in chips)"
+CHIPS = "Seat 2: Bert (1500 in chips)"
+J, T = ("pokerstars_join_again", CASH), ("pokerstars_tournament", CHIPS)
+
+
+@pytest.mark.parametrize("where,line,want", [
+    (J, CASH, ("Bert", 2, 10.25)),
+    (J, "Seat 2: Bert ($12 in chips)", ("Bert", 2, 12)),
+    (J, "Seat 12: Bert ($99999.99 in chips)", ("Bert", 12, 99999.99)),
+    (J, "Seat 2: Bert (Jr) 9 ($20.5 in chips)", ("Bert (Jr) 9", 2, 20.5)),
+    # Shapes the quick path leaves: 8 bytes of amount, thousands, a '.' that ends the number.
+    (J, "Seat 2: Bert ($1234567.5 in chips)", ("Bert", 2, 1234567.5)),
+    (J, "Seat 2: Bert ($1,000.50 in chips)", ("Bert", 2, 1000.5)),
+    (J, "Seat 2: Bert ($10. in chips)", ("Bert", 2, 10)),
+    (T, "Seat 2: Bert (1,500 in chips)", ("Bert", 2, 1500)),
+    (T, "Seat 2: Bert (2) (15000 in chips)", ("Bert (2)", 2, 15000)),
+])
+def test_seat_line(where, line, want):
+    assert seated(*where, line)[1] == want
