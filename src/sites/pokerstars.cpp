@@ -492,7 +492,16 @@ Action join_line(Parser& p, string_view line, size_t joins) {
 std::optional<Action> parse_pre_deal_line(Parser& p, string_view line, AmountForm cur) {
     static constexpr char kPosts[] = ": posts ";
     if (const size_t posts = find_lit(line, ": posts"); posts != npos) {
-        const auto amount = decimal_after_last(line, cur);
+        // The usual post ends with its amount after a '$': read from the end as a seat line's
+        // chips are (the same value as the last amount's); any other line as the last amount.
+        std::optional<SignedRead> amount;
+        if (cur.sign == U'$' && cur.form != NumberForm::Chips && line.size() >= 10) {
+            const auto quick =
+                cash_chips_before(reinterpret_cast<const unsigned char*>(line.data()), line.size());
+            if (quick && line[quick->start - 1] == '$')  // start >= 1: at most 7 of the 8 bytes
+                amount = SignedRead{quick->value, quick->start - 1, line.size()};
+        }
+        if (!amount) amount = decimal_after_last(line, cur);
         if (!amount) fault_missing("amount", line);
         const size_t kind_start = posts + std::size(kPosts) - 1;
         if (amount->sign_at < kind_start + 2) fault_missing("blind kind", line);
