@@ -358,6 +358,32 @@ bool read_table_line(Parser& p, Header& h) {
     const size_t q2 = rfind_byte(line, '\'');
     if (q2 == q1) return false;
     h.table_name = p.store().push_text(cut_text(line, q1 + 1, q2));
+    // The usual tail, " 6-max Seat #1 is the button" (a size and a button of one or two digits),
+    // read at its places: the same numbers as the searches below find.
+    {
+        const auto* const l = reinterpret_cast<const unsigned char*>(line.data());
+        const size_t n = line.size();
+        const auto digit = [&](size_t i) { return i < n && is_ascii_digit(l[i]); };
+        static constexpr char kMaxSeat[] = "-max Seat #";
+        constexpr size_t kMaxSeatLen = std::size(kMaxSeat) - 1;
+        size_t i = q2 + 2;
+        if (q2 + 1 < n && l[q2 + 1] == ' ' && digit(i)) {
+            unsigned max = l[i++] - '0';
+            if (digit(i)) max = max * 10 + (l[i++] - '0');
+            if (n - i > kMaxSeatLen && std::memcmp(l + i, kMaxSeat, kMaxSeatLen) == 0 &&
+                digit(i + kMaxSeatLen)) {
+                i += kMaxSeatLen;
+                unsigned button = l[i++] - '0';
+                if (digit(i)) button = button * 10 + (l[i++] - '0');
+                if (i == n || (l[i] < 0x80 && !is_ascii_digit(l[i]))) {
+                    h.max_players = static_cast<std::uint8_t>(max);
+                    h.button_seat = static_cast<std::uint8_t>(button);
+                    p.next_line();
+                    return true;
+                }
+            }
+        }
+    }
     // The size ("9-max"); old histories write none ("Table '16609627 1' Seat #6 is the button"),
     // and the size stays 0.
     if (const auto max = read_integer(rest(line, q2 + 2)))
