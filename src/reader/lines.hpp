@@ -1,6 +1,7 @@
 // The line splitter: a text cut into lines, the separator chosen once per text.
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -49,8 +50,29 @@ class LineSplitter {
     const std::size_t from = start_;
     if (from >= size) return std::nullopt;
     if (kind_ == Kind::Byte) [[likely]] {
-        const std::size_t at = find_byte_blocks(text_, '\n', from);
-        const std::size_t end = at == npos ? size : at;
+        std::size_t at = from;
+#ifdef HS_SIMD_SSE2
+        // The blocks of 16 that lie wholly inside the text, to the last one's start; a line ends
+        // here, in one of its first blocks, without a test for a search that found nothing.
+        if (size - from >= 16) {
+            const char* const base = text_.data();
+            const __m128i sep = _mm_set1_epi8('\n');
+            const std::size_t last = size - 16;
+            do {
+                const auto mask = static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(
+                    _mm_loadu_si128(reinterpret_cast<const __m128i*>(base + at)), sep)));
+                if (mask != 0) {
+                    const std::size_t end = at + static_cast<std::size_t>(std::countr_zero(mask));
+                    start_ = end + 1;
+                    return Extent{from, end};
+                }
+                at += 16;
+            } while (at <= last);
+        }
+#endif
+        // The last bytes (or a text without the vector code).
+        const std::size_t hit = find_byte_blocks(text_, '\n', at);
+        const std::size_t end = hit == npos ? size : hit;
         start_ = end + 1;
         return Extent{from, end};
     }
