@@ -431,8 +431,12 @@ def test_cli_parquet_written_a_group_at_a_time_holds_the_tables(tmp_path, monkey
     for name in ("hands", "players", "actions"):
         want = pa.RecordBatchReader.from_stream(getattr(tables, name)).read_all()
         got = pq.read_table(tmp_path / "o" / name, schema=want.schema)
-        assert pq.ParquetFile(tmp_path / "o" / name / "part-0.parquet").num_row_groups > 1
+        file = pq.ParquetFile(tmp_path / "o" / name / "part-0.parquet")
+        assert file.num_row_groups > 1
         assert got.to_pylist() == want.to_pylist()
+        stats = {c["path_in_schema"] for c in file.metadata.row_group(0).to_dict()["columns"]
+                 if c["statistics"]}  # where they tell row groups apart
+        assert {"site", "hand_id", "source"} <= stats and not stats & {"name", "seq", "all_in"}
     assert f" {len(tables.hands)} hands, " in capsys.readouterr().err.splitlines()[-1]
 
 
