@@ -76,6 +76,10 @@ std::optional<NumberRead> read_decimal_general(std::string_view text) noexcept;
     std::string_view text, AmountForm form) noexcept;
 [[gnu::always_inline]] inline std::optional<SignedRead> decimal_after_last(
     std::string_view text, AmountForm form) noexcept;
+// decimal_after_first for a text that begins with the amount (its sign, or with no sign its
+// first digit), as a line writes it at a fixed place: the same result without the search.
+[[gnu::always_inline]] inline std::optional<SignedRead> decimal_at_start(std::string_view text,
+                                                                         AmountForm form) noexcept;
 // Both of the above: the first (or last) occurrence.
 std::optional<SignedRead> decimal_after_sign(std::string_view text, AmountForm form,
                                              bool last) noexcept;
@@ -210,6 +214,24 @@ template <bool kGrouped>
         return SignedRead{r->value, at, at + 1 + r->len};
     }
     return decimal_after_sign(text, form, true);
+}
+
+[[gnu::always_inline]] inline std::optional<SignedRead> decimal_at_start(std::string_view text,
+                                                                         AmountForm form) noexcept {
+    const unsigned char b = text.empty() ? 0 : static_cast<unsigned char>(text[0]);
+    if (form.form == NumberForm::Chips) {
+        if (static_cast<unsigned>(b - '0') < 10u) {
+            const auto r = read_chips(text);
+            if (!r) return std::nullopt;
+            return SignedRead{r->value, 0, r->len};
+        }
+    } else if (form.sign == U'$' && b == '$') {
+        const auto r = form.form == NumberForm::Grouped ? read_decimal_as<true>(text.substr(1))
+                                                        : read_decimal(text.substr(1));
+        if (!r) return std::nullopt;
+        return SignedRead{r->value, 0, 1 + r->len};
+    }
+    return decimal_after_first(text, form);
 }
 
 }  // namespace hs

@@ -458,8 +458,9 @@ constexpr PotEnding kPotEndings[] = {
     {Ending(" from main pot", " main pot"), ActionType::CollectMainPot},
     {Ending(" from side pot", " side pot"), ActionType::CollectSidePot1},
 };
-bool is_collect_line(string_view line) noexcept {
-    return line.size() >= 3 && line.back() == 't' && ending_row(line, kPotEndings) != nullptr;
+// The pot a collect line ends with; nullptr for a line that is none.
+const PotEnding* collect_row(string_view line) noexcept {
+    return line.size() >= 3 && line.back() == 't' ? ending_row(line, kPotEndings) : nullptr;
 }
 // The same with a numbered pot: "... from side pot-1", "... from side pot-2".
 constexpr string_view kPotNumber = "-1";
@@ -469,56 +470,89 @@ bool is_numbered_collect_line(string_view line) noexcept {
            ending_row(line.substr(0, n - kPotNumber.size()), kPotEndings) != nullptr;
 }
 
-// The amount is searched in the text before the pot's phrase (and its number).
-Action collect_pot(Parser& p, string_view line, AmountForm cur, bool numbered) {
-    const string_view pot = numbered ? line.substr(0, line.size() - kPotNumber.size()) : line;
-    const PotEnding* e = ending_row(pot, kPotEndings);
-    if (e == nullptr) fault_unreachable();
-    const size_t cut = line.size() - pot.size() + e->ending.phrase.size();
+// The amount is searched in the text before the pot's phrase `e` (and its number).
+Action collect_pot(Parser& p, string_view line, AmountForm cur, const PotEnding* e, bool numbered) {
+    const size_t cut = (numbered ? kPotNumber.size() : 0) + e->ending.phrase.size();
     const string_view text = line.substr(0, line.size() > cut ? line.size() - cut : 0);
     const bool second_side =
         numbered && e->type == ActionType::CollectSidePot1 && line.back() == '2';
     return collect(p, line, text, second_side ? ActionType::CollectSidePot2 : e->type, cur);
 }
+Action collect_numbered_pot(Parser& p, string_view line, AmountForm cur) {
+    const PotEnding* e = ending_row(line.substr(0, line.size() - kPotNumber.size()), kPotEndings);
+    if (e == nullptr) fault_unreachable();
+    return collect_pot(p, line, cur, e, true);
+}
 
-// "Uncalled bet ($0.50) returned to <name>"
+// "Uncalled bet ($0.50) returned to <name>": the name is all that follows the phrase after the
+// amount. A line of another shape names the player after the last "ed to ".
 Action uncalled(Parser& p, string_view line, AmountForm cur) {
     static constexpr string_view kUncalled = "Uncalled bet (";
-    static constexpr string_view kReturnedTo = "ed to ";
-    const auto amount = decimal_after_first(rest(line, kUncalled.size()), cur);
+    static constexpr string_view kReturnedTo = ") returned to ", kEdTo = "ed to ";
+    const auto amount = decimal_at_start(rest(line, kUncalled.size()), cur);
     if (!amount) fault_missing("amount", line);
-    const size_t to = rfind_str(line, kReturnedTo);
-    if (to == npos) fault_missing("'returned to'", line);
-    return p.make_action(cut_name(line, to + kReturnedTo.size(), line.size()),
-                         ActionType::UncalledBetReturned, amount->value);
+    size_t name_at = kUncalled.size() + amount->end;
+    if (starts(rest(line, name_at), kReturnedTo)) {
+        name_at += kReturnedTo.size();
+    } else {
+        const size_t to = rfind_str(line, kEdTo);
+        if (to == npos) fault_missing("'returned to'", line);
+        name_at = to + kEdTo.size();
+    }
+    return p.make_action(cut_name(line, name_at, line.size()), ActionType::UncalledBetReturned,
+                         amount->value);
 }
 
 bool is_all_in(string_view line) noexcept { return ends(line, " in") || ends(line, "all-in"); }
 
-std::optional<Action> bet_call_raise(Parser& p, string_view line, AmountForm cur) {
-    static constexpr Wager kWords[] = {
-        {": bets", ActionType::Bet, ActionType::BetAllIn},
-        {": calls", ActionType::Call, ActionType::CallAllIn},
-        {": raises", ActionType::Raise, ActionType::RaiseAllIn},
-    };
-    // One pass over the colons of the line finds the first occurrence of each word; the words
-    // are then tried in their order.
+constexpr Wager kWagers[] = {
+    {": bets", ActionType::Bet, ActionType::BetAllIn},
+    {": calls", ActionType::Call, ActionType::CallAllIn},
+    {": raises", ActionType::Raise, ActionType::RaiseAllIn},
+};
+
+// The wager whose verb begins at the colon `at`: the amount after the verb and the space, and the
+// name before the colon.
+Action wager_at(Parser& p, string_view line, size_t at, const Wager& w, AmountForm cur) {
+    const auto amount = decimal_at_start(rest(line, at + w.verb.size() + 1), cur);
+    if (!amount) fault_missing("amount", line);
+    return p.make_action(cut_name(line, 0, at), w.type(is_all_in(line)), amount->value);
+}
+
+// A name may hold ": " itself: the first occurrence of each verb at a colon counts, and the verbs
+// are tried in their order (a bet before a call before a raise).
+[[gnu::noinline]] std::optional<Action> bet_call_raise_among(Parser& p, string_view line,
+                                                             size_t first, AmountForm cur) {
+    // One pass over the colons of the line finds the first occurrence of each word.
     size_t at[3] = {npos, npos, npos};
-    for (size_t c = find_byte(line, ':'); c != npos; c = find_byte(line, ':', c + 1)) {
+    for (size_t c = first; c != npos; c = find_byte(line, ':', c + 1)) {
         const string_view from = line.substr(c);
         for (size_t w = 0; w < 3; ++w) {
-            if (at[w] == npos && starts(from, kWords[w].verb)) at[w] = c;
+            if (at[w] == npos && starts(from, kWagers[w].verb)) at[w] = c;
         }
     }
-    for (size_t w = 0; w < 3; ++w) {
-        if (at[w] == npos) continue;
-        // The word and the space after it.
-        const auto amount = decimal_after_first(rest(line, at[w] + kWords[w].verb.size() + 1), cur);
-        if (!amount) fault_missing("amount", line);
-        return p.make_action(cut_name(line, 0, at[w]), kWords[w].type(is_all_in(line)),
-                             amount->value);
-    }
+    for (size_t w = 0; w < 3; ++w)
+        if (at[w] != npos) return wager_at(p, line, at[w], kWagers[w], cur);
     return std::nullopt;
+}
+
+std::optional<Action> bet_call_raise(Parser& p, string_view line, AmountForm cur) {
+    const size_t colon = find_byte(line, ':');
+    if (colon == npos) return std::nullopt;
+    // Nearly every line has one colon, the one after the name: the verb's first letter after it
+    // picks the one verb to compare. A bet at the first colon is the rule's answer whatever
+    // follows; a call or a raise is when no later colon could begin a verb tried before it.
+    size_t w;
+    switch (byte_or_0(line, colon + 2)) {
+        case 'b': w = 0; break;
+        case 'c': w = 1; break;
+        case 'r': w = 2; break;
+        default: return bet_call_raise_among(p, line, colon, cur);
+    }
+    if (!starts(rest(line, colon), kWagers[w].verb) ||
+        (w != 0 && find_byte(line, ':', colon + 1) != npos))
+        return bet_call_raise_among(p, line, colon, cur);
+    return wager_at(p, line, colon, kWagers[w], cur);
 }
 
 // "<name>: shows [Ah Kd] (a pair of Aces)"; `at` is where ": shows" begins.
@@ -637,7 +671,7 @@ std::optional<Action> parse_action_line(Parser& p, string_view line, AmountForm 
             break;
         case 't':
             // A line ends either in one of the three pots or in a status ending, never both.
-            if (is_collect_line(line)) return collect_pot(p, line, cur, false);
+            if (const PotEnding* e = collect_row(line)) return collect_pot(p, line, cur, e, false);
             if (status)
                 if (auto a = status_line(p, line)) return a;
             break;
@@ -657,7 +691,7 @@ std::optional<Action> parse_action_line(Parser& p, string_view line, AmountForm 
             return cash_out(p, line, at, cur);
     if (v.allows(RoundLine::Join))
         if (const size_t at = find_lit(line, " joins "); at != npos) return join_line(p, line, at);
-    if (is_numbered_collect_line(line)) return collect_pot(p, line, cur, true);
+    if (is_numbered_collect_line(line)) return collect_numbered_pot(p, line, cur);
     if (v.allows(RoundLine::Insurance))
         if (const size_t at = find_lit(line, kPaysPremium); at != npos) {
             const size_t from = at + std::size(kPaysPremium) - 1;

@@ -44,6 +44,16 @@ CASES = {
     "betting_is_capped": (
         text("pokerstars_betting_capped"), lambda h: [a["type"] for a in h["preflop"]["actions"]],
         ["raise", "raise", "raise", "call", "call"]),
+    # A name that holds ": " (its first colon is no verb's) and one that holds "ed to ": every
+    # line names its player whole, the uncalled bet's too.
+    "names_holding_phrases": (
+        text("pokerstars_betting_capped").replace("Cleo", "wicked to Cleo")
+        .replace("Bert", "Bert: on"),
+        lambda h: [(a["type"], a["player_id"], a.get("amount"))
+                   for r in (h["preflop"], h["flops"][0]) for a in r["actions"]],
+        [("raise", 0, 2), ("raise", 1, 2), ("raise", 2, 2), ("call", 0, 4), ("call", 1, 2),
+         ("check", 1, None), ("bet", 2, 2), ("fold", 0, None), ("fold", 1, None),
+         ("uncalled_bet", 2, 2), ("collect_pot", 2, 23), ("muck", 2, None)]),
     "returned_after_the_flop": (
         inserted(text("pokerstars_tournament"), "*** FLOP *** [2c 7d 9h]", "Bert has returned"),
         lambda h: of_type(h["flops"][0]["actions"], "join"), [{"seat": 253}]),
