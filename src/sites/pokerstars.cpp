@@ -610,7 +610,8 @@ Action cash_out(Parser& p, string_view line, size_t at, AmountForm cur) {
 
 // Rows that test the line's ending are tried only when the last byte allows them; the order of
 // the rows that remain is unchanged, so the first row that matches still decides.
-std::optional<Action> fold_or_check(Parser& p, string_view line) {
+// Half the lines of the rounds: inline (forced) into the round loop, ahead of the dispatch.
+[[gnu::always_inline]] inline std::optional<Action> fold_or_check(Parser& p, string_view line) {
     static constexpr ActionEnding kRows[] = {
         {Ending(": folds"), ActionType::Fold},
         {Ending(": checks"), ActionType::Check},
@@ -707,6 +708,14 @@ template <bool kTournament>
     // Lines that carry nothing: a hi/lo hand without a low, a limit round at its last raise.
     static constexpr string_view kNoLow = "No low hand qualified", kCapped = "Betting is capped";
     static constexpr char kInsured[] = ": get an all-in insurance (";
+    // A fold or a check (the line's last byte is the verb's) is read without the dispatch's call:
+    // parse_action_line tries it first too.
+    if (!line.empty() && line.back() == 's') {
+        if (const auto a = fold_or_check(b.parser(), line)) {
+            b.push(*a);
+            return true;
+        }
+    }
     auto a = parse_action_line(b.parser(), line, cur, v);
     if constexpr (kTournament) {
         if (!a) a = tournament::event_line(b, line);
