@@ -246,18 +246,32 @@ constexpr std::uint64_t not_digits(std::uint64_t w) noexcept {
     const std::uint64_t from_zero = (w | kHigh) - 0x3030303030303030ull;  // high bit: byte >= '0'
     return (above_nine | ~from_zero | w) & kHigh;
 }
+
+// The two-digit numbers of a word whose bytes at `digits` (0x0F in each) were checked to be ASCII
+// digits: byte i of the result is the number of bytes i and i + 1 when both are digits (at most
+// 99: no byte carries into the next).
+constexpr std::uint64_t pair_numbers(std::uint64_t w, std::uint64_t digits) noexcept {
+    const std::uint64_t t = w & digits;
+    return t * 10 + (t >> 8);
+}
+constexpr std::uint64_t byte_of(std::uint64_t w, unsigned i) noexcept {
+    return (w >> (8 * i)) & 0xFF;
+}
+
+// Whether the byte after a date of `size` bytes (if any) ends it: the end, or an ASCII byte that
+// is no digit (a character outside ASCII could be a numeric one that the general reading takes
+// into the seconds).
+bool date_ends_at(string_view d, size_t size) noexcept {
+    if (d.size() == size) return true;
+    const auto after = static_cast<unsigned char>(d[size]);
+    return after < 0x80 && !is_ascii_digit(after);
+}
 }  // namespace
 
 std::optional<PackedDate> fixed_date(string_view d) noexcept {
     // "dddd/dd/dd dd:dd:dd", tested as three words of eight bytes (bytes 0-7, 8-15, 11-18): the
     // digits' high bits (byte i of a word at bit 8i + 7) and the separators' bytes.
-    // After the seconds: the end, or an ASCII byte that is no digit (a character outside ASCII
-    // could be a numeric one that the general reading takes into the seconds).
-    if (d.size() < 19) return std::nullopt;
-    if (d.size() > 19) {
-        const auto after = static_cast<unsigned char>(d[19]);
-        if (after >= 0x80 || is_ascii_digit(after)) return std::nullopt;
-    }
+    if (d.size() < 19 || !date_ends_at(d, 19)) return std::nullopt;
     const std::uint64_t w0 = load_le8(d.data()), w1 = load_le8(d.data() + 8),
                         w2 = load_le8(d.data() + 11);
     // Word 0: digits at 0-3, 5, 6; '/' at 4 and 7. Word 1: digits at 0, 1, 3, 4, 6, 7 (bytes 8,
@@ -271,12 +285,35 @@ std::optional<PackedDate> fixed_date(string_view d) noexcept {
         return std::nullopt;
     if ((w0 & kSep0) != kSepBytes0 || (w1 & kSep1) != kSepBytes1 || (w2 & kSep2) != kSepBytes2)
         return std::nullopt;
-    const auto num = [&](size_t at, size_t len) {
-        std::uint64_t v = 0;
-        for (size_t i = at; i < at + len; ++i) v = v * 10 + static_cast<unsigned>(d[i] - '0');
-        return v;
-    };
-    return pack_date(num(0, 4), num(5, 2), num(8, 2), num(11, 2), num(14, 2), num(17, 2));
+    // The numbers from the words already loaded, two digits at a time.
+    const std::uint64_t n0 = pair_numbers(w0, 0x000F0F000F0F0F0Full),
+                        n1 = pair_numbers(w1, 0x0F0F000F0F000F0Full),
+                        n2 = pair_numbers(w2, 0x0F0F000000000000ull);
+    return pack_date(byte_of(n0, 0) * 100 + byte_of(n0, 2), byte_of(n0, 5), byte_of(n1, 0),
+                     byte_of(n1, 3), byte_of(n1, 6), byte_of(n2, 6));
+}
+
+std::optional<PackedDate> fixed_date_short_hour(string_view d) noexcept {
+    // "dddd/dd/dd d:dd:dd", tested as fixed_date tests its form, with words at bytes 0-7, 8-15
+    // and 10-17.
+    if (d.size() < 18 || !date_ends_at(d, 18)) return std::nullopt;
+    const std::uint64_t w0 = load_le8(d.data()), w1 = load_le8(d.data() + 8),
+                        w2 = load_le8(d.data() + 10);
+    // Word 0 as fixed_date's. Word 1: digits at 0, 1, 3, 5, 6 (bytes 8, 9, 11, 13, 14); ' ' at
+    // 2, ':' at 4 and 7 (bytes 12, 15). Word 2: digits at 6, 7 (bytes 16, 17).
+    constexpr std::uint64_t kDigits0 = 0x0080800080808080ull, kDigits1 = 0x0080800080008080ull,
+                            kDigits2 = 0x8080000000000000ull;
+    constexpr std::uint64_t kSep0 = 0xFF0000FF00000000ull, kSepBytes0 = 0x2F00002F00000000ull;
+    constexpr std::uint64_t kSep1 = 0xFF0000FF00FF0000ull, kSepBytes1 = 0x3A00003A00200000ull;
+    if ((not_digits(w0) & kDigits0) | (not_digits(w1) & kDigits1) | (not_digits(w2) & kDigits2))
+        return std::nullopt;
+    if ((w0 & kSep0) != kSepBytes0 || (w1 & kSep1) != kSepBytes1) return std::nullopt;
+    const std::uint64_t n0 = pair_numbers(w0, 0x000F0F000F0F0F0Full),
+                        n1 = pair_numbers(w1, 0x000F0F0000000F0Full),
+                        n2 = pair_numbers(w2, 0x0F0F000000000000ull);
+    // The hour's one digit is read alone, from word 1's byte 3.
+    return pack_date(byte_of(n0, 0) * 100 + byte_of(n0, 2), byte_of(n0, 5), byte_of(n1, 0),
+                     byte_of(w1, 3) & 0xF, byte_of(n1, 5), byte_of(n2, 6));
 }
 
 std::optional<PackedDate> loose_date(string_view d) noexcept {
@@ -309,8 +346,53 @@ void date_after_last(Header& h, string_view line, string_view separator,
     h.start_utc = utc_start(*date, zone_named(rest(line, space + 1)));
 }
 
+namespace {
+// A word of eight bytes of a literal, as load_le8 loads them from a text.
+constexpr std::uint64_t word_of(string_view s) noexcept {
+    std::uint64_t w = 0;
+    for (size_t i = 0; i < 8; ++i) w |= std::uint64_t{static_cast<unsigned char>(s[i])} << (8 * i);
+    return w;
+}
+// Whether any of the word's bytes is `c` (the test for a zero byte of w ^ c...c: exact for the
+// word as a whole).
+constexpr bool has_byte(std::uint64_t w, char c) noexcept {
+    const std::uint64_t x = w ^ (0x0101010101010101ull * static_cast<unsigned char>(c));
+    return ((x - 0x0101010101010101ull) & ~x & 0x8080808080808080ull) != 0;
+}
+
+// The usual street lines of a game with a board, told by their first bytes and their brackets:
+// "*** FLOP *** [7s 5s 4d]", "*** TURN *** [7s 5s 4d] [Qd]", "*** RIVER *** [7s 5s 4d Qd] [2c]".
+// What parse_street_line reads from them, read at fixed places; nothing for any other line.
+std::optional<StreetLine> usual_street_line(string_view line) {
+    const size_t n = line.size();
+    if (n < 18 || line[n - 1] != ']') return std::nullopt;
+    const std::uint64_t head = load_le8(line.data());
+    if (head == word_of("*** FLOP")) {
+        // Three cards, no other bracket among them: the last '[' is the one at byte 13.
+        if (n != 23 || load_le8(line.data() + 6) != word_of("OP *** [") ||
+            has_byte(load_le8(line.data() + 14), '['))
+            return std::nullopt;
+        return StreetLine{StreetKind::Flop, parse_cards(line.substr(14, 8))};
+    }
+    StreetKind kind;
+    if (head == word_of("*** TURN") && load_le8(line.data() + 6) == word_of("RN *** ["))
+        kind = StreetKind::Turn;
+    else if (head == word_of("*** RIVE") && load_le8(line.data() + 7) == word_of("ER *** ["))
+        kind = StreetKind::River;
+    else
+        return std::nullopt;
+    // The street's card in the line's last brackets, of two bytes: "[Qd]".
+    if (line[n - 4] != '[' || line[n - 3] == '[' || line[n - 2] == '[') return std::nullopt;
+    return StreetLine{kind, parse_cards(line.substr(n - 3, 2))};
+}
+}  // namespace
+
 std::optional<StreetLine> parse_street_line(Parser& p) {
     const string_view line = p.line();
+    if (const auto usual = usual_street_line(line)) {
+        p.next_line();
+        return usual;
+    }
     if (line.size() < 8) fault_missing("street name", line);
     const size_t k = find_lit(line, " *", 8);
     if (k == npos) fault_missing("street name", line);

@@ -83,6 +83,9 @@ std::optional<MixedGame> mixed_ending_at(std::string_view line, std::size_t end)
 // The usual date form, "2021/03/04 05:06:07" followed by a non-digit or the end, read at fixed
 // places; nothing when the text has another form.
 std::optional<PackedDate> fixed_date(std::string_view d) noexcept;
+// The same with an hour of one digit, "2021/03/04 5:06:07", read as fixed_date reads the hour
+// with its missing digit put back.
+std::optional<PackedDate> fixed_date_short_hour(std::string_view d) noexcept;
 
 // A date of six numbers each ended by one separator byte that is no digit, without padding
 // ("2016/8/4 11:25:3", "2016-10-16 13:55:35"), the last number ended by the end of the text or a

@@ -70,17 +70,11 @@ void general_date(Header& h, string_view date, string_view line) {
 }
 
 // The date PokerStars writes, "2015/04/01 16:58:17", or with an hour of one digit ("2015/04/01
-// 6:58:17"): read as fixed_date reads the first, with the hour's missing digit put back (the two
-// forms are read so by general_date too); nullopt for any other form.
+// 6:58:17"), read at fixed places (the two forms are read so by general_date too); nullopt for
+// any other form.
 std::optional<PackedDate> stars_date(string_view d) noexcept {
     if (const auto packed = fixed_date(d)) return packed;
-    if (d.size() < 18 || d[10] != ' ' || d[12] != ':') return std::nullopt;
-    char padded[20];
-    const size_t after_hour = std::min<size_t>(d.size() - 11, 8);  // up to the byte after it
-    std::memcpy(padded, d.data(), 11);
-    padded[11] = '0';
-    std::memcpy(padded + 12, d.data() + 11, after_hour);
-    return fixed_date(string_view(padded, 12 + after_hour));
+    return fixed_date_short_hour(d);
 }
 
 // The zone of the start time, from what follows the date: " ET", the old " (ET)", a zone and
@@ -108,9 +102,12 @@ void read_start_zone(Header& h, string_view line, string_view line_for_faults, U
         h.start_zoned = eastern.start_zoned;
         return;
     }
-    const size_t space = rfind_byte(line, ' ');
-    const string_view zone = space == npos ? string_view() : line.substr(space + 1);
-    const TimeZone named = zone_named(zone);
+    // The usual zone, " ET", is told by the line's last bytes alone.
+    TimeZone named{TimeZone::Kind::UsEastern, 0};
+    if (!ends(line, " ET")) {
+        const size_t space = rfind_byte(line, ' ');
+        named = zone_named(space == npos ? string_view() : line.substr(space + 1));
+    }
     h.start_utc = clock.utc(h.start_date, named);
     h.start_zoned = named.kind != TimeZone::Kind::Unknown;
 }
@@ -168,6 +165,14 @@ void parse_hand_line(HandBuilder& b, const Variant& v, StakesMemo& memo) {
     // Game and limit: the byte after the ':' is skipped, then any white space.
     size_t g = colon + 2;
     while (g < line.size()) {
+        // The usual bytes, told without the general reading: a space, and a byte of ASCII above
+        // it (no white space).
+        const auto c = static_cast<unsigned char>(line[g]);
+        if (c == ' ') {
+            ++g;
+            continue;
+        }
+        if (c > ' ' && c < 0x80) break;
         const size_t n = white_space_len(line.substr(g));
         if (n == 0) break;
         g += n;

@@ -3,6 +3,7 @@
 
 #include <cstring>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <string_view>
@@ -481,16 +482,24 @@ TEST(Parser, LinesAndLookupsAllocateNothing) {
 
 }  // namespace
 
-// The usual date form is tested a word at a time: every text of the form's length with a few
-// bytes changed (to any byte, or to a digit or separator) reads as the byte-by-byte shape
-// test says, and a text that has the shape reads as its numbers.
-TEST(FixedDate, WordTestAgreesWithTheShapeByteByByte) {
-    static constexpr char kShape[] = "dddd/dd/dd dd:dd:dd";
-    const auto has_shape = [](const std::string& d) {
-        for (std::size_t i = 0; i < 19; ++i) {
+// The usual date forms are tested a word at a time: every text of a form's length with a few
+// bytes changed (to any byte, or to a digit or separator) reads as the byte-by-byte shape test
+// says, and a text that has the shape reads as its numbers (an hour of one digit as that digit).
+struct DateForm {
+    const char* shape;
+    const char* sample;
+    std::optional<hs::PackedDate> (*read)(std::string_view) noexcept;
+};
+class FixedDate : public ::testing::TestWithParam<DateForm> {};
+
+TEST_P(FixedDate, WordTestAgreesWithTheShapeByteByByte) {
+    const std::string shape = GetParam().shape;
+    const std::size_t n = shape.size(), hour = 11, hour_len = n - 17;
+    const auto has_shape = [&](const std::string& d) {
+        for (std::size_t i = 0; i < n; ++i) {
             const auto c = static_cast<unsigned char>(d[i]);
-            if (kShape[i] == 'd' ? !(c >= '0' && c <= '9')
-                                 : c != static_cast<unsigned char>(kShape[i]))
+            if (shape[i] == 'd' ? !(c >= '0' && c <= '9')
+                                : c != static_cast<unsigned char>(shape[i]))
                 return false;
         }
         return true;
@@ -498,18 +507,29 @@ TEST(FixedDate, WordTestAgreesWithTheShapeByteByByte) {
     std::mt19937 rng(11);
     int shaped = 0;
     for (int round = 0; round < 200000; ++round) {
-        std::string d = "2012/04/06 22:51:18";
+        std::string d = GetParam().sample;
         for (unsigned k = rng() % 3; k-- > 0;)
-            d[rng() % 19] =
-                round % 2 ? static_cast<char>(rng() % 256) : "0123456789/: "[rng() % 13];
-        const auto read = hs::fixed_date(d);
-        ASSERT_EQ(read.has_value(), has_shape(d)) << d;
+            d[rng() % n] = round % 2 ? static_cast<char>(rng() % 256) : "0123456789/: "[rng() % 13];
+        // A byte after the date: none, one that ends it, or a digit that does not.
+        if (round % 3 == 1) d += ' ';
+        const bool digit_after = round % 3 == 2;
+        if (digit_after) d += '7';
+        const auto read = GetParam().read(d);
+        ASSERT_EQ(read.has_value(), has_shape(d) && !digit_after) << d;
         if (!read) continue;
         ++shaped;
-        const auto n = [&](std::size_t at, std::size_t len) {
+        const auto num = [&](std::size_t at, std::size_t len) {
             return std::stoul(d.substr(at, len));
         };
-        EXPECT_EQ(*read, hs::pack_date(n(0, 4), n(5, 2), n(8, 2), n(11, 2), n(14, 2), n(17, 2)));
+        const std::size_t m = hour + hour_len + 1;  // the minutes
+        EXPECT_EQ(*read, hs::pack_date(num(0, 4), num(5, 2), num(8, 2), num(hour, hour_len),
+                                       num(m, 2), num(m + 3, 2)));
     }
     EXPECT_GT(shaped, 1000);
 }
+
+INSTANTIATE_TEST_SUITE_P(Forms, FixedDate,
+                         ::testing::Values(DateForm{"dddd/dd/dd dd:dd:dd", "2012/04/06 22:51:18",
+                                                    hs::fixed_date},
+                                           DateForm{"dddd/dd/dd d:dd:dd", "2012/04/06 6:51:18",
+                                                    hs::fixed_date_short_hour}));
