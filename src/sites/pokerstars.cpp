@@ -797,33 +797,69 @@ PotInfo parse_pot_line(string_view line, AmountForm cur, bool rake_optional) {
     return pots;
 }
 
-// "... showed [cards] and won ($1.50) with ..., and lost with ..."
+// The next whole word `word` of `text` at or after `from` (words are parted by single spaces);
+// npos when there is none.
+template <size_t N>
+size_t find_word(string_view text, const char (&word)[N], size_t from) noexcept {
+    for (;;) {
+        const size_t at = find_lit(text, word, from);
+        if (at == npos) return npos;
+        const size_t end = at + N - 1;
+        if ((at == 0 || text[at - 1] == ' ') && (end == text.size() || text[end] == ' ')) return at;
+        from = at + 1;
+    }
+}
+
+// "... showed [cards] and won ($1.50) with ..., and lost with ...": each word "won" or "lost" is
+// one game of the hand (a board of a hand run twice), in order; a "won" is a winner, with the
+// amount of the word after it when that word is one ("won ($1.50)", or "won 420" as Run It Once
+// writes it). The two words are searched for, not every word read.
 void read_results(Parser& p, string_view text, std::uint8_t id, AmountForm cur, string_view line) {
     auto& winners = p.store().winners;
     std::uint8_t game = 0;
-    bool after_won = false;
-    size_t i = 0;
-    while (i <= text.size()) {
-        size_t sp = find_byte(text, ' ', i);
-        if (sp == npos) sp = text.size();
-        const string_view word = text.substr(i, sp - i);
-        // "won ($1.50)", or "won 420" as Run It Once writes it.
-        if (after_won && !word.empty() &&
+    size_t won = find_word(text, "won", 0), lost = find_word(text, "lost", 0);
+    while (won != npos || lost != npos) {
+        ++game;
+        if (lost < won) {
+            lost = find_word(text, "lost", lost + 4);
+            continue;
+        }
+        winners.push_back(Winner{id, 0.0f, static_cast<std::uint8_t>(game - 1)});
+        // The word after "won " (empty when the text ends there or a second space follows).
+        const size_t from = won + 4;
+        won = find_word(text, "won", won + 3);
+        if (from > text.size()) continue;
+        size_t to = find_byte(text, ' ', from);
+        if (to == npos) to = text.size();
+        const string_view word = text.substr(from, to - from);
+        if (!word.empty() &&
             (word.front() == '(' || is_ascii_digit(static_cast<unsigned char>(word.front())) ||
              (cur.sign != 0 && currency_symbol(word)))) {
             const auto amount = decimal_after_first(word.substr(word.front() == '(' ? 1 : 0), cur);
             if (!amount) fault_missing("amount won", line);
             winners.back().amount = amount->value;
         }
-        after_won = false;
-        if (word == "lost") {
-            ++game;
-        } else if (word == "won") {
-            winners.push_back(Winner{id, 0.0f, game});
-            ++game;
-            after_won = true;
-        }
-        i = sp + 1;
+    }
+}
+
+// The start of the fold phrase that a summary seat line ends with, npos when it ends with none
+// of the common ones ("Seat 3: Bob (button) folded before Flop (didn't bet)"). Picked by the last
+// byte, then compared whole.
+size_t fold_phrase_at(string_view line) noexcept {
+    static constexpr string_view kNoBet = " folded before Flop (didn't bet)",
+                                 kBeforeFlop = " folded before Flop",
+                                 kOnFlop = " folded on the Flop", kOnTurn = " folded on the Turn",
+                                 kOnRiver = " folded on the River";
+    // Each phrase compared with its length a constant.
+    const auto at = [line](string_view phrase) __attribute__((always_inline)) {
+        return ends(line, phrase) ? line.size() - phrase.size() : npos;
+    };
+    switch (line.empty() ? '\0' : line.back()) {
+        case ')': return at(kNoBet);
+        case 'p': return ends(line, "re Flop") ? at(kBeforeFlop) : at(kOnFlop);
+        case 'n': return at(kOnTurn);
+        case 'r': return at(kOnRiver);
+        default: return npos;
     }
 }
 
@@ -831,20 +867,26 @@ SeatResult parse_seat_result(Parser& p, string_view line, AmountForm cur, bool n
                              Action& out) {
     if (!starts(line, "Seat ")) return SeatResult::Reject;
     // The colon follows a seat number of one or two digits: bytes 5 to 7 are looked at first.
-    size_t colon = npos;
-    for (size_t i = 5; i < 8 && i < line.size(); ++i) {
-        if (line[i] == ':') {
-            colon = i;
-            break;
-        }
-    }
-    if (colon == npos) colon = find_byte(line, ':', 8);
+    const auto colon_at = [&](size_t i) { return i < line.size() && line[i] == ':'; };
+    const size_t colon = colon_at(5)   ? 5
+                         : colon_at(6) ? 6
+                         : colon_at(7) ? 7
+                                       : find_byte(line, ':', 8);
     if (colon == npos) fault_missing("':' after the seat number", line);
     const size_t ns = colon + 2;
+    // The name before `end`, without the position notes that only a name ending in ')' can have.
     auto name_to = [&](size_t end) {
         if (end < ns) fault_missing("player name", line);
-        return cut_name(line, strip_position_notes(slice(line, ns, end)));
+        const string_view name = slice(line, ns, end);
+        return cut_name(line,
+                        !name.empty() && name.back() == ')' ? strip_position_notes(name) : name);
     };
+    // Most seat lines end with a fold whose whole phrase is known by the line's last bytes: the
+    // name ends where the phrase begins. The others take the general reading below.
+    if (const size_t f = fold_phrase_at(line); f != npos && f >= ns) {
+        out = Action::make(ActionType::Fold, p.find_player(name_to(f)), kNoCards);
+        return SeatResult::Action;
+    }
     if (line.size() > 6) {
         // The endings, picked by the last byte.
         static constexpr ActionEnding kEndings[] = {
