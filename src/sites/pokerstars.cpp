@@ -102,12 +102,8 @@ void read_start_zone(Header& h, string_view line, string_view line_for_faults, U
         h.start_zoned = eastern.start_zoned;
         return;
     }
-    // The usual zone, " ET", is told by the line's last bytes alone.
-    TimeZone named{TimeZone::Kind::UsEastern, 0};
-    if (!ends(line, " ET")) {
-        const size_t space = rfind_byte(line, ' ');
-        named = zone_named(space == npos ? string_view() : line.substr(space + 1));
-    }
+    const size_t space = rfind_byte(line, ' ');
+    const TimeZone named = zone_named(space == npos ? string_view() : line.substr(space + 1));
     h.start_utc = clock.utc(h.start_date, named);
     h.start_zoned = named.kind != TimeZone::Kind::Unknown;
 }
@@ -119,6 +115,12 @@ void read_start(HandBuilder& b, string_view line, size_t colon, size_t dash) {
     const string_view date = rest(line, dash + 2);
     if (const auto packed = stars_date(date)) {
         h.start_date = *packed;
+        // The usual zone, " ET" (what read_start_zone reads from it, without its search).
+        if (ends(date, " ET")) {
+            h.start_utc = b.parser().clock().utc(*packed, TimeZone{TimeZone::Kind::UsEastern, 0});
+            h.start_zoned = true;
+            return;
+        }
     } else if (const size_t before = rfind_byte(line.substr(0, dash), '-');
                find_byte(date, '/') == npos && before != npos && before + 2 > colon) {
         // The old hand line's date holds a dash of its own: it begins after the dash before.
