@@ -103,12 +103,8 @@ void read_start_zone(Header& h, string_view line, string_view line_for_faults, U
         h.start_zoned = eastern.start_zoned;
         return;
     }
-    // The usual zone, " ET", is told by the line's last bytes alone.
-    TimeZone named{TimeZone::Kind::UsEastern, 0};
-    if (!ends(line, " ET")) {
-        const size_t space = rfind_byte(line, ' ');
-        named = zone_named(space == npos ? string_view() : line.substr(space + 1));
-    }
+    const size_t space = rfind_byte(line, ' ');
+    const TimeZone named = zone_named(space == npos ? string_view() : line.substr(space + 1));
     h.start_utc = clock.utc(h.start_date, named);
     h.start_zoned = named.kind != TimeZone::Kind::Unknown;
 }
@@ -120,6 +116,12 @@ void read_start(HandBuilder& b, string_view line, size_t colon, size_t dash) {
     const string_view date = rest(line, dash + 2);
     if (const auto packed = stars_date(date)) {
         h.start_date = *packed;
+        // The usual zone, " ET" (what read_start_zone reads from it, without its search).
+        if (ends(date, " ET")) {
+            h.start_utc = b.parser().clock().utc(*packed, TimeZone{TimeZone::Kind::UsEastern, 0});
+            h.start_zoned = true;
+            return;
+        }
     } else if (const size_t before = rfind_byte(line.substr(0, dash), '-');
                find_byte(date, '/') == npos && before != npos && before + 2 > colon) {
         // The old hand line's date holds a dash of its own: it begins after the dash before.
@@ -740,7 +742,8 @@ Action cash_out(Parser& p, string_view line, size_t at, AmountForm cur) {
 
 // Rows that test the line's ending are tried only when the last byte allows them; the order of
 // the rows that remain is unchanged, so the first row that matches still decides.
-std::optional<Action> fold_or_check(Parser& p, string_view line) {
+// Half the lines of the rounds: inline (forced) into the round loop, ahead of the dispatch.
+[[gnu::always_inline]] inline std::optional<Action> fold_or_check(Parser& p, string_view line) {
     static constexpr ActionEnding kRows[] = {
         {Ending(": folds"), ActionType::Fold},
         {Ending(": checks"), ActionType::Check},
@@ -837,6 +840,14 @@ template <bool kTournament>
     // Lines that carry nothing: a hi/lo hand without a low, a limit round at its last raise.
     static constexpr string_view kNoLow = "No low hand qualified", kCapped = "Betting is capped";
     static constexpr char kInsured[] = ": get an all-in insurance (";
+    // A fold or a check (the line's last byte is the verb's) is read without the dispatch's call:
+    // parse_action_line tries it first too.
+    if (!line.empty() && line.back() == 's') {
+        if (const auto a = fold_or_check(b.parser(), line)) {
+            b.push(*a);
+            return true;
+        }
+    }
     auto a = parse_action_line(b.parser(), line, cur, v);
     if constexpr (kTournament) {
         if (!a) a = tournament::event_line(b, line);

@@ -54,6 +54,12 @@ CASES = {
         [("raise", 0, 2), ("raise", 1, 2), ("raise", 2, 2), ("call", 0, 4), ("call", 1, 2),
          ("check", 1, None), ("bet", 2, 2), ("fold", 0, None), ("fold", 1, None),
          ("uncalled_bet", 2, 2), ("collect_pot", 2, 23), ("muck", 2, None)]),
+    # A name that holds " folded " and shares its first letters with another's: the summary's
+    # fold, read by the phrase at the line's end, names the whole of it.
+    "name_holding_the_fold_phrase": (
+        text("pokerstars_betting_capped").replace("Bert", "Anna folded"),
+        lambda h: [(a["type"], a["player_id"]) for a in h["summary"]["actions"]],
+        [("fold", 0), ("fold", 1), ("collect_pot", 2)]),
     "returned_after_the_flop": (
         inserted(text("pokerstars_tournament"), "*** FLOP *** [2c 7d 9h]", "Bert has returned"),
         lambda h: of_type(h["flops"][0]["actions"], "join"), [{"seat": 253}]),
