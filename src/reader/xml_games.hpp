@@ -56,6 +56,14 @@ class XmlGames {
         if (!d) fault_line("unreadable reference", raw);
         return *d;
     }
+    // The same for a text outside every hand element (a session's field, shared by the hands
+    // after it): in skip mode a reference that is none leaves the text out (empty), so that the
+    // hands are read, or rejected, one by one rather than the whole input failing.
+    std::string_view decoded_outside(std::string_view raw, std::string& buffer) const {
+        if (const auto d = xml::decode(raw, buffer)) return *d;
+        if (errors_ == Errors::Strict) fault_line("unreadable reference", raw);
+        return {};
+    }
 
     // A malformed tag outside every hand element: it ends the call in strict reading; else
     // reading goes on at the next `resume` tag.

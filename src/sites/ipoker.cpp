@@ -350,7 +350,7 @@ void Reader::run() {
                 break;
             case xml::Event::Text:
                 if (field != nullptr && field->empty()) {
-                    const string_view v = trim(decoded(t.text, text_buffer_));
+                    const string_view v = trim(x_.decoded_outside(t.text, text_buffer_));
                     field->assign(v);
                 }
                 break;

@@ -268,9 +268,9 @@ void Reader::run() {
         if (t.event != xml::Event::Open) continue;
         if (t.name == "description") {
             type_ =
-                XmlGames::decoded(xml::attribute(t.attributes, "type").value_or(""), name_buffer_);
-            stakes_ = XmlGames::decoded(xml::attribute(t.attributes, "stakes").value_or(""),
-                                        name_buffer_);
+                x_.decoded_outside(xml::attribute(t.attributes, "type").value_or(""), name_buffer_);
+            stakes_ = x_.decoded_outside(xml::attribute(t.attributes, "stakes").value_or(""),
+                                         name_buffer_);
         } else if (t.name == "game" && !t.empty) {
             const size_t depth = sc_.depth() - 1;
             game_.clear();
