@@ -69,7 +69,9 @@ SITES_READ = ", ".join(name for name, read in _handscribe._sites if read)
 SITES_NOT_READ = ", ".join(name for name, read in _handscribe._sites if not read)
 SITES = SITES_READ + (f" (recognised, not read: {SITES_NOT_READ})" if SITES_NOT_READ else "")
 GAMES = ("Hold'em, Omaha and Omaha Hi/Lo (4, 5 or 6 cards), short-deck Hold'em and Courchevel, "
-         "in no-limit, pot-limit and fixed-limit; stud, razz and draw hands are left out")
+         "in no-limit, pot-limit and fixed-limit; seven- and five-card stud (hi/lo too), razz, "
+         "five-card draw, the 2-7 and A-5 draws and Badugi where the site writes them (see the "
+         "README's table of games per site)")
 EXIT_HELP = f"""\
 exit status:
   {EXIT_OK}  every file was read and every hand written
@@ -91,7 +93,8 @@ sites read:
 sites recognised by their first line but not read (the file is reported):
 {textwrap.fill((SITES_NOT_READ or "none") + ".", 92, initial_indent="  ", subsequent_indent="  ")}
 games read:
-{textwrap.fill(GAMES + ".", 92, initial_indent="  ", subsequent_indent="  ")}
+{textwrap.fill(GAMES + ".", 92, initial_indent="  ", subsequent_indent="  ",
+              break_on_hyphens=False)}
 """
 
 
