@@ -45,6 +45,26 @@ inline void check(ArrowErrorCode code, std::string_view what = "arrow call") {
 // Buffers
 // ---------------------------------------------------------------------------------------------
 
+// A copy of n bytes: the short ones (ids, names) as two overlapping words inline, the others
+// through memcpy.
+[[gnu::always_inline]] inline void copy_bytes(std::uint8_t* out, const char* in, std::size_t n) {
+    if (n - 8 <= 8) {  // 8 .. 16
+        std::uint64_t head, tail;
+        std::memcpy(&head, in, 8);
+        std::memcpy(&tail, in + n - 8, 8);
+        std::memcpy(out, &head, 8);
+        std::memcpy(out + n - 8, &tail, 8);
+    } else if (n - 4 <= 3) {  // 4 .. 7
+        std::uint32_t head, tail;
+        std::memcpy(&head, in, 4);
+        std::memcpy(&tail, in + n - 4, 4);
+        std::memcpy(out, &head, 4);
+        std::memcpy(out + n - 4, &tail, 4);
+    } else if (n != 0) {
+        std::memcpy(out, in, n);
+    }
+}
+
 // Bytes appended at the end (the values of strings and lists).
 class Buffer {
   public:
@@ -63,7 +83,7 @@ class Buffer {
     }
     [[gnu::always_inline]] void bytes(std::string_view s) {
         room(s.size());
-        if (!s.empty()) std::memcpy(b_.data + b_.size_bytes, s.data(), s.size());
+        copy_bytes(b_.data + b_.size_bytes, s.data(), s.size());
         b_.size_bytes += static_cast<std::int64_t>(s.size());
     }
     void reserve(std::int64_t bytes) { check(ArrowBufferReserve(&b_, bytes)); }
@@ -80,8 +100,10 @@ class Buffer {
     ArrowBuffer b_;
 };
 
-// One value of type T per row, written at the row's index: a capacity test and a store, no
-// size to keep per value (the table counts the rows once for all its columns).
+// One value of type T per row, written at the row's index: a store, no size to keep per value
+// (the table counts the rows once for all its columns) and no capacity test: the table claims
+// room for a hand's rows before it writes them (Table::claim), so `put` writes below
+// `capacity()`.
 template <class T>
 class Slots {
   public:
@@ -90,9 +112,8 @@ class Slots {
     Slots& operator=(const Slots&) = delete;
     ~Slots() { ArrowBufferReset(&b_); }
 
-    [[gnu::always_inline]] void set(std::int64_t i, T v) {
-        if (static_cast<std::uint64_t>(i) >= static_cast<std::uint64_t>(capacity_)) [[unlikely]]
-            grow(i + 1);
+    // Slot i, i below the room reserved.
+    [[gnu::always_inline]] void put(std::int64_t i, T v) {
         std::memcpy(b_.data + i * static_cast<std::int64_t>(sizeof(T)), &v, sizeof v);
     }
     // Room for slots 0 .. n-1.
@@ -120,41 +141,40 @@ class Slots {
     std::int64_t capacity_ = 0;  // slots
 };
 
-// Flags of rows, a byte each while the batch fills (one store per row), packed into an Arrow
-// bitmap when it is handed over. The bytes are kept for the next batch.
+// Flags of rows, a byte each while the batch fills (one store per row, below the room the table
+// claimed, as for Slots), packed into an Arrow bitmap when it is handed over. The bytes are kept
+// for the next batch; they are not cleared, since every row of a batch sets its flag.
 class Flags {
   public:
-    [[gnu::always_inline]] void set(std::int64_t i, bool v) {
-        if (static_cast<std::uint64_t>(i) >= bytes_.size()) [[unlikely]]
-            grow(static_cast<std::size_t>(i) + 1);
+    [[gnu::always_inline]] void put(std::int64_t i, bool v) {
         bytes_[static_cast<std::size_t>(i)] = v;
     }
     void reserve(std::int64_t n) {
-        if (static_cast<std::uint64_t>(n) > bytes_.size()) grow(static_cast<std::size_t>(n));
+        if (static_cast<std::uint64_t>(n) > size_) grow(static_cast<std::size_t>(n));
     }
     // The flags of rows 0 .. n-1 as a bitmap (bit i of byte i / 8 for row i); the number of
     // rows whose flag is false.
     std::int64_t pack(std::int64_t n, ArrowBuffer* out) const {
-        if (static_cast<std::uint64_t>(n) > bytes_.size())
-            fault_index(static_cast<std::size_t>(n), bytes_.size());
+        if (static_cast<std::uint64_t>(n) > size_) fault_index(static_cast<std::size_t>(n), size_);
         const auto count = static_cast<std::size_t>(n);
         check(ArrowBufferReserve(out, static_cast<std::int64_t>((count + 7) / 8)));
         std::uint8_t* bits = out->data;
+        const std::uint8_t* bytes = bytes_.get();
         std::size_t set = 0;
         std::size_t i = 0;
         // Eight bytes of 0 or 1 at once: one product gathers byte k's low bit at bit 56 + k,
         // another sums the bytes in the top one.
         for (; i + 8 <= count; i += 8) {
             std::uint64_t word;
-            std::memcpy(&word, bytes_.data() + i, 8);
+            std::memcpy(&word, bytes + i, 8);
             bits[i / 8] = static_cast<std::uint8_t>((word * 0x0102040810204080ULL) >> 56);
             set += static_cast<std::size_t>((word * 0x0101010101010101ULL) >> 56);
         }
         if (i < count) {
             std::uint8_t last = 0;
             for (std::size_t k = 0; i + k < count; ++k) {
-                last |= static_cast<std::uint8_t>(bytes_[i + k] << k);
-                set += bytes_[i + k];
+                last |= static_cast<std::uint8_t>(bytes[i + k] << k);
+                set += bytes[i + k];
             }
             bits[i / 8] = last;
         }
@@ -163,9 +183,17 @@ class Flags {
     }
 
   private:
-    [[gnu::noinline]] void grow(std::size_t n) { bytes_.resize(std::max(n, 2 * bytes_.size())); }
+    // Grows without filling the new bytes (every row writes its own).
+    [[gnu::noinline]] void grow(std::size_t n) {
+        const std::size_t want = std::max(n, 2 * size_);
+        std::unique_ptr<std::uint8_t[]> bigger(new std::uint8_t[want]);
+        if (size_ != 0) std::memcpy(bigger.get(), bytes_.get(), size_);
+        bytes_ = std::move(bigger);
+        size_ = want;
+    }
 
-    std::vector<std::uint8_t> bytes_;  // 0 or 1
+    std::unique_ptr<std::uint8_t[]> bytes_;  // 0 or 1 for the rows written
+    std::size_t size_ = 0;
 };
 
 // Offsets of a variable-length column: 32-bit, starting at 0, appended one per item.
@@ -194,11 +222,12 @@ class RowOffsets {
         constexpr std::int64_t kMax = std::numeric_limits<std::int32_t>::max();
         if (end > kMax) [[unlikely]]
             fault_index(static_cast<std::size_t>(end), kMax);
-        slots_.set(row + 1, static_cast<std::int32_t>(end));
+        slots_.put(row + 1, static_cast<std::int32_t>(end));
     }
     void reserve(std::int64_t rows) { slots_.reserve(rows + 1); }
     void move_into(ArrowArray* a, std::int64_t i, std::int64_t rows) {
-        slots_.set(0, 0);
+        slots_.reserve(1);
+        slots_.put(0, 0);
         slots_.move_into(a, i, rows + 1);
     }
 
@@ -226,11 +255,16 @@ void fill_names(ArrowArray* a, const std::vector<std::string>& names) {
 
 class Column;
 // The columns of a table, and its rows in the batch being filled: every column writes the
-// values of row `rows`, then the table counts the row.
+// values of row `rows`, then the table counts the row. Every column has room for the rows
+// below `room` (see Table::claim).
 struct Registry {
     std::vector<Column*> columns;
     std::int64_t rows = 0;
+    std::int64_t room = 0;
 };
+
+inline constexpr bool kNullable = true;
+inline constexpr bool kRequired = false;
 
 // One column of a table: its field in the schema and its values of the batch's rows.
 // Nullable columns keep a validity flag per row and drop the bitmap when no row is null.
@@ -249,9 +283,9 @@ class Column {
         if (!nullable_) s->flags &= ~ARROW_FLAG_NULLABLE;
         type(s);
     }
-    // Room for `more` rows after those filled, so that a batch grows its buffers once.
-    void reserve(std::int64_t more) {
-        const std::int64_t rows = *rows_ + more;
+    // Room for rows up to `rows` (the rows filled and more), so that a batch grows its buffers
+    // once.
+    void reserve(std::int64_t rows, std::int64_t more) {
         if (nullable_) valid_.reserve(rows);
         reserve_data(rows, more);
     }
@@ -279,13 +313,7 @@ class Column {
     virtual void type(ArrowSchema* s) const = 0;
     virtual void data_into(ArrowArray* a, std::int64_t rows) = 0;
     virtual void reserve_data(std::int64_t rows, std::int64_t more) = 0;
-    [[gnu::always_inline]] void valid(std::int64_t r, bool v) {
-        if (!nullable_) {
-            if (!v) fault_unreachable("null in a column without nulls");
-            return;
-        }
-        valid_.set(r, v);
-    }
+    [[gnu::always_inline]] void flag(std::int64_t r, bool v) { valid_.put(r, v); }
 
   private:
     const std::int64_t* rows_;
@@ -294,17 +322,34 @@ class Column {
     Flags valid_;
 };
 
-template <class T, ArrowType kType>
-class Numbers : public Column {
+// A column that may hold nulls (kNullable) or not (kRequired): a row's validity costs a store
+// in the first and nothing in the second.
+template <bool kNull>
+class ColumnOf : public Column {
   public:
-    using Column::Column;
+    ColumnOf(Registry& registry, const char* name) : Column(registry, name, kNull) {}
+
+  protected:
+    [[gnu::always_inline]] void valid(std::int64_t r, bool v) {
+        if constexpr (kNull) {
+            flag(r, v);
+        } else if (!v) [[unlikely]] {
+            fault_unreachable("null in a column without nulls");
+        }
+    }
+};
+
+template <class T, ArrowType kType, bool kNull>
+class Numbers : public ColumnOf<kNull> {
+  public:
+    using ColumnOf<kNull>::ColumnOf;
     [[gnu::always_inline]] void push(std::int64_t r, T v) {
-        data_.set(r, v);
-        valid(r, true);
+        data_.put(r, v);
+        this->valid(r, true);
     }
     [[gnu::always_inline]] void push(std::int64_t r, std::optional<T> v) {
-        data_.set(r, v.value_or(T{}));
-        valid(r, v.has_value());
+        data_.put(r, v.value_or(T{}));
+        this->valid(r, v.has_value());
     }
 
   protected:
@@ -316,14 +361,18 @@ class Numbers : public Column {
     Slots<T> data_;
 };
 
-using UInt8s = Numbers<std::uint8_t, NANOARROW_TYPE_UINT8>;
-using UInt32s = Numbers<std::uint32_t, NANOARROW_TYPE_UINT32>;
-using Doubles = Numbers<double, NANOARROW_TYPE_DOUBLE>;
+template <bool kNull>
+using UInt8s = Numbers<std::uint8_t, NANOARROW_TYPE_UINT8, kNull>;
+template <bool kNull>
+using UInt32s = Numbers<std::uint32_t, NANOARROW_TYPE_UINT32, kNull>;
+template <bool kNull>
+using Doubles = Numbers<double, NANOARROW_TYPE_DOUBLE, kNull>;
 
 // Seconds, without a time zone.
-class Timestamps : public Numbers<std::int64_t, NANOARROW_TYPE_INT64> {
+template <bool kNull>
+class Timestamps : public Numbers<std::int64_t, NANOARROW_TYPE_INT64, kNull> {
   public:
-    using Numbers::Numbers;
+    using Numbers<std::int64_t, NANOARROW_TYPE_INT64, kNull>::Numbers;
 
   protected:
     void type(ArrowSchema* s) const override {
@@ -332,12 +381,13 @@ class Timestamps : public Numbers<std::int64_t, NANOARROW_TYPE_INT64> {
     }
 };
 
-class Bools : public Column {
+template <bool kNull>
+class Bools : public ColumnOf<kNull> {
   public:
-    using Column::Column;
+    using ColumnOf<kNull>::ColumnOf;
     [[gnu::always_inline]] void push(std::int64_t r, bool v) {
-        data_.set(r, v);
-        valid(r, true);
+        data_.put(r, v);
+        this->valid(r, true);
     }
 
   protected:
@@ -359,17 +409,19 @@ class Bools : public Column {
     Flags data_;
 };
 
-class Strings : public Column {
+template <bool kNull>
+class Strings : public ColumnOf<kNull> {
   public:
-    using Column::Column;
+    using ColumnOf<kNull>::ColumnOf;
     [[gnu::always_inline]] void push(std::int64_t r, std::string_view v) {
         data_.bytes(v);
         offsets_.set(r, data_.size());
-        valid(r, true);
+        this->valid(r, true);
     }
-    void push_null(std::int64_t r) {
+    [[gnu::always_inline]] void push_null(std::int64_t r) {
+        static_assert(kNull, "a null in a column without nulls");
         offsets_.set(r, data_.size());
-        valid(r, false);
+        this->valid(r, false);
     }
 
   protected:
@@ -397,20 +449,21 @@ void dictionary_type(ArrowSchema* s, ArrowType index_type) {
 }
 
 // Dictionary-encoded strings: an index per row into the batch's values.
-template <class Index, ArrowType kIndexType>
-class Dictionary : public Column {
+template <class Index, ArrowType kIndexType, bool kNull>
+class Dictionary : public ColumnOf<kNull> {
   public:
-    Dictionary(Registry& r, const char* name, bool nullable, std::vector<std::string> values = {})
-        : Column(r, name, nullable), values_(std::move(values)) {}
+    Dictionary(Registry& r, const char* name, std::vector<std::string> values = {})
+        : ColumnOf<kNull>(r, name), values_(std::move(values)), count_(values_.size()) {}
     [[gnu::always_inline]] void push(std::int64_t r, std::size_t index) {
-        if (index >= values_.size()) [[unlikely]]
-            fault_index(index, values_.size());
-        data_.set(r, static_cast<Index>(index));
-        valid(r, true);
+        if (index >= count_) [[unlikely]]
+            fault_index(index, count_);
+        data_.put(r, static_cast<Index>(index));
+        this->valid(r, true);
     }
-    void push_null(std::int64_t r) {
-        data_.set(r, Index{0});
-        valid(r, false);
+    [[gnu::always_inline]] void push_null(std::int64_t r) {
+        static_assert(kNull, "a null in a column without nulls");
+        data_.put(r, Index{0});
+        this->valid(r, false);
     }
 
   protected:
@@ -420,18 +473,29 @@ class Dictionary : public Column {
         fill_names(a->dictionary, values_);
     }
     void reserve_data(std::int64_t rows, std::int64_t) override { data_.reserve(rows); }
+    // A value added to the dictionary (Labels).
+    void add_value(std::string_view v) {
+        values_.emplace_back(v);
+        count_ = values_.size();
+    }
+    void clear_values() noexcept {
+        values_.clear();
+        count_ = 0;
+    }
 
     std::vector<std::string> values_;
 
   private:
+    std::size_t count_;  // values_.size(), the bound of an index
     Slots<Index> data_;
 };
 
 // A fixed list of names: the index is the enumeration's code.
-using Names = Dictionary<std::int8_t, NANOARROW_TYPE_INT8>;
+template <bool kNull>
+using Names = Dictionary<std::int8_t, NANOARROW_TYPE_INT8, kNull>;
 
-// Values collected per batch (the source paths).
-class Labels : public Dictionary<std::int32_t, NANOARROW_TYPE_INT32> {
+// Values collected per batch (the source paths); nullable.
+class Labels : public Dictionary<std::int32_t, NANOARROW_TYPE_INT32, kNullable> {
   public:
     using Dictionary::Dictionary;
     // The index of a value in this batch's dictionary, added when new. The hands of a file come
@@ -439,7 +503,7 @@ class Labels : public Dictionary<std::int32_t, NANOARROW_TYPE_INT32> {
     std::size_t index_of(std::string_view v) {
         if (last_ < values_.size() && values_[last_] == v) return last_;
         const auto [it, added] = index_.try_emplace(std::string(v), values_.size());
-        if (added) values_.emplace_back(v);
+        if (added) add_value(v);
         last_ = it->second;
         return last_;
     }
@@ -447,7 +511,7 @@ class Labels : public Dictionary<std::int32_t, NANOARROW_TYPE_INT32> {
   protected:
     void data_into(ArrowArray* a, std::int64_t rows) override {
         Dictionary::data_into(a, rows);
-        values_.clear();
+        clear_values();
         index_.clear();
     }
 
@@ -504,13 +568,14 @@ class CardValues {
 };
 
 // A list of cards per row; null for no cards.
-class CardLists : public Column {
+template <bool kNull>
+class CardLists : public ColumnOf<kNull> {
   public:
-    using Column::Column;
+    using ColumnOf<kNull>::ColumnOf;
     void push(std::int64_t r, const CardSet& set) {
         if (set.count != 0) cards_.push(set);
         offsets_.set(r, cards_.count());
-        valid(r, set.count != 0);
+        this->valid(r, set.count != 0);
     }
 
   protected:
@@ -527,9 +592,10 @@ class CardLists : public Column {
 };
 
 // A list of boards per row, each board a list of cards.
-class Boards : public Column {
+template <bool kNull>
+class Boards : public ColumnOf<kNull> {
   public:
-    using Column::Column;
+    using ColumnOf<kNull>::ColumnOf;
     void push_board(const CardSet& flop, const CardSet& turn, const CardSet& river) {
         for (const CardSet* street : {&flop, &turn, &river}) cards_.push(*street);
         board_offsets_.push(cards_.count());
@@ -537,7 +603,7 @@ class Boards : public Column {
     }
     void end_row(std::int64_t r) {
         offsets_.set(r, boards_);
-        valid(r, true);
+        this->valid(r, true);
     }
 
   protected:
@@ -619,15 +685,23 @@ class Table {
         check(ArrowArrayFinishBuildingDefault(&batch.raw, &error), error.message);
         batches.push_back(std::move(batch));
         columns_.rows = 0;
+        columns_.room = 0;  // the buffers went with the batch
     }
 
-    // Room for `rows` more rows.
-    void reserve(std::int64_t rows) {
-        for (Column* c : columns_.columns) c->reserve(rows);
+    // Room in every column for `more` rows after those filled.
+    void reserve(std::int64_t more) {
+        const std::int64_t rows = columns_.rows + more;
+        for (Column* c : columns_.columns) c->reserve(rows, more);
+        columns_.room = std::max(columns_.room, rows);
     }
 
   protected:
-    // Each table's add writes a row's every column, then counts it (++rows_).
+    // Each table's add claims room for the rows it writes (the columns write without a capacity
+    // test), writes a row's every column, then counts it (++rows_).
+    [[gnu::always_inline]] void claim(std::int64_t rows) {
+        if (rows > columns_.room - columns_.rows) [[unlikely]]
+            reserve(std::max(rows, columns_.rows));
+    }
     Registry columns_;
     std::int64_t& rows_ = columns_.rows;
 };
@@ -635,16 +709,13 @@ class Table {
 // The columns every table starts with: the hand they belong to.
 struct HandKey {
     explicit HandKey(Registry& r)
-        : site(r, "site", false, site_names()), hand_id(r, "hand_id", false) {}
-    void push(std::int64_t r, const HandStore& store, const Header& h) {
-        push(r, h.site, store.text_of(h.id));
-    }
+        : site(r, "site", site_names()), hand_id(r, "hand_id") {}
     [[gnu::always_inline]] void push(std::int64_t r, Site s, std::string_view id) {
         site.push(r, static_cast<std::size_t>(s));
         hand_id.push(r, id);
     }
-    Names site;
-    Strings hand_id;
+    Names<kRequired> site;
+    Strings<kRequired> hand_id;
 };
 
 // The time the hand started in UTC where the history names its zone, as written where it does
@@ -675,68 +746,71 @@ std::optional<std::uint8_t> seat_of(const Player& p) {
 
 struct HandsTable : Table {
     HandKey key{columns_};
-    Timestamps started_at{columns_, "started_at", true};
-    Strings table{columns_, "table", false};
-    Names game{columns_, "game", false, game_names()};
-    Names mixed{columns_, "mixed", true, mixed_names()};  // the rotation, null for one game
-    Names limit{columns_, "limit", false, limit_names()};
-    Labels currency{columns_, "currency", true};
-    UInt8s max_players{columns_, "max_players", false};
-    UInt8s button_seat{columns_, "button_seat", true};
-    Doubles small_blind{columns_, "small_blind", false};
-    Doubles big_blind{columns_, "big_blind", false};
-    Doubles ante{columns_, "ante", false};
-    Strings hero{columns_, "hero", true};
+    Timestamps<kNullable> started_at{columns_, "started_at"};
+    Strings<kRequired> table{columns_, "table"};
+    Names<kRequired> game{columns_, "game", game_names()};
+    Names<kNullable> mixed{columns_, "mixed", mixed_names()};  // the rotation, null for one game
+    Names<kRequired> limit{columns_, "limit", limit_names()};
+    Labels currency{columns_, "currency"};
+    UInt8s<kRequired> max_players{columns_, "max_players"};
+    UInt8s<kNullable> button_seat{columns_, "button_seat"};
+    Doubles<kRequired> small_blind{columns_, "small_blind"};
+    Doubles<kRequired> big_blind{columns_, "big_blind"};
+    Doubles<kRequired> ante{columns_, "ante"};
+    Strings<kNullable> hero{columns_, "hero"};
     // The hand facts: the pot with the rake, the rake and the jackpot fees apart, and the pot
     // when each round began (null for a round not dealt).
-    Doubles total_pot{columns_, "total_pot", false};
-    Doubles rake{columns_, "rake", false};
-    Doubles jackpot{columns_, "jackpot", false};
-    Doubles pot_preflop{columns_, "pot_preflop", false};
-    Doubles pot_flop{columns_, "pot_flop", true};
-    Doubles pot_turn{columns_, "pot_turn", true};
-    Doubles pot_river{columns_, "pot_river", true};
-    Boards boards{columns_, "boards", false};
+    Doubles<kRequired> total_pot{columns_, "total_pot"};
+    Doubles<kRequired> rake{columns_, "rake"};
+    Doubles<kRequired> jackpot{columns_, "jackpot"};
+    Doubles<kRequired> pot_preflop{columns_, "pot_preflop"};
+    Doubles<kNullable> pot_flop{columns_, "pot_flop"};
+    Doubles<kNullable> pot_turn{columns_, "pot_turn"};
+    Doubles<kNullable> pot_river{columns_, "pot_river"};
+    Boards<kRequired> boards{columns_, "boards"};
     // The tournament of a tournament hand; null for a cash hand.
-    Strings tournament{columns_, "tournament", true};
-    Names buy_in_kind{columns_, "buy_in_kind", true, buy_in_kind_names()};
-    Labels buy_in_currency{columns_, "buy_in_currency", true};
-    Doubles buy_in{columns_, "buy_in", true};
-    Doubles fee{columns_, "fee", true};
-    Doubles bounty_fee{columns_, "bounty_fee", true};
-    Strings level{columns_, "level", true};
-    Strings tournament_name{columns_, "tournament_name", true};  // "" where the history has none
-    Labels source{columns_, "source", true};
+    Strings<kNullable> tournament{columns_, "tournament"};
+    Names<kNullable> buy_in_kind{columns_, "buy_in_kind", buy_in_kind_names()};
+    Labels buy_in_currency{columns_, "buy_in_currency"};
+    Doubles<kNullable> buy_in{columns_, "buy_in"};
+    Doubles<kNullable> fee{columns_, "fee"};
+    Doubles<kNullable> bounty_fee{columns_, "bounty_fee"};
+    Strings<kNullable> level{columns_, "level"};
+    // "" where the history has none
+    Strings<kNullable> tournament_name{columns_, "tournament_name"};
+    Labels source{columns_, "source"};
 
     // `source` is an index from source.index_of, or none.
-    void add(const HandStore& store, const Hand& hand, const facts::HandFactsRef& facts,
-             std::optional<std::size_t> source);
+    // `id` is the text of the hand's id.
+    void add(const HandStore& store, const Hand& hand, std::string_view id,
+             const facts::HandFactsRef& facts, std::optional<std::size_t> source);
 };
 
 struct PlayersTable : Table {
     HandKey key{columns_};
-    UInt8s player{columns_, "player", false};
-    Strings name{columns_, "name", false};
-    UInt8s seat{columns_, "seat", true};
-    Doubles stack{columns_, "stack", false};
-    Bools is_hero{columns_, "is_hero", false};
-    CardLists hole_cards{columns_, "hole_cards", true};
-    Names position{columns_, "position", true, position_names()};
-    Doubles invested{columns_, "invested", false};
-    Doubles won{columns_, "won", false};
-    Doubles net{columns_, "net", false};
-    Doubles cash_out{columns_, "cash_out", true};
-    Bools vpip{columns_, "vpip", false};
-    Bools pfr{columns_, "pfr", false};
-    Bools three_bet{columns_, "three_bet", false};
-    Bools saw_flop{columns_, "saw_flop", false};
-    Bools saw_showdown{columns_, "saw_showdown", false};
-    Bools won_at_showdown{columns_, "won_at_showdown", false};
-    Names all_in_street{columns_, "all_in_street", true, street_names()};
-    Labels source{columns_, "source", true};
+    UInt8s<kRequired> player{columns_, "player"};
+    Strings<kRequired> name{columns_, "name"};
+    UInt8s<kNullable> seat{columns_, "seat"};
+    Doubles<kRequired> stack{columns_, "stack"};
+    Bools<kRequired> is_hero{columns_, "is_hero"};
+    CardLists<kNullable> hole_cards{columns_, "hole_cards"};
+    Names<kNullable> position{columns_, "position", position_names()};
+    Doubles<kRequired> invested{columns_, "invested"};
+    Doubles<kRequired> won{columns_, "won"};
+    Doubles<kRequired> net{columns_, "net"};
+    Doubles<kNullable> cash_out{columns_, "cash_out"};
+    Bools<kRequired> vpip{columns_, "vpip"};
+    Bools<kRequired> pfr{columns_, "pfr"};
+    Bools<kRequired> three_bet{columns_, "three_bet"};
+    Bools<kRequired> saw_flop{columns_, "saw_flop"};
+    Bools<kRequired> saw_showdown{columns_, "saw_showdown"};
+    Bools<kRequired> won_at_showdown{columns_, "won_at_showdown"};
+    Names<kNullable> all_in_street{columns_, "all_in_street", street_names()};
+    Labels source{columns_, "source"};
 
-    void add(const HandStore& store, const Hand& hand, const facts::HandFactsRef& facts,
-             std::optional<std::size_t> source);
+    // `id` is the text of the hand's id.
+    void add(const HandStore& store, const Hand& hand, std::string_view id,
+             const facts::HandFactsRef& facts, std::optional<std::size_t> source);
 
   private:
     std::vector<CardSet> cards_;  // per player of the hand being added (reused)
@@ -744,23 +818,24 @@ struct PlayersTable : Table {
 
 struct ActionsTable : Table {
     HandKey key{columns_};
-    UInt32s seq{columns_, "seq", false};
-    Names street{columns_, "street", false, street_names()};
-    UInt8s board{columns_, "board", false};
-    UInt8s player{columns_, "player", true};
-    Names action{columns_, "action", false, action_names()};
-    Doubles amount{columns_, "amount", true};
-    Doubles chips{columns_, "chips", true};
-    Doubles to{columns_, "to", true};
-    Bools all_in{columns_, "all_in", false};
-    CardLists cards{columns_, "cards", true};
-    Labels source{columns_, "source", true};
+    UInt32s<kRequired> seq{columns_, "seq"};
+    Names<kRequired> street{columns_, "street", street_names()};
+    UInt8s<kRequired> board{columns_, "board"};
+    UInt8s<kNullable> player{columns_, "player"};
+    Names<kRequired> action{columns_, "action", action_names()};
+    Doubles<kNullable> amount{columns_, "amount"};
+    Doubles<kNullable> chips{columns_, "chips"};
+    Doubles<kNullable> to{columns_, "to"};
+    Bools<kRequired> all_in{columns_, "all_in"};
+    CardLists<kNullable> cards{columns_, "cards"};
+    Labels source{columns_, "source"};
     // The half of a split pot that a collection wins ("high", "low"); null where the history
     // names none, and for every other action.
-    Names half{columns_, "half", true, half_names()};
+    Names<kNullable> half{columns_, "half", half_names()};
 
-    void add(const HandStore& store, const Hand& hand, const facts::HandFactsRef& facts,
-             std::optional<std::size_t> source);
+    // `id` is the text of the hand's id.
+    void add(const HandStore& store, const Hand& hand, std::string_view id,
+             const facts::HandFactsRef& facts, std::optional<std::size_t> source);
 
   private:
     // The hand being added.
@@ -807,6 +882,21 @@ inline PayloadKind kind_of(ActionType t) noexcept {
     return kPayloadKinds[static_cast<std::uint8_t>(t)];
 }
 
+// shows_holding of each action type, read from a table: most actions show no cards.
+const std::array<bool, 256> kShowsHolding = [] {
+    std::array<bool, 256> shows{};
+    for (std::size_t t = 0; t < kActionTypeCount; ++t)
+        shows[t] = shows_holding(static_cast<ActionType>(t));
+    return shows;
+}();
+
+// amount_value, its usual case (whole cents) inline.
+[[gnu::always_inline]] inline double value_of(float v) {
+    if (const auto cents = whole_cents(v)) [[likely]]
+        return std::copysign(static_cast<double>(*cents) / 100.0, static_cast<double>(v));
+    return amount_value(v);
+}
+
 // An amount of the facts, or null.
 std::optional<double> money_or_null(bool has, Money m) {
     return has ? std::optional<double>(money_value(m)) : std::nullopt;
@@ -820,13 +910,15 @@ inline void push_source(Labels& column, std::int64_t r, std::optional<std::size_
     }
 }
 
-void HandsTable::add(const HandStore& store, const Hand& hand, const facts::HandFactsRef& facts,
+void HandsTable::add(const HandStore& store, const Hand& hand, std::string_view id,
+                       const facts::HandFactsRef& facts,
                      std::optional<std::size_t> source_index) {
     const Header& h = hand.header;
     const facts::HandFacts& f = *facts.hand;
     const auto players = store.resolve(store.players, h.players);
+    claim(1);
     const std::int64_t r = rows_;
-    key.push(r, store, h);
+    key.push(r, h.site, id);
     started_at.push(r, start_time(h));
     table.push(r, store.text_of(h.table_name));
     game.push(r, static_cast<std::size_t>(h.game_type));
@@ -838,9 +930,9 @@ void HandsTable::add(const HandStore& store, const Hand& hand, const facts::Hand
     push_code(currency, r, iso_currency(h));
     max_players.push(r, h.max_players);
     button_seat.push(r, button_seat_of(h));
-    small_blind.push(r, amount_value(h.small_blind));
-    big_blind.push(r, amount_value(h.big_blind));
-    ante.push(r, amount_value(h.ante));
+    small_blind.push(r, value_of(h.small_blind));
+    big_blind.push(r, value_of(h.big_blind));
+    ante.push(r, value_of(h.ante));
     if (h.hero < players.size()) {
         hero.push(r, store.text_of(players[h.hero].name));
     } else {
@@ -865,9 +957,9 @@ void HandsTable::add(const HandStore& store, const Hand& hand, const facts::Hand
         tournament.push(r, store.text_of(t.id));
         buy_in_kind.push(r, static_cast<std::size_t>(t.buy_in_kind));
         push_code(buy_in_currency, r, iso_currency(t));
-        buy_in.push(r, amount_value(t.buy_in));
-        fee.push(r, amount_value(t.fee));
-        bounty_fee.push(r, amount_value(t.bounty_fee));
+        buy_in.push(r, value_of(t.buy_in));
+        fee.push(r, value_of(t.fee));
+        bounty_fee.push(r, value_of(t.bounty_fee));
         level.push(r, store.text_of(t.level));
         tournament_name.push(r, store.text_of(t.name));
     } else {
@@ -884,25 +976,23 @@ void HandsTable::add(const HandStore& store, const Hand& hand, const facts::Hand
     ++rows_;
 }
 
-void PlayersTable::add(const HandStore& store, const Hand& hand, const facts::HandFactsRef& facts,
+void PlayersTable::add(const HandStore& store, const Hand& hand, std::string_view id,
+                       const facts::HandFactsRef& facts,
                        std::optional<std::size_t> source_index) {
     const Header& h = hand.header;
     const auto players = store.resolve(store.players, h.players);
     const auto player_facts = facts.players;
     const std::size_t n = players.size();
     if (player_facts.size() != n) fault_index(player_facts.size(), n);
-    const std::string_view id = store.text_of(h.id);
     cards_.assign(n, CardSet::empty());
     // Cards: the first set that an action of the player shows (dealt, shown, mucked, folded),
     // the summary's included.
     auto scan = [&](Span s) {
         for (const Action& a : store.resolve(store.actions, s)) {
-            const std::size_t p = a.player_id();
-            const ActionType t = a.type();
             // the player's own hand: no stud up card, no discard (see shows_holding)
-            if (p < n && kind_of(t) == PayloadKind::Cards && t != ActionType::DealtUp &&
-                t != ActionType::Discard && cards_[p].count == 0)
-                cards_[p] = store.cards_of(a.payload());
+            if (!kShowsHolding[static_cast<std::uint8_t>(a.type())]) continue;
+            const std::size_t p = a.player_id();
+            if (p < n && cards_[p].count == 0) cards_[p] = store.cards_of(a.payload());
         }
     };
     scan(h.actions);
@@ -911,6 +1001,7 @@ void PlayersTable::add(const HandStore& store, const Hand& hand, const facts::Ha
         for (const Street& st : store.resolve(*list, span)) scan(st.actions);
     scan(hand.summary.actions);
 
+    claim(static_cast<std::int64_t>(n));
     for (std::size_t i = 0; i < n; ++i) {
         const Player& p = players[i];
         const facts::PlayerFacts& f = player_facts[i];
@@ -919,7 +1010,7 @@ void PlayersTable::add(const HandStore& store, const Hand& hand, const facts::Ha
         player.push(r, static_cast<std::uint8_t>(i));
         name.push(r, store.text_of(p.name));
         seat.push(r, seat_of(p));
-        stack.push(r, amount_value(p.chips));
+        stack.push(r, value_of(p.chips));
         is_hero.push(r, i == h.hero);
         hole_cards.push(r, cards_[i]);
         if (f.position == kNone8) {
@@ -948,10 +1039,11 @@ void PlayersTable::add(const HandStore& store, const Hand& hand, const facts::Ha
     }
 }
 
-void ActionsTable::add(const HandStore& store, const Hand& hand, const facts::HandFactsRef& facts,
+void ActionsTable::add(const HandStore& store, const Hand& hand, std::string_view id,
+                       const facts::HandFactsRef& facts,
                        std::optional<std::size_t> source_index) {
     const Header& h = hand.header;
-    const Context context{store,        facts,      h.site, store.text_of(h.id), h.players.count(),
+    const Context context{store,        facts,      h.site, id, h.players.count(),
                           source_index, h.game_type};
     std::uint32_t seq = 0;
     add_run(context, Round::Predeal, 0, h.actions, seq);
@@ -970,6 +1062,7 @@ void ActionsTable::add_run(const Context& hand, Round round, std::size_t board_i
     const auto list = store.resolve(store.actions, actions);
     const auto action_facts = hand.facts.of(actions);  // as many, checked once for the run
     const std::size_t street_name = round_name_index(hand.game, round);
+    claim(static_cast<std::int64_t>(list.size()));
     for (std::size_t k = 0; k < list.size(); ++k) {
         const Action a = list[k];
         const ActionType type = a.type();
@@ -984,11 +1077,11 @@ void ActionsTable::add_run(const Context& hand, Round round, std::size_t board_i
         action.push(r, static_cast<std::size_t>(type));
         const PayloadKind kind = kind_of(type);
         if (kind == PayloadKind::Amount) {
-            amount.push(r, amount_value(a.amount()));
+            amount.push(r, value_of(a.amount()));
         } else if (kind == PayloadKind::Cards || kind == PayloadKind::None) {
             amount.push(r, std::optional<double>());
         } else if (const auto value = store.amount_of(a)) {
-            amount.push(r, amount_value(*value));
+            amount.push(r, value_of(*value));
         } else {
             amount.push(r, std::optional<double>());
         }
@@ -1056,6 +1149,7 @@ struct TablesBuilder::Impl {
     facts::Replay replay;
     facts::FactsGroup facts;
     static constexpr std::size_t kGroupHands = 256;
+    std::array<std::string_view, kGroupHands> ids;  // of the group's hands
     std::size_t batch_hands;
     std::size_t pending = 0;  // hands since the last batch
     std::array<TableBatches, kTableCount> done;
@@ -1111,13 +1205,16 @@ void TablesBuilder::add(const HandStore& store, Span hands, std::string_view sou
         for (std::size_t g = 0; g < chunk.size(); g += Impl::kGroupHands) {
             const auto group = chunk.subspan(g, std::min(Impl::kGroupHands, chunk.size() - g));
             b.facts.clear();
-            for (const Hand& hand : group) b.facts.add(b.replay, store, hand);
+            for (std::size_t i = 0; i < group.size(); ++i) {
+                b.facts.add(b.replay, store, group[i]);
+                b.ids[i] = store.text_of(group[i].header.id);  // checked once for the 3 tables
+            }
             for (std::size_t i = 0; i < group.size(); ++i)
-                b.hands.add(store, group[i], b.facts[i], hands_source);
+                b.hands.add(store, group[i], b.ids[i], b.facts[i], hands_source);
             for (std::size_t i = 0; i < group.size(); ++i)
-                b.players.add(store, group[i], b.facts[i], players_source);
+                b.players.add(store, group[i], b.ids[i], b.facts[i], players_source);
             for (std::size_t i = 0; i < group.size(); ++i)
-                b.actions.add(store, group[i], b.facts[i], actions_source);
+                b.actions.add(store, group[i], b.ids[i], b.facts[i], actions_source);
         }
         from += chunk.size();
         b.pending += chunk.size();
