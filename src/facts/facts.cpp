@@ -152,6 +152,14 @@ const SiteRules& site_rules(Site site) {
 }
 
 const HandFacts& Replay::run(const HandStore& store, const Hand& h) {
+    own_players_.clear();
+    own_actions_.clear();
+    return run_into(store, h, own_players_, own_actions_);
+}
+
+const HandFacts& Replay::run_into(const HandStore& store, const Hand& h,
+                                  std::vector<PlayerFacts>& player_list,
+                                  std::vector<ActionFacts>& action_list) {
     store_ = &store;
     const Header& hd = h.header;
     rules_ = site_rules(hd.site);
@@ -175,8 +183,11 @@ const HandFacts& Replay::run(const HandStore& store, const Hand& h) {
     hand_.players = n;
     hand_.first_action = first;
     hand_.actions = end - first;
-    players_.assign(n, PlayerFacts{});
-    actions_.assign(end - first, ActionFacts{});
+    const std::size_t first_player = player_list.size(), first_fact = action_list.size();
+    player_list.resize(first_player + n);
+    action_list.resize(first_fact + (end - first));
+    players_ = std::span<PlayerFacts>(player_list).subspan(first_player);
+    actions_ = std::span<ActionFacts>(action_list).subspan(first_fact);
     for (std::size_t i = 0; i < n; ++i) stack_[i] = money(players[i].chips);
     std::fill_n(street_in_.begin(), n, 0);
     std::fill_n(put_in_.begin(), n, 0);
@@ -236,10 +247,8 @@ std::span<const ActionFacts> HandFactsRef::of(Span run) const {
 }
 
 void FactsGroup::add(Replay& replay, const HandStore& store, const Hand& hand) {
-    const HandFactsRef f = (replay.run(store, hand), replay.facts());
-    hands_.push_back(Kept{*f.hand, players_.size(), actions_.size()});
-    players_.insert(players_.end(), f.players.begin(), f.players.end());
-    actions_.insert(actions_.end(), f.actions.begin(), f.actions.end());
+    const std::size_t players = players_.size(), actions = actions_.size();
+    hands_.push_back(Kept{replay.run_into(store, hand, players_, actions_), players, actions});
 }
 
 HandFactsRef FactsGroup::operator[](std::size_t i) const {

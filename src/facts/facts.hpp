@@ -149,7 +149,15 @@ struct HandFactsRef {
 // the text says that cannot be replayed is noted in HandFacts::problem.
 class Replay {
   public:
+    Replay() = default;
+    Replay(const Replay&) = delete;  // its spans point into its own lists
+    Replay& operator=(const Replay&) = delete;
     const HandFacts& run(const HandStore& store, const Hand& hand);
+    // The same, the facts of the hand's players and actions appended to `players` and `actions`
+    // instead of the replay's own lists (no copy for a caller that keeps them): players(),
+    // facts() and action() then read those lists, valid while they are not changed.
+    const HandFacts& run_into(const HandStore& store, const Hand& hand,
+                              std::vector<PlayerFacts>& players, std::vector<ActionFacts>& actions);
 
     const HandFacts& hand() const noexcept { return hand_; }
     // The hand's players, by player id.
@@ -189,8 +197,12 @@ class Replay {
     const HandStore* store_ = nullptr;
     SiteRules rules_;
     HandFacts hand_;
-    std::vector<PlayerFacts> players_;
-    std::vector<ActionFacts> actions_;
+    // The facts of the hand being replayed: the tail of own_players_ / own_actions_ or of the
+    // lists given to run_into.
+    std::span<PlayerFacts> players_;
+    std::span<ActionFacts> actions_;
+    std::vector<PlayerFacts> own_players_;
+    std::vector<ActionFacts> own_actions_;
     // The replay's state, per player: chips in this round and in the hand, returned, the
     // starting stack, whether folded.
     std::array<Money, kNoSlot> street_in_{}, put_in_{}, returned_{}, stack_{};
