@@ -20,7 +20,7 @@ inline constexpr Money kMoneyUnit = 1000000;  // millionths
 // and |v| < 2^17 (where a float's rounding interval is narrower than a cent, so at most one
 // number of cents reads back as it); nullopt otherwise. Arithmetic only: the fast path of every
 // amount.
-inline std::optional<std::int64_t> whole_cents(float v) noexcept {
+[[gnu::always_inline]] inline std::optional<std::int64_t> whole_cents(float v) noexcept {
     const double d = v;
     if (!(std::fabs(d) < 131072.0)) return std::nullopt;
     const std::uint32_t exponent = (std::bit_cast<std::uint32_t>(v) >> 23) & 0xFF;

@@ -86,6 +86,13 @@ class Buffer {
         copy_bytes(b_.data + b_.size_bytes, s.data(), s.size());
         b_.size_bytes += static_cast<std::int64_t>(s.size());
     }
+    // Room for n more bytes, counted as written: the caller writes them all.
+    [[gnu::always_inline]] std::uint8_t* extend(std::size_t n) {
+        room(n);
+        std::uint8_t* out = b_.data + b_.size_bytes;
+        b_.size_bytes += static_cast<std::int64_t>(n);
+        return out;
+    }
     void reserve(std::int64_t bytes) { check(ArrowBufferReserve(&b_, bytes)); }
     std::int64_t size() const noexcept { return b_.size_bytes; }
     // Hands the bytes to buffer i of an array; this buffer starts empty again.
@@ -115,6 +122,10 @@ class Slots {
     // Slot i, i below the room reserved.
     [[gnu::always_inline]] void put(std::int64_t i, T v) {
         std::memcpy(b_.data + i * static_cast<std::int64_t>(sizeof(T)), &v, sizeof v);
+    }
+    // Slots i .. i+n-1, below the room reserved.
+    [[gnu::always_inline]] void fill(std::int64_t i, std::int64_t n, T v) {
+        for (std::int64_t k = 0; k < n; ++k) put(i + k, v);
     }
     // Room for slots 0 .. n-1.
     void reserve(std::int64_t n) {
@@ -148,6 +159,9 @@ class Flags {
   public:
     [[gnu::always_inline]] void put(std::int64_t i, bool v) {
         bytes_[static_cast<std::size_t>(i)] = v;
+    }
+    [[gnu::always_inline]] void fill(std::int64_t i, std::int64_t n, bool v) {
+        for (std::int64_t k = 0; k < n; ++k) put(i + k, v);
     }
     void reserve(std::int64_t n) {
         if (static_cast<std::uint64_t>(n) > size_) grow(static_cast<std::size_t>(n));
@@ -223,6 +237,16 @@ class RowOffsets {
         if (end > kMax) [[unlikely]]
             fault_index(static_cast<std::size_t>(end), kMax);
         slots_.put(row + 1, static_cast<std::int32_t>(end));
+    }
+    // Rows row .. row+n-1, each `length` long, the first starting at `start`.
+    [[gnu::always_inline]] void set_equal(std::int64_t row, std::int64_t n, std::int64_t start,
+                                          std::int64_t length) {
+        constexpr std::int64_t kMax = std::numeric_limits<std::int32_t>::max();
+        const std::int64_t last = start + n * length;  // the largest end
+        if (last > kMax) [[unlikely]]
+            fault_index(static_cast<std::size_t>(last), kMax);
+        for (std::int64_t k = 0; k < n; ++k)
+            slots_.put(row + 1 + k, static_cast<std::int32_t>(start + (k + 1) * length));
     }
     void reserve(std::int64_t rows) { slots_.reserve(rows + 1); }
     void move_into(ArrowArray* a, std::int64_t i, std::int64_t rows) {
@@ -314,6 +338,9 @@ class Column {
     virtual void data_into(ArrowArray* a, std::int64_t rows) = 0;
     virtual void reserve_data(std::int64_t rows, std::int64_t more) = 0;
     [[gnu::always_inline]] void flag(std::int64_t r, bool v) { valid_.put(r, v); }
+    [[gnu::always_inline]] void flags(std::int64_t r, std::int64_t n, bool v) {
+        valid_.fill(r, n, v);
+    }
 
   private:
     const std::int64_t* rows_;
@@ -337,6 +364,14 @@ class ColumnOf : public Column {
             fault_unreachable("null in a column without nulls");
         }
     }
+    // Rows r .. r+n-1 valid, or all null.
+    [[gnu::always_inline]] void valid(std::int64_t r, std::int64_t n, bool v) {
+        if constexpr (kNull) {
+            this->flags(r, n, v);
+        } else if (!v && n != 0) [[unlikely]] {
+            fault_unreachable("null in a column without nulls");
+        }
+    }
 };
 
 template <class T, ArrowType kType, bool kNull>
@@ -350,6 +385,11 @@ class Numbers : public ColumnOf<kNull> {
     [[gnu::always_inline]] void push(std::int64_t r, std::optional<T> v) {
         data_.put(r, v.value_or(T{}));
         this->valid(r, v.has_value());
+    }
+    // The same value in rows r .. r+n-1.
+    [[gnu::always_inline]] void fill(std::int64_t r, std::int64_t n, T v) {
+        data_.fill(r, n, v);
+        this->valid(r, n, true);
     }
 
   protected:
@@ -423,6 +463,15 @@ class Strings : public ColumnOf<kNull> {
         offsets_.set(r, data_.size());
         this->valid(r, false);
     }
+    // The same string in rows r .. r+n-1.
+    void fill(std::int64_t r, std::int64_t n, std::string_view v) {
+        const std::int64_t start = data_.size();
+        const auto length = static_cast<std::int64_t>(v.size());
+        std::uint8_t* out = data_.extend(v.size() * static_cast<std::size_t>(n));
+        for (std::int64_t k = 0; k < n; ++k) copy_bytes(out + k * length, v.data(), v.size());
+        offsets_.set_equal(r, n, start, length);
+        this->valid(r, n, true);
+    }
 
   protected:
     void type(ArrowSchema* s) const override {
@@ -464,6 +513,14 @@ class Dictionary : public ColumnOf<kNull> {
         static_assert(kNull, "a null in a column without nulls");
         data_.put(r, Index{0});
         this->valid(r, false);
+    }
+    // The same index in rows r .. r+n-1, or nulls for none.
+    [[gnu::always_inline]] void fill(std::int64_t r, std::int64_t n,
+                                     std::optional<std::size_t> index) {
+        if (index >= count_) [[unlikely]]  // nullopt compares below every index
+            fault_index(*index, count_);
+        data_.fill(r, n, static_cast<Index>(index.value_or(0)));
+        this->valid(r, n, index.has_value());
     }
 
   protected:
@@ -713,6 +770,11 @@ struct HandKey {
     [[gnu::always_inline]] void push(std::int64_t r, Site s, std::string_view id) {
         site.push(r, static_cast<std::size_t>(s));
         hand_id.push(r, id);
+    }
+    // Rows r .. r+n-1 of one hand.
+    void fill(std::int64_t r, std::int64_t n, Site s, std::string_view id) {
+        site.fill(r, n, static_cast<std::size_t>(s));
+        hand_id.fill(r, n, id);
     }
     Names<kRequired> site;
     Strings<kRequired> hand_id;
@@ -1001,12 +1063,16 @@ void PlayersTable::add(const HandStore& store, const Hand& hand, std::string_vie
         for (const Street& st : store.resolve(*list, span)) scan(st.actions);
     scan(hand.summary.actions);
 
-    claim(static_cast<std::int64_t>(n));
+    const auto rows = static_cast<std::int64_t>(n);
+    claim(rows);
+    // The columns whose value is the hand's, then the others row by row.
+    const std::int64_t first = rows_;
+    key.fill(first, rows, h.site, id);
+    source.fill(first, rows, source_index);
     for (std::size_t i = 0; i < n; ++i) {
         const Player& p = players[i];
         const facts::PlayerFacts& f = player_facts[i];
-        const std::int64_t r = rows_;
-        key.push(r, h.site, id);
+        const std::int64_t r = first + static_cast<std::int64_t>(i);
         player.push(r, static_cast<std::uint8_t>(i));
         name.push(r, store.text_of(p.name));
         seat.push(r, seat_of(p));
@@ -1034,9 +1100,8 @@ void PlayersTable::add(const HandStore& store, const Hand& hand, std::string_vie
             all_in_street.push(r,
                                round_name_index(h.game_type, static_cast<Round>(f.all_in_round)));
         }
-        push_source(source, r, source_index);
-        ++rows_;
     }
+    rows_ += rows;
 }
 
 void ActionsTable::add(const HandStore& store, const Hand& hand, std::string_view id,
@@ -1062,16 +1127,20 @@ void ActionsTable::add_run(const Context& hand, Round round, std::size_t board_i
     const auto list = store.resolve(store.actions, actions);
     const auto action_facts = hand.facts.of(actions);  // as many, checked once for the run
     const std::size_t street_name = round_name_index(hand.game, round);
-    claim(static_cast<std::int64_t>(list.size()));
+    const auto rows = static_cast<std::int64_t>(list.size());
+    claim(rows);
+    // The columns whose value is the run's, then the others row by row.
+    const std::int64_t first = rows_;
+    key.fill(first, rows, hand.site, hand.id);
+    street.fill(first, rows, street_name);
+    board.fill(first, rows, static_cast<std::uint8_t>(board_index));
+    source.fill(first, rows, hand.source);
     for (std::size_t k = 0; k < list.size(); ++k) {
         const Action a = list[k];
         const ActionType type = a.type();
         const facts::ActionFacts& f = action_facts[k];
-        const std::int64_t r = rows_;
-        key.push(r, hand.site, hand.id);
+        const std::int64_t r = first + static_cast<std::int64_t>(k);
         this->seq.push(r, seq++);
-        street.push(r, street_name);
-        board.push(r, static_cast<std::uint8_t>(board_index));
         player.push(
             r, a.player_id() < players ? std::optional<std::uint8_t>(a.player_id()) : std::nullopt);
         action.push(r, static_cast<std::size_t>(type));
@@ -1089,14 +1158,13 @@ void ActionsTable::add_run(const Context& hand, Round round, std::size_t board_i
         to.push(r, money_or_null(f.has_to, f.to));
         all_in.push(r, f.all_in);
         cards.push(r, kind == PayloadKind::Cards ? store.cards_of(a.payload()) : CardSet::empty());
-        push_source(source, r, hand.source);
         if (const PotHalf h = a.half(); h != PotHalf::Unspecified) {
             half.push(r, static_cast<std::size_t>(h) - 1);
         } else {
             half.push_null(r);
         }
-        ++rows_;
     }
+    rows_ += rows;
 }
 
 }  // namespace
@@ -1150,6 +1218,7 @@ struct TablesBuilder::Impl {
     facts::FactsGroup facts;
     static constexpr std::size_t kGroupHands = 256;
     std::array<std::string_view, kGroupHands> ids;  // of the group's hands
+    std::array<facts::HandFactsRef, kGroupHands> refs;  // their facts (the group's, checked)
     std::size_t batch_hands;
     std::size_t pending = 0;  // hands since the last batch
     std::array<TableBatches, kTableCount> done;
@@ -1209,12 +1278,13 @@ void TablesBuilder::add(const HandStore& store, Span hands, std::string_view sou
                 b.facts.add(b.replay, store, group[i]);
                 b.ids[i] = store.text_of(group[i].header.id);  // checked once for the 3 tables
             }
+            for (std::size_t i = 0; i < group.size(); ++i) b.refs[i] = b.facts[i];
             for (std::size_t i = 0; i < group.size(); ++i)
-                b.hands.add(store, group[i], b.ids[i], b.facts[i], hands_source);
+                b.hands.add(store, group[i], b.ids[i], b.refs[i], hands_source);
             for (std::size_t i = 0; i < group.size(); ++i)
-                b.players.add(store, group[i], b.ids[i], b.facts[i], players_source);
+                b.players.add(store, group[i], b.ids[i], b.refs[i], players_source);
             for (std::size_t i = 0; i < group.size(); ++i)
-                b.actions.add(store, group[i], b.ids[i], b.facts[i], actions_source);
+                b.actions.add(store, group[i], b.ids[i], b.refs[i], actions_source);
         }
         from += chunk.size();
         b.pending += chunk.size();

@@ -285,7 +285,8 @@ inline void Replay::step(const Action& a, ActionFacts& f, Round round, bool bett
     f.round = round;
     const std::uint8_t p = a.player_id();
     const bool slot = p < n_;
-    if (slot && acting && rule.plays) acted_ |= std::uint32_t{1} << p;
+    // Without a branch: the bit is 0 but for a player with a slot (below 32).
+    acted_ |= static_cast<std::uint32_t>(slot & acting & rule.plays) << (p & 31);
     // The chips `m` the player puts in: counted for the hand, and for the round's bets when live.
     const auto put = [&](Money m, bool live) {
         // Nobody puts in more than the stack holds (a line that says more contradicts the seat
@@ -438,6 +439,8 @@ void Replay::note(std::string_view problem) noexcept {
 void Replay::close_betting(Round round) {
     // The top bettor's chips above the next one's. Only the last round with bets can leave any
     // unmatched (a round after it is dealt to all-in players or to none).
+    // No chips in the round: no player's are above 0 (the level is the top of them).
+    if (level_ == 0) return;
     Money top = 0, next = 0;
     std::uint8_t who = 0;
     for (std::size_t i = 0; i < players_.size(); ++i) {
