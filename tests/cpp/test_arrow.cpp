@@ -82,6 +82,8 @@ class BatchView {
         return 0;
     }
     const ArrowArrayView& col(std::string_view name) const { return *view_.children[column(name)]; }
+    const ArrowArrayView& col(std::int64_t i) const { return *view_.children[i]; }
+    std::int64_t columns() const { return view_.n_children; }
     std::int64_t rows() const { return view_.length; }
 
     // The text of a string or dictionary-encoded value; "null" for a null.
@@ -184,6 +186,43 @@ TEST(Tables, BatchesSplitAndDictionariesRestart) {
         EXPECT_EQ(v.col("source").dictionary->length, 1);
     }
     EXPECT_TRUE(TablesBuilder().finish()[0].batches.empty());
+}
+
+// The flags (nulls and booleans) are packed 16 and 8 rows at a time, the rest one by one: every
+// row's flags are the same whatever the batches, and a column's null count is its nulls.
+TEST(Tables, FlagsTheSameWhateverTheBatches) {
+    const auto store = parse_data("hh.com_Baetsle_289FR_2021.07.30_0.txt");
+    const auto rows_of = [&](std::size_t batch_hands) {
+        TablesBuilder builder(batch_hands);
+        builder.add(*store, Span::make(0, store->hands.size()), "a.txt");
+        std::vector<std::string> rows;  // a letter per column: n null, 0 or 1 a bool, v a value
+        for (const TableBatches& t : builder.finish()) {
+            for (const OwnedArray& b : t.batches) {
+                const BatchView v(t.table, b.raw);
+                const std::size_t first = rows.size();
+                rows.resize(first + static_cast<std::size_t>(v.rows()));
+                for (std::int64_t c = 0; c < v.columns(); ++c) {
+                    const ArrowArrayView& col = v.col(c);
+                    std::int64_t nulls = 0;
+                    for (std::int64_t i = 0; i < v.rows(); ++i) {
+                        char f = 'v';
+                        if (ArrowArrayViewIsNull(&col, i)) {
+                            f = 'n';
+                            ++nulls;
+                        } else if (col.storage_type == NANOARROW_TYPE_BOOL) {
+                            f = static_cast<char>('0' + ArrowArrayViewGetIntUnsafe(&col, i));
+                        }
+                        rows[first + static_cast<std::size_t>(i)] += f;
+                    }
+                    EXPECT_EQ(nulls, col.null_count);
+                }
+            }
+        }
+        return rows;
+    };
+    const auto whole = rows_of(TablesBuilder::kBatchHands);
+    ASSERT_GT(whole.size(), 32u);
+    for (const std::size_t hands : {1, 2, 5}) EXPECT_EQ(rows_of(hands), whole) << hands;
 }
 
 TEST(Tables, StreamOutlivesItsOwnerAndExportsAgain) {
