@@ -961,7 +961,8 @@ inline PayloadKind kind_of(ActionType t) noexcept {
 }
 
 // store.cards_of, the payload of no cards (a line that names none) told without a call.
-[[gnu::always_inline]] inline CardSet cards_or_empty(const HandStore& store, std::uint32_t payload) {
+[[gnu::always_inline]] inline CardSet cards_or_empty(const HandStore& store,
+                                                     std::uint32_t payload) {
     return payload == kNoCards ? CardSet{} : store.cards_of(payload);
 }
 

@@ -564,7 +564,27 @@ void Replay::finish(const Hand& h) {
         const unsigned seat = players[i].seat;
         return seat > button ? seat - button : seat + 256u - button;
     };
-    if (hand_.dealt_in <= 16) {
+    // The usual list, seats in increasing order: the players after the button's seat in list
+    // order, then those up to it (the one order that the sorts below give to distinct seats).
+    std::size_t up_to_button = 0;
+    bool increasing = true;
+    int last = -1;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (!(in_hand >> i & 1)) continue;
+        const int seat = players[i].seat;
+        increasing = increasing && seat > last;
+        last = seat;
+        up_to_button += seat <= button;
+    }
+    if (increasing) {
+        std::size_t after_button = 0, before = hand_.dealt_in - up_to_button;
+        for (std::size_t i = 0; i < n; ++i) {
+            if (!(in_hand >> i & 1)) continue;
+            order[players[i].seat > button ? after_button++ : before++] =
+                static_cast<std::uint8_t>(i);
+        }
+        count = hand_.dealt_in;
+    } else if (hand_.dealt_in <= 16) {
         // Insertion by (seats after the button, player): the order std::sort gives so few
         // (an insertion sort, stable), without a call per comparison.
         std::array<std::uint32_t, 16> keys{};
