@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -135,6 +136,37 @@ TEST(Facts, DeadButtonNamesNobodyTheButton) {
     std::vector<std::string> names;
     for (const auto& p : replay.players()) names.emplace_back(kPositionNames.at(p.position));
     EXPECT_EQ(names, (std::vector<std::string>{"SB", "BB", "HJ", "CO"}));
+}
+
+TEST(Facts, PositionsByTheSeatsWhateverTheOrderOfTheList) {
+    // The seat lines in increasing order, and the same lines listed otherwise (the general
+    // path): each player has the same position.
+    const auto positions = [](const std::string& text) {
+        std::map<std::string, std::string> by_name;  // player: position
+        const auto r = hs::parse_text(text);
+        EXPECT_TRUE(r.ok()) << r.error;
+        if (!r.ok()) return by_name;
+        hs::facts::Replay replay;
+        replay.run(*r.store, r.store->hands.at(0));
+        const hs::Hand& hand = r.store->hands.at(0);
+        const auto players = r.store->resolve(r.store->players, hand.header.players);
+        for (std::size_t i = 0; i < players.size(); ++i)
+            by_name[std::string(r.store->text_of(players[i].name))] =
+                kPositionNames.at(replay.players()[i].position);
+        return by_name;
+    };
+    for (const int button : {1, 4, 7}) {
+        const std::string listed = folded_hand(7, button);
+        // Seats 1 and 2 listed after seat 7.
+        const std::size_t seat1 = listed.find("Seat 1:"), seat3 = listed.find("Seat 3:");
+        const std::size_t end = listed.find('\n', listed.find("Seat 7:")) + 1;
+        std::string moved = listed;
+        moved.replace(seat1, end - seat1,
+                      listed.substr(seat3, end - seat3) + listed.substr(seat1, seat3 - seat1));
+        ASSERT_NE(moved, listed);
+        EXPECT_EQ(positions(moved), positions(listed)) << button;
+        EXPECT_EQ(positions(listed).size(), 7u);
+    }
 }
 
 TEST(Facts, GroupKeepsEachHandsFacts) {
