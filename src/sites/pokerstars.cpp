@@ -1101,6 +1101,63 @@ SeatResult parse_seat_result(Parser& p, string_view line, AmountForm cur, bool n
     return SeatResult::Action;
 }
 
+// The name of a summary seat line from `ns` to `end`, where a phrase's or a note's space stands
+// (so that the name ends on a character's boundary), without its position notes; empty where
+// parse_seat_result faults (an empty name, or one that begins inside a character).
+[[gnu::always_inline]] inline string_view seat_result_name(string_view line, size_t ns,
+                                                           size_t end) noexcept {
+    const string_view name = strip_position_notes(line.substr(ns, end - ns));
+    return name.empty() || is_continuation(static_cast<unsigned char>(line[ns])) ? string_view()
+                                                                                : name;
+}
+
+// "Seat 2: Bob (button) collected ($1.25)" (or "won (12600)"), whose name starts at `ns` and
+// whose last byte is ')': its collection and winner pushed, where parse_seat_result reads the
+// line the same way only (no '[' and no " mucked hand" after the seat number, no fold note at the
+// end, and a variant whose folds carry no notes after them); false otherwise, nothing pushed.
+[[gnu::noinline]] bool quick_collection(HandBuilder& b, string_view line, size_t ns,
+                                        AmountForm cur, bool notes_after_fold) {
+    static constexpr string_view kCollected = " collected ", kWon = " won ";
+    if (notes_after_fold || ends(line, "n't bet)") || find_byte(line, '[', ns) != npos ||
+        find_lit(line, " mucked hand", ns) != npos)
+        return false;
+    const size_t open = rfind_byte(line, '(');
+    if (open == npos || open < ns + kCollected.size()) return false;
+    const string_view before = line.substr(0, open);
+    const string_view phrase = ends(before, kWon)         ? kWon
+                               : ends(before, kCollected) ? kCollected
+                                                          : string_view();
+    if (phrase.empty()) return false;
+    const auto amount = decimal_at_start(line.substr(open + 1), cur);
+    const string_view name = seat_result_name(line, ns, open - phrase.size());
+    if (!amount || name.empty()) return false;
+    Parser& p = b.parser();
+    const Action a = p.make_action(name, ActionType::CollectMainPot, amount->value);
+    b.push(a);
+    p.store().winners.push_back(Winner{a.player_id(), amount->value, 0});
+    return true;
+}
+
+// The usual summary seat lines, read at fixed places and from their ends: "Seat N: " (N of one
+// or two bytes), the name with its position notes, then one of the common fold phrases
+// (fold_phrase_at), or a collection (quick_collection). Pushes the line's action and returns
+// true; returns false, having pushed nothing, for any other line, and for a line that
+// parse_seat_result faults on, which parse_seat_result then reads.
+[[gnu::always_inline]] inline bool quick_seat_result(HandBuilder& b, string_view line,
+                                                     AmountForm cur, bool notes_after_fold) {
+    if (line.size() < 9 || !starts(line, "Seat ") || line[5] == ':') return false;
+    const size_t colon = line[6] == ':' ? 6 : line[7] == ':' ? 7 : 0;
+    if (colon == 0) return false;
+    const size_t ns = colon + 2;
+    if (const size_t f = fold_phrase_at(line); f != npos) {
+        const string_view name = f < ns ? string_view() : seat_result_name(line, ns, f);
+        if (name.empty()) return false;
+        b.push(Action::make(ActionType::Fold, b.parser().find_player(name), kNoCards));
+        return true;
+    }
+    return line.back() == ')' && quick_collection(b, line, ns, cur, notes_after_fold);
+}
+
 // From the "*** SUMMARY ***" line to the end of the hand, with the chips the site added to the
 // pot before the deal; an empty reason when it was read.
 string_view parse_summary(HandBuilder& b, AmountForm cur, const Variant& v, float added) {
@@ -1113,6 +1170,7 @@ string_view parse_summary(HandBuilder& b, AmountForm cur, const Variant& v, floa
     while (find_lit(p.line(), "Board [") != npos) p.next_line();
 
     const string_view reason = read_summary_seats(p, [&](string_view line) {
+        if (quick_seat_result(b, line, cur, v.notes_after_fold)) return SeatResult::Action;
         Action a;
         const SeatResult r = parse_seat_result(p, line, cur, v.notes_after_fold, a);
         if (r == SeatResult::Action) b.push(a);
