@@ -931,6 +931,33 @@ PotInfo parse_pot_line(string_view line, AmountForm cur, bool rake_optional) {
     return pots;
 }
 
+// "Total pot $2.50 | Rake $0.10", the usual pot line, read once from left to right: the total
+// where "Total pot " ends, then " | Rake " and the rake, which ends the line. Nothing else in
+// such a line can be a '|', a main pot or a side pot, so parse_pot_line reads it the same way;
+// nullopt for any other line, which it then reads.
+std::optional<PotInfo> quick_pot_line(string_view line, AmountForm cur) {
+    static constexpr string_view kTotal = "Total pot ", kRake = " | Rake ";
+    if (!starts(line, kTotal)) return std::nullopt;
+    const auto total = decimal_at_start(line.substr(kTotal.size()), cur);
+    if (!total || total->sign_at != 0) return std::nullopt;
+    const size_t bar = kTotal.size() + total->end;
+    if (!starts(rest(line, bar), kRake)) return std::nullopt;
+    string_view r = line.substr(bar + kRake.size());
+    // The rake's sign, skipped as parse_pot_line skips it (currency_symbol reads '$' as itself).
+    if (cur.sign == U'$') {
+        if (!r.empty() && r[0] == '$') r.remove_prefix(1);
+    } else if (cur.sign != 0) {
+        if (const auto sign = currency_symbol(r); sign && sign->sign == cur.sign)
+            r.remove_prefix(sign->len);
+    }
+    const auto rake = read_number(r, cur);
+    if (!rake || rake->len != r.size()) return std::nullopt;
+    PotInfo pots;
+    pots.total = pots.main = total->value;
+    pots.rake = static_cast<float>(money_value(money_of(rake->value)));
+    return pots;
+}
+
 // The next whole word `word` of `text` at or after `from` (words are parted by single spaces);
 // npos when there is none.
 template <size_t N>
@@ -1163,11 +1190,14 @@ SeatResult parse_seat_result(Parser& p, string_view line, AmountForm cur, bool n
 string_view parse_summary(HandBuilder& b, AmountForm cur, const Variant& v, float added) {
     Parser& p = b.parser();
     p.next_line();
-    PotInfo pots = parse_pot_line(p.line(), cur, v.rake_optional);
+    const auto quick_pots = quick_pot_line(p.line(), cur);
+    PotInfo pots = quick_pots ? *quick_pots : parse_pot_line(p.line(), cur, v.rake_optional);
     pots.added = added;
     p.next_line();
     while (p.line().size() > 7 && starts(p.line(), "Hand was")) p.next_line();
-    while (find_lit(p.line(), "Board [") != npos) p.next_line();
+    // "Board [..]" begins its line (a hand run twice writes "FIRST Board [..]" and so on).
+    static constexpr char kBoard[] = "Board [";
+    while (starts(p.line(), kBoard) || find_lit(p.line(), kBoard) != npos) p.next_line();
 
     const string_view reason = read_summary_seats(p, [&](string_view line) {
         if (quick_seat_result(b, line, cur, v.notes_after_fold)) return SeatResult::Action;

@@ -777,6 +777,10 @@ TEST(PokerStarsSummary, PotLines) {
         {"Total pot $10 Main pot $7. Side pot $3. | Rake $0", {10, 0, 7, 3, 0, 0}},
         {"Total pot $10 Main pot $7. Side pot-1 $2. Side pot-2 $1. | Rake $0", {10, 0, 7, 2, 1, 0}},
         {"Total pot $1.50 | Rake", {1.5f, 0, 1.5f, 0, 0, 0}},
+        // Next to the usual line: a fee after the rake, words after the rake, no space after '|'.
+        {"Total pot $1.50 | Rake $0.05 | Jackpot $0.02", {1.5f, 0.07f, 1.5f, 0, 0, 0}},
+        {"Total pot $1.50 | Rake $0.05 Main pot $1.", {1.5f, 0.05f, 1.0f, 0, 0, 0}},
+        {"Total pot $1.50 |Rake $0.05", {1.5f, 0.05f, 1.5f, 0, 0, 0}},
         {"Total pot $20 Main pot $10. Side pot-1 $4. Side pot-2 $3. Side pot-3 $2. Side pot-4 $1. "
          "| Rake $0",
          {20, 0, 10, 4, 3, 2}},  // a fourth side pot is dropped, the hand kept
