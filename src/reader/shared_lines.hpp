@@ -220,7 +220,8 @@ inline std::string_view strip_position_notes(std::string_view name) noexcept {
         std::size_t note = 0;
         switch (name[name.size() - 2]) {
             case 'n': note = ends(name, kButton) ? kButton.size() : 0; break;
-            case 'd': note = ends(name, kBig) ? kBig.size() : ends(name, kSmall) ? kSmall.size() : 0;
+            case 'd':
+                note = ends(name, kBig) ? kBig.size() : ends(name, kSmall) ? kSmall.size() : 0;
                 break;
             default: break;
         }
