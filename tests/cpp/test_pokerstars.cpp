@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -895,44 +896,31 @@ TEST(PokerStarsSummary, ColonPlacesAndBracketsInNames) {
     }
 }
 
-// The usual summary seat lines are read at fixed places; the lines next to those shapes (a
-// phrase the quick reading does not take, a name it would cut wrong) are read as before.
+// The usual summary seat lines are read at fixed places, the lines next to those shapes as before
+// (Bob's action and win, if any); an empty name, or one cut inside a character, is a fault.
 TEST(PokerStarsSummary, UsualSeatLinesAndTheirNeighbours) {
-    struct Case {
-        const char* line;
-        int type;         // the summary's one action, -1 for none
-        const char* who;  // its player
-        float won;        // the winner's amount, -1 for no winner
-    };
-    const auto T = [](ActionType t) { return static_cast<int>(t); };
-    const Case cases[] = {
-        {"Seat 2: Bob (small blind) folded before Flop", T(ActionType::Fold), "Bob", -1},
-        {"Seat 2: Bob (big blind) (button) folded on the Flop", T(ActionType::Fold), "Bob", -1},
-        {"Seat 2: Bob (button) collected ($0.04)", T(ActionType::CollectMainPot), "Bob", 0.04f},
-        {"Seat 2: Bob (big blind) won ($0.04)", T(ActionType::CollectMainPot), "Bob", 0.04f},
-        {"Seat 2: Bob won ($0.04)", T(ActionType::CollectMainPot), "Bob", 0.04f},
-        {"Seat 2: Bob mucked hand collected ($0.04)", T(ActionType::Muck), "Bob", -1},
-        {"Seat 2: Bob collected ($0.04) (didn't bet)", -1, "", -1},
-        {"Seat 2: Bob (small blind) showed [Ah Kd] and won ($0.04) with a pair of Aces",
-         T(ActionType::Show), "Bob", 0.04f},
-    };
-    for (const Case& c : cases) {
+    using T = ActionType;
+    const std::tuple<const char*, std::optional<T>, float> cases[] = {
+        {"Seat 2: Bob (big blind) (button) folded on the Flop", T::Fold, -1},
+        {"Seat 2: Bob (button) collected ($0.04)", T::CollectMainPot, 0.04f},
+        {"Seat 2: Bob (big blind) won ($0.04)", T::CollectMainPot, 0.04f},
+        {"Seat 2: Bob won ($0.04)", T::CollectMainPot, 0.04f},
+        {"Seat 2: Bob mucked hand collected ($0.04)", T::Muck, -1},
+        {"Seat 2: Bob collected ($0.04) (didn't bet)", std::nullopt, -1},
+        {"Seat 2: Bob showed [Ah Kd] and won ($0.04) with a pair of Aces", T::Show, 0.04f}};
+    for (const auto& [line, type, won] : cases) {
         Parts p;
-        p.summary = std::string("*** SUMMARY ***\nTotal pot $0.04 | Rake $0\n") + c.line;
+        p.summary = std::string("*** SUMMARY ***\nTotal pot $0.04 | Rake $0\n") + line;
         auto s = parse(hand(p));
-        ASSERT_EQ(s->hands.size(), 1u) << c.line;
-        const auto& h = s->hands[0];
-        const auto got = actions(*s, h.summary.actions);
-        ASSERT_EQ(got.size(), c.type < 0 ? 0u : 1u) << c.line;
-        if (c.type >= 0) {
-            EXPECT_EQ(static_cast<int>(got[0].type()), c.type) << c.line;
-            EXPECT_EQ(name(*s, h, got[0].player_id()), c.who) << c.line;
-        }
-        const auto winners = s->resolve(s->winners, h.summary.winners);
-        ASSERT_EQ(winners.size(), c.won < 0 ? 0u : 1u) << c.line;
-        if (c.won >= 0) EXPECT_FLOAT_EQ(winners[0].amount, c.won) << c.line;
+        ASSERT_EQ(s->hands.size(), 1u) << line;
+        const auto got = actions(*s, s->hands[0].summary.actions);
+        const auto winners = s->resolve(s->winners, s->hands[0].summary.winners);
+        ASSERT_EQ(got.size(), type ? 1u : 0u) << line;
+        ASSERT_EQ(winners.size(), won < 0 ? 0u : 1u) << line;
+        if (type) EXPECT_EQ(got[0].type(), *type) << line;
+        if (type) EXPECT_EQ(name(*s, s->hands[0], got[0].player_id()), "Bob") << line;
+        if (won >= 0) EXPECT_FLOAT_EQ(winners[0].amount, won) << line;
     }
-    // A name that is empty, or that begins inside a character, is a fault as before.
     for (const char* line : {"Seat 2:  folded before Flop", "Seat 2: \x82ob folded before Flop",
                              "Seat 2:  collected ($0.04)"}) {
         Parts p;
