@@ -741,15 +741,4 @@ bool close_draw_preflop(HandBuilder& b) {
     return false;
 }
 
-string_view strip_position_notes(string_view name) noexcept {
-    static constexpr string_view kNotes[] = {" (button)", " (small blind)", " (big blind)"};
-    for (;;) {
-        if (name.empty() || name.back() != ')') return name;
-        const string_view* note = std::begin(kNotes);
-        while (note != std::end(kNotes) && !ends(name, *note)) ++note;
-        if (note == std::end(kNotes)) return name;
-        name.remove_suffix(note->size());
-    }
-}
-
 }  // namespace hs

@@ -210,7 +210,25 @@ bool push_ending_action(HandBuilder& b, std::string_view line, const ActionEndin
 }
 
 // A summary seat line's name without its trailing position notes (" (button)", " (small blind)",
-// " (big blind)", in any number).
-std::string_view strip_position_notes(std::string_view name) noexcept;
+// " (big blind)", in any number). Once per summary line with a note: inline, each note told by
+// the byte before its ')' and then compared whole (no two notes end alike, so their order does
+// not matter).
+inline std::string_view strip_position_notes(std::string_view name) noexcept {
+    static constexpr std::string_view kButton = " (button)", kSmall = " (small blind)",
+                                      kBig = " (big blind)";
+    while (name.size() > 1 && name.back() == ')') {
+        std::size_t note = 0;
+        switch (name[name.size() - 2]) {
+            case 'n': note = ends(name, kButton) ? kButton.size() : 0; break;
+            case 'd':
+                note = ends(name, kBig) ? kBig.size() : ends(name, kSmall) ? kSmall.size() : 0;
+                break;
+            default: break;
+        }
+        if (note == 0) break;
+        name.remove_suffix(note);
+    }
+    return name;
+}
 
 }  // namespace hs

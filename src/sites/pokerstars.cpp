@@ -931,6 +931,33 @@ PotInfo parse_pot_line(string_view line, AmountForm cur, bool rake_optional) {
     return pots;
 }
 
+// "Total pot $2.50 | Rake $0.10", the usual pot line, read once from left to right: the total
+// where "Total pot " ends, then " | Rake " and the rake, which ends the line. Nothing else in
+// such a line can be a '|', a main pot or a side pot, so parse_pot_line reads it the same way;
+// nullopt for any other line, which it then reads.
+std::optional<PotInfo> quick_pot_line(string_view line, AmountForm cur) {
+    static constexpr string_view kTotal = "Total pot ", kRake = " | Rake ";
+    if (!starts(line, kTotal)) return std::nullopt;
+    const auto total = decimal_at_start(line.substr(kTotal.size()), cur);
+    if (!total || total->sign_at != 0) return std::nullopt;
+    const size_t bar = kTotal.size() + total->end;
+    if (!starts(rest(line, bar), kRake)) return std::nullopt;
+    string_view r = line.substr(bar + kRake.size());
+    // The rake's sign, skipped as parse_pot_line skips it (currency_symbol reads '$' as itself).
+    if (cur.sign == U'$') {
+        if (!r.empty() && r[0] == '$') r.remove_prefix(1);
+    } else if (cur.sign != 0) {
+        if (const auto sign = currency_symbol(r); sign && sign->sign == cur.sign)
+            r.remove_prefix(sign->len);
+    }
+    const auto rake = read_number(r, cur);
+    if (!rake || rake->len != r.size()) return std::nullopt;
+    PotInfo pots;
+    pots.total = pots.main = total->value;
+    pots.rake = static_cast<float>(money_value(money_of(rake->value)));
+    return pots;
+}
+
 // The next whole word `word` of `text` at or after `from` (words are parted by single spaces);
 // npos when there is none.
 template <size_t N>
@@ -1101,18 +1128,79 @@ SeatResult parse_seat_result(Parser& p, string_view line, AmountForm cur, bool n
     return SeatResult::Action;
 }
 
+// The name of a summary seat line from `ns` to `end`, where a phrase's or a note's space stands
+// (so that the name ends on a character's boundary), without its position notes; empty where
+// parse_seat_result faults (an empty name, or one that begins inside a character).
+[[gnu::always_inline]] inline string_view seat_result_name(string_view line, size_t ns,
+                                                           size_t end) noexcept {
+    const string_view name = strip_position_notes(line.substr(ns, end - ns));
+    return name.empty() || is_continuation(static_cast<unsigned char>(line[ns])) ? string_view()
+                                                                                : name;
+}
+
+// "Seat 2: Bob (button) collected ($1.25)" (or "won (12600)"), whose name starts at `ns` and
+// whose last byte is ')': its collection and winner pushed, where parse_seat_result reads the
+// line the same way only (no '[' and no " mucked hand" after the seat number, no fold note at the
+// end, and a variant whose folds carry no notes after them); false otherwise, nothing pushed.
+[[gnu::noinline]] bool quick_collection(HandBuilder& b, string_view line, size_t ns,
+                                        AmountForm cur, bool notes_after_fold) {
+    static constexpr string_view kCollected = " collected ", kWon = " won ";
+    if (notes_after_fold || ends(line, "n't bet)") || find_byte(line, '[', ns) != npos ||
+        find_lit(line, " mucked hand", ns) != npos)
+        return false;
+    const size_t open = rfind_byte(line, '(');
+    if (open == npos || open < ns + kCollected.size()) return false;
+    const string_view before = line.substr(0, open);
+    const string_view phrase = ends(before, kWon)         ? kWon
+                               : ends(before, kCollected) ? kCollected
+                                                          : string_view();
+    if (phrase.empty()) return false;
+    const auto amount = decimal_at_start(line.substr(open + 1), cur);
+    const string_view name = seat_result_name(line, ns, open - phrase.size());
+    if (!amount || name.empty()) return false;
+    Parser& p = b.parser();
+    const Action a = p.make_action(name, ActionType::CollectMainPot, amount->value);
+    b.push(a);
+    p.store().winners.push_back(Winner{a.player_id(), amount->value, 0});
+    return true;
+}
+
+// The usual summary seat lines, read at fixed places and from their ends: "Seat N: " (N of one
+// or two bytes), the name with its position notes, then one of the common fold phrases
+// (fold_phrase_at), or a collection (quick_collection). Pushes the line's action and returns
+// true; returns false, having pushed nothing, for any other line, and for a line that
+// parse_seat_result faults on, which parse_seat_result then reads.
+[[gnu::always_inline]] inline bool quick_seat_result(HandBuilder& b, string_view line,
+                                                     AmountForm cur, bool notes_after_fold) {
+    if (line.size() < 9 || !starts(line, "Seat ") || line[5] == ':') return false;
+    const size_t colon = line[6] == ':' ? 6 : line[7] == ':' ? 7 : 0;
+    if (colon == 0) return false;
+    const size_t ns = colon + 2;
+    if (const size_t f = fold_phrase_at(line); f != npos) {
+        const string_view name = f < ns ? string_view() : seat_result_name(line, ns, f);
+        if (name.empty()) return false;
+        b.push(Action::make(ActionType::Fold, b.parser().find_player(name), kNoCards));
+        return true;
+    }
+    return line.back() == ')' && quick_collection(b, line, ns, cur, notes_after_fold);
+}
+
 // From the "*** SUMMARY ***" line to the end of the hand, with the chips the site added to the
 // pot before the deal; an empty reason when it was read.
 string_view parse_summary(HandBuilder& b, AmountForm cur, const Variant& v, float added) {
     Parser& p = b.parser();
     p.next_line();
-    PotInfo pots = parse_pot_line(p.line(), cur, v.rake_optional);
+    const auto quick_pots = quick_pot_line(p.line(), cur);
+    PotInfo pots = quick_pots ? *quick_pots : parse_pot_line(p.line(), cur, v.rake_optional);
     pots.added = added;
     p.next_line();
     while (p.line().size() > 7 && starts(p.line(), "Hand was")) p.next_line();
-    while (find_lit(p.line(), "Board [") != npos) p.next_line();
+    // "Board [..]" begins its line (a hand run twice writes "FIRST Board [..]" and so on).
+    static constexpr char kBoard[] = "Board [";
+    while (starts(p.line(), kBoard) || find_lit(p.line(), kBoard) != npos) p.next_line();
 
     const string_view reason = read_summary_seats(p, [&](string_view line) {
+        if (quick_seat_result(b, line, cur, v.notes_after_fold)) return SeatResult::Action;
         Action a;
         const SeatResult r = parse_seat_result(p, line, cur, v.notes_after_fold, a);
         if (r == SeatResult::Action) b.push(a);

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -777,6 +778,10 @@ TEST(PokerStarsSummary, PotLines) {
         {"Total pot $10 Main pot $7. Side pot $3. | Rake $0", {10, 0, 7, 3, 0, 0}},
         {"Total pot $10 Main pot $7. Side pot-1 $2. Side pot-2 $1. | Rake $0", {10, 0, 7, 2, 1, 0}},
         {"Total pot $1.50 | Rake", {1.5f, 0, 1.5f, 0, 0, 0}},
+        // Next to the usual line: a fee after the rake, words after the rake, no space after '|'.
+        {"Total pot $1.50 | Rake $0.05 | Jackpot $0.02", {1.5f, 0.07f, 1.5f, 0, 0, 0}},
+        {"Total pot $1.50 | Rake $0.05 Main pot $1.", {1.5f, 0.05f, 1.0f, 0, 0, 0}},
+        {"Total pot $1.50 |Rake $0.05", {1.5f, 0.05f, 1.5f, 0, 0, 0}},
         {"Total pot $20 Main pot $10. Side pot-1 $4. Side pot-2 $3. Side pot-3 $2. Side pot-4 $1. "
          "| Rake $0",
          {20, 0, 10, 4, 3, 2}},  // a fourth side pot is dropped, the hand kept
@@ -888,6 +893,39 @@ TEST(PokerStarsSummary, ColonPlacesAndBracketsInNames) {
         if (c.cards) {
             EXPECT_EQ(s->cards_of(got[0].payload()), hs::CardSet::from_text(c.cards)) << c.line;
         }
+    }
+}
+
+// The usual summary seat lines are read at fixed places, the lines next to those shapes as before
+// (Bob's action and win, if any); an empty name, or one cut inside a character, is a fault.
+TEST(PokerStarsSummary, UsualSeatLinesAndTheirNeighbours) {
+    using T = ActionType;
+    const std::tuple<const char*, std::optional<T>, float> cases[] = {
+        {"Seat 2: Bob (big blind) (button) folded on the Flop", T::Fold, -1},
+        {"Seat 2: Bob (button) collected ($0.04)", T::CollectMainPot, 0.04f},
+        {"Seat 2: Bob (big blind) won ($0.04)", T::CollectMainPot, 0.04f},
+        {"Seat 2: Bob won ($0.04)", T::CollectMainPot, 0.04f},
+        {"Seat 2: Bob mucked hand collected ($0.04)", T::Muck, -1},
+        {"Seat 2: Bob collected ($0.04) (didn't bet)", std::nullopt, -1},
+        {"Seat 2: Bob showed [Ah Kd] and won ($0.04) with a pair of Aces", T::Show, 0.04f}};
+    for (const auto& [line, type, won] : cases) {
+        Parts p;
+        p.summary = std::string("*** SUMMARY ***\nTotal pot $0.04 | Rake $0\n") + line;
+        auto s = parse(hand(p));
+        ASSERT_EQ(s->hands.size(), 1u) << line;
+        const auto got = actions(*s, s->hands[0].summary.actions);
+        const auto winners = s->resolve(s->winners, s->hands[0].summary.winners);
+        ASSERT_EQ(got.size(), type ? 1u : 0u) << line;
+        ASSERT_EQ(winners.size(), won < 0 ? 0u : 1u) << line;
+        if (type) EXPECT_EQ(got[0].type(), *type) << line;
+        if (type) EXPECT_EQ(name(*s, s->hands[0], got[0].player_id()), "Bob") << line;
+        if (won >= 0) EXPECT_FLOAT_EQ(winners[0].amount, won) << line;
+    }
+    for (const char* line : {"Seat 2:  folded before Flop", "Seat 2: \x82ob folded before Flop",
+                             "Seat 2:  collected ($0.04)"}) {
+        Parts p;
+        p.summary = std::string("*** SUMMARY ***\nTotal pot $0.04 | Rake $0\n") + line;
+        EXPECT_NE(fault_of(hand(p)), "") << line;
     }
 }
 
