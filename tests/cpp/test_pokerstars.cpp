@@ -622,6 +622,26 @@ TEST(PokerStarsRounds, ActionLines) {
     EXPECT_EQ(hs::at(s->players, h.header.players.start() + 5).seat, 3);
 }
 
+// A wager whose first colon is not its verb's, or with a later colon: the rule's reading.
+TEST(PokerStarsRounds, WagersWithColonsInNames) {
+    const std::tuple<const char*, const char*, ActionType, float> cases[] = {
+        {"Jo:x", "Jo:x: raises $2 to $4", ActionType::Raise, 2},
+        {"Al: calls $1 Z", "Al: calls $1 Z: bets $2", ActionType::Bet, 2},
+        {"Dv: raises $1 to $2 Q", "Dv: raises $1 to $2 Q: calls $9", ActionType::Call, 9}};
+    for (const auto& [seat, line, type, amount] : cases) {
+        Parts p;
+        p.seats += std::string("\nSeat 5: ") + seat + " ($5 in chips)";
+        p.preflop = line;
+        auto s = parse(hand(p));
+        ASSERT_EQ(s->hands.size(), 1u) << line;
+        const auto got = actions(*s, s->hands[0].preflop.actions);
+        ASSERT_EQ(got.size(), 1u) << line;
+        EXPECT_EQ(got[0].type(), type) << line;
+        EXPECT_EQ(got[0].player_id(), 4) << line;  // seat 5's player, named as seated
+        EXPECT_FLOAT_EQ(got[0].amount(), amount) << line;
+    }
+}
+
 // Every status ending is recognised inside a betting round as before the deal, whatever the
 // row that the line's last byte sends it to.
 TEST(PokerStarsRounds, StatusLinesInARound) {
