@@ -459,9 +459,13 @@ std::size_t HandStore::reserved_bytes() const noexcept {
 }
 
 TextRef HandStore::push_text(std::string_view s) {
-    const TextRef r = TextRef::make(text.size(), s.size());
+    // The reference fits its bit fields in every real text: checked here, made by the checked
+    // maker (which faults) otherwise.
+    const std::uint64_t offset = text.size();
+    if (offset > kRefStartMask || s.size() > kRefMaxCount) [[unlikely]]
+        return TextRef::make(offset, s.size());
     text.append(s);
-    return r;
+    return TextRef{offset | std::uint64_t{s.size()} << 40};
 }
 
 std::string_view HandStore::text_of(TextRef r) const {

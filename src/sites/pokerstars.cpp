@@ -321,12 +321,12 @@ struct ChipsRead {
     size_t decimals = 0;
     if (run_dots != 0) {
         if ((run_dots & (run_dots - 1)) != 0) return std::nullopt;  // two dots
-        const auto dot = static_cast<size_t>(std::countr_zero(run_dots) / 8);
-        decimals = 7 - dot;
+        decimals = static_cast<size_t>(std::countl_zero(run_dots) / 8);  // the bytes above the dot
         if (decimals == 0 || run - 1 == decimals) return std::nullopt;  // "5.", ".5"
         // The digits before the dot move up into its byte: the digits stand together at the top.
-        const std::uint64_t below = (std::uint64_t{1} << (8 * dot)) - 1;
-        v = (v & ~(below | std::uint64_t{0xFF} << (8 * dot))) | (v & below) << 8;
+        // `unit` is the lowest bit of the dot's byte; the bytes below it are the digits before.
+        const std::uint64_t unit = run_dots >> 7;
+        v = (v & (0 - (unit << 8))) | (v & (unit - 1)) << 8;
     }
     // Eight digits (the first in the low byte, zeros before the number) to their value.
     v = (v * 10 + (v >> 8)) & 0x00FF00FF00FF00FFu;
@@ -361,30 +361,34 @@ struct ChipsRead {
 // name between the ": " and the " (" (a name may hold anything, so its end is found from the
 // line's). Where it reads a line it gives what general_seat_line gives; a line of any other shape
 // (an amount that the number readers' other paths read, no space before the '(', a note after
-// the chips) is nullopt, left to that reader.
+// the chips, a line of fewer than 22 bytes) is nullopt, left to that reader.
 [[gnu::always_inline]] inline std::optional<SeatRead> quick_seat_line(string_view line,
                                                                       size_t sign_len,
                                                                       bool chips_form) noexcept {
     static constexpr string_view kInChips = " in chips)";
     const size_t n = line.size();
-    if (n < 20 ||
+    if (n < 22 ||
         std::memcmp(line.data() + n - kInChips.size(), kInChips.data(), kInChips.size()) != 0)
         return std::nullopt;
     const auto* const l = reinterpret_cast<const unsigned char*>(line.data());
     const size_t end = n - kInChips.size();
     const auto chips = chips_form ? tournament_chips_before(l, end) : cash_chips_before(l, end);
-    if (!chips || chips->start < sign_len + 1) return std::nullopt;
+    // A cash amount has at most 7 bytes and a tournament's begins after byte 9: in a line of 22
+    // bytes or more it begins past byte 4, with room for the '(' and a sign of up to 4 bytes.
+    if (!chips) return std::nullopt;
     const size_t paren = chips->start - sign_len - 1;
-    const size_t name_start = is_ascii_digit(l[6]) ? 9 : 8;
-    if (paren < name_start + 2 || l[paren] != '(' || l[paren - 1] != ' ' ||
-        l[name_start - 2] != ':' || l[name_start - 1] != ' ' || !is_ascii_digit(l[5]) ||
+    const bool two_digits = is_ascii_digit(l[6]);  // "Seat 10: "
+    const size_t name_start = 8 + size_t{two_digits};
+    if (paren < name_start + 2 || std::memcmp(l + paren - 1, " (", 2) != 0 ||
+        std::memcmp(l + name_start - 2, ": ", 2) != 0 || !is_ascii_digit(l[5]) ||
         is_continuation(l[name_start]))
         return std::nullopt;
     for (size_t k = paren + 1; k < chips->start; ++k)  // the sign: no '(' that the last one is
         if (l[k] == '(') return std::nullopt;
-    const auto seat =
-        static_cast<std::uint8_t>(name_start == 8 ? l[5] - '0' : (l[5] - '0') * 10 + (l[6] - '0'));
-    return SeatRead{line.substr(name_start, paren - 1 - name_start), chips->value, seat};
+    const unsigned first = l[5] - unsigned{'0'};
+    const auto seat = static_cast<std::uint8_t>(two_digits ? first * 10 + (l[6] - '0') : first);
+    return SeatRead{string_view(line.data() + name_start, paren - 1 - name_start), chips->value,
+                    seat};
 }
 
 // Any seat line: the name before the last '(' and the chips after it (and its sign); nullopt
@@ -411,13 +415,14 @@ struct ChipsRead {
     return SeatRead{cut_name(line, seat_line->name), chips->value, seat};
 }
 
-bool parse_seat_line(HandBuilder& b, AmountForm cur, size_t sign_len) {
+// A seat line of any shape, the tournaments' among them; false when it has no chips.
+[[gnu::noinline]] bool parse_seat_line(HandBuilder& b, AmountForm cur, size_t sign_len) {
     Parser& p = b.parser();
     // A tournament seat line is read up to its chips' parenthesis, its bounty recorded.
     const string_view line =
         cur.form == NumberForm::Chips ? tournament::seat_line(b, p.line()) : p.line();
     auto seat = quick_seat_line(line, sign_len, cur.form == NumberForm::Chips);
-    if (!seat) [[unlikely]] {
+    if (!seat) {
         seat = general_seat_line(line, cur);
         if (!seat) return false;
     }
@@ -428,6 +433,26 @@ bool parse_seat_line(HandBuilder& b, AmountForm cur, size_t sign_len) {
     // "Seat 5: Bob (510 in chips) [hero]": the player who saved the history (Run It Once).
     if (p.line().back() == ']' && ends(p.line(), " [hero]")) b.header().hero = slot;
     p.next_line();
+    return true;
+}
+
+// The seat lines from the current line on, while the lines begin with "Seat "; false at one
+// without chips. The usual cash seat line, which ends with its chips (no note after them), is
+// read here; every other goes to parse_seat_line.
+bool read_seat_lines(HandBuilder& b, AmountForm cur) {
+    Parser& p = b.parser();
+    const size_t sign_len = sign_length(cur);
+    const bool cash = cur.form != NumberForm::Chips;
+    while (p.line().size() >= 5 && starts(p.line(), "Seat ")) {
+        if (cash) {
+            if (const auto seat = quick_seat_line(p.line(), sign_len, false)) [[likely]] {
+                b.seat_player(seat->name, seat->seat, seat->chips);
+                p.next_line();
+                continue;
+            }
+        }
+        if (!parse_seat_line(b, cur, sign_len)) return false;
+    }
     return true;
 }
 
@@ -1313,10 +1338,7 @@ HandOutcome read_after_hand_line(HandBuilder& b, const Variant& v) {
     Header& h = b.header();
     const AmountForm cur = kTournament ? kChipAmounts : v.amounts(h.currency);
     if (!read_table_line(p, h)) return reject("table line without a table name");
-    const size_t sign_len = sign_length(cur);  // once per hand, not per seat line
-    while (p.line().size() >= 5 && starts(p.line(), "Seat ")) {
-        if (!parse_seat_line(b, cur, sign_len)) return reject("seat line without chips");
-    }
+    if (!read_seat_lines(b, cur)) return reject("seat line without chips");
     float added = 0;
     const string_view pre_deal = read_round(p, is_stars_line, [&](string_view line) {
         auto a = parse_pre_deal_line(p, line, cur);

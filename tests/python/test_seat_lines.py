@@ -28,10 +28,15 @@ J, T = ("pokerstars_join_again", CASH), ("pokerstars_tournament", CHIPS)
     (J, "Seat 2: Bert ($12 in chips)", ("Bert", 2, 12)),
     (J, "Seat 12: Bert ($99999.99 in chips)", ("Bert", 12, 99999.99)),
     (J, "Seat 2: Bert (Jr) 9 ($20.5 in chips)", ("Bert (Jr) 9", 2, 20.5)),
-    # Shapes the quick path leaves: 8 bytes of amount, thousands, a '.' that ends the number.
+    (J, "Seat 2: Bert ($0.07 in chips)", ("Bert", 2, 0.07)),
+    (J, "Seat 2: Bert ($123456.7 in chips)", ("Bert", 2, 123456.7)),
+    (J, "Seat 10: B ($5 in chips)", ("B", 10, 5)),
+    # Shapes the quick path leaves: 8 bytes of amount, thousands, a '.' that ends the number,
+    # two dots.
     (J, "Seat 2: Bert ($1234567.5 in chips)", ("Bert", 2, 1234567.5)),
     (J, "Seat 2: Bert ($1,000.50 in chips)", ("Bert", 2, 1000.5)),
     (J, "Seat 2: Bert ($10. in chips)", ("Bert", 2, 10)),
+    (J, "Seat 2: Bert ($1.2.3 in chips)", ("Bert", 2, 1.2)),
     (T, "Seat 2: Bert (1,500 in chips)", ("Bert", 2, 1500)),
     (T, "Seat 2: Bert (2) (15000 in chips)", ("Bert (2)", 2, 15000)),
 ])
