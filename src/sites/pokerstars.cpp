@@ -78,6 +78,41 @@ std::optional<PackedDate> stars_date(string_view d) noexcept {
     return fixed_date_short_hour(d);
 }
 
+// The hands of a history start within the same hour as the hand before, most of them: the
+// first 13 bytes of the last date that fixed_date read ("2015/04/01 16"), and the date it read
+// without its minute and second. A date that begins with the same bytes and goes on ":mm:ss" up
+// to its end is that date at its own minute and second, as fixed_date reads them (their fields
+// keep 6 bits each).
+struct DateMemo {
+    std::uint64_t head = 0, tail = 0;  // bytes 0-7 and 5-12; head 0: none kept
+    PackedDate hour = 0;
+};
+
+std::uint64_t bytes8(const char* p) noexcept {
+    std::uint64_t w;
+    std::memcpy(&w, p, 8);
+    return w;
+}
+
+std::optional<PackedDate> stars_date(string_view d, DateMemo& memo) noexcept {
+    if (memo.head != 0 && d.size() >= 19 && bytes8(d.data()) == memo.head &&
+        bytes8(d.data() + 5) == memo.tail) {
+        const auto b = [&](size_t i) { return static_cast<unsigned char>(d[i]); };
+        const auto digit = [&](size_t i) { return is_ascii_digit(b(i)); };
+        if (b(13) == ':' && digit(14) && digit(15) && b(16) == ':' && digit(17) && digit(18) &&
+            (d.size() == 19 || (b(19) < 0x80 && !digit(19)))) {
+            const unsigned minute = (b(14) - '0') * 10u + (b(15) - '0');
+            const unsigned second = (b(17) - '0') * 10u + (b(18) - '0');
+            return memo.hour | (minute & 0x3Fu) << 6 | (second & 0x3Fu);
+        }
+    }
+    if (const auto packed = fixed_date(d)) {
+        memo = DateMemo{bytes8(d.data()), bytes8(d.data() + 5), *packed & ~PackedDate{0xFFF}};
+        return packed;
+    }
+    return fixed_date_short_hour(d);
+}
+
 // The zone of the start time, from what follows the date: " ET", the old " (ET)", a zone and
 // the same time in ET after it (" UTC [2021/03/04 00:06:07 ET]", " CET [...]"), or nothing.
 // The ET time in brackets is taken for zones other than UTC: PokerStars writes "CET" and "WET"
@@ -110,11 +145,11 @@ void read_start_zone(Header& h, string_view line, string_view line_for_faults, U
 }
 
 // The start: the date after the hand line's last '-' (`dash`), and its zone.
-void read_start(HandBuilder& b, string_view line, size_t colon, size_t dash) {
+void read_start(HandBuilder& b, string_view line, size_t colon, size_t dash, DateMemo& dates) {
     Header& h = b.header();
     // Date: year/month/day hour:minute:second, each piece read up to its first non-digit.
     const string_view date = rest(line, dash + 2);
-    if (const auto packed = stars_date(date)) {
+    if (const auto packed = stars_date(date, dates)) {
         h.start_date = *packed;
         // The usual zone, " ET" (what read_start_zone reads from it, without its search).
         if (ends(date, " ET")) {
@@ -148,7 +183,7 @@ struct StakesMemo {
 
 // The hand line; a hand line that cannot be read is an input error. A tournament hand's record
 // is pushed here.
-void parse_hand_line(HandBuilder& b, const Variant& v, StakesMemo& memo) {
+void parse_hand_line(HandBuilder& b, const Variant& v, StakesMemo& memo, DateMemo& dates) {
     Parser& p = b.parser();
     Header& h = b.header();
     const string_view line = p.line();
@@ -192,7 +227,7 @@ void parse_hand_line(HandBuilder& b, const Variant& v, StakesMemo& memo) {
         h.big_blind = memo.big_blind;
         h.bet_cap = memo.bet_cap;
         h.currency_code = memo.code;
-        read_start(b, line, colon, dash);
+        read_start(b, line, colon, dash, dates);
         p.next_line();
         return;
     }
@@ -215,7 +250,7 @@ void parse_hand_line(HandBuilder& b, const Variant& v, StakesMemo& memo) {
     h.bet_type = game->bet;
     const size_t limit_at = game->end;
 
-    read_start(b, line, colon, dash);
+    read_start(b, line, colon, dash, dates);
 
     // Stakes: the last '(' before the date's '-'.
     const size_t open = rfind_byte(line.substr(0, dash), '(');
@@ -1398,9 +1433,9 @@ HandOutcome read_after_hand_line(HandBuilder& b, const Variant& v) {
     return b.finish();
 }
 
-HandOutcome read_hand(HandBuilder& b, const Variant& v, StakesMemo& memo) {
+HandOutcome read_hand(HandBuilder& b, const Variant& v, StakesMemo& memo, DateMemo& dates) {
     b.header().site = v.site;
-    parse_hand_line(b, v, memo);
+    parse_hand_line(b, v, memo, dates);
     return b.header().is_tournament() ? read_after_hand_line<true>(b, v)
                                       : read_after_hand_line<false>(b, v);
 }
@@ -1487,8 +1522,10 @@ void parse_hands(Parser& parser, const Variant& variant, Errors errors,
                  std::vector<Rejection>& rejected) {
     parser.set_key_prefix(variant.key_prefix);
     StakesMemo memo;
-    read_hands(parser, variant.hand_start, errors, rejected,
-               [&variant, &memo](HandBuilder& b) { return read_hand(b, variant, memo); });
+    DateMemo dates;
+    read_hands(parser, variant.hand_start, errors, rejected, [&variant, &memo, &dates](HandBuilder& b) {
+        return read_hand(b, variant, memo, dates);
+    });
 }
 
 }  // namespace hs::pokerstars

@@ -349,6 +349,32 @@ TEST(PokerStarsHeader, StakesOfHandsInTurn) {
     EXPECT_TRUE(s->hands[3].header.bet_cap == 400.0f && s->hands[4].header.currency_code[0] == 'C');
 }
 
+// Hands that follow one another read their start as each alone reads it, whether the hand before
+// started within the same hour or not (the hour's bytes read once are not read again).
+TEST(PokerStarsHeader, DatesOfHandsInTurn) {
+    const char* dates[] = {"2021/03/04 05:06:07 ET",  "2021/03/04 05:59:58 ET",
+                           "2021/03/04 05:99:99 ET",  "2021/03/04 05:6:07 ET",
+                           "2021/03/04 05:06:7 ET",   "2021/03/04 05:06:071 ET",
+                           "2021/03/04 05:06:07x",    "2021/03/04 05:07:08",
+                           "2021/03/04 06:06:07 ET",  "2021/03/04 5:06:07 ET",
+                           "2021/03/04 05:06:08 CET [2021/03/03 23:06:08 ET]"};
+    const std::string line = "PokerStars Hand #1:  Hold'em No Limit ($1/$2 USD) - ";
+    for (const char* before : {"2021/03/04 05:00:00 ET", "2021/03/04 04:00:00 ET"}) {
+        for (const char* date : dates) {
+            Parts first, second;
+            first.hand_line = line + before;
+            second.hand_line = line + date;
+            const auto both = parse(hand(first) + "\n" + hand(second));
+            const auto alone = parse(hand(second));
+            ASSERT_EQ(both->hands.size(), 2u) << date;
+            const hs::Header &a = both->hands[1].header, &b = alone->hands.at(0).header;
+            EXPECT_EQ(std::tuple(a.start_date, a.start_utc, a.start_zoned),
+                      std::tuple(b.start_date, b.start_utc, b.start_zoned))
+                << before << " then " << date;
+        }
+    }
+}
+
 // --- file input -------------------------------------------------------------------------------
 
 // A file is read whole and checked as UTF-8: the error names the offset of the first byte of the
