@@ -18,10 +18,6 @@ inline constexpr std::string_view kEndMarker = "@@@";
 // Splits a text into lines. The separator is chosen once, from the first line: "\r\n" when the
 // first '\n' has a '\r' before it, '\n' when there is a '\n', and a lone '\r' for texts that
 // hold no '\n' but do hold '\r' (old Mac files).
-//
-// The separators are found 64 bytes at a time: the block's separators are kept as the bits of one
-// word (for "\r\n", the bit of its '\n'), and each line takes the lowest bit left, so that a line
-// costs a few instructions and a block of 64 bytes one compare for all its lines.
 class LineSplitter {
   public:
     enum class Kind : std::uint8_t { Byte, Pair, Cr };
@@ -32,8 +28,6 @@ class LineSplitter {
         } else {
             kind_ = find_byte(text, '\r') != npos ? Kind::Cr : Kind::Byte;
         }
-        lag_ = kind_ == Kind::Pair ? 1 : 0;
-        pending_ = separator_bits(0);
     }
     Kind kind() const noexcept { return kind_; }
     // The next line's extent [start, end) in the text, without its separator.
@@ -43,85 +37,68 @@ class LineSplitter {
     [[gnu::always_inline]] inline std::optional<Extent> next() noexcept;
 
   private:
-    // The bits of the separators that end among the 64 bytes from `at` (bit i for byte at + i),
-    // at <= the text's size; none past the text's end.
-    std::uint64_t separator_bits(std::size_t at) const noexcept;
-    // The blocks after the current one, once its separators are all taken: the next block that
-    // holds one, or the text's last line (which has none), or nothing at the end.
-    std::optional<Extent> next_block() noexcept;
-
     std::string_view text_;
-    std::size_t start_ = 0;          // where the next line begins
-    std::size_t block_ = 0;          // the offset of the block of `pending_`
-    std::uint64_t pending_ = 0;      // its separators not taken yet
-    std::size_t lag_ = 0;            // the bytes of a separator before its bit's byte
+    std::size_t start_ = 0;
     Kind kind_ = Kind::Byte;
 };
 
-// The line loop runs once per line of every text: inline (forced), a bit taken from a word.
+// The line loop runs once per line of every text: inline (forced), one byte search per line.
+// Texts split at '\n' (nearly all) take a path of their own, where the separator is a constant:
+// its 16-byte pattern is loaded rather than built from the kind on every line.
 [[gnu::always_inline]] inline std::optional<LineSplitter::Extent> LineSplitter::next() noexcept {
-    while (pending_ == 0) {
-        if (text_.size() - block_ <= 64) [[unlikely]]
-            return next_block();
-        block_ += 64;
-        pending_ = separator_bits(block_);
-    }
-    const std::size_t at = block_ + static_cast<std::size_t>(std::countr_zero(pending_));
-    pending_ &= pending_ - 1;
-    const std::size_t from = start_;
-    start_ = at + 1;
-    return Extent{from, at - lag_};
-}
-
-// Once per 64 bytes: a call (not inlined), so that each line's code stays small.
-[[gnu::noinline]] inline std::optional<LineSplitter::Extent> LineSplitter::next_block() noexcept {
     const std::size_t size = text_.size();
-    while (pending_ == 0) {
-        if (size - block_ <= 64) {
-            // The last line, when the text does not end with a separator.
-            block_ = size;
-            if (start_ >= size) return std::nullopt;
-            const std::size_t from = start_;
-            start_ = size;
-            return Extent{from, size};
-        }
-        block_ += 64;
-        pending_ = separator_bits(block_);
-    }
-    return next();
-}
-
-[[gnu::always_inline]] inline std::uint64_t LineSplitter::separator_bits(std::size_t at) const noexcept {
-    const char* const p = text_.data() + at;
-    const std::size_t left = text_.size() - at;
-    const char sep = kind_ == Kind::Cr ? '\r' : '\n';
-    std::uint64_t bits = 0, cr = 0;
+    const std::size_t from = start_;
+    if (from >= size) return std::nullopt;
+    if (kind_ == Kind::Byte) [[likely]] {
+        std::size_t at = from;
 #ifdef HS_SIMD_SSE2
-    if (left >= 64) {
-        const auto mask = [&](__m128i c) {
-            std::uint64_t m = 0;
-            for (std::size_t i = 0; i < 64; i += 16) {
-                const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
-                m |= std::uint64_t{static_cast<std::uint32_t>(
-                         _mm_movemask_epi8(_mm_cmpeq_epi8(block, c)))}
-                     << i;
-            }
-            return m;
-        };
-        bits = mask(_mm_set1_epi8(sep));
-        if (kind_ == Kind::Pair && bits != 0) cr = mask(_mm_set1_epi8('\r'));
-    } else
-#endif
-    {
-        const std::size_t n = left < 64 ? left : 64;
-        for (std::size_t i = 0; i < n; ++i) {
-            bits |= std::uint64_t{p[i] == sep} << i;
-            cr |= std::uint64_t{p[i] == '\r'} << i;
+        // The blocks of 16 that lie wholly inside the text, to the last one's start; a line ends
+        // here, in one of its first blocks, without a test for a search that found nothing.
+        if (size - from >= 16) {
+            const char* const base = text_.data();
+            const __m128i sep = _mm_set1_epi8('\n');
+            const std::size_t last = size - 16;
+            do {
+                const auto mask = static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(
+                    _mm_loadu_si128(reinterpret_cast<const __m128i*>(base + at)), sep)));
+                if (mask != 0) {
+                    const std::size_t end = at + static_cast<std::size_t>(std::countr_zero(mask));
+                    start_ = end + 1;
+                    return Extent{from, end};
+                }
+                at += 16;
+            } while (at <= last);
         }
+#endif
+        // The last bytes (or a text without the vector code).
+        const std::size_t hit = find_byte_blocks(text_, '\n', at);
+        const std::size_t end = hit == npos ? size : hit;
+        start_ = end + 1;
+        return Extent{from, end};
     }
-    // A "\r\n" ends at its '\n': a '\n' with a '\r' before it, in this block or the last.
-    if (kind_ == Kind::Pair) bits &= cr << 1 | std::uint64_t{at > 0 && p[-1] == '\r'};
-    return bits;
+    const char* const base = text_.data();
+    std::size_t end = size;
+    std::size_t sep_len = 1;
+    if (kind_ == Kind::Pair) {
+        // The next "\r\n": a '\n' from start + 1 on with a '\r' before it, found as the '\n' of
+        // the other texts is.
+        sep_len = 2;
+        std::size_t at = from + 1;
+        while (at < size) {
+            const std::size_t i = find_byte_blocks(text_, '\n', at);
+            if (i == npos) break;
+            if (base[i - 1] == '\r') {  // i >= from + 1 >= 1
+                end = i - 1;
+                break;
+            }
+            at = i + 1;
+        }
+    } else {
+        const std::size_t at = find_byte_blocks(text_, '\r', from);
+        if (at != npos) end = at;
+    }
+    start_ = end + sep_len;
+    return Extent{from, end};
 }
 
 }  // namespace hs
