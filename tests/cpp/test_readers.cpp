@@ -721,33 +721,38 @@ TEST(FastPaths, CardsAgreeWithTheGeneralReader) {
 }
 
 // The line splitter's block search against a plain search, on texts whose line ends fall at
-// every place of a 16-byte block, in the last bytes of the text, and past runs of lines longer
-// than a block; for each of the three separators.
+// every place of a 64-byte block, in the last bytes of the text, and past runs of lines longer
+// than a block; for each of the three separators, with lone '\r' and '\n' bytes inside lines
+// (the separator searched for is the one the splitter chose).
 TEST(FastPaths, LineEndsAgreeWithAPlainSearch) {
     std::mt19937 rng(11);
     for (const std::string sep : {"\n", "\r\n", "\r"}) {
         for (int round = 0; round < 3000; ++round) {
             std::string text;
-            const int lines = static_cast<int>(rng() % 6);
+            const int lines = static_cast<int>(rng() % 8);
             for (int i = 0; i < lines; ++i) {
-                const std::size_t len = rng() % 3 == 0 ? rng() % 70 : rng() % 18;
-                for (std::size_t k = 0; k < len; ++k) text += static_cast<char>('a' + rng() % 26);
+                const std::size_t len = rng() % 3 == 0 ? rng() % 140 : rng() % 18;
+                for (std::size_t k = 0; k < len; ++k) {
+                    const unsigned r = rng() % 64;
+                    text += r == 0 ? '\r' : r == 1 ? '\n' : static_cast<char>('a' + r % 26);
+                }
                 if (i + 1 < lines || rng() % 2) text += sep;
             }
             if (text.empty()) continue;
-            // The separator is chosen from the first line: a '\r' text starts with one here only
-            // when it holds no '\n'.
+            hs::LineSplitter split(text);
+            const std::string_view kSeps[] = {"\n", "\r\n", "\r"};
+            const std::string_view found = kSeps[static_cast<int>(split.kind())];
             std::vector<std::pair<std::size_t, std::size_t>> want;
             for (std::size_t at = 0; at < text.size();) {
-                const std::size_t hit = std::string_view(text).find(sep, at);
+                const std::size_t hit = std::string_view(text).find(found, at);
                 const std::size_t end = hit == std::string_view::npos ? text.size() : hit;
                 want.emplace_back(at, end);
-                at = end + sep.size();
+                at = end + found.size();
             }
-            hs::LineSplitter split(text);
             std::vector<std::pair<std::size_t, std::size_t>> got;
             while (const auto e = split.next()) got.emplace_back(e->start, e->end);
             ASSERT_EQ(got, want) << sep.size() << " " << text;
+            ASSERT_FALSE(split.next());
         }
     }
 }
