@@ -335,7 +335,8 @@ Span Span::sub(std::int64_t from, std::int64_t to) const {
     return between(start() + first, start() + last);
 }
 
-TextRef TextRef::make(std::uint64_t offset, std::uint64_t length, std::source_location where) {
+TextRef TextRef::make_checked(std::uint64_t offset, std::uint64_t length,
+                              std::source_location where) {
     if (offset > kRefStartMask) fault_width("text offset", offset, 40, where);
     if (length > kRefMaxCount) fault_width("text length", length, 24, where);
     return TextRef{offset | length << 40};
@@ -459,13 +460,9 @@ std::size_t HandStore::reserved_bytes() const noexcept {
 }
 
 TextRef HandStore::push_text(std::string_view s) {
-    // The reference fits its bit fields in every real text: checked here, made by the checked
-    // maker (which faults) otherwise.
-    const std::uint64_t offset = text.size();
-    if (offset > kRefStartMask || s.size() > kRefMaxCount) [[unlikely]]
-        return TextRef::make(offset, s.size());
+    const TextRef r = TextRef::make(text.size(), s.size());
     text.append(s);
-    return TextRef{offset | std::uint64_t{s.size()} << 40};
+    return r;
 }
 
 std::string_view HandStore::text_of(TextRef r) const {

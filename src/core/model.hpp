@@ -410,12 +410,23 @@ inline Span Span::between(std::uint64_t start, std::uint64_t end, std::source_lo
 // A run of the store's text: offset in bits 0-39, length in bits 40-63.
 struct TextRef {
     std::uint64_t raw = 0;
-    static TextRef make(std::uint64_t offset, std::uint64_t length,
-                        std::source_location where = std::source_location::current());
+    static inline TextRef make(std::uint64_t offset, std::uint64_t length,
+                               std::source_location where = std::source_location::current());
+    // The checked path behind make (it faults on what does not fit).
+    static TextRef make_checked(std::uint64_t offset, std::uint64_t length,
+                                std::source_location where);
     std::uint64_t offset() const noexcept { return raw & kRefStartMask; }
     std::uint64_t length() const noexcept { return raw >> 40; }
     bool operator==(const TextRef&) const = default;
 };
+
+// Made once or more per hand: the fitting case inline, the faults out of line.
+inline TextRef TextRef::make(std::uint64_t offset, std::uint64_t length,
+                             std::source_location where) {
+    if (offset > kRefStartMask || length > kRefMaxCount) [[unlikely]]
+        return make_checked(offset, length, where);
+    return TextRef{offset | length << 40};
+}
 
 // ---------------------------------------------------------------------------------------------
 // Records
