@@ -28,20 +28,34 @@ class Ref {
     PyObject* p_;
 };
 
+// Whether this thread gave the interpreter lock up in a GilReleased scope and has not taken it
+// back: while the work runs, and on the way out of a daemon thread that the interpreter ends at
+// shutdown, which unwinds from PyEval_RestoreThread without the lock.
+inline thread_local bool t_lock_given_up = false;
+
 // Releases the interpreter lock for its scope; the lock is taken back however the scope ends,
 // so exceptions unwinding through it always reach the handlers with the lock held. When the
 // interpreter is shutting down, taking the lock back ends a daemon thread with a forced unwind
-// that starts in this destructor: it must be allowed to leave it (noexcept(false)).
+// that starts in this destructor: it must be allowed to leave it (noexcept(false)), and the
+// destructors of the frames around it must not touch Python objects (see lock_held).
 class GilReleased {
   public:
-    GilReleased() noexcept : state_(PyEval_SaveThread()) {}
+    GilReleased() noexcept : state_(PyEval_SaveThread()) { t_lock_given_up = true; }
     GilReleased(const GilReleased&) = delete;
     GilReleased& operator=(const GilReleased&) = delete;
-    ~GilReleased() noexcept(false) { PyEval_RestoreThread(state_); }
+    ~GilReleased() noexcept(false) {
+        PyEval_RestoreThread(state_);
+        t_lock_given_up = false;
+    }
 
   private:
     PyThreadState* state_;
 };
+
+// Whether a destructor may drop a Python reference: false only when a daemon thread is being
+// ended at shutdown. (PyGILState_Check cannot tell: once the interpreter has deleted its
+// thread-state key, it answers yes on every thread.)
+inline bool lock_held() noexcept { return !t_lock_given_up; }
 
 PyObject* utf8_to_str(std::string_view s);
 void raise_with_message(PyObject* type, std::string_view message);

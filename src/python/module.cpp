@@ -36,6 +36,7 @@ namespace {
 constexpr const char* kModuleDoc = "A blazingly fast parser for poker hand histories";
 
 using hs::py::guarded;
+using hs::py::lock_held;
 using hs::py::new_rejected;
 using hs::py::panic_type;
 using hs::py::raise;
@@ -547,7 +548,7 @@ struct HeldBuffer {
     HeldBuffer(const HeldBuffer&) = delete;
     HeldBuffer& operator=(const HeldBuffer&) = delete;
     ~HeldBuffer() {
-        if (held) PyBuffer_Release(&buffer);  // with the interpreter lock: the calls hold it here
+        if (held && lock_held()) PyBuffer_Release(&buffer);  // left to a thread ended at exit
     }
     std::string_view view() const {
         return buffer.len == 0 ? std::string_view()
@@ -615,7 +616,7 @@ class HeldWhileUnlocked {
     HeldWhileUnlocked(const HeldWhileUnlocked&) = delete;
     HeldWhileUnlocked& operator=(const HeldWhileUnlocked&) = delete;
     ~HeldWhileUnlocked() {
-        if (p_ != nullptr && PyGILState_Check()) Py_DECREF(p_);
+        if (p_ != nullptr && lock_held()) Py_DECREF(p_);
     }
     PyObject* get() const noexcept { return p_; }
 
@@ -766,7 +767,9 @@ struct ExportArgs {
     ExportArgs() = default;
     ExportArgs(const ExportArgs&) = delete;
     ExportArgs& operator=(const ExportArgs&) = delete;
-    ~ExportArgs() { Py_XDECREF(path_obj); }
+    ~ExportArgs() {
+        if (lock_held()) Py_XDECREF(path_obj);  // left to a thread ended at exit
+    }
 };
 
 bool export_args(PyObject* errors, PyObject* path, PyObject* as_bytes, ExportArgs& out) {

@@ -309,7 +309,10 @@ def batches():
 def singles():
     while True:
         handscribe.parse_str(text * 3000)
-for target in (batches, singles, batches, singles):
+def buffers():  # a held buffer is left alone by a thread ended without the lock
+    while True:
+        handscribe.parse_str((text * 3000).encode())
+for target in (batches, singles, batches, buffers):
     threading.Thread(target=target, daemon=True).start()
 time.sleep(0.3)
 """
