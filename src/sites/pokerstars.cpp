@@ -1075,47 +1075,79 @@ std::optional<PotInfo> quick_pot_line(string_view line, AmountForm cur) {
     return pots;
 }
 
-// The next whole word `word` of `text` at or after `from` (words are parted by single spaces);
-// npos when there is none.
-template <size_t N>
-size_t find_word(string_view text, const char (&word)[N], size_t from) noexcept {
-    for (;;) {
-        const size_t at = find_lit(text, word, from);
-        if (at == npos) return npos;
-        const size_t end = at + N - 1;
-        if ((at == 0 || text[at - 1] == ' ') && (end == text.size() || text[end] == ' ')) return at;
-        from = at + 1;
+// Of the bytes of `text` from `at` (< size) to at most `at` + 16: the bits of the spaces and
+// those of the bytes 'w' and 'l' (bit i for byte at + i). A text of 16 bytes or more is loaded
+// 16 bytes at a time, the last load ending at the text's end (the bytes before `at` shifted out),
+// so no load leaves it.
+struct WordBits {
+    std::uint32_t spaces, w_or_l;
+};
+[[gnu::always_inline]] inline WordBits word_bits(string_view text, size_t at) noexcept {
+    const size_t n = text.size();
+#ifdef HS_SIMD_SSE2
+    if (n >= 16) {
+        const size_t base = at + 16 <= n ? at : n - 16;
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + base));
+        const auto bits = [&](__m128i eq) __attribute__((always_inline)) {
+            return static_cast<std::uint32_t>(_mm_movemask_epi8(eq)) >> (at - base);
+        };
+        return {bits(_mm_cmpeq_epi8(block, _mm_set1_epi8(' '))),
+                bits(_mm_or_si128(_mm_cmpeq_epi8(block, _mm_set1_epi8('w')),
+                                  _mm_cmpeq_epi8(block, _mm_set1_epi8('l'))))};
     }
+#endif
+    WordBits bits{0, 0};
+    for (size_t i = at; i < n && i < at + 16; ++i) {
+        bits.spaces |= std::uint32_t{text[i] == ' '} << (i - at);
+        bits.w_or_l |= std::uint32_t{text[i] == 'w' || text[i] == 'l'} << (i - at);
+    }
+    return bits;
 }
 
 // "... showed [cards] and won ($1.50) with ..., and lost with ...": each word "won" or "lost" is
 // one game of the hand (a board of a hand run twice), in order; a "won" is a winner, with the
 // amount of the word after it when that word is one ("won ($1.50)", or "won 420" as Run It Once
-// writes it). The two words are searched for, not every word read.
+// writes it). Words are parted by single spaces (two make an empty word): only the words that
+// begin with 'w' or 'l' (found 16 bytes at a time) are compared.
 void read_results(Parser& p, string_view text, std::uint8_t id, AmountForm cur, string_view line) {
     auto& winners = p.store().winners;
     std::uint8_t game = 0;
-    size_t won = find_word(text, "won", 0), lost = find_word(text, "lost", 0);
-    while (won != npos || lost != npos) {
+    const size_t n = text.size();
+    const char* const t = text.data();
+    const auto won = [&](size_t to) __attribute__((always_inline)) {
         ++game;
-        if (lost < won) {
-            lost = find_word(text, "lost", lost + 4);
-            continue;
-        }
         winners.push_back(Winner{id, 0.0f, static_cast<std::uint8_t>(game - 1)});
         // The word after "won " (empty when the text ends there or a second space follows).
-        const size_t from = won + 4;
-        won = find_word(text, "won", won + 3);
-        if (from > text.size()) continue;
-        size_t to = find_byte(text, ' ', from);
-        if (to == npos) to = text.size();
-        const string_view word = text.substr(from, to - from);
-        if (!word.empty() &&
-            (word.front() == '(' || is_ascii_digit(static_cast<unsigned char>(word.front())) ||
-             (cur.sign != 0 && currency_symbol(word)))) {
-            const auto amount = decimal_after_first(word.substr(word.front() == '(' ? 1 : 0), cur);
+        if (to + 1 > n) return;
+        size_t end = find_byte(text, ' ', to + 1);
+        if (end == npos) end = n;
+        const string_view next = text.substr(to + 1, end - to - 1);
+        if (!next.empty() &&
+            (next.front() == '(' || is_ascii_digit(static_cast<unsigned char>(next.front())) ||
+             (cur.sign != 0 && currency_symbol(next)))) {
+            const auto amount = decimal_after_first(next.substr(next.front() == '(' ? 1 : 0), cur);
             if (!amount) fault_missing("amount won", line);
             winners.back().amount = amount->value;
+        }
+    };
+    // Whether the word at `i` is `word` whole.
+    const auto is_word = [&](size_t i, string_view word) __attribute__((always_inline)) {
+        const size_t end = i + word.size();
+        return end <= n && std::memcmp(t + i, word.data(), word.size()) == 0 &&
+               (end == n || t[end] == ' ');
+    };
+    std::uint32_t carry = 1;  // a word begins at the text's first byte
+    for (size_t at = 0; at < n; at += 16) {
+        const WordBits bits = word_bits(text, at);
+        std::uint32_t first = ((bits.spaces << 1) | carry) & bits.w_or_l;
+        carry = (bits.spaces >> 15) & 1;
+        for (; first != 0; first &= first - 1) {
+            const size_t i = at + static_cast<size_t>(std::countr_zero(first));
+            if (t[i] == 'l') {
+                if (is_word(i, "lost")) ++game;
+            } else if (is_word(i, "won")) {
+                won(i + 3);
+            }
         }
     }
 }
@@ -1141,8 +1173,8 @@ size_t fold_phrase_at(string_view line) noexcept {
     }
 }
 
-SeatResult parse_seat_result(Parser& p, string_view line, AmountForm cur, bool notes_after_fold,
-                             Action& out) {
+[[gnu::noinline]] SeatResult parse_seat_result(Parser& p, string_view line, AmountForm cur,
+                                               bool notes_after_fold, Action& out) {
     if (!starts(line, "Seat ")) return SeatResult::Reject;
     // The colon follows a seat number of one or two digits: bytes 5 to 7 are looked at first.
     const auto colon_at = [&](size_t i) { return i < line.size() && line[i] == ':'; };
