@@ -1155,7 +1155,7 @@ void read_results(Parser& p, string_view text, std::uint8_t id, AmountForm cur, 
 // The start of the fold phrase that a summary seat line ends with, npos when it ends with none
 // of the common ones ("Seat 3: Bob (button) folded before Flop (didn't bet)"). Picked by the last
 // byte, then compared whole.
-size_t fold_phrase_at(string_view line) noexcept {
+[[gnu::always_inline]] inline size_t fold_phrase_at(string_view line) noexcept {
     static constexpr string_view kNoBet = " folded before Flop (didn't bet)",
                                  kBeforeFlop = " folded before Flop",
                                  kOnFlop = " folded on the Flop", kOnTurn = " folded on the Turn",
