@@ -1287,6 +1287,30 @@ void read_results(Parser& p, string_view text, std::uint8_t id, AmountForm cur, 
                                                                                 : name;
 }
 
+// Whether a byte of `line` from `from` on is `a` or `b`: 16 bytes at a time where the line has
+// 16 or more (the last load ending at the line's end, the bytes before `from` shifted out).
+[[gnu::always_inline]] inline bool holds_either(string_view line, size_t from, char a,
+                                                char b) noexcept {
+    const size_t n = line.size();
+#ifdef HS_SIMD_SSE2
+    if (n >= 16) {
+        const __m128i want_a = _mm_set1_epi8(a), want_b = _mm_set1_epi8(b);
+        for (size_t at = from; at < n; at += 16) {
+            const size_t base = at + 16 <= n ? at : n - 16;
+            const __m128i block =
+                _mm_loadu_si128(reinterpret_cast<const __m128i*>(line.data() + base));
+            const auto hits = static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_or_si128(
+                _mm_cmpeq_epi8(block, want_a), _mm_cmpeq_epi8(block, want_b))));
+            if ((hits >> (at - base)) != 0) return true;
+        }
+        return false;
+    }
+#endif
+    for (size_t i = from; i < n; ++i)
+        if (line[i] == a || line[i] == b) return true;
+    return false;
+}
+
 // "Seat 2: Bob (button) collected ($1.25)" (or "won (12600)"), whose name starts at `ns` and
 // whose last byte is ')': its collection and winner pushed, where parse_seat_result reads the
 // line the same way only (no '[' and no " mucked hand" after the seat number, no fold note at the
@@ -1294,8 +1318,11 @@ void read_results(Parser& p, string_view text, std::uint8_t id, AmountForm cur, 
 [[gnu::noinline]] bool quick_collection(HandBuilder& b, string_view line, size_t ns,
                                         AmountForm cur, bool notes_after_fold) {
     static constexpr string_view kCollected = " collected ", kWon = " won ";
-    if (notes_after_fold || ends(line, "n't bet)") || find_byte(line, '[', ns) != npos ||
-        find_lit(line, " mucked hand", ns) != npos)
+    // Both searches at once by their rarest bytes ('[', the 'k' of " mucked hand"): only a line
+    // that holds either from the name on is searched for them.
+    if (notes_after_fold || ends(line, "n't bet)") ||
+        (holds_either(line, ns, '[', 'k') &&
+         (find_byte(line, '[', ns) != npos || find_lit(line, " mucked hand", ns) != npos)))
         return false;
     const size_t open = rfind_byte(line, '(');
     if (open == npos || open < ns + kCollected.size()) return false;
