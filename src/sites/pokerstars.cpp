@@ -1152,17 +1152,37 @@ void read_results(Parser& p, string_view text, std::uint8_t id, AmountForm cur, 
     }
 }
 
+// Whether `line` ends with `phrase`, a literal of 16 to 32 bytes: two 16-byte compares, one at
+// the phrase's start and one ending with it (they overlap for a phrase shorter than 32 bytes);
+// both loads lie inside the line and inside the literal.
+template <size_t N>
+[[gnu::always_inline]] inline bool ends_with_phrase(string_view line,
+                                                    const char (&phrase)[N]) noexcept {
+    constexpr size_t len = N - 1;
+    static_assert(len >= 16 && len <= 32);
+    if (line.size() < len) return false;
+    const char* const at = line.data() + line.size() - len;
+#ifdef HS_SIMD_SSE2
+    const auto load = [](const char* p) __attribute__((always_inline)) {
+        return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    };
+    const __m128i head = _mm_cmpeq_epi8(load(at), load(phrase));
+    const __m128i tail = _mm_cmpeq_epi8(load(at + len - 16), load(phrase + len - 16));
+    return _mm_movemask_epi8(_mm_and_si128(head, tail)) == 0xFFFF;
+#else
+    return std::memcmp(at, phrase, len) == 0;
+#endif
+}
+
 // The start of the fold phrase that a summary seat line ends with, npos when it ends with none
 // of the common ones ("Seat 3: Bob (button) folded before Flop (didn't bet)"). Picked by the last
 // byte, then compared whole.
 [[gnu::always_inline]] inline size_t fold_phrase_at(string_view line) noexcept {
-    static constexpr string_view kNoBet = " folded before Flop (didn't bet)",
-                                 kBeforeFlop = " folded before Flop",
-                                 kOnFlop = " folded on the Flop", kOnTurn = " folded on the Turn",
-                                 kOnRiver = " folded on the River";
-    // Each phrase compared with its length a constant.
-    const auto at = [line](string_view phrase) __attribute__((always_inline)) {
-        return ends(line, phrase) ? line.size() - phrase.size() : npos;
+    static constexpr char kNoBet[] = " folded before Flop (didn't bet)",
+                          kBeforeFlop[] = " folded before Flop", kOnFlop[] = " folded on the Flop",
+                          kOnTurn[] = " folded on the Turn", kOnRiver[] = " folded on the River";
+    const auto at = [line](const auto& phrase) __attribute__((always_inline)) {
+        return ends_with_phrase(line, phrase) ? line.size() - (std::size(phrase) - 1) : npos;
     };
     switch (line.empty() ? '\0' : line.back()) {
         case ')': return at(kNoBet);
