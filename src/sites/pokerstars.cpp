@@ -1075,62 +1075,114 @@ std::optional<PotInfo> quick_pot_line(string_view line, AmountForm cur) {
     return pots;
 }
 
-// The next whole word `word` of `text` at or after `from` (words are parted by single spaces);
-// npos when there is none.
-template <size_t N>
-size_t find_word(string_view text, const char (&word)[N], size_t from) noexcept {
-    for (;;) {
-        const size_t at = find_lit(text, word, from);
-        if (at == npos) return npos;
-        const size_t end = at + N - 1;
-        if ((at == 0 || text[at - 1] == ' ') && (end == text.size() || text[end] == ' ')) return at;
-        from = at + 1;
+// Of the bytes of `text` from `at` (< size) to at most `at` + 16: the bits of the spaces and
+// those of the bytes 'w' and 'l' (bit i for byte at + i). A text of 16 bytes or more is loaded
+// 16 bytes at a time, the last load ending at the text's end (the bytes before `at` shifted out),
+// so no load leaves it.
+struct WordBits {
+    std::uint32_t spaces, w_or_l;
+};
+[[gnu::always_inline]] inline WordBits word_bits(string_view text, size_t at) noexcept {
+    const size_t n = text.size();
+#ifdef HS_SIMD_SSE2
+    if (n >= 16) {
+        const size_t base = at + 16 <= n ? at : n - 16;
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + base));
+        const auto bits = [&](__m128i eq) __attribute__((always_inline)) {
+            return static_cast<std::uint32_t>(_mm_movemask_epi8(eq)) >> (at - base);
+        };
+        return {bits(_mm_cmpeq_epi8(block, _mm_set1_epi8(' '))),
+                bits(_mm_or_si128(_mm_cmpeq_epi8(block, _mm_set1_epi8('w')),
+                                  _mm_cmpeq_epi8(block, _mm_set1_epi8('l'))))};
     }
+#endif
+    WordBits bits{0, 0};
+    for (size_t i = at; i < n && i < at + 16; ++i) {
+        bits.spaces |= std::uint32_t{text[i] == ' '} << (i - at);
+        bits.w_or_l |= std::uint32_t{text[i] == 'w' || text[i] == 'l'} << (i - at);
+    }
+    return bits;
 }
 
 // "... showed [cards] and won ($1.50) with ..., and lost with ...": each word "won" or "lost" is
 // one game of the hand (a board of a hand run twice), in order; a "won" is a winner, with the
 // amount of the word after it when that word is one ("won ($1.50)", or "won 420" as Run It Once
-// writes it). The two words are searched for, not every word read.
+// writes it). Words are parted by single spaces (two make an empty word): only the words that
+// begin with 'w' or 'l' (found 16 bytes at a time) are compared.
 void read_results(Parser& p, string_view text, std::uint8_t id, AmountForm cur, string_view line) {
     auto& winners = p.store().winners;
     std::uint8_t game = 0;
-    size_t won = find_word(text, "won", 0), lost = find_word(text, "lost", 0);
-    while (won != npos || lost != npos) {
+    const size_t n = text.size();
+    const char* const t = text.data();
+    const auto won = [&](size_t to) __attribute__((always_inline)) {
         ++game;
-        if (lost < won) {
-            lost = find_word(text, "lost", lost + 4);
-            continue;
-        }
         winners.push_back(Winner{id, 0.0f, static_cast<std::uint8_t>(game - 1)});
         // The word after "won " (empty when the text ends there or a second space follows).
-        const size_t from = won + 4;
-        won = find_word(text, "won", won + 3);
-        if (from > text.size()) continue;
-        size_t to = find_byte(text, ' ', from);
-        if (to == npos) to = text.size();
-        const string_view word = text.substr(from, to - from);
-        if (!word.empty() &&
-            (word.front() == '(' || is_ascii_digit(static_cast<unsigned char>(word.front())) ||
-             (cur.sign != 0 && currency_symbol(word)))) {
-            const auto amount = decimal_after_first(word.substr(word.front() == '(' ? 1 : 0), cur);
+        if (to + 1 > n) return;
+        size_t end = find_byte(text, ' ', to + 1);
+        if (end == npos) end = n;
+        const string_view next = text.substr(to + 1, end - to - 1);
+        if (!next.empty() &&
+            (next.front() == '(' || is_ascii_digit(static_cast<unsigned char>(next.front())) ||
+             (cur.sign != 0 && currency_symbol(next)))) {
+            const auto amount = decimal_after_first(next.substr(next.front() == '(' ? 1 : 0), cur);
             if (!amount) fault_missing("amount won", line);
             winners.back().amount = amount->value;
         }
+    };
+    // Whether the word at `i` is `word` whole.
+    const auto is_word = [&](size_t i, string_view word) __attribute__((always_inline)) {
+        const size_t end = i + word.size();
+        return end <= n && std::memcmp(t + i, word.data(), word.size()) == 0 &&
+               (end == n || t[end] == ' ');
+    };
+    std::uint32_t carry = 1;  // a word begins at the text's first byte
+    for (size_t at = 0; at < n; at += 16) {
+        const WordBits bits = word_bits(text, at);
+        std::uint32_t first = ((bits.spaces << 1) | carry) & bits.w_or_l;
+        carry = (bits.spaces >> 15) & 1;
+        for (; first != 0; first &= first - 1) {
+            const size_t i = at + static_cast<size_t>(std::countr_zero(first));
+            if (t[i] == 'l') {
+                if (is_word(i, "lost")) ++game;
+            } else if (is_word(i, "won")) {
+                won(i + 3);
+            }
+        }
     }
+}
+
+// Whether `line` ends with `phrase`, a literal of 16 to 32 bytes: two 16-byte compares, one at
+// the phrase's start and one ending with it (they overlap for a phrase shorter than 32 bytes);
+// both loads lie inside the line and inside the literal.
+template <size_t N>
+[[gnu::always_inline]] inline bool ends_with_phrase(string_view line,
+                                                    const char (&phrase)[N]) noexcept {
+    constexpr size_t len = N - 1;
+    static_assert(len >= 16 && len <= 32);
+    if (line.size() < len) return false;
+    const char* const at = line.data() + line.size() - len;
+#ifdef HS_SIMD_SSE2
+    const auto load = [](const char* p) __attribute__((always_inline)) {
+        return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    };
+    const __m128i head = _mm_cmpeq_epi8(load(at), load(phrase));
+    const __m128i tail = _mm_cmpeq_epi8(load(at + len - 16), load(phrase + len - 16));
+    return _mm_movemask_epi8(_mm_and_si128(head, tail)) == 0xFFFF;
+#else
+    return std::memcmp(at, phrase, len) == 0;
+#endif
 }
 
 // The start of the fold phrase that a summary seat line ends with, npos when it ends with none
 // of the common ones ("Seat 3: Bob (button) folded before Flop (didn't bet)"). Picked by the last
 // byte, then compared whole.
-size_t fold_phrase_at(string_view line) noexcept {
-    static constexpr string_view kNoBet = " folded before Flop (didn't bet)",
-                                 kBeforeFlop = " folded before Flop",
-                                 kOnFlop = " folded on the Flop", kOnTurn = " folded on the Turn",
-                                 kOnRiver = " folded on the River";
-    // Each phrase compared with its length a constant.
-    const auto at = [line](string_view phrase) __attribute__((always_inline)) {
-        return ends(line, phrase) ? line.size() - phrase.size() : npos;
+[[gnu::always_inline]] inline size_t fold_phrase_at(string_view line) noexcept {
+    static constexpr char kNoBet[] = " folded before Flop (didn't bet)",
+                          kBeforeFlop[] = " folded before Flop", kOnFlop[] = " folded on the Flop",
+                          kOnTurn[] = " folded on the Turn", kOnRiver[] = " folded on the River";
+    const auto at = [line](const auto& phrase) __attribute__((always_inline)) {
+        return ends_with_phrase(line, phrase) ? line.size() - (std::size(phrase) - 1) : npos;
     };
     switch (line.empty() ? '\0' : line.back()) {
         case ')': return at(kNoBet);
@@ -1141,8 +1193,8 @@ size_t fold_phrase_at(string_view line) noexcept {
     }
 }
 
-SeatResult parse_seat_result(Parser& p, string_view line, AmountForm cur, bool notes_after_fold,
-                             Action& out) {
+[[gnu::noinline]] SeatResult parse_seat_result(Parser& p, string_view line, AmountForm cur,
+                                               bool notes_after_fold, Action& out) {
     if (!starts(line, "Seat ")) return SeatResult::Reject;
     // The colon follows a seat number of one or two digits: bytes 5 to 7 are looked at first.
     const auto colon_at = [&](size_t i) { return i < line.size() && line[i] == ':'; };
@@ -1255,6 +1307,30 @@ SeatResult parse_seat_result(Parser& p, string_view line, AmountForm cur, bool n
                                                                                 : name;
 }
 
+// Whether a byte of `line` from `from` on is `a` or `b`: 16 bytes at a time where the line has
+// 16 or more (the last load ending at the line's end, the bytes before `from` shifted out).
+[[gnu::always_inline]] inline bool holds_either(string_view line, size_t from, char a,
+                                                char b) noexcept {
+    const size_t n = line.size();
+#ifdef HS_SIMD_SSE2
+    if (n >= 16) {
+        const __m128i want_a = _mm_set1_epi8(a), want_b = _mm_set1_epi8(b);
+        for (size_t at = from; at < n; at += 16) {
+            const size_t base = at + 16 <= n ? at : n - 16;
+            const __m128i block =
+                _mm_loadu_si128(reinterpret_cast<const __m128i*>(line.data() + base));
+            const auto hits = static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_or_si128(
+                _mm_cmpeq_epi8(block, want_a), _mm_cmpeq_epi8(block, want_b))));
+            if ((hits >> (at - base)) != 0) return true;
+        }
+        return false;
+    }
+#endif
+    for (size_t i = from; i < n; ++i)
+        if (line[i] == a || line[i] == b) return true;
+    return false;
+}
+
 // "Seat 2: Bob (button) collected ($1.25)" (or "won (12600)"), whose name starts at `ns` and
 // whose last byte is ')': its collection and winner pushed, where parse_seat_result reads the
 // line the same way only (no '[' and no " mucked hand" after the seat number, no fold note at the
@@ -1262,8 +1338,11 @@ SeatResult parse_seat_result(Parser& p, string_view line, AmountForm cur, bool n
 [[gnu::noinline]] bool quick_collection(HandBuilder& b, string_view line, size_t ns,
                                         AmountForm cur, bool notes_after_fold) {
     static constexpr string_view kCollected = " collected ", kWon = " won ";
-    if (notes_after_fold || ends(line, "n't bet)") || find_byte(line, '[', ns) != npos ||
-        find_lit(line, " mucked hand", ns) != npos)
+    // Both searches at once by their rarest bytes ('[', the 'k' of " mucked hand"): only a line
+    // that holds either from the name on is searched for them.
+    if (notes_after_fold || ends(line, "n't bet)") ||
+        (holds_either(line, ns, '[', 'k') &&
+         (find_byte(line, '[', ns) != npos || find_lit(line, " mucked hand", ns) != npos)))
         return false;
     const size_t open = rfind_byte(line, '(');
     if (open == npos || open < ns + kCollected.size()) return false;
