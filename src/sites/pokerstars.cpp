@@ -409,7 +409,10 @@ struct ChipsRead {
         std::memcmp(l + name_start - 2, ": ", 2) != 0 || !is_ascii_digit(l[5]) ||
         is_continuation(l[name_start]))
         return std::nullopt;
-    for (size_t k = paren + 1; k < chips->start; ++k)  // the sign: no '(' that the last one is
+    // The sign: no '(' that the last one is (the byte after the '(' is the amount's first digit
+    // when there is no sign, and no '(' either).
+    if (l[paren + 1] == '(') return std::nullopt;
+    for (size_t k = paren + 2; k < chips->start; ++k)
         if (l[k] == '(') return std::nullopt;
     const unsigned first = l[5] - unsigned{'0'};
     const auto seat = static_cast<std::uint8_t>(two_digits ? first * 10 + (l[6] - '0') : first);
