@@ -435,7 +435,8 @@ bool read_table_line(Parser& p, Header& h) {
     const string_view line = p.line();
     // The name runs from the first quote to the last one: a name may hold a quote itself
     // ("Isildur's PLO 50"), nothing after the name does.
-    const size_t q1 = find_byte(line, '\'');
+    static constexpr string_view kTable = "Table '";  // the usual start: its quote the first
+    const size_t q1 = starts(line, kTable) ? kTable.size() - 1 : find_byte(line, '\'');
     if (q1 == npos) return false;
     const size_t q2 = rfind_byte(line, '\'');
     if (q2 == q1) return false;

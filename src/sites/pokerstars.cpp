@@ -326,9 +326,11 @@ struct SeatRead {
 };
 
 // The chips of the usual cash seat line, the amount that ends at `end` (the " in chips)" that
-// follows it): ASCII digits with at most one '.' between digits, at most 7 bytes, read 8 bytes
-// at a time. The value is read_decimal_as's for the same bytes (at most 7 digits: one division of
-// an exact mantissa); `start` is where the amount begins. nullopt for any other amount.
+// follows it), read 8 bytes at a time: ASCII digits with two decimals after a '.' ("12.34") or
+// none ("1234"), at most 7 bytes. The value is read_decimal_as's for the same bytes (at most 7
+// digits: one division of an exact mantissa); `start` is where the amount begins. A '.' at any
+// other place ends the digits read (the caller's test of the bytes before them then fails, or
+// finds the general reading's number); nullopt for an amount of 8 bytes or more.
 struct ChipsRead {
     float value;
     size_t start;
@@ -340,35 +342,24 @@ struct ChipsRead {
     std::uint64_t w;
     std::memcpy(&w, l + end - 8, 8);  // the caller keeps end >= 8
     if constexpr (std::endian::native == std::endian::big) w = __builtin_bswap64(w);
-    // Byte k holds the byte at end - 8 + k. A digit's byte of x holds its value; each test is
-    // exact per byte (no carry crosses a byte).
+    // Byte k holds the byte at end - 8 + k. With two decimals the '.' (byte 5) goes and the
+    // digits before it move up into its byte; bytes 0 and 1 are then zero, no digit (at most 4
+    // digits before the '.').
+    const bool cents = l[end - 3] == '.';
+    if (cents) w = (w & 0xFFFF000000000000u) | (w & 0x000000FFFFFFFF00u) << 8;
+    // A digit's byte of x holds its value; the test is exact per byte (no carry crosses a byte).
     const std::uint64_t x = w ^ (kOnes * '0');
     const std::uint64_t non_digit = ((((x & kLow7) + kOnes * (0x80 - 10)) | x) & kHigh);
-    const std::uint64_t y = w ^ (kOnes * '.');
-    const std::uint64_t dots = ~(((y & kLow7) + kLow7) | y) & kHigh;
-    const std::uint64_t outside = non_digit & ~dots;
-    if (outside == 0) return std::nullopt;  // an amount of 8 bytes or more
-    const auto run = static_cast<size_t>(std::countl_zero(outside) / 8);
-    if (run == 0) return std::nullopt;
-    const std::uint64_t keep = ~std::uint64_t{0} << (64 - 8 * run);
-    const std::uint64_t run_dots = dots & keep;
-    std::uint64_t v = x & keep;
-    size_t decimals = 0;
-    if (run_dots != 0) {
-        if ((run_dots & (run_dots - 1)) != 0) return std::nullopt;  // two dots
-        decimals = static_cast<size_t>(std::countl_zero(run_dots) / 8);  // the bytes above the dot
-        if (decimals == 0 || run - 1 == decimals) return std::nullopt;  // "5.", ".5"
-        // The digits before the dot move up into its byte: the digits stand together at the top.
-        // `unit` is the lowest bit of the dot's byte; the bytes below it are the digits before.
-        const std::uint64_t unit = run_dots >> 7;
-        v = (v & (0 - (unit << 8))) | (v & (unit - 1)) << 8;
-    }
+    if (non_digit == 0) return std::nullopt;  // an amount of 8 bytes or more
+    const auto run = static_cast<size_t>(std::countl_zero(non_digit) / 8);
+    if (run <= 2 * size_t{cents}) return std::nullopt;  // "", "5.", ".5", ".50"
+    std::uint64_t v = x & (~std::uint64_t{0} << (64 - 8 * run));
     // Eight digits (the first in the low byte, zeros before the number) to their value.
     v = (v * 10 + (v >> 8)) & 0x00FF00FF00FF00FFu;
     v = (v * 100 + (v >> 16)) & 0x0000FFFF0000FFFFu;
     v = (v * 10000 + (v >> 32)) & 0xFFFFFFFFu;
-    static constexpr float kPow10[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f};
-    return ChipsRead{static_cast<float>(v) / kPow10[decimals], end - run};
+    return ChipsRead{cents ? static_cast<float>(v) / 100.0f : static_cast<float>(v),
+                     end - run - size_t{cents}};
 }
 
 // The chips of a tournament seat line that ends at `end`: ASCII digits and ',', at most 18
@@ -418,7 +409,10 @@ struct ChipsRead {
         std::memcmp(l + name_start - 2, ": ", 2) != 0 || !is_ascii_digit(l[5]) ||
         is_continuation(l[name_start]))
         return std::nullopt;
-    for (size_t k = paren + 1; k < chips->start; ++k)  // the sign: no '(' that the last one is
+    // The sign: no '(' that the last one is (the byte after the '(' is the amount's first digit
+    // when there is no sign, and no '(' either).
+    if (l[paren + 1] == '(') return std::nullopt;
+    for (size_t k = paren + 2; k < chips->start; ++k)
         if (l[k] == '(') return std::nullopt;
     const unsigned first = l[5] - unsigned{'0'};
     const auto seat = static_cast<std::uint8_t>(two_digits ? first * 10 + (l[6] - '0') : first);

@@ -37,6 +37,11 @@ J, T = ("pokerstars_join_again", CASH), ("pokerstars_tournament", CHIPS)
     (J, "Seat 2: Bert ($1,000.50 in chips)", ("Bert", 2, 1000.5)),
     (J, "Seat 2: Bert ($10. in chips)", ("Bert", 2, 10)),
     (J, "Seat 2: Bert ($1.2.3 in chips)", ("Bert", 2, 1.2)),
+    # A '.' away from the cents' place, or cents after 5 digits, or no digit before them.
+    (J, "Seat 2: Bert ($1.2.34 in chips)", ("Bert", 2, 1.2)),
+    (J, "Seat 2: Bert ($1.234 in chips)", ("Bert", 2, 1.234)),
+    (J, "Seat 2: Bert ($12345.67 in chips)", ("Bert", 2, 12345.67)),
+    (J, "Seat 2: Bert (.50 in chips)", ("Bert", 2, 50)),
     (T, "Seat 2: Bert (1,500 in chips)", ("Bert", 2, 1500)),
     (T, "Seat 2: Bert (2) (15000 in chips)", ("Bert (2)", 2, 15000)),
 ])
