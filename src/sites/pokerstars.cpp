@@ -869,6 +869,32 @@ Action cash_out(Parser& p, string_view line, size_t at, AmountForm cur) {
     return Action::make(e->type, p.player_id(e->ending.name(line)), kNoPayload);
 }
 
+// "<name>: folds", "<name>: checks", read as fold_or_check reads them: the line's last 8 bytes,
+// as one word, are compared with both endings, and the name before the ending is cut with the
+// one check that its bounds need (a name that ends at a ':' ends on a whole character, and one of
+// a line longer than the ending holds a byte). False for any other line, and for a name that
+// begins inside a character, which the dispatch then reads (and rejects).
+[[gnu::always_inline]] inline bool quick_fold_or_check(HandBuilder& b, string_view line) {
+    static constexpr string_view kFolds = ": folds", kChecks = ": checks";
+    static_assert(kFolds.size() == 7 && kChecks.size() == 8);
+    const size_t n = line.size();
+    if (n <= kChecks.size() || is_continuation(static_cast<unsigned char>(line[0]))) return false;
+    const std::uint64_t end = word_at(line.data() + n - 8);
+    size_t name_end;
+    ActionType type;
+    if ((end >> 8) == word_of(kFolds)) {
+        name_end = n - kFolds.size();
+        type = ActionType::Fold;
+    } else if (end == word_of(kChecks)) {
+        name_end = n - kChecks.size();
+        type = ActionType::Check;
+    } else {
+        return false;
+    }
+    b.push(Action::make(type, b.parser().player_id(line.substr(0, name_end)), kNoPayload));
+    return true;
+}
+
 std::optional<Action> hand_not_shown(Parser& p, string_view line, const Variant& v) {
     static constexpr ActionEnding kRows[] = {
         {Ending(": mucks hand", "s hand"), ActionType::Fold},
@@ -956,15 +982,8 @@ template <bool kTournament>
     // Lines that carry nothing: a hi/lo hand without a low, a limit round at its last raise.
     static constexpr string_view kNoLow = "No low hand qualified", kCapped = "Betting is capped";
     static constexpr char kInsured[] = ": get an all-in insurance (";
-    // A fold or a check (the line's last byte is the verb's) is read without the dispatch's call:
-    // parse_action_line tries it first too.
-    if (!line.empty() && line.back() == 's') {
-        if (const auto a = fold_or_check(b.parser(), line)) {
-            b.push(*a);
-            return true;
-        }
-    }
-    if (quick_wager(b, line, cur)) return true;
+    // A fold or a check is read without the dispatch's call: parse_action_line tries it first too.
+    if (quick_fold_or_check(b, line) || quick_wager(b, line, cur)) return true;
     auto a = parse_action_line(b.parser(), line, cur, v);
     if constexpr (kTournament) {
         if (!a) a = tournament::event_line(b, line);
