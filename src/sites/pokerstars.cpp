@@ -869,13 +869,19 @@ Action cash_out(Parser& p, string_view line, size_t at, AmountForm cur) {
     return Action::make(e->type, p.player_id(e->ending.name(line)), kNoPayload);
 }
 
-// "<name>: folds", "<name>: checks", read as fold_or_check reads them: the line's last 8 bytes,
-// as one word, are compared with both endings, and the name before the ending is cut with the
-// one check that its bounds need (a name that ends at a ':' ends on a whole character, and one of
-// a line longer than the ending holds a byte). False for any other line, and for a name that
-// begins inside a character, which the dispatch then reads (and rejects).
-[[gnu::always_inline]] inline bool quick_fold_or_check(HandBuilder& b, string_view line) {
-    static constexpr string_view kFolds = ": folds", kChecks = ": checks";
+std::optional<Action> hand_not_shown(Parser& p, string_view line, const Variant& v);
+
+// The lines a round ends most of, read as the dispatch reads them by one 8-byte load of the
+// line's end: "<name>: folds", "<name>: checks" (fold_or_check), "<name>: doesn't show hand",
+// "<name>: mucks hand" (hand_not_shown; whole phrase compared) and "<name> collected $2 from pot"
+// (collect_pot). A name that ends at a ':' ends on a whole character and one of a line longer
+// than its phrase holds a byte, so the one check it needs is of its first byte. False for any
+// other line, and for a name that begins inside a character, which the dispatch then reads (and
+// rejects).
+[[gnu::always_inline]] inline bool quick_ending_line(HandBuilder& b, string_view line,
+                                                     AmountForm cur, const Variant& v) {
+    static constexpr string_view kFolds = ": folds", kChecks = ": checks",
+                                 kNoShow = ": doesn't show hand", kMucks = ": mucks hand";
     static_assert(kFolds.size() == 7 && kChecks.size() == 8);
     const size_t n = line.size();
     if (n <= kChecks.size() || is_continuation(static_cast<unsigned char>(line[0]))) return false;
@@ -888,6 +894,18 @@ Action cash_out(Parser& p, string_view line, size_t at, AmountForm cur) {
     } else if (end == word_of(kChecks)) {
         name_end = n - kChecks.size();
         type = ActionType::Check;
+    } else if (end == word_of(kNoShow.substr(kNoShow.size() - 8))) {
+        if (n <= kNoShow.size() || !ends(line, kNoShow)) return false;
+        name_end = n - kNoShow.size();
+        type = ActionType::Muck;
+    } else if (end == word_of(kMucks.substr(kMucks.size() - 8))) {
+        if (n <= kMucks.size() || !ends(line, kMucks)) return false;
+        name_end = n - kMucks.size();
+        type = v.mucks_hand;
+    } else if (end == word_of("from pot") && line[n - 9] == ' ') {
+        // The first pot's ending (" from pot"): what collect_row finds first.
+        b.push(collect_pot(b.parser(), line, cur, &kPotEndings[0], false));
+        return true;
     } else {
         return false;
     }
@@ -982,8 +1000,9 @@ template <bool kTournament>
     // Lines that carry nothing: a hi/lo hand without a low, a limit round at its last raise.
     static constexpr string_view kNoLow = "No low hand qualified", kCapped = "Betting is capped";
     static constexpr char kInsured[] = ": get an all-in insurance (";
-    // A fold or a check is read without the dispatch's call: parse_action_line tries it first too.
-    if (quick_fold_or_check(b, line) || quick_wager(b, line, cur)) return true;
+    // The most common lines are read without the dispatch's call: parse_action_line reads them
+    // so too.
+    if (quick_ending_line(b, line, cur, v) || quick_wager(b, line, cur)) return true;
     auto a = parse_action_line(b.parser(), line, cur, v);
     if constexpr (kTournament) {
         if (!a) a = tournament::event_line(b, line);
