@@ -805,6 +805,24 @@ Action shows(Parser& p, string_view line, size_t at) {
     return p.make_card_action(cut_name(line, 0, at), ActionType::Show, b.cards);
 }
 
+// "<name>: shows [Ah Kd] (a pair of Aces)", read as the dispatch reads it: a line that ends in
+// ')' is none that the dispatch's tests of the last byte take, one that does not begin
+// "Uncalled " and holds a single colon is no wager, and its first ": shows" is at that colon.
+// False for any other line, which the dispatch then reads.
+[[gnu::always_inline]] inline bool quick_shows(HandBuilder& b, string_view line,
+                                               const Variant& v) {
+    static constexpr string_view kShows = ": shows";
+    if (line.empty() || line.back() != ')' || !v.allows(RoundLine::Shows) ||
+        starts(line, "Uncalled "))
+        return false;
+    const size_t colon = find_byte(line, ':');
+    if (colon == npos || !starts(rest(line, colon), kShows) ||
+        find_byte(line, ':', colon + 1) != npos)
+        return false;
+    b.push(shows(b.parser(), line, colon));
+    return true;
+}
+
 // "<name> cashed out the hand for $4.50 | Cash Out Fee $0.05"; `at` is where the phrase begins.
 Action cash_out(Parser& p, string_view line, size_t at, AmountForm cur) {
     static constexpr string_view kCashedOut = " cashed out the hand for ";
@@ -1002,7 +1020,8 @@ template <bool kTournament>
     static constexpr char kInsured[] = ": get an all-in insurance (";
     // The most common lines are read without the dispatch's call: parse_action_line reads them
     // so too.
-    if (quick_ending_line(b, line, cur, v) || quick_wager(b, line, cur)) return true;
+    if (quick_ending_line(b, line, cur, v) || quick_wager(b, line, cur) || quick_shows(b, line, v))
+        return true;
     auto a = parse_action_line(b.parser(), line, cur, v);
     if constexpr (kTournament) {
         if (!a) a = tournament::event_line(b, line);
