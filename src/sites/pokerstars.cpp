@@ -1413,7 +1413,8 @@ struct Streets {
         return parse_street_line(p);
     }
     static bool round_ends(string_view line) noexcept { return is_stars_line(line); }
-    bool round_line(HandBuilder& b, string_view line) const {
+    // Once per line of a street: inline (forced) into the streets' loop.
+    [[gnu::always_inline]] bool round_line(HandBuilder& b, string_view line) const {
         if constexpr (kBoardless) {
             if (boardless_line(b, line, cur, round)) return true;
         }
@@ -1459,17 +1460,20 @@ HandOutcome read_after_hand_line(HandBuilder& b, const Variant& v) {
     CardSet shown = CardSet::empty();
     const bool boardless = is_boardless(h.game_type);
     for (;;) {
-        const string_view reason = read_round(p, is_stars_line, [&](string_view line) {
-            if (boardless && boardless_line(b, line, cur, Round::Preflop)) return string_view();
-            if (line.size() > 8 && starts(line, "Dealt to ")) {
-                const auto a = dealt_line(b, line);
-                if (!a) return kDealtCutOff;
-                b.push(*a);
-            } else if (!round_line<kTournament>(b, line, cur, v)) {
-                return kUnrecognisedAction;
-            }
-            return string_view();
-        });
+        // Once per line of the round: inline (forced) into its loop, not called per line.
+        const string_view reason = read_round(
+            p, is_stars_line, [&](string_view line) __attribute__((always_inline)) {
+                if (boardless && boardless_line(b, line, cur, Round::Preflop))
+                    return string_view();
+                if (line.size() > 8 && starts(line, "Dealt to ")) {
+                    const auto a = dealt_line(b, line);
+                    if (!a) return kDealtCutOff;
+                    b.push(*a);
+                } else if (!round_line<kTournament>(b, line, cur, v)) {
+                    return kUnrecognisedAction;
+                }
+                return string_view();
+            });
         if (!reason.empty()) return reject(reason);
         if (!starts(p.line(), kPreFlop) || p.line().back() != ']') break;
         shown = parse_cards(slice(p.line(), kPreFlop.size(), p.line().size() - 1));
