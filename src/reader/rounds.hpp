@@ -45,9 +45,10 @@ inline std::string_view read_streets(HandBuilder& b, const Hooks& hooks) {
     while (!hooks.at_summary(p.line())) {
         const std::optional<StreetLine> street = hooks.street_line(p);
         if (!street) return kBoardCutOff;
+        // A line of the round: inline (forced, or it is a call per line) into the round's loop.
         const std::string_view reason = read_round(
             p, [&](std::string_view line) { return hooks.round_ends(line); },
-            [&](std::string_view line) {
+            [&](std::string_view line) __attribute__((always_inline)) {
                 return hooks.round_line(b, line) ? std::string_view() : kUnrecognisedAction;
             });
         if (!reason.empty()) return reason;

@@ -799,6 +799,24 @@ Action shows(Parser& p, string_view line, size_t at) {
     return p.make_card_action(cut_name(line, 0, at), ActionType::Show, b.cards);
 }
 
+// "<name>: shows [Ah Kd] (a pair of Aces)", read as the dispatch reads it: a line that ends in
+// ')' is none that the dispatch's tests of the last byte take, one that does not begin
+// "Uncalled " and holds a single colon is no wager, and its first ": shows" is at that colon.
+// False for any other line, which the dispatch then reads.
+[[gnu::always_inline]] inline bool quick_shows(HandBuilder& b, string_view line,
+                                               const Variant& v) {
+    static constexpr string_view kShows = ": shows";
+    if (line.empty() || line.back() != ')' || !v.allows(RoundLine::Shows) ||
+        starts(line, "Uncalled "))
+        return false;
+    const size_t colon = find_byte(line, ':');
+    if (colon == npos || !starts(rest(line, colon), kShows) ||
+        find_byte(line, ':', colon + 1) != npos)
+        return false;
+    b.push(shows(b.parser(), line, colon));
+    return true;
+}
+
 // "<name> cashed out the hand for $4.50 | Cash Out Fee $0.05"; `at` is where the phrase begins.
 Action cash_out(Parser& p, string_view line, size_t at, AmountForm cur) {
     static constexpr string_view kCashedOut = " cashed out the hand for ";
@@ -861,6 +879,50 @@ Action cash_out(Parser& p, string_view line, size_t at, AmountForm cur) {
     const ActionEnding* e = ending_row(line, kRows);
     if (e == nullptr) return std::nullopt;
     return Action::make(e->type, p.player_id(e->ending.name(line)), kNoPayload);
+}
+
+std::optional<Action> hand_not_shown(Parser& p, string_view line, const Variant& v);
+
+// The lines a round ends most of, read as the dispatch reads them by one 8-byte load of the
+// line's end: "<name>: folds", "<name>: checks" (fold_or_check), "<name>: doesn't show hand",
+// "<name>: mucks hand" (hand_not_shown; whole phrase compared) and "<name> collected $2 from pot"
+// (collect_pot). A name that ends at a ':' ends on a whole character and one of a line longer
+// than its phrase holds a byte, so the one check it needs is of its first byte. False for any
+// other line, and for a name that begins inside a character, which the dispatch then reads (and
+// rejects).
+[[gnu::always_inline]] inline bool quick_ending_line(HandBuilder& b, string_view line,
+                                                     AmountForm cur, const Variant& v) {
+    static constexpr string_view kFolds = ": folds", kChecks = ": checks",
+                                 kNoShow = ": doesn't show hand", kMucks = ": mucks hand";
+    static_assert(kFolds.size() == 7 && kChecks.size() == 8);
+    const size_t n = line.size();
+    if (n <= kChecks.size() || is_continuation(static_cast<unsigned char>(line[0]))) return false;
+    const std::uint64_t end = word_at(line.data() + n - 8);
+    size_t name_end;
+    ActionType type;
+    if ((end >> 8) == word_of(kFolds)) {
+        name_end = n - kFolds.size();
+        type = ActionType::Fold;
+    } else if (end == word_of(kChecks)) {
+        name_end = n - kChecks.size();
+        type = ActionType::Check;
+    } else if (end == word_of(kNoShow.substr(kNoShow.size() - 8))) {
+        if (n <= kNoShow.size() || !ends(line, kNoShow)) return false;
+        name_end = n - kNoShow.size();
+        type = ActionType::Muck;
+    } else if (end == word_of(kMucks.substr(kMucks.size() - 8))) {
+        if (n <= kMucks.size() || !ends(line, kMucks)) return false;
+        name_end = n - kMucks.size();
+        type = v.mucks_hand;
+    } else if (end == word_of("from pot") && line[n - 9] == ' ') {
+        // The first pot's ending (" from pot"): what collect_row finds first.
+        b.push(collect_pot(b.parser(), line, cur, &kPotEndings[0], false));
+        return true;
+    } else {
+        return false;
+    }
+    b.push(Action::make(type, b.parser().player_id(line.substr(0, name_end)), kNoPayload));
+    return true;
 }
 
 std::optional<Action> hand_not_shown(Parser& p, string_view line, const Variant& v) {
@@ -950,15 +1012,10 @@ template <bool kTournament>
     // Lines that carry nothing: a hi/lo hand without a low, a limit round at its last raise.
     static constexpr string_view kNoLow = "No low hand qualified", kCapped = "Betting is capped";
     static constexpr char kInsured[] = ": get an all-in insurance (";
-    // A fold or a check (the line's last byte is the verb's) is read without the dispatch's call:
-    // parse_action_line tries it first too.
-    if (!line.empty() && line.back() == 's') {
-        if (const auto a = fold_or_check(b.parser(), line)) {
-            b.push(*a);
-            return true;
-        }
-    }
-    if (quick_wager(b, line, cur)) return true;
+    // The most common lines are read without the dispatch's call: parse_action_line reads them
+    // so too.
+    if (quick_ending_line(b, line, cur, v) || quick_wager(b, line, cur) || quick_shows(b, line, v))
+        return true;
     auto a = parse_action_line(b.parser(), line, cur, v);
     if constexpr (kTournament) {
         if (!a) a = tournament::event_line(b, line);
@@ -1429,7 +1486,8 @@ struct Streets {
         return parse_street_line(p);
     }
     static bool round_ends(string_view line) noexcept { return is_stars_line(line); }
-    bool round_line(HandBuilder& b, string_view line) const {
+    // Once per line of a street: inline (forced) into the streets' loop.
+    [[gnu::always_inline]] bool round_line(HandBuilder& b, string_view line) const {
         if constexpr (kBoardless) {
             if (boardless_line(b, line, cur, round)) return true;
         }
@@ -1475,17 +1533,20 @@ HandOutcome read_after_hand_line(HandBuilder& b, const Variant& v) {
     CardSet shown = CardSet::empty();
     const bool boardless = is_boardless(h.game_type);
     for (;;) {
-        const string_view reason = read_round(p, is_stars_line, [&](string_view line) {
-            if (boardless && boardless_line(b, line, cur, Round::Preflop)) return string_view();
-            if (line.size() > 8 && starts(line, "Dealt to ")) {
-                const auto a = dealt_line(b, line);
-                if (!a) return kDealtCutOff;
-                b.push(*a);
-            } else if (!round_line<kTournament>(b, line, cur, v)) {
-                return kUnrecognisedAction;
-            }
-            return string_view();
-        });
+        // Once per line of the round: inline (forced) into its loop, not called per line.
+        const string_view reason = read_round(
+            p, is_stars_line, [&](string_view line) __attribute__((always_inline)) {
+                if (boardless && boardless_line(b, line, cur, Round::Preflop))
+                    return string_view();
+                if (line.size() > 8 && starts(line, "Dealt to ")) {
+                    const auto a = dealt_line(b, line);
+                    if (!a) return kDealtCutOff;
+                    b.push(*a);
+                } else if (!round_line<kTournament>(b, line, cur, v)) {
+                    return kUnrecognisedAction;
+                }
+                return string_view();
+            });
         if (!reason.empty()) return reject(reason);
         if (!starts(p.line(), kPreFlop) || p.line().back() != ']') break;
         shown = parse_cards(slice(p.line(), kPreFlop.size(), p.line().size() - 1));
