@@ -689,16 +689,6 @@ Action join_line(Parser& p, string_view line, size_t joins) {
     return Action::with_amount(type, p.find_player(string_view(line.data(), colon)), amount->value);
 }
 
-// A pre-deal line: a post, straddle, status, chat or join line; nullopt for any other.
-[[gnu::always_inline]] inline std::optional<Action> parse_pre_deal_line(Parser& p,
-                                                                        string_view line,
-                                                                        AmountForm cur) {
-    if (cur.sign == U'$' && cur.form != NumberForm::Chips) {
-        if (const auto post = quick_post(p, line)) return post;
-    }
-    return general_pre_deal_line(p, line, cur);
-}
-
 // ---------------------------------------------------------------------------------------------
 // Betting rounds
 // ---------------------------------------------------------------------------------------------
@@ -1467,8 +1457,15 @@ HandOutcome read_after_hand_line(HandBuilder& b, const Variant& v) {
     if (!read_table_line(p, h)) return reject("table line without a table name");
     if (!read_seat_lines(b, cur)) return reject("seat line without chips");
     float added = 0;
+    const bool dollars = cur.sign == U'$' && cur.form != NumberForm::Chips;
     const string_view pre_deal = read_round(p, is_stars_line, [&](string_view line) {
-        auto a = parse_pre_deal_line(p, line, cur);
+        if (dollars) {
+            if (const auto post = quick_post(p, line)) {
+                b.push(*post);
+                return string_view();
+            }
+        }
+        auto a = general_pre_deal_line(p, line, cur);
         if constexpr (kTournament) {
             if (!a) a = tournament::event_line(b, line);
         }
