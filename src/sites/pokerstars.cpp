@@ -550,46 +550,21 @@ Action join_line(Parser& p, string_view line, size_t joins) {
     return Action::make(ActionType::Join, id, static_cast<std::uint32_t>(seat->value));
 }
 
-std::optional<Action> parse_pre_deal_line(Parser& p, string_view line, AmountForm cur) {
-    static constexpr char kPosts[] = ": posts ";
-    if (const size_t posts = find_lit(line, ": posts"); posts != npos) {
-        // The usual post ends with its amount after a '$': read from the end as a seat line's
-        // chips are (the same value as the last amount's); any other line as the last amount.
-        std::optional<SignedRead> amount;
-        if (cur.sign == U'$' && cur.form != NumberForm::Chips && line.size() >= 10) {
-            const auto quick =
-                cash_chips_before(reinterpret_cast<const unsigned char*>(line.data()), line.size());
-            if (quick && line[quick->start - 1] == '$')  // start >= 1: at most 7 of the 8 bytes
-                amount = SignedRead{quick->value, quick->start - 1, line.size()};
-        }
-        if (!amount) amount = decimal_after_last(line, cur);
-        if (!amount) fault_missing("amount", line);
-        const size_t kind_start = posts + std::size(kPosts) - 1;
-        if (amount->sign_at < kind_start + 2) fault_missing("blind kind", line);
-        const string_view kind = slice(line, kind_start, amount->sign_at - 1);
-        ActionType type;
-        if (kind.back() == 's') {
-            type = ActionType::BigSmallBlind;
-        } else {
-            switch (kind.front()) {
-                // "big blind", and GGPoker's short deck "button blind": the hand's one blind.
-                case 'b': type = ActionType::BigBlind; break;
-                case 's': type = ActionType::SmallBlind; break;
-                case 't': type = ActionType::Ante; break;
-                case 'm': type = ActionType::DeadBlind; break;  // "missed blind"
-                default: {
-                    std::string msg = "Unexpected character '";
-                    msg.append(char_at(line, kind_start));
-                    msg += "' in blind line: ";
-                    append_quoted(msg, line);
-                    fault_unreachable(msg);
-                }
-            }
-        }
-        return p.make_action(cut_name(line, 0, posts), type, amount->value);
-    }
+// A post whose blind kind begins with a byte that no kind has.
+[[noreturn, gnu::cold, gnu::noinline]] void fault_blind_kind(string_view line, size_t kind_start) {
+    std::string msg = "Unexpected character '";
+    msg.append(char_at(line, kind_start));
+    msg += "' in blind line: ";
+    append_quoted(msg, line);
+    fault_unreachable(msg);
+}
+
+// A pre-deal line that is no post: a straddle (its ": straddle " at `straddle`, npos when the
+// line has none), a status, chat or join line; nullopt for any other.
+[[gnu::noinline]] std::optional<Action> other_pre_deal_line(Parser& p, string_view line,
+                                                            AmountForm cur, size_t straddle) {
     // "<name>: straddle $0.04": a blind the player chose to post.
-    if (const size_t straddle = find_lit(line, ": straddle "); straddle != npos) {
+    if (straddle != npos) {
         const auto amount = decimal_after_first(rest(line, straddle), cur);
         if (!amount) fault_missing("amount", line);
         return p.make_action(cut_name(line, 0, straddle), ActionType::ExtraBlind, amount->value);
@@ -599,6 +574,113 @@ std::optional<Action> parse_pre_deal_line(Parser& p, string_view line, AmountFor
     if (const size_t joins = find_lit(line, " joins "); joins != npos)
         return join_line(p, line, joins);
     return std::nullopt;
+}
+
+// Any pre-deal line; nullopt for a line of no kind that it has.
+[[gnu::noinline]] std::optional<Action> general_pre_deal_line(Parser& p, string_view line,
+                                                              AmountForm cur) {
+    static constexpr char kPosts[] = ": posts ";
+    // Both phrases begin with ':': each colon of the line is tested once, in order, for the
+    // first ": posts" and the first ": straddle " (a post is read whatever stands before it).
+    size_t posts = npos, straddle = npos;
+    for (size_t colon = find_byte(line, ':'); colon != npos;
+         colon = find_byte(line, ':', colon + 1)) {
+        const string_view at = line.substr(colon);
+        if (starts(at, ": posts")) {
+            posts = colon;
+            break;
+        }
+        if (straddle == npos && starts(at, ": straddle ")) straddle = colon;
+    }
+    if (posts == npos) return other_pre_deal_line(p, line, cur, straddle);
+    // The usual post ends with its amount after a '$': read from the end as a seat line's
+    // chips are (the same value as the last amount's); any other line as the last amount.
+    std::optional<SignedRead> amount;
+    if (cur.sign == U'$' && cur.form != NumberForm::Chips && line.size() >= 10) {
+        const auto quick =
+            cash_chips_before(reinterpret_cast<const unsigned char*>(line.data()), line.size());
+        if (quick && line[quick->start - 1] == '$')  // start >= 1: at most 7 of the 8 bytes
+            amount = SignedRead{quick->value, quick->start - 1, line.size()};
+    }
+    if (!amount) amount = decimal_after_last(line, cur);
+    if (!amount) fault_missing("amount", line);
+    const size_t kind_start = posts + std::size(kPosts) - 1;
+    if (amount->sign_at < kind_start + 2) fault_missing("blind kind", line);
+    const string_view kind = slice(line, kind_start, amount->sign_at - 1);
+    ActionType type;
+    if (kind.back() == 's') {
+        type = ActionType::BigSmallBlind;
+    } else {
+        switch (kind.front()) {
+            // "big blind", and GGPoker's short deck "button blind": the hand's one blind.
+            case 'b': type = ActionType::BigBlind; break;
+            case 's': type = ActionType::SmallBlind; break;
+            case 't': type = ActionType::Ante; break;
+            case 'm': type = ActionType::DeadBlind; break;  // "missed blind"
+            default: fault_blind_kind(line, kind_start);
+        }
+    }
+    return p.make_action(cut_name(line, 0, posts), type, amount->value);
+}
+
+// The amount "$D.DD" that ends at `end` (>= 8), the usual blind of the small stakes, by one
+// 8-byte load: the value that cash_chips_before reads for its digits, `start` at the first
+// digit; nullopt for any other amount.
+[[gnu::always_inline]] inline std::optional<ChipsRead> cents_before(const unsigned char* l,
+                                                                    size_t end) noexcept {
+    std::uint64_t w;
+    std::memcpy(&w, l + end - 8, 8);
+    if constexpr (std::endian::native == std::endian::big) w = __builtin_bswap64(w);
+    // Byte k holds the byte at end - 8 + k: "$D.DD" in bytes 3 to 7. Every byte tested is
+    // zero in x but a digit's, which holds its value; a carry of the + 6 leaves a byte already
+    // found wrong.
+    const std::uint64_t x = w ^ 0x30302E3024000000u;
+    const std::uint64_t bad =
+        (x & 0xF0F0FFF0FF000000u) | ((x + 0x0606000600000000u) & 0x1010001000000000u);
+    if (bad != 0) return std::nullopt;
+    const auto cents = static_cast<unsigned>((x >> 32) & 0xF) * 100 +
+                       static_cast<unsigned>((x >> 48) & 0xF) * 10 +
+                       static_cast<unsigned>(x >> 56);
+    return ChipsRead{static_cast<float>(cents) / 100.0f, end - 4};
+}
+
+// The usual cash post, "<name>: posts small blind $0.01": the line's first colon begins ": posts"
+// (so no ": posts" stands before it), the amount at its end is one that cash_chips_before reads
+// and the kind between them is one of the posts'. It reads the line as general_pre_deal_line
+// does; nullopt for any other line, left to that reader.
+[[gnu::always_inline]] inline std::optional<Action> quick_post(Parser& p, string_view line) {
+    static constexpr char kPosts[] = ": posts ";
+    constexpr size_t kKind = std::size(kPosts) - 1;
+    const size_t n = line.size();
+    const size_t colon = find_byte(line, ':');
+    // The kind's two bytes at least, a byte before the '$' and one digit after it.
+    if (colon == npos || colon == 0 || n < colon + kKind + 4 ||
+        std::memcmp(line.data() + colon, kPosts, kKind - 1) != 0 ||
+        is_continuation(static_cast<unsigned char>(line[0])))
+        return std::nullopt;
+    // n >= 12: the 8 bytes before the end lie inside the line, and start >= 1.
+    const auto* const l = reinterpret_cast<const unsigned char*>(line.data());
+    auto amount = cents_before(l, n);
+    if (!amount) {
+        amount = cash_chips_before(l, n);
+        if (!amount || l[amount->start - 1] != '$') return std::nullopt;
+    }
+    const size_t sign_at = amount->start - 1;
+    const size_t kind_start = colon + kKind;
+    if (sign_at < kind_start + 2) return std::nullopt;
+    ActionType type;
+    if (line[sign_at - 2] == 's') {
+        type = ActionType::BigSmallBlind;
+    } else {
+        switch (line[kind_start]) {
+            case 'b': type = ActionType::BigBlind; break;
+            case 's': type = ActionType::SmallBlind; break;
+            case 't': type = ActionType::Ante; break;
+            case 'm': type = ActionType::DeadBlind; break;
+            default: return std::nullopt;
+        }
+    }
+    return Action::with_amount(type, p.find_player(string_view(line.data(), colon)), amount->value);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -1506,8 +1588,15 @@ HandOutcome read_after_hand_line(HandBuilder& b, const Variant& v) {
     if (!read_table_line(p, h)) return reject("table line without a table name");
     if (!read_seat_lines(b, cur)) return reject("seat line without chips");
     float added = 0;
+    const bool dollars = cur.sign == U'$' && cur.form != NumberForm::Chips;
     const string_view pre_deal = read_round(p, is_stars_line, [&](string_view line) {
-        auto a = parse_pre_deal_line(p, line, cur);
+        if (dollars) {
+            if (const auto post = quick_post(p, line)) {
+                b.push(*post);
+                return string_view();
+            }
+        }
+        auto a = general_pre_deal_line(p, line, cur);
         if constexpr (kTournament) {
             if (!a) a = tournament::event_line(b, line);
         }
