@@ -19,6 +19,22 @@ Parser::Parser(std::string_view text, HandStore& store)
     next_line();
 }
 
+void Parser::next_line_slow() noexcept {
+    const auto e = lines_.next();
+    if (!e) {
+        line_ = kEndMarker;
+        return;
+    }
+    const char* const first = text_.data() + e->start;
+    const char* last = text_.data() + e->end;
+    while (last != first && static_cast<unsigned char>(last[-1]) <= ' ' &&
+           ((kTrimmed >> static_cast<unsigned char>(last[-1])) & 1) != 0)
+        --last;
+    line_ = std::string_view(first, static_cast<std::size_t>(last - first));
+    if (last != first && may_start_[static_cast<unsigned char>(*first)]) [[unlikely]]
+        hold_if_hand_start();
+}
+
 void Parser::skip_empty_lines() noexcept {
     while (line_.empty()) next_line();
 }
@@ -43,6 +59,9 @@ void Parser::set_hand_start(std::string_view start) {
     for (unsigned char b : {'\t', '\n', '\v', '\f', '\r', ' '}) may_start_[b] = true;
     for (unsigned char b : {0xC2, 0xC3, 0xE1, 0xE2, 0xE3, 0xEF}) may_start_[b] = true;
     may_start_[static_cast<unsigned char>(start.front())] = true;
+    // A text split at '\n' has no line that begins with one (next_line reads an empty line's
+    // first byte, its '\n').
+    if (lines_.kind() == LineSplitter::Kind::Byte) may_start_[static_cast<unsigned char>('\n')] = false;
 }
 
 bool Parser::begins_hand(std::string_view line) const noexcept {

@@ -89,6 +89,11 @@ class Parser {
   private:
     // The current line becomes the end when it begins a hand.
     void hold_if_hand_start() noexcept;
+    // next_line for the lines that LineSplitter::next_quick does not take.
+    void next_line_slow() noexcept;
+    // The bytes trimmed from a line's end: space, tab, carriage return.
+    static constexpr std::uint64_t kTrimmed =
+        std::uint64_t{1} << ' ' | std::uint64_t{1} << '\t' | std::uint64_t{1} << '\r';
     // A lookup: the slot found (32 for none) and whether its whole name equals the one looked up.
     struct Found {
         std::uint8_t slot;
@@ -124,23 +129,21 @@ class Parser {
     // The end stays the end, whether it is the end of the text or a literal end-marker line.
     if (line_.size() == kEndMarker.size() && line_ == kEndMarker) return;
     ++line_number_;
-    const auto e = lines_.next();
-    if (!e) {
-        line_ = kEndMarker;
+    const char* first;
+    const char* last;
+    if (!lines_.next_quick(first, last)) [[unlikely]] {
+        next_line_slow();
         return;
     }
     // Trailing spaces, tabs and carriage returns are not part of the line; most lines end in a
     // byte above the space, which settles it with one compare, and the others are told by one bit
-    // test.
-    constexpr std::uint64_t kTrimmed =
-        std::uint64_t{1} << ' ' | std::uint64_t{1} << '\t' | std::uint64_t{1} << '\r';
-    const char* const first = text_.data() + e->start;
-    const char* last = text_.data() + e->end;
-    while (last != first && static_cast<unsigned char>(last[-1]) <= ' ' &&
+    // test. The '\n' before the line stops the trimming of a line that is all trimmed bytes; and
+    // an empty line's first byte is its '\n', which begins no hand in a text split at '\n'.
+    while (static_cast<unsigned char>(last[-1]) <= ' ' &&
            ((kTrimmed >> static_cast<unsigned char>(last[-1])) & 1) != 0)
         --last;
     line_ = std::string_view(first, static_cast<std::size_t>(last - first));
-    if (last != first && may_start_[static_cast<unsigned char>(*first)]) [[unlikely]]
+    if (may_start_[static_cast<unsigned char>(*first)]) [[unlikely]]
         hold_if_hand_start();
 }
 
