@@ -16,10 +16,13 @@ namespace hs {
 Parser::Parser(std::string_view text, HandStore& store)
     : lines_(text), line_(), text_(text), store_(&store) {
     players_.clear();
+    may_start_[static_cast<unsigned char>(kEndMarker.front())] = true;
     next_line();
 }
 
 void Parser::next_line_slow() noexcept {
+    if (at_end()) return;
+    ++line_number_;
     const auto e = lines_.next();
     if (!e) {
         line_ = kEndMarker;
@@ -88,15 +91,19 @@ bool Parser::begins_hand(std::string_view line) const noexcept {
 }
 
 void Parser::hold_if_hand_start() noexcept {
-    if (!begins_hand(line_)) return;
-    held_ = line_;
-    line_ = kEndMarker;
+    if (line_ != kEndMarker) {
+        if (!begins_hand(line_)) return;
+        held_ = line_;
+        line_ = kEndMarker;
+    }
+    resume_at_ = lines_.pause();
 }
 
 bool Parser::take_held_start() noexcept {
     if (held_.empty()) return false;
     line_ = held_;
     held_ = {};
+    lines_.resume(resume_at_);
     return true;
 }
 

@@ -87,7 +87,8 @@ class Parser {
     Action make_card_action(std::string_view name, ActionType type, const CardSet& cards);
 
   private:
-    // The current line becomes the end when it begins a hand.
+    // The current line becomes the end when it begins a hand; a literal end-marker line is the
+    // end. Either pauses the splitter.
     void hold_if_hand_start() noexcept;
     // next_line for the lines that LineSplitter::next_quick does not take.
     void next_line_slow() noexcept;
@@ -120,21 +121,23 @@ class Parser {
     std::uint64_t start_head_ = 0;  // the hand start's first 8 bytes
     std::uint64_t start_tail_ = 0;  // and its last 8
     std::string_view held_;
+    std::size_t resume_at_ = 0;  // where the paused splitter goes on
     // The first bytes that a hand start may have: the start's own, and those of white space and
-    // of the byte-order mark. One look-up per line tells the lines that cannot begin a hand.
+    // of the byte-order mark; and '@' (the end marker's). One look-up per line tells the lines
+    // that cannot begin a hand nor end the text.
     bool may_start_[256] = {};
 };
 
 [[gnu::always_inline]] inline void Parser::next_line() noexcept {
-    // The end stays the end, whether it is the end of the text or a literal end-marker line.
-    if (line_.size() == kEndMarker.size() && line_ == kEndMarker) return;
-    ++line_number_;
+    // At the end the splitter is paused (the end of the text, a literal end-marker line or a
+    // hand start held back): the end stays the end, on the slow path.
     const char* first;
     const char* last;
     if (!lines_.next_quick(first, last)) [[unlikely]] {
         next_line_slow();
         return;
     }
+    ++line_number_;
     // Trailing spaces, tabs and carriage returns are not part of the line; most lines end in a
     // byte above the space, which settles it with one compare, and the others are told by one bit
     // test. The '\n' before the line stops the trimming of a line that is all trimmed bytes; and

@@ -41,6 +41,14 @@ class LineSplitter {
     // bytes' ones): the byte before `first` is then the '\n' of the line before and `*end` the
     // line's own '\n'. False, and nothing taken, for any other line (next() takes it).
     [[gnu::always_inline]] inline bool next_quick(const char*& first, const char*& end) noexcept;
+    // Stops next_quick from taking lines (the cursor at its end) and returns where the next line
+    // begins, for resume; next() is not to be called in between.
+    std::size_t pause() noexcept {
+        const std::size_t at = start_;
+        start_ = 0;
+        return at;
+    }
+    void resume(std::size_t at) noexcept { start_ = at; }
 
   private:
     // The offset of the last '\n' whose 16 bytes from its own lie inside the text; 0 when none
