@@ -16,7 +16,26 @@ namespace hs {
 Parser::Parser(std::string_view text, HandStore& store)
     : lines_(text), line_(), text_(text), store_(&store) {
     players_.clear();
+    may_start_[static_cast<unsigned char>(kEndMarker.front())] = true;
     next_line();
+}
+
+void Parser::next_line_slow() noexcept {
+    if (at_end()) return;
+    ++line_number_;
+    const auto e = lines_.next();
+    if (!e) {
+        line_ = kEndMarker;
+        return;
+    }
+    const char* const first = text_.data() + e->start;
+    const char* last = text_.data() + e->end;
+    while (last != first && static_cast<unsigned char>(last[-1]) <= ' ' &&
+           ((kTrimmed >> static_cast<unsigned char>(last[-1])) & 1) != 0)
+        --last;
+    line_ = std::string_view(first, static_cast<std::size_t>(last - first));
+    if (last != first && may_start_[static_cast<unsigned char>(*first)]) [[unlikely]]
+        hold_if_hand_start();
 }
 
 void Parser::skip_empty_lines() noexcept {
@@ -43,6 +62,9 @@ void Parser::set_hand_start(std::string_view start) {
     for (unsigned char b : {'\t', '\n', '\v', '\f', '\r', ' '}) may_start_[b] = true;
     for (unsigned char b : {0xC2, 0xC3, 0xE1, 0xE2, 0xE3, 0xEF}) may_start_[b] = true;
     may_start_[static_cast<unsigned char>(start.front())] = true;
+    // A text split at '\n' has no line that begins with one (next_line reads an empty line's
+    // first byte, its '\n').
+    if (lines_.kind() == LineSplitter::Kind::Byte) may_start_[static_cast<unsigned char>('\n')] = false;
 }
 
 bool Parser::begins_hand(std::string_view line) const noexcept {
@@ -69,15 +91,19 @@ bool Parser::begins_hand(std::string_view line) const noexcept {
 }
 
 void Parser::hold_if_hand_start() noexcept {
-    if (!begins_hand(line_)) return;
-    held_ = line_;
-    line_ = kEndMarker;
+    if (line_ != kEndMarker) {
+        if (!begins_hand(line_)) return;
+        held_ = line_;
+        line_ = kEndMarker;
+    }
+    resume_at_ = lines_.pause();
 }
 
 bool Parser::take_held_start() noexcept {
     if (held_.empty()) return false;
     line_ = held_;
     held_ = {};
+    lines_.resume(resume_at_);
     return true;
 }
 

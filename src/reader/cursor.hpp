@@ -87,8 +87,14 @@ class Parser {
     Action make_card_action(std::string_view name, ActionType type, const CardSet& cards);
 
   private:
-    // The current line becomes the end when it begins a hand.
+    // The current line becomes the end when it begins a hand; a literal end-marker line is the
+    // end. Either pauses the splitter.
     void hold_if_hand_start() noexcept;
+    // next_line for the lines that LineSplitter::next_quick does not take.
+    void next_line_slow() noexcept;
+    // The bytes trimmed from a line's end: space, tab, carriage return.
+    static constexpr std::uint64_t kTrimmed =
+        std::uint64_t{1} << ' ' | std::uint64_t{1} << '\t' | std::uint64_t{1} << '\r';
     // A lookup: the slot found (32 for none) and whether its whole name equals the one looked up.
     struct Found {
         std::uint8_t slot;
@@ -115,32 +121,32 @@ class Parser {
     std::uint64_t start_head_ = 0;  // the hand start's first 8 bytes
     std::uint64_t start_tail_ = 0;  // and its last 8
     std::string_view held_;
+    std::size_t resume_at_ = 0;  // where the paused splitter goes on
     // The first bytes that a hand start may have: the start's own, and those of white space and
-    // of the byte-order mark. One look-up per line tells the lines that cannot begin a hand.
+    // of the byte-order mark; and '@' (the end marker's). One look-up per line tells the lines
+    // that cannot begin a hand nor end the text.
     bool may_start_[256] = {};
 };
 
 [[gnu::always_inline]] inline void Parser::next_line() noexcept {
-    // The end stays the end, whether it is the end of the text or a literal end-marker line.
-    if (line_.size() == kEndMarker.size() && line_ == kEndMarker) return;
-    ++line_number_;
-    const auto e = lines_.next();
-    if (!e) {
-        line_ = kEndMarker;
+    // At the end the splitter is paused (the end of the text, a literal end-marker line or a
+    // hand start held back): the end stays the end, on the slow path.
+    const char* first;
+    const char* last;
+    if (!lines_.next_quick(first, last)) [[unlikely]] {
+        next_line_slow();
         return;
     }
+    ++line_number_;
     // Trailing spaces, tabs and carriage returns are not part of the line; most lines end in a
     // byte above the space, which settles it with one compare, and the others are told by one bit
-    // test.
-    constexpr std::uint64_t kTrimmed =
-        std::uint64_t{1} << ' ' | std::uint64_t{1} << '\t' | std::uint64_t{1} << '\r';
-    const char* const first = text_.data() + e->start;
-    const char* last = text_.data() + e->end;
-    while (last != first && static_cast<unsigned char>(last[-1]) <= ' ' &&
+    // test. The '\n' before the line stops the trimming of a line that is all trimmed bytes; and
+    // an empty line's first byte is its '\n', which begins no hand in a text split at '\n'.
+    while (static_cast<unsigned char>(last[-1]) <= ' ' &&
            ((kTrimmed >> static_cast<unsigned char>(last[-1])) & 1) != 0)
         --last;
     line_ = std::string_view(first, static_cast<std::size_t>(last - first));
-    if (last != first && may_start_[static_cast<unsigned char>(*first)]) [[unlikely]]
+    if (may_start_[static_cast<unsigned char>(*first)]) [[unlikely]]
         hold_if_hand_start();
 }
 

@@ -280,9 +280,13 @@ inline void HandBuilder::winners_take_halves() {
 
 inline std::uint8_t HandBuilder::dealer_of(std::uint8_t button_seat) const {
     if (button_seat == kNone8) return kNone8;
-    for (std::uint8_t id = 0; id < seated_; ++id) {
-        if (at(store_.players, p_.first_player() + id).seat == button_seat) return id;
-    }
+    // One check that the seated players lie inside the list, then a plain walk over them.
+    const std::size_t first = p_.first_player();
+    if (first + seated_ > store_.players.size()) [[unlikely]]
+        fault_index(first + seated_, store_.players.size());
+    const Player* const seated = store_.players.data() + first;
+    for (std::uint8_t id = 0; id < seated_; ++id)
+        if (seated[id].seat == button_seat) return id;
     return kNone8;
 }
 
@@ -291,12 +295,31 @@ inline HandOutcome HandBuilder::finish() {
     h.players = Span::make(p_.first_player(), p_.player_count());
     if (dealt_lines_ == 1 && dealt_player_ < kNoSlot) h.hero = dealt_player_;
     h.dealer = dealer_of(h.button_seat);
-    hand_.flops = Span::between(at_.flops, store_.flops.size());
-    hand_.turns = Span::between(at_.turns, store_.turns.size());
-    hand_.rivers = Span::between(at_.rivers, store_.rivers.size());
-    hand_.showdowns = Span::between(at_.showdowns, store_.showdowns.size());
-    hand_.sevenths = Span::between(at_.sevenths, store_.sevenths.size());
-    hand_.summary.winners = Span::between(at_.winners, store_.winners.size());
+    // The six runs of the lists that grow by hand: one test that every start and count fits (a
+    // list shorter than at the hand's start gives a count that does not), else the checked
+    // spans, which fault.
+    const std::uint64_t counts[] = {
+        store_.flops.size() - at_.flops,         store_.turns.size() - at_.turns,
+        store_.rivers.size() - at_.rivers,       store_.showdowns.size() - at_.showdowns,
+        store_.sevenths.size() - at_.sevenths,   store_.winners.size() - at_.winners};
+    if (((at_.flops | at_.turns | at_.rivers | at_.showdowns | at_.sevenths | at_.winners) >
+         kRefStartMask) |
+        ((counts[0] | counts[1] | counts[2] | counts[3] | counts[4] | counts[5]) > kRefMaxCount))
+        [[unlikely]] {
+        hand_.flops = Span::between(at_.flops, store_.flops.size());
+        hand_.turns = Span::between(at_.turns, store_.turns.size());
+        hand_.rivers = Span::between(at_.rivers, store_.rivers.size());
+        hand_.showdowns = Span::between(at_.showdowns, store_.showdowns.size());
+        hand_.sevenths = Span::between(at_.sevenths, store_.sevenths.size());
+        hand_.summary.winners = Span::between(at_.winners, store_.winners.size());
+    } else {
+        hand_.flops = Span{at_.flops | counts[0] << 40};
+        hand_.turns = Span{at_.turns | counts[1] << 40};
+        hand_.rivers = Span{at_.rivers | counts[2] << 40};
+        hand_.showdowns = Span{at_.showdowns | counts[3] << 40};
+        hand_.sevenths = Span{at_.sevenths | counts[4] << 40};
+        hand_.summary.winners = Span{at_.winners | counts[5] << 40};
+    }
     hand_.text_start = p_.text_start();
     store_.hands.push_back(hand_);
     return HandOutcome{};

@@ -28,6 +28,7 @@ class LineSplitter {
         } else {
             kind_ = find_byte(text, '\r') != npos ? Kind::Cr : Kind::Byte;
         }
+        if (kind_ == Kind::Byte) quick_last_ = last_quick_separator(text);
     }
     Kind kind() const noexcept { return kind_; }
     // The next line's extent [start, end) in the text, without its separator.
@@ -35,12 +36,63 @@ class LineSplitter {
         std::size_t start, end;
     };
     [[gnu::always_inline]] inline std::optional<Extent> next() noexcept;
+    // The next line of a '\n' text, as [first, end), when it is not the text's first line and a
+    // '\n' ends it whose 16 bytes from its own lie inside the text (every line but the last few
+    // bytes' ones): the byte before `first` is then the '\n' of the line before and `*end` the
+    // line's own '\n'. False, and nothing taken, for any other line (next() takes it).
+    [[gnu::always_inline]] inline bool next_quick(const char*& first, const char*& end) noexcept;
+    // Stops next_quick from taking lines (the cursor at its end) and returns where the next line
+    // begins, for resume; next() is not to be called in between.
+    std::size_t pause() noexcept {
+        const std::size_t at = start_;
+        start_ = 0;
+        return at;
+    }
+    void resume(std::size_t at) noexcept { start_ = at; }
 
   private:
+    // The offset of the last '\n' whose 16 bytes from its own lie inside the text; 0 when none
+    // does (a '\n' at offset 0 ends the first line, which next_quick never takes).
+    static std::size_t last_quick_separator(std::string_view text) noexcept {
+        if (text.size() < 16) return 0;
+        const std::size_t at = rfind_byte(text.substr(0, text.size() - 15), '\n');
+        return at == npos ? 0 : at;
+    }
+
     std::string_view text_;
     std::size_t start_ = 0;
+    // The lines that begin at offsets 1 to this one are next_quick's (0 for the texts split at
+    // another separator).
+    std::size_t quick_last_ = 0;
     Kind kind_ = Kind::Byte;
 };
+
+// Once per line of nearly every text: inline (forced). The line starts at or before the '\n' at
+// quick_last_, so its own '\n' is found at or before that one: every 16-byte block compared
+// begins there at the latest and so lies inside the text, and no test of the text's end is made.
+[[gnu::always_inline]] inline bool LineSplitter::next_quick(const char*& first,
+                                                            const char*& end) noexcept {
+    const std::size_t from = start_;
+    if (from - 1 >= quick_last_) [[unlikely]]  // from 0 wraps round: the first line is next()'s
+        return false;
+    const char* const p = text_.data() + from;
+#ifdef HS_SIMD_SSE2
+    const __m128i sep = _mm_set1_epi8('\n');
+    std::size_t at = 0;
+    std::uint32_t mask;
+    while ((mask = static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(
+                _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + at)), sep)))) == 0)
+        at += 16;
+    const std::size_t len = at + static_cast<std::size_t>(std::countr_zero(mask));
+#else
+    std::size_t len = 0;
+    while (p[len] != '\n') ++len;
+#endif
+    start_ = from + len + 1;
+    first = p;
+    end = p + len;
+    return true;
+}
 
 // The line loop runs once per line of every text: inline (forced), one byte search per line.
 // Texts split at '\n' (nearly all) take a path of their own, where the separator is a constant:

@@ -723,7 +723,7 @@ TEST(FastPaths, CardsAgreeWithTheGeneralReader) {
 // The line splitter's block search against a plain search, on texts whose line ends fall at
 // every place of a 64-byte block, in the last bytes of the text, and past runs of lines longer
 // than a block; for each of the three separators, with lone '\r' and '\n' bytes inside lines
-// (the separator searched for is the one the splitter chose).
+// (the separator searched for is the one the splitter chose), and trailing white space.
 TEST(FastPaths, LineEndsAgreeWithAPlainSearch) {
     std::mt19937 rng(11);
     for (const std::string sep : {"\n", "\r\n", "\r"}) {
@@ -734,7 +734,11 @@ TEST(FastPaths, LineEndsAgreeWithAPlainSearch) {
                 const std::size_t len = rng() % 3 == 0 ? rng() % 140 : rng() % 18;
                 for (std::size_t k = 0; k < len; ++k) {
                     const unsigned r = rng() % 64;
-                    text += r == 0 ? '\r' : r == 1 ? '\n' : static_cast<char>('a' + r % 26);
+                    text += r == 0   ? '\r'
+                            : r == 1 ? '\n'
+                            : r == 2 ? ' '
+                            : r == 3 ? '\t'
+                                     : static_cast<char>('a' + r % 26);
                 }
                 if (i + 1 < lines || rng() % 2) text += sep;
             }
@@ -753,6 +757,18 @@ TEST(FastPaths, LineEndsAgreeWithAPlainSearch) {
             while (const auto e = split.next()) got.emplace_back(e->start, e->end);
             ASSERT_EQ(got, want) << sep.size() << " " << text;
             ASSERT_FALSE(split.next());
+            // The cursor's lines (a '\n' text's taken by the quick path but near its end) are
+            // those extents without their trailing spaces, tabs and carriage returns.
+            hs::HandStore store;
+            hs::Parser p(text, store);
+            for (const auto& [at, end] : want) {
+                std::string_view line = std::string_view(text).substr(at, end - at);
+                while (!line.empty() && std::string_view(" \t\r").find(line.back()) != std::string_view::npos)
+                    line.remove_suffix(1);
+                ASSERT_EQ(p.line(), line) << sep.size() << " " << text;
+                p.next_line();
+            }
+            ASSERT_TRUE(p.at_end()) << text;
         }
     }
 }
