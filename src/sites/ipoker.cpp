@@ -403,18 +403,20 @@ void Reader::run() {
 Reader::GameEnd Reader::read_game(size_t game_depth) {
     unsigned round = 0, order = 0;
     bool in_round = false, in_startdate = false;
-    CardsRow* open_cards = nullptr;
+    // The row of the <cards> element whose text comes next, by its index: a <cards> inside it
+    // adds a row, which may move the rows.
+    size_t open_cards = npos;
     return x_.element(game_depth, [&](const xml::Token& t) {
         switch (t.event) {
             case xml::Event::Text:
-                if (open_cards != nullptr)
-                    open_cards->cards = t.text;
+                if (open_cards < game_.cards.size())
+                    game_.cards[open_cards].cards = t.text;
                 else if (in_startdate)
                     game_.startdate = trim(t.text);
                 break;
             case xml::Event::Close:
                 if (t.name == "round") in_round = false;
-                open_cards = nullptr;
+                open_cards = npos;
                 in_startdate = false;
                 break;
             case xml::Event::Open:
@@ -470,7 +472,7 @@ Reader::GameEnd Reader::read_game(size_t game_depth) {
                     c.type = xml::attribute(t.attributes, "type").value_or(string_view{});
                     c.player = xml::attribute(t.attributes, "player").value_or(string_view{});
                     game_.cards.push_back(c);
-                    if (!t.empty) open_cards = &game_.cards.back();
+                    if (!t.empty) open_cards = game_.cards.size() - 1;
                 } else if (t.name == "startdate") {
                     in_startdate = !t.empty;
                 }
