@@ -304,7 +304,7 @@ std::int64_t list_position(std::int64_t i, std::int64_t len) noexcept {
 Span Span::make_checked(std::uint64_t start, std::uint64_t count, std::source_location where) {
     if (start > kRefStartMask) fault_width("span start", start, 40, where);
     if (count > kRefMaxCount) fault_width("span count", count, 24, where);
-    return Span{start | count << 40};
+    return packed(start, count);
 }
 
 Span Span::between_checked(std::uint64_t start, std::uint64_t end, std::source_location where) {

@@ -381,6 +381,10 @@ struct Span {
     // [start, end) with end >= start
     static inline Span between(std::uint64_t start, std::uint64_t end,
                                std::source_location where = std::source_location::current());
+    // A start and count already known to fit their bits (make and between test them).
+    static constexpr Span packed(std::uint64_t start, std::uint64_t count) noexcept {
+        return Span{start | count << 40};
+    }
     // The checked paths behind make and between (they fault on what does not fit).
     static Span make_checked(std::uint64_t start, std::uint64_t count, std::source_location where);
     static Span between_checked(std::uint64_t start, std::uint64_t end, std::source_location where);
@@ -399,12 +403,12 @@ struct Span {
 inline Span Span::make(std::uint64_t start, std::uint64_t count, std::source_location where) {
     if (start > kRefStartMask || count > kRefMaxCount) [[unlikely]]
         return make_checked(start, count, where);
-    return Span{start | count << 40};
+    return packed(start, count);
 }
 inline Span Span::between(std::uint64_t start, std::uint64_t end, std::source_location where) {
     if (end < start || start > kRefStartMask || end - start > kRefMaxCount) [[unlikely]]
         return between_checked(start, end, where);
-    return Span{start | (end - start) << 40};
+    return packed(start, end - start);
 }
 
 // A run of the store's text: offset in bits 0-39, length in bits 40-63.

@@ -313,12 +313,12 @@ inline HandOutcome HandBuilder::finish() {
         hand_.sevenths = Span::between(at_.sevenths, store_.sevenths.size());
         hand_.summary.winners = Span::between(at_.winners, store_.winners.size());
     } else {
-        hand_.flops = Span{at_.flops | counts[0] << 40};
-        hand_.turns = Span{at_.turns | counts[1] << 40};
-        hand_.rivers = Span{at_.rivers | counts[2] << 40};
-        hand_.showdowns = Span{at_.showdowns | counts[3] << 40};
-        hand_.sevenths = Span{at_.sevenths | counts[4] << 40};
-        hand_.summary.winners = Span{at_.winners | counts[5] << 40};
+        hand_.flops = Span::packed(at_.flops, counts[0]);
+        hand_.turns = Span::packed(at_.turns, counts[1]);
+        hand_.rivers = Span::packed(at_.rivers, counts[2]);
+        hand_.showdowns = Span::packed(at_.showdowns, counts[3]);
+        hand_.sevenths = Span::packed(at_.sevenths, counts[4]);
+        hand_.summary.winners = Span::packed(at_.winners, counts[5]);
     }
     hand_.text_start = p_.text_start();
     store_.hands.push_back(hand_);
