@@ -550,6 +550,23 @@ Action join_line(Parser& p, string_view line, size_t joins) {
     return Action::make(ActionType::Join, id, static_cast<std::uint32_t>(seat->value));
 }
 
+// The blind that a post's kind names ("small blind", "big blind", "small & big blinds", "the
+// ante", "missed blind", GGPoker's short deck "button blind": the hand's one blind), the kind
+// being the line's bytes [kind_start, sign_at - 1) with sign_at >= kind_start + 2 (the caller's
+// test); nullopt for a kind that begins with a byte no kind has.
+[[gnu::always_inline]] inline std::optional<ActionType> post_kind(string_view line,
+                                                                  size_t kind_start,
+                                                                  size_t sign_at) noexcept {
+    if (line[sign_at - 2] == 's') return ActionType::BigSmallBlind;
+    switch (line[kind_start]) {
+        case 'b': return ActionType::BigBlind;
+        case 's': return ActionType::SmallBlind;
+        case 't': return ActionType::Ante;
+        case 'm': return ActionType::DeadBlind;
+        default: return std::nullopt;
+    }
+}
+
 // A post whose blind kind begins with a byte that no kind has.
 [[noreturn, gnu::cold, gnu::noinline]] void fault_blind_kind(string_view line, size_t kind_start) {
     std::string msg = "Unexpected character '";
@@ -605,22 +622,11 @@ Action join_line(Parser& p, string_view line, size_t joins) {
     if (!amount) amount = decimal_after_last(line, cur);
     if (!amount) fault_missing("amount", line);
     const size_t kind_start = posts + std::size(kPosts) - 1;
-    if (amount->sign_at < kind_start + 2) fault_missing("blind kind", line);
-    const string_view kind = slice(line, kind_start, amount->sign_at - 1);
-    ActionType type;
-    if (kind.back() == 's') {
-        type = ActionType::BigSmallBlind;
-    } else {
-        switch (kind.front()) {
-            // "big blind", and GGPoker's short deck "button blind": the hand's one blind.
-            case 'b': type = ActionType::BigBlind; break;
-            case 's': type = ActionType::SmallBlind; break;
-            case 't': type = ActionType::Ante; break;
-            case 'm': type = ActionType::DeadBlind; break;  // "missed blind"
-            default: fault_blind_kind(line, kind_start);
-        }
-    }
-    return p.make_action(cut_name(line, 0, posts), type, amount->value);
+    if (amount->sign_at < kind_start + 2 || amount->sign_at > line.size())
+        fault_missing("blind kind", line);
+    const auto type = post_kind(line, kind_start, amount->sign_at);
+    if (!type) fault_blind_kind(line, kind_start);
+    return p.make_action(cut_name(line, 0, posts), *type, amount->value);
 }
 
 // The amount "$D.DD" that ends at `end` (>= 8), the usual blind of the small stakes, by one
@@ -668,19 +674,10 @@ Action join_line(Parser& p, string_view line, size_t joins) {
     const size_t sign_at = amount->start - 1;
     const size_t kind_start = colon + kKind;
     if (sign_at < kind_start + 2) return std::nullopt;
-    ActionType type;
-    if (line[sign_at - 2] == 's') {
-        type = ActionType::BigSmallBlind;
-    } else {
-        switch (line[kind_start]) {
-            case 'b': type = ActionType::BigBlind; break;
-            case 's': type = ActionType::SmallBlind; break;
-            case 't': type = ActionType::Ante; break;
-            case 'm': type = ActionType::DeadBlind; break;
-            default: return std::nullopt;
-        }
-    }
-    return Action::with_amount(type, p.find_player(string_view(line.data(), colon)), amount->value);
+    const auto type = post_kind(line, kind_start, sign_at);
+    if (!type) return std::nullopt;
+    return Action::with_amount(*type, p.find_player(string_view(line.data(), colon)),
+                               amount->value);
 }
 
 // ---------------------------------------------------------------------------------------------
